@@ -1,0 +1,172 @@
+#include "automation.h"
+#include "../platform/ui/uidialogs.h"
+#include "../shell/frmbrowser.h"
+#include "mainwindow.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QMetaObject>
+#include <QPointer>
+#include <QTimer>
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <thread>
+
+namespace qyr {
+
+Automation::Automation(UiDialogs &dialogs, QElapsedTimer clock) : dialogs_(dialogs), clock_(clock)
+{
+    dialogs_.onOpen = [this](const DialogInfo &d) {
+        QJsonObject o{{QStringLiteral("kind"), d.kind}, {QStringLiteral("title"), d.title},
+                      {QStringLiteral("text"), d.text}, {QStringLiteral("buttons"), d.buttons}};
+        if (d.kind == QLatin1String("error"))
+            o.insert(QStringLiteral("name"), d.name);
+        if (d.kind == QLatin1String("input"))
+            o.insert(QStringLiteral("label"), d.label);
+        emitEvent(QStringLiteral("dialog"), o);
+    };
+    dialogs_.onClosed = [this] { QTimer::singleShot(0, this, [this] { drain(); }); };
+}
+
+void Automation::attach(frmBrowser &f, MainWindow &w)
+{
+    f_ = &f;
+    w_ = &w;
+    f.form.PropertyChanged.connect([this, &f](const char *prop) {
+        if (QByteArray(prop) == "caption")
+            emitEvent(QStringLiteral("caption"), {{QStringLiteral("text"), f.caption()}});
+    });
+    f.settings.Changed.connect([this](const QString &section, const QString &key, const QString &value, bool deleted) {
+        QJsonObject o{{QStringLiteral("section"), section}, {QStringLiteral("key"), key}};
+        if (deleted)
+            o.insert(QStringLiteral("deleted"), true);
+        else
+            o.insert(QStringLiteral("value"), value);
+        emitEvent(QStringLiteral("setting"), o);
+    });
+    f.lblOSD.PropertyChanged.connect([this, &f](const char *prop) {
+        if (QByteArray(prop) == "caption")
+            emitEvent(QStringLiteral("osd"), {{QStringLiteral("text"), f.lblOSD.caption()},
+                                               {QStringLiteral("keep"), !f.TimerOSD.enabled()}});
+    });
+    f.frmOSD.PropertyChanged.connect([this, &f](const char *prop) {
+        if (QByteArray(prop) == "visible" && !f.frmOSD.visible())
+            emitEvent(QStringLiteral("osd-hidden"));
+    });
+}
+
+void Automation::emitEvent(const QString &event, QJsonObject fields)
+{
+    fields.insert(QStringLiteral("event"), event);
+    fields.insert(QStringLiteral("t"), double(clock_.elapsed()));
+    const QByteArray line = QJsonDocument(fields).toJson(QJsonDocument::Compact);
+    std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+void Automation::start()
+{
+    QPointer<Automation> self(this);
+    std::thread([self] {
+        std::string line;
+        while (std::getline(std::cin, line)) {
+            const QByteArray bytes = QByteArray::fromStdString(line);
+            QMetaObject::invokeMethod(
+                self.data(), [self, bytes] { if (self) self->receive(bytes); }, Qt::QueuedConnection);
+        }
+    }).detach();
+}
+
+void Automation::receive(const QByteArray &line)
+{
+    if (line.trimmed().isEmpty())
+        return;
+    QJsonParseError perr{};
+    const QJsonDocument doc = QJsonDocument::fromJson(line, &perr);
+    if (!doc.isObject()) {
+        std::fprintf(stderr, "automazione: riga non valida: %s\n", line.constData());
+        return;
+    }
+    const QJsonObject cmd = doc.object();
+    const QString name = cmd.value(QStringLiteral("cmd")).toString();
+    // A dialog waits for its answer; the state may always be asked.
+    if (name == QLatin1String("answer") || name == QLatin1String("state")) {
+        run(cmd);
+        return;
+    }
+    queue_.append(cmd);
+    drain();
+}
+
+void Automation::drain()
+{
+    if (draining_)
+        return;
+    draining_ = true;
+    while (!queue_.isEmpty() && !dialogs_.isOpen())
+        run(queue_.takeFirst());
+    draining_ = false;
+}
+
+void Automation::run(const QJsonObject &cmd)
+{
+    const QString name = cmd.value(QStringLiteral("cmd")).toString();
+    if (name == QLatin1String("answer")) {
+        const bool hasText = cmd.contains(QStringLiteral("text"));
+        if (!dialogs_.answer(cmd.value(QStringLiteral("button")).toString(), cmd.value(QStringLiteral("text")).toString(), hasText))
+            std::fprintf(stderr, "automazione: nessuna finestra di dialogo a cui rispondere così\n");
+    } else if (name == QLatin1String("state")) {
+        emitEvent(QStringLiteral("state"), state());
+    } else if (name == QLatin1String("wait")) {
+        const int ms = cmd.value(QStringLiteral("ms")).toInt();
+        QTimer::singleShot(ms, this, [this] { emitEvent(QStringLiteral("waited")); });
+    } else if (name == QLatin1String("setting") && f_) {
+        const QString section = cmd.value(QStringLiteral("section")).toString();
+        const QString key = cmd.value(QStringLiteral("key")).toString();
+        Guard(f_->er, QStringLiteral("automazione: setting"), [&] {
+            if (cmd.value(QStringLiteral("deleted")).toBool())
+                f_->settings.Delete(QStringLiteral("QYR MediaPlayer"), section, key);
+            else
+                f_->settings.Save(QStringLiteral("QYR MediaPlayer"), section, key,
+                                  cmd.value(QStringLiteral("value")).toVariant().toString());
+        });
+    } else if (name == QLatin1String("quit") && w_) {
+        w_->close();
+    } else {
+        std::fprintf(stderr, "automazione: comando sconosciuto: %s\n", qPrintable(name));
+    }
+}
+
+QJsonObject Automation::state()
+{
+    QJsonObject s;
+    if (!f_)
+        return s;
+    frmBrowser &f = *f_;
+    s.insert(QStringLiteral("url"), f.ports.browser.locationURL());
+    s.insert(QStringLiteral("caption"), f.caption());
+    s.insert(QStringLiteral("page"), QString());
+    const bool player = f.oPlayer && f.oPlayer->hasCurrentPlayer();
+    s.insert(QStringLiteral("file"), player ? f.oPlayer->FileName() : QString());
+    s.insert(QStringLiteral("position"), player ? f.oPlayer->CurrentPosition() : 0.0);
+    s.insert(QStringLiteral("duration"), player ? f.oPlayer->Duration().toDouble() : 0.0);
+    s.insert(QStringLiteral("playing"), player ? f.oPlayer->IsPlaying() : false);
+    s.insert(QStringLiteral("rate"), player ? double(f.oPlayer->Rate()) : 0.0);
+    s.insert(QStringLiteral("volume"), player ? f.oPlayer->Volume().toInt() : 0);
+    s.insert(QStringLiteral("audioOff"), f.bAudioOff);
+    s.insert(QStringLiteral("version"), f.oPlayer ? int(f.oPlayer->Versione()) : -1);
+    QJsonObject vis;
+    for (const Control *c : std::initializer_list<const Control *>{
+             &f.frmconfigurazione, &f.frmOSD, &f.fraMarcatori, &f.frmImpExp, &f.fraDebug, &f.ListMarkers})
+        vis.insert(c->name(), c->visible());
+    s.insert(QStringLiteral("visible"), vis);
+    s.insert(QStringLiteral("list"), QJsonArray::fromStringList(f.ListMarkers.items()));
+    s.insert(QStringLiteral("selected"), f.ListMarkers.listIndex());
+    s.insert(QStringLiteral("osd"), QJsonObject{{QStringLiteral("visible"), f.frmOSD.visible()},
+                                                {QStringLiteral("text"), f.lblOSD.caption()}});
+    return s;
+}
+
+} // namespace qyr

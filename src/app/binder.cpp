@@ -1,0 +1,179 @@
+#include "binder.h"
+
+#include <QAccessible>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <cmath>
+
+namespace qyr {
+
+namespace {
+void applyGeometry(Control &m, QWidget *w, const Twips &t)
+{
+    w->setGeometry(int(std::lround(m.left() / t.perPixelX)), int(std::lround(m.top() / t.perPixelY)),
+                   int(std::lround(m.width() / t.perPixelX)), int(std::lround(m.height() / t.perPixelY)));
+}
+} // namespace
+
+void bindControl(Control &m, QWidget *w, const Twips &t)
+{
+    QPointer<QWidget> p(w);
+    if (!m.accessibleName().isEmpty())
+        w->setAccessibleName(m.accessibleName());
+    if (!m.description().isEmpty())
+        w->setAccessibleDescription(m.description());
+    w->setObjectName(m.name());
+    applyGeometry(m, w, t);
+    w->setVisible(m.visible());
+    w->setEnabled(m.enabled());
+    m.PropertyChanged.connect([&m, p, t](const char *prop) {
+        if (!p)
+            return;
+        const QByteArray pr(prop);
+        if (pr == "geometry")
+            applyGeometry(m, p, t);
+        else if (pr == "visible")
+            p->setVisible(m.visible());
+        else if (pr == "enabled")
+            p->setEnabled(m.enabled());
+        else if (pr == "toolTip")
+            p->setToolTip(m.toolTip());
+    });
+}
+
+void bindTextBox(TextBox &m, QLineEdit *w, const Twips &t)
+{
+    bindControl(m, w, t);
+    QPointer<QLineEdit> p(w);
+    w->setText(m.text());
+    m.PropertyChanged.connect([&m, p](const char *prop) {
+        if (p && QByteArray(prop) == "text" && p->text() != m.text())
+            p->setText(m.text());
+    });
+    QObject::connect(w, &QLineEdit::textEdited, w, [&m](const QString &s) { m.setText(s); });
+}
+
+void bindCheckBox(CheckBox &m, QCheckBox *w, const Twips &t)
+{
+    bindControl(m, w, t);
+    QPointer<QCheckBox> p(w);
+    w->setText(m.caption());
+    w->setChecked(m.value() == 1);
+    m.PropertyChanged.connect([&m, p](const char *prop) {
+        if (p && QByteArray(prop) == "value")
+            p->setChecked(m.value() == 1);
+    });
+    QObject::connect(w, &QCheckBox::clicked, w, [&m](bool on) { m.setValue(on ? 1 : 0); });
+}
+
+void bindButton(Button &m, QPushButton *w, const Twips &t)
+{
+    bindControl(m, w, t);
+    w->setText(m.caption());
+    QObject::connect(w, &QPushButton::clicked, w, [&m] { m.click(); });
+}
+
+void bindOptions(OptionGroup &g, const std::vector<QRadioButton *> &w, const Twips &t)
+{
+    for (int i = 0; i < int(w.size()); ++i) {
+        bindControl(g.button(i), w[size_t(i)], t);
+        w[size_t(i)]->setText(g.button(i).caption());
+        w[size_t(i)]->setChecked(g.selected() == i);
+        QObject::connect(w[size_t(i)], &QRadioButton::clicked, w[size_t(i)], [&g, i] { g.select(i); });
+    }
+    std::vector<QPointer<QRadioButton>> ps(w.begin(), w.end());
+    g.SelectionChanged.connect([&g, ps] {
+        for (int i = 0; i < int(ps.size()); ++i)
+            if (ps[size_t(i)])
+                ps[size_t(i)]->setChecked(g.selected() == i);
+    });
+}
+
+void bindList(ListBox &m, QListWidget *w, const Twips &t)
+{
+    bindControl(m, w, t);
+    QPointer<QListWidget> p(w);
+    auto refill = [&m, p] {
+        if (!p)
+            return;
+        QSignalBlocker block(p);
+        p->clear();
+        // A tab stop lines descriptions up after the time; show it as a tab.
+        p->addItems(m.items());
+        p->setCurrentRow(m.listIndex());
+    };
+    refill();
+    m.PropertyChanged.connect([&m, p, refill](const char *prop) {
+        const QByteArray pr(prop);
+        if (pr == "items")
+            refill();
+        else if (pr == "listIndex" && p && p->currentRow() != m.listIndex()) {
+            QSignalBlocker block(p);
+            p->setCurrentRow(m.listIndex());
+        }
+    });
+    QObject::connect(w, &QListWidget::currentRowChanged, w, [&m](int row) { m.setListIndex(row); });
+}
+
+void bindPathList(PathList &m, QListWidget *w, const Twips &t)
+{
+    bindControl(m, w, t);
+    QPointer<QListWidget> p(w);
+    auto refill = [&m, p] {
+        if (!p)
+            return;
+        QSignalBlocker block(p);
+        p->clear();
+        p->addItems(m.items());
+        p->setCurrentRow(m.listIndex());
+    };
+    refill();
+    m.PropertyChanged.connect([refill](const char *prop) {
+        if (QByteArray(prop) == "items" || QByteArray(prop) == "listIndex")
+            refill();
+    });
+    QObject::connect(w, &QListWidget::currentRowChanged, w, [&m](int row) { m.setListIndex(row); });
+}
+
+void bindDriveList(PathList &m, QComboBox *w, const Twips &t)
+{
+    bindControl(m, w, t);
+    QPointer<QComboBox> p(w);
+    auto refill = [&m, p] {
+        if (!p)
+            return;
+        QSignalBlocker block(p);
+        p->clear();
+        p->addItems(m.items().isEmpty() ? QStringList{m.path()} : m.items());
+        p->setCurrentText(m.path());
+    };
+    refill();
+    m.PropertyChanged.connect([refill](const char *prop) {
+        if (QByteArray(prop) == "items" || QByteArray(prop) == "path")
+            refill();
+    });
+    QObject::connect(w, &QComboBox::textActivated, w, [&m](const QString &s) { m.setPath(s); });
+}
+
+void bindAnnouncer(Control &m, QLabel *w, const Twips &t)
+{
+    bindControl(m, w, t);
+    QPointer<QLabel> p(w);
+    m.PropertyChanged.connect([&m, p](const char *prop) {
+        if (!p || QByteArray(prop) != "caption")
+            return;
+        p->setText(m.caption());
+        // Screen readers announce a label's name change, not its text.
+        p->setAccessibleName(m.caption());
+        QAccessibleEvent ev(p.data(), QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&ev);
+    });
+}
+
+} // namespace qyr

@@ -1,0 +1,33 @@
+#pragma once
+// Keeps a real widget and its control model in step, in both directions:
+// a program change of the model updates the widget, a reader's edit of the
+// widget sets the model (which raises the model's own handler).
+#include "../platform/controls.h"
+
+class QWidget;
+class QLineEdit;
+class QCheckBox;
+class QPushButton;
+class QRadioButton;
+class QListWidget;
+class QComboBox;
+class QLabel;
+
+namespace qyr {
+
+struct Twips {
+    double perPixelX = 15, perPixelY = 15;
+};
+
+void bindControl(Control &m, QWidget *w, const Twips &t);
+void bindTextBox(TextBox &m, QLineEdit *w, const Twips &t);
+void bindCheckBox(CheckBox &m, QCheckBox *w, const Twips &t);
+void bindButton(Button &m, QPushButton *w, const Twips &t);
+void bindOptions(OptionGroup &g, const std::vector<QRadioButton *> &w, const Twips &t);
+void bindList(ListBox &m, QListWidget *w, const Twips &t);
+void bindPathList(PathList &m, QListWidget *w, const Twips &t);
+void bindDriveList(PathList &m, QComboBox *w, const Twips &t);
+// The on-screen message: each new text is also announced to screen readers.
+void bindAnnouncer(Control &m, QLabel *w, const Twips &t);
+
+} // namespace qyr

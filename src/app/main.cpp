@@ -1,0 +1,126 @@
+// qyrplayer: wires the real components to the logic and starts the window.
+#include "../platform/files/diskfiles.h"
+#include "../platform/media/silentmedia.h"
+#include "../platform/store/sqlite/sqliteregistry.h"
+#include "../platform/ui/qtpump.h"
+#include "../platform/ui/uidialogs.h"
+#include "../platform/browser/webbrowser.h"
+#include "../shell/frmbrowser.h"
+#include "automation.h"
+#include "mainwindow.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QTimer>
+#include <clocale>
+#include <cstdio>
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
+using namespace qyr;
+
+namespace {
+
+QString defaultBook()
+{
+    const QString exeDir = QCoreApplication::applicationDirPath();
+    if (QFileInfo::exists(exeDir + QStringLiteral("/Index.htm")))
+        return exeDir;
+    return QStringLiteral(QYR_SAMPLE_BOOK_DIR);
+}
+
+QString defaultSettings()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/qyrplayer/settings.sqlite");
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QElapsedTimer clock;
+    clock.start();
+    // Page content is exposed to screen readers only when this is set before
+    // the engine starts.
+    qputenv("QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY", "1");
+#ifdef Q_OS_UNIX
+    if (geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1"); // the sandbox refuses to run as root
+#endif
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("qyrplayer"));
+    std::setlocale(LC_NUMERIC, "C"); // libmpv needs it; shown numbers use QLocale
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Lettore accessibile di audiolibri"));
+    parser.addHelpOption();
+    QCommandLineOption automationOpt(QStringLiteral("automation"), QStringLiteral("Canale di automazione JSON Lines"));
+    QCommandLineOption bookOpt(QStringLiteral("book"), QStringLiteral("Cartella del libro"), QStringLiteral("DIR"));
+    QCommandLineOption settingsOpt(QStringLiteral("settings"), QStringLiteral("File delle impostazioni"), QStringLiteral("FILE"));
+    QCommandLineOption audioOpt(QStringLiteral("audio-out"), QStringLiteral("Uscita audio: null, pcm:FILE, default"),
+                                QStringLiteral("OUT"), QStringLiteral("default"));
+    parser.addOptions({automationOpt, bookOpt, settingsOpt, audioOpt});
+    parser.process(app);
+
+    QString book = parser.isSet(bookOpt) ? parser.value(bookOpt) : defaultBook();
+    book = QDir::toNativeSeparators(QFileInfo(book).absoluteFilePath());
+    if (book.endsWith(QDir::separator()) && book.size() > 1)
+        book.chop(1);
+    const QString settingsFile = parser.isSet(settingsOpt) ? parser.value(settingsOpt) : defaultSettings();
+
+    UiDialogs dialogs;
+    std::unique_ptr<Automation> automation;
+    if (parser.isSet(automationOpt)) {
+        automation = std::make_unique<Automation>(dialogs, clock);
+        automation->start();
+    }
+
+    auto opened = SqliteRegistry::open(settingsFile);
+    QString storeNotice;
+    if (!opened.store) {
+        storeNotice = QStringLiteral("Il file delle impostazioni %1 non si può usare (%2). Il programma parte con le "
+                                     "impostazioni predefinite, che non saranno conservate all'uscita.")
+                          .arg(settingsFile, opened.problem);
+        opened = SqliteRegistry::open(QStringLiteral(":memory:"));
+    } else if (!opened.movedAside.isEmpty()) {
+        storeNotice = QStringLiteral("Il file delle impostazioni era danneggiato (%1). È stato conservato come %2 e il "
+                                     "programma riparte dalle impostazioni predefinite.")
+                          .arg(opened.problem, opened.movedAside);
+    }
+    if (!opened.store) {
+        std::fprintf(stderr, "qyrplayer: impossibile aprire le impostazioni\n");
+        return 1;
+    }
+
+    DiskFiles files;
+    QtPump pump;
+    MainWindow window(files);
+    Ports ports{*opened.store, files, dialogs, pump, pump, window.browser(),
+                [] { return std::unique_ptr<IMediaControl>(new SilentMediaControl); }, book};
+    frmBrowser f(ports);
+    window.bind(f);
+    if (automation)
+        automation->attach(f, window);
+    window.onClosing = [&] {
+        if (automation)
+            automation->closed();
+        // Queued, so that a close granted during start-up also ends the program.
+        QTimer::singleShot(0, &app, &QCoreApplication::quit);
+    };
+
+    if (!storeNotice.isEmpty())
+        f.er.ShowError(QStringLiteral("Impostazioni"), storeNotice);
+
+    f.startup.Form_Load();
+    f.startup.Form_Initialize();
+    window.show();
+    if (automation)
+        automation->ready();
+    return app.exec();
+}

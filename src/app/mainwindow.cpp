@@ -1,0 +1,155 @@
+#include "mainwindow.h"
+#include "../platform/browser/webbrowser.h"
+#include "../shell/frmbrowser.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QWebEngineView>
+
+namespace qyr {
+
+MainWindow::MainWindow(IFiles &files)
+{
+    setObjectName(QStringLiteral("frmBrowser"));
+    browser_ = new WebBrowser(files, this);
+    const double dpiX = logicalDpiX() > 0 ? logicalDpiX() : 96;
+    const double dpiY = logicalDpiY() > 0 ? logicalDpiY() : 96;
+    twips_.perPixelX = 1440.0 / dpiX;
+    twips_.perPixelY = 1440.0 / dpiY;
+}
+
+MainWindow::~MainWindow() = default;
+
+namespace {
+QLabel *caption(QWidget *parent, const QString &text, float l, float t, float w, const Twips &tw, QWidget *buddy)
+{
+    auto *lbl = new QLabel(text, parent);
+    lbl->setGeometry(int(l / tw.perPixelX), int(t / tw.perPixelY), int(w / tw.perPixelX), int(300 / tw.perPixelY));
+    lbl->setAccessibleName(QString(text).remove(QLatin1Char('&')));
+    if (buddy)
+        lbl->setBuddy(buddy);
+    return lbl;
+}
+} // namespace
+
+void MainWindow::bind(frmBrowser &f)
+{
+    f_ = &f;
+    setWindowTitle(f.caption());
+    setAccessibleName(f.form.accessibleName());
+    setAccessibleDescription(f.form.description());
+    f.form.PropertyChanged.connect([this, &f](const char *prop) {
+        if (QByteArray(prop) == "caption")
+            setWindowTitle(f.caption());
+    });
+    bindControl(f.objwb, browser_->view(), twips_);
+
+    // Options panel.
+    auto *cfg = new QGroupBox(f.frmconfigurazione.caption(), this);
+    bindControl(f.frmconfigurazione, cfg, twips_);
+    bindCheckBox(f.chkSavePos, new QCheckBox(cfg), twips_);
+    auto *skip = new QLineEdit(cfg);
+    bindTextBox(f.TextAvantiIndietro, skip, twips_);
+    caption(cfg, QStringLiteral("&Avanzamento audio"), 240, 840, 2100, twips_, skip);
+    caption(cfg, QStringLiteral("secondi"), 3400, 840, 1200, twips_, nullptr);
+    auto *vol = new QLineEdit(cfg);
+    bindTextBox(f.TextVolume, vol, twips_);
+    caption(cfg, QStringLiteral("&Volume"), 240, 1320, 2100, twips_, vol);
+    auto *rate = new QLineEdit(cfg);
+    bindTextBox(f.TextRate, rate, twips_);
+    caption(cfg, QStringLiteral("Velocità di &Lettura"), 240, 1800, 2100, twips_, rate);
+    bindCheckBox(f.chkAudioOff, new QCheckBox(cfg), twips_);
+    bindOptions(f.optPlayer, {new QRadioButton(cfg), new QRadioButton(cfg)}, twips_);
+    bindButton(f.cmdSetupClose, new QPushButton(cfg), twips_);
+
+    // Bookmark panel, with the import/export panel inside it.
+    auto *marks = new QGroupBox(f.fraMarcatori.caption(), this);
+    bindControl(f.fraMarcatori, marks, twips_);
+    bindList(f.ListMarkers, new QListWidget(marks), twips_);
+    bindButton(f.cmdImpExp[0], new QPushButton(marks), twips_);
+    bindButton(f.cmdImpExp[1], new QPushButton(marks), twips_);
+    bindButton(f.cmdImpExp[4], new QPushButton(marks), twips_);
+    auto *ie = new QGroupBox(f.frmImpExp.accessibleName(), marks);
+    bindControl(f.frmImpExp, ie, twips_);
+    bindButton(f.cmdImpExp[2], new QPushButton(ie), twips_);
+    bindButton(f.cmdImpExp[3], new QPushButton(ie), twips_);
+    bindDriveList(f.Drive, new QComboBox(ie), twips_);
+    bindPathList(f.Dir, new QListWidget(ie), twips_);
+    bindPathList(f.File, new QListWidget(ie), twips_);
+    auto *name = new QLineEdit(ie);
+    bindTextBox(f.TextFileName, name, twips_);
+    auto *lblName = new QLabel(f.lblNomeFile.caption(), ie);
+    lblName->setBuddy(name);
+    bindControl(f.lblNomeFile, lblName, twips_);
+
+    // On-screen display: a band across the middle with a large label.
+    auto *osd = new QFrame(this);
+    osd->setFrameShape(QFrame::Box);
+    osd->setAutoFillBackground(true);
+    osd->setStyleSheet(QStringLiteral("QFrame { background: #000; } QLabel { color: #ff0; }"));
+    bindControl(f.frmOSD, osd, twips_);
+    auto *lbl = new QLabel(osd);
+    QFont big = lbl->font();
+    big.setPointSize(28);
+    big.setBold(true);
+    lbl->setFont(big);
+    lbl->setAlignment(Qt::AlignCenter);
+    bindAnnouncer(f.lblOSD, lbl, twips_);
+
+    auto *dbg = new QGroupBox(f.fraDebug.accessibleName(), this);
+    bindControl(f.fraDebug, dbg, twips_);
+
+    resize(int(f.form.width() / twips_.perPixelX), int(f.form.height() / twips_.perPixelY));
+}
+
+void MainWindow::relayout()
+{
+    if (!f_)
+        return;
+    const QRect fr = frameGeometry();
+    f_->layout.Form_Resize(float(fr.width() * twips_.perPixelX), float(fr.height() * twips_.perPixelY));
+}
+
+void MainWindow::resizeEvent(QResizeEvent *e)
+{
+    QWidget::resizeEvent(e);
+    relayout();
+}
+
+void MainWindow::changeEvent(QEvent *e)
+{
+    QWidget::changeEvent(e);
+    if (e->type() == QEvent::WindowStateChange && f_) {
+        f_->windowState = isMinimized() ? WindowState::Minimized
+                          : isMaximized() ? WindowState::Maximized
+                                          : WindowState::Normal;
+        if (!isMinimized())
+            relayout();
+    }
+}
+
+void MainWindow::closeEvent(QCloseEvent *e)
+{
+    if (!f_) {
+        e->accept();
+        return;
+    }
+    bool cancel = false;
+    f_->startup.Form_QueryUnload(cancel);
+    if (cancel) {
+        e->ignore();
+        return;
+    }
+    e->accept();
+    if (onClosing)
+        onClosing();
+}
+
+} // namespace qyr

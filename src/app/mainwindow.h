@@ -1,0 +1,36 @@
+#pragma once
+// The real main window: one widget per control model, the web view where the
+// browser model says, and the window's own events passed to the logic.
+#include "binder.h"
+
+#include <QWidget>
+#include <functional>
+
+namespace qyr {
+
+class frmBrowser;
+class IFiles;
+class WebBrowser;
+
+class MainWindow : public QWidget {
+public:
+    explicit MainWindow(IFiles &files);
+    ~MainWindow() override;
+    WebBrowser &browser() { return *browser_; }
+    void bind(frmBrowser &f);
+    // Called when a close request has been granted, just before the program ends.
+    std::function<void()> onClosing;
+
+protected:
+    void resizeEvent(QResizeEvent *e) override;
+    void changeEvent(QEvent *e) override;
+    void closeEvent(QCloseEvent *e) override;
+
+private:
+    void relayout();
+    frmBrowser *f_ = nullptr;
+    WebBrowser *browser_;
+    Twips twips_;
+};
+
+} // namespace qyr

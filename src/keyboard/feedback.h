@@ -1,0 +1,28 @@
+#pragma once
+// The small helpers every command shares: the on-screen display and its hide
+// timer, the "mm:ss" time text, the reading-speed step, the persisted
+// reading speed, and reading switched off or on.
+#include <QString>
+#include <QVariant>
+
+namespace qyr {
+
+class frmBrowser;
+
+class Feedback {
+public:
+    explicit Feedback(frmBrowser &f) : f(f) {}
+    void OSD(const QString &text, bool bKeepVisible);
+    void TimerOSD_Timer();
+    QString strtempo(qint32 seconds);
+    // An empty variant when it fails; the caller applies the result.
+    QVariant RateChange(double rate, bool up);
+    float PlayerRate();
+    void setPlayerRate(float value);
+    void SetAudioOff(bool off);
+
+private:
+    frmBrowser &f;
+};
+
+} // namespace qyr

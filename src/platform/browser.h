@@ -1,0 +1,39 @@
+#pragma once
+// Browser port: what the program asks of the web control. The adapter is
+// the one authority over navigation: every navigation raises beforeNavigate
+// exactly once (it may be cancelled) and every one that goes ahead ends in
+// documentComplete.
+#include "signal.h"
+
+#include <QString>
+
+namespace qyr {
+
+struct PageElement {
+    QString name;
+    QString content; // content attribute (meta elements)
+    QString href;    // resolved address of a link
+    QString value;
+    bool found = false;
+};
+
+class IBrowser {
+public:
+    virtual ~IBrowser() = default;
+    virtual void navigate(const QString &url) = 0;
+    virtual QString locationURL() = 0;
+    virtual QString locationName() = 0;
+    virtual int readyState() = 0; // 4 = complete
+    virtual QString title() = 0;
+    virtual bool hasDocument() = 0;
+    virtual void setBodyHtml(const QString &html) = 0;
+    virtual PageElement element(const QString &name) = 0; // from the snapshot taken at load
+    virtual void setFocus() = 0;
+
+    Signal<const QString & /*url*/, bool & /*cancel*/> BeforeNavigate2;
+    Signal<const QString & /*url*/> DocumentComplete;
+    Signal<const QString & /*title*/> TitleChange;
+    Signal<bool & /*cancel*/> WindowClosing;
+};
+
+} // namespace qyr

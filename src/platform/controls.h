@@ -1,0 +1,179 @@
+#pragma once
+// Control models: the properties the program reads and writes on the main
+// window's controls. Setting a property by program raises the control's
+// change handler synchronously, before the setter returns, as a reader's
+// edit would (and only when the value really changes). The widget layer
+// mirrors each model in a real widget, in both directions.
+#include "signal.h"
+
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+namespace qyr {
+
+class ITimerService;
+
+class Control {
+public:
+    explicit Control(QString name, QString accessibleName = QString(), QString description = QString());
+    virtual ~Control() = default;
+    Control(const Control &) = delete;
+    Control &operator=(const Control &) = delete;
+
+    const QString &name() const { return name_; }
+    const QString &accessibleName() const { return accessibleName_; }
+    const QString &description() const { return description_; }
+
+    bool visible() const { return visible_; }
+    void setVisible(bool v);
+    bool enabled() const { return enabled_; }
+    void setEnabled(bool v);
+    // Geometry in twips, single precision like the layout arithmetic.
+    float left() const { return left_; }
+    float top() const { return top_; }
+    float width() const { return width_; }
+    float height() const { return height_; }
+    void setLeft(float v);
+    void setTop(float v);
+    void setWidth(float v);
+    void setHeight(float v);
+    void setGeometry(float l, float t, float w, float h);
+    const QString &toolTip() const { return toolTip_; }
+    void setToolTip(const QString &t);
+    const QString &caption() const { return caption_; }
+    void setCaption(const QString &c);
+
+    // For the widget layer: any property changed (its name).
+    Signal<const char *> PropertyChanged;
+    // Raises PropertyChanged even though the value is the same (a repeated
+    // message is announced again).
+    void notifyChanged(const char *prop) { changed(prop); }
+
+protected:
+    void changed(const char *prop) { PropertyChanged(prop); }
+
+private:
+    QString name_, accessibleName_, description_;
+    bool visible_ = true;
+    bool enabled_ = true;
+    float left_ = 0, top_ = 0, width_ = 0, height_ = 0;
+    QString toolTip_, caption_;
+};
+
+using Panel = Control;
+using Label = Control;
+
+class TextBox : public Control {
+public:
+    using Control::Control;
+    const QString &text() const { return text_; }
+    void setText(const QString &t);
+    Signal<> Change;
+
+private:
+    QString text_;
+};
+
+class CheckBox : public Control {
+public:
+    using Control::Control;
+    int value() const { return value_; } // 0 unchecked, 1 checked
+    void setValue(int v);
+    Signal<> Click;
+
+private:
+    int value_ = 0;
+};
+
+class Button : public Control {
+public:
+    using Control::Control;
+    void click() { Click(); }
+    Signal<> Click;
+};
+
+// One group of option buttons, indexed like a control array. Selecting one
+// clears the others and raises Click with the index of the one selected.
+class OptionGroup {
+public:
+    OptionGroup(QString name, std::vector<Control *> buttons);
+    Control &button(int index) { return *buttons_.at(size_t(index)); }
+    int count() const { return int(buttons_.size()); }
+    const QString &name() const { return name_; }
+    int selected() const { return selected_; }
+    void select(int index);
+    Signal<int> Click;
+    Signal<> SelectionChanged; // for the widget layer
+
+private:
+    QString name_;
+    std::vector<Control *> buttons_;
+    int selected_ = 0;
+};
+
+class ListBox : public Control {
+public:
+    using Control::Control;
+    const QStringList &items() const { return items_; }
+    int listCount() const { return int(items_.size()); }
+    void addItem(const QString &item);
+    void removeItem(int index);
+    void clear();
+    int listIndex() const { return index_; }
+    void setListIndex(int i); // raises Click when it changes
+    QString itemText(int i) const { return items_.value(i); }
+    void setTabStop(int dialogUnits);
+    int tabStop() const { return tabStop_; }
+    Signal<> Click;
+
+private:
+    QStringList items_;
+    int index_ = -1;
+    int tabStop_ = 0;
+};
+
+// Drive, folder and file lists of the import/export panel.
+class PathList : public Control {
+public:
+    using Control::Control;
+    const QString &path() const { return path_; }
+    void setPath(const QString &p); // raises Change when it changes
+    const QString &pattern() const { return pattern_; }
+    void setPattern(const QString &p);
+    const QStringList &items() const { return items_; }
+    void setItems(const QStringList &items);
+    int listIndex() const { return index_; }
+    void setListIndex(int i);
+    Signal<> Change;
+    Signal<> Click;
+
+private:
+    QString path_, pattern_;
+    QStringList items_;
+    int index_ = -1;
+};
+
+class TimerModel {
+public:
+    TimerModel(QString name, int intervalMs, ITimerService *service);
+    ~TimerModel();
+    TimerModel(const TimerModel &) = delete;
+    TimerModel &operator=(const TimerModel &) = delete;
+    const QString &name() const { return name_; }
+    int interval() const { return interval_; }
+    void setInterval(int ms); // restarts the count when running
+    bool enabled() const { return enabled_; }
+    void setEnabled(bool on);
+    void setService(ITimerService *s) { service_ = s; }
+    void fire() { Timer(); } // called by the timer service
+    Signal<> Timer;
+
+private:
+    QString name_;
+    int interval_;
+    bool enabled_ = false;
+    ITimerService *service_;
+};
+
+} // namespace qyr

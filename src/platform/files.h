@@ -1,0 +1,22 @@
+#pragma once
+// Files port. Paths are native; callers that hold Windows-style book paths
+// convert them with toNativeBookPath first. On case-sensitive file systems the
+// real adapter finds a file whatever the letter case of the name asked for.
+#include <QString>
+#include <QStringList>
+
+namespace qyr {
+
+class IFiles {
+public:
+    virtual ~IFiles() = default;
+    virtual bool fileExists(const QString &path) = 0;
+    virtual bool folderExists(const QString &path) = 0;
+    // The path as it exists on disk (letter case resolved), or empty.
+    virtual QString resolve(const QString &path) = 0;
+    virtual QStringList folders(const QString &folder) = 0; // names only, sorted
+    virtual QStringList files(const QString &folder, const QString &pattern = QString()) = 0;
+    virtual bool deleteFile(const QString &path) = 0;
+};
+
+} // namespace qyr

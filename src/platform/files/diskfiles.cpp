@@ -1,0 +1,83 @@
+#include "diskfiles.h"
+#include "../bookpath.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace qyr {
+
+QString DiskFiles::resolve(const QString &path)
+{
+    const QString native = QDir::fromNativeSeparators(toNativeBookPath(path));
+    if (native.isEmpty())
+        return QString();
+    if (QFileInfo::exists(native))
+        return native;
+#ifdef Q_OS_WIN
+    return QString();
+#else
+    const QStringList parts = native.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    QString current = QStringLiteral("/");
+    for (const QString &part : parts) {
+        const QString direct = QDir(current).filePath(part);
+        if (QFileInfo::exists(direct)) {
+            current = direct;
+            continue;
+        }
+        QString match;
+        const QStringList entries = QDir(current).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        for (const QString &e : entries) {
+            if (e.compare(part, Qt::CaseInsensitive) == 0) {
+                match = e;
+                break;
+            }
+        }
+        if (match.isEmpty())
+            return QString();
+        current = QDir(current).filePath(match);
+    }
+    return current;
+#endif
+}
+
+bool DiskFiles::fileExists(const QString &path)
+{
+    const QString r = resolve(path);
+    return !r.isEmpty() && QFileInfo(r).isFile();
+}
+
+bool DiskFiles::folderExists(const QString &path)
+{
+    const QString r = resolve(path);
+    return !r.isEmpty() && QFileInfo(r).isDir();
+}
+
+QStringList DiskFiles::folders(const QString &folder)
+{
+    const QString r = resolve(folder);
+    if (r.isEmpty())
+        return {};
+    return QDir(r).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
+}
+
+QStringList DiskFiles::files(const QString &folder, const QString &pattern)
+{
+    const QString r = resolve(folder);
+    if (r.isEmpty())
+        return {};
+    QDir d(r);
+    QStringList filters;
+    if (!pattern.isEmpty())
+        filters = pattern.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    d.setNameFilters(filters);
+    return d.entryList(QDir::Files, QDir::Name | QDir::IgnoreCase);
+}
+
+bool DiskFiles::deleteFile(const QString &path)
+{
+    const QString r = resolve(path);
+    return !r.isEmpty() && QFile::remove(r);
+}
+
+} // namespace qyr

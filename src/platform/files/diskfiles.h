@@ -1,0 +1,19 @@
+#pragma once
+// Files on disk. On case-sensitive file systems a name is matched without
+// regard to letter case, one path component at a time, since books made on
+// Windows say CAP1.MP3 for cap1.mp3.
+#include "../files.h"
+
+namespace qyr {
+
+class DiskFiles : public IFiles {
+public:
+    bool fileExists(const QString &path) override;
+    bool folderExists(const QString &path) override;
+    QString resolve(const QString &path) override;
+    QStringList folders(const QString &folder) override;
+    QStringList files(const QString &folder, const QString &pattern = QString()) override;
+    bool deleteFile(const QString &path) override;
+};
+
+} // namespace qyr

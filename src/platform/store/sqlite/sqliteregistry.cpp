@@ -1,0 +1,390 @@
+#include "sqliteregistry.h"
+#include "../../errors.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <sqlite3.h>
+
+namespace qyr {
+
+namespace {
+
+enum Stmt {
+    FindChild,
+    InsertKey,
+    GetValue,
+    UpsertValue,
+    DeleteValue,
+    ListChildren,
+    ListValues,
+    Count
+};
+
+const char *const kSql[] = {
+    "SELECT id FROM keys WHERE parent=?1 AND fold=?2",
+    "INSERT INTO keys(parent,name,fold) VALUES(?1,?2,?3)",
+    "SELECT name,type,data FROM vals WHERE key=?1 AND fold=?2",
+    "INSERT INTO vals(key,name,fold,type,data) VALUES(?1,?2,?3,?4,?5) "
+    "ON CONFLICT(key,fold) DO UPDATE SET name=excluded.name,type=excluded.type,data=excluded.data",
+    "DELETE FROM vals WHERE key=?1 AND fold=?2",
+    "SELECT id,name FROM keys WHERE parent=?1 ORDER BY fold",
+    "SELECT name,type,data FROM vals WHERE key=?1 ORDER BY rowid",
+};
+
+const char *const kMarker = "qyrplayer-settings-1";
+
+QStringList parts(const QString &key)
+{
+    return key.split(QLatin1Char('\\'), Qt::SkipEmptyParts);
+}
+
+QString fold(const QString &s) { return s.toCaseFolded(); }
+
+void bindText(sqlite3_stmt *s, int i, const QString &t)
+{
+    const QByteArray u = t.toUtf8();
+    sqlite3_bind_text(s, i, u.constData(), u.size(), SQLITE_TRANSIENT);
+}
+
+QString columnText(sqlite3_stmt *s, int i)
+{
+    return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(s, i)), sqlite3_column_bytes(s, i));
+}
+
+QByteArray columnBlob(sqlite3_stmt *s, int i)
+{
+    const void *p = sqlite3_column_blob(s, i);
+    return p ? QByteArray(static_cast<const char *>(p), sqlite3_column_bytes(s, i)) : QByteArray();
+}
+
+struct Reset {
+    sqlite3_stmt *s;
+    ~Reset()
+    {
+        sqlite3_reset(s);
+        sqlite3_clear_bindings(s);
+    }
+};
+
+} // namespace
+
+QString SqliteRegistry::prepareSchema(sqlite3 *db)
+{
+    auto run = [db](const char *sql) -> QString {
+        char *msg = nullptr;
+        if (sqlite3_exec(db, sql, nullptr, nullptr, &msg) != SQLITE_OK) {
+            QString m = msg ? QString::fromUtf8(msg) : QString::fromUtf8(sqlite3_errmsg(db));
+            sqlite3_free(msg);
+            return m.isEmpty() ? QStringLiteral("errore sconosciuto") : m;
+        }
+        return QString();
+    };
+    // Any read of a file that is not a database fails here.
+    sqlite3_stmt *s = nullptr;
+    if (sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type='table'", -1, &s, nullptr) != SQLITE_OK)
+        return QString::fromUtf8(sqlite3_errmsg(db));
+    QStringList tables;
+    int rc;
+    while ((rc = sqlite3_step(s)) == SQLITE_ROW)
+        tables << columnText(s, 0);
+    sqlite3_finalize(s);
+    if (rc != SQLITE_DONE)
+        return QString::fromUtf8(sqlite3_errmsg(db));
+    if (!tables.isEmpty()) {
+        if (!tables.contains(QLatin1String("meta")))
+            return QStringLiteral("il file è un database di un altro programma");
+        sqlite3_stmt *m = nullptr;
+        QString marker;
+        if (sqlite3_prepare_v2(db, "SELECT v FROM meta WHERE k='format'", -1, &m, nullptr) == SQLITE_OK &&
+            sqlite3_step(m) == SQLITE_ROW)
+            marker = columnText(m, 0);
+        sqlite3_finalize(m);
+        if (marker != QLatin1String(kMarker))
+            return QStringLiteral("formato delle impostazioni sconosciuto");
+        sqlite3_stmt *q = nullptr;
+        QString check;
+        if (sqlite3_prepare_v2(db, "PRAGMA quick_check", -1, &q, nullptr) == SQLITE_OK && sqlite3_step(q) == SQLITE_ROW)
+            check = columnText(q, 0);
+        sqlite3_finalize(q);
+        if (check != QLatin1String("ok"))
+            return QStringLiteral("il database è danneggiato (%1)").arg(check.isEmpty() ? QStringLiteral("controllo non riuscito") : check);
+    }
+    for (const char *sql : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL", "PRAGMA foreign_keys=OFF"}) {
+        const QString e = run(sql);
+        if (!e.isEmpty())
+            return e;
+    }
+    return run("BEGIN;"
+               "CREATE TABLE IF NOT EXISTS meta(k TEXT PRIMARY KEY, v TEXT);"
+               "INSERT OR IGNORE INTO meta(k,v) VALUES('format','qyrplayer-settings-1');"
+               "CREATE TABLE IF NOT EXISTS keys(id INTEGER PRIMARY KEY, parent INTEGER NOT NULL, "
+               " name TEXT NOT NULL, fold TEXT NOT NULL, UNIQUE(parent,fold));"
+               "CREATE TABLE IF NOT EXISTS vals(key INTEGER NOT NULL, name TEXT NOT NULL, fold TEXT NOT NULL, "
+               " type INTEGER NOT NULL, data BLOB NOT NULL, UNIQUE(key,fold));"
+               "COMMIT;");
+}
+
+SqliteRegistry::Opened SqliteRegistry::open(const QString &file)
+{
+    Opened result;
+    QDir().mkpath(QFileInfo(file).absolutePath());
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        sqlite3 *db = nullptr;
+        int rc = sqlite3_open_v2(QFile::encodeName(file).constData(), &db,
+                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr);
+        QString problem;
+        if (rc != SQLITE_OK)
+            problem = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("apertura non riuscita");
+        else {
+            sqlite3_busy_timeout(db, 2000);
+            problem = prepareSchema(db);
+        }
+        if (problem.isEmpty()) {
+            result.store.reset(new SqliteRegistry(db, file));
+            return result;
+        }
+        sqlite3_close_v2(db);
+        if (attempt == 1) {
+            result.problem += QStringLiteral("; anche il nuovo file non si apre: ") + problem;
+            return result;
+        }
+        // Keep the damaged file (and its journal) beside the new one.
+        const QString aside = file + QStringLiteral(".danneggiato-") +
+                              QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+        if (!QFile::rename(file, aside)) {
+            result.problem = problem + QStringLiteral("; il file non può essere spostato");
+            return result;
+        }
+        for (const char *sfx : {"-wal", "-shm"})
+            if (QFile::exists(file + QLatin1String(sfx)))
+                QFile::rename(file + QLatin1String(sfx), aside + QLatin1String(sfx));
+        result.movedAside = aside;
+        result.problem = problem;
+    }
+    return result;
+}
+
+SqliteRegistry::SqliteRegistry(sqlite3 *db, QString file) : db_(db), file_(std::move(file)) {}
+
+SqliteRegistry::~SqliteRegistry()
+{
+    for (auto *s : stmts_)
+        sqlite3_finalize(s);
+    sqlite3_close_v2(db_);
+}
+
+void SqliteRegistry::fail(const QString &what)
+{
+    throw QyrError(err::SettingsStore,
+                   QStringLiteral("Archivio delle impostazioni: %1 (%2)").arg(what, QString::fromUtf8(sqlite3_errmsg(db_))));
+}
+
+sqlite3_stmt *SqliteRegistry::stmt(int which)
+{
+    if (!stmts_[which] && sqlite3_prepare_v3(db_, kSql[which], -1, SQLITE_PREPARE_PERSISTENT, &stmts_[which], nullptr) != SQLITE_OK)
+        fail(QStringLiteral("istruzione non valida"));
+    return stmts_[which];
+}
+
+void SqliteRegistry::exec(const char *sql)
+{
+    if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
+        fail(QString::fromUtf8(sql));
+}
+
+qint64 SqliteRegistry::findKey(const QString &key)
+{
+    const QString f = fold(parts(key).join(QLatin1Char('\\')));
+    const auto it = keyCache_.constFind(f);
+    if (it != keyCache_.constEnd())
+        return it.value();
+    qint64 id = 0;
+    for (const QString &p : parts(key)) {
+        sqlite3_stmt *s = stmt(FindChild);
+        Reset r{s};
+        sqlite3_bind_int64(s, 1, id);
+        bindText(s, 2, fold(p));
+        const int rc = sqlite3_step(s);
+        if (rc == SQLITE_DONE)
+            return -1;
+        if (rc != SQLITE_ROW)
+            fail(QStringLiteral("lettura della chiave %1").arg(key));
+        id = sqlite3_column_int64(s, 0);
+    }
+    keyCache_.insert(f, id);
+    return id;
+}
+
+qint64 SqliteRegistry::ensureKey(const QString &key)
+{
+    const qint64 found = findKey(key);
+    if (found >= 0)
+        return found;
+    qint64 id = 0;
+    for (const QString &p : parts(key)) {
+        qint64 child = -1;
+        {
+            sqlite3_stmt *s = stmt(FindChild);
+            Reset r{s};
+            sqlite3_bind_int64(s, 1, id);
+            bindText(s, 2, fold(p));
+            const int rc = sqlite3_step(s);
+            if (rc == SQLITE_ROW)
+                child = sqlite3_column_int64(s, 0);
+            else if (rc != SQLITE_DONE)
+                fail(QStringLiteral("lettura della chiave %1").arg(key));
+        }
+        if (child < 0) {
+            sqlite3_stmt *s = stmt(InsertKey);
+            Reset r{s};
+            sqlite3_bind_int64(s, 1, id);
+            bindText(s, 2, p);
+            bindText(s, 3, fold(p));
+            if (sqlite3_step(s) != SQLITE_DONE)
+                fail(QStringLiteral("creazione della chiave %1").arg(key));
+            child = sqlite3_last_insert_rowid(db_);
+        }
+        id = child;
+    }
+    return id;
+}
+
+std::optional<RegValue> SqliteRegistry::value(const QString &key, const QString &name)
+{
+    const qint64 id = findKey(key);
+    if (id < 0)
+        return std::nullopt;
+    sqlite3_stmt *s = stmt(GetValue);
+    Reset r{s};
+    sqlite3_bind_int64(s, 1, id);
+    bindText(s, 2, fold(name));
+    const int rc = sqlite3_step(s);
+    if (rc == SQLITE_DONE)
+        return std::nullopt;
+    if (rc != SQLITE_ROW)
+        fail(QStringLiteral("lettura del valore %1").arg(name));
+    return RegValue{columnText(s, 0), quint32(sqlite3_column_int64(s, 1)), columnBlob(s, 2)};
+}
+
+void SqliteRegistry::setValue(const QString &key, const RegValue &v)
+{
+    transaction([&] {
+        const qint64 id = ensureKey(key);
+        sqlite3_stmt *s = stmt(UpsertValue);
+        Reset r{s};
+        sqlite3_bind_int64(s, 1, id);
+        bindText(s, 2, v.name);
+        bindText(s, 3, fold(v.name));
+        sqlite3_bind_int64(s, 4, v.type);
+        sqlite3_bind_blob(s, 5, v.data.constData(), int(v.data.size()), SQLITE_TRANSIENT);
+        if (sqlite3_step(s) != SQLITE_DONE)
+            fail(QStringLiteral("salvataggio del valore %1").arg(v.name));
+    });
+}
+
+void SqliteRegistry::deleteValue(const QString &key, const QString &name)
+{
+    const qint64 id = findKey(key);
+    if (id < 0)
+        return;
+    sqlite3_stmt *s = stmt(DeleteValue);
+    Reset r{s};
+    sqlite3_bind_int64(s, 1, id);
+    bindText(s, 2, fold(name));
+    if (sqlite3_step(s) != SQLITE_DONE)
+        fail(QStringLiteral("cancellazione del valore %1").arg(name));
+}
+
+void SqliteRegistry::deleteKey(const QString &key)
+{
+    const qint64 id = findKey(key);
+    if (id <= 0)
+        return; // absent, or the root, which is never deleted
+    transaction([&] {
+        sqlite3_stmt *s = nullptr;
+        const char *sql =
+            "WITH RECURSIVE sub(id) AS (SELECT ?1 UNION ALL SELECT k.id FROM keys k JOIN sub ON k.parent=sub.id) "
+            "SELECT id FROM sub";
+        if (sqlite3_prepare_v2(db_, sql, -1, &s, nullptr) != SQLITE_OK)
+            fail(QStringLiteral("cancellazione della chiave %1").arg(key));
+        QList<qint64> ids;
+        sqlite3_bind_int64(s, 1, id);
+        while (sqlite3_step(s) == SQLITE_ROW)
+            ids << sqlite3_column_int64(s, 0);
+        sqlite3_finalize(s);
+        for (qint64 k : ids) {
+            sqlite3_stmt *d = nullptr;
+            sqlite3_prepare_v2(db_, "DELETE FROM vals WHERE key=?1", -1, &d, nullptr);
+            sqlite3_bind_int64(d, 1, k);
+            const int rc1 = sqlite3_step(d);
+            sqlite3_finalize(d);
+            sqlite3_prepare_v2(db_, "DELETE FROM keys WHERE id=?1", -1, &d, nullptr);
+            sqlite3_bind_int64(d, 1, k);
+            const int rc2 = sqlite3_step(d);
+            sqlite3_finalize(d);
+            if (rc1 != SQLITE_DONE || rc2 != SQLITE_DONE)
+                fail(QStringLiteral("cancellazione della chiave %1").arg(key));
+        }
+    });
+    keyCache_.clear();
+}
+
+bool SqliteRegistry::keyExists(const QString &key) { return findKey(key) >= 0; }
+
+QStringList SqliteRegistry::subKeys(const QString &key)
+{
+    QStringList out;
+    const qint64 id = findKey(key);
+    if (id < 0)
+        return out;
+    sqlite3_stmt *s = stmt(ListChildren);
+    Reset r{s};
+    sqlite3_bind_int64(s, 1, id);
+    int rc;
+    while ((rc = sqlite3_step(s)) == SQLITE_ROW)
+        out << columnText(s, 1);
+    if (rc != SQLITE_DONE)
+        fail(QStringLiteral("elenco delle chiavi di %1").arg(key));
+    return out;
+}
+
+QList<RegValue> SqliteRegistry::values(const QString &key)
+{
+    QList<RegValue> out;
+    const qint64 id = findKey(key);
+    if (id < 0)
+        return out;
+    sqlite3_stmt *s = stmt(ListValues);
+    Reset r{s};
+    sqlite3_bind_int64(s, 1, id);
+    int rc;
+    while ((rc = sqlite3_step(s)) == SQLITE_ROW)
+        out << RegValue{columnText(s, 0), quint32(sqlite3_column_int64(s, 1)), columnBlob(s, 2)};
+    if (rc != SQLITE_DONE)
+        fail(QStringLiteral("elenco dei valori di %1").arg(key));
+    return out;
+}
+
+void SqliteRegistry::transaction(const std::function<void()> &body)
+{
+    if (txDepth_ > 0) {
+        body();
+        return;
+    }
+    exec("BEGIN IMMEDIATE");
+    ++txDepth_;
+    try {
+        body();
+    } catch (...) {
+        --txDepth_;
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        keyCache_.clear(); // ids of keys made in the rolled-back work are gone
+        throw;
+    }
+    --txDepth_;
+    exec("COMMIT");
+}
+
+} // namespace qyr

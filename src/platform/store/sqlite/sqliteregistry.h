@@ -1,0 +1,54 @@
+#pragma once
+// The settings tree in an SQLite file: keys nested at each backslash, names
+// compared without regard to case (full Unicode case folding), typed values,
+// every write durable when it returns (WAL, synchronous=FULL).
+#include "../../registry.h"
+
+#include <QHash>
+#include <memory>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace qyr {
+
+class SqliteRegistry : public IRegistry {
+public:
+    struct Opened {
+        std::unique_ptr<SqliteRegistry> store;
+        QString movedAside; // where a damaged file was kept, if one was
+        QString problem;    // what was wrong with it
+    };
+    // Opens (or creates) the file. A file that cannot be opened as our
+    // settings is renamed beside itself, never deleted, and a new one made.
+    static Opened open(const QString &file);
+    ~SqliteRegistry() override;
+
+    std::optional<RegValue> value(const QString &key, const QString &name) override;
+    void setValue(const QString &key, const RegValue &value) override;
+    void deleteValue(const QString &key, const QString &name) override;
+    void deleteKey(const QString &key) override;
+    bool keyExists(const QString &key) override;
+    QStringList subKeys(const QString &key) override;
+    QList<RegValue> values(const QString &key) override;
+    void transaction(const std::function<void()> &body) override;
+
+    const QString &fileName() const { return file_; }
+
+private:
+    explicit SqliteRegistry(sqlite3 *db, QString file);
+    static QString prepareSchema(sqlite3 *db); // empty when fine
+    sqlite3_stmt *stmt(int which);
+    qint64 findKey(const QString &key);          // -1 when absent
+    qint64 ensureKey(const QString &key);
+    void exec(const char *sql);
+    [[noreturn]] void fail(const QString &what);
+
+    sqlite3 *db_;
+    QString file_;
+    QHash<QString, qint64> keyCache_;
+    sqlite3_stmt *stmts_[12] = {};
+    int txDepth_ = 0;
+};
+
+} // namespace qyr

@@ -1,0 +1,218 @@
+#include "uidialogs.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStyle>
+#include <QVBoxLayout>
+
+namespace qyr {
+
+namespace {
+
+QString buttonsName(Buttons b)
+{
+    switch (b) {
+    case Buttons::Ok: return QStringLiteral("ok");
+    case Buttons::YesNo: return QStringLiteral("yesno");
+    case Buttons::YesNoCancel: return QStringLiteral("yesnocancel");
+    }
+    return QStringLiteral("ok");
+}
+
+QPushButton *addButton(QMessageBox &box, const QString &text, QMessageBox::ButtonRole role, const QString &desc)
+{
+    QPushButton *b = box.addButton(text, role);
+    b->setAccessibleName(QString(text).remove(QLatin1Char('&')));
+    b->setAccessibleDescription(desc);
+    return b;
+}
+
+// The error dialog: caption, "Errore!", "Prg:" with the procedure's name
+// text, the error text, the error icon and OK.
+class frmErrore : public QDialog {
+public:
+    frmErrore(const QString &name, const QString &text)
+    {
+        setWindowTitle(QStringLiteral("LUMO Player - Segnalazioni"));
+        setAccessibleName(QStringLiteral("LUMO Player - Segnalazioni"));
+        setAccessibleDescription(QStringLiteral("Segnalazione di errore"));
+        auto *Image1 = new QLabel(this);
+        Image1->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxCritical).pixmap(48, 48));
+        Image1->setAccessibleName(QStringLiteral("Icona di errore"));
+        auto *Label1 = new QLabel(QStringLiteral("Errore!"), this);
+        Label1->setAccessibleName(QStringLiteral("Errore!"));
+        auto *Label2 = new QLabel(QStringLiteral("Prg:"), this);
+        Label2->setAccessibleName(QStringLiteral("Prg:"));
+        auto *lblFunzione = new QLabel(name, this);
+        lblFunzione->setObjectName(QStringLiteral("lblFunzione"));
+        lblFunzione->setAccessibleName(QStringLiteral("Procedura: ") + name);
+        lblFunzione->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
+        auto *lblErrore = new QLabel(text, this);
+        lblErrore->setObjectName(QStringLiteral("lblErrore"));
+        lblErrore->setWordWrap(true);
+        lblErrore->setAccessibleName(QStringLiteral("Errore: ") + QString(text).replace(QLatin1String("\r\n"), QLatin1String(" ")));
+        lblErrore->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
+        auto *OKButton = new QPushButton(QStringLiteral("OK"), this);
+        OKButton->setAccessibleName(QStringLiteral("OK"));
+        OKButton->setAccessibleDescription(QStringLiteral("Chiude la segnalazione"));
+        OKButton->setDefault(true);
+        connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
+        auto *top = new QHBoxLayout;
+        top->addWidget(Image1);
+        top->addWidget(Label1, 1);
+        auto *prg = new QHBoxLayout;
+        prg->addWidget(Label2);
+        prg->addWidget(lblFunzione, 1);
+        auto *v = new QVBoxLayout(this);
+        v->addLayout(top);
+        v->addLayout(prg);
+        v->addWidget(lblErrore);
+        v->addWidget(OKButton, 0, Qt::AlignRight);
+        OKButton->setFocus();
+    }
+};
+
+} // namespace
+
+int UiDialogs::run(QDialog *d, const DialogInfo &info)
+{
+    d->setModal(true);
+    open_.append(Open{d, info});
+    if (onOpen)
+        onOpen(info);
+    const int r = d->exec();
+    for (int i = open_.size() - 1; i >= 0; --i)
+        if (open_[i].dialog == d || !open_[i].dialog) {
+            open_.removeAt(i);
+            break;
+        }
+    if (onClosed)
+        onClosed();
+    return r;
+}
+
+Answer UiDialogs::message(const QString &title, const QString &text, Buttons buttons, Icon icon)
+{
+    QMessageBox box;
+    box.setWindowTitle(title);
+    box.setText(text);
+    box.setAccessibleName(title);
+    box.setAccessibleDescription(text);
+    switch (icon) {
+    case Icon::Information: box.setIcon(QMessageBox::Information); break;
+    case Icon::Question: box.setIcon(QMessageBox::Question); break;
+    case Icon::Warning: box.setIcon(QMessageBox::Warning); break;
+    case Icon::Critical: box.setIcon(QMessageBox::Critical); break;
+    case Icon::None: break;
+    }
+    QPushButton *ok = nullptr, *yes = nullptr, *no = nullptr, *cancel = nullptr;
+    if (buttons == Buttons::Ok)
+        ok = addButton(box, QStringLiteral("OK"), QMessageBox::AcceptRole, QStringLiteral("Conferma"));
+    else {
+        yes = addButton(box, QStringLiteral("&Sì"), QMessageBox::YesRole, QStringLiteral("Risponde sì"));
+        no = addButton(box, QStringLiteral("&No"), QMessageBox::NoRole, QStringLiteral("Risponde no"));
+        if (buttons == Buttons::YesNoCancel)
+            cancel = addButton(box, QStringLiteral("&Annulla"), QMessageBox::RejectRole, QStringLiteral("Annulla"));
+    }
+    box.setDefaultButton(ok ? ok : yes);
+    if (cancel)
+        box.setEscapeButton(cancel);
+    DialogInfo info{QStringLiteral("message"), title, text, QString(), QString(), buttonsName(buttons)};
+    box.setProperty("qyrButtons", info.buttons);
+    run(&box, info);
+    QAbstractButton *c = box.clickedButton();
+    if (c && c == yes)
+        return Answer::Yes;
+    if (c && c == no)
+        return Answer::No;
+    if (c && c == ok)
+        return Answer::Ok;
+    // Closed from the title bar or by Escape.
+    return buttons == Buttons::Ok ? Answer::Ok : (buttons == Buttons::YesNo ? Answer::No : Answer::Cancel);
+}
+
+void UiDialogs::error(const QString &name, const QString &text)
+{
+    frmErrore d(name, text);
+    run(&d, DialogInfo{QStringLiteral("error"), QStringLiteral("LUMO Player - Segnalazioni"), text, name, QString(),
+                       QStringLiteral("ok")});
+}
+
+std::optional<QString> UiDialogs::input(const QString &title, const QString &label, const QString &text)
+{
+    QDialog d;
+    d.setWindowTitle(title);
+    d.setAccessibleName(title);
+    auto *lbl = new QLabel(label, &d);
+    auto *edit = new QLineEdit(text, &d);
+    edit->setAccessibleName(QString(label).remove(QLatin1Char(':')));
+    lbl->setBuddy(edit);
+    auto *box = new QDialogButtonBox(&d);
+    auto *ok = box->addButton(QStringLiteral("&OK"), QDialogButtonBox::AcceptRole);
+    auto *cancel = box->addButton(QStringLiteral("&Annulla"), QDialogButtonBox::RejectRole);
+    ok->setAccessibleName(QStringLiteral("OK"));
+    cancel->setAccessibleName(QStringLiteral("Annulla"));
+    QObject::connect(box, &QDialogButtonBox::accepted, &d, &QDialog::accept);
+    QObject::connect(box, &QDialogButtonBox::rejected, &d, &QDialog::reject);
+    auto *v = new QVBoxLayout(&d);
+    v->addWidget(lbl);
+    v->addWidget(edit);
+    v->addWidget(box);
+    d.setProperty("qyrEdit", QVariant::fromValue<QObject *>(edit));
+    const int r = run(&d, DialogInfo{QStringLiteral("input"), title, QString(), QString(), label, QStringLiteral("ok")});
+    if (r != QDialog::Accepted)
+        return std::nullopt;
+    return edit->text();
+}
+
+bool UiDialogs::answer(const QString &button, const QString &text, bool hasText)
+{
+    if (open_.isEmpty() || !open_.last().dialog)
+        return false;
+    QDialog *d = open_.last().dialog;
+    const DialogInfo &info = open_.last().info;
+    if (info.kind == QLatin1String("input")) {
+        auto *edit = qobject_cast<QLineEdit *>(d->property("qyrEdit").value<QObject *>());
+        if (hasText && edit) {
+            edit->setText(text);
+            d->accept();
+            return true;
+        }
+        if (button == QLatin1String("cancel")) {
+            d->reject();
+            return true;
+        }
+        if (button == QLatin1String("ok")) {
+            d->accept();
+            return true;
+        }
+        return false;
+    }
+    if (auto *box = qobject_cast<QMessageBox *>(d)) {
+        const QString wanted = button == QLatin1String("yes")   ? QStringLiteral("Sì")
+                               : button == QLatin1String("no")  ? QStringLiteral("No")
+                               : button == QLatin1String("ok")  ? QStringLiteral("OK")
+                               : button == QLatin1String("cancel") ? QStringLiteral("Annulla")
+                                                                    : QString();
+        for (QAbstractButton *b : box->buttons()) {
+            if (QString(b->text()).remove(QLatin1Char('&')) == wanted) {
+                b->click();
+                return true;
+            }
+        }
+        return false;
+    }
+    if (button != QLatin1String("ok"))
+        return false;
+    d->accept();
+    return true;
+}
+
+} // namespace qyr

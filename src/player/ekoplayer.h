@@ -1,0 +1,72 @@
+#pragma once
+// oEkoPlayer: the one object through which everything plays. Versione selects
+// the player (1 = the version 9 host, 0 = the slot for another player, which
+// nothing fills). Every member reports its own failure ("oPl - ...") and
+// yields its type's default; an absent player means one report per call.
+#include "../platform/signal.h"
+#include "iplayer.h"
+
+#include <QVariant>
+#include <functional>
+#include <memory>
+
+namespace qyr {
+
+class ErrorReporter;
+
+class oEkoPlayer {
+public:
+    using HostFactory = std::function<std::unique_ptr<IPlayer>()>;
+    oEkoPlayer(ErrorReporter &er, HostFactory createHost);
+    ~oEkoPlayer();
+    oEkoPlayer(const oEkoPlayer &) = delete;
+    oEkoPlayer &operator=(const oEkoPlayer &) = delete;
+
+    float Rate();
+    void setRate(float v);
+    bool AutoStart();
+    void setAutoStart(bool v);
+    void setFullScreen(bool v);
+    bool FullScreen();
+    bool AudioOff();
+    void setAudioOff(bool v);
+    QString FileName();
+    void setFileName(const QString &v);
+    void Stop_Player();
+    void Play_Player();
+    double CurrentPosition();
+    void setCurrentPosition(double v);
+    QVariant Duration();
+    void StopPlay();
+    QVariant Volume();
+    void setVolume(const QVariant &v);
+    bool IsPlaying();
+    void Pause_Player();
+    bool Versione9Presente();
+    qint16 Versione() const { return mVersione; }
+    void setVersione(qint16 v);
+
+    // Whether a player is behind the facade (start-up checks it after Versione).
+    bool hasCurrentPlayer() const { return oCurrent != nullptr; }
+
+    Signal<qint32> PlayStateChange;
+    Signal<const QString &> PlayFileChange;
+
+private:
+    IPlayer &current();
+    void o9_PlayStateChange(qint32 newMode) { PlayStateChange(newMode); }
+    void unloadHost();
+
+    ErrorReporter &er_;
+    HostFactory createHost_;
+    bool mAudioOff = false;
+    bool mFullScreen = false;
+    bool mAutoStart = false;
+    qint16 mVersione = 0;
+    IPlayer *oOther = nullptr; // the version 0 slot: never filled
+    IPlayer *oCurrent = nullptr;
+    std::unique_ptr<IPlayer> o9;
+    std::shared_ptr<bool> alive_;
+};
+
+} // namespace qyr

@@ -1,0 +1,234 @@
+#include "frmwmp9.h"
+#include "../platform/convert.h"
+#include "../platform/errors.h"
+#include "../platform/media.h"
+#include "../platform/pump.h"
+#include "../shell/errorreport.h"
+
+namespace qyr {
+
+namespace {
+QString name(const char *member) { return QStringLiteral("oWMP9 - ") + QLatin1String(member); }
+} // namespace
+
+frmWMP9::frmWMP9(ErrorReporter &er, IEventPump &pump, ITimerService &timers, std::unique_ptr<IMediaControl> wmp)
+    : TimerNextAction(QStringLiteral("TimerNextAction"), 1, &timers), er_(er), pump_(pump), wmp_(std::move(wmp)),
+      alive_(std::make_shared<bool>(true))
+{
+    if (!wmp_)
+        throw QyrError(err::CannotCreateObject);
+    const auto alive = alive_;
+    wmp_->PlayStateChange.connect([this, alive](int s) {
+        if (*alive)
+            WMP_PlayStateChange(s);
+    });
+    TimerNextAction.Timer.connect([this, alive] {
+        if (*alive)
+            TimerNextAction_Timer();
+    });
+}
+
+frmWMP9::~frmWMP9()
+{
+    *alive_ = false;
+    TimerNextAction.setEnabled(false);
+}
+
+void frmWMP9::Load()
+{
+    Guard(er_, name("Form_Load"), [&] {
+        wmp_->setUiMode(QStringLiteral("mini"));
+    });
+}
+
+void frmWMP9::Unload()
+{
+    TimerNextAction.setEnabled(false);
+    IgnoreFailure([&] { wmp_->clearPlaylist(); });
+}
+
+bool frmWMP9::isVideoName(const QString &url)
+{
+    const QString u = url.toUpper();
+    return u.contains(QLatin1String(".WMV")) || u.contains(QLatin1String(".M1V")) || u.contains(QLatin1String(".AVI"));
+}
+
+bool frmWMP9::isVideo() { return isVideoName(wmp_->url()); }
+bool frmWMP9::isPlayingRaw() { return wmp_->playState() == playstate::Playing; }
+
+float frmWMP9::Rate()
+{
+    return GuardValue<float>(er_, name("Get Rate"), 0.0f, [&](float &r) { r = wmp_->rate(); });
+}
+
+void frmWMP9::setRate(float v)
+{
+    Guard(er_, name("Let Rate"), [&] { wmp_->setRate(v); });
+}
+
+bool frmWMP9::AutoStart()
+{
+    return GuardValue<bool>(er_, name("Get AutoStart"), false, [&](bool &r) { r = mAutoStart; });
+}
+
+void frmWMP9::setAutoStart(bool v)
+{
+    Guard(er_, name("Let AutoStart"), [&] {
+        mAutoStart = v;
+        wmp_->setAutoStart(mAutoStart);
+    });
+}
+
+void frmWMP9::setFullScreen(bool v)
+{
+    Guard(er_, name("Let FullScreen"), [&] {
+        mFullScreen = v;
+        wmp_->setUiMode(v ? QStringLiteral("none") : QStringLiteral("mini"));
+    });
+}
+
+bool frmWMP9::FullScreen()
+{
+    return GuardValue<bool>(er_, name("Get FullScreen"), false, [&](bool &r) { r = mFullScreen; });
+}
+
+bool frmWMP9::AudioOff()
+{
+    return GuardValue<bool>(er_, name("Get AudioOff"), false, [&](bool &r) { r = mAudioOff; });
+}
+
+void frmWMP9::setAudioOff(bool v)
+{
+    Guard(er_, name("Let AudioOff"), [&] {
+        mAudioOff = v;
+        if (v)
+            Stop_Player();
+    });
+}
+
+QString frmWMP9::FileName()
+{
+    return GuardValue<QString>(er_, name("Get FileName"), QString(), [&](QString &r) { r = wmp_->url(); });
+}
+
+void frmWMP9::setFileName(const QString &v)
+{
+    Guard(er_, name("Let FileName"), [&] {
+        wmp_->clearPlaylist();
+        pump_.processEvents();
+        wmp_->setUrl(v);
+        if (!isVideo() && mAudioOff)
+            Stop_Player();
+    });
+}
+
+void frmWMP9::Stop_Player()
+{
+    Guard(er_, name("Stop_Player"), [&] {
+        if (isPlayingRaw())
+            wmp_->stop();
+        pump_.processEvents();
+        TimerNextAction.setEnabled(false);
+    });
+}
+
+void frmWMP9::Play_Player()
+{
+    StepLabel step{QStringLiteral("oWMP9 - Play_Player - Posizione: "), QString()};
+    Guard(er_, step, [&] {
+        if (isVideo() || !mAudioOff) {
+            step.label = QStringLiteral(" isPlaying ");
+            if (!IsPlaying()) {
+                step.label = QStringLiteral(" FileName ");
+                if (!FileName().isEmpty()) {
+                    pump_.processEvents();
+                    step.label = QStringLiteral(" WMP.Controls.play ");
+                    wmp_->play();
+                }
+            }
+        }
+    });
+}
+
+double frmWMP9::CurrentPosition()
+{
+    return GuardValue<double>(er_, name("Get CurrentPosition"), 0.0, [&](double &r) { r = wmp_->currentPosition(); });
+}
+
+void frmWMP9::setCurrentPosition(double v)
+{
+    Guard(er_, name("Let CurrentPosition"), [&] { wmp_->setCurrentPosition(v); });
+}
+
+QVariant frmWMP9::Duration()
+{
+    return GuardValue<QVariant>(er_, name("Get Duration"), QVariant(), [&](QVariant &r) { r = wmp_->duration(); });
+}
+
+void frmWMP9::StopPlay()
+{
+    Guard(er_, name("StopPlay"), [&] {
+        if (isPlayingRaw())
+            wmp_->pause();
+        else
+            wmp_->play();
+    });
+}
+
+QVariant frmWMP9::Volume()
+{
+    return GuardValue<QVariant>(er_, name("Get Volume"), QVariant(), [&](QVariant &r) { r = qint32(wmp_->volume()); });
+}
+
+void frmWMP9::setVolume(const QVariant &v)
+{
+    Guard(er_, name("Let Volume"), [&] {
+        qint32 n;
+        if (v.typeId() == QMetaType::QString)
+            n = conv::toInt32(v.toString());
+        else {
+            bool ok = false;
+            const double d = v.toDouble(&ok);
+            if (!ok)
+                throw QyrError(err::TypeMismatch);
+            n = conv::toInt32(d);
+        }
+        wmp_->setVolume(n);
+    });
+}
+
+bool frmWMP9::IsPlaying()
+{
+    return GuardValue<bool>(er_, name("IsPlaying"), false, [&](bool &r) { r = isPlayingRaw(); });
+}
+
+void frmWMP9::Pause_Player()
+{
+    Guard(er_, name("Pause_Player"), [&] { wmp_->pause(); });
+}
+
+QString frmWMP9::WMPVersionInfo() { return wmp_->versionInfo(); }
+
+void frmWMP9::WMP_PlayStateChange(int newState)
+{
+    Guard(er_, name("WMP_PlayStateChange"), [&] {
+        if (newState == playstate::MediaEnded) {
+            timerTag_ = QStringLiteral("8");
+            pump_.processEvents();
+            TimerNextAction.setEnabled(true);
+        }
+        // The video window (shown for state 3, hidden for state 1) comes with
+        // the media host window adapter.
+    });
+}
+
+void frmWMP9::TimerNextAction_Timer()
+{
+    Guard(er_, name("TimerNextAction_Timer"), [&] {
+        TimerNextAction.setEnabled(false);
+        if (timerTag_ == QLatin1String("8"))
+            PlayStateChange(conv::toInt32(timerTag_));
+    });
+}
+
+} // namespace qyr

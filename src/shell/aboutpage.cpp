@@ -1,0 +1,80 @@
+#include "aboutpage.h"
+#include "../platform/convert.h"
+#include "frmbrowser.h"
+
+namespace qyr {
+
+QString AboutPage::buildHtml() const
+{
+    QString h;
+    h += QStringLiteral("<BODY>");
+    h += QStringLiteral("<p align='center'><img border='0' src='") + f.appFolder +
+         QStringLiteral("\\include\\avvio.jpg' alt='Logo di LumoPlayer'></p>");
+    h += QStringLiteral("<h1 align='center'><b><font size='7'>LumoPlayer 4.1</font></b></h1>");
+    h += QStringLiteral("<h2 Align='CENTER'><i>Software di navigazione accessibile per l'ascolto degli ") +
+         QStringLiteral("audiolibri digitali.</i></h2>");
+    h += QStringLiteral("<h2 align='center'>Laboratorio QYR - Libri da ascoltare</h2>");
+    h += QStringLiteral("<p align='center' class='testo'>Via dei Lettori 12, 00100 Roma - "
+                        "Telefono 06 0000000 - Fax 06 0000001</p>");
+    h += QStringLiteral("<p align='center' class='testo'><a href='https://qyrplayer.invalid/'>"
+                        "Sito web del laboratorio QYR</a></p>");
+    h += QStringLiteral("<p align='center' class='testo'><a href='mailto:lettori@qyrplayer.invalid'>"
+                        "Scrivi al laboratorio QYR</a></p>");
+    h += QStringLiteral("<p align='center' class='testo'><b>Questo programma è libero: "
+                        "usatelo, copiatelo e fatelo conoscere a chi legge con le orecchie.</b></p>");
+    h += QStringLiteral("<hr>");
+    h += QStringLiteral("<p align='center' class='testo'><b>Un ringraziamento agli autori del primo motore "
+                        "di navigazione, che hanno aperto la strada a questo lettore.</b></p>");
+    h += QStringLiteral("<hr>");
+    h += QStringLiteral("</Body>");
+    return h;
+}
+
+void AboutPage::ShowAbout()
+{
+    // Failures are skipped one statement at a time: the about page is never
+    // worth a dialog.
+    IgnoreFailure([&] { f.strAboutHtml = buildHtml(); });
+    IgnoreFailure([&] {
+        const qint32 ms = conv::toInt32(f.settings.Get(f.strAppName, QStringLiteral("Player"), QStringLiteral("TempoSp"),
+                                                       QStringLiteral("5000")));
+        f.TimerSpalsh.setInterval(ms < 1501 ? 1500 : ms);
+    });
+    IgnoreFailure([&] {
+        if (f.ports.browser.hasDocument())
+            f.ports.browser.setBodyHtml(f.strAboutHtml);
+    });
+}
+
+void AboutPage::TimerSpalsh_Timer()
+{
+    Guard(f.er, QStringLiteral("TimerSpalsh_Timer"), [&] {
+        f.TimerSpalsh.setEnabled(false);
+        const QString brano = f.settings.Get(f.strAppName, QStringLiteral("Player"), QStringLiteral("Brano"));
+        if (f.chkSavePos.value() == 1 && brano != QLatin1String("about:blank")) {
+            QString path = brano;
+            path.remove(QLatin1String("file:///"));
+            path.replace(QLatin1Char('/'), QLatin1Char('\\'));
+            path.replace(QLatin1String("%20"), QLatin1String(" "));
+            if (path.contains(QLatin1Char('?')))
+                path = path.left(path.lastIndexOf(QLatin1Char('?')));
+            else if (path.contains(QLatin1Char('#')))
+                path = path.left(path.lastIndexOf(QLatin1Char('#')));
+            f.oFso = true;
+            const bool exists = !path.isEmpty() && f.ports.files.fileExists(path);
+            if (exists) {
+                f.ports.browser.navigate(brano);
+                f.bResumePending = true;
+            } else {
+                f.ports.browser.navigate(f.strIndexPage);
+                f.bResumePending = false;
+            }
+            f.oFso = false;
+        } else {
+            f.ports.browser.navigate(f.strIndexPage);
+            f.bResumePending = false;
+        }
+    });
+}
+
+} // namespace qyr

@@ -1,0 +1,21 @@
+#pragma once
+// The about page written into the blank document at start, and the splash
+// timer that then opens the page saved at exit or the table of contents.
+#include <QString>
+
+namespace qyr {
+
+class frmBrowser;
+
+class AboutPage {
+public:
+    explicit AboutPage(frmBrowser &f) : f(f) {}
+    void ShowAbout();
+    void TimerSpalsh_Timer();
+    QString buildHtml() const;
+
+private:
+    frmBrowser &f;
+};
+
+} // namespace qyr

@@ -1,0 +1,85 @@
+#include "frmbrowser.h"
+#include "../player/frmwmp9.h"
+
+#include <QDir>
+
+namespace qyr {
+
+frmBrowser::frmBrowser(const Ports &p)
+    : ports(p), er(p.dialogs), settings(p.registry), appFolder(p.appFolder),
+      TimerSpalsh(QStringLiteral("TimerSpalsh"), 5000, &p.timers),
+      TimerDisableState(QStringLiteral("TimerDisableState"), 1000, &p.timers),
+      TimerOSD(QStringLiteral("TimerOSD"), 1500, &p.timers), startup(*this), about(*this), layout(*this),
+      feedback(*this), options(*this)
+{
+    form.setCaption(QStringLiteral("QYR - MediaPlayer"));
+    createDesignedLayout();
+    options.connect();
+    TimerSpalsh.Timer.connect([this] { about.TimerSpalsh_Timer(); });
+    TimerDisableState.Timer.connect([this] { startup.TimerDisableState_Timer(); });
+    TimerOSD.Timer.connect([this] { feedback.TimerOSD_Timer(); });
+}
+
+frmBrowser::~frmBrowser() { oPlayer.reset(); }
+
+std::unique_ptr<oEkoPlayer> frmBrowser::newPlayer()
+{
+    auto create = [this]() -> std::unique_ptr<IPlayer> {
+        if (!ports.createMedia)
+            throw QyrError(err::CannotCreateObject);
+        return std::make_unique<frmWMP9>(er, ports.pump, ports.timers, ports.createMedia());
+    };
+    auto player = std::make_unique<oEkoPlayer>(er, create);
+    player->PlayStateChange.connect([this](qint32 m) { PlayerStateChanged(m); });
+    player->PlayFileChange.connect([this](const QString &n) { PlayerFileChanged(n); });
+    return player;
+}
+
+// Designed positions and sizes (twips) of the controls the layout rules
+// leave alone, and which panels start hidden.
+void frmBrowser::createDesignedLayout()
+{
+    form.setGeometry(0, 0, 12000, 9000);
+    frmconfigurazione.setGeometry(0, 0, 5400, 4200);
+    frmconfigurazione.setVisible(false);
+    chkSavePos.setGeometry(240, 360, 4800, 300);
+    TextAvantiIndietro.setGeometry(2400, 840, 900, 300);
+    TextVolume.setGeometry(2400, 1320, 900, 300);
+    TextRate.setGeometry(2400, 1800, 900, 300);
+    chkAudioOff.setGeometry(240, 2280, 4800, 300);
+    optPlayer1.setGeometry(240, 2760, 2200, 300);
+    optPlayer0.setGeometry(2640, 2760, 2200, 300);
+    cmdSetupClose.setGeometry(3960, 3480, 1200, 420);
+    frmOSD.setGeometry(0, 0, 12000, 1200);
+    frmOSD.setVisible(false);
+    lblOSD.setGeometry(0, 120, 12000, 960);
+    fraMarcatori.setVisible(false);
+    cmdImpExp[0].setGeometry(100, 200, 2400, 420);
+    cmdImpExp[1].setGeometry(2600, 200, 2400, 420);
+    cmdImpExp[4].setGeometry(5100, 200, 1400, 420);
+    cmdImpExp[2].setGeometry(0, 200, 1200, 420);
+    cmdImpExp[3].setGeometry(0, 720, 1200, 420);
+    frmImpExp.setVisible(false);
+    Drive.setGeometry(100, 0, 3000, 315);
+    Dir.setGeometry(100, 200, 3000, 2000);
+    File.setGeometry(3300, 720, 3000, 2000);
+    TextFileName.setGeometry(3300, 200, 3000, 315);
+    lblNomeFile.setGeometry(3300, 0, 2000, 200);
+    lblNomeFile.setCaption(QStringLiteral("Nome file:"));
+    fraDebug.setVisible(false);
+    lstapp.setVisible(false);
+    frmconfigurazione.setCaption(QStringLiteral("Configurazione"));
+    chkSavePos.setCaption(QStringLiteral("Riparti dal punto di uscita"));
+    chkAudioOff.setCaption(QStringLiteral("Lettore spento"));
+    optPlayer0.setCaption(QStringLiteral("Altre"));
+    optPlayer1.setCaption(QStringLiteral("Versione 9"));
+    cmdSetupClose.setCaption(QStringLiteral("Chiudi"));
+    const char *captions[] = {"&Esporta Marcatori", "&Importa Marcatori", "&OK", "&Annulla", "&Chiudi"};
+    for (size_t i = 0; i < cmdImpExp.size(); ++i)
+        cmdImpExp[i].setCaption(QString::fromUtf8(captions[i]));
+    fraMarcatori.setCaption(QStringLiteral("Marcatori"));
+    // The drive list starts on the drive (or file-system root) of the book.
+    Drive.setPath(QDir(QDir::fromNativeSeparators(appFolder)).rootPath());
+}
+
+} // namespace qyr

@@ -1,0 +1,163 @@
+#pragma once
+// frmBrowser: the main window's logic. It owns the state fields, the control
+// models, the player facade and one object per subsystem; each subsystem
+// reaches the others through this owner. Nothing here touches a widget.
+#include "../dialogs/optionspanel.h"
+#include "../keyboard/feedback.h"
+#include "../platform/browser.h"
+#include "../platform/controls.h"
+#include "../platform/dialogs.h"
+#include "../platform/files.h"
+#include "../platform/media.h"
+#include "../platform/pump.h"
+#include "../platform/registry.h"
+#include "../player/ekoplayer.h"
+#include "aboutpage.h"
+#include "errorreport.h"
+#include "layout.h"
+#include "messages.h"
+#include "settings.h"
+#include "startup.h"
+
+#include <array>
+#include <functional>
+#include <memory>
+
+namespace qyr {
+
+// The real or test components the logic runs on.
+struct Ports {
+    IRegistry &registry;
+    IFiles &files;
+    IDialogs &dialogs;
+    IEventPump &pump;
+    ITimerService &timers;
+    IBrowser &browser;
+    // Creates the media control for a new version 9 host; throws QyrError when it cannot.
+    std::function<std::unique_ptr<IMediaControl>()> createMedia;
+    QString appFolder; // the book folder
+};
+
+enum class WindowState { Normal, Minimized, Maximized };
+
+class frmBrowser {
+public:
+    explicit frmBrowser(const Ports &ports);
+    ~frmBrowser();
+    frmBrowser(const frmBrowser &) = delete;
+    frmBrowser &operator=(const frmBrowser &) = delete;
+
+    // Ports and shared services.
+    Ports ports;
+    ErrorReporter er;
+    Settings settings;
+    QString appFolder;
+
+    // Window.
+    Control form{QStringLiteral("frmBrowser"), QStringLiteral("QYR - MediaPlayer"),
+                 QStringLiteral("Finestra principale del lettore di audiolibri")};
+    WindowState windowState = WindowState::Normal;
+
+    // State fields, in their declared order.
+    bool bDisableState = false;
+    std::array<int, 7> CtrlKeyCodes{};
+    QString oAudioElem;
+    bool oFso = false; // a file-system helper is held
+    Messages msg;
+    bool bAudioOff = false;
+    qint32 nAudioIndex = 0;
+    qint16 nPendingMarker = 0;
+    QString strIndexPage;
+    bool bResumePending = false;
+    QString strAboutHtml;
+    bool bResumeAfterList = false;
+    float sngSavedRate = 0;
+    QString strPendingAnchor;
+    bool bPendingAnchor = false;
+    std::array<int, 5> AltKeyCodes{};
+    qint16 nVolumeMax = 0;
+    qint16 nVolumeMin = -4000;
+    qint16 nVolumeStep = 100;
+    qint16 nVolumeNew = 0;
+    qint16 nCurrentMarker = 0;
+    QString strAppName;
+    qint16 nStyleSheet = 0;
+    qint16 nIndexAnchor = 0;
+    QString strLastPage;
+
+    // Control models.
+    Control objwb{QStringLiteral("objwb"), QStringLiteral("Pagina del libro"),
+                  QStringLiteral("Il contenuto della pagina del libro")};
+    Panel frmconfigurazione{QStringLiteral("frmconfigurazione"), QStringLiteral("Configurazione"),
+                            QStringLiteral("Pannello delle opzioni del lettore")};
+    CheckBox chkSavePos{QStringLiteral("chkSavePos"), QStringLiteral("Riparti dal punto di uscita"),
+                        QStringLiteral("All'avvio riapre la pagina e la posizione in cui si era usciti")};
+    TextBox TextAvantiIndietro{QStringLiteral("TextAvantiIndietro"), QStringLiteral("Avanzamento audio in secondi"),
+                               QStringLiteral("Secondi saltati avanti o indietro da un comando di salto")};
+    TextBox TextVolume{QStringLiteral("TextVolume"), QStringLiteral("Volume"),
+                       QStringLiteral("Volume del lettore")};
+    TextBox TextRate{QStringLiteral("TextRate"), QStringLiteral("Velocità di Lettura"),
+                     QStringLiteral("Velocità di lettura: 1 è la velocità normale")};
+    CheckBox chkAudioOff{QStringLiteral("chkAudioOff"), QStringLiteral("Lettore spento"),
+                         QStringLiteral("Spegne la lettura ad alta voce delle pagine")};
+    Control optPlayer0{QStringLiteral("optPlayer(0)"), QStringLiteral("Altre"),
+                       QStringLiteral("Lettore di altre versioni")};
+    Control optPlayer1{QStringLiteral("optPlayer(1)"), QStringLiteral("Versione 9"),
+                       QStringLiteral("Lettore multimediale versione 9 o successiva")};
+    OptionGroup optPlayer{QStringLiteral("optPlayer"), {&optPlayer0, &optPlayer1}};
+    Button cmdSetupClose{QStringLiteral("cmdSetupClose"), QStringLiteral("Chiudi"),
+                         QStringLiteral("Chiude il pannello delle opzioni")};
+    Panel frmOSD{QStringLiteral("frmOSD"), QStringLiteral("Messaggi"), QStringLiteral("Messaggi del lettore")};
+    Label lblOSD{QStringLiteral("lblOSD"), QStringLiteral("Messaggio"), QStringLiteral("Ultimo messaggio del lettore")};
+    Panel fraMarcatori{QStringLiteral("fraMarcatori"), QStringLiteral("Marcatori"),
+                       QStringLiteral("Pannello dei marcatori")};
+    ListBox ListMarkers{QStringLiteral("ListMarkers"), QStringLiteral("Elenco dei marcatori"),
+                        QStringLiteral("Invio richiama il marcatore scelto, Canc lo cancella")};
+    ListBox lstapp{QStringLiteral("lstapp"), QStringLiteral("Elenco di servizio"),
+                   QStringLiteral("Elenco nascosto delle pagine dei marcatori")};
+    std::array<Button, 5> cmdImpExp{
+        Button{QStringLiteral("cmdImpExp(0)"), QStringLiteral("Esporta Marcatori"),
+               QStringLiteral("Esporta i marcatori e le impostazioni in un file")},
+        Button{QStringLiteral("cmdImpExp(1)"), QStringLiteral("Importa Marcatori"),
+               QStringLiteral("Importa i marcatori e le impostazioni da un file")},
+        Button{QStringLiteral("cmdImpExp(2)"), QStringLiteral("OK"), QStringLiteral("Conferma l'operazione")},
+        Button{QStringLiteral("cmdImpExp(3)"), QStringLiteral("Annulla"), QStringLiteral("Annulla l'operazione")},
+        Button{QStringLiteral("cmdImpExp(4)"), QStringLiteral("Chiudi"),
+               QStringLiteral("Chiude il pannello dei marcatori")}};
+    Panel frmImpExp{QStringLiteral("frmImpExp"), QStringLiteral("Esporta o importa"),
+                    QStringLiteral("Scelta del file per esportare o importare i marcatori")};
+    PathList Drive{QStringLiteral("Drive"), QStringLiteral("Unità"), QStringLiteral("Unità o volume")};
+    PathList Dir{QStringLiteral("Dir"), QStringLiteral("Cartelle"), QStringLiteral("Cartella del file")};
+    PathList File{QStringLiteral("File"), QStringLiteral("File"), QStringLiteral("File della cartella scelta")};
+    TextBox TextFileName{QStringLiteral("TextFileName"), QStringLiteral("Nome del file"),
+                         QStringLiteral("Nome del file da esportare o importare")};
+    Label lblNomeFile{QStringLiteral("lblNomeFile"), QStringLiteral("Nome file"), QString()};
+    Panel fraDebug{QStringLiteral("fraDebug"), QStringLiteral("Debug"), QStringLiteral("Pannello diagnostico")};
+
+    TimerModel TimerSpalsh;
+    TimerModel TimerDisableState;
+    TimerModel TimerOSD;
+
+    std::unique_ptr<oEkoPlayer> oPlayer;
+
+    // Subsystems.
+    Startup startup;
+    AboutPage about;
+    Layout layout;
+    Feedback feedback;
+    OptionsPanel options;
+
+    // A new facade wired to this window's handlers.
+    std::unique_ptr<oEkoPlayer> newPlayer();
+    void setCaption(const QString &c) { form.setCaption(c); }
+    QString caption() const { return form.caption(); }
+
+    // Events raised on the owner for the page-audio logic of later subsystems.
+    Signal<qint32> PlayerStateChanged;
+    Signal<const QString &> PlayerFileChanged;
+
+private:
+    void createDesignedLayout();
+};
+
+} // namespace qyr

@@ -1,0 +1,179 @@
+#include "startup.h"
+#include "../platform/convert.h"
+#include "../platform/errors.h"
+#include "frmbrowser.h"
+
+namespace qyr {
+
+namespace {
+const QString kPlayer = QStringLiteral("Player");
+const QString kVersion9Question = QStringLiteral(
+    "Versione 9 trovata! Per un corretto funzionamento è consigliato passare alla versione 9 (CTRL+7). "
+    "Vuoi passare alla versione 9?");
+} // namespace
+
+// Shows the start-up error report for the error just caught.
+bool Startup::reportStartupError()
+{
+    lastFilledError = f.msg.errore(StartupStep, f.er.currentNumber(), f.er.currentDescription());
+    f.er.ShowError(QStringLiteral("Form Load - ") + StartupStep, QString());
+    f.er.clearCurrent();
+    // The filled template stays on the on-screen display, where a screen
+    // reader announces it once the dialog has gone.
+    f.feedback.OSD(lastFilledError, false);
+    return false;
+}
+
+void Startup::createPlayer(const QString &versionText)
+{
+    if (versionText == QLatin1String("1")) {
+        StartupStep = QStringLiteral("Form Load: creazione WMP");
+        f.oPlayer.reset();
+        f.oPlayer = f.newPlayer();
+        StartupStep = QStringLiteral("Form Load: caricamento WMP");
+        f.oPlayer->setVersione(1);
+        // The facade reports why its host could not be made; start-up needs
+        // to know, to retry with the other version.
+        if (!f.oPlayer->hasCurrentPlayer())
+            throw QyrError(err::CannotCreateObject,
+                           QStringLiteral("Impossibile creare il lettore multimediale versione 9"));
+        StartupStep = QStringLiteral("Form Load: settings WMP");
+        f.optPlayer.select(1);
+        f.oPlayer->setRate(f.feedback.PlayerRate());
+        f.oPlayer->setFullScreen(true);
+        f.nVolumeMax = 100;
+        f.nVolumeMin = 0;
+        f.nVolumeStep = 10;
+        f.nVolumeNew = 0;
+    } else {
+        StartupStep = QStringLiteral("Form Load: creazione WMP6");
+        f.oPlayer.reset();
+        f.oPlayer = f.newPlayer();
+        StartupStep = QStringLiteral("Form Load: caricamento WMP6");
+        f.oPlayer->setVersione(0);
+        f.oPlayer->setRate(f.feedback.PlayerRate());
+        StartupStep = QStringLiteral("Form Load: settings WMP6");
+        f.nVolumeMax = 0;
+        f.nVolumeMin = -4000;
+        f.nVolumeStep = 100;
+        f.nVolumeNew = 0;
+        f.optPlayer.select(0);
+    }
+    f.oPlayer->setVolume(f.TextVolume.text());
+    f.feedback.SetAudioOff(conv::toBool(f.settings.Get(f.strAppName, kPlayer, QStringLiteral("AudioOff"),
+                                                        QStringLiteral("0"))));
+}
+
+void Startup::Form_Load()
+{
+    f.TimerSpalsh.setEnabled(false);
+    f.strPendingAnchor.clear();
+    f.bPendingAnchor = false;
+    f.strIndexPage = f.appFolder + QStringLiteral("\\Index.htm");
+    f.strIndexPage.replace(QLatin1String("\\\\"), QLatin1String("\\"));
+    f.ListMarkers.setTabStop(20);
+
+    StartupStep = QStringLiteral("Form Load: inizializzazione");
+    QString versionText;
+    try {
+        f.strAppName = QStringLiteral("QYR MediaPlayer");
+        f.msg.setDefaults();
+        f.nVolumeMax = 0;
+        f.nVolumeMin = -4000;
+        f.nVolumeStep = 100;
+        f.nVolumeNew = 0;
+        f.Dir.setPath(f.Drive.path());
+        f.File.setPath(f.Dir.path());
+        f.CtrlKeyCodes = {49, 50, 54, 51, 52, 187, 189};
+        f.AltKeyCodes = {52, 51, 54, 50, 49};
+
+        StartupStep = QStringLiteral("Form Load: caricamento settings");
+        const qint16 savePos = conv::toInt16(f.settings.Get(f.strAppName, kPlayer, QStringLiteral("SavePos"), QStringLiteral("0")));
+        if (savePos < 0 || savePos > 2)
+            throw QyrError(err::InvalidPropertyValue, QStringLiteral("Valore di proprietà non valido: \"SavePos\" = %1").arg(savePos));
+        f.chkSavePos.setValue(savePos);
+        f.nStyleSheet = conv::toInt16(f.settings.Get(f.strAppName, kPlayer, QStringLiteral("StyleSheet"), QStringLiteral("1")));
+        f.TextAvantiIndietro.setText(f.settings.Get(f.strAppName, kPlayer, QStringLiteral("AvantiIndietro"), QStringLiteral("10")));
+        f.TextVolume.setText(f.settings.Get(f.strAppName, kPlayer, QStringLiteral("Volume"), QStringLiteral("100")));
+        versionText = QString::number(conv::toInt16(f.settings.Get(f.strAppName, kPlayer, QStringLiteral("Versione"), QStringLiteral("1"))));
+    } catch (...) {
+        f.er.captureCurrentException();
+        reportStartupError();
+        return;
+    }
+
+    // Choosing and creating the player, with one retry on the other version.
+    bool retryUsed = false;
+    for (;;) {
+        try {
+            if (versionText != QLatin1String("1")) {
+                const Answer a = f.ports.dialogs.message(f.strAppName, kVersion9Question, Buttons::YesNo, Icon::Question);
+                if (a == Answer::Yes) {
+                    versionText = QStringLiteral("1");
+                    continue;
+                }
+            }
+            createPlayer(versionText);
+            break;
+        } catch (...) {
+            if (retryUsed) {
+                f.er.clearCurrent();
+                return; // silently: no splash, no book page
+            }
+            retryUsed = true;
+            versionText = versionText == QLatin1String("1") ? QStringLiteral("0") : QStringLiteral("1");
+        }
+    }
+
+    StartupStep = QStringLiteral("Form Load: caricamenti documento: ") + f.appFolder + QStringLiteral("\\Index.htm.");
+    try {
+        f.about.ShowAbout();
+        f.TimerSpalsh.setEnabled(true);
+    } catch (...) {
+        f.er.captureCurrentException();
+        reportStartupError();
+    }
+}
+
+void Startup::Form_Initialize()
+{
+    f.ports.browser.navigate(QStringLiteral("about:blank"));
+    while (f.ports.browser.readyState() != 4) {
+        f.ports.pump.sleep(100);
+        f.ports.pump.processEvents();
+    }
+    f.about.ShowAbout();
+}
+
+void Startup::Form_QueryUnload(bool &cancel)
+{
+    Guard(f.er, QStringLiteral("Form_QueryUnload"), [&] {
+        f.oFso = false;
+        const Answer a = f.ports.dialogs.message(QStringLiteral("LUMO Player"), f.msg.strMsgUscita, Buttons::YesNo,
+                                                 Icon::Question);
+        if (a != Answer::Yes) {
+            cancel = true;
+            return;
+        }
+        if (f.chkSavePos.value() == 1) {
+            f.settings.Save(f.strAppName, kPlayer, QStringLiteral("Brano"), f.ports.browser.locationURL());
+            const double pos = f.oPlayer ? f.oPlayer->CurrentPosition() : 0.0;
+            f.settings.Save(f.strAppName, kPlayer, QStringLiteral("BranoPos"), conv::fromDouble(pos));
+        } else {
+            f.settings.Save(f.strAppName, kPlayer, QStringLiteral("Brano"), QString());
+            f.settings.Save(f.strAppName, kPlayer, QStringLiteral("BranoPos"), QString());
+        }
+    });
+    if (!cancel)
+        f.oPlayer.reset();
+}
+
+void Startup::TimerDisableState_Timer()
+{
+    Guard(f.er, QStringLiteral("TimerDisableState_Timer"), [&] {
+        f.TimerDisableState.setEnabled(false);
+        f.bDisableState = false;
+    });
+}
+
+} // namespace qyr

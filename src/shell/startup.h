@@ -1,0 +1,29 @@
+#pragma once
+// Start-up, shutdown and the one-second timer that ends the suppression of
+// end-of-play chaining.
+#include <QString>
+
+namespace qyr {
+
+class frmBrowser;
+
+class Startup {
+public:
+    explicit Startup(frmBrowser &f) : f(f) {}
+    void Form_Load();
+    void Form_Initialize();
+    void Form_QueryUnload(bool &cancel);
+    void TimerDisableState_Timer();
+
+    // The step label of the load step, for the start-up error report.
+    QString StartupStep;
+    // The message template as last filled by the start-up error report.
+    QString lastFilledError;
+
+private:
+    bool reportStartupError();
+    void createPlayer(const QString &versionText);
+    frmBrowser &f;
+};
+
+} // namespace qyr
