@@ -1,0 +1,358 @@
+#pragma once
+// In-process doubles of the ports, for unit tests of the logic.
+#include "platform/browser.h"
+#include "platform/controls.h"
+#include "platform/dialogs.h"
+#include "platform/errors.h"
+#include "platform/files.h"
+#include "platform/media.h"
+#include "platform/pump.h"
+#include "platform/registry.h"
+
+#include <QHash>
+#include <QMap>
+#include <QQueue>
+#include <QSet>
+#include <QStringList>
+#include <algorithm>
+#include <map>
+
+namespace qyr::test {
+
+// Registry tree in memory, names compared without regard to case.
+class MemoryRegistry : public IRegistry {
+public:
+    std::optional<RegValue> value(const QString &key, const QString &name) override
+    {
+        ++reads;
+        if (failReads)
+            throw QyrError(err::SettingsStore, QStringLiteral("lettura simulata non riuscita"));
+        const auto k = keys_.find(norm(key));
+        if (k == keys_.end())
+            return std::nullopt;
+        for (const RegValue &v : k->second.values)
+            if (v.name.compare(name, Qt::CaseInsensitive) == 0)
+                return v;
+        return std::nullopt;
+    }
+    void setValue(const QString &key, const RegValue &v) override
+    {
+        if (failWrites)
+            throw QyrError(err::SettingsStore, QStringLiteral("scrittura simulata non riuscita"));
+        ensure(key);
+        auto &vals = keys_[norm(key)].values;
+        for (RegValue &e : vals)
+            if (e.name.compare(v.name, Qt::CaseInsensitive) == 0) {
+                e = v;
+                return;
+            }
+        vals.append(v);
+    }
+    void deleteValue(const QString &key, const QString &name) override
+    {
+        auto k = keys_.find(norm(key));
+        if (k == keys_.end())
+            return;
+        auto &vals = k->second.values;
+        vals.erase(std::remove_if(vals.begin(), vals.end(),
+                                  [&](const RegValue &v) { return v.name.compare(name, Qt::CaseInsensitive) == 0; }),
+                   vals.end());
+    }
+    void deleteKey(const QString &key) override
+    {
+        const QString n = norm(key);
+        for (auto it = keys_.begin(); it != keys_.end();)
+            it = (it->first == n || it->first.startsWith(n + QLatin1Char('\\'))) ? keys_.erase(it) : std::next(it);
+    }
+    bool keyExists(const QString &key) override { return keys_.count(norm(key)) > 0; }
+    QStringList subKeys(const QString &key) override
+    {
+        QStringList out;
+        const QString n = norm(key) + QLatin1Char('\\');
+        for (const auto &[k, e] : keys_)
+            if (k.startsWith(n) && !k.mid(n.size()).contains(QLatin1Char('\\')))
+                out << e.name;
+        return out;
+    }
+    QList<RegValue> values(const QString &key) override
+    {
+        const auto k = keys_.find(norm(key));
+        return k == keys_.end() ? QList<RegValue>() : k->second.values;
+    }
+    void transaction(const std::function<void()> &body) override
+    {
+        const auto saved = keys_;
+        try {
+            body();
+        } catch (...) {
+            keys_ = saved;
+            throw;
+        }
+    }
+    // Shorthand for the program's own settings.
+    QString get(const QString &section, const QString &name)
+    {
+        const auto v = value(settingsRoot() + QStringLiteral("\\QYR MediaPlayer\\") + section, name);
+        return v ? v->text() : QStringLiteral("<assente>");
+    }
+    void put(const QString &section, const QString &name, const QString &text)
+    {
+        setValue(settingsRoot() + QStringLiteral("\\QYR MediaPlayer\\") + section, RegValue::fromText(name, text));
+    }
+    bool failReads = false;
+    bool failWrites = false;
+    int reads = 0;
+
+private:
+    struct Entry {
+        QString name;
+        QList<RegValue> values;
+    };
+    static QString norm(const QString &key) { return key.split(QLatin1Char('\\'), Qt::SkipEmptyParts).join(QLatin1Char('\\')).toCaseFolded(); }
+    void ensure(const QString &key)
+    {
+        const QStringList parts = key.split(QLatin1Char('\\'), Qt::SkipEmptyParts);
+        QString path;
+        for (const QString &p : parts) {
+            path = path.isEmpty() ? p : path + QLatin1Char('\\') + p;
+            auto &e = keys_[norm(path)];
+            if (e.name.isEmpty())
+                e.name = p;
+        }
+    }
+    std::map<QString, Entry> keys_;
+};
+
+class FakeFiles : public IFiles {
+public:
+    QSet<QString> existing; // native paths with "/" separators, case-insensitive
+    static QString norm(QString p)
+    {
+        p.replace(QLatin1Char('\\'), QLatin1Char('/'));
+        p.remove(QLatin1String("file://"));
+        while (p.contains(QLatin1String("//")))
+            p.replace(QLatin1String("//"), QLatin1String("/"));
+        if (!p.startsWith(QLatin1Char('/')))
+            p.prepend(QLatin1Char('/'));
+        return p.toLower();
+    }
+    void add(const QString &p) { existing.insert(norm(p)); }
+    bool fileExists(const QString &path) override
+    {
+        asked << path;
+        return existing.contains(norm(path));
+    }
+    bool folderExists(const QString &) override { return true; }
+    QString resolve(const QString &path) override { return fileExists(path) ? norm(path) : QString(); }
+    QStringList folders(const QString &) override { return {}; }
+    QStringList files(const QString &, const QString & = QString()) override { return {}; }
+    bool deleteFile(const QString &path) override { return existing.remove(norm(path)); }
+    QStringList asked;
+};
+
+// Records every dialog; answers message boxes from a queue (default: the
+// first button of the kind asked, Yes for questions).
+class ScriptedDialogs : public IDialogs {
+public:
+    struct Shown {
+        QString kind, title, text, name;
+    };
+    Answer message(const QString &title, const QString &text, Buttons buttons, Icon) override
+    {
+        shown.append({QStringLiteral("message"), title, text, QString()});
+        if (onShow)
+            onShow();
+        if (!answers.isEmpty())
+            return answers.dequeue();
+        return buttons == Buttons::Ok ? Answer::Ok : Answer::Yes;
+    }
+    void error(const QString &name, const QString &text) override
+    {
+        shown.append({QStringLiteral("error"), QStringLiteral("LUMO Player - Segnalazioni"), text, name});
+        if (onShow)
+            onShow();
+    }
+    std::optional<QString> input(const QString &title, const QString &label, const QString &) override
+    {
+        shown.append({QStringLiteral("input"), title, label, QString()});
+        if (inputs.isEmpty())
+            return std::nullopt;
+        return inputs.dequeue();
+    }
+    QStringList errorNames() const
+    {
+        QStringList n;
+        for (const auto &s : shown)
+            if (s.kind == QLatin1String("error"))
+                n << s.name;
+        return n;
+    }
+    int count(const QString &kind) const
+    {
+        return int(std::count_if(shown.begin(), shown.end(), [&](const Shown &s) { return s.kind == kind; }));
+    }
+    QList<Shown> shown;
+    QQueue<Answer> answers;
+    QQueue<QString> inputs;
+    std::function<void()> onShow;
+};
+
+// A manual clock: timers fire only when the test advances time.
+class ManualClock : public IEventPump, public ITimerService {
+public:
+    void processEvents() override { ++pumped; }
+    void sleep(int ms) override
+    {
+        slept += ms;
+        advance(ms);
+        if (onSleep)
+            onSleep();
+    }
+    qint64 nowMs() override { return now; }
+    void start(TimerModel *t) override { due[t] = now + t->interval(); }
+    void stop(TimerModel *t) override { due.erase(t); }
+    void forget(TimerModel *t) override { due.erase(t); }
+    bool running(TimerModel *t) const { return due.count(t) > 0; }
+    // Moves time on, firing each timer when it falls due, earliest first.
+    void advance(qint64 ms)
+    {
+        const qint64 end = now + ms;
+        for (;;) {
+            TimerModel *next = nullptr;
+            qint64 when = end + 1;
+            for (const auto &[t, d] : due)
+                if (d <= end && d < when) {
+                    when = d;
+                    next = t;
+                }
+            if (!next)
+                break;
+            now = when;
+            due[next] = now + std::max(1, next->interval());
+            next->fire();
+        }
+        now = end;
+    }
+    qint64 now = 0;
+    int pumped = 0;
+    int slept = 0;
+    std::function<void()> onSleep;
+    std::map<TimerModel *, qint64> due;
+};
+
+class FakeBrowser : public IBrowser {
+public:
+    void navigate(const QString &url) override
+    {
+        bool cancel = false;
+        BeforeNavigate2(url, cancel);
+        if (cancel)
+            return;
+        navigations << url;
+        location = url;
+        state = readyAfterSleeps > 0 ? 1 : 4;
+        if (state == 4)
+            document = true;
+    }
+    QString locationURL() override { return location; }
+    QString locationName() override { return location; }
+    int readyState() override { return state; }
+    QString title() override { return pageTitle; }
+    bool hasDocument() override { return document; }
+    void setBodyHtml(const QString &html) override { bodies << html; }
+    PageElement element(const QString &name) override { return elements.value(name.toLower()); }
+    void setFocus() override {}
+    // Called by the clock's onSleep: the load completes after some sleeps.
+    void tick()
+    {
+        if (state != 4 && --readyAfterSleeps <= 0) {
+            state = 4;
+            document = true;
+        }
+    }
+    QStringList navigations, bodies;
+    QString location, pageTitle;
+    int state = 0;
+    int readyAfterSleeps = 0;
+    bool document = false;
+    QHash<QString, PageElement> elements;
+};
+
+// A media control with scripted behaviour: play states change at once.
+class FakeMedia : public IMediaControl {
+public:
+    ~FakeMedia() override
+    {
+        if (onGone)
+            onGone(this);
+    }
+    QString url() override { return url_; }
+    void setUrl(const QString &u) override
+    {
+        note(QStringLiteral("url:") + u);
+        url_ = u;
+        position = 0;
+        if (autoStart && !u.isEmpty())
+            set(playstate::Playing);
+    }
+    void clearPlaylist() override { note(QStringLiteral("clear")); }
+    void play() override
+    {
+        note(QStringLiteral("play"));
+        set(playstate::Playing);
+    }
+    void pause() override
+    {
+        note(QStringLiteral("pause"));
+        set(playstate::Paused);
+    }
+    void stop() override
+    {
+        note(QStringLiteral("stop"));
+        position = 0;
+        set(playstate::Stopped);
+    }
+    int playState() override { return state; }
+    double currentPosition() override { return position; }
+    void setCurrentPosition(double s) override { position = s; }
+    double duration() override { return length; }
+    float rate() override { return rate_; }
+    void setRate(float r) override { rate_ = r; }
+    int volume() override { return volume_; }
+    void setVolume(int v) override
+    {
+        if (v < 0 || v > 100)
+            throw QyrError(err::InvalidCall);
+        volume_ = v;
+    }
+    void setAutoStart(bool on) override { autoStart = on; }
+    void setUiMode(const QString &m) override { uiMode = m; }
+    void setEnabled(bool) override {}
+    int imageSourceWidth() override { return 0; }
+    int imageSourceHeight() override { return 0; }
+    QString versionInfo() override { return QStringLiteral("doppio di prova"); }
+    void note(const QString &what)
+    {
+        log << what;
+        if (sharedLog)
+            *sharedLog << what;
+    }
+    // The media reaches its end, as the control reports it.
+    void end() { set(playstate::MediaEnded); }
+    void set(int s)
+    {
+        state = s;
+        PlayStateChange(s);
+    }
+    QStringList log;
+    QStringList *sharedLog = nullptr; // outlives the control
+    std::function<void(FakeMedia *)> onGone;
+    QString url_, uiMode;
+    int state = playstate::Undefined;
+    double position = 0, length = 60;
+    float rate_ = 1;
+    int volume_ = 100;
+    bool autoStart = false;
+};
+
+} // namespace qyr::test

@@ -1,0 +1,175 @@
+// The player facade over the version 9 host and a scripted media control.
+#include "doubles/doubles.h"
+#include "player/ekoplayer.h"
+#include "player/frmwmp9.h"
+#include "shell/errorreport.h"
+
+#include <QtTest>
+
+using namespace qyr;
+using namespace qyr::test;
+
+namespace {
+struct PlayerRig {
+    ScriptedDialogs dialogs;
+    ErrorReporter er{dialogs};
+    ManualClock clock;
+    FakeMedia *media = nullptr;
+    bool hostFails = false;
+    oEkoPlayer player{er, [this]() -> std::unique_ptr<IPlayer> {
+                          if (hostFails)
+                              throw QyrError(err::MediaHost, QStringLiteral("lettore non disponibile"));
+                          auto m = std::make_unique<FakeMedia>();
+                          media = m.get();
+                          return std::make_unique<frmWMP9>(er, clock, clock, std::move(m));
+                      }};
+};
+} // namespace
+
+class TstPlayer : public QObject {
+    Q_OBJECT
+private slots:
+    void everyMemberWithoutAPlayerReportsOnce()
+    {
+        PlayerRig r;
+        r.player.setAutoStart(true);
+        r.player.Play_Player();
+        r.player.setVolume(50);
+        QVERIFY(!r.player.IsPlaying());
+        QCOMPARE(r.dialogs.errorNames(), QStringList({QStringLiteral("oPl - Let AutoStart"),
+                                                      QStringLiteral("oPl - Play_Player"),
+                                                      QStringLiteral("oPl - Let Volume"),
+                                                      QStringLiteral("oPl - IsPlaying")}));
+        for (const auto &s : r.dialogs.shown)
+            QVERIFY(s.text.endsWith(QStringLiteral("Codice: 91")));
+        r.dialogs.shown.clear();
+        // The position asks its own file name first: one report, then 0.
+        QCOMPARE(r.player.CurrentPosition(), 0.0);
+        QCOMPARE(r.dialogs.errorNames(), QStringList({QStringLiteral("oPl - Get FileName")}));
+        r.dialogs.shown.clear();
+        // Rate goes by the version number: version 0 with no player fails, others give 0 silently.
+        r.player.setVersione(2);
+        QCOMPARE(r.player.Versione(), qint16(2));
+        QCOMPARE(r.player.Rate(), 0.0f);
+        r.player.setRate(1.5f);
+        QVERIFY(r.dialogs.shown.isEmpty());
+        QVERIFY(!r.player.Versione9Presente());
+        QVERIFY(r.dialogs.shown.isEmpty());
+    }
+
+    void versionZeroIsAnEmptySlot()
+    {
+        PlayerRig r;
+        r.player.setVersione(1);
+        QVERIFY(r.player.hasCurrentPlayer());
+        QVERIFY(r.player.Versione9Presente());
+        r.player.setVersione(0);
+        QCOMPARE(r.dialogs.errorNames(), QStringList({QStringLiteral("oPl - EkoPlayer: Versione:")}));
+        QVERIFY(!r.player.hasCurrentPlayer());
+        QCOMPARE(r.player.Versione(), qint16(0));
+        r.player.Stop_Player();
+        QCOMPARE(r.dialogs.errorNames().last(), QStringLiteral("oPl - Stop_Player"));
+        // A host that cannot be made is reported under the version's name text.
+        PlayerRig failing;
+        failing.hostFails = true;
+        failing.player.setVersione(1);
+        QCOMPARE(failing.dialogs.errorNames(), QStringList({QStringLiteral("oPl - EkoPlayer: Versione:")}));
+        QVERIFY(failing.dialogs.shown.first().text.startsWith(QStringLiteral("lettore non disponibile")));
+    }
+
+    void fileNameChangesAndPositions()
+    {
+        PlayerRig r;
+        r.player.setVersione(1);
+        QStringList changes;
+        r.player.PlayFileChange.connect([&](const QString &n) { changes << n; });
+        r.player.setFileName(QStringLiteral("/libro/cap1.mp3"));
+        r.player.setFileName(QStringLiteral("/libro/cap1.mp3"));
+        r.player.setFileName(QStringLiteral("/libro/CAP1.mp3"));
+        QCOMPARE(changes, QStringList({QStringLiteral("/libro/cap1.mp3"), QStringLiteral("/libro/CAP1.mp3")}));
+        // The name is handed to the control every time, even when unchanged.
+        QCOMPARE(r.media->log.filter(QStringLiteral("url:")).size(), 3);
+        r.media->position = 12.5;
+        QCOMPARE(r.player.CurrentPosition(), 12.5);
+        QCOMPARE(r.player.Duration().toDouble(), 60.0);
+        r.player.setFileName(QStringLiteral("   "));
+        QCOMPARE(r.player.Duration(), QVariant::fromValue<qint16>(0));
+        r.media->url_.clear();
+        r.media->position = 9;
+        QCOMPARE(r.player.CurrentPosition(), 0.0);
+        QVERIFY(r.dialogs.shown.isEmpty());
+    }
+
+    void audioOffStopsAndFullScreenComesFromTheHost()
+    {
+        PlayerRig r;
+        r.player.setVersione(1);
+        r.player.setAutoStart(true);
+        r.player.setFileName(QStringLiteral("/libro/cap1.mp3"));
+        QVERIFY(r.player.IsPlaying());
+        r.player.setAudioOff(true);
+        QVERIFY(!r.player.IsPlaying());
+        QCOMPARE(r.media->log.count(QStringLiteral("stop")), 1); // the second stop finds nothing playing
+        // Audio is not played while reading is off; a video is.
+        r.player.setFileName(QStringLiteral("/libro/cap2.wma"));
+        QVERIFY(!r.player.IsPlaying());
+        r.player.Play_Player();
+        QVERIFY(!r.player.IsPlaying());
+        r.player.setFileName(QStringLiteral("/libro/film.AVI.mp3"));
+        QVERIFY(r.player.IsPlaying());
+        r.player.setAudioOff(false);
+        r.player.setFileName(QStringLiteral("/libro/cap3.mp3"));
+        r.player.Pause_Player();
+        r.player.setAudioOff(false);
+        QVERIFY(!r.player.IsPlaying()); // switching reading on does not restart it
+        r.player.StopPlay();
+        QVERIFY(r.player.IsPlaying());
+        r.player.StopPlay();
+        QVERIFY(!r.player.IsPlaying());
+
+        r.player.setFullScreen(true);
+        QVERIFY(r.player.FullScreen());
+        QCOMPARE(r.media->uiMode, QStringLiteral("none"));
+        r.player.setFullScreen(false);
+        QCOMPARE(r.media->uiMode, QStringLiteral("mini"));
+        QVERIFY(r.dialogs.shown.isEmpty());
+    }
+
+    void mediaEndIsDeferredAndCancelledByStop()
+    {
+        PlayerRig r;
+        r.player.setVersione(1);
+        QList<qint32> ends;
+        r.player.PlayStateChange.connect([&](qint32 m) { ends << m; });
+        r.player.setAutoStart(true);
+        r.player.setFileName(QStringLiteral("/libro/cap1.mp3"));
+        r.media->end();
+        QVERIFY(ends.isEmpty()); // not from inside the control's own event
+        r.clock.advance(1);
+        QCOMPARE(ends, QList<qint32>({8}));
+        r.clock.advance(100);
+        QCOMPARE(ends.size(), 1); // one shot
+        r.media->set(playstate::Playing);
+        r.media->end();
+        r.player.Stop_Player();
+        r.clock.advance(10);
+        QCOMPARE(ends.size(), 1);
+    }
+
+    void volumeIsPassedOnAndHostFailuresStayInTheHost()
+    {
+        PlayerRig r;
+        r.player.setVersione(1);
+        r.player.setVolume(QStringLiteral("70"));
+        QCOMPARE(r.player.Volume().toInt(), 70);
+        r.player.setVolume(QStringLiteral("molto"));
+        r.player.setVolume(QStringLiteral("150"));
+        // Each failure is reported once, by the host, and the facade carries on.
+        QCOMPARE(r.dialogs.errorNames(),
+                 QStringList({QStringLiteral("oWMP9 - Let Volume"), QStringLiteral("oWMP9 - Let Volume")}));
+        QCOMPARE(r.player.Volume().toInt(), 70);
+    }
+};
+
+QTEST_GUILESS_MAIN(TstPlayer)
+#include "tst_player.moc"

@@ -1,0 +1,158 @@
+// The settings tree in SQLite: typed round trips, names without regard to
+// case, nesting, enumeration, transactions and damaged files.
+#include "platform/errors.h"
+#include "platform/store/sqlite/sqliteregistry.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <sqlite3.h>
+
+using namespace qyr;
+
+namespace {
+const QString kPlayer = QStringLiteral("Software\\VB and VBA Program Settings\\QYR MediaPlayer\\Player");
+
+QStringList entries(const QString &dir)
+{
+    return QDir(dir).entryList(QDir::Files, QDir::Name);
+}
+} // namespace
+
+class TstSqliteStore : public QObject {
+    Q_OBJECT
+private slots:
+    void valuesSurviveReopening()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("sub/settings.sqlite"));
+        const QList<RegValue> vals{
+            RegValue::fromText(QStringLiteral("Rate"), QStringLiteral("1,5")),
+            RegValue::fromText(QStringLiteral("Nome"), QStringLiteral("Capitolo è più bello")),
+            RegValue::fromText(QStringLiteral("Percorso"), QStringLiteral("%APPDATA%\\x"), regtype::ExpandString),
+            RegValue::fromDWord(QStringLiteral("Conta"), 4000000000u),
+            RegValue::fromMulti(QStringLiteral("Righe"), {QStringLiteral("a"), QStringLiteral("")}),
+            RegValue{QStringLiteral("Dati"), regtype::Binary, QByteArray("\x00\x01\xff", 3)},
+            RegValue{QStringLiteral("Strano"), 0x100, QByteArray("xyz")},
+            RegValue::fromText(QString(), QStringLiteral("predefinito")),
+        };
+        {
+            auto o = SqliteRegistry::open(file);
+            QVERIFY(o.store);
+            QVERIFY(o.movedAside.isEmpty());
+            for (const RegValue &v : vals)
+                o.store->setValue(kPlayer, v);
+            // Saving again replaces, never duplicates.
+            o.store->setValue(kPlayer, RegValue::fromText(QStringLiteral("RATE"), QStringLiteral("2")));
+        }
+        auto o = SqliteRegistry::open(file);
+        QVERIFY(o.store);
+        const QList<RegValue> back = o.store->values(kPlayer);
+        QCOMPARE(back.size(), vals.size());
+        QCOMPARE(back.first().text(), QStringLiteral("2"));
+        for (int i = 1; i < vals.size(); ++i)
+            QCOMPARE(back[i], vals[i]);
+        // Keys and values are found whatever the letter case, accented letters included.
+        const QString upper = kPlayer.toUpper();
+        QCOMPARE(o.store->value(upper, QStringLiteral("nome"))->text(), QStringLiteral("Capitolo è più bello"));
+        o.store->setValue(kPlayer + QStringLiteral("\\Città"), RegValue::fromText(QStringLiteral("x"), QStringLiteral("1")));
+        QVERIFY(o.store->keyExists(kPlayer + QStringLiteral("\\CITTÀ")));
+        QVERIFY(!o.store->value(kPlayer, QStringLiteral("assente")));
+        QVERIFY(!o.store->value(kPlayer + QStringLiteral("\\nessuna"), QStringLiteral("x")));
+    }
+
+    void sectionsNestAtEachBackslash()
+    {
+        QTemporaryDir dir;
+        auto o = SqliteRegistry::open(dir.filePath(QStringLiteral("s.sqlite")));
+        const QString app = QStringLiteral("Software\\VB and VBA Program Settings\\QYR MediaPlayer");
+        IRegistry &r = *o.store;
+        r.setValue(app + QStringLiteral("\\C:\\LIBRO\\CAP1.HTM"), RegValue::fromText(QStringLiteral("1"), QStringLiteral("12")));
+        r.setValue(app + QStringLiteral("\\C:\\LIBRO\\CAP2.HTM"), RegValue::fromText(QStringLiteral("1"), QStringLiteral("30")));
+        r.setValue(app + QStringLiteral("\\Player"), RegValue::fromText(QStringLiteral("Volume"), QStringLiteral("80")));
+        QCOMPARE(r.subKeys(app), QStringList({QStringLiteral("C:"), QStringLiteral("Player")}));
+        QCOMPARE(r.subKeys(app + QStringLiteral("\\c:\\libro")),
+                 QStringList({QStringLiteral("CAP1.HTM"), QStringLiteral("CAP2.HTM")}));
+        QVERIFY(r.keyExists(app + QStringLiteral("\\C:\\LIBRO")));
+        r.deleteKey(app + QStringLiteral("\\c:\\Libro"));
+        QVERIFY(!r.keyExists(app + QStringLiteral("\\C:\\LIBRO\\CAP1.HTM")));
+        QVERIFY(r.keyExists(app + QStringLiteral("\\C:")));
+        QCOMPARE(r.value(app + QStringLiteral("\\Player"), QStringLiteral("volume"))->text(), QStringLiteral("80"));
+        // A key deleted and made again starts empty.
+        r.setValue(app + QStringLiteral("\\C:\\LIBRO\\CAP1.HTM"), RegValue::fromText(QStringLiteral("2"), QStringLiteral("5")));
+        QCOMPARE(r.values(app + QStringLiteral("\\C:\\LIBRO\\CAP1.HTM")).size(), 1);
+        r.deleteValue(app + QStringLiteral("\\Player"), QStringLiteral("VOLUME"));
+        QVERIFY(!r.value(app + QStringLiteral("\\Player"), QStringLiteral("Volume")));
+    }
+
+    void aFailedTransactionChangesNothing()
+    {
+        QTemporaryDir dir;
+        auto o = SqliteRegistry::open(dir.filePath(QStringLiteral("s.sqlite")));
+        IRegistry &r = *o.store;
+        r.setValue(kPlayer, RegValue::fromText(QStringLiteral("a"), QStringLiteral("1")));
+        bool threw = false;
+        try {
+            r.transaction([&] {
+                r.setValue(kPlayer, RegValue::fromText(QStringLiteral("a"), QStringLiteral("2")));
+                r.setValue(kPlayer + QStringLiteral("\\Nuova"), RegValue::fromText(QStringLiteral("b"), QStringLiteral("3")));
+                throw QyrError(err::InvalidCall);
+            });
+        } catch (const QyrError &) {
+            threw = true;
+        }
+        QVERIFY(threw);
+        QCOMPARE(r.value(kPlayer, QStringLiteral("a"))->text(), QStringLiteral("1"));
+        QVERIFY(!r.keyExists(kPlayer + QStringLiteral("\\Nuova")));
+        // The key cache must not remember the rolled-back key.
+        r.setValue(kPlayer + QStringLiteral("\\Nuova"), RegValue::fromText(QStringLiteral("b"), QStringLiteral("4")));
+        QCOMPARE(r.value(kPlayer + QStringLiteral("\\Nuova"), QStringLiteral("b"))->text(), QStringLiteral("4"));
+    }
+
+    void damagedFilesAreKeptAside_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addRow("text") << QByteArray("questo non è un database\n");
+        QTest::addRow("truncated header") << QByteArray("SQLite format 3\0\x10\x00", 19);
+        QTest::addRow("another program's database") << QByteArray();
+    }
+    void damagedFilesAreKeptAside()
+    {
+        QFETCH(QByteArray, content);
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("settings.sqlite"));
+        if (content.isEmpty()) {
+            // A valid database that belongs to some other program.
+            sqlite3 *db = nullptr;
+            QCOMPARE(sqlite3_open(QFile::encodeName(file).constData(), &db), SQLITE_OK);
+            QCOMPARE(sqlite3_exec(db, "CREATE TABLE rubrica(nome TEXT); INSERT INTO rubrica VALUES('Anna');",
+                                  nullptr, nullptr, nullptr), SQLITE_OK);
+            sqlite3_close(db);
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            content = f.readAll();
+        } else {
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(content);
+        }
+        auto o = SqliteRegistry::open(file);
+        QVERIFY(o.store);
+        QVERIFY(!o.problem.isEmpty());
+        QVERIFY(o.movedAside.startsWith(file + QStringLiteral(".danneggiato-")));
+        QFile kept(o.movedAside);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), content);
+        // The new store works and is durable.
+        o.store->setValue(kPlayer, RegValue::fromText(QStringLiteral("Versione"), QStringLiteral("1")));
+        o.store.reset();
+        auto again = SqliteRegistry::open(file);
+        QVERIFY(again.movedAside.isEmpty());
+        QCOMPARE(again.store->value(kPlayer, QStringLiteral("Versione"))->text(), QStringLiteral("1"));
+        QVERIFY(entries(dir.path()).filter(QStringLiteral(".danneggiato-")).size() >= 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TstSqliteStore)
+#include "tst_sqlitestore.moc"

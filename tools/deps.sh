@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the player needs (build and run), or, when not
+# root, prints the one apt-get line to run. Usage: tools/deps.sh [--tests]
+set -euo pipefail
+pkgs=(cmake g++ make pkg-config qt6-base-dev qt6-webengine-dev qt6-webchannel-dev libqt6webenginecore6-bin
+      libmpv-dev libsqlite3-dev libhivex-dev)
+if [ "${1:-}" = "--tests" ]; then
+  # sox and espeak-ng make the test books; mingw-w64 and wine test the Windows registry code.
+  pkgs+=(sox espeak-ng g++-mingw-w64-x86-64 wine wine64)
+fi
+missing=()
+for p in "${pkgs[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+if [ "$(id -u)" -ne 0 ]; then
+  echo "Mancano dei pacchetti. Eseguire come amministratore:"
+  echo "  apt-get update && apt-get install -y --no-install-recommends ${missing[*]}"
+  exit 1
+fi
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${missing[@]}"
