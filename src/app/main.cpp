@@ -2,6 +2,9 @@
 #include "../platform/files/diskfiles.h"
 #include "../platform/media/silentmedia.h"
 #include "../platform/store/sqlite/sqliteregistry.h"
+#ifdef Q_OS_WIN
+#include "../platform/store/winreg/winregistry.h"
+#endif
 #include "../platform/ui/qtpump.h"
 #include "../platform/ui/uidialogs.h"
 #include "../platform/browser/webbrowser.h"
@@ -81,19 +84,28 @@ int main(int argc, char **argv)
         automation->start();
     }
 
-    auto opened = SqliteRegistry::open(settingsFile);
+    std::unique_ptr<IRegistry> store;
     QString storeNotice;
-    if (!opened.store) {
-        storeNotice = QStringLiteral("Il file delle impostazioni %1 non si può usare (%2). Il programma parte con le "
-                                     "impostazioni predefinite, che non saranno conservate all'uscita.")
-                          .arg(settingsFile, opened.problem);
-        opened = SqliteRegistry::open(QStringLiteral(":memory:"));
-    } else if (!opened.movedAside.isEmpty()) {
-        storeNotice = QStringLiteral("Il file delle impostazioni era danneggiato (%1). È stato conservato come %2 e il "
-                                     "programma riparte dalle impostazioni predefinite.")
-                          .arg(opened.problem, opened.movedAside);
+#ifdef Q_OS_WIN
+    // On Windows the settings live in the registry unless a file is named.
+    if (!parser.isSet(settingsOpt))
+        store = std::make_unique<WinRegistry>();
+#endif
+    if (!store) {
+        auto opened = SqliteRegistry::open(settingsFile);
+        if (!opened.store) {
+            storeNotice = QStringLiteral("Il file delle impostazioni %1 non si può usare (%2). Il programma parte con "
+                                         "le impostazioni predefinite, che non saranno conservate all'uscita.")
+                              .arg(settingsFile, opened.problem);
+            opened = SqliteRegistry::open(QStringLiteral(":memory:"));
+        } else if (!opened.movedAside.isEmpty()) {
+            storeNotice = QStringLiteral("Il file delle impostazioni era danneggiato (%1). È stato conservato come %2 "
+                                         "e il programma riparte dalle impostazioni predefinite.")
+                              .arg(opened.problem, opened.movedAside);
+        }
+        store = std::move(opened.store);
     }
-    if (!opened.store) {
+    if (!store) {
         std::fprintf(stderr, "qyrplayer: impossibile aprire le impostazioni\n");
         return 1;
     }
@@ -101,7 +113,7 @@ int main(int argc, char **argv)
     DiskFiles files;
     QtPump pump;
     MainWindow window(files);
-    Ports ports{*opened.store, files, dialogs, pump, pump, window.browser(),
+    Ports ports{*store, files, dialogs, pump, pump, window.browser(),
                 [] { return std::unique_ptr<IMediaControl>(new SilentMediaControl); }, book};
     frmBrowser f(ports);
     window.bind(f);

@@ -51,8 +51,31 @@ void MainWindow::bind(frmBrowser &f)
     });
     bindControl(f.objwb, browser_->view(), twips_);
 
+    // Bookmark panel, with the import/export panel inside it.
+    auto *marks = new QGroupBox(f.fraMarcatori.caption(), this);
+    marks->setAutoFillBackground(true);
+    bindControl(f.fraMarcatori, marks, twips_);
+    bindList(f.ListMarkers, new QListWidget(marks), twips_);
+    bindButton(f.cmdImpExp[0], new QPushButton(marks), twips_);
+    bindButton(f.cmdImpExp[1], new QPushButton(marks), twips_);
+    bindButton(f.cmdImpExp[4], new QPushButton(marks), twips_);
+    auto *ie = new QGroupBox(f.frmImpExp.accessibleName(), marks);
+    ie->setAutoFillBackground(true);
+    bindControl(f.frmImpExp, ie, twips_);
+    bindButton(f.cmdImpExp[2], new QPushButton(ie), twips_);
+    bindButton(f.cmdImpExp[3], new QPushButton(ie), twips_);
+    bindDriveList(f.Drive, new QComboBox(ie), twips_);
+    bindPathList(f.Dir, new QListWidget(ie), twips_);
+    bindPathList(f.File, new QListWidget(ie), twips_);
+    auto *name = new QLineEdit(ie);
+    bindTextBox(f.TextFileName, name, twips_);
+    auto *lblName = new QLabel(f.lblNomeFile.caption(), ie);
+    lblName->setBuddy(name);
+    bindControl(f.lblNomeFile, lblName, twips_);
+
     // Options panel.
     auto *cfg = new QGroupBox(f.frmconfigurazione.caption(), this);
+    cfg->setAutoFillBackground(true);
     bindControl(f.frmconfigurazione, cfg, twips_);
     bindCheckBox(f.chkSavePos, new QCheckBox(cfg), twips_);
     auto *skip = new QLineEdit(cfg);
@@ -68,26 +91,6 @@ void MainWindow::bind(frmBrowser &f)
     bindCheckBox(f.chkAudioOff, new QCheckBox(cfg), twips_);
     bindOptions(f.optPlayer, {new QRadioButton(cfg), new QRadioButton(cfg)}, twips_);
     bindButton(f.cmdSetupClose, new QPushButton(cfg), twips_);
-
-    // Bookmark panel, with the import/export panel inside it.
-    auto *marks = new QGroupBox(f.fraMarcatori.caption(), this);
-    bindControl(f.fraMarcatori, marks, twips_);
-    bindList(f.ListMarkers, new QListWidget(marks), twips_);
-    bindButton(f.cmdImpExp[0], new QPushButton(marks), twips_);
-    bindButton(f.cmdImpExp[1], new QPushButton(marks), twips_);
-    bindButton(f.cmdImpExp[4], new QPushButton(marks), twips_);
-    auto *ie = new QGroupBox(f.frmImpExp.accessibleName(), marks);
-    bindControl(f.frmImpExp, ie, twips_);
-    bindButton(f.cmdImpExp[2], new QPushButton(ie), twips_);
-    bindButton(f.cmdImpExp[3], new QPushButton(ie), twips_);
-    bindDriveList(f.Drive, new QComboBox(ie), twips_);
-    bindPathList(f.Dir, new QListWidget(ie), twips_);
-    bindPathList(f.File, new QListWidget(ie), twips_);
-    auto *name = new QLineEdit(ie);
-    bindTextBox(f.TextFileName, name, twips_);
-    auto *lblName = new QLabel(f.lblNomeFile.caption(), ie);
-    lblName->setBuddy(name);
-    bindControl(f.lblNomeFile, lblName, twips_);
 
     // On-screen display: a band across the middle with a large label.
     auto *osd = new QFrame(this);
