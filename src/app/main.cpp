@@ -131,6 +131,8 @@ int main(int argc, char **argv)
 
     f.startup.Form_Load();
     f.startup.Form_Initialize();
+    if (f.closing)
+        return 0; // closed while starting: nothing more to show
     window.show();
     if (automation)
         automation->ready();

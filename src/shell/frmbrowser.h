@@ -57,6 +57,7 @@ public:
     Control form{QStringLiteral("frmBrowser"), QStringLiteral("QYR - MediaPlayer"),
                  QStringLiteral("Finestra principale del lettore di audiolibri")};
     WindowState windowState = WindowState::Normal;
+    bool closing = false; // the close request was granted
 
     // State fields, in their declared order.
     bool bDisableState = false;

@@ -164,8 +164,13 @@ void Startup::Form_QueryUnload(bool &cancel)
             f.settings.Save(f.strAppName, kPlayer, QStringLiteral("BranoPos"), QString());
         }
     });
+    // The close may be granted from inside another handler that is still
+    // using the facade (a dialog's event loop runs queued requests), so the
+    // player is stopped here and the facade released with the window.
+    if (!cancel && f.oPlayer && f.oPlayer->hasCurrentPlayer())
+        f.oPlayer->Stop_Player();
     if (!cancel)
-        f.oPlayer.reset();
+        f.closing = true;
 }
 
 void Startup::TimerDisableState_Timer()

@@ -200,7 +200,12 @@ public:
 // A manual clock: timers fire only when the test advances time.
 class ManualClock : public IEventPump, public ITimerService {
 public:
-    void processEvents() override { ++pumped; }
+    void processEvents() override
+    {
+        ++pumped;
+        if (onPump)
+            onPump();
+    }
     void sleep(int ms) override
     {
         slept += ms;
@@ -237,6 +242,7 @@ public:
     int pumped = 0;
     int slept = 0;
     std::function<void()> onSleep;
+    std::function<void()> onPump; // what a queued event would do
     std::map<TimerModel *, qint64> due;
 };
 

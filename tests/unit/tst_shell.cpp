@@ -233,17 +233,21 @@ private slots:
         bool cancel = false;
         r.f->startup.Form_QueryUnload(cancel);
         QVERIFY(cancel);
-        QVERIFY(r.f->oPlayer);
+        QVERIFY(!r.f->closing);
         QCOMPARE(r.dialogs.shown.last().text, QStringLiteral("Sei sicuro di voler uscire?"));
         QCOMPARE(r.dialogs.shown.last().title, QStringLiteral("LUMO Player"));
         QCOMPARE(r.reg.get(QStringLiteral("Player"), QStringLiteral("Brano")), QStringLiteral("vecchio"));
 
-        // Resume off: both cleared to empty text.
+        // Resume off: both cleared to empty text, and the reading stops.
+        r.f->oPlayer->setAutoStart(true);
+        r.f->oPlayer->setFileName(QStringLiteral("/libri/demo/Libro/cap1.mp3"));
+        QVERIFY(r.f->oPlayer->IsPlaying());
         r.dialogs.answers.enqueue(Answer::Yes);
         cancel = false;
         r.f->startup.Form_QueryUnload(cancel);
         QVERIFY(!cancel);
-        QVERIFY(!r.f->oPlayer);
+        QVERIFY(r.f->closing);
+        QVERIFY(!r.f->oPlayer->IsPlaying());
         QCOMPARE(r.reg.get(QStringLiteral("Player"), QStringLiteral("Brano")), QString());
         QCOMPARE(r.reg.get(QStringLiteral("Player"), QStringLiteral("BranoPos")), QString());
 
@@ -271,6 +275,29 @@ private slots:
         t.f->startup.Form_QueryUnload(cancel);
         QVERIFY(!cancel);
         QCOMPARE(t.dialogs.errorNames(), QStringList({QStringLiteral("Form_QueryUnload")}));
+    }
+
+    void closeGrantedWhileStartupIsStillUsingThePlayer()
+    {
+        // A quit queued before start-up runs inside the first event pump,
+        // which comes while the options panel rebuilds the facade.
+        Rig r;
+        bool asked = false;
+        r.clock.onPump = [&] {
+            if (asked)
+                return;
+            asked = true;
+            r.dialogs.answers.enqueue(Answer::Yes);
+            bool cancel = false;
+            r.f->startup.Form_QueryUnload(cancel);
+            QVERIFY(!cancel);
+        };
+        r.start();
+        QVERIFY(asked);
+        QVERIFY(r.f->closing);
+        QVERIFY(r.f->oPlayer);
+        QCOMPARE(r.reg.get(QStringLiteral("Player"), QStringLiteral("Versione")), QStringLiteral("1"));
+        QVERIFY(r.dialogs.errorNames().isEmpty());
     }
 
     void disableStateTimer()

@@ -62,6 +62,30 @@ private slots:
         QVERIFY(!o.store->value(kPlayer + QStringLiteral("\\nessuna"), QStringLiteral("x")));
     }
 
+    void readsSeeEveryWriteFromAnyProcess()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("s.sqlite"));
+        auto a = SqliteRegistry::open(file);
+        auto b = SqliteRegistry::open(file);
+        QVERIFY(!a.store->value(kPlayer, QStringLiteral("Volume")));
+        a.store->setValue(kPlayer, RegValue::fromText(QStringLiteral("Volume"), QStringLiteral("80")));
+        QCOMPARE(a.store->value(kPlayer, QStringLiteral("volume"))->text(), QStringLiteral("80"));
+        QCOMPARE(b.store->value(kPlayer, QStringLiteral("Volume"))->text(), QStringLiteral("80"));
+        // Another connection's write is seen although the value was read
+        // before (the cache looks for outside writes every 50 ms).
+        b.store->setValue(kPlayer, RegValue::fromText(QStringLiteral("Volume"), QStringLiteral("30")));
+        QTest::qSleep(60);
+        QCOMPARE(a.store->value(kPlayer, QStringLiteral("Volume"))->text(), QStringLiteral("30"));
+        b.store->deleteKey(kPlayer);
+        QTest::qSleep(60);
+        QVERIFY(!a.store->value(kPlayer, QStringLiteral("Volume")));
+        QVERIFY(!a.store->keyExists(kPlayer));
+        a.store->setValue(kPlayer, RegValue::fromText(QStringLiteral("Volume"), QStringLiteral("55")));
+        QTest::qSleep(60);
+        QCOMPARE(b.store->value(kPlayer, QStringLiteral("Volume"))->text(), QStringLiteral("55"));
+    }
+
     void sectionsNestAtEachBackslash()
     {
         QTemporaryDir dir;

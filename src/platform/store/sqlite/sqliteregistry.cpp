@@ -172,6 +172,7 @@ SqliteRegistry::~SqliteRegistry()
 {
     for (auto *s : stmts_)
         sqlite3_finalize(s);
+    sqlite3_finalize(versionStmt_);
     sqlite3_close_v2(db_);
 }
 
@@ -251,7 +252,44 @@ qint64 SqliteRegistry::ensureKey(const QString &key)
     return id;
 }
 
+bool SqliteRegistry::cacheStillValid()
+{
+    // Asking SQLite costs more than the read itself, so another process's
+    // writes are looked for at most every 50 ms.
+    if (checked_.isValid() && checked_.elapsed() < 50)
+        return true;
+    checked_.start();
+    if (!versionStmt_ && sqlite3_prepare_v3(db_, "PRAGMA data_version", -1, SQLITE_PREPARE_PERSISTENT, &versionStmt_,
+                                            nullptr) != SQLITE_OK)
+        return false;
+    qint64 v = -2;
+    if (sqlite3_step(versionStmt_) == SQLITE_ROW)
+        v = sqlite3_column_int64(versionStmt_, 0);
+    sqlite3_reset(versionStmt_);
+    if (v != dataVersion_) {
+        dataVersion_ = v;
+        valueCache_.clear();
+        keyCache_.clear();
+        return false;
+    }
+    return true;
+}
+
 std::optional<RegValue> SqliteRegistry::value(const QString &key, const QString &name)
+{
+    const QString cacheKey = fold(key) + QChar(0) + fold(name);
+    if (txDepth_ == 0 && cacheStillValid()) {
+        const auto hit = valueCache_.constFind(cacheKey);
+        if (hit != valueCache_.constEnd())
+            return hit.value();
+    }
+    const auto v = readValue(key, name);
+    if (txDepth_ == 0)
+        valueCache_.insert(cacheKey, v);
+    return v;
+}
+
+std::optional<RegValue> SqliteRegistry::readValue(const QString &key, const QString &name)
 {
     const qint64 id = findKey(key);
     if (id < 0)
@@ -270,6 +308,7 @@ std::optional<RegValue> SqliteRegistry::value(const QString &key, const QString 
 
 void SqliteRegistry::setValue(const QString &key, const RegValue &v)
 {
+    valueCache_.clear();
     transaction([&] {
         const qint64 id = ensureKey(key);
         sqlite3_stmt *s = stmt(UpsertValue);
@@ -286,6 +325,7 @@ void SqliteRegistry::setValue(const QString &key, const RegValue &v)
 
 void SqliteRegistry::deleteValue(const QString &key, const QString &name)
 {
+    valueCache_.clear();
     const qint64 id = findKey(key);
     if (id < 0)
         return;
@@ -299,6 +339,7 @@ void SqliteRegistry::deleteValue(const QString &key, const QString &name)
 
 void SqliteRegistry::deleteKey(const QString &key)
 {
+    valueCache_.clear();
     const qint64 id = findKey(key);
     if (id <= 0)
         return; // absent, or the root, which is never deleted
@@ -331,10 +372,17 @@ void SqliteRegistry::deleteKey(const QString &key)
     keyCache_.clear();
 }
 
-bool SqliteRegistry::keyExists(const QString &key) { return findKey(key) >= 0; }
+bool SqliteRegistry::keyExists(const QString &key)
+{
+    if (txDepth_ == 0)
+        cacheStillValid();
+    return findKey(key) >= 0;
+}
 
 QStringList SqliteRegistry::subKeys(const QString &key)
 {
+    if (txDepth_ == 0)
+        cacheStillValid();
     QStringList out;
     const qint64 id = findKey(key);
     if (id < 0)
@@ -352,6 +400,8 @@ QStringList SqliteRegistry::subKeys(const QString &key)
 
 QList<RegValue> SqliteRegistry::values(const QString &key)
 {
+    if (txDepth_ == 0)
+        cacheStillValid();
     QList<RegValue> out;
     const qint64 id = findKey(key);
     if (id < 0)
@@ -381,6 +431,7 @@ void SqliteRegistry::transaction(const std::function<void()> &body)
         --txDepth_;
         sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
         keyCache_.clear(); // ids of keys made in the rolled-back work are gone
+        valueCache_.clear();
         throw;
     }
     --txDepth_;

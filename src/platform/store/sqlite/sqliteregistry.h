@@ -4,6 +4,7 @@
 // every write durable when it returns (WAL, synchronous=FULL).
 #include "../../registry.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <memory>
 
@@ -38,6 +39,7 @@ public:
 private:
     explicit SqliteRegistry(sqlite3 *db, QString file);
     static QString prepareSchema(sqlite3 *db); // empty when fine
+    std::optional<RegValue> readValue(const QString &key, const QString &name);
     sqlite3_stmt *stmt(int which);
     qint64 findKey(const QString &key);          // -1 when absent
     qint64 ensureKey(const QString &key);
@@ -46,8 +48,16 @@ private:
 
     sqlite3 *db_;
     QString file_;
+    bool cacheStillValid();
     QHash<QString, qint64> keyCache_;
+    // Values already read. Another process writing the same file changes
+    // SQLite's data_version, which empties the cache (seen within 50 ms);
+    // our own writes empty it at once.
+    QHash<QString, std::optional<RegValue>> valueCache_;
+    qint64 dataVersion_ = -1;
+    QElapsedTimer checked_;
     sqlite3_stmt *stmts_[12] = {};
+    sqlite3_stmt *versionStmt_ = nullptr;
     int txDepth_ = 0;
 };
 
