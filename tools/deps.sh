@@ -5,8 +5,8 @@ set -euo pipefail
 pkgs=(cmake g++ make pkg-config qt6-base-dev qt6-webengine-dev qt6-webchannel-dev libqt6webenginecore6-bin
       libmpv-dev libsqlite3-dev libhivex-dev)
 if [ "${1:-}" = "--tests" ]; then
-  # sox and espeak-ng make the test books; mingw-w64 and wine test the Windows registry code.
-  pkgs+=(sox espeak-ng g++-mingw-w64-x86-64 wine wine64)
+  # sox, ffmpeg and espeak-ng make the test media; mingw-w64 and wine test the Windows registry code.
+  pkgs+=(sox ffmpeg espeak-ng g++-mingw-w64-x86-64 wine wine64)
 fi
 missing=()
 for p in "${pkgs[@]}"; do

@@ -1,6 +1,7 @@
 // qyrplayer: wires the real components to the logic and starts the window.
 #include "../platform/files/diskfiles.h"
-#include "../platform/media/silentmedia.h"
+#include "../platform/media/mpvmedia.h"
+#include "observedmedia.h"
 #include "../platform/store/sqlite/sqliteregistry.h"
 #ifdef Q_OS_WIN
 #include "../platform/store/winreg/winregistry.h"
@@ -18,6 +19,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QJsonValue>
 #include <QTimer>
 #include <clocale>
 #include <cstdio>
@@ -75,6 +77,7 @@ int main(int argc, char **argv)
     book = QDir::toNativeSeparators(QFileInfo(book).absoluteFilePath());
     if (book.endsWith(QDir::separator()) && book.size() > 1)
         book.chop(1);
+    const QString audioOut = parser.value(audioOpt);
     const QString settingsFile = parser.isSet(settingsOpt) ? parser.value(settingsOpt) : defaultSettings();
 
     UiDialogs dialogs;
@@ -114,7 +117,18 @@ int main(int argc, char **argv)
     QtPump pump;
     MainWindow window(files);
     Ports ports{*store, files, dialogs, pump, pump, window.browser(),
-                [] { return std::unique_ptr<IMediaControl>(new SilentMediaControl); }, book};
+                [&]() -> std::unique_ptr<IMediaControl> {
+                    // Video has no window of its own yet: mpv decodes it without showing it.
+                    auto control = std::make_unique<MpvMediaControl>(nullptr, audioOut);
+                    return std::make_unique<ObservedMedia>(
+                        std::move(control), [&](const QString &action, const QVariant &value) {
+                            if (automation)
+                                automation->emitEvent(QStringLiteral("player"),
+                                                      {{QStringLiteral("action"), action},
+                                                       {QStringLiteral("value"), QJsonValue::fromVariant(value)}});
+                        });
+                },
+                book};
     frmBrowser f(ports);
     window.bind(f);
     if (automation)

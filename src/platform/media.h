@@ -42,6 +42,9 @@ public:
     virtual QString versionInfo() = 0;
 
     Signal<int /*newState*/> PlayStateChange;
+    // A file that cannot be played: an Italian message naming it. The state
+    // becomes stopped (1) as well.
+    Signal<const QString &> Error;
 };
 
 } // namespace qyr

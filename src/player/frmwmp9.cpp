@@ -22,6 +22,14 @@ frmWMP9::frmWMP9(ErrorReporter &er, IEventPump &pump, ITimerService &timers, std
         if (*alive)
             WMP_PlayStateChange(s);
     });
+    wmp_->Error.connect([this, alive](const QString &message) {
+        if (!*alive)
+            return;
+        // A file the control cannot play is told to the reader, once.
+        er_.setCurrent(err::MediaHost, message);
+        er_.ShowError(name("WMP_MediaError"), QString());
+        er_.clearCurrent();
+    });
     TimerNextAction.Timer.connect([this, alive] {
         if (*alive)
             TimerNextAction_Timer();
