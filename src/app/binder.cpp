@@ -95,7 +95,10 @@ void bindOptions(OptionGroup &g, const std::vector<QRadioButton *> &w, const Twi
     });
 }
 
-void bindList(ListBox &m, QListWidget *w, const Twips &t)
+namespace {
+// A list box or a file/folder list: items and selection in both directions.
+template <typename Model>
+void bindItems(Model &m, QListWidget *w, const Twips &t)
 {
     bindControl(m, w, t);
     QPointer<QListWidget> p(w);
@@ -104,7 +107,6 @@ void bindList(ListBox &m, QListWidget *w, const Twips &t)
             return;
         QSignalBlocker block(p);
         p->clear();
-        // A tab stop lines descriptions up after the time; show it as a tab.
         p->addItems(m.items());
         p->setCurrentRow(m.listIndex());
     };
@@ -113,6 +115,8 @@ void bindList(ListBox &m, QListWidget *w, const Twips &t)
         const QByteArray pr(prop);
         if (pr == "items")
             refill();
+        // Only the selection moves: rebuilding the list would make a screen
+        // reader start reading it again.
         else if (pr == "listIndex" && p && p->currentRow() != m.listIndex()) {
             QSignalBlocker block(p);
             p->setCurrentRow(m.listIndex());
@@ -120,26 +124,11 @@ void bindList(ListBox &m, QListWidget *w, const Twips &t)
     });
     QObject::connect(w, &QListWidget::currentRowChanged, w, [&m](int row) { m.setListIndex(row); });
 }
+} // namespace
 
-void bindPathList(PathList &m, QListWidget *w, const Twips &t)
-{
-    bindControl(m, w, t);
-    QPointer<QListWidget> p(w);
-    auto refill = [&m, p] {
-        if (!p)
-            return;
-        QSignalBlocker block(p);
-        p->clear();
-        p->addItems(m.items());
-        p->setCurrentRow(m.listIndex());
-    };
-    refill();
-    m.PropertyChanged.connect([refill](const char *prop) {
-        if (QByteArray(prop) == "items" || QByteArray(prop) == "listIndex")
-            refill();
-    });
-    QObject::connect(w, &QListWidget::currentRowChanged, w, [&m](int row) { m.setListIndex(row); });
-}
+void bindList(ListBox &m, QListWidget *w, const Twips &t) { bindItems(m, w, t); }
+
+void bindPathList(PathList &m, QListWidget *w, const Twips &t) { bindItems(m, w, t); }
 
 void bindDriveList(PathList &m, QComboBox *w, const Twips &t)
 {

@@ -28,43 +28,37 @@ IPlayer &oEkoPlayer::current()
     return *oCurrent;
 }
 
-// Rate and AutoStart get go by the selected version, not by the current player.
+// Rate and AutoStart get go by the selected version, not by the current
+// player: the version's own player, or none for any other version number.
+IPlayer *oEkoPlayer::byVersion()
+{
+    IPlayer *p = mVersione == 1 ? o9.get() : mVersione == 0 ? oOther : nullptr;
+    if ((mVersione == 1 || mVersione == 0) && !p)
+        throw QyrError(err::ObjectNotSet);
+    return p;
+}
+
 float oEkoPlayer::Rate()
 {
     return GuardValue<float>(er_, name("Get Rate"), 0.0f, [&](float &r) {
-        if (mVersione == 1)
-            r = current().Rate();
-        else if (mVersione == 0) {
-            if (!oOther)
-                throw QyrError(err::ObjectNotSet);
-            r = oOther->Rate();
-        }
+        if (IPlayer *p = byVersion())
+            r = p->Rate();
     });
 }
 
 void oEkoPlayer::setRate(float v)
 {
     Guard(er_, name("Let Rate"), [&] {
-        if (mVersione == 1)
-            current().setRate(v);
-        else if (mVersione == 0) {
-            if (!oOther)
-                throw QyrError(err::ObjectNotSet);
-            oOther->setRate(v);
-        }
+        if (IPlayer *p = byVersion())
+            p->setRate(v);
     });
 }
 
 bool oEkoPlayer::AutoStart()
 {
     return GuardValue<bool>(er_, name("Get AutoStart"), false, [&](bool &r) {
-        if (mVersione == 1)
-            r = current().AutoStart();
-        else if (mVersione == 0) {
-            if (!oOther)
-                throw QyrError(err::ObjectNotSet);
-            r = oOther->AutoStart();
-        }
+        if (IPlayer *p = byVersion())
+            r = p->AutoStart();
     });
 }
 

@@ -54,6 +54,7 @@ public:
 
 private:
     IPlayer &current();
+    IPlayer *byVersion();
     void o9_PlayStateChange(qint32 newMode) { PlayStateChange(newMode); }
     void unloadHost();
 
