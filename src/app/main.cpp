@@ -2,6 +2,7 @@
 #include "../platform/files/diskfiles.h"
 #include "../platform/media/mpvmedia.h"
 #include "observedmedia.h"
+#include "videowindow.h"
 #include "../platform/store/sqlite/sqliteregistry.h"
 #ifdef Q_OS_WIN
 #include "../platform/store/winreg/winregistry.h"
@@ -117,16 +118,20 @@ int main(int argc, char **argv)
     QtPump pump;
     MainWindow window(files);
     Ports ports{*store, files, dialogs, pump, pump, window.browser(),
-                [&]() -> std::unique_ptr<IMediaControl> {
-                    // Video has no window of its own yet: mpv decodes it without showing it.
-                    auto control = std::make_unique<MpvMediaControl>(nullptr, audioOut);
-                    return std::make_unique<ObservedMedia>(
-                        std::move(control), [&](const QString &action, const QVariant &value) {
-                            if (automation)
-                                automation->emitEvent(QStringLiteral("player"),
-                                                      {{QStringLiteral("action"), action},
-                                                       {QStringLiteral("value"), QJsonValue::fromVariant(value)}});
-                        });
+                [&]() -> MediaHostParts {
+                    auto report = [&](const QString &action, const QVariant &value) {
+                        if (automation)
+                            automation->emitEvent(QStringLiteral("player"),
+                                                  {{QStringLiteral("action"), action},
+                                                   {QStringLiteral("value"), QJsonValue::fromVariant(value)}});
+                    };
+                    auto window = std::make_unique<VideoWindow>();
+                    window->onShown = [report](bool shown) {
+                        report(shown ? QStringLiteral("video-shown") : QStringLiteral("video-hidden"), QVariant());
+                    };
+                    auto control = std::make_unique<MpvMediaControl>(window->surface(), audioOut);
+                    return MediaHostParts{std::make_unique<ObservedMedia>(std::move(control), report),
+                                          std::move(window)};
                 },
                 book};
     frmBrowser f(ports);

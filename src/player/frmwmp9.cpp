@@ -3,6 +3,7 @@
 #include "../platform/errors.h"
 #include "../platform/media.h"
 #include "../platform/pump.h"
+#include "../platform/videowindow.h"
 #include "../shell/errorreport.h"
 
 namespace qyr {
@@ -11,13 +12,18 @@ namespace {
 QString name(const char *member) { return QStringLiteral("oWMP9 - ") + QLatin1String(member); }
 } // namespace
 
-frmWMP9::frmWMP9(ErrorReporter &er, IEventPump &pump, ITimerService &timers, std::unique_ptr<IMediaControl> wmp)
-    : TimerNextAction(QStringLiteral("TimerNextAction"), 1, &timers), er_(er), pump_(pump), wmp_(std::move(wmp)),
-      alive_(std::make_shared<bool>(true))
+frmWMP9::frmWMP9(ErrorReporter &er, IEventPump &pump, ITimerService &timers, MediaHostParts parts)
+    : TimerNextAction(QStringLiteral("TimerNextAction"), 1, &timers), er_(er), pump_(pump),
+      window_(std::move(parts.window)), wmp_(std::move(parts.control)), alive_(std::make_shared<bool>(true))
 {
     if (!wmp_)
         throw QyrError(err::CannotCreateObject);
     const auto alive = alive_;
+    if (window_)
+        window_->KeyDown.connect([this, alive](int key) {
+            if (*alive)
+                Form_KeyDown(key);
+        });
     wmp_->PlayStateChange.connect([this, alive](int s) {
         if (*alive)
             WMP_PlayStateChange(s);
@@ -45,12 +51,16 @@ frmWMP9::~frmWMP9()
 void frmWMP9::Load()
 {
     Guard(er_, name("Form_Load"), [&] {
+        if (window_)
+            window_->setGeometryTwips(0, 0, window_->screenWidthTwips(), window_->screenHeightTwips());
         wmp_->setUiMode(QStringLiteral("mini"));
     });
 }
 
 void frmWMP9::Unload()
 {
+    if (window_)
+        IgnoreFailure([&] { window_->setVisible(false); });
     TimerNextAction.setEnabled(false);
     IgnoreFailure([&] { wmp_->clearPlaylist(); });
 }
@@ -220,13 +230,51 @@ QString frmWMP9::WMPVersionInfo() { return wmp_->versionInfo(); }
 void frmWMP9::WMP_PlayStateChange(int newState)
 {
     Guard(er_, name("WMP_PlayStateChange"), [&] {
-        if (newState == playstate::MediaEnded) {
+        if (newState == playstate::Stopped) {
+            if (window_ && window_->visible()) {
+                window_->setMaximized(false);
+                window_->setVisible(false);
+            }
+        } else if (newState == playstate::Playing && isVideo() && window_) {
+            if (mFullScreen) {
+                window_->setMaximized(true);
+                wmp_->setEnabled(false);
+            } else {
+                window_->setMaximized(false);
+                const double tx = window_->twipsPerPixelX();
+                const double ty = window_->twipsPerPixelY();
+                const float h = float(PixelsToTwipsY(wmp_->imageSourceHeight(), ty));
+                const float w = float(PixelsToTwipsX(wmp_->imageSourceWidth(), tx));
+                const float top = window_->screenHeightTwips() - (h + float(PixelsToTwipsY(50, ty)));
+                const float left = window_->screenWidthTwips() - (w + float(PixelsToTwipsX(20, tx)));
+                window_->setGeometryTwips(left, top, w, h);
+                wmp_->setEnabled(true);
+            }
+            window_->setVisible(true);
+        } else if (newState == playstate::MediaEnded) {
             timerTag_ = QStringLiteral("8");
             pump_.processEvents();
             TimerNextAction.setEnabled(true);
         }
-        // The video window (shown for state 3, hidden for state 1) comes with
-        // the media host window adapter.
+    });
+}
+
+qint32 frmWMP9::PixelsToTwipsX(qint32 pixels, double twipsPerPixel)
+{
+    return conv::toInt32(double(pixels) * twipsPerPixel);
+}
+
+qint32 frmWMP9::PixelsToTwipsY(qint32 pixels, double twipsPerPixel)
+{
+    return conv::toInt32(double(pixels) * twipsPerPixel);
+}
+
+// Escape in the video window stops; every other key is ignored.
+void frmWMP9::Form_KeyDown(int keyCode)
+{
+    Guard(er_, name("Form_KeyDown"), [&] {
+        if (keyCode == 27)
+            wmp_->stop();
     });
 }
 

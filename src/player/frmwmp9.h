@@ -13,11 +13,13 @@ namespace qyr {
 class ErrorReporter;
 class IEventPump;
 class IMediaControl;
+class IVideoWindow;
+struct MediaHostParts;
 class ITimerService;
 
 class frmWMP9 : public IPlayer {
 public:
-    frmWMP9(ErrorReporter &er, IEventPump &pump, ITimerService &timers, std::unique_ptr<IMediaControl> wmp);
+    frmWMP9(ErrorReporter &er, IEventPump &pump, ITimerService &timers, MediaHostParts parts);
     ~frmWMP9() override;
 
     void Load() override;
@@ -46,6 +48,9 @@ public:
 
     // A file counts as a video when its name contains .WMV, .M1V or .AVI.
     static bool isVideoName(const QString &url);
+    // Pixels to twips at the screen's scale, halves to the even neighbour.
+    static qint32 PixelsToTwipsX(qint32 pixels, double twipsPerPixel);
+    static qint32 PixelsToTwipsY(qint32 pixels, double twipsPerPixel);
     IMediaControl &WMP() { return *wmp_; }
     TimerModel TimerNextAction;
 
@@ -54,9 +59,12 @@ private:
     bool isPlayingRaw();
     void WMP_PlayStateChange(int newState);
     void TimerNextAction_Timer();
+    void Form_KeyDown(int keyCode);
 
     ErrorReporter &er_;
     IEventPump &pump_;
+    // The window goes last: the control draws into it until it is destroyed.
+    std::unique_ptr<IVideoWindow> window_; // none in tests that need no video
     std::unique_ptr<IMediaControl> wmp_;
     bool mAudioOff = false;
     bool mFullScreen = false;

@@ -10,7 +10,7 @@ frmBrowser::frmBrowser(const Ports &p)
       TimerSpalsh(QStringLiteral("TimerSpalsh"), 5000, &p.timers),
       TimerDisableState(QStringLiteral("TimerDisableState"), 1000, &p.timers),
       TimerOSD(QStringLiteral("TimerOSD"), 1500, &p.timers), startup(*this), about(*this), layout(*this),
-      feedback(*this), options(*this)
+      feedback(*this), options(*this), urls(*this), audio(*this)
 {
     form.setCaption(QStringLiteral("QYR - MediaPlayer"));
     createDesignedLayout();

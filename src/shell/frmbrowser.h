@@ -4,11 +4,14 @@
 // reaches the others through this owner. Nothing here touches a widget.
 #include "../dialogs/optionspanel.h"
 #include "../keyboard/feedback.h"
+#include "../navigation/pageaudio.h"
+#include "../navigation/urlhelpers.h"
 #include "../platform/browser.h"
 #include "../platform/controls.h"
 #include "../platform/dialogs.h"
 #include "../platform/files.h"
 #include "../platform/media.h"
+#include "../platform/videowindow.h"
 #include "../platform/pump.h"
 #include "../platform/registry.h"
 #include "../player/ekoplayer.h"
@@ -33,8 +36,9 @@ struct Ports {
     IEventPump &pump;
     ITimerService &timers;
     IBrowser &browser;
-    // Creates the media control for a new version 9 host; throws QyrError when it cannot.
-    std::function<std::unique_ptr<IMediaControl>()> createMedia;
+    // Creates the media control and video window of a new version 9 host;
+    // throws QyrError when it cannot.
+    std::function<MediaHostParts()> createMedia;
     QString appFolder; // the book folder
 };
 
@@ -147,6 +151,8 @@ public:
     Layout layout;
     Feedback feedback;
     OptionsPanel options;
+    UrlHelpers urls;
+    PageAudio audio;
 
     // A new facade wired to this window's handlers.
     std::unique_ptr<oEkoPlayer> newPlayer();

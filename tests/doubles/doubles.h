@@ -8,6 +8,7 @@
 #include "platform/media.h"
 #include "platform/pump.h"
 #include "platform/registry.h"
+#include "platform/videowindow.h"
 
 #include <QHash>
 #include <QMap>
@@ -334,9 +335,10 @@ public:
     void setAutoStart(bool on) override { autoStart = on; }
     void setUiMode(const QString &m) override { uiMode = m; }
     void setEnabled(bool) override {}
-    int imageSourceWidth() override { return 0; }
-    int imageSourceHeight() override { return 0; }
+    int imageSourceWidth() override { return imageWidth; }
+    int imageSourceHeight() override { return imageHeight; }
     QString versionInfo() override { return QStringLiteral("doppio di prova"); }
+    int imageWidth = 0, imageHeight = 0;
     void note(const QString &what)
     {
         log << what;
@@ -359,6 +361,32 @@ public:
     float rate_ = 1;
     int volume_ = 100;
     bool autoStart = false;
+};
+
+// The host's window on a 1024x768 screen at 15 twips per pixel.
+class FakeVideoWindow : public IVideoWindow {
+public:
+    bool visible() override { return shown; }
+    void setVisible(bool on) override
+    {
+        shown = on;
+        log << (on ? QStringLiteral("show") : QStringLiteral("hide"));
+    }
+    void setMaximized(bool on) override { maximized = on; }
+    void setGeometryTwips(float l, float t, float w, float h) override
+    {
+        left = l;
+        top = t;
+        width = w;
+        height = h;
+    }
+    float screenWidthTwips() override { return 1024 * 15; }
+    float screenHeightTwips() override { return 768 * 15; }
+    double twipsPerPixelX() override { return 15; }
+    double twipsPerPixelY() override { return 15; }
+    bool shown = false, maximized = false;
+    float left = -1, top = -1, width = -1, height = -1;
+    QStringList log;
 };
 
 } // namespace qyr::test

@@ -16,6 +16,7 @@ struct Rig {
     FakeBrowser browser;
     std::vector<FakeMedia *> medias; // the controls alive now, owned by their hosts
     QStringList mediaLog;            // what every control was asked, in order
+    FakeVideoWindow *window = nullptr; // the newest host's window
     int mediaFailures = 0;           // how many creations fail before one succeeds
     bool mediaAlwaysFails = false;
     std::unique_ptr<frmBrowser> f;
@@ -24,7 +25,7 @@ struct Rig {
     {
         clock.onSleep = [this] { browser.tick(); };
         Ports p{reg, files, dialogs, clock, clock, browser,
-                [this]() -> std::unique_ptr<IMediaControl> {
+                [this]() -> MediaHostParts {
                     if (mediaAlwaysFails || mediaFailures > 0) {
                         --mediaFailures;
                         throw QyrError(err::MediaHost, QStringLiteral("lettore non disponibile"));
@@ -35,7 +36,9 @@ struct Rig {
                         medias.erase(std::remove(medias.begin(), medias.end(), gone), medias.end());
                     };
                     medias.push_back(m.get());
-                    return m;
+                    auto w = std::make_unique<FakeVideoWindow>();
+                    window = w.get();
+                    return MediaHostParts{std::move(m), std::move(w)};
                 },
                 appFolder};
         f = std::make_unique<frmBrowser>(p);

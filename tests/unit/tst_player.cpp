@@ -15,13 +15,16 @@ struct PlayerRig {
     ErrorReporter er{dialogs};
     ManualClock clock;
     FakeMedia *media = nullptr;
+    FakeVideoWindow *window = nullptr;
     bool hostFails = false;
     oEkoPlayer player{er, [this]() -> std::unique_ptr<IPlayer> {
                           if (hostFails)
                               throw QyrError(err::MediaHost, QStringLiteral("lettore non disponibile"));
                           auto m = std::make_unique<FakeMedia>();
                           media = m.get();
-                          return std::make_unique<frmWMP9>(er, clock, clock, std::move(m));
+                          auto w = std::make_unique<FakeVideoWindow>();
+                          window = w.get();
+                          return std::make_unique<frmWMP9>(er, clock, clock, MediaHostParts{std::move(m), std::move(w)});
                       }};
 };
 } // namespace
@@ -154,6 +157,51 @@ private slots:
         r.player.Stop_Player();
         r.clock.advance(10);
         QCOMPARE(ends.size(), 1);
+    }
+
+    void videoWindowShowsOnlyForVideo()
+    {
+        PlayerRig r;
+        r.player.setVersione(1);
+        QCOMPARE(r.window->width, 1024.0f * 15); // loaded over the whole screen, hidden
+        QVERIFY(!r.window->shown);
+        r.player.setAutoStart(true);
+        r.player.setFileName(QStringLiteral("/libro/cap1.mp3"));
+        QVERIFY(r.player.IsPlaying());
+        QVERIFY(!r.window->shown);
+
+        // A small video in the corner: 64x48 pixels at 15 twips a pixel.
+        r.media->imageWidth = 64;
+        r.media->imageHeight = 48;
+        r.player.setFullScreen(false);
+        r.player.setFileName(QStringLiteral("/libro/film.wmv"));
+        QVERIFY(r.window->shown);
+        QVERIFY(!r.window->maximized);
+        QCOMPARE(r.window->width, 960.0f);
+        QCOMPARE(r.window->height, 720.0f);
+        QCOMPARE(r.window->left, 1024.0f * 15 - (960 + 300));
+        QCOMPARE(r.window->top, 768.0f * 15 - (720 + 750));
+        // A video that merely ends keeps its window until the stop follows.
+        r.media->end();
+        QVERIFY(r.window->shown);
+        // Escape in the window stops and hides it.
+        r.window->KeyDown(65);
+        QVERIFY(r.window->shown);
+        r.window->KeyDown(27);
+        QVERIFY(!r.window->shown);
+        QCOMPARE(r.media->state, playstate::Stopped);
+
+        // Full screen: maximised.
+        r.player.setFullScreen(true);
+        r.player.setFileName(QStringLiteral("/libro/FILM.M1V"));
+        QVERIFY(r.window->shown && r.window->maximized);
+        r.player.Stop_Player();
+        QVERIFY(!r.window->shown);
+        QVERIFY(!r.window->maximized);
+        QVERIFY(r.dialogs.shown.isEmpty());
+
+        QCOMPARE(frmWMP9::PixelsToTwipsX(3, 12.5), 38); // 37.5 to the even neighbour
+        QCOMPARE(frmWMP9::PixelsToTwipsY(1, 12.5), 12); // 12.5 to the even neighbour
     }
 
     void volumeIsPassedOnAndHostFailuresStayInTheHost()

@@ -1,0 +1,2 @@
+#include "pageaudio.h"
+#include "../shell/frmbrowser.h"

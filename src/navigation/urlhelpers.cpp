@@ -1,0 +1,2 @@
+#include "urlhelpers.h"
+#include "../shell/frmbrowser.h"
