@@ -79,6 +79,11 @@ int main(int argc, char **argv)
     if (book.endsWith(QDir::separator()) && book.size() > 1)
         book.chop(1);
     const QString audioOut = parser.value(audioOpt);
+    if (audioOut != QLatin1String("null") && audioOut != QLatin1String("default") &&
+        !(audioOut.startsWith(QLatin1String("pcm:")) && audioOut.size() > 4)) {
+        std::fprintf(stderr, "qyrplayer: --audio-out vuole null, pcm:FILE oppure default\n");
+        return 2;
+    }
     const QString settingsFile = parser.isSet(settingsOpt) ? parser.value(settingsOpt) : defaultSettings();
 
     UiDialogs dialogs;
