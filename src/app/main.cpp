@@ -1,5 +1,6 @@
 // qyrplayer: wires the real components to the logic and starts the window.
 #include "../platform/files/diskfiles.h"
+#include "../platform/bookpath.h"
 #include "../platform/media/mpvmedia.h"
 #include "observedmedia.h"
 #include "videowindow.h"
@@ -135,6 +136,10 @@ int main(int argc, char **argv)
                         report(shown ? QStringLiteral("video-shown") : QStringLiteral("video-hidden"), QVariant());
                     };
                     auto control = std::make_unique<MpvMediaControl>(window->surface(), audioOut);
+                    control->resolvePath = [&files](const QString &name) {
+                        const QString real = files.resolve(name);
+                        return real.isEmpty() ? toNativeBookPath(name) : real;
+                    };
                     return MediaHostParts{std::make_unique<ObservedMedia>(std::move(control), report),
                                           std::move(window)};
                 },

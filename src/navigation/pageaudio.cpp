@@ -109,7 +109,7 @@ bool PageAudio::Playaudio(const QString &address, bool next, bool previous)
                 const QString saved = f.settings.Get(f.strAppName, QStringLiteral("Player"), QStringLiteral("BranoPos"));
                 player().setCurrentPosition(conv::toDouble(saved));
             });
-            run([&] { f.bResumePending = false; });
+            f.bResumePending = false;
         }
         return result;
     };

@@ -15,6 +15,7 @@ frmBrowser::frmBrowser(const Ports &p)
     form.setCaption(QStringLiteral("QYR - MediaPlayer"));
     createDesignedLayout();
     options.connect();
+    audio.connect();
     TimerSpalsh.Timer.connect([this] { about.TimerSpalsh_Timer(); });
     TimerDisableState.Timer.connect([this] { startup.TimerDisableState_Timer(); });
     TimerOSD.Timer.connect([this] { feedback.TimerOSD_Timer(); });

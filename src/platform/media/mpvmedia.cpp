@@ -295,7 +295,8 @@ void MpvMediaControl::fileGone()
 
 void MpvMediaControl::load()
 {
-    const QByteArray path = QFile::encodeName(url_);
+    // Book paths come the Windows way ("\", "file:///", any letter case).
+    const QByteArray path = QFile::encodeName(resolvePath ? resolvePath(url_) : url_);
     const char *args[] = {"loadfile", path.constData(), "replace", nullptr};
     mpv_node result;
     const int r = mpv_command_ret(mpv_, args, &result);

@@ -9,6 +9,7 @@
 
 #include <QObject>
 #include <QString>
+#include <functional>
 
 #include <atomic>
 #include <cstdint>
@@ -48,6 +49,9 @@ public:
     int imageSourceWidth() override;
     int imageSourceHeight() override;
     QString versionInfo() override;
+
+    // Turns the name the host gives into the file to open; unset: as given.
+    std::function<QString(const QString &)> resolvePath;
 
     // What the host's uiMode and enabled last asked for (mpv needs neither).
     QString uiMode() const { return uiMode_; }

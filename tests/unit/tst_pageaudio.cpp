@@ -1,0 +1,454 @@
+// The page's audio: file resolution, start positions, chaining to the next
+// audio and the next page, on doubles.
+#include "doubles/rig.h"
+#include "platform/convert.h"
+
+#include <QLocale>
+#include <QtTest>
+
+using namespace qyr;
+using namespace qyr::test;
+
+namespace {
+
+const QString kPage = QStringLiteral("file:///C:/Libro/cap1.htm");
+// A book under the application folder, as pages are addressed on Linux.
+const QString kBookPage = QStringLiteral("file:///libri/demo/Libro/cap1.htm");
+
+// A started window with a page shown, the page-audio handlers wired to the
+// facade and the start-up traces cleared.
+struct Book {
+    Rig r;
+    frmBrowser &f;
+    float rateAtLoad = -1;
+    bool autoStartAtLoad = false;
+
+    // The reading speed is stored before start-up, so the control already
+    // runs at it when a page's audio is loaded.
+    static frmBrowser &started(Rig &r)
+    {
+        r.reg.put(QStringLiteral("Player"), QStringLiteral("Rate"), conv::fromSingle(1.5f));
+        r.start();
+        return *r.f;
+    }
+
+    explicit Book(const QString &url = kPage) : f(started(r))
+    {
+        f.audio.connect();
+        // What the control held when the facade announced a new file.
+        f.PlayerFileChanged.connect([this](const QString &) {
+            rateAtLoad = r.media()->rate_;
+            autoStartAtLoad = r.media()->autoStart;
+        });
+        r.browser.location = url;
+        r.mediaLog.clear();
+        r.files.asked.clear();
+    }
+    void element(const QString &name, const QString &content)
+    {
+        PageElement e;
+        e.name = name;
+        e.content = content;
+        e.found = true;
+        r.browser.elements.insert(name.toLower(), e);
+    }
+    FakeMedia &media() { return *r.media(); }
+    QString played() const { return r.mediaLog.filter(QStringLiteral("url:")).join(QLatin1Char('|')).remove(QStringLiteral("url:")); }
+    // The control reports the end of the media; the host passes it on from its timer.
+    void endOfMedia()
+    {
+        media().end();
+        r.clock.advance(1);
+    }
+};
+
+} // namespace
+
+class TstPageAudio : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { QLocale::setDefault(QLocale::c()); }
+    void cleanup() { QLocale::setDefault(QLocale::c()); }
+
+    void extensionSearch_data()
+    {
+        QTest::addColumn<QString>("named");
+        QTest::addColumn<QStringList>("onDisk");
+        QTest::addColumn<QStringList>("askedFirst");
+        QTest::addColumn<QString>("played");
+        QTest::addColumn<bool>("video");
+        const QString base = QStringLiteral("C:\\Libro\\cap1");
+        QStringList all;
+        for (const char *ext : {".wma", ".wmv", ".mp3", ".wav", ".m1v", ".avi"})
+            all << base + QLatin1String(ext);
+        auto onDisk = [&](const char *ext) { return QStringList{base + QLatin1String(ext)}; };
+        QTest::addRow("wma") << "cap1" << onDisk(".wma") << all.mid(0, 1) << base + ".wma" << false;
+        QTest::addRow("wmv is a video") << "cap1" << onDisk(".wmv") << all.mid(0, 2) << base + ".wmv" << true;
+        QTest::addRow("mp3") << "cap1" << onDisk(".mp3") << all.mid(0, 3) << base + ".mp3" << false;
+        QTest::addRow("wav") << "cap1" << onDisk(".wav") << all.mid(0, 4) << base + ".wav" << false;
+        QTest::addRow("m1v is a video") << "cap1" << onDisk(".m1v") << all.mid(0, 5) << base + ".m1v" << true;
+        QTest::addRow("avi is a video") << "cap1" << onDisk(".avi") << all << base + ".avi" << true;
+        QTest::addRow("wma before mp3") << "cap1" << QStringList{base + ".mp3", base + ".wma"} << all.mid(0, 1)
+                                        << base + ".wma" << false;
+        QTest::addRow("named with .avi is no video")
+            << "cap1.avi" << onDisk(".avi") << QStringList{base + ".avi"} << base + ".avi" << false;
+        QTest::addRow("no extension on disk") << "cap1" << QStringList{base} << all << base << false;
+        QTest::addRow("nothing on disk") << "cap1" << QStringList() << all << QString() << false;
+    }
+    void extensionSearch()
+    {
+        QFETCH(QString, named);
+        QFETCH(QStringList, onDisk);
+        QFETCH(QStringList, askedFirst);
+        QFETCH(QString, played);
+        QFETCH(bool, video);
+        Book b;
+        b.element(QStringLiteral("QYRPLAYER_AUDIO"), named);
+        for (const QString &p : onDisk)
+            b.r.files.add(p);
+
+        const bool ok = b.f.audio.Playaudio(kPage, false, false);
+
+        QCOMPARE(ok, !played.isEmpty());
+        QCOMPARE(b.r.files.asked.mid(0, askedFirst.size()), askedFirst);
+        QCOMPARE(b.played(), played);
+        QVERIFY(b.r.dialogs.shown.isEmpty());
+        if (played.isEmpty())
+            return;
+        // A video is loaded without auto-start at normal speed; the reading
+        // speed comes back once it is loaded.
+        QCOMPARE(b.autoStartAtLoad, !video);
+        QCOMPARE(b.rateAtLoad, video ? 1.0f : 1.5f);
+        QCOMPARE(b.media().autoStart, !video);
+        QCOMPARE(b.media().rate_, 1.5f);
+        QCOMPARE(b.media().state == playstate::Playing, !video);
+    }
+
+    void searchPlaces_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QString>("named");
+        QTest::addColumn<QString>("onDisk");
+        QTest::addColumn<QString>("played");
+        QTest::addRow("beside the page") << kPage << "cap1.mp3" << "C:\\Libro\\cap1.mp3" << "C:\\Libro\\cap1.mp3";
+        QTest::addRow("spaces in the folder") << "file:///C:/Mio%20Libro/cap1.htm" << "cap1.mp3"
+                                              << "C:\\Mio Libro\\cap1.mp3" << "C:\\Mio Libro\\cap1.mp3";
+        QTest::addRow("subfolder of the page") << kPage << "audio\\cap1.mp3" << "C:\\Libro\\audio\\cap1.mp3"
+                                               << "C:\\Libro\\audio\\cap1.mp3";
+        QTest::addRow("application folder") << kPage << "audio\\cap1.mp3" << "/libri/demo/audio/cap1.mp3"
+                                            << "/libri/demo\\audio\\cap1.mp3";
+        QTest::addRow("Libro under the application folder")
+            << kPage << "audio\\cap1.mp3" << "/libri/demo/Libro/audio/cap1.mp3" << "/libri/demo\\Libro\\audio\\cap1.mp3";
+        QTest::addRow("page on Linux") << kBookPage << "cap1" << "/libri/demo/Libro/cap1.wav"
+                                       << "libri\\demo\\Libro\\cap1.wav";
+        QTest::addRow("missing") << kPage << "cap1.mp3" << "D:\\cap1.mp3" << QString();
+    }
+    void searchPlaces()
+    {
+        QFETCH(QString, page);
+        QFETCH(QString, named);
+        QFETCH(QString, onDisk);
+        QFETCH(QString, played);
+        Book b(page);
+        b.element(QStringLiteral("QYRPLAYER_AUDIO"), named);
+        b.r.files.add(onDisk);
+
+        QCOMPARE(b.f.audio.Playaudio(page, false, false), !played.isEmpty());
+
+        QCOMPARE(b.played(), played);
+        QVERIFY(b.r.dialogs.shown.isEmpty()); // a missing file is no error
+        if (!played.isEmpty())
+            QCOMPARE(b.f.audio.debugFileName, played);
+    }
+
+    void startPositions_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("anchor");
+        QTest::addColumn<QString>("pageElement");
+        QTest::addColumn<bool>("italian");
+        QTest::addColumn<double>("position");
+        QTest::addColumn<QStringList>("errors");
+        const QStringList none;
+        QTest::addRow("page element") << kPage << "" << "95" << false << 95.0 << none;
+        QTest::addRow("no position anywhere") << kPage << "" << "" << false << 0.0 << none;
+        QTest::addRow("address beats the page")
+            << kPage + "#QYRPLAYER_AUDIO_POS=30" << "" << "95" << false << 30.0 << none;
+        QTest::addRow("short index anchor") << kPage << "LumoIndex_12" << "95" << false << 0.0 << none;
+        QTest::addRow("anchor of 19 characters") << kPage << "LumoIndex_123456789" << "95" << false << 0.0 << none;
+        QTest::addRow("anchor from its 20th character")
+            << kPage << "LumoIndex_123456789012" << "95" << false << 12.0 << none;
+        QTest::addRow("anchor with the marker") << kPage << "QYRPLAYER_AUDIO_POS=42" << "95" << false << 42.0 << none;
+        QTest::addRow("anchor beats the address")
+            << kPage + "#QYRPLAYER_AUDIO_POS=30" << "QYRPLAYER_AUDIO_POS=42" << "" << false << 42.0 << none;
+        QTest::addRow("decimal comma") << kPage << "" << "12,5" << true << 12.5 << none;
+        QTest::addRow("not a number")
+            << kPage << "" << "adesso" << false << 0.0
+            << QStringList{QStringLiteral("Playaudio - Controllo esistenza file2")};
+    }
+    void startPositions()
+    {
+        QFETCH(QString, address);
+        QFETCH(QString, anchor);
+        QFETCH(QString, pageElement);
+        QFETCH(bool, italian);
+        QFETCH(double, position);
+        QFETCH(QStringList, errors);
+        if (italian)
+            QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
+        Book b;
+        b.element(QStringLiteral("QYRPLAYER_AUDIO"), QStringLiteral("cap1"));
+        if (!pageElement.isEmpty())
+            b.element(QStringLiteral("QYRPLAYER_AUDIO_POS"), pageElement);
+        b.r.files.add(QStringLiteral("C:\\Libro\\cap1.mp3"));
+        b.f.strPendingAnchor = anchor;
+
+        QVERIFY(b.f.audio.Playaudio(address, false, false));
+
+        QCOMPARE(b.played(), QStringLiteral("C:\\Libro\\cap1.mp3"));
+        QCOMPARE(b.media().position, position); // after the load, which starts at 0
+        QCOMPARE(b.r.dialogs.errorNames(), errors);
+        QCOMPARE(b.media().state, int(playstate::Playing));
+        QCOMPARE(b.media().rate_, 1.5f); // playback went on after a failed position
+    }
+
+    void chainingThroughAPage()
+    {
+        Book b(kBookPage);
+        b.element(QStringLiteral("QYRPLAYER_AUDIO"), QStringLiteral("cap1"));
+        b.element(QStringLiteral("QYRPLAYER_AUDIO_1"), QStringLiteral("cap1b.mp3"));
+        b.element(QStringLiteral("QYRPLAYER_AUDIO_POS_1"), QStringLiteral("7"));
+        b.element(QStringLiteral("QYRPLAYER_AUDIO_2"), QStringLiteral("cap1c"));
+        b.element(QStringLiteral("QYRPLAYER_AUDIO_3"), QString()); // empty counts as missing
+        b.element(QStringLiteral("QYRPLAYER_AUDIO_NEXTHTML_3"), QStringLiteral("cap2.htm"));
+        for (const char *name : {"cap1.mp3", "cap1b.mp3", "cap1c", "cap1c.wma"})
+            b.r.files.add(QStringLiteral("/libri/demo/Libro/") + QLatin1String(name));
+        const int navigations = b.r.browser.navigations.size();
+
+        QVERIFY(b.f.audio.Playaudio(kBookPage, false, false));
+        QCOMPARE(b.f.nAudioIndex, 0);
+
+        // The host passes the end on from its timer, not from the control's event.
+        b.r.mediaLog.clear();
+        b.media().end();
+        QVERIFY(b.played().isEmpty());
+        b.r.clock.advance(1);
+        // Without a page address, a bare name is found under the application folder.
+        QCOMPARE(b.played(), QStringLiteral("/libri/demo\\Libro\\cap1b.mp3"));
+        QCOMPARE(b.f.nAudioIndex, 1);
+        QCOMPARE(b.media().position, 7.0);
+        QCOMPARE(b.f.audio.debugFileName, QStringLiteral("/libri/demo\\Libro\\cap1b.mp3"));
+
+        // Without a page address nothing is tried beside the page, so the
+        // extension search of a bare name finds nothing and the name is used as it is.
+        b.r.mediaLog.clear();
+        b.endOfMedia();
+        QCOMPARE(b.played(), QStringLiteral("/libri/demo\\Libro\\cap1c"));
+        QCOMPARE(b.f.nAudioIndex, 2);
+        QCOMPARE(b.media().position, 0.0);
+
+        b.r.mediaLog.clear();
+        b.endOfMedia();
+        QVERIFY(b.played().isEmpty());
+        QCOMPARE(b.r.browser.navigations.size(), navigations + 1);
+        QCOMPARE(b.r.browser.navigations.last(), QStringLiteral("file:///libri/demo/Libro/cap2.htm"));
+        QCOMPARE(b.f.nAudioIndex, 3);
+        QCOMPARE(b.f.oAudioElem, QStringLiteral("QYRPLAYER_AUDIO_NEXTHTML_3"));
+
+        // The next page's load starts again from its first audio.
+        b.r.browser.elements.clear();
+        b.element(QStringLiteral("QYRPLAYER_AUDIO"), QStringLiteral("cap2.mp3"));
+        b.r.files.add(QStringLiteral("/libri/demo/Libro/cap2.mp3"));
+        QVERIFY(b.f.audio.Playaudio(b.r.browser.location, false, false));
+        QCOMPARE(b.f.nAudioIndex, 0);
+        QVERIFY(b.r.dialogs.shown.isEmpty());
+    }
+
+    void nextPageAddress_data()
+    {
+        QTest::addColumn<QString>("location");
+        QTest::addColumn<QString>("expected");
+        QTest::addRow("page") << kPage << "file:///C:/Libro/cap2.htm";
+        QTest::addRow("page with an anchor") << kPage + "#LumoIndex_3" << "file:///C:/Libro/cap2.htm";
+        QTest::addRow("anchor holding a slash") << kPage + "#a/b" << "file:///C:/Libro/cap2.htm";
+        QTest::addRow(".html page") << "file:///C:/Libro/cap1.html" << "file:///C:/Libro/cap2.htm";
+        QTest::addRow("query") << kPage + "?x=a/b" << "file:///C:/Libro/cap2.htm";
+    }
+    void nextPageAddress()
+    {
+        QFETCH(QString, location);
+        QFETCH(QString, expected);
+        Book b(location);
+        b.element(QStringLiteral("QYRPLAYER_AUDIO_NEXTHTML_3"), QStringLiteral("cap2.htm"));
+        b.f.nAudioIndex = 2;
+        b.f.bResumePending = true;
+        b.r.reg.put(QStringLiteral("Player"), QStringLiteral("BranoPos"), QStringLiteral("abc"));
+
+        QVERIFY(!b.f.audio.Playaudio(QString(), true, false));
+
+        QCOMPARE(b.r.browser.navigations.last(), expected);
+        QCOMPARE(b.f.nAudioIndex, 3);
+        // The resume waits for the call that plays the new page.
+        QVERIFY(b.f.bResumePending);
+        QVERIFY(b.r.dialogs.shown.isEmpty());
+    }
+
+    void endOfTheSequence()
+    {
+        Book b;
+        b.element(QStringLiteral("QYRPLAYER_AUDIO"), QStringLiteral("C:\\Libro\\cap1.mp3"));
+        b.element(QStringLiteral("QYRPLAYER_AUDIO_1"), QStringLiteral("C:\\Libro\\cap1b.mp3"));
+        b.r.files.add(QStringLiteral("C:\\Libro\\cap1.mp3"));
+        b.r.files.add(QStringLiteral("C:\\Libro\\cap1b.mp3"));
+        QVERIFY(b.f.audio.Playaudio(kPage, false, false));
+        b.endOfMedia();
+        QCOMPARE(b.f.nAudioIndex, 1);
+        const int navigations = b.r.browser.navigations.size();
+
+        b.r.mediaLog.clear();
+        b.endOfMedia();
+        QVERIFY(b.played().isEmpty());
+        QCOMPARE(b.f.nAudioIndex, 2); // one past the last audio
+        QCOMPARE(b.r.browser.navigations.size(), navigations);
+        QVERIFY(!b.f.audio.Playaudio(QString(), true, false));
+        QCOMPARE(b.f.nAudioIndex, 3);
+        QVERIFY(b.r.dialogs.shown.isEmpty());
+    }
+
+    void previousAudio_data()
+    {
+        QTest::addColumn<int>("from");
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QString>("played");
+        QTest::addColumn<double>("position");
+        QTest::addRow("at 0 stays at 0") << 0 << 0 << "C:\\Libro\\cap1.mp3" << 3.0;
+        QTest::addRow("1 to the first audio") << 1 << 0 << "C:\\Libro\\cap1.mp3" << 3.0;
+        QTest::addRow("3 to 2") << 3 << 2 << "C:\\Libro\\cap1c.mp3" << 9.0;
+    }
+    void previousAudio()
+    {
+        QFETCH(int, from);
+        QFETCH(int, index);
+        QFETCH(QString, played);
+        QFETCH(double, position);
+        Book b;
+        b.element(QStringLiteral("QYRPLAYER_AUDIO"), QStringLiteral("C:\\Libro\\cap1.mp3"));
+        b.element(QStringLiteral("QYRPLAYER_AUDIO_POS"), QStringLiteral("3"));
+        b.element(QStringLiteral("QYRPLAYER_AUDIO_POS_0"), QStringLiteral("4"));
+        b.element(QStringLiteral("QYRPLAYER_AUDIO_2"), QStringLiteral("C:\\Libro\\cap1c.mp3"));
+        b.element(QStringLiteral("QYRPLAYER_AUDIO_POS_2"), QStringLiteral("9"));
+        b.r.files.add(QStringLiteral("C:\\Libro\\cap1.mp3"));
+        b.r.files.add(QStringLiteral("C:\\Libro\\cap1c.mp3"));
+        b.f.nAudioIndex = from;
+
+        QVERIFY(b.f.audio.Playaudio(QString(), false, true));
+
+        QCOMPARE(b.f.nAudioIndex, index);
+        QCOMPARE(b.played(), played);
+        QCOMPARE(b.media().position, position);
+    }
+
+    void disabledStateDoesNothing()
+    {
+        Book b;
+        b.element(QStringLiteral("QYRPLAYER_AUDIO"), QStringLiteral("cap1.mp3"));
+        b.element(QStringLiteral("QYRPLAYER_AUDIO_1"), QStringLiteral("C:\\Libro\\cap1.mp3"));
+        b.r.files.add(QStringLiteral("C:\\Libro\\cap1.mp3"));
+        QVERIFY(b.f.audio.Playaudio(kPage, false, false));
+        b.f.bDisableState = true;
+        b.r.mediaLog.clear();
+        b.r.files.asked.clear();
+
+        QVERIFY(!b.f.audio.Playaudio(kPage, false, false));
+        QVERIFY(b.r.mediaLog.isEmpty()); // not even stopped
+        QCOMPARE(b.media().state, int(playstate::Playing));
+        QVERIFY(b.r.files.asked.isEmpty());
+
+        b.endOfMedia(); // a recall stopping the old file does not chain
+        QVERIFY(b.played().isEmpty());
+        QCOMPARE(b.f.nAudioIndex, 0);
+    }
+
+    void reloadPlaysTheLoadedFileAgain()
+    {
+        Book b;
+        b.element(QStringLiteral("QYRPLAYER_AUDIO"), QStringLiteral("cap1.mp3"));
+        b.element(QStringLiteral("QYRPLAYER_AUDIO_POS"), QStringLiteral("95"));
+        b.r.files.add(QStringLiteral("C:\\Libro\\cap1.mp3"));
+        QVERIFY(b.f.audio.Playaudio(kPage, false, false));
+        b.r.mediaLog.clear();
+        b.r.files.asked.clear();
+
+        QVERIFY(!b.f.audio.Playaudio(QStringLiteral("LOCATION.RELOAD"), false, false));
+
+        QCOMPARE(b.r.mediaLog, QStringList({QStringLiteral("stop"), QStringLiteral("play")}));
+        QCOMPARE(b.media().position, 0.0); // the page's position is not applied
+        QVERIFY(b.r.files.asked.isEmpty());
+    }
+
+    void resumePositionOnce_data()
+    {
+        QTest::addColumn<bool>("reload");
+        QTest::addColumn<QString>("saved");
+        QTest::addColumn<double>("position");
+        QTest::addColumn<QStringList>("errors");
+        QTest::addRow("page") << false << "42.5" << 42.5 << QStringList();
+        QTest::addRow("reload") << true << "42.5" << 42.5 << QStringList();
+        QTest::addRow("page, not a number") << false << "x" << 95.0 << QStringList{QStringLiteral("Playaudio - do events")};
+        QTest::addRow("reload, not a number") << true << "x" << 0.0 << QStringList();
+    }
+    void resumePositionOnce()
+    {
+        QFETCH(bool, reload);
+        QFETCH(QString, saved);
+        QFETCH(double, position);
+        QFETCH(QStringList, errors);
+        Book b;
+        b.element(QStringLiteral("QYRPLAYER_AUDIO"), QStringLiteral("cap1.mp3"));
+        b.element(QStringLiteral("QYRPLAYER_AUDIO_POS"), QStringLiteral("95"));
+        b.r.files.add(QStringLiteral("C:\\Libro\\cap1.mp3"));
+        if (reload)
+            QVERIFY(b.f.audio.Playaudio(kPage, false, false));
+        b.r.reg.put(QStringLiteral("Player"), QStringLiteral("BranoPos"), saved);
+        b.f.bResumePending = true;
+
+        b.f.audio.Playaudio(reload ? QStringLiteral("LOCATION.RELOAD") : kPage, false, false);
+
+        QCOMPARE(b.media().position, position); // the saved position beats the page's
+        QCOMPARE(b.r.dialogs.errorNames(), errors);
+        QVERIFY(!b.f.bResumePending);
+
+        b.element(QStringLiteral("QYRPLAYER_AUDIO_POS"), QString());
+        QVERIFY(b.f.audio.Playaudio(kPage, false, false));
+        QCOMPARE(b.media().position, 0.0);
+        QCOMPARE(b.r.dialogs.errorNames(), errors);
+    }
+
+    void facadeEvents()
+    {
+        Book b;
+        b.f.audio.connect(); // a second call must not chain twice
+        b.element(QStringLiteral("QYRPLAYER_AUDIO"), QStringLiteral("cap1.mp3"));
+        b.element(QStringLiteral("QYRPLAYER_AUDIO_1"), QStringLiteral("C:\\Libro\\cap1b.mp3"));
+        b.element(QStringLiteral("QYRPLAYER_AUDIO_2"), QStringLiteral("C:\\Libro\\cap1c.mp3"));
+        for (const char *name : {"cap1.mp3", "cap1b.mp3", "cap1c.mp3"})
+            b.r.files.add(QStringLiteral("C:\\Libro\\") + QLatin1String(name));
+        QVERIFY(b.f.audio.Playaudio(kPage, false, false));
+        QCOMPARE(b.f.audio.debugFileName, QStringLiteral("C:\\Libro\\cap1.mp3"));
+
+        b.r.mediaLog.clear();
+        for (qint32 state : {1, 2, 3, 9})
+            b.f.PlayerStateChanged(state);
+        QVERIFY(b.r.mediaLog.isEmpty());
+        QCOMPARE(b.f.nAudioIndex, 0);
+
+        b.endOfMedia();
+        QCOMPARE(b.f.nAudioIndex, 1);
+        QCOMPARE(b.played(), QStringLiteral("C:\\Libro\\cap1b.mp3"));
+        QCOMPARE(b.f.audio.debugFileName, QStringLiteral("C:\\Libro\\cap1b.mp3"));
+        QVERIFY(b.r.dialogs.shown.isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TstPageAudio)
+#include "tst_pageaudio.moc"
