@@ -11,8 +11,33 @@ class UrlHelpers {
 public:
     explicit UrlHelpers(frmBrowser &f) : f(f) {}
 
+    // Subscribes the two handlers below to the browser's events. Calling it
+    // again changes nothing.
+    void connect();
+
+    // The key the bookmarks of the page on show are filed under: its path
+    // relative to the book folder, upper case, with backslashes, ending at the
+    // first ".HTM" (LIBRO\CAP1.HTM), the same on every system.
+    QString Section();
+
+    // A link address turned into the path of the file it names, for the player.
+    QString PulisciUrl(const QString &url);
+
+    // Back to the table of contents when the browser shows its page for an
+    // address it could not load.
+    void objWB_TitleChange(const QString &Text);
+
+    // A page closed its own window: the close request of the main window runs
+    // instead, and the browser control itself is never destroyed.
+    void objWB_WindowClosing(bool IsChildWindow, bool &Cancel);
+
 private:
     frmBrowser &f;
+    bool connected_ = false;
+    // Set by a return to the table of contents, cleared by the next title that
+    // is not an error: a table of contents that cannot be loaded either must
+    // not start an endless chain of returns.
+    bool returningToIndex_ = false;
 };
 
 } // namespace qyr

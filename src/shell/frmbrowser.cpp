@@ -16,6 +16,7 @@ frmBrowser::frmBrowser(const Ports &p)
     createDesignedLayout();
     options.connect();
     audio.connect();
+    urls.connect();
     TimerSpalsh.Timer.connect([this] { about.TimerSpalsh_Timer(); });
     TimerDisableState.Timer.connect([this] { startup.TimerDisableState_Timer(); });
     TimerOSD.Timer.connect([this] { feedback.TimerOSD_Timer(); });
