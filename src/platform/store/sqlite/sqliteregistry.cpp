@@ -195,6 +195,21 @@ void SqliteRegistry::exec(const char *sql)
         fail(QString::fromUtf8(sql));
 }
 
+// The id of a key's child by name, or -1 when there is none.
+qint64 SqliteRegistry::childId(qint64 parent, const QString &name, const QString &key)
+{
+    sqlite3_stmt *s = stmt(FindChild);
+    Reset r{s};
+    sqlite3_bind_int64(s, 1, parent);
+    bindText(s, 2, fold(name));
+    const int rc = sqlite3_step(s);
+    if (rc == SQLITE_DONE)
+        return -1;
+    if (rc != SQLITE_ROW)
+        fail(QStringLiteral("lettura della chiave %1").arg(key));
+    return sqlite3_column_int64(s, 0);
+}
+
 qint64 SqliteRegistry::findKey(const QString &key)
 {
     const QString f = fold(parts(key).join(QLatin1Char('\\')));
@@ -203,16 +218,9 @@ qint64 SqliteRegistry::findKey(const QString &key)
         return it.value();
     qint64 id = 0;
     for (const QString &p : parts(key)) {
-        sqlite3_stmt *s = stmt(FindChild);
-        Reset r{s};
-        sqlite3_bind_int64(s, 1, id);
-        bindText(s, 2, fold(p));
-        const int rc = sqlite3_step(s);
-        if (rc == SQLITE_DONE)
+        id = childId(id, p, key);
+        if (id < 0)
             return -1;
-        if (rc != SQLITE_ROW)
-            fail(QStringLiteral("lettura della chiave %1").arg(key));
-        id = sqlite3_column_int64(s, 0);
     }
     keyCache_.insert(f, id);
     return id;
@@ -225,18 +233,7 @@ qint64 SqliteRegistry::ensureKey(const QString &key)
         return found;
     qint64 id = 0;
     for (const QString &p : parts(key)) {
-        qint64 child = -1;
-        {
-            sqlite3_stmt *s = stmt(FindChild);
-            Reset r{s};
-            sqlite3_bind_int64(s, 1, id);
-            bindText(s, 2, fold(p));
-            const int rc = sqlite3_step(s);
-            if (rc == SQLITE_ROW)
-                child = sqlite3_column_int64(s, 0);
-            else if (rc != SQLITE_DONE)
-                fail(QStringLiteral("lettura della chiave %1").arg(key));
-        }
+        qint64 child = childId(id, p, key);
         if (child < 0) {
             sqlite3_stmt *s = stmt(InsertKey);
             Reset r{s};

@@ -41,6 +41,7 @@ private:
     static QString prepareSchema(sqlite3 *db); // empty when fine
     std::optional<RegValue> readValue(const QString &key, const QString &name);
     sqlite3_stmt *stmt(int which);
+    qint64 childId(qint64 parent, const QString &name, const QString &key);
     qint64 findKey(const QString &key);          // -1 when absent
     qint64 ensureKey(const QString &key);
     void exec(const char *sql);
