@@ -2,8 +2,14 @@
 #include "../platform/ui/uidialogs.h"
 #include "../shell/frmbrowser.h"
 #include "mainwindow.h"
+#include "../platform/browser/webbrowser.h"
 
+#include "keycodes.h"
+
+#include <QApplication>
 #include <QJsonArray>
+#include <QKeyEvent>
+#include <QWidget>
 #include <QJsonDocument>
 #include <QMetaObject>
 #include <QPointer>
@@ -46,10 +52,21 @@ void Automation::attach(frmBrowser &f, MainWindow &w)
         emitEvent(QStringLiteral("setting"), o);
     });
     f.lblOSD.PropertyChanged.connect([this, &f](const char *prop) {
+        // Whether the text stays is decided just after it is shown.
         if (QByteArray(prop) == "caption")
-            emitEvent(QStringLiteral("osd"), {{QStringLiteral("text"), f.lblOSD.caption()},
-                                               {QStringLiteral("keep"), !f.TimerOSD.enabled()}});
+            QTimer::singleShot(0, this, [this, &f, text = f.lblOSD.caption()] {
+                emitEvent(QStringLiteral("osd"), {{QStringLiteral("text"), text},
+                                                   {QStringLiteral("keep"), !f.TimerOSD.enabled()}});
+            });
     });
+    // Connected after the logic's own handlers, so the outcome is known.
+    f.ports.browser.BeforeNavigate2.connect([this](const QString &url, bool &cancel) {
+        emitEvent(QStringLiteral("navigate"), {{QStringLiteral("url"), url}, {QStringLiteral("cancelled"), cancel}});
+    });
+    f.ports.browser.DocumentComplete.connect([this, &f](const QString &url) {
+        emitEvent(QStringLiteral("document"), {{QStringLiteral("url"), url}, {QStringLiteral("title"), f.ports.browser.title()}});
+    });
+    w.browser().onFollowMissed = [] { std::fprintf(stderr, "automazione: la pagina non ha quel collegamento\n"); };
     f.frmOSD.PropertyChanged.connect([this, &f](const char *prop) {
         if (QByteArray(prop) == "visible" && !f.frmOSD.visible())
             emitEvent(QStringLiteral("osd-hidden"));
@@ -132,11 +149,45 @@ void Automation::run(const QJsonObject &cmd)
                 f_->settings.Save(QStringLiteral("QYR MediaPlayer"), section, key,
                                   cmd.value(QStringLiteral("value")).toVariant().toString());
         });
+    } else if (name == QLatin1String("key") && w_) {
+        pressKey(cmd.value(QStringLiteral("code")).toInt(), cmd.value(QStringLiteral("mask")).toInt(),
+                 cmd.value(QStringLiteral("target")).toString());
+    } else if (name == QLatin1String("follow") && w_) {
+        if (!w_->browser().follow(cmd.value(QStringLiteral("name")).toString(), cmd.value(QStringLiteral("href")).toString()))
+            std::fprintf(stderr, "automazione: nessuna pagina caricata\n");
+    } else if (name == QLatin1String("navigate") && f_) {
+        f_->ports.browser.navigate(cmd.value(QStringLiteral("url")).toString());
     } else if (name == QLatin1String("quit") && w_) {
         w_->close();
     } else {
         std::fprintf(stderr, "automazione: comando sconosciuto: %s\n", qPrintable(name));
     }
+}
+
+// A real key event, delivered where the keyboard would deliver it: to the
+// widget named (or, by default, the one with the focus in the main window).
+void Automation::pressKey(int code, int mask, const QString &target)
+{
+    QWidget *to = nullptr;
+    if (!target.isEmpty()) {
+        for (QWidget *top : QApplication::topLevelWidgets())
+            if (!to && top->objectName() == target)
+                to = top;
+        if (!to)
+            to = w_->findChild<QWidget *>(target);
+    } else {
+        to = w_->focusWidget() ? w_->focusWidget() : w_;
+    }
+    const Qt::Key key = keycodes::toQt(code);
+    if (!to || key == Qt::Key_unknown) {
+        std::fprintf(stderr, "automazione: tasto %d o destinatario \"%s\" sconosciuto\n", code, qPrintable(target));
+        return;
+    }
+    const Qt::KeyboardModifiers mods = keycodes::modifiersFromMask(mask);
+    QKeyEvent press(QEvent::KeyPress, key, mods);
+    QKeyEvent release(QEvent::KeyRelease, key, mods);
+    QApplication::sendEvent(to, &press);
+    QApplication::sendEvent(to, &release);
 }
 
 QJsonObject Automation::state()
@@ -147,7 +198,7 @@ QJsonObject Automation::state()
     frmBrowser &f = *f_;
     s.insert(QStringLiteral("url"), f.ports.browser.locationURL());
     s.insert(QStringLiteral("caption"), f.caption());
-    s.insert(QStringLiteral("page"), QString());
+    s.insert(QStringLiteral("page"), f.ports.browser.hasDocument() ? f.urls.Section() : QString());
     const bool player = f.oPlayer && f.oPlayer->hasCurrentPlayer();
     s.insert(QStringLiteral("file"), player ? f.oPlayer->FileName() : QString());
     s.insert(QStringLiteral("position"), player ? f.oPlayer->CurrentPosition() : 0.0);

@@ -29,6 +29,7 @@ private:
     void drain();
     void run(const QJsonObject &cmd);
     QJsonObject state();
+    void pressKey(int code, int mask, const QString &target);
 
     UiDialogs &dialogs_;
     QElapsedTimer clock_;

@@ -13,6 +13,8 @@
 #include <QRadioButton>
 #include <QWebEngineView>
 
+#include <QTimer>
+
 namespace qyr {
 
 MainWindow::MainWindow(IFiles &files)
@@ -108,6 +110,16 @@ void MainWindow::bind(frmBrowser &f)
 
     auto *dbg = new QGroupBox(f.fraDebug.accessibleName(), this);
     bindControl(f.fraDebug, dbg, twips_);
+    auto *url = new QLineEdit(dbg);
+    url->setReadOnly(true);
+    bindTextBox(f.TextURL, url, twips_);
+
+    // A page that closes its own window asks the exit question; on Yes the
+    // window closes as if the reader had closed it.
+    f.ports.browser.WindowClosing.connect([this](bool &) {
+        if (f_ && f_->closing)
+            QTimer::singleShot(0, this, [this] { close(); });
+    });
 
     resize(int(f.form.width() / twips_.perPixelX), int(f.form.height() / twips_.perPixelY));
 }
@@ -145,7 +157,9 @@ void MainWindow::closeEvent(QCloseEvent *e)
         return;
     }
     bool cancel = false;
-    f_->startup.Form_QueryUnload(cancel);
+    // Already granted (a page closed its window): the question is not asked twice.
+    if (!f_->closing)
+        f_->startup.Form_QueryUnload(cancel);
     if (cancel) {
         e->ignore();
         return;

@@ -68,6 +68,9 @@ void UrlHelpers::connect()
     f.ports.browser.WindowClosing.connect([this](bool &cancel) { objWB_WindowClosing(false, cancel); });
     // A failed navigation has no handler of its own: the browser adapter
     // reports it as a title change, handled below.
+    // Only a page that really loaded ends a return to the table of contents;
+    // titles seen while a load is under way do not.
+    f.ports.browser.DocumentComplete.connect([this](const QString &) { returningToIndex_ = false; });
 }
 
 // The key is built the Windows way on every system, so bookmarks move
@@ -141,11 +144,7 @@ void UrlHelpers::objWB_TitleChange(const QString &Text)
             // browser's title for a page that failed to load.
             const bool failed = title == QLatin1String("impossibile trovare il server") ||
                                 title.startsWith(QLatin1String("errore di caricamento"));
-            if (!failed) {
-                returningToIndex_ = false;
-                return;
-            }
-            if (returningToIndex_)
+            if (!failed || returningToIndex_)
                 return;
             QString index = f.appFolder + QStringLiteral("\\Index.htm");
             index.replace(QLatin1String("\\\\"), QLatin1String("\\"));

@@ -34,9 +34,9 @@ public:
 private:
     frmBrowser &f;
     bool connected_ = false;
-    // Set by a return to the table of contents, cleared by the next title that
-    // is not an error: a table of contents that cannot be loaded either must
-    // not start an endless chain of returns.
+    // Set by a return to the table of contents, cleared when a page has
+    // loaded: a table of contents that cannot be loaded either must not start
+    // an endless chain of returns.
     bool returningToIndex_ = false;
 };
 

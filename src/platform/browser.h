@@ -15,6 +15,7 @@ struct PageElement {
     QString href;    // resolved address of a link
     QString value;
     bool found = false;
+    bool hasContent = false; // a meta element: its content counts even when empty
 };
 
 class IBrowser {
@@ -29,6 +30,12 @@ public:
     virtual void setBodyHtml(const QString &html) = 0;
     virtual PageElement element(const QString &name) = 0; // from the snapshot taken at load
     virtual void setFocus() = 0;
+    // Asks the element at index of the body's elements to take the focus;
+    // nothing happens when it cannot.
+    virtual void focusBodyElement(int index) = 0;
+    // The document's style sheets, and a linked sheet inserted at index.
+    virtual int styleSheetCount() = 0;
+    virtual void createStyleSheet(const QString &url, int index) = 0;
 
     Signal<const QString & /*url*/, bool & /*cancel*/> BeforeNavigate2;
     Signal<const QString & /*url*/> DocumentComplete;

@@ -126,6 +126,10 @@ public:
     void setTabStop(int dialogUnits);
     int tabStop() const { return tabStop_; }
     Signal<> Click;
+    // Raised by the widget layer for a double click and for a key pressed
+    // while the list has the focus (virtual-key code, mask 1 Shift, 2 Ctrl, 4 Alt).
+    Signal<> DblClick;
+    Signal<qint16, qint16> KeyDown;
 
 private:
     QStringList items_;

@@ -17,6 +17,10 @@ public:
     virtual QStringList folders(const QString &folder) = 0; // names only, sorted
     virtual QStringList files(const QString &folder, const QString &pattern = QString()) = 0;
     virtual bool deleteFile(const QString &path) = 0;
+    // The roots searched, in order, for a book moved to another drive: the
+    // drives C: to Z: on Windows; elsewhere the volumes mounted below /media,
+    // /run/media and /mnt, then the home folder.
+    virtual QStringList volumes() = 0;
 };
 
 } // namespace qyr

@@ -10,13 +10,17 @@ frmBrowser::frmBrowser(const Ports &p)
       TimerSpalsh(QStringLiteral("TimerSpalsh"), 5000, &p.timers),
       TimerDisableState(QStringLiteral("TimerDisableState"), 1000, &p.timers),
       TimerOSD(QStringLiteral("TimerOSD"), 1500, &p.timers), startup(*this), about(*this), layout(*this),
-      feedback(*this), options(*this), urls(*this), audio(*this)
+      feedback(*this), options(*this), urls(*this), audio(*this),
+      links(*this), pageLoad(*this), keys(*this), marks(*this), recall(*this), markList(*this)
 {
     form.setCaption(QStringLiteral("QYR - MediaPlayer"));
     createDesignedLayout();
     options.connect();
     audio.connect();
     urls.connect();
+    links.connect();
+    pageLoad.connect();
+    markList.connect();
     TimerSpalsh.Timer.connect([this] { about.TimerSpalsh_Timer(); });
     TimerDisableState.Timer.connect([this] { startup.TimerDisableState_Timer(); });
     TimerOSD.Timer.connect([this] { feedback.TimerOSD_Timer(); });
@@ -69,6 +73,7 @@ void frmBrowser::createDesignedLayout()
     lblNomeFile.setGeometry(3300, 0, 2000, 200);
     lblNomeFile.setCaption(QStringLiteral("Nome file:"));
     fraDebug.setVisible(false);
+    TextURL.setGeometry(120, 240, 6000, 315);
     lstapp.setVisible(false);
     frmconfigurazione.setCaption(QStringLiteral("Configurazione"));
     chkSavePos.setCaption(QStringLiteral("Riparti dal punto di uscita"));

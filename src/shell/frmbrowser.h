@@ -2,9 +2,15 @@
 // frmBrowser: the main window's logic. It owns the state fields, the control
 // models, the player facade and one object per subsystem; each subsystem
 // reaches the others through this owner. Nothing here touches a widget.
+#include "../bookmarks/bookmarklist.h"
+#include "../bookmarks/bookmarkrecall.h"
+#include "../bookmarks/bookmarkstore.h"
 #include "../dialogs/optionspanel.h"
+#include "../keyboard/keymap.h"
 #include "../keyboard/feedback.h"
+#include "../navigation/linkcommands.h"
 #include "../navigation/pageaudio.h"
+#include "../navigation/pageload.h"
 #include "../navigation/urlhelpers.h"
 #include "../platform/browser.h"
 #include "../platform/controls.h"
@@ -138,6 +144,8 @@ public:
                          QStringLiteral("Nome del file da esportare o importare")};
     Label lblNomeFile{QStringLiteral("lblNomeFile"), QStringLiteral("Nome file"), QString()};
     Panel fraDebug{QStringLiteral("fraDebug"), QStringLiteral("Debug"), QStringLiteral("Pannello diagnostico")};
+    TextBox TextURL{QStringLiteral("TextURL"), QStringLiteral("Indirizzo"),
+                    QStringLiteral("Ultimo indirizzo chiesto al browser")};
 
     TimerModel TimerSpalsh;
     TimerModel TimerDisableState;
@@ -153,6 +161,12 @@ public:
     OptionsPanel options;
     UrlHelpers urls;
     PageAudio audio;
+    LinkCommands links;
+    PageLoad pageLoad;
+    KeyMap keys;
+    BookmarkStore marks;
+    BookmarkRecall recall;
+    BookmarkList markList;
 
     // A new facade wired to this window's handlers.
     std::unique_ptr<oEkoPlayer> newPlayer();

@@ -145,9 +145,28 @@ public:
     }
     bool folderExists(const QString &) override { return true; }
     QString resolve(const QString &path) override { return fileExists(path) ? norm(path) : QString(); }
-    QStringList folders(const QString &) override { return {}; }
-    QStringList files(const QString &, const QString & = QString()) override { return {}; }
+    // Folders and files are those the existing paths imply (names in lower case).
+    QStringList folders(const QString &folder) override { return children(folder, true); }
+    QStringList files(const QString &folder, const QString & = QString()) override { return children(folder, false); }
+    QStringList children(const QString &folder, bool wantFolders) const
+    {
+        const QString base = norm(folder) + QLatin1Char('/');
+        QStringList out;
+        for (const QString &p : existing) {
+            if (!p.startsWith(base))
+                continue;
+            const QString rest = p.mid(base.size());
+            const int slash = rest.indexOf(QLatin1Char('/'));
+            const QString name = slash < 0 ? rest : rest.left(slash);
+            if ((slash >= 0) == wantFolders && !out.contains(name))
+                out << name;
+        }
+        out.sort();
+        return out;
+    }
     bool deleteFile(const QString &path) override { return existing.remove(norm(path)); }
+    QStringList volumes() override { return volumeRoots; }
+    QStringList volumeRoots;
     QStringList asked;
 };
 
@@ -260,6 +279,37 @@ public:
         state = readyAfterSleeps > 0 ? 1 : 4;
         if (state == 4)
             document = true;
+        if (autoComplete)
+            load(url);
+    }
+    // A page the test describes, found by its address without anchor.
+    struct Page {
+        QString title;
+        QHash<QString, PageElement> elements; // by lower-case name
+        QStringList sheets;                   // style sheets of its own
+    };
+    // Shows the page described for url (an empty one when none is) and
+    // raises the document-complete, as a finished load does.
+    void load(const QString &url)
+    {
+        QString bare = url;
+        bare.truncate(bare.indexOf(QLatin1Char('#')) < 0 ? bare.size() : bare.indexOf(QLatin1Char('#')));
+        const Page p = pages.value(bare);
+        location = url;
+        pageTitle = p.title;
+        elements = p.elements;
+        sheets = p.sheets;
+        state = 4;
+        document = true;
+        DocumentComplete(url);
+    }
+    static PageElement meta(const QString &name, const QString &content)
+    {
+        return PageElement{name, content, QString(), QString(), true, true};
+    }
+    static PageElement field(const QString &name, const QString &value)
+    {
+        return PageElement{name, QString(), QString(), value, true, false};
     }
     QString locationURL() override { return location; }
     QString locationName() override { return location; }
@@ -269,6 +319,9 @@ public:
     void setBodyHtml(const QString &html) override { bodies << html; }
     PageElement element(const QString &name) override { return elements.value(name.toLower()); }
     void setFocus() override {}
+    void focusBodyElement(int index) override { focused << index; }
+    int styleSheetCount() override { return int(sheets.size()); }
+    void createStyleSheet(const QString &url, int index) override { sheets.insert(qMin(index, int(sheets.size())), url); }
     // Called by the clock's onSleep: the load completes after some sleeps.
     void tick()
     {
@@ -283,6 +336,10 @@ public:
     int readyAfterSleeps = 0;
     bool document = false;
     QHash<QString, PageElement> elements;
+    QStringList sheets;
+    QList<int> focused;
+    QHash<QString, Page> pages;
+    bool autoComplete = false; // navigations load their page at once
 };
 
 // A media control with scripted behaviour: play states change at once.

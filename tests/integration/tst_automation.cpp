@@ -165,7 +165,8 @@ public:
     bool quitYes()
     {
         send(QStringLiteral("quit"));
-        if (waitFor(QStringLiteral("dialog"), is(QStringLiteral("text"), QStringLiteral("Sei sicuro di voler uscire?"))) < 0)
+        // The sample book words the exit question its own way.
+        if (waitFor(QStringLiteral("dialog"), is(QStringLiteral("title"), QStringLiteral("LUMO Player"))) < 0)
             return false;
         answer(QStringLiteral("yes"));
         return waitFor(QStringLiteral("closed")) >= 0 && finished();
@@ -234,6 +235,8 @@ private slots:
     void freshSettingsAndTheExitQuestion();
     void version6IsOfferedTheUpgradeOnce();
     void resumeSavesThePageBeingRead();
+    void followingTheBook();
+    void brokenPagesAndMissingFiles();
     void damagedSettingsFileIsKeptAside();
     void invalidStoredValueIsReportedAndStartUpGoesOn();
 };
@@ -329,6 +332,26 @@ void TstAutomation::version6IsOfferedTheUpgradeOnce()
     }
 }
 
+Pred action(const QString &name, const QString &valueContains = QString())
+{
+    return [name, valueContains](const QJsonObject &e) {
+        return e.value(QStringLiteral("action")).toString() == name &&
+               e.value(QStringLiteral("value")).toVariant().toString().contains(valueContains, Qt::CaseInsensitive);
+    };
+}
+
+Pred urlContains(const QString &part)
+{
+    return [part](const QJsonObject &e) { return e.value(QStringLiteral("url")).toString().contains(part, Qt::CaseInsensitive); };
+}
+
+QJsonObject command(const QString &cmd, const QJsonObject &fields)
+{
+    QJsonObject o = fields;
+    o.insert(QStringLiteral("cmd"), cmd);
+    return o;
+}
+
 void TstAutomation::resumeSavesThePageBeingRead()
 {
     QTemporaryDir dir;
@@ -338,53 +361,200 @@ void TstAutomation::resumeSavesThePageBeingRead()
     if (QTest::currentTestFailed())
         return;
 
-    // Polls the state until the page shown matches, or the time runs out.
-    auto waitForPage = [](Session &s, const QString &fragment) {
-        QString url;
-        (void)QTest::qWaitFor([&] {
-            const QJsonObject st = s.state();
-            url = st.value(QStringLiteral("url")).toString();
-            return st.isEmpty() || url.contains(fragment, Qt::CaseInsensitive);
-        }, kTimeoutMs);
-        return url;
-    };
-
+    double savedPos = 0;
+    QString saved;
     {
         Session s(file);
         QVERIFY(s.started());
         QVERIFY2(s.waitFor(QStringLiteral("ready")) >= 0, qPrintable(s.why()));
         // Nothing saved yet: the splash gives way to the book's index.
-        const QString url = waitForPage(s, QStringLiteral("Index.htm"));
-        SESSION_VERIFY(s, url.contains(QStringLiteral("Index.htm"), Qt::CaseInsensitive), qPrintable(url));
+        QVERIFY2(s.waitFor(QStringLiteral("document"), urlContains(QStringLiteral("Index.htm"))) >= 0, qPrintable(s.why()));
+        s.send(command(QStringLiteral("follow"), {{QStringLiteral("href"), QStringLiteral("Libro/cap2.htm")}}));
+        QVERIFY2(s.waitFor(QStringLiteral("player"), action(QStringLiteral("playing"), QStringLiteral("cap2_1"))) >= 0,
+                 qPrintable(s.why()));
+        QTest::qWait(2500);
 
         s.send(QStringLiteral("quit"));
         QVERIFY2(s.waitFor(QStringLiteral("dialog")) >= 0, qPrintable(s.why()));
         s.answer(QStringLiteral("yes"));
         const int brano = s.waitFor(QStringLiteral("setting"), setting(QStringLiteral("Brano")));
         QVERIFY2(brano >= 0, qPrintable(s.why()));
-        const QString saved = s.event(brano).value(QStringLiteral("value")).toString();
-        QVERIFY2(saved.startsWith(QStringLiteral("file://")), qPrintable(saved));
-        QVERIFY2(saved.endsWith(QStringLiteral("Index.htm"), Qt::CaseInsensitive), qPrintable(saved));
+        saved = s.event(brano).value(QStringLiteral("value")).toString();
+        QVERIFY2(saved.startsWith(QStringLiteral("file://")) && saved.endsWith(QStringLiteral("cap2.htm"), Qt::CaseInsensitive),
+                 qPrintable(saved));
         const int pos = s.waitFor(QStringLiteral("setting"), setting(QStringLiteral("BranoPos")));
         QVERIFY2(pos >= 0, qPrintable(s.why()));
         const QString posText = s.event(pos).value(QStringLiteral("value")).toString();
-        QVERIFY2(QRegularExpression(QStringLiteral("^-?\\d+([.,]\\d+)?$")).match(posText).hasMatch(), qPrintable(posText));
+        bool ok = false;
+        savedPos = QString(posText).replace(QLatin1Char(','), QLatin1Char('.')).toDouble(&ok);
+        SESSION_VERIFY(s, ok && savedPos > 1.5, qPrintable(posText));
         QVERIFY2(s.waitFor(QStringLiteral("closed")) >= 0, qPrintable(s.why()));
         QVERIFY2(s.finished(), qPrintable(s.why()));
         QCOMPARE(storedValue(file, QStringLiteral("Brano")), saved);
     }
 
-    // A saved page of the book is where the next start resumes.
-    const QString chapter = QUrl::fromLocalFile(QStringLiteral(SAMPLE_BOOK "/Libro/cap2.htm")).toString();
-    storeValues(file, {{QStringLiteral("Brano"), chapter}});
+    // The next start opens that page and its audio goes on from there.
     {
         Session s(file);
         QVERIFY(s.started());
         QVERIFY2(s.waitFor(QStringLiteral("ready")) >= 0, qPrintable(s.why()));
-        const QString url = waitForPage(s, QStringLiteral("cap2.htm"));
-        SESSION_VERIFY(s, url.contains(QStringLiteral("cap2.htm"), Qt::CaseInsensitive), qPrintable(url));
+        const int ready = s.count();
+        QVERIFY2(s.waitFor(QStringLiteral("document"), urlContains(QStringLiteral("cap2.htm"))) >= 0, qPrintable(s.why()));
+        const int seek = s.waitFor(QStringLiteral("player"), [&](const QJsonObject &e) {
+            return e.value(QStringLiteral("action")).toString() == QLatin1String("seek") &&
+                   qAbs(e.value(QStringLiteral("value")).toDouble() - savedPos) < 0.01;
+        }, ready);
+        SESSION_VERIFY(s, seek >= 0, "the saved position is applied");
+        QVERIFY2(s.waitFor(QStringLiteral("player"), action(QStringLiteral("playing"), QStringLiteral("cap2_1"))) >= 0,
+                 qPrintable(s.why()));
+        const QJsonObject st = s.state();
+        SESSION_VERIFY(s, st.value(QStringLiteral("position")).toDouble() >= savedPos - 0.5, "plays on from the saved place");
         QVERIFY2(s.quitYes(), qPrintable(s.why()));
     }
+
+    // A saved page that has since gone: the table of contents opens instead.
+    storeValues(file, {{QStringLiteral("Brano"), QUrl::fromLocalFile(QStringLiteral(SAMPLE_BOOK "/Libro/sparito.htm")).toString()}});
+    {
+        Session s(file);
+        QVERIFY(s.started());
+        QVERIFY2(s.waitFor(QStringLiteral("document"), urlContains(QStringLiteral("Index.htm"))) >= 0, qPrintable(s.why()));
+        QVERIFY2(s.quitYes(), qPrintable(s.why()));
+    }
+}
+
+// A reader follows the book: the table of contents, a chapter and its audio,
+// the link commands of the page, a jump inside the page, a video.
+void TstAutomation::followingTheBook()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString file = dir.filePath(QStringLiteral("impostazioni.sqlite"));
+    storeValues(file, {{QStringLiteral("TempoSp"), QStringLiteral("0")}});
+    if (QTest::currentTestFailed())
+        return;
+    Session s(file);
+    QVERIFY(s.started());
+    QVERIFY2(s.waitFor(QStringLiteral("ready")) >= 0, qPrintable(s.why()));
+    const int index = s.waitFor(QStringLiteral("document"), urlContains(QStringLiteral("Index.htm")));
+    QVERIFY2(index >= 0, qPrintable(s.why()));
+    QCOMPARE(s.event(index).value(QStringLiteral("title")).toString(), QStringLiteral("Sommario - Il faro di Punta Lunga"));
+
+    // A chapter link is an ordinary navigation; the page's first audio plays.
+    const int before = s.count();
+    s.send(command(QStringLiteral("follow"), {{QStringLiteral("href"), QStringLiteral("Libro/cap1.htm")}}));
+    const int nav = s.waitFor(QStringLiteral("navigate"), urlContains(QStringLiteral("Libro/cap1.htm")));
+    QVERIFY2(nav >= 0, qPrintable(s.why()));
+    QCOMPARE(s.event(nav).value(QStringLiteral("cancelled")).toBool(), false);
+    QVERIFY2(s.waitFor(QStringLiteral("document"), urlContains(QStringLiteral("cap1.htm"))) >= 0, qPrintable(s.why()));
+    QVERIFY2(s.waitFor(QStringLiteral("player"), action(QStringLiteral("playing"), QStringLiteral("cap1_1"))) >= 0,
+             qPrintable(s.why()));
+    // Raised once for the link, not again when the engine loads the page.
+    int navigations = 0;
+    for (int i = before; i < s.count(); ++i)
+        navigations += s.event(i).value(QStringLiteral("event")).toString() == QLatin1String("navigate");
+    SESSION_VERIFY(s, navigations == 1, "one before-navigate per followed link");
+
+    // Pause: a cancelled navigation, the kept message, the player paused.
+    // The handlers' own events come before the navigate event that reports them.
+    int mark = s.count();
+    s.send(command(QStringLiteral("follow"), {{QStringLiteral("href"), QStringLiteral("#QYRP_PAUSE#")}}));
+    const int pause = s.waitFor(QStringLiteral("navigate"), urlContains(QStringLiteral("#QYRP_PAUSE#")));
+    QVERIFY2(pause >= 0, qPrintable(s.why()));
+    QCOMPARE(s.event(pause).value(QStringLiteral("cancelled")).toBool(), true);
+    const int osd = s.waitFor(QStringLiteral("osd"), {}, mark);
+    QVERIFY2(osd >= 0, qPrintable(s.why()));
+    QVERIFY2(s.event(osd).value(QStringLiteral("text")).toString().startsWith(QStringLiteral("PAUSA ")), qPrintable(s.dump()));
+    QVERIFY2(s.event(osd).value(QStringLiteral("keep")).toBool(), qPrintable(s.dump()));
+    QJsonObject st = s.state();
+    SESSION_VERIFY(s, !st.value(QStringLiteral("playing")).toBool(), "paused");
+    SESSION_VERIFY(s, st.value(QStringLiteral("url")).toString().endsWith(QStringLiteral("cap1.htm")), "the page stays");
+
+    mark = s.count();
+    s.send(command(QStringLiteral("follow"), {{QStringLiteral("href"), QStringLiteral("#QYRP_PLAY#")}}));
+    QVERIFY2(s.waitFor(QStringLiteral("osd"), [](const QJsonObject &e) {
+                 return e.value(QStringLiteral("text")).toString().startsWith(QStringLiteral("PLAY "));
+             }, mark) >= 0, qPrintable(s.why()));
+    QVERIFY2(s.waitFor(QStringLiteral("player"), action(QStringLiteral("playing")), mark) >= 0, qPrintable(s.why()));
+
+    // A jump inside the page is a navigation that goes ahead and completes,
+    // and its anchor positions the audio.
+    mark = s.count();
+    s.send(command(QStringLiteral("follow"), {{QStringLiteral("name"), QStringLiteral("LumoIndex_3")}}));
+    const int jump = s.waitFor(QStringLiteral("navigate"), urlContains(QStringLiteral("#QYRPLAYER_AUDIO_POS=28")));
+    QVERIFY2(jump >= 0, qPrintable(s.why()));
+    QCOMPARE(s.event(jump).value(QStringLiteral("cancelled")).toBool(), false);
+    QVERIFY2(s.waitFor(QStringLiteral("document"), urlContains(QStringLiteral("cap1.htm#QYRPLAYER_AUDIO_POS=28"))) >= 0,
+             qPrintable(s.why()));
+    QVERIFY2(s.waitFor(QStringLiteral("player"), [](const QJsonObject &e) {
+                 return e.value(QStringLiteral("action")).toString() == QLatin1String("seek") &&
+                        e.value(QStringLiteral("value")).toDouble() == 28.0;
+             }, mark) >= 0, qPrintable(s.why()));
+
+    // A javascript: link reaches the before-navigate too (here the reload form).
+    mark = s.count();
+    s.send(command(QStringLiteral("follow"), {{QStringLiteral("href"), QStringLiteral("javascript:location.reload()")}}));
+    const int js = s.waitFor(QStringLiteral("navigate"), urlContains(QStringLiteral("javascript:")));
+    QVERIFY2(js >= 0, qPrintable(s.why()));
+    QCOMPARE(s.event(js).value(QStringLiteral("cancelled")).toBool(), true);
+    QVERIFY2(s.waitFor(QStringLiteral("player"), action(QStringLiteral("playing")), mark) >= 0, qPrintable(s.why()));
+
+    // A video link plays the video in its window; Escape there stops it.
+    mark = s.count();
+    s.send(command(QStringLiteral("follow"), {{QStringLiteral("href"), QStringLiteral("#video_prova.wmv@NOFULL@")}}));
+    QVERIFY2(s.waitFor(QStringLiteral("player"), action(QStringLiteral("file"), QStringLiteral("video_prova.wmv")), mark) >= 0,
+             qPrintable(s.why()));
+    QVERIFY2(s.waitFor(QStringLiteral("player"), action(QStringLiteral("video-shown"))) >= 0, qPrintable(s.why()));
+    s.send(command(QStringLiteral("key"), {{QStringLiteral("code"), 27}, {QStringLiteral("mask"), 0},
+                                           {QStringLiteral("target"), QStringLiteral("frmWMP9")}}));
+    QVERIFY2(s.waitFor(QStringLiteral("player"), action(QStringLiteral("stop"))) >= 0, qPrintable(s.why()));
+    QVERIFY2(s.waitFor(QStringLiteral("player"), action(QStringLiteral("video-hidden"))) >= 0, qPrintable(s.why()));
+    QVERIFY2(s.quitYes(), qPrintable(s.why()));
+}
+
+// Pages that cannot be read never stop the program: a missing page returns
+// to the table of contents, a broken or huge page loads.
+void TstAutomation::brokenPagesAndMissingFiles()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString file = dir.filePath(QStringLiteral("impostazioni.sqlite"));
+    storeValues(file, {{QStringLiteral("TempoSp"), QStringLiteral("0")}});
+    if (QTest::currentTestFailed())
+        return;
+    // Broken markup and thousands of named elements.
+    const QString broken = dir.filePath(QStringLiteral("rotta.htm"));
+    {
+        QFile f(broken);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        QByteArray html = "<html><head><title>Rotta</title><body><p><a name=x href='#y'>senza fine <table><tr><td>";
+        for (int i = 0; i < 5000; ++i)
+            html += "<a name='LumoIndex_" + QByteArray::number(i) + "' id='e" + QByteArray::number(i) + "'>" +
+                    QByteArray::number(i) + "</a>";
+        html += "<meta name='QYRPLAYER_AUDIO' content='non_esiste'><div";
+        f.write(html);
+    }
+    Session s(file);
+    QVERIFY(s.started());
+    QVERIFY2(s.waitFor(QStringLiteral("document"), urlContains(QStringLiteral("Index.htm"))) >= 0, qPrintable(s.why()));
+
+    s.send(command(QStringLiteral("navigate"), {{QStringLiteral("url"), QUrl::fromLocalFile(broken).toString()}}));
+    const int doc = s.waitFor(QStringLiteral("document"), urlContains(QStringLiteral("rotta.htm")));
+    QVERIFY2(doc >= 0, qPrintable(s.why()));
+    QCOMPARE(s.event(doc).value(QStringLiteral("title")).toString(), QStringLiteral("Rotta"));
+
+    // A link to a page that does not exist: back to the table of contents.
+    s.send(command(QStringLiteral("navigate"),
+                   {{QStringLiteral("url"), QUrl::fromLocalFile(QStringLiteral(SAMPLE_BOOK "/Libro/cap9.htm")).toString()}}));
+    QVERIFY2(s.waitFor(QStringLiteral("navigate"), urlContains(QStringLiteral("cap9.htm"))) >= 0, qPrintable(s.why()));
+    QVERIFY2(s.waitFor(QStringLiteral("document"), urlContains(QStringLiteral("Index.htm"))) >= 0, qPrintable(s.why()));
+    // Letter case does not matter for the book's files.
+    s.send(command(QStringLiteral("navigate"),
+                   {{QStringLiteral("url"), QUrl::fromLocalFile(QStringLiteral(SAMPLE_BOOK "/LIBRO/CAP3.HTM")).toString()}}));
+    QVERIFY2(s.waitFor(QStringLiteral("document"), urlContains(QStringLiteral("cap3.htm"))) >= 0, qPrintable(s.why()));
+    QVERIFY2(s.waitFor(QStringLiteral("player"), action(QStringLiteral("playing"), QStringLiteral("cap3_1"))) >= 0,
+             qPrintable(s.why()));
+    SESSION_VERIFY(s, s.indexOf(QStringLiteral("dialog")) < 0, "no dialog on the way");
+    QVERIFY2(s.quitYes(), qPrintable(s.why()));
 }
 
 void TstAutomation::damagedSettingsFileIsKeptAside()
@@ -440,6 +610,11 @@ void TstAutomation::invalidStoredValueIsReportedAndStartUpGoesOn()
     QCOMPARE(s.event(report).value(QStringLiteral("name")).toString(),
              QStringLiteral("Form Load - Form Load: caricamento settings"));
     SESSION_VERIFY(s, s.indexOf(QStringLiteral("ready"), {}, 0, report) < 0, "");
+    s.answer(QStringLiteral("ok"));
+    // Without a player, the blank page's audio cannot be stopped either: said once more.
+    const int again = s.waitFor(QStringLiteral("dialog"));
+    QVERIFY2(again >= 0, qPrintable(s.why()));
+    QCOMPARE(s.event(again).value(QStringLiteral("name")).toString(), QStringLiteral("Playaudio - Stop Audio 1"));
     s.answer(QStringLiteral("ok"));
     QVERIFY2(s.waitFor(QStringLiteral("ready")) >= 0, qPrintable(s.why()));
     QVERIFY2(s.quitYes(), qPrintable(s.why()));

@@ -6,33 +6,61 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QJsonObject>
 #include <QMimeDatabase>
 #include <QRegularExpression>
-#include <QUrl>
+#include <QTimer>
+#include <QWebChannel>
+#include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
+#include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineView>
 
 namespace qyr {
 
-class BookPage : public QWebEnginePage {
-public:
-    BookPage(WebBrowser &owner, QObject *parent) : QWebEnginePage(parent), owner_(owner) {}
-
-protected:
-    bool acceptNavigationRequest(const QUrl &url, NavigationType, bool isMainFrame) override
-    {
-        if (!isMainFrame)
-            return true;
-        return owner_.pageWantsNavigation(url.toString());
-    }
-
-private:
-    WebBrowser &owner_;
-};
-
 namespace {
-// Collects every element with a name or an id: what the logic reads of a page.
+// Our scripts run in their own world: the page's scripts cannot see or
+// imitate the bridge, while the document itself is shared.
+constexpr quint32 kWorld = QWebEngineScript::ApplicationWorld;
+
+QString jsString(const QString &text)
+{
+    // A one-element JSON array is a safe script literal for any text.
+    const QString a = QString::fromUtf8(QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact));
+    return a.mid(1, a.size() - 2);
+}
+
+// Catches every link activation (a click, or Enter on a focused link, which
+// the engine turns into a click) once the page's own handlers have had their
+// say, and hands the resolved address to the program instead of following it.
+const char *kLinkScript = R"JS(
+(function () {
+  if (window.__qyrLinks) return;
+  window.__qyrLinks = true;
+  var bridge = null, pending = [];
+  function send(href) { if (bridge) bridge.activate(href); else pending.push(href); }
+  new QWebChannel(qt.webChannelTransport, function (channel) {
+    bridge = channel.objects.qyrLinks;
+    for (var i = 0; i < pending.length; i++) bridge.activate(pending[i]);
+    pending = [];
+  });
+  window.addEventListener('click', function (ev) {
+    if (ev.defaultPrevented || ev.button !== 0) return;
+    var path = ev.composedPath ? ev.composedPath() : [ev.target];
+    for (var i = 0; i < path.length; i++) {
+      var n = path[i];
+      if (n.tagName && (n.tagName === 'A' || n.tagName === 'AREA') && n.hasAttribute('href')) {
+        ev.preventDefault();
+        send(String(n.href));
+        return;
+      }
+    }
+  }, false);
+})();
+)JS";
+
+// Every element with a name or an id: what the logic reads of a page.
 const char *kSnapshotScript = R"JS(
 (function () {
   var out = [];
@@ -40,14 +68,68 @@ const char *kSnapshotScript = R"JS(
   for (var i = 0; i < all.length; i++) {
     var e = all[i];
     out.push({ name: e.getAttribute('name') || '', id: e.id || '',
-               content: e.getAttribute('content') || '',
+               content: e.getAttribute('content') || '', hasContent: ('content' in e),
                href: e.href ? String(e.href) : '',
                value: (e.value !== undefined && e.value !== null) ? String(e.value) : '' });
   }
-  return out;
+  return { elements: out, sheets: document.styleSheets.length };
 })()
 )JS";
 } // namespace
+
+// The page side of the link script.
+class LinkBridge : public QObject {
+    Q_OBJECT
+public:
+    explicit LinkBridge(WebBrowser &owner) : owner_(owner) {}
+    Q_INVOKABLE void activate(const QString &href) { owner_.linkActivated(href); }
+
+private:
+    WebBrowser &owner_;
+};
+
+class BookPage : public QWebEnginePage {
+public:
+    BookPage(WebBrowser &owner, QObject *parent) : QWebEnginePage(parent), owner_(owner) {}
+
+protected:
+    bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override
+    {
+        if (!isMainFrame)
+            return true;
+        return owner_.pageWantsNavigation(url, type == NavigationTypeRedirect);
+    }
+
+private:
+    WebBrowser &owner_;
+};
+
+// Books made on Windows name their files in any letter case: a file:// request
+// goes to the file that exists, whatever the case of the name asked for.
+class BookFileInterceptor : public QWebEngineUrlRequestInterceptor {
+public:
+    BookFileInterceptor(IFiles &files, QObject *parent) : QWebEngineUrlRequestInterceptor(parent), files_(files) {}
+
+    void interceptRequest(QWebEngineUrlRequestInfo &info) override
+    {
+        const QUrl url = info.requestUrl();
+        if (!url.isLocalFile())
+            return;
+        const QString asked = url.toLocalFile();
+        if (QFileInfo::exists(asked))
+            return;
+        const QString real = files_.resolve(asked);
+        if (real.isEmpty() || real == asked)
+            return;
+        QUrl to = QUrl::fromLocalFile(real);
+        to.setQuery(url.query());
+        to.setFragment(url.fragment());
+        info.redirect(to);
+    }
+
+private:
+    IFiles &files_;
+};
 
 WebBrowser::WebBrowser(IFiles &files, QWidget *parent) : QObject(parent), files_(files)
 {
@@ -57,9 +139,37 @@ WebBrowser::WebBrowser(IFiles &files, QWidget *parent) : QObject(parent), files_
     view_->setObjectName(QStringLiteral("objwb"));
     view_->setAccessibleName(QStringLiteral("Pagina del libro"));
     view_->setAccessibleDescription(QStringLiteral("Il contenuto della pagina del libro"));
-    connect(page_, &QWebEnginePage::loadStarted, this, [this] { readyState_ = 1; });
-    connect(page_, &QWebEnginePage::loadFinished, this, [this](bool ok) { loadFinished(ok); });
-    connect(page_, &QWebEnginePage::titleChanged, this, [this](const QString &t) { TitleChange(t); });
+
+    interceptor_ = new BookFileInterceptor(files_, this);
+    page_->setUrlRequestInterceptor(interceptor_);
+
+    bridge_ = new LinkBridge(*this);
+    bridge_->setParent(this);
+    auto *channel = new QWebChannel(this);
+    channel->registerObject(QStringLiteral("qyrLinks"), bridge_);
+    page_->setWebChannel(channel, kWorld);
+
+    QFile channelJs(QStringLiteral(":/qtwebchannel/qwebchannel.js"));
+    channelJs.open(QIODevice::ReadOnly);
+    QWebEngineScript script;
+    script.setName(QStringLiteral("qyr-links"));
+    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    script.setWorldId(kWorld);
+    script.setRunsOnSubFrames(false);
+    script.setSourceCode(QString::fromUtf8(channelJs.readAll()) + QString::fromUtf8(kLinkScript));
+    page_->scripts().insert(script);
+
+    connect(page_, &QWebEnginePage::loadingChanged, this,
+            [this](const QWebEngineLoadingInfo &info) { loadingChanged(info); });
+    connect(page_, &QWebEnginePage::titleChanged, this, [this](const QString &t) {
+        // The engine's own error page titles are not the book's.
+        if (!failedLoad_)
+            TitleChange(t);
+    });
+    connect(page_, &QWebEnginePage::windowCloseRequested, this, [this] {
+        bool cancel = false;
+        WindowClosing(cancel);
+    });
 }
 
 WebBrowser::~WebBrowser() = default;
@@ -83,29 +193,71 @@ QString WebBrowser::toLoadableUrl(const QString &url)
     return QUrl::fromLocalFile(real).toString() + tail;
 }
 
+bool WebBrowser::sameDocument(const QUrl &from, const QUrl &to)
+{
+    if (!from.isValid() || from.isEmpty() || !to.hasFragment())
+        return false;
+    const auto bare = [](const QUrl &u) { return u.adjusted(QUrl::RemoveFragment).toString(); };
+    // File names compare without regard to case, as the files are found.
+    return bare(from).compare(bare(to), from.isLocalFile() ? Qt::CaseInsensitive : Qt::CaseSensitive) == 0;
+}
+
 void WebBrowser::navigate(const QString &url)
 {
     bool cancel = false;
     BeforeNavigate2(url, cancel);
-    if (cancel)
-        return;
-    readyState_ = 1;
-    programNavigation_ = true;
-    view_->setUrl(QUrl(toLoadableUrl(url)));
+    if (!cancel)
+        goAhead(url);
 }
 
-bool WebBrowser::pageWantsNavigation(const QString &url)
+void WebBrowser::linkActivated(const QString &href)
 {
+    bool cancel = false;
+    BeforeNavigate2(href, cancel);
+    if (!cancel)
+        goAhead(href);
+}
+
+void WebBrowser::goAhead(const QString &url)
+{
+    if (url.startsWith(QLatin1String("javascript:"), Qt::CaseInsensitive)) {
+        page_->runJavaScript(QUrl::fromPercentEncoding(url.mid(11).toUtf8()), QWebEngineScript::MainWorld);
+        return;
+    }
+    const QUrl target(toLoadableUrl(url));
+    if (sameDocument(location_, target)) {
+        // A jump inside the page: scroll to the anchor, then the same
+        // document-complete as after a load, so its audio position applies.
+        readyState_ = 1;
+        location_ = target;
+        page_->runJavaScript(QStringLiteral("location.hash = %1;").arg(jsString(QLatin1Char('#') + target.fragment())),
+                             kWorld);
+        const QString done = target.toString();
+        QTimer::singleShot(0, this, [this, done] {
+            readyState_ = 4;
+            DocumentComplete(done);
+        });
+        return;
+    }
+    readyState_ = 1;
+    programNavigation_ = true;
+    view_->setUrl(target);
+}
+
+bool WebBrowser::pageWantsNavigation(const QUrl &url, bool redirect)
+{
+    if (redirect)
+        return true;
     if (programNavigation_) {
         programNavigation_ = false;
         return true;
     }
     bool cancel = false;
-    BeforeNavigate2(url, cancel);
+    BeforeNavigate2(url.toString(), cancel);
     return !cancel;
 }
 
-QString WebBrowser::locationURL() { return view_->url().toString(); }
+QString WebBrowser::locationURL() { return (location_.isEmpty() ? view_->url() : location_).toString(); }
 
 QString WebBrowser::locationName()
 {
@@ -115,17 +267,45 @@ QString WebBrowser::locationName()
 
 QString WebBrowser::title() { return view_->title(); }
 
-void WebBrowser::loadFinished(bool ok)
+void WebBrowser::loadingChanged(const QWebEngineLoadingInfo &info)
 {
-    Q_UNUSED(ok);
-    programNavigation_ = false;
-    const QString url = locationURL();
-    page_->runJavaScript(QString::fromUtf8(kSnapshotScript), [this, url](const QVariant &result) {
+    switch (info.status()) {
+    case QWebEngineLoadingInfo::LoadStartedStatus:
+        readyState_ = 1;
+        failedLoad_ = false;
+        break;
+    case QWebEngineLoadingInfo::LoadSucceededStatus:
+        programNavigation_ = false;
+        takeSnapshot();
+        break;
+    case QWebEngineLoadingInfo::LoadFailedStatus:
+        programNavigation_ = false;
+        failedLoad_ = true;
+        location_ = info.url();
+        readyState_ = 4;
+        // The program returns to the table of contents on this title.
+        TitleChange(QStringLiteral("Errore di caricamento: ") + info.errorString());
+        break;
+    case QWebEngineLoadingInfo::LoadStoppedStatus:
+        // Replaced by another navigation, which reports for itself.
+        break;
+    }
+}
+
+void WebBrowser::takeSnapshot()
+{
+    const QUrl url = view_->url();
+    page_->runJavaScript(QString::fromUtf8(kSnapshotScript), kWorld, [this, url](const QVariant &result) {
+        // A newer load has begun meanwhile: its own snapshot will follow.
+        if (view_->url() != url)
+            return;
+        const QVariantMap r = result.toMap();
         snapshot_.clear();
-        for (const QVariant &v : result.toList()) {
+        for (const QVariant &v : r.value(QStringLiteral("elements")).toList()) {
             const QVariantMap m = v.toMap();
             PageElement e{QString(), m.value(QStringLiteral("content")).toString(),
-                          m.value(QStringLiteral("href")).toString(), m.value(QStringLiteral("value")).toString(), true};
+                          m.value(QStringLiteral("href")).toString(), m.value(QStringLiteral("value")).toString(), true,
+                          m.value(QStringLiteral("hasContent")).toBool()};
             for (const QString &key : {m.value(QStringLiteral("name")).toString(), m.value(QStringLiteral("id")).toString()}) {
                 if (key.isEmpty())
                     continue;
@@ -135,15 +315,70 @@ void WebBrowser::loadFinished(bool ok)
                     snapshot_.insert(key.toLower(), e);
             }
         }
+        styleSheets_ = r.value(QStringLiteral("sheets")).toInt();
+        location_ = url;
         hasDocument_ = true;
         readyState_ = 4;
-        DocumentComplete(url);
+        DocumentComplete(url.toString());
     });
 }
 
 PageElement WebBrowser::element(const QString &name) { return snapshot_.value(name.toLower()); }
 
 void WebBrowser::setFocus() { view_->setFocus(); }
+
+void WebBrowser::focusBodyElement(int index)
+{
+    page_->runJavaScript(QStringLiteral("(function (i) { var e = document.body && "
+                                        "document.body.getElementsByTagName('*')[i]; "
+                                        "if (e && e.focus) e.focus(); })(%1);")
+                             .arg(index),
+                         kWorld);
+}
+
+void WebBrowser::createStyleSheet(const QString &url, int index)
+{
+    // Inserted before the owner of the sheet now at index, or after the last
+    // one, or at the top of the head when the page has none.
+    page_->runJavaScript(QStringLiteral(R"JS(
+(function (u, i) {
+  var l = document.createElement('link'); l.rel = 'stylesheet'; l.href = u;
+  var owners = [];
+  for (var k = 0; k < document.styleSheets.length; k++)
+    if (document.styleSheets[k].ownerNode) owners.push(document.styleSheets[k].ownerNode);
+  var head = document.head || document.documentElement;
+  if (owners[i] && owners[i].parentNode) owners[i].parentNode.insertBefore(l, owners[i]);
+  else if (owners.length) { var last = owners[owners.length - 1]; last.parentNode.insertBefore(l, last.nextSibling); }
+  else head.insertBefore(l, head.firstChild);
+})(%1, %2);
+)JS")
+                             .arg(jsString(url))
+                             .arg(index),
+                         kWorld);
+    ++styleSheets_;
+}
+
+bool WebBrowser::follow(const QString &name, const QString &href)
+{
+    if (!hasDocument_)
+        return false;
+    page_->runJavaScript(QStringLiteral(R"JS(
+(function (n, h) {
+  var all = document.querySelectorAll('a[href],area[href]');
+  for (var i = 0; i < all.length; i++)
+    if (n && (all[i].getAttribute('name') === n || all[i].id === n)) { all[i].click(); return true; }
+  for (var i = 0; i < all.length; i++)
+    if (h && (all[i].getAttribute('href') === h || all[i].href === h)) { all[i].click(); return true; }
+  return false;
+})(%1, %2);
+)JS")
+                             .arg(jsString(name), jsString(href)),
+                         kWorld, [this](const QVariant &found) {
+                             if (!found.toBool() && onFollowMissed)
+                                 onFollowMissed();
+                         });
+    return true;
+}
 
 // The about page names its logo by a book path; a blank document may not read
 // local files, so the picture goes in as data.
@@ -174,10 +409,9 @@ QString WebBrowser::inlineLocalImages(const QString &html)
 
 void WebBrowser::setBodyHtml(const QString &html)
 {
-    const QString body = inlineLocalImages(html);
-    // A one-element JSON array is a safe script literal for any text.
-    page_->runJavaScript(QStringLiteral("document.body.innerHTML = (%1)[0];")
-                             .arg(QString::fromUtf8(QJsonDocument(QJsonArray{body}).toJson(QJsonDocument::Compact))));
+    page_->runJavaScript(QStringLiteral("document.body.innerHTML = %1;").arg(jsString(inlineLocalImages(html))), kWorld);
 }
 
 } // namespace qyr
+
+#include "webbrowser.moc"

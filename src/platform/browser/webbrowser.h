@@ -1,20 +1,27 @@
 #pragma once
-// The browser port on Qt WebEngine. Navigations the program asks for raise
-// BeforeNavigate2 once before they start; a finished load takes a snapshot
-// of the page's named elements (read synchronously by the logic) and then
-// raises DocumentComplete.
+// The browser port on Qt WebEngine, the one authority over navigation.
+// A script injected into every document catches link activations (mouse or
+// keyboard, same-document and javascript: links included) and hands them
+// here; the page's own navigations arrive through acceptNavigationRequest.
+// Either way BeforeNavigate2 is raised exactly once, and a navigation that
+// goes ahead ends in DocumentComplete, even when it stays in the document.
 #include "../browser.h"
 
 #include <QHash>
 #include <QObject>
+#include <QUrl>
+#include <functional>
 
 class QWebEngineView;
+class QWebEngineLoadingInfo;
 class QWidget;
 
 namespace qyr {
 
 class IFiles;
 class BookPage;
+class LinkBridge;
+class BookFileInterceptor;
 
 class WebBrowser : public QObject, public IBrowser {
 public:
@@ -30,22 +37,42 @@ public:
     void setBodyHtml(const QString &html) override;
     PageElement element(const QString &name) override;
     void setFocus() override;
+    void focusBodyElement(int index) override;
+    int styleSheetCount() override { return styleSheets_; }
+    void createStyleSheet(const QString &url, int index) override;
 
     QWebEngineView *view() const { return view_; }
+
+    // Activates a link of the page as a reader would: the first link whose
+    // name or id is name, or else whose href (as written or resolved) is
+    // href. False when the page has no such link.
+    bool follow(const QString &name, const QString &href);
+    std::function<void()> onFollowMissed; // the page had no such link
+
     // Called by the page for navigations it starts itself; false cancels.
-    bool pageWantsNavigation(const QString &url);
+    bool pageWantsNavigation(const QUrl &url, bool redirect);
+    // Called by the injected script for a link the reader activated.
+    void linkActivated(const QString &href);
 
 private:
-    void loadFinished(bool ok);
+    void loadingChanged(const QWebEngineLoadingInfo &info);
+    void takeSnapshot();
+    void goAhead(const QString &url);
     QString inlineLocalImages(const QString &html);
     QString toLoadableUrl(const QString &url);
+    static bool sameDocument(const QUrl &from, const QUrl &to);
 
     IFiles &files_;
     QWebEngineView *view_;
     BookPage *page_;
+    LinkBridge *bridge_;
+    BookFileInterceptor *interceptor_;
     int readyState_ = 0;
     bool hasDocument_ = false;
     bool programNavigation_ = false;
+    bool failedLoad_ = false;
+    int styleSheets_ = 0;
+    QUrl location_; // the document's address with the anchor last applied
     QHash<QString, PageElement> snapshot_;
 };
 

@@ -80,4 +80,29 @@ bool DiskFiles::deleteFile(const QString &path)
     return !r.isEmpty() && QFile::remove(r);
 }
 
+QStringList DiskFiles::volumes()
+{
+    QStringList roots;
+#ifdef Q_OS_WIN
+    for (char letter = 'C'; letter <= 'Z'; ++letter)
+        roots << QString(QLatin1Char(letter)) + QLatin1Char(':');
+#else
+    auto children = [](const QString &folder) {
+        QStringList out;
+        const QDir d(folder);
+        for (const QString &e : d.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name))
+            out << d.filePath(e);
+        return out;
+    };
+    // Desktops mount removable volumes as /media/LABEL, /media/USER/LABEL or
+    // /run/media/USER/LABEL; the user folders themselves are harmless extra roots.
+    for (const QString &base : {QStringLiteral("/media"), QStringLiteral("/run/media")})
+        for (const QString &child : children(base))
+            roots << child << children(child);
+    roots << children(QStringLiteral("/mnt"));
+    roots << QDir::homePath();
+#endif
+    return roots;
+}
+
 } // namespace qyr

@@ -14,6 +14,7 @@ public:
     QStringList folders(const QString &folder) override;
     QStringList files(const QString &folder, const QString &pattern = QString()) override;
     bool deleteFile(const QString &path) override;
+    QStringList volumes() override;
 };
 
 } // namespace qyr

@@ -2,6 +2,7 @@
 #include "../errors.h"
 
 #include <QFile>
+#include <QGuiApplication>
 #include <QPointer>
 #include <QWidget>
 
@@ -63,6 +64,10 @@ MpvMediaControl::MpvMediaControl(QWidget *videoSurface, const QString &audioOut)
     // Keys belong to the program, even over the video window.
     option("input-default-bindings", "no");
     option("input-vo-keyboard", "no");
+    // Standard input and the terminal are the program's (the automation
+    // channel reads its commands there): mpv must never read them.
+    option("terminal", "no");
+    option("input-terminal", "no");
     option("osc", "no");
     // No user configuration or scripts: the player must behave the same for
     // every reader.
@@ -72,6 +77,18 @@ MpvMediaControl::MpvMediaControl(QWidget *videoSurface, const QString &audioOut)
     // Cover art in a book's mp3 is not a video.
     option("audio-display", "no");
     option("audio-client-name", "qyrplayer");
+
+    // Video outputs that draw into our window and nothing else: mpv's own
+    // fallbacks (SDL, the terminal, DRM) would take the keyboard or the
+    // standard input the program reads. Without a window system (offscreen)
+    // video is decoded and not shown.
+    const QString platform = QGuiApplication::platformName();
+    if (platform == QLatin1String("xcb"))
+        option("vo", "gpu,x11");
+    else if (platform == QLatin1String("windows"))
+        option("vo", "gpu,direct3d");
+    else if (videoSurface)
+        videoSurface = nullptr;
 
     if (videoSurface) {
         std::int64_t wid = static_cast<std::int64_t>(videoSurface->winId());

@@ -1,0 +1,101 @@
+#include "keycodes.h"
+
+#include <QKeyEvent>
+
+namespace qyr::keycodes {
+
+namespace {
+struct Pair {
+    int vk;
+    Qt::Key key;
+};
+// Keys with codes of their own; digits, letters and function keys follow below.
+const Pair kNamed[] = {
+    {8, Qt::Key_Backspace}, {9, Qt::Key_Tab},     {13, Qt::Key_Return}, {27, Qt::Key_Escape},
+    {32, Qt::Key_Space},    {33, Qt::Key_PageUp}, {34, Qt::Key_PageDown}, {35, Qt::Key_End},
+    {36, Qt::Key_Home},     {37, Qt::Key_Left},   {38, Qt::Key_Up},       {39, Qt::Key_Right},
+    {40, Qt::Key_Down},     {45, Qt::Key_Insert}, {46, Qt::Key_Delete},   {187, Qt::Key_Plus},
+    {189, Qt::Key_Minus},
+};
+
+// The digit keys of the main block, found by position whatever symbol the
+// layout and Shift put on them (Shift+3 is '#' in the US layout, '£' in the
+// Italian one, and still key 51).
+int digitByPosition(const QKeyEvent &e)
+{
+#ifdef Q_OS_WIN
+    const quint32 vk = e.nativeVirtualKey();
+    return (vk >= '0' && vk <= '9') ? int(vk) : 0;
+#else
+    // X11 key codes 10 to 19 are the row 1 ... 9, 0.
+    const quint32 sc = e.nativeScanCode();
+    if (sc >= 10 && sc <= 18)
+        return int('1' + (sc - 10));
+    return sc == 19 ? '0' : 0;
+#endif
+}
+} // namespace
+
+int fromQt(const QKeyEvent &e)
+{
+    const int key = e.key();
+    const bool keypad = e.modifiers() & Qt::KeypadModifier;
+    if (keypad) {
+        if (key == Qt::Key_Plus)
+            return 107;
+        if (key == Qt::Key_Minus)
+            return 109;
+        if (key >= Qt::Key_0 && key <= Qt::Key_9)
+            return 96 + (key - Qt::Key_0);
+    }
+    if (const int digit = digitByPosition(e))
+        return digit;
+    if (key >= Qt::Key_0 && key <= Qt::Key_9)
+        return key;
+    if (key >= Qt::Key_A && key <= Qt::Key_Z)
+        return key;
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F24)
+        return 112 + (key - Qt::Key_F1);
+    if (key == Qt::Key_Enter)
+        return 13;
+    for (const Pair &p : kNamed)
+        if (p.key == key)
+            return p.vk;
+    // The US "=" key carries "+": the same key code as the Italian "+".
+    if (key == Qt::Key_Equal)
+        return 187;
+    if (key == Qt::Key_Underscore)
+        return 189;
+    return 0;
+}
+
+int maskFromQt(Qt::KeyboardModifiers m)
+{
+    return (m & Qt::ShiftModifier ? 1 : 0) | (m & Qt::ControlModifier ? 2 : 0) | (m & Qt::AltModifier ? 4 : 0);
+}
+
+Qt::Key toQt(int code)
+{
+    if ((code >= '0' && code <= '9') || (code >= 'A' && code <= 'Z'))
+        return Qt::Key(code);
+    if (code >= 112 && code <= 135)
+        return Qt::Key(Qt::Key_F1 + (code - 112));
+    for (const Pair &p : kNamed)
+        if (p.vk == code)
+            return p.key;
+    return Qt::Key_unknown;
+}
+
+Qt::KeyboardModifiers modifiersFromMask(int mask)
+{
+    Qt::KeyboardModifiers m;
+    if (mask & 1)
+        m |= Qt::ShiftModifier;
+    if (mask & 2)
+        m |= Qt::ControlModifier;
+    if (mask & 4)
+        m |= Qt::AltModifier;
+    return m;
+}
+
+} // namespace qyr::keycodes

@@ -1,0 +1,173 @@
+#include "bookmarkrecall.h"
+#include "../platform/convert.h"
+#include "../shell/frmbrowser.h"
+
+#include <algorithm>
+
+namespace qyr {
+
+namespace {
+
+const QChar kBackslash = QLatin1Char('\\');
+
+QString value(frmBrowser &f, const QString &section, const QString &name, const QString &def)
+{
+    return f.settings.Get(f.strAppName, section, name, def);
+}
+
+} // namespace
+
+oEkoPlayer &BookmarkRecall::player()
+{
+    if (!f.oPlayer)
+        throw QyrError(err::ObjectNotSet);
+    return *f.oPlayer;
+}
+
+// The old file's end-of-media events must not chain to other audio while the
+// bookmark's file takes its place.
+void BookmarkRecall::holdChaining()
+{
+    f.bDisableState = true;
+    f.TimerDisableState.setEnabled(true);
+}
+
+QString BookmarkRecall::pageFolder(const QString &address)
+{
+    QString a = address;
+    const int hash = a.indexOf(QLatin1Char('#'));
+    if (hash >= 0)
+        a.truncate(hash);
+    if (a.contains(QLatin1String("file:///"))) {
+        a.remove(QLatin1String("file:///"));
+        a.replace(QLatin1Char('/'), kBackslash);
+        a.replace(QLatin1String("%20"), QLatin1String(" "));
+        return a.left(a.lastIndexOf(kBackslash) + 1);
+    }
+    // Any other address: its folder part, whichever separator it uses.
+    return a.left(std::max(a.lastIndexOf(QLatin1Char('/')), a.lastIndexOf(kBackslash)) + 1);
+}
+
+void BookmarkRecall::MarcatoriRichiama(qint16 n)
+{
+    Guard(f.er, QStringLiteral("MarcatoriRichiama"), [&] {
+        IBrowser &wb = f.ports.browser;
+        const QString address = wb.locationURL();
+        const bool index = address.toUpper().right(20).contains(QLatin1String("INDEX.HTM"));
+        const QString loaded = f.oPlayer ? f.oPlayer->FileName() : QString();
+        if ((loaded.isEmpty() && !index) || f.ListMarkers.listCount() < 1)
+            return;
+
+        qint16 slot = n;
+        QString entry = f.ListMarkers.itemText(f.ListMarkers.listIndex());
+        if (slot == 0 && index) {
+            // Whole-book listing: the entry's page is opened first. Without a
+            // current entry there is nothing to recall.
+            const int current = f.nCurrentMarker;
+            if (current >= 1 && current <= f.marks.oMarkersIndex.count()) {
+                QString page = f.marks.oMarkersIndex.item(current);
+                slot = f.marks.MarcatoreCerca(entry, page);
+                if (slot > 0) {
+                    f.nPendingMarker = slot;
+                    wb.navigate(f.appFolder + kBackslash + page);
+                    f.fraMarcatori.setVisible(false);
+                    f.objwb.setVisible(true);
+                    return;
+                }
+            }
+            f.nPendingMarker = 0;
+        } else if (slot == 0) {
+            QString page;
+            slot = f.marks.MarcatoreCerca(entry, page);
+        }
+        if (slot > 0)
+            play(slot, address);
+        f.fraMarcatori.setVisible(false);
+        f.objwb.setVisible(true);
+    }, [this] { f.oFso = false; });
+}
+
+void BookmarkRecall::play(qint16 slot, const QString &address)
+{
+    oEkoPlayer &p = player();
+    p.Stop_Player();
+    f.ports.pump.processEvents();
+    const QString section = f.urls.Section();
+    const QString audio = value(f, section, BookmarkStore::audioName(slot), BookmarkStore::absent());
+    const auto position = [&] { return conv::toDouble(value(f, section, BookmarkStore::positionName(slot), QStringLiteral("0"))); };
+    if (audio == BookmarkStore::absent()) {
+        // A record without audio: positioned, not played.
+        p.setCurrentPosition(position());
+        return;
+    }
+
+    p.setAutoStart(true);
+    f.oFso = true;
+    auto exists = [&](const QString &path) { return !audio.isEmpty() && f.ports.files.fileExists(path); };
+    QString candidate = pageFolder(address) + audio;
+    if (!exists(candidate))
+        candidate = f.appFolder + QStringLiteral("\\Libro\\") + audio;
+
+    // From the search on, a failure is skipped and the recall goes on.
+    bool searching = false;
+    auto run = [&](auto &&statement) {
+        if (searching)
+            IgnoreFailure(statement);
+        else
+            statement();
+    };
+    if (!exists(candidate)) {
+        searching = true;
+        // Nothing found anywhere: the player keeps its file.
+        QString found;
+        IgnoreFailure([&] { found = searchMoved(audio); });
+        if (!found.isEmpty())
+            run([&] { p.setFileName(found); });
+    } else {
+        p.setFileName(candidate);
+        f.ports.pump.processEvents();
+        holdChaining();
+    }
+    f.oFso = false;
+    run([&] { p.setRate(f.feedback.PlayerRate()); });
+    run([&] { p.setCurrentPosition(position()); });
+    run([&] {
+        f.feedback.OSD(value(f, section, BookmarkStore::descriptionName(slot), QStringLiteral("Marcatore non identificato")),
+                       false);
+    });
+    run([&] { f.ports.pump.processEvents(); });
+    run([&] { p.Play_Player(); });
+    run([&] { holdChaining(); });
+}
+
+QString BookmarkRecall::searchMoved(const QString &audio)
+{
+    if (audio.isEmpty())
+        return QString();
+    // The page's folder within the book: LIBRO for LIBRO\CAPITOLO1.HTM.
+    QString pg = f.urls.Section();
+    const int cut = pg.lastIndexOf(kBackslash);
+    if (cut >= 0)
+        pg.truncate(cut);
+
+    // The drive the page's own audio element names is tried first.
+    QString content;
+    IgnoreFailure([&] { content = f.ports.browser.element(QStringLiteral("QYRPLAYER_AUDIO")).content; });
+    QStringList roots;
+    if (!content.isEmpty() && content.trimmed().size() > 3 && content.mid(1, 2) == QLatin1String(":\\"))
+        roots << content.left(1) + QLatin1Char(':');
+    roots << f.ports.files.volumes();
+
+    for (const QString &root : roots) {
+        for (const QString &candidate :
+             {root + kBackslash + pg + kBackslash + audio, root + QStringLiteral("\\Libro\\") + audio}) {
+            bool found = false;
+            IgnoreFailure([&] { found = f.ports.files.fileExists(candidate); });
+            if (found)
+                return candidate;
+        }
+    }
+    return QString();
+}
+
+} // namespace qyr

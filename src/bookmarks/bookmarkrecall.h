@@ -1,0 +1,36 @@
+#pragma once
+// Going to a bookmark: its page, its audio and its position.
+#include <QString>
+
+namespace qyr {
+
+class frmBrowser;
+class oEkoPlayer;
+
+class BookmarkRecall {
+public:
+    explicit BookmarkRecall(frmBrowser &f) : f(f) {}
+
+    // Recalls the bookmark in slot n of the page on show, or the one selected
+    // in ListMarkers when n is 0. On the table of contents the bookmark's page
+    // is opened first and the slot left in f.nPendingMarker: page-load
+    // processing completes the recall by calling this again with that slot.
+    void MarcatoriRichiama(qint16 n);
+
+    // The folder of the page at address, in the Windows form the audio path
+    // is built in, with its final separator.
+    static QString pageFolder(const QString &address);
+
+private:
+    // Loads the slot's audio at its position, announces it and plays it.
+    void play(qint16 slot, const QString &address);
+    // The audio moved since the bookmark was set: the book's folder on the
+    // drive the page names, then on every other drive or volume.
+    QString searchMoved(const QString &audio);
+    oEkoPlayer &player();
+    void holdChaining();
+
+    frmBrowser &f;
+};
+
+} // namespace qyr

@@ -1,0 +1,378 @@
+#include "bookmarkstore.h"
+#include "../dialogs/inputbox.h"
+#include "../platform/convert.h"
+#include "../shell/frmbrowser.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace qyr {
+
+namespace {
+
+const QString kTitle = QStringLiteral("Segnalibri");
+
+// A position the lists and the player can use: a number, not negative, that
+// fits the 32-bit time text.
+bool usablePosition(const QString &pos)
+{
+    if (!conv::isNumeric(pos))
+        return false;
+    const double v = conv::toDouble(pos);
+    return v >= 0 && v <= double(std::numeric_limits<qint32>::max());
+}
+
+// The file name alone, whichever separator the player's path uses.
+QString fileNameOnly(const QString &path)
+{
+    const int cut = std::max(path.lastIndexOf(QLatin1Char('\\')), path.lastIndexOf(QLatin1Char('/')));
+    return path.mid(cut + 1);
+}
+
+// Adds under key; when the key is taken the item is still added, without a
+// key, so the collection stays in step with the list, and the failure is
+// reported by the caller.
+template <typename T>
+void addInStep(MarkerCollection<T> &c, const T &item, const QString &key, const QString &description)
+{
+    if (!c.contains(key)) {
+        c.add(item, key);
+        return;
+    }
+    c.addUnkeyed(item);
+    throw QyrError(kKeyInCollection,
+                   QStringLiteral("Nella stessa pagina c'è più di un segnalibro \"%1\" (maiuscole e minuscole non "
+                                  "contano): sono conservati tutti, ma conviene cambiarne la descrizione.")
+                       .arg(description));
+}
+
+} // namespace
+
+QString BookmarkStore::get(const QString &section, const QString &name, const QString &def)
+{
+    return f.settings.Get(f.strAppName, section, name, def);
+}
+
+void BookmarkStore::save(const QString &section, const QString &name, const QString &value)
+{
+    f.settings.Save(f.strAppName, section, name, value);
+}
+
+void BookmarkStore::AddMarcatore(QString &description, qint16 position)
+{
+    Guard(f.er, QStringLiteral("AddMarcatore - ") + f.msg.strMsgMarkExist, [&] {
+        const QString audio = f.oPlayer ? fileNameOnly(f.oPlayer->FileName()) : QString();
+        const QString section = f.urls.Section();
+        description = description.trimmed();
+        if (description.isEmpty() || section.isEmpty())
+            return;
+
+        int last = 0;
+        for (int n = 1; n <= kSlots; ++n) {
+            if (n == 1 && description == absent()) {
+                // Stored, it would read as an empty slot and vanish at the next load.
+                f.ports.dialogs.message(kTitle,
+                                        QStringLiteral("La descrizione \"vuoto\" non si può usare per un "
+                                                       "segnalibro: il segnalibro non è stato aggiunto."),
+                                        Buttons::Ok, Icon::Warning);
+                return;
+            }
+            const QString v = get(section, descriptionName(n), absent());
+            if (v != absent())
+                last = n;
+            if (v != description)
+                continue;
+            frmInputBox box(f.ports.dialogs);
+            box.setTitle(QStringLiteral("Attenzione! Segnalibro già esistente, cambia il testo della descrizione"));
+            box.Label1.setCaption(QStringLiteral("Il segnalibro inserito esiste già, modifica la descrizione:"));
+            box.txtInput.setText(description);
+            box.Display();
+            const QString typed = box.txtInput.text().trimmed();
+            if (typed.isEmpty())
+                return;
+            if (typed == v)
+                throw QyrError(kKeyInCollection,
+                               QStringLiteral("Nella pagina c'è già un segnalibro \"%1\".").arg(typed));
+            description = typed;
+            last = 0;
+            n = 0; // scan again from slot 1
+        }
+
+        const int slot = last + 1;
+        if (slot > kSlots) {
+            f.ports.dialogs.message(kTitle,
+                                    QStringLiteral("Questa pagina ha già %1 segnalibri, il numero massimo: il nuovo "
+                                                   "segnalibro non è stato aggiunto. Cancellane uno per poterne "
+                                                   "aggiungere un altro.")
+                                        .arg(kSlots),
+                                    Buttons::Ok, Icon::Warning);
+            return;
+        }
+        if (oMarkers.contains(description))
+            throw QyrError(kKeyInCollection,
+                           QStringLiteral("Nell'elenco c'è già un segnalibro che differisce da \"%1\" solo per "
+                                          "maiuscole o minuscole.")
+                               .arg(description));
+        oMarkers.add(double(position), description);
+        f.ListMarkers.addItem(f.feedback.strtempo(position) + QStringLiteral("\t - ") + description);
+        listed_.push_back(Listed{section, slot});
+        try {
+            // The three values land together or not at all.
+            f.settings.registry().transaction([&] {
+                save(section, positionName(slot), QString::number(position));
+                save(section, descriptionName(slot), description);
+                save(section, audioName(slot), audio.trimmed());
+            });
+        } catch (...) {
+            // Nothing was stored, so nothing may be listed.
+            oMarkers.remove(oMarkers.count());
+            f.ListMarkers.removeItem(f.ListMarkers.listCount() - 1);
+            listed_.pop_back();
+            throw;
+        }
+    });
+}
+
+qint16 BookmarkStore::MarcatoreCerca(QString &entry, QString &pageKey)
+{
+    return GuardValue<qint16>(f.er, QStringLiteral("MarcatoreCerca"), 0, [&](qint16 &slot) {
+        // A list entry is the time, " - " and the description: the time text
+        // holds no "-", so what follows the first one is the description.
+        const int dash = entry.indexOf(QLatin1Char('-'));
+        entry = (dash >= 0 ? entry.mid(dash + 1) : entry).trimmed();
+        if (pageKey.isEmpty())
+            pageKey = f.urls.Section();
+        if (pageKey.isEmpty())
+            return;
+        for (int n = 1; n <= kSlots; ++n) {
+            if (get(pageKey, descriptionName(n), absent()) == entry) {
+                slot = qint16(n);
+                return;
+            }
+        }
+    });
+}
+
+void BookmarkStore::Marcatori(qint16 Mode, const QString &pageKey, qint32 N)
+{
+    const QString page = pageKey.isEmpty() ? f.urls.Section() : pageKey;
+    if (page.isEmpty())
+        return;
+    switch (Mode) {
+    case 0: load(page, N); break;
+    case 1: deletePage(page); break;
+    case 2: deleteSelected(); break;
+    default: break;
+    }
+}
+
+QList<BookmarkStore::Record> BookmarkStore::readRecords(const QString &section)
+{
+    QList<Record> out;
+    for (int n = 1; n <= kSlots; ++n) {
+        const QString name = get(section, descriptionName(n), absent());
+        if (name == absent())
+            continue;
+        out.append(Record{section, n, name, get(section, positionName(n), absent()),
+                          get(section, audioName(n), QString())});
+    }
+    return out;
+}
+
+// A record whose position is missing or unusable (damaged or hand-edited
+// data) is kept, with position 0, and the reader is told; nothing else of it
+// changes.
+void BookmarkStore::checkPosition(Record &r, StepLabel &step)
+{
+    if (r.pos == absent()) {
+        step.label = QStringLiteral("Inizio Caricamento");
+        r.pos = QStringLiteral("0");
+        r.repaired = true;
+        throw QyrError(err::InvalidPropertyValue,
+                       QStringLiteral("Il segnalibro \"%1\" non ha una posizione: è conservato con la posizione 00:00.")
+                           .arg(r.name));
+    }
+    if (!usablePosition(r.pos)) {
+        step.label = QStringLiteral("Caricamento nelle liste oMarkers");
+        const QString bad = r.pos;
+        r.pos = QStringLiteral("0");
+        r.repaired = true;
+        throw QyrError(err::TypeMismatch, QStringLiteral("La posizione \"%1\" del segnalibro \"%2\" non è valida: il "
+                                                         "segnalibro è conservato con la posizione 00:00.")
+                                              .arg(bad, r.name));
+    }
+}
+
+void BookmarkStore::load(const QString &page, qint32 N)
+{
+    StepLabel step{QStringLiteral("Marcatori Mode = 0 --> "), QString()};
+    const QString staging = page + QLatin1Char('#');
+
+    // Everything is read before anything is written: a store that cannot be
+    // read moves and lists nothing.
+    QList<Record> records;
+    const bool read = Guard(f.er, step, [&] {
+        records = readRecords(page) + readRecords(staging);
+        std::stable_sort(records.begin(), records.end(), [](const Record &a, const Record &b) { return a.slot < b.slot; });
+    });
+    if (!read)
+        return;
+    // Beyond the last slot a record could not be read back: such staged
+    // records wait in their section.
+    const bool stagedLeft = std::any_of(records.begin() + std::min<qsizetype>(records.size(), kSlots), records.end(),
+                                        [&](const Record &r) { return r.section == staging; });
+    records = records.mid(0, kSlots);
+    for (Record &r : records)
+        Guard(f.er, step, [&] { checkPosition(r, step); });
+
+    const bool renumbered = renumber(page, records, stagedLeft, step);
+
+    const QString key = N > 0 ? QStringLiteral("-%NUMERO%-").replace(QStringLiteral("%NUMERO%"), QString::number(N))
+                              : QString();
+    for (int i = 0; i < records.size(); ++i) {
+        const Record &r = records[i];
+        const QString section = renumbered ? page : r.section;
+        const int slot = renumbered ? i + 1 : r.slot;
+        const double pos = conv::toDouble(r.pos);
+        step.label = QStringLiteral("Caricamento nelle liste oMarkers");
+        Guard(f.er, step, [&] { addInStep(oMarkers, pos, key + r.name, r.name); });
+        step.label = QStringLiteral("Caricamento nelle liste oMarkersIndex");
+        Guard(f.er, step, [&] { addInStep(oMarkersIndex, page, key + r.name, r.name); });
+        step.label = QStringLiteral("Caricamento nelle liste ListMarkers");
+        Guard(f.er, step, [&] {
+            const QString time = f.feedback.strtempo(conv::toInt32(pos));
+            if (N > 0) {
+                f.ListMarkers.addItem(time + QStringLiteral(" - ") + r.name);
+                f.lstapp.addItem(section + QLatin1Char('*') + QString::number(slot));
+            } else {
+                f.ListMarkers.addItem(time + QStringLiteral("\t - ") + r.name);
+            }
+            listed_.push_back(Listed{section, slot});
+        });
+    }
+}
+
+// Moves the records to slots 1 to k of the page, in their order, as one
+// unit: either every record is in its new place, or none has moved. No record
+// is ever written over another. False when the store refused the rewrite.
+bool BookmarkStore::renumber(const QString &page, const QList<Record> &records, bool stagedLeft, StepLabel &step)
+{
+    auto moves = [&](int i) {
+        const Record &r = records[i];
+        return r.section != page || r.slot != i + 1 || r.repaired;
+    };
+    bool needed = false;
+    bool staged = false;
+    for (int i = 0; i < records.size(); ++i) {
+        needed = needed || moves(i);
+        staged = staged || records[i].section != page;
+    }
+    if (!needed)
+        return true;
+    return Guard(f.er, step, [&] {
+        f.settings.registry().transaction([&] {
+            step.label = QStringLiteral("Cancellazione Markers per riordino");
+            for (int i = 0; i < records.size(); ++i)
+                if (moves(i))
+                    deleteRecord(records[i].section, records[i].slot);
+            for (int i = 0; i < records.size(); ++i) {
+                if (!moves(i))
+                    continue;
+                const Record &r = records[i];
+                step.label = QStringLiteral("Salvataggio Markers per riordino");
+                save(page, positionName(i + 1), r.pos);
+                step.label = QStringLiteral("Salvataggio Markers2 per riordino");
+                save(page, descriptionName(i + 1), r.name);
+                step.label = QStringLiteral("Salvataggio Markers3 per riordino");
+                save(page, audioName(i + 1), r.audio);
+            }
+            if (staged && !stagedLeft)
+                removeSection(page + QLatin1Char('#'));
+        });
+    });
+}
+
+void BookmarkStore::deleteRecord(const QString &section, int slot)
+{
+    f.settings.Delete(f.strAppName, section, positionName(slot));
+    f.settings.Delete(f.strAppName, section, descriptionName(slot));
+    // Older records may have no audio value.
+    IgnoreFailure([&] { f.settings.Delete(f.strAppName, section, audioName(slot)); });
+}
+
+// The section and its values; a section that other sections sit below (a
+// page key that is also a folder's name) only loses its own values.
+void BookmarkStore::removeSection(const QString &section)
+{
+    IRegistry &reg = f.settings.registry();
+    const QString key = Settings::keyPath(f.strAppName, section);
+    if (!reg.keyExists(key))
+        return;
+    if (reg.subKeys(key).isEmpty()) {
+        reg.deleteKey(key);
+        return;
+    }
+    for (const RegValue &v : reg.values(key))
+        reg.deleteValue(key, v.name);
+}
+
+void BookmarkStore::deletePage(const QString &page)
+{
+    StepLabel step{QStringLiteral("Marcatori Mode = 1 --> "), QString()};
+    Guard(f.er, step, [&] {
+        f.settings.registry().transaction([&] {
+            for (const QString &section : {page, page + QLatin1Char('#')}) {
+                for (int n = 1; n <= kSlots; ++n)
+                    if (get(section, descriptionName(n), absent()) != absent())
+                        deleteRecord(section, n);
+                removeSection(section);
+            }
+        });
+    });
+}
+
+void BookmarkStore::deleteSelected()
+{
+    StepLabel step{QStringLiteral("Marcatori Mode = 2 --> "), QString()};
+    const int index = f.ListMarkers.listIndex();
+    if (index < 0 || size_t(index) >= listed_.size())
+        return;
+    const Listed where = listed_[size_t(index)];
+    const bool deleted = Guard(f.er, step, [&] {
+        f.settings.registry().transaction([&] { deleteRecord(where.section, where.slot); });
+    });
+    if (!deleted)
+        return;
+    ClearMarcatori();
+    Marcatori(0, QString(), 0);
+}
+
+void BookmarkStore::ClearMarcatori()
+{
+    Guard(f.er, QStringLiteral("ClearMarcatori"), [&] {
+        oMarkers.clear();
+        oMarkersIndex.clear();
+        f.nCurrentMarker = 0;
+        f.ListMarkers.clear();
+        f.lstapp.clear();
+        listed_.clear();
+    });
+}
+
+void BookmarkStore::removeListed(int index)
+{
+    f.lstapp.removeItem(index);
+    f.ListMarkers.removeItem(index);
+    if (index + 1 <= oMarkers.count())
+        oMarkers.remove(index + 1);
+    if (index + 1 <= oMarkersIndex.count())
+        oMarkersIndex.remove(index + 1);
+    if (index >= 0 && size_t(index) < listed_.size())
+        listed_.erase(listed_.begin() + index);
+    // The current bookmark keeps pointing at the same entry.
+    if (f.nCurrentMarker > index + 1)
+        --f.nCurrentMarker;
+    f.nCurrentMarker = qint16(std::min<int>(f.nCurrentMarker, oMarkers.count()));
+}
+
+} // namespace qyr

@@ -1,0 +1,150 @@
+#pragma once
+// The bookmark store: the records in the settings tree, one section per page,
+// and the in-memory lists that mirror the bookmarks on show.
+//
+// A record in slot n of a page is three values of the page's section: n (the
+// position in whole seconds), nNOME (the description) and nNOMEAUDIO (the
+// audio file name). A section named after the page with "#" appended holds
+// records waiting to be moved into the page.
+#include "../platform/errors.h"
+#include "../shell/errorreport.h"
+
+#include <QSet>
+#include <QString>
+#include <vector>
+
+namespace qyr {
+
+class frmBrowser;
+
+// The number of the failure "this key is already in the collection".
+constexpr qint32 kKeyInCollection = 457;
+
+// A keyed collection: items in the order added, reached by 1-based position
+// or by key; keys compare without regard to case. An item may also be added
+// without a key, which keeps positions in step with a list when its key is
+// already taken.
+template <typename T>
+class MarkerCollection {
+public:
+    int count() const { return int(entries_.size()); }
+    bool contains(const QString &key) const { return keys_.contains(key.toCaseFolded()); }
+    void add(const T &item, const QString &key)
+    {
+        if (contains(key))
+            throw QyrError(kKeyInCollection,
+                           QStringLiteral("La chiave \"%1\" è già presente nell'elenco").arg(key));
+        keys_.insert(key.toCaseFolded());
+        entries_.push_back(Entry{key, true, item});
+    }
+    void addUnkeyed(const T &item) { entries_.push_back(Entry{QString(), false, item}); }
+    const T &item(int index) const { return at(index).item; }
+    const T &item(const QString &key) const
+    {
+        for (const Entry &e : entries_)
+            if (e.keyed && e.key.compare(key, Qt::CaseInsensitive) == 0)
+                return e.item;
+        throw QyrError(err::InvalidCall);
+    }
+    QString key(int index) const { return at(index).key; }
+    void remove(int index)
+    {
+        const Entry &e = at(index);
+        if (e.keyed)
+            keys_.remove(e.key.toCaseFolded());
+        entries_.erase(entries_.begin() + (index - 1));
+    }
+    void clear()
+    {
+        entries_.clear();
+        keys_.clear();
+    }
+
+private:
+    struct Entry {
+        QString key;
+        bool keyed;
+        T item;
+    };
+    const Entry &at(int index) const
+    {
+        if (index < 1 || index > count())
+            throw QyrError(err::OutOfRange);
+        return entries_[size_t(index - 1)];
+    }
+    std::vector<Entry> entries_;
+    QSet<QString> keys_;
+};
+
+class BookmarkStore {
+public:
+    explicit BookmarkStore(frmBrowser &f) : f(f) {}
+
+    // Stores a bookmark of the page on show at position (whole seconds), with
+    // the player's file name, after the highest slot in use, and lists it.
+    // A description already on the page is asked again through the input
+    // box; description receives the text finally used.
+    void AddMarcatore(QString &description, qint16 position);
+
+    // The slot of the page (empty: the page on show) whose description is the
+    // text after the first "-" of entry, or 0. Both arguments receive what
+    // was used: the description looked for and the page key.
+    qint16 MarcatoreCerca(QString &entry, QString &pageKey);
+
+    // Mode 0 loads the page's records into the lists and renumbers them from
+    // slot 1; Mode 1 deletes every record of the page; Mode 2 deletes the
+    // record selected in ListMarkers and reloads. pageKey empty: the page on
+    // show. N > 0 numbers the page in the whole-book listing.
+    void Marcatori(qint16 Mode, const QString &pageKey, qint32 N);
+
+    // Empties the collections and both list boxes; the store is untouched.
+    void ClearMarcatori();
+
+    // Drops entry index (0-based) of the whole-book listing from the
+    // collections and the list boxes, so that later entries keep their page.
+    void removeListed(int index);
+
+    // Bookmark key to position in seconds, and to the section of the record;
+    // item p belongs to list entry p - 1.
+    MarkerCollection<double> oMarkers;
+    MarkerCollection<QString> oMarkersIndex;
+
+    // Value names of slot n.
+    static QString positionName(int n) { return QString::number(n); }
+    static QString descriptionName(int n) { return QString::number(n) + QStringLiteral("NOME"); }
+    static QString audioName(int n) { return QString::number(n) + QStringLiteral("NOMEAUDIO"); }
+    // What a read returns for an absent value.
+    static QString absent() { return QStringLiteral("vuoto"); }
+    static constexpr int kSlots = 100;
+
+private:
+    struct Record {
+        QString section; // where it is now
+        int slot;
+        QString name, pos, audio;
+        bool repaired = false; // its position was missing or unusable
+    };
+    // Where the record behind each list entry lives: a deletion by list
+    // position always reaches the record shown, even when a renumbering could
+    // not be written.
+    struct Listed {
+        QString section;
+        int slot;
+    };
+
+    void load(const QString &page, qint32 N);
+    void deletePage(const QString &page);
+    void deleteSelected();
+    QList<Record> readRecords(const QString &section);
+    void checkPosition(Record &r, StepLabel &step);
+    bool renumber(const QString &page, const QList<Record> &records, bool stagedLeft, StepLabel &step);
+    void deleteRecord(const QString &section, int slot);
+    void removeSection(const QString &section);
+    QString get(const QString &section, const QString &name, const QString &def);
+    void save(const QString &section, const QString &name, const QString &value);
+
+    frmBrowser &f;
+    std::vector<Listed> listed_;
+};
+
+} // namespace qyr

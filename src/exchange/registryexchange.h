@@ -1,0 +1,82 @@
+#pragma once
+// The registry exporter and restorer behind the import/export panel: writes a
+// key with everything below it as a REGEDIT4 file, and brings a registry text
+// file or a hive file back into the program's own settings tree. Nothing
+// outside that tree is ever written: such parts of a file are counted and left.
+#include "../platform/hive.h"
+#include "../platform/registry.h"
+#include "regfile.h"
+
+#include <QString>
+
+namespace qyr {
+
+// The predefined root handles of the registry.
+namespace hkey {
+constexpr quint32 ClassesRoot = 0x80000000u;
+constexpr quint32 CurrentUser = 0x80000001u;
+constexpr quint32 LocalMachine = 0x80000002u;
+constexpr quint32 Users = 0x80000003u;
+constexpr quint32 CurrentConfig = 0x80000005u;
+} // namespace hkey
+
+struct ExportResult {
+    bool written = false;    // the file now holds the export (success is also its existence)
+    int keys = 0;            // key blocks written
+    int values = 0;          // value lines written
+    int unreadable = 0;      // reads of values or subkeys that failed: those blocks were written without them
+    int unrepresentable = 0; // characters outside the ANSI code page, written as "?"
+    QString problem;         // why the file was not written, in Italian
+};
+
+struct ImportResult {
+    bool applied = false;  // the settings tree was changed
+    int keys = 0;          // keys written (made when missing) or deleted
+    int values = 0;        // values written or deleted
+    int ignoredKeys = 0;   // keys outside the program's settings tree, left alone
+    int ignoredValues = 0; // the values of those keys
+    int emptyValues = 0;   // value lines without data, or under a deleted key: nothing to do
+    // What was left out, for the reader; empty when the file was taken whole.
+    QString notice() const;
+};
+
+class RegistryExchange {
+public:
+    explicit RegistryExchange(IRegistry &registry, IHiveReader *hives = nullptr);
+
+    // "Software\VB and VBA Program Settings\QYR MediaPlayer", below HKEY_CURRENT_USER.
+    static QString programKey();
+    // "HKEY_CURRENT_USER\" and the like; empty for an unknown handle.
+    static QString rootName(quint32 root);
+
+    // Writes the key (and, with recurse, every key below it, depth first) as
+    // REGEDIT4 text in the ANSI code page with CR LF line ends. With append
+    // the blocks go after the file's content, with no second header when it
+    // already has one. The file is replaced in one step, so a failed export
+    // never leaves half a file. Reads that fail are skipped, never reported.
+    ExportResult exportKey(quint32 root, const QString &keyPath, const QString &file, bool recurse, bool append);
+
+    // Reads a REGEDIT4 or version 5 file and applies it in one transaction.
+    // A folder is left alone. Throws QyrError with an Italian text (naming the
+    // line when the file is malformed) and then nothing has been changed.
+    ImportResult importTextFile(const QString &file);
+    // The apply step of importTextFile, for an already parsed file.
+    ImportResult apply(const regfile::Parsed &parsed);
+
+    // Replaces the content of keyPath (under root) with the hive's content in
+    // one transaction: the hive's root is the key that was saved, or, in a
+    // whole user profile, the key found at keyPath below that root. Throws
+    // QyrError with an Italian text, and changes nothing, when the file is not
+    // a sound hive.
+    ImportResult restoreHive(const QString &keyPath, const QString &file, quint32 root);
+
+private:
+    void exportBlock(quint32 root, const QString &path, bool recurse, QString &out, ExportResult &r);
+    void ensureKey(const QString &key);
+    void writeTree(const QString &path, const HiveKey &key, ImportResult &r);
+
+    IRegistry &registry_;
+    IHiveReader *hives_;
+};
+
+} // namespace qyr

@@ -1,0 +1,123 @@
+#include "linkcommands.h"
+#include "../platform/convert.h"
+#include "../shell/frmbrowser.h"
+
+namespace qyr {
+
+namespace {
+const QString kReload = QStringLiteral("LOCATION.RELOAD");
+const QString kStop = QStringLiteral("#QYRP_STOP#");
+const QString kPause = QStringLiteral("#QYRP_PAUSE#");
+const QString kPlay = QStringLiteral("#QYRP_PLAY#");
+const QString kKeyCmd = QStringLiteral("#QYRP_KEYCMD#");
+const QString kKeyAlt = QStringLiteral("#KEYALT#");
+const QString kKeyShift = QStringLiteral("#KEYSHIFT#");
+const QString kKeyCtrl = QStringLiteral("#KEYCTRL#");
+const QString kNoFull = QStringLiteral("@NOFULL@");
+const QString kDictionary = QStringLiteral("#PLAYVIDEODIZIONARIO");
+
+void removeHtm(QString &file)
+{
+    file.remove(QStringLiteral(".htm"));
+    file.remove(QStringLiteral(".HTM"));
+}
+} // namespace
+
+void LinkCommands::connect()
+{
+    if (connected_)
+        return;
+    connected_ = true;
+    f.ports.browser.BeforeNavigate2.connect(
+        [this](const QString &url, bool &cancel) { objWB_BeforeNavigate2(url, cancel); });
+}
+
+void LinkCommands::objWB_BeforeNavigate2(const QString &URL, bool &Cancel)
+{
+    // An anchor saved for a reload survives exactly that one navigation.
+    if (f.bPendingAnchor)
+        f.bPendingAnchor = false;
+    else
+        f.strPendingAnchor.clear();
+
+    // Cancel is set before the work that may fail, so a failing command still
+    // keeps the page where it is; a failure before it lets the browser go on.
+    Guard(f.er, QStringLiteral("objWB_BeforeNavigate2"), [&] {
+        f.TextURL.setText(URL);
+        auto player = [&]() -> oEkoPlayer & {
+            if (!f.oPlayer)
+                throw QyrError(err::ObjectNotSet);
+            return *f.oPlayer;
+        };
+        const QString upper = URL.toUpper();
+        auto position = [&] { return f.feedback.strtempo(conv::toInt32(player().CurrentPosition())); };
+
+        if (upper.contains(kReload)) {
+            f.audio.Playaudio(kReload, false, false);
+            Cancel = true;
+        } else if (URL.contains(kStop)) {
+            player().Stop_Player();
+            Cancel = true;
+            f.feedback.OSD(QStringLiteral("STOP ") + position(), false);
+        } else if (URL.contains(kPause)) {
+            player().Pause_Player();
+            Cancel = true;
+            f.feedback.OSD(QStringLiteral("PAUSA ") + position() + QStringLiteral(" premere ctrl+3"), true);
+        } else if (URL.contains(kPlay)) {
+            player().Play_Player();
+            Cancel = true;
+            f.feedback.OSD(QStringLiteral("PLAY ") + position(), false);
+        } else if (URL.contains(kKeyCmd)) {
+            qint16 mask = 0;
+            if (URL.contains(kKeyAlt))
+                mask += 4;
+            if (URL.contains(kKeyShift))
+                mask += 1;
+            if (URL.contains(kKeyCtrl))
+                mask += 2;
+            QString key = URL.mid(URL.indexOf(kKeyCmd));
+            key.remove(kKeyCtrl);
+            key.remove(kKeyShift);
+            key.remove(kKeyAlt);
+            key.remove(kKeyCmd);
+            const qint16 code = conv::toInt16(key);
+            f.keys.Form_KeyDown(code, mask);
+            Cancel = true;
+        } else if (URL.contains(QStringLiteral("@VIDEO_PERS@")) || URL.contains(QStringLiteral("#VIDEO_PERS#"))) {
+            const QString sep = URL.contains(QStringLiteral("@VIDEO_PERS@")) ? QStringLiteral("@") : QStringLiteral("#");
+            QString file = URL;
+            file.remove(kNoFull);
+            file.remove(sep + QStringLiteral("VIDEO_PERS") + sep);
+            file.remove(sep);
+            file = f.urls.PulisciUrl(file);
+            player().setFullScreen(!URL.contains(kNoFull));
+            removeHtm(file);
+            player().setFileName(file);
+            player().Play_Player();
+            Cancel = true;
+        } else if (upper.contains(QStringLiteral(".WMV")) || upper.contains(kDictionary) ||
+                   upper.contains(QStringLiteral(".M1V")) || upper.contains(QStringLiteral(".AVI"))) {
+            const bool dictionary = URL.contains(kDictionary);
+            QString file;
+            if (dictionary) {
+                const PageElement e = f.ports.browser.element(QStringLiteral("VideoNomeFile"));
+                if (!e.found)
+                    throw QyrError(err::ObjectNotSet);
+                file = e.value;
+                player().setFullScreen(false);
+            } else {
+                file = URL;
+                player().setFullScreen(!file.contains(kNoFull));
+            }
+            file.remove(kNoFull);
+            if (!dictionary)
+                file = f.urls.PulisciUrl(file);
+            removeHtm(file);
+            player().setFileName(file);
+            player().Play_Player();
+            Cancel = true;
+        }
+    });
+}
+
+} // namespace qyr

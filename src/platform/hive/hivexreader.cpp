@@ -1,0 +1,163 @@
+#include "hivexreader.h"
+
+#include <QFile>
+#include <QSet>
+#include <QStringList>
+#include <cerrno>
+#include <cstdlib>
+#include <hivex.h>
+#include <memory>
+#include <vector>
+
+namespace qyr {
+
+namespace {
+
+struct FreeDeleter {
+    void operator()(void *p) const { std::free(p); }
+};
+template <typename T>
+using Owned = std::unique_ptr<T, FreeDeleter>;
+
+QString reason(int error)
+{
+    switch (error) {
+    case EFAULT: return QStringLiteral("un riferimento interno punta fuori dal file");
+    case ELOOP: return QStringLiteral("la struttura delle chiavi è circolare");
+    case ERANGE: return QStringLiteral("un campo ha un valore fuori dall'intervallo ammesso");
+    case ENOTSUP: return QStringLiteral("la struttura del file non è quella di un hive");
+    case EINVAL: return QStringLiteral("l'intestazione o una voce del file non è valida");
+    case ENOMEM: return QStringLiteral("memoria esaurita");
+    default: return QStringLiteral("errore %1").arg(error);
+    }
+}
+
+class Walk {
+public:
+    Walk(hive_h *h, const HivexReader::Limits &limits, const QString &file) : h_(h), limits_(limits), file_(file) {}
+
+    HiveKey key(hive_node_h node, int depth)
+    {
+        if (depth > limits_.maxDepth)
+            refuse(QStringLiteral("Il file %1 contiene chiavi annidate per più di %2 livelli.")
+                       .arg(file_).arg(limits_.maxDepth));
+        if (++keys_ > limits_.maxKeys)
+            refuse(QStringLiteral("Il file %1 contiene più di %2 chiavi.").arg(file_).arg(limits_.maxKeys));
+        // A child list that leads back to a key already read would make the
+        // walk endless; a sound hive reaches every key exactly once.
+        if (seen_.contains(node))
+            damaged(QStringLiteral("una chiave compare in più punti della struttura"));
+        seen_.insert(node);
+
+        HiveKey k;
+        if (depth > 0) {
+            errno = 0;
+            Owned<char> name(hivex_node_name(h_, node));
+            if (!name)
+                damaged(reason(errno));
+            k.name = QString::fromUtf8(name.get());
+        }
+        errno = 0;
+        Owned<hive_value_h> values(hivex_node_values(h_, node));
+        if (!values)
+            damaged(reason(errno));
+        for (hive_value_h *v = values.get(); *v; ++v)
+            k.values.append(value(*v));
+
+        errno = 0;
+        Owned<hive_node_h> children(hivex_node_children(h_, node));
+        if (!children)
+            damaged(reason(errno));
+        std::vector<hive_node_h> list;
+        for (hive_node_h *c = children.get(); *c; ++c)
+            list.push_back(*c);
+        children.reset();
+        for (hive_node_h c : list)
+            k.subKeys.append(key(c, depth + 1));
+        return k;
+    }
+
+private:
+    RegValue value(hive_value_h v)
+    {
+        hive_type type;
+        size_t len = 0;
+        errno = 0;
+        if (hivex_value_type(h_, v, &type, &len) != 0)
+            damaged(reason(errno));
+        // Checked before hivex copies the data, so a false length costs nothing.
+        if (qint64(len) > limits_.maxValueBytes)
+            refuse(QStringLiteral("Il file %1 contiene un valore di %2 byte, oltre il limite di %3 byte.")
+                       .arg(file_).arg(qint64(len)).arg(limits_.maxValueBytes));
+        total_ += qint64(len);
+        if (total_ > limits_.maxTotalBytes)
+            refuse(QStringLiteral("I valori del file %1 superano in tutto %2 byte.").arg(file_).arg(limits_.maxTotalBytes));
+        errno = 0;
+        Owned<char> name(hivex_value_key(h_, v));
+        if (!name)
+            damaged(reason(errno));
+        errno = 0;
+        Owned<char> data(hivex_value_value(h_, v, &type, &len));
+        if (!data && (len > 0 || errno != 0))
+            damaged(reason(errno));
+        return RegValue{QString::fromUtf8(name.get()), quint32(type), QByteArray(data.get(), int(len))};
+    }
+
+    [[noreturn]] void refuse(const QString &text) { throw QyrError(err::InvalidFileFormat, text); }
+    [[noreturn]] void damaged(const QString &why)
+    {
+        throw QyrError(err::InvalidFileFormat, QStringLiteral("Il file %1 è danneggiato: %2.").arg(file_, why));
+    }
+
+    hive_h *h_;
+    const HivexReader::Limits &limits_;
+    const QString &file_;
+    QSet<hive_node_h> seen_;
+    int keys_ = 0;
+    qint64 total_ = 0;
+};
+
+} // namespace
+
+HiveContent HivexReader::read(const QString &file, const QString &within)
+{
+    const QByteArray name = QFile::encodeName(file);
+    errno = 0;
+    // Flags 0: read-only, and no guessing over damaged parts of the file.
+    std::unique_ptr<hive_h, int (*)(hive_h *)> h(hivex_open(name.constData(), 0), hivex_close);
+    if (!h) {
+        const int error = errno;
+        if (error == ENOENT)
+            throw QyrError(err::FileNotFound, QStringLiteral("Il file %1 non esiste.").arg(file));
+        if (error == EACCES || error == EPERM)
+            throw QyrError(err::PathAccess, QStringLiteral("Impossibile leggere il file %1: permesso negato.").arg(file));
+        throw QyrError(err::InvalidFileFormat,
+                       QStringLiteral("Il file %1 non è un file hive del registro valido oppure è danneggiato (%2).")
+                           .arg(file, reason(error)));
+    }
+    errno = 0;
+    const hive_node_h root = hivex_root(h.get());
+    if (!root)
+        throw QyrError(err::InvalidFileFormat,
+                       QStringLiteral("Il file %1 è danneggiato: manca la chiave principale.").arg(file));
+
+    HiveContent out;
+    hive_node_h start = root;
+    const QStringList parts = within.split(QLatin1Char('\\'), Qt::SkipEmptyParts);
+    hive_node_h node = root;
+    for (const QString &part : parts) {
+        errno = 0;
+        node = hivex_node_get_child(h.get(), node, part.toUtf8().constData());
+        if (!node)
+            break;
+    }
+    if (node && !parts.isEmpty()) {
+        start = node;
+        out.path = parts.join(QLatin1Char('\\'));
+    }
+    Walk walk(h.get(), limits_, file);
+    out.key = walk.key(start, 0);
+    return out;
+}
+
+} // namespace qyr

@@ -1,0 +1,522 @@
+// Bookmarks: the store and its renumbering, the duplicate dialogue, recall
+// (also across a page load and of moved audio), the list's keys, the input
+// box, and damaged data, on doubles.
+#include "dialogs/inputbox.h"
+#include "doubles/rig.h"
+
+#include <QtTest>
+
+using namespace qyr;
+using namespace qyr::test;
+
+namespace {
+
+const QString kCap1 = "file:///libri/demo/Libro/cap1.htm";
+const QString kIndex = "file:///libri/demo/Index.htm";
+const QString kSec = "LIBRO\\CAP1.HTM";
+const QString kMarkExist = "AddMarcatore - Il nome del marcatore è già stato inserito!";
+const QString kLoad = "Marcatori Mode = 0 --> ";
+
+QString keyOf(const QString &section) { return Settings::keyPath("QYR MediaPlayer", section); }
+
+struct Book {
+    Rig r;
+    frmBrowser &f;
+    static frmBrowser &started(Rig &r)
+    {
+        r.start();
+        return *r.f;
+    }
+    explicit Book(const QString &url = kCap1) : f(started(r))
+    {
+        r.browser.location = url;
+        r.dialogs.shown.clear();
+    }
+    // Records as "slot|position|description|audio"; position "-" and a
+    // missing audio are left out.
+    void put(const QString &section, const QStringList &records)
+    {
+        for (const QString &rec : records) {
+            const QStringList p = rec.split('|');
+            if (p[1] != "-")
+                r.reg.put(section, p[0], p[1]);
+            r.reg.put(section, p[0] + "NOME", p[2]);
+            if (p.size() > 3)
+                r.reg.put(section, p[0] + "NOMEAUDIO", p[3]);
+        }
+    }
+    QStringList records(const QString &section)
+    {
+        QStringList out;
+        for (int n = 1; n <= 101; ++n) {
+            const QString s = QString::number(n), name = r.reg.get(section, s + "NOME");
+            if (name != "<assente>")
+                out << s + '|' + r.reg.get(section, s) + '|' + name + '|' + r.reg.get(section, s + "NOMEAUDIO");
+        }
+        return out;
+    }
+    void load(const QString &page = QString(), qint32 n = 0)
+    {
+        f.marks.ClearMarcatori();
+        f.marks.Marcatori(0, page, n);
+    }
+    void playing(const QString &file)
+    {
+        f.oPlayer->setFileName(file);
+        r.mediaLog.clear();
+    }
+    void key(qint16 code, qint16 shift = 0) { f.ListMarkers.KeyDown(code, shift); }
+    bool inStep() const
+    {
+        return f.marks.oMarkers.count() == f.ListMarkers.listCount() &&
+               f.marks.oMarkersIndex.count() == f.ListMarkers.listCount();
+    }
+};
+
+} // namespace
+
+class TstBookmarks : public QObject {
+    Q_OBJECT
+private slots:
+    void renumbering_data()
+    {
+        QTest::addColumn<QStringList>("page");
+        QTest::addColumn<QStringList>("staged");
+        QTest::addColumn<qint32>("n");
+        QTest::addColumn<QStringList>("list");
+        QTest::addColumn<QStringList>("stored");
+        QTest::addRow("2, 5, 9 become 1, 2, 3")
+            << QStringList{"2|20|B|b.mp3", "5|50|E|e.mp3", "9|90|I|i.mp3"} << QStringList() << 0
+            << QStringList{"00:20\t - B", "00:50\t - E", "01:30\t - I"}
+            << QStringList{"1|20|B|b.mp3", "2|50|E|e.mp3", "3|90|I|i.mp3"};
+        QTest::addRow("whole book: 1, 3, 4") << QStringList{"1|10|A|a.mp3", "3|30|C|c.mp3", "4|40|D|d.mp3"}
+                                             << QStringList() << 3 << QStringList{"00:10 - A", "00:30 - C", "00:40 - D"}
+                                             << QStringList{"1|10|A|a.mp3", "2|30|C|c.mp3", "3|40|D|d.mp3"};
+        QTest::addRow("staging moved in") << QStringList() << QStringList{"3|30|S|s.mp3", "7|70|T"} << 0
+                                          << QStringList{"00:30\t - S", "01:10\t - T"}
+                                          << QStringList{"1|30|S|s.mp3", "2|70|T|"};
+        QTest::addRow("page and staging both kept")
+            << QStringList{"1|10|A|a.mp3", "2|20|B|b.mp3"} << QStringList{"1|5|S|s.mp3"} << 0
+            << QStringList{"00:10\t - A", "00:05\t - S", "00:20\t - B"}
+            << QStringList{"1|10|A|a.mp3", "2|5|S|s.mp3", "3|20|B|b.mp3"};
+    }
+    void renumbering()
+    {
+        QFETCH(QStringList, page);
+        QFETCH(QStringList, staged);
+        QFETCH(qint32, n);
+        QFETCH(QStringList, list);
+        QFETCH(QStringList, stored);
+        Book b(n > 0 ? kIndex : kCap1);
+        const QString section = "Libro\\cap1.htm", first = stored[0].section('|', 2, 2);
+        b.put(section, page);
+        b.put(section + '#', staged);
+        b.load(n > 0 ? section : QString(), n);
+        QCOMPARE(b.f.ListMarkers.items(), list);
+        QCOMPARE(b.records(section), stored);
+        QVERIFY(!b.r.reg.keyExists(keyOf(section + '#')));
+        QVERIFY(b.inStep());
+        QCOMPARE(b.f.marks.oMarkers.key(1), n > 0 ? "-3-" + first : first);
+        QCOMPARE(b.f.lstapp.items(), n > 0 ? (QStringList{section + "*1", section + "*2", section + "*3"}) : QStringList());
+        QVERIFY(b.r.dialogs.shown.isEmpty());
+        // A second load finds everything in place and rewrites nothing.
+        int writes = 0;
+        b.f.settings.Changed.connect([&](const QString &, const QString &, const QString &, bool) { ++writes; });
+        b.load(n > 0 ? section : QString(), n);
+        QCOMPARE(writes, 0);
+        QCOMPARE(b.f.ListMarkers.items(), list);
+    }
+
+    void addPlacement_data()
+    {
+        QTest::addColumn<int>("used"); // slots 1 to used, slot 2 left free
+        QTest::addColumn<int>("slot"); // 0: refused
+        QTest::addRow("empty page") << 0 << 1;
+        QTest::addRow("after the highest, a gap stays") << 3 << 4;
+        QTest::addRow("a full page refuses the 101st") << 100 << 0;
+    }
+    void addPlacement()
+    {
+        QFETCH(int, used);
+        QFETCH(int, slot);
+        Book b;
+        for (int n = 1; n <= used; ++n)
+            if (n != 2 || used == 100)
+                b.put(kSec, {QString("%1|%1|D%1|x.mp3").arg(n)});
+        b.playing("/libri/demo\\Libro\\cap1.mp3");
+        const int before = b.records(kSec).size();
+        QString description = "Nuovo";
+        b.f.marks.AddMarcatore(description, 65);
+        const QStringList stored = b.records(kSec);
+        QCOMPARE(stored.size(), before + (slot > 0 ? 1 : 0));
+        QCOMPARE(b.f.ListMarkers.items(), slot > 0 ? QStringList{"01:05\t - Nuovo"} : QStringList());
+        QCOMPARE(b.r.dialogs.count("message"), slot > 0 ? 0 : 1);
+        if (slot > 0) {
+            QCOMPARE(stored.last(), QString("%1|65|Nuovo|cap1.mp3").arg(slot));
+            QCOMPARE(b.f.marks.oMarkers.item("Nuovo"), 65.0);
+        }
+    }
+
+    void duplicateDescription_data()
+    {
+        QTest::addColumn<QStringList>("answers");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<int>("asked");
+        QTest::addColumn<QStringList>("errors");
+        QTest::addRow("cancelled") << QStringList() << QString() << 1 << QStringList();
+        QTest::addRow("only spaces") << QStringList{"   "} << QString() << 1 << QStringList();
+        QTest::addRow("unchanged") << QStringList{"Capitolo"} << QString() << 1 << QStringList{kMarkExist};
+        QTest::addRow("new and unique") << QStringList{" Capitolo bis "} << "Capitolo bis" << 1 << QStringList();
+        QTest::addRow("another existing, asked again") << QStringList{"Altro", "Terzo"} << "Terzo" << 2 << QStringList();
+    }
+    void duplicateDescription()
+    {
+        QFETCH(QStringList, answers);
+        QFETCH(QString, stored);
+        QFETCH(int, asked);
+        QFETCH(QStringList, errors);
+        Book b;
+        QStringList expected{"1|10|Capitolo|a.mp3", "2|20|Altro|b.mp3"};
+        b.put(kSec, expected);
+        b.load();
+        b.playing("C:\\Libro\\cap1.mp3");
+        for (const QString &a : answers)
+            b.r.dialogs.inputs.enqueue(a);
+        QString description = "Capitolo";
+        b.f.marks.AddMarcatore(description, 30);
+        QCOMPARE(b.r.dialogs.count("input"), asked);
+        QCOMPARE(b.r.dialogs.shown[0].title, "Attenzione! Segnalibro già esistente, cambia il testo della descrizione");
+        QCOMPARE(b.r.dialogs.shown[0].text, "Il segnalibro inserito esiste già, modifica la descrizione:");
+        QCOMPARE(b.r.dialogs.errorNames(), errors);
+        if (!stored.isEmpty()) {
+            expected << "3|30|" + stored + "|cap1.mp3";
+            QCOMPARE(description, stored);
+        }
+        QCOMPARE(b.records(kSec), expected);
+        QCOMPARE(b.f.ListMarkers.listCount(), expected.size());
+        QCOMPARE(b.f.marks.oMarkers.count(), expected.size());
+    }
+
+    void caseInsensitiveKeys()
+    {
+        Book b;
+        b.put(kSec, {"1|10|Capitolo|a.mp3"});
+        b.load();
+        QString description = "capitolo";
+        b.f.marks.AddMarcatore(description, 20);
+        QCOMPARE(b.r.dialogs.errorNames(), QStringList{kMarkExist});
+        QCOMPARE(b.records(kSec), QStringList{"1|10|Capitolo|a.mp3"});
+        QCOMPARE(b.f.ListMarkers.listCount(), 1);
+        QCOMPARE(b.f.marks.oMarkers.item("CAPITOLO"), 10.0);
+        // The same description on two pages of the whole book is no clash.
+        b.r.browser.location = kIndex;
+        b.r.dialogs.shown.clear();
+        b.put("Libro\\cap2.htm", {"1|40|capitolo|c.mp3"});
+        b.load("Libro\\cap1.htm", 1);
+        b.f.marks.Marcatori(0, "Libro\\cap2.htm", 2);
+        QVERIFY(b.r.dialogs.shown.isEmpty());
+        QCOMPARE(b.f.marks.oMarkers.key(2), "-2-capitolo");
+        QCOMPARE(b.f.marks.oMarkersIndex.item("-2-Capitolo"), "Libro\\cap2.htm");
+    }
+
+    void singlePageDeletion_data()
+    {
+        QTest::addColumn<qint16>("shift");
+        QTest::addColumn<int>("selected");
+        QTest::addColumn<QStringList>("left");
+        QTest::addRow("Delete on the second") << qint16(0) << 1 << QStringList{"1|10|A|a.mp3", "2|30|C|c.mp3"};
+        QTest::addRow("Shift+Delete alike") << qint16(1) << 1 << QStringList{"1|10|A|a.mp3", "2|30|C|c.mp3"};
+        QTest::addRow("nothing selected") << qint16(0) << -1
+                                          << QStringList{"1|10|A|a.mp3", "2|20|B|b.mp3", "3|30|C|c.mp3"};
+    }
+    void singlePageDeletion()
+    {
+        QFETCH(qint16, shift);
+        QFETCH(int, selected);
+        QFETCH(QStringList, left);
+        Book b;
+        b.put(kSec, {"1|10|A|a.mp3", "2|20|B|b.mp3", "3|30|C|c.mp3"});
+        b.load();
+        b.f.ListMarkers.setListIndex(selected);
+        b.key(46, shift);
+        QCOMPARE(b.records(kSec), left);
+        QCOMPARE(b.f.ListMarkers.listCount(), left.size());
+        QCOMPARE(b.f.ListMarkers.listIndex(), -1);
+    }
+
+    void wholeBookDeletion()
+    {
+        Book b(kIndex);
+        const QString cap2 = "Libro\\cap2.htm";
+        b.put("Libro\\cap1.htm", {"1|5|Uno|u.mp3"});
+        for (int n = 1; n <= 12; ++n)
+            b.put(cap2, {QString("%1|%1|Voce %1|v.mp3").arg(n)});
+        b.put("Libro\\cap3.htm", {"1|7|Tre|t.mp3"});
+        b.load("Libro\\cap1.htm", 1);
+        b.f.marks.Marcatori(0, cap2, 2);
+        b.f.marks.Marcatori(0, "Libro\\cap3.htm", 3);
+        QCOMPARE(b.f.lstapp.itemText(12), "Libro\\cap2.htm*12");
+        b.f.ListMarkers.setListIndex(12);
+        b.key(46);
+        QCOMPARE(b.records(cap2).size(), 11);
+        QVERIFY(b.records(cap2).last().startsWith("11|"));
+        QCOMPARE(b.records("Libro\\cap1.htm").size(), 1);
+        QCOMPARE(b.f.lstapp.itemText(12), "Libro\\cap3.htm*1");
+        QCOMPARE(b.f.ListMarkers.listCount(), 13);
+        QVERIFY(b.inStep());
+        b.f.ListMarkers.setListIndex(-1);
+        b.key(46); // nothing selected: nothing deleted
+        QCOMPARE(b.f.ListMarkers.listCount(), 13);
+        // The entry now in that place opens its own page, not a neighbour's.
+        b.f.ListMarkers.setListIndex(12);
+        b.key(13);
+        QCOMPARE(b.f.nCurrentMarker, qint16(13));
+        QCOMPARE(b.r.browser.navigations.last(), "/libri/demo\\Libro\\cap3.htm");
+        QCOMPARE(b.f.nPendingMarker, qint16(1));
+        QVERIFY(b.r.dialogs.shown.isEmpty());
+    }
+
+    void listEvents()
+    {
+        Book b;
+        b.put(kSec, {"1|10|A|a.mp3", "2|20|B|b.mp3", "3|30|Parte 1 - fine|c.mp3"});
+        b.r.files.add("/libri/demo/Libro/a.mp3");
+        b.r.files.add("/libri/demo/Libro/c.mp3");
+        b.load();
+        b.playing("/vecchio/prima.mp3");
+        b.f.ListMarkers.setListIndex(1);
+        QCOMPARE(b.f.ListMarkers.toolTip(), "00:20\t - B");
+        // The key-down tooltip is the entry selected before the key moves on.
+        b.f.ListMarkers.setToolTip(QString());
+        b.key(40);
+        QCOMPARE(b.f.ListMarkers.toolTip(), "00:20\t - B");
+        b.f.ListMarkers.setListIndex(2);
+        b.key(13, 1);
+        b.key(13, 2);
+        QVERIFY(b.r.mediaLog.isEmpty());
+        b.key(13);
+        QCOMPARE(b.f.nCurrentMarker, qint16(3));
+        QCOMPARE(b.r.media()->url_, "libri\\demo\\Libro\\c.mp3");
+        QCOMPARE(b.r.media()->position, 30.0);
+        QCOMPARE(b.f.lblOSD.caption(), "Parte 1 - fine");
+        b.f.ListMarkers.setListIndex(0);
+        b.f.ListMarkers.DblClick();
+        QCOMPARE(b.f.nCurrentMarker, qint16(1));
+        QCOMPARE(b.r.media()->url_, "libri\\demo\\Libro\\a.mp3");
+        QVERIFY(b.r.dialogs.shown.isEmpty());
+    }
+
+    void recallFindsAudio_data()
+    {
+        QTest::addColumn<QString>("audio");
+        QTest::addColumn<QStringList>("onDisk");
+        QTest::addColumn<QString>("content");
+        QTest::addColumn<QString>("played");
+        QTest::addRow("page folder before Libro") << "cap1.mp3"
+                                                  << QStringList{"/libri/demo/Altro/cap1.mp3", "/libri/demo/Libro/cap1.mp3"}
+                                                  << "" << "libri\\demo\\Altro\\cap1.mp3";
+        QTest::addRow("Libro of the book") << "cap1.mp3" << QStringList{"/libri/demo/Libro/cap1.mp3"} << ""
+                                           << "/libri/demo\\Libro\\cap1.mp3";
+        QTest::addRow("drive named by the page first")
+            << "cap1.mp3" << QStringList{"E:/ALTRO/cap1.mp3", "/media/anna/USB/ALTRO/cap1.mp3"} << "E:\\Altro\\cap1"
+            << "E:\\ALTRO\\cap1.mp3";
+        QTest::addRow("volumes in order")
+            << "cap1.mp3" << QStringList{"/mnt/disco/Libro/cap1.mp3", "/media/anna/USB/ALTRO/cap1.mp3"} << ""
+            << "/media/anna/USB\\ALTRO\\cap1.mp3";
+        QTest::addRow("nowhere: the old file plays on") << "cap1.mp3" << QStringList() << "" << "/vecchio/prima.mp3";
+        QTest::addRow("no audio value: positioned only") << "-" << QStringList() << "" << "/vecchio/prima.mp3";
+    }
+    void recallFindsAudio()
+    {
+        QFETCH(QString, audio);
+        QFETCH(QStringList, onDisk);
+        QFETCH(QString, content);
+        QFETCH(QString, played);
+        Book b("file:///libri/demo/Altro/cap1.htm");
+        const bool plays = audio != "-";
+        b.put("ALTRO\\CAP1.HTM", {"1|75|Capitolo -3- fine" + (plays ? '|' + audio : QString())});
+        for (const QString &p : onDisk)
+            b.r.files.add(p);
+        b.r.files.volumeRoots = QStringList{"/media/anna/USB", "/mnt/disco"};
+        if (!content.isEmpty())
+            b.r.browser.elements.insert("qyrplayer_audio", FakeBrowser::meta("QYRPLAYER_AUDIO", content));
+        b.load();
+        b.playing("/vecchio/prima.mp3");
+        b.f.fraMarcatori.setVisible(true);
+        b.f.objwb.setVisible(false);
+        b.f.ListMarkers.setListIndex(0);
+        b.f.nCurrentMarker = 1;
+        b.f.recall.MarcatoriRichiama(0);
+        QCOMPARE(b.r.media()->url_, played);
+        QCOMPARE(b.r.media()->position, 75.0);
+        QCOMPARE(b.r.media()->state == playstate::Playing, plays);
+        QCOMPARE(b.f.lblOSD.caption() == "Capitolo -3- fine", plays);
+        QCOMPARE(b.f.bDisableState, plays);
+        QVERIFY(!b.f.fraMarcatori.visible() && b.f.objwb.visible());
+        QVERIFY(b.r.dialogs.shown.isEmpty());
+        b.r.clock.advance(1000);
+        QVERIFY(!b.f.bDisableState);
+    }
+
+    void recallAcrossPageLoad()
+    {
+        Book b(kIndex);
+        const QString cap2 = "Libro\\cap2.htm", url = "/libri/demo\\Libro\\cap2.htm";
+        b.put("Libro\\cap1.htm", {"1|5|Uno|u.mp3"});
+        b.put(cap2, {"1|40|Due A|d1.mp3", "2|75|Due B|d2.mp3"});
+        b.r.files.add("/libri/demo/Libro/cap2.mp3");
+        b.r.files.add("/libri/demo/Libro/d2.mp3");
+        b.r.browser.pages[url].elements.insert("qyrplayer_audio", FakeBrowser::meta("QYRPLAYER_AUDIO", "cap2.mp3"));
+        b.r.browser.autoComplete = true;
+        b.load("Libro\\cap1.htm", 1);
+        b.f.marks.Marcatori(0, cap2, 2);
+        b.f.ListMarkers.setListIndex(2);
+        b.key(13);
+        QCOMPARE(b.r.browser.navigations.last(), url);
+        QCOMPARE(b.f.nPendingMarker, qint16(0));
+        QCOMPARE(b.r.media()->url_, "/libri/demo\\Libro\\d2.mp3");
+        QCOMPARE(b.r.media()->position, 75.0);
+        QCOMPARE(b.r.media()->state, playstate::Playing);
+        QCOMPARE(b.f.lblOSD.caption(), "Due B");
+        QCOMPARE(b.f.ListMarkers.items(), (QStringList{"00:40\t - Due A", "01:15\t - Due B"}));
+        QVERIFY(b.r.dialogs.shown.isEmpty());
+    }
+
+    void damagedData_data()
+    {
+        QTest::addColumn<QStringList>("page");
+        QTest::addColumn<QStringList>("list");
+        QTest::addColumn<QStringList>("stored");
+        QTest::addColumn<QStringList>("errors");
+        const QString start = kLoad + "Inizio Caricamento", markers = kLoad + "Caricamento nelle liste oMarkers",
+                      index = kLoad + "Caricamento nelle liste oMarkersIndex";
+        QTest::addRow("description without a position")
+            << QStringList{"1|10|A|a.mp3", "3|-|B|b.mp3", "4|40|C|c.mp3"}
+            << QStringList{"00:10\t - A", "00:00\t - B", "00:40\t - C"}
+            << QStringList{"1|10|A|a.mp3", "2|0|B|b.mp3", "3|40|C|c.mp3"} << QStringList{start};
+        QTest::addRow("the first without a position is not overwritten")
+            << QStringList{"1|-|A|a.mp3", "2|20|B|b.mp3"} << QStringList{"00:00\t - A", "00:20\t - B"}
+            << QStringList{"1|0|A|a.mp3", "2|20|B|b.mp3"} << QStringList{start};
+        QTest::addRow("position not a number") << QStringList{"2|dieci|A|a.mp3", "5|50|B|b.mp3"}
+                                               << QStringList{"00:00\t - A", "00:50\t - B"}
+                                               << QStringList{"1|0|A|a.mp3", "2|50|B|b.mp3"} << QStringList{markers};
+        QTest::addRow("negative position") << QStringList{"1|-5|A|a.mp3"} << QStringList{"00:00\t - A"}
+                                           << QStringList{"1|0|A|a.mp3"} << QStringList{markers};
+        QTest::addRow("duplicate descriptions")
+            << QStringList{"1|10|A|a.mp3", "4|40|A|x.mp3", "6|60|c|c.mp3", "7|70|C|d.mp3"}
+            << QStringList{"00:10\t - A", "00:40\t - A", "01:00\t - c", "01:10\t - C"}
+            << QStringList{"1|10|A|a.mp3", "2|40|A|x.mp3", "3|60|c|c.mp3", "4|70|C|d.mp3"}
+            << QStringList{markers, index, markers, index};
+    }
+    void damagedData()
+    {
+        QFETCH(QStringList, page);
+        QFETCH(QStringList, list);
+        QFETCH(QStringList, stored);
+        QFETCH(QStringList, errors);
+        Book b;
+        b.put(kSec, page);
+        b.load();
+        QCOMPARE(b.r.dialogs.errorNames(), errors);
+        QCOMPARE(b.f.ListMarkers.items(), list);
+        QCOMPARE(b.records(kSec), stored);
+        QVERIFY(b.inStep());
+        // Deleting the last entry reaches its own record.
+        b.f.ListMarkers.setListIndex(list.size() - 1);
+        b.key(46);
+        QCOMPARE(b.records(kSec), stored.mid(0, stored.size() - 1));
+    }
+
+    void oddSectionNames_data()
+    {
+        QTest::addColumn<QString>("section");
+        QTest::addRow("star") << "Libro\\a*b.htm";
+        QTest::addRow("hash") << "Libro\\n#1.htm";
+        QTest::addRow("spaces and symbols") << "Libro\\l'eco & più 100%.htm";
+    }
+    void oddSectionNames()
+    {
+        QFETCH(QString, section);
+        Book b(kIndex);
+        b.put(section, {"2|20|A|a.mp3", "3|30|B|b.mp3"});
+        b.load(section, 1);
+        QCOMPARE(b.f.lstapp.items(), (QStringList{section + "*1", section + "*2"}));
+        QCOMPARE(b.records(section), (QStringList{"1|20|A|a.mp3", "2|30|B|b.mp3"}));
+        QCOMPARE(b.r.reg.subKeys(keyOf("Libro")), QStringList{section.mid(6)});
+        b.f.ListMarkers.setListIndex(1);
+        b.key(46);
+        QCOMPARE(b.records(section), QStringList{"1|20|A|a.mp3"});
+        QVERIFY(b.r.dialogs.shown.isEmpty());
+    }
+
+    void deletePage()
+    {
+        Book b(kIndex);
+        b.put("INDEX.HTM", {"1|5|Sommario"});
+        b.put("Libro", {"1|9|Cartella"});
+        b.put(kSec, {"1|10|A|a.mp3"});
+        b.put(kSec + '#', {"1|20|S"});
+        b.f.marks.Marcatori(1, QString(), 0); // the contents' own records only
+        QVERIFY(!b.r.reg.keyExists(keyOf("INDEX.HTM")));
+        QCOMPARE(b.records(kSec).size(), 1);
+        b.f.marks.Marcatori(1, "Libro", 0); // a page key that is also a folder
+        QVERIFY(b.records("Libro").isEmpty());
+        QCOMPARE(b.records(kSec).size(), 1);
+        b.f.marks.Marcatori(1, kSec, 0);
+        QVERIFY(!b.r.reg.keyExists(keyOf(kSec)) && !b.r.reg.keyExists(keyOf(kSec + '#')));
+    }
+
+    void storeFailureLosesNothing()
+    {
+        Book b;
+        b.put(kSec, {"2|20|A|a.mp3", "4|40|B|b.mp3"});
+        b.r.reg.failWrites = true;
+        b.load();
+        QCOMPARE(b.r.dialogs.errorNames(), QStringList{kLoad + "Salvataggio Markers per riordino"});
+        QCOMPARE(b.records(kSec), (QStringList{"2|20|A|a.mp3", "4|40|B|b.mp3"}));
+        QString description = "Nuovo";
+        b.f.marks.AddMarcatore(description, 5);
+        QCOMPARE(b.r.dialogs.errorNames().last(), kMarkExist);
+        QCOMPARE(b.f.ListMarkers.listCount(), 2);
+        QVERIFY(b.inStep());
+        // The list still reaches the records where they are.
+        b.r.reg.failWrites = false;
+        b.f.ListMarkers.setListIndex(1);
+        b.key(46);
+        QCOMPARE(b.records(kSec), QStringList{"1|20|A|a.mp3"});
+    }
+
+    void inputBox_data()
+    {
+        QTest::addColumn<QStringList>("answers");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("text");
+        QTest::addRow("typed") << QStringList{"abc"} << "Scrivi" << "abc";
+        QTest::addRow("cancelled") << QStringList() << "Scrivi" << "";
+        QTest::addRow("OK on empty stays open") << QStringList{"", "x"} << "Scrivi" << "x";
+        QTest::addRow("only spaces accepted") << QStringList{"  "} << "" << "  ";
+    }
+    void inputBox()
+    {
+        QFETCH(QStringList, answers);
+        QFETCH(QString, title);
+        QFETCH(QString, text);
+        ScriptedDialogs d;
+        for (const QString &a : answers)
+            d.inputs.enqueue(a);
+        frmInputBox box(d);
+        box.setTitle(title);
+        box.setDefault("non mostrato");
+        box.Display();
+        QCOMPARE(box.txtInput.text(), text);
+        const bool warned = answers.value(0, "-").isEmpty();
+        QCOMPARE(d.count("message"), warned ? 1 : 0);
+        if (warned)
+            QCOMPARE(d.shown[1].text, "Non è stato inserito nessun dato");
+        QCOMPARE(d.shown[0].title, title.isEmpty() ? "InputBox" : title);
+        QCOMPARE(d.shown[0].text, "Scrivi il segnalibro:");
+    }
+};
+
+QTEST_GUILESS_MAIN(TstBookmarks)
+#include "tst_bookmarks.moc"

@@ -1,0 +1,382 @@
+// Registry export to REGEDIT4 text and import of registry text files: the
+// exact layout, the round trip, every value kind of a version 5 file, keys
+// outside the program's tree, and damaged files that must change nothing.
+#include "doubles/doubles.h"
+#include "exchange/registryexchange.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace qyr;
+using qyr::test::MemoryRegistry;
+
+namespace {
+
+const QString kOwn = QStringLiteral("Software\\VB and VBA Program Settings\\QYR MediaPlayer");
+
+QByteArray utf16(const QString &s)
+{
+    QByteArray out;
+    for (QChar c : s)
+        out.append(char(c.unicode() & 0xff)).append(char(c.unicode() >> 8));
+    return out;
+}
+
+// Every key below `key` with its values, one line per value, to compare trees.
+QStringList dump(IRegistry &reg, const QString &key)
+{
+    QStringList out{key.toCaseFolded()};
+    for (const RegValue &v : reg.values(key))
+        out << QStringLiteral("%1 | %2 | %3 | %4").arg(key, v.name).arg(v.type).arg(QString::fromLatin1(v.data.toHex()));
+    for (const QString &sub : reg.subKeys(key))
+        out += dump(reg, key + QLatin1Char('\\') + sub);
+    return out;
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+class FakeHives : public IHiveReader {
+public:
+    HiveContent read(const QString &, const QString &) override { return content; }
+    HiveContent content;
+};
+
+} // namespace
+
+class TstExchange : public QObject {
+    Q_OBJECT
+private slots:
+    void exportFollowsTheLayoutByteForByte()
+    {
+        MemoryRegistry reg;
+        const QString page = kOwn + QStringLiteral("\\LIBRO\\CAPITOLO1.HTM");
+        reg.setValue(page, RegValue::fromText(QStringLiteral("1"), QStringLiteral("754")));
+        reg.setValue(page, RegValue::fromText(QStringLiteral("1NOME"), QStringLiteral("Città è più bella €")));
+        const QString player = kOwn + QStringLiteral("\\Player");
+        reg.setValue(player, RegValue::fromText(QString(), QStringLiteral("predefinito")));
+        reg.setValue(player, RegValue::fromText(QStringLiteral("Brano"), QStringLiteral("C:\\Libri\\a.htm")));
+        reg.setValue(player, RegValue::fromText(QStringLiteral("Nota"), QStringLiteral("\\Libro\\x.htm")));
+        reg.setValue(player, RegValue::fromText(QStringLiteral("Virgola"), QStringLiteral(",:\\x")));
+        reg.setValue(player, RegValue::fromText(QStringLiteral("Espanso"), QStringLiteral("%APPDATA%"), regtype::ExpandString));
+        reg.setValue(player, RegValue::fromDWord(QStringLiteral("Conta"), 0x1A2B));
+        reg.setValue(player, RegValue{QStringLiteral("Dati"), regtype::Binary, QByteArray("\x00\x0f\xab", 3)});
+        reg.setValue(player, RegValue{QStringLiteral("Vuoto"), regtype::Binary, QByteArray()});
+        reg.setValue(player, RegValue{QStringLiteral("Grande"), regtype::QWord, QByteArray(8, '\1')});
+
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("nota.REG"));
+        writeFile(file, "vecchio contenuto che deve sparire");
+        RegistryExchange ex(reg);
+        const ExportResult r = ex.exportKey(hkey::CurrentUser, kOwn, file, true, false);
+        QVERIFY(r.written);
+        QCOMPARE(r.keys, 4);
+        QCOMPARE(r.values, 11);
+        QCOMPARE(r.unrepresentable, 0);
+
+        const QByteArray head = "[HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\QYR MediaPlayer";
+        const QByteArray expected = "REGEDIT4\r\n\r\n" + head + "]\r\n\r\n\r\n" +
+                                    head + "\\LIBRO]\r\n\r\n\r\n" +
+                                    head + "\\LIBRO\\CAPITOLO1.HTM]\r\n"
+                                           "\"1\"=\"754\"\r\n"
+                                           "\"1NOME\"=\"Citt\xe0 \xe8 pi\xf9 bella \x80\"\r\n"
+                                           "\r\n\r\n" +
+                                    head + "\\Player]\r\n"
+                                           "@=\"predefinito\"\r\n"
+                                           "\"Brano\"=\"C:\\\\Libri\\\\a.htm\"\r\n"
+                                           "\"Nota\"=\"\\Libro\\x.htm\"\r\n"
+                                           "\"Virgola\"=\",:\\\\x\"\r\n"
+                                           "\"Espanso\"=\"%APPDATA%\"\r\n"
+                                           "\"Conta\"=dword:00001A2B\r\n"
+                                           "\"Dati\"=hex:00,0F,AB\r\n"
+                                           "\"Vuoto\"=hex:\r\n"
+                                           "\"Grande\"=\r\n"
+                                           "\r\n\r\n";
+        QCOMPARE(readFile(file), expected);
+
+        // Appending to a file that has the header adds blocks but no second header.
+        const ExportResult again = ex.exportKey(hkey::CurrentUser, kOwn + QStringLiteral("\\LIBRO"), file, false, true);
+        QVERIFY(again.written);
+        QCOMPARE(readFile(file), expected + head + "\\LIBRO]\r\n\r\n\r\n");
+
+        // Another root has nothing this program can read: a key line and two empty lines.
+        const QString other = dir.filePath(QStringLiteral("altro.reg"));
+        QVERIFY(ex.exportKey(hkey::LocalMachine, QStringLiteral("Software"), other, true, false).written);
+        QCOMPARE(readFile(other), QByteArray("REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software]\r\n\r\n\r\n"));
+    }
+
+    void exportThenImportGivesBackTheSameTree()
+    {
+        MemoryRegistry reg;
+        const QString page = kOwn + QStringLiteral("\\LIBRO\\CAPITOLO1.HTM");
+        reg.setValue(page, RegValue::fromText(QStringLiteral("1NOME"), QStringLiteral("àèéìòù € «Perché?»")));
+        reg.setValue(page, RegValue::fromText(QStringLiteral("1NOMEAUDIO"), QStringLiteral("cap01.mp3")));
+        reg.setValue(kOwn + QStringLiteral("\\Città è"), RegValue::fromText(QStringLiteral("Perché"), QStringLiteral("sì")));
+        const QString player = kOwn + QStringLiteral("\\Player");
+        // Texts the writer has to escape so that they read back unchanged.
+        const QStringList texts{QStringLiteral("C:\\Libri\\\"strano\".htm"), QStringLiteral("\\\\server\\libri\\"),
+                                QStringLiteral("disse \"ciao\\\" e uscì"), QStringLiteral("due\r\nrighe"),
+                                QStringLiteral("Libro\\nuovo.htm"), QString()};
+        for (int i = 0; i < texts.size(); ++i)
+            reg.setValue(player, RegValue::fromText(QStringLiteral("Testo%1").arg(i), texts[i]));
+        reg.setValue(player, RegValue::fromText(QStringLiteral("nome con \"virgolette\" e \\"), QStringLiteral("x")));
+        reg.setValue(player, RegValue::fromText(QString(), QStringLiteral("predefinito")));
+        reg.setValue(player, RegValue::fromDWord(QStringLiteral("Numero"), 0xFFFFFFFF));
+        reg.setValue(player, RegValue{QStringLiteral("Dati"), regtype::Binary, QByteArray("\x00\x01\xfe\xff", 4)});
+        reg.setValue(player, RegValue{QStringLiteral("Vuoto"), regtype::Binary, QByteArray()});
+        reg.setValue(kOwn + QStringLiteral("\\Vuota"), RegValue::fromText(QStringLiteral("x"), QString()));
+        reg.deleteValue(kOwn + QStringLiteral("\\Vuota"), QStringLiteral("x")); // a key with nothing in it
+        reg.setValue(QStringLiteral("Software\\Altro"), RegValue::fromText(QStringLiteral("a"), QStringLiteral("b")));
+        const QStringList before = dump(reg, kOwn);
+        const QStringList outside = dump(reg, QStringLiteral("Software\\Altro"));
+
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("copia.reg"));
+        RegistryExchange ex(reg);
+        QVERIFY(ex.exportKey(hkey::CurrentUser, kOwn, file, true, false).written);
+        reg.deleteKey(kOwn);
+        QVERIFY(!reg.keyExists(kOwn));
+        const ImportResult r = ex.importTextFile(file);
+        QVERIFY(r.applied);
+        QCOMPARE(r.ignoredKeys + r.ignoredValues + r.emptyValues, 0);
+        QCOMPARE(r.notice(), QString());
+        QCOMPARE(dump(reg, kOwn), before);
+        QCOMPARE(dump(reg, QStringLiteral("Software\\Altro")), outside);
+    }
+
+    void version5FileWithEveryKind()
+    {
+        MemoryRegistry reg;
+        const QString player = kOwn + QStringLiteral("\\Player");
+        reg.setValue(player, RegValue::fromText(QStringLiteral("DaTogliere"), QStringLiteral("x")));
+        reg.setValue(kOwn + QStringLiteral("\\Vecchia\\Sotto"), RegValue::fromText(QStringLiteral("a"), QStringLiteral("b")));
+        reg.setValue(QStringLiteral("Software\\Altro programma"), RegValue::fromText(QStringLiteral("a"), QStringLiteral("resta")));
+        const QStringList outside = dump(reg, QStringLiteral("Software\\Altro programma"));
+
+        const QString own = QStringLiteral("HKEY_CURRENT_USER\\") + kOwn;
+        const QString text =
+            QStringLiteral("Windows Registry Editor Version 5.00\r\n\r\n; un commento\r\n[") + own +
+            QStringLiteral("\\Player]\r\n"
+                           "@=\"predefinito àèéìòù €\"\r\n"
+                           "\"Testo\" = \"virgolette \\\"qui\\\" e barra \\\\ fine\"\r\n"
+                           "\"Numero\"=dword:0000ffff\r\n"
+                           "\"Binario\"=hex:01,02,03,\\\r\n"
+                           "  04,05\r\n"
+                           "\"Espanso\"=hex(2):25,00,41,00,25,00,00,00\r\n"
+                           "\"Multi\"=hex(7):61,00,00,00,62,00,00,00,00,00\r\n"
+                           "\"Quadrupla\"=hex(b):01,00,00,00,00,00,00,00\r\n"
+                           "\"Altro\"=hex(100):aa,bb\r\n"
+                           "\"DaTogliere\"=-\r\n"
+                           "\"SenzaDati\"=\r\n"
+                           "[-") + own + QStringLiteral("\\Vecchia]\r\n"
+                           "\"ignorato\"=\"x\"\r\n"
+                           "[") + own + QStringLiteral("\\Città]\r\n"
+                           "[HKEY_LOCAL_MACHINE\\Software\\Altro]\r\n"
+                           "\"x\"=\"y\"\r\n"
+                           "[HKEY_CURRENT_USER\\Software\\Altro programma]\r\n"
+                           "\"a\"=dword:1\r\n"
+                           "\"b\"=\"2\"\r\n"
+                           "[-HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings]\r\n");
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("unicode.reg"));
+        writeFile(file, QByteArray("\xff\xfe") + utf16(text));
+
+        const ImportResult r = RegistryExchange(reg).importTextFile(file);
+        QVERIFY(r.applied);
+        QCOMPARE(r.keys, 3);
+        QCOMPARE(r.values, 9);
+        QCOMPARE(r.ignoredKeys, 3);
+        QCOMPARE(r.ignoredValues, 3);
+        QCOMPARE(r.emptyValues, 2);
+        QCOMPARE(r.notice(), QStringLiteral("Chiavi ignorate perché esterne alle impostazioni del lettore: 3 (con 3 valori). "
+                                            "Valori ignorati perché senza dati o in una chiave cancellata: 2."));
+
+        const QList<RegValue> expected{
+            RegValue::fromText(QString(), QStringLiteral("predefinito àèéìòù €")),
+            RegValue::fromText(QStringLiteral("Testo"), QStringLiteral("virgolette \"qui\" e barra \\ fine")),
+            RegValue::fromDWord(QStringLiteral("Numero"), 0xffff),
+            RegValue{QStringLiteral("Binario"), regtype::Binary, QByteArray("\x01\x02\x03\x04\x05")},
+            RegValue::fromText(QStringLiteral("Espanso"), QStringLiteral("%A%"), regtype::ExpandString),
+            RegValue::fromMulti(QStringLiteral("Multi"), {QStringLiteral("a"), QStringLiteral("b")}),
+            RegValue{QStringLiteral("Quadrupla"), regtype::QWord, QByteArray("\x01\0\0\0\0\0\0\0", 8)},
+            RegValue{QStringLiteral("Altro"), 0x100, QByteArray("\xaa\xbb")},
+        };
+        QCOMPARE(reg.values(player), expected);
+        QVERIFY(!reg.keyExists(kOwn + QStringLiteral("\\Vecchia")));
+        QVERIFY(reg.keyExists(kOwn + QStringLiteral("\\Città")));
+        QVERIFY(!reg.keyExists(QStringLiteral("Software\\Altro")));
+        QCOMPARE(dump(reg, QStringLiteral("Software\\Altro programma")), outside);
+    }
+
+    void regedit4ValueLines_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<RegValue>("expected");
+        auto text = [](const char *name, const QString &t, quint32 type = regtype::String) {
+            return RegValue::fromText(QString::fromUtf8(name), t, type);
+        };
+        QTest::newRow("drive path") << QByteArray("\"S\"=\"C:\\\\Dati\\\\x\"") << text("S", QStringLiteral("C:\\Dati\\x"));
+        QTest::newRow("single backslashes stay") << QByteArray("\"S\"=\"\\Libro\\n.htm\"") << text("S", QStringLiteral("\\Libro\\n.htm"));
+        QTest::newRow("escaped quote") << QByteArray("\"S\"=\"a\\\\\\\"b\"") << text("S", QStringLiteral("a\\\"b"));
+        QTest::newRow("ansi accents") << QByteArray("\"S\"=\"Citt\xe0 \x80\x93\"") << text("S", QStringLiteral("Città €“"));
+        QTest::newRow("spaces and comment") << QByteArray("  \"S\" =  \"x\"  ; nota") << text("S", QStringLiteral("x"));
+        QTest::newRow("dword") << QByteArray("\"D\"=DWORD:FFFFFFFF") << RegValue::fromDWord(QStringLiteral("D"), 0xFFFFFFFF);
+        QTest::newRow("expand in ansi") << QByteArray("\"E\"=hex(2):25,41,e0,25,00") << text("E", QStringLiteral("%Aà%"), regtype::ExpandString);
+        QTest::newRow("multi in ansi") << QByteArray("\"M\"=hex(7):61,00,62,00,00")
+                                       << RegValue::fromMulti(QStringLiteral("M"), {QStringLiteral("a"), QStringLiteral("b")});
+        QTest::newRow("text with a line break") << QByteArray("\"T\"=hex(1):61,0d,0a,62,00") << text("T", QStringLiteral("a\r\nb"));
+        QTest::newRow("continued on lines") << QByteArray("\"B\"=hex:01,\\\n 02,\\\r\n\t03") << RegValue{QStringLiteral("B"), regtype::Binary, QByteArray("\x01\x02\x03")};
+    }
+
+    void regedit4ValueLines()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(RegValue, expected);
+        const regfile::Parsed p = regfile::parse("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\X]\r\n" + line + "\r\n");
+        QCOMPARE(p.format, regfile::Format::Regedit4);
+        QCOMPARE(p.entries.size(), 2);
+        QCOMPARE(p.entries[1].kind, regfile::Entry::SetValue);
+        QCOMPARE(p.entries[1].path, QStringLiteral("Software\\X"));
+        QCOMPARE(p.entries[1].value, expected);
+    }
+
+    void malformedFileChangesNothing_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<int>("line");
+        const QByteArray key = "[HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\QYR MediaPlayer\\Player]\r\n";
+        const QByteArray good = "REGEDIT4\r\n\r\n" + key + "\"Volume\"=\"1\"\r\n"; // lines 1 to 4, all valid
+        QTest::newRow("bad header") << QByteArray("REGEDIT 4\r\n\r\n" + key) << 1;
+        QTest::newRow("empty file") << QByteArray() << 1;
+        QTest::newRow("bad hex") << QByteArray(good + "\"a\"=hex:01,zz\r\n") << 5;
+        QTest::newRow("bad hex on a continued line") << QByteArray(good + "\"a\"=hex:01,\\\r\n  02,345\r\n") << 6;
+        QTest::newRow("empty hex item") << QByteArray(good + "\"a\"=hex:01,,02\r\n") << 5;
+        QTest::newRow("continued past the end") << QByteArray(good + "\"a\"=hex:01,\\") << 5;
+        QTest::newRow("unterminated string") << QByteArray(good + "\"a\"=\"aperta\r\n\"b\"=\"c\"\r\n") << 5;
+        QTest::newRow("unterminated name") << QByteArray(good + "\"a=\"x\r\n") << 5;
+        QTest::newRow("key not HKEY_") << QByteArray(good + "[Software\\QYR]\r\n") << 5;
+        QTest::newRow("unknown root") << QByteArray(good + "[HKEY_NESSUNO\\Software]\r\n") << 5;
+        QTest::newRow("key without bracket") << QByteArray(good + "[HKEY_CURRENT_USER\\Software\r\n") << 5;
+        QTest::newRow("bad dword") << QByteArray(good + "\"a\"=dword:123456789\r\n") << 5;
+        QTest::newRow("unknown kind") << QByteArray(good + "\"a\"=str(2):\"x\"\r\n") << 5;
+        QTest::newRow("text after string") << QByteArray(good + "\"a\"=\"x\" y\r\n") << 5;
+        QTest::newRow("no equals") << QByteArray(good + "\"a\" \"x\"\r\n") << 5;
+        QTest::newRow("stray line") << QByteArray(good + "\r\nVolume=1\r\n") << 6;
+        QTest::newRow("value before any key") << QByteArray("REGEDIT4\r\n\"a\"=\"b\"\r\n") << 2;
+    }
+
+    void malformedFileChangesNothing()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(int, line);
+        MemoryRegistry reg;
+        reg.put(QStringLiteral("Player"), QStringLiteral("Volume"), QStringLiteral("80"));
+        const QStringList before = dump(reg, kOwn);
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("rotto.reg"));
+        writeFile(file, content);
+        try {
+            RegistryExchange(reg).importTextFile(file);
+            QFAIL("a malformed file was accepted");
+        } catch (const QyrError &e) {
+            QCOMPARE(e.number(), err::InvalidFileFormat);
+            QVERIFY2(e.description().contains(QStringLiteral("Riga %1:").arg(line)), qPrintable(e.description()));
+            QVERIFY(e.description().contains(file));
+            QVERIFY(e.description().endsWith(QStringLiteral("Le impostazioni non sono state modificate.")));
+        }
+        QCOMPARE(dump(reg, kOwn), before);
+    }
+
+    void filesThatCannotBeUsed()
+    {
+        MemoryRegistry reg;
+        reg.put(QStringLiteral("Player"), QStringLiteral("Volume"), QStringLiteral("80"));
+        QTemporaryDir dir;
+        RegistryExchange ex(reg);
+        // An export that cannot be written leaves no file, not even a partial one.
+        const QString file = dir.filePath(QStringLiteral("manca/nota.REG"));
+        const ExportResult r = ex.exportKey(hkey::CurrentUser, kOwn, file, true, false);
+        QVERIFY(!r.written);
+        QVERIFY(r.problem.contains(file));
+        QVERIFY(!QFile::exists(file));
+        QVERIFY(!ex.importTextFile(dir.path()).applied); // a folder is left alone
+        QVERIFY_THROWS_EXCEPTION(QyrError, ex.importTextFile(dir.filePath(QStringLiteral("assente.reg"))));
+        QCOMPARE(reg.get(QStringLiteral("Player"), QStringLiteral("Volume")), QStringLiteral("80"));
+    }
+
+    void restoreReplacesTheTreeInOneStep()
+    {
+        MemoryRegistry reg;
+        reg.put(QStringLiteral("Player"), QStringLiteral("Volume"), QStringLiteral("80"));
+        reg.put(QStringLiteral("LIBRO\\VECCHIO.HTM"), QStringLiteral("1"), QStringLiteral("12"));
+        reg.setValue(QStringLiteral("Software\\Altro"), RegValue::fromText(QStringLiteral("a"), QStringLiteral("b")));
+        FakeHives hives;
+        HiveKey player{QStringLiteral("Player"), {RegValue::fromText(QStringLiteral("Volume"), QStringLiteral("55"))}, {}};
+        HiveKey empty{QStringLiteral("Vuota"), {}, {}};
+        hives.content.key = HiveKey{QStringLiteral("$$$PROTO.HIV"), {}, {player, empty}};
+        RegistryExchange ex(reg, &hives);
+
+        // A store that fails half way leaves the old tree whole.
+        reg.failWrites = true;
+        const QStringList before = dump(reg, kOwn);
+        QVERIFY_THROWS_EXCEPTION(QyrError, ex.restoreHive(kOwn, QStringLiteral("copia.qyr"), hkey::CurrentUser));
+        QCOMPARE(dump(reg, kOwn), before);
+        reg.failWrites = false;
+
+        // Outside the program's tree nothing is written, and the reader learns how much was left.
+        const ImportResult outside = ex.restoreHive(QStringLiteral("Software\\Altro"), QStringLiteral("copia.qyr"), hkey::CurrentUser);
+        QVERIFY(!outside.applied);
+        QCOMPARE(outside.ignoredKeys, 3);
+        QCOMPARE(outside.ignoredValues, 1);
+        QCOMPARE(ex.restoreHive(kOwn, QStringLiteral("copia.qyr"), hkey::LocalMachine).ignoredKeys, 3);
+        QCOMPARE(dump(reg, kOwn), before);
+
+        const ImportResult r = ex.restoreHive(kOwn, QStringLiteral("copia.qyr"), hkey::CurrentUser);
+        QVERIFY(r.applied);
+        QCOMPARE(r.keys, 3);
+        QCOMPARE(r.values, 1);
+        QCOMPARE(reg.get(QStringLiteral("Player"), QStringLiteral("Volume")), QStringLiteral("55"));
+        QVERIFY(!reg.keyExists(kOwn + QStringLiteral("\\LIBRO")));
+        QVERIFY(reg.keyExists(kOwn + QStringLiteral("\\Vuota")));
+        QCOMPARE(reg.get(QStringLiteral("Vuota"), QString()), QStringLiteral("<assente>"));
+        QCOMPARE(reg.value(QStringLiteral("Software\\Altro"), QStringLiteral("a"))->text(), QStringLiteral("b"));
+
+        // A key name that would climb into another key is refused before anything changes.
+        hives.content.key.subKeys.append(HiveKey{QStringLiteral("A\\B"), {}, {}});
+        const QStringList restored = dump(reg, kOwn);
+        QVERIFY_THROWS_EXCEPTION(QyrError, ex.restoreHive(kOwn, QStringLiteral("copia.qyr"), hkey::CurrentUser));
+        QCOMPARE(dump(reg, kOwn), restored);
+    }
+
+    void windows1252()
+    {
+        QByteArray all;
+        for (int b = 0; b < 256; ++b)
+            all.append(char(b));
+        const QString text = regfile::fromWindows1252(all);
+        QCOMPARE(text.size(), 256);
+        QCOMPARE(text[0x80], QChar(0x20AC));
+        QCOMPARE(text[0x9F], QChar(0x0178));
+        QCOMPARE(text[0x81], QChar(0x81));
+        QCOMPARE(text[0xE0], QChar(0xE0));
+        int lost = -1;
+        QCOMPARE(regfile::toWindows1252(text, &lost), all);
+        QCOMPARE(lost, 0);
+        QCOMPARE(regfile::toWindows1252(QStringLiteral("aΩ😀b"), &lost), QByteArray("a??b"));
+        QCOMPARE(lost, 2);
+    }
+};
+
+QTEST_GUILESS_MAIN(TstExchange)
+#include "tst_exchange.moc"

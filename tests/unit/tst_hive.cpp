@@ -1,0 +1,243 @@
+// Restore from registry hive files through hivex: a hive written by the test's
+// own regf writer comes back whole; a damaged or hostile one changes nothing.
+#include "doubles/doubles.h"
+#include "doubles/regf_writer.h"
+#include "exchange/registryexchange.h"
+#include "platform/hive/hivexreader.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace qyr;
+using qyr::test::MemoryRegistry;
+using qyr::test::RegfWriter;
+
+namespace {
+
+const QString kOwn = QStringLiteral("Software\\VB and VBA Program Settings\\QYR MediaPlayer");
+
+QStringList dump(IRegistry &reg, const QString &key)
+{
+    QStringList out{key.toCaseFolded()};
+    for (const RegValue &v : reg.values(key))
+        out << QStringLiteral("%1 | %2 | %3 | %4").arg(key, v.name).arg(v.type).arg(QString::fromLatin1(v.data.toHex()));
+    for (const QString &sub : reg.subKeys(key))
+        out += dump(reg, key + QLatin1Char('\\') + sub);
+    return out;
+}
+
+void put(IRegistry &reg, const QString &path, const HiveKey &key)
+{
+    reg.setValue(path, RegValue::fromText(QStringLiteral("segnaposto"), QString()));
+    reg.deleteValue(path, QStringLiteral("segnaposto"));
+    for (const RegValue &v : key.values)
+        reg.setValue(path, v);
+    for (const HiveKey &sub : key.subKeys)
+        put(reg, path + QLatin1Char('\\') + sub.name, sub);
+}
+
+// The program's settings as a hive saved from its own key would hold them.
+HiveKey settingsTree()
+{
+    HiveKey player{QStringLiteral("Player"),
+                   {RegValue::fromText(QString(), QStringLiteral("predefinito")),
+                    RegValue::fromText(QStringLiteral("Volume"), QStringLiteral("80")),
+                    RegValue::fromText(QStringLiteral("Descrizione"), QStringLiteral("Città è più bella €")),
+                    RegValue::fromText(QStringLiteral("Percorso"), QStringLiteral("%APPDATA%\\x"), regtype::ExpandString),
+                    RegValue::fromMulti(QStringLiteral("Righe"), {QStringLiteral("uno"), QStringLiteral("due")}),
+                    RegValue::fromDWord(QStringLiteral("Numero"), 0xDEADBEEF),
+                    RegValue{QStringLiteral("Corto"), regtype::Binary, QByteArray("\x01\x02\x03")},
+                    RegValue{QStringLiteral("Lungo"), regtype::Binary, QByteArray(300, '\x5a')},
+                    RegValue{QStringLiteral("Vuoto"), regtype::Binary, QByteArray()},
+                    RegValue{QStringLiteral("Quadrupla"), regtype::QWord, QByteArray("\x01\x02\x03\x04\x05\x06\x07\x08")}},
+                   {}};
+    HiveKey page{QStringLiteral("CAPITOLO1.HTM"),
+                 {RegValue::fromText(QStringLiteral("1"), QStringLiteral("754")),
+                  RegValue::fromText(QStringLiteral("1NOME"), QStringLiteral("àèéìòù €"))},
+                 {}};
+    HiveKey greek{QStringLiteral("Ελληνικά"), {RegValue::fromText(QStringLiteral("Ωmega"), QStringLiteral("ω"))}, {}};
+    return HiveKey{QStringLiteral("QYR MediaPlayer"),
+                   {},
+                   {player, HiveKey{QStringLiteral("LIBRO"), {}, {page}}, HiveKey{QStringLiteral("Città"), {}, {}}, greek}};
+}
+
+QString writeHive(const QTemporaryDir &dir, const QByteArray &bytes, const QString &name = QStringLiteral("copia.qyr"))
+{
+    const QString file = dir.filePath(name);
+    QFile f(file);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+        qFatal("cannot write the test hive");
+    return file;
+}
+
+} // namespace
+
+class TstHive : public QObject {
+    Q_OBJECT
+private slots:
+    void restoresTheSavedTree()
+    {
+        MemoryRegistry reg;
+        reg.put(QStringLiteral("Player"), QStringLiteral("Volume"), QStringLiteral("20"));
+        reg.put(QStringLiteral("VECCHIO\\PAGINA.HTM"), QStringLiteral("1"), QStringLiteral("5"));
+        reg.setValue(QStringLiteral("Software\\Altro"), RegValue::fromText(QStringLiteral("a"), QStringLiteral("resta")));
+        QTemporaryDir dir;
+        const HiveKey tree = settingsTree();
+        const QString file = writeHive(dir, RegfWriter(tree).bytes());
+
+        HivexReader reader;
+        const HiveContent content = reader.read(file, kOwn);
+        QCOMPARE(content.path, QString()); // the saved key is the hive's root
+
+        const ImportResult r = RegistryExchange(reg, &reader).restoreHive(kOwn, file, hkey::CurrentUser);
+        QVERIFY(r.applied);
+        QCOMPARE(r.keys, 6);
+        QCOMPARE(r.values, 13);
+        MemoryRegistry expected;
+        put(expected, kOwn, tree);
+        QCOMPARE(dump(reg, kOwn), dump(expected, kOwn));
+        QCOMPARE(reg.value(QStringLiteral("Software\\Altro"), QStringLiteral("a"))->text(), QStringLiteral("resta"));
+    }
+
+    void wholeProfileGivesOnlyTheProgramKey()
+    {
+        HiveKey own = settingsTree();
+        HiveKey other{QStringLiteral("Microsoft"), {RegValue::fromText(QStringLiteral("x"), QStringLiteral("y"))}, {}};
+        HiveKey vb{QStringLiteral("VB and VBA Program Settings"), {}, {HiveKey{QStringLiteral("Altro"), {}, {}}, own}};
+        HiveKey profile{QStringLiteral("ROOT"), {}, {HiveKey{QStringLiteral("Software"), {}, {other, vb}}}};
+        QTemporaryDir dir;
+        const QString file = writeHive(dir, RegfWriter(profile).bytes(), QStringLiteral("NTUSER.DAT"));
+
+        HivexReader reader;
+        const HiveContent content = reader.read(file, kOwn.toUpper());
+        QCOMPARE(content.path, kOwn.toUpper());
+        QCOMPARE(content.key.subKeys.size(), own.subKeys.size());
+
+        MemoryRegistry reg;
+        RegistryExchange(reg, &reader).restoreHive(kOwn, file, hkey::CurrentUser);
+        MemoryRegistry expected;
+        put(expected, kOwn, own);
+        QCOMPARE(dump(reg, QStringLiteral("Software")), dump(expected, QStringLiteral("Software")));
+    }
+
+    void damagedHiveChangesNothing_data()
+    {
+        QTest::addColumn<int>("damage");
+        QTest::newRow("not a hive") << 0;
+        QTest::newRow("truncated") << 1;
+        QTest::newRow("only the base block") << 2;
+        QTest::newRow("bad checksum") << 3;
+        QTest::newRow("value data outside the file") << 4;
+        QTest::newRow("subkey list is a value") << 5;
+        QTest::newRow("key that contains itself") << 6;
+        QTest::newRow("subkey listed twice") << 7;
+        QTest::newRow("more values than listed") << 8;
+    }
+
+    void damagedHiveChangesNothing()
+    {
+        QFETCH(int, damage);
+        RegfWriter w(settingsTree());
+        const RegfWriter::Node root = w.nodes[0];
+        const RegfWriter::Node player = w.nodes[1];
+        switch (damage) {
+        case 4: w.patch(player.vk[7], 8, 0x7FFFFFF0); break; // "Lungo", held in its own cell
+        case 5: w.patch(root.nk, 0x1C, player.vk[0]); break;
+        case 6:
+            w.patch(player.nk, 0x14, 4); // Player's subkeys are now the root's, Player among them
+            w.patch(player.nk, 0x1C, root.lf);
+            break;
+        case 7: w.patch(root.lf, 4 + 8, player.nk); break;
+        case 8: w.patch(player.nk, 0x24, 5000); break;
+        default: break;
+        }
+        QByteArray bytes = w.bytes();
+        switch (damage) {
+        case 0: bytes = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software]\r\n"; break;
+        case 1: bytes.chop(1024); break;
+        case 2: bytes.truncate(0x1000); break;
+        case 3: bytes[0x40] = char(bytes[0x40] ^ 1); break;
+        default: break;
+        }
+        QTemporaryDir dir;
+        const QString file = writeHive(dir, bytes);
+        MemoryRegistry reg;
+        reg.put(QStringLiteral("Player"), QStringLiteral("Volume"), QStringLiteral("20"));
+        const QStringList before = dump(reg, kOwn);
+        HivexReader reader;
+        try {
+            RegistryExchange(reg, &reader).restoreHive(kOwn, file, hkey::CurrentUser);
+            QFAIL("a damaged hive was accepted");
+        } catch (const QyrError &e) {
+            QCOMPARE(e.number(), err::InvalidFileFormat);
+            QVERIFY2(e.description().contains(file), qPrintable(e.description()));
+            QVERIFY(e.description().endsWith(QStringLiteral("Le impostazioni non sono state modificate.")));
+        }
+        QCOMPARE(dump(reg, kOwn), before);
+    }
+
+    void limitsHoldOnHostileHives_data()
+    {
+        QTest::addColumn<int>("depth");      // a chain of keys this deep below the root
+        QTest::addColumn<int>("width");      // keys directly below the root
+        QTest::addColumn<int>("valueBytes"); // one binary value of this size in each of those
+        QTest::addColumn<int>("maxKeys");
+        QTest::addColumn<int>("maxValue");
+        QTest::addColumn<int>("maxTotal");
+        QTest::addColumn<QString>("refusal"); // empty: read
+        const HivexReader::Limits d;
+        const int mk = d.maxKeys, mv = int(d.maxValueBytes), mt = int(d.maxTotalBytes);
+        QTest::newRow("nesting past the limit") << 100 << 0 << 0 << mk << mv << mt << QStringLiteral("più di 64 livelli");
+        QTest::newRow("nesting at the limit") << 64 << 0 << 0 << mk << mv << mt << QString();
+        QTest::newRow("too many keys") << 0 << 11 << 0 << 11 << mv << mt << QStringLiteral("più di 11 chiavi");
+        QTest::newRow("keys at the limit") << 0 << 10 << 0 << 11 << mv << mt << QString();
+        QTest::newRow("value too large") << 0 << 1 << 101 << mk << 100 << mt << QStringLiteral("101 byte, oltre il limite di 100");
+        QTest::newRow("values too large together") << 0 << 3 << 60 << mk << mv << 150 << QStringLiteral("in tutto 150 byte");
+    }
+
+    void limitsHoldOnHostileHives()
+    {
+        QFETCH(int, depth);
+        QFETCH(int, width);
+        QFETCH(int, valueBytes);
+        QFETCH(int, maxKeys);
+        QFETCH(int, maxValue);
+        QFETCH(int, maxTotal);
+        QFETCH(QString, refusal);
+        HiveKey root{QStringLiteral("QYR MediaPlayer"), {}, {}};
+        HiveKey chain{QStringLiteral("K"), {}, {}};
+        for (int i = 1; i < depth; ++i)
+            chain = HiveKey{QStringLiteral("K"), {}, {chain}};
+        if (depth > 0)
+            root.subKeys.append(chain);
+        for (int i = 0; i < width; ++i) {
+            HiveKey k{QStringLiteral("W%1").arg(i), {}, {}};
+            if (valueBytes > 0)
+                k.values.append(RegValue{QStringLiteral("v"), regtype::Binary, QByteArray(valueBytes, 'x')});
+            root.subKeys.append(k);
+        }
+        QTemporaryDir dir;
+        const QString file = writeHive(dir, RegfWriter(root).bytes());
+        HivexReader::Limits limits;
+        limits.maxKeys = maxKeys;
+        limits.maxValueBytes = maxValue;
+        limits.maxTotalBytes = maxTotal;
+        HivexReader reader(limits);
+        if (refusal.isEmpty()) {
+            const HiveContent c = reader.read(file, kOwn);
+            QCOMPARE(c.key.subKeys.size(), root.subKeys.size());
+            return;
+        }
+        try {
+            reader.read(file, kOwn);
+            QFAIL("a hive past the limits was read");
+        } catch (const QyrError &e) {
+            QCOMPARE(e.number(), err::InvalidFileFormat);
+            QVERIFY2(e.description().contains(refusal), qPrintable(e.description()));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TstHive)
+#include "tst_hive.moc"

@@ -1,0 +1,251 @@
+// Link commands and page-load processing, on doubles.
+#include "doubles/rig.h"
+#include "navigation/pageload.h"
+
+#include <QtTest>
+
+using namespace qyr;
+using namespace qyr::test;
+
+namespace {
+
+const QString kApp = QStringLiteral("C:\\App");
+const QString kCap1 = QStringLiteral("file:///C:/App/Libro/cap1.htm");
+const QString kIndex = QStringLiteral("file:///C:/App/Index.htm");
+
+// A started window on a chapter page, traces of start-up cleared.
+struct Reader {
+    Rig r{kApp};
+    frmBrowser &f;
+    explicit Reader(const QString &location = kCap1) : f(*r.f)
+    {
+        r.start();
+        r.browser.location = location;
+        r.mediaLog.clear();
+        r.dialogs.shown.clear();
+    }
+    bool go(const QString &url)
+    {
+        bool cancel = false;
+        f.links.objWB_BeforeNavigate2(url, cancel);
+        return cancel;
+    }
+    QString osd() const { return f.frmOSD.visible() ? f.lblOSD.caption() : QString(); }
+    bool osdKept() const { return !f.TimerOSD.enabled(); }
+    QString mediaFile() const
+    {
+        const QStringList urls = r.mediaLog.filter(QStringLiteral("url:"));
+        return urls.isEmpty() ? QString() : urls.last().mid(4);
+    }
+};
+
+} // namespace
+
+class TstNavigation : public QObject {
+    Q_OBJECT
+private slots:
+    void linkCommands_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<bool>("cancelled");
+        // What the control was asked, files as "url:"; videos start by themselves.
+        QTest::addColumn<QStringList>("media");
+        QTest::addColumn<QString>("osd");
+        QTest::addColumn<bool>("kept");
+        QTest::addColumn<int>("fullScreen");     // -1: not changed
+        const QString page = kCap1;
+        QTest::addRow("stop before play") << page + "#QYRP_STOP##QYRP_PLAY#" << true << QStringList{"stop"}
+                                          << "STOP 00:00" << false << -1;
+        QTest::addRow("stop in lower case is a link") << page + "#qyrp_stop#" << false << QStringList() << QString()
+                                                      << false << -1;
+        QTest::addRow("pause keeps its message") << page + "#QYRP_PAUSE#" << true << QStringList{"pause"}
+                                                 << "PAUSA 00:00 premere ctrl+3" << true << -1;
+        QTest::addRow("play") << page + "#QYRP_PLAY#" << true << QStringList{"play"} << "PLAY 00:00" << false << -1;
+        QTest::addRow("video full screen")
+            << page + "#video_prova.wmv" << true << QStringList{"url:C:\\App\\Libro\\video_prova.wmv"}
+            << QString() << false << 1;
+        QTest::addRow("video in a window")
+            << page + "#video_prova.wmv@NOFULL@" << true
+            << QStringList{"url:C:\\App\\Libro\\video_prova.wmv"} << QString() << false << 0;
+        QTest::addRow("personal video in a window")
+            << page + "#VIDEO_PERS#film.avi@NOFULL@" << true << QStringList{"url:C:\\App\\Libro\\film.avi"}
+            << QString() << false << 0;
+        QTest::addRow("personal video, page suffix removed")
+            << "@VIDEO_PERS@C:\\App\\Video\\corto.mpg.htm" << true
+            << QStringList{"url:C:\\App\\Video\\corto.mpg"} << QString() << false << 1;
+        QTest::addRow("dictionary form in lower case takes the address")
+            << page + "#playvideodizionario" << true
+            << QStringList{"url:C:\\App\\Libro\\playvideodizionario"} << QString() << false << 1;
+        QTest::addRow("ordinary page link") << "file:///C:/App/Libro/cap2.htm#QYRPLAYER_AUDIO_POS=60" << false
+                                            << QStringList() << QString() << false << -1;
+    }
+    void linkCommands()
+    {
+        QFETCH(QString, url);
+        QFETCH(bool, cancelled);
+        QFETCH(QStringList, media);
+        QFETCH(QString, osd);
+        QFETCH(bool, kept);
+        QFETCH(int, fullScreen);
+        Reader rd;
+        const bool fullBefore = rd.f.oPlayer->FullScreen();
+        rd.f.oPlayer->setFullScreen(!fullBefore); // so that any change shows
+        // A file is playing; the play command finds it paused.
+        rd.f.oPlayer->setFileName(QStringLiteral("C:\\App\\Libro\\cap1_1.mp3"));
+        rd.f.oPlayer->Play_Player();
+        if (QByteArray(QTest::currentDataTag()) == "play")
+            rd.f.oPlayer->Pause_Player();
+        rd.r.mediaLog.clear();
+        QCOMPARE(rd.go(url), cancelled);
+        QStringList asked = rd.r.mediaLog;
+        asked.removeAll(QStringLiteral("clear"));
+        QCOMPARE(asked.filter(QRegularExpression(QStringLiteral("^(url:|play|pause|stop)"))), media);
+        QCOMPARE(rd.osd(), osd);
+        if (!osd.isEmpty())
+            QCOMPARE(rd.osdKept(), kept);
+        if (fullScreen >= 0)
+            QCOMPARE(rd.f.oPlayer->FullScreen(), fullScreen == 1);
+        else
+            QCOMPARE(rd.f.oPlayer->FullScreen(), !fullBefore);
+        QCOMPARE(rd.f.TextURL.text(), url);
+        QVERIFY(rd.r.dialogs.shown.isEmpty());
+    }
+
+    void dictionaryVideoAndFailures()
+    {
+        {
+            // The dictionary form names its file in a page element, never full screen.
+            Reader rd;
+            rd.r.browser.elements.insert(QStringLiteral("videonomefile"),
+                                         FakeBrowser::field(QStringLiteral("VideoNomeFile"),
+                                                            QStringLiteral("C:\\App\\Dizionario\\casa.wmv")));
+            QVERIFY(rd.go(kCap1 + QStringLiteral("#PLAYVIDEODIZIONARIO")));
+            QCOMPARE(rd.mediaFile(), QStringLiteral("C:\\App\\Dizionario\\casa.wmv"));
+            QVERIFY(!rd.f.oPlayer->FullScreen());
+        }
+        {
+            // Without the element: reported, and the browser goes on (a jump in the page).
+            Reader rd;
+            QVERIFY(!rd.go(kCap1 + QStringLiteral("#PLAYVIDEODIZIONARIO")));
+            QCOMPARE(rd.r.dialogs.errorNames(), QStringList{QStringLiteral("objWB_BeforeNavigate2")});
+            QVERIFY(rd.mediaFile().isEmpty());
+        }
+        {
+            // A key command whose key is not a number: reported, not cancelled.
+            Reader rd;
+            QVERIFY(!rd.go(kCap1 + QStringLiteral("#QYRP_KEYCMD##KEYCTRL#tre")));
+            QCOMPARE(rd.r.dialogs.errorNames(), QStringList{QStringLiteral("objWB_BeforeNavigate2")});
+        }
+        {
+            // The reload form in any case plays the loaded file again from the page's first audio.
+            Reader rd;
+            rd.f.oPlayer->setFileName(QStringLiteral("C:\\App\\Libro\\cap1_2.mp3"));
+            rd.f.oPlayer->Play_Player();
+            rd.r.mediaLog.clear();
+            QVERIFY(rd.go(QStringLiteral("javascript:location.reload()")));
+            QVERIFY2(rd.r.mediaLog.contains(QStringLiteral("stop")), qPrintable(rd.r.mediaLog.join(',')));
+            QCOMPARE(rd.f.nAudioIndex, 0);
+        }
+    }
+
+    void pendingAnchorSurvivesOneNavigation()
+    {
+        Reader rd;
+        rd.f.strPendingAnchor = QStringLiteral("#QYRPLAYER_AUDIO_POS=42");
+        rd.f.bPendingAnchor = true;
+        rd.go(kCap1);
+        QCOMPARE(rd.f.strPendingAnchor, QStringLiteral("#QYRPLAYER_AUDIO_POS=42"));
+        QVERIFY(!rd.f.bPendingAnchor);
+        rd.go(kCap1);
+        QVERIFY(rd.f.strPendingAnchor.isEmpty());
+    }
+
+    void indexPage_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<bool>("index");
+        QTest::addRow("table of contents") << kIndex << true;
+        QTest::addRow("lower case") << "file:///c:/app/index.htm" << true;
+        QTest::addRow("sub-index") << "file:///C:/App/Libro/SUBINDEX.HTM" << true;
+        QTest::addRow("html ending") << "file:///C:/App/Index.html" << true;
+        QTest::addRow("chapter") << kCap1 << false;
+        // The name must be within the last 20 characters.
+        QTest::addRow("index with a long anchor") << kIndex + "#QYRPLAYER_AUDIO_POS=16" << false;
+    }
+    void indexPage()
+    {
+        QFETCH(QString, url);
+        QFETCH(bool, index);
+        QCOMPARE(PageLoad::isIndexPage(url), index);
+    }
+
+    void pageLoadCaptionStyleAndAudio()
+    {
+        Reader rd(QStringLiteral("about:blank"));
+        rd.r.browser.autoComplete = true;
+        rd.f.nStyleSheet = 3;
+        rd.r.files.add(QStringLiteral("C:\\App\\Libro\\cap1.htm"));
+        rd.r.files.add(QStringLiteral("C:\\App\\Libro\\cap1_1.mp3"));
+        FakeBrowser::Page cap1{QStringLiteral("Capitolo 1"), {}, {QStringLiteral("own1.css"), QStringLiteral("own2.css")}};
+        cap1.elements.insert(QStringLiteral("qyrplayer_audio"),
+                             FakeBrowser::meta(QStringLiteral("QYRPLAYER_AUDIO"), QStringLiteral("cap1_1")));
+        cap1.elements.insert(QStringLiteral("qyrplayer_msg_uscita"),
+                             FakeBrowser::meta(QStringLiteral("QYRPLAYER_MSG_USCITA"), QStringLiteral("Esci?")));
+        rd.r.browser.pages.insert(kCap1, cap1);
+        const QString before = rd.f.msg.strMsgUscita;
+
+        rd.r.browser.navigate(kCap1 + QStringLiteral("#QYRPLAYER_AUDIO_POS=5"));
+        QCOMPARE(rd.f.caption(), QStringLiteral("Capitolo 1"));
+        QCOMPARE(rd.r.browser.focused, QList<int>{1});
+        const QString sheet = QStringLiteral("file:///C:/App/INCLUDE/Style3.CSS");
+        QCOMPARE(rd.r.browser.sheets, QStringList({sheet, QStringLiteral("own1.css"), sheet, QStringLiteral("own2.css")}));
+        QCOMPARE(rd.mediaFile(), QStringLiteral("C:\\App\\Libro\\cap1_1.mp3"));
+        QCOMPARE(rd.f.oPlayer->CurrentPosition(), 5.0);
+        QCOMPARE(rd.f.msg.strMsgUscita, before); // overrides come only from a table of contents
+
+        // The same page again: the caption is unchanged, so no new focus
+        // request, and the index counter is kept.
+        rd.f.nIndexAnchor = 2;
+        rd.r.browser.navigate(kCap1);
+        QCOMPARE(rd.r.browser.focused.size(), 1);
+        QCOMPARE(rd.f.nIndexAnchor, qint16(2));
+
+        // A page without sheets of its own gets the reader's once; the empty
+        // address starts no audio.
+        rd.r.mediaLog.clear();
+        rd.r.browser.navigate(QStringLiteral("http:///"));
+        QCOMPARE(rd.r.browser.sheets, QStringList{sheet});
+        QVERIFY(rd.mediaFile().isEmpty());
+        QCOMPARE(rd.f.nIndexAnchor, qint16(0));
+        QVERIFY(rd.r.dialogs.shown.isEmpty());
+    }
+
+    void messageOverridesFromTheTableOfContents()
+    {
+        Reader rd(QStringLiteral("about:blank"));
+        rd.r.browser.autoComplete = true;
+        const Messages defaults = rd.f.msg;
+        FakeBrowser::Page index{QStringLiteral("Sommario"), {}, {}};
+        index.elements.insert(QStringLiteral("qyrplayer_msg_uscita"),
+                              FakeBrowser::meta(QStringLiteral("QYRPLAYER_MSG_USCITA"), QStringLiteral("Chiudere il libro?")));
+        // An empty content empties the message; an element that is not a
+        // meta element leaves it alone.
+        index.elements.insert(QStringLiteral("qyrplayer_msg_markexist"),
+                              FakeBrowser::meta(QStringLiteral("QYRPLAYER_MSG_MARKEXIST"), QString()));
+        index.elements.insert(QStringLiteral("qyrplayer_msg_delmark"),
+                              FakeBrowser::field(QStringLiteral("QYRPLAYER_MSG_DELMARK"), QStringLiteral("ignorato")));
+        rd.r.browser.pages.insert(QStringLiteral("file:///C:/App/Libro/SUBINDEX.HTM"), index);
+        rd.r.browser.navigate(QStringLiteral("file:///C:/App/Libro/SUBINDEX.HTM"));
+        QCOMPARE(rd.f.msg.strMsgUscita, QStringLiteral("Chiudere il libro?"));
+        QCOMPARE(rd.f.msg.strMsgMarkExist, QString());
+        QCOMPARE(rd.f.msg.strMsgDelMark, defaults.strMsgDelMark);
+        QCOMPARE(rd.f.msg.strMsgSostFile, defaults.strMsgSostFile);
+
+        // A table of contents without overrides leaves them as they are.
+        rd.r.browser.navigate(kIndex);
+        QCOMPARE(rd.f.msg.strMsgUscita, QStringLiteral("Chiudere il libro?"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TstNavigation)
+#include "tst_navigation.moc"
