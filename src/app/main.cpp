@@ -1,5 +1,6 @@
 // qyrplayer: wires the real components to the logic and starts the window.
 #include "../platform/files/diskfiles.h"
+#include "../platform/hive/hivexreader.h"
 #include "../platform/bookpath.h"
 #include "../platform/media/mpvmedia.h"
 #include "observedmedia.h"
@@ -144,6 +145,8 @@ int main(int argc, char **argv)
                                           std::move(window)};
                 },
                 book};
+    HivexReader hives;
+    ports.hives = &hives;
     frmBrowser f(ports);
     window.bind(f);
     if (automation)

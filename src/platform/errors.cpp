@@ -12,6 +12,7 @@ QString errorDescription(qint32 number)
     case err::FileNotFound: return QStringLiteral("File non trovato");
     case err::PathAccess: return QStringLiteral("Errore di accesso al percorso o al file");
     case err::ObjectNotSet: return QStringLiteral("Variabile oggetto non impostata: il lettore non è disponibile");
+    case err::InvalidFileFormat: return QStringLiteral("Formato di file non valido");
     case err::InvalidPropertyValue: return QStringLiteral("Valore di proprietà non valido");
     case err::CannotCreateObject: return QStringLiteral("Impossibile creare l'oggetto");
     case err::SettingsStore: return QStringLiteral("Errore nell'archivio delle impostazioni");

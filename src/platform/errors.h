@@ -17,6 +17,7 @@ constexpr qint32 TypeMismatch = 13;
 constexpr qint32 FileNotFound = 53;
 constexpr qint32 PathAccess = 75;
 constexpr qint32 ObjectNotSet = 91;
+constexpr qint32 InvalidFileFormat = 321;
 constexpr qint32 InvalidPropertyValue = 380;
 constexpr qint32 CannotCreateObject = 429;
 constexpr qint32 SettingsStore = 3001;

@@ -9,11 +9,6 @@
 
 namespace qyr {
 
-namespace err {
-// The classic Basic number for a file whose content is not what was expected.
-constexpr qint32 InvalidFileFormat = 321;
-} // namespace err
-
 struct HiveKey {
     QString name;
     QList<RegValue> values; // data exactly as the hive holds it

@@ -11,7 +11,8 @@ frmBrowser::frmBrowser(const Ports &p)
       TimerDisableState(QStringLiteral("TimerDisableState"), 1000, &p.timers),
       TimerOSD(QStringLiteral("TimerOSD"), 1500, &p.timers), startup(*this), about(*this), layout(*this),
       feedback(*this), options(*this), urls(*this), audio(*this),
-      links(*this), pageLoad(*this), keys(*this), marks(*this), recall(*this), markList(*this)
+      links(*this), pageLoad(*this), keys(*this), marks(*this), recall(*this), markList(*this), debugPanel(*this),
+      impExp(*this)
 {
     form.setCaption(QStringLiteral("QYR - MediaPlayer"));
     createDesignedLayout();
@@ -21,6 +22,8 @@ frmBrowser::frmBrowser(const Ports &p)
     links.connect();
     pageLoad.connect();
     markList.connect();
+    debugPanel.connect();
+    impExp.connect();
     TimerSpalsh.Timer.connect([this] { about.TimerSpalsh_Timer(); });
     TimerDisableState.Timer.connect([this] { startup.TimerDisableState_Timer(); });
     TimerOSD.Timer.connect([this] { feedback.TimerOSD_Timer(); });

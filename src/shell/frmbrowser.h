@@ -5,7 +5,9 @@
 #include "../bookmarks/bookmarklist.h"
 #include "../bookmarks/bookmarkrecall.h"
 #include "../bookmarks/bookmarkstore.h"
+#include "../dialogs/debugpanel.h"
 #include "../dialogs/optionspanel.h"
+#include "../exchange/impexppanel.h"
 #include "../keyboard/keymap.h"
 #include "../keyboard/feedback.h"
 #include "../navigation/linkcommands.h"
@@ -16,6 +18,7 @@
 #include "../platform/controls.h"
 #include "../platform/dialogs.h"
 #include "../platform/files.h"
+#include "../platform/hive.h"
 #include "../platform/media.h"
 #include "../platform/videowindow.h"
 #include "../platform/pump.h"
@@ -46,6 +49,7 @@ struct Ports {
     // throws QyrError when it cannot.
     std::function<MediaHostParts()> createMedia;
     QString appFolder; // the book folder
+    IHiveReader *hives = nullptr; // reads hive files for an import; none: hives cannot be imported
 };
 
 enum class WindowState { Normal, Minimized, Maximized };
@@ -144,8 +148,24 @@ public:
                          QStringLiteral("Nome del file da esportare o importare")};
     Label lblNomeFile{QStringLiteral("lblNomeFile"), QStringLiteral("Nome file"), QString()};
     Panel fraDebug{QStringLiteral("fraDebug"), QStringLiteral("Debug"), QStringLiteral("Pannello diagnostico")};
+    Label Label2{QStringLiteral("Label2"), QStringLiteral("Url"), QString()};
     TextBox TextURL{QStringLiteral("TextURL"), QStringLiteral("Indirizzo"),
                     QStringLiteral("Ultimo indirizzo chiesto al browser")};
+    Button cmdGO{QStringLiteral("cmdGO"), QStringLiteral("Vai"), QStringLiteral("Apre l'indirizzo scritto")};
+    TextBox TxtDebFilename{QStringLiteral("TxtDebFilename"), QStringLiteral("File del lettore"),
+                           QStringLiteral("Il file caricato nel lettore")};
+    std::array<Button, 2> cmdDebug{
+        Button{QStringLiteral("cmdDebug(0)"), QStringLiteral("Aggiorna"), QStringLiteral("Mostra il file del lettore")},
+        Button{QStringLiteral("cmdDebug(1)"), QStringLiteral("Riproduci"),
+               QStringLiteral("Avvia il lettore e mostra il suo file")}};
+    Button cmdFileAudio{QStringLiteral("cmdFileAudio"), QStringLiteral("Audio ?"),
+                        QStringLiteral("Mostra il file audio del lettore")};
+    TextBox TextAudio{QStringLiteral("TextAudio"), QStringLiteral("File audio"),
+                      QStringLiteral("Il file audio del lettore, a richiesta")};
+    TextBox Text1{QStringLiteral("Text1"), QStringLiteral("Promemoria dei tasti"),
+                  QStringLiteral("Tasti con Maiuscole e Ctrl e con Ctrl")};
+    Button Command1{QStringLiteral("Command1"), QStringLiteral("Esportazione di prova"),
+                    QStringLiteral("Esporta le impostazioni in un file di prova")};
 
     TimerModel TimerSpalsh;
     TimerModel TimerDisableState;
@@ -167,6 +187,8 @@ public:
     BookmarkStore marks;
     BookmarkRecall recall;
     BookmarkList markList;
+    DebugPanel debugPanel;
+    ImpExpPanel impExp;
 
     // A new facade wired to this window's handlers.
     std::unique_ptr<oEkoPlayer> newPlayer();
