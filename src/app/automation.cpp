@@ -6,7 +6,11 @@
 
 #include "keycodes.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QJsonArray>
 #include <QKeyEvent>
 #include <QWidget>
@@ -152,6 +156,8 @@ void Automation::run(const QJsonObject &cmd)
     } else if (name == QLatin1String("key") && w_) {
         pressKey(cmd.value(QStringLiteral("code")).toInt(), cmd.value(QStringLiteral("mask")).toInt(),
                  cmd.value(QStringLiteral("target")).toString());
+    } else if (name == QLatin1String("control") && w_) {
+        actOnControl(cmd);
     } else if (name == QLatin1String("follow") && w_) {
         if (!w_->browser().follow(cmd.value(QStringLiteral("name")).toString(), cmd.value(QStringLiteral("href")).toString()))
             std::fprintf(stderr, "automazione: nessuna pagina caricata\n");
@@ -188,6 +194,50 @@ void Automation::pressKey(int code, int mask, const QString &target)
     QKeyEvent release(QEvent::KeyRelease, key, mods);
     QApplication::sendEvent(to, &press);
     QApplication::sendEvent(to, &release);
+}
+
+// A reader's action on one of the window's controls, done on its widget so
+// that it takes the same way as a real click or edit.
+void Automation::actOnControl(const QJsonObject &cmd)
+{
+    QString name = cmd.value(QStringLiteral("name")).toString();
+    const QString action = cmd.value(QStringLiteral("action")).toString();
+    const QJsonValue value = cmd.value(QStringLiteral("value"));
+    if (cmd.contains(QStringLiteral("index")) && !cmd.contains(QStringLiteral("value")) &&
+        !name.contains(QLatin1Char('(')) && !w_->findChild<QWidget *>(name))
+        name += QStringLiteral("(%1)").arg(cmd.value(QStringLiteral("index")).toInt());
+    auto *w = w_->findChild<QWidget *>(name);
+    auto fail = [&](const char *why) {
+        std::fprintf(stderr, "automazione: control %s (%s): %s\n", qPrintable(name), qPrintable(action), why);
+    };
+    if (!w)
+        return fail("controllo sconosciuto");
+    if (!w->isEnabled())
+        return fail("controllo disattivato");
+    const int row = cmd.contains(QStringLiteral("index")) ? cmd.value(QStringLiteral("index")).toInt() : value.toInt(-1);
+    if (auto *b = qobject_cast<QAbstractButton *>(w)) {
+        if (action == QLatin1String("set") && b->isCheckable() && b->isChecked() == value.toVariant().toBool())
+            return;
+        b->click();
+    } else if (auto *le = qobject_cast<QLineEdit *>(w)) {
+        const QString text = value.toVariant().toString();
+        le->setText(text);
+        emit le->textEdited(text); // as if typed
+        if (action == QLatin1String("click") || action == QLatin1String("dblclick"))
+            emit le->returnPressed();
+    } else if (auto *list = qobject_cast<QListWidget *>(w)) {
+        if (row < 0 || row >= list->count())
+            return fail("voce inesistente");
+        list->setCurrentRow(row);
+        if (action == QLatin1String("dblclick"))
+            emit list->itemDoubleClicked(list->item(row));
+    } else if (auto *combo = qobject_cast<QComboBox *>(w)) {
+        const QString text = value.isString() ? value.toString() : combo->itemText(row);
+        combo->setCurrentText(text);
+        emit combo->textActivated(text);
+    } else {
+        fail("azione non possibile su questo controllo");
+    }
 }
 
 QJsonObject Automation::state()

@@ -30,6 +30,7 @@ private:
     void run(const QJsonObject &cmd);
     QJsonObject state();
     void pressKey(int code, int mask, const QString &target);
+    void actOnControl(const QJsonObject &cmd);
 
     UiDialogs &dialogs_;
     QElapsedTimer clock_;

@@ -1,4 +1,7 @@
 #include "binder.h"
+#include "keycodes.h"
+
+#include <QKeyEvent>
 
 #include <QAccessible>
 #include <QCheckBox>
@@ -126,7 +129,38 @@ void bindItems(Model &m, QListWidget *w, const Twips &t)
 }
 } // namespace
 
-void bindList(ListBox &m, QListWidget *w, const Twips &t) { bindItems(m, w, t); }
+namespace {
+// Hands the list's key presses and double clicks to its model, with the
+// key codes the logic is written for; the widget still handles them after.
+class ListEvents : public QObject {
+public:
+    ListEvents(ListBox &m, QListWidget *w) : QObject(w), m_(m)
+    {
+        w->installEventFilter(this);
+        QObject::connect(w, &QListWidget::itemDoubleClicked, this, [this] { m_.DblClick(); });
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *e) override
+    {
+        if (e->type() == QEvent::KeyPress) {
+            const auto *k = static_cast<QKeyEvent *>(e);
+            if (const int vk = keycodes::fromQt(*k))
+                m_.KeyDown(qint16(vk), qint16(keycodes::maskFromQt(k->modifiers())));
+        }
+        return false;
+    }
+
+private:
+    ListBox &m_;
+};
+} // namespace
+
+void bindList(ListBox &m, QListWidget *w, const Twips &t)
+{
+    bindItems(m, w, t);
+    new ListEvents(m, w);
+}
 
 void bindPathList(PathList &m, QListWidget *w, const Twips &t) { bindItems(m, w, t); }
 

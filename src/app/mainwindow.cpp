@@ -1,9 +1,12 @@
 #include "mainwindow.h"
 #include "../platform/browser/webbrowser.h"
 #include "../shell/frmbrowser.h"
+#include "keycodes.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -44,6 +47,9 @@ QLabel *caption(QWidget *parent, const QString &text, float l, float t, float w,
 void MainWindow::bind(frmBrowser &f)
 {
     f_ = &f;
+    // The window sees every key first, whichever of its controls has the
+    // focus (the page included), and the control still gets it afterwards.
+    qApp->installEventFilter(this);
     setWindowTitle(f.caption());
     setAccessibleName(f.form.accessibleName());
     setAccessibleDescription(f.form.description());
@@ -148,6 +154,22 @@ void MainWindow::changeEvent(QEvent *e)
         if (!isMinimized())
             relayout();
     }
+}
+
+bool MainWindow::eventFilter(QObject *obj, QEvent *e)
+{
+    if (e->type() != QEvent::KeyPress || !f_ || !obj->isWidgetType())
+        return false;
+    // Once per key: the event is offered again to each parent of a control
+    // that lets it pass. Dialogs and the video window keep their own keys.
+    auto *w = static_cast<QWidget *>(obj);
+    QWidget *focus = QApplication::focusWidget();
+    if (w->window() != this || (focus ? w != focus : w != this))
+        return false;
+    const auto *k = static_cast<QKeyEvent *>(e);
+    if (const int vk = keycodes::fromQt(*k))
+        f_->keys.Form_KeyDown(qint16(vk), qint16(keycodes::maskFromQt(k->modifiers())));
+    return false;
 }
 
 void MainWindow::closeEvent(QCloseEvent *e)

@@ -25,6 +25,7 @@ protected:
     void resizeEvent(QResizeEvent *e) override;
     void changeEvent(QEvent *e) override;
     void closeEvent(QCloseEvent *e) override;
+    bool eventFilter(QObject *obj, QEvent *e) override;
 
 private:
     void relayout();

@@ -1,7 +1,10 @@
 #pragma once
-// The bookmark import/export panel: choosing a file, exporting the settings
-// tree to it, or importing a registry text file or a hive from it.
-#include <QtGlobal>
+// The bookmark import/export panel: choosing a file with the drive, folder
+// and file lists, exporting the settings tree to it, or importing a registry
+// text file or a hive from it after a safety copy; and the debug panel's
+// test export.
+#include <QString>
+#include <QStringList>
 
 namespace qyr {
 
@@ -9,15 +12,57 @@ class frmBrowser;
 
 class ImpExpPanel {
 public:
-    explicit ImpExpPanel(frmBrowser &f) : f(f) {}
+    explicit ImpExpPanel(frmBrowser &f);
 
     // Subscribes the handlers to the panel's controls. Calling it again
     // changes nothing.
     void connect();
 
+    // 0 opens the panel for export, 1 for import, 2 carries it out, 3
+    // cancels, 4 closes the bookmark panel.
+    void cmdImpExp_Click(int Index);
+    void Drive_Change();
+    void Dir_Change();
+    void File_Click();
+    // Raised by the widget layer: the models of the lists and of the name
+    // box carry no double-click or key events of their own.
+    void File_DblClick();
+    void File_KeyDown(qint16 KeyCode, qint16 Shift);
+    void Dir_KeyDown(qint16 KeyCode, qint16 Shift);
+    void TextFileName_KeyDown(qint16 KeyCode, qint16 Shift);
+    // The test export of the debug panel, without question or message.
+    void Command1_Click();
+
+    // Where the safety copy before an import and the test export go. Off
+    // Windows a fixed file under "c:\" has no meaning: they live in the
+    // user's configuration folder. An empty folder restores the default.
+    void setOwnFilesFolder(const QString &folder);
+    QString backupFile() const;
+    QString testExportFile() const;
+
+    // The lists read the file system again: drives (volumes may come and
+    // go), the folders of the current folder, the files matching the pattern.
+    void listDrives();
+    void listFolders();
+    void listFiles();
+
 private:
+    void openPanel(bool forExport);
+    void runOk();
+    void exportTo(const QString &name, const QString &path);
+    void importFrom(const QString &path);
+    void closePanel();
+    void resumeWithReload();
+    // Writes the settings tree into fileName in the first of the own-files
+    // folders that takes it; the path written.
+    QString exportOwnFile(const QString &fileName);
+    QStringList ownFilesFolders() const;
+    void say(const QString &text);
+
     frmBrowser &f;
     bool connected_ = false;
+    QString ownFolder_;
+    QStringList dirPaths_; // the full path behind each entry of the folder list
 };
 
 } // namespace qyr

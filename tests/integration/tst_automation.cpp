@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -237,6 +238,7 @@ private slots:
     void resumeSavesThePageBeingRead();
     void followingTheBook();
     void brokenPagesAndMissingFiles();
+    void bookmarksOfTheWholeBook();
     void damagedSettingsFileIsKeptAside();
     void invalidStoredValueIsReportedAndStartUpGoesOn();
 };
@@ -620,6 +622,66 @@ void TstAutomation::invalidStoredValueIsReportedAndStartUpGoesOn()
     QVERIFY2(s.quitYes(), qPrintable(s.why()));
     // The bad value is left for the reader to correct, not overwritten.
     QCOMPARE(storedValue(file, QStringLiteral("SavePos")), QStringLiteral("abc"));
+}
+
+// Bookmarks written as the program would write them are listed on the table
+// of contents, page by page, and Enter on one opens its page and plays its
+// audio from the place marked.
+void TstAutomation::bookmarksOfTheWholeBook()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString file = dir.filePath(QStringLiteral("impostazioni.sqlite"));
+    storeValues(file, {{QStringLiteral("TempoSp"), QStringLiteral("0")}});
+    if (QTest::currentTestFailed())
+        return;
+    Session s(file);
+    QVERIFY(s.started());
+    QVERIFY2(s.waitFor(QStringLiteral("ready")) >= 0, qPrintable(s.why()));
+    auto put = [&](const QString &section, const QString &key, const QString &value) {
+        s.send(command(QStringLiteral("setting"), {{QStringLiteral("section"), section}, {QStringLiteral("key"), key},
+                                                   {QStringLiteral("value"), value}}));
+    };
+    const QString cap1 = QStringLiteral("LIBRO\\CAP1.HTM"), cap3 = QStringLiteral("Libro\\cap3.htm");
+    put(cap1, QStringLiteral("1"), QStringLiteral("16"));
+    put(cap1, QStringLiteral("1NOME"), QStringLiteral("Una cartella"));
+    put(cap1, QStringLiteral("1NOMEAUDIO"), QStringLiteral("cap1_1.mp3"));
+    // The same description on another page stays a bookmark of its own.
+    put(cap3, QStringLiteral("1"), QStringLiteral("3"));
+    put(cap3, QStringLiteral("1NOME"), QStringLiteral("Una cartella"));
+    put(cap3, QStringLiteral("1NOMEAUDIO"), QStringLiteral("cap3_1.wma"));
+    put(cap3, QStringLiteral("2"), QStringLiteral("8"));
+    put(cap3, QStringLiteral("2NOME"), QStringLiteral("La tempesta"));
+    put(cap3, QStringLiteral("2NOMEAUDIO"), QStringLiteral("cap3_1.wma"));
+    // The table of contents (again, once the records are in) lists every page's bookmarks.
+    s.send(command(QStringLiteral("navigate"),
+                   {{QStringLiteral("url"), QUrl::fromLocalFile(QStringLiteral(SAMPLE_BOOK "/Index.htm")).toString()}}));
+    QJsonArray list;
+    (void)QTest::qWaitFor([&] {
+        list = s.state().value(QStringLiteral("list")).toArray();
+        return list.size() == 3;
+    }, kTimeoutMs);
+    SESSION_VERIFY(s, list.size() == 3, "three bookmarks listed");
+    QCOMPARE(list.at(0).toString(), QStringLiteral("00:16 - Una cartella"));
+    QCOMPARE(list.at(1).toString(), QStringLiteral("00:03 - Una cartella"));
+    QCOMPARE(list.at(2).toString(), QStringLiteral("00:08 - La tempesta"));
+
+    // Enter on the third entry: its page opens and its audio plays from 8 s.
+    const int mark = s.count();
+    s.send(command(QStringLiteral("control"), {{QStringLiteral("name"), QStringLiteral("ListMarkers")},
+                                               {QStringLiteral("action"), QStringLiteral("select")},
+                                               {QStringLiteral("index"), 2}}));
+    s.send(command(QStringLiteral("key"), {{QStringLiteral("code"), 13}, {QStringLiteral("mask"), 0},
+                                           {QStringLiteral("target"), QStringLiteral("ListMarkers")}}));
+    QVERIFY2(s.waitFor(QStringLiteral("document"), urlContains(QStringLiteral("cap3.htm")), mark) >= 0, qPrintable(s.why()));
+    QVERIFY2(s.waitFor(QStringLiteral("player"), [](const QJsonObject &e) {
+                 return e.value(QStringLiteral("action")).toString() == QLatin1String("seek") &&
+                        e.value(QStringLiteral("value")).toDouble() == 8.0;
+             }, mark) >= 0, qPrintable(s.why()));
+    QVERIFY2(s.waitFor(QStringLiteral("player"), action(QStringLiteral("playing"), QStringLiteral("cap3_1")), mark) >= 0,
+             qPrintable(s.why()));
+    SESSION_VERIFY(s, s.indexOf(QStringLiteral("dialog")) < 0, "no dialog on the way");
+    QVERIFY2(s.quitYes(), qPrintable(s.why()));
 }
 
 QTEST_GUILESS_MAIN(TstAutomation)
