@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -145,6 +146,20 @@ void UiDialogs::error(const QString &name, const QString &text)
                        QStringLiteral("ok")});
 }
 
+namespace {
+// Swallows Escape, which would otherwise close the dialog as a cancel.
+class EscapeKeeper : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *, QEvent *e) override
+    {
+        return e->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(e)->key() == Qt::Key_Escape;
+    }
+};
+} // namespace
+
 std::optional<QString> UiDialogs::input(const QString &title, const QString &label, const QString &text)
 {
     QDialog d;
@@ -161,6 +176,16 @@ std::optional<QString> UiDialogs::input(const QString &title, const QString &lab
     cancel->setAccessibleName(QStringLiteral("Annulla"));
     QObject::connect(box, &QDialogButtonBox::accepted, &d, &QDialog::accept);
     QObject::connect(box, &QDialogButtonBox::rejected, &d, &QDialog::reject);
+    // Enter accepts a typed text and does nothing in an empty box; neither
+    // button answers Enter or Escape by itself (the reader chooses one).
+    ok->setAutoDefault(false);
+    cancel->setAutoDefault(false);
+    QObject::connect(edit, &QLineEdit::returnPressed, &d, [&d, edit] {
+        if (!edit->text().isEmpty())
+            d.accept();
+    });
+    auto *keepEscape = new EscapeKeeper(&d);
+    d.installEventFilter(keepEscape);
     auto *v = new QVBoxLayout(&d);
     v->addWidget(lbl);
     v->addWidget(edit);
