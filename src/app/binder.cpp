@@ -130,14 +130,13 @@ void bindItems(Model &m, QListWidget *w, const Twips &t)
 } // namespace
 
 namespace {
-// Hands the list's key presses and double clicks to its model, with the
-// key codes the logic is written for; the widget still handles them after.
-class ListEvents : public QObject {
+// Hands a widget's key presses to a handler, with the key codes the logic is
+// written for; the widget still handles them after.
+class KeyForwarder : public QObject {
 public:
-    ListEvents(ListBox &m, QListWidget *w) : QObject(w), m_(m)
+    KeyForwarder(QWidget *w, std::function<void(qint16, qint16)> handler) : QObject(w), handler_(std::move(handler))
     {
         w->installEventFilter(this);
-        QObject::connect(w, &QListWidget::itemDoubleClicked, this, [this] { m_.DblClick(); });
     }
 
 protected:
@@ -146,20 +145,26 @@ protected:
         if (e->type() == QEvent::KeyPress) {
             const auto *k = static_cast<QKeyEvent *>(e);
             if (const int vk = keycodes::fromQt(*k))
-                m_.KeyDown(qint16(vk), qint16(keycodes::maskFromQt(k->modifiers())));
+                handler_(qint16(vk), qint16(keycodes::maskFromQt(k->modifiers())));
         }
         return false;
     }
 
 private:
-    ListBox &m_;
+    std::function<void(qint16, qint16)> handler_;
 };
 } // namespace
+
+void forwardKeys(QWidget *w, std::function<void(qint16, qint16)> handler)
+{
+    new KeyForwarder(w, std::move(handler));
+}
 
 void bindList(ListBox &m, QListWidget *w, const Twips &t)
 {
     bindItems(m, w, t);
-    new ListEvents(m, w);
+    forwardKeys(w, [&m](qint16 code, qint16 mask) { m.KeyDown(code, mask); });
+    QObject::connect(w, &QListWidget::itemDoubleClicked, w, [&m] { m.DblClick(); });
 }
 
 void bindPathList(PathList &m, QListWidget *w, const Twips &t) { bindItems(m, w, t); }

@@ -4,6 +4,8 @@
 // widget sets the model (which raises the model's own handler).
 #include "../platform/controls.h"
 
+#include <functional>
+
 class QWidget;
 class QLineEdit;
 class QCheckBox;
@@ -25,6 +27,8 @@ void bindCheckBox(CheckBox &m, QCheckBox *w, const Twips &t);
 void bindButton(Button &m, QPushButton *w, const Twips &t);
 void bindOptions(OptionGroup &g, const std::vector<QRadioButton *> &w, const Twips &t);
 void bindList(ListBox &m, QListWidget *w, const Twips &t);
+// Key presses of w, as virtual-key code and modifier mask, to handler.
+void forwardKeys(QWidget *w, std::function<void(qint16, qint16)> handler);
 void bindPathList(PathList &m, QListWidget *w, const Twips &t);
 void bindDriveList(PathList &m, QComboBox *w, const Twips &t);
 // The on-screen message: each new text is also announced to screen readers.

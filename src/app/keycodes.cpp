@@ -15,7 +15,7 @@ const Pair kNamed[] = {
     {32, Qt::Key_Space},    {33, Qt::Key_PageUp}, {34, Qt::Key_PageDown}, {35, Qt::Key_End},
     {36, Qt::Key_Home},     {37, Qt::Key_Left},   {38, Qt::Key_Up},       {39, Qt::Key_Right},
     {40, Qt::Key_Down},     {45, Qt::Key_Insert}, {46, Qt::Key_Delete},   {187, Qt::Key_Plus},
-    {189, Qt::Key_Minus},
+    {189, Qt::Key_Minus},   {16, Qt::Key_Shift},  {17, Qt::Key_Control},  {18, Qt::Key_Alt},
 };
 
 // The digit keys of the main block, found by position whatever symbol the

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QWebEngineView>
@@ -73,10 +74,19 @@ void MainWindow::bind(frmBrowser &f)
     bindButton(f.cmdImpExp[2], new QPushButton(ie), twips_);
     bindButton(f.cmdImpExp[3], new QPushButton(ie), twips_);
     bindDriveList(f.Drive, new QComboBox(ie), twips_);
-    bindPathList(f.Dir, new QListWidget(ie), twips_);
-    bindPathList(f.File, new QListWidget(ie), twips_);
+    // A folder opens with Enter or a double click; a file is chosen with a
+    // double click; Enter in the name box confirms.
+    auto *dirs = new QListWidget(ie);
+    bindPathList(f.Dir, dirs, twips_);
+    forwardKeys(dirs, [&f](qint16 code, qint16 mask) { f.impExp.Dir_KeyDown(code, mask); });
+    QObject::connect(dirs, &QListWidget::itemDoubleClicked, dirs, [&f] { f.impExp.Dir_KeyDown(13, 0); });
+    auto *files = new QListWidget(ie);
+    bindPathList(f.File, files, twips_);
+    forwardKeys(files, [&f](qint16 code, qint16 mask) { f.impExp.File_KeyDown(code, mask); });
+    QObject::connect(files, &QListWidget::itemDoubleClicked, files, [&f] { f.impExp.File_DblClick(); });
     auto *name = new QLineEdit(ie);
     bindTextBox(f.TextFileName, name, twips_);
+    forwardKeys(name, [&f](qint16 code, qint16 mask) { f.impExp.TextFileName_KeyDown(code, mask); });
     auto *lblName = new QLabel(f.lblNomeFile.caption(), ie);
     lblName->setBuddy(name);
     bindControl(f.lblNomeFile, lblName, twips_);
@@ -116,9 +126,27 @@ void MainWindow::bind(frmBrowser &f)
 
     auto *dbg = new QGroupBox(f.fraDebug.accessibleName(), this);
     bindControl(f.fraDebug, dbg, twips_);
+    auto *urlLabel = new QLabel(f.Label2.accessibleName(), dbg);
+    bindControl(f.Label2, urlLabel, twips_);
     auto *url = new QLineEdit(dbg);
-    url->setReadOnly(true);
+    urlLabel->setBuddy(url);
     bindTextBox(f.TextURL, url, twips_);
+    bindButton(f.cmdGO, new QPushButton(dbg), twips_);
+    bindTextBox(f.TxtDebFilename, new QLineEdit(dbg), twips_);
+    for (Button &b : f.cmdDebug)
+        bindButton(b, new QPushButton(dbg), twips_);
+    bindButton(f.cmdFileAudio, new QPushButton(dbg), twips_);
+    bindTextBox(f.TextAudio, new QLineEdit(dbg), twips_);
+    // The key reminder is several lines: shown read-only, as the model holds it.
+    auto *reminder = new QPlainTextEdit(dbg);
+    reminder->setReadOnly(true);
+    bindControl(f.Text1, reminder, twips_);
+    reminder->setPlainText(f.Text1.text());
+    f.Text1.PropertyChanged.connect([this, reminder](const char *prop) {
+        if (QByteArray(prop) == "text" && f_)
+            reminder->setPlainText(f_->Text1.text());
+    });
+    bindButton(f.Command1, new QPushButton(dbg), twips_);
 
     // A page that closes its own window asks the exit question; on Yes the
     // window closes as if the reader had closed it.

@@ -1,12 +1,132 @@
 #include "keymap.h"
+#include "keyhelpers.h"
+#include "../platform/convert.h"
 #include "../shell/frmbrowser.h"
 
 namespace qyr {
 
+namespace keyhelp {
+
+oEkoPlayer &player(frmBrowser &f)
+{
+    if (!f.oPlayer)
+        throw QyrError(err::ObjectNotSet);
+    return *f.oPlayer;
+}
+
+QString positionText(frmBrowser &f) { return f.feedback.strtempo(conv::toInt32(player(f).CurrentPosition())); }
+
+double number(const QVariant &v)
+{
+    if (!v.isValid() || v.isNull())
+        return 0;
+    if (v.typeId() == QMetaType::QString)
+        return conv::toDouble(v.toString());
+    bool ok = false;
+    const double d = v.toDouble(&ok);
+    if (!ok)
+        throw QyrError(err::TypeMismatch);
+    return d;
+}
+
+void tell(frmBrowser &f, const QString &title, const QString &text)
+{
+    f.ports.dialogs.message(title, text, Buttons::Ok, Icon::Information);
+}
+
+} // namespace keyhelp
+
+KeyMap::KeyMap(frmBrowser &f) : transport(f), navigation(f), reading(f), bookmarks(f), f(f) {}
+
 void KeyMap::Form_KeyDown(qint16 KeyCode, qint16 Shift)
 {
-    Q_UNUSED(KeyCode);
-    Q_UNUSED(Shift);
+    // Local to this press: a press handled while another waits (a page
+    // reload lets events run) has its own.
+    StepLabel KeyStep{QStringLiteral("Form_KeyDown - "), QStringLiteral("Form KeyDown: inizializzazione")};
+    const bool done = Guard(f.er, KeyStep, [&] { dispatch(KeyCode, Shift, KeyStep.label); }, [&] {
+        lastFilledError = f.msg.errore(KeyStep.label, f.er.currentNumber(), f.er.currentDescription());
+    });
+    // The filled message stays on the display, where a screen reader
+    // announces it once the error dialog has gone.
+    if (!done)
+        f.feedback.OSD(lastFilledError, false);
+}
+
+void KeyMap::dispatch(qint16 KeyCode, qint16 Shift, QString &KeyStep)
+{
+    if (KeyCode == vk::F1) { // with any modifiers
+        navigation.help();
+        return;
+    }
+
+    switch (Shift) {
+    case mask::None:
+        if (KeyCode == vk::Escape && f.fraMarcatori.visible())
+            bookmarks.escape();
+        break;
+    case mask::ShiftCtrlAlt:
+        // Whatever the key, even the modifier that completes the combination.
+        reading.debugPanel();
+        break;
+    case mask::Ctrl:
+        if (KeyCode == 'I') {
+            navigation.tableOfContents();
+        } else if (KeyCode == '9') {
+            reading.speedCycle(KeyStep);
+        } else if (KeyCode == '8') {
+            reading.optionsPanel(KeyStep);
+        } else if (KeyCode == '0') {
+            reading.readingOnOff(KeyStep);
+        } else if (KeyCode == '6') {
+            navigation.pageFile(false);
+            return;
+        } else if (KeyCode == '7') {
+            navigation.pageFile(true);
+            return;
+        }
+        break;
+    case mask::Alt:
+        if (KeyCode == '9') {
+            reading.nextStyleSheet(KeyStep);
+        } else if (KeyCode == '8') {
+            if (navigation.nextIndexEntry())
+                return;
+        } else if (KeyCode == '7') {
+            if (navigation.previousIndexEntry())
+                return;
+        } else if (KeyCode == vk::Minus) {
+            reading.speedStep(false);
+        } else if (KeyCode == vk::Plus) {
+            reading.speedStep(true);
+        }
+        break;
+    default:
+        break;
+    }
+
+    // Playback keys need a loaded file. The mask is tested first, so that a
+    // key of another group never asks the player anything.
+    if (Shift == mask::Ctrl && !keyhelp::player(f).FileName().isEmpty()) {
+        const auto &codes = f.CtrlKeyCodes;
+        if (KeyCode == codes[0]) {
+            transport.skipBack(KeyStep);
+        } else if (KeyCode == codes[1]) {
+            transport.skipForward(KeyStep);
+        } else if (KeyCode == codes[2]) {
+            // "6" belongs to the group, but the page-file key has taken it.
+        } else if (KeyCode == codes[4]) {
+            transport.stop();
+        } else if (KeyCode == codes[3]) {
+            transport.playPause();
+        } else if (KeyCode == codes[5]) {
+            transport.volume(true);
+        } else if (KeyCode == codes[6]) {
+            transport.volume(false);
+        }
+    }
+
+    if (Shift == mask::Alt)
+        bookmarks.dispatch(KeyCode);
 }
 
 } // namespace qyr

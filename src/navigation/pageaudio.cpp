@@ -267,7 +267,7 @@ void PageAudio::oPlayer_PlayStateChange(qint32 NewMode)
 
 void PageAudio::oPlayer_PlayFileChange(const QString &NewFile)
 {
-    Guard(f.er, QStringLiteral("oPlayer_PlayFileChange"), [&] { debugFileName = NewFile; });
+    Guard(f.er, QStringLiteral("oPlayer_PlayFileChange"), [&] { f.TxtDebFilename.setText(NewFile); });
 }
 
 } // namespace qyr

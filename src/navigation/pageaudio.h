@@ -25,9 +25,6 @@ public:
     void oPlayer_PlayStateChange(qint32 NewMode);
     void oPlayer_PlayFileChange(const QString &NewFile);
 
-    // The player's file as the debug panel's file box shows it.
-    QString debugFileName;
-
 private:
     oEkoPlayer &player();
     QString content(const QString &elementName);

@@ -312,7 +312,9 @@ public:
         return PageElement{name, QString(), QString(), value, true, false};
     }
     QString locationURL() override { return location; }
-    QString locationName() override { return location; }
+    // The page's title when the test gives one, else its address.
+    QString locationName() override { return locationTitle.isEmpty() ? location : locationTitle; }
+    QString locationTitle;
     int readyState() override { return state; }
     QString title() override { return pageTitle; }
     bool hasDocument() override { return document; }

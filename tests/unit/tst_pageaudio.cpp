@@ -158,7 +158,7 @@ private slots:
         QCOMPARE(b.played(), played);
         QVERIFY(b.r.dialogs.shown.isEmpty()); // a missing file is no error
         if (!played.isEmpty())
-            QCOMPARE(b.f.audio.debugFileName, played);
+            QCOMPARE(b.f.TxtDebFilename.text(), played);
     }
 
     void startPositions_data()
@@ -237,7 +237,7 @@ private slots:
         QCOMPARE(b.played(), QStringLiteral("/libri/demo\\Libro\\cap1b.mp3"));
         QCOMPARE(b.f.nAudioIndex, 1);
         QCOMPARE(b.media().position, 7.0);
-        QCOMPARE(b.f.audio.debugFileName, QStringLiteral("/libri/demo\\Libro\\cap1b.mp3"));
+        QCOMPARE(b.f.TxtDebFilename.text(), QStringLiteral("/libri/demo\\Libro\\cap1b.mp3"));
 
         // Without a page address nothing is tried beside the page, so the
         // extension search of a bare name finds nothing and the name is used as it is.
@@ -434,7 +434,7 @@ private slots:
         for (const char *name : {"cap1.mp3", "cap1b.mp3", "cap1c.mp3"})
             b.r.files.add(QStringLiteral("C:\\Libro\\") + QLatin1String(name));
         QVERIFY(b.f.audio.Playaudio(kPage, false, false));
-        QCOMPARE(b.f.audio.debugFileName, QStringLiteral("C:\\Libro\\cap1.mp3"));
+        QCOMPARE(b.f.TxtDebFilename.text(), QStringLiteral("C:\\Libro\\cap1.mp3"));
 
         b.r.mediaLog.clear();
         for (qint32 state : {1, 2, 3, 9})
@@ -445,7 +445,7 @@ private slots:
         b.endOfMedia();
         QCOMPARE(b.f.nAudioIndex, 1);
         QCOMPARE(b.played(), QStringLiteral("C:\\Libro\\cap1b.mp3"));
-        QCOMPARE(b.f.audio.debugFileName, QStringLiteral("C:\\Libro\\cap1b.mp3"));
+        QCOMPARE(b.f.TxtDebFilename.text(), QStringLiteral("C:\\Libro\\cap1b.mp3"));
         QVERIFY(b.r.dialogs.shown.isEmpty());
     }
 };

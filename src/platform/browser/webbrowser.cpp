@@ -259,10 +259,13 @@ bool WebBrowser::pageWantsNavigation(const QUrl &url, bool redirect)
 
 QString WebBrowser::locationURL() { return (location_.isEmpty() ? view_->url() : location_).toString(); }
 
+// The document's own name: the last part of its address (anchor included),
+// so that the address without it is the page's folder.
 QString WebBrowser::locationName()
 {
-    const QString t = view_->title();
-    return t.isEmpty() ? locationURL() : t;
+    const QString url = locationURL();
+    const int slash = url.lastIndexOf(QLatin1Char('/'));
+    return slash >= 0 ? url.mid(slash + 1) : url;
 }
 
 QString WebBrowser::title() { return view_->title(); }

@@ -1,0 +1,166 @@
+#include "bookmarkkeys.h"
+#include "keyhelpers.h"
+#include "../dialogs/inputbox.h"
+#include "../platform/convert.h"
+#include "../shell/frmbrowser.h"
+
+namespace qyr {
+
+using keyhelp::player;
+
+namespace {
+
+// Spaces only, as the description is typed.
+QString trimSpaces(const QString &s)
+{
+    int from = 0, to = int(s.size());
+    while (from < to && s.at(from) == QLatin1Char(' '))
+        ++from;
+    while (to > from && s.at(to - 1) == QLatin1Char(' '))
+        --to;
+    return s.mid(from, to - from);
+}
+
+} // namespace
+
+void BookmarkKeys::dispatch(qint16 KeyCode)
+{
+    const auto &codes = f.AltKeyCodes;
+    if (KeyCode == codes[0])
+        deleteAll();
+    else if (KeyCode == codes[1])
+        add();
+    else if (KeyCode == codes[2])
+        showHideList();
+    else if (KeyCode == codes[3])
+        next();
+    else if (KeyCode == codes[4])
+        previous();
+}
+
+void BookmarkKeys::pauseForList()
+{
+    f.bResumeAfterList = false;
+    f.sngSavedRate = player(f).Rate();
+    if (player(f).IsPlaying()) {
+        f.bResumeAfterList = true;
+        player(f).Pause_Player();
+    }
+}
+
+// The file is opened again at the paused position, at the speed it had.
+void BookmarkKeys::resumeWithReload()
+{
+    const QString file = player(f).FileName();
+    const double position = player(f).CurrentPosition();
+    player(f).setFileName(file);
+    f.ports.pump.processEvents();
+    player(f).setCurrentPosition(position);
+    f.ports.pump.processEvents();
+    player(f).Play_Player();
+    player(f).setRate(f.sngSavedRate);
+}
+
+void BookmarkKeys::recallCurrent()
+{
+    if (f.marks.oMarkers.count() >= f.nCurrentMarker) {
+        f.ListMarkers.setListIndex(f.nCurrentMarker - 1);
+        f.recall.MarcatoriRichiama(0);
+    }
+}
+
+void BookmarkKeys::previous()
+{
+    if (f.ListMarkers.listCount() == 0) {
+        keyhelp::tell(f, QStringLiteral("Marcatore Precedente"), f.msg.strMsgMarkNone);
+        return;
+    }
+    // No wrap-around: the first bookmark is recalled again.
+    if (f.nCurrentMarker > 1)
+        --f.nCurrentMarker;
+    if (f.nCurrentMarker == 0)
+        f.nCurrentMarker = 1;
+    recallCurrent();
+}
+
+void BookmarkKeys::next()
+{
+    if (f.ListMarkers.listCount() == 0) {
+        keyhelp::tell(f, QStringLiteral("Marcatore Successivo"), f.msg.strMsgMarkNone);
+        return;
+    }
+    // No wrap-around: the last bookmark is recalled again.
+    if (f.nCurrentMarker < f.marks.oMarkers.count())
+        ++f.nCurrentMarker;
+    recallCurrent();
+}
+
+void BookmarkKeys::add()
+{
+    pauseForList();
+    QString description;
+    if (!f.ports.browser.locationURL().right(20).toUpper().contains(QLatin1String("INDEX.HTM"))) {
+        const QString t = keyhelp::positionText(f);
+        frmInputBox box(f.ports.dialogs);
+        box.setTitle(QStringLiteral("Scrivi il segnalibro ") + t + QStringLiteral(" (mm:ss)"));
+        box.Display();
+        description = trimSpaces(box.txtInput.text());
+    } else {
+        keyhelp::tell(f, f.strAppName,
+                      QStringLiteral("Non è possibile inserire segnalibri nella pagina del sommario."));
+    }
+    // The position after the entry, which may have taken a while.
+    if (!description.isEmpty())
+        f.marks.AddMarcatore(description, conv::toInt16(player(f).CurrentPosition()));
+    f.ports.pump.processEvents();
+    if (f.bResumeAfterList)
+        resumeWithReload();
+}
+
+void BookmarkKeys::deleteAll()
+{
+    if (f.ListMarkers.listCount() == 0) {
+        keyhelp::tell(f, QStringLiteral("Cancellazione Marcatori"), f.msg.strMsgMarkNone);
+        return;
+    }
+    if (f.ports.dialogs.message(QStringLiteral("MediaPlayer"), f.msg.strMsgDelMark, Buttons::YesNo, Icon::Question) !=
+        Answer::Yes)
+        return;
+    f.marks.Marcatori(1, QString(), 0);
+    f.marks.ClearMarcatori();
+}
+
+void BookmarkKeys::showHideList()
+{
+    if (!f.objwb.visible()) {
+        // The list is showing: back to the page, playing again if it was.
+        if (f.bResumeAfterList) {
+            f.bResumeAfterList = false;
+            player(f).Play_Player();
+        }
+        f.objwb.setVisible(true);
+        f.fraMarcatori.setVisible(false);
+        return;
+    }
+    pauseForList();
+    if (f.ListMarkers.listCount() == 0) {
+        keyhelp::tell(f, QStringLiteral("Elenco Marcatori"), f.msg.strMsgMarkNone);
+        if (f.bResumeAfterList) {
+            f.bResumeAfterList = false;
+            player(f).Play_Player();
+        }
+        return;
+    }
+    f.objwb.setVisible(false);
+    f.fraMarcatori.setVisible(true);
+}
+
+void BookmarkKeys::escape()
+{
+    if (f.bResumeAfterList)
+        resumeWithReload();
+    f.objwb.setVisible(true);
+    f.fraMarcatori.setVisible(false);
+}
+
+} // namespace qyr

@@ -1,0 +1,31 @@
+#pragma once
+// The bookmark keys: previous and next bookmark, add one through the input
+// box, delete all, show or hide the list (Escape closes it too). Playback
+// paused for the list or the entry resumes when they close.
+#include <QtGlobal>
+
+namespace qyr {
+
+class frmBrowser;
+
+class BookmarkKeys {
+public:
+    explicit BookmarkKeys(frmBrowser &f) : f(f) {}
+    // The Alt group, compared against AltKeyCodes.
+    void dispatch(qint16 KeyCode);
+    void deleteAll();
+    void add();
+    void showHideList();
+    void next();
+    void previous();
+    // Escape while the list is showing.
+    void escape();
+
+private:
+    void pauseForList();
+    void resumeWithReload();
+    void recallCurrent();
+    frmBrowser &f;
+};
+
+} // namespace qyr

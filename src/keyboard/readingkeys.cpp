@@ -1,0 +1,108 @@
+#include "readingkeys.h"
+#include "keyhelpers.h"
+#include "../platform/convert.h"
+#include "../shell/frmbrowser.h"
+
+#include <limits>
+
+namespace qyr {
+
+using keyhelp::player;
+
+namespace {
+const QString kPlayer = QStringLiteral("Player");
+} // namespace
+
+// The speed as the player holds it, in the reader's number format.
+QString ReadingKeys::rateText() { return conv::fromSingle(player(f).Rate()); }
+
+void ReadingKeys::speedStep(bool up)
+{
+    const QVariant next = f.feedback.RateChange(double(player(f).Rate()), up);
+    if (!next.isValid())
+        throw QyrError(err::TypeMismatch); // never a speed of 0 behind the reader's back
+    // Single precision, so the next step starts from what the player holds.
+    player(f).setRate(float(next.toDouble()));
+    f.feedback.setPlayerRate(player(f).Rate());
+    f.feedback.OSD((up ? QStringLiteral("Lettura più veloce - Rate ") : QStringLiteral("Lettura più lenta - Rate ")) +
+                       rateText(),
+                   false);
+}
+
+void ReadingKeys::speedCycle(QString &KeyStep)
+{
+    KeyStep = QStringLiteral("Form KeyDown: Ctrl+9");
+    // 1, 1.4, 0.7, 1; a speed reached by steps goes back to 1 first.
+    const float rate = player(f).Rate();
+    if (rate == 1.0f) {
+        player(f).setRate(1.4f);
+        f.feedback.OSD(QStringLiteral("Lettura veloce - Rate ") + rateText(), false);
+    } else if (rate != 1.4f) {
+        player(f).setRate(1.0f);
+        f.feedback.OSD(QStringLiteral("Lettura normale - Rate ") + rateText(), false);
+    } else {
+        player(f).setRate(0.7f);
+        f.feedback.OSD(QStringLiteral("Lettura lenta - Rate ") + rateText(), false);
+    }
+    f.feedback.setPlayerRate(player(f).Rate());
+}
+
+void ReadingKeys::readingOnOff(QString &KeyStep)
+{
+    KeyStep = QStringLiteral("Form KeyDown: Ctrl+0");
+    f.feedback.SetAudioOff(!f.bAudioOff);
+    f.settings.Save(f.strAppName, kPlayer, QStringLiteral("AudioOff"), conv::fromBool(f.bAudioOff));
+    f.feedback.OSD(f.bAudioOff ? QStringLiteral("Lettura disattivata") : QStringLiteral("Lettura attiva"), false);
+}
+
+void ReadingKeys::nextStyleSheet(QString &KeyStep)
+{
+    KeyStep = QStringLiteral("Form KeyDown: Ctrl+Shift+9");
+    // The file-system helper lives for this key only.
+    f.oFso = true;
+    struct Release {
+        frmBrowser &f;
+        ~Release() { f.oFso = false; }
+    } release{f};
+
+    if (f.nStyleSheet == std::numeric_limits<qint16>::max())
+        throw QyrError(err::Overflow);
+    // Tested at every press: sheets added or removed meanwhile count.
+    const qint16 following = qint16(f.nStyleSheet + 1);
+    const bool exists =
+        f.ports.files.fileExists(f.appFolder + QStringLiteral("\\include\\style") + QString::number(following) +
+                                 QStringLiteral(".css"));
+    f.nStyleSheet = exists ? following : qint16(1);
+    f.feedback.OSD(QStringLiteral("Stile ") + QString::number(f.nStyleSheet), false);
+    f.settings.Save(f.strAppName, kPlayer, QStringLiteral("StyleSheet"), QString::number(f.nStyleSheet));
+
+    // The reload applies the sheet; the anchor brings the audio back to the
+    // position it names.
+    QString address = f.ports.browser.locationURL();
+    const int hash = address.indexOf(QLatin1Char('#'));
+    if (hash < 0) {
+        if (!f.strPendingAnchor.isEmpty())
+            f.bPendingAnchor = true;
+    } else {
+        f.strPendingAnchor = address.mid(hash + 1);
+        address.truncate(hash);
+        f.bPendingAnchor = true;
+    }
+    if (player(f).IsPlaying())
+        player(f).Stop_Player();
+    f.ports.browser.navigate(address);
+    f.ports.pump.processEvents();
+}
+
+void ReadingKeys::optionsPanel(QString &KeyStep)
+{
+    KeyStep = QStringLiteral("Form KeyDown: Ctrl+8");
+    f.feedback.OSD(QStringLiteral("Pannello configurazione"), false);
+    f.frmconfigurazione.setVisible(!f.frmconfigurazione.visible());
+    // The box shows the stored speed; its change handler stores it back unchanged.
+    f.TextRate.setText(conv::fromSingle(f.feedback.PlayerRate()));
+}
+
+void ReadingKeys::debugPanel() { f.fraDebug.setVisible(!f.fraDebug.visible()); }
+
+} // namespace qyr

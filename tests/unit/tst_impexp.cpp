@@ -1,0 +1,445 @@
+// The bookmark import/export panel on real files: export and import through
+// the panel's controls, the forced extension, the overwrite question, the
+// safety copy, damaged files, hives, the lists, and the debug test export.
+#include "doubles/doubles.h"
+#include "doubles/regf_writer.h"
+#include "exchange/registryexchange.h"
+#include "platform/files/diskfiles.h"
+#include "platform/hive/hivexreader.h"
+#include "shell/frmbrowser.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace qyr;
+using namespace qyr::test;
+
+namespace {
+
+const QString kOwn = RegistryExchange::programKey();
+const QString kPage = QStringLiteral("LIBRO\\CAP1.HTM");
+const QString kRegHead = QStringLiteral("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\") + kOwn;
+
+// Every value below key, sorted: a reload rewrites values in another order.
+QStringList dump(IRegistry &reg, const QString &key)
+{
+    QStringList out{key.toCaseFolded()};
+    for (const RegValue &v : reg.values(key))
+        out << QStringLiteral("%1 | %2 | %3 | %4").arg(key.toCaseFolded(), v.name).arg(v.type).arg(QString::fromLatin1(v.data.toHex()));
+    for (const QString &sub : reg.subKeys(key))
+        out += dump(reg, key + QLatin1Char('\\') + sub);
+    out.sort();
+    return out;
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+}
+
+// The main window on the real file system, with the program's own files in
+// a folder of the test.
+struct Desk {
+    MemoryRegistry reg;
+    DiskFiles disk;
+    FakeFiles fake;
+    ScriptedDialogs dialogs;
+    ManualClock clock;
+    FakeBrowser browser;
+    HivexReader hiveReader;
+    QTemporaryDir tmp, own;
+    std::unique_ptr<frmBrowser> f;
+
+    explicit Desk(bool hives = true, bool onDisk = true)
+    {
+        Ports p{reg, onDisk ? static_cast<IFiles &>(disk) : fake, dialogs, clock, clock, browser,
+                [] { return MediaHostParts{std::make_unique<FakeMedia>(), std::make_unique<FakeVideoWindow>()}; },
+                QStringLiteral("/libri/demo"), hives ? &hiveReader : nullptr};
+        f = std::make_unique<frmBrowser>(p);
+        f->impExp.setOwnFilesFolder(own.path());
+        f->startup.Form_Load();
+        f->startup.Form_Initialize();
+        f->layout.Form_Resize(12000, 9000);
+        browser.location = QStringLiteral("file:///libri/demo/Libro/cap1.htm");
+        dialogs.shown.clear();
+    }
+    void click(int index) { f->cmdImpExp[size_t(index)].click(); }
+    QString last() const { return dialogs.shown.isEmpty() ? QString() : dialogs.shown.last().text; }
+    // Opens the panel for import and chooses file in folder.
+    void chooseForImport(const QString &folder, const QString &file)
+    {
+        click(1);
+        f->Dir.setPath(folder);
+        f->File.setListIndex(int(f->File.items().indexOf(file)));
+    }
+    void bookmark(const QString &slot, const QString &pos, const QString &name)
+    {
+        reg.put(kPage, slot, pos);
+        reg.put(kPage, slot + "NOME", name);
+        reg.put(kPage, slot + "NOMEAUDIO", "cap01.mp3");
+    }
+    HiveKey hive(const QString &volume, const QString &description)
+    {
+        const HiveKey player{"Player", {RegValue::fromText("Volume", volume), RegValue::fromText("AudioOff", "False")}, {}};
+        const HiveKey page{"CAP1.HTM",
+                           {RegValue::fromText("1", "90"), RegValue::fromText("1NOME", description),
+                            RegValue::fromText("1NOMEAUDIO", "cap01.mp3")},
+                           {}};
+        return HiveKey{"QYR MediaPlayer", {}, {player, HiveKey{"LIBRO", {}, {page}}}};
+    }
+};
+
+} // namespace
+
+class TstImpExp : public QObject {
+    Q_OBJECT
+private slots:
+    void exportThenImportGivesBackTheSameTree()
+    {
+        Desk d;
+        d.bookmark("1", "754", "Città è più bella");
+        d.bookmark("2", "5", "Perché no? «così»");
+        d.reg.put("Player", "AudioOff", "False");
+        const QStringList before = dump(d.reg, kOwn);
+
+        d.click(0);
+        QVERIFY(d.f->frmImpExp.visible());
+        QCOMPARE(d.f->frmImpExp.caption(), QStringLiteral("   Esportazione Marcatori   "));
+        QVERIFY(d.f->TextFileName.visible() && d.f->lblNomeFile.visible());
+        QVERIFY(!d.f->cmdImpExp[0].visible() && !d.f->cmdImpExp[1].visible() && !d.f->cmdImpExp[4].visible());
+        QVERIFY(!d.f->ListMarkers.visible());
+        QCOMPARE(d.f->File.top(), d.f->cmdImpExp[3].top());
+        QCOMPARE(d.f->File.pattern(), QStringLiteral("*.reg"));
+        d.f->Dir.setPath(d.tmp.path());
+        QCOMPARE(d.f->File.path(), d.tmp.path());
+        d.f->TextFileName.setText("segnalibri");
+        d.click(2);
+
+        const QString file = d.tmp.filePath("segnalibri.REG");
+        QCOMPARE(d.last(), "Export effettuato correttamente nel file " + file);
+        QVERIFY(readFile(file).startsWith(kRegHead.toLatin1()));
+        QCOMPARE(d.f->TextFileName.text(), QString());
+        QVERIFY(!d.f->frmImpExp.visible() && d.f->ListMarkers.visible() && d.f->cmdImpExp[1].visible());
+        QCOMPARE(d.f->File.items(), QStringList{"segnalibri.REG"});
+
+        d.reg.deleteKey(kOwn);
+        d.f->marks.ClearMarcatori();
+        d.click(1);
+        QCOMPARE(d.f->frmImpExp.caption(), QStringLiteral("   Importazione Marcatori   "));
+        QVERIFY(!d.f->TextFileName.visible() && !d.f->lblNomeFile.visible());
+        QCOMPARE(d.f->File.top(), d.f->Dir.top());
+        QCOMPARE(d.f->File.pattern(), QStringLiteral("*.qyr;*.reg"));
+        d.f->File.setListIndex(0);
+        QCOMPARE(d.f->TextFileName.text(), QStringLiteral("segnalibri.REG"));
+        d.click(2);
+
+        QCOMPARE(d.last(), "Ripristino effettuato " + file);
+        QCOMPARE(dump(d.reg, kOwn), before);
+        QCOMPARE(d.f->ListMarkers.items(),
+                 (QStringList{"12:34\t - Città è più bella", "00:05\t - Perché no? «così»"}));
+        QVERIFY(!d.f->frmImpExp.visible());
+        QCOMPARE(d.dialogs.count("error"), 0);
+    }
+
+    void exportNamesAndOverwrite_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<bool>("trailingSeparator");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("existing");
+        QTest::addColumn<bool>("readOnly");
+        QTest::addColumn<int>("answer"); // -1: no question expected
+        QTest::addColumn<QString>("written");
+        QTest::newRow("no extension") << "" << false << "nota" << false << false << -1 << "nota.REG";
+        QTest::newRow("extension replaced") << "" << false << "nota.txt" << false << false << -1 << "nota.REG";
+        QTest::newRow("first dot counts") << "" << false << "a.b.c" << false << false << -1 << "a.REG";
+        QTest::newRow("dotted folder") << "Dati.2" << false << "nota" << false << false << -1 << "nota.REG";
+        QTest::newRow("folder ending in separator") << "" << true << "nota" << false << false << -1 << "nota.REG";
+        QTest::newRow("existing, yes") << "" << false << "nota" << true << false << int(Answer::Yes) << "nota.REG";
+        QTest::newRow("read-only, yes") << "" << false << "nota.reg" << true << true << int(Answer::Yes) << "nota.REG";
+        QTest::newRow("existing, no") << "" << false << "nota" << true << false << int(Answer::No) << "";
+        QTest::newRow("existing, cancel") << "" << false << "nota" << true << false << int(Answer::Cancel) << "";
+    }
+
+    void exportNamesAndOverwrite()
+    {
+        QFETCH(QString, folder);
+        QFETCH(bool, trailingSeparator);
+        QFETCH(QString, typed);
+        QFETCH(bool, existing);
+        QFETCH(bool, readOnly);
+        QFETCH(int, answer);
+        QFETCH(QString, written);
+        Desk d;
+        d.reg.put("Player", "Volume", "80");
+        const QString dir = folder.isEmpty() ? d.tmp.path() : d.tmp.filePath(folder);
+        QDir().mkpath(dir);
+        const QString old = dir + "/nota.REG";
+        if (existing) {
+            writeFile(old, "vecchio");
+            if (readOnly)
+                QFile::setPermissions(old, QFile::ReadOwner);
+        }
+        if (answer >= 0)
+            d.dialogs.answers.enqueue(Answer(answer));
+
+        d.click(0);
+        d.f->Dir.setPath(trailingSeparator ? dir + "/" : dir);
+        d.f->TextFileName.setText(typed);
+        d.click(2);
+
+        QVERIFY(!d.f->frmImpExp.visible());
+        QCOMPARE(d.dialogs.count("error"), 0);
+        if (existing) {
+            QCOMPARE(d.dialogs.shown.first().title, QStringLiteral("Esportazione Marcatori LUMO"));
+            QCOMPARE(d.dialogs.shown.first().text, "Si vuole sostituire il file " + typed + "?");
+        }
+        if (written.isEmpty()) {
+            QCOMPARE(readFile(old), QByteArray("vecchio"));
+            QCOMPARE(d.f->TextFileName.text(), typed);
+            QCOMPARE(d.dialogs.shown.size(), 1);
+            return;
+        }
+        QCOMPARE(QDir(dir).entryList(QDir::Files), QStringList{written});
+        QVERIFY(readFile(dir + "/" + written).contains("\"Volume\"=\"80\""));
+        QCOMPARE(d.last(), "Export effettuato correttamente nel file " + dir + "/" + written);
+        QCOMPARE(d.dialogs.shown.size(), existing ? 2 : 1);
+        QCOMPARE(d.f->TextFileName.text(), QString());
+    }
+
+    void refusedOperationsChangeNothing()
+    {
+        Desk d;
+        d.reg.put("Player", "Volume", "80");
+        const QStringList before = dump(d.reg, kOwn);
+
+        // An export into a folder that does not exist says so, with the reason.
+        d.click(0);
+        d.f->Dir.setPath(d.tmp.filePath("manca"));
+        d.f->TextFileName.setText("nota");
+        d.click(2);
+        const QString missing = d.tmp.filePath("manca/nota.REG");
+        QVERIFY2(d.last().startsWith("Export del file " + missing + " fallito!\r\n"), qPrintable(d.last()));
+        QVERIFY(!QFile::exists(missing));
+
+        // Nothing typed, nothing chosen: the reader is told and the panel stays.
+        d.click(0);
+        d.f->Dir.setPath(d.tmp.path());
+        d.f->TextFileName.setText("  ");
+        d.click(2);
+        QVERIFY(d.last().contains("Nome file"));
+        QVERIFY(d.f->frmImpExp.visible());
+        d.click(3);
+        QVERIFY(!d.f->frmImpExp.visible() && d.f->ListMarkers.visible() && d.f->cmdImpExp[0].visible());
+        d.f->TextFileName.setText(QString());
+        d.click(1);
+        d.click(2);
+        QVERIFY(d.last().contains("elenco dei file"));
+        QVERIFY(d.f->frmImpExp.visible());
+        QVERIFY(QDir(d.tmp.path()).isEmpty());
+        QVERIFY(!QFile::exists(d.f->impExp.backupFile()));
+
+        // Without a safety copy there is no import.
+        writeFile(d.tmp.filePath("altro.reg"), (kRegHead + "\\Player]\r\n\"Volume\"=\"55\"\r\n").toLatin1());
+        writeFile(d.tmp.filePath("file"), "un file, non una cartella");
+        d.f->impExp.setOwnFilesFolder(d.tmp.filePath("file/sotto"));
+        d.chooseForImport(d.tmp.path(), "altro.reg");
+        d.click(2);
+        QCOMPARE(d.dialogs.errorNames(), QStringList{"cmdImpExp_Click"});
+        QVERIFY(d.last().startsWith("Copia di sicurezza delle impostazioni non riuscita"));
+        QCOMPARE(dump(d.reg, kOwn), before);
+    }
+
+    void importKeepsASafetyCopyAndTheReadingState_data()
+    {
+        QTest::addColumn<bool>("readingOff");
+        QTest::newRow("reading off") << true;
+        QTest::newRow("reading on") << false;
+    }
+
+    void importKeepsASafetyCopyAndTheReadingState()
+    {
+        QFETCH(bool, readingOff);
+        Desk d;
+        d.f->feedback.SetAudioOff(readingOff);
+        d.reg.put("Player", "Volume", "80");
+        d.bookmark("1", "12", "Vecchio");
+        writeFile(d.f->impExp.backupFile(), "copia di prima");
+        const QString onOff = readingOff ? "False" : "True"; // the file says the opposite
+        writeFile(d.tmp.filePath("altro.reg"),
+                  (kRegHead + "\\Player]\r\n\"Volume\"=\"55\"\r\n\"AudioOff\"=\"" + onOff + "\"\r\n\r\n[HKEY_CURRENT_USER\\" +
+                   kOwn + "\\" + kPage + "]\r\n\"1\"=\"30\"\r\n\"1NOME\"=\"Nuovo è\"\r\n")
+                      .toLatin1());
+
+        d.chooseForImport(d.tmp.path(), "altro.reg");
+        d.click(2);
+        QCOMPARE(d.dialogs.count("error"), 0);
+        const QByteArray backup = readFile(d.f->impExp.backupFile());
+        QVERIFY(backup.startsWith(kRegHead.toLatin1()));
+        QVERIFY(backup.contains("\"Volume\"=\"80\"") && backup.contains("\"1NOME\"=\"Vecchio\""));
+        QCOMPARE(d.reg.get("Player", "Volume"), QStringLiteral("55"));
+        QCOMPARE(d.reg.get("Player", "AudioOff"), QString(readingOff ? "True" : "False"));
+        QCOMPARE(d.f->bAudioOff, readingOff);
+        QCOMPARE(d.f->ListMarkers.items(), QStringList{"00:30\t - Nuovo è"});
+
+        // Restoring the safety copy itself brings back what was there before.
+        d.chooseForImport(d.own.path(), "QYRPlayer_Backup.reg");
+        d.click(2);
+        QCOMPARE(d.last(), "Ripristino effettuato " + d.f->impExp.backupFile());
+        QCOMPARE(d.reg.get("Player", "Volume"), QStringLiteral("80"));
+        QCOMPARE(d.f->ListMarkers.items(), QStringList{"00:12\t - Vecchio"});
+        QCOMPARE(readFile(d.f->impExp.backupFile()), backup);
+    }
+
+    void damagedOrUnreadableFilesChangeNothing_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("hives");
+        QTest::addColumn<QString>("said");
+        const QByteArray good = (kRegHead + "\\Player]\r\n\"Volume\"=\"1\"\r\n").toLatin1(); // lines 1 to 4
+        Desk model;
+        const QByteArray hive = RegfWriter(model.hive("55", "Nuovo")).bytes();
+        QTest::newRow("bad line") << "rotto.reg" << QByteArray(good + "\"a\"=hex:01,zz\r\n") << true << "Riga 5:";
+        QTest::newRow("no hive reader") << "copia.qyr" << hive << false << "non è disponibile";
+        QTest::newRow("damaged hive") << "rotto.qyr" << QByteArray("regf e poi nulla") << true << "rotto.qyr";
+    }
+
+    void damagedOrUnreadableFilesChangeNothing()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, content);
+        QFETCH(bool, hives);
+        QFETCH(QString, said);
+        Desk d(hives);
+        d.reg.put("Player", "Volume", "80");
+        d.bookmark("1", "12", "Vecchio");
+        d.f->marks.Marcatori(0, QString(), 0);
+        const QStringList before = dump(d.reg, kOwn);
+        writeFile(d.tmp.filePath(name), content);
+
+        d.chooseForImport(d.tmp.path(), name);
+        d.click(2);
+        QCOMPARE(d.dialogs.errorNames(), QStringList{"cmdImpExp_Click"});
+        QVERIFY2(d.last().contains(said), qPrintable(d.last()));
+        QVERIFY(d.last().contains("Le impostazioni non sono state modificate."));
+        QCOMPARE(dump(d.reg, kOwn), before);
+        QCOMPARE(d.f->ListMarkers.items(), QStringList{"00:12\t - Vecchio"});
+        QVERIFY(d.f->frmImpExp.visible() && !d.f->TextFileName.visible()); // still open for import
+    }
+
+    void hiveImportReplacesTheTree()
+    {
+        Desk d;
+        d.f->feedback.SetAudioOff(true);
+        d.reg.put("VECCHIO\\P.HTM", "1NOME", "Sparisce");
+        const QString file = d.tmp.filePath("copia.qyr");
+        writeFile(file, RegfWriter(d.hive("55", "Perché sì")).bytes());
+
+        d.chooseForImport(d.tmp.path(), "copia.qyr");
+        d.click(2);
+        QCOMPARE(d.last(), "Ripristino effettuato " + file);
+        QVERIFY(!d.reg.keyExists(kOwn + "\\VECCHIO"));
+        QCOMPARE(d.reg.get("Player", "Volume"), QStringLiteral("55"));
+        QCOMPARE(d.reg.get("Player", "AudioOff"), QStringLiteral("True"));
+        QCOMPARE(d.f->ListMarkers.items(), QStringList{"01:30\t - Perché sì"});
+    }
+
+    void listsFollowDriveFolderAndFile()
+    {
+        Desk d(true, false);
+        const QString stick = "/media/mario/chiavetta";
+        d.fake.volumeRoots = {stick, QDir::homePath()};
+        d.fake.add(stick + "/copia.reg");
+        d.fake.add(stick + "/libri/vecchia.qyr");
+        d.click(1);
+        QCOMPARE(d.f->Drive.items(), (QStringList{"/", QDir::homePath(), stick}));
+
+        d.f->Drive.setPath(stick);
+        QCOMPARE(d.f->Dir.path(), stick);
+        QCOMPARE(d.f->Dir.items(), (QStringList{"/", "/media", "/media/mario", stick, "libri"}));
+        QCOMPARE(d.f->Dir.listIndex(), 3);
+        QCOMPARE(d.f->File.path(), stick);
+        QCOMPARE(d.f->File.items(), QStringList{"copia.reg"});
+
+        d.f->Dir.setListIndex(4);
+        d.f->impExp.Dir_KeyDown(40, 0); // only Enter opens
+        QCOMPARE(d.f->Dir.path(), stick);
+        d.f->impExp.Dir_KeyDown(13, 0);
+        QCOMPARE(d.f->Dir.path(), stick + "/libri");
+        QCOMPARE(d.f->File.items(), QStringList{"vecchia.qyr"});
+        d.f->Dir.setListIndex(1);
+        d.f->impExp.Dir_KeyDown(13, 0);
+        QCOMPARE(d.f->Dir.path(), QStringLiteral("/media"));
+        QCOMPARE(d.f->Dir.items(), (QStringList{"/", "/media", "mario"}));
+
+        d.f->impExp.File_KeyDown(13, 0); // Enter in the file list does nothing
+        QVERIFY(d.f->frmImpExp.visible());
+        QVERIFY(d.dialogs.shown.isEmpty());
+    }
+
+    void enterDoubleClickAndClosing()
+    {
+        Desk d;
+        d.click(0);
+        d.f->Dir.setPath(d.tmp.path());
+        d.f->TextFileName.setText("tasto");
+        d.f->impExp.TextFileName_KeyDown(65, 0);
+        QVERIFY(d.dialogs.shown.isEmpty());
+        d.f->impExp.TextFileName_KeyDown(13, 2); // Enter with any modifier acts as OK
+        QVERIFY(QFile::exists(d.tmp.filePath("tasto.REG")));
+
+        d.click(0);
+        d.f->File.setListIndex(0);
+        QCOMPARE(d.f->TextFileName.text(), QStringLiteral("tasto.REG"));
+        d.dialogs.answers.enqueue(Answer::Yes);
+        d.f->impExp.File_DblClick();
+        QCOMPARE(d.dialogs.shown.size(), 3); // the first success, the question, the second success
+        QCOMPARE(d.last(), "Export effettuato correttamente nel file " + d.tmp.filePath("tasto.REG"));
+
+        // Closing the bookmark panel resumes the reading paused for the list.
+        d.f->fraMarcatori.setVisible(true);
+        d.f->objwb.setVisible(false);
+        d.f->oPlayer->setFileName("/libri/demo/Libro/cap01.mp3");
+        d.f->oPlayer->setCurrentPosition(42);
+        d.f->oPlayer->Pause_Player();
+        d.f->bResumeAfterList = true;
+        d.f->sngSavedRate = 1.5f;
+        d.click(4);
+        QVERIFY(!d.f->fraMarcatori.visible() && d.f->objwb.visible());
+        QCOMPARE(d.f->oPlayer->FileName(), QStringLiteral("/libri/demo/Libro/cap01.mp3"));
+        QCOMPARE(d.f->oPlayer->CurrentPosition(), 42.0);
+        QVERIFY(d.f->oPlayer->IsPlaying());
+        QCOMPARE(d.f->oPlayer->Rate(), 1.5f);
+        QCOMPARE(d.dialogs.count("error"), 0);
+    }
+
+    void command1WritesTheTestExport()
+    {
+        Desk d;
+        d.bookmark("1", "12", "Città");
+        d.f->Command1.click();
+        QVERIFY(d.dialogs.shown.isEmpty());
+        const QByteArray text = readFile(d.f->impExp.testExportFile());
+        QVERIFY(text.startsWith(kRegHead.toLatin1()));
+        QVERIFY(text.contains("\"1NOME\"=\"Citt\xe0\""));
+
+        writeFile(d.tmp.filePath("file"), "un file, non una cartella");
+        d.f->impExp.setOwnFilesFolder(d.tmp.filePath("file/sotto"));
+        d.f->Command1.click();
+        QCOMPARE(d.dialogs.errorNames(), QStringList{"Command1_Click"});
+    }
+};
+
+QTEST_GUILESS_MAIN(TstImpExp)
+#include "tst_impexp.moc"

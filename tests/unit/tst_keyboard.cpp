@@ -1,0 +1,657 @@
+// The key map: masks compared as a whole, playback and volume keys, skips
+// across audio files, index and page-file keys, reading settings, the style
+// sheet reload, bookmark keys, error reports; and the debug panel. On doubles,
+// numbers in the Italian format.
+#include "doubles/rig.h"
+
+#include <QLocale>
+#include <QtTest>
+
+using namespace qyr;
+using namespace qyr::test;
+
+namespace {
+
+const QString kApp = QStringLiteral("C:\\App");
+const QString kCap1 = QStringLiteral("file:///C:/App/Libro/cap1.htm");
+const QString kFile1 = QStringLiteral("C:\\App\\Libro\\cap1_1.mp3");
+const QString kFile2 = QStringLiteral("C:\\App\\Libro\\cap1_2.mp3");
+constexpr int Ctrl = 2, Alt = 4, Plus = 187, Minus = 189;
+
+PageElement link(const QString &name, const QString &href)
+{
+    return PageElement{name, QString(), href, QString(), true, false};
+}
+
+// A started window on a chapter whose two audio files exist.
+struct Reader {
+    Rig r{kApp};
+    frmBrowser &f;
+    explicit Reader(const QString &location = kCap1) : f(*r.f)
+    {
+        r.start();
+        r.browser.location = location;
+        r.files.add(kFile1);
+        r.files.add(kFile2);
+        clear();
+    }
+    void clear()
+    {
+        r.mediaLog.clear();
+        r.dialogs.shown.clear();
+        r.browser.navigations.clear();
+        f.frmOSD.setVisible(false);
+    }
+    void key(int code, int mask) { f.keys.Form_KeyDown(qint16(code), qint16(mask)); }
+    FakeMedia &m() { return *r.media(); }
+    QString osd() const { return f.frmOSD.visible() ? f.lblOSD.caption() : QString(); }
+    // segment 0 or 1 of the page's audio plays at position at; -1: a file the
+    // page does not name.
+    void play(int segment, double at = 30, double length = 60)
+    {
+        if (segment < 0) {
+            f.oPlayer->setFileName(kFile1);
+            f.oPlayer->Play_Player();
+        } else {
+            r.browser.elements.insert("qyrplayer_audio", FakeBrowser::meta("QYRPLAYER_AUDIO", "cap1_1.mp3"));
+            r.browser.elements.insert("qyrplayer_audio_1", FakeBrowser::meta("QYRPLAYER_AUDIO_1", "cap1_2.mp3"));
+            f.audio.Playaudio(kCap1, false, false);
+            if (segment == 1)
+                f.audio.Playaudio(QString(), true, false);
+        }
+        m().position = at;
+        m().length = length;
+        clear();
+    }
+    bool playing() { return m().state == playstate::Playing; }
+    // Bookmarks of the chapter as "position|description", loaded into the list.
+    void marks(const QStringList &records)
+    {
+        const QString section = f.urls.Section();
+        for (int n = 1; n <= records.size(); ++n) {
+            r.reg.put(section, QString::number(n), records[n - 1].section('|', 0, 0));
+            r.reg.put(section, QString::number(n) + "NOME", records[n - 1].section('|', 1));
+            r.reg.put(section, QString::number(n) + "NOMEAUDIO", "cap1_1.mp3");
+        }
+        f.marks.ClearMarcatori();
+        f.marks.Marcatori(0, QString(), 0);
+    }
+};
+
+} // namespace
+
+class TstKeyboard : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy)); }
+    void cleanup() { QLocale::setDefault(QLocale::c()); }
+
+    void keysThatDoNothing_data()
+    {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<int>("mask");
+        QTest::addColumn<bool>("loaded");
+        QTest::addRow("Ctrl+Shift+3") << 51 << 3 << true;
+        QTest::addRow("Shift+3") << 51 << 1 << true;
+        QTest::addRow("Ctrl+keypad plus") << 107 << Ctrl << true;
+        QTest::addRow("Ctrl+keypad minus") << 109 << Ctrl << true;
+        QTest::addRow("Alt+keypad plus") << 107 << Alt << true;
+        QTest::addRow("Ctrl+Alt+9") << 57 << 6 << true;
+        QTest::addRow("Ctrl+5") << 53 << Ctrl << true;
+        QTest::addRow("Escape, list hidden") << 27 << 0 << true;
+        QTest::addRow("Ctrl+6, no previous page") << 54 << Ctrl << true;
+        QTest::addRow("Ctrl+3, no file") << 51 << Ctrl << false;
+        QTest::addRow("Ctrl+plus, no file") << Plus << Ctrl << false;
+    }
+    void keysThatDoNothing()
+    {
+        QFETCH(int, code);
+        QFETCH(int, mask);
+        QFETCH(bool, loaded);
+        Reader rd;
+        if (loaded)
+            rd.play(0);
+        int saves = 0;
+        rd.f.settings.Changed.connect([&](const QString &, const QString &, const QString &, bool) { ++saves; });
+        rd.key(code, mask);
+        QCOMPARE(rd.osd(), QString());
+        QCOMPARE(rd.r.mediaLog, QStringList());
+        QCOMPARE(rd.m().volume_, 100);
+        QCOMPARE(rd.r.browser.navigations, QStringList());
+        QCOMPARE(rd.r.dialogs.shown.size(), 0);
+        QCOMPARE(saves, 0);
+        QVERIFY(rd.f.objwb.visible() && !rd.f.fraMarcatori.visible() && !rd.f.frmconfigurazione.visible() &&
+                !rd.f.fraDebug.visible());
+    }
+
+    void playPauseAndStop()
+    {
+        Reader rd;
+        rd.play(0, 65.4);
+        rd.key('3', Ctrl);
+        QVERIFY(!rd.playing());
+        QCOMPARE(rd.osd(), "PAUSA 01:05 premere ctrl+3");
+        rd.r.clock.advance(10000); // the pause message stays
+        QCOMPARE(rd.osd(), "PAUSA 01:05 premere ctrl+3");
+        // A page link replays the same key.
+        bool cancel = false;
+        rd.f.links.objWB_BeforeNavigate2(kCap1 + "#QYRP_KEYCMD##KEYCTRL#51", cancel);
+        QVERIFY(cancel && rd.playing());
+        QCOMPARE(rd.osd(), "PLAY 01:05");
+        rd.r.clock.advance(1500);
+        QCOMPARE(rd.osd(), QString());
+        rd.key('4', Ctrl);
+        QCOMPARE(rd.osd(), "STOP 00:00");
+        QCOMPARE(rd.m().position, 0.0);
+        QVERIFY(rd.r.mediaLog.contains("stop"));
+    }
+
+    void volume_data()
+    {
+        QTest::addColumn<int>("start");
+        QTest::addColumn<bool>("version9");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<int>("volume");
+        QTest::addRow("95 up stops at 100") << 95 << true << Plus << 100;
+        QTest::addRow("100 up stays at 100") << 100 << true << Plus << 100;
+        QTest::addRow("5 down stops at 0") << 5 << true << Minus << 0;
+        QTest::addRow("50 down by 10") << 50 << true << Minus << 40;
+        QTest::addRow("bounds of the other version: 50 up stops at 0") << 50 << false << Plus << 0;
+    }
+    void volume()
+    {
+        QFETCH(int, start);
+        QFETCH(bool, version9);
+        QFETCH(int, code);
+        QFETCH(int, volume);
+        Reader rd;
+        rd.play(0);
+        rd.m().volume_ = start;
+        if (!version9) {
+            rd.f.nVolumeMax = 0;
+            rd.f.nVolumeMin = -4000;
+            rd.f.nVolumeStep = 100;
+        }
+        rd.key(code, Ctrl);
+        QCOMPARE(rd.m().volume_, volume);
+        QCOMPARE(int(rd.f.nVolumeNew), start + (code == Plus ? 1 : -1) * (version9 ? 10 : 100));
+        QCOMPARE(rd.osd(), "Volume - " + QString::number(volume));
+        QCOMPARE(rd.f.TextVolume.text(), QString::number(volume));
+        QCOMPARE(rd.r.reg.get("Player", "Volume"), QString::number(volume));
+    }
+
+    void skips_data()
+    {
+        QTest::addColumn<int>("segment");
+        QTest::addColumn<double>("at");
+        QTest::addColumn<double>("length");
+        QTest::addColumn<QString>("skip");
+        QTest::addColumn<bool>("paused");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<double>("position");
+        QTest::addColumn<QString>("message"); // empty: not checked
+        QTest::addRow("forward while paused only tells")
+            << 0 << 30.0 << 60.0 << "10" << true << 50 << kFile1 << 30.0 << "AVANTI 00:30";
+        QTest::addRow("forward") << 0 << 30.0 << 60.0 << "12,5" << false << 50 << kFile1 << 42.5 << "AVANTI 00:42";
+        QTest::addRow("forward past the end of the last audio")
+            << 1 << 170.0 << 175.0 << "10" << false << 50 << kFile2 << 172.0 << "AVANTI 02:52";
+        QTest::addRow("forward past the end into the next audio")
+            << 0 << 55.0 << 60.0 << "10" << false << 50 << kFile2 << 0.0 << "AVANTI 00:00";
+        QTest::addRow("back") << 0 << 30.0 << 60.0 << "15" << false << 49 << kFile1 << 15.0 << "INDIETRO 00:15";
+        QTest::addRow("back at 8, no audio before")
+            << -1 << 8.0 << 60.0 << "10" << false << 49 << kFile1 << 0.0 << "INDIETRO 00:00";
+        QTest::addRow("back at 8 into the previous audio")
+            << 1 << 8.0 << 60.0 << "10" << false << 49 << kFile1 << 50.0 << "INDIETRO 00:50";
+        QTest::addRow("back at 15 by 30: the test uses a fixed 10")
+            << 0 << 15.0 << 60.0 << "30" << false << 49 << kFile1 << -15.0 << QString();
+    }
+    void skips()
+    {
+        QFETCH(int, segment);
+        QFETCH(double, at);
+        QFETCH(double, length);
+        QFETCH(QString, skip);
+        QFETCH(bool, paused);
+        QFETCH(int, code);
+        QFETCH(QString, file);
+        QFETCH(double, position);
+        QFETCH(QString, message);
+        Reader rd;
+        rd.f.TextAvantiIndietro.setText(skip);
+        rd.play(segment, at, length);
+        if (paused)
+            rd.f.oPlayer->Pause_Player();
+        rd.key(code, Ctrl);
+        QCOMPARE(rd.m().url_, file);
+        QCOMPARE(rd.m().position, position);
+        QCOMPARE(rd.playing(), !paused);
+        if (!message.isEmpty())
+            QCOMPARE(rd.osd(), message);
+        QCOMPARE(rd.r.dialogs.shown.size(), 0);
+    }
+
+    void skipBoxKeepsANumber()
+    {
+        Reader rd;
+        rd.f.TextAvantiIndietro.setText("15");
+        rd.f.TextAvantiIndietro.setText("");
+        QCOMPARE(rd.f.TextAvantiIndietro.text(), "15");
+        rd.f.TextAvantiIndietro.setText("abc");
+        QCOMPARE(rd.f.TextAvantiIndietro.text(), "15");
+        rd.play(0, 30);
+        rd.key('2', Ctrl);
+        QCOMPARE(rd.m().position, 45.0);
+
+        // A damaged stored value stays in the box: the skip reports under its
+        // own name, without its message, and the position stays.
+        rd.r.reg.put("Player", "AvantiIndietro", "abc");
+        rd.f.TextAvantiIndietro.setText("x");
+        QCOMPARE(rd.f.TextAvantiIndietro.text(), "abc");
+        rd.clear();
+        rd.key('2', Ctrl);
+        rd.key('1', Ctrl);
+        QCOMPARE(rd.r.dialogs.errorNames(), QStringList({"Form_KeyDown Avanti - Form KeyDown: inizializzazione",
+                                                         "Form_KeyDown Indietro - Form KeyDown: inizializzazione"}));
+        QCOMPARE(rd.m().position, 45.0);
+        QCOMPARE(rd.osd(), QString());
+    }
+
+    void indexEntries_data()
+    {
+        QTest::addColumn<bool>("entries"); // 1, 2, 3 at 0, 60 and 120 s
+        QTest::addColumn<int>("anchor");
+        QTest::addColumn<double>("at");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<int>("target"); // entry navigated to, 0: none
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("anchorAfter");
+        QTest::addRow("next at 5") << true << 0 << 5.0 << 56 << 2 << "Indice avanti - Indice 2" << 2;
+        QTest::addRow("next at 62 after entry 2") << true << 2 << 62.0 << 56 << 3 << "Indice avanti - Indice 3" << 3;
+        QTest::addRow("next at 125: the end") << true << 3 << 125.0 << 56 << 0 << "Indice avanti - Raggiunta la fine "
+                                              << 3;
+        QTest::addRow("previous at 70") << true << 0 << 70.0 << 55 << 1 << "Indice indietro - Indice 1" << 1;
+        QTest::addRow("previous at 60") << true << 3 << 60.0 << 55 << 0 << "Indice indietro - Raggiunto l'inizio "
+                                        << 2;
+        QTest::addRow("previous at 130") << true << 0 << 130.0 << 55 << 0
+                                         << "Indice indietro - Raggiunto l'inizio " << 1;
+        QTest::addRow("next, no index") << false << 0 << 5.0 << 56 << 0 << "Indice avanti - Raggiunta la fine " << 0;
+        QTest::addRow("previous, no index") << false << 2 << 5.0 << 55 << 0
+                                            << "Indice indietro - Raggiunto l'inizio " << 2;
+    }
+    void indexEntries()
+    {
+        QFETCH(bool, entries);
+        QFETCH(int, anchor);
+        QFETCH(double, at);
+        QFETCH(int, code);
+        QFETCH(int, target);
+        QFETCH(QString, message);
+        QFETCH(int, anchorAfter);
+        Reader rd;
+        rd.play(0, at);
+        const QString pos = kCap1 + "#QYRPLAYER_AUDIO_POS=";
+        if (entries)
+            for (int n = 1; n <= 3; ++n)
+                rd.r.browser.elements.insert(QString("lumoindex_%1").arg(n),
+                                             link(QString("LumoIndex_%1").arg(n), pos + QString::number((n - 1) * 60)));
+        rd.f.nIndexAnchor = qint16(anchor);
+        rd.key(code, Alt);
+        QCOMPARE(rd.r.browser.navigations,
+                 target ? QStringList{pos + QString::number((target - 1) * 60)} : QStringList());
+        QCOMPARE(rd.osd(), message);
+        QCOMPARE(int(rd.f.nIndexAnchor), anchorAfter);
+    }
+
+    void pageFiles_data()
+    {
+        QTest::addColumn<QString>("location");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<bool>("next");
+        QTest::addColumn<QString>("content");
+        QTest::addColumn<QString>("target");
+        QTest::addRow("next") << "file:///C:/Libro/cap1.htm" << "cap1" << true << "cap2.htm"
+                              << "file:///C:/Libro/cap2.htm";
+        QTest::addRow("previous, anchor dropped") << "file:///C:/Libro/cap2.html#QYRPLAYER_AUDIO_POS=30" << "cap2"
+                                                  << false << "cap1.htm" << "file:///C:/Libro/cap1.htm";
+        QTest::addRow("title is not the file name") << "file:///C:/Libro/cap1.htm" << "Capitolo primo" << true
+                                                    << "cap2.htm" << "file:///C:/Libro/cap1.htmcap2.htm";
+        QTest::addRow("empty content") << "file:///C:/Libro/cap1.htm" << "cap1" << true << "" << "";
+    }
+    void pageFiles()
+    {
+        QFETCH(QString, location);
+        QFETCH(QString, title);
+        QFETCH(bool, next);
+        QFETCH(QString, content);
+        QFETCH(QString, target);
+        Reader rd(location);
+        rd.r.browser.locationTitle = title;
+        const QString name = next ? "QYRPLAYER_AUDIO_NEXTHTML_1" : "QYRPLAYER_AUDIO_PREVHTML";
+        rd.r.browser.elements.insert(name.toLower(), FakeBrowser::meta(name, content));
+        rd.key(next ? '7' : '6', Ctrl);
+        QCOMPARE(rd.r.browser.navigations, target.isEmpty() ? QStringList() : QStringList{target});
+        QCOMPARE(rd.osd(), target.isEmpty() ? QString() : next ? "File successivo" : "File precedente");
+    }
+
+    void helpAndTableOfContents()
+    {
+        Reader rd;
+        rd.key(112, 7); // F1 with any modifiers, and nothing else
+        QCOMPARE(rd.r.browser.navigations, QStringList{"C:\\App\\include\\help.htm"});
+        QVERIFY(!rd.f.fraDebug.visible());
+        rd.key('I', Ctrl);
+        QCOMPARE(rd.r.browser.navigations.last(), "C:\\App\\Index.htm");
+    }
+
+    void readingSpeed()
+    {
+        Reader rd;
+        rd.play(0);
+        QStringList shown;
+        auto press = [&](int code, int mask, int times) {
+            for (int i = 0; i < times; ++i) {
+                rd.key(code, mask);
+                shown << rd.osd();
+            }
+        };
+        auto rates = [&](const QString &prefix, const QStringList &values) {
+            QStringList out;
+            for (const QString &v : values)
+                out << prefix + v;
+            return out;
+        };
+        // Single precision: up from 1 passes 2 by a little and wraps; down
+        // from 1 drifts below 0.7 and 0.6 (seven digits show it) and wraps
+        // without ever reaching 0.5.
+        press(Plus, Alt, 11);
+        QCOMPARE(shown, rates("Lettura più veloce - Rate ",
+                              {"1,1", "1,2", "1,3", "1,4", "1,5", "1,6", "1,7", "1,8", "1,9", "2", "0,5"}));
+        QCOMPARE(rd.r.reg.get("Player", "Rate"), "0,5");
+        shown.clear();
+        rd.m().rate_ = 1;
+        press(Minus, Alt, 5);
+        QCOMPARE(shown, rates("Lettura più lenta - Rate ", {"0,9", "0,8", "0,6999999", "0,5999999", "2"}));
+        QCOMPARE(rd.m().rate_, 2.0f);
+        press(Plus, Alt, 1);
+        QCOMPARE(rd.m().rate_, 0.5f);
+
+        // The cycle: a stepped speed goes back to 1 first.
+        shown.clear();
+        press('9', Ctrl, 4);
+        QCOMPARE(shown, QStringList({"Lettura normale - Rate 1", "Lettura veloce - Rate 1,4",
+                                     "Lettura lenta - Rate 0,7", "Lettura normale - Rate 1"}));
+        QCOMPARE(rd.r.reg.get("Player", "Rate"), "1");
+        QCOMPARE(rd.r.dialogs.shown.size(), 0);
+    }
+
+    void readingOffAndOn()
+    {
+        Reader rd;
+        rd.play(0);
+        rd.key('0', Ctrl);
+        QCOMPARE(rd.osd(), "Lettura disattivata");
+        QCOMPARE(rd.r.reg.get("Player", "AudioOff"), "True");
+        QVERIFY(rd.f.bAudioOff && rd.f.oPlayer->AudioOff() && rd.f.chkAudioOff.value() == 1 && !rd.playing());
+        rd.key('0', Ctrl);
+        QCOMPARE(rd.osd(), "Lettura attiva");
+        QCOMPARE(rd.r.reg.get("Player", "AudioOff"), "False");
+        QVERIFY(!rd.f.bAudioOff && !rd.f.oPlayer->AudioOff() && rd.f.chkAudioOff.value() == 0);
+    }
+
+    void styleSheetReloadsAtTheAnchor()
+    {
+        Reader rd(kCap1 + "#QYRPLAYER_AUDIO_POS=42");
+        rd.r.files.add("C:\\App\\INCLUDE\\Style1.CSS");
+        rd.r.files.add("C:\\App\\INCLUDE\\Style2.CSS");
+        rd.play(0, 50);
+        rd.r.browser.pages.insert(kCap1, FakeBrowser::Page{"Capitolo 1", rd.r.browser.elements, {}});
+        rd.r.browser.autoComplete = true;
+        rd.f.nStyleSheet = 1;
+        rd.key('9', Alt);
+        QCOMPARE(rd.osd(), "Stile 2");
+        QCOMPARE(rd.r.reg.get("Player", "StyleSheet"), "2");
+        QCOMPARE(rd.r.browser.navigations, QStringList{kCap1});
+        QVERIFY(rd.r.browser.sheets.contains("file:///C:/App/INCLUDE/Style2.CSS"));
+        QCOMPARE(rd.f.strPendingAnchor, "QYRPLAYER_AUDIO_POS=42");
+        QVERIFY(!rd.f.bPendingAnchor && !rd.f.oFso);
+        QVERIFY(rd.playing());
+        QCOMPARE(rd.m().position, 42.0);
+
+        // No third sheet: back to 1; the anchor still pending survives this reload too.
+        rd.m().position = 80;
+        rd.key('9', Alt);
+        QCOMPARE(rd.osd(), "Stile 1");
+        QCOMPARE(rd.m().position, 42.0);
+
+        // No anchor at all: the audio restarts from the page's start.
+        rd.f.strPendingAnchor.clear();
+        rd.m().position = 80;
+        rd.key('9', Alt);
+        QVERIFY(rd.f.strPendingAnchor.isEmpty());
+        QCOMPARE(rd.m().position, 0.0);
+        QCOMPARE(rd.r.dialogs.shown.size(), 0);
+    }
+
+    void panels()
+    {
+        Reader rd;
+        rd.r.reg.put("Player", "Rate", "1,5");
+        rd.key('8', Ctrl);
+        QVERIFY(rd.f.frmconfigurazione.visible());
+        QCOMPARE(rd.osd(), "Pannello configurazione");
+        QCOMPARE(rd.f.TextRate.text(), "1,5");
+        rd.key('8', Ctrl);
+        QVERIFY(!rd.f.frmconfigurazione.visible());
+        QCOMPARE(rd.r.reg.get("Player", "Rate"), "1,5");
+
+        // Shift+Ctrl+Alt with any key, even the modifier completing it.
+        rd.clear();
+        rd.key(17, 7);
+        QVERIFY(rd.f.fraDebug.visible());
+        rd.key('A', 7);
+        QVERIFY(!rd.f.fraDebug.visible());
+        QCOMPARE(rd.osd(), QString());
+    }
+
+    void bookmarkWalkStopsAtTheEnds()
+    {
+        Reader rd;
+        rd.play(0);
+        rd.marks({"10|Primo", "20|Secondo", "30|Terzo"});
+        QStringList recalled;
+        auto press = [&](int code, int times) {
+            for (int i = 0; i < times; ++i) {
+                rd.key(code, Alt);
+                recalled << rd.osd() + "@" + QString::number(rd.m().position);
+            }
+        };
+        press('2', 4);
+        press('1', 3);
+        QCOMPARE(recalled, QStringList({"Primo@10", "Secondo@20", "Terzo@30", "Terzo@30", "Secondo@20", "Primo@10",
+                                        "Primo@10"}));
+        QCOMPARE(rd.f.ListMarkers.listIndex(), 0);
+        rd.f.nCurrentMarker = 0;
+        rd.f.ListMarkers.setListIndex(2);
+        press('1', 1);
+        QCOMPARE(recalled.last(), "Primo@10");
+    }
+
+    void bookmarkKeysWithoutBookmarks_data()
+    {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("title");
+        QTest::addRow("previous") << 49 << "Marcatore Precedente";
+        QTest::addRow("next") << 50 << "Marcatore Successivo";
+        QTest::addRow("delete all") << 52 << "Cancellazione Marcatori";
+        QTest::addRow("list") << 54 << "Elenco Marcatori";
+    }
+    void bookmarkKeysWithoutBookmarks()
+    {
+        QFETCH(int, code);
+        QFETCH(QString, title);
+        Reader rd;
+        rd.play(0);
+        rd.key(code, Alt);
+        QCOMPARE(rd.r.dialogs.shown.size(), 1);
+        QCOMPARE(rd.r.dialogs.shown[0].title, title);
+        QCOMPARE(rd.r.dialogs.shown[0].text, "Non ci sono marcatori presenti.");
+        QVERIFY(rd.playing() && rd.f.objwb.visible() && !rd.f.fraMarcatori.visible() && !rd.f.bResumeAfterList);
+    }
+
+    void addBookmark_data()
+    {
+        QTest::addColumn<QString>("location");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("stored");
+        QTest::addRow("described") << kCap1 << "  Capitolo  " << "Capitolo";
+        QTest::addRow("only spaces") << kCap1 << "   " << "";
+        QTest::addRow("table of contents refused") << "file:///C:/App/Libro/index.htm" << "" << "";
+    }
+    void addBookmark()
+    {
+        QFETCH(QString, location);
+        QFETCH(QString, typed);
+        QFETCH(QString, stored);
+        Reader rd(location);
+        rd.play(0, 65.4);
+        rd.m().rate_ = 1.3f;
+        rd.r.dialogs.inputs.enqueue(typed);
+        rd.key('3', Alt);
+        const bool refused = typed.isEmpty();
+        QCOMPARE(rd.r.dialogs.shown.size(), 1);
+        QCOMPARE(rd.r.dialogs.shown[0].kind, refused ? "message" : "input");
+        QCOMPARE(rd.r.dialogs.shown[0].title,
+                 refused ? QString("QYR MediaPlayer") : QString("Scrivi il segnalibro 01:05 (mm:ss)"));
+        if (refused)
+            QCOMPARE(rd.r.dialogs.shown[0].text, "Non è possibile inserire segnalibri nella pagina del sommario.");
+        const QString section = rd.f.urls.Section();
+        QCOMPARE(rd.r.reg.get(section, "1NOME"), stored.isEmpty() ? "<assente>" : stored);
+        QCOMPARE(rd.r.reg.get(section, "1"), stored.isEmpty() ? "<assente>" : "65");
+        QCOMPARE(rd.f.ListMarkers.listCount(), stored.isEmpty() ? 0 : 1);
+        // Playback was paused for the entry and resumes in the reopened file.
+        QCOMPARE(rd.r.mediaLog.filter("url:"), QStringList{"url:" + kFile1});
+        QVERIFY(rd.playing());
+        QCOMPARE(rd.m().position, 65.4);
+        QCOMPARE(rd.m().rate_, 1.3f);
+    }
+
+    void deleteAllBookmarks()
+    {
+        Reader rd;
+        rd.play(0);
+        rd.marks({"10|Primo", "20|Secondo"});
+        const QString section = rd.f.urls.Section();
+        rd.r.dialogs.answers.enqueue(Answer::No);
+        rd.key('4', Alt);
+        QCOMPARE(rd.r.dialogs.shown[0].title, "MediaPlayer");
+        QCOMPARE(rd.r.dialogs.shown[0].text, rd.f.msg.strMsgDelMark);
+        QCOMPARE(rd.f.ListMarkers.listCount(), 2);
+        QCOMPARE(rd.r.reg.get(section, "2NOME"), "Secondo");
+        rd.r.dialogs.answers.enqueue(Answer::Yes);
+        rd.key('4', Alt);
+        QCOMPARE(rd.f.ListMarkers.listCount(), 0);
+        QCOMPARE(rd.f.marks.oMarkers.count(), 0);
+        QCOMPARE(rd.r.reg.get(section, "1NOME"), "<assente>");
+        QCOMPARE(rd.r.reg.get(section, "2NOME"), "<assente>");
+    }
+
+    void bookmarkListPausesAndResumes()
+    {
+        Reader rd;
+        rd.play(0, 30);
+        rd.marks({"10|Primo"});
+        rd.key('6', Alt);
+        QVERIFY(!rd.playing() && !rd.f.objwb.visible() && rd.f.fraMarcatori.visible());
+        rd.key('6', Alt); // plays on, without reopening the file
+        QVERIFY(rd.playing() && rd.f.objwb.visible() && !rd.f.fraMarcatori.visible());
+        QCOMPARE(rd.r.mediaLog.filter("url:"), QStringList());
+        QCOMPARE(rd.m().position, 30.0);
+
+        // Escape instead reopens the file where it was, at the speed it had.
+        rd.key('6', Alt);
+        rd.key(Plus, Alt);
+        QCOMPARE(rd.m().rate_, 1.1f);
+        rd.key(27, 0);
+        QCOMPARE(rd.r.mediaLog.filter("url:"), QStringList{"url:" + kFile1});
+        QVERIFY(rd.playing() && rd.f.objwb.visible() && !rd.f.fraMarcatori.visible());
+        QCOMPARE(rd.m().position, 30.0);
+        QCOMPARE(rd.m().rate_, 1.0f);
+    }
+
+    void failuresAreReportedWithTheStep()
+    {
+        {
+            // An index entry whose position is not a number.
+            Reader rd;
+            rd.play(0, 5);
+            rd.r.browser.elements.insert("lumoindex_1", link("LumoIndex_1", kCap1 + "#QYRPLAYER_AUDIO_POS=abc"));
+            rd.key('8', Alt);
+            QCOMPARE(rd.r.dialogs.errorNames(), QStringList{"Form_KeyDown - Form KeyDown: inizializzazione"});
+            QVERIFY2(rd.f.keys.lastFilledError.startsWith("ERRORE: Form KeyDown: inizializzazione. Codice: 13 - "),
+                     qPrintable(rd.f.keys.lastFilledError));
+            QCOMPARE(rd.osd(), rd.f.keys.lastFilledError);
+            QCOMPARE(rd.r.browser.navigations, QStringList());
+        }
+        {
+            // A store that refuses writes: the step reached is named, and the key ends there.
+            Reader rd;
+            rd.play(0);
+            rd.r.reg.failWrites = true;
+            rd.key('0', Ctrl);
+            rd.key('9', Alt);
+            QCOMPARE(rd.r.dialogs.errorNames(),
+                     QStringList({"Form_KeyDown - Form KeyDown: Ctrl+0", "Form_KeyDown - Form KeyDown: Ctrl+Shift+9"}));
+            QVERIFY(rd.f.bAudioOff); // applied before the save failed
+            QCOMPARE(rd.r.browser.navigations, QStringList());
+            QVERIFY(!rd.f.oFso);
+        }
+        {
+            // No player at all.
+            Reader rd;
+            rd.f.oPlayer.reset();
+            rd.key('9', Ctrl);
+            QCOMPARE(rd.r.dialogs.errorNames(), QStringList{"Form_KeyDown - Form KeyDown: Ctrl+9"});
+        }
+    }
+
+    void debugPanel()
+    {
+        Reader rd;
+        QStringList lines = rd.f.Text1.text().split("\r\n");
+        QCOMPARE(lines.size(), 12);
+        QCOMPARE(lines.takeLast(), QString());
+        QCOMPARE(lines[1], "    ' SHIFT + CTRL PREMUTI");
+        QCOMPARE(lines[10], "    ' ATTIVA/DISATTIVA LETTURA  (0)");
+
+        rd.f.TxtDebFilename.setText("vecchio");
+        rd.f.cmdDebug[0].click(); // no file: empties the box
+        QCOMPARE(rd.f.TxtDebFilename.text(), QString());
+        rd.f.oPlayer->setFileName(kFile1);
+        rd.f.cmdDebug[1].click();
+        QVERIFY(rd.playing());
+        QCOMPARE(rd.f.TxtDebFilename.text(), kFile1);
+        rd.f.cmdFileAudio.click();
+        QCOMPARE(rd.f.TextAudio.text(), kFile1);
+
+        // GO passes the address through the link commands like a followed link.
+        rd.f.TextURL.setText(kCap1 + "#QYRP_STOP#");
+        rd.f.cmdGO.click();
+        QVERIFY(!rd.playing());
+        QCOMPARE(rd.r.browser.navigations, QStringList());
+        rd.f.TextURL.setText(kCap1);
+        rd.f.cmdGO.click();
+        QCOMPARE(rd.r.browser.navigations, QStringList{kCap1});
+
+        rd.f.debugPanel.fraDebug_DragOver(300, 450, 2);
+        QCOMPARE(rd.f.fraDebug.left(), 300.0f);
+        QCOMPARE(rd.f.fraDebug.top(), 450.0f);
+
+        rd.f.oPlayer.reset();
+        rd.f.cmdDebug[0].click();
+        QCOMPARE(rd.r.dialogs.errorNames(), QStringList{"cmdDebug_Click"});
+    }
+};
+
+QTEST_GUILESS_MAIN(TstKeyboard)
+#include "tst_keyboard.moc"
