@@ -58,7 +58,7 @@ void MainWindow::bind(frmBrowser &f)
         if (QByteArray(prop) == "caption")
             setWindowTitle(f.caption());
     });
-    bindControl(f.objwb, browser_->view(), twips_);
+    bindControl(f.objwb, browser_->widget(), twips_);
 
     // Bookmark panel, with the import/export panel inside it.
     auto *marks = new QGroupBox(f.fraMarcatori.caption(), this);
@@ -190,8 +190,13 @@ bool MainWindow::eventFilter(QObject *obj, QEvent *e)
         return false;
     // Once per key: the event is offered again to each parent of a control
     // that lets it pass. Dialogs and the video window keep their own keys.
+    // Only where the key lands first, the focus widget: the same event is
+    // then offered to each parent of a control that lets it pass, and the
+    // page hands keys it did not use back to the view's holder. The window's
+    // own focus widget, as the window may not be the active one (a dialog has
+    // just closed, or it runs offscreen).
     auto *w = static_cast<QWidget *>(obj);
-    QWidget *focus = QApplication::focusWidget();
+    QWidget *focus = focusWidget();
     if (w->window() != this || (focus ? w != focus : w != this))
         return false;
     const auto *k = static_cast<QKeyEvent *>(e);

@@ -239,6 +239,7 @@ private slots:
     void followingTheBook();
     void brokenPagesAndMissingFiles();
     void bookmarksOfTheWholeBook();
+    void keyboardDrivesTheBook();
     void damagedSettingsFileIsKeptAside();
     void invalidStoredValueIsReportedAndStartUpGoesOn();
 };
@@ -681,6 +682,148 @@ void TstAutomation::bookmarksOfTheWholeBook()
     QVERIFY2(s.waitFor(QStringLiteral("player"), action(QStringLiteral("playing"), QStringLiteral("cap3_1")), mark) >= 0,
              qPrintable(s.why()));
     SESSION_VERIFY(s, s.indexOf(QStringLiteral("dialog")) < 0, "no dialog on the way");
+    QVERIFY2(s.quitYes(), qPrintable(s.why()));
+}
+
+// The reader's keys, sent as key presses to the window, as from the keyboard.
+void TstAutomation::keyboardDrivesTheBook()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString file = dir.filePath(QStringLiteral("impostazioni.sqlite"));
+    storeValues(file, {{QStringLiteral("TempoSp"), QStringLiteral("0")}});
+    if (QTest::currentTestFailed())
+        return;
+    Session s(file);
+    QVERIFY(s.started());
+    QVERIFY2(s.waitFor(QStringLiteral("document"), urlContains(QStringLiteral("Index.htm"))) >= 0, qPrintable(s.why()));
+    s.send(command(QStringLiteral("follow"), {{QStringLiteral("href"), QStringLiteral("Libro/cap1.htm")}}));
+    QVERIFY2(s.waitFor(QStringLiteral("player"), action(QStringLiteral("playing"), QStringLiteral("cap1_1"))) >= 0,
+             qPrintable(s.why()));
+
+    int mark = 0;
+    auto key = [&](int code, int mask) {
+        mark = s.count();
+        s.send(command(QStringLiteral("key"), {{QStringLiteral("code"), code}, {QStringLiteral("mask"), mask}}));
+    };
+    auto osdStarts = [](const QString &text) {
+        return [text](const QJsonObject &e) { return e.value(QStringLiteral("text")).toString().startsWith(text); };
+    };
+    auto seekAt = [](double at) {
+        return [at](const QJsonObject &e) {
+            return e.value(QStringLiteral("action")).toString() == QLatin1String("seek") &&
+                   qAbs(e.value(QStringLiteral("value")).toDouble() - at) < 1.5;
+        };
+    };
+    const int ctrl = 2, alt = 4;
+
+    // Ctrl+3 pauses, and again resumes.
+    key('3', ctrl);
+    QVERIFY2(s.waitFor(QStringLiteral("player"), action(QStringLiteral("pause")), mark) >= 0, qPrintable(s.why()));
+    key('3', ctrl);
+    QVERIFY2(s.waitFor(QStringLiteral("player"), action(QStringLiteral("play")), mark) >= 0, qPrintable(s.why()));
+    // Ctrl+Shift+3 is another key: nothing happens.
+    key('3', ctrl | 1);
+    s.send(command(QStringLiteral("wait"), {{QStringLiteral("ms"), 300}}));
+    QVERIFY2(s.waitFor(QStringLiteral("waited"), {}, mark) >= 0, qPrintable(s.why()));
+    SESSION_VERIFY(s, s.indexOf(QStringLiteral("player"), action(QStringLiteral("pause")), mark) < 0, "Ctrl+Shift+3 did nothing");
+
+    // Ctrl+2 skips forward by the skip length (10 s).
+    const double before = s.state().value(QStringLiteral("position")).toDouble();
+    key('2', ctrl);
+    QVERIFY2(s.waitFor(QStringLiteral("player"), seekAt(before + 10), mark) >= 0, qPrintable(s.why()));
+
+    // Alt+8: the next index entry at or after the position (16 s, then 28 s).
+    key('8', alt);
+    QVERIFY2(s.waitFor(QStringLiteral("osd"), osdStarts(QStringLiteral("Indice avanti - Indice 2")), mark) >= 0,
+             qPrintable(s.why()));
+    QVERIFY2(s.waitFor(QStringLiteral("player"), seekAt(16), mark) >= 0, qPrintable(s.why()));
+    key('8', alt);
+    QVERIFY2(s.waitFor(QStringLiteral("osd"), osdStarts(QStringLiteral("Indice avanti - Indice 3")), mark) >= 0,
+             qPrintable(s.why()));
+    QVERIFY2(s.waitFor(QStringLiteral("player"), seekAt(28), mark) >= 0, qPrintable(s.why()));
+    // Back to the start of the section before the one being heard.
+    key('7', alt);
+    QVERIFY2(s.waitFor(QStringLiteral("osd"), osdStarts(QStringLiteral("Indice indietro - Indice 1")), mark) >= 0,
+             qPrintable(s.why()));
+
+    // Ctrl+7 and Ctrl+6: the next and the previous page file.
+    key('7', ctrl);
+    QVERIFY2(s.waitFor(QStringLiteral("document"), urlContains(QStringLiteral("cap2.htm")), mark) >= 0, qPrintable(s.why()));
+    QVERIFY2(s.waitFor(QStringLiteral("player"), action(QStringLiteral("playing"), QStringLiteral("cap2_1")), mark) >= 0,
+             qPrintable(s.why()));
+    key('6', ctrl);
+    QVERIFY2(s.waitFor(QStringLiteral("document"), urlContains(QStringLiteral("cap1.htm")), mark) >= 0, qPrintable(s.why()));
+
+    // Alt+"+" and Alt+"-" change the speed, which is stored.
+    key(187, alt);
+    const int up = s.waitFor(QStringLiteral("setting"), setting(QStringLiteral("Rate")), mark);
+    QVERIFY2(up >= 0, qPrintable(s.why()));
+    QCOMPARE(s.event(up).value(QStringLiteral("value")).toString(), QStringLiteral("1.1"));
+    key(189, alt);
+    const int down = s.waitFor(QStringLiteral("setting"), setting(QStringLiteral("Rate")), mark);
+    QVERIFY2(down >= 0, qPrintable(s.why()));
+    QCOMPARE(s.event(down).value(QStringLiteral("value")).toString(), QStringLiteral("1"));
+
+    // Ctrl+0 switches reading off and on again.
+    key('0', ctrl);
+    QVERIFY2(s.waitFor(QStringLiteral("setting"), setting(QStringLiteral("AudioOff")), mark) >= 0, qPrintable(s.why()));
+    SESSION_VERIFY(s, s.state().value(QStringLiteral("audioOff")).toBool(), "reading off");
+    key('0', ctrl);
+    QVERIFY2(s.waitFor(QStringLiteral("setting"), setting(QStringLiteral("AudioOff")), mark) >= 0, qPrintable(s.why()));
+    SESSION_VERIFY(s, !s.state().value(QStringLiteral("audioOff")).toBool(), "reading on");
+
+    // Alt+9: the next style sheet, stored, and the page reloaded.
+    key('9', alt);
+    const int style = s.waitFor(QStringLiteral("setting"), setting(QStringLiteral("StyleSheet")), mark);
+    QVERIFY2(style >= 0, qPrintable(s.why()));
+    QCOMPARE(s.event(style).value(QStringLiteral("value")).toString(), QStringLiteral("2"));
+    QVERIFY2(s.waitFor(QStringLiteral("document"), urlContains(QStringLiteral("cap1.htm")), mark) >= 0, qPrintable(s.why()));
+
+    // Alt+3 asks for a description and adds the bookmark; Alt+6 lists it,
+    // Escape closes the list.
+    key('3', alt);
+    const int ask = s.waitFor(QStringLiteral("dialog"), is(QStringLiteral("kind"), QStringLiteral("input")), mark);
+    QVERIFY2(ask >= 0, qPrintable(s.why()));
+    s.send(command(QStringLiteral("answer"), {{QStringLiteral("text"), QStringLiteral("Il faro acceso")}}));
+    QVERIFY2(s.waitFor(QStringLiteral("setting"), is(QStringLiteral("key"), QStringLiteral("1NOME")), mark) >= 0,
+             qPrintable(s.why()));
+    key('6', alt);
+    QJsonObject st;
+    (void)QTest::qWaitFor([&] {
+        st = s.state();
+        return st.value(QStringLiteral("visible")).toObject().value(QStringLiteral("fraMarcatori")).toBool();
+    }, kTimeoutMs);
+    const QJsonArray list = st.value(QStringLiteral("list")).toArray();
+    SESSION_VERIFY(s, list.size() == 1 && list.at(0).toString().endsWith(QStringLiteral(" - Il faro acceso")),
+                   qPrintable(QJsonDocument(list).toJson()));
+    key(27, 0);
+    (void)QTest::qWaitFor([&] {
+        return !s.state().value(QStringLiteral("visible")).toObject().value(QStringLiteral("fraMarcatori")).toBool();
+    }, kTimeoutMs);
+    SESSION_VERIFY(s, !s.state().value(QStringLiteral("visible")).toObject().value(QStringLiteral("fraMarcatori")).toBool(),
+                   "Escape closed the list");
+
+    // Ctrl+8 opens the options panel; the skip length and volume typed there are stored.
+    key('8', ctrl);
+    (void)QTest::qWaitFor([&] {
+        return s.state().value(QStringLiteral("visible")).toObject().value(QStringLiteral("frmconfigurazione")).toBool();
+    }, kTimeoutMs);
+    mark = s.count();
+    s.send(command(QStringLiteral("control"), {{QStringLiteral("name"), QStringLiteral("TextAvantiIndietro")},
+                                               {QStringLiteral("action"), QStringLiteral("set")},
+                                               {QStringLiteral("value"), QStringLiteral("15")}}));
+    s.send(command(QStringLiteral("control"), {{QStringLiteral("name"), QStringLiteral("TextVolume")},
+                                               {QStringLiteral("action"), QStringLiteral("set")},
+                                               {QStringLiteral("value"), QStringLiteral("50")}}));
+    const int skip = s.waitFor(QStringLiteral("setting"), setting(QStringLiteral("AvantiIndietro")), mark);
+    QVERIFY2(skip >= 0, qPrintable(s.why()));
+    QCOMPARE(s.event(skip).value(QStringLiteral("value")).toString(), QStringLiteral("15"));
+    const int vol = s.waitFor(QStringLiteral("setting"), setting(QStringLiteral("Volume")), mark);
+    QVERIFY2(vol >= 0, qPrintable(s.why()));
+    QCOMPARE(s.event(vol).value(QStringLiteral("value")).toString(), QStringLiteral("50"));
+    SESSION_VERIFY(s, s.indexOf(QStringLiteral("dialog"), is(QStringLiteral("kind"), QStringLiteral("error"))) < 0,
+                   "no error on the way");
     QVERIFY2(s.quitYes(), qPrintable(s.why()));
 }
 

@@ -9,6 +9,7 @@
 #include <QMimeDatabase>
 #include <QRegularExpression>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <QWebChannel>
 #include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
@@ -133,7 +134,14 @@ private:
 
 WebBrowser::WebBrowser(IFiles &files, QWidget *parent) : QObject(parent), files_(files)
 {
-    view_ = new QWebEngineView(parent);
+    // The engine hands keys the page did not use back to the view's parent:
+    // a holder of its own keeps them from reaching the window a second time.
+    holder_ = new QWidget(parent);
+    holder_->setObjectName(QStringLiteral("objwbHolder"));
+    auto *fill = new QVBoxLayout(holder_);
+    fill->setContentsMargins(0, 0, 0, 0);
+    view_ = new QWebEngineView(holder_);
+    fill->addWidget(view_);
     page_ = new BookPage(*this, view_);
     view_->setPage(page_);
     view_->setObjectName(QStringLiteral("objwb"));

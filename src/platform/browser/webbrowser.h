@@ -42,6 +42,8 @@ public:
     void createStyleSheet(const QString &url, int index) override;
 
     QWebEngineView *view() const { return view_; }
+    // The widget to place in the window: the view inside its holder.
+    QWidget *widget() const { return holder_; }
 
     // Activates a link of the page as a reader would: the first link whose
     // name or id is name, or else whose href (as written or resolved) is
@@ -63,6 +65,7 @@ private:
     static bool sameDocument(const QUrl &from, const QUrl &to);
 
     IFiles &files_;
+    QWidget *holder_;
     QWebEngineView *view_;
     BookPage *page_;
     LinkBridge *bridge_;
