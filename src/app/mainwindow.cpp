@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QWebEngineView>
@@ -64,7 +65,8 @@ void MainWindow::bind(frmBrowser &f)
     auto *marks = new QGroupBox(f.fraMarcatori.caption(), this);
     marks->setAutoFillBackground(true);
     bindControl(f.fraMarcatori, marks, twips_);
-    bindList(f.ListMarkers, new QListWidget(marks), twips_);
+    auto *markList = new QListWidget(marks);
+    bindList(f.ListMarkers, markList, twips_);
     bindButton(f.cmdImpExp[0], new QPushButton(marks), twips_);
     bindButton(f.cmdImpExp[1], new QPushButton(marks), twips_);
     bindButton(f.cmdImpExp[4], new QPushButton(marks), twips_);
@@ -148,6 +150,13 @@ void MainWindow::bind(frmBrowser &f)
     });
     bindButton(f.Command1, new QPushButton(dbg), twips_);
 
+    // A panel that opens takes the keyboard, and gives it back when it
+    // closes: a reader who cannot see it must land in it.
+    focusFollows(f.fraMarcatori, marks, markList, browser_->view());
+    focusFollows(f.frmImpExp, ie, nullptr, markList);
+    focusFollows(f.frmconfigurazione, cfg, nullptr, browser_->view());
+    focusFollows(f.fraDebug, dbg, url, browser_->view());
+
     // A page that closes its own window asks the exit question; on Yes the
     // window closes as if the reader had closed it.
     f.ports.browser.WindowClosing.connect([this](bool &) {
@@ -182,6 +191,26 @@ void MainWindow::changeEvent(QEvent *e)
         if (!isMinimized())
             relayout();
     }
+}
+
+void MainWindow::focusFollows(Control &panel, QWidget *box, QWidget *first, QWidget *back)
+{
+    QPointer<QWidget> b(box), in(first), out(back);
+    panel.PropertyChanged.connect([&panel, b, in, out](const char *prop) {
+        if (QByteArray(prop) != "visible" || !b)
+            return;
+        if (panel.visible()) {
+            QWidget *target = in;
+            // Otherwise the first control of the panel that takes the focus.
+            for (QWidget *w = b->nextInFocusChain(); !target && w && w != b; w = w->nextInFocusChain())
+                if (b->isAncestorOf(w) && w->isVisibleTo(b) && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus))
+                    target = w;
+            if (target)
+                target->setFocus(Qt::OtherFocusReason);
+        } else if (out && out->isVisible()) {
+            out->setFocus(Qt::OtherFocusReason);
+        }
+    });
 }
 
 bool MainWindow::eventFilter(QObject *obj, QEvent *e)

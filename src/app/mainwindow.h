@@ -9,6 +9,7 @@
 namespace qyr {
 
 class frmBrowser;
+class Control;
 class IFiles;
 class WebBrowser;
 
@@ -29,6 +30,7 @@ protected:
 
 private:
     void relayout();
+    void focusFollows(Control &panel, QWidget *box, QWidget *first, QWidget *back);
     frmBrowser *f_ = nullptr;
     WebBrowser *browser_;
     Twips twips_;
