@@ -62,9 +62,11 @@ Pred setting(const QString &key)
 // arrived and in which order; waitFor searches forward from the last match.
 class Session {
 public:
-    explicit Session(const QString &settingsFile)
+    explicit Session(const QString &settingsFile, const QList<std::pair<QString, QString>> &extraEnv = {})
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const auto &[name, value] : extraEnv)
+            env.insert(name, value);
         // So that the test also runs directly, outside CTest.
         if (!env.contains(QStringLiteral("QT_QPA_PLATFORM")))
             env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
@@ -240,6 +242,7 @@ private slots:
     void brokenPagesAndMissingFiles();
     void bookmarksOfTheWholeBook();
     void keyboardDrivesTheBook();
+    void bookmarksExportedAndImported();
     void damagedSettingsFileIsKeptAside();
     void invalidStoredValueIsReportedAndStartUpGoesOn();
 };
@@ -822,6 +825,92 @@ void TstAutomation::keyboardDrivesTheBook()
     const int vol = s.waitFor(QStringLiteral("setting"), setting(QStringLiteral("Volume")), mark);
     QVERIFY2(vol >= 0, qPrintable(s.why()));
     QCOMPARE(s.event(vol).value(QStringLiteral("value")).toString(), QStringLiteral("50"));
+    SESSION_VERIFY(s, s.indexOf(QStringLiteral("dialog"), is(QStringLiteral("kind"), QStringLiteral("error"))) < 0,
+                   "no error on the way");
+    QVERIFY2(s.quitYes(), qPrintable(s.why()));
+}
+
+// Through the import/export panel, as a reader would: the bookmarks go out
+// to a file in the home folder, are all deleted, and come back from it.
+void TstAutomation::bookmarksExportedAndImported()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString file = dir.filePath(QStringLiteral("impostazioni.sqlite"));
+    const QString home = dir.filePath(QStringLiteral("casa"));
+    QVERIFY(QDir().mkpath(home));
+    storeValues(file, {{QStringLiteral("TempoSp"), QStringLiteral("0")}});
+    if (QTest::currentTestFailed())
+        return;
+    Session s(file, {{QStringLiteral("HOME"), home}, {QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config"))}});
+    QVERIFY(s.started());
+    QVERIFY2(s.waitFor(QStringLiteral("ready")) >= 0, qPrintable(s.why()));
+    const QString section = QStringLiteral("LIBRO\\CAP1.HTM");
+    for (const auto &[key, value] : {std::pair{QStringLiteral("1"), QStringLiteral("16")},
+                                     {QStringLiteral("1NOME"), QStringLiteral("Perché il faro è spento")},
+                                     {QStringLiteral("1NOMEAUDIO"), QStringLiteral("cap1_1.mp3")}})
+        s.send(command(QStringLiteral("setting"), {{QStringLiteral("section"), section}, {QStringLiteral("key"), key},
+                                                   {QStringLiteral("value"), value}}));
+    QVERIFY2(s.waitFor(QStringLiteral("document"), urlContains(QStringLiteral("Index.htm"))) >= 0, qPrintable(s.why()));
+    s.send(command(QStringLiteral("follow"), {{QStringLiteral("href"), QStringLiteral("Libro/cap1.htm")}}));
+    QVERIFY2(s.waitFor(QStringLiteral("document"), urlContains(QStringLiteral("cap1.htm"))) >= 0, qPrintable(s.why()));
+
+    auto control = [&](const QString &name, const QString &action, const QJsonValue &value = QJsonValue()) {
+        QJsonObject o{{QStringLiteral("name"), name}, {QStringLiteral("action"), action}};
+        if (!value.isUndefined() && !value.isNull())
+            o.insert(value.isDouble() ? QStringLiteral("index") : QStringLiteral("value"), value);
+        s.send(command(QStringLiteral("control"), o));
+    };
+    auto visible = [&](const QString &name) {
+        return s.state().value(QStringLiteral("visible")).toObject().value(name).toBool();
+    };
+    auto answerMessage = [&](const QString &startsWith) {
+        const int d = s.waitFor(QStringLiteral("dialog"), is(QStringLiteral("kind"), QStringLiteral("message")));
+        if (d < 0 || !s.event(d).value(QStringLiteral("text")).toString().startsWith(startsWith))
+            return false;
+        s.answer(QStringLiteral("ok"));
+        return true;
+    };
+
+    // Alt+6 shows the list; "Esporta Marcatori", the home folder, a name, OK.
+    s.send(command(QStringLiteral("key"), {{QStringLiteral("code"), '6'}, {QStringLiteral("mask"), 4}}));
+    QVERIFY(QTest::qWaitFor([&] { return visible(QStringLiteral("fraMarcatori")); }, kTimeoutMs));
+    control(QStringLiteral("cmdImpExp(0)"), QStringLiteral("click"));
+    QVERIFY(QTest::qWaitFor([&] { return visible(QStringLiteral("frmImpExp")); }, kTimeoutMs));
+    control(QStringLiteral("Drive"), QStringLiteral("select"), QDir::toNativeSeparators(home));
+    control(QStringLiteral("TextFileName"), QStringLiteral("set"), QStringLiteral("segnalibri"));
+    control(QStringLiteral("cmdImpExp(2)"), QStringLiteral("click"));
+    QVERIFY2(answerMessage(QStringLiteral("Export effettuato correttamente")), qPrintable(s.dump()));
+    QFile exported(home + QStringLiteral("/segnalibri.REG"));
+    QVERIFY2(exported.open(QIODevice::ReadOnly), qPrintable(exported.fileName()));
+    const QByteArray text = exported.readAll();
+    QVERIFY(text.startsWith("REGEDIT4\r\n"));
+    // Windows-1252 on disk: "è" is one byte, 0xE8.
+    QVERIFY2(text.contains("\"1NOME\"=\"Perch\xe9 il faro \xe8 spento\""), text.constData());
+
+    // Every bookmark of the page deleted (Alt+4, yes).
+    s.send(command(QStringLiteral("key"), {{QStringLiteral("code"), '4'}, {QStringLiteral("mask"), 4}}));
+    QVERIFY2(s.waitFor(QStringLiteral("dialog")) >= 0, qPrintable(s.why()));
+    s.answer(QStringLiteral("yes"));
+    QVERIFY2(s.waitFor(QStringLiteral("setting"), is(QStringLiteral("key"), QStringLiteral("1NOME"))) >= 0, qPrintable(s.why()));
+    QVERIFY(QTest::qWaitFor([&] { return s.state().value(QStringLiteral("list")).toArray().isEmpty(); }, kTimeoutMs));
+
+    // "Importa Marcatori", the file chosen in the list, OK: the bookmark is back.
+    control(QStringLiteral("cmdImpExp(1)"), QStringLiteral("click"));
+    QVERIFY(QTest::qWaitFor([&] { return visible(QStringLiteral("frmImpExp")); }, kTimeoutMs));
+    control(QStringLiteral("Drive"), QStringLiteral("select"), QDir::toNativeSeparators(home));
+    control(QStringLiteral("File"), QStringLiteral("select"), 0);
+    control(QStringLiteral("cmdImpExp(2)"), QStringLiteral("click"));
+    QVERIFY2(answerMessage(QStringLiteral("Ripristino effettuato")), qPrintable(s.dump()));
+    QJsonArray list;
+    (void)QTest::qWaitFor([&] {
+        list = s.state().value(QStringLiteral("list")).toArray();
+        return list.size() == 1;
+    }, kTimeoutMs);
+    SESSION_VERIFY(s, list.size() == 1 && list.at(0).toString().endsWith(QStringLiteral("Perché il faro è spento")),
+                   qPrintable(QJsonDocument(list).toJson()));
+    // The safety copy was written before the import.
+    SESSION_VERIFY(s, QFile::exists(dir.filePath(QStringLiteral("config/qyrplayer/QYRPlayer_Backup.reg"))), "safety copy");
     SESSION_VERIFY(s, s.indexOf(QStringLiteral("dialog"), is(QStringLiteral("kind"), QStringLiteral("error"))) < 0,
                    "no error on the way");
     QVERIFY2(s.quitYes(), qPrintable(s.why()));
