@@ -45,6 +45,17 @@ QString storedValue(const QString &file, const QString &name)
     return v ? v->text() : QString();
 }
 
+// A settings file in dir holding the Player values given; empty when it
+// could not be made.
+QString preparedSettings(const QTemporaryDir &dir, const QList<std::pair<QString, QString>> &values)
+{
+    if (!dir.isValid())
+        return QString();
+    const QString file = dir.filePath(QStringLiteral("impostazioni.sqlite"));
+    storeValues(file, values);
+    return QTest::currentTestFailed() ? QString() : file;
+}
+
 Pred is(const QString &field, const QString &value)
 {
     return [field, value](const QJsonObject &e) { return e.value(field).toString() == value; };
@@ -302,11 +313,8 @@ void TstAutomation::freshSettingsAndTheExitQuestion()
 void TstAutomation::version6IsOfferedTheUpgradeOnce()
 {
     QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString file = dir.filePath(QStringLiteral("impostazioni.sqlite"));
-    storeValues(file, {{QStringLiteral("Versione"), QStringLiteral("0")}});
-    if (QTest::currentTestFailed())
-        return;
+    const QString file = preparedSettings(dir, {{QStringLiteral("Versione"), QStringLiteral("0")}});
+    QVERIFY(!file.isEmpty());
 
     {
         Session s(file);
@@ -361,11 +369,8 @@ QJsonObject command(const QString &cmd, const QJsonObject &fields)
 void TstAutomation::resumeSavesThePageBeingRead()
 {
     QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString file = dir.filePath(QStringLiteral("impostazioni.sqlite"));
-    storeValues(file, {{QStringLiteral("SavePos"), QStringLiteral("1")}, {QStringLiteral("TempoSp"), QStringLiteral("1500")}});
-    if (QTest::currentTestFailed())
-        return;
+    const QString file = preparedSettings(dir, {{QStringLiteral("SavePos"), QStringLiteral("1")}, {QStringLiteral("TempoSp"), QStringLiteral("1500")}});
+    QVERIFY(!file.isEmpty());
 
     double savedPos = 0;
     QString saved;
@@ -433,11 +438,8 @@ void TstAutomation::resumeSavesThePageBeingRead()
 void TstAutomation::followingTheBook()
 {
     QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString file = dir.filePath(QStringLiteral("impostazioni.sqlite"));
-    storeValues(file, {{QStringLiteral("TempoSp"), QStringLiteral("0")}});
-    if (QTest::currentTestFailed())
-        return;
+    const QString file = preparedSettings(dir, {{QStringLiteral("TempoSp"), QStringLiteral("0")}});
+    QVERIFY(!file.isEmpty());
     Session s(file);
     QVERIFY(s.started());
     QVERIFY2(s.waitFor(QStringLiteral("ready")) >= 0, qPrintable(s.why()));
@@ -522,11 +524,8 @@ void TstAutomation::followingTheBook()
 void TstAutomation::brokenPagesAndMissingFiles()
 {
     QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString file = dir.filePath(QStringLiteral("impostazioni.sqlite"));
-    storeValues(file, {{QStringLiteral("TempoSp"), QStringLiteral("0")}});
-    if (QTest::currentTestFailed())
-        return;
+    const QString file = preparedSettings(dir, {{QStringLiteral("TempoSp"), QStringLiteral("0")}});
+    QVERIFY(!file.isEmpty());
     // Broken markup and thousands of named elements.
     const QString broken = dir.filePath(QStringLiteral("rotta.htm"));
     {
@@ -602,11 +601,8 @@ void TstAutomation::damagedSettingsFileIsKeptAside()
 void TstAutomation::invalidStoredValueIsReportedAndStartUpGoesOn()
 {
     QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString file = dir.filePath(QStringLiteral("impostazioni.sqlite"));
-    storeValues(file, {{QStringLiteral("SavePos"), QStringLiteral("abc")}});
-    if (QTest::currentTestFailed())
-        return;
+    const QString file = preparedSettings(dir, {{QStringLiteral("SavePos"), QStringLiteral("abc")}});
+    QVERIFY(!file.isEmpty());
 
     Session s(file);
     QVERIFY(s.started());
@@ -634,14 +630,13 @@ void TstAutomation::invalidStoredValueIsReportedAndStartUpGoesOn()
 void TstAutomation::bookmarksOfTheWholeBook()
 {
     QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString file = dir.filePath(QStringLiteral("impostazioni.sqlite"));
-    storeValues(file, {{QStringLiteral("TempoSp"), QStringLiteral("0")}});
-    if (QTest::currentTestFailed())
-        return;
+    const QString file = preparedSettings(dir, {{QStringLiteral("TempoSp"), QStringLiteral("0")}});
+    QVERIFY(!file.isEmpty());
     Session s(file);
     QVERIFY(s.started());
-    QVERIFY2(s.waitFor(QStringLiteral("ready")) >= 0, qPrintable(s.why()));
+    // After the splash has opened the table of contents, so that no later
+    // load rebuilds the list under the test.
+    QVERIFY2(s.waitFor(QStringLiteral("document"), urlContains(QStringLiteral("Index.htm"))) >= 0, qPrintable(s.why()));
     auto put = [&](const QString &section, const QString &key, const QString &value) {
         s.send(command(QStringLiteral("setting"), {{QStringLiteral("section"), section}, {QStringLiteral("key"), key},
                                                    {QStringLiteral("value"), value}}));
@@ -660,6 +655,7 @@ void TstAutomation::bookmarksOfTheWholeBook()
     // The table of contents (again, once the records are in) lists every page's bookmarks.
     s.send(command(QStringLiteral("navigate"),
                    {{QStringLiteral("url"), QUrl::fromLocalFile(QStringLiteral(SAMPLE_BOOK "/Index.htm")).toString()}}));
+    QVERIFY2(s.waitFor(QStringLiteral("document"), urlContains(QStringLiteral("Index.htm"))) >= 0, qPrintable(s.why()));
     QJsonArray list;
     (void)QTest::qWaitFor([&] {
         list = s.state().value(QStringLiteral("list")).toArray();
@@ -692,11 +688,8 @@ void TstAutomation::bookmarksOfTheWholeBook()
 void TstAutomation::keyboardDrivesTheBook()
 {
     QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString file = dir.filePath(QStringLiteral("impostazioni.sqlite"));
-    storeValues(file, {{QStringLiteral("TempoSp"), QStringLiteral("0")}});
-    if (QTest::currentTestFailed())
-        return;
+    const QString file = preparedSettings(dir, {{QStringLiteral("TempoSp"), QStringLiteral("0")}});
+    QVERIFY(!file.isEmpty());
     Session s(file);
     QVERIFY(s.started());
     QVERIFY2(s.waitFor(QStringLiteral("document"), urlContains(QStringLiteral("Index.htm"))) >= 0, qPrintable(s.why()));

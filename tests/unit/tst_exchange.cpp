@@ -2,6 +2,7 @@
 // exact layout, the round trip, every value kind of a version 5 file, keys
 // outside the program's tree, and damaged files that must change nothing.
 #include "doubles/doubles.h"
+#include "doubles/treefiles.h"
 #include "exchange/registryexchange.h"
 
 #include <QFile>
@@ -9,6 +10,7 @@
 #include <QtTest>
 
 using namespace qyr;
+using namespace qyr::test;
 using qyr::test::MemoryRegistry;
 
 namespace {
@@ -24,29 +26,6 @@ QByteArray utf16(const QString &s)
 }
 
 // Every key below `key` with its values, one line per value, to compare trees.
-QStringList dump(IRegistry &reg, const QString &key)
-{
-    QStringList out{key.toCaseFolded()};
-    for (const RegValue &v : reg.values(key))
-        out << QStringLiteral("%1 | %2 | %3 | %4").arg(key, v.name).arg(v.type).arg(QString::fromLatin1(v.data.toHex()));
-    for (const QString &sub : reg.subKeys(key))
-        out += dump(reg, key + QLatin1Char('\\') + sub);
-    return out;
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
 class FakeHives : public IHiveReader {
 public:
     HiveContent read(const QString &, const QString &) override { return content; }

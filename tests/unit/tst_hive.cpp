@@ -1,6 +1,7 @@
 // Restore from registry hive files through hivex: a hive written by the test's
 // own regf writer comes back whole; a damaged or hostile one changes nothing.
 #include "doubles/doubles.h"
+#include "doubles/treefiles.h"
 #include "doubles/regf_writer.h"
 #include "exchange/registryexchange.h"
 #include "platform/hive/hivexreader.h"
@@ -10,22 +11,13 @@
 #include <QtTest>
 
 using namespace qyr;
+using namespace qyr::test;
 using qyr::test::MemoryRegistry;
 using qyr::test::RegfWriter;
 
 namespace {
 
 const QString kOwn = QStringLiteral("Software\\VB and VBA Program Settings\\QYR MediaPlayer");
-
-QStringList dump(IRegistry &reg, const QString &key)
-{
-    QStringList out{key.toCaseFolded()};
-    for (const RegValue &v : reg.values(key))
-        out << QStringLiteral("%1 | %2 | %3 | %4").arg(key, v.name).arg(v.type).arg(QString::fromLatin1(v.data.toHex()));
-    for (const QString &sub : reg.subKeys(key))
-        out += dump(reg, key + QLatin1Char('\\') + sub);
-    return out;
-}
 
 void put(IRegistry &reg, const QString &path, const HiveKey &key)
 {

@@ -2,6 +2,7 @@
 // the panel's controls, the forced extension, the overwrite question, the
 // safety copy, damaged files, hives, the lists, and the debug test export.
 #include "doubles/doubles.h"
+#include "doubles/treefiles.h"
 #include "doubles/regf_writer.h"
 #include "exchange/registryexchange.h"
 #include "platform/files/diskfiles.h"
@@ -23,30 +24,6 @@ const QString kPage = QStringLiteral("LIBRO\\CAP1.HTM");
 const QString kRegHead = QStringLiteral("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\") + kOwn;
 
 // Every value below key, sorted: a reload rewrites values in another order.
-QStringList dump(IRegistry &reg, const QString &key)
-{
-    QStringList out{key.toCaseFolded()};
-    for (const RegValue &v : reg.values(key))
-        out << QStringLiteral("%1 | %2 | %3 | %4").arg(key.toCaseFolded(), v.name).arg(v.type).arg(QString::fromLatin1(v.data.toHex()));
-    for (const QString &sub : reg.subKeys(key))
-        out += dump(reg, key + QLatin1Char('\\') + sub);
-    out.sort();
-    return out;
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-        qFatal("cannot write %s", qPrintable(path));
-}
-
 // The main window on the real file system, with the program's own files in
 // a folder of the test.
 struct Desk {
