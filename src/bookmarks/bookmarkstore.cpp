@@ -168,13 +168,19 @@ void BookmarkStore::Marcatori(qint16 Mode, const QString &pageKey, qint32 N)
 
 QList<BookmarkStore::Record> BookmarkStore::readRecords(const QString &section)
 {
+    // The section is read once and its slots looked up in what came back:
+    // the same answers as one read per value with its default, but the table
+    // of contents reads every page of the book this way.
+    QHash<QString, QString> stored;
+    for (const RegValue &v : f.settings.registry().values(Settings::keyPath(f.strAppName, section)))
+        stored.insert(v.name.toUpper(), v.text());
+    auto read = [&](const QString &name, const QString &def) { return stored.value(name.toUpper(), def); };
     QList<Record> out;
     for (int n = 1; n <= kSlots; ++n) {
-        const QString name = get(section, descriptionName(n), absent());
+        const QString name = read(descriptionName(n), absent());
         if (name == absent())
             continue;
-        out.append(Record{section, n, name, get(section, positionName(n), absent()),
-                          get(section, audioName(n), QString())});
+        out.append(Record{section, n, name, read(positionName(n), absent()), read(audioName(n), QString())});
     }
     return out;
 }

@@ -40,7 +40,15 @@ QStringList parts(const QString &key)
     return key.split(QLatin1Char('\\'), Qt::SkipEmptyParts);
 }
 
-QString fold(const QString &s) { return s.toCaseFolded(); }
+// Names compare without regard to case in every alphabet; most are plain
+// ASCII, where lower case is the same and much cheaper.
+QString fold(const QString &s)
+{
+    for (QChar c : s)
+        if (c.unicode() >= 0x80)
+            return s.toCaseFolded();
+    return s.toLower();
+}
 
 void bindText(sqlite3_stmt *s, int i, const QString &t)
 {
@@ -220,10 +228,12 @@ qint64 SqliteRegistry::findKey(const QString &key)
     for (const QString &p : parts(key)) {
         id = childId(id, p, key);
         if (id < 0)
-            return -1;
+            break;
     }
-    keyCache_.insert(f, id);
-    return id;
+    // Absent keys are remembered too (most staging sections never exist);
+    // making a key replaces the entry.
+    keyCache_.insert(f, id < 0 ? -1 : id);
+    return id < 0 ? -1 : id;
 }
 
 qint64 SqliteRegistry::ensureKey(const QString &key)
@@ -232,7 +242,9 @@ qint64 SqliteRegistry::ensureKey(const QString &key)
     if (found >= 0)
         return found;
     qint64 id = 0;
+    QString path;
     for (const QString &p : parts(key)) {
+        path += (path.isEmpty() ? QString() : QStringLiteral("\\")) + p;
         qint64 child = childId(id, p, key);
         if (child < 0) {
             sqlite3_stmt *s = stmt(InsertKey);
@@ -244,9 +256,17 @@ qint64 SqliteRegistry::ensureKey(const QString &key)
                 fail(QStringLiteral("creazione della chiave %1").arg(key));
             child = sqlite3_last_insert_rowid(db_);
         }
+        // Every key on the way may have been remembered as absent.
+        keyCache_.insert(fold(path), child);
         id = child;
     }
     return id;
+}
+
+void SqliteRegistry::dropValues()
+{
+    valueCache_.clear();
+    lastValues_ = nullptr;
 }
 
 bool SqliteRegistry::cacheStillValid()
@@ -265,7 +285,7 @@ bool SqliteRegistry::cacheStillValid()
     sqlite3_reset(versionStmt_);
     if (v != dataVersion_) {
         dataVersion_ = v;
-        valueCache_.clear();
+        dropValues();
         keyCache_.clear();
         return false;
     }
@@ -274,16 +294,29 @@ bool SqliteRegistry::cacheStillValid()
 
 std::optional<RegValue> SqliteRegistry::value(const QString &key, const QString &name)
 {
-    const QString cacheKey = fold(key) + QChar(0) + fold(name);
-    if (txDepth_ == 0 && cacheStillValid()) {
-        const auto hit = valueCache_.constFind(cacheKey);
-        if (hit != valueCache_.constEnd())
-            return hit.value();
+    if (txDepth_ > 0)
+        return readValue(key, name); // inside our own writes: the file itself
+    cacheStillValid();
+    // A key's values are read all at once, the first time one is asked for:
+    // a page's bookmarks are read slot by slot, most of them absent, so
+    // asking SQLite for each would cost far more than the one query.
+    // Reads come in runs on one key: the last one is remembered as written.
+    if (!lastValues_ || key != lastKey_) {
+        const QString folded = fold(parts(key).join(QLatin1Char('\\')));
+        auto it = valueCache_.find(folded);
+        if (it == valueCache_.end()) {
+            QHash<QString, RegValue> all;
+            for (RegValue &v : values(key))
+                all.insert(fold(v.name), std::move(v));
+            it = valueCache_.insert(folded, std::move(all));
+        }
+        lastKey_ = key;
+        lastValues_ = &it.value();
     }
-    const auto v = readValue(key, name);
-    if (txDepth_ == 0)
-        valueCache_.insert(cacheKey, v);
-    return v;
+    const auto hit = lastValues_->constFind(fold(name));
+    if (hit == lastValues_->constEnd())
+        return std::nullopt;
+    return hit.value();
 }
 
 std::optional<RegValue> SqliteRegistry::readValue(const QString &key, const QString &name)
@@ -305,7 +338,7 @@ std::optional<RegValue> SqliteRegistry::readValue(const QString &key, const QStr
 
 void SqliteRegistry::setValue(const QString &key, const RegValue &v)
 {
-    valueCache_.clear();
+    dropValues();
     transaction([&] {
         const qint64 id = ensureKey(key);
         sqlite3_stmt *s = stmt(UpsertValue);
@@ -322,7 +355,7 @@ void SqliteRegistry::setValue(const QString &key, const RegValue &v)
 
 void SqliteRegistry::deleteValue(const QString &key, const QString &name)
 {
-    valueCache_.clear();
+    dropValues();
     const qint64 id = findKey(key);
     if (id < 0)
         return;
@@ -336,7 +369,7 @@ void SqliteRegistry::deleteValue(const QString &key, const QString &name)
 
 void SqliteRegistry::deleteKey(const QString &key)
 {
-    valueCache_.clear();
+    dropValues();
     const qint64 id = findKey(key);
     if (id <= 0)
         return; // absent, or the root, which is never deleted
@@ -428,7 +461,7 @@ void SqliteRegistry::transaction(const std::function<void()> &body)
         --txDepth_;
         sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
         keyCache_.clear(); // ids of keys made in the rolled-back work are gone
-        valueCache_.clear();
+        dropValues();
         throw;
     }
     --txDepth_;

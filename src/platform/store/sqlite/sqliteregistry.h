@@ -54,7 +54,10 @@ private:
     // Values already read. Another process writing the same file changes
     // SQLite's data_version, which empties the cache (seen within 50 ms);
     // our own writes empty it at once.
-    QHash<QString, std::optional<RegValue>> valueCache_;
+    QHash<QString, QHash<QString, RegValue>> valueCache_; // folded key -> folded name -> value
+    QString lastKey_;                                     // the key last read, as the caller wrote it
+    const QHash<QString, RegValue> *lastValues_ = nullptr; // its values in the cache
+    void dropValues();
     qint64 dataVersion_ = -1;
     QElapsedTimer checked_;
     sqlite3_stmt *stmts_[12] = {};
