@@ -115,13 +115,13 @@ void PageLoad::objWB_DocumentComplete(const QString &URL)
         {"QYRPLAYER_MSG_SOSTFILE", &Messages::strMsgSostFile},
         {"QYRPLAYER_MSG_USCITA", &Messages::strMsgUscita},
     };
-    for (const auto &[name, field] : overrides) {
+    for (const auto &o : overrides) {
         IgnoreFailure([&] {
             // Only an element that has a content (a meta element) counts; an
             // empty content empties the message.
-            const PageElement e = wb.element(QString::fromLatin1(name));
+            const PageElement e = wb.element(QString::fromLatin1(o.first));
             if (e.found && e.hasContent)
-                f.msg.*field = e.content;
+                f.msg.*(o.second) = e.content;
         });
     }
 }

@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <hivex.h>
 #include <memory>
 #include <vector>
@@ -30,6 +31,17 @@ QString reason(int error)
     case ENOMEM: return QStringLiteral("memoria esaurita");
     default: return QStringLiteral("errore %1").arg(error);
     }
+}
+
+// hivex stores a value's type, any 32-bit number a file holds, in its enum;
+// reading that back as the enum is undefined for numbers outside the named
+// kinds, so the stored bytes are copied out instead.
+static_assert(sizeof(hive_type) == sizeof(quint32), "hive_type holds a registry type");
+quint32 typeCode(const hive_type &type)
+{
+    quint32 code = 0;
+    std::memcpy(&code, &type, sizeof code);
+    return code;
 }
 
 class Walk {
@@ -100,7 +112,7 @@ private:
         Owned<char> data(hivex_value_value(h_, v, &type, &len));
         if (!data && (len > 0 || errno != 0))
             damaged(reason(errno));
-        return RegValue{QString::fromUtf8(name.get()), quint32(type), QByteArray(data.get(), int(len))};
+        return RegValue{QString::fromUtf8(name.get()), typeCode(type), QByteArray(data.get(), int(len))};
     }
 
     [[noreturn]] void refuse(const QString &text) { throw QyrError(err::InvalidFileFormat, text); }
