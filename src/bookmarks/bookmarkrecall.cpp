@@ -17,13 +17,6 @@ QString value(frmBrowser &f, const QString &section, const QString &name, const 
 
 } // namespace
 
-oEkoPlayer &BookmarkRecall::player()
-{
-    if (!f.oPlayer)
-        throw QyrError(err::ObjectNotSet);
-    return *f.oPlayer;
-}
-
 // The old file's end-of-media events must not chain to other audio while the
 // bookmark's file takes its place.
 void BookmarkRecall::holdChaining()
@@ -89,7 +82,7 @@ void BookmarkRecall::MarcatoriRichiama(qint16 n)
 
 void BookmarkRecall::play(qint16 slot, const QString &address)
 {
-    oEkoPlayer &p = player();
+    oEkoPlayer &p = f.player();
     p.Stop_Player();
     f.ports.pump.processEvents();
     const QString section = f.urls.Section();

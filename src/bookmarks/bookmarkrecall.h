@@ -27,7 +27,6 @@ private:
     // The audio moved since the bookmark was set: the book's folder on the
     // drive the page names, then on every other drive or volume.
     QString searchMoved(const QString &audio);
-    oEkoPlayer &player();
     void holdChaining();
 
     frmBrowser &f;

@@ -19,13 +19,6 @@ const char *const kReminder[] = {
     "    ' ATTIVA/DISATTIVA LETTURA  (0)",
 };
 
-oEkoPlayer &player(frmBrowser &f)
-{
-    if (!f.oPlayer)
-        throw QyrError(err::ObjectNotSet);
-    return *f.oPlayer;
-}
-
 } // namespace
 
 void DebugPanel::connect()
@@ -47,14 +40,14 @@ void DebugPanel::cmdDebug_Click(int index)
 {
     Guard(f.er, QStringLiteral("cmdDebug_Click"), [&] {
         if (index == 1)
-            player(f).Play_Player();
-        f.TxtDebFilename.setText(player(f).FileName());
+            f.player().Play_Player();
+        f.TxtDebFilename.setText(f.player().FileName());
     });
 }
 
 void DebugPanel::cmdFileAudio_Click()
 {
-    Guard(f.er, QStringLiteral("cmdFileAudio_Click"), [&] { f.TextAudio.setText(player(f).FileName()); });
+    Guard(f.er, QStringLiteral("cmdFileAudio_Click"), [&] { f.TextAudio.setText(f.player().FileName()); });
 }
 
 void DebugPanel::cmdGO_Click()

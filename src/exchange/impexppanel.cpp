@@ -122,7 +122,7 @@ void ImpExpPanel::cmdImpExp_Click(int Index)
                 break;
             case 4:
                 if (f.bResumeAfterList)
-                    resumeWithReload();
+                    f.resumeWithReload();
                 f.fraMarcatori.setVisible(false);
                 f.objwb.setVisible(true);
                 break;
@@ -256,21 +256,6 @@ void ImpExpPanel::closePanel()
     f.frmImpExp.setVisible(false);
     f.File.setPath(f.Dir.path());
     listFiles(); // the exported file appears in the list
-}
-
-void ImpExpPanel::resumeWithReload()
-{
-    if (!f.oPlayer)
-        throw QyrError(err::ObjectNotSet);
-    oEkoPlayer &p = *f.oPlayer;
-    const QString file = p.FileName();
-    const double position = p.CurrentPosition();
-    p.setFileName(file);
-    f.ports.pump.processEvents();
-    p.setCurrentPosition(position);
-    f.ports.pump.processEvents();
-    p.Play_Player();
-    p.setRate(f.sngSavedRate);
 }
 
 void ImpExpPanel::Drive_Change()

@@ -52,7 +52,6 @@ private:
     void exportTo(const QString &name, const QString &path);
     void importFrom(const QString &path);
     void closePanel();
-    void resumeWithReload();
     // Writes the settings tree into fileName in the first of the own-files
     // folders that takes it; the path written.
     QString exportOwnFile(const QString &fileName);

@@ -6,7 +6,6 @@
 
 namespace qyr {
 
-using keyhelp::player;
 
 namespace {
 
@@ -41,26 +40,14 @@ void BookmarkKeys::dispatch(qint16 KeyCode)
 void BookmarkKeys::pauseForList()
 {
     f.bResumeAfterList = false;
-    f.sngSavedRate = player(f).Rate();
-    if (player(f).IsPlaying()) {
+    f.sngSavedRate = f.player().Rate();
+    if (f.player().IsPlaying()) {
         f.bResumeAfterList = true;
-        player(f).Pause_Player();
+        f.player().Pause_Player();
     }
 }
 
 // The file is opened again at the paused position, at the speed it had.
-void BookmarkKeys::resumeWithReload()
-{
-    const QString file = player(f).FileName();
-    const double position = player(f).CurrentPosition();
-    player(f).setFileName(file);
-    f.ports.pump.processEvents();
-    player(f).setCurrentPosition(position);
-    f.ports.pump.processEvents();
-    player(f).Play_Player();
-    player(f).setRate(f.sngSavedRate);
-}
-
 void BookmarkKeys::recallCurrent()
 {
     if (f.marks.oMarkers.count() >= f.nCurrentMarker) {
@@ -100,7 +87,7 @@ void BookmarkKeys::add()
     pauseForList();
     QString description;
     if (!f.ports.browser.locationURL().right(20).toUpper().contains(QLatin1String("INDEX.HTM"))) {
-        const QString t = keyhelp::positionText(f);
+        const QString t = f.feedback.positionText();
         frmInputBox box(f.ports.dialogs);
         box.setTitle(QStringLiteral("Scrivi il segnalibro ") + t + QStringLiteral(" (mm:ss)"));
         box.Display();
@@ -111,10 +98,10 @@ void BookmarkKeys::add()
     }
     // The position after the entry, which may have taken a while.
     if (!description.isEmpty())
-        f.marks.AddMarcatore(description, conv::toInt16(player(f).CurrentPosition()));
+        f.marks.AddMarcatore(description, conv::toInt16(f.player().CurrentPosition()));
     f.ports.pump.processEvents();
     if (f.bResumeAfterList)
-        resumeWithReload();
+        f.resumeWithReload();
 }
 
 void BookmarkKeys::deleteAll()
@@ -136,7 +123,7 @@ void BookmarkKeys::showHideList()
         // The list is showing: back to the page, playing again if it was.
         if (f.bResumeAfterList) {
             f.bResumeAfterList = false;
-            player(f).Play_Player();
+            f.player().Play_Player();
         }
         f.objwb.setVisible(true);
         f.fraMarcatori.setVisible(false);
@@ -147,7 +134,7 @@ void BookmarkKeys::showHideList()
         keyhelp::tell(f, QStringLiteral("Elenco Marcatori"), f.msg.strMsgMarkNone);
         if (f.bResumeAfterList) {
             f.bResumeAfterList = false;
-            player(f).Play_Player();
+            f.player().Play_Player();
         }
         return;
     }
@@ -158,7 +145,7 @@ void BookmarkKeys::showHideList()
 void BookmarkKeys::escape()
 {
     if (f.bResumeAfterList)
-        resumeWithReload();
+        f.resumeWithReload();
     f.objwb.setVisible(true);
     f.fraMarcatori.setVisible(false);
 }

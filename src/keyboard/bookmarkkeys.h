@@ -23,7 +23,6 @@ public:
 
 private:
     void pauseForList();
-    void resumeWithReload();
     void recallCurrent();
     frmBrowser &f;
 };

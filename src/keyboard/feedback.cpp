@@ -16,6 +16,8 @@ void Feedback::OSD(const QString &text, bool bKeepVisible)
     });
 }
 
+QString Feedback::positionText() { return strtempo(conv::toInt32(f.player().CurrentPosition())); }
+
 void Feedback::TimerOSD_Timer()
 {
     Guard(f.er, QStringLiteral("TimerOSD_Timer"), [&] {
@@ -63,9 +65,7 @@ void Feedback::SetAudioOff(bool off)
 {
     Guard(f.er, QStringLiteral("SetAudioOff"), [&] {
         f.bAudioOff = off;
-        if (!f.oPlayer)
-            throw QyrError(err::ObjectNotSet);
-        f.oPlayer->setAudioOff(off);
+        f.player().setAudioOff(off);
         f.chkAudioOff.setValue(off ? 1 : 0);
     });
 }

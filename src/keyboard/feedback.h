@@ -15,6 +15,9 @@ public:
     void OSD(const QString &text, bool bKeepVisible);
     void TimerOSD_Timer();
     QString strtempo(qint32 seconds);
+    // The player's position in whole seconds (halves to even) as "mm:ss";
+    // throws when there is no player.
+    QString positionText();
     // An empty variant when it fails; the caller applies the result.
     QVariant RateChange(double rate, bool up);
     float PlayerRate();

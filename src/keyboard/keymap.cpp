@@ -7,15 +7,6 @@ namespace qyr {
 
 namespace keyhelp {
 
-oEkoPlayer &player(frmBrowser &f)
-{
-    if (!f.oPlayer)
-        throw QyrError(err::ObjectNotSet);
-    return *f.oPlayer;
-}
-
-QString positionText(frmBrowser &f) { return f.feedback.strtempo(conv::toInt32(player(f).CurrentPosition())); }
-
 double number(const QVariant &v)
 {
     if (!v.isValid() || v.isNull())
@@ -106,7 +97,7 @@ void KeyMap::dispatch(qint16 KeyCode, qint16 Shift, QString &KeyStep)
 
     // Playback keys need a loaded file. The mask is tested first, so that a
     // key of another group never asks the player anything.
-    if (Shift == mask::Ctrl && !keyhelp::player(f).FileName().isEmpty()) {
+    if (Shift == mask::Ctrl && !f.player().FileName().isEmpty()) {
         const auto &codes = f.CtrlKeyCodes;
         if (KeyCode == codes[0]) {
             transport.skipBack(KeyStep);

@@ -47,7 +47,7 @@ bool NavigationKeys::nextIndexEntry()
     std::optional<qint16> position; // read once, and only when an entry needs it
     auto before = [&](const QString &p) {
         if (!position)
-            position = conv::toInt16(keyhelp::player(f).CurrentPosition());
+            position = conv::toInt16(f.player().CurrentPosition());
         return conv::toInt16(p) < *position;
     };
 
@@ -78,7 +78,7 @@ bool NavigationKeys::previousIndexEntry()
     std::optional<qint16> position;
     auto before = [&](const QString &p) {
         if (!position)
-            position = conv::toInt16(keyhelp::player(f).CurrentPosition());
+            position = conv::toInt16(f.player().CurrentPosition());
         return conv::toInt16(p) < *position;
     };
 

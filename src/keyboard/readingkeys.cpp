@@ -7,23 +7,22 @@
 
 namespace qyr {
 
-using keyhelp::player;
 
 namespace {
 const QString kPlayer = QStringLiteral("Player");
 } // namespace
 
 // The speed as the player holds it, in the reader's number format.
-QString ReadingKeys::rateText() { return conv::fromSingle(player(f).Rate()); }
+QString ReadingKeys::rateText() { return conv::fromSingle(f.player().Rate()); }
 
 void ReadingKeys::speedStep(bool up)
 {
-    const QVariant next = f.feedback.RateChange(double(player(f).Rate()), up);
+    const QVariant next = f.feedback.RateChange(double(f.player().Rate()), up);
     if (!next.isValid())
         throw QyrError(err::TypeMismatch); // never a speed of 0 behind the reader's back
     // Single precision, so the next step starts from what the player holds.
-    player(f).setRate(float(next.toDouble()));
-    f.feedback.setPlayerRate(player(f).Rate());
+    f.player().setRate(float(next.toDouble()));
+    f.feedback.setPlayerRate(f.player().Rate());
     f.feedback.OSD((up ? QStringLiteral("Lettura più veloce - Rate ") : QStringLiteral("Lettura più lenta - Rate ")) +
                        rateText(),
                    false);
@@ -33,18 +32,18 @@ void ReadingKeys::speedCycle(QString &KeyStep)
 {
     KeyStep = QStringLiteral("Form KeyDown: Ctrl+9");
     // 1, 1.4, 0.7, 1; a speed reached by steps goes back to 1 first.
-    const float rate = player(f).Rate();
+    const float rate = f.player().Rate();
     if (rate == 1.0f) {
-        player(f).setRate(1.4f);
+        f.player().setRate(1.4f);
         f.feedback.OSD(QStringLiteral("Lettura veloce - Rate ") + rateText(), false);
     } else if (rate != 1.4f) {
-        player(f).setRate(1.0f);
+        f.player().setRate(1.0f);
         f.feedback.OSD(QStringLiteral("Lettura normale - Rate ") + rateText(), false);
     } else {
-        player(f).setRate(0.7f);
+        f.player().setRate(0.7f);
         f.feedback.OSD(QStringLiteral("Lettura lenta - Rate ") + rateText(), false);
     }
-    f.feedback.setPlayerRate(player(f).Rate());
+    f.feedback.setPlayerRate(f.player().Rate());
 }
 
 void ReadingKeys::readingOnOff(QString &KeyStep)
@@ -88,8 +87,8 @@ void ReadingKeys::nextStyleSheet(QString &KeyStep)
         address.truncate(hash);
         f.bPendingAnchor = true;
     }
-    if (player(f).IsPlaying())
-        player(f).Stop_Player();
+    if (f.player().IsPlaying())
+        f.player().Stop_Player();
     f.ports.browser.navigate(address);
     f.ports.pump.processEvents();
 }

@@ -5,80 +5,78 @@
 
 namespace qyr {
 
-using keyhelp::player;
-using keyhelp::positionText;
 
 // Read at every press: the reader may have changed it in the options panel.
 double TransportKeys::skipLength() const { return conv::toDouble(f.TextAvantiIndietro.text()); }
 
 void TransportKeys::playPause()
 {
-    player(f).StopPlay();
-    if (player(f).IsPlaying())
-        f.feedback.OSD(QStringLiteral("PLAY ") + positionText(f), false);
+    f.player().StopPlay();
+    if (f.player().IsPlaying())
+        f.feedback.OSD(QStringLiteral("PLAY ") + f.feedback.positionText(), false);
     else // stays on screen while paused, so the reader knows how to go on
-        f.feedback.OSD(QStringLiteral("PAUSA ") + positionText(f) + QStringLiteral(" premere ctrl+3"), true);
+        f.feedback.OSD(QStringLiteral("PAUSA ") + f.feedback.positionText() + QStringLiteral(" premere ctrl+3"), true);
 }
 
 void TransportKeys::stop()
 {
-    player(f).Stop_Player();
-    player(f).setCurrentPosition(0);
-    f.feedback.OSD(QStringLiteral("STOP ") + positionText(f), false);
+    f.player().Stop_Player();
+    f.player().setCurrentPosition(0);
+    f.feedback.OSD(QStringLiteral("STOP ") + f.feedback.positionText(), false);
 }
 
 void TransportKeys::skipForward(const QString &KeyStep)
 {
     Guard(f.er, QStringLiteral("Form_KeyDown Avanti - ") + KeyStep, [&] {
-        if (player(f).IsPlaying()) {
-            const double target = skipLength() + player(f).CurrentPosition();
-            const double duration = keyhelp::number(player(f).Duration());
+        if (f.player().IsPlaying()) {
+            const double target = skipLength() + f.player().CurrentPosition();
+            const double duration = keyhelp::number(f.player().Duration());
             if (duration < target) {
                 // Past the end: the page's next audio, or near the end of this one.
                 if (!f.audio.Playaudio(QString(), true, false)) {
-                    player(f).setCurrentPosition(keyhelp::number(player(f).Duration()) - 3);
-                    player(f).Play_Player();
+                    f.player().setCurrentPosition(keyhelp::number(f.player().Duration()) - 3);
+                    f.player().Play_Player();
                 }
             } else {
-                player(f).setCurrentPosition(target);
+                f.player().setCurrentPosition(target);
             }
         }
-        f.feedback.OSD(QStringLiteral("AVANTI ") + positionText(f), false);
+        f.feedback.OSD(QStringLiteral("AVANTI ") + f.feedback.positionText(), false);
     });
 }
 
 void TransportKeys::skipBack(const QString &KeyStep)
 {
     Guard(f.er, QStringLiteral("Form_KeyDown Indietro - ") + KeyStep, [&] {
-        if (player(f).IsPlaying()) {
+        if (f.player().IsPlaying()) {
             // The test uses a fixed 10 seconds whatever the skip length, so a
             // long skip may ask for a position before the start.
-            if (player(f).CurrentPosition() - 10 > 0) {
-                player(f).setCurrentPosition(player(f).CurrentPosition() - skipLength());
+            if (f.player().CurrentPosition() - 10 > 0) {
+                f.player().setCurrentPosition(f.player().CurrentPosition() - skipLength());
             } else if (f.audio.Playaudio(QString(), false, true)) {
                 // Moved to the page's previous audio: near its end.
-                player(f).setCurrentPosition(keyhelp::number(player(f).Duration()) - skipLength());
+                f.player().setCurrentPosition(keyhelp::number(f.player().Duration()) - skipLength());
             } else {
-                player(f).setCurrentPosition(0);
-                player(f).Play_Player();
+                f.player().setCurrentPosition(0);
+                f.player().Play_Player();
             }
         }
-        f.feedback.OSD(QStringLiteral("INDIETRO ") + positionText(f), false);
+        f.feedback.OSD(QStringLiteral("INDIETRO ") + f.feedback.positionText(), false);
     });
 }
 
 void TransportKeys::volume(bool up)
 {
-    const double now = keyhelp::number(player(f).Volume());
+    const double now = keyhelp::number(f.player().Volume());
     f.nVolumeNew = conv::toInt16(up ? now + f.nVolumeStep : now - f.nVolumeStep);
     qint16 v = f.nVolumeNew;
     if (up && f.nVolumeNew > f.nVolumeMax)
         v = f.nVolumeMax;
     else if (!up && f.nVolumeNew < f.nVolumeMin)
         v = f.nVolumeMin;
-    player(f).setVolume(QVariant(int(v)));
+    f.player().setVolume(QVariant(int(v)));
 
-    const QVariant set = player(f).Volume();
+    const QVariant set = f.player().Volume();
     const QString text = set.typeId() == QMetaType::Double ? conv::fromDouble(set.toDouble()) : set.toString();
     f.feedback.OSD(QStringLiteral("Volume - ") + text, false);
     // The box's change handler stores the new volume.

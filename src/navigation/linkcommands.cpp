@@ -44,29 +44,23 @@ void LinkCommands::objWB_BeforeNavigate2(const QString &URL, bool &Cancel)
     // keeps the page where it is; a failure before it lets the browser go on.
     Guard(f.er, QStringLiteral("objWB_BeforeNavigate2"), [&] {
         f.TextURL.setText(URL);
-        auto player = [&]() -> oEkoPlayer & {
-            if (!f.oPlayer)
-                throw QyrError(err::ObjectNotSet);
-            return *f.oPlayer;
-        };
         const QString upper = URL.toUpper();
-        auto position = [&] { return f.feedback.strtempo(conv::toInt32(player().CurrentPosition())); };
 
         if (upper.contains(kReload)) {
             f.audio.Playaudio(kReload, false, false);
             Cancel = true;
         } else if (URL.contains(kStop)) {
-            player().Stop_Player();
+            f.player().Stop_Player();
             Cancel = true;
-            f.feedback.OSD(QStringLiteral("STOP ") + position(), false);
+            f.feedback.OSD(QStringLiteral("STOP ") + f.feedback.positionText(), false);
         } else if (URL.contains(kPause)) {
-            player().Pause_Player();
+            f.player().Pause_Player();
             Cancel = true;
-            f.feedback.OSD(QStringLiteral("PAUSA ") + position() + QStringLiteral(" premere ctrl+3"), true);
+            f.feedback.OSD(QStringLiteral("PAUSA ") + f.feedback.positionText() + QStringLiteral(" premere ctrl+3"), true);
         } else if (URL.contains(kPlay)) {
-            player().Play_Player();
+            f.player().Play_Player();
             Cancel = true;
-            f.feedback.OSD(QStringLiteral("PLAY ") + position(), false);
+            f.feedback.OSD(QStringLiteral("PLAY ") + f.feedback.positionText(), false);
         } else if (URL.contains(kKeyCmd)) {
             qint16 mask = 0;
             if (URL.contains(kKeyAlt))
@@ -90,10 +84,10 @@ void LinkCommands::objWB_BeforeNavigate2(const QString &URL, bool &Cancel)
             file.remove(sep + QStringLiteral("VIDEO_PERS") + sep);
             file.remove(sep);
             file = f.urls.PulisciUrl(file);
-            player().setFullScreen(!URL.contains(kNoFull));
+            f.player().setFullScreen(!URL.contains(kNoFull));
             removeHtm(file);
-            player().setFileName(file);
-            player().Play_Player();
+            f.player().setFileName(file);
+            f.player().Play_Player();
             Cancel = true;
         } else if (upper.contains(QStringLiteral(".WMV")) || upper.contains(kDictionary) ||
                    upper.contains(QStringLiteral(".M1V")) || upper.contains(QStringLiteral(".AVI"))) {
@@ -104,17 +98,17 @@ void LinkCommands::objWB_BeforeNavigate2(const QString &URL, bool &Cancel)
                 if (!e.found)
                     throw QyrError(err::ObjectNotSet);
                 file = e.value;
-                player().setFullScreen(false);
+                f.player().setFullScreen(false);
             } else {
                 file = URL;
-                player().setFullScreen(!file.contains(kNoFull));
+                f.player().setFullScreen(!file.contains(kNoFull));
             }
             file.remove(kNoFull);
             if (!dictionary)
                 file = f.urls.PulisciUrl(file);
             removeHtm(file);
-            player().setFileName(file);
-            player().Play_Player();
+            f.player().setFileName(file);
+            f.player().Play_Player();
             Cancel = true;
         }
     });

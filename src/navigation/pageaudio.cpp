@@ -59,13 +59,6 @@ void PageAudio::connect()
     f.PlayerFileChanged.connect([this](const QString &name) { oPlayer_PlayFileChange(name); });
 }
 
-oEkoPlayer &PageAudio::player()
-{
-    if (!f.oPlayer)
-        throw QyrError(err::ObjectNotSet);
-    return *f.oPlayer;
-}
-
 QString PageAudio::content(const QString &elementName) { return f.ports.browser.element(elementName).content; }
 
 // The folder of the page shown, as a URL. The location name is the page's
@@ -107,7 +100,7 @@ bool PageAudio::Playaudio(const QString &address, bool next, bool previous)
         if (f.bResumePending) {
             run([&] {
                 const QString saved = f.settings.Get(f.strAppName, QStringLiteral("Player"), QStringLiteral("BranoPos"));
-                player().setCurrentPosition(conv::toDouble(saved));
+                f.player().setCurrentPosition(conv::toDouble(saved));
             });
             f.bResumePending = false;
         }
@@ -124,7 +117,7 @@ bool PageAudio::Playaudio(const QString &address, bool next, bool previous)
     }
 
     step.label = QStringLiteral("Stop Audio 1");
-    run([&] { player().Stop_Player(); });
+    run([&] { f.player().Stop_Player(); });
 
     if (!next && !previous) {
         f.oAudioElem = kAudio;
@@ -165,7 +158,7 @@ bool PageAudio::Playaudio(const QString &address, bool next, bool previous)
     if (address == kReload) {
         ignoring = true;
         step.label = QStringLiteral("Play_Player 1");
-        run([&] { player().Play_Player(); }); // the file stopped above plays again
+        run([&] { f.player().Play_Player(); }); // the file stopped above plays again
         return finish();
     }
 
@@ -238,21 +231,21 @@ bool PageAudio::Playaudio(const QString &address, bool next, bool previous)
 
     if (video) {
         // A video is loaded without starting, at normal speed.
-        run([&] { player().setAutoStart(false); });
-        run([&] { player().setRate(1.0f); });
-        run([&] { player().setFileName(path); });
+        run([&] { f.player().setAutoStart(false); });
+        run([&] { f.player().setRate(1.0f); });
+        run([&] { f.player().setFileName(path); });
     } else {
-        run([&] { player().setAutoStart(true); });
-        run([&] { player().setRate(f.feedback.PlayerRate()); });
-        run([&] { player().setFileName(path); }); // auto-start plays it
+        run([&] { f.player().setAutoStart(true); });
+        run([&] { f.player().setRate(f.feedback.PlayerRate()); });
+        run([&] { f.player().setFileName(path); }); // auto-start plays it
         if (!positionText.isEmpty()) {
             run([&] { f.ports.pump.processEvents(); });
-            run([&] { player().setCurrentPosition(conv::toDouble(positionText)); });
+            run([&] { f.player().setCurrentPosition(conv::toDouble(positionText)); });
         }
     }
     step.label = QStringLiteral("do events");
     run([&] { f.ports.pump.processEvents(); });
-    run([&] { player().setRate(f.feedback.PlayerRate()); });
+    run([&] { f.player().setRate(f.feedback.PlayerRate()); });
     result = true;
     return finish();
 }

@@ -26,7 +26,6 @@ public:
     void oPlayer_PlayFileChange(const QString &NewFile);
 
 private:
-    oEkoPlayer &player();
     QString content(const QString &elementName);
     QString nextPageBase();
 

@@ -44,6 +44,26 @@ std::unique_ptr<oEkoPlayer> frmBrowser::newPlayer()
     return player;
 }
 
+oEkoPlayer &frmBrowser::player()
+{
+    if (!oPlayer)
+        throw QyrError(err::ObjectNotSet);
+    return *oPlayer;
+}
+
+void frmBrowser::resumeWithReload()
+{
+    oEkoPlayer &p = player();
+    const QString file = p.FileName();
+    const double position = p.CurrentPosition();
+    p.setFileName(file);
+    ports.pump.processEvents();
+    p.setCurrentPosition(position);
+    ports.pump.processEvents();
+    p.Play_Player();
+    p.setRate(sngSavedRate);
+}
+
 // Designed positions and sizes (twips) of the controls the layout rules
 // leave alone, and which panels start hidden.
 void frmBrowser::createDesignedLayout()

@@ -192,6 +192,11 @@ public:
 
     // A new facade wired to this window's handlers.
     std::unique_ptr<oEkoPlayer> newPlayer();
+    // The facade; a failure (91) of the caller's step when there is none.
+    oEkoPlayer &player();
+    // Loads the player's file again and plays on from where it was, at the
+    // speed saved before a pause (the bookmark list and panel close so).
+    void resumeWithReload();
     void setCaption(const QString &c) { form.setCaption(c); }
     QString caption() const { return form.caption(); }
 
