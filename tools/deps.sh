@@ -3,10 +3,13 @@
 # root, prints the one apt-get line to run. Usage: tools/deps.sh [--tests]
 set -euo pipefail
 pkgs=(cmake g++ make pkg-config qt6-base-dev qt6-webengine-dev qt6-webchannel-dev libqt6webenginecore6-bin
-      libmpv-dev libsqlite3-dev libhivex-dev)
+      libmpv-dev libsqlite3-dev libhivex-dev
+      qt6-speech-dev qt6-speech-speechd-plugin speech-dispatcher)
 if [ "${1:-}" = "--tests" ]; then
   # sox, ffmpeg and espeak-ng make the test media; mingw-w64 and wine test the Windows registry code.
   pkgs+=(sox ffmpeg espeak-ng g++-mingw-w64-x86-64 wine wine64)
+  # A real screen reader listened to: Orca under Xvfb, its speech written to a file.
+  pkgs+=(xvfb xdotool dbus-x11 at-spi2-core orca)
 fi
 missing=()
 for p in "${pkgs[@]}"; do

@@ -70,6 +70,7 @@ void Automation::attach(frmBrowser &f, MainWindow &w)
     f.ports.browser.DocumentComplete.connect([this, &f](const QString &url) {
         emitEvent(QStringLiteral("document"), {{QStringLiteral("url"), url}, {QStringLiteral("title"), f.ports.browser.title()}});
     });
+    w.onSpoken = [this](const QString &text) { emitEvent(QStringLiteral("voice"), {{QStringLiteral("text"), text}}); };
     w.browser().onFollowMissed = [] { std::fprintf(stderr, "automazione: la pagina non ha quel collegamento\n"); };
     f.frmOSD.PropertyChanged.connect([this, &f](const char *prop) {
         if (QByteArray(prop) == "visible" && !f.frmOSD.visible())

@@ -1,4 +1,5 @@
 #include "binder.h"
+#include "accessibility.h"
 #include "keycodes.h"
 
 #include <QKeyEvent>
@@ -87,15 +88,20 @@ void bindOptions(OptionGroup &g, const std::vector<QRadioButton *> &w, const Twi
     for (int i = 0; i < int(w.size()); ++i) {
         bindControl(g.button(i), w[size_t(i)], t);
         w[size_t(i)]->setText(g.button(i).caption());
-        w[size_t(i)]->setChecked(g.selected() == i);
         QObject::connect(w[size_t(i)], &QRadioButton::clicked, w[size_t(i)], [&g, i] { g.select(i); });
     }
     std::vector<QPointer<QRadioButton>> ps(w.begin(), w.end());
-    g.SelectionChanged.connect([&g, ps] {
+    // Only the checked button is in the Tab order, as in any radio group:
+    // Tab lands on the reader's current choice.
+    auto sync = [&g, ps] {
         for (int i = 0; i < int(ps.size()); ++i)
-            if (ps[size_t(i)])
+            if (ps[size_t(i)]) {
                 ps[size_t(i)]->setChecked(g.selected() == i);
-    });
+                ps[size_t(i)]->setFocusPolicy(g.selected() == i ? Qt::StrongFocus : Qt::ClickFocus);
+            }
+    };
+    sync();
+    g.SelectionChanged.connect(sync);
 }
 
 namespace {
@@ -145,7 +151,7 @@ protected:
         if (e->type() == QEvent::KeyPress) {
             const auto *k = static_cast<QKeyEvent *>(e);
             if (const int vk = keycodes::fromQt(*k))
-                handler_(qint16(vk), qint16(keycodes::maskFromQt(k->modifiers())));
+                handler_(qint16(vk), qint16(keycodes::maskFromQt(*k)));
         }
         return false;
     }
@@ -189,18 +195,17 @@ void bindDriveList(PathList &m, QComboBox *w, const Twips &t)
     QObject::connect(w, &QComboBox::textActivated, w, [&m](const QString &s) { m.setPath(s); });
 }
 
-void bindAnnouncer(Control &m, QLabel *w, const Twips &t)
+void bindAnnouncer(Control &m, MessageLabel *w, const Twips &t, std::function<void(const QString &)> spoken)
 {
     bindControl(m, w, t);
-    QPointer<QLabel> p(w);
-    m.PropertyChanged.connect([&m, p](const char *prop) {
+    QPointer<MessageLabel> p(w);
+    // "caption" comes for every message, also when the text repeats.
+    m.PropertyChanged.connect([&m, p, spoken](const char *prop) {
         if (!p || QByteArray(prop) != "caption")
             return;
-        p->setText(m.caption());
-        // Screen readers announce a label's name change, not its text.
-        p->setAccessibleName(m.caption());
-        QAccessibleEvent ev(p.data(), QAccessible::NameChanged);
-        QAccessible::updateAccessibility(&ev);
+        p->announce(m.caption());
+        if (spoken)
+            spoken(m.caption());
     });
 }
 

@@ -25,13 +25,16 @@ void bindControl(Control &m, QWidget *w, const Twips &t);
 void bindTextBox(TextBox &m, QLineEdit *w, const Twips &t);
 void bindCheckBox(CheckBox &m, QCheckBox *w, const Twips &t);
 void bindButton(Button &m, QPushButton *w, const Twips &t);
-void bindOptions(OptionGroup &g, const std::vector<QRadioButton *> &w, const Twips &t);
 void bindList(ListBox &m, QListWidget *w, const Twips &t);
 // Key presses of w, as virtual-key code and modifier mask, to handler.
 void forwardKeys(QWidget *w, std::function<void(qint16, qint16)> handler);
 void bindPathList(PathList &m, QListWidget *w, const Twips &t);
 void bindDriveList(PathList &m, QComboBox *w, const Twips &t);
-// The on-screen message: each new text is also announced to screen readers.
-void bindAnnouncer(Control &m, QLabel *w, const Twips &t);
+class MessageLabel;
+// The on-screen message: each text shown, also a repeated one, is announced
+// to screen readers, and handed to spoken (the program's own voice).
+void bindAnnouncer(Control &m, MessageLabel *w, const Twips &t, std::function<void(const QString &)> spoken);
+// A radio group reached by Tab at its checked button (arrows move inside it).
+void bindOptions(OptionGroup &g, const std::vector<QRadioButton *> &w, const Twips &t);
 
 } // namespace qyr

@@ -64,6 +64,11 @@ int fromQt(const QKeyEvent &e)
     // The US "=" key carries "+": the same key code as the Italian "+".
     if (key == Qt::Key_Equal)
         return 187;
+#ifndef Q_OS_WIN
+    // Under X11, Alt pressed while Shift is held arrives as Meta.
+    if (key == Qt::Key_Meta)
+        return 18;
+#endif
     if (key == Qt::Key_Underscore)
         return 189;
     return 0;
@@ -72,6 +77,19 @@ int fromQt(const QKeyEvent &e)
 int maskFromQt(Qt::KeyboardModifiers m)
 {
     return (m & Qt::ShiftModifier ? 1 : 0) | (m & Qt::ControlModifier ? 2 : 0) | (m & Qt::AltModifier ? 4 : 0);
+}
+
+int maskFromQt(const QKeyEvent &e)
+{
+    int mask = maskFromQt(e.modifiers());
+    // A modifier key counts in its own press, as on Windows: the last of
+    // Shift, Ctrl and Alt pressed makes the three whichever order they come.
+    switch (fromQt(e)) {
+    case 16: return mask | 1;
+    case 17: return mask | 2;
+    case 18: return mask | 4;
+    default: return mask;
+    }
 }
 
 Qt::Key toQt(int code)

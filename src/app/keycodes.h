@@ -11,6 +11,8 @@ namespace qyr::keycodes {
 int fromQt(const QKeyEvent &e);
 // 1 Shift, 2 Ctrl, 4 Alt.
 int maskFromQt(Qt::KeyboardModifiers m);
+// The mask of a key press, the pressed modifier key included.
+int maskFromQt(const QKeyEvent &e);
 // The Qt key and modifiers that give code and mask; Qt::Key_unknown for a code
 // without a key of its own here.
 Qt::Key toQt(int code);

@@ -14,6 +14,7 @@
 #include "../platform/browser/webbrowser.h"
 #include "../shell/frmbrowser.h"
 #include "automation.h"
+#include "accessibility.h"
 #include "mainwindow.h"
 
 #include <QApplication>
@@ -63,6 +64,7 @@ int main(int argc, char **argv)
 #endif
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("qyrplayer"));
+    installAccessibility();
     std::setlocale(LC_NUMERIC, "C"); // libmpv needs it; shown numbers use QLocale
 
     QCommandLineParser parser;

@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 #include "../platform/browser/webbrowser.h"
 #include "../shell/frmbrowser.h"
+#include "accessibility.h"
 #include "keycodes.h"
 
 #include <QApplication>
@@ -19,6 +20,7 @@
 #include <QWebEngineView>
 
 #include <QTimer>
+#include <algorithm>
 
 namespace qyr {
 
@@ -52,12 +54,22 @@ void MainWindow::bind(frmBrowser &f)
     // The window sees every key first, whichever of its controls has the
     // focus (the page included), and the control still gets it afterwards.
     qApp->installEventFilter(this);
+    // The window is named by its caption, which carries the page's title:
+    // screen readers announce a window by its accessible name.
     setWindowTitle(f.caption());
-    setAccessibleName(f.form.accessibleName());
+    setAccessibleName(f.caption());
     setAccessibleDescription(f.form.description());
+    // The page's title also shows in a line under the page, announced when
+    // it changes: the one announcement screen readers never drop.
+    pageTitle_ = new MessageLabel(this);
+    pageTitle_->setAccessibleDescription(QStringLiteral("Titolo della pagina"));
     f.form.PropertyChanged.connect([this, &f](const char *prop) {
-        if (QByteArray(prop) == "caption")
-            setWindowTitle(f.caption());
+        if (QByteArray(prop) != "caption")
+            return;
+        setWindowTitle(f.caption());
+        setAccessibleName(f.caption());
+        if (!f.caption().startsWith(QLatin1String("about:")))
+            pageTitle_->announce(f.caption());
     });
     bindControl(f.objwb, browser_->widget(), twips_);
 
@@ -73,9 +85,17 @@ void MainWindow::bind(frmBrowser &f)
     auto *ie = new QGroupBox(f.frmImpExp.accessibleName(), marks);
     ie->setAutoFillBackground(true);
     bindControl(f.frmImpExp, ie, twips_);
+    // The panel says what it does: export or import.
+    f.frmImpExp.PropertyChanged.connect([&f, ie](const char *prop) {
+        if (QByteArray(prop) != "caption")
+            return;
+        const bool exporting = f.frmImpExp.caption().contains(QLatin1String("Esport"));
+        ie->setTitle(f.frmImpExp.caption().trimmed());
+        ie->setAccessibleName(exporting ? QStringLiteral("Esporta marcatori") : QStringLiteral("Importa marcatori"));
+    });
     bindButton(f.cmdImpExp[2], new QPushButton(ie), twips_);
     bindButton(f.cmdImpExp[3], new QPushButton(ie), twips_);
-    bindDriveList(f.Drive, new QComboBox(ie), twips_);
+    bindDriveList(f.Drive, new NamedComboBox(ie), twips_);
     // A folder opens with Enter or a double click; a file is chosen with a
     // double click; Enter in the name box confirms.
     auto *dirs = new QListWidget(ie);
@@ -110,6 +130,10 @@ void MainWindow::bind(frmBrowser &f)
     caption(cfg, QStringLiteral("Velocità di &Lettura"), 240, 1800, 2100, twips_, rate);
     bindCheckBox(f.chkAudioOff, new QCheckBox(cfg), twips_);
     bindOptions(f.optPlayer, {new QRadioButton(cfg), new QRadioButton(cfg)}, twips_);
+    // A box of its own, so that its choices are exclusive among themselves only.
+    auto *voice = new QGroupBox(f.fraVoce.caption(), cfg);
+    bindControl(f.fraVoce, voice, twips_);
+    bindOptions(f.optVoce, {new QRadioButton(voice), new QRadioButton(voice), new QRadioButton(voice)}, twips_);
     bindButton(f.cmdSetupClose, new QPushButton(cfg), twips_);
 
     // On-screen display: a band across the middle with a large label.
@@ -118,13 +142,17 @@ void MainWindow::bind(frmBrowser &f)
     osd->setAutoFillBackground(true);
     osd->setStyleSheet(QStringLiteral("QFrame { background: #000; } QLabel { color: #ff0; }"));
     bindControl(f.frmOSD, osd, twips_);
-    auto *lbl = new QLabel(osd);
+    auto *lbl = new MessageLabel(osd);
     QFont big = lbl->font();
     big.setPointSize(28);
     big.setBold(true);
     lbl->setFont(big);
     lbl->setAlignment(Qt::AlignCenter);
-    bindAnnouncer(f.lblOSD, lbl, twips_);
+    bindAnnouncer(f.lblOSD, lbl, twips_, [this, &f](const QString &text) {
+        const bool said = voice_.say(text, VoiceMode(f.optVoce.selected()));
+        if (said && onSpoken)
+            onSpoken(text);
+    });
 
     auto *dbg = new QGroupBox(f.fraDebug.accessibleName(), this);
     bindControl(f.fraDebug, dbg, twips_);
@@ -152,10 +180,12 @@ void MainWindow::bind(frmBrowser &f)
 
     // A panel that opens takes the keyboard, and gives it back when it
     // closes: a reader who cannot see it must land in it.
-    focusFollows(f.fraMarcatori, marks, markList, browser_->view());
-    focusFollows(f.frmImpExp, ie, nullptr, markList);
+    focusFollows(f.fraMarcatori, marks, [markList] { return markList; }, browser_->view());
+    // Export starts at the file's name, import at the list of files.
+    focusFollows(f.frmImpExp, ie, [name, files]() -> QWidget * { return name->isVisibleTo(name->parentWidget()) ? static_cast<QWidget *>(name) : files; },
+                 markList);
     focusFollows(f.frmconfigurazione, cfg, nullptr, browser_->view());
-    focusFollows(f.fraDebug, dbg, url, browser_->view());
+    focusFollows(f.fraDebug, dbg, [url] { return url; }, browser_->view());
 
     // A page that closes its own window asks the exit question; on Yes the
     // window closes as if the reader had closed it.
@@ -169,10 +199,12 @@ void MainWindow::bind(frmBrowser &f)
 
 void MainWindow::relayout()
 {
-    if (!f_)
+    if (!f_ || !pageTitle_)
         return;
     const QRect fr = frameGeometry();
     f_->layout.Form_Resize(float(fr.width() * twips_.perPixelX), float(fr.height() * twips_.perPixelY));
+    const QRect page = browser_->widget()->geometry();
+    pageTitle_->setGeometry(page.left(), page.bottom() + 1, page.width(), std::max(0, height() - page.bottom() - 1));
 }
 
 void MainWindow::resizeEvent(QResizeEvent *e)
@@ -193,14 +225,17 @@ void MainWindow::changeEvent(QEvent *e)
     }
 }
 
-void MainWindow::focusFollows(Control &panel, QWidget *box, QWidget *first, QWidget *back)
+void MainWindow::focusFollows(Control &panel, QWidget *box, std::function<QWidget *()> first, QWidget *back)
 {
-    QPointer<QWidget> b(box), in(first), out(back);
-    panel.PropertyChanged.connect([&panel, b, in, out](const char *prop) {
+    QPointer<QWidget> b(box), out(back);
+    panel.PropertyChanged.connect([&panel, b, first, out](const char *prop) {
         if (QByteArray(prop) != "visible" || !b)
             return;
         if (panel.visible()) {
-            QWidget *target = in;
+            // Never a hidden control: the keyboard would be lost in it.
+            QWidget *target = first ? first() : nullptr;
+            if (target && !target->isVisibleTo(b))
+                target = nullptr;
             // Otherwise the first control of the panel that takes the focus.
             for (QWidget *w = b->nextInFocusChain(); !target && w && w != b; w = w->nextInFocusChain())
                 if (b->isAncestorOf(w) && w->isVisibleTo(b) && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus))
@@ -230,7 +265,7 @@ bool MainWindow::eventFilter(QObject *obj, QEvent *e)
         return false;
     const auto *k = static_cast<QKeyEvent *>(e);
     if (const int vk = keycodes::fromQt(*k))
-        f_->keys.Form_KeyDown(qint16(vk), qint16(keycodes::maskFromQt(k->modifiers())));
+        f_->keys.Form_KeyDown(qint16(vk), qint16(keycodes::maskFromQt(*k)));
     return false;
 }
 

@@ -2,6 +2,7 @@
 // The real main window: one widget per control model, the web view where the
 // browser model says, and the window's own events passed to the logic.
 #include "binder.h"
+#include "programvoice.h"
 
 #include <QWidget>
 #include <functional>
@@ -12,6 +13,7 @@ class frmBrowser;
 class Control;
 class IFiles;
 class WebBrowser;
+class MessageLabel;
 
 class MainWindow : public QWidget {
 public:
@@ -21,6 +23,8 @@ public:
     void bind(frmBrowser &f);
     // Called when a close request has been granted, just before the program ends.
     std::function<void()> onClosing;
+    // Called with each message the program's own voice has spoken.
+    std::function<void(const QString &)> onSpoken;
 
 protected:
     void resizeEvent(QResizeEvent *e) override;
@@ -30,10 +34,12 @@ protected:
 
 private:
     void relayout();
-    void focusFollows(Control &panel, QWidget *box, QWidget *first, QWidget *back);
+    void focusFollows(Control &panel, QWidget *box, std::function<QWidget *()> first, QWidget *back);
     frmBrowser *f_ = nullptr;
     WebBrowser *browser_;
     Twips twips_;
+    ProgramVoice voice_;
+    MessageLabel *pageTitle_ = nullptr;
 };
 
 } // namespace qyr

@@ -16,6 +16,7 @@ void OptionsPanel::connect()
     f.TextRate.Change.connect([this] { TextRate_Change(); });
     f.chkAudioOff.Click.connect([this] { chkAudioOff_Click(); });
     f.optPlayer.Click.connect([this](int i) { optPlayer_Click(i); });
+    f.optVoce.Click.connect([this](int i) { optVoce_Click(i); });
     f.cmdSetupClose.Click.connect([this] { cmdSetupClose_Click(); });
 }
 
@@ -58,6 +59,13 @@ void OptionsPanel::chkAudioOff_Click()
 void OptionsPanel::optPlayer_Click(int index)
 {
     Guard(f.er, QStringLiteral("optPlayer_Click"), [&] { SetPlayer(qint16(index)); });
+}
+
+void OptionsPanel::optVoce_Click(int index)
+{
+    Guard(f.er, QStringLiteral("optVoce_Click"), [&] {
+        f.settings.Save(f.strAppName, kPlayer, QStringLiteral("VoceProgramma"), QString::number(index));
+    });
 }
 
 void OptionsPanel::cmdSetupClose_Click() { f.frmconfigurazione.setVisible(false); }

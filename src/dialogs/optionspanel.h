@@ -17,6 +17,7 @@ public:
     void TextRate_Change();
     void chkAudioOff_Click();
     void optPlayer_Click(int index);
+    void optVoce_Click(int index);
     void cmdSetupClose_Click();
     void SetPlayer(qint16 index);
 

@@ -97,6 +97,20 @@ void ImpExpPanel::connect()
     f.File.Change.connect([this] { listFiles(); });
     f.File.Click.connect([this] { File_Click(); });
     f.Command1.Click.connect([this] { Command1_Click(); });
+    // However the bookmark panel closes, the import/export panel inside it
+    // closes too: it would otherwise open again with the list hidden.
+    f.fraMarcatori.PropertyChanged.connect([this](const char *prop) {
+        if (QByteArray(prop) == "visible" && !f.fraMarcatori.visible() && f.frmImpExp.visible())
+            cancelPanel();
+    });
+}
+
+void ImpExpPanel::cancelPanel()
+{
+    for (int i : {0, 1, 4})
+        f.cmdImpExp[size_t(i)].setVisible(true);
+    f.ListMarkers.setVisible(true);
+    f.frmImpExp.setVisible(false);
 }
 
 void ImpExpPanel::cmdImpExp_Click(int Index)
@@ -115,10 +129,7 @@ void ImpExpPanel::cmdImpExp_Click(int Index)
                 runOk();
                 break;
             case 3:
-                for (int i : {0, 1, 4})
-                    f.cmdImpExp[size_t(i)].setVisible(true);
-                f.ListMarkers.setVisible(true);
-                f.frmImpExp.setVisible(false);
+                cancelPanel();
                 break;
             case 4:
                 if (f.bResumeAfterList)
@@ -140,9 +151,11 @@ void ImpExpPanel::openPanel(bool forExport)
     f.ListMarkers.setVisible(false);
     f.frmImpExp.setCaption(forExport ? QStringLiteral("   Esportazione Marcatori   ")
                                      : QStringLiteral("   Importazione Marcatori   "));
-    f.frmImpExp.setVisible(true);
+    // The name box is there (export) or not (import) before the panel shows,
+    // so that the keyboard lands in the right place.
     f.TextFileName.setVisible(forExport);
     f.lblNomeFile.setVisible(f.TextFileName.visible());
+    f.frmImpExp.setVisible(true);
     f.File.setTop(forExport ? f.cmdImpExp[3].top() : f.Dir.top());
     // A window made very small leaves no room for the list; the panel works all the same.
     f.File.setHeight(std::max(0.0f, f.frmImpExp.height() - (f.File.top() + 200.0f)));
@@ -250,10 +263,7 @@ void ImpExpPanel::importFrom(const QString &path)
 
 void ImpExpPanel::closePanel()
 {
-    for (int i : {0, 1, 4})
-        f.cmdImpExp[size_t(i)].setVisible(true);
-    f.ListMarkers.setVisible(true);
-    f.frmImpExp.setVisible(false);
+    cancelPanel();
     f.File.setPath(f.Dir.path());
     listFiles(); // the exported file appears in the list
 }

@@ -52,6 +52,8 @@ private:
     void exportTo(const QString &name, const QString &path);
     void importFrom(const QString &path);
     void closePanel();
+    // Back to the bookmark list, nothing done.
+    void cancelPanel();
     // Writes the settings tree into fileName in the first of the own-files
     // folders that takes it; the path written.
     QString exportOwnFile(const QString &fileName);

@@ -62,9 +62,9 @@ void PageLoad::objWB_DocumentComplete(const QString &URL)
     IgnoreFailure([&] {
         if (wb.title() != f.caption()) {
             f.setCaption(wb.title());
-            // The reader lands on the page's content, where a screen reader
-            // starts reading.
-            wb.focusBodyElement(1);
+            // The reader lands at the start of the new page, where a screen
+            // reader announces it and starts reading.
+            wb.focusDocument();
         }
     });
     IgnoreFailure([&] {

@@ -30,9 +30,9 @@ public:
     virtual void setBodyHtml(const QString &html) = 0;
     virtual PageElement element(const QString &name) = 0; // from the snapshot taken at load
     virtual void setFocus() = 0;
-    // Asks the element at index of the body's elements to take the focus;
-    // nothing happens when it cannot.
-    virtual void focusBodyElement(int index) = 0;
+    // Puts the keyboard at the start of the document, named by its title, so
+    // that a screen reader announces the page and reads it from the top.
+    virtual void focusDocument() = 0;
     // The document's style sheets, and a linked sheet inserted at index.
     virtual int styleSheetCount() = 0;
     virtual void createStyleSheet(const QString &url, int index) = 0;

@@ -69,7 +69,7 @@ void frmBrowser::resumeWithReload()
 void frmBrowser::createDesignedLayout()
 {
     form.setGeometry(0, 0, 12000, 9000);
-    frmconfigurazione.setGeometry(0, 0, 5400, 4200);
+    frmconfigurazione.setGeometry(0, 0, 5400, 5000);
     frmconfigurazione.setVisible(false);
     chkSavePos.setGeometry(240, 360, 4800, 300);
     TextAvantiIndietro.setGeometry(2400, 840, 900, 300);
@@ -78,7 +78,11 @@ void frmBrowser::createDesignedLayout()
     chkAudioOff.setGeometry(240, 2280, 4800, 300);
     optPlayer1.setGeometry(240, 2760, 2200, 300);
     optPlayer0.setGeometry(2640, 2760, 2200, 300);
-    cmdSetupClose.setGeometry(3960, 3480, 1200, 420);
+    fraVoce.setGeometry(240, 3180, 4920, 900);
+    optVoce0.setGeometry(120, 420, 1600, 300);
+    optVoce1.setGeometry(1800, 420, 1400, 300);
+    optVoce2.setGeometry(3300, 420, 1400, 300);
+    cmdSetupClose.setGeometry(3960, 4320, 1200, 420);
     frmOSD.setGeometry(0, 0, 12000, 1200);
     frmOSD.setVisible(false);
     lblOSD.setGeometry(0, 120, 12000, 960);
@@ -120,6 +124,10 @@ void frmBrowser::createDesignedLayout()
     optPlayer0.setCaption(QStringLiteral("Altre"));
     optPlayer1.setCaption(QStringLiteral("Versione 9"));
     cmdSetupClose.setCaption(QStringLiteral("Chiudi"));
+    fraVoce.setCaption(QStringLiteral("Voce del programma"));
+    optVoce0.setCaption(QStringLiteral("Automatica"));
+    optVoce1.setCaption(QStringLiteral("Sempre"));
+    optVoce2.setCaption(QStringLiteral("Mai"));
     const char *captions[] = {"&Esporta Marcatori", "&Importa Marcatori", "&OK", "&Annulla", "&Chiudi"};
     for (size_t i = 0; i < cmdImpExp.size(); ++i)
         cmdImpExp[i].setCaption(QString::fromUtf8(captions[i]));

@@ -120,6 +120,16 @@ public:
     Control optPlayer1{QStringLiteral("optPlayer(1)"), QStringLiteral("Versione 9"),
                        QStringLiteral("Lettore multimediale versione 9 o successiva")};
     OptionGroup optPlayer{QStringLiteral("optPlayer"), {&optPlayer0, &optPlayer1}};
+    // When the program speaks its messages itself: 0 only with no screen
+    // reader running, 1 always, 2 never (setting "VoceProgramma").
+    Control fraVoce{QStringLiteral("fraVoce"), QStringLiteral("Voce del programma"),
+                    QStringLiteral("Quando il programma legge da sé i suoi messaggi")};
+    Control optVoce0{QStringLiteral("optVoce(0)"), QStringLiteral("Automatica"),
+                     QStringLiteral("Parla solo se non è attivo un lettore di schermo")};
+    Control optVoce1{QStringLiteral("optVoce(1)"), QStringLiteral("Sempre"),
+                     QStringLiteral("Parla sempre, anche con un lettore di schermo")};
+    Control optVoce2{QStringLiteral("optVoce(2)"), QStringLiteral("Mai"), QStringLiteral("Non parla mai")};
+    OptionGroup optVoce{QStringLiteral("optVoce"), {&optVoce0, &optVoce1, &optVoce2}};
     Button cmdSetupClose{QStringLiteral("cmdSetupClose"), QStringLiteral("Chiudi"),
                          QStringLiteral("Chiude il pannello delle opzioni")};
     Panel frmOSD{QStringLiteral("frmOSD"), QStringLiteral("Messaggi"), QStringLiteral("Messaggi del lettore")};

@@ -95,6 +95,8 @@ void Startup::Form_Load()
         f.nStyleSheet = conv::toInt16(f.settings.Get(f.strAppName, kPlayer, QStringLiteral("StyleSheet"), QStringLiteral("1")));
         f.TextAvantiIndietro.setText(f.settings.Get(f.strAppName, kPlayer, QStringLiteral("AvantiIndietro"), QStringLiteral("10")));
         f.TextVolume.setText(f.settings.Get(f.strAppName, kPlayer, QStringLiteral("Volume"), QStringLiteral("100")));
+        // An unknown value keeps the automatic choice rather than stopping start-up.
+        f.optVoce.select(f.settings.Get(f.strAppName, kPlayer, QStringLiteral("VoceProgramma"), QStringLiteral("0")).toInt());
         versionText = QString::number(conv::toInt16(f.settings.Get(f.strAppName, kPlayer, QStringLiteral("Versione"), QStringLiteral("1"))));
     } catch (...) {
         f.er.captureCurrentException();

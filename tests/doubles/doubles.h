@@ -321,7 +321,7 @@ public:
     void setBodyHtml(const QString &html) override { bodies << html; }
     PageElement element(const QString &name) override { return elements.value(name.toLower()); }
     void setFocus() override {}
-    void focusBodyElement(int index) override { focused << index; }
+    void focusDocument() override { ++focused; }
     int styleSheetCount() override { return int(sheets.size()); }
     void createStyleSheet(const QString &url, int index) override { sheets.insert(qMin(index, int(sheets.size())), url); }
     // Called by the clock's onSleep: the load completes after some sleeps.
@@ -339,7 +339,7 @@ public:
     bool document = false;
     QHash<QString, PageElement> elements;
     QStringList sheets;
-    QList<int> focused;
+    int focused = 0;
     QHash<QString, Page> pages;
     bool autoComplete = false; // navigations load their page at once
 };

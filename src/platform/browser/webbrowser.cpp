@@ -338,12 +338,15 @@ PageElement WebBrowser::element(const QString &name) { return snapshot_.value(na
 
 void WebBrowser::setFocus() { view_->setFocus(); }
 
-void WebBrowser::focusBodyElement(int index)
+void WebBrowser::focusDocument()
 {
-    page_->runJavaScript(QStringLiteral("(function (i) { var e = document.body && "
-                                        "document.body.getElementsByTagName('*')[i]; "
-                                        "if (e && e.focus) e.focus(); })(%1);")
-                             .arg(index),
+    view_->setFocus(Qt::OtherFocusReason);
+    // The body takes the focus (without entering the Tab order) and carries
+    // the title as its name: the reader never lands on a nameless object.
+    page_->runJavaScript(QStringLiteral("(function () { var b = document.body; if (!b) return; "
+                                        "if (!b.hasAttribute('tabindex')) b.tabIndex = -1; "
+                                        "if (document.title) b.setAttribute('aria-label', document.title); "
+                                        "b.focus({preventScroll: true}); })();"),
                          kWorld);
 }
 

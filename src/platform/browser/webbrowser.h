@@ -37,7 +37,7 @@ public:
     void setBodyHtml(const QString &html) override;
     PageElement element(const QString &name) override;
     void setFocus() override;
-    void focusBodyElement(int index) override;
+    void focusDocument() override;
     int styleSheetCount() override { return styleSheets_; }
     void createStyleSheet(const QString &url, int index) override;
 

@@ -158,6 +158,31 @@ protected:
         return e->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(e)->key() == Qt::Key_Escape;
     }
 };
+
+// Enter in the text box accepts a typed text and does nothing in an empty
+// box; the dialog never sees it, so no default button answers it either
+// (the button box makes OK the default when the dialog shows).
+class EnterInBox : public QObject {
+public:
+    EnterInBox(QLineEdit *edit, QDialog *d) : QObject(edit), edit_(edit), d_(d) { edit->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject *, QEvent *e) override
+    {
+        if (e->type() != QEvent::KeyPress)
+            return false;
+        const int key = static_cast<QKeyEvent *>(e)->key();
+        if (key != Qt::Key_Return && key != Qt::Key_Enter)
+            return false;
+        if (!edit_->text().isEmpty())
+            d_->accept();
+        return true;
+    }
+
+private:
+    QLineEdit *edit_;
+    QDialog *d_;
+};
 } // namespace
 
 std::optional<QString> UiDialogs::input(const QString &title, const QString &label, const QString &text)
@@ -176,14 +201,13 @@ std::optional<QString> UiDialogs::input(const QString &title, const QString &lab
     cancel->setAccessibleName(QStringLiteral("Annulla"));
     QObject::connect(box, &QDialogButtonBox::accepted, &d, &QDialog::accept);
     QObject::connect(box, &QDialogButtonBox::rejected, &d, &QDialog::reject);
-    // Enter accepts a typed text and does nothing in an empty box; neither
-    // button answers Enter or Escape by itself (the reader chooses one).
+    // Neither button answers Enter or Escape by itself (the reader chooses one).
     ok->setAutoDefault(false);
     cancel->setAutoDefault(false);
-    QObject::connect(edit, &QLineEdit::returnPressed, &d, [&d, edit] {
-        if (!edit->text().isEmpty())
-            d.accept();
-    });
+    new EnterInBox(edit, &d);
+    // The whole text selected: what the reader types replaces it.
+    edit->selectAll();
+    edit->setFocus();
     auto *keepEscape = new EscapeKeeper(&d);
     d.installEventFilter(keepEscape);
     auto *v = new QVBoxLayout(&d);

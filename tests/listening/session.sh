@@ -1,0 +1,136 @@
+# A screen-reader session to listen to the program: Xvfb, a private D-Bus and
+# accessibility bus, speech-dispatcher writing every utterance to a file
+# instead of a sound card, and Orca. Sourced by the listening test and the
+# speech benchmark. Every failure to start says which piece failed.
+#
+#   sr_start DIR        starts everything; SPEECH is the file of utterances
+#   sr_program ARGS...  starts the player in the session and focuses its window
+#   sr_key KEYS...      presses real keys (xdotool names)
+#   sr_expect TEXT [S]  waits up to S seconds (default 8) for TEXT spoken after
+#                       the last mark; fails with what was spoken instead
+#   sr_mark             forgets what has been spoken so far
+#   sr_stop             stops what sr_start and sr_program started
+
+SR_PIDS=()
+
+sr_fail() { echo "ASCOLTO FALLITO: $*" >&2; sr_stop; exit 1; }
+
+sr_need() {
+  local missing=()
+  for c in Xvfb xdotool dbus-launch orca speech-dispatcher /usr/libexec/at-spi-bus-launcher; do
+    command -v "$c" >/dev/null 2>&1 || [ -x "$c" ] || missing+=("$c")
+  done
+  [ ${#missing[@]} -eq 0 ] || sr_fail "manca: ${missing[*]} (tools/deps.sh --tests li installa)"
+}
+
+sr_start() {
+  SR_DIR=$1
+  sr_need
+  mkdir -p "$SR_DIR/run" "$SR_DIR/home" "$SR_DIR/config" "$SR_DIR/speechd/modules" "$SR_DIR/orca"
+  chmod 700 "$SR_DIR/run"
+  SPEECH=$SR_DIR/speech.txt
+  : > "$SPEECH"
+  local n=60
+  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+  export DISPLAY=:$n XDG_RUNTIME_DIR=$SR_DIR/run HOME=$SR_DIR/home XDG_CONFIG_HOME=$SR_DIR/config
+  export LANGUAGE=it LANG=C.UTF-8 LC_ALL=C.UTF-8
+  export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY=1
+  export QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox --disable-gpu --force-renderer-accessibility"
+  export QTWEBENGINE_DISABLE_SANDBOX=1
+  unset QT_QPA_PLATFORM
+  Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >"$SR_DIR/xvfb.log" 2>&1 &
+  SR_PIDS+=($!)
+  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+  [ -e "/tmp/.X11-unix/X$n" ] || sr_fail "Xvfb non parte: $(tail -3 "$SR_DIR/xvfb.log")"
+  eval "$(dbus-launch --sh-syntax)" || sr_fail "dbus-launch non parte"
+  SR_PIDS+=("$DBUS_SESSION_BUS_PID")
+  /usr/libexec/at-spi-bus-launcher --launch-immediately >"$SR_DIR/atspi.log" 2>&1 &
+  SR_PIDS+=($!)
+  cat > "$SR_DIR/speechd/speechd.conf" <<CONF
+DefaultModule textlog
+AddModule "textlog" "sd_generic" "textlog.conf"
+DefaultLanguage "it"
+AudioOutputMethod "alsa"
+AudioALSADevice "null"
+CONF
+  cat > "$SR_DIR/speechd/modules/textlog.conf" <<CONF
+GenericExecuteSynth "printf '%s|%s\\\\n' \"\$(date +%T.%N | cut -c1-12)\" \\'\$DATA\\' >> $SPEECH"
+GenericCmdDependency "printf"
+GenericLanguage "it" "it" "utf-8"
+AddVoice "it" "MALE1" "it"
+CONF
+  speech-dispatcher -C "$SR_DIR/speechd" -s -t 0 >"$SR_DIR/speechd.log" 2>&1 &
+  SR_PIDS+=($!)
+  sleep 0.5
+  orca -u "$SR_DIR/orca" --debug-file "$SR_DIR/orca.log" >"$SR_DIR/orca.out" 2>&1 &
+  SR_PIDS+=($!)
+  for _ in $(seq 200); do grep -q "Lettore schermo attivo" "$SPEECH" && break; sleep 0.1; done
+  grep -q "Lettore schermo attivo" "$SPEECH" ||
+    sr_fail "Orca non ha parlato entro 20 s (speech-dispatcher: $(tail -2 "$SR_DIR/speechd.log"); orca: $(tail -2 "$SR_DIR/orca.out"))"
+  sr_mark
+}
+
+sr_program() {
+  # Its standard input stays open (for --automation): sr_send writes there.
+  rm -f "$SR_DIR/commands"; mkfifo "$SR_DIR/commands"
+  exec 7<>"$SR_DIR/commands"
+  "$@" <&7 >"$SR_DIR/program.out" 2>"$SR_DIR/program.err" &
+  SR_PROGRAM=$!
+  SR_PIDS+=("$SR_PROGRAM")
+  local win=
+  for _ in $(seq 300); do
+    win=$(xdotool search --onlyvisible --pid "$SR_PROGRAM" 2>/dev/null | head -1)
+    [ -n "$win" ] && break
+    kill -0 "$SR_PROGRAM" 2>/dev/null || sr_fail "il programma è uscito: $(tail -5 "$SR_DIR/program.err")"
+    sleep 0.1
+  done
+  [ -n "$win" ] || sr_fail "la finestra del programma non compare"
+  SR_WINDOW=$win
+  xdotool windowactivate "$win" 2>/dev/null
+  xdotool windowfocus "$win"
+}
+
+# One automation command (JSON), and waiting for an event of the program.
+sr_send() { printf '%s\n' "$1" >&7; }
+sr_event() {
+  local pattern=$1 limit=${2:-20} i
+  for i in $(seq $((limit * 10))); do
+    grep -q -- "$pattern" "$SR_DIR/program.out" && return 0
+    sleep 0.1
+  done
+  sr_fail "il programma non ha dato l'evento $pattern entro $limit s"
+}
+
+sr_mark() { SR_SEEN=$(wc -l < "$SPEECH"); }
+
+sr_key() {
+  xdotool windowfocus "$SR_WINDOW" 2>/dev/null
+  local k
+  for k in "$@"; do xdotool key --clearmodifiers "$k"; sleep 0.15; done
+}
+
+# Spoken lines since the mark, without their time stamps.
+sr_heard() { tail -n +"$((SR_SEEN + 1))" "$SPEECH" | cut -d'|' -f2-; }
+# Compared on their plain letters: the speech module may garble accented ones.
+sr_plain() { LC_ALL=C tr -cd '\11\12\40-\176'; }
+
+sr_expect() {
+  local text=$1 limit=${2:-8} i
+  for i in $(seq $((limit * 10))); do
+    sr_heard | sr_plain | grep -qiF -- "$(printf '%s' "$text" | sr_plain)" && { sr_mark; return 0; }
+    sleep 0.1
+  done
+  echo "NON SENTITO: \"$text\". Sentito invece:" >&2
+  sr_heard | sed 's/^/    /' >&2
+  SR_FAILED=$((${SR_FAILED:-0} + 1))
+  sr_mark
+  return 1
+}
+
+sr_stop() {
+  local p
+  for p in "${SR_PIDS[@]}"; do kill "$p" 2>/dev/null; done
+  sleep 0.3
+  for p in "${SR_PIDS[@]}"; do kill -9 "$p" 2>/dev/null; done
+  SR_PIDS=()
+}
