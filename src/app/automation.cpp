@@ -268,6 +268,13 @@ QJsonObject Automation::state()
     s.insert(QStringLiteral("selected"), f.ListMarkers.listIndex());
     s.insert(QStringLiteral("osd"), QJsonObject{{QStringLiteral("visible"), f.frmOSD.visible()},
                                                 {QStringLiteral("text"), f.lblOSD.caption()}});
+    // Where the keyboard is: the control's name, and its accessible name as
+    // a screen reader says it.
+    const QWidget *focus = w_ ? w_->focusWidget() : nullptr;
+    s.insert(QStringLiteral("focus"),
+             QJsonObject{{QStringLiteral("name"), focus ? focus->objectName() : QString()},
+                         {QStringLiteral("accessible"), focus ? focus->accessibleName() : QString()},
+                         {QStringLiteral("shown"), focus ? focus->isVisible() : false}});
     return s;
 }
 

@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 
 #include <QAccessible>
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -85,6 +86,11 @@ void bindButton(Button &m, QPushButton *w, const Twips &t)
 
 void bindOptions(OptionGroup &g, const std::vector<QRadioButton *> &w, const Twips &t)
 {
+    // A group of their own: Qt otherwise joins every radio button under the
+    // same ancestor, nested boxes included, for exclusivity and for Tab.
+    auto *group = new QButtonGroup(w.front()->parentWidget());
+    for (QRadioButton *b : w)
+        group->addButton(b);
     for (int i = 0; i < int(w.size()); ++i) {
         bindControl(g.button(i), w[size_t(i)], t);
         w[size_t(i)]->setText(g.button(i).caption());

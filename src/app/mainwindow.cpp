@@ -130,7 +130,7 @@ void MainWindow::bind(frmBrowser &f)
     caption(cfg, QStringLiteral("Velocità di &Lettura"), 240, 1800, 2100, twips_, rate);
     bindCheckBox(f.chkAudioOff, new QCheckBox(cfg), twips_);
     bindOptions(f.optPlayer, {new QRadioButton(cfg), new QRadioButton(cfg)}, twips_);
-    // A box of its own, so that its choices are exclusive among themselves only.
+    // A box whose title names the choice the reader is in.
     auto *voice = new QGroupBox(f.fraVoce.caption(), cfg);
     bindControl(f.fraVoce, voice, twips_);
     bindOptions(f.optVoce, {new QRadioButton(voice), new QRadioButton(voice), new QRadioButton(voice)}, twips_);
@@ -228,7 +228,7 @@ void MainWindow::changeEvent(QEvent *e)
 void MainWindow::focusFollows(Control &panel, QWidget *box, std::function<QWidget *()> first, QWidget *back)
 {
     QPointer<QWidget> b(box), out(back);
-    panel.PropertyChanged.connect([&panel, b, first, out](const char *prop) {
+    panel.PropertyChanged.connect([this, &panel, b, first, out](const char *prop) {
         if (QByteArray(prop) != "visible" || !b)
             return;
         if (panel.visible()) {
@@ -240,10 +240,23 @@ void MainWindow::focusFollows(Control &panel, QWidget *box, std::function<QWidge
             for (QWidget *w = b->nextInFocusChain(); !target && w && w != b; w = w->nextInFocusChain())
                 if (b->isAncestorOf(w) && w->isVisibleTo(b) && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus))
                     target = w;
-            if (target)
-                target->setFocus(Qt::OtherFocusReason);
+            if (!target)
+                return;
+            target->setFocus(Qt::OtherFocusReason);
+            // Once more when the panel has settled: filling its lists can pass
+            // the focus on under X11.
+            QPointer<QWidget> t(target);
+            QTimer::singleShot(0, this, [t, b] {
+                if (t && b && b->isVisible() && t->isVisible() && QApplication::focusWidget() != t &&
+                    b->isAncestorOf(QApplication::focusWidget()))
+                    t->setFocus(Qt::OtherFocusReason);
+            });
         } else if (out && out->isVisible()) {
-            out->setFocus(Qt::OtherFocusReason);
+            // Back on the page, the reader lands in its document, which has a name.
+            if (out == browser_->view())
+                browser_->focusDocument();
+            else
+                out->setFocus(Qt::OtherFocusReason);
         }
     });
 }

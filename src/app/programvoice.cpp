@@ -1,5 +1,7 @@
 #include "programvoice.h"
 
+#include <QDir>
+#include <QFile>
 #include <QLocale>
 #include <QTextToSpeech>
 #ifdef Q_OS_WIN
@@ -29,7 +31,15 @@ bool ProgramVoice::screenReaderRunning()
     props.setTimeout(200);
     const QDBusReply<QDBusVariant> r =
         props.call(QStringLiteral("Get"), QStringLiteral("org.a11y.Status"), QStringLiteral("ScreenReaderEnabled"));
-    return r.isValid() && r.value().variant().toBool();
+    if (r.isValid() && r.value().variant().toBool())
+        return true;
+    // Orca started by hand, outside a desktop that sets the flag.
+    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+        if (pid.at(0).isDigit() && comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == "orca")
+            return true;
+    }
+    return false;
 #else
     return false;
 #endif
@@ -39,8 +49,16 @@ bool ProgramVoice::say(const QString &text, VoiceMode mode)
 {
     if (mode == VoiceMode::Never || text.trimmed().isEmpty())
         return false;
-    if (mode == VoiceMode::Automatic && screenReaderRunning())
-        return false;
+    if (mode == VoiceMode::Automatic) {
+        // Asked again at most every two seconds: a reader may start or stop
+        // the screen reader while reading, but not between two keys.
+        if (!checked_.isValid() || checked_.elapsed() > 2000) {
+            readerRunning_ = screenReaderRunning();
+            checked_.start();
+        }
+        if (readerRunning_)
+            return false;
+    }
     // Made on first use: the speech engine connects to its server, which
     // start-up need not wait for.
     if (!tried_) {

@@ -4,6 +4,7 @@
 // in Italian, a new message cutting the one being spoken. Whether it speaks
 // is the reader's choice: always, never, or only when no screen reader is
 // running (the screen reader already speaks the messages).
+#include <QElapsedTimer>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -27,6 +28,8 @@ public:
 private:
     std::unique_ptr<QTextToSpeech> speech_;
     bool tried_ = false;
+    QElapsedTimer checked_;
+    bool readerRunning_ = false;
 };
 
 } // namespace qyr

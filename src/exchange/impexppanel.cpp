@@ -151,11 +151,8 @@ void ImpExpPanel::openPanel(bool forExport)
     f.ListMarkers.setVisible(false);
     f.frmImpExp.setCaption(forExport ? QStringLiteral("   Esportazione Marcatori   ")
                                      : QStringLiteral("   Importazione Marcatori   "));
-    // The name box is there (export) or not (import) before the panel shows,
-    // so that the keyboard lands in the right place.
     f.TextFileName.setVisible(forExport);
     f.lblNomeFile.setVisible(f.TextFileName.visible());
-    f.frmImpExp.setVisible(true);
     f.File.setTop(forExport ? f.cmdImpExp[3].top() : f.Dir.top());
     // A window made very small leaves no room for the list; the panel works all the same.
     f.File.setHeight(std::max(0.0f, f.frmImpExp.height() - (f.File.top() + 200.0f)));
@@ -171,6 +168,10 @@ void ImpExpPanel::openPanel(bool forExport)
         f.File.setPath(f.Dir.path());
     else
         listFiles();
+    // Shown last, with its name box (export) or not (import) and its lists
+    // filled: the keyboard lands in the right place, and no list refilled
+    // after it draws a screen reader's attention away.
+    f.frmImpExp.setVisible(true);
 }
 
 void ImpExpPanel::runOk()

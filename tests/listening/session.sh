@@ -103,8 +103,19 @@ sr_event() {
 
 sr_mark() { SR_SEEN=$(wc -l < "$SPEECH"); }
 
+# With no window manager, nothing gives a new dialog the keyboard, nor gives it
+# back to the window when the dialog closes: the newest window of the program
+# that is on screen gets it, unless one of its windows has it already.
+sr_focus() {
+  local wins focus
+  wins=$(xdotool search --onlyvisible --pid "$SR_PROGRAM" 2>/dev/null)
+  focus=$(xdotool getwindowfocus 2>/dev/null)
+  grep -qx -- "$focus" <<<"$wins" && return 0
+  [ -n "$wins" ] && xdotool windowfocus "$(tail -1 <<<"$wins")" 2>/dev/null
+}
+
 sr_key() {
-  xdotool windowfocus "$SR_WINDOW" 2>/dev/null
+  sr_focus
   local k
   for k in "$@"; do xdotool key --clearmodifiers "$k"; sleep 0.15; done
 }
@@ -132,5 +143,9 @@ sr_stop() {
   for p in "${SR_PIDS[@]}"; do kill "$p" 2>/dev/null; done
   sleep 0.3
   for p in "${SR_PIDS[@]}"; do kill -9 "$p" 2>/dev/null; done
+  wait "${SR_PIDS[@]}" 2>/dev/null
   SR_PIDS=()
 }
+
+# Types text into whatever has the keyboard.
+sr_type() { sr_focus; xdotool type --delay 60 "$1"; }
