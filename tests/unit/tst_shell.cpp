@@ -397,7 +397,7 @@ private slots:
         QCOMPARE(f.ListMarkers.top(), f.cmdImpExp[1].top() + f.cmdImpExp[1].height() + 150.0f);
         QCOMPARE(f.frmImpExp.width(), f.ListMarkers.width());
         QCOMPARE(f.frmconfigurazione.left(), 300.0f);  // (6000 - 5400) / 2
-        QCOMPARE(f.frmconfigurazione.top(), 150.0f);   // (4500 - 4200) / 2
+        QCOMPARE(f.frmconfigurazione.top(), -250.0f);  // (4500 - 5000) / 2
         QCOMPARE(f.frmOSD.top(), 1649.5f);             // (4500 - 1201) / 2, not rounded
         QCOMPARE(f.frmOSD.width(), 6000.0f);
         QCOMPARE(f.lblOSD.width(), 6000.0f);
