@@ -126,6 +126,14 @@ private slots:
                  (QStringList{"12:34\t - Città è più bella", "00:05\t - Perché no? «così»"}));
         QVERIFY(!d.f->frmImpExp.visible());
         QCOMPARE(d.dialogs.count("error"), 0);
+
+        // However the bookmark panel closes, the import panel inside it goes
+        // too: opened again, it shows the list, not a panel without its list.
+        d.f->fraMarcatori.setVisible(true);
+        d.click(1);
+        QVERIFY(d.f->frmImpExp.visible() && !d.f->ListMarkers.visible());
+        d.f->fraMarcatori.setVisible(false);
+        QVERIFY(!d.f->frmImpExp.visible() && d.f->ListMarkers.visible() && d.f->cmdImpExp[0].visible());
     }
 
     void exportNamesAndOverwrite_data()

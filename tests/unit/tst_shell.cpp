@@ -345,6 +345,13 @@ private slots:
         QVERIFY(f.bAudioOff);
         QVERIFY(f.oPlayer->AudioOff());
         QCOMPARE(r.reg.get(QStringLiteral("Player"), QStringLiteral("AudioOff")), QStringLiteral("<assente>"));
+        // The program's voice is stored as its index, and read back at start.
+        f.optVoce.select(2);
+        QCOMPARE(r.reg.get(QStringLiteral("Player"), QStringLiteral("VoceProgramma")), QStringLiteral("2"));
+        Rig again;
+        again.reg.put(QStringLiteral("Player"), QStringLiteral("VoceProgramma"), QStringLiteral("1"));
+        again.start();
+        QCOMPARE(again.f->optVoce.selected(), 1);
         f.cmdSetupClose.click();
         QVERIFY(!f.frmconfigurazione.visible());
     }
