@@ -182,8 +182,12 @@ void MainWindow::bind(frmBrowser &f)
     // closes: a reader who cannot see it must land in it.
     focusFollows(f.fraMarcatori, marks, [markList] { return markList; }, browser_->view());
     // Export starts at the file's name, import at the list of files.
-    focusFollows(f.frmImpExp, ie, [name, files]() -> QWidget * { return name->isVisibleTo(name->parentWidget()) ? static_cast<QWidget *>(name) : files; },
-                 markList);
+    auto exportOrImport = [name, files]() -> QWidget * {
+        if (name->isVisibleTo(name->parentWidget()))
+            return name;
+        return files;
+    };
+    focusFollows(f.frmImpExp, ie, exportOrImport, markList);
     focusFollows(f.frmconfigurazione, cfg, nullptr, browser_->view());
     focusFollows(f.fraDebug, dbg, [url] { return url; }, browser_->view());
 

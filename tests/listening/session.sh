@@ -39,13 +39,13 @@ sr_start() {
   export QTWEBENGINE_DISABLE_SANDBOX=1
   unset QT_QPA_PLATFORM
   Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >"$SR_DIR/xvfb.log" 2>&1 &
-  SR_PIDS+=($!)
+  SR_PIDS+=($!); disown
   for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
   [ -e "/tmp/.X11-unix/X$n" ] || sr_fail "Xvfb non parte: $(tail -3 "$SR_DIR/xvfb.log")"
   eval "$(dbus-launch --sh-syntax)" || sr_fail "dbus-launch non parte"
   SR_PIDS+=("$DBUS_SESSION_BUS_PID")
   /usr/libexec/at-spi-bus-launcher --launch-immediately >"$SR_DIR/atspi.log" 2>&1 &
-  SR_PIDS+=($!)
+  SR_PIDS+=($!); disown
   cat > "$SR_DIR/speechd/speechd.conf" <<CONF
 DefaultModule textlog
 AddModule "textlog" "sd_generic" "textlog.conf"
@@ -60,10 +60,10 @@ GenericLanguage "it" "it" "utf-8"
 AddVoice "it" "MALE1" "it"
 CONF
   speech-dispatcher -C "$SR_DIR/speechd" -s -t 0 >"$SR_DIR/speechd.log" 2>&1 &
-  SR_PIDS+=($!)
+  SR_PIDS+=($!); disown
   sleep 0.5
   orca -u "$SR_DIR/orca" --debug-file "$SR_DIR/orca.log" >"$SR_DIR/orca.out" 2>&1 &
-  SR_PIDS+=($!)
+  SR_PIDS+=($!); disown
   for _ in $(seq 200); do grep -q "Lettore schermo attivo" "$SPEECH" && break; sleep 0.1; done
   grep -q "Lettore schermo attivo" "$SPEECH" ||
     sr_fail "Orca non ha parlato entro 20 s (speech-dispatcher: $(tail -2 "$SR_DIR/speechd.log"); orca: $(tail -2 "$SR_DIR/orca.out"))"
@@ -76,7 +76,7 @@ sr_program() {
   exec 7<>"$SR_DIR/commands"
   "$@" <&7 >"$SR_DIR/program.out" 2>"$SR_DIR/program.err" &
   SR_PROGRAM=$!
-  SR_PIDS+=("$SR_PROGRAM")
+  SR_PIDS+=("$SR_PROGRAM"); disown
   local win=
   for _ in $(seq 300); do
     win=$(xdotool search --onlyvisible --pid "$SR_PROGRAM" 2>/dev/null | head -1)
@@ -143,7 +143,6 @@ sr_stop() {
   for p in "${SR_PIDS[@]}"; do kill "$p" 2>/dev/null; done
   sleep 0.3
   for p in "${SR_PIDS[@]}"; do kill -9 "$p" 2>/dev/null; done
-  wait "${SR_PIDS[@]}" 2>/dev/null
   SR_PIDS=()
 }
 
