@@ -12,9 +12,7 @@ source "$HERE/tests/listening/session.sh"
 D=$(mktemp -d /tmp/qyr-voce.XXXXXX)
 trap 'sr_stop; [ -n "${KEEP:-}" ] || rm -rf "$D"' EXIT
 sr_start "$D"
-sr_program "$PROGRAM" --automation --book "$BOOK" --settings "$D/settings.sqlite" --audio-out null
-sr_event '"ready"'
-sr_event 'Sommario - Il faro'
+sr_open_book "$PROGRAM" "$BOOK"
 sleep 1
 sr_key Tab Return
 sr_event '"playing"'
@@ -22,8 +20,8 @@ sleep 2
 
 secs() { awk -F: '{ printf "%.6f\n", $1 * 3600 + $2 * 60 + $3 }'; }
 : > "$D/presses"
-for spec in "ctrl+3|notifica" "ctrl+2|notifica AVANTI" "alt+equal|notifica Lettura"; do
-  IFS='|' read -r key message <<<"$spec"
+for press in "ctrl+3|notifica" "ctrl+2|notifica AVANTI" "alt+equal|notifica Lettura"; do
+  IFS='|' read -r key message <<<"$press"
   for _ in $(seq 10); do
     echo "$key|$message|$(date +%T.%N | secs)" >> "$D/presses"
     sr_key "$key"

@@ -57,12 +57,14 @@ QAccessibleInterface *factory(const QString &key, QObject *object)
 void raiseWindowsNotification(QWidget *w, const QString &text)
 {
     const HWND hwnd = reinterpret_cast<HWND>(w->window()->winId());
+    // Looked up at run time: older systems lack the notification call.
+    static const HMODULE uia = LoadLibraryW(L"uiautomationcore.dll");
     using Raise = HRESULT(WINAPI *)(IRawElementProviderSimple *, NotificationKind, NotificationProcessing, BSTR, BSTR);
-    static const auto raise = reinterpret_cast<Raise>(
-        reinterpret_cast<void *>(GetProcAddress(LoadLibraryW(L"uiautomationcore.dll"), "UiaRaiseNotificationEvent")));
+    static const auto raise =
+        uia ? reinterpret_cast<Raise>(reinterpret_cast<void *>(GetProcAddress(uia, "UiaRaiseNotificationEvent"))) : nullptr;
     using Host = HRESULT(WINAPI *)(HWND, IRawElementProviderSimple **);
-    static const auto host = reinterpret_cast<Host>(
-        reinterpret_cast<void *>(GetProcAddress(LoadLibraryW(L"uiautomationcore.dll"), "UiaHostProviderFromHwnd")));
+    static const auto host =
+        uia ? reinterpret_cast<Host>(reinterpret_cast<void *>(GetProcAddress(uia, "UiaHostProviderFromHwnd"))) : nullptr;
     IRawElementProviderSimple *provider = nullptr;
     if (raise && host && SUCCEEDED(host(hwnd, &provider)) && provider) {
         BSTR said = SysAllocString(reinterpret_cast<const wchar_t *>(text.utf16()));

@@ -4,7 +4,6 @@
 
 #include <QKeyEvent>
 
-#include <QAccessible>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>

@@ -11,9 +11,7 @@ source "$(dirname "$0")/session.sh"
 D=$(mktemp -d /tmp/qyr-ascolto.XXXXXX)
 trap 'sr_stop; [ "${SR_FAILED:-0}" -eq 0 ] && rm -rf "$D"' EXIT
 sr_start "$D"
-sr_program "$PROGRAM" --automation --book "$BOOK" --settings "$D/settings.sqlite" --audio-out null
-sr_event '"ready"'
-sr_event 'Sommario - Il faro'
+sr_open_book "$PROGRAM" "$BOOK"
 
 step() { echo "-- $*"; }
 

@@ -5,6 +5,7 @@
 #
 #   sr_start DIR        starts everything; SPEECH is the file of utterances
 #   sr_program ARGS...  starts the player in the session and focuses its window
+#   sr_open_book P B    the player P on book B, fresh settings, contents loaded
 #   sr_key KEYS...      presses real keys (xdotool names)
 #   sr_expect TEXT [S]  waits up to S seconds (default 8) for TEXT spoken after
 #                       the last mark; fails with what was spoken instead
@@ -99,6 +100,13 @@ sr_event() {
     sleep 0.1
   done
   sr_fail "il programma non ha dato l'evento $pattern entro $limit s"
+}
+
+# The player on BOOK with fresh settings, in the session, its contents page loaded.
+sr_open_book() {
+  sr_program "$1" --automation --book "$2" --settings "$SR_DIR/settings.sqlite" --audio-out null
+  sr_event '"ready"'
+  sr_event 'Sommario - Il faro'
 }
 
 sr_mark() { SR_SEEN=$(wc -l < "$SPEECH"); }
