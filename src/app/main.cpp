@@ -141,7 +141,7 @@ int main(int argc, char **argv)
                     auto control = std::make_unique<MpvMediaControl>(window->surface(), audioOut);
                     control->resolvePath = [&files](const QString &name) {
                         const QString real = files.resolve(name);
-                        return real.isEmpty() ? toNativeBookPath(name) : real;
+                        return real.isEmpty() ? pathFromAddress(name) : real;
                     };
                     return MediaHostParts{std::make_unique<ObservedMedia>(std::move(control), report),
                                           std::move(window)};

@@ -1,4 +1,5 @@
 #include "bookmarkrecall.h"
+#include "../platform/bookpath.h"
 #include "../platform/convert.h"
 #include "../shell/frmbrowser.h"
 
@@ -25,21 +26,7 @@ void BookmarkRecall::holdChaining()
     f.TimerDisableState.setEnabled(true);
 }
 
-QString BookmarkRecall::pageFolder(const QString &address)
-{
-    QString a = address;
-    const int hash = a.indexOf(QLatin1Char('#'));
-    if (hash >= 0)
-        a.truncate(hash);
-    if (a.contains(QLatin1String("file:///"))) {
-        a.remove(QLatin1String("file:///"));
-        a.replace(QLatin1Char('/'), kBackslash);
-        a.replace(QLatin1String("%20"), QLatin1String(" "));
-        return a.left(a.lastIndexOf(kBackslash) + 1);
-    }
-    // Any other address: its folder part, whichever separator it uses.
-    return a.left(std::max(a.lastIndexOf(QLatin1Char('/')), a.lastIndexOf(kBackslash)) + 1);
-}
+QString BookmarkRecall::pageFolder(const QString &address) { return folderOf(pathFromAddress(address)); }
 
 void BookmarkRecall::MarcatoriRichiama(qint16 n)
 {
@@ -62,7 +49,7 @@ void BookmarkRecall::MarcatoriRichiama(qint16 n)
                 slot = f.marks.MarcatoreCerca(entry, page);
                 if (slot > 0) {
                     f.nPendingMarker = slot;
-                    wb.navigate(f.appFolder + kBackslash + page);
+                    wb.navigate(joinPath(f.appFolder, page));
                     f.fraMarcatori.setVisible(false);
                     f.objwb.setVisible(true);
                     return;
@@ -96,10 +83,8 @@ void BookmarkRecall::play(qint16 slot, const QString &address)
 
     p.setAutoStart(true);
     f.oFso = true;
-    auto exists = [&](const QString &path) { return !audio.isEmpty() && f.ports.files.fileExists(path); };
-    QString candidate = pageFolder(address) + audio;
-    if (!exists(candidate))
-        candidate = f.appFolder + QStringLiteral("\\Libro\\") + audio;
+    // Found where the page finds its own audio.
+    const QString candidate = audio.isEmpty() ? QString() : f.audio.locate(audio, pageFolder(address));
 
     // From the search on, a failure is skipped and the recall goes on.
     bool searching = false;
@@ -109,7 +94,7 @@ void BookmarkRecall::play(qint16 slot, const QString &address)
         else
             statement();
     };
-    if (!exists(candidate)) {
+    if (candidate.isEmpty()) {
         searching = true;
         // Nothing found anywhere: the player keeps its file.
         QString found;

@@ -144,8 +144,9 @@ qint16 BookmarkStore::MarcatoreCerca(QString &entry, QString &pageKey)
             pageKey = f.urls.Section();
         if (pageKey.isEmpty())
             return;
+        const QString section = UrlHelpers::pageKey(pageKey);
         for (int n = 1; n <= kSlots; ++n) {
-            if (get(pageKey, descriptionName(n), absent()) == entry) {
+            if (get(section, descriptionName(n), absent()) == entry) {
                 slot = qint16(n);
                 return;
             }
@@ -155,11 +156,13 @@ qint16 BookmarkStore::MarcatoreCerca(QString &entry, QString &pageKey)
 
 void BookmarkStore::Marcatori(qint16 Mode, const QString &pageKey, qint32 N)
 {
-    const QString page = pageKey.isEmpty() ? f.urls.Section() : pageKey;
+    // A page listed by the contents page is named by its path ("Libro/p2.html"):
+    // its records are filed under its key, and the list keeps the path to go to.
+    const QString page = pageKey.isEmpty() ? f.urls.Section() : UrlHelpers::pageKey(pageKey);
     if (page.isEmpty())
         return;
     switch (Mode) {
-    case 0: load(page, N); break;
+    case 0: load(page, pageKey.isEmpty() ? page : pageKey, N); break;
     case 1: deletePage(page); break;
     case 2: deleteSelected(); break;
     default: break;
@@ -209,7 +212,7 @@ void BookmarkStore::checkPosition(Record &r, StepLabel &step)
     }
 }
 
-void BookmarkStore::load(const QString &page, qint32 N)
+void BookmarkStore::load(const QString &page, const QString &listedPage, qint32 N)
 {
     StepLabel step{QStringLiteral("Marcatori Mode = 0 --> "), QString()};
     const QString staging = page + QLatin1Char('#');
@@ -243,7 +246,7 @@ void BookmarkStore::load(const QString &page, qint32 N)
         step.label = QStringLiteral("Caricamento nelle liste oMarkers");
         Guard(f.er, step, [&] { addInStep(oMarkers, pos, key + r.name, r.name); });
         step.label = QStringLiteral("Caricamento nelle liste oMarkersIndex");
-        Guard(f.er, step, [&] { addInStep(oMarkersIndex, page, key + r.name, r.name); });
+        Guard(f.er, step, [&] { addInStep(oMarkersIndex, listedPage, key + r.name, r.name); });
         step.label = QStringLiteral("Caricamento nelle liste ListMarkers");
         Guard(f.er, step, [&] {
             const QString time = f.feedback.strtempo(conv::toInt32(pos));

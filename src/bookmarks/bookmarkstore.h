@@ -132,7 +132,7 @@ private:
         int slot;
     };
 
-    void load(const QString &page, qint32 N);
+    void load(const QString &page, const QString &listedPage, qint32 N);
     void deletePage(const QString &page);
     void deleteSelected();
     QList<Record> readRecords(const QString &section);

@@ -1,5 +1,6 @@
 #include "navigationkeys.h"
 #include "keyhelpers.h"
+#include "../platform/bookpath.h"
 #include "../platform/convert.h"
 #include "../shell/frmbrowser.h"
 
@@ -38,9 +39,27 @@ QString NavigationKeys::entryAddress(qint16 n)
     return href;
 }
 
-void NavigationKeys::help() { f.ports.browser.navigate(f.appFolder + QStringLiteral("\\include\\help.htm")); }
+// A book on a removed drive: the reader hears why the key does nothing.
+bool NavigationKeys::bookReachable()
+{
+    bool there = false;
+    IgnoreFailure([&] { there = f.ports.files.folderExists(f.appFolder); });
+    if (!there)
+        f.feedback.OSD(notice::bookGone(), false);
+    return there;
+}
 
-void NavigationKeys::tableOfContents() { f.ports.browser.navigate(f.strIndexPage); }
+void NavigationKeys::help()
+{
+    if (bookReachable())
+        f.ports.browser.navigate(joinPath(f.appFolder, QStringLiteral("include/help.htm")));
+}
+
+void NavigationKeys::tableOfContents()
+{
+    if (bookReachable())
+        f.ports.browser.navigate(f.strIndexPage);
+}
 
 bool NavigationKeys::nextIndexEntry()
 {
@@ -122,7 +141,7 @@ void NavigationKeys::pageFile(bool next)
     IBrowser &wb = f.ports.browser;
     const PageElement e =
         wb.element(next ? QStringLiteral("QYRPLAYER_AUDIO_NEXTHTML_1") : QStringLiteral("QYRPLAYER_AUDIO_PREVHTML"));
-    if (!e.found || e.content.isEmpty())
+    if (!e.found || e.content.isEmpty() || !bookReachable())
         return;
 
     // The page's folder: the address without the page's own name. A page

@@ -21,6 +21,7 @@ public:
 
 private:
     QString entryAddress(qint16 n);
+    bool bookReachable();
     frmBrowser &f;
 };
 

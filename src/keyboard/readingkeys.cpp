@@ -1,5 +1,6 @@
 #include "readingkeys.h"
 #include "keyhelpers.h"
+#include "../platform/bookpath.h"
 #include "../platform/convert.h"
 #include "../shell/frmbrowser.h"
 
@@ -69,24 +70,19 @@ void ReadingKeys::nextStyleSheet(QString &KeyStep)
     // Tested at every press: sheets added or removed meanwhile count.
     const qint16 following = qint16(f.nStyleSheet + 1);
     const bool exists =
-        f.ports.files.fileExists(f.appFolder + QStringLiteral("\\include\\style") + QString::number(following) +
-                                 QStringLiteral(".css"));
+        f.ports.files.fileExists(joinPath(f.appFolder, QStringLiteral("include/style%1.css").arg(following)));
     f.nStyleSheet = exists ? following : qint16(1);
     f.feedback.OSD(QStringLiteral("Stile ") + QString::number(f.nStyleSheet), false);
     f.settings.Save(f.strAppName, kPlayer, QStringLiteral("StyleSheet"), QString::number(f.nStyleSheet));
 
-    // The reload applies the sheet; the anchor brings the audio back to the
-    // position it names.
+    // The reload applies the sheet; the reading then goes on from the same
+    // file and position. The anchor is left out of the address: a jump inside
+    // the page would not reload it.
     QString address = f.ports.browser.locationURL();
     const int hash = address.indexOf(QLatin1Char('#'));
-    if (hash < 0) {
-        if (!f.strPendingAnchor.isEmpty())
-            f.bPendingAnchor = true;
-    } else {
-        f.strPendingAnchor = address.mid(hash + 1);
+    if (hash >= 0)
         address.truncate(hash);
-        f.bPendingAnchor = true;
-    }
+    f.audio.keepPlaceForReload();
     if (f.player().IsPlaying())
         f.player().Stop_Player();
     f.ports.browser.navigate(address);

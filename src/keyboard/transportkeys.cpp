@@ -6,11 +6,25 @@
 namespace qyr {
 
 
+// With no file loaded a transport key has nothing to act on: the reader is
+// told instead of hearing nothing.
+bool TransportKeys::loaded()
+{
+    QString name;
+    IgnoreFailure([&] { name = f.player().FileName(); });
+    if (!name.isEmpty())
+        return true;
+    f.feedback.OSD(notice::noAudio(), false);
+    return false;
+}
+
 // Read at every press: the reader may have changed it in the options panel.
 double TransportKeys::skipLength() const { return conv::toDouble(f.TextAvantiIndietro.text()); }
 
 void TransportKeys::playPause()
 {
+    if (!loaded())
+        return;
     f.player().StopPlay();
     if (f.player().IsPlaying())
         f.feedback.OSD(QStringLiteral("PLAY ") + f.feedback.positionText(), false);
@@ -20,6 +34,8 @@ void TransportKeys::playPause()
 
 void TransportKeys::stop()
 {
+    if (!loaded())
+        return;
     f.player().Stop_Player();
     f.player().setCurrentPosition(0);
     f.feedback.OSD(QStringLiteral("STOP ") + f.feedback.positionText(), false);
@@ -27,6 +43,8 @@ void TransportKeys::stop()
 
 void TransportKeys::skipForward(const QString &KeyStep)
 {
+    if (!loaded())
+        return;
     Guard(f.er, QStringLiteral("Form_KeyDown Avanti - ") + KeyStep, [&] {
         if (f.player().IsPlaying()) {
             const double target = skipLength() + f.player().CurrentPosition();
@@ -47,6 +65,8 @@ void TransportKeys::skipForward(const QString &KeyStep)
 
 void TransportKeys::skipBack(const QString &KeyStep)
 {
+    if (!loaded())
+        return;
     Guard(f.er, QStringLiteral("Form_KeyDown Indietro - ") + KeyStep, [&] {
         if (f.player().IsPlaying()) {
             // The test uses a fixed 10 seconds whatever the skip length, so a
@@ -54,8 +74,9 @@ void TransportKeys::skipBack(const QString &KeyStep)
             if (f.player().CurrentPosition() - 10 > 0) {
                 f.player().setCurrentPosition(f.player().CurrentPosition() - skipLength());
             } else if (f.audio.Playaudio(QString(), false, true)) {
-                // Moved to the page's previous audio: near its end.
-                f.player().setCurrentPosition(keyhelp::number(f.player().Duration()) - skipLength());
+                // Moved to the page's previous audio: near its end, once its
+                // length is known.
+                f.player().setCurrentPosition(f.audio.loadedDuration() - skipLength());
             } else {
                 f.player().setCurrentPosition(0);
                 f.player().Play_Player();

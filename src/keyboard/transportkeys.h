@@ -19,6 +19,7 @@ public:
 
 private:
     double skipLength() const;
+    bool loaded();
     frmBrowser &f;
 };
 

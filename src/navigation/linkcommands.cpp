@@ -34,12 +34,6 @@ void LinkCommands::connect()
 
 void LinkCommands::objWB_BeforeNavigate2(const QString &URL, bool &Cancel)
 {
-    // An anchor saved for a reload survives exactly that one navigation.
-    if (f.bPendingAnchor)
-        f.bPendingAnchor = false;
-    else
-        f.strPendingAnchor.clear();
-
     // Cancel is set before the work that may fail, so a failing command still
     // keeps the page where it is; a failure before it lets the browser go on.
     Guard(f.er, QStringLiteral("objWB_BeforeNavigate2"), [&] {

@@ -1,10 +1,12 @@
 #include "pageaudio.h"
+#include "../platform/bookpath.h"
 #include "../platform/convert.h"
 #include "../shell/frmbrowser.h"
 
 #include <algorithm>
 #include <array>
 #include <limits>
+#include <utility>
 
 namespace qyr {
 
@@ -26,17 +28,6 @@ constexpr std::array<Extension, 6> kExtensions{{{".wma", false},
                                                 {".wav", false},
                                                 {".m1v", true},
                                                 {".avi", true}}};
-
-// A page folder taken from a file:/// address, in the Windows form the rest
-// of the path is built in; other folders are left as they are.
-void cleanFolder(QString &folder)
-{
-    if (!folder.contains(QLatin1String("file:///")))
-        return;
-    folder.remove(QLatin1String("file:///"));
-    folder.replace(QLatin1Char('/'), QLatin1Char('\\'));
-    folder.replace(QLatin1String("%20"), QLatin1String(" "));
-}
 
 // Positions are 1-based with 0 for "absent", so a name without any separator
 // counts as having an extension as soon as it holds a dot.
@@ -77,158 +68,142 @@ QString PageAudio::nextPageBase()
     return base.left(cut + 1);
 }
 
-bool PageAudio::Playaudio(const QString &address, bool next, bool previous)
+// Beside the page, then in the application folder, then in its Libro
+// folder; at each place a name without extension gets the first extension
+// that exists there. Empty when the file is nowhere.
+QString PageAudio::findAudio(const QString &name, const QString &pageFolder, bool &video, StepLabel &step)
 {
-    if (f.bDisableState)
-        return false; // a bookmark recall is stopping the old file: no chaining
-
-    StepLabel step{QStringLiteral("Playaudio - "), QString()};
-    bool ignoring = false;
-    // One statement: a failure is reported under the step reached (or skipped
-    // silently in the stretches that ignore failures) and the procedure goes on
-    // with the next statement.
-    auto run = [&](auto &&statement) {
-        if (ignoring)
-            IgnoreFailure(statement);
-        else
-            Guard(f.er, step, statement, [this] { f.oFso = false; });
-    };
-    bool result = false;
-
-    auto finish = [&]() {
-        f.oFso = false;
-        if (f.bResumePending) {
-            run([&] {
-                const QString saved = f.settings.Get(f.strAppName, QStringLiteral("Player"), QStringLiteral("BranoPos"));
-                f.player().setCurrentPosition(conv::toDouble(saved));
-            });
-            f.bResumePending = false;
-        }
-        return result;
-    };
-
-    step.label = QStringLiteral("Inizio Ricerca URL");
-    f.oFso = true;
-    QString folder;
-    if (!address.isEmpty()) {
-        folder = address.left(address.lastIndexOf(QLatin1Char('\\')) + 1);
-        if (folder.isEmpty())
-            folder = address.left(address.lastIndexOf(QLatin1Char('/')) + 1);
-    }
-
-    step.label = QStringLiteral("Stop Audio 1");
-    run([&] { f.player().Stop_Player(); });
-
-    if (!next && !previous) {
-        f.oAudioElem = kAudio;
-        f.nAudioIndex = 0;
-    } else {
-        step.label = QStringLiteral("Next o Prev Audio");
-        run([&] {
-            if (next) {
-                if (f.nAudioIndex == std::numeric_limits<qint32>::max())
-                    throw QyrError(err::Overflow);
-                ++f.nAudioIndex;
-            } else if (f.nAudioIndex >= 1) {
-                --f.nAudioIndex;
-            }
-        });
-        step.label = QStringLiteral("Get QYRPLAYER_AUDIO");
-        f.oAudioElem = f.nAudioIndex != 0 ? kAudio + QLatin1Char('_') + QString::number(f.nAudioIndex) : kAudio;
-
-        // A missing element reads as empty here.
-        ignoring = true;
-        QString audioName;
-        run([&] { audioName = content(f.oAudioElem); });
-        if (audioName.isEmpty()) {
-            f.oAudioElem = kNextPage + QString::number(f.nAudioIndex);
-            QString nextPage;
-            run([&] { nextPage = content(f.oAudioElem); });
-            if (!nextPage.isEmpty()) {
-                // The new page's load plays its own audio; the helper and a
-                // pending resume are left for that call.
-                run([&] { f.ports.browser.navigate(nextPageBase() + nextPage); });
-                return false;
-            }
-        }
-        ignoring = false;
-    }
-
-    step.label = QStringLiteral("2");
-    if (address == kReload) {
-        ignoring = true;
-        step.label = QStringLiteral("Play_Player 1");
-        run([&] { f.player().Play_Player(); }); // the file stopped above plays again
-        return finish();
-    }
-
-    // Missing elements read as empty here.
-    ignoring = true;
-    step.label = QStringLiteral("QYRPLAYER_AUDIO_POS");
-    const QString positionElem = (next || previous) && f.nAudioIndex > 0
-                                     ? kPosition + QLatin1Char('_') + QString::number(f.nAudioIndex)
-                                     : kPosition;
-    QString fileName;
-    run([&] { fileName = content(f.oAudioElem); });
-    QString positionText;
-    if (address.contains(kPosition) || !f.strPendingAnchor.isEmpty()) {
-        const QString &source = f.strPendingAnchor.isEmpty() ? address : f.strPendingAnchor;
-        // Past the marker and one separator; without a marker this still skips
-        // 19 characters, so short index anchors give no position at all.
-        positionText = source.mid(source.indexOf(kPosition) + kPosition.size() + 1);
-    } else {
-        run([&] { positionText = content(positionElem); });
-    }
-    ignoring = false;
-
-    step.label = QStringLiteral("Definizione file Audio");
-    if (fileName.isEmpty())
-        return finish();
-    if (!fileName.contains(QLatin1Char('/')) && !fileName.contains(QLatin1Char('\\')) && !address.trimmed().isEmpty()) {
-        cleanFolder(folder);
-        fileName = folder + fileName;
-    }
-    bool video = false;
-    if (!hasExtension(fileName)) {
-        for (const Extension &ext : kExtensions) {
-            const QString candidate = fileName + QLatin1String(ext.text);
-            bool exists = false;
-            run([&] { exists = f.ports.files.fileExists(candidate); });
-            if (exists) {
-                fileName = candidate;
-                video = ext.video;
-                break;
-            }
-        }
-    }
-
-    // Beside the page, then in the application folder, then in its Libro
-    // folder; each group of tests runs on a fresh helper.
-    auto renewHelper = [&] { f.oFso = true; };
+    QStringList places;
+    if (!pageFolder.isEmpty())
+        places << pageFolder;
+    places << f.appFolder << joinPath(f.appFolder, QStringLiteral("Libro"));
+    // A failing look-up counts as "not there": the next place is tried.
     auto exists = [&](const QString &path) {
         bool found = false;
-        run([&] { found = f.ports.files.fileExists(path); });
+        IgnoreFailure([&] { found = f.ports.files.fileExists(path); });
         return found;
     };
-    renewHelper();
-    step.label = QStringLiteral("Controllo esistenza file ") + fileName;
-    QString path = fileName;
-    if (!exists(path)) {
-        cleanFolder(folder);
-        path = folder + fileName;
+    const bool completed = hasExtension(name);
+    for (const QString &place : places) {
+        const QString path = joinPath(place, name);
+        step.label = QStringLiteral("Controllo esistenza file ") + path;
+        if (completed) {
+            if (exists(path))
+                return path;
+            continue;
+        }
+        for (const Extension &ext : kExtensions) {
+            if (exists(path + QLatin1String(ext.text))) {
+                video = ext.video;
+                return path + QLatin1String(ext.text);
+            }
+        }
+        if (exists(path)) // a file really named without extension
+            return path;
     }
-    renewHelper();
-    step.label = QStringLiteral("Controllo esistenza file1");
-    if (!exists(path)) {
-        path = f.appFolder + QStringLiteral("\\") + fileName;
-        if (!exists(path))
-            path = f.appFolder + QStringLiteral("\\Libro\\") + fileName;
-    }
-    renewHelper();
-    step.label = QStringLiteral("Controllo esistenza file2");
-    if (!exists(path))
-        return finish(); // not found anywhere: no message
+    return QString();
+}
 
+QString PageAudio::locate(const QString &name, const QString &pageFolder)
+{
+    StepLabel step{QString(), QString()};
+    bool video = false;
+    return findAudio(name, pageFolder, video, step);
+}
+
+// Moves to the page's next or previous audio element. False when the page
+// goes on with its next page instead (the new page plays its own audio).
+bool PageAudio::stepElement(bool next, StepLabel &step)
+{
+    step.label = QStringLiteral("Next o Prev Audio");
+    const bool moved = Guard(f.er, step, [&] {
+        if (next) {
+            if (f.nAudioIndex == std::numeric_limits<qint32>::max())
+                throw QyrError(err::Overflow);
+            ++f.nAudioIndex;
+        } else if (f.nAudioIndex >= 1) {
+            --f.nAudioIndex;
+        }
+    });
+    Q_UNUSED(moved);
+    step.label = QStringLiteral("Get QYRPLAYER_AUDIO");
+    f.oAudioElem = f.nAudioIndex != 0 ? kAudio + QLatin1Char('_') + QString::number(f.nAudioIndex) : kAudio;
+    // A missing element reads as empty here.
+    QString audioName;
+    IgnoreFailure([&] { audioName = content(f.oAudioElem); });
+    if (!audioName.isEmpty())
+        return true;
+    f.oAudioElem = kNextPage + QString::number(f.nAudioIndex);
+    QString nextPage;
+    IgnoreFailure([&] { nextPage = content(f.oAudioElem); });
+    if (nextPage.isEmpty())
+        return true;
+    IgnoreFailure([&] { f.ports.browser.navigate(nextPageBase() + nextPage); });
+    return false;
+}
+
+// The start position of the audio chosen: from the address (an index entry)
+// or from the page's position element.
+QString PageAudio::startPosition(const QString &address, bool stepped)
+{
+    if (address.contains(kPosition)) {
+        // Past the marker and one separator.
+        return address.mid(address.indexOf(kPosition) + kPosition.size() + 1);
+    }
+    const QString element =
+        stepped && f.nAudioIndex > 0 ? kPosition + QLatin1Char('_') + QString::number(f.nAudioIndex) : kPosition;
+    QString text;
+    IgnoreFailure([&] { text = content(element); });
+    return text;
+}
+
+void PageAudio::keepPlaceForReload()
+{
+    Place p;
+    IgnoreFailure([&] {
+        p.file = f.player().FileName();
+        p.position = f.player().CurrentPosition();
+        p.playing = f.player().IsPlaying();
+    });
+    p.page = pathFromAddress(f.ports.browser.locationURL());
+    p.index = f.nAudioIndex;
+    p.element = f.oAudioElem;
+    reloadPlace_ = p;
+}
+
+// After a reload of the same page (a new style sheet), the reading goes on
+// from the file and position it had; any other page starts afresh.
+bool PageAudio::resumeAfterReload(const QString &address)
+{
+    const std::optional<Place> p = std::exchange(reloadPlace_, std::nullopt);
+    if (!p || p->file.isEmpty() || pathFromAddress(address) != p->page)
+        return false;
+    f.nAudioIndex = p->index;
+    f.oAudioElem = p->element;
+    f.player().setAutoStart(p->playing);
+    f.player().setRate(f.feedback.PlayerRate());
+    f.player().setFileName(p->file);
+    f.player().setCurrentPosition(p->position);
+    return true;
+}
+
+double PageAudio::loadedDuration()
+{
+    // The length is known once the player has opened the file; a file that
+    // never opens gives up after a while with what there is.
+    const qint64 until = f.ports.pump.nowMs() + 3000;
+    double d = 0;
+    for (;;) {
+        IgnoreFailure([&] { d = f.player().Duration().toDouble(); });
+        if (d > 0 || f.ports.pump.nowMs() >= until)
+            return d;
+        f.ports.pump.sleep(20);
+    }
+}
+
+void PageAudio::hand(const QString &path, bool video, const QString &positionText, StepLabel &step)
+{
+    auto run = [&](auto &&statement) { Guard(f.er, step, statement); };
     if (video) {
         // A video is loaded without starting, at normal speed.
         run([&] { f.player().setAutoStart(false); });
@@ -246,6 +221,78 @@ bool PageAudio::Playaudio(const QString &address, bool next, bool previous)
     step.label = QStringLiteral("do events");
     run([&] { f.ports.pump.processEvents(); });
     run([&] { f.player().setRate(f.feedback.PlayerRate()); });
+}
+
+bool PageAudio::Playaudio(const QString &address, bool next, bool previous)
+{
+    if (f.bDisableState)
+        return false; // a bookmark recall is stopping the old file: no chaining
+
+    StepLabel step{QStringLiteral("Playaudio - "), QStringLiteral("Inizio Ricerca URL")};
+    bool result = false;
+    // A pending resume of the last session applies to whatever now plays; a
+    // reload of the page goes on without a word if it cannot.
+    auto finish = [&](bool quiet = false) {
+        if (f.bResumePending) {
+            auto resume = [&] {
+                const QString saved = f.settings.Get(f.strAppName, QStringLiteral("Player"), QStringLiteral("BranoPos"));
+                f.player().setCurrentPosition(conv::toDouble(saved));
+            };
+            if (quiet)
+                IgnoreFailure(resume);
+            else
+                Guard(f.er, step, resume);
+            f.bResumePending = false;
+        }
+        return result;
+    };
+    // The folder of the page that names the audio: the page being loaded, or
+    // the page on show for its next and previous audio.
+    const QString pageFolder = folderOf(pathFromAddress(address.isEmpty() ? f.ports.browser.locationURL() : address));
+
+    step.label = QStringLiteral("Stop Audio 1");
+    Guard(f.er, step, [&] { f.player().Stop_Player(); });
+
+    const bool stepped = next || previous;
+    const int indexBefore = f.nAudioIndex;
+    if (previous && !next && f.nAudioIndex < 1)
+        return finish(); // the first audio has none before it
+    if (!stepped) {
+        f.oAudioElem = kAudio;
+        f.nAudioIndex = 0;
+    } else if (!stepElement(next, step)) {
+        return false;
+    }
+
+    step.label = QStringLiteral("2");
+    if (address == kReload) {
+        step.label = QStringLiteral("Play_Player 1");
+        IgnoreFailure([&] { f.player().Play_Player(); }); // the file stopped above plays again
+        return finish(true);
+    }
+    if (!stepped && resumeAfterReload(address))
+        return true;
+
+    step.label = QStringLiteral("QYRPLAYER_AUDIO_POS");
+    QString fileName;
+    IgnoreFailure([&] { fileName = content(f.oAudioElem).trimmed(); });
+    const QString positionText = startPosition(address, stepped);
+
+    step.label = QStringLiteral("Definizione file Audio");
+    if (fileName.isEmpty())
+        return finish();
+    bool video = false;
+    const QString path = findAudio(fileName, pageFolder, video, step);
+    if (path.isEmpty()) {
+        // Told, so the reader knows why the page is silent. Going back stays
+        // on the audio that was playing.
+        if (previous)
+            f.nAudioIndex = indexBefore;
+        f.feedback.OSD(notice::audioNotFound(fileName), false);
+        return finish();
+    }
+    step.label = QStringLiteral("Controllo esistenza file2");
+    hand(path, video, positionText, step);
     result = true;
     return finish();
 }

@@ -2,11 +2,13 @@
 // The page's audio: resolves the file an element names, hands it to the
 // player and chains to the next audio and the next page.
 #include <QString>
+#include <optional>
 
 namespace qyr {
 
 class frmBrowser;
 class oEkoPlayer;
+struct StepLabel;
 
 class PageAudio {
 public:
@@ -21,6 +23,16 @@ public:
     // handed to the player. f.oAudioElem keeps the name of the element chosen.
     bool Playaudio(const QString &address, bool next, bool previous);
 
+    // Where the page's audio name is found (beside the page, in the book
+    // folder, in its Libro folder, extension completed); empty if nowhere.
+    QString locate(const QString &name, const QString &pageFolder);
+
+    // Notes the file, position and audio element of the page on show, so that
+    // the reload that follows (a new style sheet) goes on from there.
+    void keepPlaceForReload();
+    // The length of the file just handed to the player, once it has opened.
+    double loadedDuration();
+
     // The facade's events.
     void oPlayer_PlayStateChange(qint32 NewMode);
     void oPlayer_PlayFileChange(const QString &NewFile);
@@ -28,6 +40,19 @@ public:
 private:
     QString content(const QString &elementName);
     QString nextPageBase();
+    QString findAudio(const QString &name, const QString &pageFolder, bool &video, StepLabel &step);
+    bool stepElement(bool next, StepLabel &step);
+    QString startPosition(const QString &address, bool stepped);
+    bool resumeAfterReload(const QString &address);
+    void hand(const QString &path, bool video, const QString &positionText, StepLabel &step);
+
+    struct Place {
+        QString page, file, element;
+        qint32 index = 0;
+        double position = 0;
+        bool playing = false;
+    };
+    std::optional<Place> reloadPlace_;
 
     frmBrowser &f;
     bool connected_ = false;

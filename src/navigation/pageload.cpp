@@ -1,4 +1,5 @@
 #include "pageload.h"
+#include "../platform/bookpath.h"
 #include "../shell/frmbrowser.h"
 
 namespace qyr {
@@ -18,10 +19,7 @@ bool PageLoad::isIndexPage(const QString &url)
 
 QString PageLoad::styleSheetUrl(qint16 n) const
 {
-    QString folder = f.appFolder;
-    folder.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    return QStringLiteral("file:///") + folder + QStringLiteral("/INCLUDE/Style") + QString::number(n) +
-           QStringLiteral(".CSS");
+    return addressFromPath(joinPath(f.appFolder, QStringLiteral("INCLUDE/Style%1.CSS").arg(n)));
 }
 
 void PageLoad::objWB_DocumentComplete(const QString &URL)
@@ -43,9 +41,9 @@ void PageLoad::objWB_DocumentComplete(const QString &URL)
             for (const QString &folder : f.ports.files.folders(f.appFolder)) {
                 if (folder.toUpper() == QLatin1String("INCLUDE"))
                     continue;
-                const QString path = f.appFolder + QLatin1Char('/') + folder;
+                const QString path = joinPath(f.appFolder, folder);
                 for (const QString &file : f.ports.files.files(path)) {
-                    f.marks.Marcatori(0, folder + QLatin1Char('\\') + file, n);
+                    f.marks.Marcatori(0, folder + QLatin1Char('/') + file, n);
                     ++n;
                 }
             }

@@ -1,5 +1,9 @@
 #include "urlhelpers.h"
+#include "../platform/bookpath.h"
 #include "../shell/frmbrowser.h"
+
+#include <QDir>
+#include <QUrl>
 
 #include <algorithm>
 
@@ -8,19 +12,6 @@ namespace qyr {
 namespace {
 
 const QChar kBackslash = QLatin1Char('\\');
-
-// The book folder as it appears in an address that has been upper-cased and
-// had its "/" turned into "\": C:\APP on Windows, \HOME\ANNA\LIBRO on Linux.
-// A file-system root ("/") would otherwise remove every separator of the key.
-QString folderInKey(const QString &appFolder)
-{
-    QString folder = appFolder.toUpper();
-    folder.replace(QLatin1Char('/'), kBackslash);
-    for (const QChar c : folder)
-        if (c != kBackslash)
-            return folder;
-    return QString();
-}
 
 void cutAfter(QString &text, const QString &marker)
 {
@@ -43,17 +34,12 @@ void keepAfter(QString &text, QChar marker)
         text.remove(0, i + 1);
 }
 
-// The address of the folder that holds the page at url, with its final
-// separator. The classic rule removed the browser's location name from the
-// address, which gives the folder only when that name is the page's file
-// name; our browser names a page by its title, so the folder is taken from
-// the address itself.
-QString folderOfPage(QString url)
+// "@" marks commands in a link; a file name never keeps it. The folders of
+// the path are real ones and keep theirs.
+QString withoutAtSigns(const QString &path)
 {
-    cutBefore(url, QLatin1Char('#'));
-    cutBefore(url, QLatin1Char('?'));
-    const int slash = std::max(url.lastIndexOf(QLatin1Char('/')), url.lastIndexOf(kBackslash));
-    return slash >= 0 ? url.left(slash + 1) : QString();
+    const int slash = std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(kBackslash));
+    return path.left(slash + 1) + path.mid(slash + 1).remove(QLatin1Char('@'));
 }
 
 } // namespace
@@ -73,64 +59,69 @@ void UrlHelpers::connect()
     f.ports.browser.DocumentComplete.connect([this](const QString &) { returningToIndex_ = false; });
 }
 
+QString UrlHelpers::pageKey(const QString &page)
+{
+    QString r = page.toUpper();
+    r.replace(QLatin1Char('/'), kBackslash);
+    while (r.startsWith(kBackslash))
+        r.remove(0, 1);
+    if (r.mid(1, 2) == QLatin1String(":\\"))
+        r.remove(0, 3);
+    // ".html" and ".htm" pages share one key.
+    cutAfter(r, QStringLiteral(".HTML"));
+    cutAfter(r, QStringLiteral(".HTM"));
+    return r;
+}
+
 // The key is built the Windows way on every system, so bookmarks move
-// between systems with the settings. On Linux, with the book in
-// /home/anna/libro, file:///home/anna/libro/Libro/cap1.htm gives
-// LIBRO\CAP1.HTM, the key file:///C:/App/Libro/cap1.htm gives on Windows with
-// the book in C:\App; a page outside the book folder keeps its whole path
-// without the leading "\" (file:///media/usb/Altro/p.htm gives
-// MEDIA\USB\ALTRO\P.HTM), as a Windows one loses its drive.
+// between systems with the settings: with the book in /home/anna/libro (or
+// C:\App), the page Libro/cap1.htm gives LIBRO\CAP1.HTM; a page outside the
+// book folder keeps its whole path without the leading separator or drive
+// (/media/usb/Altro/p.htm gives MEDIA\USB\ALTRO\P.HTM).
 QString UrlHelpers::Section()
 {
     // On failure the text as far as it was processed is returned.
     return GuardValue<QString>(f.er, QStringLiteral("Section"), QString(), [&](QString &r) {
         r = f.ports.browser.locationURL();
-        r.replace(QLatin1String("%20"), QLatin1String(" "));
-        r = r.toUpper();
-        r.replace(QLatin1Char('/'), kBackslash);
-        const QString folder = folderInKey(f.appFolder);
-        if (!folder.isEmpty())
-            r.remove(folder);
-        r.remove(QLatin1String("FILE:\\\\"));
-        r.remove(QLatin1String("HTTP:\\\\"));
-        while (r.startsWith(kBackslash))
-            r.remove(0, 1);
-        if (r.mid(1, 2) == QLatin1String(":\\"))
-            r.remove(0, 3);
-        // ".html" and ".htm" pages share one key.
-        cutAfter(r, QStringLiteral(".HTML"));
-        cutAfter(r, QStringLiteral(".HTM"));
-        cutBefore(r, QLatin1Char('?'));
-        cutBefore(r, QLatin1Char('#'));
+        if (hasUrlScheme(r) && !isFileAddress(r)) {
+            // A page from a server: its address without the scheme, query
+            // and anchor.
+            keepAfter(r, QLatin1Char(':'));
+            cutBefore(r, QLatin1Char('?'));
+            cutBefore(r, QLatin1Char('#'));
+            r = pageKey(r);
+            return;
+        }
+        const QString path = pathFromAddress(r);
+        const QString inBook = pathBelow(f.appFolder, path);
+        r = pageKey(inBook.isEmpty() ? path : inBook);
     });
 }
 
+// A link names a file in one of two ways: the whole address of the file
+// (href="clip.avi", resolved by the browser), or a name after the anchor or
+// query of a page address (href="#clip.avi"), which lies in the folder of
+// the page on show.
 QString UrlHelpers::PulisciUrl(const QString &url)
 {
     // On failure the text as far as it was processed is returned.
     return GuardValue<QString>(f.er, QStringLiteral("PulisciUrl"), QString(), [&](QString &r) {
-        const QString location = f.ports.browser.locationURL();
         r = url;
+        const QString location = f.ports.browser.locationURL();
         // A link into the current page keeps only what follows its address.
         if (!location.isEmpty())
             r.remove(location);
-        // Noted before the anchor is taken. The folder is looked for in its
-        // Windows form, with "\", on every system: a browser address (always
-        // with "/") then gets the page's folder on Linux as on Windows, even
-        // when it names the book folder.
-        QString folder = f.appFolder;
-        folder.replace(QLatin1Char('/'), kBackslash);
-        const bool inBookFolder = r.contains(folder);
+        const bool whole = (isFileAddress(r) || QDir::isAbsolutePath(pathFromAddress(r))) &&
+                           !r.contains(QLatin1Char('#')) && !r.contains(QLatin1Char('?'));
+        if (whole) {
+            r = withoutAtSigns(pathFromAddress(r));
+            return;
+        }
         keepAfter(r, QLatin1Char('#'));
         keepAfter(r, QLatin1Char('?'));
-        if (!inBookFolder)
-            r = folderOfPage(f.ports.browser.locationURL()) + r;
-        r.replace(QLatin1Char('/'), kBackslash);
-        for (int i = 0; i < 3; ++i)
-            r.replace(QLatin1String("\\\\"), QLatin1String("\\"));
-        r.remove(QLatin1String("file:\\"));
-        r.replace(QLatin1String("%20"), QLatin1String(" "));
-        r.remove(QLatin1Char('@'));
+        // The browser writes the name percent-encoded, as in any address.
+        r = QUrl::fromPercentEncoding(r.toUtf8());
+        r = withoutAtSigns(joinPath(folderOf(pathFromAddress(location)), r));
     });
 }
 
@@ -146,10 +137,13 @@ void UrlHelpers::objWB_TitleChange(const QString &Text)
                                 title.startsWith(QLatin1String("errore di caricamento"));
             if (!failed || returningToIndex_)
                 return;
-            QString index = f.appFolder + QStringLiteral("\\Index.htm");
-            index.replace(QLatin1String("\\\\"), QLatin1String("\\"));
             returningToIndex_ = true;
-            f.ports.browser.navigate(index);
+            // A book on a removed drive cannot show its contents either.
+            if (!f.ports.files.folderExists(f.appFolder)) {
+                f.feedback.OSD(notice::bookGone(), false);
+                return;
+            }
+            f.ports.browser.navigate(joinPath(f.appFolder, QStringLiteral("Index.htm")));
         },
         [this] { returningToIndex_ = false; });
 }

@@ -19,12 +19,15 @@ public:
     // relative to the book folder, upper case, with backslashes, ending at the
     // first ".HTM" (LIBRO\CAP1.HTM), the same on every system.
     QString Section();
+    // The key of a page given by its path relative to the book folder (as
+    // the contents page lists them): "Libro/p2.html" gives LIBRO\P2.HTM.
+    static QString pageKey(const QString &page);
 
     // A link address turned into the path of the file it names, for the player.
     QString PulisciUrl(const QString &url);
 
     // Back to the table of contents when the browser shows its page for an
-    // address it could not load.
+    // address it could not load; a book folder that is gone is said instead.
     void objWB_TitleChange(const QString &Text);
 
     // A page closed its own window: the close request of the main window runs

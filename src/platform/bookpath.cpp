@@ -6,36 +6,85 @@
 
 namespace qyr {
 
-bool hasUrlScheme(const QString &text)
+namespace {
+
+// "/" between names, no doubled or trailing separators, "." and ".." gone.
+QString cleanForm(QString p)
 {
-    static const QRegularExpression re(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]+:"));
-    // A drive letter ("C:") is a path, not a scheme.
-    return re.match(text).hasMatch() && !QRegularExpression(QStringLiteral("^[A-Za-z]:")).match(text).hasMatch();
+    p.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    // A network share keeps its leading pair.
+    const bool share = p.startsWith(QLatin1String("//"));
+    p = QDir::cleanPath(p);
+    if (share && !p.startsWith(QLatin1String("//")))
+        p.prepend(QLatin1Char('/'));
+    return p;
 }
 
-QString toNativeBookPath(const QString &path)
+} // namespace
+
+bool hasUrlScheme(const QString &text)
 {
-    QString p = path;
-    if (p.startsWith(QLatin1String("file:"), Qt::CaseInsensitive)) {
-        p = p.mid(5);
-        while (p.startsWith(QLatin1String("//")))
-            p.remove(0, 1);
+    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]+:"));
+    static const QRegularExpression drive(QStringLiteral("^[A-Za-z]:"));
+    // A drive letter ("C:") is a path, not a scheme.
+    return scheme.match(text).hasMatch() && !drive.match(text).hasMatch();
+}
+
+bool isFileAddress(const QString &text) { return text.startsWith(QLatin1String("file:"), Qt::CaseInsensitive); }
+
+QString pathFromAddress(const QString &text)
+{
+    QString p;
+    if (isFileAddress(text)) {
+        // A book path written as an address by hand ("file:///C:\Libro\...")
+        // gets its separators straightened first, so the parser sees a path.
+        QString address = text;
+        const int tail = address.indexOf(QRegularExpression(QStringLiteral("[#?]")));
+        address.replace(0, tail < 0 ? address.size() : tail,
+                        address.left(tail < 0 ? address.size() : tail).replace(QLatin1Char('\\'), QLatin1Char('/')));
+        p = QUrl(address).toLocalFile();
+    } else if (hasUrlScheme(text)) {
+        return QString();
+    } else {
+        p = text;
     }
-    p.replace(QLatin1String("%20"), QLatin1String(" "));
-    p.replace(QLatin1Char('\\'), QLatin1Char('/'));
-#ifdef Q_OS_WIN
-    if (p.startsWith(QLatin1Char('/')) && p.size() > 2 && p.at(2) == QLatin1Char(':'))
-        p.remove(0, 1);
-    return QDir::toNativeSeparators(p);
-#else
-    // Book paths on this system are absolute; the Windows-style forms lose
-    // their leading slash when "file:///" is cut off.
-    if (!p.isEmpty() && !p.startsWith(QLatin1Char('/')))
-        p.prepend(QLatin1Char('/'));
-    while (p.contains(QLatin1String("//")))
-        p.replace(QLatin1String("//"), QLatin1String("/"));
-    return p;
-#endif
+    if (p.isEmpty())
+        return QString();
+    return QDir::toNativeSeparators(cleanForm(p));
+}
+
+QString addressFromPath(const QString &path)
+{
+    return QUrl::fromLocalFile(cleanForm(pathFromAddress(path))).toString(QUrl::FullyEncoded);
+}
+
+QString joinPath(const QString &folder, const QString &name)
+{
+    const QString n = name.trimmed();
+    if (QDir::isAbsolutePath(cleanForm(n)) || n.startsWith(QLatin1Char('\\')))
+        return pathFromAddress(n);
+    const bool ends = folder.endsWith(QLatin1Char('/')) || folder.endsWith(QLatin1Char('\\'));
+    return pathFromAddress(ends ? folder + n : folder + QLatin1Char('/') + n);
+}
+
+QString folderOf(const QString &path)
+{
+    const QString p = cleanForm(path);
+    const int slash = p.lastIndexOf(QLatin1Char('/'));
+    if (slash < 0)
+        return QString();
+    return QDir::toNativeSeparators(slash == 0 ? QStringLiteral("/") : p.left(slash));
+}
+
+QString pathBelow(const QString &folder, const QString &path)
+{
+    QString root = cleanForm(folder);
+    const QString p = cleanForm(path);
+    if (!root.endsWith(QLatin1Char('/')))
+        root += QLatin1Char('/');
+    if (!p.startsWith(root, Qt::CaseInsensitive))
+        return QString();
+    return p.mid(root.size());
 }
 
 } // namespace qyr

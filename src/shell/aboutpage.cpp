@@ -1,4 +1,5 @@
 #include "aboutpage.h"
+#include "../platform/bookpath.h"
 #include "../platform/convert.h"
 #include "frmbrowser.h"
 
@@ -8,8 +9,8 @@ QString AboutPage::buildHtml() const
 {
     QString h;
     h += QStringLiteral("<BODY>");
-    h += QStringLiteral("<p align='center'><img border='0' src='") + f.appFolder +
-         QStringLiteral("\\include\\avvio.jpg' alt='Logo di LumoPlayer'></p>");
+    h += QStringLiteral("<p align='center'><img border='0' src='") + joinPath(f.appFolder, QStringLiteral("include/avvio.jpg")) +
+         QStringLiteral("' alt='Logo di LumoPlayer'></p>");
     h += QStringLiteral("<h1 align='center'><b><font size='7'>LumoPlayer 4.1</font></b></h1>");
     h += QStringLiteral("<h2 Align='CENTER'><i>Software di navigazione accessibile per l'ascolto degli ") +
          QStringLiteral("audiolibri digitali.</i></h2>");
@@ -52,14 +53,7 @@ void AboutPage::TimerSpalsh_Timer()
         f.TimerSpalsh.setEnabled(false);
         const QString brano = f.settings.Get(f.strAppName, QStringLiteral("Player"), QStringLiteral("Brano"));
         if (f.chkSavePos.value() == 1 && brano != QLatin1String("about:blank")) {
-            QString path = brano;
-            path.remove(QLatin1String("file:///"));
-            path.replace(QLatin1Char('/'), QLatin1Char('\\'));
-            path.replace(QLatin1String("%20"), QLatin1String(" "));
-            if (path.contains(QLatin1Char('?')))
-                path = path.left(path.lastIndexOf(QLatin1Char('?')));
-            else if (path.contains(QLatin1Char('#')))
-                path = path.left(path.lastIndexOf(QLatin1Char('#')));
+            const QString path = pathFromAddress(brano);
             f.oFso = true;
             const bool exists = !path.isEmpty() && f.ports.files.fileExists(path);
             if (exists) {

@@ -87,8 +87,6 @@ public:
     QString strAboutHtml;
     bool bResumeAfterList = false;
     float sngSavedRate = 0;
-    QString strPendingAnchor;
-    bool bPendingAnchor = false;
     std::array<int, 5> AltKeyCodes{};
     qint16 nVolumeMax = 0;
     qint16 nVolumeMin = -4000;

@@ -1,4 +1,5 @@
 #include "startup.h"
+#include "../platform/bookpath.h"
 #include "../platform/convert.h"
 #include "../platform/errors.h"
 #include "frmbrowser.h"
@@ -67,10 +68,7 @@ void Startup::createPlayer(const QString &versionText)
 void Startup::Form_Load()
 {
     f.TimerSpalsh.setEnabled(false);
-    f.strPendingAnchor.clear();
-    f.bPendingAnchor = false;
-    f.strIndexPage = f.appFolder + QStringLiteral("\\Index.htm");
-    f.strIndexPage.replace(QLatin1String("\\\\"), QLatin1String("\\"));
+    f.strIndexPage = joinPath(f.appFolder, QStringLiteral("Index.htm"));
     f.ListMarkers.setTabStop(20);
 
     StartupStep = QStringLiteral("Form Load: inizializzazione");

@@ -9,9 +9,9 @@ using namespace qyr::test;
 
 namespace {
 
-const QString kApp = QStringLiteral("C:\\App");
-const QString kCap1 = QStringLiteral("file:///C:/App/Libro/cap1.htm");
-const QString kIndex = QStringLiteral("file:///C:/App/Index.htm");
+const QString kApp = QStringLiteral("/libri/app");
+const QString kCap1 = QStringLiteral("file:///libri/app/Libro/cap1.htm");
+const QString kIndex = QStringLiteral("file:///libri/app/Index.htm");
 
 // A started window on a chapter page, traces of start-up cleared.
 struct Reader {
@@ -62,21 +62,21 @@ private slots:
                                                  << "PAUSA 00:00 premere ctrl+3" << true << -1;
         QTest::addRow("play") << page + "#QYRP_PLAY#" << true << QStringList{"play"} << "PLAY 00:00" << false << -1;
         QTest::addRow("video full screen")
-            << page + "#video_prova.wmv" << true << QStringList{"url:C:\\App\\Libro\\video_prova.wmv"}
+            << page + "#video_prova.wmv" << true << QStringList{"url:/libri/app/Libro/video_prova.wmv"}
             << QString() << false << 1;
         QTest::addRow("video in a window")
             << page + "#video_prova.wmv@NOFULL@" << true
-            << QStringList{"url:C:\\App\\Libro\\video_prova.wmv"} << QString() << false << 0;
+            << QStringList{"url:/libri/app/Libro/video_prova.wmv"} << QString() << false << 0;
         QTest::addRow("personal video in a window")
-            << page + "#VIDEO_PERS#film.avi@NOFULL@" << true << QStringList{"url:C:\\App\\Libro\\film.avi"}
+            << page + "#VIDEO_PERS#film.avi@NOFULL@" << true << QStringList{"url:/libri/app/Libro/film.avi"}
             << QString() << false << 0;
         QTest::addRow("personal video, page suffix removed")
-            << "@VIDEO_PERS@C:\\App\\Video\\corto.mpg.htm" << true
-            << QStringList{"url:C:\\App\\Video\\corto.mpg"} << QString() << false << 1;
+            << "@VIDEO_PERS@/libri/app/Video/corto.mpg.htm" << true
+            << QStringList{"url:/libri/app/Video/corto.mpg"} << QString() << false << 1;
         QTest::addRow("dictionary form in lower case takes the address")
             << page + "#playvideodizionario" << true
-            << QStringList{"url:C:\\App\\Libro\\playvideodizionario"} << QString() << false << 1;
-        QTest::addRow("ordinary page link") << "file:///C:/App/Libro/cap2.htm#QYRPLAYER_AUDIO_POS=60" << false
+            << QStringList{"url:/libri/app/Libro/playvideodizionario"} << QString() << false << 1;
+        QTest::addRow("ordinary page link") << "file:///libri/app/Libro/cap2.htm#QYRPLAYER_AUDIO_POS=60" << false
                                             << QStringList() << QString() << false << -1;
     }
     void linkCommands()
@@ -91,7 +91,7 @@ private slots:
         const bool fullBefore = rd.f.oPlayer->FullScreen();
         rd.f.oPlayer->setFullScreen(!fullBefore); // so that any change shows
         // A file is playing; the play command finds it paused.
-        rd.f.oPlayer->setFileName(QStringLiteral("C:\\App\\Libro\\cap1_1.mp3"));
+        rd.f.oPlayer->setFileName(QStringLiteral("/libri/app/Libro/cap1_1.mp3"));
         rd.f.oPlayer->Play_Player();
         if (QByteArray(QTest::currentDataTag()) == "play")
             rd.f.oPlayer->Pause_Player();
@@ -118,9 +118,9 @@ private slots:
             Reader rd;
             rd.r.browser.elements.insert(QStringLiteral("videonomefile"),
                                          FakeBrowser::field(QStringLiteral("VideoNomeFile"),
-                                                            QStringLiteral("C:\\App\\Dizionario\\casa.wmv")));
+                                                            QStringLiteral("/libri/app/Dizionario/casa.wmv")));
             QVERIFY(rd.go(kCap1 + QStringLiteral("#PLAYVIDEODIZIONARIO")));
-            QCOMPARE(rd.mediaFile(), QStringLiteral("C:\\App\\Dizionario\\casa.wmv"));
+            QCOMPARE(rd.mediaFile(), QStringLiteral("/libri/app/Dizionario/casa.wmv"));
             QVERIFY(!rd.f.oPlayer->FullScreen());
         }
         {
@@ -139,7 +139,7 @@ private slots:
         {
             // The reload form in any case plays the loaded file again from the page's first audio.
             Reader rd;
-            rd.f.oPlayer->setFileName(QStringLiteral("C:\\App\\Libro\\cap1_2.mp3"));
+            rd.f.oPlayer->setFileName(QStringLiteral("/libri/app/Libro/cap1_2.mp3"));
             rd.f.oPlayer->Play_Player();
             rd.r.mediaLog.clear();
             QVERIFY(rd.go(QStringLiteral("javascript:location.reload()")));
@@ -148,26 +148,14 @@ private slots:
         }
     }
 
-    void pendingAnchorSurvivesOneNavigation()
-    {
-        Reader rd;
-        rd.f.strPendingAnchor = QStringLiteral("#QYRPLAYER_AUDIO_POS=42");
-        rd.f.bPendingAnchor = true;
-        rd.go(kCap1);
-        QCOMPARE(rd.f.strPendingAnchor, QStringLiteral("#QYRPLAYER_AUDIO_POS=42"));
-        QVERIFY(!rd.f.bPendingAnchor);
-        rd.go(kCap1);
-        QVERIFY(rd.f.strPendingAnchor.isEmpty());
-    }
-
     void indexPage_data()
     {
         QTest::addColumn<QString>("url");
         QTest::addColumn<bool>("index");
         QTest::addRow("table of contents") << kIndex << true;
         QTest::addRow("lower case") << "file:///c:/app/index.htm" << true;
-        QTest::addRow("sub-index") << "file:///C:/App/Libro/SUBINDEX.HTM" << true;
-        QTest::addRow("html ending") << "file:///C:/App/Index.html" << true;
+        QTest::addRow("sub-index") << "file:///libri/app/Libro/SUBINDEX.HTM" << true;
+        QTest::addRow("html ending") << "file:///libri/app/Index.html" << true;
         QTest::addRow("chapter") << kCap1 << false;
         // The name must be within the last 20 characters.
         QTest::addRow("index with a long anchor") << kIndex + "#QYRPLAYER_AUDIO_POS=16" << false;
@@ -184,8 +172,8 @@ private slots:
         Reader rd(QStringLiteral("about:blank"));
         rd.r.browser.autoComplete = true;
         rd.f.nStyleSheet = 3;
-        rd.r.files.add(QStringLiteral("C:\\App\\Libro\\cap1.htm"));
-        rd.r.files.add(QStringLiteral("C:\\App\\Libro\\cap1_1.mp3"));
+        rd.r.files.add(QStringLiteral("/libri/app/Libro/cap1.htm"));
+        rd.r.files.add(QStringLiteral("/libri/app/Libro/cap1_1.mp3"));
         FakeBrowser::Page cap1{QStringLiteral("Capitolo 1"), {}, {QStringLiteral("own1.css"), QStringLiteral("own2.css")}};
         cap1.elements.insert(QStringLiteral("qyrplayer_audio"),
                              FakeBrowser::meta(QStringLiteral("QYRPLAYER_AUDIO"), QStringLiteral("cap1_1")));
@@ -197,9 +185,9 @@ private slots:
         rd.r.browser.navigate(kCap1 + QStringLiteral("#QYRPLAYER_AUDIO_POS=5"));
         QCOMPARE(rd.f.caption(), QStringLiteral("Capitolo 1"));
         QCOMPARE(rd.r.browser.focused, 1);
-        const QString sheet = QStringLiteral("file:///C:/App/INCLUDE/Style3.CSS");
+        const QString sheet = QStringLiteral("file:///libri/app/INCLUDE/Style3.CSS");
         QCOMPARE(rd.r.browser.sheets, QStringList({sheet, QStringLiteral("own1.css"), sheet, QStringLiteral("own2.css")}));
-        QCOMPARE(rd.mediaFile(), QStringLiteral("C:\\App\\Libro\\cap1_1.mp3"));
+        QCOMPARE(rd.mediaFile(), QStringLiteral("/libri/app/Libro/cap1_1.mp3"));
         QCOMPARE(rd.f.oPlayer->CurrentPosition(), 5.0);
         QCOMPARE(rd.f.msg.strMsgUscita, before); // overrides come only from a table of contents
 
@@ -234,8 +222,8 @@ private slots:
                               FakeBrowser::meta(QStringLiteral("QYRPLAYER_MSG_MARKEXIST"), QString()));
         index.elements.insert(QStringLiteral("qyrplayer_msg_delmark"),
                               FakeBrowser::field(QStringLiteral("QYRPLAYER_MSG_DELMARK"), QStringLiteral("ignorato")));
-        rd.r.browser.pages.insert(QStringLiteral("file:///C:/App/Libro/SUBINDEX.HTM"), index);
-        rd.r.browser.navigate(QStringLiteral("file:///C:/App/Libro/SUBINDEX.HTM"));
+        rd.r.browser.pages.insert(QStringLiteral("file:///libri/app/Libro/SUBINDEX.HTM"), index);
+        rd.r.browser.navigate(QStringLiteral("file:///libri/app/Libro/SUBINDEX.HTM"));
         QCOMPARE(rd.f.msg.strMsgUscita, QStringLiteral("Chiudere il libro?"));
         QCOMPARE(rd.f.msg.strMsgMarkExist, QString());
         QCOMPARE(rd.f.msg.strMsgDelMark, defaults.strMsgDelMark);

@@ -37,7 +37,7 @@ struct FailingRig {
     ScriptedDialogs dialogs;
     ManualClock clock;
     FailingBrowser browser;
-    frmBrowser f{Ports{reg, files, dialogs, clock, clock, browser, nullptr, QStringLiteral("C:\\App")}};
+    frmBrowser f{Ports{reg, files, dialogs, clock, clock, browser, nullptr, QStringLiteral("/libri/app")}};
 };
 
 } // namespace
@@ -50,27 +50,25 @@ private slots:
         QTest::addColumn<QString>("appFolder");
         QTest::addColumn<QString>("location");
         QTest::addColumn<QString>("key");
-        const QString win = QStringLiteral("C:\\App");
-        const QString linux = QStringLiteral("/home/anna/libro");
-        QTest::addRow("page with anchor") << win << "file:///C:/App/Libro/cap1.htm#x" << "LIBRO\\CAP1.HTM";
-        QTest::addRow("html as htm") << win << "file:///C:/App/Libro/Cap1.html" << "LIBRO\\CAP1.HTM";
-        QTest::addRow("lower-case address") << win << "file:///c:/app/libro/cap1.htm" << "LIBRO\\CAP1.HTM";
-        QTest::addRow("outside the book") << win << "file:///D:/Altro/p.htm" << "ALTRO\\P.HTM";
-        QTest::addRow("query and anchor")
-            << win << "file:///C:/App/Libro/pagina.asp?x=1#y" << "LIBRO\\PAGINA.ASP";
+        const QString book = QStringLiteral("/home/anna/libro");
+        QTest::addRow("page with anchor") << book << "file:///home/anna/libro/Libro/cap1.htm#x" << "LIBRO\\CAP1.HTM";
+        QTest::addRow("html as htm") << book << "file:///home/anna/libro/Libro/Cap1.html#LumoIndex_2"
+                                     << "LIBRO\\CAP1.HTM";
+        QTest::addRow("folder in another letter case")
+            << book << "file:///home/anna/LIBRO/Libro/cap1.htm" << "LIBRO\\CAP1.HTM";
+        QTest::addRow("query and anchor") << book << "file:///home/anna/libro/Libro/pagina.asp?x=1#y"
+                                          << "LIBRO\\PAGINA.ASP";
         QTest::addRow("page named in the query")
-            << win << "http://server/libro/p.php?pagina=cap1.htm" << "SERVER\\LIBRO\\P.PHP";
-        QTest::addRow("spaces") << "C:\\Miei libri" << "file:///C:/Miei%20libri/Il%20libro/cap%201.htm"
-                                << "IL LIBRO\\CAP 1.HTM";
-        QTest::addRow("book at a drive root") << "C:\\" << "file:///C:/Libro/cap1.htm" << "LIBRO\\CAP1.HTM";
-        QTest::addRow("linux page") << linux << "file:///home/anna/libro/Libro/cap1.htm" << "LIBRO\\CAP1.HTM";
-        QTest::addRow("linux html and anchor")
-            << linux << "file:///home/anna/libro/Libro/cap1.html#LumoIndex_2" << "LIBRO\\CAP1.HTM";
-        QTest::addRow("linux folder with a final slash")
-            << "/home/anna/libro/" << "file:///home/anna/libro/Libro/cap1.htm" << "LIBRO\\CAP1.HTM";
-        QTest::addRow("linux outside the book") << linux << "file:///media/usb/Altro/p.htm" << "MEDIA\\USB\\ALTRO\\P.HTM";
-        QTest::addRow("linux book at the root") << "/" << "file:///Libro/cap1.htm" << "LIBRO\\CAP1.HTM";
-        QTest::addRow("table of contents as navigated") << "/libri/demo" << "/libri/demo\\Index.htm" << "INDEX.HTM";
+            << book << "http://server/libro/p.php?pagina=cap1.htm" << "SERVER\\LIBRO\\P.PHP";
+        QTest::addRow("accents, spaces, percent and hash")
+            << "/libri/Città del libro #1/cento %25" << "file:///libri/Citt%C3%A0%20del%20libro%20%231/cento%20%2525/"
+                                                     "Parte%20%C3%A8%20due/perch%C3%A9.htm"
+            << "PARTE È DUE\\PERCHÉ.HTM";
+        QTest::addRow("folder with a final slash") << "/home/anna/libro/" << "file:///home/anna/libro/Libro/cap1.htm"
+                                                   << "LIBRO\\CAP1.HTM";
+        QTest::addRow("outside the book") << book << "file:///media/usb/Altro/p.htm" << "MEDIA\\USB\\ALTRO\\P.HTM";
+        QTest::addRow("book at the root") << "/" << "file:///Libro/cap1.htm" << "LIBRO\\CAP1.HTM";
+        QTest::addRow("table of contents as navigated") << "/libri/demo" << "/libri/demo/Index.htm" << "INDEX.HTM";
     }
     void pageKey()
     {
@@ -85,46 +83,34 @@ private slots:
 
     void linkToFile_data()
     {
-        QTest::addColumn<QString>("appFolder");
         QTest::addColumn<QString>("location");
         QTest::addColumn<QString>("url");
         QTest::addColumn<QString>("file");
-        const QString win = QStringLiteral("C:\\App");
-        const QString page = QStringLiteral("file:///C:/App/Libro/cap1.htm");
-        const QString linux = QStringLiteral("/home/anna/libro");
-        const QString linuxPage = QStringLiteral("file:///home/anna/libro/Libro/cap1.htm");
-        QTest::addRow("name after the page address") << win << page << page + "#video.wmv" << "C:\\App\\Libro\\video.wmv";
+        const QString page = QStringLiteral("file:///home/anna/libro/Libro/cap1.htm");
+        QTest::addRow("name after the page address") << page << page + "#video.wmv"
+                                                     << "/home/anna/libro/Libro/video.wmv";
         QTest::addRow("page shown at an anchor")
-            << win << page + "#LumoIndex_3" << page + "#video.wmv" << "C:\\App\\Libro\\video.wmv";
-        QTest::addRow("anchor then query") << win << page << page + "#sezione?film.wmv" << "C:\\App\\Libro\\film.wmv";
-        QTest::addRow("at signs removed") << win << page << page + "#mio@film.wmv" << "C:\\App\\Libro\\miofilm.wmv";
-        QTest::addRow("spaces") << win << page << page + "#il%20film.wmv" << "C:\\App\\Libro\\il film.wmv";
-        // A browser address gets the page's folder even when it names the
-        // book folder, as on Windows, where the folder is written with "\".
+            << page + "#LumoIndex_3" << page + "#video.wmv" << "/home/anna/libro/Libro/video.wmv";
+        QTest::addRow("anchor then query") << page << page + "#sezione?film.wmv" << "/home/anna/libro/Libro/film.wmv";
+        QTest::addRow("at signs removed") << page << page + "#mio@film.wmv" << "/home/anna/libro/Libro/miofilm.wmv";
+        QTest::addRow("encoded name") << page << page + "#il%20film%20%C3%A8.wmv"
+                                      << "/home/anna/libro/Libro/il film è.wmv";
         QTest::addRow("other page of the book")
-            << win << page << "file:///C:/App/Libro/cap2.htm#film.wmv" << "C:\\App\\Libro\\film.wmv";
-        QTest::addRow("linux name after the page address")
-            << linux << linuxPage << linuxPage + "#video.wmv" << "home\\anna\\libro\\Libro\\video.wmv";
-        QTest::addRow("linux page shown at an anchor")
-            << linux << linuxPage + "#LumoIndex_1" << linuxPage + "#video.wmv"
-            << "home\\anna\\libro\\Libro\\video.wmv";
-        QTest::addRow("linux other page of the book")
-            << linux << linuxPage << "file:///home/anna/libro/Libro/cap2.htm#film.wmv"
-            << "home\\anna\\libro\\Libro\\film.wmv";
-        // A path naming the book folder is kept as it is; the folder is looked
-        // for before the anchor is taken, so a name after it stays bare.
-        QTest::addRow("path in the book") << win << page << "C:\\App\\Video\\film.wmv"
-                                          << "C:\\App\\Video\\film.wmv";
-        QTest::addRow("path in the book with an anchor")
-            << win << page << "C:\\App\\Libro\\cap2.htm#film.wmv" << "film.wmv";
+            << page << "file:///home/anna/libro/Libro/cap2.htm#film.wmv" << "/home/anna/libro/Libro/film.wmv";
+        // A direct link (href="clip.avi") arrives resolved by the browser.
+        QTest::addRow("direct link") << page << "file:///home/anna/libro/Libro/clip.avi"
+                                     << "/home/anna/libro/Libro/clip.avi";
+        QTest::addRow("direct link in a folder with a hash")
+            << "file:///libri/Libro%20%231/cap1.htm" << "file:///libri/Libro%20%231/Video/clip%C3%A8.avi"
+            << "/libri/Libro #1/Video/clipè.avi";
+        QTest::addRow("path") << page << "/home/anna/libro/Video/film.wmv" << "/home/anna/libro/Video/film.wmv";
     }
     void linkToFile()
     {
-        QFETCH(QString, appFolder);
         QFETCH(QString, location);
         QFETCH(QString, url);
         QFETCH(QString, file);
-        Rig r(appFolder);
+        Rig r(QStringLiteral("/home/anna/libro"));
         r.browser.location = location;
         QCOMPARE(r.f->urls.PulisciUrl(url), file);
         QVERIFY(r.dialogs.shown.isEmpty());
@@ -136,10 +122,10 @@ private slots:
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("target"); // empty: no navigation
         const QString demo = QStringLiteral("/libri/demo");
-        const QString index = QStringLiteral("/libri/demo\\Index.htm");
+        const QString index = QStringLiteral("/libri/demo/Index.htm");
         QTest::addRow("not found") << demo << "impossibile trovare il server" << index;
         QTest::addRow("not found in capitals") << demo << "IMPOSSIBILE TROVARE IL SERVER" << index;
-        QTest::addRow("not found, drive root") << "C:\\" << "Impossibile trovare il server" << "C:\\Index.htm";
+        QTest::addRow("not found, book at the root") << "/" << "Impossibile trovare il server" << "/Index.htm";
         QTest::addRow("failed load") << demo << "Errore di caricamento: net::ERR_FILE_NOT_FOUND" << index;
         QTest::addRow("failed load in lower case") << demo << "errore di caricamento" << index;
         QTest::addRow("page title") << demo << "Capitolo 1" << QString();
@@ -164,7 +150,7 @@ private slots:
         Rig r;
         r.f->urls.connect();
         r.f->urls.connect(); // a second call adds no handler
-        const QString index = QStringLiteral("/libri/demo\\Index.htm");
+        const QString index = QStringLiteral("/libri/demo/Index.htm");
         r.browser.TitleChange(QStringLiteral("Errore di caricamento: cap9.htm"));
         QCOMPARE(r.browser.navigations, QStringList{index});
         // The table of contents fails too: no second return.
@@ -218,12 +204,11 @@ private slots:
             QVERIFY(r.dialogs.shown.first().text.contains(QStringLiteral("indirizzo non disponibile")));
         }
         {
-            // The page's folder cannot be read: the text as far as processed.
+            // The page's address cannot be read: the text as far as processed.
             FailingRig r;
-            r.browser.location = QStringLiteral("file:///C:/App/Libro/cap1.htm");
-            r.browser.urlCallsBeforeFailure = 1;
-            QCOMPARE(r.f.urls.PulisciUrl(QStringLiteral("file:///C:/App/Libro/cap1.htm#a@b.wmv")),
-                     QStringLiteral("a@b.wmv"));
+            r.browser.urlCallsBeforeFailure = 0;
+            QCOMPARE(r.f.urls.PulisciUrl(QStringLiteral("file:///libri/app/Libro/cap1.htm#a@b.wmv")),
+                     QStringLiteral("file:///libri/app/Libro/cap1.htm#a@b.wmv"));
             QCOMPARE(r.dialogs.errorNames(), QStringList{QStringLiteral("PulisciUrl")});
         }
         {
@@ -235,7 +220,7 @@ private slots:
             // A return that failed does not block the next one.
             r.browser.failNavigation = false;
             r.browser.TitleChange(QStringLiteral("Errore di caricamento: cap8.htm"));
-            QCOMPARE(r.browser.navigations, QStringList{QStringLiteral("C:\\App\\Index.htm")});
+            QCOMPARE(r.browser.navigations, QStringList{QStringLiteral("/libri/app/Index.htm")});
         }
     }
 };

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QMessageBox>
 #include <QMimeDatabase>
 #include <QRegularExpression>
 #include <QTimer>
@@ -17,6 +18,15 @@
 #include <QWebEngineScriptCollection>
 #include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineView>
+#include <memory>
+#include <utility>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
+#include <csignal>
+#include <sys/types.h>
+#endif
 
 namespace qyr {
 
@@ -24,6 +34,9 @@ namespace {
 // Our scripts run in their own world: the page's scripts cannot see or
 // imitate the bridge, while the document itself is shared.
 constexpr quint32 kWorld = QWebEngineScript::ApplicationWorld;
+// How long a load may wait before the page is asked whether it still
+// answers, and how long it has to answer.
+constexpr int kPatienceMs = 2000;
 
 QString jsString(const QString &text)
 {
@@ -46,6 +59,16 @@ const char *kLinkScript = R"JS(
     for (var i = 0; i < pending.length; i++) bridge.activate(pending[i]);
     pending = [];
   });
+  // An anchor set by a page script (location.href = '#QYRP_PAUSE#') is a
+  // navigation too; the program's own jumps are marked and left out.
+  window.addEventListener('hashchange', function (ev) {
+    if (window.__qyrOwnHash !== undefined && location.hash === window.__qyrOwnHash) {
+      window.__qyrOwnHash = undefined;
+      return;
+    }
+    if (bridge) bridge.hashSet(String(ev.newURL), String(ev.oldURL));
+  }, false);
+  document.addEventListener('qyr-window-close', function () { if (bridge) bridge.closeWindow(); }, false);
   window.addEventListener('click', function (ev) {
     if (ev.defaultPrevented || ev.button !== 0) return;
     var path = ev.composedPath ? ev.composedPath() : [ev.target];
@@ -58,6 +81,16 @@ const char *kLinkScript = R"JS(
       }
     }
   }, false);
+})();
+)JS";
+
+// The engine ignores window.close() from a page it did not open by script;
+// the page's own world asks the program instead.
+const char *kCloseScript = R"JS(
+(function () {
+  try {
+    window.close = function () { document.dispatchEvent(new CustomEvent('qyr-window-close')); };
+  } catch (e) {}
 })();
 )JS";
 
@@ -84,6 +117,12 @@ class LinkBridge : public QObject {
 public:
     explicit LinkBridge(WebBrowser &owner) : owner_(owner) {}
     Q_INVOKABLE void activate(const QString &href) { owner_.linkActivated(href); }
+    Q_INVOKABLE void hashSet(const QString &to, const QString &from) { owner_.anchorSetByPage(to, from); }
+    Q_INVOKABLE void closeWindow()
+    {
+        bool cancel = false;
+        owner_.WindowClosing(cancel);
+    }
 
 private:
     WebBrowser &owner_;
@@ -99,6 +138,34 @@ protected:
         if (!isMainFrame)
             return true;
         return owner_.pageWantsNavigation(url, type == NavigationTypeRedirect);
+    }
+
+    // A page's own dialogs are ordinary message boxes of the window, named in
+    // Italian, which a screen reader reads and the keyboard answers.
+    void javaScriptAlert(const QUrl &, const QString &msg) override
+    {
+        QMessageBox box(QMessageBox::Information, QStringLiteral("Messaggio della pagina"), msg, QMessageBox::Ok,
+                        dialogParent());
+        box.setAccessibleName(QStringLiteral("Messaggio della pagina"));
+        box.setAccessibleDescription(msg);
+        box.exec();
+    }
+    bool javaScriptConfirm(const QUrl &, const QString &msg) override
+    {
+        QMessageBox box(QMessageBox::Question, QStringLiteral("Domanda della pagina"), msg,
+                        QMessageBox::Yes | QMessageBox::No, dialogParent());
+        box.setAccessibleName(QStringLiteral("Domanda della pagina"));
+        box.setAccessibleDescription(msg);
+        return box.exec() == QMessageBox::Yes;
+    }
+    // Free text typed into a page's prompt is not part of reading a book.
+    bool javaScriptPrompt(const QUrl &, const QString &, const QString &, QString *) override { return false; }
+
+private:
+    QWidget *dialogParent()
+    {
+        QWebEngineView *v = QWebEngineView::forPage(this);
+        return v ? v->window() : nullptr;
     }
 
 private:
@@ -167,12 +234,27 @@ WebBrowser::WebBrowser(IFiles &files, QWidget *parent) : QObject(parent), files_
     script.setSourceCode(QString::fromUtf8(channelJs.readAll()) + QString::fromUtf8(kLinkScript));
     page_->scripts().insert(script);
 
+    QWebEngineScript closer;
+    closer.setName(QStringLiteral("qyr-close"));
+    closer.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    closer.setWorldId(QWebEngineScript::MainWorld);
+    closer.setRunsOnSubFrames(false);
+    closer.setSourceCode(QString::fromUtf8(kCloseScript));
+    page_->scripts().insert(closer);
+
     connect(page_, &QWebEnginePage::loadingChanged, this,
             [this](const QWebEngineLoadingInfo &info) { loadingChanged(info); });
     connect(page_, &QWebEnginePage::titleChanged, this, [this](const QString &t) {
         // The engine's own error page titles are not the book's.
         if (!failedLoad_)
             TitleChange(t);
+    });
+    connect(page_, &QWebEnginePage::renderProcessTerminated, this, [this] {
+        // The engine starts a new renderer for the next load.
+        if (retry_.isEmpty())
+            return;
+        const QUrl target = std::exchange(retry_, QUrl());
+        QTimer::singleShot(0, this, [this, target] { load(target); });
     });
     connect(page_, &QWebEnginePage::windowCloseRequested, this, [this] {
         bool cancel = false;
@@ -182,23 +264,42 @@ WebBrowser::WebBrowser(IFiles &files, QWidget *parent) : QObject(parent), files_
 
 WebBrowser::~WebBrowser() = default;
 
-QString WebBrowser::toLoadableUrl(const QString &url)
+QUrl WebBrowser::toLoadableUrl(const QString &url)
 {
-    if (hasUrlScheme(url) && !url.startsWith(QLatin1String("file:"), Qt::CaseInsensitive))
-        return url;
-    // A book path or file address: find the file whatever its letter case,
-    // and keep the anchor or query that follows the file name.
+    if (hasUrlScheme(url) && !isFileAddress(url))
+        return QUrl(url);
     QString path = url;
-    QString tail;
-    const int cut = path.indexOf(QRegularExpression(QStringLiteral("[#?]")));
-    if (cut >= 0) {
-        tail = path.mid(cut);
-        path = path.left(cut);
+    QString tail; // anchor and query, with their "#" or "?"
+    if (isFileAddress(url)) {
+        const QUrl parsed(url);
+        path = pathFromAddress(url);
+        if (parsed.hasQuery())
+            tail += QLatin1Char('?') + parsed.query();
+        if (parsed.hasFragment())
+            tail += QLatin1Char('#') + parsed.fragment();
+    } else if (files_.resolve(url).isEmpty()) {
+        // A plain path may hold "#" or "?" in a folder name ("Libro #1"): it
+        // is cut only where what comes before names a file.
+        for (int i = 0; i < url.size(); ++i) {
+            if ((url.at(i) == QLatin1Char('#') || url.at(i) == QLatin1Char('?')) &&
+                !files_.resolve(url.left(i)).isEmpty()) {
+                path = url.left(i);
+                tail = url.mid(i);
+                break;
+            }
+        }
     }
+    // The file that exists, whatever the letter case of the name asked for.
     QString real = files_.resolve(path);
     if (real.isEmpty())
-        real = toNativeBookPath(path);
-    return QUrl::fromLocalFile(real).toString() + tail;
+        real = pathFromAddress(path);
+    QUrl out = QUrl::fromLocalFile(real);
+    const int hash = tail.indexOf(QLatin1Char('#'));
+    if (tail.startsWith(QLatin1Char('?')))
+        out.setQuery(tail.mid(1, hash < 0 ? -1 : hash - 1));
+    if (hash >= 0)
+        out.setFragment(tail.mid(hash + 1));
+    return out;
 }
 
 bool WebBrowser::sameDocument(const QUrl &from, const QUrl &to)
@@ -232,13 +333,15 @@ void WebBrowser::goAhead(const QString &url)
         page_->runJavaScript(QUrl::fromPercentEncoding(url.mid(11).toUtf8()), QWebEngineScript::MainWorld);
         return;
     }
-    const QUrl target(toLoadableUrl(url));
+    const QUrl target = toLoadableUrl(url);
     if (sameDocument(location_, target)) {
         // A jump inside the page: scroll to the anchor, then the same
         // document-complete as after a load, so its audio position applies.
         readyState_ = 1;
         location_ = target;
-        page_->runJavaScript(QStringLiteral("location.hash = %1;").arg(jsString(QLatin1Char('#') + target.fragment())),
+        page_->runJavaScript(QStringLiteral("(function (h) { if (location.hash !== h) { window.__qyrOwnHash = h; "
+                                            "location.hash = h; } })(%1);")
+                                 .arg(jsString(QLatin1Char('#') + target.fragment(QUrl::FullyEncoded))),
                              kWorld);
         const QString done = target.toString();
         QTimer::singleShot(0, this, [this, done] {
@@ -247,9 +350,47 @@ void WebBrowser::goAhead(const QString &url)
         });
         return;
     }
+    load(target);
+}
+
+void WebBrowser::load(const QUrl &target)
+{
     readyState_ = 1;
     programNavigation_ = true;
     view_->setUrl(target);
+    watchLoad(target);
+}
+
+// A page whose script never ends holds the engine: no later load of the view
+// ever completes. A load still unfinished after a while asks the page for an
+// answer; a page that gives none is abandoned (its renderer ended) and the
+// load made again in a fresh one.
+void WebBrowser::watchLoad(const QUrl &target)
+{
+    const int generation = ++loadGeneration_;
+    auto current = [this, generation] { return generation == loadGeneration_ && readyState_ != 4; };
+    QTimer::singleShot(kPatienceMs, this, [this, target, current] {
+        if (!current())
+            return;
+        auto answered = std::make_shared<bool>(false);
+        page_->runJavaScript(QStringLiteral("1"), kWorld, [answered](const QVariant &) { *answered = true; });
+        QTimer::singleShot(kPatienceMs, this, [this, target, current, answered] {
+            if (*answered || !current())
+                return;
+            const qint64 pid = page_->renderProcessPid();
+            if (pid <= 0)
+                return;
+            retry_ = target;
+#ifdef Q_OS_WIN
+            if (HANDLE h = OpenProcess(PROCESS_TERMINATE, FALSE, DWORD(pid))) {
+                TerminateProcess(h, 1);
+                CloseHandle(h);
+            }
+#else
+            ::kill(pid_t(pid), SIGKILL);
+#endif
+        });
+    });
 }
 
 bool WebBrowser::pageWantsNavigation(const QUrl &url, bool redirect)
@@ -263,6 +404,20 @@ bool WebBrowser::pageWantsNavigation(const QUrl &url, bool redirect)
     bool cancel = false;
     BeforeNavigate2(url.toString(), cancel);
     return !cancel;
+}
+
+void WebBrowser::anchorSetByPage(const QString &to, const QString &from)
+{
+    bool cancel = false;
+    BeforeNavigate2(to, cancel);
+    if (cancel) {
+        // A command: the page stays where it was, its address too.
+        page_->runJavaScript(QStringLiteral("history.replaceState(history.state, '', %1);").arg(jsString(from)), kWorld);
+        return;
+    }
+    location_ = QUrl(to);
+    readyState_ = 4;
+    DocumentComplete(to);
 }
 
 QString WebBrowser::locationURL() { return (location_.isEmpty() ? view_->url() : location_).toString(); }
@@ -352,11 +507,21 @@ void WebBrowser::focusDocument()
 
 void WebBrowser::createStyleSheet(const QString &url, int index)
 {
+    // A document that is not a book file (the about page) may not read local
+    // files: the sheet goes in as text instead of as a link.
+    QVariant text;
+    if (!view_->url().isLocalFile() && isFileAddress(url)) {
+        QFile sheet(files_.resolve(url));
+        if (sheet.open(QIODevice::ReadOnly))
+            text = QString::fromUtf8(sheet.readAll());
+    }
     // Inserted before the owner of the sheet now at index, or after the last
     // one, or at the top of the head when the page has none.
     page_->runJavaScript(QStringLiteral(R"JS(
-(function (u, i) {
-  var l = document.createElement('link'); l.rel = 'stylesheet'; l.href = u;
+(function (u, i, css) {
+  var l;
+  if (css !== null) { l = document.createElement('style'); l.textContent = css; }
+  else { l = document.createElement('link'); l.rel = 'stylesheet'; l.href = u; }
   var owners = [];
   for (var k = 0; k < document.styleSheets.length; k++)
     if (document.styleSheets[k].ownerNode) owners.push(document.styleSheets[k].ownerNode);
@@ -364,10 +529,11 @@ void WebBrowser::createStyleSheet(const QString &url, int index)
   if (owners[i] && owners[i].parentNode) owners[i].parentNode.insertBefore(l, owners[i]);
   else if (owners.length) { var last = owners[owners.length - 1]; last.parentNode.insertBefore(l, last.nextSibling); }
   else head.insertBefore(l, head.firstChild);
-})(%1, %2);
+})(%1, %2, %3);
 )JS")
                              .arg(jsString(url))
-                             .arg(index),
+                             .arg(index)
+                             .arg(text.isNull() ? QStringLiteral("null") : jsString(text.toString())),
                          kWorld);
     ++styleSheets_;
 }

@@ -55,13 +55,17 @@ public:
     bool pageWantsNavigation(const QUrl &url, bool redirect);
     // Called by the injected script for a link the reader activated.
     void linkActivated(const QString &href);
+    // Called by the injected script when a page script set an anchor.
+    void anchorSetByPage(const QString &to, const QString &from);
 
 private:
     void loadingChanged(const QWebEngineLoadingInfo &info);
     void takeSnapshot();
     void goAhead(const QString &url);
+    void load(const QUrl &target);
+    void watchLoad(const QUrl &target);
     QString inlineLocalImages(const QString &html);
-    QString toLoadableUrl(const QString &url);
+    QUrl toLoadableUrl(const QString &url);
     static bool sameDocument(const QUrl &from, const QUrl &to);
 
     IFiles &files_;
@@ -76,6 +80,8 @@ private:
     bool failedLoad_ = false;
     int styleSheets_ = 0;
     QUrl location_; // the document's address with the anchor last applied
+    int loadGeneration_ = 0;
+    QUrl retry_; // a load to make again once a page that stopped answering is gone
     QHash<QString, PageElement> snapshot_;
 };
 

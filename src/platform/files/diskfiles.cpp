@@ -9,7 +9,7 @@ namespace qyr {
 
 QString DiskFiles::resolve(const QString &path)
 {
-    const QString native = QDir::fromNativeSeparators(toNativeBookPath(path));
+    const QString native = QDir::fromNativeSeparators(pathFromAddress(path));
     if (native.isEmpty())
         return QString();
     if (QFileInfo::exists(native))
