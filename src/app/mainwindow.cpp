@@ -216,7 +216,10 @@ void MainWindow::relayout()
     if (!f_ || !pageTitle_)
         return;
     const QRect fr = frameGeometry();
-    f_->layout.Form_Resize(float(fr.width() * twips_.perPixelX), float(fr.height() * twips_.perPixelY));
+    // A window system without a window manager lets the window shrink below
+    // its minimum size: the panels are then laid out for the minimum and cut.
+    f_->layout.Form_Resize(std::max(float(fr.width() * twips_.perPixelX), Layout::kMinWidth),
+                           std::max(float(fr.height() * twips_.perPixelY), Layout::kMinHeight));
     const QRect page = browser_->widget()->geometry();
     pageTitle_->setGeometry(page.left(), page.bottom() + 1, page.width(), std::max(0, height() - page.bottom() - 1));
 }
