@@ -21,6 +21,7 @@
 
 #include <QTimer>
 #include <algorithm>
+#include <cmath>
 
 namespace qyr {
 
@@ -155,6 +156,8 @@ void MainWindow::bind(frmBrowser &f)
     });
 
     auto *dbg = new QGroupBox(f.fraDebug.accessibleName(), this);
+    // Opaque: the page must not show through the panel's controls.
+    dbg->setAutoFillBackground(true);
     bindControl(f.fraDebug, dbg, twips_);
     auto *urlLabel = new QLabel(f.Label2.accessibleName(), dbg);
     bindControl(f.Label2, urlLabel, twips_);
@@ -198,6 +201,13 @@ void MainWindow::bind(frmBrowser &f)
             QTimer::singleShot(0, this, [this] { close(); });
     });
 
+    // The options panel is the one the reader works in: nothing is drawn
+    // over it, neither the message band nor the debug panel.
+    cfg->raise();
+
+    // Smaller than this, the layout rules have no room left.
+    setMinimumSize(int(std::ceil(Layout::kMinWidth / twips_.perPixelX)),
+                   int(std::ceil(Layout::kMinHeight / twips_.perPixelY)));
     resize(int(f.form.width() / twips_.perPixelX), int(f.form.height() / twips_.perPixelY));
 }
 
@@ -206,7 +216,10 @@ void MainWindow::relayout()
     if (!f_ || !pageTitle_)
         return;
     const QRect fr = frameGeometry();
-    f_->layout.Form_Resize(float(fr.width() * twips_.perPixelX), float(fr.height() * twips_.perPixelY));
+    // A window system without a window manager lets the window shrink below
+    // its minimum size: the panels are then laid out for the minimum and cut.
+    f_->layout.Form_Resize(std::max(float(fr.width() * twips_.perPixelX), Layout::kMinWidth),
+                           std::max(float(fr.height() * twips_.perPixelY), Layout::kMinHeight));
     const QRect page = browser_->widget()->geometry();
     pageTitle_->setGeometry(page.left(), page.bottom() + 1, page.width(), std::max(0, height() - page.bottom() - 1));
 }

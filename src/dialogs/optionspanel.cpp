@@ -1,6 +1,7 @@
 #include "optionspanel.h"
 #include "../platform/convert.h"
 #include "../shell/frmbrowser.h"
+#include "../shell/playersettings.h"
 
 namespace qyr {
 
@@ -31,29 +32,76 @@ void OptionsPanel::TextAvantiIndietro_Change()
 {
     Guard(f.er, QStringLiteral("TextAvantiIndietro_Change"), [&] {
         const QString t = f.TextAvantiIndietro.text();
-        if (conv::isNumeric(t))
+        if (conv::isNumeric(t)) {
             f.settings.Save(f.strAppName, kPlayer, QStringLiteral("AvantiIndietro"), t);
-        else
-            f.TextAvantiIndietro.setText(
-                f.settings.Get(f.strAppName, kPlayer, QStringLiteral("AvantiIndietro"), QStringLiteral("10")));
+            return;
+        }
+        f.feedback.OSD(QStringLiteral("Avanzamento non valido: scrivere un numero"), false);
+        f.TextAvantiIndietro.setText(f.prefs.read(QStringLiteral("AvantiIndietro"), QStringLiteral("TextAvantiIndietro_Change")));
     });
 }
 
 void OptionsPanel::TextVolume_Change()
 {
     Guard(f.er, QStringLiteral("TextVolume_Change"), [&] {
-        f.settings.Save(f.strAppName, kPlayer, QStringLiteral("Volume"), f.TextVolume.text());
+        const QString t = f.TextVolume.text();
+        // Only a volume the player can take is stored: anything else would
+        // fail at every start.
+        if (!conv::isNumeric(t)) {
+            f.feedback.OSD(QStringLiteral("Volume non valido: scrivere un numero"), false);
+            f.TextVolume.setText(f.prefs.read(QStringLiteral("Volume"), QStringLiteral("TextVolume_Change")));
+            return;
+        }
+        // Before the player exists (start-up fills the box) either scale will do.
+        const bool running = f.oPlayer && f.oPlayer->hasCurrentPlayer();
+        const qint32 low = running ? f.nVolumeMin : -4000;
+        const qint32 high = running ? f.nVolumeMax : 100;
+        const double v = conv::toDouble(t);
+        if (v < low || v > high) {
+            f.feedback.OSD(QStringLiteral("Volume non valido: da %1 a %2").arg(low).arg(high), false);
+            return;
+        }
+        f.settings.Save(f.strAppName, kPlayer, QStringLiteral("Volume"), t);
+        // Heard at once; the volume keys have set the player already and
+        // only write the box.
+        if (running && f.oPlayer->Volume().toDouble() != double(conv::toInt32(t)))
+            f.oPlayer->setVolume(t);
     });
 }
 
 void OptionsPanel::TextRate_Change()
 {
-    Guard(f.er, QStringLiteral("TextRate_Change"), [&] { f.feedback.setPlayerRate(conv::toSingle(f.TextRate.text())); });
+    Guard(f.er, QStringLiteral("TextRate_Change"), [&] {
+        const QString t = f.TextRate.text();
+        if (!conv::isNumeric(t)) {
+            f.feedback.OSD(QStringLiteral("Velocità non valida: scrivere un numero"), false);
+            f.TextRate.setText(conv::fromSingle(f.feedback.PlayerRate()));
+            return;
+        }
+        // A number out of range may be the start of a good one ("0" before
+        // "0,7"): it is not stored, and the box keeps it for the reader to go on.
+        if (!PlayerSettings::isSound(QStringLiteral("Rate"), t)) {
+            f.feedback.OSD(QStringLiteral("Velocità non valida: da %1 a %2")
+                               .arg(conv::fromSingle(float(PlayerSettings::kMinRate)),
+                                    conv::fromSingle(float(PlayerSettings::kMaxRate))),
+                           false);
+            return;
+        }
+        f.feedback.setPlayerRate(conv::toSingle(t));
+    });
 }
 
 void OptionsPanel::chkAudioOff_Click()
 {
-    Guard(f.er, QStringLiteral("chkAudioOff_Click"), [&] { f.feedback.SetAudioOff(f.chkAudioOff.value() == 1); });
+    Guard(f.er, QStringLiteral("chkAudioOff_Click"), [&] {
+        const bool off = f.chkAudioOff.value() == 1;
+        // Stored as Ctrl+0 stores it when the reader ticks the box; the
+        // program setting the box to what is already in force stores nothing.
+        const bool changed = off != f.bAudioOff;
+        f.feedback.SetAudioOff(off);
+        if (changed)
+            f.settings.Save(f.strAppName, kPlayer, QStringLiteral("AudioOff"), conv::fromBool(off));
+    });
 }
 
 void OptionsPanel::optPlayer_Click(int index)

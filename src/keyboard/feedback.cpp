@@ -2,6 +2,8 @@
 #include "../platform/convert.h"
 #include "../shell/frmbrowser.h"
 
+#include <cmath>
+
 namespace qyr {
 
 void Feedback::OSD(const QString &text, bool bKeepVisible)
@@ -12,6 +14,9 @@ void Feedback::OSD(const QString &text, bool bKeepVisible)
         else
             f.lblOSD.setCaption(text);
         f.frmOSD.setVisible(true);
+        // Every normal message gets its full time on screen: the countdown
+        // starts again rather than running on from the message before.
+        f.TimerOSD.setEnabled(false);
         f.TimerOSD.setEnabled(!bKeepVisible);
     });
 }
@@ -39,18 +44,20 @@ QString Feedback::strtempo(qint32 seconds)
 QVariant Feedback::RateChange(double rate, bool up)
 {
     return GuardValue<QVariant>(f.er, QStringLiteral("RateChange"), QVariant(), [&](QVariant &r) {
+        // Counted in tenths, so that steps land on 0.6, 0.7 ... and never
+        // drift with the player's single precision (0.6999999).
+        const double tenths = std::round(rate * 10.0);
         if (up)
-            r = rate < 2.0 ? rate + 0.1 : 0.5;
+            r = tenths < 20 ? (tenths + 1) / 10.0 : 0.5;
         else
-            r = rate > 0.6 ? rate - 0.1 : 2.0;
+            r = tenths > 6 ? (tenths - 1) / 10.0 : 2.0;
     });
 }
 
 float Feedback::PlayerRate()
 {
     return GuardValue<float>(f.er, QStringLiteral("PlayerRate"), 0.0f, [&](float &r) {
-        r = conv::toSingle(f.settings.Get(f.strAppName, QStringLiteral("Player"), QStringLiteral("Rate"),
-                                          conv::fromSingle(1.0f)));
+        r = conv::toSingle(f.prefs.read(QStringLiteral("Rate"), QStringLiteral("PlayerRate")));
     });
 }
 

@@ -28,6 +28,7 @@
 #include "errorreport.h"
 #include "layout.h"
 #include "messages.h"
+#include "playersettings.h"
 #include "settings.h"
 #include "startup.h"
 
@@ -65,6 +66,7 @@ public:
     Ports ports;
     ErrorReporter er;
     Settings settings;
+    PlayerSettings prefs{*this}; // the checked reads of the Player settings
     QString appFolder;
 
     // Window.

@@ -10,6 +10,11 @@ public:
     // W and H: the window's outer size in twips.
     void Form_Resize(float W, float H);
 
+    // The smallest outer size, in twips, at which every rule below still
+    // has room and the options panel shows whole; the window keeps to it.
+    static constexpr float kMinWidth = 7200;
+    static constexpr float kMinHeight = 6600;
+
 private:
     frmBrowser &f;
 };

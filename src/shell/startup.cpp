@@ -25,7 +25,7 @@ bool Startup::reportStartupError()
     return false;
 }
 
-void Startup::createPlayer(const QString &versionText)
+void Startup::createPlayer(const QString &versionText, bool audioOff)
 {
     if (versionText == QLatin1String("1")) {
         StartupStep = QStringLiteral("Form Load: creazione WMP");
@@ -61,8 +61,7 @@ void Startup::createPlayer(const QString &versionText)
         f.optPlayer.select(0);
     }
     f.oPlayer->setVolume(f.TextVolume.text());
-    f.feedback.SetAudioOff(conv::toBool(f.settings.Get(f.strAppName, kPlayer, QStringLiteral("AudioOff"),
-                                                        QStringLiteral("0"))));
+    f.feedback.SetAudioOff(audioOff);
 }
 
 void Startup::Form_Load()
@@ -73,6 +72,7 @@ void Startup::Form_Load()
 
     StartupStep = QStringLiteral("Form Load: inizializzazione");
     QString versionText;
+    bool audioOff = false;
     try {
         f.strAppName = QStringLiteral("QYR MediaPlayer");
         f.msg.setDefaults();
@@ -86,16 +86,20 @@ void Startup::Form_Load()
         f.AltKeyCodes = {52, 51, 54, 50, 49};
 
         StartupStep = QStringLiteral("Form Load: caricamento settings");
-        const qint16 savePos = conv::toInt16(f.settings.Get(f.strAppName, kPlayer, QStringLiteral("SavePos"), QStringLiteral("0")));
-        if (savePos < 0 || savePos > 2)
-            throw QyrError(err::InvalidPropertyValue, QStringLiteral("Valore di proprietà non valido: \"SavePos\" = %1").arg(savePos));
-        f.chkSavePos.setValue(savePos);
-        f.nStyleSheet = conv::toInt16(f.settings.Get(f.strAppName, kPlayer, QStringLiteral("StyleSheet"), QStringLiteral("1")));
-        f.TextAvantiIndietro.setText(f.settings.Get(f.strAppName, kPlayer, QStringLiteral("AvantiIndietro"), QStringLiteral("10")));
-        f.TextVolume.setText(f.settings.Get(f.strAppName, kPlayer, QStringLiteral("Volume"), QStringLiteral("100")));
+        // A damaged value is reported once and its default taken, so that the
+        // book still opens and plays.
+        const auto report = [this] { reportStartupError(); };
+        f.chkSavePos.setValue(conv::toInt16(f.prefs.read(QStringLiteral("SavePos"), report)));
+        f.nStyleSheet = conv::toInt16(f.prefs.read(QStringLiteral("StyleSheet"), report));
+        f.TextAvantiIndietro.setText(f.prefs.read(QStringLiteral("AvantiIndietro"), report));
+        f.TextVolume.setText(f.prefs.read(QStringLiteral("Volume"), report));
         // An unknown value keeps the automatic choice rather than stopping start-up.
         f.optVoce.select(f.settings.Get(f.strAppName, kPlayer, QStringLiteral("VoceProgramma"), QStringLiteral("0")).toInt());
-        versionText = QString::number(conv::toInt16(f.settings.Get(f.strAppName, kPlayer, QStringLiteral("Versione"), QStringLiteral("1"))));
+        versionText = QString::number(conv::toInt16(f.prefs.read(QStringLiteral("Versione"), report)));
+        audioOff = conv::toBool(f.prefs.read(QStringLiteral("AudioOff"), report));
+        // Checked here so that a damaged speed is reported with the other
+        // settings; the player takes it later through PlayerRate.
+        f.prefs.read(QStringLiteral("Rate"), report);
     } catch (...) {
         f.er.captureCurrentException();
         reportStartupError();
@@ -113,7 +117,7 @@ void Startup::Form_Load()
                     continue;
                 }
             }
-            createPlayer(versionText);
+            createPlayer(versionText, audioOff);
             break;
         } catch (...) {
             if (retryUsed) {

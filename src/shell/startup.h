@@ -22,7 +22,7 @@ public:
 
 private:
     bool reportStartupError();
-    void createPlayer(const QString &versionText);
+    void createPlayer(const QString &versionText, bool audioOff);
     frmBrowser &f;
 };
 

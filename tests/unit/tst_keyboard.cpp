@@ -243,18 +243,16 @@ private slots:
         rd.key('2', Ctrl);
         QCOMPARE(rd.m().position, 45.0);
 
-        // A damaged stored value stays in the box: the skip reports under its
-        // own name, without its message, and the position stays.
+        QCOMPARE(rd.osd(), "AVANTI 00:45");
+
+        // A damaged stored value (an import) is reported once and the box
+        // takes the default, so the skip keys still work.
         rd.r.reg.put("Player", "AvantiIndietro", "abc");
         rd.f.TextAvantiIndietro.setText("x");
-        QCOMPARE(rd.f.TextAvantiIndietro.text(), "abc");
-        rd.clear();
+        QCOMPARE(rd.f.TextAvantiIndietro.text(), "10");
+        QCOMPARE(rd.r.dialogs.errorNames(), QStringList({"TextAvantiIndietro_Change"}));
         rd.key('2', Ctrl);
-        rd.key('1', Ctrl);
-        QCOMPARE(rd.r.dialogs.errorNames(), QStringList({"Form_KeyDown Avanti - Form KeyDown: inizializzazione",
-                                                         "Form_KeyDown Indietro - Form KeyDown: inizializzazione"}));
-        QCOMPARE(rd.m().position, 45.0);
-        QCOMPARE(rd.osd(), QString());
+        QCOMPARE(rd.m().position, 55.0);
     }
 
     void indexEntries_data()
@@ -361,9 +359,8 @@ private slots:
                 out << prefix + v;
             return out;
         };
-        // Single precision: up from 1 passes 2 by a little and wraps; down
-        // from 1 drifts below 0.7 and 0.6 (seven digits show it) and wraps
-        // without ever reaching 0.5.
+        // Steps land on tenths, shown and stored so; up wraps after 2 to
+        // 0.5, down wraps after 0.6 to 2.
         press(Plus, Alt, 11);
         QCOMPARE(shown, rates("Lettura più veloce - Rate ",
                               {"1,1", "1,2", "1,3", "1,4", "1,5", "1,6", "1,7", "1,8", "1,9", "2", "0,5"}));
@@ -371,7 +368,7 @@ private slots:
         shown.clear();
         rd.m().rate_ = 1;
         press(Minus, Alt, 5);
-        QCOMPARE(shown, rates("Lettura più lenta - Rate ", {"0,9", "0,8", "0,6999999", "0,5999999", "2"}));
+        QCOMPARE(shown, rates("Lettura più lenta - Rate ", {"0,9", "0,8", "0,7", "0,6", "2"}));
         QCOMPARE(rd.m().rate_, 2.0f);
         press(Plus, Alt, 1);
         QCOMPARE(rd.m().rate_, 0.5f);

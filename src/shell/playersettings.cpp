@@ -1,0 +1,94 @@
+#include "playersettings.h"
+#include "../platform/convert.h"
+#include "frmbrowser.h"
+
+#include <cmath>
+
+namespace qyr {
+
+namespace {
+
+// True when check runs without a conversion failure and says yes.
+template <typename Check>
+bool converts(Check &&check)
+{
+    try {
+        return check();
+    } catch (const QyrError &) {
+        return false;
+    }
+}
+
+} // namespace
+
+QString PlayerSettings::defaultText(const QString &key)
+{
+    static const QHash<QString, QString> defaults{
+        {QStringLiteral("SavePos"), QStringLiteral("0")},   {QStringLiteral("StyleSheet"), QStringLiteral("1")},
+        {QStringLiteral("AvantiIndietro"), QStringLiteral("10")}, {QStringLiteral("Volume"), QStringLiteral("100")},
+        {QStringLiteral("Versione"), QStringLiteral("1")},  {QStringLiteral("AudioOff"), QStringLiteral("0")},
+        {QStringLiteral("Rate"), QStringLiteral("1")}};
+    return defaults.value(key);
+}
+
+bool PlayerSettings::isSound(const QString &key, const QString &text)
+{
+    if (key == QLatin1String("SavePos"))
+        return converts([&] {
+            const qint16 v = conv::toInt16(text);
+            return v == 0 || v == 1;
+        });
+    if (key == QLatin1String("StyleSheet"))
+        return converts([&] { return conv::toInt16(text) >= 1; });
+    if (key == QLatin1String("Versione"))
+        return converts([&] {
+            (void)conv::toInt16(text);
+            return true;
+        });
+    if (key == QLatin1String("AudioOff"))
+        return converts([&] {
+            (void)conv::toBool(text);
+            return true;
+        });
+    if (key == QLatin1String("AvantiIndietro"))
+        return conv::isNumeric(text);
+    // Either player's scale: 0 to 100, or -4000 to 0.
+    if (key == QLatin1String("Volume"))
+        return converts([&] {
+            const double v = conv::toDouble(text);
+            return v >= -4000 && v <= 100;
+        });
+    // A speed of 0, below 0 or beyond the player's reach would leave every page silent.
+    if (key == QLatin1String("Rate"))
+        return converts([&] {
+            const double v = conv::toSingle(text);
+            return v >= kMinRate - 1e-6 && v <= kMaxRate + 1e-6;
+        });
+    return true;
+}
+
+QString PlayerSettings::read(const QString &key, const std::function<void()> &report)
+{
+    const QString def = defaultText(key);
+    const QString stored = f.settings.Get(f.strAppName, QStringLiteral("Player"), key, def);
+    if (isSound(key, stored))
+        return stored;
+    const QString seen = key + QLatin1Char('\n') + stored;
+    if (!reported_.contains(seen)) {
+        reported_.insert(seen);
+        f.er.setCurrent(err::InvalidPropertyValue,
+                        QStringLiteral("Valore non valido nelle impostazioni: \"%1\" = \"%2\". Si usa %3.")
+                            .arg(key, stored, def));
+        if (report)
+            report();
+        f.er.clearCurrent();
+    }
+    return def;
+}
+
+QString PlayerSettings::read(const QString &key, const QString &reportAs)
+{
+    return read(key, [&] { f.er.ShowError(reportAs, QString()); });
+}
+
+} // namespace qyr
