@@ -126,6 +126,7 @@ int main(int argc, char **argv)
     DiskFiles files;
     QtPump pump;
     MainWindow window(files);
+    window.browser().setDialogs(&dialogs);
     Ports ports{*store, files, dialogs, pump, pump, window.browser(),
                 [&]() -> MediaHostParts {
                     auto report = [&](const QString &action, const QVariant &value) {

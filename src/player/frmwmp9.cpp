@@ -35,6 +35,12 @@ frmWMP9::frmWMP9(ErrorReporter &er, IEventPump &pump, ITimerService &timers, Med
         er_.setCurrent(err::MediaHost, message);
         er_.ShowError(name("WMP_MediaError"), QString());
         er_.clearCurrent();
+        // The reading goes on with what follows, as at the end of a file;
+        // a video the reader chose is not followed by anything.
+        if (*alive && !isVideo()) {
+            timerTag_ = QStringLiteral("8");
+            TimerNextAction.setEnabled(true);
+        }
     });
     TimerNextAction.Timer.connect([this, alive] {
         if (*alive)

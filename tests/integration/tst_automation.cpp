@@ -73,7 +73,8 @@ Pred setting(const QString &key)
 // arrived and in which order; waitFor searches forward from the last match.
 class Session {
 public:
-    explicit Session(const QString &settingsFile, const QList<std::pair<QString, QString>> &extraEnv = {})
+    explicit Session(const QString &settingsFile, const QList<std::pair<QString, QString>> &extraEnv = {},
+                     const QString &book = QStringLiteral(SAMPLE_BOOK))
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const auto &[name, value] : extraEnv)
@@ -87,8 +88,8 @@ public:
         QObject::connect(&proc_, &QProcess::readyReadStandardOutput, [this] { readLines(); });
         QObject::connect(&proc_, &QProcess::readyReadStandardError, [this] { stderr_ += proc_.readAllStandardError(); });
         proc_.start(QStringLiteral(QYRPLAYER_BIN),
-                    {QStringLiteral("--automation"), QStringLiteral("--settings"), settingsFile, QStringLiteral("--book"),
-                     QStringLiteral(SAMPLE_BOOK), QStringLiteral("--audio-out"), QStringLiteral("null")});
+                    {QStringLiteral("--automation"), QStringLiteral("--settings"), settingsFile, QStringLiteral("--book"), book,
+                     QStringLiteral("--audio-out"), QStringLiteral("null")});
     }
     ~Session()
     {
@@ -190,6 +191,7 @@ public:
     int count() const { return int(events_.size()); }
     const QStringList &strayLines() const { return stray_; }
     const QString &why() const { return why_; }
+    QString errorOutput() { return QString::fromLocal8Bit(stderr_ + proc_.readAllStandardError()); }
 
     QString dump() const
     {
@@ -251,6 +253,7 @@ private slots:
     void resumeSavesThePageBeingRead();
     void followingTheBook();
     void brokenPagesAndMissingFiles();
+    void aBookWithUnusualNames();
     void bookmarksOfTheWholeBook();
     void keyboardDrivesTheBook();
     void bookmarksExportedAndImported();
@@ -434,6 +437,28 @@ void TstAutomation::resumeSavesThePageBeingRead()
     }
 }
 
+namespace {
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+// Silence as an 8 kHz, 8-bit mono WAV file of the given length.
+bool writeSilence(const QString &path, int seconds)
+{
+    const quint32 samples = 8000u * quint32(seconds);
+    QByteArray h;
+    auto u32 = [&](quint32 v) { for (int i = 0; i < 4; ++i) h += char((v >> (8 * i)) & 0xff); };
+    auto u16 = [&](quint16 v) { h += char(v & 0xff); h += char(v >> 8); };
+    h += "RIFF"; u32(36 + samples); h += "WAVEfmt "; u32(16); u16(1); u16(1); u32(8000); u32(8000); u16(1); u16(8);
+    h += "data"; u32(samples);
+    return writeFile(path, h + QByteArray(int(samples), char(0x80)));
+}
+
+} // namespace
+
 // A reader follows the book: the table of contents, a chapter and its audio,
 // the link commands of the page, a jump inside the page, a video.
 void TstAutomation::followingTheBook()
@@ -560,6 +585,127 @@ void TstAutomation::brokenPagesAndMissingFiles()
     QVERIFY2(s.waitFor(QStringLiteral("player"), action(QStringLiteral("playing"), QStringLiteral("cap3_1"))) >= 0,
              qPrintable(s.why()));
     SESSION_VERIFY(s, s.indexOf(QStringLiteral("dialog")) < 0, "no dialog on the way");
+
+    // A page's alert is a dialog of the program; a page whose script never
+    // ends is abandoned: the reader still reaches the table of contents.
+    const QString alerting = dir.filePath(QStringLiteral("avviso.htm"));
+    const QString endless = dir.filePath(QStringLiteral("bloccata.htm"));
+    QVERIFY(writeFile(alerting, "<html><head><title>Avviso</title></head><body><script>alert('Attenzione');</script>"));
+    QVERIFY(writeFile(endless, "<html><head><title>Bloccata</title></head><body><script>while (true) {}</script>"));
+    s.send(command(QStringLiteral("navigate"), {{QStringLiteral("url"), QUrl::fromLocalFile(alerting).toString()}}));
+    const int alert = s.waitFor(QStringLiteral("dialog"));
+    QVERIFY2(alert >= 0, qPrintable(s.why()));
+    QCOMPARE(s.event(alert).value(QStringLiteral("text")).toString(), QStringLiteral("Attenzione"));
+    s.answer(QStringLiteral("ok"));
+    s.send(command(QStringLiteral("navigate"), {{QStringLiteral("url"), QUrl::fromLocalFile(endless).toString()}}));
+    QVERIFY2(s.waitFor(QStringLiteral("navigate"), urlContains(QStringLiteral("bloccata.htm"))) >= 0, qPrintable(s.why()));
+    s.send(command(QStringLiteral("key"), {{QStringLiteral("code"), 'I'}, {QStringLiteral("mask"), 2}}));
+    QVERIFY2(s.waitFor(QStringLiteral("document"), urlContains(QStringLiteral("Index.htm"))) >= 0, qPrintable(s.why()));
+    QVERIFY2(s.quitYes(), qPrintable(s.why()));
+}
+
+
+// A book in a folder named with accents, "%" and "#", whose pages and audio
+// names have accents and spaces, its first audio in the book folder only:
+// every page opens, every audio is found, a direct video link names the real
+// file, going back reaches the previous audio near its end, a new style keeps
+// the place, and a page's script commands and window closing are heard.
+void TstAutomation::aBookWithUnusualNames()
+{
+    QTemporaryDir dir;
+    const QString file = preparedSettings(
+        dir, {{QStringLiteral("TempoSp"), QStringLiteral("0")}, {QStringLiteral("AvantiIndietro"), QStringLiteral("5")}});
+    QVERIFY(!file.isEmpty());
+    const QString book = dir.filePath(QStringLiteral("Città del libro #1/cento %25 e più"));
+    QVERIFY(QDir().mkpath(book + QStringLiteral("/Libro")) && QDir().mkpath(book + QStringLiteral("/Parte è due")) &&
+            QDir().mkpath(book + QStringLiteral("/INCLUDE")));
+    const QByteArray head = "<html><head><meta charset='utf-8'>";
+    QVERIFY(writeFile(book + "/Index.htm", head + "<title>Indice</title></head><body>"
+                                                  "<a href='Libro/perché.htm'>Perché</a></body></html>"));
+    QVERIFY(writeFile(book + "/Libro/perché.htm",
+                      head + "<title>Perché</title><meta name='QYRPLAYER_AUDIO' content='uno'>"
+                             "<meta name='QYRPLAYER_AUDIO_1' content='due'></head><body>"
+                             "<a href='clip.avi@NOFULL@'>Filmato</a> <a href='../Parte è due/pagina uno.htm'>Avanti</a>"
+                             "</body></html>"));
+    QVERIFY(writeFile(book + "/Parte è due/pagina uno.htm",
+                      head + "<title>Pagina uno</title><meta name='QYRPLAYER_AUDIO' content='tre'></head><body>"
+                             "<script>setTimeout(function () { location.href = '#QYRP_PAUSE#'; }, 300);"
+                             "setTimeout(function () { window.close(); }, 1200);</script></body></html>"));
+    QVERIFY(writeFile(book + "/INCLUDE/Style1.CSS", "body { font-size: 140%; }"));
+    QVERIFY(writeSilence(book + "/uno.wav", 8) && writeSilence(book + "/Libro/due.wav", 6) &&
+            writeSilence(book + "/Parte è due/tre.wav", 6));
+    QVERIFY(QFile::copy(QStringLiteral(SAMPLE_BOOK "/Libro/video_prova.wmv"), book + "/Libro/clip.avi"));
+
+    Session s(file, {}, book);
+    QVERIFY(s.started());
+    QVERIFY2(s.waitFor(QStringLiteral("document"), urlContains(QStringLiteral("Index.htm"))) >= 0, qPrintable(s.why()));
+    int mark = 0;
+    auto key = [&](int code, int mask) {
+        mark = s.count();
+        s.send(command(QStringLiteral("key"), {{QStringLiteral("code"), code}, {QStringLiteral("mask"), mask}}));
+    };
+    auto playing = [&](const QString &path) {
+        return [path](const QJsonObject &e) {
+            return e.value(QStringLiteral("action")).toString() == QLatin1String("playing") &&
+                   e.value(QStringLiteral("value")).toString() == path;
+        };
+    };
+    auto seekNear = [](double at) {
+        return [at](const QJsonObject &e) {
+            return e.value(QStringLiteral("action")).toString() == QLatin1String("seek") &&
+                   qAbs(e.value(QStringLiteral("value")).toDouble() - at) < 0.5;
+        };
+    };
+
+    // The page's first audio exists only in the book folder.
+    s.send(command(QStringLiteral("follow"), {{QStringLiteral("href"), QStringLiteral("Libro/perché.htm")}}));
+    QVERIFY2(s.waitFor(QStringLiteral("document"), [](const QJsonObject &e) {
+                 return e.value(QStringLiteral("title")).toString() == QStringLiteral("Perché");
+             }) >= 0, qPrintable(s.why()));
+    QVERIFY2(s.waitFor(QStringLiteral("player"), playing(book + "/uno.wav")) >= 0, qPrintable(s.why()));
+
+    // Past its end, the next audio (named without extension, beside the page).
+    key('2', 2);
+    key('2', 2);
+    QVERIFY2(s.waitFor(QStringLiteral("player"), playing(book + "/Libro/due.wav"), mark) >= 0, qPrintable(s.why()));
+    // In its first seconds Ctrl+1 goes back into the previous audio, its
+    // length less the skip length (8 - 5).
+    key('1', 2);
+    QVERIFY2(s.waitFor(QStringLiteral("player"), playing(book + "/uno.wav"), mark) >= 0, qPrintable(s.why()));
+    QVERIFY2(s.waitFor(QStringLiteral("player"), seekNear(3), mark) >= 0, qPrintable(s.why()));
+
+    // A new style sheet reloads the page and the reading goes on in the same
+    // file, from where it was.
+    const double at = s.state().value(QStringLiteral("position")).toDouble();
+    key('9', 4);
+    QVERIFY2(s.waitFor(QStringLiteral("document"), urlContains(QStringLiteral("perch")), mark) >= 0, qPrintable(s.why()));
+    QVERIFY2(s.waitFor(QStringLiteral("player"), seekNear(at + 0.25), mark) >= 0, qPrintable(s.why()));
+    SESSION_VERIFY(s, s.indexOf(QStringLiteral("player"), playing(book + "/Libro/due.wav"), mark) < 0, "not the next audio");
+
+    // A direct video link names the video file itself.
+    mark = s.count();
+    s.send(command(QStringLiteral("follow"), {{QStringLiteral("href"), QStringLiteral("clip.avi@NOFULL@")}}));
+    const int video = s.waitFor(QStringLiteral("player"), action(QStringLiteral("file")), mark);
+    QVERIFY2(video >= 0, qPrintable(s.why()));
+    QCOMPARE(s.event(video).value(QStringLiteral("value")).toString(), book + "/Libro/clip.avi");
+    QVERIFY2(s.waitFor(QStringLiteral("player"), action(QStringLiteral("video-shown")), mark) >= 0, qPrintable(s.why()));
+
+    // A page in a folder with accents and spaces; its script sets a command
+    // anchor, then closes its window: the exit question is asked.
+    mark = s.count();
+    s.send(command(QStringLiteral("follow"), {{QStringLiteral("href"), QStringLiteral("../Parte è due/pagina uno.htm")}}));
+    QVERIFY2(s.waitFor(QStringLiteral("player"), playing(book + "/Parte è due/tre.wav"), mark) >= 0, qPrintable(s.why()));
+    const int pause = s.waitFor(QStringLiteral("navigate"), urlContains(QStringLiteral("#QYRP_PAUSE#")), mark);
+    QVERIFY2(pause >= 0, qPrintable(s.why()));
+    QCOMPARE(s.event(pause).value(QStringLiteral("cancelled")).toBool(), true);
+    QVERIFY2(s.waitFor(QStringLiteral("player"), action(QStringLiteral("pause")), mark) >= 0, qPrintable(s.why()));
+    const int question = s.waitFor(QStringLiteral("dialog"), {}, mark);
+    QVERIFY2(question >= 0, qPrintable(s.why()));
+    QCOMPARE(s.event(question).value(QStringLiteral("text")).toString(), QStringLiteral("Sei sicuro di voler uscire?"));
+    s.answer(QStringLiteral("no"));
+    SESSION_VERIFY(s, s.indexOf(QStringLiteral("dialog"), {}, question + 1) < 0, "one question, no error");
+    // The about page got its style sheet as well.
+    SESSION_VERIFY(s, !s.errorOutput().contains(QStringLiteral("Not allowed to load local resource")), "");
     QVERIFY2(s.quitYes(), qPrintable(s.why()));
 }
 

@@ -130,10 +130,11 @@ private slots:
     void missingCorruptAndBadlyPositionedFiles()
     {
         Book b;
-        // Missing everywhere: no dialog, nothing played.
+        // Missing everywhere: no dialog, nothing played, a word on screen.
         b.element(QStringLiteral("QYRPLAYER_AUDIO"), QStringLiteral("assente"));
         QVERIFY(!b.f->audio.Playaudio(b.open(QStringLiteral("Libro/cap1.htm")), false, false));
         QVERIFY(b.dialogs.shown.isEmpty());
+        QCOMPARE(b.f->lblOSD.caption(), QStringLiteral("Audio non trovato: assente"));
         QCOMPARE(b.actions.filter(QStringLiteral("file")).size(), 0);
 
         // A position that is not a number: reported, and the file plays from its start.
@@ -146,19 +147,23 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(b.count(QStringLiteral("playing uno.wav")) == 1, 20000);
         QVERIFY(b.f->oPlayer->CurrentPosition() < 1.5);
 
-        // A corrupt file: one error dialog, no crash, no hang.
+        // A corrupt file: one error dialog, no crash, no hang; the reading
+        // goes on with the page's next audio.
         QFile bad(b.path(QStringLiteral("Libro/rotto.mp3")));
         QVERIFY(bad.open(QIODevice::WriteOnly));
         bad.write(QByteArray(4096, '\x5a'));
         bad.close();
         b.dialogs.shown.clear();
         b.element(QStringLiteral("QYRPLAYER_AUDIO"), QStringLiteral("rotto.mp3"));
+        b.element(QStringLiteral("QYRPLAYER_AUDIO_1"), QStringLiteral("uno.wav"));
         b.browser.elements.remove(QStringLiteral("qyrplayer_audio_pos"));
+        const int before = b.count(QStringLiteral("playing uno.wav"));
         QVERIFY(b.f->audio.Playaudio(b.open(QStringLiteral("Libro/cap1.htm")), false, false));
         QTRY_VERIFY_WITH_TIMEOUT(!b.dialogs.errorNames().isEmpty(), 20000);
         QCOMPARE(b.dialogs.errorNames(), QStringList({QStringLiteral("oWMP9 - WMP_MediaError")}));
         QVERIFY(b.dialogs.shown.first().text.contains(QStringLiteral("rotto.mp3")));
-        QVERIFY(!b.f->oPlayer->IsPlaying());
+        QTRY_VERIFY_WITH_TIMEOUT(b.count(QStringLiteral("playing uno.wav")) == before + 1, 20000);
+        QCOMPARE(b.f->nAudioIndex, 1);
     }
 };
 

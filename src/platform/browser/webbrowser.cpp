@@ -1,12 +1,12 @@
 #include "webbrowser.h"
 #include "../bookpath.h"
+#include "../dialogs.h"
 #include "../files.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QMessageBox>
 #include <QMimeDatabase>
 #include <QRegularExpression>
 #include <QTimer>
@@ -140,33 +140,18 @@ protected:
         return owner_.pageWantsNavigation(url, type == NavigationTypeRedirect);
     }
 
-    // A page's own dialogs are ordinary message boxes of the window, named in
-    // Italian, which a screen reader reads and the keyboard answers.
-    void javaScriptAlert(const QUrl &, const QString &msg) override
-    {
-        QMessageBox box(QMessageBox::Information, QStringLiteral("Messaggio della pagina"), msg, QMessageBox::Ok,
-                        dialogParent());
-        box.setAccessibleName(QStringLiteral("Messaggio della pagina"));
-        box.setAccessibleDescription(msg);
-        box.exec();
-    }
+    // A page's own dialogs go through the program's dialogs, which a screen
+    // reader reads, the keyboard answers and the automation channel sees. The
+    // engine is never held inside a dialog: the text is shown once it has
+    // gone on, and a question is refused (its text is still shown).
+    void javaScriptAlert(const QUrl &, const QString &msg) override { owner_.showPageMessage(msg); }
     bool javaScriptConfirm(const QUrl &, const QString &msg) override
     {
-        QMessageBox box(QMessageBox::Question, QStringLiteral("Domanda della pagina"), msg,
-                        QMessageBox::Yes | QMessageBox::No, dialogParent());
-        box.setAccessibleName(QStringLiteral("Domanda della pagina"));
-        box.setAccessibleDescription(msg);
-        return box.exec() == QMessageBox::Yes;
+        owner_.showPageMessage(msg);
+        return false;
     }
     // Free text typed into a page's prompt is not part of reading a book.
     bool javaScriptPrompt(const QUrl &, const QString &, const QString &, QString *) override { return false; }
-
-private:
-    QWidget *dialogParent()
-    {
-        QWebEngineView *v = QWebEngineView::forPage(this);
-        return v ? v->window() : nullptr;
-    }
 
 private:
     WebBrowser &owner_;
@@ -262,7 +247,13 @@ WebBrowser::WebBrowser(IFiles &files, QWidget *parent) : QObject(parent), files_
     });
 }
 
-WebBrowser::~WebBrowser() = default;
+// The page holds the web channel and the request interceptor, which are ours:
+// it goes first, whatever order the window destroys its children in.
+WebBrowser::~WebBrowser()
+{
+    if (holder_)
+        delete holder_.data();
+}
 
 QUrl WebBrowser::toLoadableUrl(const QString &url)
 {
@@ -404,6 +395,14 @@ bool WebBrowser::pageWantsNavigation(const QUrl &url, bool redirect)
     bool cancel = false;
     BeforeNavigate2(url.toString(), cancel);
     return !cancel;
+}
+
+void WebBrowser::showPageMessage(const QString &text)
+{
+    QTimer::singleShot(0, this, [this, text] {
+        if (dialogs_)
+            dialogs_->message(QStringLiteral("Messaggio della pagina"), text, Buttons::Ok, Icon::Information);
+    });
 }
 
 void WebBrowser::anchorSetByPage(const QString &to, const QString &from)

@@ -9,6 +9,7 @@
 
 #include <QHash>
 #include <QObject>
+#include <QPointer>
 #include <QUrl>
 #include <functional>
 
@@ -19,6 +20,7 @@ class QWidget;
 namespace qyr {
 
 class IFiles;
+class IDialogs;
 class BookPage;
 class LinkBridge;
 class BookFileInterceptor;
@@ -42,6 +44,10 @@ public:
     void createStyleSheet(const QString &url, int index) override;
 
     QWebEngineView *view() const { return view_; }
+    // Where a page's alert and confirm dialogs are asked; none: refused.
+    void setDialogs(IDialogs *dialogs) { dialogs_ = dialogs; }
+    // A page's alert or question, shown once the engine has gone on.
+    void showPageMessage(const QString &text);
     // The widget to place in the window: the view inside its holder.
     QWidget *widget() const { return holder_; }
 
@@ -69,7 +75,8 @@ private:
     static bool sameDocument(const QUrl &from, const QUrl &to);
 
     IFiles &files_;
-    QWidget *holder_;
+    IDialogs *dialogs_ = nullptr;
+    QPointer<QWidget> holder_;
     QWebEngineView *view_;
     BookPage *page_;
     LinkBridge *bridge_;
