@@ -3,6 +3,8 @@
 #include "../platform/convert.h"
 #include "../shell/frmbrowser.h"
 
+#include <algorithm>
+
 namespace qyr {
 
 namespace keyhelp {
@@ -95,16 +97,18 @@ void KeyMap::dispatch(qint16 KeyCode, qint16 Shift, QString &KeyStep)
         break;
     }
 
-    // Playback keys need a loaded file. The mask is tested first, so that a
-    // key of another group never asks the player anything.
-    if (Shift == mask::Ctrl && !f.player().FileName().isEmpty()) {
-        const auto &codes = f.CtrlKeyCodes;
+    // Playback keys need a loaded file; without one the reader is told so.
+    // The mask is tested first, so that a key of another group never asks
+    // the player anything.
+    const auto &codes = f.CtrlKeyCodes;
+    // "6" belongs to the group, but the page-file key has taken it.
+    const bool playbackKey = Shift == mask::Ctrl && KeyCode != codes[2] &&
+                             std::find(codes.begin(), codes.end(), KeyCode) != codes.end();
+    if (playbackKey && transport.loaded()) {
         if (KeyCode == codes[0]) {
             transport.skipBack(KeyStep);
         } else if (KeyCode == codes[1]) {
             transport.skipForward(KeyStep);
-        } else if (KeyCode == codes[2]) {
-            // "6" belongs to the group, but the page-file key has taken it.
         } else if (KeyCode == codes[4]) {
             transport.stop();
         } else if (KeyCode == codes[3]) {

@@ -23,8 +23,6 @@ double TransportKeys::skipLength() const { return conv::toDouble(f.TextAvantiInd
 
 void TransportKeys::playPause()
 {
-    if (!loaded())
-        return;
     f.player().StopPlay();
     if (f.player().IsPlaying())
         f.feedback.OSD(QStringLiteral("PLAY ") + f.feedback.positionText(), false);
@@ -34,8 +32,6 @@ void TransportKeys::playPause()
 
 void TransportKeys::stop()
 {
-    if (!loaded())
-        return;
     f.player().Stop_Player();
     f.player().setCurrentPosition(0);
     f.feedback.OSD(QStringLiteral("STOP ") + f.feedback.positionText(), false);
@@ -43,8 +39,6 @@ void TransportKeys::stop()
 
 void TransportKeys::skipForward(const QString &KeyStep)
 {
-    if (!loaded())
-        return;
     Guard(f.er, QStringLiteral("Form_KeyDown Avanti - ") + KeyStep, [&] {
         if (f.player().IsPlaying()) {
             const double target = skipLength() + f.player().CurrentPosition();
@@ -65,8 +59,6 @@ void TransportKeys::skipForward(const QString &KeyStep)
 
 void TransportKeys::skipBack(const QString &KeyStep)
 {
-    if (!loaded())
-        return;
     Guard(f.er, QStringLiteral("Form_KeyDown Indietro - ") + KeyStep, [&] {
         if (f.player().IsPlaying()) {
             // The test uses a fixed 10 seconds whatever the skip length, so a

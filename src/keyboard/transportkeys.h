@@ -16,10 +16,12 @@ public:
     void skipForward(const QString &KeyStep);
     void skipBack(const QString &KeyStep);
     void volume(bool up);
+    // True when a file is loaded; otherwise the reader is told there is none.
+    bool loaded();
 
 private:
     double skipLength() const;
-    bool loaded();
+
     frmBrowser &f;
 };
 

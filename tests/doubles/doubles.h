@@ -143,7 +143,8 @@ public:
         asked << path;
         return existing.contains(norm(path));
     }
-    bool folderExists(const QString &) override { return true; }
+    bool folderExists(const QString &) override { return !bookGone; }
+    bool bookGone = false; // a removed drive: no folder is there
     QString resolve(const QString &path) override { return fileExists(path) ? norm(path) : QString(); }
     // Folders and files are those the existing paths imply (names in lower case).
     QStringList folders(const QString &folder) override { return children(folder, true); }

@@ -278,6 +278,20 @@ private slots:
         QVERIFY(b.r.dialogs.shown.isEmpty());
     }
 
+    // A ".html" page is filed under its ".HTM" key; the contents page lists
+    // it by its file name and goes there.
+    void htmlPageInTheWholeBook()
+    {
+        Book b(kIndex);
+        b.put("LIBRO\\P2.HTM", {"1|40|Due|d.mp3"});
+        b.load("Libro/p2.html", 4);
+        QCOMPARE(b.f.ListMarkers.items(), QStringList{"00:40 - Due"});
+        QCOMPARE(b.f.marks.oMarkersIndex.item(1), "Libro/p2.html");
+        b.f.ListMarkers.setListIndex(0);
+        b.key(13);
+        QCOMPARE(b.r.browser.navigations.last(), "/libri/demo/Libro/p2.html");
+    }
+
     void listEvents()
     {
         Book b;
