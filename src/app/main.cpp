@@ -26,7 +26,6 @@
 #include <QStandardPaths>
 #include <QJsonValue>
 #include <QTimer>
-#include <QVideoWidget>
 #include <clocale>
 #include <cstdio>
 #ifdef Q_OS_UNIX
@@ -156,7 +155,7 @@ int main(int argc, char **argv)
     // The player of other versions ("Altre"): Qt Multimedia, a second engine
     // for readers whose system plays through it better than through libmpv.
     ports.createOtherMedia = [&]() -> MediaHostParts {
-        auto *video = new QVideoWidget;
+        auto *video = new QtVideoSurface;
         auto w = videoWindow(video);
         auto control = std::make_unique<QtMediaControl>(video, audioOut);
         control->resolvePath = resolve;

@@ -13,8 +13,7 @@ for c in Xvfb xdotool ffmpeg; do
 done
 D=$(mktemp -d /tmp/qyr-video.XXXXXX)
 SR_DIR=$D
-trap 'sr_stop; [ "${FAILED:-0}" -eq 0 ] && rm -rf "$D"' EXIT
-FAILED=0
+trap 'rc=$?; sr_stop; [ $rc -eq 0 ] && rm -rf "$D"' EXIT
 
 # A tiny book: a two-second video with sound, a six-second tone, and a page
 # that reads them in turn.
@@ -58,42 +57,46 @@ fi
 
 alive() { kill -0 "$SR_PROGRAM" 2>/dev/null || sr_fail "il programma è morto ($1): $(tail -5 "$D/program.err")"; }
 
-# Waits for the Nth occurrence of an event after the given line of the output.
-nth() {
-  local from=$1 pattern=$2 count=$3 limit=${4:-30} i
+# Waits for the next event matching the pattern after the cursor, a line of
+# the output, and moves the cursor past it.
+CURSOR=1
+next_event() {
+  local pattern=$1 limit=${2:-30} i n
   for i in $(seq $((limit * 10))); do
-    [ "$(tail -n +"$from" "$D/program.out" | grep -c -- "$pattern")" -ge "$count" ] && return 0
+    n=$(tail -n +"$CURSOR" "$D/program.out" | grep -n -m1 -- "$pattern" | cut -d: -f1)
+    if [ -n "$n" ]; then CURSOR=$((CURSOR + n)); return 0; fi
     kill -0 "$SR_PROGRAM" 2>/dev/null || sr_fail "il programma è morto: $(tail -5 "$D/program.err")"
     sleep 0.1
   done
-  sr_fail "l'evento $pattern non è arrivato $count volte entro $limit s"
+  sr_fail "l'evento $pattern non è arrivato entro $limit s"
 }
 
 run() {
-  local how=$1 from
+  local how=$1 start st
   echo "-- video e audio: $how"
-  from=$(($(wc -l < "$D/program.out") + 1))
+  CURSOR=$(($(wc -l < "$D/program.out") + 1))
+  start=$CURSOR
   sr_send "{\"cmd\":\"navigate\",\"url\":\"file://$B/Libro/video.htm\"}"
-  # The reader presses keys while the files change: a pause and a resume in
-  # each video, so the window under the keyboard changes as they play.
+  # The reader presses keys while the files change (pause and resume), so
+  # that real key events reach whichever window is on top as they play.
   for k in 1 2; do
-    nth "$from" '"video-shown"' "$k"
+    next_event '"action":"file".*clip.avi'
+    next_event '"video-shown"'
     alive "video $k, $how"
-    sr_key ctrl+3; sr_key ctrl+3
-    nth "$from" '"playing".*t440' "$k"
+    sr_key ctrl+3 ctrl+3
+    next_event '"action":"file".*t440'
+    next_event '"action":"playing".*t440'
     alive "audio $k, $how"
-    sr_key ctrl+1
+    sr_key ctrl+3 ctrl+3
   done
   sleep 0.5
   alive "fine, $how"
-  local before st
-  before=$(grep -c '"event":"state"' "$D/program.out")
   sr_send '{"cmd":"state"}'
-  nth "$from" '"event":"state"' $((before + 1 - $(head -n $((from - 1)) "$D/program.out" | grep -c '"event":"state"')))
-  st=$(grep '"event":"state"' "$D/program.out" | tail -1)
+  next_event '"event":"state"'
+  st=$(tail -n +"$start" "$D/program.out" | grep '"event":"state"' | tail -1)
   grep -q '"file":"[^"]*t440.mp3"' <<<"$st" || sr_fail "non è sull'ultimo file ($how): $st"
   grep -q '"playing":true' <<<"$st" || sr_fail "l'ultimo file non suona ($how): $st"
-  tail -n +"$from" "$D/program.out" | grep -E '"video-(shown|hidden)"' | tail -1 | grep -q '"video-hidden"' ||
+  tail -n +"$start" "$D/program.out" | grep -E '"video-(shown|hidden)"' | tail -1 | grep -q '"video-hidden"' ||
     sr_fail "la finestra del video è rimasta sullo schermo ($how)"
 }
 

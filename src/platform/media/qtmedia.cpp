@@ -4,16 +4,45 @@
 #include <QAudioOutput>
 #include <QMediaMetaData>
 #include <QMediaPlayer>
+#include <QPainter>
 #include <QPointer>
 #include <QUrl>
+#include <QVideoFrame>
 #include <QVideoSink>
-#include <QVideoWidget>
 
 #include <cmath>
 
 namespace qyr {
 
-QtMediaControl::QtMediaControl(QVideoWidget *video, const QString &audioOut)
+QtVideoSurface::QtVideoSurface(QWidget *parent) : QWidget(parent), sink_(new QVideoSink(this))
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    connect(sink_, &QVideoSink::videoFrameChanged, this, [this](const QVideoFrame &f) { onFrame(f); });
+}
+
+void QtVideoSurface::onFrame(const QVideoFrame &frame)
+{
+    // Frames come while the window is hidden too: only a shown one is drawn.
+    if (!isVisible())
+        return;
+    frame_ = frame.toImage();
+    update();
+}
+
+// The frame as large as fits, in its own proportions, on black.
+void QtVideoSurface::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    p.fillRect(rect(), Qt::black);
+    if (frame_.isNull())
+        return;
+    const QSize size = frame_.size().scaled(this->size(), Qt::KeepAspectRatio);
+    const QRect target(QPoint((width() - size.width()) / 2, (height() - size.height()) / 2), size);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    p.drawImage(target, frame_);
+}
+
+QtMediaControl::QtMediaControl(QtVideoSurface *video, const QString &audioOut)
     : player_(new QMediaPlayer(this)), audio_(new QAudioOutput(this)), video_(video)
 {
     if (!player_->isAvailable())
@@ -25,9 +54,9 @@ QtMediaControl::QtMediaControl(QVideoWidget *video, const QString &audioOut)
                        QStringLiteral("Uscita audio sconosciuta: %1 (valori ammessi: null, pcm:FILE, default)").arg(audioOut));
     player_->setAudioOutput(audio_);
     if (video_) {
-        player_->setVideoOutput(video_);
+        player_->setVideoSink(video_->sink());
         // The window is placed by the video's size, known with its first frame.
-        connect(video_->videoSink(), &QVideoSink::videoSizeChanged, this, [this] { sync(); });
+        connect(video_->sink(), &QVideoSink::videoSizeChanged, this, [this] { sync(); });
     }
     connect(player_, &QMediaPlayer::mediaStatusChanged, this, [this](QMediaPlayer::MediaStatus s) { onStatus(int(s)); });
     connect(player_, &QMediaPlayer::playbackStateChanged, this, [this] { sync(); });
@@ -44,7 +73,7 @@ QtMediaControl::~QtMediaControl()
     // Nothing the player says while it shuts down concerns anyone any more.
     player_->disconnect(this);
     if (video_)
-        video_->videoSink()->disconnect(this);
+        video_->sink()->disconnect(this);
     player_->stop();
 }
 
@@ -91,7 +120,7 @@ void QtMediaControl::sync()
     }
     if (!wantPlay_ || player_->playbackState() != QMediaPlayer::PlayingState)
         return;
-    if (video_ && player_->hasVideo() && video_->videoSink()->videoSize().isEmpty())
+    if (video_ && player_->hasVideo() && video_->sink()->videoSize().isEmpty())
         return;
     if (player_->playbackRate() != qreal(rate_))
         player_->setPlaybackRate(rate_);
@@ -101,8 +130,18 @@ void QtMediaControl::sync()
 void QtMediaControl::onStatus(int status)
 {
     if (status == QMediaPlayer::EndOfMedia) {
-        if (!ended_ && !url_.isEmpty() && !failed_)
-            endOfMedia();
+        if (ended_ || url_.isEmpty() || failed_)
+            return;
+        // The end of the file before can reach the new one just after it has
+        // started (a video's last stream ending late): an end far from the
+        // file's length is not its end, and playing goes on.
+        const qint64 length = player_->duration();
+        if (length > 0 && player_->position() < length - 1000) {
+            if (wantPlay_)
+                player_->play();
+            return;
+        }
+        endOfMedia();
         return;
     }
     sync();
@@ -267,13 +306,13 @@ void QtMediaControl::setEnabled(bool on) { enabled_ = on; }
 
 int QtMediaControl::imageSourceWidth()
 {
-    const QSize s = video_ ? video_->videoSink()->videoSize() : QSize();
+    const QSize s = video_ ? video_->sink()->videoSize() : QSize();
     return s.isValid() ? s.width() : player_->metaData().value(QMediaMetaData::Resolution).toSize().width();
 }
 
 int QtMediaControl::imageSourceHeight()
 {
-    const QSize s = video_ ? video_->videoSink()->videoSize() : QSize();
+    const QSize s = video_ ? video_->sink()->videoSize() : QSize();
     return s.isValid() ? s.height() : player_->metaData().value(QMediaMetaData::Resolution).toSize().height();
 }
 

@@ -7,15 +7,36 @@
 // sound really flows, not when it is asked for.
 #include "../media.h"
 
+#include <QImage>
 #include <QObject>
 #include <QString>
+#include <QWidget>
 #include <functional>
 
 class QAudioOutput;
 class QMediaPlayer;
-class QVideoWidget;
+class QVideoFrame;
+class QVideoSink;
 
 namespace qyr {
+
+// Shows the player's video frames, painted as images. Qt's own video widget
+// draws through OpenGL, and with GStreamer on a display without a GPU (Xvfb,
+// offscreen) its first frame blocks the program for good; a frame painted
+// by the widget itself shows on every display.
+class QtVideoSurface : public QWidget {
+public:
+    explicit QtVideoSurface(QWidget *parent = nullptr);
+    QVideoSink *sink() const { return sink_; }
+
+protected:
+    void paintEvent(QPaintEvent *e) override;
+
+private:
+    void onFrame(const QVideoFrame &frame);
+    QVideoSink *sink_;
+    QImage frame_;
+};
 
 class QtMediaControl : public QObject, public IMediaControl {
     Q_OBJECT
@@ -24,7 +45,7 @@ public:
     // "null" and "pcm:FILE" play silently (Qt Multimedia writes no sound
     // file), "default" to the sound card. Throws QyrError(err::MediaHost)
     // when Qt Multimedia has no working backend.
-    QtMediaControl(QVideoWidget *video, const QString &audioOut);
+    QtMediaControl(QtVideoSurface *video, const QString &audioOut);
     ~QtMediaControl() override;
 
     QString url() override;
@@ -63,7 +84,7 @@ private:
 
     QMediaPlayer *player_;
     QAudioOutput *audio_;
-    QVideoWidget *video_;
+    QtVideoSurface *video_;
     QString url_;               // kept ourselves, as the classic control does
     int state_ = playstate::Undefined;
     bool wantPlay_ = false;     // playing was asked for and not since undone
