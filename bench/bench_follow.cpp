@@ -1,16 +1,20 @@
 // From a followed link to the new page's audio playing, through the whole
-// program (automation channel, offscreen, audio to null), beside the two
-// things it is made of measured bare in this process: a web engine loading
-// the same page, and libmpv starting the same file. Prints figures; asserts
+// program (automation channel, offscreen, audio to null), with each player
+// version (1: libmpv, 0: Qt Multimedia), beside the things it is made of
+// measured bare in this process: a web engine loading the same page, and
+// libmpv and Qt Multimedia starting the same file. Prints figures; asserts
 // nothing.
 #include "platform/store/sqlite/sqliteregistry.h"
 
 #include <QApplication>
+#include <QAudioOutput>
 #include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMediaPlayer>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QUrl>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -85,8 +89,9 @@ private:
     QByteArray buffer_;
 };
 
-// Followed link to `playing`, by the program's own clock and by ours.
-bool measureProgram(Figures &own, Figures &wall)
+// Followed link to `playing`, by the program's own clock and by ours, with
+// the player of the version given.
+bool measureProgram(int version, Figures &own, Figures &wall)
 {
     QTemporaryDir dir;
     const QString settings = dir.filePath(QStringLiteral("settings.sqlite"));
@@ -100,6 +105,12 @@ bool measureProgram(Figures &own, Figures &wall)
     Program prog(settings);
     if (!prog.until(QStringLiteral("document"), QStringLiteral("Index.htm")))
         return false;
+    if (version == 0) {
+        // Chosen in the options panel, as a reader would.
+        prog.send(R"({"cmd":"control","name":"optPlayer","index":0,"action":"click"})");
+        if (!prog.until(QStringLiteral("setting"), QStringLiteral("\"Versione\"")))
+            return false;
+    }
     const QString index = QUrl::fromLocalFile(QStringLiteral(SAMPLE_BOOK "/Index.htm")).toString();
     for (int i = 0; i < kRounds; ++i) {
         QElapsedTimer t;
@@ -171,6 +182,34 @@ bool measureMpv(Figures &start)
     return true;
 }
 
+// setSource and play to the player playing its loaded file, on a bare
+// QMediaPlayer, muted as the program's null output is.
+bool measureQt(Figures &start)
+{
+    QMediaPlayer player;
+    QAudioOutput out;
+    out.setMuted(true);
+    player.setAudioOutput(&out);
+    QEventLoop loop;
+    QObject::connect(&player, &QMediaPlayer::mediaStatusChanged, &loop, [&](QMediaPlayer::MediaStatus s) {
+        if ((s == QMediaPlayer::BufferedMedia || s == QMediaPlayer::LoadedMedia) &&
+            player.playbackState() == QMediaPlayer::PlayingState)
+            loop.quit();
+    });
+    QTimer::singleShot(kTimeoutMs, &loop, [&] { loop.exit(1); });
+    for (int i = 0; i < kRounds; ++i) {
+        player.setSource(QUrl());
+        QElapsedTimer t;
+        t.start();
+        player.setSource(QUrl::fromLocalFile(kAudio));
+        player.play();
+        if (loop.exec() != 0)
+            return false;
+        start.v.push_back(double(t.elapsed()));
+    }
+    return true;
+}
+
 void row(const char *what, Figures &f)
 {
     std::printf("%-44s %7.1f %7.1f %7.1f\n", what, f.min(), f.median(), f.max());
@@ -186,8 +225,8 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     std::setlocale(LC_NUMERIC, "C");
 
-    Figures own, wall, load, mpv;
-    if (!measureProgram(own, wall)) {
+    Figures own, wall, own0, wall0, load, mpv, qt;
+    if (!measureProgram(1, own, wall) || !measureProgram(0, own0, wall0)) {
         std::fprintf(stderr, "the program did not follow the link to a playing audio\n");
         return 1;
     }
@@ -196,11 +235,18 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "libmpv did not start the file\n");
         return 1;
     }
+    if (!measureQt(qt)) {
+        std::fprintf(stderr, "Qt Multimedia did not start the file\n");
+        return 1;
+    }
     std::printf("%d rounds, milliseconds                        min  median     max\n", kRounds);
     row("followed link -> playing (program's clock)", own);
     row("followed link -> playing (as seen here)", wall);
+    row("same, version 0 (Qt Multimedia), program", own0);
+    row("same, version 0 (Qt Multimedia), here", wall0);
     row("bare page load (web engine)", load);
     row("bare libmpv loadfile -> playing", mpv);
+    row("bare QMediaPlayer setSource -> playing", qt);
     const double bare = load.median() + mpv.median();
     std::printf("\nmedian: %.0f ms against an aim of 250 ms; %.2f times the bare page load plus libmpv start "
                 "(%.0f ms; aim at most 1.5)\n",

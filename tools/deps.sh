@@ -4,7 +4,12 @@
 set -euo pipefail
 pkgs=(cmake g++ make pkg-config qt6-base-dev qt6-webengine-dev qt6-webchannel-dev libqt6webenginecore6-bin
       libmpv-dev libsqlite3-dev libhivex-dev
-      qt6-speech-dev qt6-speech-speechd-plugin speech-dispatcher)
+      qt6-speech-dev qt6-speech-speechd-plugin speech-dispatcher
+      # The player of other versions: Qt Multimedia, which plays through
+      # GStreamer here; mp3 is in -good, the ASF container of wma and wmv in
+      # -ugly, their decoders in -libav.
+      qt6-multimedia-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly
+      gstreamer1.0-libav)
 if [ "${1:-}" = "--tests" ]; then
   # sox, ffmpeg and espeak-ng make the test media; mingw-w64 and wine test the Windows registry code.
   pkgs+=(sox ffmpeg espeak-ng g++-mingw-w64-x86-64 wine wine64)

@@ -22,6 +22,10 @@
 #include <iostream>
 #include <string>
 #include <thread>
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 namespace qyr {
 
@@ -91,13 +95,40 @@ void Automation::emitEvent(const QString &event, QJsonObject fields)
 void Automation::start()
 {
     QPointer<Automation> self(this);
-    std::thread([self] {
+    auto deliver = [self](const std::string &line) {
+        const QByteArray bytes = QByteArray::fromStdString(line);
+        QMetaObject::invokeMethod(self.data(), [self, bytes] { if (self) self->receive(bytes); }, Qt::QueuedConnection);
+    };
+#ifdef Q_OS_UNIX
+    // The commands are read from a descriptor of our own, and descriptor 0
+    // is left on /dev/null: a library that closes descriptor 0 by mistake
+    // (libmpv's Vulkan probe did) then cuts neither the channel nor, once the
+    // number is reused, a connection of someone else.
+    const int in = fcntl(0, F_DUPFD_CLOEXEC, 3);
+    const int null = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (in >= 0 && null >= 0) {
+        dup2(null, 0);
+        close(null);
+        std::thread([in, deliver] {
+            FILE *f = fdopen(in, "r");
+            char *buf = nullptr;
+            size_t cap = 0;
+            ssize_t n;
+            while (f && (n = getline(&buf, &cap, f)) >= 0)
+                deliver(std::string(buf, size_t(n > 0 && buf[n - 1] == '\n' ? n - 1 : n)));
+            free(buf);
+        }).detach();
+        return;
+    }
+    if (null >= 0)
+        close(null);
+    if (in >= 0)
+        close(in);
+#endif
+    std::thread([deliver] {
         std::string line;
-        while (std::getline(std::cin, line)) {
-            const QByteArray bytes = QByteArray::fromStdString(line);
-            QMetaObject::invokeMethod(
-                self.data(), [self, bytes] { if (self) self->receive(bytes); }, Qt::QueuedConnection);
-        }
+        while (std::getline(std::cin, line))
+            deliver(line);
     }).detach();
 }
 

@@ -3,6 +3,7 @@
 #include "../platform/hive/hivexreader.h"
 #include "../platform/bookpath.h"
 #include "../platform/media/mpvmedia.h"
+#include "../platform/media/qtmedia.h"
 #include "observedmedia.h"
 #include "videowindow.h"
 #include "../platform/store/sqlite/sqliteregistry.h"
@@ -127,27 +128,40 @@ int main(int argc, char **argv)
     QtPump pump;
     MainWindow window(files);
     window.browser().setDialogs(&dialogs);
+    // What the automation channel hears of the player, whichever it is.
+    auto report = [&](const QString &action, const QVariant &value) {
+        if (automation)
+            automation->emitEvent(QStringLiteral("player"), {{QStringLiteral("action"), action},
+                                                             {QStringLiteral("value"), QJsonValue::fromVariant(value)}});
+    };
+    auto resolve = [&files](const QString &name) {
+        const QString real = files.resolve(name);
+        return real.isEmpty() ? pathFromAddress(name) : real;
+    };
+    auto videoWindow = [&](QWidget *surface) {
+        auto w = std::make_unique<VideoWindow>(surface);
+        w->onShown = [report](bool shown) {
+            report(shown ? QStringLiteral("video-shown") : QStringLiteral("video-hidden"), QVariant());
+        };
+        return w;
+    };
     Ports ports{*store, files, dialogs, pump, pump, window.browser(),
                 [&]() -> MediaHostParts {
-                    auto report = [&](const QString &action, const QVariant &value) {
-                        if (automation)
-                            automation->emitEvent(QStringLiteral("player"),
-                                                  {{QStringLiteral("action"), action},
-                                                   {QStringLiteral("value"), QJsonValue::fromVariant(value)}});
-                    };
-                    auto window = std::make_unique<VideoWindow>();
-                    window->onShown = [report](bool shown) {
-                        report(shown ? QStringLiteral("video-shown") : QStringLiteral("video-hidden"), QVariant());
-                    };
-                    auto control = std::make_unique<MpvMediaControl>(window->surface(), audioOut);
-                    control->resolvePath = [&files](const QString &name) {
-                        const QString real = files.resolve(name);
-                        return real.isEmpty() ? pathFromAddress(name) : real;
-                    };
-                    return MediaHostParts{std::make_unique<ObservedMedia>(std::move(control), report),
-                                          std::move(window)};
+                    auto w = videoWindow(nullptr);
+                    auto control = std::make_unique<MpvMediaControl>(w->surface(), audioOut);
+                    control->resolvePath = resolve;
+                    return MediaHostParts{std::make_unique<ObservedMedia>(std::move(control), report), std::move(w)};
                 },
                 book};
+    // The player of other versions ("Altre"): Qt Multimedia, a second engine
+    // for readers whose system plays through it better than through libmpv.
+    ports.createOtherMedia = [&]() -> MediaHostParts {
+        auto *video = new QtVideoSurface;
+        auto w = videoWindow(video);
+        auto control = std::make_unique<QtMediaControl>(video, audioOut);
+        control->resolvePath = resolve;
+        return MediaHostParts{std::make_unique<ObservedMedia>(std::move(control), report), std::move(w)};
+    };
     HivexReader hives;
     ports.hives = &hives;
     frmBrowser f(ports);

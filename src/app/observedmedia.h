@@ -66,6 +66,11 @@ public:
         report_(QStringLiteral("volume"), v);
         inner_->setVolume(v);
     }
+    void setGain(double g) override
+    {
+        report_(QStringLiteral("volume"), g);
+        inner_->setGain(g);
+    }
     void setAutoStart(bool on) override { inner_->setAutoStart(on); }
     void setUiMode(const QString &m) override { inner_->setUiMode(m); }
     void setEnabled(bool on) override { inner_->setEnabled(on); }

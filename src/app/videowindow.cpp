@@ -7,19 +7,25 @@
 
 namespace qyr {
 
-VideoWindow::VideoWindow()
+VideoWindow::VideoWindow(QWidget *surface)
 {
     setWindowTitle(QStringLiteral("MediaPlayer"));
     setObjectName(QStringLiteral("frmWMP9"));
     setAccessibleName(QStringLiteral("Video"));
     setAccessibleDescription(QStringLiteral("Finestra del video: Esc ferma la riproduzione"));
     setFocusPolicy(Qt::StrongFocus);
-    surface_ = new QWidget(this);
-    surface_->setAttribute(Qt::WA_DontCreateNativeAncestors);
-    surface_->setAttribute(Qt::WA_NativeWindow);
+    if (surface) {
+        surface_ = surface;
+        surface_->setParent(this);
+    } else {
+        surface_ = new QWidget(this);
+        surface_->setAttribute(Qt::WA_DontCreateNativeAncestors);
+        surface_->setAttribute(Qt::WA_NativeWindow);
+        (void)surface_->winId();
+    }
     surface_->setAccessibleName(QStringLiteral("Immagine del video"));
+    surface_->setAccessibleDescription(QStringLiteral("Il video in riproduzione"));
     surface_->setFocusPolicy(Qt::NoFocus);
-    (void)surface_->winId();
 }
 
 void VideoWindow::setVisible(bool on)

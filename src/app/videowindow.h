@@ -1,6 +1,7 @@
 #pragma once
-// The media host's window: a top-level window with a native surface that
-// libmpv draws video into. Hidden until a video plays.
+// The media host's window: a top-level window with a surface that shows the
+// video, hidden until a video plays. The surface is a native child that
+// libmpv draws into, or the widget a player of its own gives.
 #include "../platform/videowindow.h"
 
 #include <QWidget>
@@ -10,7 +11,8 @@ namespace qyr {
 
 class VideoWindow : public QWidget, public IVideoWindow {
 public:
-    VideoWindow();
+    // surface: the widget that shows the video; none: a native child for libmpv.
+    explicit VideoWindow(QWidget *surface = nullptr);
     QWidget *surface() const { return surface_; }
 
     bool visible() override { return isVisible(); }

@@ -34,6 +34,9 @@ public:
     virtual void setRate(float rate) = 0;
     virtual int volume() = 0; // 0..100
     virtual void setVolume(int volume) = 0;
+    // Linear gain, 0 silent to 1 full: for players whose volume is in
+    // decibels, which 0..100 steps are too coarse to carry at the quiet end.
+    virtual void setGain(double gain) { setVolume(int(gain * 100 + 0.5)); }
     virtual void setAutoStart(bool on) = 0;
     virtual void setUiMode(const QString &mode) = 0;
     virtual void setEnabled(bool on) = 0;

@@ -8,8 +8,9 @@ namespace {
 QString name(const char *member) { return QStringLiteral("oPl - ") + QLatin1String(member); }
 } // namespace
 
-oEkoPlayer::oEkoPlayer(ErrorReporter &er, HostFactory createHost)
-    : er_(er), createHost_(std::move(createHost)), alive_(std::make_shared<bool>(true))
+oEkoPlayer::oEkoPlayer(ErrorReporter &er, HostFactory createHost, HostFactory createOther)
+    : er_(er), createHost_(std::move(createHost)), createOther_(std::move(createOther)),
+      alive_(std::make_shared<bool>(true))
 {
 }
 
@@ -17,8 +18,8 @@ oEkoPlayer::~oEkoPlayer()
 {
     *alive_ = false;
     oCurrent = nullptr;
+    IgnoreFailure([&] { unloadOther(); });
     IgnoreFailure([&] { unloadHost(); });
-    oOther = nullptr;
 }
 
 IPlayer &oEkoPlayer::current()
@@ -32,7 +33,7 @@ IPlayer &oEkoPlayer::current()
 // player: the version's own player, or none for any other version number.
 IPlayer *oEkoPlayer::byVersion()
 {
-    IPlayer *p = mVersione == 1 ? o9.get() : mVersione == 0 ? oOther : nullptr;
+    IPlayer *p = mVersione == 1 ? o9.get() : mVersione == 0 ? oOther.get() : nullptr;
     if ((mVersione == 1 || mVersione == 0) && !p)
         throw QyrError(err::ObjectNotSet);
     return p;
@@ -196,39 +197,53 @@ void oEkoPlayer::unloadHost()
     }
 }
 
+void oEkoPlayer::unloadOther()
+{
+    if (oOther) {
+        auto other = std::move(oOther);
+        other->Unload();
+    }
+}
+
+void oEkoPlayer::subscribe(IPlayer &p, void (oEkoPlayer::*handler)(qint32))
+{
+    const auto alive = alive_;
+    p.PlayStateChange.connect([this, alive, handler](qint32 mode) {
+        if (*alive)
+            (this->*handler)(mode);
+    });
+}
+
 void oEkoPlayer::setVersione(qint16 v)
 {
     Guard(er_, QStringLiteral("oPl - EkoPlayer: Versione:"), [&] {
         mVersione = v;
         if (v == 1) {
             oCurrent = nullptr;
-            IgnoreFailure([&] {
-                if (oOther)
-                    oOther->Unload();
-                oOther = nullptr;
-            });
+            IgnoreFailure([&] { unloadOther(); });
             IgnoreFailure([&] { unloadHost(); });
             if (!createHost_)
                 throw QyrError(err::CannotCreateObject);
             o9 = createHost_();
             if (!o9)
                 throw QyrError(err::CannotCreateObject);
-            const auto alive = alive_;
-            o9->PlayStateChange.connect([this, alive](qint32 mode) {
-                if (*alive)
-                    o9_PlayStateChange(mode);
-            });
+            subscribe(*o9, &oEkoPlayer::o9_PlayStateChange);
             o9->Load();
             oCurrent = o9.get();
         } else if (v == 0) {
             oCurrent = nullptr;
             IgnoreFailure([&] { unloadHost(); });
-            // The slot for other players is never filled: loading it fails.
-            if (!oOther)
+            IgnoreFailure([&] { unloadOther(); });
+            // Without a player of other versions, loading this one fails.
+            if (!createOther_)
                 throw QyrError(err::ObjectNotSet,
                                QStringLiteral("Variabile oggetto non impostata: nessun lettore di altre versioni è disponibile"));
+            oOther = createOther_();
+            if (!oOther)
+                throw QyrError(err::CannotCreateObject);
+            subscribe(*oOther, &oEkoPlayer::oOther_PlayStateChange);
             oOther->Load();
-            oCurrent = oOther;
+            oCurrent = oOther.get();
         }
     });
 }

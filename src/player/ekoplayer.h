@@ -1,8 +1,8 @@
 #pragma once
 // oEkoPlayer: the one object through which everything plays. Versione selects
-// the player (1 = the version 9 host, 0 = the slot for another player, which
-// nothing fills). Every member reports its own failure ("oPl - ...") and
-// yields its type's default; an absent player means one report per call.
+// the player (1 = the version 9 host, 0 = the player of other versions, when
+// the program supplies one). Every member reports its own failure ("oPl - ...")
+// and yields its type's default; an absent player means one report per call.
 #include "../platform/signal.h"
 #include "iplayer.h"
 
@@ -17,7 +17,8 @@ class ErrorReporter;
 class oEkoPlayer {
 public:
     using HostFactory = std::function<std::unique_ptr<IPlayer>()>;
-    oEkoPlayer(ErrorReporter &er, HostFactory createHost);
+    // createOther: the version 0 player; without it that version has none.
+    oEkoPlayer(ErrorReporter &er, HostFactory createHost, HostFactory createOther = {});
     ~oEkoPlayer();
     oEkoPlayer(const oEkoPlayer &) = delete;
     oEkoPlayer &operator=(const oEkoPlayer &) = delete;
@@ -56,15 +57,19 @@ private:
     IPlayer &current();
     IPlayer *byVersion();
     void o9_PlayStateChange(qint32 newMode) { PlayStateChange(newMode); }
+    void oOther_PlayStateChange(qint32 newMode) { PlayStateChange(newMode); }
     void unloadHost();
+    void unloadOther();
+    void subscribe(IPlayer &p, void (oEkoPlayer::*handler)(qint32));
 
     ErrorReporter &er_;
     HostFactory createHost_;
+    HostFactory createOther_;
     bool mAudioOff = false;
     bool mFullScreen = false;
     bool mAutoStart = false;
     qint16 mVersione = 0;
-    IPlayer *oOther = nullptr; // the version 0 slot: never filled
+    std::unique_ptr<IPlayer> oOther; // the version 0 player
     IPlayer *oCurrent = nullptr;
     std::unique_ptr<IPlayer> o9;
     std::shared_ptr<bool> alive_;

@@ -8,12 +8,13 @@
 
 namespace qyr {
 
-namespace {
-QString name(const char *member) { return QStringLiteral("oWMP9 - ") + QLatin1String(member); }
-} // namespace
-
 frmWMP9::frmWMP9(ErrorReporter &er, IEventPump &pump, ITimerService &timers, MediaHostParts parts)
-    : TimerNextAction(QStringLiteral("TimerNextAction"), 1, &timers), er_(er), pump_(pump),
+    : frmWMP9(er, pump, timers, std::move(parts), QStringLiteral("oWMP9 - "))
+{
+}
+
+frmWMP9::frmWMP9(ErrorReporter &er, IEventPump &pump, ITimerService &timers, MediaHostParts parts, QString prefix)
+    : TimerNextAction(QStringLiteral("TimerNextAction"), 1, &timers), er_(er), prefix_(std::move(prefix)), pump_(pump),
       window_(std::move(parts.window)), wmp_(std::move(parts.control)), alive_(std::make_shared<bool>(true))
 {
     if (!wmp_)
@@ -53,6 +54,8 @@ frmWMP9::~frmWMP9()
     *alive_ = false;
     TimerNextAction.setEnabled(false);
 }
+
+QString frmWMP9::name(const char *member) const { return prefix_ + QLatin1String(member); }
 
 void frmWMP9::Load()
 {
@@ -158,7 +161,7 @@ void frmWMP9::Stop_Player()
 
 void frmWMP9::Play_Player()
 {
-    StepLabel step{QStringLiteral("oWMP9 - Play_Player - Posizione: "), QString()};
+    StepLabel step{name("Play_Player - Posizione: "), QString()};
     Guard(er_, step, [&] {
         if (isVideo() || !mAudioOff) {
             step.label = QStringLiteral(" isPlaying ");

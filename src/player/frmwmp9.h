@@ -54,6 +54,13 @@ public:
     IMediaControl &WMP() { return *wmp_; }
     TimerModel TimerNextAction;
 
+protected:
+    // A host of another player version: the same rules under its own name text.
+    frmWMP9(ErrorReporter &er, IEventPump &pump, ITimerService &timers, MediaHostParts parts, QString prefix);
+    // The name text of a member's error report: the prefix and the member.
+    QString name(const char *member) const;
+    ErrorReporter &er_;
+
 private:
     bool isVideo();
     bool isPlayingRaw();
@@ -61,7 +68,7 @@ private:
     void TimerNextAction_Timer();
     void Form_KeyDown(int keyCode);
 
-    ErrorReporter &er_;
+    QString prefix_;
     IEventPump &pump_;
     // The window goes last: the control draws into it until it is destroyed.
     std::unique_ptr<IVideoWindow> window_; // none in tests that need no video

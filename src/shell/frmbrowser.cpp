@@ -1,4 +1,5 @@
 #include "frmbrowser.h"
+#include "../player/frmother.h"
 #include "../player/frmwmp9.h"
 
 #include <QDir>
@@ -38,7 +39,12 @@ std::unique_ptr<oEkoPlayer> frmBrowser::newPlayer()
             throw QyrError(err::CannotCreateObject);
         return std::make_unique<frmWMP9>(er, ports.pump, ports.timers, ports.createMedia());
     };
-    auto player = std::make_unique<oEkoPlayer>(er, create);
+    oEkoPlayer::HostFactory createOther;
+    if (ports.createOtherMedia)
+        createOther = [this]() -> std::unique_ptr<IPlayer> {
+            return std::make_unique<frmOther>(er, ports.pump, ports.timers, ports.createOtherMedia());
+        };
+    auto player = std::make_unique<oEkoPlayer>(er, create, createOther);
     player->PlayStateChange.connect([this](qint32 m) { PlayerStateChanged(m); });
     player->PlayFileChange.connect([this](const QString &n) { PlayerFileChanged(n); });
     return player;

@@ -51,6 +51,9 @@ struct Ports {
     std::function<MediaHostParts()> createMedia;
     QString appFolder; // the book folder
     IHiveReader *hives = nullptr; // reads hive files for an import; none: hives cannot be imported
+    // Creates the media control and video window of the player of other
+    // versions ("Altre"); none: that version has no player.
+    std::function<MediaHostParts()> createOtherMedia = nullptr;
 };
 
 enum class WindowState { Normal, Minimized, Maximized };

@@ -392,6 +392,7 @@ public:
             throw QyrError(err::InvalidCall);
         volume_ = v;
     }
+    void setGain(double g) override { gain = g; }
     void setAutoStart(bool on) override { autoStart = on; }
     void setUiMode(const QString &m) override { uiMode = m; }
     void setEnabled(bool) override {}
@@ -420,6 +421,7 @@ public:
     double position = 0, length = 60;
     float rate_ = 1;
     int volume_ = 100;
+    double gain = -1; // the last linear gain given; -1: none
     bool autoStart = false;
 };
 

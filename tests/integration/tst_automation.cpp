@@ -249,6 +249,7 @@ class TstAutomation : public QObject {
     Q_OBJECT
 private slots:
     void freshSettingsAndTheExitQuestion();
+    void version6IsOfferedTheUpgradeOnce_data();
     void version6IsOfferedTheUpgradeOnce();
     void resumeSavesThePageBeingRead();
     void followingTheBook();
@@ -314,42 +315,6 @@ void TstAutomation::freshSettingsAndTheExitQuestion()
     QCOMPARE(storedBrano, QString());
 }
 
-void TstAutomation::version6IsOfferedTheUpgradeOnce()
-{
-    QTemporaryDir dir;
-    const QString file = preparedSettings(dir, {{QStringLiteral("Versione"), QStringLiteral("0")}});
-    QVERIFY(!file.isEmpty());
-
-    {
-        Session s(file);
-        QVERIFY(s.started());
-        const int question = s.waitFor(QStringLiteral("dialog"));
-        QVERIFY2(question >= 0, qPrintable(s.why()));
-        QCOMPARE(s.event(question).value(QStringLiteral("kind")).toString(), QStringLiteral("message"));
-        SESSION_VERIFY(s, s.event(question).value(QStringLiteral("text")).toString().contains(
-                     QStringLiteral("Vuoi passare alla versione 9?")), "");
-        SESSION_VERIFY(s, s.indexOf(QStringLiteral("ready"), {}, 0, question) < 0, "");
-        s.answer(QStringLiteral("yes"));
-        const int saved = s.waitFor(QStringLiteral("setting"), setting(QStringLiteral("Versione")));
-        QVERIFY2(saved >= 0, qPrintable(s.why()));
-        QCOMPARE(s.event(saved).value(QStringLiteral("value")).toString(), QStringLiteral("1"));
-        QVERIFY2(s.waitFor(QStringLiteral("ready")) >= 0, qPrintable(s.why()));
-        QCOMPARE(s.state().value(QStringLiteral("version")).toInt(-1), 1);
-        QVERIFY2(s.quitYes(), qPrintable(s.why()));
-    }
-    QCOMPARE(storedValue(file, QStringLiteral("Versione")), QStringLiteral("1"));
-
-    // Once upgraded, nothing is asked again.
-    {
-        Session s(file);
-        QVERIFY(s.started());
-        const int ready = s.waitFor(QStringLiteral("ready"));
-        QVERIFY2(ready >= 0, qPrintable(s.why()));
-        SESSION_VERIFY(s, s.indexOf(QStringLiteral("dialog"), {}, 0, ready) < 0, "");
-        QVERIFY2(s.quitYes(), qPrintable(s.why()));
-    }
-}
-
 Pred action(const QString &name, const QString &valueContains = QString())
 {
     return [name, valueContains](const QJsonObject &e) {
@@ -368,6 +333,73 @@ QJsonObject command(const QString &cmd, const QJsonObject &fields)
     QJsonObject o = fields;
     o.insert(QStringLiteral("cmd"), cmd);
     return o;
+}
+
+void TstAutomation::version6IsOfferedTheUpgradeOnce_data()
+{
+    QTest::addColumn<bool>("upgrade");
+    QTest::newRow("yes: version 9 from now on") << true;
+    QTest::newRow("no: the player of other versions reads the book") << false;
+}
+
+void TstAutomation::version6IsOfferedTheUpgradeOnce()
+{
+    QFETCH(bool, upgrade);
+    QTemporaryDir dir;
+    const QString file = preparedSettings(dir, {{QStringLiteral("Versione"), QStringLiteral("0")},
+                                                {QStringLiteral("TempoSp"), QStringLiteral("0")}});
+    QVERIFY(!file.isEmpty());
+
+    {
+        Session s(file);
+        QVERIFY(s.started());
+        const int question = s.waitFor(QStringLiteral("dialog"));
+        QVERIFY2(question >= 0, qPrintable(s.why()));
+        QCOMPARE(s.event(question).value(QStringLiteral("kind")).toString(), QStringLiteral("message"));
+        SESSION_VERIFY(s, s.event(question).value(QStringLiteral("text")).toString().contains(
+                     QStringLiteral("Vuoi passare alla versione 9?")), "");
+        SESSION_VERIFY(s, s.indexOf(QStringLiteral("ready"), {}, 0, question) < 0, "");
+        s.answer(upgrade ? QStringLiteral("yes") : QStringLiteral("no"));
+        if (upgrade) {
+            const int saved = s.waitFor(QStringLiteral("setting"), setting(QStringLiteral("Versione")));
+            QVERIFY2(saved >= 0, qPrintable(s.why()));
+            QCOMPARE(s.event(saved).value(QStringLiteral("value")).toString(), QStringLiteral("1"));
+            QVERIFY2(s.waitFor(QStringLiteral("ready")) >= 0, qPrintable(s.why()));
+            QCOMPARE(s.state().value(QStringLiteral("version")).toInt(-1), 1);
+        } else {
+            // The first page plays and chains to its next audio, with no error on the way.
+            QVERIFY2(s.waitFor(QStringLiteral("document"), urlContains(QStringLiteral("Index.htm"))) >= 0,
+                     qPrintable(s.why()));
+            QCOMPARE(s.state().value(QStringLiteral("version")).toInt(-1), 0);
+            s.send(command(QStringLiteral("follow"), {{QStringLiteral("href"), QStringLiteral("Libro/cap1.htm")}}));
+            QVERIFY2(s.waitFor(QStringLiteral("player"), action(QStringLiteral("playing"), QStringLiteral("cap1_1"))) >= 0,
+                     qPrintable(s.why()));
+            // Near the end of the first audio, so that it ends soon.
+            s.send(command(QStringLiteral("follow"), {{QStringLiteral("name"), QStringLiteral("LumoIndex_3")}}));
+            QVERIFY2(s.waitFor(QStringLiteral("player"), action(QStringLiteral("ended"), QStringLiteral("cap1_1"))) >= 0,
+                     qPrintable(s.why()));
+            QVERIFY2(s.waitFor(QStringLiteral("player"), action(QStringLiteral("playing"), QStringLiteral("cap1_2"))) >= 0,
+                     qPrintable(s.why()));
+            const QJsonObject st = s.state();
+            SESSION_VERIFY(s, st.value(QStringLiteral("playing")).toBool(), "the next audio plays");
+            SESSION_VERIFY(s, st.value(QStringLiteral("duration")).toDouble() > 1, "its length is known");
+            SESSION_VERIFY(s, s.indexOf(QStringLiteral("dialog"), {}, question + 1) < 0, "no error dialog");
+        }
+        QVERIFY2(s.quitYes(), qPrintable(s.why()));
+    }
+    QCOMPARE(storedValue(file, QStringLiteral("Versione")), upgrade ? QStringLiteral("1") : QStringLiteral("0"));
+    if (!upgrade)
+        return;
+
+    // Once upgraded, nothing is asked again.
+    {
+        Session s(file);
+        QVERIFY(s.started());
+        const int ready = s.waitFor(QStringLiteral("ready"));
+        QVERIFY2(ready >= 0, qPrintable(s.why()));
+        SESSION_VERIFY(s, s.indexOf(QStringLiteral("dialog"), {}, 0, ready) < 0, "");
+        QVERIFY2(s.quitYes(), qPrintable(s.why()));
+    }
 }
 
 void TstAutomation::resumeSavesThePageBeingRead()

@@ -1,10 +1,12 @@
 // The player facade over the version 9 host and a scripted media control.
 #include "doubles/doubles.h"
 #include "player/ekoplayer.h"
+#include "player/frmother.h"
 #include "player/frmwmp9.h"
 #include "shell/errorreport.h"
 
 #include <QtTest>
+#include <cmath>
 
 using namespace qyr;
 using namespace qyr::test;
@@ -17,15 +19,29 @@ struct PlayerRig {
     FakeMedia *media = nullptr;
     FakeVideoWindow *window = nullptr;
     bool hostFails = false;
-    oEkoPlayer player{er, [this]() -> std::unique_ptr<IPlayer> {
-                          if (hostFails)
-                              throw QyrError(err::MediaHost, QStringLiteral("lettore non disponibile"));
-                          auto m = std::make_unique<FakeMedia>();
-                          media = m.get();
-                          auto w = std::make_unique<FakeVideoWindow>();
-                          window = w.get();
-                          return std::make_unique<frmWMP9>(er, clock, clock, MediaHostParts{std::move(m), std::move(w)});
-                      }};
+    int hostsAlive = 0; // media controls not yet destroyed
+    MediaHostParts parts()
+    {
+        if (hostFails)
+            throw QyrError(err::MediaHost, QStringLiteral("lettore non disponibile"));
+        auto m = std::make_unique<FakeMedia>();
+        media = m.get();
+        ++hostsAlive;
+        m->onGone = [this](FakeMedia *) { --hostsAlive; };
+        auto w = std::make_unique<FakeVideoWindow>();
+        window = w.get();
+        return MediaHostParts{std::move(m), std::move(w)};
+    }
+    oEkoPlayer::HostFactory host9 = [this]() -> std::unique_ptr<IPlayer> {
+        return std::make_unique<frmWMP9>(er, clock, clock, parts());
+    };
+    oEkoPlayer player{er, host9};
+};
+
+// The same, with a player of other versions behind version 0.
+struct OtherPlayerRig : PlayerRig {
+    oEkoPlayer withOther{er, host9,
+                         [this]() -> std::unique_ptr<IPlayer> { return std::make_unique<frmOther>(er, clock, clock, parts()); }};
 };
 } // namespace
 
@@ -78,6 +94,59 @@ private slots:
         failing.player.setVersione(1);
         QCOMPARE(failing.dialogs.errorNames(), QStringList({QStringLiteral("oPl - EkoPlayer: Versione:")}));
         QVERIFY(failing.dialogs.shown.first().text.startsWith(QStringLiteral("lettore non disponibile")));
+    }
+
+    // Version 0 plays through its own host: the version 9 host goes, the media
+    // end comes deferred through the facade, failures carry the host's own
+    // name text, and the volume is in hundredths of a decibel.
+    void versionZeroHasItsOwnPlayer_data()
+    {
+        QTest::addColumn<QVariant>("given");
+        QTest::addColumn<int>("kept");
+        QTest::addColumn<double>("gain");
+        QTest::newRow("full") << QVariant(QStringLiteral("0")) << 0 << 1.0;
+        QTest::newRow("lowest key step") << QVariant(QStringLiteral("-4000")) << -4000 << 0.01;
+        QTest::newRow("one key step down") << QVariant(-100) << -100 << 0.891251;
+        QTest::newRow("-20 dB") << QVariant(-2000.0) << -2000 << 0.1;
+        QTest::newRow("above full") << QVariant(QStringLiteral("100")) << 0 << 1.0;
+        QTest::newRow("silence") << QVariant(-10000) << -10000 << 0.0;
+        QTest::newRow("below silence") << QVariant(QStringLiteral("-15000")) << -10000 << 0.0;
+    }
+
+    void versionZeroHasItsOwnPlayer()
+    {
+        QFETCH(QVariant, given);
+        QFETCH(int, kept);
+        QFETCH(double, gain);
+        OtherPlayerRig r;
+        oEkoPlayer &p = r.withOther;
+        p.setVersione(1);
+        QCOMPARE(r.hostsAlive, 1);
+        p.setVersione(0);
+        QVERIFY(r.dialogs.shown.isEmpty());
+        QVERIFY(p.hasCurrentPlayer());
+        QCOMPARE(r.hostsAlive, 1); // the version 9 host is gone
+        QVERIFY(p.Versione9Presente());
+
+        p.setVolume(given);
+        QCOMPARE(p.Volume().toInt(), kept);
+        QVERIFY2(std::abs(r.media->gain - gain) < 1e-6, qPrintable(QString::number(r.media->gain)));
+
+        QList<qint32> ends;
+        p.PlayStateChange.connect([&](qint32 m) { ends << m; });
+        p.setRate(1.5f);
+        QCOMPARE(p.Rate(), 1.5f);
+        p.setAutoStart(true);
+        p.setFileName(QStringLiteral("/libro/cap1.mp3"));
+        QVERIFY(p.IsPlaying());
+        r.media->end();
+        QVERIFY(ends.isEmpty());
+        r.clock.advance(1);
+        QCOMPARE(ends, QList<qint32>({8}));
+
+        p.setVolume(QStringLiteral("molto"));
+        QCOMPARE(r.dialogs.errorNames(), QStringList({QStringLiteral("oOther - Let Volume")}));
+        QCOMPARE(p.Volume().toInt(), kept);
     }
 
     void fileNameChangesAndPositions()

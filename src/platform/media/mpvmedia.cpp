@@ -83,8 +83,15 @@ MpvMediaControl::MpvMediaControl(QWidget *videoSurface, const QString &audioOut)
     // standard input the program reads. Without a window system (offscreen)
     // video is decoded and not shown.
     const QString platform = QGuiApplication::platformName();
-    if (platform == QLatin1String("xcb"))
+    if (platform == QLatin1String("xcb")) {
         option("vo", "gpu,x11");
+        // OpenGL only: each time a video starts, mpv's gpu output first
+        // tries Vulkan, and where that fails (no Vulkan driver, as under
+        // Xvfb) it closes descriptor 0, which it does not own. By the second
+        // video that number belongs to a live X connection, and the program
+        // dies with "The X11 connection broke".
+        option("gpu-api", "opengl");
+    }
     else if (platform == QLatin1String("windows"))
         option("vo", "gpu,direct3d");
     else if (videoSurface)
