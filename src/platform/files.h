@@ -1,7 +1,7 @@
 #pragma once
-// Files port. Paths are native; callers that hold Windows-style book paths
-// convert them with toNativeBookPath first. On case-sensitive file systems the
-// real adapter finds a file whatever the letter case of the name asked for.
+// Files port. The real adapter takes a path in any form the book may write
+// (a file:// address, "\" between names) through pathFromAddress, and on
+// case-sensitive file systems finds a file whatever the letter case asked for.
 #include <QString>
 #include <QStringList>
 
