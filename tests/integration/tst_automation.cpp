@@ -957,6 +957,19 @@ void TstAutomation::keyboardDrivesTheBook()
     QVERIFY2(down >= 0, qPrintable(s.why()));
     QCOMPARE(s.event(down).value(QStringLiteral("value")).toString(), QStringLiteral("1"));
 
+    // A message that follows another gets its own full time on screen: the
+    // band hides no sooner than 1500 ms after the second one.
+    key(189, ctrl);
+    s.send(command(QStringLiteral("wait"), {{QStringLiteral("ms"), 800}}));
+    QVERIFY2(s.waitFor(QStringLiteral("waited"), {}, mark) >= 0, qPrintable(s.why()));
+    key(187, ctrl);
+    const int second = s.waitFor(QStringLiteral("osd"), osdStarts(QStringLiteral("Volume - ")), mark);
+    QVERIFY2(second >= 0, qPrintable(s.why()));
+    const int hidden = s.waitFor(QStringLiteral("osd-hidden"), {}, second);
+    QVERIFY2(hidden >= 0, qPrintable(s.why()));
+    SESSION_VERIFY(s, s.event(hidden).value(QStringLiteral("t")).toDouble() -
+                              s.event(second).value(QStringLiteral("t")).toDouble() >= 1450, "full time for the second");
+
     // Ctrl+0 switches reading off and on again.
     key('0', ctrl);
     QVERIFY2(s.waitFor(QStringLiteral("setting"), setting(QStringLiteral("AudioOff")), mark) >= 0, qPrintable(s.why()));
