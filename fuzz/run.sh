@@ -3,7 +3,8 @@
 # turn for the given number of seconds (default 600) on a copy of its seeds.
 # Findings (crash-*, leak-*, timeout-*, oom-*) land in the run folder printed
 # at the end; the exit status is non-zero when a target stopped on one.
-# Environment: BUILD (build folder, default build-fuzz), JOBS (default 1).
+# Environment: BUILD (build folder, default build-fuzz), JOBS (default 1),
+# PARALLEL=1 runs the two targets at the same time (one core each).
 set -euo pipefail
 seconds=${1:-600}
 here=$(cd "$(dirname "$0")" && pwd)
@@ -31,7 +32,15 @@ run() {
     grep -E '^stat::number_of_executed_units|^stat::peak_rss_mb|^Done' "$out/$target/log" || true
     echo "   corpus: $(ls "$out/$target/corpus" | wc -l) files"
 }
-run fuzz_regfile regfile 4096
-run fuzz_hive hive 16384
+if [ "${PARALLEL:-0}" = 1 ]; then
+    run fuzz_regfile regfile 4096 > "$out/regfile.summary" &
+    run fuzz_hive hive 16384 > "$out/hive.summary" &
+    wait
+    cat "$out/regfile.summary" "$out/hive.summary"
+    grep -q 'stopped on a finding' "$out/regfile.summary" "$out/hive.summary" && status=1
+else
+    run fuzz_regfile regfile 4096
+    run fuzz_hive hive 16384
+fi
 echo "run folder: $out"
 exit $status
