@@ -4,6 +4,6 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 tools/deps.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build -j2
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
+cmake --build build -j2 --target qyrplayer
 exec build/src/qyrplayer --book book "$@"

@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 tools/deps.sh --tests
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON
 cmake --build build -j2
 export QT_QPA_PLATFORM=offscreen
 export QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox --disable-gpu"

@@ -1,0 +1,40 @@
+# The logic (everything in qyrcore) sees Qt Core and our own ports only: a
+# logic file that includes a widget, web engine, multimedia, speech, mpv,
+# sqlite or hivex header, or one of the adapters, is reported here and the
+# check fails. Run as: cmake -DSRC=<src folder> -P check_layers.cmake
+if(NOT SRC)
+  message(FATAL_ERROR "check_layers: SRC not given")
+endif()
+
+set(logic_globs
+  ${SRC}/platform/*.h ${SRC}/platform/*.cpp
+  ${SRC}/shell/* ${SRC}/keyboard/* ${SRC}/navigation/* ${SRC}/bookmarks/*
+  ${SRC}/exchange/* ${SRC}/dialogs/* ${SRC}/player/*)
+file(GLOB logic_files ${logic_globs})
+
+set(forbidden
+  "#[ \t]*include[ \t]*<(QtWidgets|QtGui|QtWebEngine[A-Za-z]*|QtWebChannel|QtMultimedia[A-Za-z]*|QtTextToSpeech|QtDBus|mpv)/"
+  "#[ \t]*include[ \t]*<(sqlite3|hivex|windows)\\.h>"
+  "#[ \t]*include[ \t]*<Q(Widget|Application|MessageBox|Dialog|WebEngine[A-Za-z]*|WebChannel|Media[A-Za-z]*|Audio[A-Za-z]*|Video[A-Za-z]*|TextToSpeech|Window|Screen|KeyEvent|Accessible[A-Za-z]*)>"
+  "#[ \t]*include[ \t]*\"[./]*platform/(browser|media|store|files|ui|hive)/"
+  "#[ \t]*include[ \t]*\"[./]*(browser|media|store|files|ui|hive)/[a-z]+\\.h\""
+  "#[ \t]*include[ \t]*\"[./]*app/")
+
+set(found "")
+foreach(f IN LISTS logic_files)
+  file(STRINGS "${f}" lines REGEX "^[ \t]*#[ \t]*include")
+  foreach(line IN LISTS lines)
+    foreach(rule IN LISTS forbidden)
+      if(line MATCHES "${rule}")
+        file(RELATIVE_PATH rel "${SRC}" "${f}")
+        string(APPEND found "  ${rel}: ${line}\n")
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+
+if(found)
+  message(FATAL_ERROR "Logic files include what only adapters may:\n${found}")
+endif()
+list(LENGTH logic_files n)
+message(STATUS "check_layers: ${n} logic files, no forbidden include")
