@@ -49,12 +49,46 @@ QLabel *caption(QWidget *parent, const QString &text, float l, float t, float w,
 }
 } // namespace
 
+// The widgets the focus rules need, made by the panel binders below.
+struct MainWindow::Panels {
+    QGroupBox *marks = nullptr, *importExport = nullptr, *options = nullptr, *debug = nullptr;
+    QListWidget *markList = nullptr, *files = nullptr;
+    QLineEdit *fileName = nullptr, *url = nullptr;
+};
+
 void MainWindow::bind(frmBrowser &f)
 {
     f_ = &f;
     // The window sees every key first, whichever of its controls has the
     // focus (the page included), and the control still gets it afterwards.
     qApp->installEventFilter(this);
+    bindTitle(f);
+    bindControl(f.objwb, browser_->widget(), twips_);
+    Panels p;
+    bindBookmarkPanel(f, p);
+    bindImportExport(f, p);
+    bindOptionsPanel(f, p);
+    bindMessageBand(f);
+    bindDebugPanel(f, p);
+    bindFocus(f, p);
+
+    // A page that closes its own window asks the exit question; on Yes the
+    // window closes as if the reader had closed it.
+    f.ports.browser.WindowClosing.connect([this](bool &) {
+        if (f_ && f_->closing)
+            QTimer::singleShot(0, this, [this] { close(); });
+    });
+    // The options panel is the one the reader works in: nothing is drawn
+    // over it, neither the message band nor the debug panel.
+    p.options->raise();
+    // Smaller than this, the layout rules have no room left.
+    setMinimumSize(int(std::ceil(Layout::kMinWidth / twips_.perPixelX)),
+                   int(std::ceil(Layout::kMinHeight / twips_.perPixelY)));
+    resize(int(f.form.width() / twips_.perPixelX), int(f.form.height() / twips_.perPixelY));
+}
+
+void MainWindow::bindTitle(frmBrowser &f)
+{
     // The window is named by its caption, which carries the page's title:
     // screen readers announce a window by its accessible name.
     setWindowTitle(f.caption());
@@ -72,18 +106,24 @@ void MainWindow::bind(frmBrowser &f)
         if (!f.caption().startsWith(QLatin1String("about:")))
             pageTitle_->announce(f.caption());
     });
-    bindControl(f.objwb, browser_->widget(), twips_);
+}
 
-    // Bookmark panel, with the import/export panel inside it.
-    auto *marks = new QGroupBox(f.fraMarcatori.caption(), this);
-    marks->setAutoFillBackground(true);
-    bindControl(f.fraMarcatori, marks, twips_);
-    auto *markList = new QListWidget(marks);
-    bindList(f.ListMarkers, markList, twips_);
-    bindButton(f.cmdImpExp[0], new QPushButton(marks), twips_);
-    bindButton(f.cmdImpExp[1], new QPushButton(marks), twips_);
-    bindButton(f.cmdImpExp[4], new QPushButton(marks), twips_);
-    auto *ie = new QGroupBox(f.frmImpExp.accessibleName(), marks);
+void MainWindow::bindBookmarkPanel(frmBrowser &f, Panels &p)
+{
+    p.marks = new QGroupBox(f.fraMarcatori.caption(), this);
+    p.marks->setAutoFillBackground(true);
+    bindControl(f.fraMarcatori, p.marks, twips_);
+    p.markList = new QListWidget(p.marks);
+    bindList(f.ListMarkers, p.markList, twips_);
+    bindButton(f.cmdImpExp[0], new QPushButton(p.marks), twips_);
+    bindButton(f.cmdImpExp[1], new QPushButton(p.marks), twips_);
+    bindButton(f.cmdImpExp[4], new QPushButton(p.marks), twips_);
+}
+
+// The import/export panel, inside the bookmark panel.
+void MainWindow::bindImportExport(frmBrowser &f, Panels &p)
+{
+    auto *ie = p.importExport = new QGroupBox(f.frmImpExp.accessibleName(), p.marks);
     ie->setAutoFillBackground(true);
     bindControl(f.frmImpExp, ie, twips_);
     // The panel says what it does: export or import.
@@ -103,19 +143,21 @@ void MainWindow::bind(frmBrowser &f)
     bindPathList(f.Dir, dirs, twips_);
     forwardKeys(dirs, [&f](qint16 code, qint16 mask) { f.impExp.Dir_KeyDown(code, mask); });
     QObject::connect(dirs, &QListWidget::itemDoubleClicked, dirs, [&f] { f.impExp.Dir_KeyDown(13, 0); });
-    auto *files = new QListWidget(ie);
-    bindPathList(f.File, files, twips_);
-    forwardKeys(files, [&f](qint16 code, qint16 mask) { f.impExp.File_KeyDown(code, mask); });
-    QObject::connect(files, &QListWidget::itemDoubleClicked, files, [&f] { f.impExp.File_DblClick(); });
-    auto *name = new QLineEdit(ie);
-    bindTextBox(f.TextFileName, name, twips_);
-    forwardKeys(name, [&f](qint16 code, qint16 mask) { f.impExp.TextFileName_KeyDown(code, mask); });
+    p.files = new QListWidget(ie);
+    bindPathList(f.File, p.files, twips_);
+    forwardKeys(p.files, [&f](qint16 code, qint16 mask) { f.impExp.File_KeyDown(code, mask); });
+    QObject::connect(p.files, &QListWidget::itemDoubleClicked, p.files, [&f] { f.impExp.File_DblClick(); });
+    p.fileName = new QLineEdit(ie);
+    bindTextBox(f.TextFileName, p.fileName, twips_);
+    forwardKeys(p.fileName, [&f](qint16 code, qint16 mask) { f.impExp.TextFileName_KeyDown(code, mask); });
     auto *lblName = new QLabel(f.lblNomeFile.caption(), ie);
-    lblName->setBuddy(name);
+    lblName->setBuddy(p.fileName);
     bindControl(f.lblNomeFile, lblName, twips_);
+}
 
-    // Options panel.
-    auto *cfg = new QGroupBox(f.frmconfigurazione.caption(), this);
+void MainWindow::bindOptionsPanel(frmBrowser &f, Panels &p)
+{
+    auto *cfg = p.options = new QGroupBox(f.frmconfigurazione.caption(), this);
     cfg->setAutoFillBackground(true);
     bindControl(f.frmconfigurazione, cfg, twips_);
     bindCheckBox(f.chkSavePos, new QCheckBox(cfg), twips_);
@@ -136,8 +178,12 @@ void MainWindow::bind(frmBrowser &f)
     bindControl(f.fraVoce, voice, twips_);
     bindOptions(f.optVoce, {new QRadioButton(voice), new QRadioButton(voice), new QRadioButton(voice)}, twips_);
     bindButton(f.cmdSetupClose, new QPushButton(cfg), twips_);
+}
 
-    // On-screen display: a band across the middle with a large label.
+// On-screen display: a band across the middle with a large label, spoken by
+// the screen reader and, when chosen, by the program's own voice.
+void MainWindow::bindMessageBand(frmBrowser &f)
+{
     auto *osd = new QFrame(this);
     osd->setFrameShape(QFrame::Box);
     osd->setAutoFillBackground(true);
@@ -154,16 +200,19 @@ void MainWindow::bind(frmBrowser &f)
         if (said && onSpoken)
             onSpoken(text);
     });
+}
 
-    auto *dbg = new QGroupBox(f.fraDebug.accessibleName(), this);
+void MainWindow::bindDebugPanel(frmBrowser &f, Panels &p)
+{
+    auto *dbg = p.debug = new QGroupBox(f.fraDebug.accessibleName(), this);
     // Opaque: the page must not show through the panel's controls.
     dbg->setAutoFillBackground(true);
     bindControl(f.fraDebug, dbg, twips_);
     auto *urlLabel = new QLabel(f.Label2.accessibleName(), dbg);
     bindControl(f.Label2, urlLabel, twips_);
-    auto *url = new QLineEdit(dbg);
-    urlLabel->setBuddy(url);
-    bindTextBox(f.TextURL, url, twips_);
+    p.url = new QLineEdit(dbg);
+    urlLabel->setBuddy(p.url);
+    bindTextBox(f.TextURL, p.url, twips_);
     bindButton(f.cmdGO, new QPushButton(dbg), twips_);
     bindTextBox(f.TxtDebFilename, new QLineEdit(dbg), twips_);
     for (Button &b : f.cmdDebug)
@@ -180,35 +229,26 @@ void MainWindow::bind(frmBrowser &f)
             reminder->setPlainText(f_->Text1.text());
     });
     bindButton(f.Command1, new QPushButton(dbg), twips_);
+}
 
-    // A panel that opens takes the keyboard, and gives it back when it
-    // closes: a reader who cannot see it must land in it.
-    focusFollows(f.fraMarcatori, marks, [markList] { return markList; }, browser_->view());
+// A panel that opens takes the keyboard, and gives it back when it closes:
+// a reader who cannot see it must land in it.
+void MainWindow::bindFocus(frmBrowser &f, const Panels &p)
+{
+    QListWidget *markList = p.markList;
+    focusFollows(f.fraMarcatori, p.marks, [markList] { return markList; }, browser_->view());
     // Export starts at the file's name, import at the list of files.
+    QLineEdit *name = p.fileName;
+    QListWidget *files = p.files;
     auto exportOrImport = [name, files]() -> QWidget * {
         if (name->isVisibleTo(name->parentWidget()))
             return name;
         return files;
     };
-    focusFollows(f.frmImpExp, ie, exportOrImport, markList);
-    focusFollows(f.frmconfigurazione, cfg, nullptr, browser_->view());
-    focusFollows(f.fraDebug, dbg, [url] { return url; }, browser_->view());
-
-    // A page that closes its own window asks the exit question; on Yes the
-    // window closes as if the reader had closed it.
-    f.ports.browser.WindowClosing.connect([this](bool &) {
-        if (f_ && f_->closing)
-            QTimer::singleShot(0, this, [this] { close(); });
-    });
-
-    // The options panel is the one the reader works in: nothing is drawn
-    // over it, neither the message band nor the debug panel.
-    cfg->raise();
-
-    // Smaller than this, the layout rules have no room left.
-    setMinimumSize(int(std::ceil(Layout::kMinWidth / twips_.perPixelX)),
-                   int(std::ceil(Layout::kMinHeight / twips_.perPixelY)));
-    resize(int(f.form.width() / twips_.perPixelX), int(f.form.height() / twips_.perPixelY));
+    focusFollows(f.frmImpExp, p.importExport, exportOrImport, markList);
+    focusFollows(f.frmconfigurazione, p.options, nullptr, browser_->view());
+    QLineEdit *url = p.url;
+    focusFollows(f.fraDebug, p.debug, [url] { return url; }, browser_->view());
 }
 
 void MainWindow::relayout()

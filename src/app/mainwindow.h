@@ -33,6 +33,14 @@ protected:
     bool eventFilter(QObject *obj, QEvent *e) override;
 
 private:
+    struct Panels;
+    void bindTitle(frmBrowser &f);
+    void bindBookmarkPanel(frmBrowser &f, Panels &p);
+    void bindImportExport(frmBrowser &f, Panels &p);
+    void bindOptionsPanel(frmBrowser &f, Panels &p);
+    void bindMessageBand(frmBrowser &f);
+    void bindDebugPanel(frmBrowser &f, Panels &p);
+    void bindFocus(frmBrowser &f, const Panels &p);
     void relayout();
     void focusFollows(Control &panel, QWidget *box, std::function<QWidget *()> first, QWidget *back);
     frmBrowser *f_ = nullptr;

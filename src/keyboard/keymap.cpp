@@ -51,7 +51,6 @@ void KeyMap::dispatch(qint16 KeyCode, qint16 Shift, QString &KeyStep)
         navigation.help();
         return;
     }
-
     switch (Shift) {
     case mask::None:
         if (KeyCode == vk::Escape && f.fraMarcatori.visible())
@@ -62,66 +61,72 @@ void KeyMap::dispatch(qint16 KeyCode, qint16 Shift, QString &KeyStep)
         reading.debugPanel();
         break;
     case mask::Ctrl:
-        if (KeyCode == 'I') {
-            navigation.tableOfContents();
-        } else if (KeyCode == '9') {
-            reading.speedCycle(KeyStep);
-        } else if (KeyCode == '8') {
-            reading.optionsPanel(KeyStep);
-        } else if (KeyCode == '0') {
-            reading.readingOnOff(KeyStep);
-        } else if (KeyCode == '6') {
-            navigation.pageFile(false);
+        if (ctrlKey(KeyCode, KeyStep))
             return;
-        } else if (KeyCode == '7') {
-            navigation.pageFile(true);
-            return;
-        }
         break;
     case mask::Alt:
-        if (KeyCode == '9') {
-            reading.nextStyleSheet(KeyStep);
-        } else if (KeyCode == '8') {
-            if (navigation.nextIndexEntry())
-                return;
-        } else if (KeyCode == '7') {
-            if (navigation.previousIndexEntry())
-                return;
-        } else if (KeyCode == vk::Minus) {
-            reading.speedStep(false);
-        } else if (KeyCode == vk::Plus) {
-            reading.speedStep(true);
-        }
+        if (altKey(KeyCode, KeyStep))
+            return;
         break;
     default:
         break;
     }
-
-    // Playback keys need a loaded file; without one the reader is told so.
-    // The mask is tested first, so that a key of another group never asks
-    // the player anything.
-    const auto &codes = f.CtrlKeyCodes;
-    // "6" belongs to the group, but the page-file key has taken it.
-    const bool playbackKey = Shift == mask::Ctrl && KeyCode != codes[2] &&
-                             std::find(codes.begin(), codes.end(), KeyCode) != codes.end();
-    if (playbackKey && transport.loaded()) {
-        if (KeyCode == codes[0]) {
-            transport.skipBack(KeyStep);
-        } else if (KeyCode == codes[1]) {
-            transport.skipForward(KeyStep);
-        } else if (KeyCode == codes[4]) {
-            transport.stop();
-        } else if (KeyCode == codes[3]) {
-            transport.playPause();
-        } else if (KeyCode == codes[5]) {
-            transport.volume(true);
-        } else if (KeyCode == codes[6]) {
-            transport.volume(false);
-        }
-    }
-
+    if (Shift == mask::Ctrl)
+        playbackKey(KeyCode, KeyStep);
     if (Shift == mask::Alt)
         bookmarks.dispatch(KeyCode);
+}
+
+// True when the key ends the handling (the page-file keys).
+bool KeyMap::ctrlKey(qint16 KeyCode, QString &KeyStep)
+{
+    if (KeyCode == 'I') {
+        navigation.tableOfContents();
+    } else if (KeyCode == '9') {
+        reading.speedCycle(KeyStep);
+    } else if (KeyCode == '8') {
+        reading.optionsPanel(KeyStep);
+    } else if (KeyCode == '0') {
+        reading.readingOnOff(KeyStep);
+    } else if (KeyCode == '6' || KeyCode == '7') {
+        navigation.pageFile(KeyCode == '7');
+        return true;
+    }
+    return false;
+}
+
+// True when the key ends the handling (an index entry that navigated).
+bool KeyMap::altKey(qint16 KeyCode, QString &KeyStep)
+{
+    if (KeyCode == '9')
+        reading.nextStyleSheet(KeyStep);
+    else if (KeyCode == '8')
+        return navigation.nextIndexEntry();
+    else if (KeyCode == '7')
+        return navigation.previousIndexEntry();
+    else if (KeyCode == vk::Minus || KeyCode == vk::Plus)
+        reading.speedStep(KeyCode == vk::Plus);
+    return false;
+}
+
+// Playback keys need a loaded file; without one the reader is told so. Only
+// a key of the group asks the player anything.
+void KeyMap::playbackKey(qint16 KeyCode, const QString &KeyStep)
+{
+    const auto &codes = f.CtrlKeyCodes;
+    // "6" belongs to the group, but the page-file key has taken it.
+    if (KeyCode == codes[2] || std::find(codes.begin(), codes.end(), KeyCode) == codes.end() || !transport.loaded())
+        return;
+    if (KeyCode == codes[0])
+        transport.skipBack(KeyStep);
+    else if (KeyCode == codes[1])
+        transport.skipForward(KeyStep);
+    else if (KeyCode == codes[4])
+        transport.stop();
+    else if (KeyCode == codes[3])
+        transport.playPause();
+    else if (KeyCode == codes[5] || KeyCode == codes[6])
+        transport.volume(KeyCode == codes[5]);
 }
 
 } // namespace qyr

@@ -49,6 +49,9 @@ public:
 
 private:
     void dispatch(qint16 KeyCode, qint16 Shift, QString &KeyStep);
+    bool ctrlKey(qint16 KeyCode, QString &KeyStep);
+    bool altKey(qint16 KeyCode, QString &KeyStep);
+    void playbackKey(qint16 KeyCode, const QString &KeyStep);
     frmBrowser &f;
 };
 

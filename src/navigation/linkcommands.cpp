@@ -34,78 +34,107 @@ void LinkCommands::connect()
 
 void LinkCommands::objWB_BeforeNavigate2(const QString &URL, bool &Cancel)
 {
-    // Cancel is set before the work that may fail, so a failing command still
-    // keeps the page where it is; a failure before it lets the browser go on.
+    // A command keeps the page where it is, even when it fails on the way.
     Guard(f.er, QStringLiteral("objWB_BeforeNavigate2"), [&] {
         f.TextURL.setText(URL);
-        const QString upper = URL.toUpper();
-
-        if (upper.contains(kReload)) {
-            f.audio.Playaudio(kReload, false, false);
-            Cancel = true;
-        } else if (URL.contains(kStop)) {
-            f.player().Stop_Player();
-            Cancel = true;
-            f.feedback.OSD(QStringLiteral("STOP ") + f.feedback.positionText(), false);
-        } else if (URL.contains(kPause)) {
-            f.player().Pause_Player();
-            Cancel = true;
-            f.feedback.OSD(QStringLiteral("PAUSA ") + f.feedback.positionText() + QStringLiteral(" premere ctrl+3"), true);
-        } else if (URL.contains(kPlay)) {
-            f.player().Play_Player();
-            Cancel = true;
-            f.feedback.OSD(QStringLiteral("PLAY ") + f.feedback.positionText(), false);
-        } else if (URL.contains(kKeyCmd)) {
-            qint16 mask = 0;
-            if (URL.contains(kKeyAlt))
-                mask += 4;
-            if (URL.contains(kKeyShift))
-                mask += 1;
-            if (URL.contains(kKeyCtrl))
-                mask += 2;
-            QString key = URL.mid(URL.indexOf(kKeyCmd));
-            key.remove(kKeyCtrl);
-            key.remove(kKeyShift);
-            key.remove(kKeyAlt);
-            key.remove(kKeyCmd);
-            const qint16 code = conv::toInt16(key);
-            f.keys.Form_KeyDown(code, mask);
-            Cancel = true;
-        } else if (URL.contains(QStringLiteral("@VIDEO_PERS@")) || URL.contains(QStringLiteral("#VIDEO_PERS#"))) {
-            const QString sep = URL.contains(QStringLiteral("@VIDEO_PERS@")) ? QStringLiteral("@") : QStringLiteral("#");
-            QString file = URL;
-            file.remove(kNoFull);
-            file.remove(sep + QStringLiteral("VIDEO_PERS") + sep);
-            file.remove(sep);
-            file = f.urls.PulisciUrl(file);
-            f.player().setFullScreen(!URL.contains(kNoFull));
-            removeHtm(file);
-            f.player().setFileName(file);
-            f.player().Play_Player();
-            Cancel = true;
-        } else if (upper.contains(QStringLiteral(".WMV")) || upper.contains(kDictionary) ||
-                   upper.contains(QStringLiteral(".M1V")) || upper.contains(QStringLiteral(".AVI"))) {
-            const bool dictionary = URL.contains(kDictionary);
-            QString file;
-            if (dictionary) {
-                const PageElement e = f.ports.browser.element(QStringLiteral("VideoNomeFile"));
-                if (!e.found)
-                    throw QyrError(err::ObjectNotSet);
-                file = e.value;
-                f.player().setFullScreen(false);
-            } else {
-                file = URL;
-                f.player().setFullScreen(!file.contains(kNoFull));
-            }
-            file.remove(kNoFull);
-            if (!dictionary)
-                file = f.urls.PulisciUrl(file);
-            removeHtm(file);
-            f.player().setFileName(file);
-            f.player().Play_Player();
-            Cancel = true;
-        }
+        if (playerCommand(URL, Cancel) || keyCommand(URL, Cancel) || personalVideo(URL, Cancel))
+            return;
+        videoLink(URL, Cancel);
     });
+}
+
+// Reload, stop, pause, play: the player's own commands.
+bool LinkCommands::playerCommand(const QString &URL, bool &Cancel)
+{
+    if (URL.toUpper().contains(kReload)) {
+        f.audio.Playaudio(kReload, false, false);
+        Cancel = true;
+    } else if (URL.contains(kStop)) {
+        f.player().Stop_Player();
+        Cancel = true;
+        f.feedback.OSD(QStringLiteral("STOP ") + f.feedback.positionText(), false);
+    } else if (URL.contains(kPause)) {
+        f.player().Pause_Player();
+        Cancel = true;
+        f.feedback.OSD(QStringLiteral("PAUSA ") + f.feedback.positionText() + QStringLiteral(" premere ctrl+3"), true);
+    } else if (URL.contains(kPlay)) {
+        f.player().Play_Player();
+        Cancel = true;
+        f.feedback.OSD(QStringLiteral("PLAY ") + f.feedback.positionText(), false);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// A key press written in the link: the key map handles it as if typed.
+bool LinkCommands::keyCommand(const QString &URL, bool &Cancel)
+{
+    if (!URL.contains(kKeyCmd))
+        return false;
+    qint16 mask = 0;
+    if (URL.contains(kKeyAlt))
+        mask += 4;
+    if (URL.contains(kKeyShift))
+        mask += 1;
+    if (URL.contains(kKeyCtrl))
+        mask += 2;
+    QString key = URL.mid(URL.indexOf(kKeyCmd));
+    key.remove(kKeyCtrl);
+    key.remove(kKeyShift);
+    key.remove(kKeyAlt);
+    key.remove(kKeyCmd);
+    const qint16 code = conv::toInt16(key);
+    f.keys.Form_KeyDown(code, mask);
+    Cancel = true;
+    return true;
+}
+
+// A video named by the link with its own marker, in any folder.
+bool LinkCommands::personalVideo(const QString &URL, bool &Cancel)
+{
+    if (!URL.contains(QStringLiteral("@VIDEO_PERS@")) && !URL.contains(QStringLiteral("#VIDEO_PERS#")))
+        return false;
+    const QString sep = URL.contains(QStringLiteral("@VIDEO_PERS@")) ? QStringLiteral("@") : QStringLiteral("#");
+    QString file = URL;
+    file.remove(kNoFull);
+    file.remove(sep + QStringLiteral("VIDEO_PERS") + sep);
+    file.remove(sep);
+    file = f.urls.PulisciUrl(file);
+    f.player().setFullScreen(!URL.contains(kNoFull));
+    removeHtm(file);
+    f.player().setFileName(file);
+    f.player().Play_Player();
+    Cancel = true;
+    return true;
+}
+
+// A link to a video file, or the dictionary's video named by the page.
+void LinkCommands::videoLink(const QString &URL, bool &Cancel)
+{
+    const QString upper = URL.toUpper();
+    if (!upper.contains(QStringLiteral(".WMV")) && !upper.contains(kDictionary) &&
+        !upper.contains(QStringLiteral(".M1V")) && !upper.contains(QStringLiteral(".AVI")))
+        return;
+    const bool dictionary = URL.contains(kDictionary);
+    QString file;
+    if (dictionary) {
+        const PageElement e = f.ports.browser.element(QStringLiteral("VideoNomeFile"));
+        if (!e.found)
+            throw QyrError(err::ObjectNotSet);
+        file = e.value;
+        f.player().setFullScreen(false);
+    } else {
+        file = URL;
+        f.player().setFullScreen(!file.contains(kNoFull));
+    }
+    file.remove(kNoFull);
+    if (!dictionary)
+        file = f.urls.PulisciUrl(file);
+    removeHtm(file);
+    f.player().setFileName(file);
+    f.player().Play_Player();
+    Cancel = true;
 }
 
 } // namespace qyr

@@ -19,6 +19,11 @@ public:
     void objWB_BeforeNavigate2(const QString &URL, bool &Cancel);
 
 private:
+    bool playerCommand(const QString &URL, bool &Cancel);
+    bool keyCommand(const QString &URL, bool &Cancel);
+    bool personalVideo(const QString &URL, bool &Cancel);
+    void videoLink(const QString &URL, bool &Cancel);
+
     frmBrowser &f;
     bool connected_ = false;
 };

@@ -24,39 +24,63 @@ QString PageLoad::styleSheetUrl(qint16 n) const
 
 void PageLoad::objWB_DocumentComplete(const QString &URL)
 {
-    IBrowser &wb = f.ports.browser;
     const bool index = isIndexPage(URL);
     IgnoreFailure([&] { f.ListMarkers.setToolTip(QStringLiteral("Elenco segnalibri")); });
-
-    // A failure while the lists are rebuilt ends the handler: the audio of a
-    // page whose bookmarks cannot be read is not started behind the reader.
     StepLabel step{QStringLiteral("Documentcompleted - "), QStringLiteral("Dopo Timer")};
+    // The audio of a page whose bookmarks cannot be read is not started
+    // behind the reader.
+    if (!listBookmarks(index, step))
+        return;
+    step.label = QStringLiteral("Click e caption");
+    showTitle();
+    step.label = QStringLiteral("Stilesheet");
+    applyStyleSheet();
+    IgnoreFailure([&] { f.ports.pump.processEvents(); });
+    IgnoreFailure([&] {
+        if (!URL.isEmpty() && URL != QLatin1String("http:///"))
+            f.audio.Playaudio(URL, false, false);
+    });
+    step.label = QStringLiteral("Marcatori");
+    IgnoreFailure([&] {
+        if (f.nPendingMarker > 0) {
+            f.recall.MarcatoriRichiama(f.nPendingMarker);
+            f.nPendingMarker = 0;
+        }
+    });
+    step.label = QStringLiteral("Messaggi multilingua");
+    if (index)
+        takeMessages();
+}
+
+// The bookmark lists rebuilt for the page: on the table of contents every
+// page of the book, with or without bookmarks, numbered in the order listed.
+// A failure ends the page's handling (false).
+bool PageLoad::listBookmarks(bool index, StepLabel &step)
+{
     const bool listed = Guard(f.er, step, [&] {
         f.marks.ClearMarcatori();
-        if (index) {
-            // Every page of the book, with or without bookmarks, numbered in
-            // the order listed.
-            f.oFso = true;
-            qint32 n = 1;
-            for (const QString &folder : f.ports.files.folders(f.appFolder)) {
-                if (folder.toUpper() == QLatin1String("INCLUDE"))
-                    continue;
-                const QString path = joinPath(f.appFolder, folder);
-                for (const QString &file : f.ports.files.files(path)) {
-                    f.marks.Marcatori(0, folder + QLatin1Char('/') + file, n);
-                    ++n;
-                }
-            }
-            f.oFso = false;
-        } else {
+        if (!index) {
             f.marks.Marcatori(0, QString(), 0);
+            return;
+        }
+        f.oFso = true;
+        qint32 n = 1;
+        for (const QString &folder : f.ports.files.folders(f.appFolder)) {
+            if (folder.toUpper() == QLatin1String("INCLUDE"))
+                continue;
+            for (const QString &file : f.ports.files.files(joinPath(f.appFolder, folder))) {
+                f.marks.Marcatori(0, folder + QLatin1Char('/') + file, n);
+                ++n;
+            }
         }
     });
     f.oFso = false;
-    if (!listed)
-        return;
+    return listed;
+}
 
-    step.label = QStringLiteral("Click e caption");
+void PageLoad::showTitle()
+{
+    IBrowser &wb = f.ports.browser;
     IgnoreFailure([&] {
         if (wb.title() != f.caption()) {
             f.setCaption(wb.title());
@@ -76,32 +100,22 @@ void PageLoad::objWB_DocumentComplete(const QString &URL)
         }
     });
     IgnoreFailure([&] { f.setCaption(wb.title()); });
+}
 
-    step.label = QStringLiteral("Stilesheet");
+void PageLoad::applyStyleSheet()
+{
     IgnoreFailure([&] {
+        IBrowser &wb = f.ports.browser;
         const QString sheet = styleSheetUrl(f.nStyleSheet);
         if (wb.styleSheetCount() > 0)
             wb.createStyleSheet(sheet, 1);
         wb.createStyleSheet(sheet, 0);
     });
+}
 
-    IgnoreFailure([&] { f.ports.pump.processEvents(); });
-    IgnoreFailure([&] {
-        if (!URL.isEmpty() && URL != QLatin1String("http:///"))
-            f.audio.Playaudio(URL, false, false);
-    });
-
-    step.label = QStringLiteral("Marcatori");
-    IgnoreFailure([&] {
-        if (f.nPendingMarker > 0) {
-            f.recall.MarcatoriRichiama(f.nPendingMarker);
-            f.nPendingMarker = 0;
-        }
-    });
-
-    step.label = QStringLiteral("Messaggi multilingua");
-    if (!index)
-        return;
+// The table of contents may word the reader messages its own way.
+void PageLoad::takeMessages()
+{
     const std::pair<const char *, QString Messages::*> overrides[] = {
         {"QYRPLAYER_MSG_DELMARK", &Messages::strMsgDelMark},
         {"QYRPLAYER_MSG_MARKNONE", &Messages::strMsgMarkNone},
@@ -117,7 +131,7 @@ void PageLoad::objWB_DocumentComplete(const QString &URL)
         IgnoreFailure([&] {
             // Only an element that has a content (a meta element) counts; an
             // empty content empties the message.
-            const PageElement e = wb.element(QString::fromLatin1(o.first));
+            const PageElement e = f.ports.browser.element(QString::fromLatin1(o.first));
             if (e.found && e.hasContent)
                 f.msg.*(o.second) = e.content;
         });

@@ -6,6 +6,7 @@
 namespace qyr {
 
 class frmBrowser;
+struct StepLabel;
 
 class PageLoad {
 public:
@@ -24,6 +25,11 @@ public:
     QString styleSheetUrl(qint16 n) const;
 
 private:
+    bool listBookmarks(bool index, StepLabel &step);
+    void showTitle();
+    void applyStyleSheet();
+    void takeMessages();
+
     frmBrowser &f;
     bool connected_ = false;
 };
