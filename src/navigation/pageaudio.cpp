@@ -223,28 +223,32 @@ void PageAudio::hand(const QString &path, bool video, const QString &positionTex
     run([&] { f.player().setRate(f.feedback.PlayerRate()); });
 }
 
+// A pending resume of the last session applies to whatever now plays; a
+// reload of the page goes on without a word if it cannot.
+void PageAudio::resumeLastSession(bool quiet, StepLabel &step)
+{
+    if (!f.bResumePending)
+        return;
+    auto resume = [&] {
+        const QString saved = f.settings.Get(f.strAppName, QStringLiteral("Player"), QStringLiteral("BranoPos"));
+        f.player().setCurrentPosition(conv::toDouble(saved));
+    };
+    if (quiet)
+        IgnoreFailure(resume);
+    else
+        Guard(f.er, step, resume);
+    f.bResumePending = false;
+}
+
 bool PageAudio::Playaudio(const QString &address, bool next, bool previous)
 {
     if (f.bDisableState)
         return false; // a bookmark recall is stopping the old file: no chaining
 
     StepLabel step{QStringLiteral("Playaudio - "), QStringLiteral("Inizio Ricerca URL")};
-    bool result = false;
-    // A pending resume of the last session applies to whatever now plays; a
-    // reload of the page goes on without a word if it cannot.
-    auto finish = [&](bool quiet = false) {
-        if (f.bResumePending) {
-            auto resume = [&] {
-                const QString saved = f.settings.Get(f.strAppName, QStringLiteral("Player"), QStringLiteral("BranoPos"));
-                f.player().setCurrentPosition(conv::toDouble(saved));
-            };
-            if (quiet)
-                IgnoreFailure(resume);
-            else
-                Guard(f.er, step, resume);
-            f.bResumePending = false;
-        }
-        return result;
+    auto nothingPlayed = [&](bool quiet = false) {
+        resumeLastSession(quiet, step);
+        return false;
     };
     // The folder of the page that names the audio: the page being loaded, or
     // the page on show for its next and previous audio.
@@ -256,7 +260,7 @@ bool PageAudio::Playaudio(const QString &address, bool next, bool previous)
     const bool stepped = next || previous;
     const int indexBefore = f.nAudioIndex;
     if (previous && !next && f.nAudioIndex < 1)
-        return finish(); // the first audio has none before it
+        return nothingPlayed(); // the first audio has none before it
     if (!stepped) {
         f.oAudioElem = kAudio;
         f.nAudioIndex = 0;
@@ -268,7 +272,7 @@ bool PageAudio::Playaudio(const QString &address, bool next, bool previous)
     if (address == kReload) {
         step.label = QStringLiteral("Play_Player 1");
         IgnoreFailure([&] { f.player().Play_Player(); }); // the file stopped above plays again
-        return finish(true);
+        return nothingPlayed(true);
     }
     if (!stepped && resumeAfterReload(address))
         return true;
@@ -280,7 +284,7 @@ bool PageAudio::Playaudio(const QString &address, bool next, bool previous)
 
     step.label = QStringLiteral("Definizione file Audio");
     if (fileName.isEmpty())
-        return finish();
+        return nothingPlayed();
     bool video = false;
     const QString path = findAudio(fileName, pageFolder, video, step);
     if (path.isEmpty()) {
@@ -289,12 +293,12 @@ bool PageAudio::Playaudio(const QString &address, bool next, bool previous)
         if (previous)
             f.nAudioIndex = indexBefore;
         f.feedback.OSD(notice::audioNotFound(fileName), false);
-        return finish();
+        return nothingPlayed();
     }
     step.label = QStringLiteral("Controllo esistenza file2");
     hand(path, video, positionText, step);
-    result = true;
-    return finish();
+    resumeLastSession(false, step);
+    return true;
 }
 
 void PageAudio::oPlayer_PlayStateChange(qint32 NewMode)

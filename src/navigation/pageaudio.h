@@ -44,6 +44,7 @@ private:
     bool stepElement(bool next, StepLabel &step);
     QString startPosition(const QString &address, bool stepped);
     bool resumeAfterReload(const QString &address);
+    void resumeLastSession(bool quiet, StepLabel &step);
     void hand(const QString &path, bool video, const QString &positionText, StepLabel &step);
 
     struct Place {
