@@ -58,8 +58,8 @@ private:
     bool cacheStillValid();
     QHash<QString, qint64> keyCache_;
     // Values already read. Another process writing the same file changes
-    // SQLite's data_version, which empties the cache (seen within 50 ms);
-    // our own writes empty it at once.
+    // SQLite's data_version, which empties the cache (seen within 50 ms, and
+    // at once when a write transaction begins); our own writes empty it at once.
     QHash<QString, QHash<QString, RegValue>> valueCache_; // folded key -> folded name -> value
     QString lastKey_;                                     // the key last read, as the caller wrote it
     const QHash<QString, RegValue> *lastValues_ = nullptr; // its values in the cache
