@@ -99,6 +99,13 @@ void Automation::start()
         const QByteArray bytes = QByteArray::fromStdString(line);
         QMetaObject::invokeMethod(self.data(), [self, bytes] { if (self) self->receive(bytes); }, Qt::QueuedConnection);
     };
+    // After the last line, in order with the lines before it.
+    auto ended = [self] {
+        QMetaObject::invokeMethod(self.data(), [self] {
+            if (self && self->onInputEnded)
+                self->onInputEnded();
+        }, Qt::QueuedConnection);
+    };
 #ifdef Q_OS_UNIX
     // The commands are read from a descriptor of our own, and descriptor 0
     // is left on /dev/null: a library that closes descriptor 0 by mistake
@@ -109,7 +116,7 @@ void Automation::start()
     if (in >= 0 && null >= 0) {
         dup2(null, 0);
         close(null);
-        std::thread([in, deliver] {
+        std::thread([in, deliver, ended] {
             FILE *f = fdopen(in, "r");
             char *buf = nullptr;
             size_t cap = 0;
@@ -117,6 +124,7 @@ void Automation::start()
             while (f && (n = getline(&buf, &cap, f)) >= 0)
                 deliver(std::string(buf, size_t(n > 0 && buf[n - 1] == '\n' ? n - 1 : n)));
             free(buf);
+            ended();
         }).detach();
         return;
     }
@@ -125,10 +133,11 @@ void Automation::start()
     if (in >= 0)
         close(in);
 #endif
-    std::thread([deliver] {
+    std::thread([deliver, ended] {
         std::string line;
         while (std::getline(std::cin, line))
             deliver(line);
+        ended();
     }).detach();
 }
 

@@ -23,6 +23,8 @@ public:
     void emitEvent(const QString &event, QJsonObject fields = {});
     void ready() { emitEvent(QStringLiteral("ready")); }
     void closed() { emitEvent(QStringLiteral("closed")); }
+    // Standard input has ended: no command can come any more.
+    std::function<void()> onInputEnded;
 
 private:
     void receive(const QByteArray &line);

@@ -15,6 +15,7 @@
 #include "../platform/browser/webbrowser.h"
 #include "../shell/frmbrowser.h"
 #include "automation.h"
+#include "sessionend.h"
 #include "accessibility.h"
 #include "mainwindow.h"
 
@@ -28,6 +29,7 @@
 #include <QTimer>
 #include <clocale>
 #include <cstdio>
+#include <utility>
 #ifdef Q_OS_UNIX
 #include <unistd.h>
 #endif
@@ -168,12 +170,28 @@ int main(int argc, char **argv)
     window.bind(f);
     if (automation)
         automation->attach(f, window);
+    bool closedOnce = false;
     window.onClosing = [&] {
+        if (std::exchange(closedOnce, true))
+            return;
         if (automation)
             automation->closed();
         // Queued, so that a close granted during start-up also ends the program.
         QTimer::singleShot(0, &app, &QCoreApplication::quit);
     };
+    // The session ends without the reader at the keyboard: the place is saved
+    // as a "Sì" to the exit question would save it, and any open dialog,
+    // the exit question included, is closed so that nothing waits for an answer.
+    auto endSession = [&] {
+        f.startup.EndWithoutQuestion();
+        dialogs.dismissAll();
+        window.close();
+    };
+    SessionEnd sessionEnd(endSession);
+    if (automation)
+        automation->onInputEnded = endSession;
+    // A quit that came some other way (the session manager's last word).
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, [&] { f.startup.EndWithoutQuestion(); });
 
     if (!storeNotice.isEmpty())
         f.er.ShowError(QStringLiteral("Impostazioni"), storeNotice);

@@ -67,7 +67,7 @@ void BookmarkList::deleteSelected()
         return; // no entry selected
     const QString section = e.left(star);
     const QString app = f.strAppName;
-    f.settings.registry().transaction([&] {
+    f.settings.transaction([&] {
         f.settings.Delete(app, section, BookmarkStore::positionName(slot));
         f.settings.Delete(app, section, BookmarkStore::descriptionName(slot));
         f.settings.Delete(app, section, BookmarkStore::audioName(slot));

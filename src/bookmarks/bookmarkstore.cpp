@@ -67,7 +67,7 @@ void BookmarkStore::AddMarcatore(QString &description, qint16 position)
         if (description.isEmpty() || section.isEmpty())
             return;
 
-        int last = 0;
+        // A description already on the page is retyped by the reader first.
         for (int n = 1; n <= kSlots; ++n) {
             if (n == 1 && description == absent()) {
                 // Stored, it would read as an empty slot and vanish at the next load.
@@ -78,8 +78,6 @@ void BookmarkStore::AddMarcatore(QString &description, qint16 position)
                 return;
             }
             const QString v = get(section, descriptionName(n), absent());
-            if (v != absent())
-                last = n;
             if (v != description)
                 continue;
             frmInputBox box(f.ports.dialogs);
@@ -94,11 +92,36 @@ void BookmarkStore::AddMarcatore(QString &description, qint16 position)
                 throw QyrError(kKeyInCollection,
                                QStringLiteral("Nella pagina c'è già un segnalibro \"%1\".").arg(typed));
             description = typed;
-            last = 0;
             n = 0; // scan again from slot 1
         }
 
-        const int slot = last + 1;
+        if (oMarkers.contains(description))
+            throw QyrError(kKeyInCollection,
+                           QStringLiteral("Nell'elenco c'è già un segnalibro che differisce da \"%1\" solo per "
+                                          "maiuscole o minuscole.")
+                               .arg(description));
+        // The slot is chosen again inside the write: another copy of the
+        // program on the same settings may have filled one since the scan.
+        int slot = 0;
+        bool taken = false;
+        f.settings.transaction([&] {
+            int used = 0;
+            for (int n = 1; n <= kSlots && !taken; ++n) {
+                const QString v = get(section, descriptionName(n), absent());
+                if (v != absent())
+                    used = n;
+                taken = v == description;
+            }
+            slot = used + 1;
+            if (taken || slot > kSlots)
+                return;
+            // The three values land together or not at all.
+            save(section, positionName(slot), QString::number(position));
+            save(section, descriptionName(slot), description);
+            save(section, audioName(slot), audio.trimmed());
+        });
+        if (taken)
+            throw QyrError(kKeyInCollection, QStringLiteral("Nella pagina c'è già un segnalibro \"%1\".").arg(description));
         if (slot > kSlots) {
             f.ports.dialogs.message(kTitle,
                                     QStringLiteral("Questa pagina ha già %1 segnalibri, il numero massimo: il nuovo "
@@ -108,28 +131,9 @@ void BookmarkStore::AddMarcatore(QString &description, qint16 position)
                                     Buttons::Ok, Icon::Warning);
             return;
         }
-        if (oMarkers.contains(description))
-            throw QyrError(kKeyInCollection,
-                           QStringLiteral("Nell'elenco c'è già un segnalibro che differisce da \"%1\" solo per "
-                                          "maiuscole o minuscole.")
-                               .arg(description));
         oMarkers.add(double(position), description);
         f.ListMarkers.addItem(f.feedback.strtempo(position) + QStringLiteral("\t - ") + description);
         listed_.push_back(Listed{section, slot});
-        try {
-            // The three values land together or not at all.
-            f.settings.registry().transaction([&] {
-                save(section, positionName(slot), QString::number(position));
-                save(section, descriptionName(slot), description);
-                save(section, audioName(slot), audio.trimmed());
-            });
-        } catch (...) {
-            // Nothing was stored, so nothing may be listed.
-            oMarkers.remove(oMarkers.count());
-            f.ListMarkers.removeItem(f.ListMarkers.listCount() - 1);
-            listed_.pop_back();
-            throw;
-        }
     });
 }
 
@@ -279,7 +283,7 @@ bool BookmarkStore::renumber(const QString &page, const QList<Record> &records, 
     if (!needed)
         return true;
     return Guard(f.er, step, [&] {
-        f.settings.registry().transaction([&] {
+        f.settings.transaction([&] {
             step.label = QStringLiteral("Cancellazione Markers per riordino");
             for (int i = 0; i < records.size(); ++i)
                 if (moves(i))
@@ -329,7 +333,7 @@ void BookmarkStore::deletePage(const QString &page)
 {
     StepLabel step{QStringLiteral("Marcatori Mode = 1 --> "), QString()};
     Guard(f.er, step, [&] {
-        f.settings.registry().transaction([&] {
+        f.settings.transaction([&] {
             for (const QString &section : {page, page + QLatin1Char('#')}) {
                 for (int n = 1; n <= kSlots; ++n)
                     if (get(section, descriptionName(n), absent()) != absent())
@@ -348,7 +352,7 @@ void BookmarkStore::deleteSelected()
         return;
     const Listed where = listed_[size_t(index)];
     const bool deleted = Guard(f.er, step, [&] {
-        f.settings.registry().transaction([&] { deleteRecord(where.section, where.slot); });
+        f.settings.transaction([&] { deleteRecord(where.section, where.slot); });
     });
     if (!deleted)
         return;

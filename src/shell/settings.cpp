@@ -1,5 +1,7 @@
 #include "settings.h"
 
+#include <utility>
+
 namespace qyr {
 
 QString Settings::keyPath(const QString &app, const QString &section)
@@ -16,13 +18,41 @@ QString Settings::Get(const QString &app, const QString &section, const QString 
 void Settings::Save(const QString &app, const QString &section, const QString &key, const QString &value)
 {
     registry_.setValue(keyPath(app, section), RegValue::fromText(key, value));
-    Changed(section, key, value, false);
+    announce({section, key, value, false});
 }
 
 void Settings::Delete(const QString &app, const QString &section, const QString &key)
 {
     registry_.deleteValue(keyPath(app, section), key);
-    Changed(section, key, QString(), true);
+    announce({section, key, QString(), true});
+}
+
+void Settings::announce(Change c)
+{
+    if (depth_ > 0)
+        pending_.append(std::move(c));
+    else
+        Changed(c.section, c.key, c.value, c.deleted);
+}
+
+void Settings::transaction(const std::function<void()> &body)
+{
+    if (depth_ > 0) {
+        body();
+        return;
+    }
+    ++depth_;
+    try {
+        registry_.transaction(body);
+    } catch (...) {
+        --depth_;
+        pending_.clear();
+        throw;
+    }
+    --depth_;
+    const QList<Change> done = std::exchange(pending_, {});
+    for (const Change &c : done)
+        Changed(c.section, c.key, c.value, c.deleted);
 }
 
 } // namespace qyr

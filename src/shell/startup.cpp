@@ -155,18 +155,14 @@ void Startup::Form_QueryUnload(bool &cancel)
         f.oFso = false;
         const Answer a = f.ports.dialogs.message(QStringLiteral("LUMO Player"), f.msg.strMsgUscita, Buttons::YesNo,
                                                  Icon::Question);
+        // The session ended while the question was open: the place is saved already.
+        if (f.closing)
+            return;
         if (a != Answer::Yes) {
             cancel = true;
             return;
         }
-        if (f.chkSavePos.value() == 1) {
-            f.settings.Save(f.strAppName, kPlayer, QStringLiteral("Brano"), f.ports.browser.locationURL());
-            const double pos = f.oPlayer ? f.oPlayer->CurrentPosition() : 0.0;
-            f.settings.Save(f.strAppName, kPlayer, QStringLiteral("BranoPos"), conv::fromDouble(pos));
-        } else {
-            f.settings.Save(f.strAppName, kPlayer, QStringLiteral("Brano"), QString());
-            f.settings.Save(f.strAppName, kPlayer, QStringLiteral("BranoPos"), QString());
-        }
+        savePlace();
     });
     // The close may be granted from inside another handler that is still
     // using the facade (a dialog's event loop runs queued requests), so the
@@ -175,6 +171,38 @@ void Startup::Form_QueryUnload(bool &cancel)
         f.oPlayer->Stop_Player();
     if (!cancel)
         f.closing = true;
+}
+
+void Startup::EndWithoutQuestion()
+{
+    if (f.closing)
+        return;
+    Guard(f.er, QStringLiteral("Form_QueryUnload"), [&] {
+        f.oFso = false;
+        savePlace();
+    });
+    f.closing = true;
+    IgnoreFailure([&] {
+        if (f.oPlayer && f.oPlayer->hasCurrentPlayer())
+            f.oPlayer->Stop_Player();
+    });
+}
+
+void Startup::savePlace()
+{
+    if (f.chkSavePos.value() == 1) {
+        const QString url = f.ports.browser.locationURL();
+        // Before the first book page (the about page is on show) there is no
+        // place yet, and the one saved at the last exit is still the reader's.
+        if (url.isEmpty() || url == QLatin1String("about:blank"))
+            return;
+        f.settings.Save(f.strAppName, kPlayer, QStringLiteral("Brano"), url);
+        const double pos = f.oPlayer ? f.oPlayer->CurrentPosition() : 0.0;
+        f.settings.Save(f.strAppName, kPlayer, QStringLiteral("BranoPos"), conv::fromDouble(pos));
+    } else {
+        f.settings.Save(f.strAppName, kPlayer, QStringLiteral("Brano"), QString());
+        f.settings.Save(f.strAppName, kPlayer, QStringLiteral("BranoPos"), QString());
+    }
 }
 
 void Startup::TimerDisableState_Timer()

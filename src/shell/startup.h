@@ -13,6 +13,9 @@ public:
     void Form_Load();
     void Form_Initialize();
     void Form_QueryUnload(bool &cancel);
+    // The end of the session (a signal, the session manager, the end of the
+    // automation input): what a "Sì" to the exit question does, unasked.
+    void EndWithoutQuestion();
     void TimerDisableState_Timer();
 
     // The step label of the load step, for the start-up error report.
@@ -22,6 +25,7 @@ public:
 
 private:
     bool reportStartupError();
+    void savePlace();
     void createPlayer(const QString &versionText, bool audioOff);
     frmBrowser &f;
 };

@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QUrl>
 #include <QtTest>
+#include <csignal>
 #include <functional>
 #include <utility>
 
@@ -176,6 +177,9 @@ public:
         return true;
     }
 
+    void signal(int sig) { ::kill(pid_t(proc_.processId()), sig); }
+    void endInput() { proc_.closeWriteChannel(); }
+
     // Quits through the exit question, answering yes.
     bool quitYes()
     {
@@ -251,6 +255,7 @@ private slots:
     void freshSettingsAndTheExitQuestion();
     void version6IsOfferedTheUpgradeOnce_data();
     void version6IsOfferedTheUpgradeOnce();
+    void resumeSavesThePageBeingRead_data();
     void resumeSavesThePageBeingRead();
     void followingTheBook();
     void brokenPagesAndMissingFiles();
@@ -402,8 +407,22 @@ void TstAutomation::version6IsOfferedTheUpgradeOnce()
     }
 }
 
+// However the session ends, unasked, the place is saved as a "Sì" saves it.
+enum class Ending { Yes, SigtermDuringQuestion, Sighup, EndOfInput };
+Q_DECLARE_METATYPE(Ending)
+
+void TstAutomation::resumeSavesThePageBeingRead_data()
+{
+    QTest::addColumn<Ending>("ending");
+    QTest::addRow("yes to the exit question") << Ending::Yes;
+    QTest::addRow("SIGTERM while the exit question is open") << Ending::SigtermDuringQuestion;
+    QTest::addRow("SIGHUP") << Ending::Sighup;
+    QTest::addRow("end of standard input") << Ending::EndOfInput;
+}
+
 void TstAutomation::resumeSavesThePageBeingRead()
 {
+    QFETCH(Ending, ending);
     QTemporaryDir dir;
     const QString file = preparedSettings(dir, {{QStringLiteral("SavePos"), QStringLiteral("1")}, {QStringLiteral("TempoSp"), QStringLiteral("1500")}});
     QVERIFY(!file.isEmpty());
@@ -421,9 +440,16 @@ void TstAutomation::resumeSavesThePageBeingRead()
                  qPrintable(s.why()));
         QTest::qWait(2500);
 
-        s.send(QStringLiteral("quit"));
-        QVERIFY2(s.waitFor(QStringLiteral("dialog")) >= 0, qPrintable(s.why()));
-        s.answer(QStringLiteral("yes"));
+        if (ending == Ending::Yes || ending == Ending::SigtermDuringQuestion) {
+            s.send(QStringLiteral("quit"));
+            QVERIFY2(s.waitFor(QStringLiteral("dialog")) >= 0, qPrintable(s.why()));
+        }
+        switch (ending) {
+        case Ending::Yes: s.answer(QStringLiteral("yes")); break;
+        case Ending::SigtermDuringQuestion: s.signal(SIGTERM); break;
+        case Ending::Sighup: s.signal(SIGHUP); break;
+        case Ending::EndOfInput: s.endInput(); break;
+        }
         const int brano = s.waitFor(QStringLiteral("setting"), setting(QStringLiteral("Brano")));
         QVERIFY2(brano >= 0, qPrintable(s.why()));
         saved = s.event(brano).value(QStringLiteral("value")).toString();
@@ -437,6 +463,7 @@ void TstAutomation::resumeSavesThePageBeingRead()
         SESSION_VERIFY(s, ok && savedPos > 1.5, qPrintable(posText));
         QVERIFY2(s.waitFor(QStringLiteral("closed")) >= 0, qPrintable(s.why()));
         QVERIFY2(s.finished(), qPrintable(s.why()));
+        SESSION_VERIFY(s, s.indexOf(QStringLiteral("closed"), {}, s.indexOf(QStringLiteral("closed")) + 1) < 0, "closed once");
         QCOMPARE(storedValue(file, QStringLiteral("Brano")), saved);
     }
 
@@ -459,6 +486,8 @@ void TstAutomation::resumeSavesThePageBeingRead()
         QVERIFY2(s.quitYes(), qPrintable(s.why()));
     }
 
+    if (ending != Ending::Yes)
+        return;
     // A saved page that has since gone: the table of contents opens instead.
     storeValues(file, {{QStringLiteral("Brano"), QUrl::fromLocalFile(QStringLiteral(SAMPLE_BOOK "/Libro/sparito.htm")).toString()}});
     {
@@ -775,6 +804,25 @@ void TstAutomation::damagedSettingsFileIsKeptAside()
     QFile copy(dir.filePath(kept.first()));
     QVERIFY(copy.open(QIODevice::ReadOnly));
     QVERIFY(copy.readAll() == garbage);
+
+    // A folder named as the settings file is no damaged file: it is left
+    // where it is, untouched, and the reader is told why nothing is kept.
+    const QString folder = dir.filePath(QStringLiteral("cartella"));
+    QVERIFY(QDir().mkpath(folder + QStringLiteral("/dentro")));
+    {
+        Session s(folder);
+        QVERIFY(s.started());
+        const int report = s.waitFor(QStringLiteral("dialog"));
+        QVERIFY2(report >= 0, qPrintable(s.why()));
+        const QString text = s.event(report).value(QStringLiteral("text")).toString();
+        SESSION_VERIFY(s, text.contains(QStringLiteral("cartella")) && !text.contains(QStringLiteral("danneggiato")),
+                       qPrintable(text));
+        s.answer(QStringLiteral("ok"));
+        QVERIFY2(s.waitFor(QStringLiteral("ready")) >= 0, qPrintable(s.why()));
+        QVERIFY2(s.quitYes(), qPrintable(s.why()));
+    }
+    QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{QStringLiteral("dentro")});
+    QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("cartella*")}, QDir::AllEntries), QStringList{QStringLiteral("cartella")});
 }
 
 void TstAutomation::invalidStoredValueIsReportedAndStartUpGoesOn_data()

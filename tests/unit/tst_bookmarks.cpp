@@ -147,10 +147,19 @@ private slots:
                 b.put(kSec, {QString("%1|%1|D%1|x.mp3").arg(n)});
         b.playing("/libri/demo\\Libro\\cap1.mp3");
         const int before = b.records(kSec).size();
+        // Each value is announced only once the whole record is stored.
+        int announced = 0;
+        bool whole = true;
+        b.f.settings.Changed.connect([&](const QString &, const QString &, const QString &, bool) {
+            ++announced;
+            whole = whole && b.records(kSec).size() == before + 1;
+        });
         QString description = "Nuovo";
         b.f.marks.AddMarcatore(description, 65);
         const QStringList stored = b.records(kSec);
         QCOMPARE(stored.size(), before + (slot > 0 ? 1 : 0));
+        QCOMPARE(announced, slot > 0 ? 3 : 0);
+        QVERIFY(whole);
         QCOMPARE(b.f.ListMarkers.items(), slot > 0 ? QStringList{"01:05\t - Nuovo"} : QStringList());
         QCOMPARE(b.r.dialogs.count("message"), slot > 0 ? 0 : 1);
         if (slot > 0) {

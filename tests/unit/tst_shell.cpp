@@ -284,6 +284,22 @@ private slots:
         t.f->startup.Form_QueryUnload(cancel);
         QVERIFY(!cancel);
         QCOMPARE(t.dialogs.errorNames(), QStringList({QStringLiteral("Form_QueryUnload")}));
+
+        // The session ends unasked; before any book page is on show the
+        // place of the last exit stays, once one is on show it is saved.
+        for (const QString &at : {QStringLiteral("about:blank"), QStringLiteral("file:///libri/demo/Libro/cap2.htm")}) {
+            Rig u;
+            u.start();
+            u.f->chkSavePos.setValue(1);
+            u.reg.put(QStringLiteral("Player"), QStringLiteral("Brano"), QStringLiteral("file:///libri/demo/Libro/cap1.htm"));
+            u.browser.location = at;
+            const int shown = u.dialogs.shown.size();
+            u.f->startup.EndWithoutQuestion();
+            QVERIFY(u.f->closing);
+            QCOMPARE(u.dialogs.shown.size(), shown);
+            QCOMPARE(u.reg.get(QStringLiteral("Player"), QStringLiteral("Brano")),
+                     at == QLatin1String("about:blank") ? QStringLiteral("file:///libri/demo/Libro/cap1.htm") : at);
+        }
     }
 
     void closeGrantedWhileStartupIsStillUsingThePlayer()

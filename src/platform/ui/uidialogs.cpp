@@ -82,8 +82,18 @@ public:
 
 } // namespace
 
+void UiDialogs::dismissAll()
+{
+    dismissed_ = true;
+    for (int i = open_.size() - 1; i >= 0; --i)
+        if (open_[i].dialog)
+            open_[i].dialog->reject();
+}
+
 int UiDialogs::run(QDialog *d, const DialogInfo &info)
 {
+    if (dismissed_)
+        return QDialog::Rejected;
     d->setModal(true);
     open_.append(Open{d, info});
     if (onOpen)

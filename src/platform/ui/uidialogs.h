@@ -33,6 +33,9 @@ public:
     // or the answer does not fit it.
     bool answer(const QString &button, const QString &text, bool hasText);
     bool isOpen() const { return !open_.isEmpty(); }
+    // The session is ending: every open dialog is closed unanswered (as by
+    // its title bar), and none opens from now on.
+    void dismissAll();
 
     std::function<void(const DialogInfo &)> onOpen;
     std::function<void()> onClosed;
@@ -44,6 +47,7 @@ private:
     };
     int run(QDialog *d, const DialogInfo &info);
     QList<Open> open_;
+    bool dismissed_ = false;
 };
 
 } // namespace qyr

@@ -76,33 +76,61 @@ struct Reset {
     }
 };
 
+// What went wrong, in the reader's language; SQLite's own words only for
+// the rare failures that have no name here.
+QString describe(int rc, sqlite3 *db)
+{
+    switch (rc & 0xff) {
+    case SQLITE_FULL: return QStringLiteral("il disco è pieno");
+    case SQLITE_READONLY: return QStringLiteral("il file è di sola lettura");
+    case SQLITE_PERM:
+    case SQLITE_AUTH: return QStringLiteral("mancano i permessi per usarlo");
+    case SQLITE_CANTOPEN: return QStringLiteral("il file non si può aprire né creare (permessi o percorso)");
+    case SQLITE_IOERR: return QStringLiteral("errore di lettura o scrittura sul disco");
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED: return QStringLiteral("il file è bloccato da un altro programma");
+    case SQLITE_NOMEM: return QStringLiteral("memoria insufficiente");
+    case SQLITE_NOTADB: return QStringLiteral("il file non è un database di impostazioni");
+    case SQLITE_CORRUPT: return QStringLiteral("il database è danneggiato");
+    default:
+        return QStringLiteral("errore %1 di SQLite: %2")
+            .arg(rc)
+            .arg(db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc)));
+    }
+}
+
+// Damage is what the file's own bytes say, never a failure of the disk or
+// of the permissions around it.
+bool damage(int rc)
+{
+    return (rc & 0xff) == SQLITE_NOTADB || (rc & 0xff) == SQLITE_CORRUPT;
+}
+
 } // namespace
 
-QString SqliteRegistry::prepareSchema(sqlite3 *db)
+SqliteRegistry::Problem SqliteRegistry::prepareSchema(sqlite3 *db)
 {
-    auto run = [db](const char *sql) -> QString {
-        char *msg = nullptr;
-        if (sqlite3_exec(db, sql, nullptr, nullptr, &msg) != SQLITE_OK) {
-            QString m = msg ? QString::fromUtf8(msg) : QString::fromUtf8(sqlite3_errmsg(db));
-            sqlite3_free(msg);
-            return m.isEmpty() ? QStringLiteral("errore sconosciuto") : m;
-        }
-        return QString();
+    auto failed = [db](int rc) { return Problem{describe(rc, db), damage(rc)}; };
+    auto run = [&](const char *sql) -> Problem {
+        const int rc = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+        return rc == SQLITE_OK ? Problem{} : failed(rc);
     };
     // Any read of a file that is not a database fails here.
     sqlite3_stmt *s = nullptr;
-    if (sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type='table'", -1, &s, nullptr) != SQLITE_OK)
-        return QString::fromUtf8(sqlite3_errmsg(db));
+    int rc = sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type='table'", -1, &s, nullptr);
+    if (rc != SQLITE_OK)
+        return failed(rc);
     QStringList tables;
-    int rc;
     while ((rc = sqlite3_step(s)) == SQLITE_ROW)
         tables << columnText(s, 0);
     sqlite3_finalize(s);
     if (rc != SQLITE_DONE)
-        return QString::fromUtf8(sqlite3_errmsg(db));
+        return failed(rc);
     if (!tables.isEmpty()) {
+        // A sound database that is not ours belongs to some other program:
+        // it is left alone.
         if (!tables.contains(QLatin1String("meta")))
-            return QStringLiteral("il file è un database di un altro programma");
+            return {QStringLiteral("il file è un database di un altro programma"), false};
         sqlite3_stmt *m = nullptr;
         QString marker;
         if (sqlite3_prepare_v2(db, "SELECT v FROM meta WHERE k='format'", -1, &m, nullptr) == SQLITE_OK &&
@@ -110,19 +138,22 @@ QString SqliteRegistry::prepareSchema(sqlite3 *db)
             marker = columnText(m, 0);
         sqlite3_finalize(m);
         if (marker != QLatin1String(kMarker))
-            return QStringLiteral("formato delle impostazioni sconosciuto");
+            return {QStringLiteral("formato delle impostazioni sconosciuto (forse di una versione più recente)"), false};
         sqlite3_stmt *q = nullptr;
         QString check;
-        if (sqlite3_prepare_v2(db, "PRAGMA quick_check", -1, &q, nullptr) == SQLITE_OK && sqlite3_step(q) == SQLITE_ROW)
+        rc = sqlite3_prepare_v2(db, "PRAGMA quick_check", -1, &q, nullptr);
+        if (rc == SQLITE_OK && (rc = sqlite3_step(q)) == SQLITE_ROW)
             check = columnText(q, 0);
         sqlite3_finalize(q);
+        if (check.isEmpty())
+            return failed(rc);
         if (check != QLatin1String("ok"))
-            return QStringLiteral("il database è danneggiato (%1)").arg(check.isEmpty() ? QStringLiteral("controllo non riuscito") : check);
+            return {QStringLiteral("il database è danneggiato (%1)").arg(check), true};
     }
     for (const char *sql : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL", "PRAGMA foreign_keys=OFF"}) {
-        const QString e = run(sql);
-        if (!e.isEmpty())
-            return e;
+        Problem p = run(sql);
+        if (!p.text.isEmpty())
+            return p;
     }
     return run("BEGIN;"
                "CREATE TABLE IF NOT EXISTS meta(k TEXT PRIMARY KEY, v TEXT);"
@@ -137,39 +168,72 @@ QString SqliteRegistry::prepareSchema(sqlite3 *db)
 SqliteRegistry::Opened SqliteRegistry::open(const QString &file)
 {
     Opened result;
-    QDir().mkpath(QFileInfo(file).absolutePath());
+    const QFileInfo info(file);
+    if (info.isDir()) {
+        result.problem = QStringLiteral("è una cartella, non un file");
+        return result;
+    }
+    // What this attempt creates is removed again if it fails: a failure
+    // leaves the disk as it was.
+    const bool existed = info.exists();
+    QString firstMade = info.absolutePath();
+    while (!QFileInfo::exists(QFileInfo(firstMade).absolutePath()))
+        firstMade = QFileInfo(firstMade).absolutePath();
+    const bool madeFolders = !QFileInfo::exists(firstMade);
+    auto undo = [&] {
+        if (existed)
+            return;
+        for (const char *sfx : {"", "-wal", "-shm", "-journal"})
+            QFile::remove(file + QLatin1String(sfx));
+        if (!madeFolders)
+            return;
+        for (QString d = info.absolutePath(); d.size() >= firstMade.size(); d = QFileInfo(d).absolutePath())
+            if (!QDir().rmdir(d))
+                break;
+    };
+    if (madeFolders && !QDir().mkpath(info.absolutePath())) {
+        result.problem = QStringLiteral("la cartella %1 non si può creare").arg(info.absolutePath());
+        return result;
+    }
     for (int attempt = 0; attempt < 2; ++attempt) {
         sqlite3 *db = nullptr;
-        int rc = sqlite3_open_v2(QFile::encodeName(file).constData(), &db,
-                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr);
-        QString problem;
+        const int rc = sqlite3_open_v2(QFile::encodeName(file).constData(), &db,
+                                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr);
+        Problem problem;
         if (rc != SQLITE_OK)
-            problem = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("apertura non riuscita");
+            problem = {describe(rc, db), false};
         else {
             sqlite3_busy_timeout(db, 2000);
             problem = prepareSchema(db);
         }
-        if (problem.isEmpty()) {
+        if (problem.text.isEmpty()) {
             result.store.reset(new SqliteRegistry(db, file));
             return result;
         }
         sqlite3_close_v2(db);
         if (attempt == 1) {
-            result.problem += QStringLiteral("; anche il nuovo file non si apre: ") + problem;
+            result.problem += QStringLiteral("; anche il nuovo file non si apre: ") + problem.text;
+            return result;
+        }
+        // Only a file that is really damaged is set aside: a full disk, a
+        // file we may not write or someone else's database stays as it is.
+        if (!problem.damaged || !existed) {
+            undo();
+            result.problem = problem.text;
             return result;
         }
         // Keep the damaged file (and its journal) beside the new one.
         const QString aside = file + QStringLiteral(".danneggiato-") +
                               QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
         if (!QFile::rename(file, aside)) {
-            result.problem = problem + QStringLiteral("; il file non può essere spostato");
+            result.problem = problem.text + QStringLiteral("; il file non può essere spostato");
             return result;
         }
         for (const char *sfx : {"-wal", "-shm"})
             if (QFile::exists(file + QLatin1String(sfx)))
                 QFile::rename(file + QLatin1String(sfx), aside + QLatin1String(sfx));
         result.movedAside = aside;
-        result.problem = problem;
+        result.problem = problem.text;
     }
     return result;
 }
@@ -356,24 +420,27 @@ void SqliteRegistry::setValue(const QString &key, const RegValue &v)
 void SqliteRegistry::deleteValue(const QString &key, const QString &name)
 {
     dropValues();
-    const qint64 id = findKey(key);
-    if (id < 0)
-        return;
-    sqlite3_stmt *s = stmt(DeleteValue);
-    Reset r{s};
-    sqlite3_bind_int64(s, 1, id);
-    bindText(s, 2, fold(name));
-    if (sqlite3_step(s) != SQLITE_DONE)
-        fail(QStringLiteral("cancellazione del valore %1").arg(name));
+    // Inside a transaction, so that the key is looked up as the file holds it now.
+    transaction([&] {
+        const qint64 id = findKey(key);
+        if (id < 0)
+            return;
+        sqlite3_stmt *s = stmt(DeleteValue);
+        Reset r{s};
+        sqlite3_bind_int64(s, 1, id);
+        bindText(s, 2, fold(name));
+        if (sqlite3_step(s) != SQLITE_DONE)
+            fail(QStringLiteral("cancellazione del valore %1").arg(name));
+    });
 }
 
 void SqliteRegistry::deleteKey(const QString &key)
 {
     dropValues();
-    const qint64 id = findKey(key);
-    if (id <= 0)
-        return; // absent, or the root, which is never deleted
     transaction([&] {
+        const qint64 id = findKey(key);
+        if (id <= 0)
+            return; // absent, or the root, which is never deleted
         sqlite3_stmt *s = nullptr;
         const char *sql =
             "WITH RECURSIVE sub(id) AS (SELECT ?1 UNION ALL SELECT k.id FROM keys k JOIN sub ON k.parent=sub.id) "
@@ -454,9 +521,19 @@ void SqliteRegistry::transaction(const std::function<void()> &body)
         return;
     }
     exec("BEGIN IMMEDIATE");
+    // Holding the write lock, the file is the truth: whatever another copy
+    // of the program committed since our last look must be seen now, not up
+    // to 50 ms later, or a slot it has just filled would look free.
+    checked_.invalidate();
+    cacheStillValid();
     ++txDepth_;
     try {
         body();
+        --txDepth_;
+        if (sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+            ++txDepth_; // rolled back below, as a failed body is
+            fail(QStringLiteral("conferma delle modifiche"));
+        }
     } catch (...) {
         --txDepth_;
         sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -464,8 +541,6 @@ void SqliteRegistry::transaction(const std::function<void()> &body)
         dropValues();
         throw;
     }
-    --txDepth_;
-    exec("COMMIT");
 }
 
 } // namespace qyr

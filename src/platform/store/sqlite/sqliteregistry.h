@@ -20,8 +20,10 @@ public:
         QString movedAside; // where a damaged file was kept, if one was
         QString problem;    // what was wrong with it
     };
-    // Opens (or creates) the file. A file that cannot be opened as our
-    // settings is renamed beside itself, never deleted, and a new one made.
+    // Opens (or creates) the file. A damaged file is renamed beside itself,
+    // never deleted, and a new one made; any other failure (a folder, a full
+    // disk, no permission, another program's database) changes nothing and
+    // gives no store, with the reason in problem.
     static Opened open(const QString &file);
     ~SqliteRegistry() override;
 
@@ -38,7 +40,11 @@ public:
 
 private:
     explicit SqliteRegistry(sqlite3 *db, QString file);
-    static QString prepareSchema(sqlite3 *db); // empty when fine
+    struct Problem {
+        QString text; // empty when fine
+        bool damaged = false;
+    };
+    static Problem prepareSchema(sqlite3 *db);
     std::optional<RegValue> readValue(const QString &key, const QString &name);
     sqlite3_stmt *stmt(int which);
     qint64 childId(qint64 parent, const QString &name, const QString &key);
@@ -52,8 +58,8 @@ private:
     bool cacheStillValid();
     QHash<QString, qint64> keyCache_;
     // Values already read. Another process writing the same file changes
-    // SQLite's data_version, which empties the cache (seen within 50 ms);
-    // our own writes empty it at once.
+    // SQLite's data_version, which empties the cache (seen within 50 ms, and
+    // at once when a write transaction begins); our own writes empty it at once.
     QHash<QString, QHash<QString, RegValue>> valueCache_; // folded key -> folded name -> value
     QString lastKey_;                                     // the key last read, as the caller wrote it
     const QHash<QString, RegValue> *lastValues_ = nullptr; // its values in the cache
