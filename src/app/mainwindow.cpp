@@ -81,7 +81,8 @@ void MainWindow::bind(frmBrowser &f)
     auto *markList = new QListWidget(marks);
     bindList(f.ListMarkers, markList, twips_);
     bindButton(f.cmdImpExp[0], new QPushButton(marks), twips_);
-    bindButton(f.cmdImpExp[1], new QPushButton(marks), twips_);
+    auto *importButton = new QPushButton(marks);
+    bindButton(f.cmdImpExp[1], importButton, twips_);
     bindButton(f.cmdImpExp[4], new QPushButton(marks), twips_);
     auto *ie = new QGroupBox(f.frmImpExp.accessibleName(), marks);
     ie->setAutoFillBackground(true);
@@ -183,7 +184,11 @@ void MainWindow::bind(frmBrowser &f)
 
     // A panel that opens takes the keyboard, and gives it back when it
     // closes: a reader who cannot see it must land in it.
-    focusFollows(f.fraMarcatori, marks, [markList] { return markList; }, browser_->view());
+    // With no bookmarks the list has nothing to offer: importing is what a
+    // reader on a new computer came for.
+    focusFollows(f.fraMarcatori, marks,
+                 [markList, importButton]() -> QWidget * { return markList->count() > 0 ? markList : importButton; },
+                 browser_->view());
     // Export starts at the file's name, import at the list of files.
     auto exportOrImport = [name, files]() -> QWidget * {
         if (name->isVisibleTo(name->parentWidget()))

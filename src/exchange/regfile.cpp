@@ -88,7 +88,7 @@ QString hexList(const QByteArray &data)
     return bytes.join(QLatin1Char(','));
 }
 
-QString valueText(const RegValue &v, int *unmappable)
+QString valueText(const RegValue &v, int *unmappable, Format format)
 {
     switch (v.type) {
     case regtype::String:
@@ -98,8 +98,10 @@ QString valueText(const RegValue &v, int *unmappable)
         if (!t.contains(QLatin1Char('\r')) && !t.contains(QLatin1Char('\n')))
             return quoted(t, isDrivePath(t));
         // A line break cannot stand inside a quoted text of this line-based
-        // format: such a text goes as its ANSI bytes, NULs included, under
-        // its own kind, which the file's readers turn back into the same value.
+        // format: such a text goes as its bytes, NULs included, under its own
+        // kind, which the file's readers turn back into the same value.
+        if (format == Format::Version5)
+            return QStringLiteral("hex(%1):").arg(v.type, 0, 16) + hexList(v.data);
         int lost = 0;
         const QByteArray ansi = toWindows1252(fromUtf16Le(v.data), &lost);
         if (unmappable)
@@ -482,10 +484,10 @@ QString keyLine(const QString &fullKeyName)
     return QLatin1Char('[') + fullKeyName + QLatin1Char(']') + kCrLf;
 }
 
-QString valueLine(const RegValue &value, int *unmappable)
+QString valueLine(const RegValue &value, int *unmappable, Format format)
 {
     const QString name = value.name.isEmpty() ? QStringLiteral("@") : quoted(value.name, false);
-    return name + QLatin1Char('=') + valueText(value, unmappable) + kCrLf;
+    return name + QLatin1Char('=') + valueText(value, unmappable, format) + kCrLf;
 }
 
 Parsed parse(const QByteArray &bytes)

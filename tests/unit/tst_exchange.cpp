@@ -117,21 +117,31 @@ private slots:
         reg.setValue(kOwn + QStringLiteral("\\Vuota"), RegValue::fromText(QStringLiteral("x"), QString()));
         reg.deleteValue(kOwn + QStringLiteral("\\Vuota"), QStringLiteral("x")); // a key with nothing in it
         reg.setValue(QStringLiteral("Software\\Altro"), RegValue::fromText(QStringLiteral("a"), QStringLiteral("b")));
-        const QStringList before = dump(reg, kOwn);
         const QStringList outside = dump(reg, QStringLiteral("Software\\Altro"));
 
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("copia.reg"));
         RegistryExchange ex(reg);
-        QVERIFY(ex.exportKey(hkey::CurrentUser, kOwn, file, true, false).written);
-        reg.deleteKey(kOwn);
-        QVERIFY(!reg.keyExists(kOwn));
-        const ImportResult r = ex.importTextFile(file);
-        QVERIFY(r.applied);
-        QCOMPARE(r.ignoredKeys + r.ignoredValues + r.emptyValues, 0);
-        QCOMPARE(r.notice(), QString());
-        QCOMPARE(dump(reg, kOwn), before);
-        QCOMPARE(dump(reg, QStringLiteral("Software\\Altro")), outside);
+        // First as REGEDIT4; then, with characters the ANSI code page lacks
+        // (a line break among them), in the version 5 format, losing none.
+        for (const bool five : {false, true}) {
+            if (five)
+                reg.setValue(page, RegValue::fromText(QStringLiteral("2NOME"), QStringLiteral("Καλημέρα 😀\r\nŁódź")));
+            const QStringList before = dump(reg, kOwn);
+            const ExportResult written = ex.exportKey(hkey::CurrentUser, kOwn, file, true, false);
+            QVERIFY(written.written);
+            QCOMPARE(written.version5, five);
+            QCOMPARE(written.unrepresentable, 0);
+            QCOMPARE(readFile(file).startsWith(five ? QByteArray("\xff\xfeW\0i\0n\0", 8) : QByteArray("REGEDIT4\r\n")), true);
+            reg.deleteKey(kOwn);
+            QVERIFY(!reg.keyExists(kOwn));
+            const ImportResult r = ex.importTextFile(file);
+            QVERIFY(r.applied);
+            QCOMPARE(r.ignoredKeys + r.ignoredValues + r.emptyValues, 0);
+            QCOMPARE(r.notice(), QString());
+            QCOMPARE(dump(reg, kOwn), before);
+            QCOMPARE(dump(reg, QStringLiteral("Software\\Altro")), outside);
+        }
     }
 
     void version5FileWithEveryKind()
@@ -272,6 +282,7 @@ private slots:
         QTest::newRow("stray line") << QByteArray(good + "\r\nVolume=1\r\n") << 6;
         QTest::newRow("text after the last quote") << QByteArray(good + "\"a\"=\"x\"y\" z\r\n") << 5;
         QTest::newRow("utf-16 cut in a character") << QByteArray("\xff\xfe" + utf16(QString::fromLatin1(good)) + "\x41") << 5;
+        QTest::newRow("nothing of the program's tree") << QByteArray("REGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\Altro]\r\n") << 0;
         QTest::newRow("value before any key") << QByteArray("REGEDIT4\r\n\"a\"=\"b\"\r\n") << 2;
     }
 
@@ -290,7 +301,8 @@ private slots:
             QFAIL("a malformed file was accepted");
         } catch (const QyrError &e) {
             QCOMPARE(e.number(), err::InvalidFileFormat);
-            QVERIFY2(e.description().contains(QStringLiteral("Riga %1:").arg(line)), qPrintable(e.description()));
+            QVERIFY2(e.description().contains(line ? QStringLiteral("Riga %1:").arg(line) : QStringLiteral("non contiene")),
+                     qPrintable(e.description()));
             QVERIFY(e.description().contains(file));
             QVERIFY(e.description().endsWith(QStringLiteral("Le impostazioni non sono state modificate.")));
         }
