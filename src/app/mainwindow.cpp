@@ -187,7 +187,7 @@ void MainWindow::bind(frmBrowser &f)
     // With no bookmarks the list has nothing to offer: importing is what a
     // reader on a new computer came for.
     focusFollows(f.fraMarcatori, marks,
-                 [markList, importButton]() -> QWidget * { return markList->count() > 0 ? markList : importButton; },
+                 [markList, importButton]() -> QWidget * { return markList->count() > 0 ? static_cast<QWidget *>(markList) : importButton; },
                  browser_->view());
     // Export starts at the file's name, import at the list of files.
     auto exportOrImport = [name, files]() -> QWidget * {

@@ -201,9 +201,10 @@ void ImpExpPanel::runOk()
     closePanel();
 }
 
-void ImpExpPanel::exportTo(const QString &name, const QString &path)
+void ImpExpPanel::exportTo(const QString &name, const QString &asked)
 {
     IFiles &files = f.ports.files;
+    QString path = asked;
     if (files.fileExists(path)) {
         QString question = f.msg.strMsgSostFile;
         question.replace(QLatin1String("@FILE@"), name);
@@ -211,7 +212,10 @@ void ImpExpPanel::exportTo(const QString &name, const QString &path)
             return;
         // A read-only file is replaced as well: the reader said so. It is not
         // deleted: the new file takes its place only once written whole.
+        // The same file is replaced, whatever the letter case it was found in.
         const QString existing = files.resolve(path);
+        if (!existing.isEmpty())
+            path = existing;
         if (!existing.isEmpty() && !QFileInfo(existing).isWritable())
             QFile::setPermissions(existing, QFile::permissions(existing) | QFile::WriteOwner | QFile::WriteUser);
     }
