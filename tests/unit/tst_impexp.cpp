@@ -312,17 +312,19 @@ private slots:
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<bool>("hives");
         QTest::addColumn<QString>("said");
+        QTest::addColumn<bool>("storeFails"); // after the safety copy was made
         const QByteArray good = (kRegHead + "\\Player]\r\n\"Volume\"=\"1\"\r\n").toLatin1(); // lines 1 to 4
         Desk model;
         const QByteArray hive = RegfWriter(model.hive("55", "Nuovo")).bytes();
-        QTest::newRow("bad line") << "rotto.reg" << QByteArray(good + "\"a\"=hex:01,zz\r\n") << true << "Riga 5:";
-        QTest::newRow("no hive reader") << "copia.qyr" << hive << false << "non è disponibile";
-        QTest::newRow("damaged hive") << "rotto.qyr" << QByteArray("regf e poi nulla") << true << "rotto.qyr";
+        QTest::newRow("bad line") << "rotto.reg" << QByteArray(good + "\"a\"=hex:01,zz\r\n") << true << "Riga 5:" << false;
+        QTest::newRow("no hive reader") << "copia.qyr" << hive << false << "non è disponibile" << false;
+        QTest::newRow("damaged hive") << "rotto.qyr" << QByteArray("regf e poi nulla") << true << "rotto.qyr" << false;
+        QTest::newRow("store fails") << "buono.reg" << good << true << "scrittura simulata non riuscita" << true;
         // Files that hold nothing of the program's tree would otherwise replace it.
         const QByteArray foreign = RegfWriter(HiveKey{"Altro programma", {RegValue::fromText("a", "b")}, {}}).bytes();
-        QTest::newRow("someone else's hive") << "altro.qyr" << foreign << true << "non contiene impostazioni";
+        QTest::newRow("someone else's hive") << "altro.qyr" << foreign << true << "non contiene impostazioni" << false;
         QTest::newRow("someone else's keys") << "altro.reg" << QByteArray("REGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\Altro]\r\n\"a\"=\"b\"\r\n")
-                                             << true << "non contiene impostazioni";
+                                             << true << "non contiene impostazioni" << false;
     }
 
     void damagedOrUnreadableFilesChangeNothing()
@@ -331,6 +333,7 @@ private slots:
         QFETCH(QByteArray, content);
         QFETCH(bool, hives);
         QFETCH(QString, said);
+        QFETCH(bool, storeFails);
         Desk d(hives);
         d.reg.put("Player", "Volume", "80");
         d.bookmark("1", "12", "Vecchio");
@@ -340,6 +343,7 @@ private slots:
         const QString copy = d.f->impExp.safetyCopiesFolder() + "/QYRPlayer_Backup_2020-01-01_10-00-00.reg";
         QDir().mkpath(d.f->impExp.safetyCopiesFolder());
         writeFile(copy, "copia di prima");
+        d.reg.failWrites = storeFails;
 
         d.chooseForImport(d.tmp.path(), name);
         d.click(2);
