@@ -53,6 +53,7 @@ QLabel *caption(QWidget *parent, const QString &text, float l, float t, float w,
 struct MainWindow::Panels {
     QGroupBox *marks = nullptr, *importExport = nullptr, *options = nullptr, *debug = nullptr;
     QListWidget *markList = nullptr, *files = nullptr;
+    QPushButton *importButton = nullptr;
     QLineEdit *fileName = nullptr, *url = nullptr;
 };
 
@@ -116,7 +117,8 @@ void MainWindow::bindBookmarkPanel(frmBrowser &f, Panels &p)
     p.markList = new QListWidget(p.marks);
     bindList(f.ListMarkers, p.markList, twips_);
     bindButton(f.cmdImpExp[0], new QPushButton(p.marks), twips_);
-    bindButton(f.cmdImpExp[1], new QPushButton(p.marks), twips_);
+    p.importButton = new QPushButton(p.marks);
+    bindButton(f.cmdImpExp[1], p.importButton, twips_);
     bindButton(f.cmdImpExp[4], new QPushButton(p.marks), twips_);
 }
 
@@ -236,7 +238,14 @@ void MainWindow::bindDebugPanel(frmBrowser &f, Panels &p)
 void MainWindow::bindFocus(frmBrowser &f, const Panels &p)
 {
     QListWidget *markList = p.markList;
-    focusFollows(f.fraMarcatori, p.marks, [markList] { return markList; }, browser_->view());
+    // With no bookmarks the list has nothing to offer: importing is what a
+    // reader on a new computer came for.
+    QWidget *importButton = p.importButton;
+    focusFollows(f.fraMarcatori, p.marks,
+                 [markList, importButton]() -> QWidget * {
+                     return markList->count() > 0 ? static_cast<QWidget *>(markList) : importButton;
+                 },
+                 browser_->view());
     // Export starts at the file's name, import at the list of files.
     QLineEdit *name = p.fileName;
     QListWidget *files = p.files;

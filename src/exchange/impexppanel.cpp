@@ -3,6 +3,7 @@
 #include "../shell/frmbrowser.h"
 #include "registryexchange.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -16,8 +17,12 @@ namespace qyr {
 namespace {
 
 const QString kExportTitle = QStringLiteral("Esportazione Marcatori LUMO");
-const QString kBackupName = QStringLiteral("QYRPlayer_Backup.reg");
+const QString kImportTitle = QStringLiteral("Importazione Marcatori LUMO");
 const QString kTestExportName = QStringLiteral("provatxt.reg");
+// Safety copies: dated, so that the names sort from the oldest; never overwritten.
+const QString kCopyPrefix = QStringLiteral("QYRPlayer_Backup_");
+const QString kCopiesFolder = QStringLiteral("copie-di-sicurezza");
+constexpr int kCopiesKept = 10;
 
 // A drive entry as a folder: "C:" is the root of drive C.
 QString driveFolder(const QString &drive)
@@ -37,12 +42,15 @@ QString joinPath(const QString &folder, const QString &name)
     return folder + QDir::separator() + name;
 }
 
-// The exported file is always a ".REG" file: whatever follows the first dot
-// of the name is replaced.
+// The exported file is always a ".REG" file. Only a last extension is
+// replaced, and only one that looks like an extension (up to five letters or
+// digits, a letter among them): "segnalibri 12.03.2025" keeps its date.
 QString withRegExtension(const QString &name)
 {
-    const int dot = name.indexOf(QLatin1Char('.'));
-    return dot < 0 ? name + QStringLiteral(".REG") : name.left(dot + 1) + QStringLiteral("REG");
+    static const QRegularExpression extension(QStringLiteral("\\.(?=[A-Za-z0-9]{0,4}[A-Za-z])[A-Za-z0-9]{1,5}$"));
+    QString base = name;
+    base.remove(extension);
+    return base + QStringLiteral(".REG");
 }
 
 // The folder and each folder above it, from the root down, as native paths.
@@ -161,7 +169,7 @@ void ImpExpPanel::openPanel(bool forExport)
     // Volumes come and go and files change while the panel is closed.
     listDrives();
     if (f.Dir.path().isEmpty())
-        f.Dir.setPath(driveFolder(f.Drive.path()));
+        f.Dir.setPath(folderOfDrive(f.Drive.path()));
     else
         listFolders();
     if (f.File.path() != f.Dir.path())
@@ -193,20 +201,23 @@ void ImpExpPanel::runOk()
     closePanel();
 }
 
-void ImpExpPanel::exportTo(const QString &name, const QString &path)
+void ImpExpPanel::exportTo(const QString &name, const QString &asked)
 {
     IFiles &files = f.ports.files;
+    QString path = asked;
     if (files.fileExists(path)) {
         QString question = f.msg.strMsgSostFile;
         question.replace(QLatin1String("@FILE@"), name);
         if (f.ports.dialogs.message(kExportTitle, question, Buttons::YesNoCancel, Icon::Question) != Answer::Yes)
             return;
-        if (!files.deleteFile(path)) {
-            // A read-only file is replaced as well: the reader said so.
-            const QString existing = files.resolve(path);
+        // A read-only file is replaced as well: the reader said so. It is not
+        // deleted: the new file takes its place only once written whole.
+        // The same file is replaced, whatever the letter case it was found in.
+        const QString existing = files.resolve(path);
+        if (!existing.isEmpty())
+            path = existing;
+        if (!existing.isEmpty() && !QFileInfo(existing).isWritable())
             QFile::setPermissions(existing, QFile::permissions(existing) | QFile::WriteOwner | QFile::WriteUser);
-            files.deleteFile(path);
-        }
     }
     RegistryExchange exchange(f.ports.registry, f.ports.hives);
     const ExportResult r = exchange.exportKey(hkey::CurrentUser, RegistryExchange::programKey(), path, true, false);
@@ -215,6 +226,9 @@ void ImpExpPanel::exportTo(const QString &name, const QString &path)
     if (r.written && files.fileExists(path)) {
         text = f.msg.strMsgExportOk;
         text.replace(QLatin1String("@FILE@"), path);
+        if (r.version5)
+            text += QStringLiteral("\r\nIl file è in formato Unicode (Windows Registry Editor 5.00), perché le "
+                                   "impostazioni contengono caratteri che il formato REGEDIT4 non può rappresentare.");
     } else {
         text = f.msg.strMsgExportKo;
         text.replace(QLatin1String("@FILE@"), path);
@@ -226,27 +240,42 @@ void ImpExpPanel::exportTo(const QString &name, const QString &path)
 
 void ImpExpPanel::importFrom(const QString &path)
 {
-    // Restoring the safety copy itself must not overwrite it first: it is
-    // the only copy of what the reader wants back.
-    bool choseBackup = false;
-    for (const QString &folder : ownFilesFolders())
-        choseBackup = choseBackup || sameFile(path, joinPath(folder, kBackupName));
-    if (!choseBackup) {
-        try {
-            exportOwnFile(kBackupName);
-        } catch (const QyrError &e) {
-            throw QyrError(e.number(), QStringLiteral("Copia di sicurezza delle impostazioni non riuscita: "
-                                                      "l'importazione non è stata eseguita.\r\n") +
-                                           e.description());
-        }
+    RegistryExchange exchange(f.ports.registry, f.ports.hives);
+    // The file is read whole and checked before anything else: one that
+    // cannot be imported leaves the settings and the safety copies as they were.
+    const ImportPlan plan = path.toUpper().contains(QLatin1String(".REG"))
+                                ? exchange.planTextFile(path)
+                                : exchange.planHive(RegistryExchange::programKey(), path, hkey::CurrentUser);
+    if (plan.bookmarksDeleted > 0) {
+        const QString question =
+            plan.bookmarksDeleted == 1
+                ? QStringLiteral("Importando il file %1 verrà cancellato 1 segnalibro su %2. Continuare?")
+                      .arg(path)
+                      .arg(plan.bookmarks)
+                : QStringLiteral("Importando il file %1 verranno cancellati %2 segnalibri su %3. Continuare?")
+                      .arg(path)
+                      .arg(plan.bookmarksDeleted)
+                      .arg(plan.bookmarks);
+        if (f.ports.dialogs.message(kImportTitle, question, Buttons::YesNo, Icon::Question) != Answer::Yes)
+            return;
     }
 
-    RegistryExchange exchange(f.ports.registry, f.ports.hives);
-    // Any failure below is thrown before the settings change: the file was
-    // read whole and checked, then applied in one step.
-    const ImportResult r = path.toUpper().contains(QLatin1String(".REG"))
-                               ? exchange.importTextFile(path)
-                               : exchange.restoreHive(RegistryExchange::programKey(), path, hkey::CurrentUser);
+    QString copy;
+    try {
+        copy = makeSafetyCopy();
+    } catch (const QyrError &e) {
+        throw QyrError(e.number(), QStringLiteral("Copia di sicurezza delle impostazioni non riuscita: "
+                                                  "l'importazione non è stata eseguita.\r\n") +
+                                       e.description());
+    }
+    ImportResult r;
+    try {
+        r = exchange.carryOut(plan);
+    } catch (...) {
+        QFile::remove(copy); // nothing changed: the copies stay as they were
+        throw;
+    }
+    pruneSafetyCopies(path);
 
     // Whether reading is on is the reader's choice now, not the file's.
     f.settings.Save(f.strAppName, QStringLiteral("Player"), QStringLiteral("AudioOff"), conv::fromBool(f.bAudioOff));
@@ -256,10 +285,62 @@ void ImpExpPanel::importFrom(const QString &path)
 
     QString text = f.msg.strMsgRipristinoOk;
     text.replace(QLatin1String("@FILE@"), path);
+    text += QStringLiteral("\r\nLe impostazioni di prima sono salvate nella copia di sicurezza %1.").arg(copy);
     const QString notice = r.notice();
     if (!notice.isEmpty())
         text += QStringLiteral("\r\n") + notice;
     say(text);
+}
+
+QString ImpExpPanel::makeSafetyCopy()
+{
+    const QString folder = safetyCopiesFolder();
+    if (!QDir().mkpath(folder))
+        throw QyrError(err::PathAccess, QStringLiteral("Impossibile creare la cartella %1.").arg(folder));
+    // A new name every time: a later import never writes over an earlier copy.
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss"));
+    QString copy = joinPath(folder, kCopyPrefix + stamp + QStringLiteral(".reg"));
+    for (int n = 2; QFileInfo::exists(copy); ++n)
+        copy = joinPath(folder, kCopyPrefix + stamp + QStringLiteral("_%1.reg").arg(n, 3, 10, QLatin1Char('0')));
+    RegistryExchange exchange(f.ports.registry, f.ports.hives);
+    const ExportResult r = exchange.exportKey(hkey::CurrentUser, RegistryExchange::programKey(), copy, true, false);
+    if (!r.written)
+        throw QyrError(err::PathAccess, r.problem);
+    return copy;
+}
+
+void ImpExpPanel::pruneSafetyCopies(const QString &imported)
+{
+    QStringList copies = safetyCopies();
+    while (copies.size() > kCopiesKept) {
+        const QString oldest = copies.takeFirst();
+        // The copy just restored stays: it may be the one the reader wants again.
+        if (!sameFile(oldest, imported))
+            QFile::remove(oldest);
+    }
+}
+
+QString ImpExpPanel::safetyCopiesFolder() const
+{
+    return joinPath(configFolder(), kCopiesFolder);
+}
+
+QStringList ImpExpPanel::safetyCopies() const
+{
+    const QDir dir(safetyCopiesFolder());
+    QStringList out;
+    for (const QString &name : dir.entryList({kCopyPrefix + QStringLiteral("*.reg")}, QDir::Files, QDir::Name))
+        out << joinPath(safetyCopiesFolder(), name);
+    return out;
+}
+
+QString ImpExpPanel::folderOfDrive(const QString &drive) const
+{
+    if (drive == kCopiesDrive) {
+        QDir().mkpath(safetyCopiesFolder());
+        return safetyCopiesFolder();
+    }
+    return driveFolder(drive);
 }
 
 void ImpExpPanel::closePanel()
@@ -273,8 +354,9 @@ void ImpExpPanel::Drive_Change()
 {
     // A drive that is not ready leaves the folder list where it was.
     IgnoreFailure([&] {
-        const QString folder = driveFolder(f.Drive.path());
-        if (f.ports.files.folderExists(folder))
+        const QString folder = folderOfDrive(f.Drive.path());
+        // The copies' folder was just made, on the disk itself.
+        if (f.Drive.path() == kCopiesDrive || f.ports.files.folderExists(folder))
             f.Dir.setPath(folder);
     });
 }
@@ -326,22 +408,26 @@ void ImpExpPanel::Command1_Click()
 
 void ImpExpPanel::setOwnFilesFolder(const QString &folder) { ownFolder_ = folder; }
 
+QString ImpExpPanel::configFolder() const
+{
+    if (!ownFolder_.isEmpty())
+        return ownFolder_;
+    return QDir::toNativeSeparators(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                                    QStringLiteral("/qyrplayer"));
+}
+
 QStringList ImpExpPanel::ownFilesFolders() const
 {
     if (!ownFolder_.isEmpty())
         return {ownFolder_};
-    const QString config = QDir::toNativeSeparators(
-        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/qyrplayer"));
 #ifdef Q_OS_WIN
     // The root of C: is where readers look for it, but only administrators
     // may write there on recent Windows.
-    return {QStringLiteral("c:\\"), config};
+    return {QStringLiteral("c:\\"), configFolder()};
 #else
-    return {config};
+    return {configFolder()};
 #endif
 }
-
-QString ImpExpPanel::backupFile() const { return joinPath(ownFilesFolders().first(), kBackupName); }
 
 QString ImpExpPanel::testExportFile() const { return joinPath(ownFilesFolders().first(), kTestExportName); }
 
@@ -372,6 +458,9 @@ void ImpExpPanel::listDrives()
             if (!roots.contains(root) && f.ports.files.folderExists(driveFolder(root)))
                 roots << root;
         }
+        // The safety copies live in a hidden folder that the folder list
+        // would never show: they get an entry of their own.
+        roots << kCopiesDrive;
         f.Drive.setItems(roots);
     });
 }

@@ -33,12 +33,16 @@ public:
     // The test export of the debug panel, without question or message.
     void Command1_Click();
 
-    // Where the safety copy before an import and the test export go. Off
-    // Windows a fixed file under "c:\" has no meaning: they live in the
-    // user's configuration folder. An empty folder restores the default.
+    // The user's configuration folder, where the safety copies before each
+    // import go (in a folder of their own) and, off Windows, the test export.
+    // An empty folder restores the default.
     void setOwnFilesFolder(const QString &folder);
-    QString backupFile() const;
     QString testExportFile() const;
+    // The last safety copies, dated, the oldest first; and their folder,
+    // which the drive list offers as kCopiesDrive.
+    QStringList safetyCopies() const;
+    QString safetyCopiesFolder() const;
+    static inline const QString kCopiesDrive = QStringLiteral("Copie di sicurezza");
 
     // The lists read the file system again: drives (volumes may come and
     // go), the folders of the current folder, the files matching the pattern.
@@ -58,6 +62,13 @@ private:
     // folders that takes it; the path written.
     QString exportOwnFile(const QString &fileName);
     QStringList ownFilesFolders() const;
+    QString configFolder() const;
+    // A new safety copy of the settings tree; its path. Throws when it cannot be written.
+    QString makeSafetyCopy();
+    // Keeps the newest copies; never the file just imported.
+    void pruneSafetyCopies(const QString &imported);
+    // The folder a drive list entry stands for.
+    QString folderOfDrive(const QString &drive) const;
     void say(const QString &text);
 
     frmBrowser &f;

@@ -88,7 +88,7 @@ QString hexList(const QByteArray &data)
     return bytes.join(QLatin1Char(','));
 }
 
-QString valueText(const RegValue &v, int *unmappable)
+QString valueText(const RegValue &v, int *unmappable, Format format)
 {
     switch (v.type) {
     case regtype::String:
@@ -98,8 +98,10 @@ QString valueText(const RegValue &v, int *unmappable)
         if (!t.contains(QLatin1Char('\r')) && !t.contains(QLatin1Char('\n')))
             return quoted(t, isDrivePath(t));
         // A line break cannot stand inside a quoted text of this line-based
-        // format: such a text goes as its ANSI bytes, NULs included, under
-        // its own kind, which the file's readers turn back into the same value.
+        // format: such a text goes as its bytes, NULs included, under its own
+        // kind, which the file's readers turn back into the same value.
+        if (format == Format::Version5)
+            return QStringLiteral("hex(%1):").arg(v.type, 0, 16) + hexList(v.data);
         int lost = 0;
         const QByteArray ansi = toWindows1252(fromUtf16Le(v.data), &lost);
         if (unmappable)
@@ -126,14 +128,34 @@ QString valueText(const RegValue &v, int *unmappable)
     throw QyrError(err::InvalidFileFormat, QStringLiteral("Riga %1: %2").arg(line).arg(what));
 }
 
-// By the byte order mark: UTF-16LE (version 5 files), UTF-8, or the ANSI code page.
-QString decode(const QByteArray &bytes)
+QString fromUtf16Be(const QByteArray &d)
 {
-    if (bytes.startsWith("\xFF\xFE"))
-        return fromUtf16Le(bytes.mid(2));
-    if (bytes.startsWith("\xEF\xBB\xBF"))
+    QByteArray swapped(d.size() & ~1, '\0');
+    for (int i = 0; i + 1 < d.size(); i += 2) {
+        swapped[i] = d[i + 1];
+        swapped[i + 1] = d[i];
+    }
+    return fromUtf16Le(swapped);
+}
+
+// By the byte order mark: UTF-16LE (version 5 files, as this program and the
+// registry editor write them), UTF-16BE, UTF-8, or the ANSI code page. A
+// UTF-16LE file that lost its mark is known by its first character.
+// *cutShort: a UTF-16 file with an odd number of bytes, whose last character is gone.
+QString decode(const QByteArray &bytes, bool *cutShort)
+{
+    *cutShort = false;
+    QByteArray units;
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF"))
+        units = bytes.mid(2);
+    else if (bytes.size() >= 2 && bytes[0] != '\0' && bytes[1] == '\0')
+        units = bytes;
+    else if (bytes.startsWith("\xEF\xBB\xBF"))
         return QString::fromUtf8(bytes.mid(3));
-    return fromWindows1252(bytes);
+    else
+        return fromWindows1252(bytes);
+    *cutShort = units.size() % 2 != 0;
+    return bytes.startsWith("\xFE\xFF") ? fromUtf16Be(units) : fromUtf16Le(units);
 }
 
 // Lines end with CR LF, LF or CR.
@@ -286,10 +308,7 @@ private:
             if (e.kind != Entry::Skipped)
                 e.kind = Entry::DeleteValue;
         } else if (rest.startsWith(QLatin1Char('"'))) {
-            const QString text = quotedAt(pos);
-            if (!onlyComment(t, pos))
-                fail(line, QStringLiteral("caratteri in più dopo la stringa chiusa."));
-            const RegValue v = RegValue::fromText(e.value.name, text);
+            const RegValue v = RegValue::fromText(e.value.name, stringData(pos));
             e.value.type = v.type;
             e.value.data = v.data;
         } else if (rest.startsWith(QLatin1String("dword:"), Qt::CaseInsensitive)) {
@@ -313,23 +332,55 @@ private:
     }
 
     // Reads a quoted text starting at `pos` of the current line; on return
-    // pos is just past the closing quote.
-    QString quotedAt(int &pos)
+    // pos is just past the closing quote. False when the line ends first.
+    bool readQuoted(int &pos, QString &out) const
     {
         const QString &t = lines_[row_];
-        QString out;
         for (++pos; pos < t.size(); ++pos) {
             const QChar c = t[pos];
             if (c == QLatin1Char('"')) {
                 ++pos;
-                return out;
+                return true;
             }
             if (c == QLatin1Char('\\') && pos + 1 < t.size() &&
                 (t[pos + 1] == QLatin1Char('\\') || t[pos + 1] == QLatin1Char('"')))
                 ++pos;
             out += t[pos];
         }
-        fail(row_ + 1, QStringLiteral("stringa non chiusa: manca la virgoletta finale."));
+        return false;
+    }
+
+    QString quotedAt(int &pos)
+    {
+        QString out;
+        if (!readQuoted(pos, out))
+            fail(row_ + 1, QStringLiteral("stringa non chiusa: manca la virgoletta finale."));
+        return out;
+    }
+
+    // The text of a string value whose opening quote is at `pos`. The old
+    // exporter never escaped quotes or backslashes, so a line that does not
+    // read as escaped text ("Capitolo "uno"", or "fine \" with its last
+    // backslash) is read as it meant it: the text runs to the line's last
+    // quote, with the backslashes it doubled in a drive path halved again.
+    // Anything but blanks or a comment after that quote is still refused.
+    QString stringData(int pos)
+    {
+        const QString &t = lines_[row_];
+        int end = pos;
+        QString text;
+        const bool closed = readQuoted(end, text);
+        if (closed && onlyComment(t, end))
+            return text;
+        const int last = t.lastIndexOf(QLatin1Char('"'));
+        if (last <= pos || !onlyComment(t, last + 1))
+            fail(row_ + 1, closed ? QStringLiteral("caratteri in più dopo la stringa chiusa.")
+                                  : QStringLiteral("stringa non chiusa: manca la virgoletta finale."));
+        text = t.mid(pos + 1, last - pos - 1);
+        if (text.size() >= 4 && text[1] == QLatin1Char(':') && text.mid(2, 2) == QLatin1String("\\\\") &&
+            isDrivePath(text))
+            text.replace(QLatin1String("\\\\"), QLatin1String("\\"));
+        return text;
     }
 
     // After "hex": either ":" (binary) or "(n):" with the kind n in hexadecimal.
@@ -433,15 +484,23 @@ QString keyLine(const QString &fullKeyName)
     return QLatin1Char('[') + fullKeyName + QLatin1Char(']') + kCrLf;
 }
 
-QString valueLine(const RegValue &value, int *unmappable)
+QString valueLine(const RegValue &value, int *unmappable, Format format)
 {
     const QString name = value.name.isEmpty() ? QStringLiteral("@") : quoted(value.name, false);
-    return name + QLatin1Char('=') + valueText(value, unmappable) + kCrLf;
+    return name + QLatin1Char('=') + valueText(value, unmappable, format) + kCrLf;
 }
 
 Parsed parse(const QByteArray &bytes)
 {
-    return Reader(splitLines(decode(bytes))).run();
+    bool cutShort = false;
+    const QString text = decode(bytes, &cutShort);
+    QStringList lines = splitLines(text);
+    if (cutShort) { // refused rather than read without its last character
+        const bool brokenLineEmpty = text.isEmpty() || text.endsWith(QLatin1Char('\n')) || text.endsWith(QLatin1Char('\r'));
+        fail(int(lines.size()) + (brokenLineEmpty ? 1 : 0),
+             QStringLiteral("il file UTF-16 è troncato: finisce a metà di un carattere."));
+    }
+    return Reader(std::move(lines)).run();
 }
 
 } // namespace qyr::regfile

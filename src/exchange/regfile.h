@@ -21,12 +21,14 @@ QString fromWindows1252(const QByteArray &bytes);
 
 // "[name]" and its line break.
 QString keyLine(const QString &fullKeyName);
-// One value line with its line break: "name"=data, or @=data for the default
-// value. Characters outside the ANSI code page that go into hexadecimal bytes
-// here are added to *unmappable (the caller encodes the rest of the text).
-QString valueLine(const RegValue &value, int *unmappable = nullptr);
-
 enum class Format { Regedit4, Version5 };
+
+// One value line with its line break: "name"=data, or @=data for the default
+// value. A text with a line break goes as hexadecimal bytes: in the ANSI code
+// page for REGEDIT4, where characters it cannot hold are added to
+// *unmappable (the caller encodes the rest of the text), in UTF-16LE for
+// version 5, where nothing is lost.
+QString valueLine(const RegValue &value, int *unmappable = nullptr, Format format = Format::Regedit4);
 
 // One line of a file, in file order. Value entries carry the key they belong to.
 struct Entry {

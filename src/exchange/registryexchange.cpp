@@ -4,7 +4,11 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
+#include <QSet>
+
+#include <algorithm>
 
 namespace qyr {
 
@@ -80,6 +84,98 @@ QString counted(int n, const char *one, const char *many)
     return QStringLiteral("%1 %2").arg(n).arg(QString::fromUtf8(n == 1 ? one : many));
 }
 
+QString nothingOfOurs(const QString &file)
+{
+    return QStringLiteral("Il file %1 non contiene impostazioni né segnalibri di QYR MediaPlayer: "
+                          "non è stato importato.")
+        .arg(file);
+}
+
+bool holdsOwnTree(const regfile::Parsed &parsed)
+{
+    return std::any_of(parsed.entries.begin(), parsed.entries.end(),
+                       [](const regfile::Entry &e) { return insideProgramTree(e.root, e.path); });
+}
+
+// A bookmark's description value: "1NOME", "2NOME" and so on.
+const QRegularExpression &descriptionName()
+{
+    static const QRegularExpression re(QStringLiteral("^([0-9]+)NOME$"), QRegularExpression::CaseInsensitiveOption);
+    return re;
+}
+
+// Bookmarks by "page\nslot" (page in lower case, as the store ignores case),
+// each with its description.
+using Bookmarks = QMap<QString, QString>;
+
+void noteBookmark(Bookmarks &marks, const QString &path, const QString &name, const QString *description)
+{
+    const QRegularExpressionMatch m = descriptionName().match(name);
+    if (!m.hasMatch())
+        return;
+    const QString key = normalized(path).toLower() + QLatin1Char('\n') + m.captured(1);
+    if (description && *description != QLatin1String("vuoto"))
+        marks.insert(key, *description);
+    else
+        marks.remove(key);
+}
+
+void storedBookmarks(IRegistry &registry, const QString &path, Bookmarks &marks)
+{
+    for (const RegValue &v : registry.values(path)) {
+        const QString text = v.text();
+        noteBookmark(marks, path, v.name, &text);
+    }
+    for (const QString &sub : registry.subKeys(path))
+        storedBookmarks(registry, path + QLatin1Char('\\') + sub, marks);
+}
+
+void hiveBookmarks(const HiveKey &key, const QString &path, Bookmarks &marks)
+{
+    for (const RegValue &v : key.values) {
+        const QString text = v.text();
+        noteBookmark(marks, path, v.name, &text);
+    }
+    for (const HiveKey &sub : key.subKeys)
+        hiveBookmarks(sub, path + QLatin1Char('\\') + sub.name, marks);
+}
+
+// A hive saved from the program's key has its "Player" settings or at least
+// one bookmark; any other hive is someone else's.
+bool looksLikeOwnTree(const HiveKey &root)
+{
+    for (const HiveKey &sub : root.subKeys)
+        if (sub.name.compare(QLatin1String("Player"), Qt::CaseInsensitive) == 0)
+            return true;
+    Bookmarks marks;
+    hiveBookmarks(root, QString(), marks);
+    return !marks.isEmpty();
+}
+
+// Descriptions that are on a page before and on the same page no more.
+int lostBookmarks(const Bookmarks &before, const Bookmarks &after)
+{
+    QSet<QString> kept;
+    for (auto it = after.begin(); it != after.end(); ++it)
+        kept.insert(it.key().section(QLatin1Char('\n'), 0, 0) + QLatin1Char('\n') + it.value());
+    int lost = 0;
+    for (auto it = before.begin(); it != before.end(); ++it)
+        lost += kept.contains(it.key().section(QLatin1Char('\n'), 0, 0) + QLatin1Char('\n') + it.value()) ? 0 : 1;
+    return lost;
+}
+
+QByteArray utf16Le(const QString &text)
+{
+    QByteArray out;
+    out.reserve(text.size() * 2);
+    for (QChar c : text)
+        out.append(char(c.unicode() & 0xff)).append(char(c.unicode() >> 8));
+    return out;
+}
+
+const QString kHeader4 = QStringLiteral("REGEDIT4");
+const QString kHeader5 = QStringLiteral("Windows Registry Editor Version 5.00");
+
 } // namespace
 
 QString ImportResult::notice() const
@@ -116,21 +212,45 @@ QString RegistryExchange::rootName(quint32 root)
 ExportResult RegistryExchange::exportKey(quint32 root, const QString &keyPath, const QString &file, bool recurse,
                                          bool append)
 {
-    ExportResult r;
-    QByteArray bytes;
+    QByteArray old;
     if (append) {
-        QFile old(file);
-        if (old.open(QIODevice::ReadOnly))
-            bytes = old.readAll();
+        QFile existing(file);
+        if (existing.open(QIODevice::ReadOnly))
+            old = existing.readAll();
     }
-    QString text;
-    if (!append || !bytes.contains("REGEDIT4"))
-        text = QStringLiteral("REGEDIT4") + kCrLf + kCrLf;
-    exportBlock(root, keyPath, recurse, text, r);
-    int lost = 0;
-    bytes += regfile::toWindows1252(text, &lost);
-    r.unrepresentable += lost;
+    const bool oldIs5 = old.startsWith("\xFF\xFE");
+    const bool oldIs4 = !old.isEmpty() && !oldIs5;
 
+    // REGEDIT4 as long as it loses nothing; otherwise version 5, unless the
+    // blocks go after a REGEDIT4 file's content (the format of a file is one).
+    auto build = [&](regfile::Format format, ExportResult &r) {
+        const bool five = format == regfile::Format::Version5;
+        QString text;
+        if (five ? !oldIs5 : !old.contains("REGEDIT4"))
+            text = (five ? kHeader5 : kHeader4) + kCrLf + kCrLf;
+        exportBlock(root, keyPath, recurse, text, r, format);
+        return text;
+    };
+    ExportResult r;
+    QString text = build(oldIs5 ? regfile::Format::Version5 : regfile::Format::Regedit4, r);
+    QByteArray bytes;
+    if (oldIs5) {
+        r.version5 = true;
+    } else {
+        int lost = 0;
+        bytes = regfile::toWindows1252(text, &lost);
+        r.unrepresentable += lost;
+        if (r.unrepresentable > 0 && !oldIs4) {
+            r = ExportResult();
+            text = build(regfile::Format::Version5, r);
+            r.version5 = true;
+        }
+    }
+    if (r.version5)
+        bytes = (oldIs5 ? QByteArray() : QByteArray("\xFF\xFE")) + utf16Le(text);
+    bytes.prepend(old);
+
+    // Written beside the old file and put in its place only when whole.
     QSaveFile out(file);
     if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit()) {
         r.problem = writeProblem(file, out.error());
@@ -140,7 +260,8 @@ ExportResult RegistryExchange::exportKey(quint32 root, const QString &keyPath, c
     return r;
 }
 
-void RegistryExchange::exportBlock(quint32 root, const QString &path, bool recurse, QString &out, ExportResult &r)
+void RegistryExchange::exportBlock(quint32 root, const QString &path, bool recurse, QString &out, ExportResult &r,
+                                   regfile::Format format)
 {
     out += regfile::keyLine(rootName(root) + path);
     ++r.keys;
@@ -157,7 +278,7 @@ void RegistryExchange::exportBlock(quint32 root, const QString &path, bool recur
     if (!read)
         ++r.unreadable;
     for (const RegValue &v : values) {
-        out += regfile::valueLine(v, &r.unrepresentable);
+        out += regfile::valueLine(v, &r.unrepresentable, format);
         ++r.values;
     }
     out += kCrLf + kCrLf; // an empty line ends the block, and one more follows it
@@ -172,14 +293,19 @@ void RegistryExchange::exportBlock(quint32 root, const QString &path, bool recur
     if (!read)
         ++r.unreadable;
     for (const QString &name : subKeys)
-        exportBlock(root, path + QLatin1Char('\\') + name, true, out, r);
+        exportBlock(root, path + QLatin1Char('\\') + name, true, out, r, format);
 }
 
 ImportResult RegistryExchange::importTextFile(const QString &file)
 {
-    const QFileInfo info(file);
-    if (info.isDir())
+    if (QFileInfo(file).isDir())
         return {};
+    return carryOut(planTextFile(file));
+}
+
+ImportPlan RegistryExchange::planTextFile(const QString &file)
+{
+    const QFileInfo info(file);
     const QByteArray bytes = nothingChangedOnFailure(QString(), [&] {
         if (!info.exists())
             throw QyrError(err::FileNotFound, QStringLiteral("Il file %1 non esiste.").arg(file));
@@ -191,10 +317,93 @@ ImportResult RegistryExchange::importTextFile(const QString &file)
             throw QyrError(err::PathAccess, QStringLiteral("Impossibile leggere il file %1.").arg(file));
         return in.readAll();
     });
-    const regfile::Parsed parsed =
-        nothingChangedOnFailure(QStringLiteral("Il file %1 non è un file di registro valido.").arg(file),
-                                [&] { return regfile::parse(bytes); });
-    return apply(parsed);
+    ImportPlan plan;
+    plan.file = file;
+    plan.text = nothingChangedOnFailure(QStringLiteral("Il file %1 non è un file di registro valido.").arg(file),
+                                        [&] { return regfile::parse(bytes); });
+    nothingChangedOnFailure(QString(), [&] {
+        if (!holdsOwnTree(plan.text))
+            throw QyrError(err::InvalidFileFormat, nothingOfOurs(file));
+        countDeletedBookmarks(plan);
+    });
+    return plan;
+}
+
+ImportPlan RegistryExchange::planHive(const QString &keyPath, const QString &file, quint32 root)
+{
+    return nothingChangedOnFailure(QString(), [&] {
+        if (!hives_)
+            throw QyrError(err::CannotCreateObject,
+                           QStringLiteral("La lettura dei file hive del registro non è disponibile."));
+        ImportPlan plan;
+        plan.file = file;
+        plan.hive = true;
+        plan.target = normalized(keyPath);
+        plan.content = hives_->read(file, plan.target);
+        checkNames(plan.content.key, file, true);
+        plan.outsideOwnTree =
+            root != hkey::CurrentUser || !insideProgramTree(QStringLiteral("HKEY_CURRENT_USER"), plan.target);
+        if (plan.outsideOwnTree)
+            return plan;
+        // A whole profile without the program's key gives its own root, and
+        // any other saved key would replace every setting and bookmark.
+        if (plan.content.path.isEmpty() && !looksLikeOwnTree(plan.content.key))
+            throw QyrError(err::InvalidFileFormat, nothingOfOurs(file));
+        countDeletedBookmarks(plan);
+        return plan;
+    });
+}
+
+void RegistryExchange::countDeletedBookmarks(ImportPlan &plan)
+{
+    Bookmarks before;
+    if (registry_.keyExists(programKey()))
+        storedBookmarks(registry_, programKey(), before);
+    Bookmarks after;
+    if (plan.hive) {
+        hiveBookmarks(plan.content.key, plan.target, after);
+    } else {
+        // The file's lines, in order, over what is stored now.
+        after = before;
+        using regfile::Entry;
+        for (const Entry &e : plan.text.entries) {
+            if (!insideProgramTree(e.root, e.path))
+                continue;
+            if (e.kind == Entry::DeleteKey) {
+                const QString gone = normalized(e.path).toLower();
+                for (auto it = after.begin(); it != after.end();)
+                    it = it.key().startsWith(gone + QLatin1Char('\n')) || it.key().startsWith(gone + QLatin1Char('\\'))
+                             ? after.erase(it)
+                             : std::next(it);
+            } else if (e.kind == Entry::DeleteValue) {
+                noteBookmark(after, e.path, e.value.name, nullptr);
+            } else if (e.kind == Entry::SetValue) {
+                const QString text = e.value.text();
+                noteBookmark(after, e.path, e.value.name, &text);
+            }
+        }
+    }
+    plan.bookmarks = int(before.size());
+    plan.bookmarksDeleted = lostBookmarks(before, after);
+}
+
+ImportResult RegistryExchange::carryOut(const ImportPlan &plan)
+{
+    if (!plan.hive)
+        return apply(plan.text);
+    return nothingChangedOnFailure(QString(), [&] {
+        ImportResult r;
+        if (plan.outsideOwnTree) {
+            countTree(plan.content.key, r.ignoredKeys, r.ignoredValues);
+            return r;
+        }
+        registry_.transaction([&] {
+            registry_.deleteKey(plan.target);
+            writeTree(plan.target, plan.content.key, r);
+        });
+        r.applied = true;
+        return r;
+    });
 }
 
 ImportResult RegistryExchange::apply(const regfile::Parsed &parsed)
@@ -218,7 +427,9 @@ ImportResult RegistryExchange::apply(const regfile::Parsed &parsed)
             own.append(&e);
     }
     if (own.isEmpty())
-        return r;
+        throw QyrError(err::InvalidFileFormat, QStringLiteral("Il file non contiene impostazioni né segnalibri di "
+                                                              "QYR MediaPlayer: non è stato importato.\r\n") +
+                                                   kUnchanged);
     nothingChangedOnFailure(QString(), [&] {
         registry_.transaction([&] {
             for (const Entry *e : own) {
@@ -251,25 +462,7 @@ ImportResult RegistryExchange::apply(const regfile::Parsed &parsed)
 
 ImportResult RegistryExchange::restoreHive(const QString &keyPath, const QString &file, quint32 root)
 {
-    return nothingChangedOnFailure(QString(), [&] {
-        if (!hives_)
-            throw QyrError(err::CannotCreateObject,
-                           QStringLiteral("La lettura dei file hive del registro non è disponibile."));
-        const QString target = normalized(keyPath);
-        const HiveContent content = hives_->read(file, target);
-        checkNames(content.key, file, true);
-        ImportResult r;
-        if (root != hkey::CurrentUser || !insideProgramTree(QStringLiteral("HKEY_CURRENT_USER"), target)) {
-            countTree(content.key, r.ignoredKeys, r.ignoredValues);
-            return r;
-        }
-        registry_.transaction([&] {
-            registry_.deleteKey(target);
-            writeTree(target, content.key, r);
-        });
-        r.applied = true;
-        return r;
-    });
+    return carryOut(planHive(keyPath, file, root));
 }
 
 void RegistryExchange::ensureKey(const QString &key)

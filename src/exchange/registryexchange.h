@@ -25,7 +25,10 @@ struct ExportResult {
     int keys = 0;            // key blocks written
     int values = 0;          // value lines written
     int unreadable = 0;      // reads of values or subkeys that failed: those blocks were written without them
-    int unrepresentable = 0; // characters outside the ANSI code page, written as "?"
+    // Written in the registry editor's version 5 format (UTF-16LE with a
+    // byte order mark): the tree holds characters outside the ANSI code page.
+    bool version5 = false;
+    int unrepresentable = 0; // characters written as "?": only when appending to a REGEDIT4 file
     QString problem;         // why the file was not written, in Italian
 };
 
@@ -40,6 +43,19 @@ struct ImportResult {
     QString notice() const;
 };
 
+// A file read whole and checked, not yet applied: what applying it would
+// cost can be told to the reader first.
+struct ImportPlan {
+    QString file;
+    bool hive = false;
+    regfile::Parsed text;       // a registry text file
+    HiveContent content;        // a hive
+    QString target;             // hive: the key it replaces
+    bool outsideOwnTree = false; // hive: the target is not the program's tree, nothing is written
+    int bookmarks = 0;          // bookmarks in the tree now
+    int bookmarksDeleted = 0;   // how many of them the import would delete
+};
+
 class RegistryExchange {
 public:
     explicit RegistryExchange(IRegistry &registry, IHiveReader *hives = nullptr);
@@ -50,30 +66,41 @@ public:
     static QString rootName(quint32 root);
 
     // Writes the key (and, with recurse, every key below it, depth first) as
-    // REGEDIT4 text in the ANSI code page with CR LF line ends. With append
-    // the blocks go after the file's content, with no second header when it
-    // already has one. The file is replaced in one step, so a failed export
-    // never leaves half a file. Reads that fail are skipped, never reported.
+    // REGEDIT4 text in the ANSI code page with CR LF line ends, or, when the
+    // tree holds characters that code page lacks, in the version 5 format so
+    // that none is lost. With append the blocks go after the file's content,
+    // in its format, with no second header when it already has one. The file
+    // is replaced in one step, so a failed export never leaves half a file
+    // and the old one stays whole. Reads that fail are skipped, never reported.
     ExportResult exportKey(quint32 root, const QString &keyPath, const QString &file, bool recurse, bool append);
 
     // Reads a REGEDIT4 or version 5 file and applies it in one transaction.
     // A folder is left alone. Throws QyrError with an Italian text (naming the
-    // line when the file is malformed) and then nothing has been changed.
+    // line when the file is malformed, or saying that it holds nothing of the
+    // program's tree) and then nothing has been changed.
     ImportResult importTextFile(const QString &file);
     // The apply step of importTextFile, for an already parsed file.
     ImportResult apply(const regfile::Parsed &parsed);
+
+    // The reading and checking steps of importTextFile and restoreHive, which
+    // throw as those do; carryOut applies the plan.
+    ImportPlan planTextFile(const QString &file);
+    ImportPlan planHive(const QString &keyPath, const QString &file, quint32 root);
+    ImportResult carryOut(const ImportPlan &plan);
 
     // Replaces the content of keyPath (under root) with the hive's content in
     // one transaction: the hive's root is the key that was saved, or, in a
     // whole user profile, the key found at keyPath below that root. Throws
     // QyrError with an Italian text, and changes nothing, when the file is not
-    // a sound hive.
+    // a sound hive or holds nothing of the program's tree.
     ImportResult restoreHive(const QString &keyPath, const QString &file, quint32 root);
 
 private:
-    void exportBlock(quint32 root, const QString &path, bool recurse, QString &out, ExportResult &r);
+    void exportBlock(quint32 root, const QString &path, bool recurse, QString &out, ExportResult &r,
+                     regfile::Format format);
     void ensureKey(const QString &key);
     void writeTree(const QString &path, const HiveKey &key, ImportResult &r);
+    void countDeletedBookmarks(ImportPlan &plan);
 
     IRegistry &registry_;
     IHiveReader *hives_;

@@ -130,14 +130,10 @@ void BookmarkKeys::showHideList()
         return;
     }
     pauseForList();
-    if (f.ListMarkers.listCount() == 0) {
+    // With no bookmarks the panel opens all the same, after saying so: its
+    // import is how a reader brings them to a new computer.
+    if (f.ListMarkers.listCount() == 0)
         keyhelp::tell(f, QStringLiteral("Elenco Marcatori"), f.msg.strMsgMarkNone);
-        if (f.bResumeAfterList) {
-            f.bResumeAfterList = false;
-            f.player().Play_Player();
-        }
-        return;
-    }
     f.objwb.setVisible(false);
     f.fraMarcatori.setVisible(true);
 }

@@ -1,6 +1,7 @@
 // The real program, offscreen, driven through its automation channel: start-up
 // questions, the exit question, what is saved on the way out, and how damaged
 // or invalid settings are met.
+#include "doubles/regf_writer.h"
 #include "platform/store/sqlite/sqliteregistry.h"
 
 #include <QDir>
@@ -1081,8 +1082,11 @@ void TstAutomation::keyboardDrivesTheBook()
     QVERIFY2(s.quitYes(), qPrintable(s.why()));
 }
 
-// Through the import/export panel, as a reader would: the bookmarks go out
-// to a file in the home folder, are all deleted, and come back from it.
+// Through the import/export panel, as a reader would, starting on a computer
+// with no bookmarks: a file of the old program comes in, a Greek description
+// is added, everything goes out to a file and is deleted; someone else's hive
+// and a broken file are refused without touching the safety copies; the
+// exported file brings everything back.
 void TstAutomation::bookmarksExportedAndImported()
 {
     QTemporaryDir dir;
@@ -1093,15 +1097,26 @@ void TstAutomation::bookmarksExportedAndImported()
     storeValues(file, {{QStringLiteral("TempoSp"), QStringLiteral("0")}});
     if (QTest::currentTestFailed())
         return;
+    const QString section = QStringLiteral("LIBRO\\CAP1.HTM");
+    const QString own = QStringLiteral("[HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\QYR MediaPlayer\\") +
+                        section + QStringLiteral("]\r\n");
+    auto writeHome = [&](const QString &name, const QByteArray &bytes) {
+        QFile out(home + QLatin1Char('/') + name);
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size());
+    };
+    // The old exporter escaped neither quotes nor backslashes.
+    writeHome(QStringLiteral("vecchio.reg"), "REGEDIT4\r\n\r\n" + own.toLatin1() +
+                                                 "\"1\"=\"16\"\r\n\"1NOME\"=\"Capitolo \"uno\"\"\r\n"
+                                                 "\"2\"=\"30\"\r\n\"2NOME\"=\"fine \\\"\r\n");
+    writeHome(QStringLiteral("rotto.reg"), "REGEDIT4\r\n\r\n" + own.toLatin1() + "\"1\"=hex:zz\r\n");
+    writeHome(QStringLiteral("altro.qyr"),
+              test::RegfWriter(HiveKey{QStringLiteral("Altro programma"),
+                                       {RegValue{QStringLiteral("a"), regtype::String, QByteArray("b\0\0\0", 4)}}, {}})
+                  .bytes());
+
     Session s(file, {{QStringLiteral("HOME"), home}, {QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config"))}});
     QVERIFY(s.started());
     QVERIFY2(s.waitFor(QStringLiteral("ready")) >= 0, qPrintable(s.why()));
-    const QString section = QStringLiteral("LIBRO\\CAP1.HTM");
-    for (const auto &[key, value] : {std::pair{QStringLiteral("1"), QStringLiteral("16")},
-                                     {QStringLiteral("1NOME"), QStringLiteral("Perché il faro è spento")},
-                                     {QStringLiteral("1NOMEAUDIO"), QStringLiteral("cap1_1.mp3")}})
-        s.send(command(QStringLiteral("setting"), {{QStringLiteral("section"), section}, {QStringLiteral("key"), key},
-                                                   {QStringLiteral("value"), value}}));
     QVERIFY2(s.waitFor(QStringLiteral("document"), urlContains(QStringLiteral("Index.htm"))) >= 0, qPrintable(s.why()));
     s.send(command(QStringLiteral("follow"), {{QStringLiteral("href"), QStringLiteral("Libro/cap1.htm")}}));
     QVERIFY2(s.waitFor(QStringLiteral("document"), urlContains(QStringLiteral("cap1.htm"))) >= 0, qPrintable(s.why()));
@@ -1115,55 +1130,101 @@ void TstAutomation::bookmarksExportedAndImported()
     auto visible = [&](const QString &name) {
         return s.state().value(QStringLiteral("visible")).toObject().value(name).toBool();
     };
-    auto answerMessage = [&](const QString &startsWith) {
-        const int d = s.waitFor(QStringLiteral("dialog"), is(QStringLiteral("kind"), QStringLiteral("message")));
-        if (d < 0 || !s.event(d).value(QStringLiteral("text")).toString().startsWith(startsWith))
+    QString said;
+    auto answerDialog = [&](const QString &kind, const QString &contains) {
+        const int d = s.waitFor(QStringLiteral("dialog"), is(QStringLiteral("kind"), kind));
+        said = d < 0 ? s.why() : s.event(d).value(QStringLiteral("text")).toString();
+        if (d < 0 || !said.contains(contains))
             return false;
         s.answer(QStringLiteral("ok"));
         return true;
     };
+    // "Importa Marcatori", the file chosen in the home folder's list, OK.
+    auto import = [&](const QString &name) {
+        control(QStringLiteral("cmdImpExp(1)"), QStringLiteral("click"));
+        QVERIFY(QTest::qWaitFor([&] { return visible(QStringLiteral("frmImpExp")); }, kTimeoutMs));
+        control(QStringLiteral("Drive"), QStringLiteral("select"), QDir::toNativeSeparators(home));
+        const QStringList files = QDir(home).entryList({QStringLiteral("*.qyr"), QStringLiteral("*.reg")}, QDir::Files,
+                                                       QDir::Name | QDir::IgnoreCase);
+        control(QStringLiteral("File"), QStringLiteral("select"), int(files.indexOf(name)));
+        control(QStringLiteral("cmdImpExp(2)"), QStringLiteral("click"));
+    };
+    auto listNow = [&](int size) {
+        QJsonArray list;
+        (void)QTest::qWaitFor([&] {
+            list = s.state().value(QStringLiteral("list")).toArray();
+            return list.size() == size;
+        }, kTimeoutMs);
+        QStringList out;
+        for (const QJsonValue &v : list)
+            out << v.toString().section(QStringLiteral(" - "), 1);
+        return out;
+    };
+    const QString copies = dir.filePath(QStringLiteral("config/qyrplayer/copie-di-sicurezza"));
+    auto copiesNow = [&] {
+        QStringList out;
+        for (const QFileInfo &i : QDir(copies).entryInfoList(QDir::Files, QDir::Name)) {
+            QFile in(i.filePath());
+            out << i.fileName() + QString::number(qHash(in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray()));
+        }
+        return out;
+    };
 
-    // Alt+6 shows the list; "Esporta Marcatori", the home folder, a name, OK.
+    // No bookmarks yet: Alt+6 says so and opens the panel all the same, on "Importa Marcatori".
     s.send(command(QStringLiteral("key"), {{QStringLiteral("code"), '6'}, {QStringLiteral("mask"), 4}}));
+    QVERIFY2(answerDialog(QStringLiteral("message"), QStringLiteral("Non ci sono marcatori")), qPrintable(said));
     QVERIFY(QTest::qWaitFor([&] { return visible(QStringLiteral("fraMarcatori")); }, kTimeoutMs));
+    QVERIFY(QTest::qWaitFor([&] {
+        return s.state().value(QStringLiteral("focus")).toObject().value(QStringLiteral("name")).toString() ==
+               QStringLiteral("cmdImpExp(1)");
+    }, kTimeoutMs));
+
+    // The old program's file imports whole; the message says where the safety copy is.
+    import(QStringLiteral("vecchio.reg"));
+    QVERIFY2(answerDialog(QStringLiteral("message"), QStringLiteral("Ripristino effettuato")), qPrintable(said));
+    QVERIFY2(said.contains(copies), qPrintable(said));
+    QCOMPARE(listNow(2), (QStringList{QStringLiteral("Capitolo \"uno\""), QStringLiteral("fine \\")}));
+    const QStringList copiesBefore = copiesNow();
+    QCOMPARE(copiesBefore.size(), 1);
+
+    // A Greek description: the export keeps it, in the version 5 format, and says so.
+    for (const auto &[key, value] : {std::pair{QStringLiteral("3"), QStringLiteral("45")},
+                                     {QStringLiteral("3NOME"), QStringLiteral("Ο φάρος είναι σβηστός")}})
+        s.send(command(QStringLiteral("setting"), {{QStringLiteral("section"), section}, {QStringLiteral("key"), key},
+                                                   {QStringLiteral("value"), value}}));
+    QVERIFY2(s.waitFor(QStringLiteral("setting"), is(QStringLiteral("key"), QStringLiteral("3NOME"))) >= 0, qPrintable(s.why()));
     control(QStringLiteral("cmdImpExp(0)"), QStringLiteral("click"));
     QVERIFY(QTest::qWaitFor([&] { return visible(QStringLiteral("frmImpExp")); }, kTimeoutMs));
     control(QStringLiteral("Drive"), QStringLiteral("select"), QDir::toNativeSeparators(home));
     control(QStringLiteral("TextFileName"), QStringLiteral("set"), QStringLiteral("segnalibri"));
     control(QStringLiteral("cmdImpExp(2)"), QStringLiteral("click"));
-    QVERIFY2(answerMessage(QStringLiteral("Export effettuato correttamente")), qPrintable(s.dump()));
+    QVERIFY2(answerDialog(QStringLiteral("message"), QStringLiteral("Export effettuato correttamente")), qPrintable(said));
+    QVERIFY2(said.contains(QStringLiteral("Unicode")), qPrintable(said));
     QFile exported(home + QStringLiteral("/segnalibri.REG"));
     QVERIFY2(exported.open(QIODevice::ReadOnly), qPrintable(exported.fileName()));
-    const QByteArray text = exported.readAll();
-    QVERIFY(text.startsWith("REGEDIT4\r\n"));
-    // Windows-1252 on disk: "è" is one byte, 0xE8.
-    QVERIFY2(text.contains("\"1NOME\"=\"Perch\xe9 il faro \xe8 spento\""), text.constData());
+    QVERIFY(exported.readAll().startsWith(QByteArray("\xff\xfeW\0i\0n\0", 8)));
 
     // Every bookmark of the page deleted (Alt+4, yes).
     s.send(command(QStringLiteral("key"), {{QStringLiteral("code"), '4'}, {QStringLiteral("mask"), 4}}));
     QVERIFY2(s.waitFor(QStringLiteral("dialog")) >= 0, qPrintable(s.why()));
     s.answer(QStringLiteral("yes"));
-    QVERIFY2(s.waitFor(QStringLiteral("setting"), is(QStringLiteral("key"), QStringLiteral("1NOME"))) >= 0, qPrintable(s.why()));
-    QVERIFY(QTest::qWaitFor([&] { return s.state().value(QStringLiteral("list")).toArray().isEmpty(); }, kTimeoutMs));
+    QVERIFY(listNow(0).isEmpty());
 
-    // "Importa Marcatori", the file chosen in the list, OK: the bookmark is back.
-    control(QStringLiteral("cmdImpExp(1)"), QStringLiteral("click"));
-    QVERIFY(QTest::qWaitFor([&] { return visible(QStringLiteral("frmImpExp")); }, kTimeoutMs));
-    control(QStringLiteral("Drive"), QStringLiteral("select"), QDir::toNativeSeparators(home));
-    control(QStringLiteral("File"), QStringLiteral("select"), 0);
-    control(QStringLiteral("cmdImpExp(2)"), QStringLiteral("click"));
-    QVERIFY2(answerMessage(QStringLiteral("Ripristino effettuato")), qPrintable(s.dump()));
-    QJsonArray list;
-    (void)QTest::qWaitFor([&] {
-        list = s.state().value(QStringLiteral("list")).toArray();
-        return list.size() == 1;
-    }, kTimeoutMs);
-    SESSION_VERIFY(s, list.size() == 1 && list.at(0).toString().endsWith(QStringLiteral("Perché il faro è spento")),
-                   qPrintable(QJsonDocument(list).toJson()));
-    // The safety copy was written before the import.
-    SESSION_VERIFY(s, QFile::exists(dir.filePath(QStringLiteral("config/qyrplayer/QYRPlayer_Backup.reg"))), "safety copy");
-    SESSION_VERIFY(s, s.indexOf(QStringLiteral("dialog"), is(QStringLiteral("kind"), QStringLiteral("error"))) < 0,
-                   "no error on the way");
+    // Someone else's hive, then a broken file: both refused, nothing changed,
+    // the safety copies as they were.
+    import(QStringLiteral("altro.qyr"));
+    QVERIFY2(answerDialog(QStringLiteral("error"), QStringLiteral("non contiene impostazioni")), qPrintable(said));
+    import(QStringLiteral("rotto.reg"));
+    QVERIFY2(answerDialog(QStringLiteral("error"), QStringLiteral("Riga 4")), qPrintable(said));
+    SESSION_VERIFY(s, copiesNow() == copiesBefore, qPrintable(copiesNow().join(QLatin1Char(' '))));
+
+    // The exported file brings all three back, the Greek one whole.
+    import(QStringLiteral("segnalibri.REG"));
+    QVERIFY2(answerDialog(QStringLiteral("message"), QStringLiteral("Ripristino effettuato")), qPrintable(said));
+    SESSION_VERIFY(s, (listNow(3) == QStringList{QStringLiteral("Capitolo \"uno\""), QStringLiteral("fine \\"),
+                                                  QStringLiteral("Ο φάρος είναι σβηστός")}),
+                   qPrintable(listNow(3).join(QLatin1Char('|'))));
+    SESSION_VERIFY(s, copiesNow().size() == 2 && copiesNow().mid(0, 1) == copiesBefore, "a new copy beside the old one");
     QVERIFY2(s.quitYes(), qPrintable(s.why()));
 }
 

@@ -117,21 +117,31 @@ private slots:
         reg.setValue(kOwn + QStringLiteral("\\Vuota"), RegValue::fromText(QStringLiteral("x"), QString()));
         reg.deleteValue(kOwn + QStringLiteral("\\Vuota"), QStringLiteral("x")); // a key with nothing in it
         reg.setValue(QStringLiteral("Software\\Altro"), RegValue::fromText(QStringLiteral("a"), QStringLiteral("b")));
-        const QStringList before = dump(reg, kOwn);
         const QStringList outside = dump(reg, QStringLiteral("Software\\Altro"));
 
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("copia.reg"));
         RegistryExchange ex(reg);
-        QVERIFY(ex.exportKey(hkey::CurrentUser, kOwn, file, true, false).written);
-        reg.deleteKey(kOwn);
-        QVERIFY(!reg.keyExists(kOwn));
-        const ImportResult r = ex.importTextFile(file);
-        QVERIFY(r.applied);
-        QCOMPARE(r.ignoredKeys + r.ignoredValues + r.emptyValues, 0);
-        QCOMPARE(r.notice(), QString());
-        QCOMPARE(dump(reg, kOwn), before);
-        QCOMPARE(dump(reg, QStringLiteral("Software\\Altro")), outside);
+        // First as REGEDIT4; then, with characters the ANSI code page lacks
+        // (a line break among them), in the version 5 format, losing none.
+        for (const bool five : {false, true}) {
+            if (five)
+                reg.setValue(page, RegValue::fromText(QStringLiteral("2NOME"), QStringLiteral("Καλημέρα 😀\r\nŁódź")));
+            const QStringList before = dump(reg, kOwn);
+            const ExportResult written = ex.exportKey(hkey::CurrentUser, kOwn, file, true, false);
+            QVERIFY(written.written);
+            QCOMPARE(written.version5, five);
+            QCOMPARE(written.unrepresentable, 0);
+            QCOMPARE(readFile(file).startsWith(five ? QByteArray("\xff\xfeW\0i\0n\0", 8) : QByteArray("REGEDIT4\r\n")), true);
+            reg.deleteKey(kOwn);
+            QVERIFY(!reg.keyExists(kOwn));
+            const ImportResult r = ex.importTextFile(file);
+            QVERIFY(r.applied);
+            QCOMPARE(r.ignoredKeys + r.ignoredValues + r.emptyValues, 0);
+            QCOMPARE(r.notice(), QString());
+            QCOMPARE(dump(reg, kOwn), before);
+            QCOMPARE(dump(reg, QStringLiteral("Software\\Altro")), outside);
+        }
     }
 
     void version5FileWithEveryKind()
@@ -147,7 +157,7 @@ private slots:
         const QString text =
             QStringLiteral("Windows Registry Editor Version 5.00\r\n\r\n; un commento\r\n[") + own +
             QStringLiteral("\\Player]\r\n"
-                           "@=\"predefinito àèéìòù €\"\r\n"
+                           "@=\"predefinito àèéìòù € Καλημέρα 😀\"\r\n"
                            "\"Testo\" = \"virgolette \\\"qui\\\" e barra \\\\ fine\"\r\n"
                            "\"Numero\"=dword:0000ffff\r\n"
                            "\"Binario\"=hex:01,02,03,\\\r\n"
@@ -169,7 +179,21 @@ private slots:
                            "[-HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings]\r\n");
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("unicode.reg"));
-        writeFile(file, QByteArray("\xff\xfe") + utf16(text));
+        const QByteArray le = utf16(text);
+        writeFile(file, QByteArray("\xff\xfe") + le);
+        // Without its byte order mark, or big-endian, the file reads the same.
+        QByteArray be = le;
+        for (int i = 0; i + 1 < be.size(); i += 2)
+            std::swap(be[i], be[i + 1]);
+        auto values = [](const regfile::Parsed &p) {
+            QList<RegValue> v;
+            for (const regfile::Entry &e : p.entries)
+                v << e.value;
+            return v;
+        };
+        QCOMPARE(regfile::parse(le).format, regfile::Format::Version5);
+        QCOMPARE(values(regfile::parse(le)), values(regfile::parse("\xff\xfe" + le)));
+        QCOMPARE(values(regfile::parse("\xfe\xff" + be)), values(regfile::parse(le)));
 
         const ImportResult r = RegistryExchange(reg).importTextFile(file);
         QVERIFY(r.applied);
@@ -182,7 +206,7 @@ private slots:
                                             "Valori ignorati perché senza dati o in una chiave cancellata: 2."));
 
         const QList<RegValue> expected{
-            RegValue::fromText(QString(), QStringLiteral("predefinito àèéìòù €")),
+            RegValue::fromText(QString(), QStringLiteral("predefinito àèéìòù € Καλημέρα 😀")),
             RegValue::fromText(QStringLiteral("Testo"), QStringLiteral("virgolette \"qui\" e barra \\ fine")),
             RegValue::fromDWord(QStringLiteral("Numero"), 0xffff),
             RegValue{QStringLiteral("Binario"), regtype::Binary, QByteArray("\x01\x02\x03\x04\x05")},
@@ -215,6 +239,10 @@ private slots:
         QTest::newRow("multi in ansi") << QByteArray("\"M\"=hex(7):61,00,62,00,00")
                                        << RegValue::fromMulti(QStringLiteral("M"), {QStringLiteral("a"), QStringLiteral("b")});
         QTest::newRow("text with a line break") << QByteArray("\"T\"=hex(1):61,0d,0a,62,00") << text("T", QStringLiteral("a\r\nb"));
+        // The old exporter escaped nothing: the text runs to the line's last quote.
+        QTest::newRow("old unescaped quotes") << QByteArray("\"1NOME\"=\"Capitolo \"uno\"\"") << text("1NOME", QStringLiteral("Capitolo \"uno\""));
+        QTest::newRow("old trailing backslash") << QByteArray("\"2NOME\"=\"fine \\\" ; nota") << text("2NOME", QStringLiteral("fine \\"));
+        QTest::newRow("old drive path with a quote") << QByteArray("\"S\"=\"C:\\\\a\"b\\\\c\"") << text("S", QStringLiteral("C:\\a\"b\\c"));
         QTest::newRow("continued on lines") << QByteArray("\"B\"=hex:01,\\\n 02,\\\r\n\t03") << RegValue{QStringLiteral("B"), regtype::Binary, QByteArray("\x01\x02\x03")};
     }
 
@@ -252,6 +280,9 @@ private slots:
         QTest::newRow("text after string") << QByteArray(good + "\"a\"=\"x\" y\r\n") << 5;
         QTest::newRow("no equals") << QByteArray(good + "\"a\" \"x\"\r\n") << 5;
         QTest::newRow("stray line") << QByteArray(good + "\r\nVolume=1\r\n") << 6;
+        QTest::newRow("text after the last quote") << QByteArray(good + "\"a\"=\"x\"y\" z\r\n") << 5;
+        QTest::newRow("utf-16 cut in a character") << QByteArray("\xff\xfe" + utf16(QString::fromLatin1(good)) + "\x41") << 5;
+        QTest::newRow("nothing of the program's tree") << QByteArray("REGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\Altro]\r\n") << 0;
         QTest::newRow("value before any key") << QByteArray("REGEDIT4\r\n\"a\"=\"b\"\r\n") << 2;
     }
 
@@ -270,7 +301,8 @@ private slots:
             QFAIL("a malformed file was accepted");
         } catch (const QyrError &e) {
             QCOMPARE(e.number(), err::InvalidFileFormat);
-            QVERIFY2(e.description().contains(QStringLiteral("Riga %1:").arg(line)), qPrintable(e.description()));
+            QVERIFY2(e.description().contains(line ? QStringLiteral("Riga %1:").arg(line) : QStringLiteral("non contiene")),
+                     qPrintable(e.description()));
             QVERIFY(e.description().contains(file));
             QVERIFY(e.description().endsWith(QStringLiteral("Le impostazioni non sono state modificate.")));
         }

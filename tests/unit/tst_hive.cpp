@@ -111,6 +111,13 @@ private slots:
         MemoryRegistry expected;
         put(expected, kOwn, own);
         QCOMPARE(dump(reg, QStringLiteral("Software")), dump(expected, QStringLiteral("Software")));
+
+        // A profile without the program's key is refused: its root would replace the whole tree.
+        vb.subKeys.removeLast();
+        profile.subKeys[0].subKeys[1] = vb;
+        const QString foreign = writeHive(dir, RegfWriter(profile).bytes(), QStringLiteral("ALTRO.DAT"));
+        QVERIFY_THROWS_EXCEPTION(QyrError, RegistryExchange(reg, &reader).restoreHive(kOwn, foreign, hkey::CurrentUser));
+        QCOMPARE(dump(reg, QStringLiteral("Software")), dump(expected, QStringLiteral("Software")));
     }
 
     void damagedHiveChangesNothing_data()

@@ -120,7 +120,9 @@ private slots:
         QCOMPARE(d.f->TextFileName.text(), QStringLiteral("segnalibri.REG"));
         d.click(2);
 
-        QCOMPARE(d.last(), "Ripristino effettuato " + file);
+        QCOMPARE(d.f->impExp.safetyCopies().size(), 1);
+        QCOMPARE(d.last(), "Ripristino effettuato " + file + "\r\nLe impostazioni di prima sono salvate nella copia di sicurezza " +
+                               d.f->impExp.safetyCopies().first() + ".");
         QCOMPARE(dump(d.reg, kOwn), before);
         QCOMPARE(d.f->ListMarkers.items(),
                  (QStringList{"12:34\t - Città è più bella", "00:05\t - Perché no? «così»"}));
@@ -147,7 +149,8 @@ private slots:
         QTest::addColumn<QString>("written");
         QTest::newRow("no extension") << "" << false << "nota" << false << false << -1 << "nota.REG";
         QTest::newRow("extension replaced") << "" << false << "nota.txt" << false << false << -1 << "nota.REG";
-        QTest::newRow("first dot counts") << "" << false << "a.b.c" << false << false << -1 << "a.REG";
+        QTest::newRow("only the last extension") << "" << false << "a.b.c" << false << false << -1 << "a.b.REG";
+        QTest::newRow("a date is no extension") << "" << false << "segnalibri 12.03.2025" << false << false << -1 << "segnalibri 12.03.2025.REG";
         QTest::newRow("dotted folder") << "Dati.2" << false << "nota" << false << false << -1 << "nota.REG";
         QTest::newRow("folder ending in separator") << "" << true << "nota" << false << false << -1 << "nota.REG";
         QTest::newRow("existing, yes") << "" << false << "nota" << true << false << int(Answer::Yes) << "nota.REG";
@@ -232,7 +235,7 @@ private slots:
         QVERIFY(d.last().contains("elenco dei file"));
         QVERIFY(d.f->frmImpExp.visible());
         QVERIFY(QDir(d.tmp.path()).isEmpty());
-        QVERIFY(!QFile::exists(d.f->impExp.backupFile()));
+        QVERIFY(d.f->impExp.safetyCopies().isEmpty());
 
         // Without a safety copy there is no import.
         writeFile(d.tmp.filePath("altro.reg"), (kRegHead + "\\Player]\r\n\"Volume\"=\"55\"\r\n").toLatin1());
@@ -259,7 +262,11 @@ private slots:
         d.f->feedback.SetAudioOff(readingOff);
         d.reg.put("Player", "Volume", "80");
         d.bookmark("1", "12", "Vecchio");
-        writeFile(d.f->impExp.backupFile(), "copia di prima");
+        // Ten copies of earlier imports: the oldest goes, the others stay untouched.
+        const QString copies = d.f->impExp.safetyCopiesFolder();
+        QDir().mkpath(copies);
+        for (int i = 0; i < 10; ++i)
+            writeFile(copies + QString("/QYRPlayer_Backup_2020-01-0%1_10-00-00.reg").arg(i), QByteArray::number(i));
         const QString onOff = readingOff ? "False" : "True"; // the file says the opposite
         writeFile(d.tmp.filePath("altro.reg"),
                   (kRegHead + "\\Player]\r\n\"Volume\"=\"55\"\r\n\"AudioOff\"=\"" + onOff + "\"\r\n\r\n[HKEY_CURRENT_USER\\" +
@@ -269,21 +276,34 @@ private slots:
         d.chooseForImport(d.tmp.path(), "altro.reg");
         d.click(2);
         QCOMPARE(d.dialogs.count("error"), 0);
-        const QByteArray backup = readFile(d.f->impExp.backupFile());
+        QCOMPARE(d.dialogs.shown.first().text, "Importando il file " + d.tmp.filePath("altro.reg") +
+                                                   " verrà cancellato 1 segnalibro su 1. Continuare?");
+        const QStringList after = d.f->impExp.safetyCopies();
+        QCOMPARE(after.size(), 10);
+        QVERIFY(!after.first().endsWith("01-00_10-00-00.reg"));
+        QCOMPARE(readFile(after[8]), QByteArray("9"));
+        const QByteArray backup = readFile(after.last());
         QVERIFY(backup.startsWith(kRegHead.toLatin1()));
         QVERIFY(backup.contains("\"Volume\"=\"80\"") && backup.contains("\"1NOME\"=\"Vecchio\""));
+        QVERIFY(d.last().endsWith(after.last() + "."));
         QCOMPARE(d.reg.get("Player", "Volume"), QStringLiteral("55"));
         QCOMPARE(d.reg.get("Player", "AudioOff"), QString(readingOff ? "True" : "False"));
         QCOMPARE(d.f->bAudioOff, readingOff);
         QCOMPARE(d.f->ListMarkers.items(), QStringList{"00:30\t - Nuovo è"});
 
-        // Restoring the safety copy itself brings back what was there before.
-        d.chooseForImport(d.own.path(), "QYRPlayer_Backup.reg");
+        // The copies' folder is reached from the drive list; restoring the
+        // newest copy brings back what was there before, and keeps that copy.
+        d.click(1);
+        QVERIFY(d.f->Drive.items().contains("Copie di sicurezza"));
+        d.f->Drive.setPath("Copie di sicurezza");
+        QCOMPARE(d.f->Dir.path(), copies);
+        d.f->File.setListIndex(int(d.f->File.items().indexOf(QFileInfo(after.last()).fileName())));
         d.click(2);
-        QCOMPARE(d.last(), "Ripristino effettuato " + d.f->impExp.backupFile());
+        QVERIFY(d.last().startsWith("Ripristino effettuato " + after.last()));
         QCOMPARE(d.reg.get("Player", "Volume"), QStringLiteral("80"));
         QCOMPARE(d.f->ListMarkers.items(), QStringList{"00:12\t - Vecchio"});
-        QCOMPARE(readFile(d.f->impExp.backupFile()), backup);
+        QCOMPARE(readFile(after.last()), backup);
+        QVERIFY(d.f->impExp.safetyCopies().contains(after.last()));
     }
 
     void damagedOrUnreadableFilesChangeNothing_data()
@@ -292,12 +312,19 @@ private slots:
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<bool>("hives");
         QTest::addColumn<QString>("said");
+        QTest::addColumn<bool>("storeFails"); // after the safety copy was made
         const QByteArray good = (kRegHead + "\\Player]\r\n\"Volume\"=\"1\"\r\n").toLatin1(); // lines 1 to 4
         Desk model;
         const QByteArray hive = RegfWriter(model.hive("55", "Nuovo")).bytes();
-        QTest::newRow("bad line") << "rotto.reg" << QByteArray(good + "\"a\"=hex:01,zz\r\n") << true << "Riga 5:";
-        QTest::newRow("no hive reader") << "copia.qyr" << hive << false << "non è disponibile";
-        QTest::newRow("damaged hive") << "rotto.qyr" << QByteArray("regf e poi nulla") << true << "rotto.qyr";
+        QTest::newRow("bad line") << "rotto.reg" << QByteArray(good + "\"a\"=hex:01,zz\r\n") << true << "Riga 5:" << false;
+        QTest::newRow("no hive reader") << "copia.qyr" << hive << false << "non è disponibile" << false;
+        QTest::newRow("damaged hive") << "rotto.qyr" << QByteArray("regf e poi nulla") << true << "rotto.qyr" << false;
+        QTest::newRow("store fails") << "buono.reg" << good << true << "scrittura simulata non riuscita" << true;
+        // Files that hold nothing of the program's tree would otherwise replace it.
+        const QByteArray foreign = RegfWriter(HiveKey{"Altro programma", {RegValue::fromText("a", "b")}, {}}).bytes();
+        QTest::newRow("someone else's hive") << "altro.qyr" << foreign << true << "non contiene impostazioni" << false;
+        QTest::newRow("someone else's keys") << "altro.reg" << QByteArray("REGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\Altro]\r\n\"a\"=\"b\"\r\n")
+                                             << true << "non contiene impostazioni" << false;
     }
 
     void damagedOrUnreadableFilesChangeNothing()
@@ -306,12 +333,17 @@ private slots:
         QFETCH(QByteArray, content);
         QFETCH(bool, hives);
         QFETCH(QString, said);
+        QFETCH(bool, storeFails);
         Desk d(hives);
         d.reg.put("Player", "Volume", "80");
         d.bookmark("1", "12", "Vecchio");
         d.f->marks.Marcatori(0, QString(), 0);
         const QStringList before = dump(d.reg, kOwn);
         writeFile(d.tmp.filePath(name), content);
+        const QString copy = d.f->impExp.safetyCopiesFolder() + "/QYRPlayer_Backup_2020-01-01_10-00-00.reg";
+        QDir().mkpath(d.f->impExp.safetyCopiesFolder());
+        writeFile(copy, "copia di prima");
+        d.reg.failWrites = storeFails;
 
         d.chooseForImport(d.tmp.path(), name);
         d.click(2);
@@ -319,6 +351,8 @@ private slots:
         QVERIFY2(d.last().contains(said), qPrintable(d.last()));
         QVERIFY(d.last().contains("Le impostazioni non sono state modificate."));
         QCOMPARE(dump(d.reg, kOwn), before);
+        QCOMPARE(d.f->impExp.safetyCopies(), QStringList{copy});
+        QCOMPARE(readFile(copy), QByteArray("copia di prima"));
         QCOMPARE(d.f->ListMarkers.items(), QStringList{"00:12\t - Vecchio"});
         QVERIFY(d.f->frmImpExp.visible() && !d.f->TextFileName.visible()); // still open for import
     }
@@ -328,12 +362,22 @@ private slots:
         Desk d;
         d.f->feedback.SetAudioOff(true);
         d.reg.put("VECCHIO\\P.HTM", "1NOME", "Sparisce");
+        d.reg.put("VECCHIO\\P.HTM", "2NOME", "Anche questo");
+        const QStringList before = dump(d.reg, kOwn);
         const QString file = d.tmp.filePath("copia.qyr");
         writeFile(file, RegfWriter(d.hive("55", "Perché sì")).bytes());
 
+        // An import that deletes bookmarks asks first, and No changes nothing.
+        d.dialogs.answers.enqueue(Answer::No);
         d.chooseForImport(d.tmp.path(), "copia.qyr");
         d.click(2);
-        QCOMPARE(d.last(), "Ripristino effettuato " + file);
+        QCOMPARE(d.last(), "Importando il file " + file + " verranno cancellati 2 segnalibri su 2. Continuare?");
+        QCOMPARE(dump(d.reg, kOwn), before);
+        QVERIFY(d.f->impExp.safetyCopies().isEmpty());
+
+        d.chooseForImport(d.tmp.path(), "copia.qyr");
+        d.click(2);
+        QVERIFY(d.last().startsWith("Ripristino effettuato " + file + "\r\n"));
         QVERIFY(!d.reg.keyExists(kOwn + "\\VECCHIO"));
         QCOMPARE(d.reg.get("Player", "Volume"), QStringLiteral("55"));
         QCOMPARE(d.reg.get("Player", "AudioOff"), QStringLiteral("True"));
@@ -348,7 +392,7 @@ private slots:
         d.fake.add(stick + "/copia.reg");
         d.fake.add(stick + "/libri/vecchia.qyr");
         d.click(1);
-        QCOMPARE(d.f->Drive.items(), (QStringList{"/", QDir::homePath(), stick}));
+        QCOMPARE(d.f->Drive.items(), (QStringList{"/", QDir::homePath(), stick, "Copie di sicurezza"}));
 
         d.f->Drive.setPath(stick);
         QCOMPARE(d.f->Dir.path(), stick);
