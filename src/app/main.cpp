@@ -29,6 +29,8 @@
 #include <QTimer>
 #include <clocale>
 #include <cstdio>
+#include <functional>
+#include <memory>
 #include <utility>
 #ifdef Q_OS_UNIX
 #include <unistd.h>
@@ -52,6 +54,129 @@ QString defaultSettings()
            QStringLiteral("/qyrplayer/settings.sqlite");
 }
 
+// What the command line asks for.
+struct Options {
+    QString book, settingsFile, audioOut;
+    bool automation = false, settingsNamed = false;
+};
+
+// False (with a message on standard error) for an option that cannot be used.
+bool readOptions(QApplication &app, Options &o)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Lettore accessibile di audiolibri"));
+    parser.addHelpOption();
+    QCommandLineOption automationOpt(QStringLiteral("automation"), QStringLiteral("Canale di automazione JSON Lines"));
+    QCommandLineOption bookOpt(QStringLiteral("book"), QStringLiteral("Cartella del libro"), QStringLiteral("DIR"));
+    QCommandLineOption settingsOpt(QStringLiteral("settings"), QStringLiteral("File delle impostazioni"), QStringLiteral("FILE"));
+    QCommandLineOption audioOpt(QStringLiteral("audio-out"), QStringLiteral("Uscita audio: null, pcm:FILE, default"),
+                                QStringLiteral("OUT"), QStringLiteral("default"));
+    parser.addOptions({automationOpt, bookOpt, settingsOpt, audioOpt});
+    parser.process(app);
+
+    o.book = QDir::toNativeSeparators(QFileInfo(parser.isSet(bookOpt) ? parser.value(bookOpt) : defaultBook()).absoluteFilePath());
+    if (o.book.endsWith(QDir::separator()) && o.book.size() > 1)
+        o.book.chop(1);
+    o.audioOut = parser.value(audioOpt);
+    o.automation = parser.isSet(automationOpt);
+    o.settingsNamed = parser.isSet(settingsOpt);
+    o.settingsFile = o.settingsNamed ? parser.value(settingsOpt) : defaultSettings();
+    if (o.audioOut != QLatin1String("null") && o.audioOut != QLatin1String("default") &&
+        !(o.audioOut.startsWith(QLatin1String("pcm:")) && o.audioOut.size() > 4)) {
+        std::fprintf(stderr, "qyrplayer: --audio-out vuole null, pcm:FILE oppure default\n");
+        return false;
+    }
+    return true;
+}
+
+// The settings store; notice says what the reader must be told about it.
+std::unique_ptr<IRegistry> openStore(const Options &o, QString &notice)
+{
+#ifdef Q_OS_WIN
+    // On Windows the settings live in the registry unless a file is named.
+    if (!o.settingsNamed)
+        return std::make_unique<WinRegistry>();
+#endif
+    auto opened = SqliteRegistry::open(o.settingsFile);
+    if (!opened.store) {
+        notice = QStringLiteral("Il file delle impostazioni %1 non si può usare (%2). Il programma parte con "
+                                "le impostazioni predefinite, che non saranno conservate all'uscita.")
+                     .arg(o.settingsFile, opened.problem);
+        opened = SqliteRegistry::open(QStringLiteral(":memory:"));
+    } else if (!opened.movedAside.isEmpty()) {
+        notice = QStringLiteral("Il file delle impostazioni era danneggiato (%1). È stato conservato come %2 "
+                                "e il programma riparte dalle impostazioni predefinite.")
+                     .arg(opened.problem, opened.movedAside);
+    }
+    return std::move(opened.store);
+}
+
+// The two players' parts: libmpv for version 1, Qt Multimedia for the
+// player of other versions ("Altre"), a second engine for readers whose
+// system plays through it better. The automation channel hears both.
+void addPlayers(Ports &ports, DiskFiles &files, Automation *automation, const QString &audioOut)
+{
+    auto report = [automation](const QString &action, const QVariant &value) {
+        if (automation)
+            automation->emitEvent(QStringLiteral("player"), {{QStringLiteral("action"), action},
+                                                             {QStringLiteral("value"), QJsonValue::fromVariant(value)}});
+    };
+    auto resolve = [&files](const QString &name) {
+        const QString real = files.resolve(name);
+        return real.isEmpty() ? pathFromAddress(name) : real;
+    };
+    auto videoWindow = [report](QWidget *surface) {
+        auto w = std::make_unique<VideoWindow>(surface);
+        w->onShown = [report](bool shown) {
+            report(shown ? QStringLiteral("video-shown") : QStringLiteral("video-hidden"), QVariant());
+        };
+        return w;
+    };
+    ports.createMedia = [=]() -> MediaHostParts {
+        auto w = videoWindow(nullptr);
+        auto control = std::make_unique<MpvMediaControl>(w->surface(), audioOut);
+        control->resolvePath = resolve;
+        return MediaHostParts{std::make_unique<ObservedMedia>(std::move(control), report), std::move(w)};
+    };
+    ports.createOtherMedia = [=]() -> MediaHostParts {
+        auto *video = new QtVideoSurface;
+        auto w = videoWindow(video);
+        auto control = std::make_unique<QtMediaControl>(video, audioOut);
+        control->resolvePath = resolve;
+        return MediaHostParts{std::make_unique<ObservedMedia>(std::move(control), report), std::move(w)};
+    };
+}
+
+// The session ends without the reader at the keyboard: the place is saved
+// as a "Sì" to the exit question would save it, and any open dialog, the
+// exit question included, is closed so that nothing waits for an answer.
+void endUnattended(frmBrowser &f, UiDialogs &dialogs, MainWindow &window)
+{
+    f.startup.EndWithoutQuestion();
+    dialogs.dismissAll();
+    window.close();
+}
+
+// How the program ends: a granted close quits the event loop; the end of the
+// automation channel's input ends the session as a log-out does.
+void wireEnding(QApplication &app, MainWindow &window, frmBrowser &f, Automation *automation,
+                const std::function<void()> &endSession)
+{
+    auto closedOnce = std::make_shared<bool>(false);
+    window.onClosing = [&app, automation, closedOnce] {
+        if (std::exchange(*closedOnce, true))
+            return;
+        if (automation)
+            automation->closed();
+        // Queued, so that a close granted during start-up also ends the program.
+        QTimer::singleShot(0, &app, &QCoreApplication::quit);
+    };
+    if (automation)
+        automation->onInputEnded = endSession;
+    // A quit that came some other way (the session manager's last word).
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, [&f] { f.startup.EndWithoutQuestion(); });
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -70,57 +195,17 @@ int main(int argc, char **argv)
     installAccessibility();
     std::setlocale(LC_NUMERIC, "C"); // libmpv needs it; shown numbers use QLocale
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Lettore accessibile di audiolibri"));
-    parser.addHelpOption();
-    QCommandLineOption automationOpt(QStringLiteral("automation"), QStringLiteral("Canale di automazione JSON Lines"));
-    QCommandLineOption bookOpt(QStringLiteral("book"), QStringLiteral("Cartella del libro"), QStringLiteral("DIR"));
-    QCommandLineOption settingsOpt(QStringLiteral("settings"), QStringLiteral("File delle impostazioni"), QStringLiteral("FILE"));
-    QCommandLineOption audioOpt(QStringLiteral("audio-out"), QStringLiteral("Uscita audio: null, pcm:FILE, default"),
-                                QStringLiteral("OUT"), QStringLiteral("default"));
-    parser.addOptions({automationOpt, bookOpt, settingsOpt, audioOpt});
-    parser.process(app);
-
-    QString book = parser.isSet(bookOpt) ? parser.value(bookOpt) : defaultBook();
-    book = QDir::toNativeSeparators(QFileInfo(book).absoluteFilePath());
-    if (book.endsWith(QDir::separator()) && book.size() > 1)
-        book.chop(1);
-    const QString audioOut = parser.value(audioOpt);
-    if (audioOut != QLatin1String("null") && audioOut != QLatin1String("default") &&
-        !(audioOut.startsWith(QLatin1String("pcm:")) && audioOut.size() > 4)) {
-        std::fprintf(stderr, "qyrplayer: --audio-out vuole null, pcm:FILE oppure default\n");
+    Options options;
+    if (!readOptions(app, options))
         return 2;
-    }
-    const QString settingsFile = parser.isSet(settingsOpt) ? parser.value(settingsOpt) : defaultSettings();
-
     UiDialogs dialogs;
     std::unique_ptr<Automation> automation;
-    if (parser.isSet(automationOpt)) {
+    if (options.automation) {
         automation = std::make_unique<Automation>(dialogs, clock);
         automation->start();
     }
-
-    std::unique_ptr<IRegistry> store;
     QString storeNotice;
-#ifdef Q_OS_WIN
-    // On Windows the settings live in the registry unless a file is named.
-    if (!parser.isSet(settingsOpt))
-        store = std::make_unique<WinRegistry>();
-#endif
-    if (!store) {
-        auto opened = SqliteRegistry::open(settingsFile);
-        if (!opened.store) {
-            storeNotice = QStringLiteral("Il file delle impostazioni %1 non si può usare (%2). Il programma parte con "
-                                         "le impostazioni predefinite, che non saranno conservate all'uscita.")
-                              .arg(settingsFile, opened.problem);
-            opened = SqliteRegistry::open(QStringLiteral(":memory:"));
-        } else if (!opened.movedAside.isEmpty()) {
-            storeNotice = QStringLiteral("Il file delle impostazioni era danneggiato (%1). È stato conservato come %2 "
-                                         "e il programma riparte dalle impostazioni predefinite.")
-                              .arg(opened.problem, opened.movedAside);
-        }
-        store = std::move(opened.store);
-    }
+    std::unique_ptr<IRegistry> store = openStore(options, storeNotice);
     if (!store) {
         std::fprintf(stderr, "qyrplayer: impossibile aprire le impostazioni\n");
         return 1;
@@ -130,72 +215,20 @@ int main(int argc, char **argv)
     QtPump pump;
     MainWindow window(files);
     window.browser().setDialogs(&dialogs);
-    // What the automation channel hears of the player, whichever it is.
-    auto report = [&](const QString &action, const QVariant &value) {
-        if (automation)
-            automation->emitEvent(QStringLiteral("player"), {{QStringLiteral("action"), action},
-                                                             {QStringLiteral("value"), QJsonValue::fromVariant(value)}});
-    };
-    auto resolve = [&files](const QString &name) {
-        const QString real = files.resolve(name);
-        return real.isEmpty() ? pathFromAddress(name) : real;
-    };
-    auto videoWindow = [&](QWidget *surface) {
-        auto w = std::make_unique<VideoWindow>(surface);
-        w->onShown = [report](bool shown) {
-            report(shown ? QStringLiteral("video-shown") : QStringLiteral("video-hidden"), QVariant());
-        };
-        return w;
-    };
-    Ports ports{*store, files, dialogs, pump, pump, window.browser(),
-                [&]() -> MediaHostParts {
-                    auto w = videoWindow(nullptr);
-                    auto control = std::make_unique<MpvMediaControl>(w->surface(), audioOut);
-                    control->resolvePath = resolve;
-                    return MediaHostParts{std::make_unique<ObservedMedia>(std::move(control), report), std::move(w)};
-                },
-                book};
-    // The player of other versions ("Altre"): Qt Multimedia, a second engine
-    // for readers whose system plays through it better than through libmpv.
-    ports.createOtherMedia = [&]() -> MediaHostParts {
-        auto *video = new QtVideoSurface;
-        auto w = videoWindow(video);
-        auto control = std::make_unique<QtMediaControl>(video, audioOut);
-        control->resolvePath = resolve;
-        return MediaHostParts{std::make_unique<ObservedMedia>(std::move(control), report), std::move(w)};
-    };
+    Ports ports{*store, files, dialogs, pump, pump, window.browser(), nullptr, options.book};
+    addPlayers(ports, files, automation.get(), options.audioOut);
     HivexReader hives;
     ports.hives = &hives;
     frmBrowser f(ports);
     window.bind(f);
     if (automation)
         automation->attach(f, window);
-    bool closedOnce = false;
-    window.onClosing = [&] {
-        if (std::exchange(closedOnce, true))
-            return;
-        if (automation)
-            automation->closed();
-        // Queued, so that a close granted during start-up also ends the program.
-        QTimer::singleShot(0, &app, &QCoreApplication::quit);
-    };
-    // The session ends without the reader at the keyboard: the place is saved
-    // as a "Sì" to the exit question would save it, and any open dialog,
-    // the exit question included, is closed so that nothing waits for an answer.
-    auto endSession = [&] {
-        f.startup.EndWithoutQuestion();
-        dialogs.dismissAll();
-        window.close();
-    };
+    const std::function<void()> endSession = [&] { endUnattended(f, dialogs, window); };
     SessionEnd sessionEnd(endSession);
-    if (automation)
-        automation->onInputEnded = endSession;
-    // A quit that came some other way (the session manager's last word).
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, [&] { f.startup.EndWithoutQuestion(); });
+    wireEnding(app, window, f, automation.get(), endSession);
 
     if (!storeNotice.isEmpty())
         f.er.ShowError(QStringLiteral("Impostazioni"), storeNotice);
-
     f.startup.Form_Load();
     f.startup.Form_Initialize();
     if (f.closing)
