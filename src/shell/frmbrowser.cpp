@@ -75,29 +75,58 @@ void frmBrowser::resumeWithReload()
 void frmBrowser::createDesignedLayout()
 {
     form.setGeometry(0, 0, 12000, 9000);
+    designOptionsPanel();
+    frmOSD.setGeometry(0, 0, 12000, 1200);
+    frmOSD.setVisible(false);
+    lblOSD.setGeometry(0, 120, 12000, 960);
+    designBookmarkPanel();
+    designDebugPanel();
+    lstapp.setVisible(false);
+    // The drive list starts on the drive (or file-system root) of the book.
+    Drive.setPath(QDir(QDir::fromNativeSeparators(appFolder)).rootPath());
+}
+
+void frmBrowser::designOptionsPanel()
+{
     frmconfigurazione.setGeometry(0, 0, 5400, 5000);
     frmconfigurazione.setVisible(false);
+    frmconfigurazione.setCaption(QStringLiteral("Configurazione"));
     chkSavePos.setGeometry(240, 360, 4800, 300);
+    chkSavePos.setCaption(QStringLiteral("Riparti dal punto di uscita"));
     TextAvantiIndietro.setGeometry(2400, 840, 900, 300);
     TextVolume.setGeometry(2400, 1320, 900, 300);
     TextRate.setGeometry(2400, 1800, 900, 300);
     chkAudioOff.setGeometry(240, 2280, 4800, 300);
+    chkAudioOff.setCaption(QStringLiteral("Lettore spento"));
     optPlayer1.setGeometry(240, 2760, 2200, 300);
+    optPlayer1.setCaption(QStringLiteral("Versione 9"));
     optPlayer0.setGeometry(2640, 2760, 2200, 300);
+    optPlayer0.setCaption(QStringLiteral("Altre"));
     fraVoce.setGeometry(240, 3180, 4920, 900);
+    fraVoce.setCaption(QStringLiteral("Voce del programma"));
     optVoce0.setGeometry(120, 420, 1600, 300);
+    optVoce0.setCaption(QStringLiteral("Automatica"));
     optVoce1.setGeometry(1800, 420, 1400, 300);
+    optVoce1.setCaption(QStringLiteral("Sempre"));
     optVoce2.setGeometry(3300, 420, 1400, 300);
+    optVoce2.setCaption(QStringLiteral("Mai"));
     cmdSetupClose.setGeometry(3960, 4320, 1200, 420);
-    frmOSD.setGeometry(0, 0, 12000, 1200);
-    frmOSD.setVisible(false);
-    lblOSD.setGeometry(0, 120, 12000, 960);
+    cmdSetupClose.setCaption(QStringLiteral("Chiudi"));
+}
+
+// The bookmark panel with the import/export panel inside it.
+void frmBrowser::designBookmarkPanel()
+{
     fraMarcatori.setVisible(false);
+    fraMarcatori.setCaption(QStringLiteral("Marcatori"));
     cmdImpExp[0].setGeometry(100, 200, 2400, 420);
     cmdImpExp[1].setGeometry(2600, 200, 2400, 420);
     cmdImpExp[4].setGeometry(5100, 200, 1400, 420);
     cmdImpExp[2].setGeometry(0, 200, 1200, 420);
     cmdImpExp[3].setGeometry(0, 720, 1200, 420);
+    const char *captions[] = {"&Esporta Marcatori", "&Importa Marcatori", "&OK", "&Annulla", "&Chiudi"};
+    for (size_t i = 0; i < cmdImpExp.size(); ++i)
+        cmdImpExp[i].setCaption(QString::fromUtf8(captions[i]));
     frmImpExp.setVisible(false);
     Drive.setGeometry(100, 0, 3000, 315);
     Dir.setGeometry(100, 200, 3000, 2000);
@@ -105,6 +134,10 @@ void frmBrowser::createDesignedLayout()
     TextFileName.setGeometry(3300, 200, 3000, 315);
     lblNomeFile.setGeometry(3300, 0, 2000, 200);
     lblNomeFile.setCaption(QStringLiteral("Nome file:"));
+}
+
+void frmBrowser::designDebugPanel()
+{
     fraDebug.setGeometry(600, 1300, 9600, 4500);
     fraDebug.setVisible(false);
     Label2.setGeometry(120, 300, 600, 315);
@@ -123,23 +156,6 @@ void frmBrowser::createDesignedLayout()
     Text1.setGeometry(120, 1950, 6000, 2400);
     Command1.setGeometry(6250, 1950, 2900, 400);
     Command1.setCaption(QStringLiteral("Command1"));
-    lstapp.setVisible(false);
-    frmconfigurazione.setCaption(QStringLiteral("Configurazione"));
-    chkSavePos.setCaption(QStringLiteral("Riparti dal punto di uscita"));
-    chkAudioOff.setCaption(QStringLiteral("Lettore spento"));
-    optPlayer0.setCaption(QStringLiteral("Altre"));
-    optPlayer1.setCaption(QStringLiteral("Versione 9"));
-    cmdSetupClose.setCaption(QStringLiteral("Chiudi"));
-    fraVoce.setCaption(QStringLiteral("Voce del programma"));
-    optVoce0.setCaption(QStringLiteral("Automatica"));
-    optVoce1.setCaption(QStringLiteral("Sempre"));
-    optVoce2.setCaption(QStringLiteral("Mai"));
-    const char *captions[] = {"&Esporta Marcatori", "&Importa Marcatori", "&OK", "&Annulla", "&Chiudi"};
-    for (size_t i = 0; i < cmdImpExp.size(); ++i)
-        cmdImpExp[i].setCaption(QString::fromUtf8(captions[i]));
-    fraMarcatori.setCaption(QStringLiteral("Marcatori"));
-    // The drive list starts on the drive (or file-system root) of the book.
-    Drive.setPath(QDir(QDir::fromNativeSeparators(appFolder)).rootPath());
 }
 
 } // namespace qyr

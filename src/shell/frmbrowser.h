@@ -219,6 +219,9 @@ public:
 
 private:
     void createDesignedLayout();
+    void designOptionsPanel();
+    void designBookmarkPanel();
+    void designDebugPanel();
 };
 
 } // namespace qyr

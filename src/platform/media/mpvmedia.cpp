@@ -42,19 +42,41 @@ MpvMediaControl::MpvMediaControl(QWidget *videoSurface, const QString &audioOut)
     mpv_ = mpv_create();
     if (!mpv_)
         throw QyrError(err::MediaHost, QStringLiteral("Impossibile creare il motore multimediale (libmpv)"));
+    setQuietOptions();
+    setVideoOutput(videoSurface);
+    setAudioOutput(audioOut);
+    const int r = mpv_initialize(mpv_);
+    if (r < 0)
+        fail(QStringLiteral("Impossibile avviare il motore multimediale: %1").arg(mpvText(r)));
 
-    const auto fail = [this](const QString &text) {
-        mpv_terminate_destroy(mpv_);
-        mpv_ = nullptr;
-        throw QyrError(err::MediaHost, text);
-    };
-    const auto option = [&](const char *name, const QByteArray &value) {
-        const int r = mpv_set_option_string(mpv_, name, value.constData());
-        if (r < 0)
-            fail(QStringLiteral("Impossibile impostare l'opzione %1=%2 del motore multimediale: %3")
-                     .arg(QLatin1String(name), QString::fromUtf8(value), mpvText(r)));
-    };
+    mpv_observe_property(mpv_, ObserveEof, "eof-reached", MPV_FORMAT_FLAG);
+    mpv_observe_property(mpv_, ObserveIdle, "idle-active", MPV_FORMAT_FLAG);
+    // The start position and pause state of a file are given when mpv is
+    // about to open it, so nothing of the old file or of position 0 sounds.
+    mpv_hook_add(mpv_, 0, "on_load", 0);
+    mpv_set_wakeup_callback(mpv_, &MpvMediaControl::wakeup, this);
+}
 
+// Creation failed: the half-made engine goes, and the reason is thrown.
+void MpvMediaControl::fail(const QString &text)
+{
+    mpv_terminate_destroy(mpv_);
+    mpv_ = nullptr;
+    throw QyrError(err::MediaHost, text);
+}
+
+void MpvMediaControl::option(const char *name, const QByteArray &value)
+{
+    const int r = mpv_set_option_string(mpv_, name, value.constData());
+    if (r < 0)
+        fail(QStringLiteral("Impossibile impostare l'opzione %1=%2 del motore multimediale: %3")
+                 .arg(QLatin1String(name), QString::fromUtf8(value), mpvText(r)));
+}
+
+// The engine plays what it is given and nothing else: no keys, terminal,
+// configuration or scripts of its own.
+void MpvMediaControl::setQuietOptions()
+{
     option("idle", "yes");
     // The file stays loaded at its end, so that position, duration and play
     // work as on the classic control, and the end is seen once through
@@ -77,11 +99,14 @@ MpvMediaControl::MpvMediaControl(QWidget *videoSurface, const QString &audioOut)
     // Cover art in a book's mp3 is not a video.
     option("audio-display", "no");
     option("audio-client-name", "qyrplayer");
+}
 
-    // Video outputs that draw into our window and nothing else: mpv's own
-    // fallbacks (SDL, the terminal, DRM) would take the keyboard or the
-    // standard input the program reads. Without a window system (offscreen)
-    // video is decoded and not shown.
+// Video outputs that draw into our window and nothing else: mpv's own
+// fallbacks (SDL, the terminal, DRM) would take the keyboard or the standard
+// input the program reads. Without a window system (offscreen) video is
+// decoded and not shown.
+void MpvMediaControl::setVideoOutput(QWidget *videoSurface)
+{
     const QString platform = QGuiApplication::platformName();
     if (platform == QLatin1String("xcb")) {
         option("vo", "gpu,x11");
@@ -91,21 +116,23 @@ MpvMediaControl::MpvMediaControl(QWidget *videoSurface, const QString &audioOut)
         // video that number belongs to a live X connection, and the program
         // dies with "The X11 connection broke".
         option("gpu-api", "opengl");
-    }
-    else if (platform == QLatin1String("windows"))
+    } else if (platform == QLatin1String("windows")) {
         option("vo", "gpu,direct3d");
-    else if (videoSurface)
-        videoSurface = nullptr;
-
-    if (videoSurface) {
-        std::int64_t wid = static_cast<std::int64_t>(videoSurface->winId());
-        const int r = mpv_set_option(mpv_, "wid", MPV_FORMAT_INT64, &wid);
-        if (r < 0)
-            fail(QStringLiteral("Impossibile collegare la finestra video: %1").arg(mpvText(r)));
     } else {
-        option("vo", "null");
+        videoSurface = nullptr;
     }
+    if (!videoSurface) {
+        option("vo", "null");
+        return;
+    }
+    std::int64_t wid = static_cast<std::int64_t>(videoSurface->winId());
+    const int r = mpv_set_option(mpv_, "wid", MPV_FORMAT_INT64, &wid);
+    if (r < 0)
+        fail(QStringLiteral("Impossibile collegare la finestra video: %1").arg(mpvText(r)));
+}
 
+void MpvMediaControl::setAudioOutput(const QString &audioOut)
+{
     if (audioOut == QLatin1String("null")) {
         option("ao", "null");
     } else if (audioOut.startsWith(QLatin1String("pcm:"))) {
@@ -115,17 +142,6 @@ MpvMediaControl::MpvMediaControl(QWidget *videoSurface, const QString &audioOut)
         // mpv would accept any name here and fail only when a file plays.
         fail(QStringLiteral("Uscita audio sconosciuta: %1 (valori ammessi: null, pcm:FILE, default)").arg(audioOut));
     }
-
-    const int r = mpv_initialize(mpv_);
-    if (r < 0)
-        fail(QStringLiteral("Impossibile avviare il motore multimediale: %1").arg(mpvText(r)));
-
-    mpv_observe_property(mpv_, ObserveEof, "eof-reached", MPV_FORMAT_FLAG);
-    mpv_observe_property(mpv_, ObserveIdle, "idle-active", MPV_FORMAT_FLAG);
-    // The start position and pause state of a file are given when mpv is
-    // about to open it, so nothing of the old file or of position 0 sounds.
-    mpv_hook_add(mpv_, 0, "on_load", 0);
-    mpv_set_wakeup_callback(mpv_, &MpvMediaControl::wakeup, this);
 }
 
 MpvMediaControl::~MpvMediaControl()

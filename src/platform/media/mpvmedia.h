@@ -58,6 +58,11 @@ public:
     bool isEnabled() const { return enabled_; }
 
 private:
+    [[noreturn]] void fail(const QString &text);
+    void option(const char *name, const QByteArray &value);
+    void setQuietOptions();
+    void setVideoOutput(QWidget *videoSurface);
+    void setAudioOutput(const QString &audioOut);
     struct Event;
     static void wakeup(void *self);
     void drain();
