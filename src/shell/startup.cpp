@@ -4,6 +4,8 @@
 #include "../platform/errors.h"
 #include "frmbrowser.h"
 
+#include <functional>
+
 namespace qyr {
 
 namespace {
@@ -64,6 +66,19 @@ void Startup::createPlayer(const QString &versionText, bool audioOff)
     f.feedback.SetAudioOff(audioOff);
 }
 
+// Start-up's own guard, written once: a failure is reported under the step
+// reached, with the filled message left on the display.
+bool Startup::guarded(const std::function<void()> &body)
+{
+    try {
+        body();
+        return true;
+    } catch (...) {
+        f.er.captureCurrentException();
+        return reportStartupError();
+    }
+}
+
 void Startup::Form_Load()
 {
     f.TimerSpalsh.setEnabled(false);
@@ -73,40 +88,52 @@ void Startup::Form_Load()
     StartupStep = QStringLiteral("Form Load: inizializzazione");
     QString versionText;
     bool audioOff = false;
-    try {
-        f.strAppName = QStringLiteral("QYR MediaPlayer");
-        f.msg.setDefaults();
-        f.nVolumeMax = 0;
-        f.nVolumeMin = -4000;
-        f.nVolumeStep = 100;
-        f.nVolumeNew = 0;
-        f.Dir.setPath(f.Drive.path());
-        f.File.setPath(f.Dir.path());
-        f.CtrlKeyCodes = {49, 50, 54, 51, 52, 187, 189};
-        f.AltKeyCodes = {52, 51, 54, 50, 49};
-
-        StartupStep = QStringLiteral("Form Load: caricamento settings");
-        // A damaged value is reported once and its default taken, so that the
-        // book still opens and plays.
-        const auto report = [this] { reportStartupError(); };
-        f.chkSavePos.setValue(conv::toInt16(f.prefs.read(QStringLiteral("SavePos"), report)));
-        f.nStyleSheet = conv::toInt16(f.prefs.read(QStringLiteral("StyleSheet"), report));
-        f.TextAvantiIndietro.setText(f.prefs.read(QStringLiteral("AvantiIndietro"), report));
-        f.TextVolume.setText(f.prefs.read(QStringLiteral("Volume"), report));
-        // An unknown value keeps the automatic choice rather than stopping start-up.
-        f.optVoce.select(f.settings.Get(f.strAppName, kPlayer, QStringLiteral("VoceProgramma"), QStringLiteral("0")).toInt());
-        versionText = QString::number(conv::toInt16(f.prefs.read(QStringLiteral("Versione"), report)));
-        audioOff = conv::toBool(f.prefs.read(QStringLiteral("AudioOff"), report));
-        // Checked here so that a damaged speed is reported with the other
-        // settings; the player takes it later through PlayerRate.
-        f.prefs.read(QStringLiteral("Rate"), report);
-    } catch (...) {
-        f.er.captureCurrentException();
-        reportStartupError();
+    if (!guarded([&] { readSettings(versionText, audioOff); }))
         return;
-    }
+    if (!choosePlayer(versionText, audioOff))
+        return; // silently: no splash, no book page
 
-    // Choosing and creating the player, with one retry on the other version.
+    StartupStep = QStringLiteral("Form Load: caricamenti documento: ") + f.appFolder + QStringLiteral("\\Index.htm.");
+    guarded([&] {
+        f.about.ShowAbout();
+        f.TimerSpalsh.setEnabled(true);
+    });
+}
+
+void Startup::readSettings(QString &versionText, bool &audioOff)
+{
+    f.strAppName = QStringLiteral("QYR MediaPlayer");
+    f.msg.setDefaults();
+    f.nVolumeMax = 0;
+    f.nVolumeMin = -4000;
+    f.nVolumeStep = 100;
+    f.nVolumeNew = 0;
+    f.Dir.setPath(f.Drive.path());
+    f.File.setPath(f.Dir.path());
+    f.CtrlKeyCodes = {49, 50, 54, 51, 52, 187, 189};
+    f.AltKeyCodes = {52, 51, 54, 50, 49};
+
+    StartupStep = QStringLiteral("Form Load: caricamento settings");
+    // A damaged value is reported once and its default taken, so that the
+    // book still opens and plays.
+    const auto report = [this] { reportStartupError(); };
+    f.chkSavePos.setValue(conv::toInt16(f.prefs.read(QStringLiteral("SavePos"), report)));
+    f.nStyleSheet = conv::toInt16(f.prefs.read(QStringLiteral("StyleSheet"), report));
+    f.TextAvantiIndietro.setText(f.prefs.read(QStringLiteral("AvantiIndietro"), report));
+    f.TextVolume.setText(f.prefs.read(QStringLiteral("Volume"), report));
+    // An unknown value keeps the automatic choice rather than stopping start-up.
+    f.optVoce.select(f.settings.Get(f.strAppName, kPlayer, QStringLiteral("VoceProgramma"), QStringLiteral("0")).toInt());
+    versionText = QString::number(conv::toInt16(f.prefs.read(QStringLiteral("Versione"), report)));
+    audioOff = conv::toBool(f.prefs.read(QStringLiteral("AudioOff"), report));
+    // Checked here so that a damaged speed is reported with the other
+    // settings; the player takes it later through PlayerRate.
+    f.prefs.read(QStringLiteral("Rate"), report);
+}
+
+// Choosing and creating the player, with one retry on the other version.
+// False when neither could be made.
+bool Startup::choosePlayer(QString versionText, bool audioOff)
+{
     bool retryUsed = false;
     for (;;) {
         try {
@@ -118,24 +145,15 @@ void Startup::Form_Load()
                 }
             }
             createPlayer(versionText, audioOff);
-            break;
+            return true;
         } catch (...) {
             if (retryUsed) {
                 f.er.clearCurrent();
-                return; // silently: no splash, no book page
+                return false;
             }
             retryUsed = true;
             versionText = versionText == QLatin1String("1") ? QStringLiteral("0") : QStringLiteral("1");
         }
-    }
-
-    StartupStep = QStringLiteral("Form Load: caricamenti documento: ") + f.appFolder + QStringLiteral("\\Index.htm.");
-    try {
-        f.about.ShowAbout();
-        f.TimerSpalsh.setEnabled(true);
-    } catch (...) {
-        f.er.captureCurrentException();
-        reportStartupError();
     }
 }
 

@@ -2,6 +2,7 @@
 // Start-up, shutdown and the one-second timer that ends the suppression of
 // end-of-play chaining.
 #include <QString>
+#include <functional>
 
 namespace qyr {
 
@@ -27,6 +28,9 @@ private:
     bool reportStartupError();
     void savePlace();
     void createPlayer(const QString &versionText, bool audioOff);
+    bool guarded(const std::function<void()> &body);
+    void readSettings(QString &versionText, bool &audioOff);
+    bool choosePlayer(QString versionText, bool audioOff);
     frmBrowser &f;
 };
 
