@@ -64,77 +64,89 @@ void BookmarkStore::AddMarcatore(QString &description, qint16 position)
         const QString audio = f.oPlayer ? fileNameOnly(f.oPlayer->FileName()) : QString();
         const QString section = f.urls.Section();
         description = description.trimmed();
-        if (description.isEmpty() || section.isEmpty())
+        if (description.isEmpty() || section.isEmpty() || !uniqueDescription(section, description))
             return;
-
-        // A description already on the page is retyped by the reader first.
-        for (int n = 1; n <= kSlots; ++n) {
-            if (n == 1 && description == absent()) {
-                // Stored, it would read as an empty slot and vanish at the next load.
-                f.ports.dialogs.message(kTitle,
-                                        QStringLiteral("La descrizione \"vuoto\" non si può usare per un "
-                                                       "segnalibro: il segnalibro non è stato aggiunto."),
-                                        Buttons::Ok, Icon::Warning);
-                return;
-            }
-            const QString v = get(section, descriptionName(n), absent());
-            if (v != description)
-                continue;
-            frmInputBox box(f.ports.dialogs);
-            box.setTitle(QStringLiteral("Attenzione! Segnalibro già esistente, cambia il testo della descrizione"));
-            box.Label1.setCaption(QStringLiteral("Il segnalibro inserito esiste già, modifica la descrizione:"));
-            box.txtInput.setText(description);
-            box.Display();
-            const QString typed = box.txtInput.text().trimmed();
-            if (typed.isEmpty())
-                return;
-            if (typed == v)
-                throw QyrError(kKeyInCollection,
-                               QStringLiteral("Nella pagina c'è già un segnalibro \"%1\".").arg(typed));
-            description = typed;
-            n = 0; // scan again from slot 1
-        }
-
         if (oMarkers.contains(description))
             throw QyrError(kKeyInCollection,
                            QStringLiteral("Nell'elenco c'è già un segnalibro che differisce da \"%1\" solo per "
                                           "maiuscole o minuscole.")
                                .arg(description));
-        // The slot is chosen again inside the write: another copy of the
-        // program on the same settings may have filled one since the scan.
-        int slot = 0;
-        bool taken = false;
-        f.settings.transaction([&] {
-            int used = 0;
-            for (int n = 1; n <= kSlots && !taken; ++n) {
-                const QString v = get(section, descriptionName(n), absent());
-                if (v != absent())
-                    used = n;
-                taken = v == description;
-            }
-            slot = used + 1;
-            if (taken || slot > kSlots)
-                return;
-            // The three values land together or not at all.
-            save(section, positionName(slot), QString::number(position));
-            save(section, descriptionName(slot), description);
-            save(section, audioName(slot), audio.trimmed());
-        });
-        if (taken)
-            throw QyrError(kKeyInCollection, QStringLiteral("Nella pagina c'è già un segnalibro \"%1\".").arg(description));
-        if (slot > kSlots) {
-            f.ports.dialogs.message(kTitle,
-                                    QStringLiteral("Questa pagina ha già %1 segnalibri, il numero massimo: il nuovo "
-                                                   "segnalibro non è stato aggiunto. Cancellane uno per poterne "
-                                                   "aggiungere un altro.")
-                                        .arg(kSlots),
-                                    Buttons::Ok, Icon::Warning);
+        const int slot = storeInFreeSlot(section, description, position, audio);
+        if (slot == 0)
             return;
-        }
         oMarkers.add(double(position), description);
         f.ListMarkers.addItem(f.feedback.strtempo(position) + QStringLiteral("\t - ") + description);
         listed_.push_back(Listed{section, slot});
     });
+}
+
+// A description already on the page is retyped by the reader first. False
+// when the reader gave up (or the description cannot be used).
+bool BookmarkStore::uniqueDescription(const QString &section, QString &description)
+{
+    for (int n = 1; n <= kSlots; ++n) {
+        if (n == 1 && description == absent()) {
+            // Stored, it would read as an empty slot and vanish at the next load.
+            f.ports.dialogs.message(kTitle,
+                                    QStringLiteral("La descrizione \"vuoto\" non si può usare per un "
+                                                   "segnalibro: il segnalibro non è stato aggiunto."),
+                                    Buttons::Ok, Icon::Warning);
+            return false;
+        }
+        const QString v = get(section, descriptionName(n), absent());
+        if (v != description)
+            continue;
+        frmInputBox box(f.ports.dialogs);
+        box.setTitle(QStringLiteral("Attenzione! Segnalibro già esistente, cambia il testo della descrizione"));
+        box.Label1.setCaption(QStringLiteral("Il segnalibro inserito esiste già, modifica la descrizione:"));
+        box.txtInput.setText(description);
+        box.Display();
+        const QString typed = box.txtInput.text().trimmed();
+        if (typed.isEmpty())
+            return false;
+        if (typed == v)
+            throw QyrError(kKeyInCollection, QStringLiteral("Nella pagina c'è già un segnalibro \"%1\".").arg(typed));
+        description = typed;
+        n = 0; // scan again from slot 1
+    }
+    return true;
+}
+
+// The slot is chosen inside the write: another copy of the program on the
+// same settings may have filled one since the scan. The slot used, or 0 when
+// the page is full (the reader is told).
+int BookmarkStore::storeInFreeSlot(const QString &section, const QString &description, qint16 position,
+                                   const QString &audio)
+{
+    int slot = 0;
+    bool taken = false;
+    f.settings.transaction([&] {
+        int used = 0;
+        for (int n = 1; n <= kSlots && !taken; ++n) {
+            const QString v = get(section, descriptionName(n), absent());
+            if (v != absent())
+                used = n;
+            taken = v == description;
+        }
+        slot = used + 1;
+        if (taken || slot > kSlots)
+            return;
+        // The three values land together or not at all.
+        save(section, positionName(slot), QString::number(position));
+        save(section, descriptionName(slot), description);
+        save(section, audioName(slot), audio.trimmed());
+    });
+    if (taken)
+        throw QyrError(kKeyInCollection, QStringLiteral("Nella pagina c'è già un segnalibro \"%1\".").arg(description));
+    if (slot <= kSlots)
+        return slot;
+    f.ports.dialogs.message(kTitle,
+                            QStringLiteral("Questa pagina ha già %1 segnalibri, il numero massimo: il nuovo "
+                                           "segnalibro non è stato aggiunto. Cancellane uno per poterne "
+                                           "aggiungere un altro.")
+                                .arg(kSlots),
+                            Buttons::Ok, Icon::Warning);
+    return 0;
 }
 
 qint16 BookmarkStore::MarcatoreCerca(QString &entry, QString &pageKey)

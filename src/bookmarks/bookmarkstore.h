@@ -118,6 +118,8 @@ public:
     static constexpr int kSlots = 100;
 
 private:
+    bool uniqueDescription(const QString &section, QString &description);
+    int storeInFreeSlot(const QString &section, const QString &description, qint16 position, const QString &audio);
     struct Record {
         QString section; // where it is now
         int slot;
