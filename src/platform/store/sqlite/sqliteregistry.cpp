@@ -165,22 +165,20 @@ SqliteRegistry::Problem SqliteRegistry::prepareSchema(sqlite3 *db)
                "COMMIT;");
 }
 
-SqliteRegistry::Opened SqliteRegistry::open(const QString &file)
-{
-    Opened result;
-    const QFileInfo info(file);
-    if (info.isDir()) {
-        result.problem = QStringLiteral("è una cartella, non un file");
-        return result;
+namespace {
+
+// What one attempt to open the settings creates on disk (the file, its
+// folders), so that a failure can leave the disk as it was.
+struct Creation {
+    explicit Creation(const QString &file) : file(file), info(file), existed(info.exists())
+    {
+        firstMade = info.absolutePath();
+        while (!QFileInfo::exists(QFileInfo(firstMade).absolutePath()))
+            firstMade = QFileInfo(firstMade).absolutePath();
+        madeFolders = !QFileInfo::exists(firstMade);
     }
-    // What this attempt creates is removed again if it fails: a failure
-    // leaves the disk as it was.
-    const bool existed = info.exists();
-    QString firstMade = info.absolutePath();
-    while (!QFileInfo::exists(QFileInfo(firstMade).absolutePath()))
-        firstMade = QFileInfo(firstMade).absolutePath();
-    const bool madeFolders = !QFileInfo::exists(firstMade);
-    auto undo = [&] {
+    void undo() const
+    {
         if (existed)
             return;
         for (const char *sfx : {"", "-wal", "-shm", "-journal"})
@@ -190,22 +188,56 @@ SqliteRegistry::Opened SqliteRegistry::open(const QString &file)
         for (QString d = info.absolutePath(); d.size() >= firstMade.size(); d = QFileInfo(d).absolutePath())
             if (!QDir().rmdir(d))
                 break;
-    };
-    if (madeFolders && !QDir().mkpath(info.absolutePath())) {
-        result.problem = QStringLiteral("la cartella %1 non si può creare").arg(info.absolutePath());
+    }
+    QString file;
+    QFileInfo info;
+    bool existed;
+    bool madeFolders = false;
+    QString firstMade;
+};
+
+// Keeps a damaged file (and its journal) beside the new one; its new name,
+// or empty when it cannot be moved.
+QString setAside(const QString &file)
+{
+    const QString aside =
+        file + QStringLiteral(".danneggiato-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    if (!QFile::rename(file, aside))
+        return QString();
+    for (const char *sfx : {"-wal", "-shm"})
+        if (QFile::exists(file + QLatin1String(sfx)))
+            QFile::rename(file + QLatin1String(sfx), aside + QLatin1String(sfx));
+    return aside;
+}
+
+} // namespace
+
+SqliteRegistry::Problem SqliteRegistry::tryOpen(const QString &file, sqlite3 *&db)
+{
+    db = nullptr;
+    const int rc = sqlite3_open_v2(QFile::encodeName(file).constData(), &db,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr);
+    if (rc != SQLITE_OK)
+        return {describe(rc, db), false};
+    sqlite3_busy_timeout(db, 2000);
+    return prepareSchema(db);
+}
+
+SqliteRegistry::Opened SqliteRegistry::open(const QString &file)
+{
+    Opened result;
+    if (QFileInfo(file).isDir()) {
+        result.problem = QStringLiteral("è una cartella, non un file");
+        return result;
+    }
+    const Creation made(file);
+    if (made.madeFolders && !QDir().mkpath(made.info.absolutePath())) {
+        result.problem = QStringLiteral("la cartella %1 non si può creare").arg(made.info.absolutePath());
         return result;
     }
     for (int attempt = 0; attempt < 2; ++attempt) {
         sqlite3 *db = nullptr;
-        const int rc = sqlite3_open_v2(QFile::encodeName(file).constData(), &db,
-                                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr);
-        Problem problem;
-        if (rc != SQLITE_OK)
-            problem = {describe(rc, db), false};
-        else {
-            sqlite3_busy_timeout(db, 2000);
-            problem = prepareSchema(db);
-        }
+        const Problem problem = tryOpen(file, db);
         if (problem.text.isEmpty()) {
             result.store.reset(new SqliteRegistry(db, file));
             return result;
@@ -217,23 +249,16 @@ SqliteRegistry::Opened SqliteRegistry::open(const QString &file)
         }
         // Only a file that is really damaged is set aside: a full disk, a
         // file we may not write or someone else's database stays as it is.
-        if (!problem.damaged || !existed) {
-            undo();
-            result.problem = problem.text;
-            return result;
-        }
-        // Keep the damaged file (and its journal) beside the new one.
-        const QString aside = file + QStringLiteral(".danneggiato-") +
-                              QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-        if (!QFile::rename(file, aside)) {
-            result.problem = problem.text + QStringLiteral("; il file non può essere spostato");
-            return result;
-        }
-        for (const char *sfx : {"-wal", "-shm"})
-            if (QFile::exists(file + QLatin1String(sfx)))
-                QFile::rename(file + QLatin1String(sfx), aside + QLatin1String(sfx));
-        result.movedAside = aside;
         result.problem = problem.text;
+        if (!problem.damaged || !made.existed) {
+            made.undo();
+            return result;
+        }
+        result.movedAside = setAside(file);
+        if (result.movedAside.isEmpty()) {
+            result.problem += QStringLiteral("; il file non può essere spostato");
+            return result;
+        }
     }
     return result;
 }

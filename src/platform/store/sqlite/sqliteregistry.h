@@ -45,6 +45,7 @@ private:
         bool damaged = false;
     };
     static Problem prepareSchema(sqlite3 *db);
+    static Problem tryOpen(const QString &file, sqlite3 *&db);
     std::optional<RegValue> readValue(const QString &key, const QString &name);
     sqlite3_stmt *stmt(int which);
     qint64 childId(qint64 parent, const QString &name, const QString &key);
