@@ -15,26 +15,6 @@ constexpr std::array<char16_t, 32> kHigh = {
 
 const QString kCrLf = QStringLiteral("\r\n");
 
-QString fromUtf16Le(const QByteArray &d)
-{
-    QString s;
-    s.reserve(d.size() / 2);
-    for (int i = 0; i + 1 < d.size(); i += 2)
-        s.append(QChar(char16_t(uchar(d[i]) | (uchar(d[i + 1]) << 8))));
-    return s;
-}
-
-QByteArray toUtf16Le(const QString &s)
-{
-    QByteArray out;
-    out.reserve(s.size() * 2);
-    for (QChar c : s) {
-        out.append(char(c.unicode() & 0xff));
-        out.append(char(c.unicode() >> 8));
-    }
-    return out;
-}
-
 // The text of a string value without the terminating NULs the registry keeps
 // (only NULs are dropped, so a value saved without its terminator loses nothing).
 QString withoutNuls(const QByteArray &data, int nuls)

@@ -4,20 +4,7 @@
 
 namespace qyr {
 
-namespace {
-QByteArray utf16z(const QString &s)
-{
-    QByteArray out;
-    out.reserve((s.size() + 1) * 2);
-    for (QChar c : s) {
-        out.append(char(c.unicode() & 0xff));
-        out.append(char(c.unicode() >> 8));
-    }
-    out.append('\0').append('\0');
-    return out;
-}
-
-QString fromUtf16(const QByteArray &d)
+QString fromUtf16Le(const QByteArray &d)
 {
     QString s;
     s.reserve(d.size() / 2);
@@ -25,6 +12,21 @@ QString fromUtf16(const QByteArray &d)
         s.append(QChar(char16_t(uchar(d[i]) | (uchar(d[i + 1]) << 8))));
     return s;
 }
+
+QByteArray toUtf16Le(const QString &s)
+{
+    QByteArray out;
+    out.reserve(s.size() * 2);
+    for (QChar c : s) {
+        out.append(char(c.unicode() & 0xff));
+        out.append(char(c.unicode() >> 8));
+    }
+    return out;
+}
+
+namespace {
+// A string value as the registry stores it: UTF-16 LE with its terminator.
+QByteArray utf16z(const QString &s) { return toUtf16Le(s) + QByteArray(2, '\0'); }
 } // namespace
 
 RegValue RegValue::fromText(const QString &name, const QString &text, quint32 type)
@@ -53,7 +55,7 @@ QString RegValue::text() const
     switch (type) {
     case regtype::String:
     case regtype::ExpandString: {
-        QString s = fromUtf16(data);
+        QString s = fromUtf16Le(data);
         const int nul = s.indexOf(QChar(0));
         return nul >= 0 ? s.left(nul) : s;
     }
@@ -70,7 +72,7 @@ QString RegValue::text() const
 
 QStringList RegValue::multi() const
 {
-    QStringList items = fromUtf16(data).split(QChar(0));
+    QStringList items = fromUtf16Le(data).split(QChar(0));
     while (!items.isEmpty() && items.last().isEmpty())
         items.removeLast();
     return items;

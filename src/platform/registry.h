@@ -21,6 +21,10 @@ constexpr quint32 MultiString = 7;
 constexpr quint32 QWord = 11;
 } // namespace regtype
 
+// Text in the registry's own encoding, UTF-16 LE (without a terminator).
+QString fromUtf16Le(const QByteArray &bytes);
+QByteArray toUtf16Le(const QString &text);
+
 // A value as the registry holds it: strings are UTF-16LE with their
 // terminating NULs, so imported data of any kind survives a round trip.
 struct RegValue {
