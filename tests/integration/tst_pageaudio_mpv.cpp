@@ -82,27 +82,6 @@ struct Book {
 class TstPageAudioMpv : public QObject {
     Q_OBJECT
 private slots:
-    void twoFilesThenTheNextPage()
-    {
-        Book b;
-        QVERIFY(tone(b.path(QStringLiteral("Libro/uno.wav")), 0.6));
-        QVERIFY(tone(b.path(QStringLiteral("Libro/due.wav")), 0.6));
-        b.element(QStringLiteral("QYRPLAYER_AUDIO"), QStringLiteral("uno")); // completed with .wav
-        b.element(QStringLiteral("QYRPLAYER_AUDIO_1"), QStringLiteral("DUE.WAV")); // another letter case
-        b.element(QStringLiteral("QYRPLAYER_AUDIO_NEXTHTML_2"), QStringLiteral("cap2.htm"));
-        const QString page = b.open(QStringLiteral("Libro/cap1.htm"));
-        QVERIFY(b.f->audio.Playaudio(page, false, false));
-        QTRY_VERIFY2_WITH_TIMEOUT(!b.browser.navigations.isEmpty(), qPrintable(b.actions.join(QLatin1String(", "))), 20000);
-        QCOMPARE(b.browser.navigations.last(), QStringLiteral("file://") + b.path(QStringLiteral("Libro/cap2.htm")));
-        // Each file started once, in order, and ended once.
-        QCOMPARE(b.actions.filter(QStringLiteral("playing")),
-                 QStringList({QStringLiteral("playing uno.wav"), QStringLiteral("playing DUE.WAV")}));
-        QCOMPARE(b.count(QStringLiteral("ended uno.wav")), 1);
-        QCOMPARE(b.count(QStringLiteral("ended DUE.WAV")), 1);
-        QCOMPARE(b.f->nAudioIndex, 2);
-        QVERIFY(b.dialogs.shown.isEmpty());
-    }
-
     void aStopBeforeTheChainingSuppressesIt()
     {
         Book b;

@@ -635,12 +635,6 @@ private slots:
     void debugPanel()
     {
         Reader rd;
-        QStringList lines = rd.f.Text1.text().split("\r\n");
-        QCOMPARE(lines.size(), 12);
-        QCOMPARE(lines.takeLast(), QString());
-        QCOMPARE(lines[1], "    ' SHIFT + CTRL PREMUTI");
-        QCOMPARE(lines[10], "    ' ATTIVA/DISATTIVA LETTURA  (0)");
-
         rd.f.TxtDebFilename.setText("vecchio");
         rd.f.cmdDebug[0].click(); // no file: empties the box
         QCOMPARE(rd.f.TxtDebFilename.text(), QString());
@@ -659,10 +653,6 @@ private slots:
         rd.f.TextURL.setText(kCap1);
         rd.f.cmdGO.click();
         QCOMPARE(rd.r.browser.navigations, QStringList{kCap1});
-
-        rd.f.debugPanel.fraDebug_DragOver(300, 450, 2);
-        QCOMPARE(rd.f.fraDebug.left(), 300.0f);
-        QCOMPARE(rd.f.fraDebug.top(), 450.0f);
 
         rd.f.oPlayer.reset();
         rd.f.cmdDebug[0].click();

@@ -1,6 +1,8 @@
-// The settings tree in SQLite: typed round trips, names without regard to
-// case, nesting, enumeration, transactions, two writers on one file, and
-// which unusable files are set aside.
+// The settings tree's contract, checked on the in-memory double the logic's
+// tests use and on the SQLite store the program uses; then what only the
+// file can do: survive reopening, two writers on one file, and which
+// unusable files are set aside.
+#include "doubles/doubles.h"
 #include "platform/errors.h"
 #include "platform/store/sqlite/sqliteregistry.h"
 
@@ -9,6 +11,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <memory>
 #include <sqlite3.h>
 
 using namespace qyr;
@@ -20,48 +23,84 @@ QStringList entries(const QString &dir)
 {
     return QDir(dir).entryList(QDir::Files, QDir::Name);
 }
+
+// Every kind of value the tree holds, the first one replaced later.
+const QList<RegValue> &typedValues()
+{
+    static const QList<RegValue> vals{
+        RegValue::fromText(QStringLiteral("Rate"), QStringLiteral("1,5")),
+        RegValue::fromText(QStringLiteral("Nome"), QStringLiteral("Capitolo è più bello")),
+        RegValue::fromText(QStringLiteral("Percorso"), QStringLiteral("%APPDATA%\\x"), regtype::ExpandString),
+        RegValue::fromDWord(QStringLiteral("Conta"), 4000000000u),
+        RegValue::fromMulti(QStringLiteral("Righe"), {QStringLiteral("a"), QStringLiteral("")}),
+        RegValue{QStringLiteral("Dati"), regtype::Binary, QByteArray("\x00\x01\xff", 3)},
+        RegValue{QStringLiteral("Strano"), 0x100, QByteArray("xyz")},
+        RegValue::fromText(QString(), QStringLiteral("predefinito")),
+    };
+    return vals;
+}
 } // namespace
 
 class TstSqliteStore : public QObject {
     Q_OBJECT
+    QTemporaryDir dir_;
+    std::unique_ptr<IRegistry> store_;
+
+    // A fresh, empty tree of the kind named by the current data row.
+    IRegistry &fresh()
+    {
+        QFETCH(QString, store);
+        if (store == QLatin1String("memory")) {
+            store_ = std::make_unique<test::MemoryRegistry>();
+        } else {
+            static int n = 0;
+            store_ = SqliteRegistry::open(dir_.filePath(QStringLiteral("s%1.sqlite").arg(++n))).store;
+        }
+        return *store_;
+    }
+    static void bothStores()
+    {
+        QTest::addColumn<QString>("store");
+        QTest::newRow("memory double") << QStringLiteral("memory");
+        QTest::newRow("sqlite") << QStringLiteral("sqlite");
+    }
+
 private slots:
+    void typedValuesAndLetterCase_data() { bothStores(); }
+    void typedValuesAndLetterCase()
+    {
+        IRegistry &r = fresh();
+        QVERIFY(store_);
+        for (const RegValue &v : typedValues())
+            r.setValue(kPlayer, v);
+        // Saving again replaces, never duplicates.
+        r.setValue(kPlayer, RegValue::fromText(QStringLiteral("RATE"), QStringLiteral("2")));
+        const QList<RegValue> back = r.values(kPlayer);
+        QCOMPARE(back.size(), typedValues().size());
+        QCOMPARE(back.first().text(), QStringLiteral("2"));
+        for (int i = 1; i < typedValues().size(); ++i)
+            QCOMPARE(back[i], typedValues()[i]);
+        // Keys and values are found whatever the letter case, accented letters included.
+        QCOMPARE(r.value(kPlayer.toUpper(), QStringLiteral("nome"))->text(), QStringLiteral("Capitolo è più bello"));
+        r.setValue(kPlayer + QStringLiteral("\\Città"), RegValue::fromText(QStringLiteral("x"), QStringLiteral("1")));
+        QVERIFY(r.keyExists(kPlayer + QStringLiteral("\\CITTÀ")));
+        QVERIFY(!r.value(kPlayer, QStringLiteral("assente")));
+        QVERIFY(!r.value(kPlayer + QStringLiteral("\\nessuna"), QStringLiteral("x")));
+    }
+
     void valuesSurviveReopening()
     {
-        QTemporaryDir dir;
-        const QString file = dir.filePath(QStringLiteral("sub/settings.sqlite"));
-        const QList<RegValue> vals{
-            RegValue::fromText(QStringLiteral("Rate"), QStringLiteral("1,5")),
-            RegValue::fromText(QStringLiteral("Nome"), QStringLiteral("Capitolo è più bello")),
-            RegValue::fromText(QStringLiteral("Percorso"), QStringLiteral("%APPDATA%\\x"), regtype::ExpandString),
-            RegValue::fromDWord(QStringLiteral("Conta"), 4000000000u),
-            RegValue::fromMulti(QStringLiteral("Righe"), {QStringLiteral("a"), QStringLiteral("")}),
-            RegValue{QStringLiteral("Dati"), regtype::Binary, QByteArray("\x00\x01\xff", 3)},
-            RegValue{QStringLiteral("Strano"), 0x100, QByteArray("xyz")},
-            RegValue::fromText(QString(), QStringLiteral("predefinito")),
-        };
+        const QString file = dir_.filePath(QStringLiteral("sub/settings.sqlite"));
         {
             auto o = SqliteRegistry::open(file);
             QVERIFY(o.store);
             QVERIFY(o.movedAside.isEmpty());
-            for (const RegValue &v : vals)
+            for (const RegValue &v : typedValues())
                 o.store->setValue(kPlayer, v);
-            // Saving again replaces, never duplicates.
-            o.store->setValue(kPlayer, RegValue::fromText(QStringLiteral("RATE"), QStringLiteral("2")));
         }
         auto o = SqliteRegistry::open(file);
         QVERIFY(o.store);
-        const QList<RegValue> back = o.store->values(kPlayer);
-        QCOMPARE(back.size(), vals.size());
-        QCOMPARE(back.first().text(), QStringLiteral("2"));
-        for (int i = 1; i < vals.size(); ++i)
-            QCOMPARE(back[i], vals[i]);
-        // Keys and values are found whatever the letter case, accented letters included.
-        const QString upper = kPlayer.toUpper();
-        QCOMPARE(o.store->value(upper, QStringLiteral("nome"))->text(), QStringLiteral("Capitolo è più bello"));
-        o.store->setValue(kPlayer + QStringLiteral("\\Città"), RegValue::fromText(QStringLiteral("x"), QStringLiteral("1")));
-        QVERIFY(o.store->keyExists(kPlayer + QStringLiteral("\\CITTÀ")));
-        QVERIFY(!o.store->value(kPlayer, QStringLiteral("assente")));
-        QVERIFY(!o.store->value(kPlayer + QStringLiteral("\\nessuna"), QStringLiteral("x")));
+        QCOMPARE(o.store->values(kPlayer), typedValues());
     }
 
     void readsSeeEveryWriteFromAnyProcess()
@@ -102,12 +141,11 @@ private slots:
         QCOMPARE(b.store->values(page).size(), 2);
     }
 
+    void sectionsNestAtEachBackslash_data() { bothStores(); }
     void sectionsNestAtEachBackslash()
     {
-        QTemporaryDir dir;
-        auto o = SqliteRegistry::open(dir.filePath(QStringLiteral("s.sqlite")));
+        IRegistry &r = fresh();
         const QString app = QStringLiteral("Software\\VB and VBA Program Settings\\QYR MediaPlayer");
-        IRegistry &r = *o.store;
         r.setValue(app + QStringLiteral("\\C:\\LIBRO\\CAP1.HTM"), RegValue::fromText(QStringLiteral("1"), QStringLiteral("12")));
         r.setValue(app + QStringLiteral("\\C:\\LIBRO\\CAP2.HTM"), RegValue::fromText(QStringLiteral("1"), QStringLiteral("30")));
         r.setValue(app + QStringLiteral("\\Player"), RegValue::fromText(QStringLiteral("Volume"), QStringLiteral("80")));
@@ -126,11 +164,10 @@ private slots:
         QVERIFY(!r.value(app + QStringLiteral("\\Player"), QStringLiteral("Volume")));
     }
 
+    void aFailedTransactionChangesNothing_data() { bothStores(); }
     void aFailedTransactionChangesNothing()
     {
-        QTemporaryDir dir;
-        auto o = SqliteRegistry::open(dir.filePath(QStringLiteral("s.sqlite")));
-        IRegistry &r = *o.store;
+        IRegistry &r = fresh();
         r.setValue(kPlayer, RegValue::fromText(QStringLiteral("a"), QStringLiteral("1")));
         bool threw = false;
         try {

@@ -11,22 +11,15 @@ using namespace qyr::test;
 
 namespace {
 
-// A browser whose location or navigation fails on demand.
+// A browser whose navigation fails on demand.
 class FailingBrowser : public FakeBrowser {
 public:
-    QString locationURL() override
-    {
-        if (urlCallsBeforeFailure >= 0 && urlCallsBeforeFailure-- == 0)
-            throw QyrError(err::Browser, QStringLiteral("indirizzo non disponibile"));
-        return FakeBrowser::locationURL();
-    }
     void navigate(const QString &url) override
     {
         if (failNavigation)
             throw QyrError(err::Browser, QStringLiteral("navigazione non riuscita"));
         FakeBrowser::navigate(url);
     }
-    int urlCallsBeforeFailure = -1; // -1: never fails
     bool failNavigation = false;
 };
 
@@ -165,63 +158,17 @@ private slots:
         QCOMPARE(r.browser.navigations, QStringList({index, index}));
     }
 
-    void windowClosing_data()
+    // A return to the table of contents that failed does not block the next one.
+    void failedReturnDoesNotBlockTheNext()
     {
-        QTest::addColumn<int>("answer");
-        QTest::addColumn<bool>("closing");
-        QTest::addColumn<QString>("brano");
-        QTest::addRow("yes") << int(Answer::Yes) << true << QString();
-        QTest::addRow("no") << int(Answer::No) << false << QStringLiteral("<assente>");
-    }
-    void windowClosing()
-    {
-        QFETCH(int, answer);
-        QFETCH(bool, closing);
-        QFETCH(QString, brano);
-        Rig r;
-        r.start();
-        r.f->urls.connect();
-        r.browser.location = QStringLiteral("file:///libri/demo/Libro/cap1.htm");
-        r.dialogs.shown.clear();
-        r.dialogs.answers.enqueue(Answer(answer));
-        bool cancel = false;
-        r.browser.WindowClosing(cancel);
-        QVERIFY(cancel); // the page never destroys the browser control
-        QCOMPARE(r.f->closing, closing);
-        QCOMPARE(r.dialogs.count(QStringLiteral("message")), 1);
-        QCOMPARE(r.dialogs.shown.first().text, r.f->msg.strMsgUscita);
-        QCOMPARE(r.reg.get(QStringLiteral("Player"), QStringLiteral("Brano")), brano);
-        QCOMPARE(r.dialogs.count(QStringLiteral("error")), 0);
-    }
-
-    void failuresAreReportedUnderTheirOwnName()
-    {
-        {
-            FailingRig r;
-            r.browser.urlCallsBeforeFailure = 0;
-            QCOMPARE(r.f.urls.Section(), QString());
-            QCOMPARE(r.dialogs.errorNames(), QStringList{QStringLiteral("Section")});
-            QVERIFY(r.dialogs.shown.first().text.contains(QStringLiteral("indirizzo non disponibile")));
-        }
-        {
-            // The page's address cannot be read: the text as far as processed.
-            FailingRig r;
-            r.browser.urlCallsBeforeFailure = 0;
-            QCOMPARE(r.f.urls.PulisciUrl(QStringLiteral("file:///libri/app/Libro/cap1.htm#a@b.wmv")),
-                     QStringLiteral("file:///libri/app/Libro/cap1.htm#a@b.wmv"));
-            QCOMPARE(r.dialogs.errorNames(), QStringList{QStringLiteral("PulisciUrl")});
-        }
-        {
-            FailingRig r;
-            r.f.urls.connect();
-            r.browser.failNavigation = true;
-            r.browser.TitleChange(QStringLiteral("Errore di caricamento: cap9.htm"));
-            QCOMPARE(r.dialogs.errorNames(), QStringList{QStringLiteral("objWB_TitleChange")});
-            // A return that failed does not block the next one.
-            r.browser.failNavigation = false;
-            r.browser.TitleChange(QStringLiteral("Errore di caricamento: cap8.htm"));
-            QCOMPARE(r.browser.navigations, QStringList{QStringLiteral("/libri/app/Index.htm")});
-        }
+        FailingRig r;
+        r.f.urls.connect();
+        r.browser.failNavigation = true;
+        r.browser.TitleChange(QStringLiteral("Errore di caricamento: cap9.htm"));
+        QCOMPARE(r.dialogs.errorNames(), QStringList{QStringLiteral("objWB_TitleChange")});
+        r.browser.failNavigation = false;
+        r.browser.TitleChange(QStringLiteral("Errore di caricamento: cap8.htm"));
+        QCOMPARE(r.browser.navigations, QStringList{QStringLiteral("/libri/app/Index.htm")});
     }
 };
 
