@@ -38,16 +38,18 @@ public:
     }
 };
 
+// Asked for every object of the program, the web engine's own included
+// (some while they are still being built): only the class name is looked at
+// until it names one of ours.
 QAccessibleInterface *factory(const QString &key, QObject *object)
 {
-    if (!object || !object->isWidgetType())
+    const bool label = key == QLatin1String("qyr::MessageLabel");
+    if (!object || (!label && key != QLatin1String("qyr::NamedComboBox")))
         return nullptr;
     auto *w = static_cast<QWidget *>(object);
-    if (key == QLatin1String("qyr::MessageLabel"))
+    if (label)
         return new MessageAccessible(w);
-    if (key == QLatin1String("qyr::NamedComboBox"))
-        return new NamedComboAccessible(w);
-    return nullptr;
+    return new NamedComboAccessible(w);
 }
 
 #ifdef Q_OS_WIN
