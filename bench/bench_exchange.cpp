@@ -3,6 +3,7 @@
 // deleted, the file read back in one transaction. Prints figures; asserts
 // nothing.
 #include "exchange/registryexchange.h"
+#include "platform/files/diskfiles.h"
 #include "platform/store/sqlite/sqliteregistry.h"
 
 #include <QCoreApplication>
@@ -59,7 +60,8 @@ int main(int argc, char **argv)
     });
     const int before = countValues(reg, program);
 
-    RegistryExchange ex(reg);
+    DiskFiles files;
+    RegistryExchange ex(reg, files);
     const QString file = dir.filePath(QStringLiteral("segnalibri.reg"));
     std::vector<double> exportMs, importMs;
     int after = 0;

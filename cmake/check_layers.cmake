@@ -20,7 +20,21 @@ set(forbidden
   "#[ \t]*include[ \t]*\"[./]*(browser|media|store|files|ui|hive)/[a-z]+\\.h\""
   "#[ \t]*include[ \t]*\"[./]*app/")
 
+# The ports and the player sit below the owner and its subsystems: they
+# include none of them.
+set(lower_rule "#[ \t]*include[ \t]*\"[./]*(shell|keyboard|navigation|bookmarks|exchange|dialogs)/")
+file(GLOB lower_files ${SRC}/platform/*.h ${SRC}/platform/*.cpp ${SRC}/player/*)
+
 set(found "")
+foreach(f IN LISTS lower_files)
+  file(STRINGS "${f}" lines REGEX "^[ \t]*#[ \t]*include")
+  foreach(line IN LISTS lines)
+    if(line MATCHES "${lower_rule}")
+      file(RELATIVE_PATH rel "${SRC}" "${f}")
+      string(APPEND found "  ${rel}: ${line}\n")
+    endif()
+  endforeach()
+endforeach()
 foreach(f IN LISTS logic_files)
   file(STRINGS "${f}" lines REGEX "^[ \t]*#[ \t]*include")
   foreach(line IN LISTS lines)
@@ -34,7 +48,7 @@ foreach(f IN LISTS logic_files)
 endforeach()
 
 if(found)
-  message(FATAL_ERROR "Logic files include what only adapters may:\n${found}")
+  message(FATAL_ERROR "Files include what their layer may not:\n${found}")
 endif()
 list(LENGTH logic_files n)
 message(STATUS "check_layers: ${n} logic files, no forbidden include")

@@ -5,6 +5,7 @@
 // with QyrError; a crash, a leak or a sanitizer report is a finding.
 #include "doubles/doubles.h"
 #include "exchange/registryexchange.h"
+#include "platform/files/diskfiles.h"
 #include "platform/hive/hivexreader.h"
 
 #include <QDir>
@@ -45,7 +46,8 @@ void restore(const QString &file, quint32 root)
 {
     test::MemoryRegistry registry;
     HivexReader reader;
-    RegistryExchange exchange(registry, &reader);
+    DiskFiles files;
+    RegistryExchange exchange(registry, files, &reader);
     try {
         const ImportResult r = exchange.restoreHive(RegistryExchange::programKey(), file, root);
         (void)r.notice();

@@ -6,6 +6,7 @@
 #include "doubles/doubles.h"
 #include "exchange/regfile.h"
 #include "exchange/registryexchange.h"
+#include "platform/files/diskfiles.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -128,7 +129,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             roundTrip(e);
 
     OwnTreeOnly registry;
-    RegistryExchange exchange(registry);
+    DiskFiles files;
+    RegistryExchange exchange(registry, files);
     bool applied = false;
     try {
         const ImportResult r = exchange.apply(parsed);

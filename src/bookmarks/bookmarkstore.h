@@ -7,7 +7,7 @@
 // audio file name). A section named after the page with "#" appended holds
 // records waiting to be moved into the page.
 #include "../platform/errors.h"
-#include "../shell/errorreport.h"
+#include "../platform/errorreport.h"
 
 #include <QSet>
 #include <QString>

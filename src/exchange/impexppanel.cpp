@@ -5,10 +5,7 @@
 
 #include <QDateTime>
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QRegularExpression>
-#include <QStandardPaths>
 
 #include <algorithm>
 
@@ -72,11 +69,6 @@ QStringList foldersFromRoot(const QString &folder)
     return out;
 }
 
-bool sameFile(const QString &a, const QString &b)
-{
-    const QString ca = QFileInfo(a).canonicalFilePath();
-    return !ca.isEmpty() && ca == QFileInfo(b).canonicalFilePath();
-}
 
 } // namespace
 
@@ -216,10 +208,10 @@ void ImpExpPanel::exportTo(const QString &name, const QString &asked)
         const QString existing = files.resolve(path);
         if (!existing.isEmpty())
             path = existing;
-        if (!existing.isEmpty() && !QFileInfo(existing).isWritable())
-            QFile::setPermissions(existing, QFile::permissions(existing) | QFile::WriteOwner | QFile::WriteUser);
+        if (!existing.isEmpty())
+            files.makeWritable(existing);
     }
-    RegistryExchange exchange(f.ports.registry, f.ports.hives);
+    RegistryExchange exchange(f.ports.registry, f.ports.files, f.ports.hives);
     const ExportResult r = exchange.exportKey(hkey::CurrentUser, RegistryExchange::programKey(), path, true, false);
     f.TextFileName.setText(QString());
     QString text;
@@ -240,7 +232,7 @@ void ImpExpPanel::exportTo(const QString &name, const QString &asked)
 
 void ImpExpPanel::importFrom(const QString &path)
 {
-    RegistryExchange exchange(f.ports.registry, f.ports.hives);
+    RegistryExchange exchange(f.ports.registry, f.ports.files, f.ports.hives);
     // The file is read whole and checked before anything else: one that
     // cannot be imported leaves the settings and the safety copies as they were.
     const ImportPlan plan = path.toUpper().contains(QLatin1String(".REG"))
@@ -272,7 +264,7 @@ void ImpExpPanel::importFrom(const QString &path)
     try {
         r = exchange.carryOut(plan);
     } catch (...) {
-        QFile::remove(copy); // nothing changed: the copies stay as they were
+        f.ports.files.deleteFile(copy); // nothing changed: the copies stay as they were
         throw;
     }
     pruneSafetyCopies(path);
@@ -295,14 +287,14 @@ void ImpExpPanel::importFrom(const QString &path)
 QString ImpExpPanel::makeSafetyCopy()
 {
     const QString folder = safetyCopiesFolder();
-    if (!QDir().mkpath(folder))
+    if (!f.ports.files.makeFolder(folder))
         throw QyrError(err::PathAccess, QStringLiteral("Impossibile creare la cartella %1.").arg(folder));
     // A new name every time: a later import never writes over an earlier copy.
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss"));
     QString copy = joinPath(folder, kCopyPrefix + stamp + QStringLiteral(".reg"));
-    for (int n = 2; QFileInfo::exists(copy); ++n)
+    for (int n = 2; f.ports.files.fileExists(copy); ++n)
         copy = joinPath(folder, kCopyPrefix + stamp + QStringLiteral("_%1.reg").arg(n, 3, 10, QLatin1Char('0')));
-    RegistryExchange exchange(f.ports.registry, f.ports.hives);
+    RegistryExchange exchange(f.ports.registry, f.ports.files, f.ports.hives);
     const ExportResult r = exchange.exportKey(hkey::CurrentUser, RegistryExchange::programKey(), copy, true, false);
     if (!r.written)
         throw QyrError(err::PathAccess, r.problem);
@@ -315,8 +307,8 @@ void ImpExpPanel::pruneSafetyCopies(const QString &imported)
     while (copies.size() > kCopiesKept) {
         const QString oldest = copies.takeFirst();
         // The copy just restored stays: it may be the one the reader wants again.
-        if (!sameFile(oldest, imported))
-            QFile::remove(oldest);
+        if (!f.ports.files.sameFile(oldest, imported))
+            f.ports.files.deleteFile(oldest);
     }
 }
 
@@ -327,9 +319,8 @@ QString ImpExpPanel::safetyCopiesFolder() const
 
 QStringList ImpExpPanel::safetyCopies() const
 {
-    const QDir dir(safetyCopiesFolder());
     QStringList out;
-    for (const QString &name : dir.entryList({kCopyPrefix + QStringLiteral("*.reg")}, QDir::Files, QDir::Name))
+    for (const QString &name : f.ports.files.files(safetyCopiesFolder(), kCopyPrefix + QStringLiteral("*.reg")))
         out << joinPath(safetyCopiesFolder(), name);
     return out;
 }
@@ -337,7 +328,7 @@ QStringList ImpExpPanel::safetyCopies() const
 QString ImpExpPanel::folderOfDrive(const QString &drive) const
 {
     if (drive == kCopiesDrive) {
-        QDir().mkpath(safetyCopiesFolder());
+        f.ports.files.makeFolder(safetyCopiesFolder());
         return safetyCopiesFolder();
     }
     return driveFolder(drive);
@@ -412,8 +403,7 @@ QString ImpExpPanel::configFolder() const
 {
     if (!ownFolder_.isEmpty())
         return ownFolder_;
-    return QDir::toNativeSeparators(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-                                    QStringLiteral("/qyrplayer"));
+    return f.ports.files.ownFolder();
 }
 
 QStringList ImpExpPanel::ownFilesFolders() const
@@ -433,10 +423,10 @@ QString ImpExpPanel::testExportFile() const { return joinPath(ownFilesFolders().
 
 QString ImpExpPanel::exportOwnFile(const QString &fileName)
 {
-    RegistryExchange exchange(f.ports.registry, f.ports.hives);
+    RegistryExchange exchange(f.ports.registry, f.ports.files, f.ports.hives);
     QString problem;
     for (const QString &folder : ownFilesFolders()) {
-        QDir().mkpath(folder);
+        f.ports.files.makeFolder(folder);
         const QString path = joinPath(folder, fileName);
         const ExportResult r = exchange.exportKey(hkey::CurrentUser, RegistryExchange::programKey(), path, true, false);
         if (r.written)

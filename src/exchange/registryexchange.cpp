@@ -1,11 +1,8 @@
 #include "registryexchange.h"
 
-#include "../shell/errorreport.h"
+#include "../platform/errorreport.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QSet>
 
 #include <algorithm>
@@ -43,21 +40,6 @@ auto nothingChangedOnFailure(const QString &context, Body &&body)
     } catch (const QyrError &e) {
         QString text = context.isEmpty() ? e.description() : context + kCrLf + e.description();
         throw QyrError(e.number(), text + kCrLf + kUnchanged);
-    }
-}
-
-QString writeProblem(const QString &file, QFileDevice::FileError error)
-{
-    switch (error) {
-    case QFileDevice::PermissionsError:
-        return QStringLiteral("Impossibile scrivere il file %1: permesso negato.").arg(file);
-    case QFileDevice::OpenError:
-        return QStringLiteral("Impossibile creare il file %1: la cartella non esiste o non è accessibile.").arg(file);
-    case QFileDevice::ResourceError:
-    case QFileDevice::WriteError:
-        return QStringLiteral("Scrittura del file %1 non riuscita: il disco potrebbe essere pieno.").arg(file);
-    default:
-        return QStringLiteral("Scrittura del file %1 non riuscita.").arg(file);
     }
 }
 
@@ -190,7 +172,10 @@ QString ImportResult::notice() const
     return parts.join(QLatin1Char(' '));
 }
 
-RegistryExchange::RegistryExchange(IRegistry &registry, IHiveReader *hives) : registry_(registry), hives_(hives) {}
+RegistryExchange::RegistryExchange(IRegistry &registry, IFiles &files, IHiveReader *hives)
+    : registry_(registry), files_(files), hives_(hives)
+{
+}
 
 QString RegistryExchange::programKey()
 {
@@ -213,11 +198,8 @@ ExportResult RegistryExchange::exportKey(quint32 root, const QString &keyPath, c
                                          bool append)
 {
     QByteArray old;
-    if (append) {
-        QFile existing(file);
-        if (existing.open(QIODevice::ReadOnly))
-            old = existing.readAll();
-    }
+    if (append && files_.fileExists(file))
+        IgnoreFailure([&] { old = files_.readFile(file, kMaxTextFile); });
     const bool oldIs5 = old.startsWith("\xFF\xFE");
     const bool oldIs4 = !old.isEmpty() && !oldIs5;
 
@@ -250,13 +232,7 @@ ExportResult RegistryExchange::exportKey(quint32 root, const QString &keyPath, c
         bytes = (oldIs5 ? QByteArray() : QByteArray("\xFF\xFE")) + utf16Le(text);
     bytes.prepend(old);
 
-    // Written beside the old file and put in its place only when whole.
-    QSaveFile out(file);
-    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit()) {
-        r.problem = writeProblem(file, out.error());
-        return r;
-    }
-    r.written = true;
+    r.written = files_.writeFile(file, bytes, &r.problem);
     return r;
 }
 
@@ -298,25 +274,14 @@ void RegistryExchange::exportBlock(quint32 root, const QString &path, bool recur
 
 ImportResult RegistryExchange::importTextFile(const QString &file)
 {
-    if (QFileInfo(file).isDir())
+    if (files_.folderExists(file))
         return {};
     return carryOut(planTextFile(file));
 }
 
 ImportPlan RegistryExchange::planTextFile(const QString &file)
 {
-    const QFileInfo info(file);
-    const QByteArray bytes = nothingChangedOnFailure(QString(), [&] {
-        if (!info.exists())
-            throw QyrError(err::FileNotFound, QStringLiteral("Il file %1 non esiste.").arg(file));
-        if (info.size() > kMaxTextFile)
-            throw QyrError(err::InvalidFileFormat,
-                           QStringLiteral("Il file %1 è troppo grande per essere un file di impostazioni.").arg(file));
-        QFile in(file);
-        if (!in.open(QIODevice::ReadOnly))
-            throw QyrError(err::PathAccess, QStringLiteral("Impossibile leggere il file %1.").arg(file));
-        return in.readAll();
-    });
+    const QByteArray bytes = nothingChangedOnFailure(QString(), [&] { return files_.readFile(file, kMaxTextFile); });
     ImportPlan plan;
     plan.file = file;
     plan.text = nothingChangedOnFailure(QStringLiteral("Il file %1 non è un file di registro valido.").arg(file),

@@ -3,6 +3,7 @@
 // key with everything below it as a REGEDIT4 file, and brings a registry text
 // file or a hive file back into the program's own settings tree. Nothing
 // outside that tree is ever written: such parts of a file are counted and left.
+#include "../platform/files.h"
 #include "../platform/hive.h"
 #include "../platform/registry.h"
 #include "regfile.h"
@@ -58,7 +59,7 @@ struct ImportPlan {
 
 class RegistryExchange {
 public:
-    explicit RegistryExchange(IRegistry &registry, IHiveReader *hives = nullptr);
+    RegistryExchange(IRegistry &registry, IFiles &files, IHiveReader *hives = nullptr);
 
     // "Software\VB and VBA Program Settings\QYR MediaPlayer", below HKEY_CURRENT_USER.
     static QString programKey();
@@ -103,6 +104,7 @@ private:
     void countDeletedBookmarks(ImportPlan &plan);
 
     IRegistry &registry_;
+    IFiles &files_;
     IHiveReader *hives_;
 };
 

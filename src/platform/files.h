@@ -2,6 +2,7 @@
 // Files port. The real adapter takes a path in any form the book may write
 // (a file:// address, "\" between names) through pathFromAddress, and on
 // case-sensitive file systems finds a file whatever the letter case asked for.
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -21,6 +22,18 @@ public:
     // drives C: to Z: on Windows; elsewhere the volumes mounted below /media,
     // /run/media and /mnt, then the home folder.
     virtual QStringList volumes() = 0;
+
+    // Whole files, for the settings files exported and imported. readFile
+    // throws a QyrError naming the file when it is missing, larger than
+    // maxSize or unreadable. writeFile puts the new content in place only
+    // once written whole; on failure it says why in Italian in *problem.
+    virtual QByteArray readFile(const QString &path, qint64 maxSize) = 0;
+    virtual bool writeFile(const QString &path, const QByteArray &bytes, QString *problem) = 0;
+    virtual bool makeFolder(const QString &path) = 0; // with any folder above it
+    virtual bool makeWritable(const QString &path) = 0;
+    virtual bool sameFile(const QString &a, const QString &b) = 0;
+    // Where the program keeps its own files (safety copies, test exports).
+    virtual QString ownFolder() = 0;
 };
 
 } // namespace qyr

@@ -1,6 +1,6 @@
 #include "ekoplayer.h"
 #include "../platform/errors.h"
-#include "../shell/errorreport.h"
+#include "../platform/errorreport.h"
 
 namespace qyr {
 

@@ -3,7 +3,7 @@
 #include "../platform/errors.h"
 #include "../platform/media.h"
 #include "../platform/videowindow.h"
-#include "../shell/errorreport.h"
+#include "../platform/errorreport.h"
 
 #include <cmath>
 

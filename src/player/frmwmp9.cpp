@@ -4,7 +4,7 @@
 #include "../platform/media.h"
 #include "../platform/pump.h"
 #include "../platform/videowindow.h"
-#include "../shell/errorreport.h"
+#include "../platform/errorreport.h"
 
 namespace qyr {
 

@@ -25,7 +25,7 @@
 #include "../platform/registry.h"
 #include "../player/ekoplayer.h"
 #include "aboutpage.h"
-#include "errorreport.h"
+#include "../platform/errorreport.h"
 #include "layout.h"
 #include "messages.h"
 #include "playersettings.h"

@@ -2,7 +2,7 @@
 // and control models.
 #include "doubles/doubles.h"
 #include "platform/convert.h"
-#include "shell/errorreport.h"
+#include "platform/errorreport.h"
 
 #include <QLocale>
 #include <QtTest>

@@ -3,7 +3,7 @@
 #include "player/ekoplayer.h"
 #include "player/frmother.h"
 #include "player/frmwmp9.h"
-#include "shell/errorreport.h"
+#include "platform/errorreport.h"
 
 #include <QtTest>
 #include <cmath>

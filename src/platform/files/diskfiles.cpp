@@ -1,9 +1,12 @@
 #include "diskfiles.h"
 #include "../bookpath.h"
+#include "../errors.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
 
 namespace qyr {
 
@@ -103,6 +106,70 @@ QStringList DiskFiles::volumes()
     roots << QDir::homePath();
 #endif
     return roots;
+}
+
+QByteArray DiskFiles::readFile(const QString &path, qint64 maxSize)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        throw QyrError(err::FileNotFound, QStringLiteral("Il file %1 non esiste.").arg(path));
+    if (info.size() > maxSize)
+        throw QyrError(err::InvalidFileFormat,
+                       QStringLiteral("Il file %1 è troppo grande per essere un file di impostazioni.").arg(path));
+    QFile in(path);
+    if (!in.open(QIODevice::ReadOnly))
+        throw QyrError(err::PathAccess, QStringLiteral("Impossibile leggere il file %1.").arg(path));
+    return in.readAll();
+}
+
+namespace {
+
+QString writeProblem(const QString &file, QFileDevice::FileError error)
+{
+    switch (error) {
+    case QFileDevice::PermissionsError:
+        return QStringLiteral("Impossibile scrivere il file %1: permesso negato.").arg(file);
+    case QFileDevice::OpenError:
+        return QStringLiteral("Impossibile creare il file %1: la cartella non esiste o non è accessibile.").arg(file);
+    case QFileDevice::ResourceError:
+    case QFileDevice::WriteError:
+        return QStringLiteral("Scrittura del file %1 non riuscita: il disco potrebbe essere pieno.").arg(file);
+    default:
+        return QStringLiteral("Scrittura del file %1 non riuscita.").arg(file);
+    }
+}
+
+} // namespace
+
+bool DiskFiles::writeFile(const QString &path, const QByteArray &bytes, QString *problem)
+{
+    // Written beside the old file and put in its place only when whole.
+    QSaveFile out(path);
+    if (out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size() && out.commit())
+        return true;
+    if (problem)
+        *problem = writeProblem(path, out.error());
+    return false;
+}
+
+bool DiskFiles::makeFolder(const QString &path) { return QDir().mkpath(path); }
+
+bool DiskFiles::makeWritable(const QString &path)
+{
+    return QFileInfo(path).isWritable() ||
+           QFile::setPermissions(path, QFile::permissions(path) | QFile::WriteOwner | QFile::WriteUser);
+}
+
+bool DiskFiles::sameFile(const QString &a, const QString &b)
+{
+    const QString ca = QFileInfo(a).canonicalFilePath();
+    return !ca.isEmpty() && ca == QFileInfo(b).canonicalFilePath();
+}
+
+QString DiskFiles::ownFolder()
+{
+    return QDir::toNativeSeparators(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                                    QStringLiteral("/qyrplayer"));
 }
 
 } // namespace qyr

@@ -3,8 +3,8 @@
 // Every handler runs its body through Guard: a failure is caught, reported
 // with the handler's name text (and the error's description and number) and
 // the handler leaves normally; nothing is passed up to the caller.
-#include "../platform/dialogs.h"
-#include "../platform/errors.h"
+#include "dialogs.h"
+#include "errors.h"
 
 #include <QString>
 #include <functional>
