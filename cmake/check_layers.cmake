@@ -8,7 +8,7 @@ endif()
 
 set(logic_globs
   ${SRC}/platform/*.h ${SRC}/platform/*.cpp
-  ${SRC}/shell/* ${SRC}/keyboard/* ${SRC}/navigation/* ${SRC}/bookmarks/*
+  ${SRC}/shell/* ${SRC}/books/* ${SRC}/keyboard/* ${SRC}/navigation/* ${SRC}/bookmarks/*
   ${SRC}/exchange/* ${SRC}/dialogs/* ${SRC}/player/*)
 file(GLOB logic_files ${logic_globs})
 

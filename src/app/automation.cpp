@@ -36,7 +36,7 @@ Automation::Automation(UiDialogs &dialogs, QElapsedTimer clock) : dialogs_(dialo
                       {QStringLiteral("text"), d.text}, {QStringLiteral("buttons"), d.buttons}};
         if (d.kind == QLatin1String("error"))
             o.insert(QStringLiteral("name"), d.name);
-        if (d.kind == QLatin1String("input"))
+        if (d.kind == QLatin1String("input") || d.kind == QLatin1String("folder"))
             o.insert(QStringLiteral("label"), d.label);
         emitEvent(QStringLiteral("dialog"), o);
     };
@@ -287,6 +287,7 @@ QJsonObject Automation::state()
     if (!f_)
         return s;
     frmBrowser &f = *f_;
+    s.insert(QStringLiteral("book"), f.books.folder());
     s.insert(QStringLiteral("url"), f.ports.browser.locationURL());
     s.insert(QStringLiteral("caption"), f.caption());
     s.insert(QStringLiteral("page"), f.ports.browser.hasDocument() ? f.urls.Section() : QString());

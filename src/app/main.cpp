@@ -54,6 +54,40 @@ QString defaultSettings()
            QStringLiteral("/qyrplayer/settings.sqlite");
 }
 
+QString absolute(const QString &path)
+{
+    QString p = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+    if (p.endsWith(QDir::separator()) && p.size() > 1)
+        p.chop(1);
+    return p;
+}
+
+// The book asked for on the command line, else the one read last, else the
+// sample book; notice says why the one asked for or read last is not opened.
+QString chooseBook(const QString &asked, IRegistry &store, IFiles &files, QString &notice)
+{
+    BookView view(store);
+    const QString sample = absolute(defaultBook());
+    QString book = asked.isEmpty() ? QString() : bookFolderOf(files, asked);
+    if (!asked.isEmpty() && book.isEmpty())
+        notice = QStringLiteral("La cartella %1 non contiene un libro: manca il file Index.htm.").arg(asked);
+    QString last;
+    IgnoreFailure([&] { last = view.lastBook(); });
+    if (book.isEmpty() && !last.isEmpty()) {
+        book = bookFolderOf(files, last);
+        if (book.isEmpty() && notice.isEmpty())
+            notice = QStringLiteral("Il libro letto l'ultima volta non si trova più: %1.").arg(last);
+    }
+    if (book.isEmpty()) {
+        book = sample;
+        if (!notice.isEmpty())
+            notice += QStringLiteral(" Si apre il libro di esempio.");
+    } else if (!notice.isEmpty()) {
+        notice += QStringLiteral(" Si apre il libro %1.").arg(book);
+    }
+    return absolute(book);
+}
+
 // What the command line asks for.
 struct Options {
     QString book, settingsFile, audioOut;
@@ -72,11 +106,14 @@ bool readOptions(QApplication &app, Options &o)
     QCommandLineOption audioOpt(QStringLiteral("audio-out"), QStringLiteral("Uscita audio: null, pcm:FILE, default"),
                                 QStringLiteral("OUT"), QStringLiteral("default"));
     parser.addOptions({automationOpt, bookOpt, settingsOpt, audioOpt});
+    parser.addPositionalArgument(QStringLiteral("libro"), QStringLiteral("Cartella del libro, o il suo Index.htm"),
+                                 QStringLiteral("[LIBRO]"));
     parser.process(app);
 
-    o.book = QDir::toNativeSeparators(QFileInfo(parser.isSet(bookOpt) ? parser.value(bookOpt) : defaultBook()).absoluteFilePath());
-    if (o.book.endsWith(QDir::separator()) && o.book.size() > 1)
-        o.book.chop(1);
+    const QStringList given = parser.positionalArguments();
+    o.book = parser.isSet(bookOpt) ? parser.value(bookOpt) : given.value(0);
+    if (!o.book.isEmpty())
+        o.book = absolute(o.book);
     o.audioOut = parser.value(audioOpt);
     o.automation = parser.isSet(automationOpt);
     o.settingsNamed = parser.isSet(settingsOpt);
@@ -212,10 +249,12 @@ int main(int argc, char **argv)
     }
 
     DiskFiles files;
+    QString bookNotice;
+    const QString book = chooseBook(options.book, *store, files, bookNotice);
     QtPump pump;
     MainWindow window(files);
     window.browser().setDialogs(&dialogs);
-    Ports ports{*store, files, dialogs, pump, pump, window.browser(), nullptr, options.book};
+    Ports ports{*store, files, dialogs, pump, pump, window.browser(), nullptr, book};
     addPlayers(ports, files, automation.get(), options.audioOut);
     HivexReader hives;
     ports.hives = &hives;
@@ -229,6 +268,8 @@ int main(int argc, char **argv)
 
     if (!storeNotice.isEmpty())
         f.er.ShowError(QStringLiteral("Impostazioni"), storeNotice);
+    if (!bookNotice.isEmpty())
+        f.er.ShowError(QStringLiteral("Apertura del libro"), bookNotice);
     f.startup.Form_Load();
     f.startup.Form_Initialize();
     if (f.closing)

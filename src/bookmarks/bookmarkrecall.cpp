@@ -49,7 +49,7 @@ void BookmarkRecall::MarcatoriRichiama(qint16 n)
                 slot = f.marks.MarcatoreCerca(entry, page);
                 if (slot > 0) {
                     f.nPendingMarker = slot;
-                    wb.navigate(joinPath(f.appFolder, page));
+                    wb.navigate(joinPath(f.books.folder(), page));
                     f.fraMarcatori.setVisible(false);
                     f.objwb.setVisible(true);
                     return;
@@ -64,7 +64,7 @@ void BookmarkRecall::MarcatoriRichiama(qint16 n)
             play(slot, address);
         f.fraMarcatori.setVisible(false);
         f.objwb.setVisible(true);
-    }, [this] { f.oFso = false; });
+    });
 }
 
 void BookmarkRecall::play(qint16 slot, const QString &address)
@@ -82,7 +82,6 @@ void BookmarkRecall::play(qint16 slot, const QString &address)
     }
 
     p.setAutoStart(true);
-    f.oFso = true;
     // Found where the page finds its own audio.
     const QString candidate = audio.isEmpty() ? QString() : f.audio.locate(audio, pageFolder(address));
 
@@ -106,7 +105,6 @@ void BookmarkRecall::play(qint16 slot, const QString &address)
         f.ports.pump.processEvents();
         holdChaining();
     }
-    f.oFso = false;
     run([&] { p.setRate(f.feedback.PlayerRate()); });
     run([&] { p.setCurrentPosition(position()); });
     run([&] {

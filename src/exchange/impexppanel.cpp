@@ -140,8 +140,7 @@ void ImpExpPanel::cmdImpExp_Click(int Index)
             default:
                 break;
             }
-        },
-        [this] { f.oFso = false; });
+        });
 }
 
 void ImpExpPanel::openPanel(bool forExport)
@@ -184,12 +183,10 @@ void ImpExpPanel::runOk()
                       : QStringLiteral("Scegliere nell'elenco dei file il file da importare."));
         return;
     }
-    f.oFso = true;
     if (exporting)
         exportTo(name, joinPath(f.Dir.path(), withRegExtension(name)));
     else
         importFrom(joinPath(f.Dir.path(), name));
-    f.oFso = false;
     closePanel();
 }
 
@@ -211,7 +208,7 @@ void ImpExpPanel::exportTo(const QString &name, const QString &asked)
         if (!existing.isEmpty())
             files.makeWritable(existing);
     }
-    RegistryExchange exchange(f.ports.registry, f.ports.files, f.ports.hives);
+    RegistryExchange exchange(f.view, f.ports.files, f.ports.hives);
     const ExportResult r = exchange.exportKey(hkey::CurrentUser, RegistryExchange::programKey(), path, true, false);
     f.TextFileName.setText(QString());
     QString text;
@@ -232,7 +229,7 @@ void ImpExpPanel::exportTo(const QString &name, const QString &asked)
 
 void ImpExpPanel::importFrom(const QString &path)
 {
-    RegistryExchange exchange(f.ports.registry, f.ports.files, f.ports.hives);
+    RegistryExchange exchange(f.view, f.ports.files, f.ports.hives);
     // The file is read whole and checked before anything else: one that
     // cannot be imported leaves the settings and the safety copies as they were.
     const ImportPlan plan = path.toUpper().contains(QLatin1String(".REG"))
@@ -294,7 +291,7 @@ QString ImpExpPanel::makeSafetyCopy()
     QString copy = joinPath(folder, kCopyPrefix + stamp + QStringLiteral(".reg"));
     for (int n = 2; f.ports.files.fileExists(copy); ++n)
         copy = joinPath(folder, kCopyPrefix + stamp + QStringLiteral("_%1.reg").arg(n, 3, 10, QLatin1Char('0')));
-    RegistryExchange exchange(f.ports.registry, f.ports.files, f.ports.hives);
+    RegistryExchange exchange(f.view, f.ports.files, f.ports.hives);
     const ExportResult r = exchange.exportKey(hkey::CurrentUser, RegistryExchange::programKey(), copy, true, false);
     if (!r.written)
         throw QyrError(err::PathAccess, r.problem);
@@ -423,7 +420,7 @@ QString ImpExpPanel::testExportFile() const { return joinPath(ownFilesFolders().
 
 QString ImpExpPanel::exportOwnFile(const QString &fileName)
 {
-    RegistryExchange exchange(f.ports.registry, f.ports.files, f.ports.hives);
+    RegistryExchange exchange(f.view, f.ports.files, f.ports.hives);
     QString problem;
     for (const QString &folder : ownFilesFolders()) {
         f.ports.files.makeFolder(folder);

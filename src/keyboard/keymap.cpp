@@ -88,6 +88,9 @@ bool KeyMap::ctrlKey(qint16 KeyCode, QString &KeyStep)
         reading.optionsPanel(KeyStep);
     } else if (KeyCode == '0') {
         reading.readingOnOff(KeyStep);
+    } else if (KeyCode == 'O') {
+        f.books.chooseAndOpen();
+        return true;
     } else if (KeyCode == '6' || KeyCode == '7') {
         navigation.pageFile(KeyCode == '7');
         return true;

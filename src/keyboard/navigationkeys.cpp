@@ -43,7 +43,7 @@ QString NavigationKeys::entryAddress(qint16 n)
 bool NavigationKeys::bookReachable()
 {
     bool there = false;
-    IgnoreFailure([&] { there = f.ports.files.folderExists(f.appFolder); });
+    IgnoreFailure([&] { there = f.ports.files.folderExists(f.books.folder()); });
     if (!there)
         f.feedback.OSD(notice::bookGone(), false);
     return there;
@@ -52,7 +52,7 @@ bool NavigationKeys::bookReachable()
 void NavigationKeys::help()
 {
     if (bookReachable())
-        f.ports.browser.navigate(joinPath(f.appFolder, QStringLiteral("include/help.htm")));
+        f.ports.browser.navigate(joinPath(f.books.folder(), QStringLiteral("include/help.htm")));
 }
 
 void NavigationKeys::tableOfContents()

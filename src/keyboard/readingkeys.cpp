@@ -58,19 +58,12 @@ void ReadingKeys::readingOnOff(QString &KeyStep)
 void ReadingKeys::nextStyleSheet(QString &KeyStep)
 {
     KeyStep = QStringLiteral("Form KeyDown: Ctrl+Shift+9");
-    // The file-system helper lives for this key only.
-    f.oFso = true;
-    struct Release {
-        frmBrowser &f;
-        ~Release() { f.oFso = false; }
-    } release{f};
-
     if (f.nStyleSheet == std::numeric_limits<qint16>::max())
         throw QyrError(err::Overflow);
     // Tested at every press: sheets added or removed meanwhile count.
     const qint16 following = qint16(f.nStyleSheet + 1);
     const bool exists =
-        f.ports.files.fileExists(joinPath(f.appFolder, QStringLiteral("include/style%1.css").arg(following)));
+        f.ports.files.fileExists(joinPath(f.books.folder(), QStringLiteral("include/style%1.css").arg(following)));
     f.nStyleSheet = exists ? following : qint16(1);
     f.feedback.OSD(QStringLiteral("Stile ") + QString::number(f.nStyleSheet), false);
     f.settings.Save(f.strAppName, kPlayer, QStringLiteral("StyleSheet"), QString::number(f.nStyleSheet));

@@ -76,7 +76,7 @@ QString PageAudio::findAudio(const QString &name, const QString &pageFolder, boo
     QStringList places;
     if (!pageFolder.isEmpty())
         places << pageFolder;
-    places << f.appFolder << joinPath(f.appFolder, QStringLiteral("Libro"));
+    places << f.books.folder() << joinPath(f.books.folder(), QStringLiteral("Libro"));
     // A failing look-up counts as "not there": the next place is tried.
     auto exists = [&](const QString &path) {
         bool found = false;

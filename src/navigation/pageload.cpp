@@ -19,7 +19,7 @@ bool PageLoad::isIndexPage(const QString &url)
 
 QString PageLoad::styleSheetUrl(qint16 n) const
 {
-    return addressFromPath(joinPath(f.appFolder, QStringLiteral("INCLUDE/Style%1.CSS").arg(n)));
+    return addressFromPath(joinPath(f.books.folder(), QStringLiteral("INCLUDE/Style%1.CSS").arg(n)));
 }
 
 void PageLoad::objWB_DocumentComplete(const QString &URL)
@@ -63,18 +63,16 @@ bool PageLoad::listBookmarks(bool index, StepLabel &step)
             f.marks.Marcatori(0, QString(), 0);
             return;
         }
-        f.oFso = true;
         qint32 n = 1;
-        for (const QString &folder : f.ports.files.folders(f.appFolder)) {
+        for (const QString &folder : f.ports.files.folders(f.books.folder())) {
             if (folder.toUpper() == QLatin1String("INCLUDE"))
                 continue;
-            for (const QString &file : f.ports.files.files(joinPath(f.appFolder, folder))) {
+            for (const QString &file : f.ports.files.files(joinPath(f.books.folder(), folder))) {
                 f.marks.Marcatori(0, folder + QLatin1Char('/') + file, n);
                 ++n;
             }
         }
     });
-    f.oFso = false;
     return listed;
 }
 

@@ -93,7 +93,7 @@ QString UrlHelpers::Section()
             return;
         }
         const QString path = pathFromAddress(r);
-        const QString inBook = pathBelow(f.appFolder, path);
+        const QString inBook = pathBelow(f.books.folder(), path);
         r = pageKey(inBook.isEmpty() ? path : inBook);
     });
 }
@@ -139,11 +139,11 @@ void UrlHelpers::objWB_TitleChange(const QString &Text)
                 return;
             returningToIndex_ = true;
             // A book on a removed drive cannot show its contents either.
-            if (!f.ports.files.folderExists(f.appFolder)) {
+            if (!f.ports.files.folderExists(f.books.folder())) {
                 f.feedback.OSD(notice::bookGone(), false);
                 return;
             }
-            f.ports.browser.navigate(joinPath(f.appFolder, QStringLiteral("Index.htm")));
+            f.ports.browser.navigate(joinPath(f.books.folder(), QStringLiteral("Index.htm")));
         },
         [this] { returningToIndex_ = false; });
 }

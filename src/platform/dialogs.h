@@ -19,6 +19,8 @@ public:
     virtual void error(const QString &name, const QString &text) = 0;
     // Text box dialog; nullopt when it was closed without an answer.
     virtual std::optional<QString> input(const QString &title, const QString &label, const QString &text) = 0;
+    // Folder chooser, starting in start; nullopt when it was closed without a choice.
+    virtual std::optional<QString> chooseFolder(const QString &title, const QString &start) = 0;
 };
 
 } // namespace qyr

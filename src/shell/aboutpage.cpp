@@ -9,7 +9,7 @@ QString AboutPage::buildHtml() const
 {
     QString h;
     h += QStringLiteral("<BODY>");
-    h += QStringLiteral("<p align='center'><img border='0' src='") + joinPath(f.appFolder, QStringLiteral("include/avvio.jpg")) +
+    h += QStringLiteral("<p align='center'><img border='0' src='") + joinPath(f.books.folder(), QStringLiteral("include/avvio.jpg")) +
          QStringLiteral("' alt='Logo di LumoPlayer'></p>");
     h += QStringLiteral("<h1 align='center'><b><font size='7'>LumoPlayer 4.1</font></b></h1>");
     h += QStringLiteral("<h2 Align='CENTER'><i>Software di navigazione accessibile per l'ascolto degli ") +
@@ -51,24 +51,18 @@ void AboutPage::TimerSpalsh_Timer()
 {
     Guard(f.er, QStringLiteral("TimerSpalsh_Timer"), [&] {
         f.TimerSpalsh.setEnabled(false);
-        const QString brano = f.settings.Get(f.strAppName, QStringLiteral("Player"), QStringLiteral("Brano"));
-        if (f.chkSavePos.value() == 1 && brano != QLatin1String("about:blank")) {
-            const QString path = pathFromAddress(brano);
-            f.oFso = true;
-            const bool exists = !path.isEmpty() && f.ports.files.fileExists(path);
-            if (exists) {
-                f.ports.browser.navigate(brano);
-                f.bResumePending = true;
-            } else {
-                f.ports.browser.navigate(f.strIndexPage);
-                f.bResumePending = false;
-            }
-            f.oFso = false;
-        } else {
-            f.ports.browser.navigate(f.strIndexPage);
-            f.bResumePending = false;
-        }
+        openReadingPlace();
     });
+}
+
+void AboutPage::openReadingPlace()
+{
+    const QString brano = f.settings.Get(f.strAppName, QStringLiteral("Player"), QStringLiteral("Brano"));
+    const QString path = pathFromAddress(brano);
+    const bool resume = f.chkSavePos.value() == 1 && brano != QLatin1String("about:blank") && !path.isEmpty() &&
+                        f.ports.files.fileExists(path);
+    f.ports.browser.navigate(resume ? brano : f.strIndexPage);
+    f.bResumePending = resume;
 }
 
 } // namespace qyr

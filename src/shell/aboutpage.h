@@ -12,6 +12,9 @@ public:
     explicit AboutPage(frmBrowser &f) : f(f) {}
     void ShowAbout();
     void TimerSpalsh_Timer();
+    // Goes to the saved place of the open book when it is to be resumed and
+    // still exists, else to the book's index.
+    void openReadingPlace();
     QString buildHtml() const;
 
 private:

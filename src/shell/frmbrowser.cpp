@@ -7,7 +7,7 @@
 namespace qyr {
 
 frmBrowser::frmBrowser(const Ports &p)
-    : ports(p), er(p.dialogs), settings(p.registry), appFolder(p.appFolder),
+    : ports(p), er(p.dialogs), view(p.registry), settings(view), books(*this),
       TimerSpalsh(QStringLiteral("TimerSpalsh"), 5000, &p.timers),
       TimerDisableState(QStringLiteral("TimerDisableState"), 1000, &p.timers),
       TimerOSD(QStringLiteral("TimerOSD"), 1500, &p.timers), startup(*this), about(*this), layout(*this),
@@ -83,7 +83,7 @@ void frmBrowser::createDesignedLayout()
     designDebugPanel();
     lstapp.setVisible(false);
     // The drive list starts on the drive (or file-system root) of the book.
-    Drive.setPath(QDir(QDir::fromNativeSeparators(appFolder)).rootPath());
+    Drive.setPath(QDir(QDir::fromNativeSeparators(books.folder())).rootPath());
 }
 
 void frmBrowser::designOptionsPanel()

@@ -2,6 +2,8 @@
 // frmBrowser: the main window's logic. It owns the state fields, the control
 // models, the player facade and one object per subsystem; each subsystem
 // reaches the others through this owner. Nothing here touches a widget.
+#include "../books/books.h"
+#include "../books/bookview.h"
 #include "../bookmarks/bookmarklist.h"
 #include "../bookmarks/bookmarkrecall.h"
 #include "../bookmarks/bookmarkstore.h"
@@ -49,7 +51,7 @@ struct Ports {
     // Creates the media control and video window of a new version 9 host;
     // throws QyrError when it cannot.
     std::function<MediaHostParts()> createMedia;
-    QString appFolder; // the book folder
+    QString appFolder; // the book opened first
     IHiveReader *hives = nullptr; // reads hive files for an import; none: hives cannot be imported
     // Creates the media control and video window of the player of other
     // versions ("Altre"); none: that version has no player.
@@ -68,9 +70,10 @@ public:
     // Ports and shared services.
     Ports ports;
     ErrorReporter er;
+    BookView view; // the settings as seen with the open book
     Settings settings;
     PlayerSettings prefs{*this}; // the checked reads of the Player settings
-    QString appFolder;
+    Books books;
 
     // Window.
     Control form{QStringLiteral("frmBrowser"), QStringLiteral("QYR - MediaPlayer"),
@@ -82,7 +85,6 @@ public:
     bool bDisableState = false;
     std::array<int, 7> CtrlKeyCodes{};
     QString oAudioElem;
-    bool oFso = false; // a file-system helper is held
     Messages msg;
     bool bAudioOff = false;
     qint32 nAudioIndex = 0;

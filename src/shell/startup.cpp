@@ -82,7 +82,8 @@ bool Startup::guarded(const std::function<void()> &body)
 void Startup::Form_Load()
 {
     f.TimerSpalsh.setEnabled(false);
-    f.strIndexPage = joinPath(f.appFolder, QStringLiteral("Index.htm"));
+    f.books.openAtStart();
+    f.strIndexPage = f.books.indexPage();
     f.ListMarkers.setTabStop(20);
 
     StartupStep = QStringLiteral("Form Load: inizializzazione");
@@ -93,7 +94,7 @@ void Startup::Form_Load()
     if (!choosePlayer(versionText, audioOff))
         return; // silently: no splash, no book page
 
-    StartupStep = QStringLiteral("Form Load: caricamenti documento: ") + f.appFolder + QStringLiteral("\\Index.htm.");
+    StartupStep = QStringLiteral("Form Load: caricamenti documento: ") + f.books.folder() + QStringLiteral("\\Index.htm.");
     guarded([&] {
         f.about.ShowAbout();
         f.TimerSpalsh.setEnabled(true);
@@ -170,7 +171,6 @@ void Startup::Form_Initialize()
 void Startup::Form_QueryUnload(bool &cancel)
 {
     Guard(f.er, QStringLiteral("Form_QueryUnload"), [&] {
-        f.oFso = false;
         const Answer a = f.ports.dialogs.message(QStringLiteral("LUMO Player"), f.msg.strMsgUscita, Buttons::YesNo,
                                                  Icon::Question);
         // The session ended while the question was open: the place is saved already.
@@ -196,7 +196,6 @@ void Startup::EndWithoutQuestion()
     if (f.closing)
         return;
     Guard(f.er, QStringLiteral("Form_QueryUnload"), [&] {
-        f.oFso = false;
         savePlace();
     });
     f.closing = true;

@@ -24,9 +24,12 @@ public:
     // The message template as last filled by the start-up error report.
     QString lastFilledError;
 
+    // Saves the reader's place in the open book (or clears it when the
+    // place is not to be kept), as the exit question's "Sì" does.
+    void savePlace();
+
 private:
     bool reportStartupError();
-    void savePlace();
     void createPlayer(const QString &versionText, bool audioOff);
     bool guarded(const std::function<void()> &body);
     void readSettings(QString &versionText, bool &audioOff);

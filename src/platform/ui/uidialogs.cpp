@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -231,12 +232,46 @@ std::optional<QString> UiDialogs::input(const QString &title, const QString &lab
     return edit->text();
 }
 
+std::optional<QString> UiDialogs::chooseFolder(const QString &title, const QString &start)
+{
+    // Qt's own dialog rather than the desktop's: it is the same everywhere,
+    // works from the keyboard alone and takes Italian labels.
+    QFileDialog d(nullptr, title, start);
+    d.setOption(QFileDialog::DontUseNativeDialog, true);
+    d.setOption(QFileDialog::ShowDirsOnly, true);
+    d.setFileMode(QFileDialog::Directory);
+    d.setAcceptMode(QFileDialog::AcceptOpen);
+    d.setAccessibleName(title);
+    d.setAccessibleDescription(QStringLiteral("Scegliere la cartella del libro, quella che contiene il file Index.htm"));
+    d.setLabelText(QFileDialog::LookIn, QStringLiteral("Cerca in:"));
+    d.setLabelText(QFileDialog::FileName, QStringLiteral("Cartella:"));
+    d.setLabelText(QFileDialog::FileType, QStringLiteral("Tipo:"));
+    d.setLabelText(QFileDialog::Accept, QStringLiteral("&Apri"));
+    d.setLabelText(QFileDialog::Reject, QStringLiteral("&Annulla"));
+    answeredFolder_.reset();
+    const int r = run(&d, DialogInfo{QStringLiteral("folder"), title, start, QString(),
+                                     QStringLiteral("Cartella:"), QStringLiteral("ok")});
+    if (answeredFolder_)
+        return std::exchange(answeredFolder_, std::nullopt);
+    if (r != QDialog::Accepted || d.selectedFiles().isEmpty())
+        return std::nullopt;
+    return d.selectedFiles().first();
+}
+
 bool UiDialogs::answer(const QString &button, const QString &text, bool hasText)
 {
     if (open_.isEmpty() || !open_.last().dialog)
         return false;
     QDialog *d = open_.last().dialog;
     const DialogInfo &info = open_.last().info;
+    if (info.kind == QLatin1String("folder")) {
+        if (hasText)
+            answeredFolder_ = text;
+        else if (button != QLatin1String("cancel"))
+            return false;
+        hasText ? d->accept() : d->reject();
+        return true;
+    }
     if (info.kind == QLatin1String("input")) {
         auto *edit = qobject_cast<QLineEdit *>(d->property("qyrEdit").value<QObject *>());
         if (hasText && edit) {

@@ -15,7 +15,7 @@ class QWidget;
 namespace qyr {
 
 struct DialogInfo {
-    QString kind;    // "error", "message", "input"
+    QString kind;    // "error", "message", "input", "folder"
     QString title;
     QString text;
     QString name;    // error dialogs: the reporting procedure
@@ -28,6 +28,7 @@ public:
     Answer message(const QString &title, const QString &text, Buttons buttons, Icon icon) override;
     void error(const QString &name, const QString &text) override;
     std::optional<QString> input(const QString &title, const QString &label, const QString &text) override;
+    std::optional<QString> chooseFolder(const QString &title, const QString &start) override;
 
     // Answers the innermost open dialog as a reader would; false when none is open
     // or the answer does not fit it.
@@ -48,6 +49,7 @@ private:
     int run(QDialog *d, const DialogInfo &info);
     QList<Open> open_;
     bool dismissed_ = false;
+    std::optional<QString> answeredFolder_; // a folder chooser answered by the automation channel
 };
 
 } // namespace qyr

@@ -1,0 +1,37 @@
+#pragma once
+// The open book: which folder it is, opening another one (from the command
+// line at start, or chosen with Ctrl+O while reading), and the book the next
+// start opens. Each book's bookmarks and resume point are its own (BookView).
+#include <QString>
+
+namespace qyr {
+
+class frmBrowser;
+class IFiles;
+
+// The folder of a book given as its folder or its "Index.htm" (any letter
+// case); empty when there is no "Index.htm" there.
+QString bookFolderOf(IFiles &files, const QString &folderOrIndex);
+
+class Books {
+public:
+    explicit Books(frmBrowser &f);
+
+    const QString &folder() const { return folder_; }
+    QString indexPage() const;
+
+    // The book given at start becomes the open one in the settings.
+    void openAtStart();
+    // Ctrl+O: asks for a folder and opens the book in it.
+    void chooseAndOpen();
+    // Opens the book in the folder (or whose "Index.htm" is given) while
+    // reading: the place in the book being left is saved first. A folder
+    // with no book in it is refused with a message; false then.
+    bool open(const QString &folderOrIndex);
+
+private:
+    frmBrowser &f;
+    QString folder_;
+};
+
+} // namespace qyr
