@@ -179,9 +179,12 @@ QStringList BookView::subKeys(const QString &key)
     for (const QString &sub : store_.subKeys(r.key))
         if (same(sub, kPreferences))
             out << sub;
+    const bool listed = !out.isEmpty();
     for (const QString &sub : store_.subKeys(bookKey_))
-        if (!same(sub, kPreferences) || out.isEmpty())
+        if (!same(sub, kPreferences))
             out << sub;
+        else if (!listed)
+            out.prepend(sub);
     return out;
 }
 
