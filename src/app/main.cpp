@@ -26,6 +26,9 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QJsonValue>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <QTimer>
 #include <clocale>
 #include <cstdio>
@@ -86,6 +89,16 @@ QString chooseBook(const QString &asked, IRegistry &store, IFiles &files, QStrin
         notice += QStringLiteral(" Si apre il libro %1.").arg(book);
     }
     return absolute(book);
+}
+
+// Qt's own texts (the folder chooser's, the text boxes' menus) in Italian,
+// whatever the system's language.
+void installItalianQtTexts(QApplication &app)
+{
+    static QTranslator qtTexts;
+    if (qtTexts.load(QLocale(QLocale::Italian), QStringLiteral("qtbase"), QStringLiteral("_"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        app.installTranslator(&qtTexts);
 }
 
 // What the command line asks for.
@@ -230,6 +243,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("qyrplayer"));
     installAccessibility();
+    installItalianQtTexts(app);
     std::setlocale(LC_NUMERIC, "C"); // libmpv needs it; shown numbers use QLocale
 
     Options options;
