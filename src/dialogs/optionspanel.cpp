@@ -6,7 +6,6 @@
 namespace qyr {
 
 namespace {
-const QString kPlayer = QStringLiteral("Player");
 }
 
 void OptionsPanel::connect()
@@ -24,7 +23,7 @@ void OptionsPanel::connect()
 void OptionsPanel::chkSavePos_Click()
 {
     Guard(f.er, QStringLiteral("chkSavePos_Click"), [&] {
-        f.settings.Save(f.strAppName, kPlayer, QStringLiteral("SavePos"), QString::number(f.chkSavePos.value()));
+        f.prefs.save(QStringLiteral("SavePos"), QString::number(f.chkSavePos.value()));
     });
 }
 
@@ -33,7 +32,7 @@ void OptionsPanel::TextAvantiIndietro_Change()
     Guard(f.er, QStringLiteral("TextAvantiIndietro_Change"), [&] {
         const QString t = f.TextAvantiIndietro.text();
         if (conv::isNumeric(t)) {
-            f.settings.Save(f.strAppName, kPlayer, QStringLiteral("AvantiIndietro"), t);
+            f.prefs.save(QStringLiteral("AvantiIndietro"), t);
             return;
         }
         f.feedback.OSD(QStringLiteral("Avanzamento non valido: scrivere un numero"), false);
@@ -61,7 +60,7 @@ void OptionsPanel::TextVolume_Change()
             f.feedback.OSD(QStringLiteral("Volume non valido: da %1 a %2").arg(low).arg(high), false);
             return;
         }
-        f.settings.Save(f.strAppName, kPlayer, QStringLiteral("Volume"), t);
+        f.prefs.save(QStringLiteral("Volume"), t);
         // Heard at once; the volume keys have set the player already and
         // only write the box.
         if (running && f.oPlayer->Volume().toDouble() != double(conv::toInt32(t)))
@@ -100,7 +99,7 @@ void OptionsPanel::chkAudioOff_Click()
         const bool changed = off != f.bAudioOff;
         f.feedback.SetAudioOff(off);
         if (changed)
-            f.settings.Save(f.strAppName, kPlayer, QStringLiteral("AudioOff"), conv::fromBool(off));
+            f.prefs.save(QStringLiteral("AudioOff"), conv::fromBool(off));
     });
 }
 
@@ -112,7 +111,7 @@ void OptionsPanel::optPlayer_Click(int index)
 void OptionsPanel::optVoce_Click(int index)
 {
     Guard(f.er, QStringLiteral("optVoce_Click"), [&] {
-        f.settings.Save(f.strAppName, kPlayer, QStringLiteral("VoceProgramma"), QString::number(index));
+        f.prefs.save(QStringLiteral("VoceProgramma"), QString::number(index));
     });
 }
 
@@ -145,7 +144,7 @@ void OptionsPanel::SetPlayer(qint16 index)
             f.oPlayer->Play_Player();
         }
         f.optPlayer.select(index);
-        f.settings.Save(f.strAppName, kPlayer, QStringLiteral("Versione"), QString::number(f.oPlayer->Versione()));
+        f.prefs.save(QStringLiteral("Versione"), QString::number(f.oPlayer->Versione()));
     } catch (...) {
         f.er.captureCurrentException();
         f.er.ShowError(QStringLiteral("SetPlayer"),

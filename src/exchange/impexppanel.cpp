@@ -267,7 +267,7 @@ void ImpExpPanel::importFrom(const QString &path)
     pruneSafetyCopies(path);
 
     // Whether reading is on is the reader's choice now, not the file's.
-    f.settings.Save(f.strAppName, QStringLiteral("Player"), QStringLiteral("AudioOff"), conv::fromBool(f.bAudioOff));
+    f.prefs.save(QStringLiteral("AudioOff"), conv::fromBool(f.bAudioOff));
 
     f.marks.ClearMarcatori();
     f.marks.Marcatori(0, QString(), 0);

@@ -64,7 +64,7 @@ float Feedback::PlayerRate()
 void Feedback::setPlayerRate(float value)
 {
     Guard(f.er, QStringLiteral("let PlayerRate"), [&] {
-        f.settings.Save(f.strAppName, QStringLiteral("Player"), QStringLiteral("Rate"), conv::fromSingle(value));
+        f.prefs.save(QStringLiteral("Rate"), conv::fromSingle(value));
     });
 }
 

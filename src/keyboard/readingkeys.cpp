@@ -10,7 +10,6 @@ namespace qyr {
 
 
 namespace {
-const QString kPlayer = QStringLiteral("Player");
 } // namespace
 
 // The speed as the player holds it, in the reader's number format.
@@ -51,7 +50,7 @@ void ReadingKeys::readingOnOff(QString &KeyStep)
 {
     KeyStep = QStringLiteral("Form KeyDown: Ctrl+0");
     f.feedback.SetAudioOff(!f.bAudioOff);
-    f.settings.Save(f.strAppName, kPlayer, QStringLiteral("AudioOff"), conv::fromBool(f.bAudioOff));
+    f.prefs.save(QStringLiteral("AudioOff"), conv::fromBool(f.bAudioOff));
     f.feedback.OSD(f.bAudioOff ? QStringLiteral("Lettura disattivata") : QStringLiteral("Lettura attiva"), false);
 }
 
@@ -66,7 +65,7 @@ void ReadingKeys::nextStyleSheet(QString &KeyStep)
         f.ports.files.fileExists(joinPath(f.books.folder(), QStringLiteral("include/style%1.css").arg(following)));
     f.nStyleSheet = exists ? following : qint16(1);
     f.feedback.OSD(QStringLiteral("Stile ") + QString::number(f.nStyleSheet), false);
-    f.settings.Save(f.strAppName, kPlayer, QStringLiteral("StyleSheet"), QString::number(f.nStyleSheet));
+    f.prefs.save(QStringLiteral("StyleSheet"), QString::number(f.nStyleSheet));
 
     // The reload applies the sheet; the reading then goes on from the same
     // file and position. The anchor is left out of the address: a jump inside

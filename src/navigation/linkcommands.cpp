@@ -5,7 +5,6 @@
 namespace qyr {
 
 namespace {
-const QString kReload = QStringLiteral("LOCATION.RELOAD");
 const QString kStop = QStringLiteral("#QYRP_STOP#");
 const QString kPause = QStringLiteral("#QYRP_PAUSE#");
 const QString kPlay = QStringLiteral("#QYRP_PLAY#");
@@ -46,8 +45,8 @@ void LinkCommands::objWB_BeforeNavigate2(const QString &URL, bool &Cancel)
 // Reload, stop, pause, play: the player's own commands.
 bool LinkCommands::playerCommand(const QString &URL, bool &Cancel)
 {
-    if (URL.toUpper().contains(kReload)) {
-        f.audio.Playaudio(kReload, false, false);
+    if (URL.toUpper().contains(PageAudio::reloadAddress())) {
+        f.audio.Playaudio(PageAudio::reloadAddress(), false, false);
         Cancel = true;
     } else if (URL.contains(kStop)) {
         f.player().Stop_Player();

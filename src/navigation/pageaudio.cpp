@@ -15,7 +15,6 @@ namespace {
 const QString kAudio = QStringLiteral("QYRPLAYER_AUDIO");
 const QString kPosition = QStringLiteral("QYRPLAYER_AUDIO_POS");
 const QString kNextPage = QStringLiteral("QYRPLAYER_AUDIO_NEXTHTML_");
-const QString kReload = QStringLiteral("LOCATION.RELOAD");
 
 struct Extension {
     const char *text;
@@ -230,7 +229,7 @@ void PageAudio::resumeLastSession(bool quiet, StepLabel &step)
     if (!f.bResumePending)
         return;
     auto resume = [&] {
-        const QString saved = f.settings.Get(f.strAppName, QStringLiteral("Player"), QStringLiteral("BranoPos"));
+        const QString saved = f.prefs.stored(QStringLiteral("BranoPos"));
         f.player().setCurrentPosition(conv::toDouble(saved));
     };
     if (quiet)
@@ -238,6 +237,12 @@ void PageAudio::resumeLastSession(bool quiet, StepLabel &step)
     else
         Guard(f.er, step, resume);
     f.bResumePending = false;
+}
+
+const QString &PageAudio::reloadAddress()
+{
+    static const QString address = QStringLiteral("LOCATION.RELOAD");
+    return address;
 }
 
 bool PageAudio::Playaudio(const QString &address, bool next, bool previous)
@@ -269,7 +274,7 @@ bool PageAudio::Playaudio(const QString &address, bool next, bool previous)
     }
 
     step.label = QStringLiteral("2");
-    if (address == kReload) {
+    if (address == reloadAddress()) {
         step.label = QStringLiteral("Play_Player 1");
         IgnoreFailure([&] { f.player().Play_Player(); }); // the file stopped above plays again
         return nothingPlayed(true);

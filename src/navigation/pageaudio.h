@@ -14,6 +14,10 @@ class PageAudio {
 public:
     explicit PageAudio(frmBrowser &f) : f(f) {}
 
+    // The address a link gives to reload the page and read on from the same
+    // place (the style sheet key does the same).
+    static const QString &reloadAddress();
+
     // Subscribes the player handlers below to the owner's facade events.
     // Calling it again changes nothing.
     void connect();

@@ -102,7 +102,7 @@ void ListBox::clear()
     changed("items");
 }
 
-void ListBox::setListIndex(int i)
+void ItemList::setListIndex(int i)
 {
     if (i < -1 || i >= items_.size() || i == index_)
         return;
@@ -139,15 +139,6 @@ void PathList::setItems(const QStringList &items)
     items_ = items;
     index_ = -1;
     changed("items");
-}
-
-void PathList::setListIndex(int i)
-{
-    if (i < -1 || i >= items_.size() || i == index_)
-        return;
-    index_ = i;
-    changed("listIndex");
-    Click();
 }
 
 TimerModel::TimerModel(QString name, int intervalMs, ITimerService *service)

@@ -112,50 +112,52 @@ private:
     int selected_ = 0;
 };
 
-class ListBox : public Control {
+// What the list box and the path lists share: items and the selected one.
+class ItemList : public Control {
 public:
     using Control::Control;
     const QStringList &items() const { return items_; }
     int listCount() const { return int(items_.size()); }
+    QString itemText(int i) const { return items_.value(i); }
+    int listIndex() const { return index_; }
+    void setListIndex(int i); // raises Click when it changes
+    Signal<> Click;
+
+protected:
+    QStringList items_;
+    int index_ = -1;
+};
+
+class ListBox : public ItemList {
+public:
+    using ItemList::ItemList;
     void addItem(const QString &item);
     void removeItem(int index);
     void clear();
-    int listIndex() const { return index_; }
-    void setListIndex(int i); // raises Click when it changes
-    QString itemText(int i) const { return items_.value(i); }
     void setTabStop(int dialogUnits);
     int tabStop() const { return tabStop_; }
-    Signal<> Click;
     // Raised by the widget layer for a double click and for a key pressed
     // while the list has the focus (virtual-key code, mask 1 Shift, 2 Ctrl, 4 Alt).
     Signal<> DblClick;
     Signal<qint16, qint16> KeyDown;
 
 private:
-    QStringList items_;
-    int index_ = -1;
     int tabStop_ = 0;
 };
 
 // Drive, folder and file lists of the import/export panel.
-class PathList : public Control {
+class PathList : public ItemList {
 public:
-    using Control::Control;
+    using ItemList::ItemList;
     const QString &path() const { return path_; }
     void setPath(const QString &p); // raises Change when it changes
     const QString &pattern() const { return pattern_; }
     void setPattern(const QString &p);
-    const QStringList &items() const { return items_; }
     void setItems(const QStringList &items);
-    int listIndex() const { return index_; }
-    void setListIndex(int i);
     Signal<> Change;
-    Signal<> Click;
 
 private:
     QString path_, pattern_;
-    QStringList items_;
-    int index_ = -1;
 };
 
 class TimerModel {

@@ -37,7 +37,7 @@ void AboutPage::ShowAbout()
     // worth a dialog.
     IgnoreFailure([&] { f.strAboutHtml = buildHtml(); });
     IgnoreFailure([&] {
-        const qint32 ms = conv::toInt32(f.settings.Get(f.strAppName, QStringLiteral("Player"), QStringLiteral("TempoSp"),
+        const qint32 ms = conv::toInt32(f.prefs.stored(QStringLiteral("TempoSp"),
                                                        QStringLiteral("5000")));
         f.TimerSpalsh.setInterval(ms < 1501 ? 1500 : ms);
     });
@@ -57,7 +57,7 @@ void AboutPage::TimerSpalsh_Timer()
 
 void AboutPage::openReadingPlace()
 {
-    const QString brano = f.settings.Get(f.strAppName, QStringLiteral("Player"), QStringLiteral("Brano"));
+    const QString brano = f.prefs.stored(QStringLiteral("Brano"));
     const QString path = pathFromAddress(brano);
     const bool resume = f.chkSavePos.value() == 1 && brano != QLatin1String("about:blank") && !path.isEmpty() &&
                         f.ports.files.fileExists(path);

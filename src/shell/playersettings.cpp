@@ -70,15 +70,15 @@ bool PlayerSettings::isSound(const QString &key, const QString &text)
 QString PlayerSettings::read(const QString &key, const std::function<void()> &report)
 {
     const QString def = defaultText(key);
-    const QString stored = f.settings.Get(f.strAppName, QStringLiteral("Player"), key, def);
-    if (isSound(key, stored))
-        return stored;
-    const QString seen = key + QLatin1Char('\n') + stored;
+    const QString text = stored(key, def);
+    if (isSound(key, text))
+        return text;
+    const QString seen = key + QLatin1Char('\n') + text;
     if (!reported_.contains(seen)) {
         reported_.insert(seen);
         f.er.setCurrent(err::InvalidPropertyValue,
                         QStringLiteral("Valore non valido nelle impostazioni: \"%1\" = \"%2\". Si usa %3.")
-                            .arg(key, stored, def));
+                            .arg(key, text, def));
         if (report)
             report();
         f.er.clearCurrent();
@@ -89,6 +89,16 @@ QString PlayerSettings::read(const QString &key, const std::function<void()> &re
 QString PlayerSettings::read(const QString &key, const QString &reportAs)
 {
     return read(key, [&] { f.er.ShowError(reportAs, QString()); });
+}
+
+QString PlayerSettings::stored(const QString &key, const QString &def)
+{
+    return f.settings.Get(f.strAppName, QStringLiteral("Player"), key, def);
+}
+
+void PlayerSettings::save(const QString &key, const QString &value)
+{
+    f.settings.Save(f.strAppName, QStringLiteral("Player"), key, value);
 }
 
 } // namespace qyr

@@ -16,6 +16,10 @@ class PlayerSettings {
 public:
     explicit PlayerSettings(frmBrowser &f) : f(f) {}
 
+    // The stored text as it is, and saving one.
+    QString stored(const QString &key, const QString &def = QString());
+    void save(const QString &key, const QString &value);
+
     // The stored text of key when it is sound, otherwise its default text.
     // A damaged value not reported yet is reported by calling report with the
     // current error set to it; the caller's report clears it.

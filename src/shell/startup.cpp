@@ -9,7 +9,6 @@
 namespace qyr {
 
 namespace {
-const QString kPlayer = QStringLiteral("Player");
 const QString kVersion9Question = QStringLiteral(
     "Versione 9 trovata! Per un corretto funzionamento è consigliato passare alla versione 9 (CTRL+7). "
     "Vuoi passare alla versione 9?");
@@ -123,7 +122,7 @@ void Startup::readSettings(QString &versionText, bool &audioOff)
     f.TextAvantiIndietro.setText(f.prefs.read(QStringLiteral("AvantiIndietro"), report));
     f.TextVolume.setText(f.prefs.read(QStringLiteral("Volume"), report));
     // An unknown value keeps the automatic choice rather than stopping start-up.
-    f.optVoce.select(f.settings.Get(f.strAppName, kPlayer, QStringLiteral("VoceProgramma"), QStringLiteral("0")).toInt());
+    f.optVoce.select(f.prefs.stored(QStringLiteral("VoceProgramma"), QStringLiteral("0")).toInt());
     versionText = QString::number(conv::toInt16(f.prefs.read(QStringLiteral("Versione"), report)));
     audioOff = conv::toBool(f.prefs.read(QStringLiteral("AudioOff"), report));
     // Checked here so that a damaged speed is reported with the other
@@ -213,12 +212,12 @@ void Startup::savePlace()
         // place yet, and the one saved at the last exit is still the reader's.
         if (url.isEmpty() || url == QLatin1String("about:blank"))
             return;
-        f.settings.Save(f.strAppName, kPlayer, QStringLiteral("Brano"), url);
+        f.prefs.save(QStringLiteral("Brano"), url);
         const double pos = f.oPlayer ? f.oPlayer->CurrentPosition() : 0.0;
-        f.settings.Save(f.strAppName, kPlayer, QStringLiteral("BranoPos"), conv::fromDouble(pos));
+        f.prefs.save(QStringLiteral("BranoPos"), conv::fromDouble(pos));
     } else {
-        f.settings.Save(f.strAppName, kPlayer, QStringLiteral("Brano"), QString());
-        f.settings.Save(f.strAppName, kPlayer, QStringLiteral("BranoPos"), QString());
+        f.prefs.save(QStringLiteral("Brano"), QString());
+        f.prefs.save(QStringLiteral("BranoPos"), QString());
     }
 }
 
