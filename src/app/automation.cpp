@@ -298,7 +298,7 @@ QJsonObject Automation::state()
     s.insert(QStringLiteral("playing"), player ? f.oPlayer->IsPlaying() : false);
     s.insert(QStringLiteral("rate"), player ? double(f.oPlayer->Rate()) : 0.0);
     s.insert(QStringLiteral("volume"), player ? f.oPlayer->Volume().toInt() : 0);
-    s.insert(QStringLiteral("audioOff"), f.bAudioOff);
+    s.insert(QStringLiteral("audioOff"), f.feedback.audioOff());
     s.insert(QStringLiteral("version"), f.oPlayer ? int(f.oPlayer->Versione()) : -1);
     QJsonObject vis;
     for (const Control *c : std::initializer_list<const Control *>{

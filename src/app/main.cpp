@@ -286,7 +286,7 @@ int main(int argc, char **argv)
         f.er.ShowError(QStringLiteral("Apertura del libro"), bookNotice);
     f.startup.Form_Load();
     f.startup.Form_Initialize();
-    if (f.closing)
+    if (f.startup.closing())
         return 0; // closed while starting: nothing more to show
     window.show();
     if (automation)

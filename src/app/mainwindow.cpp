@@ -76,7 +76,7 @@ void MainWindow::bind(frmBrowser &f)
     // A page that closes its own window asks the exit question; on Yes the
     // window closes as if the reader had closed it.
     f.ports.browser.WindowClosing.connect([this](bool &) {
-        if (f_ && f_->closing)
+        if (f_ && f_->startup.closing())
             QTimer::singleShot(0, this, [this] { close(); });
     });
     // The options panel is the one the reader works in: nothing is drawn
@@ -356,7 +356,7 @@ void MainWindow::closeEvent(QCloseEvent *e)
     }
     bool cancel = false;
     // Already granted (a page closed its window): the question is not asked twice.
-    if (!f_->closing)
+    if (!f_->startup.closing())
         f_->startup.Form_QueryUnload(cancel);
     if (cancel) {
         e->ignore();

@@ -43,7 +43,7 @@ void BookmarkList::ListMarkers_KeyDown(qint16 KeyCode, qint16 Shift)
 
 void BookmarkList::recallSelected()
 {
-    f.nCurrentMarker = qint16(f.ListMarkers.listIndex() + 1);
+    f.marks.setCurrent(qint16(f.ListMarkers.listIndex() + 1));
     f.recall.MarcatoriRichiama(0);
 }
 

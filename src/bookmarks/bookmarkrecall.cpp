@@ -22,7 +22,7 @@ QString value(frmBrowser &f, const QString &section, const QString &name, const 
 // bookmark's file takes its place.
 void BookmarkRecall::holdChaining()
 {
-    f.bDisableState = true;
+    f.audio.holdChaining(true);
     f.TimerDisableState.setEnabled(true);
 }
 
@@ -43,19 +43,19 @@ void BookmarkRecall::MarcatoriRichiama(qint16 n)
         if (slot == 0 && index) {
             // Whole-book listing: the entry's page is opened first. Without a
             // current entry there is nothing to recall.
-            const int current = f.nCurrentMarker;
+            const int current = f.marks.current();
             if (current >= 1 && current <= f.marks.oMarkersIndex.count()) {
                 QString page = f.marks.oMarkersIndex.item(current);
                 slot = f.marks.MarcatoreCerca(entry, page);
                 if (slot > 0) {
-                    f.nPendingMarker = slot;
+                    nPendingMarker = slot;
                     wb.navigate(joinPath(f.books.folder(), page));
                     f.fraMarcatori.setVisible(false);
                     f.objwb.setVisible(true);
                     return;
                 }
             }
-            f.nPendingMarker = 0;
+            nPendingMarker = 0;
         } else if (slot == 0) {
             QString page;
             slot = f.marks.MarcatoreCerca(entry, page);

@@ -1,4 +1,5 @@
 #pragma once
+#include <utility>
 // Going to a bookmark: its page, its audio and its position.
 #include <QString>
 
@@ -10,6 +11,8 @@ class oEkoPlayer;
 class BookmarkRecall {
 public:
     explicit BookmarkRecall(frmBrowser &f) : f(f) {}
+    // The bookmark to recall once its page has opened (0: none), handed over once.
+    qint16 takePending() { return std::exchange(nPendingMarker, qint16(0)); }
 
     // Recalls the bookmark in slot n of the page on show, or the one selected
     // in ListMarkers when n is 0. On the table of contents the bookmark's page
@@ -30,6 +33,7 @@ private:
     void holdChaining();
 
     frmBrowser &f;
+    qint16 nPendingMarker = 0;
 };
 
 } // namespace qyr

@@ -377,7 +377,7 @@ void BookmarkStore::ClearMarcatori()
     Guard(f.er, QStringLiteral("ClearMarcatori"), [&] {
         oMarkers.clear();
         oMarkersIndex.clear();
-        f.nCurrentMarker = 0;
+        nCurrentMarker = 0;
         f.ListMarkers.clear();
         f.lstapp.clear();
         listed_.clear();
@@ -395,9 +395,20 @@ void BookmarkStore::removeListed(int index)
     if (index >= 0 && size_t(index) < listed_.size())
         listed_.erase(listed_.begin() + index);
     // The current bookmark keeps pointing at the same entry.
-    if (f.nCurrentMarker > index + 1)
-        --f.nCurrentMarker;
-    f.nCurrentMarker = qint16(std::min<int>(f.nCurrentMarker, oMarkers.count()));
+    if (nCurrentMarker > index + 1)
+        --nCurrentMarker;
+    nCurrentMarker = qint16(std::min<int>(nCurrentMarker, oMarkers.count()));
+}
+
+void BookmarkStore::stepCurrent(bool next)
+{
+    // No wrap-around: at either end the same bookmark is recalled again.
+    if (next && nCurrentMarker < oMarkers.count())
+        ++nCurrentMarker;
+    if (!next && nCurrentMarker > 1)
+        --nCurrentMarker;
+    if (nCurrentMarker == 0)
+        nCurrentMarker = 1;
 }
 
 } // namespace qyr

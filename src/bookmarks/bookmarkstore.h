@@ -80,6 +80,12 @@ class BookmarkStore {
 public:
     explicit BookmarkStore(frmBrowser &f) : f(f) {}
 
+    // The bookmark last recalled or chosen, 1-based (0: none).
+    qint16 current() const { return nCurrentMarker; }
+    void setCurrent(qint16 n) { nCurrentMarker = n; }
+    // One bookmark on or back, stopping at either end.
+    void stepCurrent(bool next);
+
     // Stores a bookmark of the page on show at position (whole seconds), with
     // the player's file name, after the highest slot in use, and lists it.
     // A description already on the page is asked again through the input
@@ -146,6 +152,7 @@ private:
     void save(const QString &section, const QString &name, const QString &value);
 
     frmBrowser &f;
+    qint16 nCurrentMarker = 0;
     std::vector<Listed> listed_;
 };
 

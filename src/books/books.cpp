@@ -64,7 +64,6 @@ bool Books::open(const QString &folderOrIndex)
     f.view.openBook(folder);
     f.view.setLastBook(folder);
     folder_ = folder;
-    f.strIndexPage = indexPage();
     f.marks.ClearMarcatori();
     f.about.openReadingPlace();
     f.feedback.OSD(QStringLiteral("Libro aperto: %1").arg(folder), false);

@@ -53,8 +53,8 @@ void OptionsPanel::TextVolume_Change()
         }
         // Before the player exists (start-up fills the box) either scale will do.
         const bool running = f.oPlayer && f.oPlayer->hasCurrentPlayer();
-        const qint32 low = running ? f.nVolumeMin : -4000;
-        const qint32 high = running ? f.nVolumeMax : 100;
+        const qint32 low = running ? f.keys.transport.volumeMin() : -4000;
+        const qint32 high = running ? f.keys.transport.volumeMax() : 100;
         const double v = conv::toDouble(t);
         if (v < low || v > high) {
             f.feedback.OSD(QStringLiteral("Volume non valido: da %1 a %2").arg(low).arg(high), false);
@@ -96,7 +96,7 @@ void OptionsPanel::chkAudioOff_Click()
         const bool off = f.chkAudioOff.value() == 1;
         // Stored as Ctrl+0 stores it when the reader ticks the box; the
         // program setting the box to what is already in force stores nothing.
-        const bool changed = off != f.bAudioOff;
+        const bool changed = off != f.feedback.audioOff();
         f.feedback.SetAudioOff(off);
         if (changed)
             f.prefs.save(QStringLiteral("AudioOff"), conv::fromBool(off));
@@ -130,16 +130,7 @@ void OptionsPanel::SetPlayer(qint16 index)
         f.oPlayer = f.newPlayer();
         if (index == 1 || index == 0) {
             f.oPlayer->setVersione(index);
-            if (index == 1) {
-                f.nVolumeMax = 100;
-                f.nVolumeMin = 0;
-                f.nVolumeStep = 10;
-            } else {
-                f.nVolumeMax = 0;
-                f.nVolumeMin = -4000;
-                f.nVolumeStep = 100;
-            }
-            f.nVolumeNew = 0;
+            f.keys.transport.setVolumeRange(index);
             f.oPlayer->setFileName(file);
             f.oPlayer->Play_Player();
         }

@@ -132,7 +132,7 @@ void ImpExpPanel::cmdImpExp_Click(int Index)
                 cancelPanel();
                 break;
             case 4:
-                if (f.bResumeAfterList)
+                if (f.keys.bookmarks.resumeAfterList())
                     f.resumeWithReload();
                 f.fraMarcatori.setVisible(false);
                 f.objwb.setVisible(true);
@@ -267,7 +267,7 @@ void ImpExpPanel::importFrom(const QString &path)
     pruneSafetyCopies(path);
 
     // Whether reading is on is the reader's choice now, not the file's.
-    f.prefs.save(QStringLiteral("AudioOff"), conv::fromBool(f.bAudioOff));
+    f.prefs.save(QStringLiteral("AudioOff"), conv::fromBool(f.feedback.audioOff()));
 
     f.marks.ClearMarcatori();
     f.marks.Marcatori(0, QString(), 0);

@@ -24,7 +24,7 @@ QString trimSpaces(const QString &s)
 
 void BookmarkKeys::dispatch(qint16 KeyCode)
 {
-    const auto &codes = f.AltKeyCodes;
+    const auto &codes = f.keys.AltKeyCodes;
     if (KeyCode == codes[0])
         deleteAll();
     else if (KeyCode == codes[1])
@@ -39,10 +39,10 @@ void BookmarkKeys::dispatch(qint16 KeyCode)
 
 void BookmarkKeys::pauseForList()
 {
-    f.bResumeAfterList = false;
-    f.sngSavedRate = f.player().Rate();
+    bResumeAfterList = false;
+    sngSavedRate = f.player().Rate();
     if (f.player().IsPlaying()) {
-        f.bResumeAfterList = true;
+        bResumeAfterList = true;
         f.player().Pause_Player();
     }
 }
@@ -50,8 +50,8 @@ void BookmarkKeys::pauseForList()
 // The file is opened again at the paused position, at the speed it had.
 void BookmarkKeys::recallCurrent()
 {
-    if (f.marks.oMarkers.count() >= f.nCurrentMarker) {
-        f.ListMarkers.setListIndex(f.nCurrentMarker - 1);
+    if (f.marks.oMarkers.count() >= f.marks.current()) {
+        f.ListMarkers.setListIndex(f.marks.current() - 1);
         f.recall.MarcatoriRichiama(0);
     }
 }
@@ -63,10 +63,7 @@ void BookmarkKeys::previous()
         return;
     }
     // No wrap-around: the first bookmark is recalled again.
-    if (f.nCurrentMarker > 1)
-        --f.nCurrentMarker;
-    if (f.nCurrentMarker == 0)
-        f.nCurrentMarker = 1;
+    f.marks.stepCurrent(false);
     recallCurrent();
 }
 
@@ -77,8 +74,7 @@ void BookmarkKeys::next()
         return;
     }
     // No wrap-around: the last bookmark is recalled again.
-    if (f.nCurrentMarker < f.marks.oMarkers.count())
-        ++f.nCurrentMarker;
+    f.marks.stepCurrent(true);
     recallCurrent();
 }
 
@@ -100,7 +96,7 @@ void BookmarkKeys::add()
     if (!description.isEmpty())
         f.marks.AddMarcatore(description, conv::toInt16(f.player().CurrentPosition()));
     f.ports.pump.processEvents();
-    if (f.bResumeAfterList)
+    if (bResumeAfterList)
         f.resumeWithReload();
 }
 
@@ -121,8 +117,8 @@ void BookmarkKeys::showHideList()
 {
     if (!f.objwb.visible()) {
         // The list is showing: back to the page, playing again if it was.
-        if (f.bResumeAfterList) {
-            f.bResumeAfterList = false;
+        if (bResumeAfterList) {
+            bResumeAfterList = false;
             f.player().Play_Player();
         }
         f.objwb.setVisible(true);
@@ -140,7 +136,7 @@ void BookmarkKeys::showHideList()
 
 void BookmarkKeys::escape()
 {
-    if (f.bResumeAfterList)
+    if (bResumeAfterList)
         f.resumeWithReload();
     f.objwb.setVisible(true);
     f.fraMarcatori.setVisible(false);

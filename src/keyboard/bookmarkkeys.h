@@ -11,6 +11,8 @@ class frmBrowser;
 class BookmarkKeys {
 public:
     explicit BookmarkKeys(frmBrowser &f) : f(f) {}
+    bool resumeAfterList() const { return bResumeAfterList; }
+    float savedRate() const { return sngSavedRate; }
     // The Alt group, compared against AltKeyCodes.
     void dispatch(qint16 KeyCode);
     void deleteAll();
@@ -25,6 +27,8 @@ private:
     void pauseForList();
     void recallCurrent();
     frmBrowser &f;
+    bool bResumeAfterList = false; // the reading was paused by opening the list
+    float sngSavedRate = 0;        // the speed before that pause
 };
 
 } // namespace qyr

@@ -71,7 +71,7 @@ void Feedback::setPlayerRate(float value)
 void Feedback::SetAudioOff(bool off)
 {
     Guard(f.er, QStringLiteral("SetAudioOff"), [&] {
-        f.bAudioOff = off;
+        bAudioOff = off;
         f.player().setAudioOff(off);
         f.chkAudioOff.setValue(off ? 1 : 0);
     });

@@ -13,6 +13,8 @@ class Feedback {
 public:
     explicit Feedback(frmBrowser &f) : f(f) {}
     void OSD(const QString &text, bool bKeepVisible);
+    // Whether the pages are read aloud (the reader can turn it off).
+    bool audioOff() const { return bAudioOff; }
     void TimerOSD_Timer();
     QString strtempo(qint32 seconds);
     // The player's position in whole seconds (halves to even) as "mm:ss";
@@ -26,6 +28,7 @@ public:
 
 private:
     frmBrowser &f;
+    bool bAudioOff = false;
 };
 
 } // namespace qyr

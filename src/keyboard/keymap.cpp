@@ -116,7 +116,7 @@ bool KeyMap::altKey(qint16 KeyCode, QString &KeyStep)
 // a key of the group asks the player anything.
 void KeyMap::playbackKey(qint16 KeyCode, const QString &KeyStep)
 {
-    const auto &codes = f.CtrlKeyCodes;
+    const auto &codes = CtrlKeyCodes;
     // "6" belongs to the group, but the page-file key has taken it.
     if (KeyCode == codes[2] || std::find(codes.begin(), codes.end(), KeyCode) == codes.end() || !transport.loaded())
         return;

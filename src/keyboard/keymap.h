@@ -42,6 +42,11 @@ public:
     // The error message of the last failed key, as filled from strMsgErrore.
     QString lastFilledError;
 
+    // The virtual-key codes of the Ctrl keys (1, 2, 6, 3, 4, "+", "-") and of
+    // the Alt bookmark keys (4, 3, 6, 2, 1).
+    const std::array<int, 7> CtrlKeyCodes{49, 50, 54, 51, 52, 187, 189};
+    const std::array<int, 5> AltKeyCodes{52, 51, 54, 50, 49};
+
     TransportKeys transport;
     NavigationKeys navigation;
     ReadingKeys reading;

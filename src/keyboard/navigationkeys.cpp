@@ -58,7 +58,7 @@ void NavigationKeys::help()
 void NavigationKeys::tableOfContents()
 {
     if (bookReachable())
-        f.ports.browser.navigate(f.strIndexPage);
+        f.ports.browser.navigate(f.books.indexPage());
 }
 
 bool NavigationKeys::nextIndexEntry()

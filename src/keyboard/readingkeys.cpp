@@ -49,23 +49,23 @@ void ReadingKeys::speedCycle(QString &KeyStep)
 void ReadingKeys::readingOnOff(QString &KeyStep)
 {
     KeyStep = QStringLiteral("Form KeyDown: Ctrl+0");
-    f.feedback.SetAudioOff(!f.bAudioOff);
-    f.prefs.save(QStringLiteral("AudioOff"), conv::fromBool(f.bAudioOff));
-    f.feedback.OSD(f.bAudioOff ? QStringLiteral("Lettura disattivata") : QStringLiteral("Lettura attiva"), false);
+    f.feedback.SetAudioOff(!f.feedback.audioOff());
+    f.prefs.save(QStringLiteral("AudioOff"), conv::fromBool(f.feedback.audioOff()));
+    f.feedback.OSD(f.feedback.audioOff() ? QStringLiteral("Lettura disattivata") : QStringLiteral("Lettura attiva"), false);
 }
 
 void ReadingKeys::nextStyleSheet(QString &KeyStep)
 {
     KeyStep = QStringLiteral("Form KeyDown: Ctrl+Shift+9");
-    if (f.nStyleSheet == std::numeric_limits<qint16>::max())
+    if (nStyleSheet == std::numeric_limits<qint16>::max())
         throw QyrError(err::Overflow);
     // Tested at every press: sheets added or removed meanwhile count.
-    const qint16 following = qint16(f.nStyleSheet + 1);
+    const qint16 following = qint16(nStyleSheet + 1);
     const bool exists =
         f.ports.files.fileExists(joinPath(f.books.folder(), QStringLiteral("include/style%1.css").arg(following)));
-    f.nStyleSheet = exists ? following : qint16(1);
-    f.feedback.OSD(QStringLiteral("Stile ") + QString::number(f.nStyleSheet), false);
-    f.prefs.save(QStringLiteral("StyleSheet"), QString::number(f.nStyleSheet));
+    nStyleSheet = exists ? following : qint16(1);
+    f.feedback.OSD(QStringLiteral("Stile ") + QString::number(nStyleSheet), false);
+    f.prefs.save(QStringLiteral("StyleSheet"), QString::number(nStyleSheet));
 
     // The reload applies the sheet; the reading then goes on from the same
     // file and position. The anchor is left out of the address: a jump inside

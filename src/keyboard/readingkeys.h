@@ -11,6 +11,8 @@ class frmBrowser;
 class ReadingKeys {
 public:
     explicit ReadingKeys(frmBrowser &f) : f(f) {}
+    qint16 styleSheet() const { return nStyleSheet; }
+    void setStyleSheet(qint16 n) { nStyleSheet = n; }
     void speedStep(bool up);
     void speedCycle(QString &KeyStep);
     void readingOnOff(QString &KeyStep);
@@ -23,6 +25,7 @@ public:
 private:
     QString rateText();
     frmBrowser &f;
+    qint16 nStyleSheet = 0; // the book's style sheet in use (include/styleN.css)
 };
 
 } // namespace qyr

@@ -81,12 +81,12 @@ void TransportKeys::skipBack(const QString &KeyStep)
 void TransportKeys::volume(bool up)
 {
     const double now = keyhelp::number(f.player().Volume());
-    f.nVolumeNew = conv::toInt16(up ? now + f.nVolumeStep : now - f.nVolumeStep);
-    qint16 v = f.nVolumeNew;
-    if (up && f.nVolumeNew > f.nVolumeMax)
-        v = f.nVolumeMax;
-    else if (!up && f.nVolumeNew < f.nVolumeMin)
-        v = f.nVolumeMin;
+    nVolumeNew = conv::toInt16(up ? now + nVolumeStep : now - nVolumeStep);
+    qint16 v = nVolumeNew;
+    if (up && nVolumeNew > nVolumeMax)
+        v = nVolumeMax;
+    else if (!up && nVolumeNew < nVolumeMin)
+        v = nVolumeMin;
     f.player().setVolume(QVariant(int(v)));
 
     const QVariant set = f.player().Volume();
@@ -94,6 +94,15 @@ void TransportKeys::volume(bool up)
     f.feedback.OSD(QStringLiteral("Volume - ") + text, false);
     // The box's change handler stores the new volume.
     f.TextVolume.setText(text);
+}
+
+void TransportKeys::setVolumeRange(int version)
+{
+    const bool nine = version == 1;
+    nVolumeMax = nine ? 100 : 0;
+    nVolumeMin = nine ? 0 : -4000;
+    nVolumeStep = nine ? 10 : 100;
+    nVolumeNew = 0;
 }
 
 } // namespace qyr

@@ -19,10 +19,20 @@ public:
     // True when a file is loaded; otherwise the reader is told there is none.
     bool loaded();
 
+    // The volume range of the player version: 0 to 100 in steps of 10 for
+    // version 9, -4000 to 0 hundredths of a decibel in steps of 100 otherwise.
+    void setVolumeRange(int version);
+    qint16 volumeMin() const { return nVolumeMin; }
+    qint16 volumeMax() const { return nVolumeMax; }
+
 private:
     double skipLength() const;
 
     frmBrowser &f;
+    qint16 nVolumeMax = 0;
+    qint16 nVolumeMin = -4000;
+    qint16 nVolumeStep = 100;
+    qint16 nVolumeNew = 0;
 };
 
 } // namespace qyr

@@ -117,24 +117,24 @@ bool PageAudio::stepElement(bool next, StepLabel &step)
     step.label = QStringLiteral("Next o Prev Audio");
     const bool moved = Guard(f.er, step, [&] {
         if (next) {
-            if (f.nAudioIndex == std::numeric_limits<qint32>::max())
+            if (nAudioIndex == std::numeric_limits<qint32>::max())
                 throw QyrError(err::Overflow);
-            ++f.nAudioIndex;
-        } else if (f.nAudioIndex >= 1) {
-            --f.nAudioIndex;
+            ++nAudioIndex;
+        } else if (nAudioIndex >= 1) {
+            --nAudioIndex;
         }
     });
     Q_UNUSED(moved);
     step.label = QStringLiteral("Get QYRPLAYER_AUDIO");
-    f.oAudioElem = f.nAudioIndex != 0 ? kAudio + QLatin1Char('_') + QString::number(f.nAudioIndex) : kAudio;
+    oAudioElem = nAudioIndex != 0 ? kAudio + QLatin1Char('_') + QString::number(nAudioIndex) : kAudio;
     // A missing element reads as empty here.
     QString audioName;
-    IgnoreFailure([&] { audioName = content(f.oAudioElem); });
+    IgnoreFailure([&] { audioName = content(oAudioElem); });
     if (!audioName.isEmpty())
         return true;
-    f.oAudioElem = kNextPage + QString::number(f.nAudioIndex);
+    oAudioElem = kNextPage + QString::number(nAudioIndex);
     QString nextPage;
-    IgnoreFailure([&] { nextPage = content(f.oAudioElem); });
+    IgnoreFailure([&] { nextPage = content(oAudioElem); });
     if (nextPage.isEmpty())
         return true;
     IgnoreFailure([&] { f.ports.browser.navigate(nextPageBase() + nextPage); });
@@ -150,7 +150,7 @@ QString PageAudio::startPosition(const QString &address, bool stepped)
         return address.mid(address.indexOf(kPosition) + kPosition.size() + 1);
     }
     const QString element =
-        stepped && f.nAudioIndex > 0 ? kPosition + QLatin1Char('_') + QString::number(f.nAudioIndex) : kPosition;
+        stepped && nAudioIndex > 0 ? kPosition + QLatin1Char('_') + QString::number(nAudioIndex) : kPosition;
     QString text;
     IgnoreFailure([&] { text = content(element); });
     return text;
@@ -165,8 +165,8 @@ void PageAudio::keepPlaceForReload()
         p.playing = f.player().IsPlaying();
     });
     p.page = pathFromAddress(f.ports.browser.locationURL());
-    p.index = f.nAudioIndex;
-    p.element = f.oAudioElem;
+    p.index = nAudioIndex;
+    p.element = oAudioElem;
     reloadPlace_ = p;
 }
 
@@ -177,8 +177,8 @@ bool PageAudio::resumeAfterReload(const QString &address)
     const std::optional<Place> p = std::exchange(reloadPlace_, std::nullopt);
     if (!p || p->file.isEmpty() || pathFromAddress(address) != p->page)
         return false;
-    f.nAudioIndex = p->index;
-    f.oAudioElem = p->element;
+    nAudioIndex = p->index;
+    oAudioElem = p->element;
     f.player().setAutoStart(p->playing);
     f.player().setRate(f.feedback.PlayerRate());
     f.player().setFileName(p->file);
@@ -226,7 +226,7 @@ void PageAudio::hand(const QString &path, bool video, const QString &positionTex
 // reload of the page goes on without a word if it cannot.
 void PageAudio::resumeLastSession(bool quiet, StepLabel &step)
 {
-    if (!f.bResumePending)
+    if (!bResumePending)
         return;
     auto resume = [&] {
         const QString saved = f.prefs.stored(QStringLiteral("BranoPos"));
@@ -236,7 +236,7 @@ void PageAudio::resumeLastSession(bool quiet, StepLabel &step)
         IgnoreFailure(resume);
     else
         Guard(f.er, step, resume);
-    f.bResumePending = false;
+    bResumePending = false;
 }
 
 const QString &PageAudio::reloadAddress()
@@ -247,7 +247,7 @@ const QString &PageAudio::reloadAddress()
 
 bool PageAudio::Playaudio(const QString &address, bool next, bool previous)
 {
-    if (f.bDisableState)
+    if (bDisableState)
         return false; // a bookmark recall is stopping the old file: no chaining
 
     StepLabel step{QStringLiteral("Playaudio - "), QStringLiteral("Inizio Ricerca URL")};
@@ -263,12 +263,12 @@ bool PageAudio::Playaudio(const QString &address, bool next, bool previous)
     Guard(f.er, step, [&] { f.player().Stop_Player(); });
 
     const bool stepped = next || previous;
-    const int indexBefore = f.nAudioIndex;
-    if (previous && !next && f.nAudioIndex < 1)
+    const int indexBefore = nAudioIndex;
+    if (previous && !next && nAudioIndex < 1)
         return nothingPlayed(); // the first audio has none before it
     if (!stepped) {
-        f.oAudioElem = kAudio;
-        f.nAudioIndex = 0;
+        oAudioElem = kAudio;
+        nAudioIndex = 0;
     } else if (!stepElement(next, step)) {
         return false;
     }
@@ -284,7 +284,7 @@ bool PageAudio::Playaudio(const QString &address, bool next, bool previous)
 
     step.label = QStringLiteral("QYRPLAYER_AUDIO_POS");
     QString fileName;
-    IgnoreFailure([&] { fileName = content(f.oAudioElem).trimmed(); });
+    IgnoreFailure([&] { fileName = content(oAudioElem).trimmed(); });
     const QString positionText = startPosition(address, stepped);
 
     step.label = QStringLiteral("Definizione file Audio");
@@ -296,7 +296,7 @@ bool PageAudio::Playaudio(const QString &address, bool next, bool previous)
         // Told, so the reader knows why the page is silent. Going back stays
         // on the audio that was playing.
         if (previous)
-            f.nAudioIndex = indexBefore;
+            nAudioIndex = indexBefore;
         f.feedback.OSD(notice::audioNotFound(fileName), false);
         return nothingPlayed();
     }

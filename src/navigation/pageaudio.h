@@ -22,9 +22,19 @@ public:
     // Calling it again changes nothing.
     void connect();
 
+    const QString &element() const { return oAudioElem; }
+    qint32 audioIndex() const { return nAudioIndex; }
+    bool resumePending() const { return bResumePending; }
+    // The page about to open resumes the place of the last session.
+    void expectResume(bool resume) { bResumePending = resume; }
+    // While held, the end of a file does not start the next one (a bookmark
+    // recall is loading its own).
+    void holdChaining(bool hold) { bDisableState = hold; }
+    bool chainingHeld() const { return bDisableState; }
+
     // Plays the audio of the page at address (or the next or previous audio of
     // the page shown, when address is empty); true when a file was found and
-    // handed to the player. f.oAudioElem keeps the name of the element chosen.
+    // handed to the player. oAudioElem keeps the name of the element chosen.
     bool Playaudio(const QString &address, bool next, bool previous);
 
     // Where the page's audio name is found (beside the page, in the book
@@ -60,6 +70,10 @@ private:
     std::optional<Place> reloadPlace_;
 
     frmBrowser &f;
+    QString oAudioElem;          // the element of the audio being read
+    qint32 nAudioIndex = 0;      // its number among the page's audio elements
+    bool bResumePending = false; // the next page opened resumes the last session
+    bool bDisableState = false;  // the end of a file does not chain for now
     bool connected_ = false;
 };
 

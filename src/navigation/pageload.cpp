@@ -42,9 +42,8 @@ void PageLoad::objWB_DocumentComplete(const QString &URL)
     });
     step.label = QStringLiteral("Marcatori");
     IgnoreFailure([&] {
-        if (f.nPendingMarker > 0) {
-            f.recall.MarcatoriRichiama(f.nPendingMarker);
-            f.nPendingMarker = 0;
+        if (const qint16 pending = f.recall.takePending()) {
+            f.recall.MarcatoriRichiama(pending);
         }
     });
     step.label = QStringLiteral("Messaggi multilingua");
@@ -92,8 +91,8 @@ void PageLoad::showTitle()
         const int hash = name.indexOf(QLatin1Char('#'));
         if (hash >= 0)
             name = name.left(hash);
-        if (name != f.strLastPage) {
-            f.strLastPage = name;
+        if (name != strLastPage) {
+            strLastPage = name;
             f.nIndexAnchor = 0;
         }
     });
@@ -104,7 +103,7 @@ void PageLoad::applyStyleSheet()
 {
     IgnoreFailure([&] {
         IBrowser &wb = f.ports.browser;
-        const QString sheet = styleSheetUrl(f.nStyleSheet);
+        const QString sheet = styleSheetUrl(f.keys.reading.styleSheet());
         if (wb.styleSheetCount() > 0)
             wb.createStyleSheet(sheet, 1);
         wb.createStyleSheet(sheet, 0);

@@ -31,6 +31,7 @@ private:
     void takeMessages();
 
     frmBrowser &f;
+    QString strLastPage; // the page of the last document complete
     bool connected_ = false;
 };
 

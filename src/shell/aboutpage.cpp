@@ -35,7 +35,7 @@ void AboutPage::ShowAbout()
 {
     // Failures are skipped one statement at a time: the about page is never
     // worth a dialog.
-    IgnoreFailure([&] { f.strAboutHtml = buildHtml(); });
+    IgnoreFailure([&] { strAboutHtml = buildHtml(); });
     IgnoreFailure([&] {
         const qint32 ms = conv::toInt32(f.prefs.stored(QStringLiteral("TempoSp"),
                                                        QStringLiteral("5000")));
@@ -43,7 +43,7 @@ void AboutPage::ShowAbout()
     });
     IgnoreFailure([&] {
         if (f.ports.browser.hasDocument())
-            f.ports.browser.setBodyHtml(f.strAboutHtml);
+            f.ports.browser.setBodyHtml(strAboutHtml);
     });
 }
 
@@ -61,8 +61,8 @@ void AboutPage::openReadingPlace()
     const QString path = pathFromAddress(brano);
     const bool resume = f.chkSavePos.value() == 1 && brano != QLatin1String("about:blank") && !path.isEmpty() &&
                         f.ports.files.fileExists(path);
-    f.ports.browser.navigate(resume ? brano : f.strIndexPage);
-    f.bResumePending = resume;
+    f.ports.browser.navigate(resume ? brano : f.books.indexPage());
+    f.audio.expectResume(resume);
 }
 
 } // namespace qyr

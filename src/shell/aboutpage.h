@@ -19,6 +19,7 @@ public:
 
 private:
     frmBrowser &f;
+    QString strAboutHtml;
 };
 
 } // namespace qyr

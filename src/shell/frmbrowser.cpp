@@ -67,7 +67,7 @@ void frmBrowser::resumeWithReload()
     p.setCurrentPosition(position);
     ports.pump.processEvents();
     p.Play_Player();
-    p.setRate(sngSavedRate);
+    p.setRate(keys.bookmarks.savedRate());
 }
 
 // Designed positions and sizes (twips) of the controls the layout rules

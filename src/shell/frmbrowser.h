@@ -74,36 +74,17 @@ public:
     Settings settings;
     PlayerSettings prefs{*this}; // the checked reads of the Player settings
     Books books;
+    // The name of the program's settings tree.
+    const QString strAppName = QStringLiteral("QYR MediaPlayer");
 
     // Window.
     Control form{QStringLiteral("frmBrowser"), QStringLiteral("QYR - MediaPlayer"),
                  QStringLiteral("Finestra principale del lettore di audiolibri")};
     WindowState windowState = WindowState::Normal;
-    bool closing = false; // the close request was granted
 
     // State fields, in their declared order.
-    bool bDisableState = false;
-    std::array<int, 7> CtrlKeyCodes{};
-    QString oAudioElem;
     Messages msg;
-    bool bAudioOff = false;
-    qint32 nAudioIndex = 0;
-    qint16 nPendingMarker = 0;
-    QString strIndexPage;
-    bool bResumePending = false;
-    QString strAboutHtml;
-    bool bResumeAfterList = false;
-    float sngSavedRate = 0;
-    std::array<int, 5> AltKeyCodes{};
-    qint16 nVolumeMax = 0;
-    qint16 nVolumeMin = -4000;
-    qint16 nVolumeStep = 100;
-    qint16 nVolumeNew = 0;
-    qint16 nCurrentMarker = 0;
-    QString strAppName;
-    qint16 nStyleSheet = 0;
     qint16 nIndexAnchor = 0;
-    QString strLastPage;
 
     // Control models.
     Control objwb{QStringLiteral("objwb"), QStringLiteral("Pagina del libro"),

@@ -43,10 +43,7 @@ void Startup::createPlayer(const QString &versionText, bool audioOff)
         f.optPlayer.select(1);
         f.oPlayer->setRate(f.feedback.PlayerRate());
         f.oPlayer->setFullScreen(true);
-        f.nVolumeMax = 100;
-        f.nVolumeMin = 0;
-        f.nVolumeStep = 10;
-        f.nVolumeNew = 0;
+        f.keys.transport.setVolumeRange(1);
     } else {
         StartupStep = QStringLiteral("Form Load: creazione WMP6");
         f.oPlayer.reset();
@@ -55,10 +52,7 @@ void Startup::createPlayer(const QString &versionText, bool audioOff)
         f.oPlayer->setVersione(0);
         f.oPlayer->setRate(f.feedback.PlayerRate());
         StartupStep = QStringLiteral("Form Load: settings WMP6");
-        f.nVolumeMax = 0;
-        f.nVolumeMin = -4000;
-        f.nVolumeStep = 100;
-        f.nVolumeNew = 0;
+        f.keys.transport.setVolumeRange(0);
         f.optPlayer.select(0);
     }
     f.oPlayer->setVolume(f.TextVolume.text());
@@ -82,7 +76,6 @@ void Startup::Form_Load()
 {
     f.TimerSpalsh.setEnabled(false);
     f.books.openAtStart();
-    f.strIndexPage = f.books.indexPage();
     f.ListMarkers.setTabStop(20);
 
     StartupStep = QStringLiteral("Form Load: inizializzazione");
@@ -102,23 +95,17 @@ void Startup::Form_Load()
 
 void Startup::readSettings(QString &versionText, bool &audioOff)
 {
-    f.strAppName = QStringLiteral("QYR MediaPlayer");
     f.msg.setDefaults();
-    f.nVolumeMax = 0;
-    f.nVolumeMin = -4000;
-    f.nVolumeStep = 100;
-    f.nVolumeNew = 0;
+    f.keys.transport.setVolumeRange(0);
     f.Dir.setPath(f.Drive.path());
     f.File.setPath(f.Dir.path());
-    f.CtrlKeyCodes = {49, 50, 54, 51, 52, 187, 189};
-    f.AltKeyCodes = {52, 51, 54, 50, 49};
 
     StartupStep = QStringLiteral("Form Load: caricamento settings");
     // A damaged value is reported once and its default taken, so that the
     // book still opens and plays.
     const auto report = [this] { reportStartupError(); };
     f.chkSavePos.setValue(conv::toInt16(f.prefs.read(QStringLiteral("SavePos"), report)));
-    f.nStyleSheet = conv::toInt16(f.prefs.read(QStringLiteral("StyleSheet"), report));
+    f.keys.reading.setStyleSheet(conv::toInt16(f.prefs.read(QStringLiteral("StyleSheet"), report)));
     f.TextAvantiIndietro.setText(f.prefs.read(QStringLiteral("AvantiIndietro"), report));
     f.TextVolume.setText(f.prefs.read(QStringLiteral("Volume"), report));
     // An unknown value keeps the automatic choice rather than stopping start-up.
@@ -173,7 +160,7 @@ void Startup::Form_QueryUnload(bool &cancel)
         const Answer a = f.ports.dialogs.message(QStringLiteral("LUMO Player"), f.msg.strMsgUscita, Buttons::YesNo,
                                                  Icon::Question);
         // The session ended while the question was open: the place is saved already.
-        if (f.closing)
+        if (closing_)
             return;
         if (a != Answer::Yes) {
             cancel = true;
@@ -187,17 +174,17 @@ void Startup::Form_QueryUnload(bool &cancel)
     if (!cancel && f.oPlayer && f.oPlayer->hasCurrentPlayer())
         f.oPlayer->Stop_Player();
     if (!cancel)
-        f.closing = true;
+        closing_ = true;
 }
 
 void Startup::EndWithoutQuestion()
 {
-    if (f.closing)
+    if (closing_)
         return;
     Guard(f.er, QStringLiteral("Form_QueryUnload"), [&] {
         savePlace();
     });
-    f.closing = true;
+    closing_ = true;
     IgnoreFailure([&] {
         if (f.oPlayer && f.oPlayer->hasCurrentPlayer())
             f.oPlayer->Stop_Player();
@@ -225,7 +212,7 @@ void Startup::TimerDisableState_Timer()
 {
     Guard(f.er, QStringLiteral("TimerDisableState_Timer"), [&] {
         f.TimerDisableState.setEnabled(false);
-        f.bDisableState = false;
+        f.audio.holdChaining(false);
     });
 }
 

@@ -18,6 +18,9 @@ public:
     // automation input): what a "Sì" to the exit question does, unasked.
     void EndWithoutQuestion();
     void TimerDisableState_Timer();
+    // The close request was granted (or the session ended): nothing more
+    // is shown and the window goes.
+    bool closing() const { return closing_; }
 
     // The step label of the load step, for the start-up error report.
     QString StartupStep;
@@ -35,6 +38,7 @@ private:
     void readSettings(QString &versionText, bool &audioOff);
     bool choosePlayer(QString versionText, bool audioOff);
     frmBrowser &f;
+    bool closing_ = false;
 };
 
 } // namespace qyr
