@@ -15,7 +15,7 @@ using qyr::test::MemoryRegistry;
 
 namespace {
 
-const QString kOwn = QStringLiteral("Software\\VB and VBA Program Settings\\QYR MediaPlayer");
+const QString kOwn = "Software\\VB and VBA Program Settings\\QYR MediaPlayer";
 
 QByteArray utf16(const QString &s)
 {
@@ -40,22 +40,22 @@ private slots:
     void exportFollowsTheLayoutByteForByte()
     {
         MemoryRegistry reg;
-        const QString page = kOwn + QStringLiteral("\\LIBRO\\CAPITOLO1.HTM");
-        reg.setValue(page, RegValue::fromText(QStringLiteral("1"), QStringLiteral("754")));
-        reg.setValue(page, RegValue::fromText(QStringLiteral("1NOME"), QStringLiteral("Città è più bella €")));
-        const QString player = kOwn + QStringLiteral("\\Player");
-        reg.setValue(player, RegValue::fromText(QString(), QStringLiteral("predefinito")));
-        reg.setValue(player, RegValue::fromText(QStringLiteral("Brano"), QStringLiteral("C:\\Libri\\a.htm")));
-        reg.setValue(player, RegValue::fromText(QStringLiteral("Nota"), QStringLiteral("\\Libro\\x.htm")));
-        reg.setValue(player, RegValue::fromText(QStringLiteral("Virgola"), QStringLiteral(",:\\x")));
-        reg.setValue(player, RegValue::fromText(QStringLiteral("Espanso"), QStringLiteral("%APPDATA%"), regtype::ExpandString));
-        reg.setValue(player, RegValue::fromDWord(QStringLiteral("Conta"), 0x1A2B));
-        reg.setValue(player, RegValue{QStringLiteral("Dati"), regtype::Binary, QByteArray("\x00\x0f\xab", 3)});
-        reg.setValue(player, RegValue{QStringLiteral("Vuoto"), regtype::Binary, QByteArray()});
-        reg.setValue(player, RegValue{QStringLiteral("Grande"), regtype::QWord, QByteArray(8, '\1')});
+        const QString page = kOwn + "\\LIBRO\\CAPITOLO1.HTM";
+        reg.setValue(page, RegValue::fromText("1", "754"));
+        reg.setValue(page, RegValue::fromText("1NOME", "Città è più bella €"));
+        const QString player = kOwn + "\\Player";
+        reg.setValue(player, RegValue::fromText(QString(), "predefinito"));
+        reg.setValue(player, RegValue::fromText("Brano", "C:\\Libri\\a.htm"));
+        reg.setValue(player, RegValue::fromText("Nota", "\\Libro\\x.htm"));
+        reg.setValue(player, RegValue::fromText("Virgola", ",:\\x"));
+        reg.setValue(player, RegValue::fromText("Espanso", "%APPDATA%", regtype::ExpandString));
+        reg.setValue(player, RegValue::fromDWord("Conta", 0x1A2B));
+        reg.setValue(player, RegValue{"Dati", regtype::Binary, QByteArray("\x00\x0f\xab", 3)});
+        reg.setValue(player, RegValue{"Vuoto", regtype::Binary, QByteArray()});
+        reg.setValue(player, RegValue{"Grande", regtype::QWord, QByteArray(8, '\1')});
 
         QTemporaryDir dir;
-        const QString file = dir.filePath(QStringLiteral("nota.REG"));
+        const QString file = dir.filePath("nota.REG");
         writeFile(file, "vecchio contenuto che deve sparire");
         RegistryExchange ex(reg);
         const ExportResult r = ex.exportKey(hkey::CurrentUser, kOwn, file, true, false);
@@ -65,13 +65,11 @@ private slots:
         QCOMPARE(r.unrepresentable, 0);
 
         const QByteArray head = "[HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\QYR MediaPlayer";
-        const QByteArray expected = "REGEDIT4\r\n\r\n" + head + "]\r\n\r\n\r\n" +
-                                    head + "\\LIBRO]\r\n\r\n\r\n" +
+        const QByteArray expected = "REGEDIT4\r\n\r\n" + head + "]\r\n\r\n\r\n" + head + "\\LIBRO]\r\n\r\n\r\n" +
                                     head + "\\LIBRO\\CAPITOLO1.HTM]\r\n"
                                            "\"1\"=\"754\"\r\n"
                                            "\"1NOME\"=\"Citt\xe0 \xe8 pi\xf9 bella \x80\"\r\n"
-                                           "\r\n\r\n" +
-                                    head + "\\Player]\r\n"
+                                           "\r\n\r\n" + head + "\\Player]\r\n"
                                            "@=\"predefinito\"\r\n"
                                            "\"Brano\"=\"C:\\\\Libri\\\\a.htm\"\r\n"
                                            "\"Nota\"=\"\\Libro\\x.htm\"\r\n"
@@ -85,48 +83,47 @@ private slots:
         QCOMPARE(readFile(file), expected);
 
         // Appending to a file that has the header adds blocks but no second header.
-        const ExportResult again = ex.exportKey(hkey::CurrentUser, kOwn + QStringLiteral("\\LIBRO"), file, false, true);
+        const ExportResult again = ex.exportKey(hkey::CurrentUser, kOwn + "\\LIBRO", file, false, true);
         QVERIFY(again.written);
         QCOMPARE(readFile(file), expected + head + "\\LIBRO]\r\n\r\n\r\n");
 
         // Another root has nothing this program can read: a key line and two empty lines.
-        const QString other = dir.filePath(QStringLiteral("altro.reg"));
-        QVERIFY(ex.exportKey(hkey::LocalMachine, QStringLiteral("Software"), other, true, false).written);
+        const QString other = dir.filePath("altro.reg");
+        QVERIFY(ex.exportKey(hkey::LocalMachine, "Software", other, true, false).written);
         QCOMPARE(readFile(other), QByteArray("REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software]\r\n\r\n\r\n"));
     }
 
     void exportThenImportGivesBackTheSameTree()
     {
         MemoryRegistry reg;
-        const QString page = kOwn + QStringLiteral("\\LIBRO\\CAPITOLO1.HTM");
-        reg.setValue(page, RegValue::fromText(QStringLiteral("1NOME"), QStringLiteral("àèéìòù € «Perché?»")));
-        reg.setValue(page, RegValue::fromText(QStringLiteral("1NOMEAUDIO"), QStringLiteral("cap01.mp3")));
-        reg.setValue(kOwn + QStringLiteral("\\Città è"), RegValue::fromText(QStringLiteral("Perché"), QStringLiteral("sì")));
-        const QString player = kOwn + QStringLiteral("\\Player");
+        const QString page = kOwn + "\\LIBRO\\CAPITOLO1.HTM";
+        reg.setValue(page, RegValue::fromText("1NOME", "àèéìòù € «Perché?»"));
+        reg.setValue(page, RegValue::fromText("1NOMEAUDIO", "cap01.mp3"));
+        reg.setValue(kOwn + "\\Città è", RegValue::fromText("Perché", "sì"));
+        const QString player = kOwn + "\\Player";
         // Texts the writer has to escape so that they read back unchanged.
-        const QStringList texts{QStringLiteral("C:\\Libri\\\"strano\".htm"), QStringLiteral("\\\\server\\libri\\"),
-                                QStringLiteral("disse \"ciao\\\" e uscì"), QStringLiteral("due\r\nrighe"),
-                                QStringLiteral("Libro\\nuovo.htm"), QString()};
+        const QStringList texts{"C:\\Libri\\\"strano\".htm", "\\\\server\\libri\\",
+                                "disse \"ciao\\\" e uscì", "due\r\nrighe", "Libro\\nuovo.htm", QString()};
         for (int i = 0; i < texts.size(); ++i)
             reg.setValue(player, RegValue::fromText(QStringLiteral("Testo%1").arg(i), texts[i]));
-        reg.setValue(player, RegValue::fromText(QStringLiteral("nome con \"virgolette\" e \\"), QStringLiteral("x")));
-        reg.setValue(player, RegValue::fromText(QString(), QStringLiteral("predefinito")));
-        reg.setValue(player, RegValue::fromDWord(QStringLiteral("Numero"), 0xFFFFFFFF));
-        reg.setValue(player, RegValue{QStringLiteral("Dati"), regtype::Binary, QByteArray("\x00\x01\xfe\xff", 4)});
-        reg.setValue(player, RegValue{QStringLiteral("Vuoto"), regtype::Binary, QByteArray()});
-        reg.setValue(kOwn + QStringLiteral("\\Vuota"), RegValue::fromText(QStringLiteral("x"), QString()));
-        reg.deleteValue(kOwn + QStringLiteral("\\Vuota"), QStringLiteral("x")); // a key with nothing in it
-        reg.setValue(QStringLiteral("Software\\Altro"), RegValue::fromText(QStringLiteral("a"), QStringLiteral("b")));
-        const QStringList outside = dump(reg, QStringLiteral("Software\\Altro"));
+        reg.setValue(player, RegValue::fromText("nome con \"virgolette\" e \\", "x"));
+        reg.setValue(player, RegValue::fromText(QString(), "predefinito"));
+        reg.setValue(player, RegValue::fromDWord("Numero", 0xFFFFFFFF));
+        reg.setValue(player, RegValue{"Dati", regtype::Binary, QByteArray("\x00\x01\xfe\xff", 4)});
+        reg.setValue(player, RegValue{"Vuoto", regtype::Binary, QByteArray()});
+        reg.setValue(kOwn + "\\Vuota", RegValue::fromText("x", QString()));
+        reg.deleteValue(kOwn + "\\Vuota", "x"); // a key with nothing in it
+        reg.setValue("Software\\Altro", RegValue::fromText("a", "b"));
+        const QStringList outside = dump(reg, "Software\\Altro");
 
         QTemporaryDir dir;
-        const QString file = dir.filePath(QStringLiteral("copia.reg"));
+        const QString file = dir.filePath("copia.reg");
         RegistryExchange ex(reg);
         // First as REGEDIT4; then, with characters the ANSI code page lacks
         // (a line break among them), in the version 5 format, losing none.
         for (const bool five : {false, true}) {
             if (five)
-                reg.setValue(page, RegValue::fromText(QStringLiteral("2NOME"), QStringLiteral("Καλημέρα 😀\r\nŁódź")));
+                reg.setValue(page, RegValue::fromText("2NOME", "Καλημέρα 😀\r\nŁódź"));
             const QStringList before = dump(reg, kOwn);
             const ExportResult written = ex.exportKey(hkey::CurrentUser, kOwn, file, true, false);
             QVERIFY(written.written);
@@ -140,22 +137,21 @@ private slots:
             QCOMPARE(r.ignoredKeys + r.ignoredValues + r.emptyValues, 0);
             QCOMPARE(r.notice(), QString());
             QCOMPARE(dump(reg, kOwn), before);
-            QCOMPARE(dump(reg, QStringLiteral("Software\\Altro")), outside);
+            QCOMPARE(dump(reg, "Software\\Altro"), outside);
         }
     }
 
     void version5FileWithEveryKind()
     {
         MemoryRegistry reg;
-        const QString player = kOwn + QStringLiteral("\\Player");
-        reg.setValue(player, RegValue::fromText(QStringLiteral("DaTogliere"), QStringLiteral("x")));
-        reg.setValue(kOwn + QStringLiteral("\\Vecchia\\Sotto"), RegValue::fromText(QStringLiteral("a"), QStringLiteral("b")));
-        reg.setValue(QStringLiteral("Software\\Altro programma"), RegValue::fromText(QStringLiteral("a"), QStringLiteral("resta")));
-        const QStringList outside = dump(reg, QStringLiteral("Software\\Altro programma"));
+        const QString player = kOwn + "\\Player";
+        reg.setValue(player, RegValue::fromText("DaTogliere", "x"));
+        reg.setValue(kOwn + "\\Vecchia\\Sotto", RegValue::fromText("a", "b"));
+        reg.setValue("Software\\Altro programma", RegValue::fromText("a", "resta"));
+        const QStringList outside = dump(reg, "Software\\Altro programma");
 
         const QString own = QStringLiteral("HKEY_CURRENT_USER\\") + kOwn;
-        const QString text =
-            QStringLiteral("Windows Registry Editor Version 5.00\r\n\r\n; un commento\r\n[") + own +
+        const QString text = QStringLiteral("Windows Registry Editor Version 5.00\r\n\r\n; un commento\r\n[") + own +
             QStringLiteral("\\Player]\r\n"
                            "@=\"predefinito àèéìòù € Καλημέρα 😀\"\r\n"
                            "\"Testo\" = \"virgolette \\\"qui\\\" e barra \\\\ fine\"\r\n"
@@ -178,7 +174,7 @@ private slots:
                            "\"b\"=\"2\"\r\n"
                            "[-HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings]\r\n");
         QTemporaryDir dir;
-        const QString file = dir.filePath(QStringLiteral("unicode.reg"));
+        const QString file = dir.filePath("unicode.reg");
         const QByteArray le = utf16(text);
         writeFile(file, QByteArray("\xff\xfe") + le);
         // Without its byte order mark, or big-endian, the file reads the same.
@@ -206,20 +202,17 @@ private slots:
                                             "Valori ignorati perché senza dati o in una chiave cancellata: 2."));
 
         const QList<RegValue> expected{
-            RegValue::fromText(QString(), QStringLiteral("predefinito àèéìòù € Καλημέρα 😀")),
-            RegValue::fromText(QStringLiteral("Testo"), QStringLiteral("virgolette \"qui\" e barra \\ fine")),
-            RegValue::fromDWord(QStringLiteral("Numero"), 0xffff),
-            RegValue{QStringLiteral("Binario"), regtype::Binary, QByteArray("\x01\x02\x03\x04\x05")},
-            RegValue::fromText(QStringLiteral("Espanso"), QStringLiteral("%A%"), regtype::ExpandString),
-            RegValue::fromMulti(QStringLiteral("Multi"), {QStringLiteral("a"), QStringLiteral("b")}),
-            RegValue{QStringLiteral("Quadrupla"), regtype::QWord, QByteArray("\x01\0\0\0\0\0\0\0", 8)},
-            RegValue{QStringLiteral("Altro"), 0x100, QByteArray("\xaa\xbb")},
-        };
+            RegValue::fromText(QString(), "predefinito àèéìòù € Καλημέρα 😀"),
+            RegValue::fromText("Testo", "virgolette \"qui\" e barra \\ fine"), RegValue::fromDWord("Numero", 0xffff),
+            RegValue{"Binario", regtype::Binary, QByteArray("\x01\x02\x03\x04\x05")},
+            RegValue::fromText("Espanso", "%A%", regtype::ExpandString), RegValue::fromMulti("Multi", {"a", "b"}),
+            RegValue{"Quadrupla", regtype::QWord, QByteArray("\x01\0\0\0\0\0\0\0", 8)},
+            RegValue{"Altro", 0x100, QByteArray("\xaa\xbb")}, };
         QCOMPARE(reg.values(player), expected);
-        QVERIFY(!reg.keyExists(kOwn + QStringLiteral("\\Vecchia")));
-        QVERIFY(reg.keyExists(kOwn + QStringLiteral("\\Città")));
-        QVERIFY(!reg.keyExists(QStringLiteral("Software\\Altro")));
-        QCOMPARE(dump(reg, QStringLiteral("Software\\Altro programma")), outside);
+        QVERIFY(!reg.keyExists(kOwn + "\\Vecchia"));
+        QVERIFY(reg.keyExists(kOwn + "\\Città"));
+        QVERIFY(!reg.keyExists("Software\\Altro"));
+        QCOMPARE(dump(reg, "Software\\Altro programma"), outside);
     }
 
     void regedit4ValueLines_data()
@@ -229,21 +222,21 @@ private slots:
         auto text = [](const char *name, const QString &t, quint32 type = regtype::String) {
             return RegValue::fromText(QString::fromUtf8(name), t, type);
         };
-        QTest::newRow("drive path") << QByteArray("\"S\"=\"C:\\\\Dati\\\\x\"") << text("S", QStringLiteral("C:\\Dati\\x"));
-        QTest::newRow("single backslashes stay") << QByteArray("\"S\"=\"\\Libro\\n.htm\"") << text("S", QStringLiteral("\\Libro\\n.htm"));
-        QTest::newRow("escaped quote") << QByteArray("\"S\"=\"a\\\\\\\"b\"") << text("S", QStringLiteral("a\\\"b"));
-        QTest::newRow("ansi accents") << QByteArray("\"S\"=\"Citt\xe0 \x80\x93\"") << text("S", QStringLiteral("Città €“"));
-        QTest::newRow("spaces and comment") << QByteArray("  \"S\" =  \"x\"  ; nota") << text("S", QStringLiteral("x"));
-        QTest::newRow("dword") << QByteArray("\"D\"=DWORD:FFFFFFFF") << RegValue::fromDWord(QStringLiteral("D"), 0xFFFFFFFF);
-        QTest::newRow("expand in ansi") << QByteArray("\"E\"=hex(2):25,41,e0,25,00") << text("E", QStringLiteral("%Aà%"), regtype::ExpandString);
+        QTest::newRow("drive path") << QByteArray("\"S\"=\"C:\\\\Dati\\\\x\"") << text("S", "C:\\Dati\\x");
+        QTest::newRow("single backslashes stay") << QByteArray("\"S\"=\"\\Libro\\n.htm\"") << text("S", "\\Libro\\n.htm");
+        QTest::newRow("escaped quote") << QByteArray("\"S\"=\"a\\\\\\\"b\"") << text("S", "a\\\"b");
+        QTest::newRow("ansi accents") << QByteArray("\"S\"=\"Citt\xe0 \x80\x93\"") << text("S", "Città €“");
+        QTest::newRow("spaces and comment") << QByteArray("  \"S\" =  \"x\"  ; nota") << text("S", "x");
+        QTest::newRow("dword") << QByteArray("\"D\"=DWORD:FFFFFFFF") << RegValue::fromDWord("D", 0xFFFFFFFF);
+        QTest::newRow("expand in ansi") << QByteArray("\"E\"=hex(2):25,41,e0,25,00") << text("E", "%Aà%", regtype::ExpandString);
         QTest::newRow("multi in ansi") << QByteArray("\"M\"=hex(7):61,00,62,00,00")
-                                       << RegValue::fromMulti(QStringLiteral("M"), {QStringLiteral("a"), QStringLiteral("b")});
-        QTest::newRow("text with a line break") << QByteArray("\"T\"=hex(1):61,0d,0a,62,00") << text("T", QStringLiteral("a\r\nb"));
+                                       << RegValue::fromMulti("M", {"a", "b"});
+        QTest::newRow("text with a line break") << QByteArray("\"T\"=hex(1):61,0d,0a,62,00") << text("T", "a\r\nb");
         // The old exporter escaped nothing: the text runs to the line's last quote.
-        QTest::newRow("old unescaped quotes") << QByteArray("\"1NOME\"=\"Capitolo \"uno\"\"") << text("1NOME", QStringLiteral("Capitolo \"uno\""));
-        QTest::newRow("old trailing backslash") << QByteArray("\"2NOME\"=\"fine \\\" ; nota") << text("2NOME", QStringLiteral("fine \\"));
-        QTest::newRow("old drive path with a quote") << QByteArray("\"S\"=\"C:\\\\a\"b\\\\c\"") << text("S", QStringLiteral("C:\\a\"b\\c"));
-        QTest::newRow("continued on lines") << QByteArray("\"B\"=hex:01,\\\n 02,\\\r\n\t03") << RegValue{QStringLiteral("B"), regtype::Binary, QByteArray("\x01\x02\x03")};
+        QTest::newRow("old unescaped quotes") << QByteArray("\"1NOME\"=\"Capitolo \"uno\"\"") << text("1NOME", "Capitolo \"uno\"");
+        QTest::newRow("old trailing backslash") << QByteArray("\"2NOME\"=\"fine \\\" ; nota") << text("2NOME", "fine \\");
+        QTest::newRow("old drive path with a quote") << QByteArray("\"S\"=\"C:\\\\a\"b\\\\c\"") << text("S", "C:\\a\"b\\c");
+        QTest::newRow("continued on lines") << QByteArray("\"B\"=hex:01,\\\n 02,\\\r\n\t03") << RegValue{"B", regtype::Binary, QByteArray("\x01\x02\x03")};
     }
 
     void regedit4ValueLines()
@@ -254,7 +247,7 @@ private slots:
         QCOMPARE(p.format, regfile::Format::Regedit4);
         QCOMPARE(p.entries.size(), 2);
         QCOMPARE(p.entries[1].kind, regfile::Entry::SetValue);
-        QCOMPARE(p.entries[1].path, QStringLiteral("Software\\X"));
+        QCOMPARE(p.entries[1].path, "Software\\X");
         QCOMPARE(p.entries[1].value, expected);
     }
 
@@ -291,20 +284,20 @@ private slots:
         QFETCH(QByteArray, content);
         QFETCH(int, line);
         MemoryRegistry reg;
-        reg.put(QStringLiteral("Player"), QStringLiteral("Volume"), QStringLiteral("80"));
+        reg.put("Player", "Volume", "80");
         const QStringList before = dump(reg, kOwn);
         QTemporaryDir dir;
-        const QString file = dir.filePath(QStringLiteral("rotto.reg"));
+        const QString file = dir.filePath("rotto.reg");
         writeFile(file, content);
         try {
             RegistryExchange(reg).importTextFile(file);
             QFAIL("a malformed file was accepted");
         } catch (const QyrError &e) {
             QCOMPARE(e.number(), err::InvalidFileFormat);
-            QVERIFY2(e.description().contains(line ? QStringLiteral("Riga %1:").arg(line) : QStringLiteral("non contiene")),
+            QVERIFY2(e.description().contains(line ? QStringLiteral("Riga %1:").arg(line) : "non contiene"),
                      qPrintable(e.description()));
             QVERIFY(e.description().contains(file));
-            QVERIFY(e.description().endsWith(QStringLiteral("Le impostazioni non sono state modificate.")));
+            QVERIFY(e.description().endsWith("Le impostazioni non sono state modificate."));
         }
         QCOMPARE(dump(reg, kOwn), before);
     }
@@ -312,80 +305,62 @@ private slots:
     void filesThatCannotBeUsed()
     {
         MemoryRegistry reg;
-        reg.put(QStringLiteral("Player"), QStringLiteral("Volume"), QStringLiteral("80"));
+        reg.put("Player", "Volume", "80");
         QTemporaryDir dir;
         RegistryExchange ex(reg);
         // An export that cannot be written leaves no file, not even a partial one.
-        const QString file = dir.filePath(QStringLiteral("manca/nota.REG"));
+        const QString file = dir.filePath("manca/nota.REG");
         const ExportResult r = ex.exportKey(hkey::CurrentUser, kOwn, file, true, false);
         QVERIFY(!r.written);
         QVERIFY(r.problem.contains(file));
         QVERIFY(!QFile::exists(file));
         QVERIFY(!ex.importTextFile(dir.path()).applied); // a folder is left alone
-        QVERIFY_THROWS_EXCEPTION(QyrError, ex.importTextFile(dir.filePath(QStringLiteral("assente.reg"))));
-        QCOMPARE(reg.get(QStringLiteral("Player"), QStringLiteral("Volume")), QStringLiteral("80"));
+        QVERIFY_THROWS_EXCEPTION(QyrError, ex.importTextFile(dir.filePath("assente.reg")));
+        QCOMPARE(reg.get("Player", "Volume"), "80");
     }
 
     void restoreReplacesTheTreeInOneStep()
     {
         MemoryRegistry reg;
-        reg.put(QStringLiteral("Player"), QStringLiteral("Volume"), QStringLiteral("80"));
-        reg.put(QStringLiteral("LIBRO\\VECCHIO.HTM"), QStringLiteral("1"), QStringLiteral("12"));
-        reg.setValue(QStringLiteral("Software\\Altro"), RegValue::fromText(QStringLiteral("a"), QStringLiteral("b")));
+        reg.put("Player", "Volume", "80");
+        reg.put("LIBRO\\VECCHIO.HTM", "1", "12");
+        reg.setValue("Software\\Altro", RegValue::fromText("a", "b"));
         FakeHives hives;
-        HiveKey player{QStringLiteral("Player"), {RegValue::fromText(QStringLiteral("Volume"), QStringLiteral("55"))}, {}};
-        HiveKey empty{QStringLiteral("Vuota"), {}, {}};
-        hives.content.key = HiveKey{QStringLiteral("$$$PROTO.HIV"), {}, {player, empty}};
+        HiveKey player{"Player", {RegValue::fromText("Volume", "55")}, {}};
+        HiveKey empty{"Vuota", {}, {}};
+        hives.content.key = HiveKey{"$$$PROTO.HIV", {}, {player, empty}};
         RegistryExchange ex(reg, &hives);
 
         // A store that fails half way leaves the old tree whole.
         reg.failWrites = true;
         const QStringList before = dump(reg, kOwn);
-        QVERIFY_THROWS_EXCEPTION(QyrError, ex.restoreHive(kOwn, QStringLiteral("copia.qyr"), hkey::CurrentUser));
+        QVERIFY_THROWS_EXCEPTION(QyrError, ex.restoreHive(kOwn, "copia.qyr", hkey::CurrentUser));
         QCOMPARE(dump(reg, kOwn), before);
         reg.failWrites = false;
 
         // Outside the program's tree nothing is written, and the reader learns how much was left.
-        const ImportResult outside = ex.restoreHive(QStringLiteral("Software\\Altro"), QStringLiteral("copia.qyr"), hkey::CurrentUser);
+        const ImportResult outside = ex.restoreHive("Software\\Altro", "copia.qyr", hkey::CurrentUser);
         QVERIFY(!outside.applied);
         QCOMPARE(outside.ignoredKeys, 3);
         QCOMPARE(outside.ignoredValues, 1);
-        QCOMPARE(ex.restoreHive(kOwn, QStringLiteral("copia.qyr"), hkey::LocalMachine).ignoredKeys, 3);
+        QCOMPARE(ex.restoreHive(kOwn, "copia.qyr", hkey::LocalMachine).ignoredKeys, 3);
         QCOMPARE(dump(reg, kOwn), before);
 
-        const ImportResult r = ex.restoreHive(kOwn, QStringLiteral("copia.qyr"), hkey::CurrentUser);
+        const ImportResult r = ex.restoreHive(kOwn, "copia.qyr", hkey::CurrentUser);
         QVERIFY(r.applied);
         QCOMPARE(r.keys, 3);
         QCOMPARE(r.values, 1);
-        QCOMPARE(reg.get(QStringLiteral("Player"), QStringLiteral("Volume")), QStringLiteral("55"));
-        QVERIFY(!reg.keyExists(kOwn + QStringLiteral("\\LIBRO")));
-        QVERIFY(reg.keyExists(kOwn + QStringLiteral("\\Vuota")));
-        QCOMPARE(reg.get(QStringLiteral("Vuota"), QString()), QStringLiteral("<assente>"));
-        QCOMPARE(reg.value(QStringLiteral("Software\\Altro"), QStringLiteral("a"))->text(), QStringLiteral("b"));
+        QCOMPARE(reg.get("Player", "Volume"), "55");
+        QVERIFY(!reg.keyExists(kOwn + "\\LIBRO"));
+        QVERIFY(reg.keyExists(kOwn + "\\Vuota"));
+        QCOMPARE(reg.get("Vuota", QString()), "<assente>");
+        QCOMPARE(reg.value("Software\\Altro", "a")->text(), "b");
 
         // A key name that would climb into another key is refused before anything changes.
-        hives.content.key.subKeys.append(HiveKey{QStringLiteral("A\\B"), {}, {}});
+        hives.content.key.subKeys.append(HiveKey{"A\\B", {}, {}});
         const QStringList restored = dump(reg, kOwn);
-        QVERIFY_THROWS_EXCEPTION(QyrError, ex.restoreHive(kOwn, QStringLiteral("copia.qyr"), hkey::CurrentUser));
+        QVERIFY_THROWS_EXCEPTION(QyrError, ex.restoreHive(kOwn, "copia.qyr", hkey::CurrentUser));
         QCOMPARE(dump(reg, kOwn), restored);
-    }
-
-    void windows1252()
-    {
-        QByteArray all;
-        for (int b = 0; b < 256; ++b)
-            all.append(char(b));
-        const QString text = regfile::fromWindows1252(all);
-        QCOMPARE(text.size(), 256);
-        QCOMPARE(text[0x80], QChar(0x20AC));
-        QCOMPARE(text[0x9F], QChar(0x0178));
-        QCOMPARE(text[0x81], QChar(0x81));
-        QCOMPARE(text[0xE0], QChar(0xE0));
-        int lost = -1;
-        QCOMPARE(regfile::toWindows1252(text, &lost), all);
-        QCOMPARE(lost, 0);
-        QCOMPARE(regfile::toWindows1252(QStringLiteral("aΩ😀b"), &lost), QByteArray("a??b"));
-        QCOMPARE(lost, 2);
     }
 };
 

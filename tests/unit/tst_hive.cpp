@@ -17,12 +17,12 @@ using qyr::test::RegfWriter;
 
 namespace {
 
-const QString kOwn = QStringLiteral("Software\\VB and VBA Program Settings\\QYR MediaPlayer");
+const QString kOwn = "Software\\VB and VBA Program Settings\\QYR MediaPlayer";
 
 void put(IRegistry &reg, const QString &path, const HiveKey &key)
 {
-    reg.setValue(path, RegValue::fromText(QStringLiteral("segnaposto"), QString()));
-    reg.deleteValue(path, QStringLiteral("segnaposto"));
+    reg.setValue(path, RegValue::fromText("segnaposto", QString()));
+    reg.deleteValue(path, "segnaposto");
     for (const RegValue &v : key.values)
         reg.setValue(path, v);
     for (const HiveKey &sub : key.subKeys)
@@ -32,29 +32,20 @@ void put(IRegistry &reg, const QString &path, const HiveKey &key)
 // The program's settings as a hive saved from its own key would hold them.
 HiveKey settingsTree()
 {
-    HiveKey player{QStringLiteral("Player"),
-                   {RegValue::fromText(QString(), QStringLiteral("predefinito")),
-                    RegValue::fromText(QStringLiteral("Volume"), QStringLiteral("80")),
-                    RegValue::fromText(QStringLiteral("Descrizione"), QStringLiteral("Città è più bella €")),
-                    RegValue::fromText(QStringLiteral("Percorso"), QStringLiteral("%APPDATA%\\x"), regtype::ExpandString),
-                    RegValue::fromMulti(QStringLiteral("Righe"), {QStringLiteral("uno"), QStringLiteral("due")}),
-                    RegValue::fromDWord(QStringLiteral("Numero"), 0xDEADBEEF),
-                    RegValue{QStringLiteral("Corto"), regtype::Binary, QByteArray("\x01\x02\x03")},
-                    RegValue{QStringLiteral("Lungo"), regtype::Binary, QByteArray(300, '\x5a')},
-                    RegValue{QStringLiteral("Vuoto"), regtype::Binary, QByteArray()},
-                    RegValue{QStringLiteral("Quadrupla"), regtype::QWord, QByteArray("\x01\x02\x03\x04\x05\x06\x07\x08")}},
-                   {}};
-    HiveKey page{QStringLiteral("CAPITOLO1.HTM"),
-                 {RegValue::fromText(QStringLiteral("1"), QStringLiteral("754")),
-                  RegValue::fromText(QStringLiteral("1NOME"), QStringLiteral("àèéìòù €"))},
-                 {}};
-    HiveKey greek{QStringLiteral("Ελληνικά"), {RegValue::fromText(QStringLiteral("Ωmega"), QStringLiteral("ω"))}, {}};
-    return HiveKey{QStringLiteral("QYR MediaPlayer"),
-                   {},
-                   {player, HiveKey{QStringLiteral("LIBRO"), {}, {page}}, HiveKey{QStringLiteral("Città"), {}, {}}, greek}};
+    HiveKey player{"Player", {RegValue::fromText(QString(), "predefinito"),
+                    RegValue::fromText("Volume", "80"), RegValue::fromText("Descrizione", "Città è più bella €"),
+                    RegValue::fromText("Percorso", "%APPDATA%\\x", regtype::ExpandString),
+                    RegValue::fromMulti("Righe", {"uno", "due"}), RegValue::fromDWord("Numero", 0xDEADBEEF),
+                    RegValue{"Corto", regtype::Binary, QByteArray("\x01\x02\x03")},
+                    RegValue{"Lungo", regtype::Binary, QByteArray(300, '\x5a')},
+                    RegValue{"Vuoto", regtype::Binary, QByteArray()},
+                    RegValue{"Quadrupla", regtype::QWord, QByteArray("\x01\x02\x03\x04\x05\x06\x07\x08")}}, {}};
+    HiveKey page{"CAPITOLO1.HTM", {RegValue::fromText("1", "754"), RegValue::fromText("1NOME", "àèéìòù €")}, {}};
+    HiveKey greek{"Ελληνικά", {RegValue::fromText("Ωmega", "ω")}, {}};
+    return HiveKey{"QYR MediaPlayer", {}, {player, HiveKey{"LIBRO", {}, {page}}, HiveKey{"Città", {}, {}}, greek}};
 }
 
-QString writeHive(const QTemporaryDir &dir, const QByteArray &bytes, const QString &name = QStringLiteral("copia.qyr"))
+QString writeHive(const QTemporaryDir &dir, const QByteArray &bytes, const QString &name = "copia.qyr")
 {
     const QString file = dir.filePath(name);
     QFile f(file);
@@ -71,9 +62,9 @@ private slots:
     void restoresTheSavedTree()
     {
         MemoryRegistry reg;
-        reg.put(QStringLiteral("Player"), QStringLiteral("Volume"), QStringLiteral("20"));
-        reg.put(QStringLiteral("VECCHIO\\PAGINA.HTM"), QStringLiteral("1"), QStringLiteral("5"));
-        reg.setValue(QStringLiteral("Software\\Altro"), RegValue::fromText(QStringLiteral("a"), QStringLiteral("resta")));
+        reg.put("Player", "Volume", "20");
+        reg.put("VECCHIO\\PAGINA.HTM", "1", "5");
+        reg.setValue("Software\\Altro", RegValue::fromText("a", "resta"));
         QTemporaryDir dir;
         const HiveKey tree = settingsTree();
         const QString file = writeHive(dir, RegfWriter(tree).bytes());
@@ -89,17 +80,17 @@ private slots:
         MemoryRegistry expected;
         put(expected, kOwn, tree);
         QCOMPARE(dump(reg, kOwn), dump(expected, kOwn));
-        QCOMPARE(reg.value(QStringLiteral("Software\\Altro"), QStringLiteral("a"))->text(), QStringLiteral("resta"));
+        QCOMPARE(reg.value("Software\\Altro", "a")->text(), "resta");
     }
 
     void wholeProfileGivesOnlyTheProgramKey()
     {
         HiveKey own = settingsTree();
-        HiveKey other{QStringLiteral("Microsoft"), {RegValue::fromText(QStringLiteral("x"), QStringLiteral("y"))}, {}};
-        HiveKey vb{QStringLiteral("VB and VBA Program Settings"), {}, {HiveKey{QStringLiteral("Altro"), {}, {}}, own}};
-        HiveKey profile{QStringLiteral("ROOT"), {}, {HiveKey{QStringLiteral("Software"), {}, {other, vb}}}};
+        HiveKey other{"Microsoft", {RegValue::fromText("x", "y")}, {}};
+        HiveKey vb{"VB and VBA Program Settings", {}, {HiveKey{"Altro", {}, {}}, own}};
+        HiveKey profile{"ROOT", {}, {HiveKey{"Software", {}, {other, vb}}}};
         QTemporaryDir dir;
-        const QString file = writeHive(dir, RegfWriter(profile).bytes(), QStringLiteral("NTUSER.DAT"));
+        const QString file = writeHive(dir, RegfWriter(profile).bytes(), "NTUSER.DAT");
 
         HivexReader reader;
         const HiveContent content = reader.read(file, kOwn.toUpper());
@@ -110,14 +101,14 @@ private slots:
         RegistryExchange(reg, &reader).restoreHive(kOwn, file, hkey::CurrentUser);
         MemoryRegistry expected;
         put(expected, kOwn, own);
-        QCOMPARE(dump(reg, QStringLiteral("Software")), dump(expected, QStringLiteral("Software")));
+        QCOMPARE(dump(reg, "Software"), dump(expected, "Software"));
 
         // A profile without the program's key is refused: its root would replace the whole tree.
         vb.subKeys.removeLast();
         profile.subKeys[0].subKeys[1] = vb;
-        const QString foreign = writeHive(dir, RegfWriter(profile).bytes(), QStringLiteral("ALTRO.DAT"));
+        const QString foreign = writeHive(dir, RegfWriter(profile).bytes(), "ALTRO.DAT");
         QVERIFY_THROWS_EXCEPTION(QyrError, RegistryExchange(reg, &reader).restoreHive(kOwn, foreign, hkey::CurrentUser));
-        QCOMPARE(dump(reg, QStringLiteral("Software")), dump(expected, QStringLiteral("Software")));
+        QCOMPARE(dump(reg, "Software"), dump(expected, "Software"));
     }
 
     void damagedHiveChangesNothing_data()
@@ -162,7 +153,7 @@ private slots:
         QTemporaryDir dir;
         const QString file = writeHive(dir, bytes);
         MemoryRegistry reg;
-        reg.put(QStringLiteral("Player"), QStringLiteral("Volume"), QStringLiteral("20"));
+        reg.put("Player", "Volume", "20");
         const QStringList before = dump(reg, kOwn);
         HivexReader reader;
         try {
@@ -171,7 +162,7 @@ private slots:
         } catch (const QyrError &e) {
             QCOMPARE(e.number(), err::InvalidFileFormat);
             QVERIFY2(e.description().contains(file), qPrintable(e.description()));
-            QVERIFY(e.description().endsWith(QStringLiteral("Le impostazioni non sono state modificate.")));
+            QVERIFY(e.description().endsWith("Le impostazioni non sono state modificate."));
         }
         QCOMPARE(dump(reg, kOwn), before);
     }
@@ -187,12 +178,12 @@ private slots:
         QTest::addColumn<QString>("refusal"); // empty: read
         const HivexReader::Limits d;
         const int mk = d.maxKeys, mv = int(d.maxValueBytes), mt = int(d.maxTotalBytes);
-        QTest::newRow("nesting past the limit") << 100 << 0 << 0 << mk << mv << mt << QStringLiteral("più di 64 livelli");
+        QTest::newRow("nesting past the limit") << 100 << 0 << 0 << mk << mv << mt << "più di 64 livelli";
         QTest::newRow("nesting at the limit") << 64 << 0 << 0 << mk << mv << mt << QString();
-        QTest::newRow("too many keys") << 0 << 11 << 0 << 11 << mv << mt << QStringLiteral("più di 11 chiavi");
+        QTest::newRow("too many keys") << 0 << 11 << 0 << 11 << mv << mt << "più di 11 chiavi";
         QTest::newRow("keys at the limit") << 0 << 10 << 0 << 11 << mv << mt << QString();
-        QTest::newRow("value too large") << 0 << 1 << 101 << mk << 100 << mt << QStringLiteral("101 byte, oltre il limite di 100");
-        QTest::newRow("values too large together") << 0 << 3 << 60 << mk << mv << 150 << QStringLiteral("in tutto 150 byte");
+        QTest::newRow("value too large") << 0 << 1 << 101 << mk << 100 << mt << "101 byte, oltre il limite di 100";
+        QTest::newRow("values too large together") << 0 << 3 << 60 << mk << mv << 150 << "in tutto 150 byte";
     }
 
     void limitsHoldOnHostileHives()
@@ -204,16 +195,16 @@ private slots:
         QFETCH(int, maxValue);
         QFETCH(int, maxTotal);
         QFETCH(QString, refusal);
-        HiveKey root{QStringLiteral("QYR MediaPlayer"), {}, {}};
-        HiveKey chain{QStringLiteral("K"), {}, {}};
+        HiveKey root{"QYR MediaPlayer", {}, {}};
+        HiveKey chain{"K", {}, {}};
         for (int i = 1; i < depth; ++i)
-            chain = HiveKey{QStringLiteral("K"), {}, {chain}};
+            chain = HiveKey{"K", {}, {chain}};
         if (depth > 0)
             root.subKeys.append(chain);
         for (int i = 0; i < width; ++i) {
             HiveKey k{QStringLiteral("W%1").arg(i), {}, {}};
             if (valueBytes > 0)
-                k.values.append(RegValue{QStringLiteral("v"), regtype::Binary, QByteArray(valueBytes, 'x')});
+                k.values.append(RegValue{"v", regtype::Binary, QByteArray(valueBytes, 'x')});
             root.subKeys.append(k);
         }
         QTemporaryDir dir;
