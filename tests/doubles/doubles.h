@@ -133,11 +133,7 @@ public:
         return p.toLower();
     }
     void add(const QString &p) { existing.insert(norm(p)); }
-    bool fileExists(const QString &path) override
-    {
-        asked << path;
-        return existing.contains(norm(path));
-    }
+    bool fileExists(const QString &path) override { asked << path; return existing.contains(norm(path)); }
     bool folderExists(const QString &) override { return !bookGone; }
     bool bookGone = false; // a removed drive: no folder is there
     QString resolve(const QString &path) override { return fileExists(path) ? norm(path) : QString(); }
@@ -353,16 +349,8 @@ public:
             set(playstate::Playing);
     }
     void clearPlaylist() override { note(QStringLiteral("clear")); }
-    void play() override
-    {
-        note(QStringLiteral("play"));
-        set(playstate::Playing);
-    }
-    void pause() override
-    {
-        note(QStringLiteral("pause"));
-        set(playstate::Paused);
-    }
+    void play() override { note(QStringLiteral("play")); set(playstate::Playing); }
+    void pause() override { note(QStringLiteral("pause")); set(playstate::Paused); }
     void stop() override
     {
         note(QStringLiteral("stop"));
@@ -398,11 +386,7 @@ public:
     }
     // The media reaches its end, as the control reports it.
     void end() { set(playstate::MediaEnded); }
-    void set(int s)
-    {
-        state = s;
-        PlayStateChange(s);
-    }
+    void set(int s) { state = s; PlayStateChange(s); }
     QStringList log;
     QStringList *sharedLog = nullptr; // outlives the control
     std::function<void(FakeMedia *)> onGone;
