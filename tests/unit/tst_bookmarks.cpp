@@ -219,15 +219,6 @@ private slots:
         QCOMPARE(b.records(kSec), QStringList{"1|10|Capitolo|a.mp3"});
         QCOMPARE(b.f.ListMarkers.listCount(), 1);
         QCOMPARE(b.f.marks.oMarkers.item("CAPITOLO"), 10.0);
-        // The same description on two pages of the whole book is no clash.
-        b.r.browser.location = kIndex;
-        b.r.dialogs.shown.clear();
-        b.put("Libro\\cap2.htm", {"1|40|capitolo|c.mp3"});
-        b.load("Libro\\cap1.htm", 1);
-        b.f.marks.Marcatori(0, "Libro\\cap2.htm", 2);
-        QVERIFY(b.r.dialogs.shown.isEmpty());
-        QCOMPARE(b.f.marks.oMarkers.key(2), "-2-capitolo");
-        QCOMPARE(b.f.marks.oMarkersIndex.item("-2-Capitolo"), "Libro\\cap2.htm");
     }
 
     // Shift+Delete deletes as Delete does; the slots after close up.

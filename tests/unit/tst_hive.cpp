@@ -54,7 +54,17 @@ QString writeHive(const QTemporaryDir &dir, const QByteArray &bytes, const QStri
     return file;
 }
 
+struct Hostile {
+    int depth;      // a chain of keys this deep below the root
+    int width;      // keys directly below the root
+    int valueBytes; // one binary value of this size in each of those
+    HivexReader::Limits limits;
+    QString refusal; // empty: read
+};
+
 } // namespace
+
+Q_DECLARE_METATYPE(Hostile)
 
 class TstHive : public QObject {
     Q_OBJECT
@@ -169,54 +179,42 @@ private slots:
 
     void limitsHoldOnHostileHives_data()
     {
-        QTest::addColumn<int>("depth");      // a chain of keys this deep below the root
-        QTest::addColumn<int>("width");      // keys directly below the root
-        QTest::addColumn<int>("valueBytes"); // one binary value of this size in each of those
-        QTest::addColumn<int>("maxKeys");
-        QTest::addColumn<int>("maxValue");
-        QTest::addColumn<int>("maxTotal");
-        QTest::addColumn<QString>("refusal"); // empty: read
-        const HivexReader::Limits d;
-        const int mk = d.maxKeys, mv = int(d.maxValueBytes), mt = int(d.maxTotalBytes);
-        QTest::newRow("nesting past the limit") << 100 << 0 << 0 << mk << mv << mt << "più di 64 livelli";
-        QTest::newRow("nesting at the limit") << 64 << 0 << 0 << mk << mv << mt << QString();
-        QTest::newRow("too many keys") << 0 << 11 << 0 << 11 << mv << mt << "più di 11 chiavi";
-        QTest::newRow("keys at the limit") << 0 << 10 << 0 << 11 << mv << mt << QString();
-        QTest::newRow("value too large") << 0 << 1 << 101 << mk << 100 << mt << "101 byte, oltre il limite di 100";
-        QTest::newRow("values too large together") << 0 << 3 << 60 << mk << mv << 150 << "in tutto 150 byte";
+        QTest::addColumn<Hostile>("c");
+        auto limits = [](int keys, qint64 value, qint64 total) {
+            HivexReader::Limits l;
+            l.maxKeys = keys > 0 ? keys : l.maxKeys;
+            l.maxValueBytes = value > 0 ? value : l.maxValueBytes;
+            l.maxTotalBytes = total > 0 ? total : l.maxTotalBytes;
+            return l;
+        };
+        QTest::newRow("nesting past the limit") << Hostile{100, 0, 0, limits(0, 0, 0), "più di 64 livelli"};
+        QTest::newRow("nesting at the limit") << Hostile{64, 0, 0, limits(0, 0, 0), QString()};
+        QTest::newRow("too many keys") << Hostile{0, 11, 0, limits(11, 0, 0), "più di 11 chiavi"};
+        QTest::newRow("keys at the limit") << Hostile{0, 10, 0, limits(11, 0, 0), QString()};
+        QTest::newRow("value too large") << Hostile{0, 1, 101, limits(0, 100, 0), "101 byte, oltre il limite di 100"};
+        QTest::newRow("values too large together") << Hostile{0, 3, 60, limits(0, 0, 150), "in tutto 150 byte"};
     }
 
     void limitsHoldOnHostileHives()
     {
-        QFETCH(int, depth);
-        QFETCH(int, width);
-        QFETCH(int, valueBytes);
-        QFETCH(int, maxKeys);
-        QFETCH(int, maxValue);
-        QFETCH(int, maxTotal);
-        QFETCH(QString, refusal);
+        QFETCH(Hostile, c);
         HiveKey root{"QYR MediaPlayer", {}, {}};
         HiveKey chain{"K", {}, {}};
-        for (int i = 1; i < depth; ++i)
+        for (int i = 1; i < c.depth; ++i)
             chain = HiveKey{"K", {}, {chain}};
-        if (depth > 0)
+        if (c.depth > 0)
             root.subKeys.append(chain);
-        for (int i = 0; i < width; ++i) {
-            HiveKey k{QStringLiteral("W%1").arg(i), {}, {}};
-            if (valueBytes > 0)
-                k.values.append(RegValue{"v", regtype::Binary, QByteArray(valueBytes, 'x')});
+        for (int i = 0; i < c.width; ++i) {
+            HiveKey k{QString("W%1").arg(i), {}, {}};
+            if (c.valueBytes > 0)
+                k.values.append(RegValue{"v", regtype::Binary, QByteArray(c.valueBytes, 'x')});
             root.subKeys.append(k);
         }
         QTemporaryDir dir;
         const QString file = writeHive(dir, RegfWriter(root).bytes());
-        HivexReader::Limits limits;
-        limits.maxKeys = maxKeys;
-        limits.maxValueBytes = maxValue;
-        limits.maxTotalBytes = maxTotal;
-        HivexReader reader(limits);
-        if (refusal.isEmpty()) {
-            const HiveContent c = reader.read(file, kOwn);
-            QCOMPARE(c.key.subKeys.size(), root.subKeys.size());
+        HivexReader reader(c.limits);
+        if (c.refusal.isEmpty()) {
+            QCOMPARE(reader.read(file, kOwn).key.subKeys.size(), root.subKeys.size());
             return;
         }
         try {
@@ -224,7 +222,7 @@ private slots:
             QFAIL("a hive past the limits was read");
         } catch (const QyrError &e) {
             QCOMPARE(e.number(), err::InvalidFileFormat);
-            QVERIFY2(e.description().contains(refusal), qPrintable(e.description()));
+            QVERIFY2(e.description().contains(c.refusal), qPrintable(e.description()));
         }
     }
 };

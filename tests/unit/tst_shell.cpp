@@ -147,7 +147,6 @@ private slots:
         QTest::addColumn<bool>("resumed");
         const QString page = "file:///libri/demo/Libro/cap%201.htm#QYRPLAYER_AUDIO_POS=30";
         QTest::addRow("resume with anchor") << "1" << page << true << true;
-        QTest::addRow("page deleted") << "1" << page << false << false;
         QTest::addRow("about blank") << "1" << "about:blank" << true << false;
         QTest::addRow("resume off") << "0" << page << true << false;
     }
