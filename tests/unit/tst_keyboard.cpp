@@ -538,13 +538,6 @@ private slots:
             QCOMPARE(rd.r.browser.navigations, QStringList());
             QVERIFY(!rd.f.oFso);
         }
-        {
-            // No player at all.
-            Reader rd;
-            rd.f.oPlayer.reset();
-            rd.key('9', Ctrl);
-            QCOMPARE(rd.r.dialogs.errorNames(), QStringList{"Form_KeyDown - Form KeyDown: Ctrl+9"});
-        }
     }
 };
 
