@@ -253,7 +253,8 @@ private slots:
             RegValue{"Binario", regtype::Binary, QByteArray("\x01\x02\x03\x04\x05")},
             RegValue::fromText("Espanso", "%A%", regtype::ExpandString), RegValue::fromMulti("Multi", {"a", "b"}),
             RegValue{"Quadrupla", regtype::QWord, QByteArray("\x01\0\0\0\0\0\0\0", 8)},
-            RegValue{"Altro", 0x100, QByteArray("\xaa\xbb")}, };
+            RegValue{"Altro", 0x100, QByteArray("\xaa\xbb")},
+        };
         QCOMPARE(reg.values(player), expected);
         QVERIFY(!reg.keyExists(kOwn + "\\Vecchia"));
         QVERIFY(reg.keyExists(kOwn + "\\Città"));

@@ -32,7 +32,8 @@ const QList<RegValue> &typedValues()
         RegValue::fromText("Percorso", "%APPDATA%\\x", regtype::ExpandString),
         RegValue::fromDWord("Conta", 4000000000u), RegValue::fromMulti("Righe", {"a", ""}),
         RegValue{"Dati", regtype::Binary, QByteArray("\x00\x01\xff", 3)}, RegValue{"Strano", 0x100, QByteArray("xyz")},
-        RegValue::fromText(QString(), "predefinito"), };
+        RegValue::fromText(QString(), "predefinito"),
+    };
     return vals;
 }
 } // namespace
