@@ -25,9 +25,6 @@ class MemoryRegistry : public IRegistry {
 public:
     std::optional<RegValue> value(const QString &key, const QString &name) override
     {
-        ++reads;
-        if (failReads)
-            throw QyrError(err::SettingsStore, QStringLiteral("lettura simulata non riuscita"));
         const auto k = keys_.find(norm(key));
         if (k == keys_.end())
             return std::nullopt;
@@ -100,9 +97,7 @@ public:
     {
         setValue(settingsRoot() + QStringLiteral("\\QYR MediaPlayer\\") + section, RegValue::fromText(name, text));
     }
-    bool failReads = false;
     bool failWrites = false;
-    int reads = 0;
 
 private:
     struct Entry {
@@ -138,11 +133,7 @@ public:
         return p.toLower();
     }
     void add(const QString &p) { existing.insert(norm(p)); }
-    bool fileExists(const QString &path) override
-    {
-        asked << path;
-        return existing.contains(norm(path));
-    }
+    bool fileExists(const QString &path) override { asked << path; return existing.contains(norm(path)); }
     bool folderExists(const QString &) override { return !bookGone; }
     bool bookGone = false; // a removed drive: no folder is there
     QString resolve(const QString &path) override { return fileExists(path) ? norm(path) : QString(); }
@@ -181,8 +172,6 @@ public:
     Answer message(const QString &title, const QString &text, Buttons buttons, Icon) override
     {
         shown.append({QStringLiteral("message"), title, text, QString()});
-        if (onShow)
-            onShow();
         if (!answers.isEmpty())
             return answers.dequeue();
         return buttons == Buttons::Ok ? Answer::Ok : Answer::Yes;
@@ -190,8 +179,6 @@ public:
     void error(const QString &name, const QString &text) override
     {
         shown.append({QStringLiteral("error"), QStringLiteral("LUMO Player - Segnalazioni"), text, name});
-        if (onShow)
-            onShow();
     }
     std::optional<QString> input(const QString &title, const QString &label, const QString &) override
     {
@@ -215,7 +202,6 @@ public:
     QList<Shown> shown;
     QQueue<Answer> answers;
     QQueue<QString> inputs;
-    std::function<void()> onShow;
 };
 
 // A manual clock: timers fire only when the test advances time.
@@ -223,7 +209,6 @@ class ManualClock : public IEventPump, public ITimerService {
 public:
     void processEvents() override
     {
-        ++pumped;
         if (onPump)
             onPump();
     }
@@ -238,7 +223,6 @@ public:
     void start(TimerModel *t) override { due[t] = now + t->interval(); }
     void stop(TimerModel *t) override { due.erase(t); }
     void forget(TimerModel *t) override { due.erase(t); }
-    bool running(TimerModel *t) const { return due.count(t) > 0; }
     // Moves time on, firing each timer when it falls due, earliest first.
     void advance(qint64 ms)
     {
@@ -260,7 +244,6 @@ public:
         now = end;
     }
     qint64 now = 0;
-    int pumped = 0;
     int slept = 0;
     std::function<void()> onSleep;
     std::function<void()> onPump; // what a queued event would do
@@ -271,6 +254,8 @@ class FakeBrowser : public IBrowser {
 public:
     void navigate(const QString &url) override
     {
+        if (failNavigation)
+            throw QyrError(err::Browser, QStringLiteral("navigazione non riuscita"));
         bool cancel = false;
         BeforeNavigate2(url, cancel);
         if (cancel)
@@ -343,6 +328,7 @@ public:
     int focused = 0;
     QHash<QString, Page> pages;
     bool autoComplete = false; // navigations load their page at once
+    bool failNavigation = false;
 };
 
 // A media control with scripted behaviour: play states change at once.
@@ -363,16 +349,8 @@ public:
             set(playstate::Playing);
     }
     void clearPlaylist() override { note(QStringLiteral("clear")); }
-    void play() override
-    {
-        note(QStringLiteral("play"));
-        set(playstate::Playing);
-    }
-    void pause() override
-    {
-        note(QStringLiteral("pause"));
-        set(playstate::Paused);
-    }
+    void play() override { note(QStringLiteral("play")); set(playstate::Playing); }
+    void pause() override { note(QStringLiteral("pause")); set(playstate::Paused); }
     void stop() override
     {
         note(QStringLiteral("stop"));
@@ -408,11 +386,7 @@ public:
     }
     // The media reaches its end, as the control reports it.
     void end() { set(playstate::MediaEnded); }
-    void set(int s)
-    {
-        state = s;
-        PlayStateChange(s);
-    }
+    void set(int s) { state = s; PlayStateChange(s); }
     QStringList log;
     QStringList *sharedLog = nullptr; // outlives the control
     std::function<void(FakeMedia *)> onGone;
@@ -429,11 +403,7 @@ public:
 class FakeVideoWindow : public IVideoWindow {
 public:
     bool visible() override { return shown; }
-    void setVisible(bool on) override
-    {
-        shown = on;
-        log << (on ? QStringLiteral("show") : QStringLiteral("hide"));
-    }
+    void setVisible(bool on) override { shown = on; }
     void setMaximized(bool on) override { maximized = on; }
     void setGeometryTwips(float l, float t, float w, float h) override
     {
@@ -448,7 +418,6 @@ public:
     double twipsPerPixelY() override { return 15; }
     bool shown = false, maximized = false;
     float left = -1, top = -1, width = -1, height = -1;
-    QStringList log;
 };
 
 } // namespace qyr::test

@@ -1,6 +1,6 @@
-// Bookmarks: the store and its renumbering, the duplicate dialogue, recall
-// (also across a page load and of moved audio), the list's keys, the input
-// box, and damaged data, on doubles.
+// Bookmarks: the store and its renumbering, slot choice, the duplicate
+// dialogue, recall of moved audio, the list's keys, the input box, and
+// damaged data, on doubles.
 #include "dialogs/inputbox.h"
 #include "doubles/rig.h"
 
@@ -219,39 +219,18 @@ private slots:
         QCOMPARE(b.records(kSec), QStringList{"1|10|Capitolo|a.mp3"});
         QCOMPARE(b.f.ListMarkers.listCount(), 1);
         QCOMPARE(b.f.marks.oMarkers.item("CAPITOLO"), 10.0);
-        // The same description on two pages of the whole book is no clash.
-        b.r.browser.location = kIndex;
-        b.r.dialogs.shown.clear();
-        b.put("Libro\\cap2.htm", {"1|40|capitolo|c.mp3"});
-        b.load("Libro\\cap1.htm", 1);
-        b.f.marks.Marcatori(0, "Libro\\cap2.htm", 2);
-        QVERIFY(b.r.dialogs.shown.isEmpty());
-        QCOMPARE(b.f.marks.oMarkers.key(2), "-2-capitolo");
-        QCOMPARE(b.f.marks.oMarkersIndex.item("-2-Capitolo"), "Libro\\cap2.htm");
     }
 
-    void singlePageDeletion_data()
-    {
-        QTest::addColumn<qint16>("shift");
-        QTest::addColumn<int>("selected");
-        QTest::addColumn<QStringList>("left");
-        QTest::addRow("Delete on the second") << qint16(0) << 1 << QStringList{"1|10|A|a.mp3", "2|30|C|c.mp3"};
-        QTest::addRow("Shift+Delete alike") << qint16(1) << 1 << QStringList{"1|10|A|a.mp3", "2|30|C|c.mp3"};
-        QTest::addRow("nothing selected") << qint16(0) << -1
-                                          << QStringList{"1|10|A|a.mp3", "2|20|B|b.mp3", "3|30|C|c.mp3"};
-    }
+    // Shift+Delete deletes as Delete does; the slots after close up.
     void singlePageDeletion()
     {
-        QFETCH(qint16, shift);
-        QFETCH(int, selected);
-        QFETCH(QStringList, left);
         Book b;
         b.put(kSec, {"1|10|A|a.mp3", "2|20|B|b.mp3", "3|30|C|c.mp3"});
         b.load();
-        b.f.ListMarkers.setListIndex(selected);
-        b.key(46, shift);
-        QCOMPARE(b.records(kSec), left);
-        QCOMPARE(b.f.ListMarkers.listCount(), left.size());
+        b.f.ListMarkers.setListIndex(1);
+        b.key(46, 1);
+        QCOMPARE(b.records(kSec), (QStringList{"1|10|A|a.mp3", "2|30|C|c.mp3"}));
+        QCOMPARE(b.f.ListMarkers.listCount(), 2);
         QCOMPARE(b.f.ListMarkers.listIndex(), -1);
     }
 
@@ -301,6 +280,7 @@ private slots:
         QCOMPARE(b.r.browser.navigations.last(), "/libri/demo/Libro/p2.html");
     }
 
+    // Enter with a modifier does nothing; Enter and a double click recall.
     void listEvents()
     {
         Book b;
@@ -309,12 +289,6 @@ private slots:
         b.r.files.add("/libri/demo/Libro/c.mp3");
         b.load();
         b.playing("/vecchio/prima.mp3");
-        b.f.ListMarkers.setListIndex(1);
-        QCOMPARE(b.f.ListMarkers.toolTip(), "00:20\t - B");
-        // The key-down tooltip is the entry selected before the key moves on.
-        b.f.ListMarkers.setToolTip(QString());
-        b.key(40);
-        QCOMPARE(b.f.ListMarkers.toolTip(), "00:20\t - B");
         b.f.ListMarkers.setListIndex(2);
         b.key(13, 1);
         b.key(13, 2);
@@ -383,30 +357,6 @@ private slots:
         QVERIFY(!b.f.bDisableState);
     }
 
-    void recallAcrossPageLoad()
-    {
-        Book b(kIndex);
-        const QString cap2 = "Libro\\cap2.htm", url = "/libri/demo/Libro/cap2.htm";
-        b.put("Libro\\cap1.htm", {"1|5|Uno|u.mp3"});
-        b.put(cap2, {"1|40|Due A|d1.mp3", "2|75|Due B|d2.mp3"});
-        b.r.files.add("/libri/demo/Libro/cap2.mp3");
-        b.r.files.add("/libri/demo/Libro/d2.mp3");
-        b.r.browser.pages[url].elements.insert("qyrplayer_audio", FakeBrowser::meta("QYRPLAYER_AUDIO", "cap2.mp3"));
-        b.r.browser.autoComplete = true;
-        b.load("Libro\\cap1.htm", 1);
-        b.f.marks.Marcatori(0, cap2, 2);
-        b.f.ListMarkers.setListIndex(2);
-        b.key(13);
-        QCOMPARE(b.r.browser.navigations.last(), url);
-        QCOMPARE(b.f.nPendingMarker, qint16(0));
-        QCOMPARE(b.r.media()->url_, "/libri/demo/Libro/d2.mp3");
-        QCOMPARE(b.r.media()->position, 75.0);
-        QCOMPARE(b.r.media()->state, playstate::Playing);
-        QCOMPARE(b.f.lblOSD.caption(), "Due B");
-        QCOMPARE(b.f.ListMarkers.items(), (QStringList{"00:40\t - Due A", "01:15\t - Due B"}));
-        QVERIFY(b.r.dialogs.shown.isEmpty());
-    }
-
     void damagedData_data()
     {
         QTest::addColumn<QStringList>("page");
@@ -415,8 +365,7 @@ private slots:
         QTest::addColumn<QStringList>("errors");
         const QString start = kLoad + "Inizio Caricamento", markers = kLoad + "Caricamento nelle liste oMarkers",
                       index = kLoad + "Caricamento nelle liste oMarkersIndex";
-        QTest::addRow("description without a position")
-            << QStringList{"1|10|A|a.mp3", "3|-|B|b.mp3", "4|40|C|c.mp3"}
+        QTest::addRow("description without a position") << QStringList{"1|10|A|a.mp3", "3|-|B|b.mp3", "4|40|C|c.mp3"}
             << QStringList{"00:10\t - A", "00:00\t - B", "00:40\t - C"}
             << QStringList{"1|10|A|a.mp3", "2|0|B|b.mp3", "3|40|C|c.mp3"} << QStringList{start};
         QTest::addRow("the first without a position is not overwritten")

@@ -1,5 +1,5 @@
-// Conversions, the error report and the handler convention, registry values
-// and control models.
+// Conversions, the error report and the handler convention, and control
+// models.
 #include "doubles/doubles.h"
 #include "platform/convert.h"
 #include "platform/errorreport.h"
@@ -57,36 +57,36 @@ private slots:
 
     void decimalTextsRoundTripInTheUsersLocale()
     {
-        QLocale::setDefault(QLocale(QStringLiteral("it_IT")));
+        QLocale::setDefault(QLocale("it_IT"));
         const float steps[] = {1.0f, 1.1f, 0.7f, 1.9f + 0.1f, 0.5999999f};
         for (float v : steps)
             QCOMPARE(conv::toSingle(conv::fromSingle(v)), v);
-        QCOMPARE(conv::fromSingle(1.5f), QStringLiteral("1,5"));
+        QCOMPARE(conv::fromSingle(1.5f), "1,5");
         QCOMPARE(conv::toDouble(conv::fromDouble(123.456)), 123.456);
-        QVERIFY(conv::toBool(QStringLiteral("True")));
-        QVERIFY(!conv::toBool(QStringLiteral("false")));
-        QVERIFY(!conv::toBool(QStringLiteral("0")));
-        QVERIFY(conv::toBool(QStringLiteral("-1")));
-        QVERIFY_THROWS_EXCEPTION(QyrError, conv::toBool(QStringLiteral("forse")));
+        QVERIFY(conv::toBool("True"));
+        QVERIFY(!conv::toBool("false"));
+        QVERIFY(!conv::toBool("0"));
+        QVERIFY(conv::toBool("-1"));
+        QVERIFY_THROWS_EXCEPTION(QyrError, conv::toBool("forse"));
     }
 
     void showErrorTexts()
     {
         ScriptedDialogs d;
         ErrorReporter er(d);
-        er.setCurrent(91, QStringLiteral("Variabile oggetto non impostata"));
-        er.ShowError(QStringLiteral("Playaudio - "), QString());
-        QCOMPARE(d.shown.last().text, QStringLiteral("Variabile oggetto non impostata\r\nCodice: 91"));
-        QCOMPARE(d.shown.last().name, QStringLiteral("Playaudio - "));
+        er.setCurrent(91, "Variabile oggetto non impostata");
+        er.ShowError("Playaudio - ", QString());
+        QCOMPARE(d.shown.last().text, "Variabile oggetto non impostata\r\nCodice: 91");
+        QCOMPARE(d.shown.last().name, "Playaudio - ");
 
         er.setCurrent(-2147024894, QString());
-        er.ShowError(QStringLiteral("x"), QString());
-        QCOMPARE(d.shown.last().text, QStringLiteral("\r\nCodice: -2147024894"));
+        er.ShowError("x", QString());
+        QCOMPARE(d.shown.last().text, "\r\nCodice: -2147024894");
 
-        er.setCurrent(5, QStringLiteral("ignorata"));
-        er.ShowError(QStringLiteral("SetPlayer"), QStringLiteral("Versione Media Player non supportata!"));
-        QCOMPARE(d.shown.last().text, QStringLiteral("Versione Media Player non supportata!"));
-        QCOMPARE(d.count(QStringLiteral("error")), 3);
+        er.setCurrent(5, "ignorata");
+        er.ShowError("SetPlayer", "Versione Media Player non supportata!");
+        QCOMPARE(d.shown.last().text, "Versione Media Player non supportata!");
+        QCOMPARE(d.count("error"), 3);
     }
 
     void guardReportsOnceAndLeaves()
@@ -94,65 +94,53 @@ private slots:
         ScriptedDialogs d;
         ErrorReporter er(d);
         int after = 0;
-        StepLabel step{QStringLiteral("Playaudio - "), QString()};
+        StepLabel step{"Playaudio - ", QString()};
         auto proc = [&](bool failEarly) {
             return Guard(er, step, [&] {
                 if (failEarly)
                     throw QyrError(err::FileNotFound);
-                step.label = QStringLiteral("Controllo esistenza file1");
-                throw QyrError(err::TypeMismatch, QStringLiteral("Tipo non corrispondente"));
+                step.label = "Controllo esistenza file1";
+                throw QyrError(err::TypeMismatch, "Tipo non corrispondente");
                 ++after; // never reached: the rest of the body is skipped
             });
         };
         QVERIFY(!proc(true));
-        QCOMPARE(d.shown.last().name, QStringLiteral("Playaudio - "));
-        QVERIFY(d.shown.last().text.endsWith(QStringLiteral("Codice: 53")));
+        QCOMPARE(d.shown.last().name, "Playaudio - ");
+        QVERIFY(d.shown.last().text.endsWith("Codice: 53"));
         QVERIFY(!proc(false));
-        QCOMPARE(d.shown.last().name, QStringLiteral("Playaudio - Controllo esistenza file1"));
-        QCOMPARE(d.count(QStringLiteral("error")), 2);
+        QCOMPARE(d.shown.last().name, "Playaudio - Controllo esistenza file1");
+        QCOMPARE(d.count("error"), 2);
         QCOMPARE(after, 0);
         // The current error is cleared once the handler has left.
         QCOMPARE(er.currentNumber(), 0);
         // A result keeps what was assigned before the failure.
-        const int r = GuardValue<int>(er, QStringLiteral("f"), 0, [](int &v) {
+        const int r = GuardValue<int>(er, "f", 0, [](int &v) {
             v = 7;
             throw std::runtime_error("boom");
         });
         QCOMPARE(r, 7);
-        QVERIFY(d.shown.last().text.contains(QStringLiteral("boom")));
-        QVERIFY(d.shown.last().text.endsWith(QStringLiteral("Codice: 3999")));
-    }
-
-    void registryValuesKeepTheirBytes()
-    {
-        const RegValue s = RegValue::fromText(QStringLiteral("n"), QStringLiteral("Velocità è più"));
-        QCOMPARE(s.data.size(), (14 + 1) * 2);
-        QCOMPARE(s.text(), QStringLiteral("Velocità è più"));
-        QCOMPARE(RegValue::fromDWord(QStringLiteral("d"), 0x01020304u).data, QByteArray("\x04\x03\x02\x01", 4));
-        QCOMPARE(RegValue::fromDWord(QStringLiteral("d"), 4000000000u).text(), QStringLiteral("4000000000"));
-        const RegValue m = RegValue::fromMulti(QStringLiteral("m"), {QStringLiteral("uno"), QStringLiteral("due")});
-        QCOMPARE(m.multi(), QStringList({QStringLiteral("uno"), QStringLiteral("due")}));
-        QVERIFY(m.data.endsWith(QByteArray(4, '\0')));
+        QVERIFY(d.shown.last().text.contains("boom"));
+        QVERIFY(d.shown.last().text.endsWith("Codice: 3999"));
     }
 
     void controlModelsRaiseHandlersOnlyOnChange()
     {
-        TextBox box(QStringLiteral("t"));
+        TextBox box("t");
         int changes = 0;
         box.Change.connect([&] {
             ++changes;
             // A handler that writes the box back nests, as a reader's edit would.
-            if (box.text() == QStringLiteral("x"))
-                box.setText(QStringLiteral("10"));
+            if (box.text() == "x")
+                box.setText("10");
         });
-        box.setText(QStringLiteral("x"));
-        QCOMPARE(box.text(), QStringLiteral("10"));
+        box.setText("x");
+        QCOMPARE(box.text(), "10");
         QCOMPARE(changes, 2);
-        box.setText(QStringLiteral("10"));
+        box.setText("10");
         QCOMPARE(changes, 2);
 
-        Control a(QStringLiteral("a")), b(QStringLiteral("b"));
-        OptionGroup g(QStringLiteral("g"), {&a, &b});
+        Control a("a"), b("b");
+        OptionGroup g("g", {&a, &b});
         QList<int> clicks;
         g.Click.connect([&](int i) { clicks << i; });
         g.select(0); // already selected: no click
@@ -160,11 +148,11 @@ private slots:
         g.select(1);
         QCOMPARE(clicks, QList<int>({1}));
 
-        Control c(QStringLiteral("c"));
+        Control c("c");
         QVERIFY_THROWS_EXCEPTION(QyrError, c.setWidth(-1));
 
         ManualClock clock;
-        TimerModel t(QStringLiteral("t"), 1500, &clock);
+        TimerModel t("t", 1500, &clock);
         int ticks = 0;
         t.Timer.connect([&] { ++ticks; });
         t.setEnabled(true);

@@ -17,7 +17,7 @@
 using namespace qyr;
 
 namespace {
-const QString kPlayer = QStringLiteral("Software\\VB and VBA Program Settings\\QYR MediaPlayer\\Player");
+const QString kPlayer = "Software\\VB and VBA Program Settings\\QYR MediaPlayer\\Player";
 
 QStringList entries(const QString &dir)
 {
@@ -28,14 +28,11 @@ QStringList entries(const QString &dir)
 const QList<RegValue> &typedValues()
 {
     static const QList<RegValue> vals{
-        RegValue::fromText(QStringLiteral("Rate"), QStringLiteral("1,5")),
-        RegValue::fromText(QStringLiteral("Nome"), QStringLiteral("Capitolo è più bello")),
-        RegValue::fromText(QStringLiteral("Percorso"), QStringLiteral("%APPDATA%\\x"), regtype::ExpandString),
-        RegValue::fromDWord(QStringLiteral("Conta"), 4000000000u),
-        RegValue::fromMulti(QStringLiteral("Righe"), {QStringLiteral("a"), QStringLiteral("")}),
-        RegValue{QStringLiteral("Dati"), regtype::Binary, QByteArray("\x00\x01\xff", 3)},
-        RegValue{QStringLiteral("Strano"), 0x100, QByteArray("xyz")},
-        RegValue::fromText(QString(), QStringLiteral("predefinito")),
+        RegValue::fromText("Rate", "1,5"), RegValue::fromText("Nome", "Capitolo è più bello"),
+        RegValue::fromText("Percorso", "%APPDATA%\\x", regtype::ExpandString),
+        RegValue::fromDWord("Conta", 4000000000u), RegValue::fromMulti("Righe", {"a", ""}),
+        RegValue{"Dati", regtype::Binary, QByteArray("\x00\x01\xff", 3)}, RegValue{"Strano", 0x100, QByteArray("xyz")},
+        RegValue::fromText(QString(), "predefinito"),
     };
     return vals;
 }
@@ -61,8 +58,8 @@ class TstSqliteStore : public QObject {
     static void bothStores()
     {
         QTest::addColumn<QString>("store");
-        QTest::newRow("memory double") << QStringLiteral("memory");
-        QTest::newRow("sqlite") << QStringLiteral("sqlite");
+        QTest::newRow("memory double") << "memory";
+        QTest::newRow("sqlite") << "sqlite";
     }
 
 private slots:
@@ -74,23 +71,23 @@ private slots:
         for (const RegValue &v : typedValues())
             r.setValue(kPlayer, v);
         // Saving again replaces, never duplicates.
-        r.setValue(kPlayer, RegValue::fromText(QStringLiteral("RATE"), QStringLiteral("2")));
+        r.setValue(kPlayer, RegValue::fromText("RATE", "2"));
         const QList<RegValue> back = r.values(kPlayer);
         QCOMPARE(back.size(), typedValues().size());
-        QCOMPARE(back.first().text(), QStringLiteral("2"));
+        QCOMPARE(back.first().text(), "2");
         for (int i = 1; i < typedValues().size(); ++i)
             QCOMPARE(back[i], typedValues()[i]);
         // Keys and values are found whatever the letter case, accented letters included.
-        QCOMPARE(r.value(kPlayer.toUpper(), QStringLiteral("nome"))->text(), QStringLiteral("Capitolo è più bello"));
-        r.setValue(kPlayer + QStringLiteral("\\Città"), RegValue::fromText(QStringLiteral("x"), QStringLiteral("1")));
-        QVERIFY(r.keyExists(kPlayer + QStringLiteral("\\CITTÀ")));
-        QVERIFY(!r.value(kPlayer, QStringLiteral("assente")));
-        QVERIFY(!r.value(kPlayer + QStringLiteral("\\nessuna"), QStringLiteral("x")));
+        QCOMPARE(r.value(kPlayer.toUpper(), "nome")->text(), "Capitolo è più bello");
+        r.setValue(kPlayer + "\\Città", RegValue::fromText("x", "1"));
+        QVERIFY(r.keyExists(kPlayer + "\\CITTÀ"));
+        QVERIFY(!r.value(kPlayer, "assente"));
+        QVERIFY(!r.value(kPlayer + "\\nessuna", "x"));
     }
 
     void valuesSurviveReopening()
     {
-        const QString file = dir_.filePath(QStringLiteral("sub/settings.sqlite"));
+        const QString file = dir_.filePath("sub/settings.sqlite");
         {
             auto o = SqliteRegistry::open(file);
             QVERIFY(o.store);
@@ -106,38 +103,38 @@ private slots:
     void readsSeeEveryWriteFromAnyProcess()
     {
         QTemporaryDir dir;
-        const QString file = dir.filePath(QStringLiteral("s.sqlite"));
+        const QString file = dir.filePath("s.sqlite");
         auto a = SqliteRegistry::open(file);
         auto b = SqliteRegistry::open(file);
-        QVERIFY(!a.store->value(kPlayer, QStringLiteral("Volume")));
-        a.store->setValue(kPlayer, RegValue::fromText(QStringLiteral("Volume"), QStringLiteral("80")));
-        QCOMPARE(a.store->value(kPlayer, QStringLiteral("volume"))->text(), QStringLiteral("80"));
-        QCOMPARE(b.store->value(kPlayer, QStringLiteral("Volume"))->text(), QStringLiteral("80"));
+        QVERIFY(!a.store->value(kPlayer, "Volume"));
+        a.store->setValue(kPlayer, RegValue::fromText("Volume", "80"));
+        QCOMPARE(a.store->value(kPlayer, "volume")->text(), "80");
+        QCOMPARE(b.store->value(kPlayer, "Volume")->text(), "80");
         // Another connection's write is seen although the value was read
         // before (the cache looks for outside writes every 50 ms).
-        b.store->setValue(kPlayer, RegValue::fromText(QStringLiteral("Volume"), QStringLiteral("30")));
+        b.store->setValue(kPlayer, RegValue::fromText("Volume", "30"));
         QTest::qSleep(60);
-        QCOMPARE(a.store->value(kPlayer, QStringLiteral("Volume"))->text(), QStringLiteral("30"));
+        QCOMPARE(a.store->value(kPlayer, "Volume")->text(), "30");
         b.store->deleteKey(kPlayer);
         QTest::qSleep(60);
-        QVERIFY(!a.store->value(kPlayer, QStringLiteral("Volume")));
+        QVERIFY(!a.store->value(kPlayer, "Volume"));
         QVERIFY(!a.store->keyExists(kPlayer));
-        a.store->setValue(kPlayer, RegValue::fromText(QStringLiteral("Volume"), QStringLiteral("55")));
+        a.store->setValue(kPlayer, RegValue::fromText("Volume", "55"));
         QTest::qSleep(60);
-        QCOMPARE(b.store->value(kPlayer, QStringLiteral("Volume"))->text(), QStringLiteral("55"));
+        QCOMPARE(b.store->value(kPlayer, "Volume")->text(), "55");
 
         // Inside a transaction the file is read as it is now, even within the
         // 50 ms the cache is trusted: two copies of the program adding a
         // bookmark to one page must not both take the same free slot.
-        const QString page = QStringLiteral("Software\\VB and VBA Program Settings\\QYR MediaPlayer\\LIBRO\\CAP1.HTM");
-        QVERIFY(!a.store->value(page, QStringLiteral("1NOME"))); // remembered as absent
-        b.store->setValue(page, RegValue::fromText(QStringLiteral("1NOME"), QStringLiteral("di b")));
+        const QString page = "Software\\VB and VBA Program Settings\\QYR MediaPlayer\\LIBRO\\CAP1.HTM";
+        QVERIFY(!a.store->value(page, "1NOME")); // remembered as absent
+        b.store->setValue(page, RegValue::fromText("1NOME", "di b"));
         QString seen;
         a.store->transaction([&] {
-            seen = a.store->value(page, QStringLiteral("1NOME")).value_or(RegValue{}).text();
-            a.store->setValue(page, RegValue::fromText(QStringLiteral("2NOME"), QStringLiteral("di a")));
+            seen = a.store->value(page, "1NOME").value_or(RegValue{}).text();
+            a.store->setValue(page, RegValue::fromText("2NOME", "di a"));
         });
-        QCOMPARE(seen, QStringLiteral("di b"));
+        QCOMPARE(seen, "di b");
         QCOMPARE(b.store->values(page).size(), 2);
     }
 
@@ -145,46 +142,45 @@ private slots:
     void sectionsNestAtEachBackslash()
     {
         IRegistry &r = fresh();
-        const QString app = QStringLiteral("Software\\VB and VBA Program Settings\\QYR MediaPlayer");
-        r.setValue(app + QStringLiteral("\\C:\\LIBRO\\CAP1.HTM"), RegValue::fromText(QStringLiteral("1"), QStringLiteral("12")));
-        r.setValue(app + QStringLiteral("\\C:\\LIBRO\\CAP2.HTM"), RegValue::fromText(QStringLiteral("1"), QStringLiteral("30")));
-        r.setValue(app + QStringLiteral("\\Player"), RegValue::fromText(QStringLiteral("Volume"), QStringLiteral("80")));
-        QCOMPARE(r.subKeys(app), QStringList({QStringLiteral("C:"), QStringLiteral("Player")}));
-        QCOMPARE(r.subKeys(app + QStringLiteral("\\c:\\libro")),
-                 QStringList({QStringLiteral("CAP1.HTM"), QStringLiteral("CAP2.HTM")}));
-        QVERIFY(r.keyExists(app + QStringLiteral("\\C:\\LIBRO")));
-        r.deleteKey(app + QStringLiteral("\\c:\\Libro"));
-        QVERIFY(!r.keyExists(app + QStringLiteral("\\C:\\LIBRO\\CAP1.HTM")));
-        QVERIFY(r.keyExists(app + QStringLiteral("\\C:")));
-        QCOMPARE(r.value(app + QStringLiteral("\\Player"), QStringLiteral("volume"))->text(), QStringLiteral("80"));
+        const QString app = "Software\\VB and VBA Program Settings\\QYR MediaPlayer";
+        r.setValue(app + "\\C:\\LIBRO\\CAP1.HTM", RegValue::fromText("1", "12"));
+        r.setValue(app + "\\C:\\LIBRO\\CAP2.HTM", RegValue::fromText("1", "30"));
+        r.setValue(app + "\\Player", RegValue::fromText("Volume", "80"));
+        QCOMPARE(r.subKeys(app), QStringList({"C:", "Player"}));
+        QCOMPARE(r.subKeys(app + "\\c:\\libro"), QStringList({"CAP1.HTM", "CAP2.HTM"}));
+        QVERIFY(r.keyExists(app + "\\C:\\LIBRO"));
+        r.deleteKey(app + "\\c:\\Libro");
+        QVERIFY(!r.keyExists(app + "\\C:\\LIBRO\\CAP1.HTM"));
+        QVERIFY(r.keyExists(app + "\\C:"));
+        QCOMPARE(r.value(app + "\\Player", "volume")->text(), "80");
         // A key deleted and made again starts empty.
-        r.setValue(app + QStringLiteral("\\C:\\LIBRO\\CAP1.HTM"), RegValue::fromText(QStringLiteral("2"), QStringLiteral("5")));
-        QCOMPARE(r.values(app + QStringLiteral("\\C:\\LIBRO\\CAP1.HTM")).size(), 1);
-        r.deleteValue(app + QStringLiteral("\\Player"), QStringLiteral("VOLUME"));
-        QVERIFY(!r.value(app + QStringLiteral("\\Player"), QStringLiteral("Volume")));
+        r.setValue(app + "\\C:\\LIBRO\\CAP1.HTM", RegValue::fromText("2", "5"));
+        QCOMPARE(r.values(app + "\\C:\\LIBRO\\CAP1.HTM").size(), 1);
+        r.deleteValue(app + "\\Player", "VOLUME");
+        QVERIFY(!r.value(app + "\\Player", "Volume"));
     }
 
     void aFailedTransactionChangesNothing_data() { bothStores(); }
     void aFailedTransactionChangesNothing()
     {
         IRegistry &r = fresh();
-        r.setValue(kPlayer, RegValue::fromText(QStringLiteral("a"), QStringLiteral("1")));
+        r.setValue(kPlayer, RegValue::fromText("a", "1"));
         bool threw = false;
         try {
             r.transaction([&] {
-                r.setValue(kPlayer, RegValue::fromText(QStringLiteral("a"), QStringLiteral("2")));
-                r.setValue(kPlayer + QStringLiteral("\\Nuova"), RegValue::fromText(QStringLiteral("b"), QStringLiteral("3")));
+                r.setValue(kPlayer, RegValue::fromText("a", "2"));
+                r.setValue(kPlayer + "\\Nuova", RegValue::fromText("b", "3"));
                 throw QyrError(err::InvalidCall);
             });
         } catch (const QyrError &) {
             threw = true;
         }
         QVERIFY(threw);
-        QCOMPARE(r.value(kPlayer, QStringLiteral("a"))->text(), QStringLiteral("1"));
-        QVERIFY(!r.keyExists(kPlayer + QStringLiteral("\\Nuova")));
+        QCOMPARE(r.value(kPlayer, "a")->text(), "1");
+        QVERIFY(!r.keyExists(kPlayer + "\\Nuova"));
         // The key cache must not remember the rolled-back key.
-        r.setValue(kPlayer + QStringLiteral("\\Nuova"), RegValue::fromText(QStringLiteral("b"), QStringLiteral("4")));
-        QCOMPARE(r.value(kPlayer + QStringLiteral("\\Nuova"), QStringLiteral("b"))->text(), QStringLiteral("4"));
+        r.setValue(kPlayer + "\\Nuova", RegValue::fromText("b", "4"));
+        QCOMPARE(r.value(kPlayer + "\\Nuova", "b")->text(), "4");
     }
 
     void onlyDamagedFilesAreKeptAside_data()
@@ -202,7 +198,7 @@ private slots:
         QFETCH(QString, kind);
         QFETCH(bool, damaged);
         QTemporaryDir dir;
-        QString file = dir.filePath(QStringLiteral("settings.sqlite"));
+        QString file = dir.filePath("settings.sqlite");
         QByteArray content;
         if (kind == QLatin1String("other")) {
             sqlite3 *db = nullptr;
@@ -211,14 +207,14 @@ private slots:
                                   nullptr, nullptr, nullptr), SQLITE_OK);
             sqlite3_close(db);
         } else if (kind == QLatin1String("folder")) {
-            QVERIFY(QDir().mkpath(file + QStringLiteral("/dentro")));
+            QVERIFY(QDir().mkpath(file + "/dentro"));
         } else {
             QFile f(file);
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write(kind == QLatin1String("text") ? QByteArray("questo non è un database\n")
                                                   : QByteArray("SQLite format 3\0\x10\x00", 19));
             if (kind == QLatin1String("nofolder"))
-                file += QStringLiteral("/sotto/settings.sqlite"); // below a plain file
+                file += "/sotto/settings.sqlite"; // below a plain file
         }
         QFile f(QFileInfo(file).isFile() ? file : QString());
         if (QFileInfo(file).isFile() && f.open(QIODevice::ReadOnly))
@@ -231,7 +227,7 @@ private slots:
             // Told why, and nothing on the disk changed.
             QVERIFY(!o.store);
             QVERIFY(o.movedAside.isEmpty());
-            QVERIFY2(!o.problem.contains(QStringLiteral("danneggiato")), qPrintable(o.problem));
+            QVERIFY2(!o.problem.contains("danneggiato"), qPrintable(o.problem));
             QCOMPARE(entries(dir.path()), before);
             QCOMPARE(QFileInfo(file).isDir(), kind == QLatin1String("folder"));
             if (!content.isEmpty()) {
@@ -242,16 +238,16 @@ private slots:
             return;
         }
         QVERIFY(o.store);
-        QVERIFY(o.movedAside.startsWith(file + QStringLiteral(".danneggiato-")));
+        QVERIFY(o.movedAside.startsWith(file + ".danneggiato-"));
         QFile kept(o.movedAside);
         QVERIFY(kept.open(QIODevice::ReadOnly));
         QCOMPARE(kept.readAll(), content);
         // The new store works and is durable.
-        o.store->setValue(kPlayer, RegValue::fromText(QStringLiteral("Versione"), QStringLiteral("1")));
+        o.store->setValue(kPlayer, RegValue::fromText("Versione", "1"));
         o.store.reset();
         auto again = SqliteRegistry::open(file);
         QVERIFY(again.movedAside.isEmpty());
-        QCOMPARE(again.store->value(kPlayer, QStringLiteral("Versione"))->text(), QStringLiteral("1"));
+        QCOMPARE(again.store->value(kPlayer, "Versione")->text(), "1");
     }
 };
 
