@@ -1,5 +1,5 @@
-// The libmpv media control on real files (tones from sox, a tiny video from
-// ffmpeg), offscreen, with mpv's null or WAV-writing audio output.
+// The libmpv media control on real files (tones from sox, a tiny video from ffmpeg), offscreen, with mpv's null or
+// WAV-writing audio output.
 #include "platform/errors.h"
 #include "platform/media/mpvmedia.h"
 
@@ -86,9 +86,8 @@ private slots:
 
     void propertiesWithoutAndWithAFile()
     {
-        // Qt gives the process the reader's numeric locale (a decimal comma
-        // in Italian); libmpv refuses to start under it unless the control
-        // sets "C" for itself.
+        // Qt gives the process the reader's numeric locale (a decimal comma in Italian); libmpv refuses to start under
+        // it unless the control sets "C" for itself.
         if (QFile::exists(dir_.filePath("locales/it_IT.UTF-8"))) {
             qputenv("LOCPATH", QFile::encodeName(dir_.filePath("locales")));
             QVERIFY(std::setlocale(LC_NUMERIC, "it_IT.UTF-8"));
@@ -112,8 +111,8 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(QyrError, m->setRate(0.0f));
         QCOMPARE(m->rate(), 1.5f);
 
-        // Auto-start off, a position set before the file: it loads paused
-        // there, ready, with its duration; rate and volume are the control's.
+        // Auto-start off, a position set before the file: it loads paused there, ready, with its duration; rate and
+        // volume are the control's.
         Recorder r(*m);
         m->setCurrentPosition(1.5);
         m->setUrl(tone3_);
@@ -138,8 +137,8 @@ private slots:
         QCOMPARE(m->playState(), Stopped);
     }
 
-    // Pause holds the position; stop goes back to 0 keeping the file; the
-    // end is raised once, and play after a stop or the end starts from 0.
+    // Pause holds the position; stop goes back to 0 keeping the file; the end is raised once, and play after a stop or
+    // the end starts from 0.
     void pauseStopAndTheEnd()
     {
         auto m = nullOut(true);
@@ -173,8 +172,8 @@ private slots:
         }
     }
 
-    // A new file over a playing one, or over one still loading: the old one
-    // stops without an end, and its position does not carry over.
+    // A new file over a playing one, or over one still loading: the old one stops without an end, and its position does
+    // not carry over.
     void aNewFileReplacesTheOldWithoutAnEnd()
     {
         auto m = nullOut(true);
@@ -205,9 +204,8 @@ private slots:
 
     void stoppedRightAfterLoadingNeverSounds()
     {
-        // The host stops an audio file at once when reading is off. mpv's
-        // WAV output writes what plays as fast as it can, so any sound that
-        // slipped out would be in the file.
+        // The host stops an audio file at once when reading is off. mpv's WAV output writes what plays as fast as it
+        // can, so any sound that slipped out would be in the file.
         const QString out = dir_.filePath("silence.wav");
         {
             MpvMediaControl m(nullptr, "pcm:" + out);

@@ -1,6 +1,5 @@
-// A page's audio on the real libmpv control (no sound card) and the real file
-// system: the first file, the second, then the next page; a stop between the
-// end of a file and the chaining; missing, corrupt and badly positioned files.
+// A page's audio on the real libmpv control (no sound card) and the real file system: a stop between the end of a file
+// and the chaining, and a corrupt file. Missing files and bad positions need no real player and are tested without one.
 #include "app/observedmedia.h"
 #include "doubles/doubles.h"
 #include "platform/files/diskfiles.h"
@@ -79,8 +78,8 @@ private slots:
         Book b;
         QVERIFY(tone(b.path("Libro/uno.wav"), 0.5) && tone(b.path("Libro/due.wav"), 0.5));
         b.audio("uno.wav", "due.wav");
-        // The stop comes right after the host has armed its one-shot timer
-        // for the end of the first file (handlers run in connection order).
+        // The stop comes right after the host has armed its one-shot timer for the end of the first file (handlers run
+        // in connection order).
         bool stopped = false;
         b.control->PlayStateChange.connect([&](int state) {
             if (state == playstate::MediaEnded && !stopped) {
@@ -95,38 +94,19 @@ private slots:
         QCOMPARE(b.f->nAudioIndex, 0);
     }
 
-    void missingCorruptAndBadlyPositionedFiles()
+    // A corrupt file: one error dialog, no crash, no hang; the reading goes on with the page's next audio.
+    void aCorruptFileGivesWayToTheNext()
     {
         Book b;
-        // Missing everywhere: no dialog, nothing played, a word on screen.
-        b.audio("assente");
-        QVERIFY(!b.play());
-        QVERIFY(b.dialogs.shown.isEmpty());
-        QCOMPARE(b.f->lblOSD.caption(), "Audio non trovato: assente");
-        QCOMPARE(b.actions.filter("file").size(), 0);
-
-        // A position that is not a number: reported, and the file plays from its start.
-        QVERIFY(tone(b.path("Libro/uno.wav"), 2));
-        b.audio("uno.wav");
-        b.browser.elements.insert("qyrplayer_audio_pos", PageElement{"QYRPLAYER_AUDIO_POS", "dieci", {}, {}, true});
-        QVERIFY(b.play());
-        QCOMPARE(b.dialogs.errorNames().size(), 1);
-        QVERIFY(b.dialogs.errorNames().first().startsWith("Playaudio - "));
-        QTRY_VERIFY_WITH_TIMEOUT(b.count("playing uno.wav") == 1, 20000);
-        QVERIFY(b.f->oPlayer->CurrentPosition() < 1.5);
-
-        // A corrupt file: one error dialog, no crash, no hang; the reading
-        // goes on with the page's next audio.
         QFile bad(b.path("Libro/rotto.mp3"));
         QVERIFY(bad.open(QIODevice::WriteOnly) && bad.write(QByteArray(4096, '\x5a')) == 4096 && bad.flush());
-        b.dialogs.shown.clear();
-        b.browser.elements.remove("qyrplayer_audio_pos");
+        QVERIFY(tone(b.path("Libro/uno.wav"), 0.5));
         b.audio("rotto.mp3", "uno.wav");
         QVERIFY(b.play());
         QTRY_VERIFY_WITH_TIMEOUT(!b.dialogs.errorNames().isEmpty(), 20000);
         QCOMPARE(b.dialogs.errorNames(), QStringList{"oWMP9 - WMP_MediaError"});
         QVERIFY(b.dialogs.shown.first().text.contains("rotto.mp3"));
-        QTRY_VERIFY_WITH_TIMEOUT(b.count("playing uno.wav") == 2, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(b.count("playing uno.wav"), 1, 20000);
         QCOMPARE(b.f->nAudioIndex, 1);
     }
 };
