@@ -1,5 +1,5 @@
-// The real program, offscreen, driven through its automation channel: start-up questions, the exit question, what is
-// saved on the way out, and how damaged or invalid settings are met.
+// The real program, offscreen, driven through its automation channel as a reader would: start-up questions, the exit
+// question, reading and the keys, bookmarks and their exchange, what is saved on the way out, and damaged settings.
 #include "doubles/regf_writer.h"
 #include "platform/store/sqlite/sqliteregistry.h"
 
@@ -29,9 +29,11 @@ QString field(const QJsonObject &e, const char *name) { return e.value(QLatin1St
 QString storeValues(const QString &file, const Values &values)
 {
     auto opened = SqliteRegistry::open(file);
-    if (!opened.store)
+    if (!opened.store) {
         QTest::qFail(qPrintable(opened.problem), __FILE__, __LINE__);
-    for (const auto &[name, text] : opened.store ? values : Values())
+        return file;
+    }
+    for (const auto &[name, text] : values)
         opened.store->setValue(kPlayerKey, RegValue::fromText(name, text));
     return file;
 }

@@ -28,7 +28,7 @@ struct Recorder {
     // Waits for n states, then a little longer so that a wrong extra one shows.
     QList<int> settled(int n)
     {
-        QTest::qWaitFor([&] { return states.size() >= n; }, Wait);
+        (void)QTest::qWaitFor([&] { return states.size() >= n; }, Wait);
         QTest::qWait(500);
         return std::exchange(states, {});
     }
@@ -238,14 +238,10 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(r.errors.size(), 2, Wait);
         QCOMPARE(m->playState(), Stopped);
 
-        const QString missing = dir_.filePath("missing.mp3");
-        m->setUrl(missing);
-        QTRY_COMPARE_WITH_TIMEOUT(r.errors.size(), 3, Wait);
-        QVERIFY(r.errors.last().contains(missing));
         // The control still plays a good file afterwards.
         m->setUrl(tone2_);
         QTRY_VERIFY_WITH_TIMEOUT(r.states.contains(Playing), Wait);
-        QCOMPARE(r.errors.size(), 3);
+        QCOMPARE(r.errors.size(), 2);
     }
 
     void videoSizeIsKnownWhenPlaying()
