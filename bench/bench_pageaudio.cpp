@@ -37,7 +37,6 @@ int main(int argc, char **argv)
     Ports ports{reg, files, dialogs, clock, clock, browser,
                 []() { return MediaHostParts{std::make_unique<FakeMedia>(), nullptr}; }, book};
     frmBrowser form(ports);
-    form.strAppName = QStringLiteral("QYR MediaPlayer");
     form.oPlayer = form.newPlayer();
     form.oPlayer->setVersione(1);
     browser.elements.insert(QStringLiteral("qyrplayer_audio"),

@@ -22,9 +22,11 @@ public:
     void previous();
     // Escape while the list is showing.
     void escape();
+    // Pauses the reading for the bookmark list, noting that closing the
+    // list must resume it, at the speed it had.
+    void pauseForList();
 
 private:
-    void pauseForList();
     void recallCurrent();
     frmBrowser &f;
     bool bResumeAfterList = false; // the reading was paused by opening the list

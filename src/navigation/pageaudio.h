@@ -24,6 +24,8 @@ public:
 
     const QString &element() const { return oAudioElem; }
     qint32 audioIndex() const { return nAudioIndex; }
+    // Where the page's reading stands: the next and previous audio go on from it.
+    void setAudioIndex(qint32 index) { nAudioIndex = index; }
     bool resumePending() const { return bResumePending; }
     // The page about to open resumes the place of the last session.
     void expectResume(bool resume) { bResumePending = resume; }

@@ -87,16 +87,20 @@ public:
             throw;
         }
     }
-    // Shorthand for the program's own settings.
+    // Shorthand for the program's own settings, as the program sees them
+    // (through the open book's view when one is set).
     QString get(const QString &section, const QString &name)
     {
-        const auto v = value(settingsRoot() + QStringLiteral("\\QYR MediaPlayer\\") + section, name);
+        IRegistry &r = seenThrough ? *seenThrough : *this;
+        const auto v = r.value(settingsRoot() + QStringLiteral("\\QYR MediaPlayer\\") + section, name);
         return v ? v->text() : QStringLiteral("<assente>");
     }
     void put(const QString &section, const QString &name, const QString &text)
     {
-        setValue(settingsRoot() + QStringLiteral("\\QYR MediaPlayer\\") + section, RegValue::fromText(name, text));
+        IRegistry &r = seenThrough ? *seenThrough : *this;
+        r.setValue(settingsRoot() + QStringLiteral("\\QYR MediaPlayer\\") + section, RegValue::fromText(name, text));
     }
+    IRegistry *seenThrough = nullptr;
     bool failWrites = false;
 
 private:
@@ -158,6 +162,30 @@ public:
     }
     bool deleteFile(const QString &path) override { return existing.remove(norm(path)); }
     QStringList volumes() override { return volumeRoots; }
+    // Whole files live in memory too.
+    QByteArray readFile(const QString &path, qint64) override
+    {
+        if (!contents.contains(norm(path)))
+            throw QyrError(err::FileNotFound, QStringLiteral("Il file %1 non esiste.").arg(path));
+        return contents.value(norm(path));
+    }
+    bool writeFile(const QString &path, const QByteArray &bytes, QString *problem) override
+    {
+        if (failWrites) {
+            if (problem)
+                *problem = QStringLiteral("Scrittura del file %1 non riuscita.").arg(path);
+            return false;
+        }
+        contents.insert(norm(path), bytes);
+        add(path);
+        return true;
+    }
+    bool makeFolder(const QString &) override { return true; }
+    bool makeWritable(const QString &) override { return true; }
+    bool sameFile(const QString &a, const QString &b) override { return norm(a) == norm(b); }
+    QString ownFolder() override { return QStringLiteral("/config/qyrplayer"); }
+    QHash<QString, QByteArray> contents;
+    bool failWrites = false;
     QStringList volumeRoots;
     QStringList asked;
 };
@@ -179,6 +207,13 @@ public:
     void error(const QString &name, const QString &text) override
     {
         shown.append({QStringLiteral("error"), QStringLiteral("LUMO Player - Segnalazioni"), text, name});
+    }
+    std::optional<QString> chooseFolder(const QString &title, const QString &start) override
+    {
+        shown.append({QStringLiteral("folder"), title, start, QString()});
+        if (inputs.isEmpty())
+            return std::nullopt;
+        return inputs.dequeue();
     }
     std::optional<QString> input(const QString &title, const QString &label, const QString &) override
     {

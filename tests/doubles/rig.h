@@ -42,6 +42,7 @@ struct Rig {
                 },
                 appFolder};
         f = std::make_unique<frmBrowser>(p);
+        reg.seenThrough = &f->view;
     }
     void start()
     {

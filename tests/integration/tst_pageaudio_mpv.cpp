@@ -47,7 +47,6 @@ struct Book {
                 },
                 dir.path()};
         f = std::make_unique<frmBrowser>(p);
-        f->strAppName = "QYR MediaPlayer";
         f->oPlayer = f->newPlayer();
         f->oPlayer->setVersione(1);
         QDir(dir.path()).mkpath("Libro");
@@ -91,7 +90,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(stopped, 20000);
         QTest::qWait(800);
         QCOMPARE(b.count("playing due.wav"), 0);
-        QCOMPARE(b.f->nAudioIndex, 0);
+        QCOMPARE(b.f->audio.audioIndex(), 0);
     }
 
     // A corrupt file: one error dialog, no crash, no hang; the reading goes on with the page's next audio.
@@ -107,7 +106,7 @@ private slots:
         QCOMPARE(b.dialogs.errorNames(), QStringList{"oWMP9 - WMP_MediaError"});
         QVERIFY(b.dialogs.shown.first().text.contains("rotto.mp3"));
         QTRY_COMPARE_WITH_TIMEOUT(b.count("playing uno.wav"), 1, 20000);
-        QCOMPARE(b.f->nAudioIndex, 1);
+        QCOMPARE(b.f->audio.audioIndex(), 1);
     }
 };
 

@@ -114,7 +114,7 @@ private slots:
         b.load(n > 0 ? section : QString(), n);
         QCOMPARE(b.f.ListMarkers.items(), list);
         QCOMPARE(b.records(section), stored);
-        QVERIFY(!b.r.reg.keyExists(keyOf(section + '#')));
+        QVERIFY(!b.f.view.keyExists(keyOf(section + '#')));
         QVERIFY(b.inStep());
         QCOMPARE(b.f.marks.oMarkers.key(1), n > 0 ? "-3-" + first : first);
         // The whole-book list files each entry under the page's key.
@@ -260,9 +260,9 @@ private slots:
         // The entry now in that place opens its own page, not a neighbour's.
         b.f.ListMarkers.setListIndex(12);
         b.key(13);
-        QCOMPARE(b.f.nCurrentMarker, qint16(13));
+        QCOMPARE(b.f.marks.current(), qint16(13));
         QCOMPARE(b.r.browser.navigations.last(), "/libri/demo/Libro/cap3.htm");
-        QCOMPARE(b.f.nPendingMarker, qint16(1));
+        QCOMPARE(b.f.recall.takePending(), qint16(1));
         QVERIFY(b.r.dialogs.shown.isEmpty());
     }
 
@@ -294,13 +294,13 @@ private slots:
         b.key(13, 2);
         QVERIFY(b.r.mediaLog.isEmpty());
         b.key(13);
-        QCOMPARE(b.f.nCurrentMarker, qint16(3));
+        QCOMPARE(b.f.marks.current(), qint16(3));
         QCOMPARE(b.r.media()->url_, "/libri/demo/Libro/c.mp3");
         QCOMPARE(b.r.media()->position, 30.0);
         QCOMPARE(b.f.lblOSD.caption(), "Parte 1 - fine");
         b.f.ListMarkers.setListIndex(0);
         b.f.ListMarkers.DblClick();
-        QCOMPARE(b.f.nCurrentMarker, qint16(1));
+        QCOMPARE(b.f.marks.current(), qint16(1));
         QCOMPARE(b.r.media()->url_, "/libri/demo/Libro/a.mp3");
         QVERIFY(b.r.dialogs.shown.isEmpty());
     }
@@ -344,17 +344,17 @@ private slots:
         b.f.fraMarcatori.setVisible(true);
         b.f.objwb.setVisible(false);
         b.f.ListMarkers.setListIndex(0);
-        b.f.nCurrentMarker = 1;
+        b.f.marks.setCurrent(1);
         b.f.recall.MarcatoriRichiama(0);
         QCOMPARE(b.r.media()->url_, played);
         QCOMPARE(b.r.media()->position, 75.0);
         QCOMPARE(b.r.media()->state == playstate::Playing, plays);
         QCOMPARE(b.f.lblOSD.caption() == "Capitolo -3- fine", plays);
-        QCOMPARE(b.f.bDisableState, plays);
+        QCOMPARE(b.f.audio.chainingHeld(), plays);
         QVERIFY(!b.f.fraMarcatori.visible() && b.f.objwb.visible());
         QVERIFY(b.r.dialogs.shown.isEmpty());
         b.r.clock.advance(1000);
-        QVERIFY(!b.f.bDisableState);
+        QVERIFY(!b.f.audio.chainingHeld());
     }
 
     void damagedData_data()
@@ -416,7 +416,7 @@ private slots:
         b.load(section, 1);
         QCOMPARE(b.f.lstapp.items(), (QStringList{section.toUpper() + "*1", section.toUpper() + "*2"}));
         QCOMPARE(b.records(section), (QStringList{"1|20|A|a.mp3", "2|30|B|b.mp3"}));
-        QCOMPARE(b.r.reg.subKeys(keyOf("Libro")), QStringList{section.mid(6)});
+        QCOMPARE(b.f.view.subKeys(keyOf("Libro")), QStringList{section.mid(6)});
         b.f.ListMarkers.setListIndex(1);
         b.key(46);
         QCOMPARE(b.records(section), QStringList{"1|20|A|a.mp3"});
@@ -431,13 +431,13 @@ private slots:
         b.put(kSec, {"1|10|A|a.mp3"});
         b.put(kSec + '#', {"1|20|S"});
         b.f.marks.Marcatori(1, QString(), 0); // the contents' own records only
-        QVERIFY(!b.r.reg.keyExists(keyOf("INDEX.HTM")));
+        QVERIFY(!b.f.view.keyExists(keyOf("INDEX.HTM")));
         QCOMPARE(b.records(kSec).size(), 1);
         b.f.marks.Marcatori(1, "Libro", 0); // a page key that is also a folder
         QVERIFY(b.records("Libro").isEmpty());
         QCOMPARE(b.records(kSec).size(), 1);
         b.f.marks.Marcatori(1, kSec, 0);
-        QVERIFY(!b.r.reg.keyExists(keyOf(kSec)) && !b.r.reg.keyExists(keyOf(kSec + '#')));
+        QVERIFY(!b.f.view.keyExists(keyOf(kSec)) && !b.f.view.keyExists(keyOf(kSec + '#')));
     }
 
     void storeFailureLosesNothing()

@@ -6,6 +6,7 @@
 #include "doubles/regf_writer.h"
 #include "doubles/treefiles.h"
 #include "exchange/registryexchange.h"
+#include "platform/files/diskfiles.h"
 #include "platform/hive/hivexreader.h"
 
 #include <QFile>
@@ -17,6 +18,8 @@ using namespace qyr::test;
 using qyr::test::MemoryRegistry;
 
 namespace {
+
+DiskFiles disk;
 
 const QString kOwn = "Software\\VB and VBA Program Settings\\QYR MediaPlayer";
 
@@ -103,7 +106,7 @@ private slots:
         QTemporaryDir dir;
         const QString file = dir.filePath("nota.REG");
         writeFile(file, "vecchio contenuto che deve sparire");
-        RegistryExchange ex(reg);
+        RegistryExchange ex(reg, disk);
         const ExportResult r = ex.exportKey(hkey::CurrentUser, kOwn, file, true, false);
         QVERIFY(r.written);
         QCOMPARE(r.keys, 4);
@@ -164,7 +167,7 @@ private slots:
 
         QTemporaryDir dir;
         const QString file = dir.filePath("copia.reg");
-        RegistryExchange ex(reg);
+        RegistryExchange ex(reg, disk);
         // First as REGEDIT4; then, with characters the ANSI code page lacks
         // (a line break among them), in the version 5 format, losing none.
         for (const bool five : {false, true}) {
@@ -237,7 +240,7 @@ private slots:
         QCOMPARE(values(regfile::parse(le)), values(regfile::parse("\xff\xfe" + le)));
         QCOMPARE(values(regfile::parse("\xfe\xff" + be)), values(regfile::parse(le)));
 
-        const ImportResult r = RegistryExchange(reg).importTextFile(file);
+        const ImportResult r = RegistryExchange(reg, disk).importTextFile(file);
         QVERIFY(r.applied);
         QCOMPARE(r.keys, 3);
         QCOMPARE(r.values, 9);
@@ -337,7 +340,7 @@ private slots:
         const QString file = dir.filePath("rotto.reg");
         writeFile(file, content);
         try {
-            RegistryExchange(reg).importTextFile(file);
+            RegistryExchange(reg, disk).importTextFile(file);
             QFAIL("a malformed file was accepted");
         } catch (const QyrError &e) {
             QCOMPARE(e.number(), err::InvalidFileFormat);
@@ -354,7 +357,7 @@ private slots:
         MemoryRegistry reg;
         reg.put("Player", "Volume", "80");
         QTemporaryDir dir;
-        RegistryExchange ex(reg);
+        RegistryExchange ex(reg, disk);
         // An export that cannot be written leaves no file, not even a partial one.
         const QString file = dir.filePath("manca/nota.REG");
         const ExportResult r = ex.exportKey(hkey::CurrentUser, kOwn, file, true, false);
@@ -376,7 +379,7 @@ private slots:
         HiveKey player{"Player", {RegValue::fromText("Volume", "55")}, {}};
         HiveKey empty{"Vuota", {}, {}};
         hives.content.key = HiveKey{"$$$PROTO.HIV", {}, {player, empty}};
-        RegistryExchange ex(reg, &hives);
+        RegistryExchange ex(reg, disk, &hives);
 
         // A store that fails half way leaves the old tree whole.
         reg.failWrites = true;
@@ -423,7 +426,7 @@ private slots:
         const HiveContent content = reader.read(file, kOwn);
         QCOMPARE(content.path, QString()); // the saved key is the hive's root
 
-        const ImportResult r = RegistryExchange(reg, &reader).restoreHive(kOwn, file, hkey::CurrentUser);
+        const ImportResult r = RegistryExchange(reg, disk, &reader).restoreHive(kOwn, file, hkey::CurrentUser);
         QVERIFY(r.applied);
         QCOMPARE(r.keys, 6);
         QCOMPARE(r.values, 13);
@@ -447,7 +450,7 @@ private slots:
         QCOMPARE(content.key.subKeys.size(), own.subKeys.size());
 
         MemoryRegistry reg;
-        RegistryExchange(reg, &reader).restoreHive(kOwn, file, hkey::CurrentUser);
+        RegistryExchange(reg, disk, &reader).restoreHive(kOwn, file, hkey::CurrentUser);
         MemoryRegistry expected;
         put(expected, kOwn, own);
         QCOMPARE(dump(reg, "Software"), dump(expected, "Software"));
@@ -456,7 +459,7 @@ private slots:
         vb.subKeys.removeLast();
         profile.subKeys[0].subKeys[1] = vb;
         const QString foreign = writeHive(dir, RegfWriter(profile).bytes(), "ALTRO.DAT");
-        QVERIFY_THROWS_EXCEPTION(QyrError, RegistryExchange(reg, &reader).restoreHive(kOwn, foreign, hkey::CurrentUser));
+        QVERIFY_THROWS_EXCEPTION(QyrError, RegistryExchange(reg, disk, &reader).restoreHive(kOwn, foreign, hkey::CurrentUser));
         QCOMPARE(dump(reg, "Software"), dump(expected, "Software"));
     }
 
@@ -506,7 +509,7 @@ private slots:
         const QStringList before = dump(reg, kOwn);
         HivexReader reader;
         try {
-            RegistryExchange(reg, &reader).restoreHive(kOwn, file, hkey::CurrentUser);
+            RegistryExchange(reg, disk, &reader).restoreHive(kOwn, file, hkey::CurrentUser);
             QFAIL("a damaged hive was accepted");
         } catch (const QyrError &e) {
             QCOMPARE(e.number(), err::InvalidFileFormat);

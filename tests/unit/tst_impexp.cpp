@@ -42,6 +42,7 @@ struct Desk {
                 [] { return MediaHostParts{std::make_unique<FakeMedia>(), std::make_unique<FakeVideoWindow>()}; },
                 "/libri/demo", hives ? &hiveReader : nullptr};
         f = std::make_unique<frmBrowser>(p);
+        reg.seenThrough = &f->view;
         f->impExp.setOwnFilesFolder(own.path());
         f->startup.Form_Load();
         f->startup.Form_Initialize();
@@ -149,7 +150,7 @@ private slots:
     {
         Desk d;
         d.reg.put("Player", "Volume", "80");
-        const QStringList before = dump(d.reg, kOwn);
+        const QStringList before = dump(d.f->view, kOwn);
 
         // Nothing typed, nothing chosen: the reader is told and the panel stays.
         d.click(0);
@@ -176,7 +177,7 @@ private slots:
         d.click(2);
         QCOMPARE(d.dialogs.errorNames(), QStringList{"cmdImpExp_Click"});
         QVERIFY(d.last().startsWith("Copia di sicurezza delle impostazioni non riuscita"));
-        QCOMPARE(dump(d.reg, kOwn), before);
+        QCOMPARE(dump(d.f->view, kOwn), before);
     }
 
     void importKeepsASafetyCopyAndTheReadingState_data()
@@ -219,7 +220,7 @@ private slots:
         QVERIFY(d.last().endsWith(after.last() + "."));
         QCOMPARE(d.reg.get("Player", "Volume"), "55");
         QCOMPARE(d.reg.get("Player", "AudioOff"), QString(readingOff ? "True" : "False"));
-        QCOMPARE(d.f->bAudioOff, readingOff);
+        QCOMPARE(d.f->feedback.audioOff(), readingOff);
         QCOMPARE(d.f->ListMarkers.items(), QStringList{"00:30\t - Nuovo è"});
 
         // The copies' folder is reached from the drive list; restoring the
@@ -264,7 +265,7 @@ private slots:
         d.reg.put("Player", "Volume", "80");
         d.bookmark("1", "12", "Vecchio");
         d.f->marks.Marcatori(0, QString(), 0);
-        const QStringList before = dump(d.reg, kOwn);
+        const QStringList before = dump(d.f->view, kOwn);
         writeFile(d.tmp.filePath(name), content);
         const QString copy = d.f->impExp.safetyCopiesFolder() + "/QYRPlayer_Backup_2020-01-01_10-00-00.reg";
         QDir().mkpath(d.f->impExp.safetyCopiesFolder());
@@ -276,7 +277,7 @@ private slots:
         QCOMPARE(d.dialogs.errorNames(), QStringList{"cmdImpExp_Click"});
         QVERIFY2(d.last().contains(said), qPrintable(d.last()));
         QVERIFY(d.last().contains("Le impostazioni non sono state modificate."));
-        QCOMPARE(dump(d.reg, kOwn), before);
+        QCOMPARE(dump(d.f->view, kOwn), before);
         QCOMPARE(d.f->impExp.safetyCopies(), QStringList{copy});
         QCOMPARE(readFile(copy), QByteArray("copia di prima"));
         QCOMPARE(d.f->ListMarkers.items(), QStringList{"00:12\t - Vecchio"});
@@ -289,7 +290,7 @@ private slots:
         d.f->feedback.SetAudioOff(true);
         d.reg.put("VECCHIO\\P.HTM", "1NOME", "Sparisce");
         d.reg.put("VECCHIO\\P.HTM", "2NOME", "Anche questo");
-        const QStringList before = dump(d.reg, kOwn);
+        const QStringList before = dump(d.f->view, kOwn);
         const QString file = d.tmp.filePath("copia.qyr");
         writeFile(file, RegfWriter(d.hive("55", "Perché sì")).bytes());
 
@@ -298,13 +299,13 @@ private slots:
         d.chooseForImport(d.tmp.path(), "copia.qyr");
         d.click(2);
         QCOMPARE(d.last(), "Importando il file " + file + " verranno cancellati 2 segnalibri su 2. Continuare?");
-        QCOMPARE(dump(d.reg, kOwn), before);
+        QCOMPARE(dump(d.f->view, kOwn), before);
         QVERIFY(d.f->impExp.safetyCopies().isEmpty());
 
         d.chooseForImport(d.tmp.path(), "copia.qyr");
         d.click(2);
         QVERIFY(d.last().startsWith("Ripristino effettuato " + file + "\r\n"));
-        QVERIFY(!d.reg.keyExists(kOwn + "\\VECCHIO"));
+        QVERIFY(!d.f->view.keyExists(kOwn + "\\VECCHIO"));
         QCOMPARE(d.reg.get("Player", "Volume"), "55");
         QCOMPARE(d.reg.get("Player", "AudioOff"), "True");
         QCOMPARE(d.f->ListMarkers.items(), QStringList{"01:30\t - Perché sì"});
@@ -367,9 +368,9 @@ private slots:
         d.f->objwb.setVisible(false);
         d.f->oPlayer->setFileName("/libri/demo/Libro/cap01.mp3");
         d.f->oPlayer->setCurrentPosition(42);
-        d.f->oPlayer->Pause_Player();
-        d.f->bResumeAfterList = true;
-        d.f->sngSavedRate = 1.5f;
+        d.f->oPlayer->setRate(1.5f);
+        d.f->oPlayer->Play_Player();
+        d.f->keys.bookmarks.pauseForList();
         d.click(1); // the import panel goes with the bookmark panel
         d.click(4);
         QVERIFY(!d.f->fraMarcatori.visible() && d.f->objwb.visible());

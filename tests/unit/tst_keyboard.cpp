@@ -176,14 +176,9 @@ private slots:
         Reader rd;
         rd.play(0);
         rd.m().volume_ = start;
-        if (!version9) {
-            rd.f.nVolumeMax = 0;
-            rd.f.nVolumeMin = -4000;
-            rd.f.nVolumeStep = 100;
-        }
+        rd.f.keys.transport.setVolumeRange(version9 ? 1 : 0);
         rd.key(code, Ctrl);
         QCOMPARE(rd.m().volume_, volume);
-        QCOMPARE(int(rd.f.nVolumeNew), start + (code == Plus ? 1 : -1) * (version9 ? 10 : 100));
         QCOMPARE(rd.osd(), "Volume - " + QString::number(volume));
         QCOMPARE(rd.f.TextVolume.text(), QString::number(volume));
         QCOMPARE(rd.r.reg.get("Player", "Volume"), QString::number(volume));
@@ -360,14 +355,14 @@ private slots:
         rd.play(1, 50);
         rd.r.browser.pages.insert(kCap1, FakeBrowser::Page{"Capitolo 1", rd.r.browser.elements, {}});
         rd.r.browser.autoComplete = true;
-        rd.f.nStyleSheet = 1;
+        rd.f.keys.reading.setStyleSheet(1);
         rd.key('9', Alt);
         QCOMPARE(rd.osd(), "Stile 1");
         QCOMPARE(rd.r.browser.navigations, QStringList{kCap1});
         QVERIFY(rd.playing());
         QCOMPARE(rd.m().url_, kFile2);
         QCOMPARE(rd.m().position, 50.0);
-        QCOMPARE(rd.f.nAudioIndex, 1);
+        QCOMPARE(rd.f.audio.audioIndex(), 1);
     }
 
     // A key that can do nothing says why instead of staying silent.
@@ -408,7 +403,7 @@ private slots:
         QCOMPARE(recalled, QStringList({"Primo@10", "Secondo@20", "Terzo@30", "Terzo@30", "Secondo@20", "Primo@10",
                                         "Primo@10"}));
         QCOMPARE(rd.f.ListMarkers.listIndex(), 0);
-        rd.f.nCurrentMarker = 0;
+        rd.f.marks.setCurrent(0);
         rd.f.ListMarkers.setListIndex(2);
         press('1', 1);
         QCOMPARE(recalled.last(), "Primo@10");
@@ -438,7 +433,7 @@ private slots:
         QCOMPARE(rd.f.fraMarcatori.visible(), opens);
         QCOMPARE(rd.f.objwb.visible(), !opens);
         QCOMPARE(rd.playing(), !opens);
-        QCOMPARE(rd.f.bResumeAfterList, opens);
+        QCOMPARE(rd.f.keys.bookmarks.resumeAfterList(), opens);
     }
 
     void addBookmark_data()
@@ -534,9 +529,8 @@ private slots:
             rd.key('9', Alt);
             QCOMPARE(rd.r.dialogs.errorNames(),
                      QStringList({"Form_KeyDown - Form KeyDown: Ctrl+0", "Form_KeyDown - Form KeyDown: Ctrl+Shift+9"}));
-            QVERIFY(rd.f.bAudioOff); // applied before the save failed
+            QVERIFY(rd.f.feedback.audioOff()); // applied before the save failed
             QCOMPARE(rd.r.browser.navigations, QStringList());
-            QVERIFY(!rd.f.oFso);
         }
     }
 };

@@ -126,7 +126,7 @@ private slots:
             rd.r.mediaLog.clear();
             QVERIFY(rd.go("javascript:location.reload()"));
             QVERIFY2(rd.r.mediaLog.contains("stop"), qPrintable(rd.r.mediaLog.join(',')));
-            QCOMPARE(rd.f.nAudioIndex, 0);
+            QCOMPARE(rd.f.audio.audioIndex(), 0);
         }
     }
 
@@ -153,7 +153,7 @@ private slots:
     {
         Reader rd("about:blank");
         rd.r.browser.autoComplete = true;
-        rd.f.nStyleSheet = 3;
+        rd.f.keys.reading.setStyleSheet(3);
         rd.r.files.add("/libri/app/Libro/cap1.htm");
         rd.r.files.add("/libri/app/Libro/cap1_1.mp3");
         FakeBrowser::Page cap1{"Capitolo 1", {}, {"own1.css", "own2.css"}};

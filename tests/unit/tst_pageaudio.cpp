@@ -215,7 +215,7 @@ private slots:
             b.f.PlayerStateChanged(state);
         b.media().end();
         QVERIFY(b.r.mediaLog.isEmpty());
-        QCOMPARE(b.f.nAudioIndex, 0);
+        QCOMPARE(b.f.audio.audioIndex(), 0);
         b.r.clock.advance(1);
         QCOMPARE(b.played(), "/libri/demo/Libro/cap1b.mp3");
         QCOMPARE(b.media().position, 7.0);
@@ -224,7 +224,7 @@ private slots:
         b.r.mediaLog.clear();
         b.endOfMedia();
         QCOMPARE(b.played(), "/libri/demo/Libro/cap1c.wma");
-        QCOMPARE(b.f.nAudioIndex, 2);
+        QCOMPARE(b.f.audio.audioIndex(), 2);
         QCOMPARE(b.media().position, 0.0);
 
         b.r.mediaLog.clear();
@@ -232,15 +232,15 @@ private slots:
         QVERIFY(b.played().isEmpty());
         QCOMPARE(b.r.browser.navigations.size(), navigations + 1);
         QCOMPARE(b.r.browser.navigations.last(), "file:///libri/demo/Libro/cap2.htm");
-        QCOMPARE(b.f.nAudioIndex, 3);
-        QCOMPARE(b.f.oAudioElem, "QYRPLAYER_AUDIO_NEXTHTML_3");
+        QCOMPARE(b.f.audio.audioIndex(), 3);
+        QCOMPARE(b.f.audio.element(), "QYRPLAYER_AUDIO_NEXTHTML_3");
 
         // The next page's load starts again from its first audio.
         b.r.browser.elements.clear();
         b.element("QYRPLAYER_AUDIO", "cap2.mp3");
         b.r.files.add("/libri/demo/Libro/cap2.mp3");
         QVERIFY(b.f.audio.Playaudio(b.r.browser.location, false, false));
-        QCOMPARE(b.f.nAudioIndex, 0);
+        QCOMPARE(b.f.audio.audioIndex(), 0);
         QVERIFY(b.r.dialogs.shown.isEmpty());
     }
 
@@ -260,16 +260,16 @@ private slots:
         QFETCH(QString, expected);
         Book b(location);
         b.element("QYRPLAYER_AUDIO_NEXTHTML_3", "cap2.htm");
-        b.f.nAudioIndex = 2;
-        b.f.bResumePending = true;
+        b.f.audio.setAudioIndex(2);
+        b.f.audio.expectResume(true);
         b.r.reg.put("Player", "BranoPos", "abc");
 
         QVERIFY(!b.f.audio.Playaudio(QString(), true, false));
 
         QCOMPARE(b.r.browser.navigations.last(), expected);
-        QCOMPARE(b.f.nAudioIndex, 3);
+        QCOMPARE(b.f.audio.audioIndex(), 3);
         // The resume waits for the call that plays the new page.
-        QVERIFY(b.f.bResumePending);
+        QVERIFY(b.f.audio.resumePending());
         QVERIFY(b.r.dialogs.shown.isEmpty());
     }
 
@@ -286,10 +286,10 @@ private slots:
         b.r.mediaLog.clear();
         b.endOfMedia();
         QVERIFY(b.played().isEmpty());
-        QCOMPARE(b.f.nAudioIndex, 2); // one past the last audio
+        QCOMPARE(b.f.audio.audioIndex(), 2); // one past the last audio
         QCOMPARE(b.r.browser.navigations.size(), navigations);
         QVERIFY(!b.f.audio.Playaudio(QString(), true, false));
-        QCOMPARE(b.f.nAudioIndex, 3);
+        QCOMPARE(b.f.audio.audioIndex(), 3);
         QVERIFY(b.r.dialogs.shown.isEmpty());
     }
 
@@ -317,11 +317,11 @@ private slots:
         b.element("QYRPLAYER_AUDIO_POS_2", "9");
         b.r.files.add("/libri/altro/cap1.mp3");
         b.r.files.add("/libri/altro/cap1c.mp3");
-        b.f.nAudioIndex = from;
+        b.f.audio.setAudioIndex(from);
 
         QCOMPARE(b.f.audio.Playaudio(QString(), false, true), !played.isEmpty());
 
-        QCOMPARE(b.f.nAudioIndex, index);
+        QCOMPARE(b.f.audio.audioIndex(), index);
         QCOMPARE(b.played(), played);
         QCOMPARE(b.media().position, position);
     }
@@ -333,7 +333,7 @@ private slots:
         b.element("QYRPLAYER_AUDIO_1", "/libri/altro/cap1.mp3");
         b.r.files.add("/libri/altro/cap1.mp3");
         QVERIFY(b.f.audio.Playaudio(kPage, false, false));
-        b.f.bDisableState = true;
+        b.f.audio.holdChaining(true);
         b.r.mediaLog.clear();
         b.r.files.asked.clear();
 
@@ -344,7 +344,7 @@ private slots:
 
         b.endOfMedia(); // a recall stopping the old file does not chain
         QVERIFY(b.played().isEmpty());
-        QCOMPARE(b.f.nAudioIndex, 0);
+        QCOMPARE(b.f.audio.audioIndex(), 0);
     }
 
     void resumePositionOnce_data()
@@ -371,13 +371,13 @@ private slots:
         if (reload)
             QVERIFY(b.f.audio.Playaudio(kPage, false, false));
         b.r.reg.put("Player", "BranoPos", saved);
-        b.f.bResumePending = true;
+        b.f.audio.expectResume(true);
 
         b.f.audio.Playaudio(reload ? "LOCATION.RELOAD" : kPage, false, false);
 
         QCOMPARE(b.media().position, position); // the saved position beats the page's
         QCOMPARE(b.r.dialogs.errorNames(), errors);
-        QVERIFY(!b.f.bResumePending);
+        QVERIFY(!b.f.audio.resumePending());
 
         b.element("QYRPLAYER_AUDIO_POS", QString());
         QVERIFY(b.f.audio.Playaudio(kPage, false, false));

@@ -103,11 +103,11 @@ private slots:
         frmBrowser &f = *r.f;
         QVERIFY(f.oPlayer && f.oPlayer->hasCurrentPlayer() && f.TimerSpalsh.enabled());
         QCOMPARE(f.chkSavePos.value(), 0);
-        QCOMPARE(f.nStyleSheet, qint16(1));
+        QCOMPARE(f.keys.reading.styleSheet(), qint16(1));
         QCOMPARE(f.oPlayer->Rate(), 1.0f);
         QCOMPARE(f.oPlayer->Volume().toInt(), 100);
         QCOMPARE(f.TextAvantiIndietro.text(), "10");
-        QVERIFY(!f.bAudioOff);
+        QVERIFY(!f.feedback.audioOff());
         // Pages read the speed again: the damaged value is not reported twice.
         QCOMPARE(f.feedback.PlayerRate(), 1.0f);
         QCOMPARE(r.dialogs.shown.size(), 1);
@@ -163,8 +163,8 @@ private slots:
             r.files.add("/libri/demo/Libro/cap 1.htm");
         r.start();
         r.clock.advance(5000);
-        QCOMPARE(r.browser.navigations.last(), resumed ? brano : r.f->strIndexPage);
-        QCOMPARE(r.f->bResumePending, resumed);
+        QCOMPARE(r.browser.navigations.last(), resumed ? brano : r.f->books.indexPage());
+        QCOMPARE(r.f->audio.resumePending(), resumed);
         if (savePos == "1" && brano != "about:blank")
             QCOMPARE(r.files.asked.last(), "/libri/demo/Libro/cap 1.htm"); // no anchor
     }
@@ -188,7 +188,7 @@ private slots:
         t.start();
         t.reg.failWrites = true;
         t.f->startup.Form_QueryUnload(cancel);
-        QVERIFY(!cancel && t.f->closing);
+        QVERIFY(!cancel && t.f->startup.closing());
         QCOMPARE(t.dialogs.errorNames(), QStringList({"Form_QueryUnload"}));
 
         // The session ends unasked; before any book page is on show the
@@ -201,7 +201,7 @@ private slots:
             u.browser.location = at;
             const int shown = u.dialogs.shown.size();
             u.f->startup.EndWithoutQuestion();
-            QVERIFY(u.f->closing);
+            QVERIFY(u.f->startup.closing());
             QCOMPARE(u.dialogs.shown.size(), shown);
             QCOMPARE(setting(u, "Brano"), at == "about:blank" ? "file:///libri/demo/Libro/cap1.htm" : at);
         }
@@ -222,7 +222,7 @@ private slots:
             QVERIFY(!cancel);
         };
         r.start();
-        QVERIFY(asked && r.f->closing && r.f->oPlayer);
+        QVERIFY(asked && r.f->startup.closing() && r.f->oPlayer);
         QCOMPARE(setting(r, "Versione"), "1");
         QVERIFY(r.dialogs.errorNames().isEmpty());
     }
@@ -267,7 +267,7 @@ private slots:
         QCOMPARE(setting(r, "Volume"), "40");
         // Reading off applies at once and is stored as Ctrl+0 stores it.
         f.chkAudioOff.setValue(1);
-        QVERIFY(f.bAudioOff && f.oPlayer->AudioOff());
+        QVERIFY(f.feedback.audioOff() && f.oPlayer->AudioOff());
         QCOMPARE(setting(r, "AudioOff"), "True");
         // The program's voice is stored as its index, and read back at start.
         f.optVoce.select(2);
