@@ -1,6 +1,8 @@
 // qyrplayer: wires the real components to the logic and starts the window.
 #include "../platform/files/diskfiles.h"
+#ifdef QYR_WITH_HIVEX
 #include "../platform/hive/hivexreader.h"
+#endif
 #include "../platform/bookpath.h"
 #include "../platform/media/mpvmedia.h"
 #include "../platform/media/qtmedia.h"
@@ -15,6 +17,7 @@
 #include "../platform/browser/webbrowser.h"
 #include "../shell/frmbrowser.h"
 #include "automation.h"
+#include "installpaths.h"
 #include "sessionend.h"
 #include "accessibility.h"
 #include "mainwindow.h"
@@ -45,10 +48,7 @@ namespace {
 
 QString defaultBook()
 {
-    const QString exeDir = QCoreApplication::applicationDirPath();
-    if (QFileInfo::exists(exeDir + QStringLiteral("/Index.htm")))
-        return exeDir;
-    return QStringLiteral(QYR_SAMPLE_BOOK_DIR);
+    return sampleBookFolder();
 }
 
 QString defaultSettings()
@@ -270,8 +270,10 @@ int main(int argc, char **argv)
     window.browser().setDialogs(&dialogs);
     Ports ports{*store, files, dialogs, pump, pump, window.browser(), nullptr, book};
     addPlayers(ports, files, automation.get(), options.audioOut);
+#ifdef QYR_WITH_HIVEX
     HivexReader hives;
     ports.hives = &hives;
+#endif
     frmBrowser f(ports);
     window.bind(f);
     if (automation)

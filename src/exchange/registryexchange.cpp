@@ -299,7 +299,7 @@ ImportPlan RegistryExchange::planHive(const QString &keyPath, const QString &fil
     return nothingChangedOnFailure(QString(), [&] {
         if (!hives_)
             throw QyrError(err::CannotCreateObject,
-                           QStringLiteral("La lettura dei file hive del registro non è disponibile."));
+                           QStringLiteral("L'importazione dei file hive del registro non è disponibile in questa installazione."));
         ImportPlan plan;
         plan.file = file;
         plan.hive = true;
