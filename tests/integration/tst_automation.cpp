@@ -85,7 +85,10 @@ public:
         proc_.setProcessEnvironment(env);
         QObject::connect(&proc_, &QProcess::readyReadStandardOutput, [this] { readLines(); });
         QObject::connect(&proc_, &QProcess::readyReadStandardError, [this] { stderr_ += proc_.readAllStandardError(); });
-        proc_.start(QYRPLAYER_BIN, {"--automation", "--settings", settingsFile, "--book", book, "--audio-out", "null"});
+        QStringList args{"--automation", "--settings", settingsFile, "--audio-out", "null"};
+        if (!book.isEmpty()) // none: the book read last
+            args << "--book" << book;
+        proc_.start(QYRPLAYER_BIN, args);
         if (!proc_.waitForStarted(kTimeoutMs))
             fail("the program did not start");
     }
@@ -570,6 +573,54 @@ private slots:
         s.expect("player", seek(8, 1e-9), mark);
         s.expect("player", action("playing", "cap3_1"), mark);
         QVERIFY(s.indexOf("dialog") < 0);
+        QVERIFY(s.quitYes());
+    }
+
+    // Two books with the same page names each keep their own bookmark; the next start opens the book read last, and
+    // Ctrl+O opens the other one, refusing a folder with no book in it.
+    void booksKeepTheirOwnBookmarks()
+    {
+        QTemporaryDir dir;
+        const QString uno = dir.filePath("uno"), due = dir.filePath("due");
+        for (const QString &copy : {uno, due})
+            QVERIFY(QProcess::execute("cp", {"-r", SAMPLE_BOOK, copy}) == 0);
+        const auto markPage = [](Session &s, const QString &description) {
+            s.follow("Libro/cap1.htm");
+            s.expect("player", action("playing", "cap1_1"));
+            s.key('3', Alt);
+            s.expect("dialog", is("kind", "input"));
+            s.send("answer", {{"text", description}});
+            s.key('6', Alt);
+            const QStringList list = s.list(1);
+            QVERIFY2(list.value(0).endsWith(description), qPrintable(list.join('|')));
+        };
+        {
+            Session s(dir, {}, {}, uno);
+            markPage(s, "Segno del primo");
+            QVERIFY(s.quitYes());
+        }
+        {
+            Session s(dir, {}, {}, due);
+            markPage(s, "Segno del secondo");
+            QVERIFY(s.quitYes());
+        }
+        Session s(dir, {}, {}, QString());
+        QCOMPARE(field(s.state(), "book"), due);
+        s.key('O', Ctrl);
+        s.expect("dialog", is("kind", "folder"));
+        s.send("answer", {{"text", dir.path()}});
+        s.expect("dialog", is("text", "La cartella " + dir.path() + " non contiene un libro: manca il file Index.htm."));
+        s.answer("ok");
+        s.key('O', Ctrl);
+        s.expect("dialog", is("kind", "folder"));
+        s.send("answer", {{"text", uno + "/Index.htm"}});
+        s.expect("osd", is("text", "Libro aperto: " + uno));
+        s.expect("document", urlContains(uno + "/Index.htm"));
+        s.follow("Libro/cap1.htm");
+        s.expect("player", action("playing", "cap1_1"));
+        s.key('6', Alt);
+        const QStringList list = s.list(1);
+        QVERIFY2(list.value(0).endsWith("Segno del primo"), qPrintable(list.join('|')));
         QVERIFY(s.quitYes());
     }
 
