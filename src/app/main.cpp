@@ -101,6 +101,18 @@ void installItalianQtTexts(QApplication &app)
         app.installTranslator(&qtTexts);
 }
 
+// What the web engine reads as it starts.
+void prepareWebEngine()
+{
+    // Page content is exposed to screen readers only when this is set before
+    // the engine starts.
+    qputenv("QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY", "1");
+#ifdef Q_OS_UNIX
+    if (geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1"); // the sandbox refuses to run as root
+#endif
+}
+
 // What the command line asks for.
 struct Options {
     QString book, settingsFile, audioOut;
@@ -227,19 +239,26 @@ void wireEnding(QApplication &app, MainWindow &window, frmBrowser &f, Automation
     QObject::connect(&app, &QCoreApplication::aboutToQuit, [&f] { f.startup.EndWithoutQuestion(); });
 }
 
+// Start-up, then the window until it closes.
+int startAndRun(QApplication &app, frmBrowser &f, MainWindow &window, Automation *automation)
+{
+    f.startup.Form_Load();
+    f.startup.Form_Initialize();
+    if (f.startup.closing())
+        return 0; // closed while starting: nothing more to show
+    window.show();
+    if (automation)
+        automation->ready();
+    return app.exec();
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     QElapsedTimer clock;
     clock.start();
-    // Page content is exposed to screen readers only when this is set before
-    // the engine starts.
-    qputenv("QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY", "1");
-#ifdef Q_OS_UNIX
-    if (geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1"); // the sandbox refuses to run as root
-#endif
+    prepareWebEngine();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("qyrplayer"));
     installAccessibility();
@@ -282,16 +301,9 @@ int main(int argc, char **argv)
     SessionEnd sessionEnd(endSession);
     wireEnding(app, window, f, automation.get(), endSession);
 
-    if (!storeNotice.isEmpty())
-        f.er.ShowError(QStringLiteral("Impostazioni"), storeNotice);
-    if (!bookNotice.isEmpty())
-        f.er.ShowError(QStringLiteral("Apertura del libro"), bookNotice);
-    f.startup.Form_Load();
-    f.startup.Form_Initialize();
-    if (f.startup.closing())
-        return 0; // closed while starting: nothing more to show
-    window.show();
-    if (automation)
-        automation->ready();
-    return app.exec();
+    for (const auto &[title, text] : {std::pair{QStringLiteral("Impostazioni"), storeNotice},
+                                      std::pair{QStringLiteral("Apertura del libro"), bookNotice}})
+        if (!text.isEmpty())
+            f.er.ShowError(title, text);
+    return startAndRun(app, f, window, automation.get());
 }

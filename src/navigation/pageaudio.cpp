@@ -245,6 +245,22 @@ const QString &PageAudio::reloadAddress()
     return address;
 }
 
+// The element to play: the page's first audio, or the next or previous one.
+// False when there is none.
+bool PageAudio::chooseElement(bool next, bool previous, StepLabel &step)
+{
+    if (!next && !previous) {
+        oAudioElem = kAudio;
+        nAudioIndex = 0;
+        return true;
+    }
+    if (previous && !next && nAudioIndex < 1) {
+        resumeLastSession(false, step); // the first audio has none before it
+        return false;
+    }
+    return stepElement(next, step);
+}
+
 bool PageAudio::Playaudio(const QString &address, bool next, bool previous)
 {
     if (bDisableState)
@@ -264,14 +280,8 @@ bool PageAudio::Playaudio(const QString &address, bool next, bool previous)
 
     const bool stepped = next || previous;
     const int indexBefore = nAudioIndex;
-    if (previous && !next && nAudioIndex < 1)
-        return nothingPlayed(); // the first audio has none before it
-    if (!stepped) {
-        oAudioElem = kAudio;
-        nAudioIndex = 0;
-    } else if (!stepElement(next, step)) {
+    if (!chooseElement(next, previous, step))
         return false;
-    }
 
     step.label = QStringLiteral("2");
     if (address == reloadAddress()) {

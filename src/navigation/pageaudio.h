@@ -58,6 +58,7 @@ private:
     QString nextPageBase();
     QString findAudio(const QString &name, const QString &pageFolder, bool &video, StepLabel &step);
     bool stepElement(bool next, StepLabel &step);
+    bool chooseElement(bool next, bool previous, StepLabel &step);
     QString startPosition(const QString &address, bool stepped);
     bool resumeAfterReload(const QString &address);
     void resumeLastSession(bool quiet, StepLabel &step);

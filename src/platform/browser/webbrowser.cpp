@@ -184,25 +184,10 @@ private:
     IFiles &files_;
 };
 
-WebBrowser::WebBrowser(IFiles &files, QWidget *parent) : QObject(parent), files_(files)
+// The link bridge in a world of its own, and the window.close() override in
+// the page's world, where the page's own scripts call it.
+void WebBrowser::installScripts()
 {
-    // The engine hands keys the page did not use back to the view's parent:
-    // a holder of its own keeps them from reaching the window a second time.
-    holder_ = new QWidget(parent);
-    holder_->setObjectName(QStringLiteral("objwbHolder"));
-    auto *fill = new QVBoxLayout(holder_);
-    fill->setContentsMargins(0, 0, 0, 0);
-    view_ = new QWebEngineView(holder_);
-    fill->addWidget(view_);
-    page_ = new BookPage(*this, view_);
-    view_->setPage(page_);
-    view_->setObjectName(QStringLiteral("objwb"));
-    view_->setAccessibleName(QStringLiteral("Pagina del libro"));
-    view_->setAccessibleDescription(QStringLiteral("Il contenuto della pagina del libro"));
-
-    interceptor_ = new BookFileInterceptor(files_, this);
-    page_->setUrlRequestInterceptor(interceptor_);
-
     bridge_ = new LinkBridge(*this);
     bridge_->setParent(this);
     auto *channel = new QWebChannel(this);
@@ -226,6 +211,28 @@ WebBrowser::WebBrowser(IFiles &files, QWidget *parent) : QObject(parent), files_
     closer.setRunsOnSubFrames(false);
     closer.setSourceCode(QString::fromUtf8(kCloseScript));
     page_->scripts().insert(closer);
+}
+
+WebBrowser::WebBrowser(IFiles &files, QWidget *parent) : QObject(parent), files_(files)
+{
+    // The engine hands keys the page did not use back to the view's parent:
+    // a holder of its own keeps them from reaching the window a second time.
+    holder_ = new QWidget(parent);
+    holder_->setObjectName(QStringLiteral("objwbHolder"));
+    auto *fill = new QVBoxLayout(holder_);
+    fill->setContentsMargins(0, 0, 0, 0);
+    view_ = new QWebEngineView(holder_);
+    fill->addWidget(view_);
+    page_ = new BookPage(*this, view_);
+    view_->setPage(page_);
+    view_->setObjectName(QStringLiteral("objwb"));
+    view_->setAccessibleName(QStringLiteral("Pagina del libro"));
+    view_->setAccessibleDescription(QStringLiteral("Il contenuto della pagina del libro"));
+
+    interceptor_ = new BookFileInterceptor(files_, this);
+    page_->setUrlRequestInterceptor(interceptor_);
+
+    installScripts();
 
     connect(page_, &QWebEnginePage::loadingChanged, this,
             [this](const QWebEngineLoadingInfo &info) { loadingChanged(info); });

@@ -65,6 +65,7 @@ public:
     void anchorSetByPage(const QString &to, const QString &from);
 
 private:
+    void installScripts();
     void loadingChanged(const QWebEngineLoadingInfo &info);
     void takeSnapshot();
     void goAhead(const QString &url);

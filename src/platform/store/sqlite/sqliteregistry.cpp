@@ -108,6 +108,35 @@ bool damage(int rc)
 
 } // namespace
 
+// An existing database: ours, in our format and sound, or why not.
+SqliteRegistry::Problem SqliteRegistry::checkOwnDatabase(sqlite3 *db, const QStringList &tables)
+{
+    auto failed = [db](int rc) { return Problem{describe(rc, db), damage(rc)}; };
+    // A sound database that is not ours belongs to some other program:
+    // it is left alone.
+    if (!tables.contains(QLatin1String("meta")))
+        return {QStringLiteral("il file è un database di un altro programma"), false};
+    sqlite3_stmt *m = nullptr;
+    QString marker;
+    if (sqlite3_prepare_v2(db, "SELECT v FROM meta WHERE k='format'", -1, &m, nullptr) == SQLITE_OK &&
+        sqlite3_step(m) == SQLITE_ROW)
+        marker = columnText(m, 0);
+    sqlite3_finalize(m);
+    if (marker != QLatin1String(kMarker))
+        return {QStringLiteral("formato delle impostazioni sconosciuto (forse di una versione più recente)"), false};
+    sqlite3_stmt *q = nullptr;
+    QString check;
+    int rc = sqlite3_prepare_v2(db, "PRAGMA quick_check", -1, &q, nullptr);
+    if (rc == SQLITE_OK && (rc = sqlite3_step(q)) == SQLITE_ROW)
+        check = columnText(q, 0);
+    sqlite3_finalize(q);
+    if (check.isEmpty())
+        return failed(rc);
+    if (check != QLatin1String("ok"))
+        return {QStringLiteral("il database è danneggiato (%1)").arg(check), true};
+    return {};
+}
+
 SqliteRegistry::Problem SqliteRegistry::prepareSchema(sqlite3 *db)
 {
     auto failed = [db](int rc) { return Problem{describe(rc, db), damage(rc)}; };
@@ -127,28 +156,9 @@ SqliteRegistry::Problem SqliteRegistry::prepareSchema(sqlite3 *db)
     if (rc != SQLITE_DONE)
         return failed(rc);
     if (!tables.isEmpty()) {
-        // A sound database that is not ours belongs to some other program:
-        // it is left alone.
-        if (!tables.contains(QLatin1String("meta")))
-            return {QStringLiteral("il file è un database di un altro programma"), false};
-        sqlite3_stmt *m = nullptr;
-        QString marker;
-        if (sqlite3_prepare_v2(db, "SELECT v FROM meta WHERE k='format'", -1, &m, nullptr) == SQLITE_OK &&
-            sqlite3_step(m) == SQLITE_ROW)
-            marker = columnText(m, 0);
-        sqlite3_finalize(m);
-        if (marker != QLatin1String(kMarker))
-            return {QStringLiteral("formato delle impostazioni sconosciuto (forse di una versione più recente)"), false};
-        sqlite3_stmt *q = nullptr;
-        QString check;
-        rc = sqlite3_prepare_v2(db, "PRAGMA quick_check", -1, &q, nullptr);
-        if (rc == SQLITE_OK && (rc = sqlite3_step(q)) == SQLITE_ROW)
-            check = columnText(q, 0);
-        sqlite3_finalize(q);
-        if (check.isEmpty())
-            return failed(rc);
-        if (check != QLatin1String("ok"))
-            return {QStringLiteral("il database è danneggiato (%1)").arg(check), true};
+        const Problem p = checkOwnDatabase(db, tables);
+        if (!p.text.isEmpty())
+            return p;
     }
     for (const char *sql : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL", "PRAGMA foreign_keys=OFF"}) {
         Problem p = run(sql);

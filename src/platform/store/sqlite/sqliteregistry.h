@@ -45,6 +45,7 @@ private:
         bool damaged = false;
     };
     static Problem prepareSchema(sqlite3 *db);
+    static Problem checkOwnDatabase(sqlite3 *db, const QStringList &tables);
     static Problem tryOpen(const QString &file, sqlite3 *&db);
     std::optional<RegValue> readValue(const QString &key, const QString &name);
     sqlite3_stmt *stmt(int which);
