@@ -1,6 +1,7 @@
 // The real program, offscreen, driven through its automation channel as a reader would: start-up questions, the exit
 // question, reading and the keys, bookmarks and their exchange, what is saved on the way out, and damaged settings.
 #include "doubles/regf_writer.h"
+#include "books/bookview.h"
 #include "platform/store/sqlite/sqliteregistry.h"
 
 #include <QJsonArray>
@@ -25,27 +26,37 @@ using Values = QList<std::pair<QString, QString>>;
 
 QString field(const QJsonObject &e, const char *name) { return e.value(QLatin1String(name)).toVariant().toString(); }
 
+// The settings of a file as the program sees them with the sample book open.
+template <typename Body>
+auto throughSampleBook(const QString &file, Body &&body)
+{
+    auto opened = SqliteRegistry::open(file);
+    if (!opened.store || !opened.movedAside.isEmpty()) {
+        QTest::qFail(qPrintable("settings file unusable: " + opened.problem), __FILE__, __LINE__);
+        opened = SqliteRegistry::open(":memory:");
+    }
+    BookView view(*opened.store);
+    view.openBook(SAMPLE_BOOK);
+    return body(view);
+}
+
 // Writes text values into the Player section of a settings file, and returns its name.
 QString storeValues(const QString &file, const Values &values)
 {
-    auto opened = SqliteRegistry::open(file);
-    if (!opened.store) {
-        QTest::qFail(qPrintable(opened.problem), __FILE__, __LINE__);
+    return throughSampleBook(file, [&](IRegistry &view) {
+        for (const auto &[name, text] : values)
+            view.setValue(kPlayerKey, RegValue::fromText(name, text));
         return file;
-    }
-    for (const auto &[name, text] : values)
-        opened.store->setValue(kPlayerKey, RegValue::fromText(name, text));
-    return file;
+    });
 }
 
 // Reads a value of the Player section back; a null string when absent.
 QString storedValue(const QString &file, const QString &name)
 {
-    auto opened = SqliteRegistry::open(file);
-    if (!opened.store || !opened.movedAside.isEmpty())
-        return "<settings file unusable: " + opened.problem + ">";
-    const auto v = opened.store->value(kPlayerKey, name);
-    return v ? v->text() : QString();
+    return throughSampleBook(file, [&](IRegistry &view) {
+        const auto v = view.value(kPlayerKey, name);
+        return v ? v->text() : QString();
+    });
 }
 
 // Events whose field `name` is `value`, or (contains) holds it, ignoring case.
