@@ -88,6 +88,18 @@ sr_key shift+ctrl+alt
 sr_key ctrl+i
 sr_expect "Sommario - Il faro di Punta Lunga"
 
+step "un altro libro con Ctrl+O: una cartella senza libro, poi il libro"
+sr_key ctrl+o
+sr_expect "Apri un libro"
+sr_type "$(dirname "$BOOK")"; sr_key Return
+sr_expect "non contiene un libro"
+sr_key Return
+sr_expect "Nessun libro aperto"
+sr_key ctrl+o
+sr_expect "Apri un libro"
+sr_type "$BOOK"; sr_key Return
+sr_expect "Libro aperto"
+
 if [ "${SR_FAILED:-0}" -ne 0 ]; then
   echo "ASCOLTO FALLITO: $SR_FAILED frasi non sentite (registrazioni in $D)" >&2
   exit 1
