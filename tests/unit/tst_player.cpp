@@ -36,10 +36,7 @@ struct PlayerRig {
         return std::make_unique<frmWMP9>(er, clock, clock, parts());
     };
     oEkoPlayer player{er, host9};
-};
-
-// The same, with a player of other versions behind version 0.
-struct OtherPlayerRig : PlayerRig {
+    // The same, with a player of other versions behind version 0.
     oEkoPlayer withOther{er, host9,
                          [this]() -> std::unique_ptr<IPlayer> { return std::make_unique<frmOther>(er, clock, clock, parts()); }};
 };
@@ -93,7 +90,7 @@ private slots:
     // name text, and the volume is in hundredths of a decibel.
     void versionZeroHasItsOwnPlayer()
     {
-        OtherPlayerRig r;
+        PlayerRig r;
         oEkoPlayer &p = r.withOther;
         p.setVersione(1);
         p.setVersione(0);
