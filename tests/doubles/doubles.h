@@ -11,7 +11,6 @@
 #include "platform/videowindow.h"
 
 #include <QHash>
-#include <QMap>
 #include <QQueue>
 #include <QSet>
 #include <QStringList>
@@ -26,11 +25,10 @@ public:
     std::optional<RegValue> value(const QString &key, const QString &name) override
     {
         const auto k = keys_.find(norm(key));
-        if (k == keys_.end())
-            return std::nullopt;
-        for (const RegValue &v : k->second.values)
-            if (v.name.compare(name, Qt::CaseInsensitive) == 0)
-                return v;
+        if (k != keys_.end())
+            for (const RegValue &v : k->second.values)
+                if (same(v, name))
+                    return v;
         return std::nullopt;
     }
     void setValue(const QString &key, const RegValue &v) override
@@ -39,22 +37,14 @@ public:
             throw QyrError(err::SettingsStore, QStringLiteral("scrittura simulata non riuscita"));
         ensure(key);
         auto &vals = keys_[norm(key)].values;
-        for (RegValue &e : vals)
-            if (e.name.compare(v.name, Qt::CaseInsensitive) == 0) {
-                e = v;
-                return;
-            }
-        vals.append(v);
+        const auto e = std::find_if(vals.begin(), vals.end(), [&](const RegValue &o) { return same(o, v.name); });
+        e == vals.end() ? vals.append(v) : void(*e = v);
     }
     void deleteValue(const QString &key, const QString &name) override
     {
         auto k = keys_.find(norm(key));
-        if (k == keys_.end())
-            return;
-        auto &vals = k->second.values;
-        vals.erase(std::remove_if(vals.begin(), vals.end(),
-                                  [&](const RegValue &v) { return v.name.compare(name, Qt::CaseInsensitive) == 0; }),
-                   vals.end());
+        if (k != keys_.end())
+            k->second.values.removeIf([&](const RegValue &v) { return same(v, name); });
     }
     void deleteKey(const QString &key) override
     {
@@ -87,18 +77,16 @@ public:
             throw;
         }
     }
-    // Shorthand for the program's own settings, as the program sees them
-    // (through the open book's view when one is set).
+    // The program's own settings, as the program sees them (through the open
+    // book's view when one is set).
     QString get(const QString &section, const QString &name)
     {
-        IRegistry &r = seenThrough ? *seenThrough : *this;
-        const auto v = r.value(settingsRoot() + QStringLiteral("\\QYR MediaPlayer\\") + section, name);
+        const auto v = view().value(own(section), name);
         return v ? v->text() : QStringLiteral("<assente>");
     }
     void put(const QString &section, const QString &name, const QString &text)
     {
-        IRegistry &r = seenThrough ? *seenThrough : *this;
-        r.setValue(settingsRoot() + QStringLiteral("\\QYR MediaPlayer\\") + section, RegValue::fromText(name, text));
+        view().setValue(own(section), RegValue::fromText(name, text));
     }
     IRegistry *seenThrough = nullptr;
     bool failWrites = false;
@@ -108,12 +96,14 @@ private:
         QString name;
         QList<RegValue> values;
     };
+    IRegistry &view() { return seenThrough ? *seenThrough : *this; }
+    static QString own(const QString &section) { return settingsRoot() + QStringLiteral("\\QYR MediaPlayer\\") + section; }
+    static bool same(const RegValue &v, const QString &name) { return v.name.compare(name, Qt::CaseInsensitive) == 0; }
     static QString norm(const QString &key) { return key.split(QLatin1Char('\\'), Qt::SkipEmptyParts).join(QLatin1Char('\\')).toCaseFolded(); }
     void ensure(const QString &key)
     {
-        const QStringList parts = key.split(QLatin1Char('\\'), Qt::SkipEmptyParts);
         QString path;
-        for (const QString &p : parts) {
+        for (const QString &p : key.split(QLatin1Char('\\'), Qt::SkipEmptyParts)) {
             path = path.isEmpty() ? p : path + QLatin1Char('\\') + p;
             auto &e = keys_[norm(path)];
             if (e.name.isEmpty())
@@ -123,59 +113,33 @@ private:
     std::map<QString, Entry> keys_;
 };
 
+// Files that exist by name only (names in lower case, "/" separators); the
+// folders are those the names imply.
 class FakeFiles : public IFiles {
 public:
-    QSet<QString> existing; // native paths with "/" separators, case-insensitive
     static QString norm(QString p)
     {
-        p.replace(QLatin1Char('\\'), QLatin1Char('/'));
-        p.remove(QLatin1String("file://"));
+        p.replace(QLatin1Char('\\'), QLatin1Char('/')).remove(QLatin1String("file://"));
         while (p.contains(QLatin1String("//")))
             p.replace(QLatin1String("//"), QLatin1String("/"));
-        if (!p.startsWith(QLatin1Char('/')))
-            p.prepend(QLatin1Char('/'));
-        return p.toLower();
+        return (p.startsWith(QLatin1Char('/')) ? p : QLatin1Char('/') + p).toLower();
     }
     void add(const QString &p) { existing.insert(norm(p)); }
     bool fileExists(const QString &path) override { asked << path; return existing.contains(norm(path)); }
     bool folderExists(const QString &) override { return !bookGone; }
-    bool bookGone = false; // a removed drive: no folder is there
     QString resolve(const QString &path) override { return fileExists(path) ? norm(path) : QString(); }
-    // Folders and files are those the existing paths imply (names in lower case).
     QStringList folders(const QString &folder) override { return children(folder, true); }
     QStringList files(const QString &folder, const QString & = QString()) override { return children(folder, false); }
-    QStringList children(const QString &folder, bool wantFolders) const
-    {
-        const QString base = norm(folder) + QLatin1Char('/');
-        QStringList out;
-        for (const QString &p : existing) {
-            if (!p.startsWith(base))
-                continue;
-            const QString rest = p.mid(base.size());
-            const int slash = rest.indexOf(QLatin1Char('/'));
-            const QString name = slash < 0 ? rest : rest.left(slash);
-            if ((slash >= 0) == wantFolders && !out.contains(name))
-                out << name;
-        }
-        out.sort();
-        return out;
-    }
     bool deleteFile(const QString &path) override { return existing.remove(norm(path)); }
     QStringList volumes() override { return volumeRoots; }
-    // Whole files live in memory too.
     QByteArray readFile(const QString &path, qint64) override
     {
         if (!contents.contains(norm(path)))
             throw QyrError(err::FileNotFound, QStringLiteral("Il file %1 non esiste.").arg(path));
         return contents.value(norm(path));
     }
-    bool writeFile(const QString &path, const QByteArray &bytes, QString *problem) override
+    bool writeFile(const QString &path, const QByteArray &bytes, QString *) override
     {
-        if (failWrites) {
-            if (problem)
-                *problem = QStringLiteral("Scrittura del file %1 non riuscita.").arg(path);
-            return false;
-        }
         contents.insert(norm(path), bytes);
         add(path);
         return true;
@@ -184,14 +148,28 @@ public:
     bool makeWritable(const QString &) override { return true; }
     bool sameFile(const QString &a, const QString &b) override { return norm(a) == norm(b); }
     QString ownFolder() override { return QStringLiteral("/config/qyrplayer"); }
+    QSet<QString> existing;
     QHash<QString, QByteArray> contents;
-    bool failWrites = false;
-    QStringList volumeRoots;
-    QStringList asked;
+    QStringList volumeRoots, asked;
+    bool bookGone = false; // a removed drive: no folder is there
+
+private:
+    QStringList children(const QString &folder, bool wantFolders) const
+    {
+        const QString base = norm(folder) + QLatin1Char('/');
+        QStringList out;
+        for (const QString &p : existing) {
+            const QString rest = p.mid(base.size()), name = rest.section(QLatin1Char('/'), 0, 0);
+            if (p.startsWith(base) && rest.contains(QLatin1Char('/')) == wantFolders && !out.contains(name))
+                out << name;
+        }
+        out.sort();
+        return out;
+    }
 };
 
 // Records every dialog; answers message boxes from a queue (default: the
-// first button of the kind asked, Yes for questions).
+// first button of the kind asked, Yes for questions), inputs from another.
 class ScriptedDialogs : public IDialogs {
 public:
     struct Shown {
@@ -200,28 +178,14 @@ public:
     Answer message(const QString &title, const QString &text, Buttons buttons, Icon) override
     {
         shown.append({QStringLiteral("message"), title, text, QString()});
-        if (!answers.isEmpty())
-            return answers.dequeue();
-        return buttons == Buttons::Ok ? Answer::Ok : Answer::Yes;
+        return !answers.isEmpty() ? answers.dequeue() : buttons == Buttons::Ok ? Answer::Ok : Answer::Yes;
     }
     void error(const QString &name, const QString &text) override
     {
         shown.append({QStringLiteral("error"), QStringLiteral("LUMO Player - Segnalazioni"), text, name});
     }
-    std::optional<QString> chooseFolder(const QString &title, const QString &start) override
-    {
-        shown.append({QStringLiteral("folder"), title, start, QString()});
-        if (inputs.isEmpty())
-            return std::nullopt;
-        return inputs.dequeue();
-    }
-    std::optional<QString> input(const QString &title, const QString &label, const QString &) override
-    {
-        shown.append({QStringLiteral("input"), title, label, QString()});
-        if (inputs.isEmpty())
-            return std::nullopt;
-        return inputs.dequeue();
-    }
+    std::optional<QString> chooseFolder(const QString &title, const QString &start) override { return ask("folder", title, start); }
+    std::optional<QString> input(const QString &title, const QString &label, const QString &) override { return ask("input", title, label); }
     QStringList errorNames() const
     {
         QStringList n;
@@ -237,6 +201,13 @@ public:
     QList<Shown> shown;
     QQueue<Answer> answers;
     QQueue<QString> inputs;
+
+private:
+    std::optional<QString> ask(const char *kind, const QString &title, const QString &text)
+    {
+        shown.append({QLatin1String(kind), title, text, QString()});
+        return inputs.isEmpty() ? std::nullopt : std::optional<QString>(inputs.dequeue());
+    }
 };
 
 // A manual clock: timers fire only when the test advances time.
@@ -263,25 +234,19 @@ public:
     {
         const qint64 end = now + ms;
         for (;;) {
-            TimerModel *next = nullptr;
-            qint64 when = end + 1;
-            for (const auto &[t, d] : due)
-                if (d <= end && d < when) {
-                    when = d;
-                    next = t;
-                }
-            if (!next)
+            const auto next = std::min_element(due.begin(), due.end(),
+                                               [](const auto &a, const auto &b) { return a.second < b.second; });
+            if (next == due.end() || next->second > end)
                 break;
-            now = when;
-            due[next] = now + std::max(1, next->interval());
-            next->fire();
+            now = next->second;
+            next->second = now + std::max(1, next->first->interval());
+            next->first->fire();
         }
         now = end;
     }
     qint64 now = 0;
     int slept = 0;
-    std::function<void()> onSleep;
-    std::function<void()> onPump; // what a queued event would do
+    std::function<void()> onSleep, onPump; // onPump: what a queued event would do
     std::map<TimerModel *, qint64> due;
 };
 
@@ -298,8 +263,7 @@ public:
         navigations << url;
         location = url;
         state = readyAfterSleeps > 0 ? 1 : 4;
-        if (state == 4)
-            document = true;
+        document = state == 4;
         if (autoComplete)
             load(url);
     }
@@ -313,9 +277,7 @@ public:
     // raises the document-complete, as a finished load does.
     void load(const QString &url)
     {
-        QString bare = url;
-        bare.truncate(bare.indexOf(QLatin1Char('#')) < 0 ? bare.size() : bare.indexOf(QLatin1Char('#')));
-        const Page p = pages.value(bare);
+        const Page p = pages.value(url.section(QLatin1Char('#'), 0, 0));
         location = url;
         pageTitle = p.title;
         elements = p.elements;
@@ -324,18 +286,11 @@ public:
         document = true;
         DocumentComplete(url);
     }
-    static PageElement meta(const QString &name, const QString &content)
-    {
-        return PageElement{name, content, QString(), QString(), true, true};
-    }
-    static PageElement field(const QString &name, const QString &value)
-    {
-        return PageElement{name, QString(), QString(), value, true, false};
-    }
+    static PageElement meta(const QString &name, const QString &content) { return PageElement{name, content, QString(), QString(), true, true}; }
+    static PageElement field(const QString &name, const QString &value) { return PageElement{name, QString(), QString(), value, true, false}; }
     QString locationURL() override { return location; }
     // The page's title when the test gives one, else its address.
     QString locationName() override { return locationTitle.isEmpty() ? location : locationTitle; }
-    QString locationTitle;
     int readyState() override { return state; }
     QString title() override { return pageTitle; }
     bool hasDocument() override { return document; }
@@ -348,22 +303,15 @@ public:
     // Called by the clock's onSleep: the load completes after some sleeps.
     void tick()
     {
-        if (state != 4 && --readyAfterSleeps <= 0) {
-            state = 4;
-            document = true;
-        }
+        if (state != 4 && --readyAfterSleeps <= 0)
+            state = 4, document = true;
     }
-    QStringList navigations, bodies;
-    QString location, pageTitle;
-    int state = 0;
-    int readyAfterSleeps = 0;
-    bool document = false;
+    QStringList navigations, bodies, sheets;
+    QString location, locationTitle, pageTitle;
     QHash<QString, PageElement> elements;
-    QStringList sheets;
-    int focused = 0;
     QHash<QString, Page> pages;
-    bool autoComplete = false; // navigations load their page at once
-    bool failNavigation = false;
+    int state = 0, readyAfterSleeps = 0, focused = 0;
+    bool document = false, autoComplete = false, failNavigation = false; // autoComplete: navigations load at once
 };
 
 // A media control with scripted behaviour: play states change at once.
@@ -384,14 +332,9 @@ public:
             set(playstate::Playing);
     }
     void clearPlaylist() override { note(QStringLiteral("clear")); }
-    void play() override { note(QStringLiteral("play")); set(playstate::Playing); }
-    void pause() override { note(QStringLiteral("pause")); set(playstate::Paused); }
-    void stop() override
-    {
-        note(QStringLiteral("stop"));
-        position = 0;
-        set(playstate::Stopped);
-    }
+    void play() override { note(QStringLiteral("play")), set(playstate::Playing); }
+    void pause() override { note(QStringLiteral("pause")), set(playstate::Paused); }
+    void stop() override { note(QStringLiteral("stop")), position = 0, set(playstate::Stopped); }
     int playState() override { return state; }
     double currentPosition() override { return position; }
     void setCurrentPosition(double s) override { position = s; }
@@ -399,12 +342,7 @@ public:
     float rate() override { return rate_; }
     void setRate(float r) override { rate_ = r; }
     int volume() override { return volume_; }
-    void setVolume(int v) override
-    {
-        if (v < 0 || v > 100)
-            throw QyrError(err::InvalidCall);
-        volume_ = v;
-    }
+    void setVolume(int v) override { volume_ = (v < 0 || v > 100) ? throw QyrError(err::InvalidCall) : v; }
     void setGain(double g) override { gain = g; }
     void setAutoStart(bool on) override { autoStart = on; }
     void setUiMode(const QString &m) override { uiMode = m; }
@@ -412,7 +350,6 @@ public:
     int imageSourceWidth() override { return imageWidth; }
     int imageSourceHeight() override { return imageHeight; }
     QString versionInfo() override { return QStringLiteral("doppio di prova"); }
-    int imageWidth = 0, imageHeight = 0;
     void note(const QString &what)
     {
         log << what;
@@ -421,16 +358,14 @@ public:
     }
     // The media reaches its end, as the control reports it.
     void end() { set(playstate::MediaEnded); }
-    void set(int s) { state = s; PlayStateChange(s); }
+    void set(int s) { state = s, PlayStateChange(s); }
     QStringList log;
     QStringList *sharedLog = nullptr; // outlives the control
     std::function<void(FakeMedia *)> onGone;
     QString url_, uiMode;
-    int state = playstate::Undefined;
-    double position = 0, length = 60;
+    int state = playstate::Undefined, volume_ = 100, imageWidth = 0, imageHeight = 0;
+    double position = 0, length = 60, gain = -1; // gain: the last linear gain given; -1: none
     float rate_ = 1;
-    int volume_ = 100;
-    double gain = -1; // the last linear gain given; -1: none
     bool autoStart = false;
 };
 
@@ -440,19 +375,13 @@ public:
     bool visible() override { return shown; }
     void setVisible(bool on) override { shown = on; }
     void setMaximized(bool on) override { maximized = on; }
-    void setGeometryTwips(float l, float t, float w, float h) override
-    {
-        left = l;
-        top = t;
-        width = w;
-        height = h;
-    }
+    void setGeometryTwips(float, float, float w, float h) override { width = w, height = h; }
     float screenWidthTwips() override { return 1024 * 15; }
     float screenHeightTwips() override { return 768 * 15; }
     double twipsPerPixelX() override { return 15; }
     double twipsPerPixelY() override { return 15; }
     bool shown = false, maximized = false;
-    float left = -1, top = -1, width = -1, height = -1;
+    float width = -1, height = -1;
 };
 
 } // namespace qyr::test

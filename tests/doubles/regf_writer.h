@@ -6,6 +6,7 @@
 #include "platform/hive.h"
 
 #include <QByteArray>
+#include <algorithm>
 #include <QList>
 #include <QtEndian>
 
@@ -73,17 +74,10 @@ private:
     // Names are stored in Latin-1 when they fit (the "compressed" flag), else in UTF-16LE.
     static QByteArray nameBytes(const QString &name, bool *compressed)
     {
-        *compressed = true;
-        for (QChar c : name)
-            if (c.unicode() > 0xFF)
-                *compressed = false;
-        if (*compressed)
-            return name.toLatin1();
-        QByteArray out;
-        for (QChar c : name) {
-            out.append(char(c.unicode() & 0xFF));
-            out.append(char(c.unicode() >> 8));
-        }
+        *compressed = std::all_of(name.begin(), name.end(), [](QChar c) { return c.unicode() <= 0xFF; });
+        QByteArray out = *compressed ? name.toLatin1() : QByteArray(2 * name.size(), '\0');
+        for (int i = 0; !*compressed && i < name.size(); ++i)
+            put16(out, 2 * i, name[i].unicode());
         return out;
     }
 

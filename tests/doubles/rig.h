@@ -1,6 +1,6 @@
 #pragma once
 // The main window's logic on doubles: every port in memory, time manual.
-#include "doubles.h"
+#include "doubles/doubles.h"
 #include "shell/frmbrowser.h"
 
 #include <memory>
@@ -21,26 +21,25 @@ struct Rig {
     bool mediaAlwaysFails = false;
     std::unique_ptr<frmBrowser> f;
 
-    explicit Rig(const QString &appFolder = QStringLiteral("/libri/demo"))
+    // realFiles and hives, when given, stand in for the in-memory files and
+    // for no hive reader.
+    explicit Rig(const QString &appFolder = QStringLiteral("/libri/demo"), IFiles *realFiles = nullptr,
+                 IHiveReader *hives = nullptr)
     {
         clock.onSleep = [this] { browser.tick(); };
-        Ports p{reg, files, dialogs, clock, clock, browser,
+        Ports p{reg, realFiles ? *realFiles : files, dialogs, clock, clock, browser,
                 [this]() -> MediaHostParts {
-                    if (mediaAlwaysFails || mediaFailures > 0) {
-                        --mediaFailures;
+                    if (mediaAlwaysFails || mediaFailures-- > 0)
                         throw QyrError(err::MediaHost, QStringLiteral("lettore non disponibile"));
-                    }
                     auto m = std::make_unique<FakeMedia>();
                     m->sharedLog = &mediaLog;
-                    m->onGone = [this](FakeMedia *gone) {
-                        medias.erase(std::remove(medias.begin(), medias.end(), gone), medias.end());
-                    };
+                    m->onGone = [this](FakeMedia *gone) { medias.erase(std::find(medias.begin(), medias.end(), gone)); };
                     medias.push_back(m.get());
                     auto w = std::make_unique<FakeVideoWindow>();
                     window = w.get();
                     return MediaHostParts{std::move(m), std::move(w)};
                 },
-                appFolder};
+                appFolder, hives};
         f = std::make_unique<frmBrowser>(p);
         reg.seenThrough = &f->view;
     }
@@ -49,7 +48,60 @@ struct Rig {
         f->startup.Form_Load();
         f->startup.Form_Initialize();
     }
+    // Started, showing location, the traces of start-up cleared.
+    void startAt(const QString &location)
+    {
+        start();
+        browser.location = location;
+        clear();
+    }
+    void clear()
+    {
+        mediaLog.clear();
+        dialogs.shown.clear();
+        browser.navigations.clear();
+        files.asked.clear();
+        f->frmOSD.setVisible(false);
+    }
     FakeMedia *media() { return medias.empty() ? nullptr : medias.back(); }
+    // The message on show, if any.
+    QString osd() const { return f->frmOSD.visible() ? f->lblOSD.caption() : QString(); }
+    // The files the controls were given since the last clear.
+    QString played() const { return mediaLog.filter("url:").join('|').remove("url:"); }
+    void meta(const QString &name, const QString &content)
+    {
+        browser.elements.insert(name.toLower(), FakeBrowser::meta(name, content));
+    }
+    // Bookmarks as "slot|position|description|audio"; position "-" and a
+    // missing audio are left out.
+    void putMarks(const QString &section, const QStringList &records)
+    {
+        for (const QString &rec : records) {
+            const QStringList p = rec.split('|');
+            if (p[1] != "-")
+                reg.put(section, p[0], p[1]);
+            reg.put(section, p[0] + "NOME", p[2]);
+            if (p.size() > 3)
+                reg.put(section, p[0] + "NOMEAUDIO", p[3]);
+        }
+    }
+    QStringList marks(const QString &section)
+    {
+        QStringList out;
+        for (int n = 1; n <= 101; ++n) {
+            const QString s = QString::number(n), name = reg.get(section, s + "NOME");
+            if (name != "<assente>")
+                out << s + '|' + reg.get(section, s) + '|' + name + '|' + reg.get(section, s + "NOMEAUDIO");
+        }
+        return out;
+    }
+    // The bookmarks of the page shown (or of page, listed as the n-th of the
+    // whole book), loaded into the list afresh.
+    void loadMarks(const QString &page = QString(), qint32 n = 0)
+    {
+        f->marks.ClearMarcatori();
+        f->marks.Marcatori(0, page, n);
+    }
 };
 
 } // namespace qyr::test

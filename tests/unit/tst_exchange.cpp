@@ -15,7 +15,6 @@
 
 using namespace qyr;
 using namespace qyr::test;
-using qyr::test::MemoryRegistry;
 
 namespace {
 

@@ -14,29 +14,15 @@ const QString kCap1 = "file:///libri/app/Libro/cap1.htm";
 const QString kIndex = "file:///libri/app/Index.htm";
 
 // A started window on a chapter page, traces of start-up cleared.
-struct Reader {
-    Rig r{kApp};
-    frmBrowser &f;
-    explicit Reader(const QString &location = kCap1) : f(*r.f)
-    {
-        r.start();
-        r.browser.location = location;
-        r.mediaLog.clear();
-        r.dialogs.shown.clear();
-    }
+struct Reader : Rig {
+    explicit Reader(const QString &location = kCap1) : Rig(kApp) { startAt(location); }
     bool go(const QString &url)
     {
         bool cancel = false;
-        f.links.objWB_BeforeNavigate2(url, cancel);
+        f->links.objWB_BeforeNavigate2(url, cancel);
         return cancel;
     }
-    QString osd() const { return f.frmOSD.visible() ? f.lblOSD.caption() : QString(); }
-    bool osdKept() const { return !f.TimerOSD.enabled(); }
-    QString mediaFile() const
-    {
-        const QStringList urls = r.mediaLog.filter("url:");
-        return urls.isEmpty() ? QString() : urls.last().mid(4);
-    }
+    QString mediaFile() const { return played().section('|', -1); }
 };
 
 } // namespace
@@ -78,20 +64,20 @@ private slots:
         QFETCH(QString, osd);
         QFETCH(int, fullScreen);
         Reader rd;
-        const bool fullBefore = rd.f.oPlayer->FullScreen();
-        rd.f.oPlayer->setFullScreen(!fullBefore); // so that any change shows
-        rd.f.oPlayer->setFileName("/libri/app/Libro/cap1_1.mp3");
-        rd.f.oPlayer->Play_Player();
-        rd.r.mediaLog.clear();
+        const bool fullBefore = rd.f->oPlayer->FullScreen();
+        rd.f->oPlayer->setFullScreen(!fullBefore); // so that any change shows
+        rd.f->oPlayer->setFileName("/libri/app/Libro/cap1_1.mp3");
+        rd.f->oPlayer->Play_Player();
+        rd.mediaLog.clear();
         QCOMPARE(rd.go(url), cancelled);
-        QStringList asked = rd.r.mediaLog;
+        QStringList asked = rd.mediaLog;
         asked.removeAll("clear");
         QCOMPARE(asked.filter(QRegularExpression("^(url:|play|pause|stop)")), media);
         QCOMPARE(rd.osd(), osd);
-        QVERIFY(osd.isEmpty() || !rd.osdKept());
-        QCOMPARE(rd.f.oPlayer->FullScreen(), fullScreen < 0 ? !fullBefore : fullScreen == 1);
-        QCOMPARE(rd.f.TextURL.text(), url);
-        QVERIFY(rd.r.dialogs.shown.isEmpty());
+        QVERIFY(osd.isEmpty() || rd.f->TimerOSD.enabled());
+        QCOMPARE(rd.f->oPlayer->FullScreen(), fullScreen < 0 ? !fullBefore : fullScreen == 1);
+        QCOMPARE(rd.f->TextURL.text(), url);
+        QVERIFY(rd.dialogs.shown.isEmpty());
     }
 
     void dictionaryVideoAndFailures()
@@ -99,34 +85,34 @@ private slots:
         {
             // The dictionary form names its file in a page element, never full screen.
             Reader rd;
-            rd.r.browser.elements.insert("videonomefile", FakeBrowser::field("VideoNomeFile",
+            rd.browser.elements.insert("videonomefile", FakeBrowser::field("VideoNomeFile",
                                                             "/libri/app/Dizionario/casa.wmv"));
             QVERIFY(rd.go(kCap1 + "#PLAYVIDEODIZIONARIO"));
             QCOMPARE(rd.mediaFile(), "/libri/app/Dizionario/casa.wmv");
-            QVERIFY(!rd.f.oPlayer->FullScreen());
+            QVERIFY(!rd.f->oPlayer->FullScreen());
         }
         {
             // Without the element: reported, and the browser goes on (a jump in the page).
             Reader rd;
             QVERIFY(!rd.go(kCap1 + "#PLAYVIDEODIZIONARIO"));
-            QCOMPARE(rd.r.dialogs.errorNames(), QStringList{"objWB_BeforeNavigate2"});
+            QCOMPARE(rd.dialogs.errorNames(), QStringList{"objWB_BeforeNavigate2"});
             QVERIFY(rd.mediaFile().isEmpty());
         }
         {
             // A key command whose key is not a number: reported, not cancelled.
             Reader rd;
             QVERIFY(!rd.go(kCap1 + "#QYRP_KEYCMD##KEYCTRL#tre"));
-            QCOMPARE(rd.r.dialogs.errorNames(), QStringList{"objWB_BeforeNavigate2"});
+            QCOMPARE(rd.dialogs.errorNames(), QStringList{"objWB_BeforeNavigate2"});
         }
         {
             // The reload form in any case plays the loaded file again from the page's first audio.
             Reader rd;
-            rd.f.oPlayer->setFileName("/libri/app/Libro/cap1_2.mp3");
-            rd.f.oPlayer->Play_Player();
-            rd.r.mediaLog.clear();
+            rd.f->oPlayer->setFileName("/libri/app/Libro/cap1_2.mp3");
+            rd.f->oPlayer->Play_Player();
+            rd.mediaLog.clear();
             QVERIFY(rd.go("javascript:location.reload()"));
-            QVERIFY2(rd.r.mediaLog.contains("stop"), qPrintable(rd.r.mediaLog.join(',')));
-            QCOMPARE(rd.f.audio.audioIndex(), 0);
+            QVERIFY2(rd.mediaLog.contains("stop"), qPrintable(rd.mediaLog.join(',')));
+            QCOMPARE(rd.f->audio.audioIndex(), 0);
         }
     }
 
@@ -152,63 +138,63 @@ private slots:
     void pageLoadCaptionStyleAndAudio()
     {
         Reader rd("about:blank");
-        rd.r.browser.autoComplete = true;
-        rd.f.keys.reading.setStyleSheet(3);
-        rd.r.files.add("/libri/app/Libro/cap1.htm");
-        rd.r.files.add("/libri/app/Libro/cap1_1.mp3");
+        rd.browser.autoComplete = true;
+        rd.f->keys.reading.setStyleSheet(3);
+        rd.files.add("/libri/app/Libro/cap1.htm");
+        rd.files.add("/libri/app/Libro/cap1_1.mp3");
         FakeBrowser::Page cap1{"Capitolo 1", {}, {"own1.css", "own2.css"}};
         cap1.elements.insert("qyrplayer_audio", FakeBrowser::meta("QYRPLAYER_AUDIO", "cap1_1"));
         cap1.elements.insert("qyrplayer_msg_uscita", FakeBrowser::meta("QYRPLAYER_MSG_USCITA", "Esci?"));
-        rd.r.browser.pages.insert(kCap1, cap1);
-        const QString before = rd.f.msg.strMsgUscita;
+        rd.browser.pages.insert(kCap1, cap1);
+        const QString before = rd.f->msg.strMsgUscita;
 
-        rd.r.browser.navigate(kCap1 + "#QYRPLAYER_AUDIO_POS=5");
-        QCOMPARE(rd.f.caption(), "Capitolo 1");
-        QCOMPARE(rd.r.browser.focused, 1);
+        rd.browser.navigate(kCap1 + "#QYRPLAYER_AUDIO_POS=5");
+        QCOMPARE(rd.f->caption(), "Capitolo 1");
+        QCOMPARE(rd.browser.focused, 1);
         const QString sheet = "file:///libri/app/INCLUDE/Style3.CSS";
-        QCOMPARE(rd.r.browser.sheets, QStringList({sheet, "own1.css", sheet, "own2.css"}));
+        QCOMPARE(rd.browser.sheets, QStringList({sheet, "own1.css", sheet, "own2.css"}));
         QCOMPARE(rd.mediaFile(), "/libri/app/Libro/cap1_1.mp3");
-        QCOMPARE(rd.f.oPlayer->CurrentPosition(), 5.0);
-        QCOMPARE(rd.f.msg.strMsgUscita, before); // overrides come only from a table of contents
+        QCOMPARE(rd.f->oPlayer->CurrentPosition(), 5.0);
+        QCOMPARE(rd.f->msg.strMsgUscita, before); // overrides come only from a table of contents
 
         // The same page again: the caption is unchanged, so no new focus
         // request, and the index counter is kept.
-        rd.f.nIndexAnchor = 2;
-        rd.r.browser.navigate(kCap1);
-        QCOMPARE(rd.r.browser.focused, 1);
-        QCOMPARE(rd.f.nIndexAnchor, qint16(2));
+        rd.f->nIndexAnchor = 2;
+        rd.browser.navigate(kCap1);
+        QCOMPARE(rd.browser.focused, 1);
+        QCOMPARE(rd.f->nIndexAnchor, qint16(2));
 
         // A page without sheets of its own gets the reader's once; the empty
         // address starts no audio.
-        rd.r.mediaLog.clear();
-        rd.r.browser.navigate("http:///");
-        QCOMPARE(rd.r.browser.sheets, QStringList{sheet});
+        rd.mediaLog.clear();
+        rd.browser.navigate("http:///");
+        QCOMPARE(rd.browser.sheets, QStringList{sheet});
         QVERIFY(rd.mediaFile().isEmpty());
-        QCOMPARE(rd.f.nIndexAnchor, qint16(0));
-        QVERIFY(rd.r.dialogs.shown.isEmpty());
+        QCOMPARE(rd.f->nIndexAnchor, qint16(0));
+        QVERIFY(rd.dialogs.shown.isEmpty());
     }
 
     void messageOverridesFromTheTableOfContents()
     {
         Reader rd("about:blank");
-        rd.r.browser.autoComplete = true;
-        const Messages defaults = rd.f.msg;
+        rd.browser.autoComplete = true;
+        const Messages defaults = rd.f->msg;
         FakeBrowser::Page index{"Sommario", {}, {}};
         index.elements.insert("qyrplayer_msg_uscita", FakeBrowser::meta("QYRPLAYER_MSG_USCITA", "Chiudere il libro?"));
         // An empty content empties the message; an element that is not a
         // meta element leaves it alone.
         index.elements.insert("qyrplayer_msg_markexist", FakeBrowser::meta("QYRPLAYER_MSG_MARKEXIST", QString()));
         index.elements.insert("qyrplayer_msg_delmark", FakeBrowser::field("QYRPLAYER_MSG_DELMARK", "ignorato"));
-        rd.r.browser.pages.insert("file:///libri/app/Libro/SUBINDEX.HTM", index);
-        rd.r.browser.navigate("file:///libri/app/Libro/SUBINDEX.HTM");
-        QCOMPARE(rd.f.msg.strMsgUscita, "Chiudere il libro?");
-        QCOMPARE(rd.f.msg.strMsgMarkExist, QString());
-        QCOMPARE(rd.f.msg.strMsgDelMark, defaults.strMsgDelMark);
-        QCOMPARE(rd.f.msg.strMsgSostFile, defaults.strMsgSostFile);
+        rd.browser.pages.insert("file:///libri/app/Libro/SUBINDEX.HTM", index);
+        rd.browser.navigate("file:///libri/app/Libro/SUBINDEX.HTM");
+        QCOMPARE(rd.f->msg.strMsgUscita, "Chiudere il libro?");
+        QCOMPARE(rd.f->msg.strMsgMarkExist, QString());
+        QCOMPARE(rd.f->msg.strMsgDelMark, defaults.strMsgDelMark);
+        QCOMPARE(rd.f->msg.strMsgSostFile, defaults.strMsgSostFile);
 
         // A table of contents without overrides leaves them as they are.
-        rd.r.browser.navigate(kIndex);
-        QCOMPARE(rd.f.msg.strMsgUscita, "Chiudere il libro?");
+        rd.browser.navigate(kIndex);
+        QCOMPARE(rd.f->msg.strMsgUscita, "Chiudere il libro?");
     }
 };
 
