@@ -258,6 +258,11 @@ WebBrowser::WebBrowser(IFiles &files, QWidget *parent) : QObject(parent), files_
 // it goes first, whatever order the window destroys its children in.
 WebBrowser::~WebBrowser()
 {
+    // The engine may still answer a script, or report a load, while the page
+    // goes: nothing of it reaches this half-destroyed object.
+    *alive_ = false;
+    if (page_)
+        disconnect(page_, nullptr, this, nullptr);
     if (holder_)
         delete holder_.data();
 }
@@ -467,9 +472,9 @@ void WebBrowser::loadingChanged(const QWebEngineLoadingInfo &info)
 void WebBrowser::takeSnapshot()
 {
     const QUrl url = view_->url();
-    page_->runJavaScript(QString::fromUtf8(kSnapshotScript), kWorld, [this, url](const QVariant &result) {
+    page_->runJavaScript(QString::fromUtf8(kSnapshotScript), kWorld, [this, url, alive = alive_](const QVariant &result) {
         // A newer load has begun meanwhile: its own snapshot will follow.
-        if (view_->url() != url)
+        if (!*alive || view_->url() != url)
             return;
         const QVariantMap r = result.toMap();
         snapshot_.clear();
@@ -559,8 +564,8 @@ bool WebBrowser::follow(const QString &name, const QString &href)
 })(%1, %2);
 )JS")
                              .arg(jsString(name), jsString(href)),
-                         kWorld, [this](const QVariant &found) {
-                             if (!found.toBool() && onFollowMissed)
+                         kWorld, [this, alive = alive_](const QVariant &found) {
+                             if (*alive && !found.toBool() && onFollowMissed)
                                  onFollowMissed();
                          });
     return true;

@@ -1,4 +1,5 @@
 #pragma once
+#include <memory>
 // The browser port on Qt WebEngine, the one authority over navigation.
 // A script injected into every document catches link activations (mouse or
 // keyboard, same-document and javascript: links included) and hands them
@@ -80,6 +81,7 @@ private:
     QPointer<QWidget> holder_;
     QWebEngineView *view_;
     BookPage *page_;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true); // false once this is being destroyed
     LinkBridge *bridge_;
     BookFileInterceptor *interceptor_;
     int readyState_ = 0;
