@@ -29,8 +29,11 @@ QString Books::indexPage() const { return joinPath(folder_, kIndex); }
 void Books::openAtStart()
 {
     Guard(f.er, QStringLiteral("Apertura del libro"), [&] {
-        f.view.openBook(folder_);
-        f.view.setLastBook(folder_);
+        // One durable save at most, and none when nothing changed.
+        f.view.transaction([&] {
+            f.view.openBook(folder_);
+            f.view.setLastBook(folder_);
+        });
     });
 }
 
@@ -61,8 +64,10 @@ bool Books::open(const QString &folderOrIndex)
     f.startup.savePlace();
     if (f.oPlayer && f.oPlayer->hasCurrentPlayer())
         f.oPlayer->Stop_Player();
-    f.view.openBook(folder);
-    f.view.setLastBook(folder);
+    f.view.transaction([&] {
+        f.view.openBook(folder);
+        f.view.setLastBook(folder);
+    });
     folder_ = folder;
     f.marks.ClearMarcatori();
     f.about.openReadingPlace();

@@ -49,13 +49,17 @@ bool BookView::ownsValue(const QString &name)
 void BookView::openBook(const QString &folder)
 {
     const QString key = bookKey(folder);
-    store_.transaction([&] {
-        if (!store_.keyExists(booksKey())) {
-            bookKey_ = key;
-            adoptOldSettings();
-        }
-        store_.setValue(key, RegValue::fromText(kFolderValue, folder));
-    });
+    // Written only the first time: a start must not wait for a durable save.
+    const auto known = store_.value(key, kFolderValue);
+    if (!known || known->text() != folder) {
+        store_.transaction([&] {
+            if (!store_.keyExists(booksKey())) {
+                bookKey_ = key;
+                adoptOldSettings();
+            }
+            store_.setValue(key, RegValue::fromText(kFolderValue, folder));
+        });
+    }
     folder_ = folder;
     bookKey_ = key;
 }
@@ -86,6 +90,8 @@ QString BookView::lastBook()
 
 void BookView::setLastBook(const QString &folder)
 {
+    if (lastBook() == folder)
+        return;
     store_.setValue(QStringLiteral("Software\\qyrplayer"), RegValue::fromText(kLastBookValue, folder));
 }
 
