@@ -511,41 +511,40 @@ bool SqliteRegistry::keyExists(const QString &key)
     return findKey(key) >= 0;
 }
 
-QStringList SqliteRegistry::subKeys(const QString &key)
+// Each row the listing statement gives for the key, to row; nothing for a
+// key that does not exist.
+void SqliteRegistry::forEachRow(const QString &key, int which, const QString &what,
+                                const std::function<void(sqlite3_stmt *)> &row)
 {
     if (txDepth_ == 0)
         cacheStillValid();
-    QStringList out;
     const qint64 id = findKey(key);
     if (id < 0)
-        return out;
-    sqlite3_stmt *s = stmt(ListChildren);
+        return;
+    sqlite3_stmt *s = stmt(which);
     Reset r{s};
     sqlite3_bind_int64(s, 1, id);
     int rc;
     while ((rc = sqlite3_step(s)) == SQLITE_ROW)
-        out << columnText(s, 1);
+        row(s);
     if (rc != SQLITE_DONE)
-        fail(QStringLiteral("elenco delle chiavi di %1").arg(key));
+        fail(what.arg(key));
+}
+
+QStringList SqliteRegistry::subKeys(const QString &key)
+{
+    QStringList out;
+    forEachRow(key, ListChildren, QStringLiteral("elenco delle chiavi di %1"),
+               [&](sqlite3_stmt *s) { out << columnText(s, 1); });
     return out;
 }
 
 QList<RegValue> SqliteRegistry::values(const QString &key)
 {
-    if (txDepth_ == 0)
-        cacheStillValid();
     QList<RegValue> out;
-    const qint64 id = findKey(key);
-    if (id < 0)
-        return out;
-    sqlite3_stmt *s = stmt(ListValues);
-    Reset r{s};
-    sqlite3_bind_int64(s, 1, id);
-    int rc;
-    while ((rc = sqlite3_step(s)) == SQLITE_ROW)
+    forEachRow(key, ListValues, QStringLiteral("elenco dei valori di %1"), [&](sqlite3_stmt *s) {
         out << RegValue{columnText(s, 0), quint32(sqlite3_column_int64(s, 1)), columnBlob(s, 2)};
-    if (rc != SQLITE_DONE)
-        fail(QStringLiteral("elenco dei valori di %1").arg(key));
+    });
     return out;
 }
 

@@ -49,6 +49,7 @@ private:
     static Problem tryOpen(const QString &file, sqlite3 *&db);
     std::optional<RegValue> readValue(const QString &key, const QString &name);
     sqlite3_stmt *stmt(int which);
+    void forEachRow(const QString &key, int which, const QString &what, const std::function<void(sqlite3_stmt *)> &row);
     qint64 childId(qint64 parent, const QString &name, const QString &key);
     qint64 findKey(const QString &key);          // -1 when absent
     qint64 ensureKey(const QString &key);

@@ -101,6 +101,18 @@ DWORD clampDword(std::size_t n) {
     return n > MAXDWORD ? MAXDWORD : static_cast<DWORD>(n);
 }
 
+enum class Opened { Yes, Absent, Failed };
+
+// Opens a key of the current user's tree; a failure other than absence is
+// described in err.
+Opened openKey(const std::wstring& key, REGSAM access, KeyHandle& k, std::wstring* err) {
+    const LONG rc = RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, access, k.put());
+    if (isAbsent(rc)) return Opened::Absent;
+    if (rc == ERROR_SUCCESS) return Opened::Yes;
+    fail(err, L"Impossibile aprire la chiave " + keyLabel(key), static_cast<DWORD>(rc));
+    return Opened::Failed;
+}
+
 }  // namespace
 
 bool getValue(const std::wstring& key, const std::wstring& name, Value* out, std::wstring* err) {
@@ -109,10 +121,9 @@ bool getValue(const std::wstring& key, const std::wstring& name, Value* out, std
         L"Impossibile leggere il valore " + valueLabel(name) + L" della chiave " + keyLabel(key);
     return guarded(err, what, [&]() -> bool {
         KeyHandle k;
-        LONG rc = RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_QUERY_VALUE, k.put());
-        if (isAbsent(rc)) return false;
-        if (rc != ERROR_SUCCESS)
-            return fail(err, L"Impossibile aprire la chiave " + keyLabel(key), static_cast<DWORD>(rc));
+        LONG rc = ERROR_SUCCESS;
+        const Opened o = openKey(key, KEY_QUERY_VALUE, k, err);
+        if (o != Opened::Yes) return false;
 
         std::vector<std::uint8_t> buf(256);
         DWORD type = 0;
@@ -185,10 +196,9 @@ bool deleteValue(const std::wstring& key, const std::wstring& name, std::wstring
         L"Impossibile eliminare il valore " + valueLabel(name) + L" dalla chiave " + keyLabel(key);
     return guarded(err, what, [&]() -> bool {
         KeyHandle k;
-        LONG rc = RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_SET_VALUE, k.put());
-        if (isAbsent(rc)) return true;
-        if (rc != ERROR_SUCCESS)
-            return fail(err, L"Impossibile aprire la chiave " + keyLabel(key), static_cast<DWORD>(rc));
+        LONG rc = ERROR_SUCCESS;
+        const Opened o = openKey(key, KEY_SET_VALUE, k, err);
+        if (o != Opened::Yes) return o == Opened::Absent;
         rc = RegDeleteValueW(k.get(), name.c_str());
         if (isAbsent(rc)) return true;
         if (rc != ERROR_SUCCESS) return fail(err, what, static_cast<DWORD>(rc));
@@ -237,11 +247,9 @@ bool listSubKeys(const std::wstring& key, std::vector<std::wstring>* out, std::w
     const std::wstring what = L"Impossibile elencare le sottochiavi della chiave " + keyLabel(key);
     return guarded(err, what, [&]() -> bool {
         KeyHandle k;
-        LONG rc = RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0,
-                                KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE, k.put());
-        if (isAbsent(rc)) return true;
-        if (rc != ERROR_SUCCESS)
-            return fail(err, L"Impossibile aprire la chiave " + keyLabel(key), static_cast<DWORD>(rc));
+        LONG rc = ERROR_SUCCESS;
+        const Opened o = openKey(key, KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE, k, err);
+        if (o != Opened::Yes) return o == Opened::Absent;
 
         DWORD maxLen = 0;
         if (RegQueryInfoKeyW(k.get(), nullptr, nullptr, nullptr, nullptr, &maxLen, nullptr, nullptr,
@@ -275,10 +283,9 @@ bool listValues(const std::wstring& key, std::vector<Value>* out, std::wstring* 
     const std::wstring what = L"Impossibile elencare i valori della chiave " + keyLabel(key);
     return guarded(err, what, [&]() -> bool {
         KeyHandle k;
-        LONG rc = RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_QUERY_VALUE, k.put());
-        if (isAbsent(rc)) return true;
-        if (rc != ERROR_SUCCESS)
-            return fail(err, L"Impossibile aprire la chiave " + keyLabel(key), static_cast<DWORD>(rc));
+        LONG rc = ERROR_SUCCESS;
+        const Opened o = openKey(key, KEY_QUERY_VALUE, k, err);
+        if (o != Opened::Yes) return o == Opened::Absent;
 
         DWORD maxName = 0;
         DWORD maxData = 0;
