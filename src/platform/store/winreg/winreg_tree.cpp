@@ -113,6 +113,15 @@ Opened openKey(const std::wstring& key, REGSAM access, KeyHandle& k, std::wstrin
     return Opened::Failed;
 }
 
+// The player may be killed right after a bookmark is saved or deleted;
+// without a flush the change can sit in memory for seconds.
+bool flushKey(HKEY k, const std::wstring& key, std::wstring* err) {
+    const LONG rc = RegFlushKey(k);
+    if (rc != ERROR_SUCCESS)
+        return fail(err, L"Impossibile salvare su disco la chiave " + keyLabel(key), static_cast<DWORD>(rc));
+    return true;
+}
+
 }  // namespace
 
 bool getValue(const std::wstring& key, const std::wstring& name, Value* out, std::wstring* err) {
@@ -180,13 +189,7 @@ bool setValue(const std::wstring& key, const Value& v, std::wstring* err) {
         rc = RegSetValueExW(k.get(), v.name.c_str(), 0, v.type, data, static_cast<DWORD>(v.data.size()));
         if (rc != ERROR_SUCCESS) return fail(err, what, static_cast<DWORD>(rc));
 
-        // The player may be killed right after a bookmark is saved; without a
-        // flush the change can sit in memory for seconds.
-        rc = RegFlushKey(k.get());
-        if (rc != ERROR_SUCCESS)
-            return fail(err, L"Impossibile salvare su disco la chiave " + keyLabel(key),
-                        static_cast<DWORD>(rc));
-        return true;
+        return flushKey(k.get(), key, err);
     });
 }
 
@@ -196,18 +199,12 @@ bool deleteValue(const std::wstring& key, const std::wstring& name, std::wstring
         L"Impossibile eliminare il valore " + valueLabel(name) + L" dalla chiave " + keyLabel(key);
     return guarded(err, what, [&]() -> bool {
         KeyHandle k;
-        LONG rc = ERROR_SUCCESS;
         const Opened o = openKey(key, KEY_SET_VALUE, k, err);
         if (o != Opened::Yes) return o == Opened::Absent;
-        rc = RegDeleteValueW(k.get(), name.c_str());
+        const LONG rc = RegDeleteValueW(k.get(), name.c_str());
         if (isAbsent(rc)) return true;
         if (rc != ERROR_SUCCESS) return fail(err, what, static_cast<DWORD>(rc));
-        // A deleted bookmark must stay deleted after a crash, like a saved one stays saved.
-        rc = RegFlushKey(k.get());
-        if (rc != ERROR_SUCCESS)
-            return fail(err, L"Impossibile salvare su disco la chiave " + keyLabel(key),
-                        static_cast<DWORD>(rc));
-        return true;
+        return flushKey(k.get(), key, err);
     });
 }
 
