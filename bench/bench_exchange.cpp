@@ -44,7 +44,7 @@ int main(int argc, char **argv)
         return 1;
     }
     SqliteRegistry &reg = *opened.store;
-    const QString program = RegistryExchange::programKey();
+    const QString program = programKey();
     reg.transaction([&] {
         reg.setValue(program + QStringLiteral("\\Player"), RegValue::fromText(QStringLiteral("Volume"), QStringLiteral("80")));
         for (int p = 1; p <= 1000; ++p) {

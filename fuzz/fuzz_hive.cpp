@@ -49,7 +49,7 @@ void restore(const QString &file, quint32 root)
     DiskFiles files;
     RegistryExchange exchange(registry, files, &reader);
     try {
-        const ImportResult r = exchange.restoreHive(RegistryExchange::programKey(), file, root);
+        const ImportResult r = exchange.restoreHive(programKey(), file, root);
         (void)r.notice();
     } catch (const QyrError &) {
     }

@@ -93,7 +93,7 @@ private:
     void check(const QString &key)
     {
         ++writes;
-        const QString own = RegistryExchange::programKey();
+        const QString own = programKey();
         const QString k = key.split(QLatin1Char('\\'), Qt::SkipEmptyParts).join(QLatin1Char('\\'));
         if (k.compare(own, Qt::CaseInsensitive) != 0 && !k.startsWith(own + QLatin1Char('\\'), Qt::CaseInsensitive)) {
             std::fprintf(stderr, "import wrote outside its own tree: %s\n", qPrintable(key));
@@ -106,7 +106,7 @@ private:
 // True when the entry names a key of the program's tree below HKEY_CURRENT_USER.
 bool ownEntry(const regfile::Entry &e)
 {
-    const QString own = RegistryExchange::programKey();
+    const QString own = programKey();
     const QString k = e.path.split(QLatin1Char('\\'), Qt::SkipEmptyParts).join(QLatin1Char('\\'));
     return e.root.compare(QStringLiteral("HKEY_CURRENT_USER"), Qt::CaseInsensitive) == 0 &&
            (k.compare(own, Qt::CaseInsensitive) == 0 || k.startsWith(own + QLatin1Char('\\'), Qt::CaseInsensitive));

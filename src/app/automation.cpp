@@ -189,9 +189,9 @@ void Automation::run(const QJsonObject &cmd)
         const QString key = cmd.value(QStringLiteral("key")).toString();
         Guard(f_->er, QStringLiteral("automazione: setting"), [&] {
             if (cmd.value(QStringLiteral("deleted")).toBool())
-                f_->settings.Delete(QStringLiteral("QYR MediaPlayer"), section, key);
+                f_->settings.Delete(f_->strAppName, section, key);
             else
-                f_->settings.Save(QStringLiteral("QYR MediaPlayer"), section, key,
+                f_->settings.Save(f_->strAppName, section, key,
                                   cmd.value(QStringLiteral("value")).toVariant().toString());
         });
     } else if (name == QLatin1String("key") && w_) {

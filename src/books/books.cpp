@@ -7,6 +7,7 @@ namespace qyr {
 namespace {
 const QString kIndex = QStringLiteral("Index.htm");
 const QString kChooserTitle = QStringLiteral("Apri un libro");
+const QString kNoneOpened = QStringLiteral("Nessun libro aperto: si continua con quello di prima.");
 } // namespace
 
 QString bookFolderOf(IFiles &files, const QString &folderOrIndex)
@@ -28,12 +29,16 @@ QString Books::indexPage() const { return joinPath(folder_, kIndex); }
 
 void Books::openAtStart()
 {
-    Guard(f.er, QStringLiteral("Apertura del libro"), [&] {
-        // One durable save at most, and none when nothing changed.
-        f.view.transaction([&] {
-            f.view.openBook(folder_);
-            f.view.setLastBook(folder_);
-        });
+    Guard(f.er, QStringLiteral("Apertura del libro"), [&] { enter(folder_); });
+}
+
+// The book's own settings opened and the book remembered for the next start:
+// one durable save at most, and none when nothing changed.
+void Books::enter(const QString &folder)
+{
+    f.view.transaction([&] {
+        f.view.openBook(folder);
+        f.view.setLastBook(folder);
     });
 }
 
@@ -42,7 +47,7 @@ void Books::chooseAndOpen()
     Guard(f.er, QStringLiteral("Apri libro"), [&] {
         const std::optional<QString> chosen = f.ports.dialogs.chooseFolder(kChooserTitle, folderOf(folder_));
         if (!chosen || chosen->isEmpty()) {
-            f.feedback.OSD(QStringLiteral("Nessun libro aperto: si continua con quello di prima."), false);
+            f.feedback.OSD(kNoneOpened, false);
             return;
         }
         open(*chosen);
@@ -57,17 +62,14 @@ bool Books::open(const QString &folderOrIndex)
                                 QStringLiteral("La cartella %1 non contiene un libro: manca il file Index.htm.")
                                     .arg(pathFromAddress(folderOrIndex)),
                                 Buttons::Ok, Icon::Warning);
-        f.feedback.OSD(QStringLiteral("Nessun libro aperto: si continua con quello di prima."), false);
+        f.feedback.OSD(kNoneOpened, false);
         return false;
     }
     // The book being left keeps its place, as at exit.
     f.startup.savePlace();
     if (f.oPlayer && f.oPlayer->hasCurrentPlayer())
         f.oPlayer->Stop_Player();
-    f.view.transaction([&] {
-        f.view.openBook(folder);
-        f.view.setLastBook(folder);
-    });
+    enter(folder);
     folder_ = folder;
     f.marks.ClearMarcatori();
     f.about.openReadingPlace();

@@ -30,6 +30,7 @@ public:
     bool open(const QString &folderOrIndex);
 
 private:
+    void enter(const QString &folder);
     frmBrowser &f;
     QString folder_;
 };

@@ -25,8 +25,6 @@ void copyTree(IRegistry &store, const QString &from, const QString &to)
 
 BookView::BookView(IRegistry &store) : store_(store) {}
 
-QString BookView::programKey() { return settingsRoot() + QStringLiteral("\\QYR MediaPlayer"); }
-
 QString BookView::booksKey() { return QStringLiteral("Software\\qyrplayer\\Libri"); }
 
 QString BookView::bookKey(const QString &folder)
@@ -97,7 +95,7 @@ void BookView::setLastBook(const QString &folder)
 
 BookView::Route BookView::route(const QString &key) const
 {
-    const QString program = programKey();
+    static const QString program = programKey(); // read at every settings access
     if (bookKey_.isEmpty())
         return {Place::Outside, key};
     if (same(key, program))

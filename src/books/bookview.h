@@ -14,8 +14,6 @@ class BookView : public IRegistry {
 public:
     explicit BookView(IRegistry &store);
 
-    // The key of the program's tree, below HKEY_CURRENT_USER.
-    static QString programKey();
     // Where the books' own keys are kept, outside the program's tree.
     static QString booksKey();
     // The key of one book's own keys: named after its folder, whatever the

@@ -209,7 +209,7 @@ void ImpExpPanel::exportTo(const QString &name, const QString &asked)
             files.makeWritable(existing);
     }
     RegistryExchange exchange(f.view, f.ports.files, f.ports.hives);
-    const ExportResult r = exchange.exportKey(hkey::CurrentUser, RegistryExchange::programKey(), path, true, false);
+    const ExportResult r = exchange.exportKey(hkey::CurrentUser, programKey(), path, true, false);
     f.TextFileName.setText(QString());
     QString text;
     if (r.written && files.fileExists(path)) {
@@ -234,7 +234,7 @@ void ImpExpPanel::importFrom(const QString &path)
     // cannot be imported leaves the settings and the safety copies as they were.
     const ImportPlan plan = path.toUpper().contains(QLatin1String(".REG"))
                                 ? exchange.planTextFile(path)
-                                : exchange.planHive(RegistryExchange::programKey(), path, hkey::CurrentUser);
+                                : exchange.planHive(programKey(), path, hkey::CurrentUser);
     if (plan.bookmarksDeleted > 0) {
         const QString question =
             plan.bookmarksDeleted == 1
@@ -292,7 +292,7 @@ QString ImpExpPanel::makeSafetyCopy()
     for (int n = 2; f.ports.files.fileExists(copy); ++n)
         copy = joinPath(folder, kCopyPrefix + stamp + QStringLiteral("_%1.reg").arg(n, 3, 10, QLatin1Char('0')));
     RegistryExchange exchange(f.view, f.ports.files, f.ports.hives);
-    const ExportResult r = exchange.exportKey(hkey::CurrentUser, RegistryExchange::programKey(), copy, true, false);
+    const ExportResult r = exchange.exportKey(hkey::CurrentUser, programKey(), copy, true, false);
     if (!r.written)
         throw QyrError(err::PathAccess, r.problem);
     return copy;
@@ -425,7 +425,7 @@ QString ImpExpPanel::exportOwnFile(const QString &fileName)
     for (const QString &folder : ownFilesFolders()) {
         f.ports.files.makeFolder(folder);
         const QString path = joinPath(folder, fileName);
-        const ExportResult r = exchange.exportKey(hkey::CurrentUser, RegistryExchange::programKey(), path, true, false);
+        const ExportResult r = exchange.exportKey(hkey::CurrentUser, programKey(), path, true, false);
         if (r.written)
             return path;
         problem = r.problem;

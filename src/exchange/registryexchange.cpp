@@ -25,7 +25,7 @@ bool insideProgramTree(const QString &root, const QString &path)
 {
     if (root.compare(QLatin1String("HKEY_CURRENT_USER"), Qt::CaseInsensitive) != 0)
         return false;
-    const QString own = RegistryExchange::programKey();
+    const QString own = programKey();
     const QString p = normalized(path);
     return p.compare(own, Qt::CaseInsensitive) == 0 || p.startsWith(own + QLatin1Char('\\'), Qt::CaseInsensitive);
 }
@@ -175,11 +175,6 @@ QString ImportResult::notice() const
 RegistryExchange::RegistryExchange(IRegistry &registry, IFiles &files, IHiveReader *hives)
     : registry_(registry), files_(files), hives_(hives)
 {
-}
-
-QString RegistryExchange::programKey()
-{
-    return settingsRoot() + QStringLiteral("\\QYR MediaPlayer");
 }
 
 QString RegistryExchange::rootName(quint32 root)

@@ -61,8 +61,6 @@ class RegistryExchange {
 public:
     RegistryExchange(IRegistry &registry, IFiles &files, IHiveReader *hives = nullptr);
 
-    // "Software\VB and VBA Program Settings\QYR MediaPlayer", below HKEY_CURRENT_USER.
-    static QString programKey();
     // "HKEY_CURRENT_USER\" and the like; empty for an unknown handle.
     static QString rootName(quint32 root);
 

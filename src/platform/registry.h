@@ -61,5 +61,8 @@ public:
 
 // Where every value of this program lives, below HKEY_CURRENT_USER.
 inline QString settingsRoot() { return QStringLiteral("Software\\VB and VBA Program Settings"); }
+// The program's name in that tree, and its key: "...\QYR MediaPlayer".
+inline QString programName() { return QStringLiteral("QYR MediaPlayer"); }
+inline QString programKey() { return settingsRoot() + QLatin1Char('\\') + programName(); }
 
 } // namespace qyr

@@ -75,7 +75,7 @@ public:
     PlayerSettings prefs{*this}; // the checked reads of the Player settings
     Books books;
     // The name of the program's settings tree.
-    const QString strAppName = QStringLiteral("QYR MediaPlayer");
+    const QString strAppName = programName();
 
     // Window.
     Control form{QStringLiteral("frmBrowser"), QStringLiteral("QYR - MediaPlayer"),

@@ -57,7 +57,7 @@ private slots:
         QCOMPARE(get(uno, kPlayer, QStringLiteral("Rate")), QStringLiteral("1,5"));
 
         // Listing the tree shows one book: what the bookmark list and the export walk.
-        const QString program = BookView::programKey();
+        const QString program = programKey();
         QCOMPARE(uno.subKeys(program), QStringList({kPlayer, QStringLiteral("LIBRO")}));
         QCOMPARE(due.subKeys(program), QStringList({kPlayer}));
         QStringList names;
@@ -75,7 +75,7 @@ private slots:
     void oldSettingsBecomeTheFirstBooks()
     {
         MemoryRegistry store;
-        const QString program = BookView::programKey();
+        const QString program = programKey();
         store.setValue(program + QStringLiteral("\\") + kPage, RegValue::fromText(QStringLiteral("1NOME"), QStringLiteral("faro")));
         store.setValue(program + QStringLiteral("\\Player"), RegValue::fromText(QStringLiteral("BranoPos"), QStringLiteral("12")));
         store.setValue(program + QStringLiteral("\\Player"), RegValue::fromText(QStringLiteral("Volume"), QStringLiteral("80")));
@@ -115,7 +115,7 @@ private slots:
 
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("uno.reg"));
-        QVERIFY(RegistryExchange(uno, files).exportKey(hkey::CurrentUser, BookView::programKey(), file, true, false).written);
+        QVERIFY(RegistryExchange(uno, files).exportKey(hkey::CurrentUser, programKey(), file, true, false).written);
         QFile in(file);
         QVERIFY(in.open(QIODevice::ReadOnly));
         const QByteArray text = in.readAll();
@@ -126,7 +126,7 @@ private slots:
         QVERIFY(RegistryExchange(due, files).importTextFile(file).applied);
         QCOMPARE(get(due, kPage, QStringLiteral("1")), QStringLiteral("754"));
         QCOMPARE(get(due, kPlayer, QStringLiteral("Brano")), QStringLiteral("a.htm"));
-        QCOMPARE(uno.subKeys(BookView::programKey() + QStringLiteral("\\LIBRO")), QStringList({QStringLiteral("CAP1.HTM")}));
+        QCOMPARE(uno.subKeys(programKey() + QStringLiteral("\\LIBRO")), QStringList({QStringLiteral("CAP1.HTM")}));
     }
 
     void aBookIsAFolderWithItsIndex()

@@ -18,7 +18,7 @@ using namespace qyr::test;
 
 namespace {
 
-const QString kOwn = RegistryExchange::programKey();
+const QString kOwn = programKey();
 const QString kPage = "LIBRO\\CAP1.HTM";
 const QString kRegHead = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\" + kOwn;
 

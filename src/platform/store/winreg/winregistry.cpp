@@ -101,7 +101,7 @@ void WinRegistry::transaction(const std::function<void()> &body)
         body();
         return;
     }
-    const QString root = settingsRoot() + QStringLiteral("\\QYR MediaPlayer");
+    const QString root = programKey();
     QList<Node> saved;
     std::function<void(const QString &)> copy = [&](const QString &path) {
         saved.append(Node{path, values(path)});
