@@ -8,6 +8,7 @@
 #include "platform/media.h"
 #include "platform/pump.h"
 #include "platform/registry.h"
+#include "platform/store/sqlite/sqliteregistry.h"
 #include "platform/videowindow.h"
 
 #include <QHash>
@@ -16,67 +17,27 @@
 #include <QStringList>
 #include <algorithm>
 #include <map>
+#include <memory>
 
 namespace qyr::test {
 
-// Registry tree in memory, names compared without regard to case.
+// The settings tree of the logic's tests: the program's own SQLite store, in
+// memory, so that the tests see the case folding and ordering the program has.
 class MemoryRegistry : public IRegistry {
 public:
-    std::optional<RegValue> value(const QString &key, const QString &name) override
-    {
-        const auto k = keys_.find(norm(key));
-        if (k != keys_.end())
-            for (const RegValue &v : k->second.values)
-                if (same(v, name))
-                    return v;
-        return std::nullopt;
-    }
+    std::optional<RegValue> value(const QString &key, const QString &name) override { return store_->value(key, name); }
     void setValue(const QString &key, const RegValue &v) override
     {
         if (failWrites)
             throw QyrError(err::SettingsStore, QStringLiteral("scrittura simulata non riuscita"));
-        ensure(key);
-        auto &vals = keys_[norm(key)].values;
-        const auto e = std::find_if(vals.begin(), vals.end(), [&](const RegValue &o) { return same(o, v.name); });
-        e == vals.end() ? vals.append(v) : void(*e = v);
+        store_->setValue(key, v);
     }
-    void deleteValue(const QString &key, const QString &name) override
-    {
-        auto k = keys_.find(norm(key));
-        if (k != keys_.end())
-            k->second.values.removeIf([&](const RegValue &v) { return same(v, name); });
-    }
-    void deleteKey(const QString &key) override
-    {
-        const QString n = norm(key);
-        for (auto it = keys_.begin(); it != keys_.end();)
-            it = (it->first == n || it->first.startsWith(n + QLatin1Char('\\'))) ? keys_.erase(it) : std::next(it);
-    }
-    bool keyExists(const QString &key) override { return keys_.count(norm(key)) > 0; }
-    QStringList subKeys(const QString &key) override
-    {
-        QStringList out;
-        const QString n = norm(key) + QLatin1Char('\\');
-        for (const auto &[k, e] : keys_)
-            if (k.startsWith(n) && !k.mid(n.size()).contains(QLatin1Char('\\')))
-                out << e.name;
-        return out;
-    }
-    QList<RegValue> values(const QString &key) override
-    {
-        const auto k = keys_.find(norm(key));
-        return k == keys_.end() ? QList<RegValue>() : k->second.values;
-    }
-    void transaction(const std::function<void()> &body) override
-    {
-        const auto saved = keys_;
-        try {
-            body();
-        } catch (...) {
-            keys_ = saved;
-            throw;
-        }
-    }
+    void deleteValue(const QString &key, const QString &name) override { store_->deleteValue(key, name); }
+    void deleteKey(const QString &key) override { store_->deleteKey(key); }
+    bool keyExists(const QString &key) override { return store_->keyExists(key); }
+    QStringList subKeys(const QString &key) override { return store_->subKeys(key); }
+    QList<RegValue> values(const QString &key) override { return store_->values(key); }
+    void transaction(const std::function<void()> &body) override { store_->transaction(body); }
     // The program's own settings, as the program sees them (through the open
     // book's view when one is set).
     QString get(const QString &section, const QString &name)
@@ -92,25 +53,9 @@ public:
     bool failWrites = false;
 
 private:
-    struct Entry {
-        QString name;
-        QList<RegValue> values;
-    };
     IRegistry &view() { return seenThrough ? *seenThrough : *this; }
     static QString own(const QString &section) { return settingsRoot() + QStringLiteral("\\QYR MediaPlayer\\") + section; }
-    static bool same(const RegValue &v, const QString &name) { return v.name.compare(name, Qt::CaseInsensitive) == 0; }
-    static QString norm(const QString &key) { return key.split(QLatin1Char('\\'), Qt::SkipEmptyParts).join(QLatin1Char('\\')).toCaseFolded(); }
-    void ensure(const QString &key)
-    {
-        QString path;
-        for (const QString &p : key.split(QLatin1Char('\\'), Qt::SkipEmptyParts)) {
-            path = path.isEmpty() ? p : path + QLatin1Char('\\') + p;
-            auto &e = keys_[norm(path)];
-            if (e.name.isEmpty())
-                e.name = p;
-        }
-    }
-    std::map<QString, Entry> keys_;
+    std::unique_ptr<SqliteRegistry> store_ = SqliteRegistry::open(QStringLiteral(":memory:")).store;
 };
 
 // Files that exist by name only (names in lower case, "/" separators); the

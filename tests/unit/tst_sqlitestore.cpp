@@ -1,8 +1,6 @@
-// The settings tree's contract, checked on the in-memory double the logic's
-// tests use and on the SQLite store the program uses; then what only the
-// file can do: survive reopening, two writers on one file, and which
-// unusable files are set aside.
-#include "doubles/doubles.h"
+// The settings tree in its SQLite file (the logic's tests use the same store in
+// memory): typed values and letter case, nesting, transactions, reopening,
+// two writers on one file, and which unusable files are set aside.
 #include "doubles/treefiles.h"
 #include "platform/errors.h"
 #include "platform/store/sqlite/sqliteregistry.h"
@@ -44,27 +42,15 @@ class TstSqliteStore : public QObject {
     QTemporaryDir dir_;
     std::unique_ptr<IRegistry> store_;
 
-    // A fresh, empty tree of the kind named by the current data row.
+    // A fresh, empty tree in a file of its own.
     IRegistry &fresh()
     {
-        QFETCH(QString, store);
-        if (store == QLatin1String("memory")) {
-            store_ = std::make_unique<test::MemoryRegistry>();
-        } else {
-            static int n = 0;
-            store_ = SqliteRegistry::open(dir_.filePath(QStringLiteral("s%1.sqlite").arg(++n))).store;
-        }
+        static int n = 0;
+        store_ = SqliteRegistry::open(dir_.filePath(QStringLiteral("s%1.sqlite").arg(++n))).store;
         return *store_;
-    }
-    static void bothStores()
-    {
-        QTest::addColumn<QString>("store");
-        QTest::newRow("memory double") << "memory";
-        QTest::newRow("sqlite") << "sqlite";
     }
 
 private slots:
-    void typedValuesAndLetterCase_data() { bothStores(); }
     void typedValuesAndLetterCase()
     {
         IRegistry &r = fresh();
@@ -126,7 +112,6 @@ private slots:
         QCOMPARE(b.store->values(page).size(), 2);
     }
 
-    void sectionsNestAtEachBackslash_data() { bothStores(); }
     void sectionsNestAtEachBackslash()
     {
         IRegistry &r = fresh();
@@ -148,7 +133,6 @@ private slots:
         QVERIFY(!r.value(app + "\\Player", "Volume"));
     }
 
-    void aFailedTransactionChangesNothing_data() { bothStores(); }
     void aFailedTransactionChangesNothing()
     {
         IRegistry &r = fresh();

@@ -182,9 +182,12 @@ namespace {
 struct Creation {
     explicit Creation(const QString &file) : file(file), info(file), existed(info.exists())
     {
+        if (file == QLatin1String(":memory:")) // SQLite's name for a store without a file
+            return;
         firstMade = info.absolutePath();
-        while (!QFileInfo::exists(QFileInfo(firstMade).absolutePath()))
-            firstMade = QFileInfo(firstMade).absolutePath();
+        // A root that is not there (a missing drive) is its own parent: the climb stops at it.
+        for (QString up; !QFileInfo::exists(up = QFileInfo(firstMade).absolutePath()) && up != firstMade;)
+            firstMade = up;
         madeFolders = !QFileInfo::exists(firstMade);
     }
     void undo() const
