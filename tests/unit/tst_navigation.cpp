@@ -10,22 +10,15 @@ using namespace qyr::test;
 
 namespace {
 
-const QString kApp = "/libri/app";
 const QString kCap1 = "file:///libri/app/Libro/cap1.htm";
 const QString kIndex = "file:///libri/app/Index.htm";
 
 // On leaving a case of a table: its name, when one of its checks failed.
-auto naming(const char *name)
-{
-    return qScopeGuard([name] {
-        if (QTest::currentTestFailed())
-            qWarning("case: %s", name);
-    });
-}
+auto naming(const char *name) { return qScopeGuard([name] { if (QTest::currentTestFailed()) qWarning("case: %s", name); }); }
 
 // A started window on a chapter page, traces of start-up cleared.
 struct Reader : Rig {
-    explicit Reader(const QString &location = kCap1) : Rig(kApp) { startAt(location); }
+    explicit Reader(const QString &location = kCap1) : Rig("/libri/app") { startAt(location); }
     bool go(const QString &url)
     {
         bool cancel = false;
@@ -100,7 +93,7 @@ private slots:
     // The name counts within the last 20 characters only, in any case.
     void indexPage()
     {
-        for (const auto &[url, index] : {std::pair{QString("file:///c:/app/index.htm"), true}, {"file:///libri/app/Index.html", true},
+        for (const auto &[url, index] : {std::pair{QString("file:///c:/index.htm"), true}, {"file:///c:/Index.html", true},
                                          {kCap1, false}, {kIndex + "#QYRPLAYER_AUDIO_POS=16", false}})
             QVERIFY2(PageLoad::isIndexPage(url) == index, qPrintable(url));
     }

@@ -13,13 +13,7 @@ namespace {
 QString setting(Rig &r, const QString &name) { return r.reg.get("Player", name); }
 
 // On leaving a case of a table: its name, when one of its checks failed.
-auto naming(const char *name)
-{
-    return qScopeGuard([name] {
-        if (QTest::currentTestFailed())
-            qWarning("case: %s", name);
-    });
-}
+auto naming(const char *name) { return qScopeGuard([name] { if (QTest::currentTestFailed()) qWarning("case: %s", name); }); }
 
 } // namespace
 
@@ -37,7 +31,6 @@ private slots:
         QCOMPARE(r.browser.navigations, QStringList({"about:blank"}));
         QCOMPARE(r.clock.slept, 300);
         QCOMPARE(r.browser.bodies.size(), 1);
-        QVERIFY(r.browser.bodies.first().startsWith("<BODY>"));
         QVERIFY(r.browser.bodies.first().contains("/libri/demo/include/avvio.jpg"));
         r.clock.advance(4999);
         QCOMPARE(r.browser.navigations.size(), 1);
@@ -80,7 +73,7 @@ private slots:
     void damagedSettingIsReportedOnceAndItsDefaultUsed()
     {
         using Row = std::tuple<QString, QString, QString>; // key, value, stored after start-up
-        for (const auto &[key, value, kept] : {Row{"SavePos", "5", "5"}, {"Volume", "abc", "100"}, {"AvantiIndietro", "dieci", "10"}}) {
+        for (const auto &[key, value, kept] : {Row{"SavePos", "5", "5"}, {"Volume", "abc", "100"}, {"AvantiIndietro", "x", "10"}}) {
             const QByteArray name = (key + ' ' + value).toUtf8();
             const auto named = naming(name.constData());
             Rig r;
@@ -184,12 +177,30 @@ private slots:
         QVERIFY(r.dialogs.errorNames().isEmpty());
     }
 
-    void optionsPanelStoresEachEdit()
+    void optionsPanelStoresEachEditAndRebuildsThePlayer()
     {
         QLocale::setDefault(QLocale("it_IT"));
         Rig r;
         r.start();
         frmBrowser &f = *r.f;
+        // The other player: the old host goes with its facade, stopped first.
+        f.oPlayer->setAutoStart(true);
+        f.oPlayer->setFileName("/libri/demo/Libro/cap1.mp3");
+        const int before = int(r.mediaLog.size());
+        f.optPlayer.select(0);
+        QCOMPARE(r.mediaLog.mid(before).first(), "stop");
+        QVERIFY(r.medias.empty());
+        QCOMPARE(int(f.oPlayer->Versione()), 0);
+        QCOMPARE(setting(r, "Versione"), "0");
+        QCOMPARE(r.dialogs.errorNames(),
+                 QStringList({"oPl - EkoPlayer: Versione:", "oPl - Let FileName", "oPl - Play_Player"}));
+        // Back to version 9: the same file is set on a fresh host and started.
+        r.dialogs.shown.clear();
+        f.optPlayer.select(1);
+        QVERIFY(r.dialogs.errorNames().contains("oPl - Get FileName"));
+        QCOMPARE(int(f.oPlayer->Versione()), 1);
+        QCOMPARE(setting(r, "Versione"), "1");
+        r.dialogs.shown.clear();
         // An empty box or text takes the value stored by the last edit back.
         for (const QString text : {"15", "", "abc"})
             f.TextAvantiIndietro.setText(text);
@@ -228,28 +239,6 @@ private slots:
         again.reg.put("Player", "VoceProgramma", "1");
         again.start();
         QCOMPARE(again.f->optVoce.selected(), 1);
-    }
-
-    void choosingOtherPlayersRebuildsTheFacade()
-    {
-        Rig r;
-        r.start();
-        frmBrowser &f = *r.f;
-        f.oPlayer->setAutoStart(true);
-        f.oPlayer->setFileName("/libri/demo/Libro/cap1.mp3");
-        const int before = int(r.mediaLog.size());
-        f.optPlayer.select(0);
-        QCOMPARE(r.mediaLog.mid(before).first(), "stop");
-        QVERIFY(r.medias.empty()); // the old host went with its facade
-        QCOMPARE(int(f.oPlayer->Versione()), 0);
-        QCOMPARE(setting(r, "Versione"), "0");
-        QCOMPARE(r.dialogs.errorNames(), QStringList({"oPl - EkoPlayer: Versione:", "oPl - Let FileName", "oPl - Play_Player"}));
-        // Back to version 9: the same file is set on a fresh host and started.
-        r.dialogs.shown.clear();
-        f.optPlayer.select(1);
-        QVERIFY(r.dialogs.errorNames().contains("oPl - Get FileName"));
-        QCOMPARE(int(f.oPlayer->Versione()), 1);
-        QCOMPARE(setting(r, "Versione"), "1");
     }
 
     void layoutLimits()
