@@ -1,6 +1,5 @@
-// Bookmarks: the store and its renumbering, slot choice, the duplicate
-// dialogue, recall of moved audio, the list's keys, the input box, and
-// damaged data, on doubles.
+// Bookmarks on doubles: the store and its renumbering, slot choice, the duplicate dialogue, recall of moved audio,
+// the list's keys, the input box, and damaged data.
 #include "dialogs/inputbox.h"
 #include "doubles/rig.h"
 
@@ -39,158 +38,94 @@ struct Book : Rig {
 class TstBookmarks : public QObject {
     Q_OBJECT
 private slots:
-    void renumbering_data()
-    {
-        QTest::addColumn<QStringList>("page");
-        QTest::addColumn<QStringList>("staged");
-        QTest::addColumn<qint32>("n");
-        QTest::addColumn<QStringList>("list");
-        QTest::addColumn<QStringList>("stored");
-        QTest::addRow("2, 5, 9 become 1, 2, 3")
-            << QStringList{"2|20|B|b.mp3", "5|50|E|e.mp3", "9|90|I|i.mp3"} << QStringList() << 0
-            << QStringList{"00:20\t - B", "00:50\t - E", "01:30\t - I"}
-            << QStringList{"1|20|B|b.mp3", "2|50|E|e.mp3", "3|90|I|i.mp3"};
-        QTest::addRow("whole book: 1, 3, 4") << QStringList{"1|10|A|a.mp3", "3|30|C|c.mp3", "4|40|D|d.mp3"}
-                                             << QStringList() << 3 << QStringList{"00:10 - A", "00:30 - C", "00:40 - D"}
-                                             << QStringList{"1|10|A|a.mp3", "2|30|C|c.mp3", "3|40|D|d.mp3"};
-        QTest::addRow("staging moved in") << QStringList() << QStringList{"3|30|S|s.mp3", "7|70|T"} << 0
-                                          << QStringList{"00:30\t - S", "01:10\t - T"}
-                                          << QStringList{"1|30|S|s.mp3", "2|70|T|"};
-        QTest::addRow("page and staging both kept")
-            << QStringList{"1|10|A|a.mp3", "2|20|B|b.mp3"} << QStringList{"1|5|S|s.mp3"} << 0
-            << QStringList{"00:10\t - A", "00:05\t - S", "00:20\t - B"}
-            << QStringList{"1|10|A|a.mp3", "2|5|S|s.mp3", "3|20|B|b.mp3"};
-    }
+    // Slots close up, staged records move in after page records of the same slot, a record without
+    // audio moves too, and a second load rewrites nothing.
     void renumbering()
     {
-        QFETCH(QStringList, page);
-        QFETCH(QStringList, staged);
-        QFETCH(qint32, n);
-        QFETCH(QStringList, list);
-        QFETCH(QStringList, stored);
-        Book b(n > 0 ? kIndex : kCap1);
-        const QString section = "Libro\\cap1.htm", first = stored[0].section('|', 2, 2);
-        b.putMarks(section, page);
-        b.putMarks(section + '#', staged);
-        b.loadMarks(n > 0 ? section : QString(), n);
-        QCOMPARE(b.f->ListMarkers.items(), list);
-        QCOMPARE(b.marks(section), stored);
-        QVERIFY(!b.f->view.keyExists(keyOf(section + '#')));
-        QVERIFY(b.inStep());
-        QCOMPARE(b.f->marks.oMarkers.key(1), n > 0 ? "-3-" + first : first);
-        // The whole-book list files each entry under the page's key.
-        const QString key = section.toUpper();
-        QCOMPARE(b.f->lstapp.items(), n > 0 ? (QStringList{key + "*1", key + "*2", key + "*3"}) : QStringList());
-        QVERIFY(b.dialogs.shown.isEmpty());
-        // A second load finds everything in place and rewrites nothing.
-        int writes = 0;
-        b.f->settings.Changed.connect([&](const QString &, const QString &, const QString &, bool) { ++writes; });
-        b.loadMarks(n > 0 ? section : QString(), n);
-        QCOMPARE(writes, 0);
-        QCOMPARE(b.f->ListMarkers.items(), list);
+        struct Case { QStringList page, staged; qint32 n; QStringList list, stored; };
+        for (const Case &c : {Case{{"1|10|A|a.mp3", "3|30|C|c.mp3", "4|40|D|d.mp3"}, {}, 3,
+                                   {"00:10 - A", "00:30 - C", "00:40 - D"},
+                                   {"1|10|A|a.mp3", "2|30|C|c.mp3", "3|40|D|d.mp3"}},
+                              Case{{"1|10|A|a.mp3", "4|20|B|b.mp3"}, {"1|5|S"}, 0,
+                                   {"00:10\t - A", "00:05\t - S", "00:20\t - B"},
+                                   {"1|10|A|a.mp3", "2|5|S|", "3|20|B|b.mp3"}}}) {
+            Book b(c.n > 0 ? kIndex : kCap1);
+            const QString section = "Libro\\cap1.htm", key = section.toUpper();
+            b.putMarks(section, c.page);
+            b.putMarks(section + '#', c.staged);
+            b.loadMarks(c.n > 0 ? section : QString(), c.n);
+            QCOMPARE(b.f->ListMarkers.items(), c.list);
+            QCOMPARE(b.marks(section), c.stored);
+            QVERIFY(!b.f->view.keyExists(keyOf(section + '#')));
+            QVERIFY(b.inStep());
+            QCOMPARE(b.f->marks.oMarkers.key(1), c.n > 0 ? "-3-A" : "A");
+            // The whole-book list files each entry under the page's key.
+            QCOMPARE(b.f->lstapp.items(), c.n > 0 ? (QStringList{key + "*1", key + "*2", key + "*3"}) : QStringList());
+            QVERIFY(b.dialogs.shown.isEmpty());
+            int writes = 0;
+            b.f->settings.Changed.connect([&](const QString &, const QString &, const QString &, bool) { ++writes; });
+            b.loadMarks(c.n > 0 ? section : QString(), c.n);
+            QCOMPARE(writes, 0);
+            QCOMPARE(b.f->ListMarkers.items(), c.list);
+        }
     }
 
-    void addPlacement_data()
-    {
-        QTest::addColumn<int>("used"); // slots 1 to used, slot 2 left free
-        QTest::addColumn<int>("slot"); // 0: refused
-        QTest::addRow("empty page") << 0 << 1;
-        QTest::addRow("after the highest, a gap stays") << 3 << 4;
-        QTest::addRow("a full page refuses the 101st") << 100 << 0;
-    }
+    // Slots 1 to used are taken but for slot 2: the new one goes after the highest; a full page refuses.
     void addPlacement()
     {
-        QFETCH(int, used);
-        QFETCH(int, slot);
-        Book b;
-        for (int n = 1; n <= used; ++n)
-            if (n != 2 || used == 100)
-                b.putMarks(kSec, {QString("%1|%1|D%1|x.mp3").arg(n)});
-        b.playing("/libri/demo\\Libro\\cap1.mp3");
-        const int before = b.marks(kSec).size();
-        // Each value is announced only once the whole record is stored.
-        int announced = 0;
-        bool whole = true;
-        b.f->settings.Changed.connect([&](const QString &, const QString &, const QString &, bool) {
-            ++announced;
-            whole = whole && b.marks(kSec).size() == before + 1;
-        });
-        QString description = "Nuovo";
-        b.f->marks.AddMarcatore(description, 65);
-        const QStringList stored = b.marks(kSec);
-        QCOMPARE(stored.size(), before + (slot > 0 ? 1 : 0));
-        QCOMPARE(announced, slot > 0 ? 3 : 0);
-        QVERIFY(whole);
-        QCOMPARE(b.f->ListMarkers.items(), slot > 0 ? QStringList{"01:05\t - Nuovo"} : QStringList());
-        QCOMPARE(b.dialogs.count("message"), slot > 0 ? 0 : 1);
-        if (slot > 0) {
-            QCOMPARE(stored.last(), QString("%1|65|Nuovo|cap1.mp3").arg(slot));
-            QCOMPARE(b.f->marks.oMarkers.item("Nuovo"), 65.0);
+        for (const auto &[used, slot] : {std::pair{0, 1}, {3, 4}, {100, 0}}) {
+            Book b;
+            for (int n = 1; n <= used; ++n)
+                if (n != 2 || used == 100)
+                    b.putMarks(kSec, {QString("%1|%1|D%1|x.mp3").arg(n)});
+            b.playing("/libri/demo\\Libro\\cap1.mp3");
+            const int before = b.marks(kSec).size();
+            // Each value is announced only once the whole record is stored.
+            int announced = 0;
+            bool whole = true;
+            b.f->settings.Changed.connect([&](const QString &, const QString &, const QString &, bool) {
+                ++announced;
+                whole = whole && b.marks(kSec).size() == before + 1;
+            });
+            QString description = "Nuovo";
+            b.f->marks.AddMarcatore(description, 65);
+            const QStringList stored = b.marks(kSec);
+            QVERIFY2(stored.size() == before + (slot > 0 ? 1 : 0), qPrintable(QString::number(used)));
+            QCOMPARE(announced, slot > 0 ? 3 : 0);
+            QVERIFY(whole);
+            QCOMPARE(b.f->ListMarkers.items(), slot > 0 ? QStringList{"01:05\t - Nuovo"} : QStringList());
+            QCOMPARE(b.dialogs.count("message"), slot > 0 ? 0 : 1);
+            if (slot > 0)
+                QCOMPARE(stored.last(), QString("%1|65|Nuovo|cap1.mp3").arg(slot));
         }
     }
 
-    void duplicateDescription_data()
-    {
-        QTest::addColumn<QStringList>("answers");
-        QTest::addColumn<QString>("stored");
-        QTest::addColumn<int>("asked");
-        QTest::addColumn<QStringList>("errors");
-        QTest::addRow("cancelled") << QStringList() << QString() << 1 << QStringList();
-        QTest::addRow("only spaces") << QStringList{"   "} << QString() << 1 << QStringList();
-        QTest::addRow("unchanged") << QStringList{"Capitolo"} << QString() << 1 << QStringList{kMarkExist};
-        QTest::addRow("new and unique") << QStringList{" Capitolo bis "} << "Capitolo bis" << 1 << QStringList();
-        QTest::addRow("another existing, asked again") << QStringList{"Altro", "Terzo"} << "Terzo" << 2 << QStringList();
-    }
+    // A description already on the page, in any letter case, is asked again or refused.
     void duplicateDescription()
     {
-        QFETCH(QStringList, answers);
-        QFETCH(QString, stored);
-        QFETCH(int, asked);
-        QFETCH(QStringList, errors);
-        Book b;
-        QStringList expected{"1|10|Capitolo|a.mp3", "2|20|Altro|b.mp3"};
-        b.putMarks(kSec, expected);
-        b.loadMarks();
-        b.playing("C:\\Libro\\cap1.mp3");
-        for (const QString &a : answers)
-            b.dialogs.inputs.enqueue(a);
-        QString description = "Capitolo";
-        b.f->marks.AddMarcatore(description, 30);
-        QCOMPARE(b.dialogs.count("input"), asked);
-        QCOMPARE(b.dialogs.errorNames(), errors);
-        if (!stored.isEmpty()) {
-            expected << "3|30|" + stored + "|cap1.mp3";
-            QCOMPARE(description, stored);
+        struct Case { QString typed; QStringList answers; QString stored; bool refused; };
+        for (const Case &c : {Case{"Capitolo", {"   "}, {}, false}, Case{"Capitolo", {"Capitolo"}, {}, true},
+                              Case{"Capitolo", {" Capitolo bis "}, "Capitolo bis", false},
+                              Case{"Capitolo", {"Altro", "Terzo"}, "Terzo", false}, Case{"capitolo", {}, {}, true}}) {
+            Book b;
+            QStringList expected{"1|10|Capitolo|a.mp3", "2|20|Altro|b.mp3"};
+            b.putMarks(kSec, expected);
+            b.loadMarks();
+            b.playing("C:\\Libro\\cap1.mp3");
+            for (const QString &a : c.answers)
+                b.dialogs.inputs.enqueue(a);
+            QString description = c.typed;
+            b.f->marks.AddMarcatore(description, 30);
+            QVERIFY2(b.dialogs.count("input") == c.answers.size(), qPrintable(c.answers.join('|')));
+            QCOMPARE(b.dialogs.errorNames(), c.refused ? QStringList{kMarkExist} : QStringList());
+            if (!c.stored.isEmpty()) {
+                expected << "3|30|" + c.stored + "|cap1.mp3";
+                QCOMPARE(description, c.stored);
+            }
+            QCOMPARE(b.marks(kSec), expected);
+            QCOMPARE(b.f->ListMarkers.listCount(), expected.size());
+            QCOMPARE(b.f->marks.oMarkers.count(), expected.size());
         }
-        QCOMPARE(b.marks(kSec), expected);
-        QCOMPARE(b.f->ListMarkers.listCount(), expected.size());
-        QCOMPARE(b.f->marks.oMarkers.count(), expected.size());
-    }
-
-    void caseInsensitiveKeys()
-    {
-        Book b;
-        b.putMarks(kSec, {"1|10|Capitolo|a.mp3"});
-        b.loadMarks();
-        QString description = "capitolo";
-        b.f->marks.AddMarcatore(description, 20);
-        QCOMPARE(b.dialogs.errorNames(), QStringList{kMarkExist});
-        QCOMPARE(b.marks(kSec), QStringList{"1|10|Capitolo|a.mp3"});
-        QCOMPARE(b.f->ListMarkers.listCount(), 1);
-        QCOMPARE(b.f->marks.oMarkers.item("CAPITOLO"), 10.0);
-    }
-
-    // Shift+Delete deletes as Delete does; the slots after close up.
-    void singlePageDeletion()
-    {
-        Book b;
-        b.putMarks(kSec, {"1|10|A|a.mp3", "2|20|B|b.mp3", "3|30|C|c.mp3"});
-        b.loadMarks();
-        b.f->ListMarkers.setListIndex(1);
-        b.key(46, 1);
-        QCOMPARE(b.marks(kSec), (QStringList{"1|10|A|a.mp3", "2|30|C|c.mp3"}));
-        QCOMPARE(b.f->ListMarkers.listCount(), 2);
-        QCOMPARE(b.f->ListMarkers.listIndex(), -1);
     }
 
     void wholeBookDeletion()
@@ -204,14 +139,10 @@ private slots:
         b.loadMarks("Libro\\cap1.htm", 1);
         b.f->marks.Marcatori(0, cap2, 2);
         b.f->marks.Marcatori(0, "Libro\\cap3.htm", 3);
-        QCOMPARE(b.f->lstapp.itemText(12), "LIBRO\\CAP2.HTM*12");
         b.f->ListMarkers.setListIndex(12);
         b.key(46);
-        QCOMPARE(b.marks(cap2).size(), 11);
-        QVERIFY(b.marks(cap2).last().startsWith("11|"));
-        QCOMPARE(b.marks("Libro\\cap1.htm").size(), 1);
+        QCOMPARE(b.marks(cap2).last(), "11|11|Voce 11|v.mp3");
         QCOMPARE(b.f->lstapp.itemText(12), "LIBRO\\CAP3.HTM*1");
-        QCOMPARE(b.f->ListMarkers.listCount(), 13);
         QVERIFY(b.inStep());
         b.f->ListMarkers.setListIndex(-1);
         b.key(46); // nothing selected: nothing deleted
@@ -225,21 +156,8 @@ private slots:
         QVERIFY(b.dialogs.shown.isEmpty());
     }
 
-    // A ".html" page is filed under its ".HTM" key; the contents page lists
-    // it by its file name and goes there.
-    void htmlPageInTheWholeBook()
-    {
-        Book b(kIndex);
-        b.putMarks("LIBRO\\P2.HTM", {"1|40|Due|d.mp3"});
-        b.loadMarks("Libro/p2.html", 4);
-        QCOMPARE(b.f->ListMarkers.items(), QStringList{"00:40 - Due"});
-        QCOMPARE(b.f->marks.oMarkersIndex.item(1), "Libro/p2.html");
-        b.f->ListMarkers.setListIndex(0);
-        b.key(13);
-        QCOMPARE(b.browser.navigations.last(), "/libri/demo/Libro/p2.html");
-    }
-
-    // Enter with a modifier does nothing; a double click recalls as Enter does.
+    // Enter with a modifier does nothing, a double click recalls as Enter does; Shift+Delete deletes as Delete
+    // does and the slots after close up.
     void listEvents()
     {
         Book b;
@@ -253,127 +171,102 @@ private slots:
         QVERIFY(b.mediaLog.isEmpty());
         b.f->ListMarkers.DblClick();
         QCOMPARE(b.f->marks.current(), qint16(3));
-        QCOMPARE(b.media()->url_, "/libri/demo/Libro/c.mp3");
-        QCOMPARE(b.media()->position, 30.0);
         QCOMPARE(b.f->lblOSD.caption(), "Parte 1 - fine");
+        QCOMPARE(b.media()->url_, "/libri/demo/Libro/c.mp3");
         QVERIFY(b.dialogs.shown.isEmpty());
+        b.f->ListMarkers.setListIndex(1);
+        b.key(46, 1);
+        QCOMPARE(b.marks(kSec), (QStringList{"1|10|A|a.mp3", "2|30|Parte 1 - fine|c.mp3"}));
+        QCOMPARE(b.f->ListMarkers.listCount(), 2);
+        QCOMPARE(b.f->ListMarkers.listIndex(), -1);
     }
 
-    void recallFindsAudio_data()
-    {
-        QTest::addColumn<QString>("audio");
-        QTest::addColumn<QStringList>("onDisk");
-        QTest::addColumn<QString>("content");
-        QTest::addColumn<QString>("played");
-        QTest::addRow("page folder before Libro") << "cap1.mp3"
-                                                  << QStringList{"/libri/demo/Altro/cap1.mp3", "/libri/demo/Libro/cap1.mp3"}
-                                                  << "" << "/libri/demo/Altro/cap1.mp3";
-        QTest::addRow("Libro of the book") << "cap1.mp3" << QStringList{"/libri/demo/Libro/cap1.mp3"} << ""
-                                           << "/libri/demo/Libro/cap1.mp3";
-        QTest::addRow("drive named by the page first")
-            << "cap1.mp3" << QStringList{"E:/ALTRO/cap1.mp3", "/media/anna/USB/ALTRO/cap1.mp3"} << "E:\\Altro\\cap1"
-            << "E:\\ALTRO\\cap1.mp3";
-        QTest::addRow("volumes in order")
-            << "cap1.mp3" << QStringList{"/mnt/disco/Libro/cap1.mp3", "/media/anna/USB/ALTRO/cap1.mp3"} << ""
-            << "/media/anna/USB\\ALTRO\\cap1.mp3";
-        QTest::addRow("nowhere: the old file plays on") << "cap1.mp3" << QStringList() << "" << "/vecchio/prima.mp3";
-        QTest::addRow("no audio value: positioned only") << "-" << QStringList() << "" << "/vecchio/prima.mp3";
-    }
+    // Where the audio of a bookmark is looked for when it is not where the page finds its own.
     void recallFindsAudio()
     {
-        QFETCH(QString, audio);
-        QFETCH(QStringList, onDisk);
-        QFETCH(QString, content);
-        QFETCH(QString, played);
-        Book b("file:///libri/demo/Altro/cap1.htm");
-        const bool plays = audio != "-";
-        b.putMarks("ALTRO\\CAP1.HTM", {"1|75|Capitolo -3- fine" + (plays ? '|' + audio : QString())});
-        for (const QString &p : onDisk)
-            b.files.add(p);
-        b.files.volumeRoots = QStringList{"/media/anna/USB", "/mnt/disco"};
-        if (!content.isEmpty())
-            b.browser.elements.insert("qyrplayer_audio", FakeBrowser::meta("QYRPLAYER_AUDIO", content));
-        b.loadMarks();
-        b.playing("/vecchio/prima.mp3");
-        b.f->fraMarcatori.setVisible(true);
-        b.f->objwb.setVisible(false);
-        b.f->ListMarkers.setListIndex(0);
-        b.f->marks.setCurrent(1);
-        b.f->recall.MarcatoriRichiama(0);
-        QCOMPARE(b.media()->url_, played);
-        QCOMPARE(b.media()->position, 75.0);
-        QCOMPARE(b.media()->state == playstate::Playing, plays);
-        QCOMPARE(b.f->lblOSD.caption() == "Capitolo -3- fine", plays);
-        QCOMPARE(b.f->audio.chainingHeld(), plays);
-        QVERIFY(!b.f->fraMarcatori.visible() && b.f->objwb.visible());
-        QVERIFY(b.dialogs.shown.isEmpty());
-        b.clock.advance(1000);
-        QVERIFY(!b.f->audio.chainingHeld());
+        struct Case { QString audio; QStringList onDisk; QString content, played; };
+        const QString old = "/vecchio/prima.mp3";
+        for (const Case &c : {Case{"cap1.mp3", {"E:/ALTRO/cap1.mp3", "/media/anna/USB/ALTRO/cap1.mp3"}, "E:\\Altro\\cap1",
+                                   "E:\\ALTRO\\cap1.mp3"}, // the drive named by the page first
+                              Case{"cap1.mp3", {"/mnt/disco/Libro/cap1.mp3", "/media/anna/USB/ALTRO/cap1.mp3"}, "",
+                                   "/media/anna/USB\\ALTRO\\cap1.mp3"}, // then the volumes in order
+                              Case{"cap1.mp3", {}, "", old}, Case{"-", {}, "", old}}) {
+            Book b("file:///libri/demo/Altro/cap1.htm");
+            const bool plays = c.audio != "-"; // without an audio value the player is only positioned
+            b.putMarks("ALTRO\\CAP1.HTM", {"1|75|Capitolo -3- fine" + (plays ? '|' + c.audio : QString())});
+            for (const QString &p : c.onDisk)
+                b.files.add(p);
+            b.files.volumeRoots = QStringList{"/media/anna/USB", "/mnt/disco"};
+            if (!c.content.isEmpty())
+                b.meta("QYRPLAYER_AUDIO", c.content);
+            b.loadMarks();
+            b.playing(old);
+            b.f->fraMarcatori.setVisible(true);
+            b.f->objwb.setVisible(false);
+            b.f->ListMarkers.setListIndex(0);
+            b.f->marks.setCurrent(1);
+            b.f->recall.MarcatoriRichiama(0);
+            QVERIFY2(b.media()->url_ == c.played, qPrintable(b.media()->url_ + " instead of " + c.played));
+            QCOMPARE(b.media()->position, 75.0);
+            QCOMPARE(b.media()->state == playstate::Playing, plays);
+            QCOMPARE(b.f->lblOSD.caption() == "Capitolo -3- fine", plays);
+            QCOMPARE(b.f->audio.chainingHeld(), plays);
+            QVERIFY(!b.f->fraMarcatori.visible() && b.f->objwb.visible());
+            QVERIFY(b.dialogs.shown.isEmpty());
+            b.clock.advance(1000);
+            QVERIFY(!b.f->audio.chainingHeld());
+        }
     }
 
-    void damagedData_data()
-    {
-        QTest::addColumn<QStringList>("page");
-        QTest::addColumn<QStringList>("list");
-        QTest::addColumn<QStringList>("stored");
-        QTest::addColumn<QStringList>("errors");
-        const QString start = kLoad + "Inizio Caricamento", markers = kLoad + "Caricamento nelle liste oMarkers",
-                      index = kLoad + "Caricamento nelle liste oMarkersIndex";
-        QTest::addRow("description without a position") << QStringList{"1|10|A|a.mp3", "3|-|B|b.mp3", "4|40|C|c.mp3"}
-            << QStringList{"00:10\t - A", "00:00\t - B", "00:40\t - C"}
-            << QStringList{"1|10|A|a.mp3", "2|0|B|b.mp3", "3|40|C|c.mp3"} << QStringList{start};
-        QTest::addRow("the first without a position is not overwritten")
-            << QStringList{"1|-|A|a.mp3", "2|20|B|b.mp3"} << QStringList{"00:00\t - A", "00:20\t - B"}
-            << QStringList{"1|0|A|a.mp3", "2|20|B|b.mp3"} << QStringList{start};
-        QTest::addRow("position not a number") << QStringList{"2|dieci|A|a.mp3", "5|50|B|b.mp3"}
-                                               << QStringList{"00:00\t - A", "00:50\t - B"}
-                                               << QStringList{"1|0|A|a.mp3", "2|50|B|b.mp3"} << QStringList{markers};
-        QTest::addRow("negative position") << QStringList{"1|-5|A|a.mp3"} << QStringList{"00:00\t - A"}
-                                           << QStringList{"1|0|A|a.mp3"} << QStringList{markers};
-        QTest::addRow("duplicate descriptions")
-            << QStringList{"1|10|A|a.mp3", "4|40|A|x.mp3", "6|60|c|c.mp3", "7|70|C|d.mp3"}
-            << QStringList{"00:10\t - A", "00:40\t - A", "01:00\t - c", "01:10\t - C"}
-            << QStringList{"1|10|A|a.mp3", "2|40|A|x.mp3", "3|60|c|c.mp3", "4|70|C|d.mp3"}
-            << QStringList{markers, index, markers, index};
-    }
+    // Damaged records are kept, repaired in their place, and reported; the list stays in step with the store.
     void damagedData()
     {
-        QFETCH(QStringList, page);
-        QFETCH(QStringList, list);
-        QFETCH(QStringList, stored);
-        QFETCH(QStringList, errors);
-        Book b;
-        b.putMarks(kSec, page);
-        b.loadMarks();
-        QCOMPARE(b.dialogs.errorNames(), errors);
-        QCOMPARE(b.f->ListMarkers.items(), list);
-        QCOMPARE(b.marks(kSec), stored);
-        QVERIFY(b.inStep());
-        // Deleting the last entry reaches its own record.
-        b.f->ListMarkers.setListIndex(list.size() - 1);
-        b.key(46);
-        QCOMPARE(b.marks(kSec), stored.mid(0, stored.size() - 1));
+        const QString start = kLoad + "Inizio Caricamento", markers = kLoad + "Caricamento nelle liste oMarkers",
+                      index = kLoad + "Caricamento nelle liste oMarkersIndex";
+        struct Case { QStringList page, list, stored, errors; };
+        // Slot 1 has no position: repaired, it is rewritten even though it does not move.
+        for (const Case &c : {Case{{"1|-|A|a.mp3", "2|dieci|B|b.mp3", "3|-5|C|c.mp3", "5|50|D|d.mp3"},
+                                   {"00:00\t - A", "00:00\t - B", "00:00\t - C", "00:50\t - D"},
+                                   {"1|0|A|a.mp3", "2|0|B|b.mp3", "3|0|C|c.mp3", "4|50|D|d.mp3"},
+                                   {start, markers, markers}},
+                              Case{{"1|10|A|a.mp3", "4|40|A|x.mp3", "6|60|c|c.mp3", "7|70|C|d.mp3"},
+                                   {"00:10\t - A", "00:40\t - A", "01:00\t - c", "01:10\t - C"},
+                                   {"1|10|A|a.mp3", "2|40|A|x.mp3", "3|60|c|c.mp3", "4|70|C|d.mp3"},
+                                   {markers, index, markers, index}}}) {
+            Book b;
+            b.putMarks(kSec, c.page);
+            b.loadMarks();
+            QCOMPARE(b.dialogs.errorNames(), c.errors);
+            QCOMPARE(b.f->ListMarkers.items(), c.list);
+            QCOMPARE(b.marks(kSec), c.stored);
+            QVERIFY(b.inStep());
+            // Deleting the last entry reaches its own record.
+            b.f->ListMarkers.setListIndex(int(c.list.size()) - 1);
+            b.key(46);
+            QCOMPARE(b.marks(kSec), c.stored.mid(0, c.stored.size() - 1));
+        }
     }
 
-    void oddSectionNames_data()
+    // "*" and "#" (the lists' separators) and symbols in a page name are kept whole; a ".html" page is filed under
+    // its ".HTM" key, and the contents page lists it by its file name and goes there.
+    void unusualPageNames()
     {
-        QTest::addColumn<QString>("section");
-        QTest::addRow("star") << "Libro\\a*b.htm";
-        QTest::addRow("hash") << "Libro\\n#1.htm";
-        QTest::addRow("spaces and symbols") << "Libro\\l'eco & più 100%.htm";
-    }
-    void oddSectionNames()
-    {
-        QFETCH(QString, section);
+        const QString section = "Libro\\l'eco & più*1#2 100%.htm";
         Book b(kIndex);
         b.putMarks(section, {"2|20|A|a.mp3", "3|30|B|b.mp3"});
+        b.putMarks("LIBRO\\P2.HTM", {"1|40|Due|d.mp3"});
         b.loadMarks(section, 1);
-        QCOMPARE(b.f->lstapp.items(), (QStringList{section.toUpper() + "*1", section.toUpper() + "*2"}));
+        b.f->marks.Marcatori(0, "Libro/p2.html", 2);
+        QCOMPARE(b.f->ListMarkers.items(), (QStringList{"00:20 - A", "00:30 - B", "00:40 - Due"}));
+        QCOMPARE(b.f->lstapp.items(), (QStringList{section.toUpper() + "*1", section.toUpper() + "*2", "LIBRO\\P2.HTM*1"}));
         QCOMPARE(b.marks(section), (QStringList{"1|20|A|a.mp3", "2|30|B|b.mp3"}));
-        QCOMPARE(b.f->view.subKeys(keyOf("Libro")), QStringList{section.mid(6)});
+        QCOMPARE(b.f->view.subKeys(keyOf("Libro")), (QStringList{section.mid(6), "P2.HTM"}));
         b.f->ListMarkers.setListIndex(1);
         b.key(46);
         QCOMPARE(b.marks(section), QStringList{"1|20|A|a.mp3"});
+        b.f->ListMarkers.setListIndex(int(b.f->ListMarkers.items().indexOf("00:40 - Due")));
+        b.key(13);
+        QCOMPARE(b.browser.navigations.last(), "/libri/demo/Libro/p2.html");
         QVERIFY(b.dialogs.shown.isEmpty());
     }
 
@@ -386,7 +279,6 @@ private slots:
         b.putMarks(kSec + '#', {"1|20|S"});
         b.f->marks.Marcatori(1, QString(), 0); // the contents' own records only
         QVERIFY(!b.f->view.keyExists(keyOf("INDEX.HTM")));
-        QCOMPARE(b.marks(kSec).size(), 1);
         b.f->marks.Marcatori(1, "Libro", 0); // a page key that is also a folder
         QVERIFY(b.marks("Libro").isEmpty());
         QCOMPARE(b.marks(kSec).size(), 1);
@@ -414,31 +306,23 @@ private slots:
         QCOMPARE(b.marks(kSec), QStringList{"1|20|A|a.mp3"});
     }
 
-    void inputBox_data()
-    {
-        QTest::addColumn<QStringList>("answers");
-        QTest::addColumn<QString>("title");
-        QTest::addColumn<QString>("text");
-        QTest::addRow("typed") << QStringList{"abc"} << "Scrivi" << "abc";
-        QTest::addRow("cancelled") << QStringList() << "Scrivi" << "";
-        QTest::addRow("OK on empty stays open") << QStringList{"", "x"} << "Scrivi" << "x";
-        QTest::addRow("only spaces accepted") << QStringList{"  "} << "" << "  ";
-    }
+    // An empty OK is warned of and asked again; spaces are text; a window without a title is "InputBox".
     void inputBox()
     {
-        QFETCH(QStringList, answers);
-        QFETCH(QString, title);
-        QFETCH(QString, text);
-        ScriptedDialogs d;
-        for (const QString &a : answers)
-            d.inputs.enqueue(a);
-        frmInputBox box(d);
-        box.setTitle(title);
-        box.setDefault("non mostrato");
-        box.Display();
-        QCOMPARE(box.txtInput.text(), text);
-        QCOMPARE(d.count("message"), answers.value(0, "-").isEmpty() ? 1 : 0); // an empty OK is warned of
-        QCOMPARE(d.shown[0].title, title.isEmpty() ? "InputBox" : title);
+        for (const auto &[answers, title, text] : {std::tuple{QStringList(), QString("Scrivi"), QString()},
+                                                   {QStringList{"", "x"}, QString("Scrivi"), QString("x")},
+                                                   {QStringList{"  "}, QString(), QString("  ")}}) {
+            ScriptedDialogs d;
+            for (const QString &a : answers)
+                d.inputs.enqueue(a);
+            frmInputBox box(d);
+            box.setTitle(title);
+            box.setDefault("non mostrato");
+            box.Display();
+            QVERIFY2(box.txtInput.text() == text, qPrintable(answers.join('|')));
+            QCOMPARE(d.count("message"), answers.value(0, "-").isEmpty() ? 1 : 0);
+            QCOMPARE(d.shown[0].title, title.isEmpty() ? "InputBox" : title);
+        }
     }
 };
 

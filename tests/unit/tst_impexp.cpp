@@ -1,9 +1,7 @@
-// The bookmark import/export panel on real files: export and import through
-// the panel's controls, the forced extension, the overwrite question, the
-// safety copy, damaged files, hives and the lists.
+// The bookmark import/export panel on real files, through its controls: file names, the overwrite question, the
+// safety copies, imports that cannot be made, and the lists.
 #include "doubles/rig.h"
 #include "doubles/treefiles.h"
-#include "doubles/regf_writer.h"
 #include "exchange/registryexchange.h"
 #include "platform/files/diskfiles.h"
 #include "platform/hive/hivexreader.h"
@@ -22,8 +20,7 @@ const QString kOwn = programKey();
 const QString kPage = "LIBRO\\CAP1.HTM";
 const QString kRegHead = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\" + kOwn;
 
-// The main window on the real file system, with the program's own files in
-// a folder of the test.
+// The main window on the real file system, with the program's own files in a folder of the test.
 struct DiskParts {
     DiskFiles disk;
     HivexReader hiveReader;
@@ -48,84 +45,49 @@ struct Desk : DiskParts, Rig {
         f->Dir.setPath(folder);
         f->File.setListIndex(int(f->File.items().indexOf(file)));
     }
-    static HiveKey hive(const QString &volume, const QString &description)
-    {
-        const HiveKey player{"Player", {RegValue::fromText("Volume", volume), RegValue::fromText("AudioOff", "False")}, {}};
-        const HiveKey page{"CAP1.HTM", {RegValue::fromText("1", "90"), RegValue::fromText("1NOME", description),
-                            RegValue::fromText("1NOMEAUDIO", "cap01.mp3")}, {}};
-        return HiveKey{"QYR MediaPlayer", {}, {player, HiveKey{"LIBRO", {}, {page}}}};
-    }
-};
-
-struct Export {
-    QString folder;
-    bool trailingSeparator;
-    QString typed;
-    bool existing, readOnly;
-    int answer; // -1: no question expected
-    QString written;
 };
 
 } // namespace
 
-Q_DECLARE_METATYPE(Export)
-
 class TstImpExp : public QObject {
     Q_OBJECT
 private slots:
-    void exportNamesAndOverwrite_data()
-    {
-        QTest::addColumn<Export>("c");
-        QTest::newRow("no extension") << Export{"", false, "nota", false, false, -1, "nota.REG"};
-        QTest::newRow("extension replaced") << Export{"", false, "nota.txt", false, false, -1, "nota.REG"};
-        QTest::newRow("only the last extension") << Export{"", false, "a.b.c", false, false, -1, "a.b.REG"};
-        QTest::newRow("a date is no extension")
-            << Export{"", false, "segnalibri 12.03.2025", false, false, -1, "segnalibri 12.03.2025.REG"};
-        QTest::newRow("dotted folder") << Export{"Dati.2", false, "nota", false, false, -1, "nota.REG"};
-        QTest::newRow("folder ending in separator") << Export{"", true, "nota", false, false, -1, "nota.REG"};
-        QTest::newRow("existing, yes") << Export{"", false, "nota", true, false, int(Answer::Yes), "nota.REG"};
-        QTest::newRow("read-only, yes") << Export{"", false, "nota.reg", true, true, int(Answer::Yes), "nota.REG"};
-        QTest::newRow("existing, no") << Export{"", false, "nota", true, false, int(Answer::No), ""};
-        QTest::newRow("existing, cancel") << Export{"", false, "nota", true, false, int(Answer::Cancel), ""};
-    }
-
+    // The forced extension, a folder ending in its separator, and the overwrite question.
     void exportNamesAndOverwrite()
     {
-        QFETCH(Export, c);
-        Desk d;
-        d.reg.put("Player", "Volume", "80");
-        const QString dir = c.folder.isEmpty() ? d.tmp.path() : d.tmp.filePath(c.folder);
-        QDir().mkpath(dir);
-        const QString old = dir + "/nota.REG";
-        if (c.existing) {
-            writeFile(old, "vecchio");
-            if (c.readOnly)
+        // answer >= 0: a read-only "nota.REG" is there, and the question answered so.
+        struct Case { bool trailingSeparator; QString typed; int answer; QString written; };
+        for (const Case &c : {Case{false, "a.b.c", -1, "a.b.REG"}, Case{true, "nota", -1, "nota.REG"},
+                              Case{false, "segnalibri 12.03.2025", -1, "segnalibri 12.03.2025.REG"},
+                              Case{false, "nota.reg", int(Answer::Yes), "nota.REG"}, Case{false, "nota", int(Answer::No), ""}}) {
+            Desk d;
+            d.reg.put("Player", "Volume", "80");
+            const QString dir = d.tmp.path(), old = dir + "/nota.REG";
+            if (c.answer >= 0) {
+                writeFile(old, "vecchio");
                 QFile::setPermissions(old, QFile::ReadOwner);
+                d.dialogs.answers.enqueue(Answer(c.answer));
+            }
+            d.click(0);
+            d.f->Dir.setPath(c.trailingSeparator ? dir + "/" : dir);
+            d.f->TextFileName.setText(c.typed);
+            d.click(2);
+            QVERIFY(!d.f->frmImpExp.visible());
+            QCOMPARE(d.dialogs.count("error"), 0);
+            if (c.answer >= 0)
+                QCOMPARE(d.dialogs.shown.first().text, "Si vuole sostituire il file " + c.typed + "?");
+            if (c.written.isEmpty()) {
+                QCOMPARE(readFile(old), QByteArray("vecchio"));
+                QCOMPARE(d.f->TextFileName.text(), c.typed);
+                QCOMPARE(d.dialogs.shown.size(), 1);
+                continue;
+            }
+            QVERIFY2(QDir(dir).entryList(QDir::Files) == QStringList{c.written}, qPrintable(c.typed));
+            QVERIFY(readFile(dir + "/" + c.written).contains("\"Volume\"=\"80\""));
+            QCOMPARE(d.last(), "Export effettuato correttamente nel file " + dir + "/" + c.written);
+            QCOMPARE(d.dialogs.shown.size(), c.answer >= 0 ? 2 : 1);
+            QCOMPARE(d.f->TextFileName.text(), QString());
         }
-        if (c.answer >= 0)
-            d.dialogs.answers.enqueue(Answer(c.answer));
-
-        d.click(0);
-        d.f->Dir.setPath(c.trailingSeparator ? dir + "/" : dir);
-        d.f->TextFileName.setText(c.typed);
-        d.click(2);
-
-        QVERIFY(!d.f->frmImpExp.visible());
-        QCOMPARE(d.dialogs.count("error"), 0);
-        if (c.existing) {
-            QCOMPARE(d.dialogs.shown.first().text, "Si vuole sostituire il file " + c.typed + "?");
-        }
-        if (c.written.isEmpty()) {
-            QCOMPARE(readFile(old), QByteArray("vecchio"));
-            QCOMPARE(d.f->TextFileName.text(), c.typed);
-            QCOMPARE(d.dialogs.shown.size(), 1);
-            return;
-        }
-        QCOMPARE(QDir(dir).entryList(QDir::Files), QStringList{c.written});
-        QVERIFY(readFile(dir + "/" + c.written).contains("\"Volume\"=\"80\""));
-        QCOMPARE(d.last(), "Export effettuato correttamente nel file " + dir + "/" + c.written);
-        QCOMPARE(d.dialogs.shown.size(), c.existing ? 2 : 1);
-        QCOMPARE(d.f->TextFileName.text(), QString());
     }
 
     void refusedOperationsChangeNothing()
@@ -139,15 +101,13 @@ private slots:
         d.f->Dir.setPath(d.tmp.path());
         d.f->TextFileName.setText("  ");
         d.click(2);
-        QVERIFY(d.last().contains("Nome file"));
-        QVERIFY(d.f->frmImpExp.visible());
+        QVERIFY(d.last().contains("Nome file") && d.f->frmImpExp.visible());
         d.click(3);
         QVERIFY(!d.f->frmImpExp.visible() && d.f->ListMarkers.visible() && d.f->cmdImpExp[0].visible());
         d.f->TextFileName.setText(QString());
         d.click(1);
         d.click(2);
-        QVERIFY(d.last().contains("elenco dei file"));
-        QVERIFY(d.f->frmImpExp.visible());
+        QVERIFY(d.last().contains("elenco dei file") && d.f->frmImpExp.visible());
         QVERIFY(QDir(d.tmp.path()).isEmpty());
         QVERIFY(d.f->impExp.safetyCopies().isEmpty());
 
@@ -162,18 +122,10 @@ private slots:
         QCOMPARE(dump(d.f->view, kOwn), before);
     }
 
-    void importKeepsASafetyCopyAndTheReadingState_data()
-    {
-        QTest::addColumn<bool>("readingOff");
-        QTest::newRow("reading off") << true;
-        QTest::newRow("reading on") << false;
-    }
-
     void importKeepsASafetyCopyAndTheReadingState()
     {
-        QFETCH(bool, readingOff);
         Desk d;
-        d.f->feedback.SetAudioOff(readingOff);
+        d.f->feedback.SetAudioOff(true);
         d.reg.put("Player", "Volume", "80");
         d.putMarks(kPage, {"1|12|Vecchio|cap01.mp3"});
         // Ten copies of earlier imports: the oldest goes, the others stay untouched.
@@ -181,11 +133,9 @@ private slots:
         QDir().mkpath(copies);
         for (int i = 0; i < 10; ++i)
             writeFile(copies + QString("/QYRPlayer_Backup_2020-01-0%1_10-00-00.reg").arg(i), QByteArray::number(i));
-        const QString onOff = readingOff ? "False" : "True"; // the file says the opposite
-        writeFile(d.tmp.filePath("altro.reg"),
-                  (kRegHead + "\\Player]\r\n\"Volume\"=\"55\"\r\n\"AudioOff\"=\"" + onOff + "\"\r\n\r\n[HKEY_CURRENT_USER\\" +
-                   kOwn + "\\" + kPage + "]\r\n\"1\"=\"30\"\r\n\"1NOME\"=\"Nuovo è\"\r\n")
-                      .toLatin1());
+        writeFile(d.tmp.filePath("altro.reg"), (kRegHead + "\\Player]\r\n\"Volume\"=\"55\"\r\n\"AudioOff\"=\"False\"\r\n\r\n"
+                                                "[HKEY_CURRENT_USER\\" + kOwn + "\\" + kPage +
+                                                "]\r\n\"1\"=\"30\"\r\n\"1NOME\"=\"Nuovo è\"\r\n").toLatin1());
 
         // An import that deletes bookmarks asks first, and No changes nothing.
         const QStringList before = dump(d.f->view, kOwn);
@@ -198,78 +148,59 @@ private slots:
         QCOMPARE(dump(d.f->view, kOwn), before);
         d.chooseForImport(d.tmp.path(), "altro.reg");
         d.click(2);
-        QCOMPARE(d.dialogs.shown[1].text, question);
-        QCOMPARE(d.dialogs.count("error"), 0);
         const QStringList after = d.f->impExp.safetyCopies();
         QCOMPARE(after.size(), 10);
         QVERIFY(!after.first().endsWith("01-00_10-00-00.reg"));
         QCOMPARE(readFile(after[8]), QByteArray("9"));
         const QByteArray backup = readFile(after.last());
-        QVERIFY(backup.startsWith(kRegHead.toLatin1()));
-        QVERIFY(backup.contains("\"Volume\"=\"80\"") && backup.contains("\"1NOME\"=\"Vecchio\""));
         QVERIFY(d.last().endsWith(after.last() + "."));
         QCOMPARE(d.reg.get("Player", "Volume"), "55");
-        QCOMPARE(d.reg.get("Player", "AudioOff"), QString(readingOff ? "True" : "False"));
-        QCOMPARE(d.f->feedback.audioOff(), readingOff);
+        // Reading stays off, whatever the file says: that is the reader's choice.
+        QCOMPARE(d.reg.get("Player", "AudioOff"), "True");
         QCOMPARE(d.f->ListMarkers.items(), QStringList{"00:30\t - Nuovo è"});
 
-        // The copies' folder is reached from the drive list; restoring the
-        // newest copy brings back what was there before, and keeps that copy.
+        // The copies' folder is reached from the drive list; restoring the newest copy brings back what was there
+        // before, and keeps that copy.
         d.click(1);
-        QVERIFY(d.f->Drive.items().contains("Copie di sicurezza"));
         d.f->Drive.setPath("Copie di sicurezza");
-        QCOMPARE(d.f->Dir.path(), copies);
         d.f->File.setListIndex(int(d.f->File.items().indexOf(QFileInfo(after.last()).fileName())));
         d.click(2);
         QVERIFY(d.last().startsWith("Ripristino effettuato " + after.last()));
         QCOMPARE(d.reg.get("Player", "Volume"), "80");
         QCOMPARE(d.f->ListMarkers.items(), QStringList{"00:12\t - Vecchio"});
         QCOMPARE(readFile(after.last()), backup);
-        QVERIFY(d.f->impExp.safetyCopies().contains(after.last()));
     }
 
-    void damagedOrUnreadableFilesChangeNothing_data()
+    // No hive reader, or a store that fails after the safety copy was made: the settings, the list and the copies
+    // stay as they were.
+    void unusableImportsChangeNothing()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<bool>("hives");
-        QTest::addColumn<QString>("said");
-        QTest::addColumn<bool>("storeFails"); // after the safety copy was made
-        const QByteArray good = (kRegHead + "\\Player]\r\n\"Volume\"=\"1\"\r\n").toLatin1(); // lines 1 to 4
-        const QByteArray hive = RegfWriter(Desk::hive("55", "Nuovo")).bytes();
-        QTest::newRow("no hive reader") << "copia.qyr" << hive << false << "non è disponibile" << false;
-        QTest::newRow("damaged hive") << "rotto.qyr" << QByteArray("regf e poi nulla") << true << "rotto.qyr" << false;
-        QTest::newRow("store fails") << "buono.reg" << good << true << "scrittura simulata non riuscita" << true;
-    }
-
-    void damagedOrUnreadableFilesChangeNothing()
-    {
-        QFETCH(QString, name);
-        QFETCH(QByteArray, content);
-        QFETCH(bool, hives);
-        QFETCH(QString, said);
-        QFETCH(bool, storeFails);
-        Desk d(hives);
-        d.reg.put("Player", "Volume", "80");
-        d.putMarks(kPage, {"1|12|Vecchio|cap01.mp3"});
-        d.f->marks.Marcatori(0, QString(), 0);
-        const QStringList before = dump(d.f->view, kOwn);
-        writeFile(d.tmp.filePath(name), content);
-        const QString copy = d.f->impExp.safetyCopiesFolder() + "/QYRPlayer_Backup_2020-01-01_10-00-00.reg";
-        QDir().mkpath(d.f->impExp.safetyCopiesFolder());
-        writeFile(copy, "copia di prima");
-        d.reg.failWrites = storeFails;
-
-        d.chooseForImport(d.tmp.path(), name);
-        d.click(2);
-        QCOMPARE(d.dialogs.errorNames(), QStringList{"cmdImpExp_Click"});
-        QVERIFY2(d.last().contains(said), qPrintable(d.last()));
-        QVERIFY(d.last().contains("Le impostazioni non sono state modificate."));
-        QCOMPARE(dump(d.f->view, kOwn), before);
-        QCOMPARE(d.f->impExp.safetyCopies(), QStringList{copy});
-        QCOMPARE(readFile(copy), QByteArray("copia di prima"));
-        QCOMPARE(d.f->ListMarkers.items(), QStringList{"00:12\t - Vecchio"});
-        QVERIFY(d.f->frmImpExp.visible() && !d.f->TextFileName.visible()); // still open for import
+        const QByteArray good = (kRegHead + "\\Player]\r\n\"Volume\"=\"1\"\r\n").toLatin1();
+        struct Case { QString name; QByteArray content; QString said; };
+        for (const Case &c :
+             {Case{"copia.qyr", "regf", "non è disponibile"}, Case{"buono.reg", good, "scrittura simulata non riuscita"}}) {
+            const bool storeFails = c.name.endsWith(".reg"); // else there is no hive reader
+            Desk d(storeFails);
+            d.reg.put("Player", "Volume", "80");
+            d.putMarks(kPage, {"1|12|Vecchio|cap01.mp3"});
+            d.f->marks.Marcatori(0, QString(), 0);
+            const QStringList before = dump(d.f->view, kOwn);
+            writeFile(d.tmp.filePath(c.name), c.content);
+            const QString copy = d.f->impExp.safetyCopiesFolder() + "/QYRPlayer_Backup_2020-01-01_10-00-00.reg";
+            QDir().mkpath(d.f->impExp.safetyCopiesFolder());
+            writeFile(copy, "copia di prima");
+            d.reg.failWrites = storeFails;
+            d.chooseForImport(d.tmp.path(), c.name);
+            d.click(2);
+            QCOMPARE(d.dialogs.errorNames(), QStringList{"cmdImpExp_Click"});
+            QVERIFY2(d.last().contains(c.said) && d.last().contains("Le impostazioni non sono state modificate."),
+                     qPrintable(d.last()));
+            QCOMPARE(dump(d.f->view, kOwn), before);
+            QCOMPARE(d.f->impExp.safetyCopies(), QStringList{copy});
+            QCOMPARE(readFile(copy), QByteArray("copia di prima"));
+            QCOMPARE(d.f->ListMarkers.items(), QStringList{"00:12\t - Vecchio"});
+            QVERIFY(d.f->frmImpExp.visible() && !d.f->TextFileName.visible()); // still open for import
+        }
     }
 
     void listsFollowDriveFolderAndFile()
@@ -281,28 +212,20 @@ private slots:
         d.files.add(stick + "/libri/vecchia.qyr");
         d.click(1);
         QCOMPARE(d.f->Drive.items(), (QStringList{"/", QDir::homePath(), stick, "Copie di sicurezza"}));
-
         d.f->Drive.setPath(stick);
-        QCOMPARE(d.f->Dir.path(), stick);
         QCOMPARE(d.f->Dir.items(), (QStringList{"/", "/media", "/media/mario", stick, "libri"}));
         QCOMPARE(d.f->Dir.listIndex(), 3);
-        QCOMPARE(d.f->File.path(), stick);
         QCOMPARE(d.f->File.items(), QStringList{"copia.reg"});
-
         d.f->Dir.setListIndex(4);
         d.f->impExp.Dir_KeyDown(40, 0); // only Enter opens
         QCOMPARE(d.f->Dir.path(), stick);
         d.f->impExp.Dir_KeyDown(13, 0);
-        QCOMPARE(d.f->Dir.path(), stick + "/libri");
         QCOMPARE(d.f->File.items(), QStringList{"vecchia.qyr"});
         d.f->Dir.setListIndex(1);
         d.f->impExp.Dir_KeyDown(13, 0);
-        QCOMPARE(d.f->Dir.path(), "/media");
         QCOMPARE(d.f->Dir.items(), (QStringList{"/", "/media", "mario"}));
-
         d.f->impExp.File_KeyDown(13, 0); // Enter in the file list does nothing
-        QVERIFY(d.f->frmImpExp.visible());
-        QVERIFY(d.dialogs.shown.isEmpty());
+        QVERIFY(d.f->frmImpExp.visible() && d.dialogs.shown.isEmpty());
     }
 
     void enterDoubleClickAndClosing()
@@ -315,7 +238,6 @@ private slots:
         QVERIFY(d.dialogs.shown.isEmpty());
         d.f->impExp.TextFileName_KeyDown(13, 2); // Enter with any modifier acts as OK
         QVERIFY(QFile::exists(d.tmp.filePath("tasto.REG")));
-
         d.click(0);
         d.f->File.setListIndex(0);
         QCOMPARE(d.f->TextFileName.text(), "tasto.REG");
@@ -328,8 +250,6 @@ private slots:
         d.f->fraMarcatori.setVisible(true);
         d.f->objwb.setVisible(false);
         d.f->oPlayer->setFileName("/libri/demo/Libro/cap01.mp3");
-        d.f->oPlayer->setCurrentPosition(42);
-        d.f->oPlayer->setRate(1.5f);
         d.f->oPlayer->Play_Player();
         d.f->keys.bookmarks.pauseForList();
         d.click(1); // the import panel goes with the bookmark panel
@@ -337,10 +257,7 @@ private slots:
         QVERIFY(!d.f->fraMarcatori.visible() && d.f->objwb.visible());
         d.f->fraMarcatori.setVisible(true);
         QVERIFY(!d.f->frmImpExp.visible() && d.f->ListMarkers.visible() && d.f->cmdImpExp[0].visible());
-        QCOMPARE(d.f->oPlayer->FileName(), "/libri/demo/Libro/cap01.mp3");
-        QCOMPARE(d.f->oPlayer->CurrentPosition(), 42.0);
         QVERIFY(d.f->oPlayer->IsPlaying());
-        QCOMPARE(d.f->oPlayer->Rate(), 1.5f);
         QCOMPARE(d.dialogs.count("error"), 0);
     }
 };
