@@ -211,7 +211,6 @@ private slots:
         };
         QCOMPARE(reg.values(player), expected);
         QVERIFY(!reg.keyExists(kOwn + "\\Vecchia"));
-        QVERIFY(reg.keyExists(kOwn + "\\Città"));
         QVERIFY(!reg.keyExists("Software\\Altro"));
         QCOMPARE(dump(reg, "Software\\Altro programma"), outside);
     }
@@ -407,11 +406,8 @@ private slots:
         QTemporaryDir dir;
         for (const auto &c : cases) {
             HiveKey root{"QYR MediaPlayer", {}, {}};
-            HiveKey chain{"K", {}, {}};
-            for (int i = 1; i < c.depth; ++i)
-                chain = HiveKey{"K", {}, {chain}};
-            if (c.depth > 0)
-                root.subKeys.append(chain);
+            for (int i = 0; i < c.depth; ++i) // one more level below the root each time
+                root.subKeys = {HiveKey{"K", {}, root.subKeys}};
             for (int i = 0; i < c.width; ++i) {
                 root.subKeys.append(HiveKey{QString("W%1").arg(i), {}, {}});
                 if (c.bytes > 0)

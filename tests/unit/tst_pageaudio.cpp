@@ -133,7 +133,7 @@ private slots:
     // follows; the facade's other states chain nothing.
     void chainingThroughAPage()
     {
-        Book b(kBookPage);
+        Book b(kBookPage + "?x=a/b#c/d"); // the next page is beside this one, whatever its query and anchor hold
         b.f->audio.connect(); // a second call must not chain twice
         b.meta("QYRPLAYER_AUDIO", "cap1");
         b.meta("QYRPLAYER_AUDIO_1", "cap1b.mp3");
@@ -162,47 +162,13 @@ private slots:
         QCOMPARE(b.media()->position, 0.0);
 
         b.mediaLog.clear();
+        b.f->audio.expectResume(true);
+        b.reg.put("Player", "BranoPos", "abc");
         b.endOfMedia();
         QVERIFY(b.played().isEmpty());
         QCOMPARE(b.browser.navigations, QStringList{"file:///libri/demo/Libro/cap2.htm"});
         QCOMPARE(b.f->audio.audioIndex(), 3);
-        QVERIFY(b.dialogs.shown.isEmpty());
-    }
-
-    // The next page is beside the page shown, whatever its anchor or query holds; a pending resume waits for the
-    // call that plays the new page.
-    void nextPageAddress()
-    {
-        for (const QString &location : {kPage + "#a/b", kPage + "?x=a/b"}) {
-            Book b(location);
-            b.meta("QYRPLAYER_AUDIO_NEXTHTML_3", "cap2.htm");
-            b.f->audio.setAudioIndex(2);
-            b.f->audio.expectResume(true);
-            b.reg.put("Player", "BranoPos", "abc");
-            QVERIFY(!b.f->audio.Playaudio(QString(), true, false));
-            QCOMPARE(b.browser.navigations, QStringList{"file:///libri/altro/cap2.htm"});
-            QCOMPARE(b.f->audio.audioIndex(), 3);
-            QVERIFY(b.f->audio.resumePending());
-            QVERIFY(b.dialogs.shown.isEmpty());
-        }
-    }
-
-    void endOfTheSequence()
-    {
-        Book b;
-        b.meta("QYRPLAYER_AUDIO", "/libri/altro/cap1.mp3");
-        b.meta("QYRPLAYER_AUDIO_1", "/libri/altro/cap1b.mp3");
-        b.files.add("/libri/altro/cap1.mp3");
-        b.files.add("/libri/altro/cap1b.mp3");
-        QVERIFY(b.f->audio.Playaudio(kPage, false, false));
-        b.endOfMedia();
-        b.mediaLog.clear();
-        b.endOfMedia();
-        QVERIFY(b.played().isEmpty());
-        QCOMPARE(b.f->audio.audioIndex(), 2); // one past the last audio
-        QVERIFY(b.browser.navigations.isEmpty());
-        QVERIFY(!b.f->audio.Playaudio(QString(), true, false));
-        QCOMPARE(b.f->audio.audioIndex(), 3);
+        QVERIFY(b.f->audio.resumePending()); // it waits for the call that plays the new page
         QVERIFY(b.dialogs.shown.isEmpty());
     }
 
@@ -231,7 +197,7 @@ private slots:
         }
     }
 
-    void disabledStateDoesNothing()
+    void heldChainingAndTheEndOfTheAudio()
     {
         Book b;
         b.meta("QYRPLAYER_AUDIO", "cap1.mp3");
@@ -250,6 +216,16 @@ private slots:
         b.endOfMedia(); // a recall stopping the old file does not chain
         QVERIFY(b.played().isEmpty());
         QCOMPARE(b.f->audio.audioIndex(), 0);
+
+        // Past the last audio of a page without a next page nothing plays and nothing opens.
+        b.f->audio.holdChaining(false);
+        QVERIFY(b.f->audio.Playaudio(QString(), true, false));
+        b.mediaLog.clear();
+        b.endOfMedia();
+        QVERIFY(b.played().isEmpty());
+        QCOMPARE(b.f->audio.audioIndex(), 2);
+        QVERIFY(b.browser.navigations.isEmpty());
+        QVERIFY(b.dialogs.shown.isEmpty());
     }
 
     // The saved position beats the page's, once; a page reports one that is no number, a reload says nothing.
