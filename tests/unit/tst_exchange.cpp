@@ -49,12 +49,6 @@ HiveKey settingsTree()
     return HiveKey{"QYR MediaPlayer", {}, {player, HiveKey{"LIBRO", {}, {page}}, HiveKey{"Città", {}, {}}, greek}};
 }
 
-QString writeHive(const QTemporaryDir &dir, const QByteArray &bytes)
-{
-    writeFile(dir.filePath("copia.qyr"), bytes);
-    return dir.filePath("copia.qyr");
-}
-
 } // namespace
 
 class TstExchange : public QObject {
@@ -155,8 +149,6 @@ private slots:
         const QString player = kOwn + "\\Player";
         reg.setValue(player, RegValue::fromText("DaTogliere", "x"));
         reg.setValue(kOwn + "\\Vecchia\\Sotto", RegValue::fromText("a", "b"));
-        reg.setValue("Software\\Altro programma", RegValue::fromText("a", "resta"));
-        const QStringList outside = dump(reg, "Software\\Altro programma");
 
         const QString own = QStringLiteral("HKEY_CURRENT_USER\\") + kOwn;
         const QString text = QStringLiteral("Windows Registry Editor Version 5.00\r\n\r\n; un commento\r\n[") + own +
@@ -177,9 +169,6 @@ private slots:
                            "[") + own + QStringLiteral("\\Città]\r\n"
                            "[HKEY_LOCAL_MACHINE\\Software\\Altro]\r\n"
                            "\"x\"=\"y\"\r\n"
-                           "[HKEY_CURRENT_USER\\Software\\Altro programma]\r\n"
-                           "\"a\"=dword:1\r\n"
-                           "\"b\"=\"2\"\r\n"
                            "[-HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings]\r\n");
         QTemporaryDir dir;
         const QString file = dir.filePath("unicode.reg");
@@ -199,7 +188,7 @@ private slots:
         QVERIFY(r.applied);
         QCOMPARE(r.keys, 3);
         QCOMPARE(r.values, 9);
-        QCOMPARE(r.notice(), QStringLiteral("Chiavi ignorate perché esterne alle impostazioni del lettore: 3 (con 3 valori). "
+        QCOMPARE(r.notice(), QStringLiteral("Chiavi ignorate perché esterne alle impostazioni del lettore: 2 (con 1 valore). "
                                             "Valori ignorati perché senza dati o in una chiave cancellata: 2."));
         const QList<RegValue> expected{
             RegValue::fromText(QString(), "predefinito àèéìòù € Καλημέρα 😀"),
@@ -212,7 +201,6 @@ private slots:
         QCOMPARE(reg.values(player), expected);
         QVERIFY(!reg.keyExists(kOwn + "\\Vecchia"));
         QVERIFY(!reg.keyExists("Software\\Altro"));
-        QCOMPARE(dump(reg, "Software\\Altro programma"), outside);
     }
 
     // Each line reaches its own branch of the REGEDIT4 value reader.
@@ -247,7 +235,6 @@ private slots:
         QTest::addColumn<int>("line");
         const QByteArray key = "[HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\QYR MediaPlayer\\Player]\r\n";
         const QByteArray good = "REGEDIT4\r\n\r\n" + key + "\"Volume\"=\"1\"\r\n"; // lines 1 to 4, all valid
-        QTest::newRow("bad header") << QByteArray("REGEDIT 4\r\n\r\n" + key) << 1;
         QTest::newRow("empty file") << QByteArray() << 1;
         QTest::newRow("bad hex on a continued line") << QByteArray(good + "\"a\"=hex:01,\\\r\n  02,345\r\n") << 6;
         QTest::newRow("continued past the end") << QByteArray(good + "\"a\"=hex:01,\\") << 5;
@@ -303,7 +290,8 @@ private slots:
         QTemporaryDir dir;
         HivexReader reader;
         for (const bool whole : {false, true}) {
-            const QString file = writeHive(dir, RegfWriter(whole ? profile : own).bytes());
+            const QString file = dir.filePath(whole ? "NTUSER.DAT" : "copia.qyr");
+            writeFile(file, RegfWriter(whole ? profile : own).bytes());
             // A key saved alone is the hive's root; in a profile it is found whatever the letter case.
             QCOMPARE(reader.read(file, kOwn.toUpper()).path, whole ? kOwn.toUpper() : QString());
             MemoryRegistry reg;
@@ -368,7 +356,8 @@ private slots:
         default: break;
         }
         QTemporaryDir dir;
-        const QString file = writeHive(dir, bytes);
+        const QString file = dir.filePath("copia.qyr");
+        writeFile(file, bytes);
         MemoryRegistry reg;
         reg.put("Player", "Volume", "20");
         const QStringList before = dump(reg, kOwn);
@@ -413,7 +402,8 @@ private slots:
                 if (c.bytes > 0)
                     root.subKeys.last().values.append(RegValue{"v", regtype::Binary, QByteArray(c.bytes, 'x')});
             }
-            const QString file = writeHive(dir, RegfWriter(root).bytes());
+            const QString file = dir.filePath("copia.qyr");
+            writeFile(file, RegfWriter(root).bytes());
             const QString what = QStringLiteral("depth %1, width %2: ").arg(c.depth).arg(c.width);
             try {
                 const int read = int(HivexReader(c.limits).read(file, kOwn).key.subKeys.size());

@@ -146,41 +146,7 @@ private slots:
         QCOMPARE(r.player.Volume().toInt(), 70);
     }
 
-    void audioOffStopsAndFullScreenComesFromTheHost()
-    {
-        PlayerRig r;
-        r.player.setVersione(1);
-        r.player.setAutoStart(true);
-        r.player.setFileName("/libro/cap1.mp3");
-        QVERIFY(r.player.IsPlaying());
-        r.player.setAudioOff(true);
-        QVERIFY(!r.player.IsPlaying());
-        QCOMPARE(r.media->log.count("stop"), 1); // the second stop finds nothing playing
-        // Audio is not played while reading is off; a video is.
-        r.player.setFileName("/libro/cap2.wma");
-        QVERIFY(!r.player.IsPlaying());
-        r.player.Play_Player();
-        QVERIFY(!r.player.IsPlaying());
-        r.player.setFileName("/libro/film.AVI.mp3");
-        QVERIFY(r.player.IsPlaying());
-        r.player.setAudioOff(false);
-        r.player.setFileName("/libro/cap3.mp3");
-        r.player.Pause_Player();
-        r.player.setAudioOff(false);
-        QVERIFY(!r.player.IsPlaying()); // switching reading on does not restart it
-        r.player.StopPlay();
-        QVERIFY(r.player.IsPlaying());
-        r.player.StopPlay();
-        QVERIFY(!r.player.IsPlaying());
-
-        r.player.setFullScreen(true);
-        QCOMPARE(r.media->uiMode, "none");
-        r.player.setFullScreen(false);
-        QCOMPARE(r.media->uiMode, "mini");
-        QVERIFY(r.dialogs.shown.isEmpty());
-    }
-
-    void videoWindowShowsOnlyForVideo()
+    void throughTheVersion9Host()
     {
         PlayerRig r;
         r.player.setVersione(1);
@@ -206,6 +172,7 @@ private slots:
         r.media->imageWidth = 64;
         r.media->imageHeight = 48;
         r.player.setFullScreen(false);
+        QCOMPARE(r.media->uiMode, "mini");
         r.player.setFileName("/libro/film.wmv");
         QVERIFY(r.window->shown);
         QVERIFY(!r.window->maximized);
@@ -221,9 +188,33 @@ private slots:
         r.player.setFullScreen(true);
         r.player.setFileName("/libro/FILM.M1V");
         QVERIFY(r.window->shown && r.window->maximized);
+        QCOMPARE(r.media->uiMode, "none");
         r.player.Stop_Player();
         QVERIFY(!r.window->shown);
         QVERIFY(!r.window->maximized);
+
+        // Reading off stops the audio and keeps any other from playing; a video still plays.
+        r.player.setFileName("/libro/cap1.mp3");
+        QVERIFY(r.player.IsPlaying());
+        const int stops = r.media->log.count("stop");
+        r.player.setAudioOff(true);
+        QVERIFY(!r.player.IsPlaying());
+        QCOMPARE(r.media->log.count("stop"), stops + 1); // the second stop finds nothing playing
+        r.player.setFileName("/libro/cap2.wma");
+        QVERIFY(!r.player.IsPlaying());
+        r.player.Play_Player();
+        QVERIFY(!r.player.IsPlaying());
+        r.player.setFileName("/libro/film.AVI.mp3");
+        QVERIFY(r.player.IsPlaying());
+        r.player.setAudioOff(false);
+        r.player.setFileName("/libro/cap3.mp3");
+        r.player.Pause_Player();
+        r.player.setAudioOff(false);
+        QVERIFY(!r.player.IsPlaying()); // switching reading on does not restart it
+        r.player.StopPlay();
+        QVERIFY(r.player.IsPlaying());
+        r.player.StopPlay();
+        QVERIFY(!r.player.IsPlaying());
         QVERIFY(r.dialogs.shown.isEmpty());
 
         QCOMPARE(frmWMP9::PixelsToTwipsX(3, 12.5), 38); // 37.5 to the even neighbour
