@@ -123,8 +123,7 @@ private slots:
             QVERIFY(b.f->audio.Playaudio(c.address, false, false));
             QCOMPARE(b.media()->position, c.position); // after the load, which starts at 0
             QCOMPARE(b.dialogs.errorNames(), c.errors);
-            QCOMPARE(b.media()->state, int(playstate::Playing));
-            QCOMPARE(b.media()->rate_, 1.5f);
+            QCOMPARE(b.media()->state, int(playstate::Playing)); // playback goes on after a failed position
         }
     }
 
@@ -149,7 +148,6 @@ private slots:
             b.f->PlayerStateChanged(state);
         b.media()->end();
         QVERIFY(b.mediaLog.isEmpty());
-        QCOMPARE(b.f->audio.audioIndex(), 0);
         b.clock.advance(1);
         QCOMPARE(b.played(), "/libri/demo/Libro/cap1b.mp3");
         QCOMPARE(b.media()->position, 7.0);
@@ -158,7 +156,6 @@ private slots:
         b.mediaLog.clear();
         b.endOfMedia();
         QCOMPARE(b.played(), "/libri/demo/Libro/cap1c.wma");
-        QCOMPARE(b.f->audio.audioIndex(), 2);
         QCOMPARE(b.media()->position, 0.0);
 
         b.mediaLog.clear();
