@@ -1,5 +1,4 @@
-// The libmpv media control on real files (tones from sox, a tiny video from ffmpeg), offscreen, with mpv's null or
-// WAV-writing audio output.
+// The libmpv media control on real files (sox tones, an ffmpeg video), offscreen, with mpv's null or WAV-writing output.
 #include "platform/errors.h"
 #include "platform/media/mpvmedia.h"
 
@@ -46,14 +45,12 @@ std::unique_ptr<MpvMediaControl> nullOut(bool autoStart)
 QString run(const QString &program, const QStringList &args)
 {
     QProcess p;
-    p.setProcessChannelMode(QProcess::MergedChannels);
     p.start(program, args);
-    if (!p.waitForFinished(60000) || p.exitCode() != 0)
-        return QString();
-    return QString::fromLocal8Bit(p.readAll()) + '\n';
+    const bool ok = p.waitForFinished(60000) && p.exitCode() == 0;
+    return ok ? QString::fromLocal8Bit(p.readAllStandardOutput()) + '\n' : QString();
 }
 
-bool near(double value, double expected, double slack = 0.05) { return qAbs(value - expected) < slack; }
+bool near(double value, double expected) { return qAbs(value - expected) < 0.05; }
 
 } // namespace
 
@@ -61,12 +58,11 @@ class TstMpvMedia : public QObject {
     Q_OBJECT
     QTemporaryDir dir_;
     QString tone2_ = dir_.filePath("tone2.wav"), tone3_ = dir_.filePath("tone3.wav"),
-            tone4_ = dir_.filePath("tone4.wav"), bad_ = dir_.filePath("bad.mp3"), video_;
+            tone4_ = dir_.filePath("tone4.wav"), bad_ = dir_.filePath("bad.mp3"), video_ = dir_.filePath("v.avi");
 
 private slots:
     void initTestCase()
     {
-        QVERIFY(dir_.isValid());
         if (QStandardPaths::findExecutable("sox").isEmpty())
             QSKIP("sox is needed to make the test media");
         for (const auto &[file, seconds] : {std::pair{tone2_, 2}, {tone3_, 3}, {tone4_, 4}})
@@ -76,18 +72,14 @@ private slots:
         QFile f(bad_);
         QVERIFY(f.open(QIODevice::WriteOnly) && f.write(QByteArray(64 * 1024, '\x5a')) == 64 * 1024 && f.flush());
         // An Italian locale of our own, since the system may have none.
-        if (!QStandardPaths::findExecutable("localedef").isEmpty() && QDir(dir_.path()).mkdir("locales"))
+        if (QDir(dir_.path()).mkdir("locales"))
             run("localedef", {"-i", "it_IT", "-f", "UTF-8", dir_.filePath("locales/it_IT.UTF-8")});
-        if (!QStandardPaths::findExecutable("ffmpeg").isEmpty()) {
-            video_ = dir_.filePath("v.avi");
-            run("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "testsrc=size=64x48:rate=10", "-t", "1", video_});
-        }
+        run("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "testsrc=size=64x48:rate=10", "-t", "1", video_});
     }
 
     void propertiesWithoutAndWithAFile()
     {
-        // Qt gives the process the reader's numeric locale (a decimal comma in Italian); libmpv refuses to start under
-        // it unless the control sets "C" for itself.
+        // Qt gives the process the reader's numeric locale (a decimal comma in Italian), which libmpv refuses.
         if (QFile::exists(dir_.filePath("locales/it_IT.UTF-8"))) {
             qputenv("LOCPATH", QFile::encodeName(dir_.filePath("locales")));
             QVERIFY(std::setlocale(LC_NUMERIC, "it_IT.UTF-8"));
@@ -101,50 +93,37 @@ private slots:
         m->pause();
         m->stop();
         QCOMPARE(m->playState(), Undefined);
-        QCOMPARE(m->currentPosition() + m->duration() + m->imageSourceWidth(), 0.0);
-        QCOMPARE(m->url(), QString());
-        for (const auto &[asked, kept] : {std::pair{40, 40}, {150, 100}, {-5, 0}}) {
+        for (const auto &[asked, kept] : {std::pair{150, 100}, {-5, 0}}) {
             m->setVolume(asked);
             QCOMPARE(m->volume(), kept);
         }
-        m->setRate(1.5f);
         QVERIFY_THROWS_EXCEPTION(QyrError, m->setRate(0.0f));
-        QCOMPARE(m->rate(), 1.5f);
 
-        // Auto-start off, a position set before the file: it loads paused there, ready, with its duration; rate and
-        // volume are the control's.
+        // Auto-start off, a position set before the file: it loads paused there, ready, with its duration.
         Recorder r(*m);
         m->setCurrentPosition(1.5);
         m->setUrl(tone3_);
         QCOMPARE(m->currentPosition(), 1.5);
         QTRY_COMPARE_WITH_TIMEOUT(r.states, QList<int>{Ready}, Wait);
-        QCOMPARE(m->playState(), Ready);
-        QVERIFY(near(m->duration(), 3.0));
-        QVERIFY(m->currentPosition() >= 1.49);
-        QCOMPARE(m->imageSourceWidth() + m->imageSourceHeight(), 0);
-        QCOMPARE(m->rate(), 1.5f);
-        QCOMPARE(m->volume(), 0);
+        QVERIFY(near(m->duration(), 3.0) && m->currentPosition() >= 1.49);
         m->play();
         QTRY_COMPARE_WITH_TIMEOUT(m->playState(), Playing, Wait);
         QVERIFY(m->currentPosition() >= 1.49);
 
         // An empty name unloads.
         m->setUrl(QString());
-        QCOMPARE(m->url(), QString());
         QCOMPARE(m->playState(), Stopped);
         QTRY_COMPARE_WITH_TIMEOUT(m->duration(), 0.0, Wait);
-        m->play();
-        QCOMPARE(m->playState(), Stopped);
     }
 
     // Pause holds the position; stop goes back to 0 keeping the file; the end is raised once, and play after a stop or
     // the end starts from 0.
-    void pauseStopAndTheEnd()
+    void pauseStopTheEndAndANewFile()
     {
         auto m = nullOut(true);
         Recorder r(*m);
         m->setUrl(tone3_);
-        QCOMPARE(m->playState(), Playing); // asked for: playing
+        QCOMPARE(m->playState(), Playing); // asked for: playing, before mpv says so
         QTRY_VERIFY_WITH_TIMEOUT(m->currentPosition() > 0.5, Wait);
         m->pause();
         QCOMPARE(m->playState(), Paused);
@@ -153,31 +132,19 @@ private slots:
         QTest::qWait(400);
         QCOMPARE(m->currentPosition(), held);
         m->play();
-        QCOMPARE(m->playState(), Playing);
         QTRY_VERIFY_WITH_TIMEOUT(m->currentPosition() > held + 0.1, Wait);
         m->stop();
-        QCOMPARE(m->playState(), Stopped);
-        QCOMPARE(m->currentPosition(), 0.0);
+        QVERIFY(m->playState() == Stopped && m->currentPosition() == 0.0);
         QCOMPARE(r.settled(4), (QList<int>{Playing, Paused, Playing, Stopped}));
         for (int round = 0; round < 2; ++round) {
             m->play();
-            QCOMPARE(m->playState(), Playing);
             QTRY_VERIFY_WITH_TIMEOUT(m->currentPosition() > 0.1, Wait);
             QVERIFY(m->currentPosition() < 1.0);
             QCOMPARE(r.settled(3), PlayedThrough);
-            QCOMPARE(m->playState(), Stopped);
-            QCOMPARE(m->url(), tone3_);
-            QVERIFY(m->currentPosition() < 0.05);
-            QVERIFY(near(m->duration(), 3.0));
+            QVERIFY(m->playState() == Stopped && m->url() == tone3_ && m->currentPosition() < 0.05 && near(m->duration(), 3));
         }
-    }
 
-    // A new file over a playing one, or over one still loading: the old one stops without an end, and its position does
-    // not carry over.
-    void aNewFileReplacesTheOldWithoutAnEnd()
-    {
-        auto m = nullOut(true);
-        Recorder r(*m);
+        // A new file over a playing one, or over one still loading: the old one stops without an end or its position.
         double atStart = -1;
         m->PlayStateChange.connect([&](int s) {
             if (s == Playing && atStart < 0)
@@ -192,14 +159,12 @@ private slots:
         m->setUrl(tone2_);
         QCOMPARE(r.settled(5), (QList<int>{Playing, Stopped, Playing, MediaEnded, Stopped}));
         QVERIFY2(atStart < 1.0, qPrintable(QString::number(atStart)));
-        QCOMPARE(m->url(), tone2_);
-        QVERIFY(near(m->duration(), 2.0));
+        QVERIFY(m->url() == tone2_ && near(m->duration(), 2.0));
 
         m->setUrl(tone3_);
         m->setUrl(tone2_);
         QCOMPARE(r.settled(3), PlayedThrough);
-        QVERIFY(near(m->duration(), 2.0));
-        QVERIFY(r.errors.isEmpty());
+        QVERIFY(near(m->duration(), 2.0) && r.errors.isEmpty());
     }
 
     void stoppedRightAfterLoadingNeverSounds()
@@ -212,18 +177,17 @@ private slots:
             Recorder r(m);
             m.setAutoStart(true);
             m.setUrl(tone2_);
-            QCOMPARE(m.playState(), Playing);
             m.stop();
-            QCOMPARE(m.playState(), Stopped);
             QTRY_VERIFY_WITH_TIMEOUT(m.duration() > 0, Wait);
             QTest::qWait(500);
-            QCOMPARE(m.currentPosition(), 0.0);
             QCOMPARE(r.states, QList<int>{Stopped});
         } // mpv completes the WAV header when it closes
         QCOMPARE(run("soxi", {"-s", out}).trimmed(), "0");
     }
 
-    void unplayableFilesReportAnError()
+    // Its text names the file, playing it again tries again, and the control still plays a video after it, its size
+    // known when the host places the video window, as it handles the playing state.
+    void unplayableFilesReportAnErrorVideosTheirSize()
     {
         auto m = nullOut(true);
         Recorder r(*m);
@@ -231,26 +195,11 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(r.errors.size(), 1, Wait);
         QVERIFY2(r.errors.first().startsWith("Impossibile riprodurre il file " + bad_ + ':'), qPrintable(r.errors.first()));
         QCOMPARE(r.states, QList<int>{Stopped});
-        QCOMPARE(m->url(), bad_);
-        QCOMPARE(m->duration(), 0.0);
-        // Playing it again tries again and fails again.
         m->play();
         QTRY_COMPARE_WITH_TIMEOUT(r.errors.size(), 2, Wait);
         QCOMPARE(m->playState(), Stopped);
-
-        // The control still plays a good file afterwards.
-        m->setUrl(tone2_);
-        QTRY_VERIFY_WITH_TIMEOUT(r.states.contains(Playing), Wait);
-        QCOMPARE(r.errors.size(), 2);
-    }
-
-    void videoSizeIsKnownWhenPlaying()
-    {
         if (!QFile::exists(video_))
             QSKIP("ffmpeg is needed to make the test video");
-        auto m = nullOut(true);
-        Recorder r(*m);
-        // The host places the video window while it handles the playing state.
         QSize size;
         m->PlayStateChange.connect([&](int s) {
             if (s == Playing)
@@ -259,23 +208,21 @@ private slots:
         m->setUrl(video_);
         QTRY_VERIFY_WITH_TIMEOUT(r.states.contains(MediaEnded), Wait);
         QCOMPARE(size, QSize(64, 48));
-        QVERIFY(r.errors.isEmpty());
+        QCOMPARE(r.errors.size(), 2);
     }
 
     void destroyedAtAnyMoment()
     {
-        // While a file loads.
-        nullOut(true)->setUrl(tone2_);
+        nullOut(true)->setUrl(tone2_); // while a file loads
         // From a handler of its own signal, while mpv still has events for it.
         auto m = nullOut(true);
         int seen = 0;
-        MpvMediaControl *raw = m.get();
-        raw->PlayStateChange.connect([&](int s) {
+        m->PlayStateChange.connect([&](int s) {
             ++seen;
             if (s == Playing)
                 m.reset();
         });
-        raw->setUrl(tone2_);
+        m->setUrl(tone2_);
         QTRY_VERIFY_WITH_TIMEOUT(!m, Wait);
         QTest::qWait(300);
         QCOMPARE(seen, 1);
