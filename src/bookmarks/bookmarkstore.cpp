@@ -242,11 +242,18 @@ void BookmarkStore::load(const QString &page, const QString &listedPage, qint32 
     });
     if (!read)
         return;
-    // Beyond the last slot a record could not be read back: such staged
-    // records wait in their section.
-    const bool stagedLeft = std::any_of(records.begin() + std::min<qsizetype>(records.size(), kSlots), records.end(),
-                                        [&](const Record &r) { return r.section == staging; });
-    records = records.mid(0, kSlots);
+    // The page keeps every record of its own; staged records take the slots
+    // left, and those that find none wait in their section.
+    qsizetype room = kSlots - std::count_if(records.begin(), records.end(), [&](const Record &r) { return r.section == page; });
+    bool stagedLeft = false;
+    QList<Record> kept;
+    for (const Record &r : std::as_const(records)) {
+        if (r.section == page || room-- > 0)
+            kept.append(r);
+        else
+            stagedLeft = true;
+    }
+    records = kept;
     for (Record &r : records)
         Guard(f.er, step, [&] { checkPosition(r, step); });
 

@@ -70,6 +70,27 @@ private slots:
         }
     }
 
+    // A full or nearly full page keeps all its own records; staged ones take what room is left and the rest wait.
+    void aFullPageLosesNothing()
+    {
+        for (const int own : {100, 99}) {
+            Book b(kCap1);
+            const QString section = "Libro\\cap1.htm";
+            QStringList page;
+            for (int n = 1; n <= own; ++n)
+                page << QString("%1|%1|D%1").arg(n);
+            b.putMarks(section, page);
+            b.putMarks(section + '#', {"1|5|S", "2|6|T"});
+            b.loadMarks();
+            const QStringList stored = b.marks(section);
+            QCOMPARE(stored.size(), 100);
+            QCOMPARE(stored.filter(QRegularExpression("\\|D\\d+\\|")).size(), own);
+            QStringList waiting{"1|5|S|<assente>", "2|6|T|<assente>"};
+            QCOMPARE(b.marks(section + '#'), own == 100 ? waiting : waiting.mid(1));
+            QCOMPARE(b.f->ListMarkers.items().size(), 100);
+        }
+    }
+
     // Slots 1 to used are taken but for slot 2: the new one goes after the highest; a full page refuses.
     void addPlacement()
     {
