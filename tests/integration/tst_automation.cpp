@@ -1,6 +1,7 @@
 // The real program, offscreen, driven through its automation channel as a reader would: start-up questions, the exit
 // question, reading and the keys, bookmarks and their exchange, what is saved on the way out, and damaged settings.
 #include "doubles/regf_writer.h"
+#include "doubles/treefiles.h"
 #include "books/bookview.h"
 #include "platform/store/sqlite/sqliteregistry.h"
 
@@ -13,6 +14,8 @@
 #include <utility>
 
 using namespace qyr;
+using test::readFile;
+using test::writeFile;
 
 namespace {
 
@@ -256,22 +259,10 @@ private:
     int cursor_ = 0;
 };
 
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
-// Silence as an 8 kHz, 8-bit mono WAV file of the given length.
+// Silence of the given length, made by sox.
 bool writeSilence(const QString &path, int seconds)
 {
-    const quint32 samples = 8000u * quint32(seconds);
-    QByteArray h;
-    auto u32 = [&](quint32 v) { for (int i = 0; i < 4; ++i) h += char((v >> (8 * i)) & 0xff); };
-    auto u16 = [&](quint16 v) { h += char(v & 0xff); h += char(v >> 8); };
-    h += "RIFF"; u32(36 + samples); h += "WAVEfmt "; u32(16); u16(1); u16(1); u32(8000); u32(8000); u16(1); u16(8);
-    h += "data"; u32(samples);
-    return writeFile(path, h + QByteArray(int(samples), char(0x80)));
+    return QProcess::execute("sox", {"-n", "-r", "8000", "-c", "1", path, "trim", "0", QString::number(seconds)}) == 0;
 }
 
 } // namespace
@@ -312,45 +303,41 @@ private slots:
         QVERIFY(!storedValue(file, "Brano").isNull() && storedValue(file, "Brano").isEmpty());
     }
 
-    void version6IsOfferedTheUpgradeOnce_data()
-    {
-        QTest::addColumn<bool>("upgrade");
-        QTest::newRow("yes: version 9 from now on") << true;
-        QTest::newRow("no: the player of other versions reads the book") << false;
-    }
+    // Yes: version 9 from now on; no: the player of other versions reads the book.
     void version6IsOfferedTheUpgradeOnce()
     {
-        QFETCH(bool, upgrade);
-        QTemporaryDir dir;
-        const QString file = storeValues(dir.filePath("impostazioni.sqlite"), {{"Versione", "0"}, {"TempoSp", "0"}});
-        {
-            Session s(file);
-            const int question = s.expect("dialog");
-            QCOMPARE(field(s.event(question), "kind"), "message");
-            QVERIFY(field(s.event(question), "text").contains("Vuoi passare alla versione 9?"));
-            QVERIFY(s.indexOf("ready", {}, 0, question) < 0);
-            s.answer(upgrade ? "yes" : "no");
-            if (upgrade)
-                s.expect("setting", setting("Versione", "1"));
-            s.expect(upgrade ? "ready" : "document", upgrade ? Pred() : urlContains("Index.htm"));
-            QCOMPARE(s.state().value("version").toInt(-1), upgrade ? 1 : 0);
-            if (!upgrade) {
-                // The first page plays and chains to its next audio, with no error on the way.
-                s.follow("Libro/cap1.htm");
-                s.expect("player", action("playing", "cap1_1"));
-                s.followName("LumoIndex_3"); // near the end of the first audio, so that it ends soon
-                s.expect("player", action("ended", "cap1_1"));
-                s.expect("player", action("playing", "cap1_2"));
-                QVERIFY(s.indexOf("dialog", {}, question + 1) < 0);
+        for (const bool upgrade : {true, false}) {
+            QTemporaryDir dir;
+            const QString file = storeValues(dir.filePath("impostazioni.sqlite"), {{"Versione", "0"}, {"TempoSp", "0"}});
+            {
+                Session s(file);
+                const int question = s.expect("dialog");
+                QCOMPARE(field(s.event(question), "kind"), "message");
+                QVERIFY(field(s.event(question), "text").contains("Vuoi passare alla versione 9?"));
+                QVERIFY(s.indexOf("ready", {}, 0, question) < 0);
+                s.answer(upgrade ? "yes" : "no");
+                if (upgrade)
+                    s.expect("setting", setting("Versione", "1"));
+                s.expect(upgrade ? "ready" : "document", upgrade ? Pred() : urlContains("Index.htm"));
+                QCOMPARE(s.state().value("version").toInt(-1), upgrade ? 1 : 0);
+                if (!upgrade) {
+                    // The first page plays and chains to its next audio, with no error on the way.
+                    s.follow("Libro/cap1.htm");
+                    s.expect("player", action("playing", "cap1_1"));
+                    s.followName("LumoIndex_3"); // near the end of the first audio, so that it ends soon
+                    s.expect("player", action("ended", "cap1_1"));
+                    s.expect("player", action("playing", "cap1_2"));
+                    QVERIFY(s.indexOf("dialog", {}, question + 1) < 0);
+                }
+                QVERIFY(s.quitYes());
             }
-            QVERIFY(s.quitYes());
-        }
-        QCOMPARE(storedValue(file, "Versione"), upgrade ? "1" : "0");
-        if (upgrade) {
-            // Once upgraded, nothing is asked again.
-            Session s(file);
-            QVERIFY(s.indexOf("dialog", {}, 0, s.expect("ready")) < 0);
-            QVERIFY(s.quitYes());
+            QCOMPARE(storedValue(file, "Versione"), upgrade ? "1" : "0");
+            if (upgrade) {
+                // Once upgraded, nothing is asked again.
+                Session s(file);
+                QVERIFY(s.indexOf("dialog", {}, 0, s.expect("ready")) < 0);
+                QVERIFY(s.quitYes());
+            }
         }
     }
 
@@ -472,9 +459,9 @@ private slots:
         QByteArray html = "<html><head><title>Rotta</title><body><p><a name=x href='#y'>senza fine <table><tr><td>";
         for (int i = 0; i < 5000; ++i)
             html += QString("<a name='LumoIndex_%1' id='e%1'>%1</a>").arg(i).toLatin1();
-        QVERIFY(writeFile(dir.filePath("rotta.htm"), html + "<meta name='QYRPLAYER_AUDIO' content='non_esiste'><div"));
-        QVERIFY(writeFile(dir.filePath("avviso.htm"), "<html><head><title>Avviso</title><body><script>alert('Attenzione');</script>"));
-        QVERIFY(writeFile(dir.filePath("bloccata.htm"), "<html><head><title>Bloccata</title><body><script>while (true) {}</script>"));
+        writeFile(dir.filePath("rotta.htm"), html + "<meta name='QYRPLAYER_AUDIO' content='non_esiste'><div");
+        writeFile(dir.filePath("avviso.htm"), "<html><head><title>Avviso</title><body><script>alert('Attenzione');</script>");
+        writeFile(dir.filePath("bloccata.htm"), "<html><head><title>Bloccata</title><body><script>while (true) {}</script>");
         Session s(dir, {});
         s.navigate(dir.filePath("rotta.htm"));
         QCOMPARE(s.expectText("document", urlContains("rotta.htm"), "title"), "Rotta");
@@ -506,16 +493,16 @@ private slots:
         const QString book = dir.filePath("Città del libro #1/cento %25 e più");
         QVERIFY(QDir().mkpath(book + "/Libro") && QDir().mkpath(book + "/Parte è due") && QDir().mkpath(book + "/INCLUDE"));
         const QByteArray head = "<html><head><meta charset='utf-8'>";
-        QVERIFY(writeFile(book + "/Index.htm", head + "<title>Indice</title></head><body><a href='Libro/perché.htm'>Perché</a>"));
-        QVERIFY(writeFile(book + "/Libro/perché.htm",
-                          head + "<title>Perché</title><meta name='QYRPLAYER_AUDIO' content='uno'>"
-                                 "<meta name='QYRPLAYER_AUDIO_1' content='due'></head><body>"
-                                 "<a href='clip.avi@NOFULL@'>Filmato</a> <a href='../Parte è due/pagina uno.htm'>Avanti</a>"));
-        QVERIFY(writeFile(book + "/Parte è due/pagina uno.htm",
-                          head + "<title>Pagina uno</title><meta name='QYRPLAYER_AUDIO' content='tre'></head><body>"
-                                 "<script>setTimeout(function () { location.href = '#QYRP_PAUSE#'; }, 300);"
-                                 "setTimeout(function () { window.close(); }, 1200);</script>"));
-        QVERIFY(writeFile(book + "/INCLUDE/Style1.CSS", "body { font-size: 140%; }"));
+        writeFile(book + "/Index.htm", head + "<title>Indice</title></head><body><a href='Libro/perché.htm'>Perché</a>");
+        writeFile(book + "/Libro/perché.htm",
+                  head + "<title>Perché</title><meta name='QYRPLAYER_AUDIO' content='uno'>"
+                         "<meta name='QYRPLAYER_AUDIO_1' content='due'></head><body>"
+                         "<a href='clip.avi@NOFULL@'>Filmato</a> <a href='../Parte è due/pagina uno.htm'>Avanti</a>");
+        writeFile(book + "/Parte è due/pagina uno.htm",
+                  head + "<title>Pagina uno</title><meta name='QYRPLAYER_AUDIO' content='tre'></head><body>"
+                         "<script>setTimeout(function () { location.href = '#QYRP_PAUSE#'; }, 300);"
+                         "setTimeout(function () { window.close(); }, 1200);</script>");
+        writeFile(book + "/INCLUDE/Style1.CSS", "body { font-size: 140%; }");
         QVERIFY(writeSilence(book + "/uno.wav", 8) && writeSilence(book + "/Libro/due.wav", 6) &&
                 writeSilence(book + "/Parte è due/tre.wav", 6));
         QVERIFY(QFile::copy(SAMPLE_BOOK "/Libro/video_prova.wmv", book + "/Libro/clip.avi"));
@@ -721,12 +708,11 @@ private slots:
         const QByteArray own =
             "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\QYR MediaPlayer\\" + section.toLatin1() + "]\r\n";
         // The old exporter escaped neither quotes nor backslashes.
-        QVERIFY(writeFile(home + "/vecchio.reg", own + "\"1\"=\"16\"\r\n\"1NOME\"=\"Capitolo \"uno\"\"\r\n"
-                                                       "\"2\"=\"30\"\r\n\"2NOME\"=\"fine \\\"\r\n"));
-        QVERIFY(writeFile(home + "/rotto.reg", own + "\"1\"=hex:zz\r\n"));
-        QVERIFY(writeFile(home + "/altro.qyr",
-                          test::RegfWriter(HiveKey{"Altro programma", {RegValue{"a", regtype::String, QByteArray("b\0\0\0", 4)}}, {}})
-                              .bytes()));
+        writeFile(home + "/vecchio.reg", own + "\"1\"=\"16\"\r\n\"1NOME\"=\"Capitolo \"uno\"\"\r\n"
+                                               "\"2\"=\"30\"\r\n\"2NOME\"=\"fine \\\"\r\n");
+        writeFile(home + "/rotto.reg", own + "\"1\"=hex:zz\r\n");
+        const HiveKey other{"Altro programma", {RegValue{"a", regtype::String, QByteArray("b\0\0\0", 4)}}, {}};
+        writeFile(home + "/altro.qyr", test::RegfWriter(other).bytes());
         Session s(dir, {}, {{"HOME", home}, {"XDG_CONFIG_HOME", dir.filePath("config")}});
         s.follow("Libro/cap1.htm");
         s.expect("document", urlContains("cap1.htm"));
@@ -759,10 +745,8 @@ private slots:
         };
         auto copiesNow = [&] {
             QStringList out;
-            for (const QFileInfo &i : QDir(copies).entryInfoList(QDir::Files, QDir::Name)) {
-                QFile in(i.filePath());
-                out << i.fileName() + QString::number(qHash(in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray()));
-            }
+            for (const QFileInfo &i : QDir(copies).entryInfoList(QDir::Files, QDir::Name))
+                out << i.fileName() + QString::number(qHash(readFile(i.filePath())));
             return out;
         };
 
@@ -785,8 +769,7 @@ private slots:
         s.expect("setting", is("key", "3NOME"));
         panel(0, "segnalibri");
         QVERIFY2(told("message").contains("Export effettuato correttamente") && said.contains("Unicode"), qPrintable(said));
-        QFile exported(home + "/segnalibri.REG");
-        QVERIFY(exported.open(QIODevice::ReadOnly) && exported.readAll().startsWith(QByteArray("\xff\xfeW\0i\0n\0", 8)));
+        QVERIFY(readFile(home + "/segnalibri.REG").startsWith(QByteArray("\xff\xfeW\0i\0n\0", 8)));
 
         // Every bookmark of the page deleted (Alt+4, yes).
         s.key('4', Alt);
@@ -819,7 +802,8 @@ private slots:
         QByteArray garbage;
         for (int i = 0; i < 200; ++i)
             garbage += "Questo non è un archivio di impostazioni, riga " + QByteArray::number(i) + "\n";
-        QVERIFY(writeFile(file, garbage) && QDir().mkpath(folder + "/dentro"));
+        writeFile(file, garbage);
+        QVERIFY(QDir().mkpath(folder + "/dentro"));
         for (const QString &settings : {file, folder}) {
             Session s(settings);
             const QJsonObject report = s.event(s.expect("dialog"));
@@ -836,8 +820,7 @@ private slots:
         QCOMPARE(storedValue(file, "Versione"), "1");
         const QStringList kept = QDir(dir.path()).entryList({"impostazioni.sqlite.danneggiato-*"}, QDir::Files);
         QVERIFY2(kept.size() == 1, qPrintable(QDir(dir.path()).entryList(QDir::Files).join(' ')));
-        QFile copy(dir.filePath(kept.first()));
-        QVERIFY(copy.open(QIODevice::ReadOnly) && copy.readAll() == garbage);
+        QCOMPARE(readFile(dir.filePath(kept.first())), garbage);
         QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"dentro"});
         QCOMPARE(QDir(dir.path()).entryList({"cartella*"}, QDir::AllEntries), QStringList{"cartella"});
     }
