@@ -23,7 +23,7 @@ QStringList entries(const QString &dir)
     return QDir(dir).entryList(QDir::Files, QDir::Name);
 }
 
-// Every kind of value the tree holds, the first one replaced later.
+// Every kind of value the tree holds.
 const QList<RegValue> &typedValues()
 {
     static const QList<RegValue> vals{
@@ -40,51 +40,38 @@ const QList<RegValue> &typedValues()
 class TstSqliteStore : public QObject {
     Q_OBJECT
     QTemporaryDir dir_;
-    std::unique_ptr<IRegistry> store_;
 
     // A fresh, empty tree in a file of its own.
-    IRegistry &fresh()
+    static std::unique_ptr<SqliteRegistry> fresh(const QTemporaryDir &dir)
     {
         static int n = 0;
-        store_ = SqliteRegistry::open(dir_.filePath(QStringLiteral("s%1.sqlite").arg(++n))).store;
-        return *store_;
+        return SqliteRegistry::open(dir.filePath(QStringLiteral("s%1.sqlite").arg(++n))).store;
     }
 
 private slots:
+    // Every kind of value, saved again under another letter case, survives reopening the file.
     void typedValuesAndLetterCase()
-    {
-        IRegistry &r = fresh();
-        QVERIFY(store_);
-        for (const RegValue &v : typedValues())
-            r.setValue(kPlayer, v);
-        // Saving again replaces, never duplicates.
-        r.setValue(kPlayer, RegValue::fromText("RATE", "2"));
-        const QList<RegValue> back = r.values(kPlayer);
-        QCOMPARE(back.size(), typedValues().size());
-        QCOMPARE(back.first().text(), "2");
-        for (int i = 1; i < typedValues().size(); ++i)
-            QCOMPARE(back[i], typedValues()[i]);
-        // Keys and values are found whatever the letter case, accented letters included.
-        QCOMPARE(r.value(kPlayer.toUpper(), "nome")->text(), "Capitolo è più bello");
-        r.setValue(kPlayer + "\\Città", RegValue::fromText("x", "1"));
-        QVERIFY(r.keyExists(kPlayer + "\\CITTÀ"));
-        QVERIFY(!r.value(kPlayer, "assente"));
-        QVERIFY(!r.value(kPlayer + "\\nessuna", "x"));
-    }
-
-    void valuesSurviveReopening()
     {
         const QString file = dir_.filePath("sub/settings.sqlite");
         {
             auto o = SqliteRegistry::open(file);
-            QVERIFY(o.store);
-            QVERIFY(o.movedAside.isEmpty());
+            QVERIFY(o.store && o.movedAside.isEmpty());
             for (const RegValue &v : typedValues())
                 o.store->setValue(kPlayer, v);
+            // Saving again replaces, never duplicates.
+            o.store->setValue(kPlayer, RegValue::fromText("RATE", "2"));
+            o.store->setValue(kPlayer + "\\Città", RegValue::fromText("x", "1"));
         }
-        auto o = SqliteRegistry::open(file);
-        QVERIFY(o.store);
-        QCOMPARE(o.store->values(kPlayer), typedValues());
+        auto r = SqliteRegistry::open(file).store;
+        QVERIFY(r);
+        QList<RegValue> expected = typedValues();
+        expected.first() = RegValue::fromText("Rate", "2");
+        QCOMPARE(r->values(kPlayer), expected);
+        // Keys and values are found whatever the letter case, accented letters included.
+        QCOMPARE(r->value(kPlayer.toUpper(), "nome")->text(), "Capitolo è più bello");
+        QVERIFY(r->keyExists(kPlayer + "\\CITTÀ"));
+        QVERIFY(!r->value(kPlayer, "assente"));
+        QVERIFY(!r->value(kPlayer + "\\nessuna", "x"));
     }
 
     void twoWritersOnOneFile()
@@ -114,7 +101,8 @@ private slots:
 
     void sectionsNestAtEachBackslash()
     {
-        IRegistry &r = fresh();
+        const auto store = fresh(dir_);
+        IRegistry &r = *store;
         const QString app = "Software\\VB and VBA Program Settings\\QYR MediaPlayer";
         r.setValue(app + "\\C:\\LIBRO\\CAP1.HTM", RegValue::fromText("1", "12"));
         r.setValue(app + "\\C:\\LIBRO\\CAP2.HTM", RegValue::fromText("1", "30"));
@@ -135,19 +123,14 @@ private slots:
 
     void aFailedTransactionChangesNothing()
     {
-        IRegistry &r = fresh();
+        const auto store = fresh(dir_);
+        IRegistry &r = *store;
         r.setValue(kPlayer, RegValue::fromText("a", "1"));
-        bool threw = false;
-        try {
-            r.transaction([&] {
-                r.setValue(kPlayer, RegValue::fromText("a", "2"));
-                r.setValue(kPlayer + "\\Nuova", RegValue::fromText("b", "3"));
-                throw QyrError(err::InvalidCall);
-            });
-        } catch (const QyrError &) {
-            threw = true;
-        }
-        QVERIFY(threw);
+        QVERIFY_THROWS_EXCEPTION(QyrError, r.transaction([&] {
+            r.setValue(kPlayer, RegValue::fromText("a", "2"));
+            r.setValue(kPlayer + "\\Nuova", RegValue::fromText("b", "3"));
+            throw QyrError(err::InvalidCall);
+        }));
         QCOMPARE(r.value(kPlayer, "a")->text(), "1");
         QVERIFY(!r.keyExists(kPlayer + "\\Nuova"));
         // The key cache must not remember the rolled-back key.
