@@ -242,18 +242,7 @@ void BookmarkStore::load(const QString &page, const QString &listedPage, qint32 
     });
     if (!read)
         return;
-    // The page keeps every record of its own; staged records take the slots
-    // left, and those that find none wait in their section.
-    qsizetype room = kSlots - std::count_if(records.begin(), records.end(), [&](const Record &r) { return r.section == page; });
-    bool stagedLeft = false;
-    QList<Record> kept;
-    for (const Record &r : std::as_const(records)) {
-        if (r.section == page || room-- > 0)
-            kept.append(r);
-        else
-            stagedLeft = true;
-    }
-    records = kept;
+    const bool stagedLeft = fitInSlots(records, page);
     for (Record &r : records)
         Guard(f.er, step, [&] { checkPosition(r, step); });
 
@@ -282,6 +271,20 @@ void BookmarkStore::load(const QString &page, const QString &listedPage, qint32 
             listed_.push_back(Listed{section, slot});
         });
     }
+}
+
+// The page keeps every record of its own; staged records take the slots left,
+// and those that find none wait in their section. True when some wait.
+bool BookmarkStore::fitInSlots(QList<Record> &records, const QString &page)
+{
+    qsizetype room = kSlots - std::count_if(records.begin(), records.end(), [&](const Record &r) { return r.section == page; });
+    QList<Record> kept;
+    for (const Record &r : std::as_const(records))
+        if (r.section == page || room-- > 0)
+            kept.append(r);
+    const bool left = kept.size() < records.size();
+    records = kept;
+    return left;
 }
 
 // Moves the records to slots 1 to k of the page, in their order, as one

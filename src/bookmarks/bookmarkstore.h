@@ -145,6 +145,7 @@ private:
     void deleteSelected();
     QList<Record> readRecords(const QString &section);
     void checkPosition(Record &r, StepLabel &step);
+    static bool fitInSlots(QList<Record> &records, const QString &page);
     bool renumber(const QString &page, const QList<Record> &records, bool stagedLeft, StepLabel &step);
     void deleteRecord(const QString &section, int slot);
     void removeSection(const QString &section);
