@@ -80,9 +80,8 @@ private slots:
         QVERIFY(failing.dialogs.shown.first().text.startsWith("lettore non disponibile"));
     }
 
-    // Version 0 plays through its own host: the version 9 host goes, the media
-    // end comes deferred through the facade, failures carry the host's own
-    // name text, and the volume is in hundredths of a decibel.
+    // Version 0 plays through its own host: the version 9 host goes, the media end comes deferred, failures carry the
+    // host's own name text, and the volume is in hundredths of a decibel.
     void versionZeroHasItsOwnPlayer()
     {
         PlayerRig r;
@@ -178,8 +177,7 @@ private slots:
         QVERIFY(!r.window->maximized);
         QCOMPARE(r.window->width, 960.0f);
         QCOMPARE(r.window->height, 720.0f);
-        // A video that merely ends keeps its window until the stop follows;
-        // a key other than Escape leaves it too.
+        // A video that merely ends keeps its window until the stop follows, and so does a key other than Escape.
         r.media->end();
         r.window->KeyDown(65);
         QVERIFY(r.window->shown);
@@ -190,8 +188,7 @@ private slots:
         QVERIFY(r.window->shown && r.window->maximized);
         QCOMPARE(r.media->uiMode, "none");
         r.player.Stop_Player();
-        QVERIFY(!r.window->shown);
-        QVERIFY(!r.window->maximized);
+        QVERIFY(!r.window->shown && !r.window->maximized);
 
         // Reading off stops the audio and keeps any other from playing; a video still plays.
         r.player.setFileName("/libro/cap1.mp3");
