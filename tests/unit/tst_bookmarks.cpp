@@ -11,7 +11,7 @@ namespace {
 
 const QString kCap1 = "file:///libri/demo/Libro/cap1.htm";
 const QString kIndex = "file:///libri/demo/Index.htm";
-const QString kSec = "LIBRO\\CAP1.HTM";
+const QString kSec = "LIBRO\\CAP1.HTM", kPage = "Libro\\cap1.htm";
 const QString kMarkExist = "AddMarcatore - Il nome del marcatore è già stato inserito!";
 const QString kLoad = "Marcatori Mode = 0 --> ";
 
@@ -57,21 +57,20 @@ private slots:
                                    {"00:10\t - A", "00:05\t - S", "00:20\t - B"},
                                    {"1|10|A|a.mp3", "2|5|S|", "3|20|B|b.mp3"}}}) {
             Book b(c.n > 0 ? kIndex : kCap1);
-            const QString section = "Libro\\cap1.htm", key = section.toUpper();
-            b.putMarks(section, c.page);
-            b.putMarks(section + '#', c.staged);
-            b.loadMarks(c.n > 0 ? section : QString(), c.n);
+            b.putMarks(kPage, c.page);
+            b.putMarks(kPage + '#', c.staged);
+            b.loadMarks(c.n > 0 ? kPage : QString(), c.n);
             QCOMPARE(b.f->ListMarkers.items(), c.list);
-            QCOMPARE(b.marks(section), c.stored);
-            QVERIFY(!b.f->view.keyExists(keyOf(section + '#')));
+            QCOMPARE(b.marks(kPage), c.stored);
+            QVERIFY(!b.f->view.keyExists(keyOf(kPage + '#')));
             QVERIFY(b.inStep());
             QCOMPARE(b.f->marks.oMarkers.key(1), c.n > 0 ? "-3-A" : "A");
             // The whole-book list files each entry under the page's key.
-            QCOMPARE(b.f->lstapp.items(), c.n > 0 ? (QStringList{key + "*1", key + "*2", key + "*3"}) : QStringList());
+            QCOMPARE(b.f->lstapp.items(), c.n > 0 ? (QStringList{kSec + "*1", kSec + "*2", kSec + "*3"}) : QStringList());
             QVERIFY(b.dialogs.shown.isEmpty());
             int writes = 0;
             b.f->settings.Changed.connect([&](const QString &, const QString &, const QString &, bool) { ++writes; });
-            b.loadMarks(c.n > 0 ? section : QString(), c.n);
+            b.loadMarks(c.n > 0 ? kPage : QString(), c.n);
             QCOMPARE(writes, 0);
             QCOMPARE(b.f->ListMarkers.items(), c.list);
         }
@@ -82,18 +81,17 @@ private slots:
     {
         for (const int own : {100, 99}) {
             Book b(kCap1);
-            const QString section = "Libro\\cap1.htm";
             QStringList page;
             for (int n = 1; n <= own; ++n)
                 page << QString("%1|%1|D%1").arg(n);
-            b.putMarks(section, page);
-            b.putMarks(section + '#', {"1|5|S", "2|6|T"});
+            b.putMarks(kPage, page);
+            b.putMarks(kPage + '#', {"1|5|S", "2|6|T"});
             b.loadMarks();
-            const QStringList stored = b.marks(section);
+            const QStringList stored = b.marks(kPage);
             QCOMPARE(stored.size(), 100);
             QCOMPARE(stored.filter(QRegularExpression("\\|D\\d+\\|")).size(), own);
             QStringList waiting{"1|5|S|<assente>", "2|6|T|<assente>"};
-            QCOMPARE(b.marks(section + '#'), own == 100 ? waiting : waiting.mid(1));
+            QCOMPARE(b.marks(kPage + '#'), own == 100 ? waiting : waiting.mid(1));
             QCOMPARE(b.f->ListMarkers.items().size(), 100);
         }
     }
@@ -139,8 +137,7 @@ private slots:
             b.putMarks(kSec, expected);
             b.loadMarks();
             b.playing("C:\\Libro\\cap1.mp3");
-            for (const QString &a : c.answers)
-                b.dialogs.inputs.enqueue(a);
+            b.dialogs.inputs.append(c.answers);
             const QString description = b.add(c.typed, 30);
             QVERIFY2(b.dialogs.count("input") == c.answers.size(), qPrintable(c.answers.join('|')));
             QCOMPARE(b.dialogs.errorNames(), c.refused ? QStringList{kMarkExist} : QStringList());
@@ -158,11 +155,11 @@ private slots:
     {
         Book b(kIndex);
         const QString cap2 = "Libro\\cap2.htm";
-        b.putMarks("Libro\\cap1.htm", {"1|5|Uno|u.mp3"});
+        b.putMarks(kPage, {"1|5|Uno|u.mp3"});
         for (int n = 1; n <= 12; ++n)
             b.putMarks(cap2, {QString("%1|%1|Voce %1|v.mp3").arg(n)});
         b.putMarks("Libro\\cap3.htm", {"1|7|Tre|t.mp3"});
-        b.loadMarks("Libro\\cap1.htm", 1);
+        b.loadMarks(kPage, 1);
         b.f->marks.Marcatori(0, cap2, 2);
         b.f->marks.Marcatori(0, "Libro\\cap3.htm", 3);
         b.press(12, 46);
@@ -327,8 +324,7 @@ private slots:
                                                    {QStringList{"", "x"}, QString("Scrivi"), QString("x")},
                                                    {QStringList{"  "}, QString(), QString("  ")}}) {
             ScriptedDialogs d;
-            for (const QString &a : answers)
-                d.inputs.enqueue(a);
+            d.inputs.append(answers);
             frmInputBox box(d);
             box.setTitle(title);
             box.setDefault("non mostrato");

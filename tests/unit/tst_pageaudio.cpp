@@ -54,9 +54,7 @@ private slots:
     void extensionSearch()
     {
         const QString base = "/libri/altro/cap1";
-        QStringList all;
-        for (const char *ext : {".wma", ".wmv", ".mp3", ".wav", ".m1v", ".avi"})
-            all << base + QLatin1String(ext);
+        const QStringList all{base + ".wma", base + ".wmv", base + ".mp3", base + ".wav", base + ".m1v", base + ".avi"};
         const struct {
             QString named;
             QStringList onDisk, askedFirst;
@@ -128,8 +126,7 @@ private slots:
         }
     }
 
-    // Each end chains from the host's timer; the next audio gets its own position and its extension completed; an
-    // empty one counts as missing and the next page follows; the facade's other states chain nothing.
+    // Ends chain from the host's timer; the next audio gets its position and extension; an empty one leads to the next page.
     void chainingThroughAPage()
     {
         Book b(kBookPage + "?x=a/b#c/d"); // the next page is beside this one, whatever its query and anchor hold
@@ -192,8 +189,7 @@ private slots:
         b.files.add("/libri/altro/cap1.mp3");
         QVERIFY(b.f->audio.Playaudio(kPage, false, false));
         b.f->audio.holdChaining(true);
-        b.mediaLog.clear();
-        b.files.asked.clear();
+        b.clear();
 
         QVERIFY(!b.f->audio.Playaudio(kPage, false, false));
         QVERIFY(b.mediaLog.isEmpty()); // not even stopped

@@ -80,8 +80,7 @@ private slots:
         QVERIFY(failing.dialogs.shown.first().text.startsWith("lettore non disponibile"));
     }
 
-    // Version 0 plays through its own host: the version 9 host goes, the media end comes deferred, failures carry the
-    // host's own name text, and the volume is in hundredths of a decibel.
+    // Version 0 plays through its own host, which replaces version 9's; its volume is in hundredths of a decibel.
     void versionZeroHasItsOwnPlayer()
     {
         PlayerRig r;
@@ -122,9 +121,8 @@ private slots:
         r.player.setVersione(1);
         QStringList changes;
         r.player.PlayFileChange.connect([&](const QString &n) { changes << n; });
-        r.player.setFileName("/libro/cap1.mp3");
-        r.player.setFileName("/libro/cap1.mp3");
-        r.player.setFileName("/libro/CAP1.mp3");
+        for (const char *name : {"/libro/cap1.mp3", "/libro/cap1.mp3", "/libro/CAP1.mp3"})
+            r.player.setFileName(name);
         QCOMPARE(changes, QStringList({"/libro/cap1.mp3", "/libro/CAP1.mp3"}));
         // The name is handed to the control every time, even when unchanged.
         QCOMPARE(r.media->log.filter("url:").size(), 3);
@@ -138,9 +136,8 @@ private slots:
         QCOMPARE(r.player.CurrentPosition(), 0.0);
         QVERIFY(r.dialogs.shown.isEmpty());
         // The volume is passed on; each failure is reported once, by the host, and the facade carries on.
-        r.player.setVolume("70");
-        r.player.setVolume("molto");
-        r.player.setVolume("150");
+        for (const char *volume : {"70", "molto", "150"})
+            r.player.setVolume(volume);
         QCOMPARE(r.dialogs.errorNames(), QStringList({"oWMP9 - Let Volume", "oWMP9 - Let Volume"}));
         QCOMPARE(r.player.Volume().toInt(), 70);
     }
@@ -182,7 +179,6 @@ private slots:
         r.window->KeyDown(65);
         QVERIFY(r.window->shown);
 
-        // Full screen: maximised.
         r.player.setFullScreen(true);
         r.player.setFileName("/libro/FILM.M1V");
         QVERIFY(r.window->shown && r.window->maximized);
