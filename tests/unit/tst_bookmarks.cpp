@@ -1,5 +1,4 @@
-// Bookmarks on doubles: the store and its renumbering, slot choice, the duplicate dialogue, recall of moved audio,
-// the list's keys, the input box, and damaged data.
+// Bookmarks on doubles: renumbering, slots, duplicates, recall of moved audio, the list's keys, damaged data, the input box.
 #include "dialogs/inputbox.h"
 #include "doubles/rig.h"
 
@@ -12,7 +11,7 @@ namespace {
 
 const QString kCap1 = "file:///libri/demo/Libro/cap1.htm";
 const QString kIndex = "file:///libri/demo/Index.htm";
-const QString kSec = "LIBRO\\CAP1.HTM";
+const QString kSec = "LIBRO\\CAP1.HTM", kPage = "Libro\\cap1.htm";
 const QString kMarkExist = "AddMarcatore - Il nome del marcatore è già stato inserito!";
 const QString kLoad = "Marcatori Mode = 0 --> ";
 
@@ -25,7 +24,16 @@ struct Book : Rig {
         f->oPlayer->setFileName(file);
         mediaLog.clear();
     }
-    void key(qint16 code, qint16 shift = 0) { f->ListMarkers.KeyDown(code, shift); }
+    void press(int entry, qint16 code, qint16 shift = 0)
+    {
+        f->ListMarkers.setListIndex(entry);
+        f->ListMarkers.KeyDown(code, shift);
+    }
+    QString add(QString description, qint32 at)
+    {
+        f->marks.AddMarcatore(description, at);
+        return description;
+    }
     bool inStep() const
     {
         return f->marks.oMarkers.count() == f->ListMarkers.listCount() &&
@@ -38,8 +46,7 @@ struct Book : Rig {
 class TstBookmarks : public QObject {
     Q_OBJECT
 private slots:
-    // Slots close up, staged records move in after page records of the same slot, a record without
-    // audio moves too, and a second load rewrites nothing.
+    // Slots close up, staged records (without audio) follow the page's of the same slot; a second load rewrites nothing.
     void renumbering()
     {
         struct Case { QStringList page, staged; qint32 n; QStringList list, stored; };
@@ -50,21 +57,20 @@ private slots:
                                    {"00:10\t - A", "00:05\t - S", "00:20\t - B"},
                                    {"1|10|A|a.mp3", "2|5|S|", "3|20|B|b.mp3"}}}) {
             Book b(c.n > 0 ? kIndex : kCap1);
-            const QString section = "Libro\\cap1.htm", key = section.toUpper();
-            b.putMarks(section, c.page);
-            b.putMarks(section + '#', c.staged);
-            b.loadMarks(c.n > 0 ? section : QString(), c.n);
+            b.putMarks(kPage, c.page);
+            b.putMarks(kPage + '#', c.staged);
+            b.loadMarks(c.n > 0 ? kPage : QString(), c.n);
             QCOMPARE(b.f->ListMarkers.items(), c.list);
-            QCOMPARE(b.marks(section), c.stored);
-            QVERIFY(!b.f->view.keyExists(keyOf(section + '#')));
+            QCOMPARE(b.marks(kPage), c.stored);
+            QVERIFY(!b.f->view.keyExists(keyOf(kPage + '#')));
             QVERIFY(b.inStep());
             QCOMPARE(b.f->marks.oMarkers.key(1), c.n > 0 ? "-3-A" : "A");
             // The whole-book list files each entry under the page's key.
-            QCOMPARE(b.f->lstapp.items(), c.n > 0 ? (QStringList{key + "*1", key + "*2", key + "*3"}) : QStringList());
+            QCOMPARE(b.f->lstapp.items(), c.n > 0 ? (QStringList{kSec + "*1", kSec + "*2", kSec + "*3"}) : QStringList());
             QVERIFY(b.dialogs.shown.isEmpty());
             int writes = 0;
             b.f->settings.Changed.connect([&](const QString &, const QString &, const QString &, bool) { ++writes; });
-            b.loadMarks(c.n > 0 ? section : QString(), c.n);
+            b.loadMarks(c.n > 0 ? kPage : QString(), c.n);
             QCOMPARE(writes, 0);
             QCOMPARE(b.f->ListMarkers.items(), c.list);
         }
@@ -75,18 +81,17 @@ private slots:
     {
         for (const int own : {100, 99}) {
             Book b(kCap1);
-            const QString section = "Libro\\cap1.htm";
             QStringList page;
             for (int n = 1; n <= own; ++n)
                 page << QString("%1|%1|D%1").arg(n);
-            b.putMarks(section, page);
-            b.putMarks(section + '#', {"1|5|S", "2|6|T"});
+            b.putMarks(kPage, page);
+            b.putMarks(kPage + '#', {"1|5|S", "2|6|T"});
             b.loadMarks();
-            const QStringList stored = b.marks(section);
+            const QStringList stored = b.marks(kPage);
             QCOMPARE(stored.size(), 100);
             QCOMPARE(stored.filter(QRegularExpression("\\|D\\d+\\|")).size(), own);
             QStringList waiting{"1|5|S|<assente>", "2|6|T|<assente>"};
-            QCOMPARE(b.marks(section + '#'), own == 100 ? waiting : waiting.mid(1));
+            QCOMPARE(b.marks(kPage + '#'), own == 100 ? waiting : waiting.mid(1));
             QCOMPARE(b.f->ListMarkers.items().size(), 100);
         }
     }
@@ -108,8 +113,7 @@ private slots:
                 ++announced;
                 whole = whole && b.marks(kSec).size() == before + 1;
             });
-            QString description = "Nuovo";
-            b.f->marks.AddMarcatore(description, 65);
+            b.add("Nuovo", 65);
             const QStringList stored = b.marks(kSec);
             QVERIFY2(stored.size() == before + (slot > 0 ? 1 : 0), qPrintable(QString::number(used)));
             QCOMPARE(announced, slot > 0 ? 3 : 0);
@@ -133,10 +137,8 @@ private slots:
             b.putMarks(kSec, expected);
             b.loadMarks();
             b.playing("C:\\Libro\\cap1.mp3");
-            for (const QString &a : c.answers)
-                b.dialogs.inputs.enqueue(a);
-            QString description = c.typed;
-            b.f->marks.AddMarcatore(description, 30);
+            b.dialogs.inputs.append(c.answers);
+            const QString description = b.add(c.typed, 30);
             QVERIFY2(b.dialogs.count("input") == c.answers.size(), qPrintable(c.answers.join('|')));
             QCOMPARE(b.dialogs.errorNames(), c.refused ? QStringList{kMarkExist} : QStringList());
             if (!c.stored.isEmpty()) {
@@ -153,32 +155,28 @@ private slots:
     {
         Book b(kIndex);
         const QString cap2 = "Libro\\cap2.htm";
-        b.putMarks("Libro\\cap1.htm", {"1|5|Uno|u.mp3"});
+        b.putMarks(kPage, {"1|5|Uno|u.mp3"});
         for (int n = 1; n <= 12; ++n)
             b.putMarks(cap2, {QString("%1|%1|Voce %1|v.mp3").arg(n)});
         b.putMarks("Libro\\cap3.htm", {"1|7|Tre|t.mp3"});
-        b.loadMarks("Libro\\cap1.htm", 1);
+        b.loadMarks(kPage, 1);
         b.f->marks.Marcatori(0, cap2, 2);
         b.f->marks.Marcatori(0, "Libro\\cap3.htm", 3);
-        b.f->ListMarkers.setListIndex(12);
-        b.key(46);
+        b.press(12, 46);
         QCOMPARE(b.marks(cap2).last(), "11|11|Voce 11|v.mp3");
         QCOMPARE(b.f->lstapp.itemText(12), "LIBRO\\CAP3.HTM*1");
         QVERIFY(b.inStep());
-        b.f->ListMarkers.setListIndex(-1);
-        b.key(46); // nothing selected: nothing deleted
+        b.press(-1, 46); // nothing selected: nothing deleted
         QCOMPARE(b.f->ListMarkers.listCount(), 13);
         // The entry now in that place opens its own page, not a neighbour's.
-        b.f->ListMarkers.setListIndex(12);
-        b.key(13);
+        b.press(12, 13);
         QCOMPARE(b.f->marks.current(), qint16(13));
         QCOMPARE(b.browser.navigations.last(), "/libri/demo/Libro/cap3.htm");
         QCOMPARE(b.f->recall.takePending(), qint16(1));
         QVERIFY(b.dialogs.shown.isEmpty());
     }
 
-    // Enter with a modifier does nothing, a double click recalls as Enter does; Shift+Delete deletes as Delete
-    // does and the slots after close up.
+    // Enter with a modifier does nothing, a double click recalls; Shift+Delete deletes and the slots after close up.
     void listEvents()
     {
         Book b;
@@ -186,17 +184,15 @@ private slots:
         b.files.add("/libri/demo/Libro/c.mp3");
         b.loadMarks();
         b.playing("/vecchio/prima.mp3");
-        b.f->ListMarkers.setListIndex(2);
-        b.key(13, 1);
-        b.key(13, 2);
+        b.press(2, 13, 1);
+        b.press(2, 13, 2);
         QVERIFY(b.mediaLog.isEmpty());
         b.f->ListMarkers.DblClick();
         QCOMPARE(b.f->marks.current(), qint16(3));
         QCOMPARE(b.f->lblOSD.caption(), "Parte 1 - fine");
         QCOMPARE(b.media()->url_, "/libri/demo/Libro/c.mp3");
         QVERIFY(b.dialogs.shown.isEmpty());
-        b.f->ListMarkers.setListIndex(1);
-        b.key(46, 1);
+        b.press(1, 46, 1);
         QCOMPARE(b.marks(kSec), (QStringList{"1|10|A|a.mp3", "2|30|Parte 1 - fine|c.mp3"}));
         QCOMPARE(b.f->ListMarkers.listCount(), 2);
         QCOMPARE(b.f->ListMarkers.listIndex(), -1);
@@ -262,14 +258,12 @@ private slots:
             QCOMPARE(b.marks(kSec), c.stored);
             QVERIFY(b.inStep());
             // Deleting the last entry reaches its own record.
-            b.f->ListMarkers.setListIndex(int(c.list.size()) - 1);
-            b.key(46);
+            b.press(int(c.list.size()) - 1, 46);
             QCOMPARE(b.marks(kSec), c.stored.mid(0, c.stored.size() - 1));
         }
     }
 
-    // "*" and "#" (the lists' separators) and symbols in a page name are kept whole; a ".html" page is filed under
-    // its ".HTM" key, and the contents page lists it by its file name and goes there.
+    // "*", "#" (the lists' separators) and symbols in a page name are kept whole; a ".html" page is filed as ".HTM".
     void unusualPageNames()
     {
         const QString section = "Libro\\l'eco & più*1#2 100%.htm";
@@ -282,11 +276,9 @@ private slots:
         QCOMPARE(b.f->lstapp.items(), (QStringList{section.toUpper() + "*1", section.toUpper() + "*2", "LIBRO\\P2.HTM*1"}));
         QCOMPARE(b.marks(section), (QStringList{"1|20|A|a.mp3", "2|30|B|b.mp3"}));
         QCOMPARE(b.f->view.subKeys(keyOf("Libro")), (QStringList{section.mid(6), "P2.HTM"}));
-        b.f->ListMarkers.setListIndex(1);
-        b.key(46);
+        b.press(1, 46);
         QCOMPARE(b.marks(section), QStringList{"1|20|A|a.mp3"});
-        b.f->ListMarkers.setListIndex(int(b.f->ListMarkers.items().indexOf("00:40 - Due")));
-        b.key(13);
+        b.press(int(b.f->ListMarkers.items().indexOf("00:40 - Due")), 13);
         QCOMPARE(b.browser.navigations.last(), "/libri/demo/Libro/p2.html");
         QVERIFY(b.dialogs.shown.isEmpty());
     }
@@ -315,15 +307,13 @@ private slots:
         b.loadMarks();
         QCOMPARE(b.dialogs.errorNames(), QStringList{kLoad + "Salvataggio Markers per riordino"});
         QCOMPARE(b.marks(kSec), (QStringList{"2|20|A|a.mp3", "4|40|B|b.mp3"}));
-        QString description = "Nuovo";
-        b.f->marks.AddMarcatore(description, 5);
+        b.add("Nuovo", 5);
         QCOMPARE(b.dialogs.errorNames().last(), kMarkExist);
         QCOMPARE(b.f->ListMarkers.listCount(), 2);
         QVERIFY(b.inStep());
         // The list still reaches the records where they are.
         b.reg.failWrites = false;
-        b.f->ListMarkers.setListIndex(1);
-        b.key(46);
+        b.press(1, 46);
         QCOMPARE(b.marks(kSec), QStringList{"1|20|A|a.mp3"});
     }
 
@@ -334,8 +324,7 @@ private slots:
                                                    {QStringList{"", "x"}, QString("Scrivi"), QString("x")},
                                                    {QStringList{"  "}, QString(), QString("  ")}}) {
             ScriptedDialogs d;
-            for (const QString &a : answers)
-                d.inputs.enqueue(a);
+            d.inputs.append(answers);
             frmInputBox box(d);
             box.setTitle(title);
             box.setDefault("non mostrato");

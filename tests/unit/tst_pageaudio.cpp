@@ -1,5 +1,4 @@
-// The page's audio: file resolution, start positions, chaining to the next
-// audio and the next page, on doubles.
+// The page's audio on doubles: file resolution, start positions, chaining to the next audio and the next page.
 #include "doubles/rig.h"
 #include "platform/convert.h"
 
@@ -30,9 +29,15 @@ struct Book : Rig {
             autoStartAtLoad = media()->autoStart;
         });
     }
-    // The control reports the end of the media; the host passes it on from its timer.
+    void metas(const QList<std::pair<QString, QString>> &elements)
+    {
+        for (const auto &[name, content] : elements)
+            meta(name, content);
+    }
+    // The control reports the end of the media; the host passes it on from its timer. What plays next is logged anew.
     void endOfMedia()
     {
+        mediaLog.clear();
         media()->end();
         clock.advance(1);
     }
@@ -45,14 +50,11 @@ class TstPageAudio : public QObject {
 private slots:
     void init() { QLocale::setDefault(QLocale::c()); }
 
-    // A name without extension gets the first of a fixed list that exists. A video is loaded without auto-start at
-    // normal speed; the reading speed comes back once it is loaded.
+    // A name without extension gets the first that exists of a fixed list; a video loads paused at normal speed.
     void extensionSearch()
     {
         const QString base = "/libri/altro/cap1";
-        QStringList all;
-        for (const char *ext : {".wma", ".wmv", ".mp3", ".wav", ".m1v", ".avi"})
-            all << base + QLatin1String(ext);
+        const QStringList all{base + ".wma", base + ".wmv", base + ".mp3", base + ".wav", base + ".m1v", base + ".avi"};
         const struct {
             QString named;
             QStringList onDisk, askedFirst;
@@ -78,8 +80,7 @@ private slots:
         }
     }
 
-    // Every audio of a page, the first or a later one, is looked for beside the page, then in the book folder,
-    // then in its Libro folder; one found nowhere is said, with no error.
+    // Any audio of a page is looked for beside it, in the book folder, in its Libro folder; one found nowhere is said.
     void searchPlaces()
     {
         const struct {
@@ -103,8 +104,7 @@ private slots:
         }
     }
 
-    // The address beats the page's element, in the user's number format; a position that is no number is
-    // reported and playback goes on.
+    // The address beats the page's element, in the user's number format; one that is no number is reported.
     void startPositions()
     {
         QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
@@ -117,8 +117,7 @@ private slots:
                      {kPage, "adesso", 0.0, {"Playaudio - Controllo esistenza file2"}}};
         for (const auto &c : cases) {
             Book b;
-            b.meta("QYRPLAYER_AUDIO", "cap1");
-            b.meta("QYRPLAYER_AUDIO_POS", c.element);
+            b.metas({{"QYRPLAYER_AUDIO", "cap1"}, {"QYRPLAYER_AUDIO_POS", c.element}});
             b.files.add("/libri/altro/cap1.mp3");
             QVERIFY(b.f->audio.Playaudio(c.address, false, false));
             QCOMPARE(b.media()->position, c.position); // after the load, which starts at 0
@@ -127,19 +126,13 @@ private slots:
         }
     }
 
-    // The host passes each end on from its timer, not from the control's event; the next audio gets its own
-    // position, one named without extension gets it completed, an empty one counts as missing and the next page
-    // follows; the facade's other states chain nothing.
+    // Ends chain from the host's timer; the next audio gets its position and extension; an empty one leads to the next page.
     void chainingThroughAPage()
     {
         Book b(kBookPage + "?x=a/b#c/d"); // the next page is beside this one, whatever its query and anchor hold
         b.f->audio.connect(); // a second call must not chain twice
-        b.meta("QYRPLAYER_AUDIO", "cap1");
-        b.meta("QYRPLAYER_AUDIO_1", "cap1b.mp3");
-        b.meta("QYRPLAYER_AUDIO_POS_1", "7");
-        b.meta("QYRPLAYER_AUDIO_2", "cap1c");
-        b.meta("QYRPLAYER_AUDIO_3", QString());
-        b.meta("QYRPLAYER_AUDIO_NEXTHTML_3", "cap2.htm");
+        b.metas({{"QYRPLAYER_AUDIO", "cap1"}, {"QYRPLAYER_AUDIO_1", "cap1b.mp3"}, {"QYRPLAYER_AUDIO_POS_1", "7"},
+                 {"QYRPLAYER_AUDIO_2", "cap1c"}, {"QYRPLAYER_AUDIO_3", QString()}, {"QYRPLAYER_AUDIO_NEXTHTML_3", "cap2.htm"}});
         for (const char *name : {"cap1.mp3", "cap1b.mp3", "cap1c", "cap1c.wma"})
             b.files.add(QString("/libri/demo/Libro/") + name);
         QVERIFY(b.f->audio.Playaudio(kBookPage, false, false));
@@ -153,12 +146,10 @@ private slots:
         QCOMPARE(b.media()->position, 7.0);
         QCOMPARE(b.f->TxtDebFilename.text(), "/libri/demo/Libro/cap1b.mp3");
 
-        b.mediaLog.clear();
         b.endOfMedia();
         QCOMPARE(b.played(), "/libri/demo/Libro/cap1c.wma");
         QCOMPARE(b.media()->position, 0.0);
 
-        b.mediaLog.clear();
         b.f->audio.expectResume(true);
         b.reg.put("Player", "BranoPos", "abc");
         b.endOfMedia();
@@ -179,11 +170,8 @@ private slots:
         } cases[] = {{0, 0, "", 0.0}, {1, 0, "/libri/altro/cap1.mp3", 3.0}, {3, 2, "/libri/altro/cap1c.mp3", 9.0}};
         for (const auto &c : cases) {
             Book b;
-            b.meta("QYRPLAYER_AUDIO", "/libri/altro/cap1.mp3");
-            b.meta("QYRPLAYER_AUDIO_POS", "3");
-            b.meta("QYRPLAYER_AUDIO_POS_0", "4");
-            b.meta("QYRPLAYER_AUDIO_2", "/libri/altro/cap1c.mp3");
-            b.meta("QYRPLAYER_AUDIO_POS_2", "9");
+            b.metas({{"QYRPLAYER_AUDIO", "/libri/altro/cap1.mp3"}, {"QYRPLAYER_AUDIO_POS", "3"}, {"QYRPLAYER_AUDIO_POS_0", "4"},
+                     {"QYRPLAYER_AUDIO_2", "/libri/altro/cap1c.mp3"}, {"QYRPLAYER_AUDIO_POS_2", "9"}});
             b.files.add("/libri/altro/cap1.mp3");
             b.files.add("/libri/altro/cap1c.mp3");
             b.f->audio.setAudioIndex(c.from);
@@ -197,13 +185,11 @@ private slots:
     void heldChainingAndTheEndOfTheAudio()
     {
         Book b;
-        b.meta("QYRPLAYER_AUDIO", "cap1.mp3");
-        b.meta("QYRPLAYER_AUDIO_1", "/libri/altro/cap1.mp3");
+        b.metas({{"QYRPLAYER_AUDIO", "cap1.mp3"}, {"QYRPLAYER_AUDIO_1", "/libri/altro/cap1.mp3"}});
         b.files.add("/libri/altro/cap1.mp3");
         QVERIFY(b.f->audio.Playaudio(kPage, false, false));
         b.f->audio.holdChaining(true);
-        b.mediaLog.clear();
-        b.files.asked.clear();
+        b.clear();
 
         QVERIFY(!b.f->audio.Playaudio(kPage, false, false));
         QVERIFY(b.mediaLog.isEmpty()); // not even stopped
@@ -217,7 +203,6 @@ private slots:
         // Past the last audio of a page without a next page nothing plays and nothing opens.
         b.f->audio.holdChaining(false);
         QVERIFY(b.f->audio.Playaudio(QString(), true, false));
-        b.mediaLog.clear();
         b.endOfMedia();
         QVERIFY(b.played().isEmpty());
         QCOMPARE(b.f->audio.audioIndex(), 2);
@@ -237,8 +222,7 @@ private slots:
                      {false, "x", 95.0, {"Playaudio - do events"}}, {true, "x", 0.0, {}}};
         for (const auto &c : cases) {
             Book b;
-            b.meta("QYRPLAYER_AUDIO", "cap1.mp3");
-            b.meta("QYRPLAYER_AUDIO_POS", "95");
+            b.metas({{"QYRPLAYER_AUDIO", "cap1.mp3"}, {"QYRPLAYER_AUDIO_POS", "95"}});
             b.files.add("/libri/altro/cap1.mp3");
             if (c.reload)
                 QVERIFY(b.f->audio.Playaudio(kPage, false, false));

@@ -80,9 +80,7 @@ private slots:
         QVERIFY(failing.dialogs.shown.first().text.startsWith("lettore non disponibile"));
     }
 
-    // Version 0 plays through its own host: the version 9 host goes, the media
-    // end comes deferred through the facade, failures carry the host's own
-    // name text, and the volume is in hundredths of a decibel.
+    // Version 0 plays through its own host, which replaces version 9's; its volume is in hundredths of a decibel.
     void versionZeroHasItsOwnPlayer()
     {
         PlayerRig r;
@@ -123,9 +121,8 @@ private slots:
         r.player.setVersione(1);
         QStringList changes;
         r.player.PlayFileChange.connect([&](const QString &n) { changes << n; });
-        r.player.setFileName("/libro/cap1.mp3");
-        r.player.setFileName("/libro/cap1.mp3");
-        r.player.setFileName("/libro/CAP1.mp3");
+        for (const char *name : {"/libro/cap1.mp3", "/libro/cap1.mp3", "/libro/CAP1.mp3"})
+            r.player.setFileName(name);
         QCOMPARE(changes, QStringList({"/libro/cap1.mp3", "/libro/CAP1.mp3"}));
         // The name is handed to the control every time, even when unchanged.
         QCOMPARE(r.media->log.filter("url:").size(), 3);
@@ -139,9 +136,8 @@ private slots:
         QCOMPARE(r.player.CurrentPosition(), 0.0);
         QVERIFY(r.dialogs.shown.isEmpty());
         // The volume is passed on; each failure is reported once, by the host, and the facade carries on.
-        r.player.setVolume("70");
-        r.player.setVolume("molto");
-        r.player.setVolume("150");
+        for (const char *volume : {"70", "molto", "150"})
+            r.player.setVolume(volume);
         QCOMPARE(r.dialogs.errorNames(), QStringList({"oWMP9 - Let Volume", "oWMP9 - Let Volume"}));
         QCOMPARE(r.player.Volume().toInt(), 70);
     }
@@ -178,20 +174,17 @@ private slots:
         QVERIFY(!r.window->maximized);
         QCOMPARE(r.window->width, 960.0f);
         QCOMPARE(r.window->height, 720.0f);
-        // A video that merely ends keeps its window until the stop follows;
-        // a key other than Escape leaves it too.
+        // A video that merely ends keeps its window until the stop follows, and so does a key other than Escape.
         r.media->end();
         r.window->KeyDown(65);
         QVERIFY(r.window->shown);
 
-        // Full screen: maximised.
         r.player.setFullScreen(true);
         r.player.setFileName("/libro/FILM.M1V");
         QVERIFY(r.window->shown && r.window->maximized);
         QCOMPARE(r.media->uiMode, "none");
         r.player.Stop_Player();
-        QVERIFY(!r.window->shown);
-        QVERIFY(!r.window->maximized);
+        QVERIFY(!r.window->shown && !r.window->maximized);
 
         // Reading off stops the audio and keeps any other from playing; a video still plays.
         r.player.setFileName("/libro/cap1.mp3");
