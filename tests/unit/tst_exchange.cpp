@@ -359,7 +359,8 @@ private slots:
             QString refusal; // empty: read
         } cases[] = {{100, 0, 0, usual, "più di 64 livelli"}, {64, 0, 0, usual, QString()},
                      {0, 11, 0, keys, "più di 11 chiavi"}, {0, 10, 0, keys, QString()},
-                     {0, 1, 101, value, "101 byte, oltre il limite di 100"}, {0, 3, 60, total, "in tutto 150 byte"}};
+                     {0, 1, 101, value, "101 byte, oltre il limite di 100"}, {0, 1, 100, value, QString()},
+                     {0, 3, 60, total, "in tutto 150 byte"}, {0, 3, 50, total, QString()}};
         QTemporaryDir dir;
         for (const auto &c : cases) {
             HiveKey root{"QYR MediaPlayer", {}, {}};
@@ -372,7 +373,7 @@ private slots:
             }
             const QString file = dir.filePath("copia.qyr");
             writeFile(file, RegfWriter(root).bytes());
-            const QString what = QStringLiteral("depth %1, width %2: ").arg(c.depth).arg(c.width);
+            const QString what = QStringLiteral("depth %1, width %2, bytes %3: ").arg(c.depth).arg(c.width).arg(c.bytes);
             try {
                 const int read = int(HivexReader(c.limits).read(file, kOwn).key.subKeys.size());
                 QVERIFY2(c.refusal.isEmpty() && read == root.subKeys.size(), qPrintable(what + "read"));
