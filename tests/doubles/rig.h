@@ -3,10 +3,21 @@
 #include "doubles/doubles.h"
 #include "shell/frmbrowser.h"
 
+#include <QScopeGuard>
+#include <QtTest>
 #include <memory>
 #include <vector>
 
 namespace qyr::test {
+
+// On leaving a case of a table: its name, when one of its checks failed.
+inline auto naming(const char *name)
+{
+    return qScopeGuard([name] {
+        if (QTest::currentTestFailed())
+            qWarning("case: %s", name);
+    });
+}
 
 struct Rig {
     MemoryRegistry reg;

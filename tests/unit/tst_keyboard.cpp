@@ -2,7 +2,6 @@
 #include "doubles/rig.h"
 
 #include <QLocale>
-#include <QScopeGuard>
 #include <QtTest>
 
 using namespace qyr;
@@ -14,9 +13,6 @@ const QString kCap1 = "file:///libri/app/Libro/cap1.htm";
 const QString kFile1 = "/libri/app/Libro/cap1_1.mp3";
 const QString kFile2 = "/libri/app/Libro/cap1_2.mp3";
 constexpr int Ctrl = 2, Alt = 4, Plus = 187, Minus = 189;
-
-// On leaving a case of a table: its name, when one of its checks failed.
-auto naming(const char *name) { return qScopeGuard([name] { if (QTest::currentTestFailed()) qWarning("case: %s", name); }); }
 
 // A started window on a chapter whose two audio files exist.
 struct Reader : Rig {

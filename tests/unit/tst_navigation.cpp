@@ -2,7 +2,6 @@
 #include "doubles/rig.h"
 #include "navigation/pageload.h"
 
-#include <QScopeGuard>
 #include <QtTest>
 
 using namespace qyr;
@@ -12,9 +11,6 @@ namespace {
 
 const QString kCap1 = "file:///libri/app/Libro/cap1.htm";
 const QString kIndex = "file:///libri/app/Index.htm";
-
-// On leaving a case of a table: its name, when one of its checks failed.
-auto naming(const char *name) { return qScopeGuard([name] { if (QTest::currentTestFailed()) qWarning("case: %s", name); }); }
 
 // A started window on a chapter page, traces of start-up cleared.
 struct Reader : Rig {

@@ -2,7 +2,6 @@
 #include "doubles/rig.h"
 
 #include <QLocale>
-#include <QScopeGuard>
 #include <QtTest>
 
 using namespace qyr;
@@ -14,9 +13,6 @@ QString setting(Rig &r, const QString &name) { return r.reg.get("Player", name);
 
 // A window past its start-up, on the default settings.
 struct Started : Rig { Started() { start(); } };
-
-// On leaving a case of a table: its name, when one of its checks failed.
-auto naming(const char *name) { return qScopeGuard([name] { if (QTest::currentTestFailed()) qWarning("case: %s", name); }); }
 
 } // namespace
 
