@@ -6,6 +6,9 @@
 
 #include "keycodes.h"
 
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextEdit>
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
@@ -316,6 +319,13 @@ QJsonObject Automation::state()
              QJsonObject{{QStringLiteral("name"), focus ? focus->objectName() : QString()},
                          {QStringLiteral("accessible"), focus ? focus->accessibleName() : QString()},
                          {QStringLiteral("shown"), focus ? focus->isVisible() : false}});
+    // The page's text as the screen reader reads it, and the line the caret is in.
+    if (const auto *t = qobject_cast<const QTextEdit *>(w_ ? w_->browser().textView() : nullptr)) {
+        const QTextCursor c = t->textCursor();
+        s.insert(QStringLiteral("text"), QJsonObject{{QStringLiteral("line"), c.block().text()},
+                                                     {QStringLiteral("caret"), c.position()},
+                                                     {QStringLiteral("all"), t->toPlainText()}});
+    }
     return s;
 }
 

@@ -548,6 +548,62 @@ private slots:
 
     // Bookmarks written as the program would write them are listed on the table of contents, page by page, and Enter on
     // one opens its page and plays its audio from the place marked.
+    // The page as the screen reader reads it: its words in reading order, one line per block, hidden parts and
+    // scripts left out, list markers and the text of pictures in; the caret moved by the arrows, kept when the page
+    // changes its own words, moved by a jump inside the page; Tab going round the links and Enter following one
+    // through the same path as a click.
+    void thePageAsText()
+    {
+        QTemporaryDir dir;
+        const QString book = dir.filePath("libro");
+        QVERIFY(QDir().mkpath(book + "/Libro"));
+        const QByteArray head = "<html><head><meta charset='utf-8'>";
+        writeFile(book + "/Index.htm",
+                  head + "<title>Indice</title><style>.via { display: none }</style></head><body>"
+                         "<h1>Titolo   del\n libro</h1><p>Prima riga<br>seconda <b>riga</b> unita.</p>"
+                         "<p class='via'>Nascosto</p><script>var x = 'codice';</script>"
+                         "<ul><li>Uno<ol start='3'><li>Tre</li><li>Quattro</li></ol></li></ul>"
+                         "<table><tr><th>Tasto</th><td>Azione</td></tr></table>"
+                         "<p><img src='x.png' alt='Un faro'> <a href='Libro/due.htm'><img src='y.png'></a></p>"
+                         "<p><a href='#fondo'>Vai in fondo</a> <a href='Libro/uno.htm'>Capitolo uno</a></p>"
+                         "<p id='fondo'>Fine della pagina</p><script>setTimeout(function () { var p = "
+                         "document.createElement('p'); p.textContent = 'Aggiunto dopo'; document.body.appendChild(p); "
+                         "}, 1500);</script>");
+        writeFile(book + "/Libro/uno.htm", head + "<title>Uno</title></head><body><p>Pagina uno</p>");
+        const QString lines = "Titolo del libro\nPrima riga\nseconda riga unita.\n\u2022 Uno\n3. Tre\n4. Quattro\n"
+                              "Tasto, Azione\nUn faro due.htm\nVai in fondo Capitolo uno\nFine della pagina";
+
+        Session s(dir, {}, {}, book);
+        auto text = [&] { return s.state().value("text").toObject(); };
+        auto lineIs = [&](const QString &line) { return s.until([&] { return field(text(), "line") == line; }); };
+        QJsonObject t = text();
+        QCOMPARE(field(t, "all"), lines);
+        QCOMPARE(field(t, "line"), QString("Titolo del libro"));
+        const QJsonObject focus = s.state().value("focus").toObject();
+        QCOMPARE(field(focus, "name") + "|" + field(focus, "accessible"), QString("objwbTesto|Indice"));
+
+        s.key(40, 0);
+        s.key(40, 0);
+        QVERIFY(lineIs("seconda riga unita."));
+        // The page adds a line of its own: read anew, the caret where it was.
+        QVERIFY(s.until([&] { return field(t = text(), "all") == lines + "\nAggiunto dopo"; }));
+        QCOMPARE(field(t, "line"), QString("seconda riga unita."));
+        // A jump inside the page takes the caret to the anchor's line.
+        s.expect("document", urlContains("#fondo"), s.follow("#fondo"));
+        QVERIFY(lineIs("Fine della pagina"));
+
+        // From the start, Shift+Tab goes round to the last link; Enter follows it as a click would.
+        s.key(36, Ctrl);
+        QVERIFY(lineIs("Titolo del libro"));
+        s.key(9, 1);
+        const int mark = s.key(13, 0);
+        s.expect("navigate", navigation("Libro/uno.htm", false), mark);
+        s.expect("document", is("title", "Uno"), mark);
+        QVERIFY(s.until([&] { return field(text(), "all") == "Pagina uno"; }));
+        QCOMPARE(field(s.state().value("focus").toObject(), "accessible"), QString("Uno"));
+        QVERIFY(s.quitYes());
+    }
+
     void bookmarksOfTheWholeBook()
     {
         QTemporaryDir dir;

@@ -1,4 +1,5 @@
 #include "webbrowser.h"
+#include "pagetext.h"
 #include "../bookpath.h"
 #include "../dialogs.h"
 #include "../files.h"
@@ -9,6 +10,7 @@
 #include <QJsonDocument>
 #include <QMimeDatabase>
 #include <QRegularExpression>
+#include <QEvent>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWebChannel>
@@ -69,6 +71,18 @@ const char *kLinkScript = R"JS(
     if (bridge) bridge.hashSet(String(ev.newURL), String(ev.oldURL));
   }, false);
   document.addEventListener('qyr-window-close', function () { if (bridge) bridge.closeWindow(); }, false);
+  // A page that changes its own words once loaded has its text read anew.
+  var changed = null;
+  new MutationObserver(function (records) {
+    if (!window.__qyrLoaded || !bridge || !document.body) return;
+    for (var i = 0; i < records.length; i++) {
+      if (document.body.contains(records[i].target)) {
+        clearTimeout(changed);
+        changed = setTimeout(function () { bridge.pageChanged(); }, 250);
+        return;
+      }
+    }
+  }).observe(document, { childList: true, subtree: true, characterData: true });
   window.addEventListener('click', function (ev) {
     if (ev.defaultPrevented || ev.button !== 0) return;
     var path = ev.composedPath ? ev.composedPath() : [ev.target];
@@ -106,8 +120,27 @@ const char *kSnapshotScript = R"JS(
                href: e.href ? String(e.href) : '',
                value: (e.value !== undefined && e.value !== null) ? String(e.value) : '' });
   }
+  window.__qyrLoaded = true;
   return { elements: out, sheets: document.styleSheets.length };
 })()
+)JS";
+
+// Marks the part of the page the text caret is in, and scrolls to it.
+const char *kMarkPlaceScript = R"JS(
+(function (n) {
+  var places = window.__qyrTextPlaces || [], el = places[n];
+  var old = document.querySelector('[data-qyr-lettura]');
+  if (old) old.removeAttribute('data-qyr-lettura');
+  if (!el || el === document.body) return;
+  if (!document.getElementById('qyr-lettura-stile')) {
+    var s = document.createElement('style');
+    s.id = 'qyr-lettura-stile';
+    s.textContent = '[data-qyr-lettura]{outline:2px dashed #c60;outline-offset:2px}';
+    (document.head || document.documentElement).appendChild(s);
+  }
+  el.setAttribute('data-qyr-lettura', '');
+  el.scrollIntoView({ block: 'nearest' });
+})(%1);
 )JS";
 } // namespace
 
@@ -118,6 +151,7 @@ public:
     explicit LinkBridge(WebBrowser &owner) : owner_(owner) {}
     Q_INVOKABLE void activate(const QString &href) { owner_.linkActivated(href); }
     Q_INVOKABLE void hashSet(const QString &to, const QString &from) { owner_.anchorSetByPage(to, from); }
+    Q_INVOKABLE void pageChanged() { owner_.refreshText(); }
     Q_INVOKABLE void closeWindow()
     {
         bool cancel = false;
@@ -228,6 +262,22 @@ WebBrowser::WebBrowser(IFiles &files, QWidget *parent) : QObject(parent), files_
     view_->setObjectName(QStringLiteral("objwb"));
     view_->setAccessibleName(QStringLiteral("Pagina del libro"));
     view_->setAccessibleDescription(QStringLiteral("Il contenuto della pagina del libro"));
+    // The page's text for the screen reader, under the page the eye sees.
+    static const bool accessible = (installPageTextAccessibility(), true);
+    Q_UNUSED(accessible);
+    text_ = new PageTextView(holder_);
+    text_->lower();
+    holder_->installEventFilter(this);
+    text_->onLinkActivated = [this](int link) {
+        // The page's own link is clicked: the same path as a click on it.
+        page_->runJavaScript(QStringLiteral("(function (n) { var a = (window.__qyrTextLinks || [])[n]; "
+                                            "if (a && a.isConnected) a.click(); })(%1);")
+                                 .arg(link),
+                             kWorld);
+    };
+    text_->onPlaceChanged = [this](int place) {
+        page_->runJavaScript(QString::fromUtf8(kMarkPlaceScript).arg(place), kWorld);
+    };
 
     interceptor_ = new BookFileInterceptor(files_, this);
     page_->setUrlRequestInterceptor(interceptor_);
@@ -346,6 +396,7 @@ void WebBrowser::goAhead(const QString &url)
                                             "location.hash = h; } })(%1);")
                                  .arg(jsString(QLatin1Char('#') + target.fragment(QUrl::FullyEncoded))),
                              kWorld);
+        text_->goToAnchor(target.fragment());
         const QString done = target.toString();
         QTimer::singleShot(0, this, [this, done] {
             readyState_ = 4;
@@ -427,6 +478,7 @@ void WebBrowser::anchorSetByPage(const QString &to, const QString &from)
         return;
     }
     location_ = QUrl(to);
+    text_->goToAnchor(location_.fragment());
     readyState_ = 4;
     DocumentComplete(to);
 }
@@ -472,7 +524,9 @@ void WebBrowser::loadingChanged(const QWebEngineLoadingInfo &info)
 void WebBrowser::takeSnapshot()
 {
     const QUrl url = view_->url();
-    page_->runJavaScript(QString::fromUtf8(kSnapshotScript), kWorld, [this, url, alive = alive_](const QVariant &result) {
+    const QString script = QStringLiteral("(function () { var s = %1; s.text = %2; return s; })()")
+                               .arg(QString::fromUtf8(kSnapshotScript).trimmed(), QString::fromUtf8(pageTextScript()).trimmed());
+    page_->runJavaScript(script, kWorld, [this, url, alive = alive_](const QVariant &result) {
         // A newer load has begun meanwhile: its own snapshot will follow.
         if (!*alive || view_->url() != url)
             return;
@@ -493,6 +547,9 @@ void WebBrowser::takeSnapshot()
             }
         }
         styleSheets_ = r.value(QStringLiteral("sheets")).toInt();
+        showText(r.value(QStringLiteral("text")), true);
+        if (url.hasFragment())
+            text_->goToAnchor(url.fragment());
         location_ = url;
         hasDocument_ = true;
         readyState_ = 4;
@@ -502,18 +559,47 @@ void WebBrowser::takeSnapshot()
 
 PageElement WebBrowser::element(const QString &name) { return snapshot_.value(name.toLower()); }
 
-void WebBrowser::setFocus() { view_->setFocus(); }
+void WebBrowser::setFocus() { text_->setFocus(Qt::OtherFocusReason); }
 
-void WebBrowser::focusDocument()
+// The keyboard goes to the page's text, named by its title, where the
+// screen reader's own keys read it.
+void WebBrowser::focusDocument() { text_->setFocus(Qt::OtherFocusReason); }
+
+QWidget *WebBrowser::textView() const { return text_; }
+
+void WebBrowser::showText(const QVariant &walked, bool fresh)
 {
-    view_->setFocus(Qt::OtherFocusReason);
-    // The body takes the focus (without entering the Tab order) and carries
-    // the title as its name: the reader never lands on a nameless object.
-    page_->runJavaScript(QStringLiteral("(function () { var b = document.body; if (!b) return; "
-                                        "if (!b.hasAttribute('tabindex')) b.tabIndex = -1; "
-                                        "if (document.title) b.setAttribute('aria-label', document.title); "
-                                        "b.focus({preventScroll: true}); })();"),
-                         kWorld);
+    PageTextContent content = pageTextFromVariant(walked);
+    QString signature = view_->title();
+    for (const PageTextBlock &b : content.blocks) {
+        signature += QLatin1Char('\n') + b.marker;
+        for (const PageTextRun &r : b.runs)
+            signature += r.text + QLatin1Char(r.link >= 0 ? '*' : ' ');
+    }
+    // The same words again (a page that only moved things about): the
+    // reader's caret is left alone.
+    if (!fresh && signature == textSignature_)
+        return;
+    textSignature_ = signature;
+    text_->show(content, view_->title(), fresh);
+}
+
+void WebBrowser::refreshText()
+{
+    if (!hasDocument_)
+        return;
+    const QUrl url = view_->url();
+    page_->runJavaScript(QString::fromUtf8(pageTextScript()), kWorld, [this, url, alive = alive_](const QVariant &r) {
+        if (*alive && view_->url() == url)
+            showText(r, false);
+    });
+}
+
+bool WebBrowser::eventFilter(QObject *obj, QEvent *e)
+{
+    if (obj == holder_ && e->type() == QEvent::Resize)
+        text_->setGeometry(holder_->rect());
+    return QObject::eventFilter(obj, e);
 }
 
 void WebBrowser::createStyleSheet(const QString &url, int index)
@@ -601,6 +687,7 @@ QString WebBrowser::inlineLocalImages(const QString &html)
 void WebBrowser::setBodyHtml(const QString &html)
 {
     page_->runJavaScript(QStringLiteral("document.body.innerHTML = %1;").arg(jsString(inlineLocalImages(html))), kWorld);
+    refreshText();
 }
 
 } // namespace qyr

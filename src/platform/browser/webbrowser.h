@@ -12,6 +12,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QUrl>
+#include <QVariant>
 #include <functional>
 
 class QWebEngineView;
@@ -25,6 +26,7 @@ class IDialogs;
 class BookPage;
 class LinkBridge;
 class BookFileInterceptor;
+class PageTextView;
 
 class WebBrowser : public QObject, public IBrowser {
 public:
@@ -51,6 +53,11 @@ public:
     void showPageMessage(const QString &text);
     // The widget to place in the window: the view inside its holder.
     QWidget *widget() const { return holder_; }
+    // The page's text as the screen reader reads it; it has the keyboard
+    // whenever the page has it.
+    QWidget *textView() const;
+    // Reads the page's text anew (the page changed its own words).
+    void refreshText();
 
     // Activates a link of the page as a reader would: the first link whose
     // name or id is name, or else whose href (as written or resolved) is
@@ -65,8 +72,12 @@ public:
     // Called by the injected script when a page script set an anchor.
     void anchorSetByPage(const QString &to, const QString &from);
 
+protected:
+    bool eventFilter(QObject *obj, QEvent *e) override;
+
 private:
     void installScripts();
+    void showText(const QVariant &walked, bool fresh);
     void loadingChanged(const QWebEngineLoadingInfo &info);
     void takeSnapshot();
     void goAhead(const QString &url);
@@ -93,6 +104,8 @@ private:
     int loadGeneration_ = 0;
     QUrl retry_; // a load to make again once a page that stopped answering is gone
     QHash<QString, PageElement> snapshot_;
+    PageTextView *text_ = nullptr;
+    QString textSignature_;
 };
 
 } // namespace qyr

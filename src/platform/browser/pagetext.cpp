@@ -1,0 +1,515 @@
+#include "pagetext.h"
+
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QKeyEvent>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextLayout>
+
+namespace qyr {
+
+namespace {
+
+// Walks the rendered page in document order. A line ends at every block
+// element and line break; hidden elements, scripts and styles are left out;
+// pictures speak their alternative text; a link without words is named by
+// its title or its file name, so that no stop in the Tab cycle is nameless.
+const char *kPageTextScript = R"JS(
+(function () {
+  var SKIP = {SCRIPT:1, STYLE:1, NOSCRIPT:1, TEMPLATE:1, HEAD:1, TITLE:1, META:1, LINK:1, AUDIO:1,
+              VIDEO:1, OBJECT:1, EMBED:1, IFRAME:1, SELECT:1, TEXTAREA:1, MAP:1};
+  var BLOCK = /^(ADDRESS|ARTICLE|ASIDE|BLOCKQUOTE|BODY|CAPTION|CENTER|DD|DIV|DL|DT|FIELDSET|FIGCAPTION|FIGURE|FOOTER|FORM|H[1-6]|HEADER|HR|LEGEND|LI|MAIN|NAV|OL|P|PRE|SECTION|TABLE|TBODY|THEAD|TFOOT|TR|UL)$/;
+  var blocks = [], links = [], hrefs = [], anchors = {}, places = [], linkWords = {};
+  var ctx = [{ kind: 'p', level: 0, el: document.body, pre: false }];
+  var cur = null, link = -1, marker = '';
+  function top() { return ctx[ctx.length - 1]; }
+  function open() {
+    if (!cur) {
+      var t = top();
+      places.push(t.el);
+      cur = { kind: t.kind, level: t.level, place: places.length - 1, marker: marker, runs: [] };
+      marker = '';
+      blocks.push(cur);
+    }
+    return cur;
+  }
+  function add(text) {
+    if (!text) return;
+    var b = open();
+    b.runs.push({ t: text, l: link });
+    if (link >= 0 && text.trim()) linkWords[link] = true;
+  }
+  function hidden(el) {
+    if (el.hidden || el.getAttribute('aria-hidden') === 'true') return true;
+    var s = window.getComputedStyle(el);
+    return s.display === 'none' || s.visibility === 'hidden';
+  }
+  function linkName(a) {
+    var name = a.getAttribute('title') || a.getAttribute('aria-label');
+    if (name) return name;
+    var h = a.getAttribute('href') || '';
+    h = h.split('#')[0].split('?')[0];
+    return decodeURIComponent(h.substring(h.lastIndexOf('/') + 1)) || 'collegamento';
+  }
+  function walk(node) {
+    if (node.nodeType === 3) {
+      var text = node.data;
+      if (top().pre) {
+        var lines = text.split('\n');
+        for (var i = 0; i < lines.length; i++) {
+          if (i > 0) cur = null;
+          if (lines[i]) add(lines[i]);
+        }
+      } else {
+        add(text.replace(/[\s\u00a0]+/g, ' '));
+      }
+      return;
+    }
+    if (node.nodeType !== 1) return;
+    var el = node, tag = el.tagName.toUpperCase();
+    if (SKIP[tag] || (tag !== 'BODY' && hidden(el))) return;
+    var id = el.id || (tag === 'A' ? el.getAttribute('name') : '');
+    if (id && !(id in anchors)) anchors[id] = cur ? blocks.length - 1 : blocks.length;
+    if (tag === 'BR') { open(); cur = null; return; }
+    if (tag === 'IMG' || (tag === 'INPUT' && /^(submit|button|reset|image)$/i.test(el.type))) {
+      var alt = tag === 'IMG' ? el.getAttribute('alt') : (el.value || el.getAttribute('alt'));
+      if (alt) add(alt.replace(/\s+/g, ' '));
+      return;
+    }
+    // A table row is one line, its cells one after the other.
+    if ((tag === 'TD' || tag === 'TH') && el.previousElementSibling && cur) add(', ');
+    var isBlock = BLOCK.test(tag), wasLink = link;
+    if (isBlock) {
+      cur = null;
+      var t = top(), kind = t.kind, level = t.level;
+      if (/^H[1-6]$/.test(tag)) { kind = 'h'; level = +tag.charAt(1); }
+      else if (tag === 'LI') {
+        kind = 'li';
+        var list = el.parentElement, depth = 0;
+        for (var p = el.parentElement; p; p = p.parentElement) if (p.tagName === 'UL' || p.tagName === 'OL') depth++;
+        level = depth;
+        if (list && list.tagName === 'OL') {
+          var n = list.hasAttribute('start') ? parseInt(list.getAttribute('start'), 10) || 1 : 1;
+          for (var s = el.previousElementSibling; s; s = s.previousElementSibling) if (s.tagName === 'LI') n++;
+          marker = n + '. ';
+        } else {
+          marker = '\u2022 ';
+        }
+      } else if (kind !== 'li' && kind !== 'h') { kind = tag === 'PRE' ? 'pre' : 'p'; level = 0; }
+      ctx.push({ kind: kind, level: level, el: el, pre: tag === 'PRE' || t.pre });
+    }
+    if (tag === 'A' && el.hasAttribute('href')) {
+      links.push(el);
+      hrefs.push(String(el.href));
+      link = links.length - 1;
+    }
+    for (var c = el.firstChild; c; c = c.nextSibling) walk(c);
+    if (link !== wasLink) {
+      // A link that showed no words at all gets a name.
+      if (!linkWords[link]) add(linkName(el));
+      link = wasLink;
+    }
+    if (isBlock) { ctx.pop(); cur = null; marker = ''; }
+  }
+  if (document.body) walk(document.body);
+  window.__qyrTextPlaces = places;
+  window.__qyrTextLinks = links;
+  return { blocks: blocks, anchors: anchors, links: hrefs };
+})()
+)JS";
+
+QString trimmedStart(const QString &s)
+{
+    int i = 0;
+    while (i < s.size() && s.at(i).isSpace())
+        ++i;
+    return s.mid(i);
+}
+
+QString trimmedEnd(const QString &s)
+{
+    int i = s.size();
+    while (i > 0 && s.at(i - 1).isSpace())
+        --i;
+    return s.left(i);
+}
+
+} // namespace
+
+const char *pageTextScript() { return kPageTextScript; }
+
+PageTextContent pageTextFromVariant(const QVariant &v)
+{
+    const QVariantMap m = v.toMap();
+    PageTextContent out;
+    const QVariantList blocks = m.value(QStringLiteral("blocks")).toList();
+    // Lines with no words are dropped; an anchor on one points at the next
+    // line kept.
+    QVector<int> kept(blocks.size() + 1, -1);
+    for (int i = 0; i < blocks.size(); ++i) {
+        const QVariantMap b = blocks.at(i).toMap();
+        PageTextBlock block;
+        const QString kind = b.value(QStringLiteral("kind")).toString();
+        block.kind = kind == QLatin1String("h")     ? PageTextBlock::Heading
+                     : kind == QLatin1String("li")  ? PageTextBlock::ListItem
+                     : kind == QLatin1String("pre") ? PageTextBlock::Preformatted
+                                                    : PageTextBlock::Paragraph;
+        block.level = b.value(QStringLiteral("level")).toInt();
+        block.place = b.value(QStringLiteral("place")).toInt();
+        block.marker = b.value(QStringLiteral("marker")).toString();
+        bool words = false;
+        for (const QVariant &rv : b.value(QStringLiteral("runs")).toList()) {
+            const QVariantMap r = rv.toMap();
+            QString text = r.value(QStringLiteral("t")).toString();
+            // Blanks between runs collapse as the page shows them.
+            if (block.kind != PageTextBlock::Preformatted &&
+                (block.runs.isEmpty() || block.runs.last().text.endsWith(QLatin1Char(' '))))
+                text = trimmedStart(text);
+            if (text.isEmpty())
+                continue;
+            words = words || !text.trimmed().isEmpty();
+            block.runs.append({text, r.value(QStringLiteral("l"), -1).toInt()});
+        }
+        if (!block.runs.isEmpty() && block.kind != PageTextBlock::Preformatted)
+            block.runs.last().text = trimmedEnd(block.runs.last().text);
+        if (words) {
+            kept[i] = out.blocks.size();
+            out.blocks.append(block);
+        }
+    }
+    kept[blocks.size()] = std::max(0, int(out.blocks.size()) - 1);
+    for (int i = blocks.size() - 1; i >= 0; --i)
+        if (kept[i] < 0)
+            kept[i] = kept[i + 1];
+    const QVariantMap anchors = m.value(QStringLiteral("anchors")).toMap();
+    for (auto it = anchors.begin(); it != anchors.end(); ++it)
+        out.anchors.insert(it.key(), kept[std::clamp(it.value().toInt(), 0, int(blocks.size()))]);
+    for (const QVariant &h : m.value(QStringLiteral("links")).toList())
+        out.linkHrefs.append(h.toString());
+    return out;
+}
+
+PageTextView::PageTextView(QWidget *parent) : QTextBrowser(parent)
+{
+    setObjectName(QStringLiteral("objwbTesto"));
+    setReadOnly(true);
+    setOpenLinks(false);
+    setOpenExternalLinks(false);
+    setUndoRedoEnabled(false);
+    // A caret the arrows move, and links reached with Tab.
+    setTextInteractionFlags(Qt::TextBrowserInteraction | Qt::TextSelectableByKeyboard);
+    setFocusPolicy(Qt::StrongFocus);
+    setAccessibleDescription(QStringLiteral("Il testo della pagina: frecce per leggere, Tab per i collegamenti, Invio per seguirli"));
+    connect(this, &QTextBrowser::anchorClicked, this, [this](const QUrl &url) {
+        bool ok = false;
+        const int n = url.path().toInt(&ok);
+        if (url.scheme() == QLatin1String("qyr-link") && ok && onLinkActivated)
+            onLinkActivated(n);
+    });
+    connect(this, &QTextEdit::cursorPositionChanged, this, [this] { caretMoved(); });
+}
+
+void PageTextView::show(const PageTextContent &content, const QString &title, bool fresh)
+{
+    const int oldPosition = textCursor().position();
+    title_ = title;
+    setAccessibleName(title.isEmpty() ? QStringLiteral("Pagina del libro") : title);
+    auto *doc = new QTextDocument(this);
+    doc->setDocumentMargin(8);
+    QTextCursor c(doc);
+    QTextCharFormat plain;
+    plain.setFont(font());
+    for (int i = 0; i < content.blocks.size(); ++i) {
+        const PageTextBlock &b = content.blocks.at(i);
+        QTextBlockFormat bf;
+        QTextCharFormat base = plain;
+        if (b.kind == PageTextBlock::Heading) {
+            bf.setHeadingLevel(b.level);
+            base.setFontWeight(QFont::Bold);
+        }
+        if (b.kind == PageTextBlock::ListItem)
+            bf.setIndent(std::max(1, b.level));
+        if (i == 0)
+            c.setBlockFormat(bf);
+        else
+            c.insertBlock(bf, base);
+        c.block().setUserState(b.place);
+        if (!b.marker.isEmpty())
+            c.insertText(b.marker, base);
+        for (const PageTextRun &r : b.runs) {
+            QTextCharFormat f = base;
+            if (r.link >= 0) {
+                f.setAnchor(true);
+                f.setAnchorHref(QStringLiteral("qyr-link:%1").arg(r.link));
+                f.setFontUnderline(true);
+            }
+            c.insertText(r.text, f);
+        }
+    }
+    anchors_.clear();
+    for (auto it = content.anchors.begin(); it != content.anchors.end(); ++it)
+        anchors_.insert(it.key(), it.value());
+    QTextDocument *old = document();
+    place_ = -1;
+    setDocument(doc);
+    if (old && old->parent() == this)
+        old->deleteLater();
+    QTextCursor at(doc);
+    if (!fresh)
+        at.setPosition(std::min(oldPosition, doc->characterCount() - 1));
+    setTextCursor(at);
+    caretMoved();
+}
+
+bool PageTextView::goToAnchor(const QString &name)
+{
+    auto it = anchors_.constFind(name);
+    if (it == anchors_.constEnd())
+        return false;
+    const QTextBlock b = document()->findBlockByNumber(it.value());
+    if (!b.isValid())
+        return false;
+    QTextCursor c(document());
+    c.setPosition(b.position());
+    setTextCursor(c);
+    ensureCursorVisible();
+    return true;
+}
+
+void PageTextView::toStart()
+{
+    QTextCursor c(document());
+    setTextCursor(c);
+}
+
+QString PageTextView::currentLine() const
+{
+    const QTextCursor c = textCursor();
+    return c.block().text();
+}
+
+void PageTextView::caretMoved()
+{
+    const int place = textCursor().block().userState();
+    if (place == place_)
+        return;
+    place_ = place;
+    if (place >= 0 && onPlaceChanged)
+        onPlaceChanged(place);
+}
+
+// Tab goes round the page's links: after the last, the first again, never
+// out of the page to a control the reader cannot see.
+bool PageTextView::focusNextPrevChild(bool next)
+{
+    if (QTextBrowser::focusNextPrevChild(next) && hasFocus())
+        return true;
+    QTextCursor c(document());
+    if (!next)
+        c.movePosition(QTextCursor::End);
+    setTextCursor(c);
+    setFocus(Qt::TabFocusReason);
+    QTextBrowser::focusNextPrevChild(next);
+    if (!hasFocus())
+        setFocus(Qt::TabFocusReason);
+    return true;
+}
+
+void PageTextView::keyPressEvent(QKeyEvent *e)
+{
+    // The text is the page read aloud: its size never changes.
+    if (e->matches(QKeySequence::ZoomIn) || e->matches(QKeySequence::ZoomOut)) {
+        e->ignore();
+        return;
+    }
+    QTextBrowser::keyPressEvent(e);
+}
+
+// ---------------------------------------------------------------------------
+// What screen readers see: a document named by the page's title, whose text
+// is read line by line as laid out on screen.
+
+namespace {
+
+class PageTextAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
+public:
+    explicit PageTextAccessible(QWidget *w) : QAccessibleWidget(w, QAccessible::Document) {}
+
+    void *interface_cast(QAccessible::InterfaceType t) override
+    {
+        if (t == QAccessible::TextInterface)
+            return static_cast<QAccessibleTextInterface *>(this);
+        return QAccessibleWidget::interface_cast(t);
+    }
+
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Name)
+            return view()->accessibleName();
+        if (t == QAccessible::Description)
+            return view()->accessibleDescription();
+        return QAccessibleWidget::text(t);
+    }
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.readOnly = true;
+        s.multiLine = true;
+        s.selectableText = true;
+        s.focusable = true;
+        return s;
+    }
+
+    // Selection
+    void selection(int index, int *start, int *end) const override
+    {
+        const QTextCursor c = view()->textCursor();
+        *start = *end = 0;
+        if (index == 0 && c.hasSelection()) {
+            *start = c.selectionStart();
+            *end = c.selectionEnd();
+        }
+    }
+    int selectionCount() const override { return view()->textCursor().hasSelection() ? 1 : 0; }
+    void addSelection(int start, int end) override { setSelection(0, start, end); }
+    void removeSelection(int) override
+    {
+        QTextCursor c = view()->textCursor();
+        c.clearSelection();
+        view()->setTextCursor(c);
+    }
+    void setSelection(int, int start, int end) override
+    {
+        QTextCursor c(view()->document());
+        c.setPosition(clampOffset(start));
+        c.setPosition(clampOffset(end), QTextCursor::KeepAnchor);
+        view()->setTextCursor(c);
+    }
+
+    // Caret
+    int cursorPosition() const override { return view()->textCursor().position(); }
+    void setCursorPosition(int position) override
+    {
+        QTextCursor c(view()->document());
+        c.setPosition(clampOffset(position));
+        view()->setTextCursor(c);
+    }
+
+    // Text
+    QString text(int start, int end) const override
+    {
+        const QString all = plain();
+        if (end < 0 || end > all.size())
+            end = all.size();
+        start = std::clamp(start, 0, int(all.size()));
+        return all.mid(start, std::max(0, end - start));
+    }
+    int characterCount() const override { return view()->document()->characterCount() - 1; }
+
+    QString textAtOffset(int offset, QAccessible::TextBoundaryType type, int *start, int *end) const override
+    {
+        if (type == QAccessible::LineBoundary || type == QAccessible::ParagraphBoundary) {
+            lineAt(clampOffset(offset), type == QAccessible::ParagraphBoundary, start, end);
+            return text(*start, *end);
+        }
+        return QAccessibleTextInterface::textAtOffset(offset, type, start, end);
+    }
+    QString textBeforeOffset(int offset, QAccessible::TextBoundaryType type, int *start, int *end) const override
+    {
+        if (type == QAccessible::LineBoundary || type == QAccessible::ParagraphBoundary) {
+            int s = 0, e = 0;
+            lineAt(clampOffset(offset), type == QAccessible::ParagraphBoundary, &s, &e);
+            if (s == 0) {
+                *start = *end = 0;
+                return QString();
+            }
+            lineAt(s - 1, type == QAccessible::ParagraphBoundary, start, end);
+            return text(*start, *end);
+        }
+        return QAccessibleTextInterface::textBeforeOffset(offset, type, start, end);
+    }
+    QString textAfterOffset(int offset, QAccessible::TextBoundaryType type, int *start, int *end) const override
+    {
+        if (type == QAccessible::LineBoundary || type == QAccessible::ParagraphBoundary) {
+            int s = 0, e = 0;
+            lineAt(clampOffset(offset), type == QAccessible::ParagraphBoundary, &s, &e);
+            if (e >= characterCount()) {
+                *start = *end = characterCount();
+                return QString();
+            }
+            lineAt(e, type == QAccessible::ParagraphBoundary, start, end);
+            return text(*start, *end);
+        }
+        return QAccessibleTextInterface::textAfterOffset(offset, type, start, end);
+    }
+
+    // Geometry
+    QRect characterRect(int offset) const override
+    {
+        QTextCursor c(view()->document());
+        c.setPosition(clampOffset(offset));
+        QRect r = view()->cursorRect(c);
+        r.setWidth(std::max(1, view()->fontMetrics().horizontalAdvance(plain().mid(offset, 1))));
+        return QRect(view()->viewport()->mapToGlobal(r.topLeft()), r.size());
+    }
+    int offsetAtPoint(const QPoint &point) const override
+    {
+        return view()->cursorForPosition(view()->viewport()->mapFromGlobal(point)).position();
+    }
+    void scrollToSubstring(int start, int) override
+    {
+        setCursorPosition(start);
+        view()->ensureCursorVisible();
+    }
+    QString attributes(int offset, int *start, int *end) const override
+    {
+        *start = *end = clampOffset(offset);
+        return QString();
+    }
+
+private:
+    QTextBrowser *view() const { return static_cast<QTextBrowser *>(widget()); }
+    QString plain() const { return view()->document()->toPlainText(); }
+    int clampOffset(int offset) const { return std::clamp(offset, 0, characterCount()); }
+
+    // The line as laid out on screen (or the whole paragraph), with the line
+    // break that ends it, as screen readers expect.
+    void lineAt(int offset, bool paragraph, int *start, int *end) const
+    {
+        QTextBlock b = view()->document()->findBlock(offset);
+        if (!b.isValid())
+            b = view()->document()->lastBlock();
+        *start = b.position();
+        *end = b.position() + b.length() - 1;
+        const QTextLayout *layout = b.layout();
+        if (!paragraph && layout && layout->lineCount() > 1) {
+            const QTextLine line = layout->lineForTextPosition(offset - b.position());
+            if (line.isValid()) {
+                *start = b.position() + line.textStart();
+                const int lineEnd = *start + line.textLength();
+                if (lineEnd < *end)
+                    *end = lineEnd;
+            }
+        }
+        if (*end == b.position() + b.length() - 1 && b.next().isValid())
+            *end += 1; // the line break
+        *end = std::min(*end, characterCount());
+    }
+};
+
+QAccessibleInterface *pageTextFactory(const QString &key, QObject *object)
+{
+    if (object && key == QLatin1String("qyr::PageTextView"))
+        return new PageTextAccessible(static_cast<QWidget *>(object));
+    return nullptr;
+}
+
+} // namespace
+
+void installPageTextAccessibility() { QAccessible::installFactory(pageTextFactory); }
+
+} // namespace qyr
