@@ -63,8 +63,16 @@ CONF
   speech-dispatcher -C "$SR_DIR/speechd" -s -t 0 >"$SR_DIR/speechd.log" 2>&1 &
   SR_PIDS+=($!); disown
   sleep 0.5
-  orca -u "$SR_DIR/orca" --debug-file "$SR_DIR/orca.log" >"$SR_DIR/orca.out" 2>&1 &
-  SR_PIDS+=($!); disown
+  # Orca runs once per user: another session's must end first.
+  local w
+  for w in $(seq 60); do
+    while pgrep -u "$(id -u)" -x orca >/dev/null; do sleep 1; done
+    orca -u "$SR_DIR/orca" --debug-file "$SR_DIR/orca.log" >"$SR_DIR/orca.out" 2>&1 &
+    SR_ORCA=$!
+    sleep 2
+    kill -0 "$SR_ORCA" 2>/dev/null && break
+  done
+  SR_PIDS+=("$SR_ORCA"); disown
   for _ in $(seq 200); do grep -q "Lettore schermo attivo" "$SPEECH" && break; sleep 0.1; done
   grep -q "Lettore schermo attivo" "$SPEECH" ||
     sr_fail "Orca non ha parlato entro 20 s (speech-dispatcher: $(tail -2 "$SR_DIR/speechd.log"); orca: $(tail -2 "$SR_DIR/orca.out"))"

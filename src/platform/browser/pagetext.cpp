@@ -2,6 +2,9 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QPointer>
+#include <QTextFragment>
+#include <QWindow>
 #include <QKeyEvent>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -216,7 +219,8 @@ void PageTextView::show(const PageTextContent &content, const QString &title, bo
 {
     const int oldPosition = textCursor().position();
     title_ = title;
-    setAccessibleName(title.isEmpty() ? QStringLiteral("Pagina del libro") : title);
+    // The splash has no title of its own: the program's name stands for it.
+    setAccessibleName(title.isEmpty() || title.startsWith(QLatin1String("about:")) ? QStringLiteral("QYR Player") : title);
     auto *doc = new QTextDocument(this);
     doc->setDocumentMargin(8);
     QTextCursor c(doc);
@@ -252,11 +256,10 @@ void PageTextView::show(const PageTextContent &content, const QString &title, bo
     anchors_.clear();
     for (auto it = content.anchors.begin(); it != content.anchors.end(); ++it)
         anchors_.insert(it.key(), it.value());
-    QTextDocument *old = document();
     place_ = -1;
+    // The old document is the view's child: the view deletes it.
     setDocument(doc);
-    if (old && old->parent() == this)
-        old->deleteLater();
+    findLinks();
     QTextCursor at(doc);
     if (!fresh)
         at.setPosition(std::min(oldPosition, doc->characterCount() - 1));
@@ -291,8 +294,52 @@ QString PageTextView::currentLine() const
     return c.block().text();
 }
 
+void PageTextView::findLinks()
+{
+    spans_.clear();
+    highlighted_ = -1;
+    QString href;
+    for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) {
+        href.clear(); // a link never runs on past its line
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            const QTextFragment frag = it.fragment();
+            const QTextCharFormat f = frag.charFormat();
+            const QString h = f.isAnchor() ? f.anchorHref() : QString();
+            if (!h.isEmpty() && h == href && !spans_.isEmpty()) {
+                spans_.last().end = frag.position() + frag.length();
+                spans_.last().text += frag.text();
+            } else if (!h.isEmpty()) {
+                spans_.append({frag.position(), frag.position() + frag.length(), frag.text()});
+            }
+            href = h;
+        }
+    }
+    for (LinkSpan &l : spans_)
+        l.text = l.text.simplified();
+}
+
+// The link the caret has just been brought to is announced as the focus
+// moving to a link, as in any web page: its words and that it is a link.
+void PageTextView::announceLink()
+{
+    const QTextCursor c = textCursor();
+    highlighted_ = -1;
+    for (int i = 0; i < spans_.size() && c.hasSelection(); ++i)
+        if (c.selectionStart() >= spans_.at(i).start && c.selectionStart() < spans_.at(i).end)
+            highlighted_ = i;
+    if (highlighted_ < 0 || !QAccessible::isActive())
+        return;
+    QAccessibleInterface *me = QAccessible::queryAccessibleInterface(this);
+    if (QAccessibleInterface *link = me ? me->child(highlighted_) : nullptr) {
+        QAccessibleEvent focus(link, QAccessible::Focus);
+        QAccessible::updateAccessibility(&focus);
+    }
+}
+
 void PageTextView::caretMoved()
 {
+    if (highlighted_ >= 0 && !textCursor().hasSelection())
+        highlighted_ = -1;
     const int place = textCursor().block().userState();
     if (place == place_)
         return;
@@ -305,8 +352,10 @@ void PageTextView::caretMoved()
 // out of the page to a control the reader cannot see.
 bool PageTextView::focusNextPrevChild(bool next)
 {
-    if (QTextBrowser::focusNextPrevChild(next) && hasFocus())
+    if (QTextBrowser::focusNextPrevChild(next) && hasFocus()) {
+        announceLink();
         return true;
+    }
     QTextCursor c(document());
     if (!next)
         c.movePosition(QTextCursor::End);
@@ -315,6 +364,7 @@ bool PageTextView::focusNextPrevChild(bool next)
     QTextBrowser::focusNextPrevChild(next);
     if (!hasFocus())
         setFocus(Qt::TabFocusReason);
+    announceLink();
     return true;
 }
 
@@ -334,6 +384,49 @@ void PageTextView::keyPressEvent(QKeyEvent *e)
 
 namespace {
 
+// A link of the page's text: a child of the text, named by its words.
+class PageLinkAccessible : public QAccessibleInterface {
+public:
+    PageLinkAccessible(PageTextView *view, int index) : view_(view), index_(index) {}
+    bool isValid() const override { return view_ && index_ < view_->links().size(); }
+    QObject *object() const override { return nullptr; }
+    QWindow *window() const override { return view_ ? view_->window()->windowHandle() : nullptr; }
+    QAccessibleInterface *parent() const override { return QAccessible::queryAccessibleInterface(view_.data()); }
+    QAccessibleInterface *child(int) const override { return nullptr; }
+    QAccessibleInterface *childAt(int, int) const override { return nullptr; }
+    int childCount() const override { return 0; }
+    int indexOfChild(const QAccessibleInterface *) const override { return -1; }
+    QAccessible::Role role() const override { return QAccessible::Link; }
+    void setText(QAccessible::Text, const QString &) override {}
+    QString text(QAccessible::Text t) const override
+    {
+        return isValid() && t == QAccessible::Name ? view_->links().at(index_).text : QString();
+    }
+    QAccessible::State state() const override
+    {
+        QAccessible::State s;
+        s.focusable = true;
+        s.linked = true;
+        s.focused = isValid() && view_->hasFocus() && view_->highlightedLink() == index_;
+        s.invisible = !isValid();
+        return s;
+    }
+    QRect rect() const override
+    {
+        if (!isValid())
+            return QRect();
+        QTextCursor c(view_->document());
+        c.setPosition(view_->links().at(index_).start);
+        const QRect r = view_->cursorRect(c);
+        const int width = view_->fontMetrics().horizontalAdvance(view_->links().at(index_).text);
+        return QRect(view_->viewport()->mapToGlobal(r.topLeft()), QSize(std::max(1, width), r.height()));
+    }
+
+private:
+    QPointer<PageTextView> view_;
+    int index_;
+};
+
 class PageTextAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
 public:
     explicit PageTextAccessible(QWidget *w) : QAccessibleWidget(w, QAccessible::Document) {}
@@ -352,6 +445,35 @@ public:
         if (t == QAccessible::Description)
             return view()->accessibleDescription();
         return QAccessibleWidget::text(t);
+    }
+
+    // The links are its children; the scroll bars are of no use to a reader.
+    int childCount() const override { return int(view()->links().size()); }
+    QAccessibleInterface *child(int index) const override
+    {
+        if (index < 0 || index >= childCount())
+            return nullptr;
+        while (links_.size() <= index) {
+            auto *link = new PageLinkAccessible(view(), int(links_.size()));
+            links_.append(QAccessible::registerAccessibleInterface(link));
+        }
+        return QAccessible::accessibleInterface(links_.at(index));
+    }
+    int indexOfChild(const QAccessibleInterface *child) const override
+    {
+        for (int i = 0; i < childCount(); ++i)
+            if (this->child(i) == child)
+                return i;
+        return -1;
+    }
+    QAccessibleInterface *focusChild() const override
+    {
+        return view()->highlightedLink() >= 0 ? child(view()->highlightedLink()) : nullptr;
+    }
+    ~PageTextAccessible() override
+    {
+        for (QAccessible::Id id : std::as_const(links_))
+            QAccessible::deleteAccessibleInterface(id);
     }
 
     QAccessible::State state() const override
@@ -465,14 +587,20 @@ public:
         setCursorPosition(start);
         view()->ensureCursorVisible();
     }
-    QString attributes(int offset, int *start, int *end) const override
+    // No attributes, over the whole text. An empty range here (what Qt's own
+    // text boxes answer) makes Orca drop the last character of each line.
+    QString attributes(int, int *start, int *end) const override
     {
-        *start = *end = clampOffset(offset);
+        *start = 0;
+        *end = characterCount();
         return QString();
     }
 
 private:
-    QTextBrowser *view() const { return static_cast<QTextBrowser *>(widget()); }
+    PageTextView *view() const { return static_cast<PageTextView *>(widget()); }
+    // One child interface per link place, made when first asked for; a link
+    // place that a later page lacks reports itself invalid.
+    mutable QVector<QAccessible::Id> links_;
     QString plain() const { return view()->document()->toPlainText(); }
     int clampOffset(int offset) const { return std::clamp(offset, 0, characterCount()); }
 

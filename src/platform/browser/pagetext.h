@@ -57,6 +57,15 @@ public:
     // The line the caret is in, as the screen reader reads it.
     QString currentLine() const;
 
+    // The links as laid out in the text: where each lies and what it says.
+    struct LinkSpan {
+        int start = 0, end = 0;
+        QString text;
+    };
+    const QVector<LinkSpan> &links() const { return spans_; }
+    // The link Tab has brought the caret to, or -1.
+    int highlightedLink() const { return highlighted_; }
+
     std::function<void(int /*link*/)> onLinkActivated;
     std::function<void(int /*place*/)> onPlaceChanged;
 
@@ -66,10 +75,14 @@ protected:
 
 private:
     void caretMoved();
+    void findLinks();
+    void announceLink();
 
     QString title_;
     QHash<QString, int> anchors_; // anchor name -> text block number
     int place_ = -1;
+    QVector<LinkSpan> spans_;
+    int highlighted_ = -1;
 };
 
 // Gives the text view the accessible role and name of a document; once,
