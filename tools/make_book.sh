@@ -511,6 +511,10 @@ messaggio sullo schermo; le posizioni sono indicate in minuti e secondi (mm:ss).
 <p>I modificatori devono essere esattamente quelli indicati: per esempio
 <kbd>Ctrl+Maiusc+3</kbd> non fa nulla. I tasti <kbd>+</kbd> e <kbd>-</kbd> sono
 quelli della tastiera principale, non quelli del tastierino numerico.</p>
+<p>Il testo di ogni pagina si legge con i tasti del lettore di schermo: le frecce
+su e giù leggono una riga alla volta, <kbd>Ctrl</kbd> con le frecce una parola o un
+paragrafo, <kbd>Tab</kbd> passa da un collegamento all'altro e <kbd>Invio</kbd> lo
+segue; la lettura continua del lettore di schermo legge la pagina fino in fondo.</p>
 
 <h2>Ascolto</h2>
 <table>

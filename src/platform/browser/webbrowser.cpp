@@ -139,7 +139,7 @@ const char *kMarkPlaceScript = R"JS(
     (document.head || document.documentElement).appendChild(s);
   }
   el.setAttribute('data-qyr-lettura', '');
-  el.scrollIntoView({ block: 'nearest' });
+  el.scrollIntoView({ block: 'center' });
 })(%1);
 )JS";
 } // namespace
