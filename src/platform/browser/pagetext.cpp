@@ -352,19 +352,26 @@ void PageTextView::caretMoved()
 // out of the page to a control the reader cannot see.
 bool PageTextView::focusNextPrevChild(bool next)
 {
-    if (QTextBrowser::focusNextPrevChild(next) && hasFocus()) {
-        announceLink();
-        return true;
-    }
-    QTextCursor c(document());
-    if (!next)
-        c.movePosition(QTextCursor::End);
-    setTextCursor(c);
-    setFocus(Qt::TabFocusReason);
+    const bool had = window()->focusWidget() == this;
+    const auto found = [this](const QTextCursor &before) {
+        const QTextCursor now = textCursor();
+        return now.hasSelection() && (now.position() != before.position() || now.anchor() != before.anchor());
+    };
+    QTextCursor before = textCursor();
     QTextBrowser::focusNextPrevChild(next);
-    if (!hasFocus())
+    if (!found(before)) {
+        // Past the last link: round again from the other end.
+        QTextCursor c(document());
+        if (!next)
+            c.movePosition(QTextCursor::End);
+        setTextCursor(c);
+        before = c;
+        QTextBrowser::focusNextPrevChild(next);
+    }
+    if (had && window()->focusWidget() != this)
         setFocus(Qt::TabFocusReason);
-    announceLink();
+    if (found(before))
+        announceLink();
     return true;
 }
 
@@ -373,6 +380,21 @@ void PageTextView::keyPressEvent(QKeyEvent *e)
     // The text is the page read aloud: its size never changes.
     if (e->matches(QKeySequence::ZoomIn) || e->matches(QKeySequence::ZoomOut)) {
         e->ignore();
+        return;
+    }
+    // Ctrl+Down and Ctrl+Up go by paragraph, as in a word processor.
+    if (e->modifiers() == Qt::ControlModifier && (e->key() == Qt::Key_Down || e->key() == Qt::Key_Up)) {
+        QTextCursor c = textCursor();
+        c.clearSelection();
+        if (e->key() == Qt::Key_Down)
+            c.movePosition(QTextCursor::NextBlock);
+        else if (!c.atBlockStart())
+            c.movePosition(QTextCursor::StartOfBlock);
+        else
+            c.movePosition(QTextCursor::PreviousBlock);
+        setTextCursor(c);
+        ensureCursorVisible();
+        e->accept();
         return;
     }
     QTextBrowser::keyPressEvent(e);

@@ -1,0 +1,108 @@
+// The page's text view as a screen reader sees it through Qt's accessibility: lines and paragraphs with their breaks,
+// attribute ranges that cover the text, links as named children that Tab goes round, and the caret keys.
+#include "platform/browser/pagetext.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QtTest>
+
+using namespace qyr;
+
+namespace {
+
+PageTextContent content()
+{
+    PageTextContent c;
+    PageTextBlock heading{PageTextBlock::Heading, 1, 0, {}, {{"Titolo", -1}}};
+    PageTextBlock para{PageTextBlock::Paragraph, 0, 1, {}, {{"Vai al ", -1}, {"primo", 0}, {" o al ", -1}, {"secondo", 1}}};
+    PageTextBlock item{PageTextBlock::ListItem, 1, 2, QString::fromUtf8("\u2022 "), {{"Voce", -1}}};
+    c.blocks = {heading, para, item};
+    c.anchors.insert("voce", 2);
+    return c;
+}
+
+void press(QWidget *w, int key, Qt::KeyboardModifiers mods = Qt::NoModifier)
+{
+    QKeyEvent e(QEvent::KeyPress, key, mods);
+    QApplication::sendEvent(w, &e);
+}
+
+} // namespace
+
+class TstPageText : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { installPageTextAccessibility(); }
+
+    void linesLinksAndCaret()
+    {
+        QWidget window;
+        PageTextView view(&window);
+        view.resize(600, 300);
+        window.show();
+        QList<int> places, links;
+        view.onPlaceChanged = [&](int p) { places << p; };
+        view.onLinkActivated = [&](int l) { links << l; };
+        view.show(content(), "Pagina", true);
+
+        QAccessibleInterface *doc = QAccessible::queryAccessibleInterface(&view);
+        QVERIFY(doc && doc->textInterface());
+        QCOMPARE(doc->role(), QAccessible::Document);
+        QCOMPARE(doc->text(QAccessible::Name), QString("Pagina"));
+        QAccessibleTextInterface *t = doc->textInterface();
+        const QString all = "Titolo\nVai al primo o al secondo\n\u2022 Voce";
+        QCOMPARE(t->text(0, -1), all);
+        QCOMPARE(t->characterCount(), int(all.size()));
+
+        // Each line with the break that ends it; the last without one.
+        int start = -1, end = -1;
+        QCOMPARE(t->textAtOffset(3, QAccessible::LineBoundary, &start, &end), QString("Titolo\n"));
+        QCOMPARE(t->textAfterOffset(3, QAccessible::LineBoundary, &start, &end), QString("Vai al primo o al secondo\n"));
+        QCOMPARE(t->textBeforeOffset(10, QAccessible::ParagraphBoundary, &start, &end), QString("Titolo\n"));
+        QCOMPARE(t->textAtOffset(all.size() - 1, QAccessible::LineBoundary, &start, &end), QString("\u2022 Voce"));
+        QCOMPARE(t->textAfterOffset(all.size() - 1, QAccessible::LineBoundary, &start, &end), QString());
+        // Attributes cover the whole text: an empty range makes Orca drop a line's last character.
+        t->attributes(9, &start, &end);
+        QVERIFY2(start <= 9 && end > 9, qPrintable(QString("%1-%2").arg(start).arg(end)));
+
+        // Links are named children.
+        QCOMPARE(doc->childCount(), 2);
+        QCOMPARE(doc->child(1)->role(), QAccessible::Link);
+        QCOMPARE(doc->child(1)->text(QAccessible::Name), QString("secondo"));
+
+        // Down moves line by line and the page follows the caret; Ctrl+Down by paragraph, Ctrl+Up back.
+        press(&view, Qt::Key_Down);
+        QCOMPARE(view.currentLine(), QString("Vai al primo o al secondo"));
+        press(&view, Qt::Key_Down, Qt::ControlModifier);
+        QCOMPARE(view.currentLine(), QString("\u2022 Voce"));
+        press(&view, Qt::Key_Up, Qt::ControlModifier);
+        QCOMPARE(view.currentLine(), QString("Vai al primo o al secondo"));
+        QCOMPARE(places, (QList<int>{0, 1, 2, 1}));
+
+        // Tab goes round the links and never leaves the text; Enter follows the one reached.
+        view.setFocus();
+        view.toStart();
+        for (const int expected : {0, 1, 0}) {
+            press(&view, Qt::Key_Tab);
+            QCOMPARE(view.highlightedLink(), expected);
+            QVERIFY(doc->child(expected)->state().focused || !view.hasFocus());
+        }
+        press(&view, Qt::Key_Backtab, Qt::ShiftModifier);
+        QCOMPARE(view.highlightedLink(), 1);
+        press(&view, Qt::Key_Return);
+        QCOMPARE(links, QList<int>{1});
+
+        // An anchor takes the caret to its line; a page read anew keeps the caret where it was.
+        QVERIFY(view.goToAnchor("voce") && !view.goToAnchor("altrove"));
+        QCOMPARE(view.currentLine(), QString("\u2022 Voce"));
+        view.show(content(), "Pagina", false);
+        QCOMPARE(view.currentLine(), QString("\u2022 Voce"));
+        view.show(content(), "about:blank", true);
+        QCOMPARE(view.currentLine(), QString("Titolo"));
+        QCOMPARE(doc->text(QAccessible::Name), QString("QYR Player"));
+    }
+};
+
+QTEST_MAIN(TstPageText)
+#include "tst_pagetext.moc"
