@@ -5,6 +5,8 @@
 #include <QPointer>
 #include <QTextFragment>
 #include <QWindow>
+#include <algorithm>
+#include <utility>
 #include <QKeyEvent>
 #include <QScrollBar>
 #include <QTextBlock>
