@@ -3,6 +3,8 @@
 # the screen reader's own echo of the key, in the same run: Orca under Xvfb
 # (tests/listening/session.sh). Times are when Orca hands each utterance to
 # speech-dispatcher (its debug log). Prints min / median / max of 10 presses.
+# Then the Down arrow on the help page to the next line heard (no echo: the
+# line is the first thing said).
 # Usage: bench/bench_speech.sh [PROGRAM] [BOOK]
 set -u
 HERE=$(cd "$(dirname "$0")/.." && pwd)
@@ -27,6 +29,13 @@ for press in "ctrl+3|notifica" "ctrl+2|notifica AVANTI" "alt+equal|notifica Lett
     sr_key "$key"
     sleep 1.4
   done
+done
+sr_key F1
+sleep 2
+for _ in $(seq 10); do
+  echo "Down||$(date +%T.%N | secs)" >> "$D/presses"
+  sr_key Down
+  sleep 1.4
 done
 sleep 1
 # For each press: the first utterance after it (Orca's echo of the key) and

@@ -570,7 +570,7 @@ private slots:
                          "document.createElement('p'); p.textContent = 'Aggiunto dopo'; document.body.appendChild(p); "
                          "}, 1500);</script>");
         writeFile(book + "/Libro/uno.htm", head + "<title>Uno</title></head><body><p>Pagina uno</p>");
-        const QString lines = "Titolo del libro\nPrima riga\nseconda riga unita.\n\u2022 Uno\n3. Tre\n4. Quattro\n"
+        const QString lines = "Titolo del libro\nPrima riga\nseconda riga unita.\n- Uno\n3. Tre\n4. Quattro\n"
                               "Tasto, Azione\nUn faro due.htm\nVai in fondo Capitolo uno\nFine della pagina";
 
         Session s(dir, {}, {}, book);

@@ -16,7 +16,7 @@ PageTextContent content()
     PageTextContent c;
     PageTextBlock heading{PageTextBlock::Heading, 1, 0, {}, {{"Titolo", -1}}};
     PageTextBlock para{PageTextBlock::Paragraph, 0, 1, {}, {{"Vai al ", -1}, {"primo", 0}, {" o al ", -1}, {"secondo", 1}}};
-    PageTextBlock item{PageTextBlock::ListItem, 1, 2, QString::fromUtf8("\u2022 "), {{"Voce", -1}}};
+    PageTextBlock item{PageTextBlock::ListItem, 1, 2, QStringLiteral("- "), {{"Voce", -1}}};
     c.blocks = {heading, para, item};
     c.anchors.insert("voce", 2);
     return c;
@@ -51,7 +51,7 @@ private slots:
         QCOMPARE(doc->role(), QAccessible::Document);
         QCOMPARE(doc->text(QAccessible::Name), QString("Pagina"));
         QAccessibleTextInterface *t = doc->textInterface();
-        const QString all = "Titolo\nVai al primo o al secondo\n\u2022 Voce";
+        const QString all = "Titolo\nVai al primo o al secondo\n- Voce";
         QCOMPARE(t->text(0, -1), all);
         QCOMPARE(t->characterCount(), int(all.size()));
 
@@ -60,7 +60,7 @@ private slots:
         QCOMPARE(t->textAtOffset(3, QAccessible::LineBoundary, &start, &end), QString("Titolo\n"));
         QCOMPARE(t->textAfterOffset(3, QAccessible::LineBoundary, &start, &end), QString("Vai al primo o al secondo\n"));
         QCOMPARE(t->textBeforeOffset(10, QAccessible::ParagraphBoundary, &start, &end), QString("Titolo\n"));
-        QCOMPARE(t->textAtOffset(all.size() - 1, QAccessible::LineBoundary, &start, &end), QString("\u2022 Voce"));
+        QCOMPARE(t->textAtOffset(all.size() - 1, QAccessible::LineBoundary, &start, &end), QString("- Voce"));
         QCOMPARE(t->textAfterOffset(all.size() - 1, QAccessible::LineBoundary, &start, &end), QString());
         // Attributes cover the whole text: an empty range makes Orca drop a line's last character.
         t->attributes(9, &start, &end);
@@ -75,7 +75,7 @@ private slots:
         press(&view, Qt::Key_Down);
         QCOMPARE(view.currentLine(), QString("Vai al primo o al secondo"));
         press(&view, Qt::Key_Down, Qt::ControlModifier);
-        QCOMPARE(view.currentLine(), QString("\u2022 Voce"));
+        QCOMPARE(view.currentLine(), QString("- Voce"));
         press(&view, Qt::Key_Up, Qt::ControlModifier);
         QCOMPARE(view.currentLine(), QString("Vai al primo o al secondo"));
         QCOMPARE(places, (QList<int>{0, 1, 2, 1}));
@@ -95,9 +95,9 @@ private slots:
 
         // An anchor takes the caret to its line; a page read anew keeps the caret where it was.
         QVERIFY(view.goToAnchor("voce") && !view.goToAnchor("altrove"));
-        QCOMPARE(view.currentLine(), QString("\u2022 Voce"));
+        QCOMPARE(view.currentLine(), QString("- Voce"));
         view.show(content(), "Pagina", false);
-        QCOMPARE(view.currentLine(), QString("\u2022 Voce"));
+        QCOMPARE(view.currentLine(), QString("- Voce"));
         view.show(content(), "about:blank", true);
         QCOMPARE(view.currentLine(), QString("Titolo"));
         QCOMPARE(doc->text(QAccessible::Name), QString("QYR Player"));

@@ -8,12 +8,7 @@ set -u
 PROGRAM=$1
 BOOK=$2
 source "$(dirname "$0")/session.sh"
-D=$(mktemp -d /tmp/qyr-ascolto.XXXXXX)
-trap 'sr_stop; [ "${SR_FAILED:-0}" -eq 0 ] && rm -rf "$D"' EXIT
-sr_start "$D"
-sr_open_book "$PROGRAM" "$BOOK"
-
-step() { echo "-- $*"; }
+sr_listen ascolto "$PROGRAM" "$BOOK"
 
 step "pagina iniziale"
 sr_expect "Sommario - Il faro di Punta Lunga"
@@ -100,8 +95,4 @@ sr_expect "Apri un libro"
 sr_type "$BOOK"; sr_key Return
 sr_expect "Libro aperto"
 
-if [ "${SR_FAILED:-0}" -ne 0 ]; then
-  echo "ASCOLTO FALLITO: $SR_FAILED frasi non sentite (registrazioni in $D)" >&2
-  exit 1
-fi
-echo "ascolto riuscito"
+sr_verdict

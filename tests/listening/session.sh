@@ -11,6 +11,9 @@
 #                       the last mark; fails with what was spoken instead
 #   sr_mark             forgets what has been spoken so far
 #   sr_stop             stops what sr_start and sr_program started
+#   sr_listen NAME P B  a listening test's session: its folder D (kept when the
+#                       test fails), the screen reader, the player P on book B
+#   sr_verdict          fails the test if anything was not heard
 
 SR_PIDS=()
 
@@ -164,3 +167,20 @@ sr_stop() {
 
 # Types text into whatever has the keyboard.
 sr_type() { sr_focus; xdotool type --delay 60 "$1"; }
+
+step() { echo "-- $*"; }
+
+sr_listen() {
+  D=$(mktemp -d "/tmp/qyr-$1.XXXXXX")
+  trap 'rc=$?; sr_stop; [ $rc -eq 0 ] && rm -rf "$D"' EXIT
+  sr_start "$D"
+  sr_open_book "$2" "$3"
+}
+
+sr_verdict() {
+  if [ "${SR_FAILED:-0}" -ne 0 ]; then
+    echo "ASCOLTO FALLITO: $SR_FAILED frasi non sentite (registrazioni in $D)" >&2
+    exit 1
+  fi
+  echo "ascolto riuscito"
+}

@@ -101,7 +101,7 @@ const char *kPageTextScript = R"JS(
           for (var s = el.previousElementSibling; s; s = s.previousElementSibling) if (s.tagName === 'LI') n++;
           marker = n + '. ';
         } else {
-          marker = '\u2022 ';
+          marker = '- ';
         }
       } else if (kind !== 'li' && kind !== 'h') { kind = tag === 'PRE' ? 'pre' : 'p'; level = 0; }
       ctx.push({ kind: kind, level: level, el: el, pre: tag === 'PRE' || t.pre });
@@ -207,13 +207,7 @@ PageTextView::PageTextView(QWidget *parent) : QTextBrowser(parent)
     // A caret the arrows move, and links reached with Tab.
     setTextInteractionFlags(Qt::TextBrowserInteraction | Qt::TextSelectableByKeyboard);
     setFocusPolicy(Qt::StrongFocus);
-    setAccessibleDescription(QStringLiteral("Il testo della pagina: frecce per leggere, Tab per i collegamenti, Invio per seguirli"));
-    connect(this, &QTextBrowser::anchorClicked, this, [this](const QUrl &url) {
-        bool ok = false;
-        const int n = url.path().toInt(&ok);
-        if (url.scheme() == QLatin1String("qyr-link") && ok && onLinkActivated)
-            onLinkActivated(n);
-    });
+    setAccessibleDescription(QStringLiteral("Testo della pagina"));
     connect(this, &QTextEdit::cursorPositionChanged, this, [this] { caretMoved(); });
 }
 
@@ -299,7 +293,7 @@ QString PageTextView::currentLine() const
 void PageTextView::findLinks()
 {
     spans_.clear();
-    highlighted_ = -1;
+    setHighlighted(-1);
     QString href;
     for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) {
         href.clear(); // a link never runs on past its line
@@ -311,7 +305,8 @@ void PageTextView::findLinks()
                 spans_.last().end = frag.position() + frag.length();
                 spans_.last().text += frag.text();
             } else if (!h.isEmpty()) {
-                spans_.append({frag.position(), frag.position() + frag.length(), frag.text()});
+                spans_.append({frag.position(), frag.position() + frag.length(), frag.text(),
+                               QUrl(h).path().toInt()});
             }
             href = h;
         }
@@ -320,28 +315,26 @@ void PageTextView::findLinks()
         l.text = l.text.simplified();
 }
 
-// The link the caret has just been brought to is announced as the focus
-// moving to a link, as in any web page: its words and that it is a link.
-void PageTextView::announceLink()
+// The link reached takes the focus for the screen reader, which says its
+// words and that it is a link; leaving it gives the focus back to the text,
+// or the screen reader would not follow the caret any more.
+void PageTextView::setHighlighted(int link)
 {
-    const QTextCursor c = textCursor();
-    highlighted_ = -1;
-    for (int i = 0; i < spans_.size() && c.hasSelection(); ++i)
-        if (c.selectionStart() >= spans_.at(i).start && c.selectionStart() < spans_.at(i).end)
-            highlighted_ = i;
-    if (highlighted_ < 0 || !QAccessible::isActive())
+    const int old = std::exchange(highlighted_, link);
+    if (old == link || !QAccessible::isActive())
         return;
     QAccessibleInterface *me = QAccessible::queryAccessibleInterface(this);
-    if (QAccessibleInterface *link = me ? me->child(highlighted_) : nullptr) {
-        QAccessibleEvent focus(link, QAccessible::Focus);
+    QAccessibleInterface *target = link >= 0 && me ? me->child(link) : me;
+    if (target) {
+        QAccessibleEvent focus(target, QAccessible::Focus);
         QAccessible::updateAccessibility(&focus);
     }
 }
 
 void PageTextView::caretMoved()
 {
-    if (highlighted_ >= 0 && !textCursor().hasSelection())
-        highlighted_ = -1;
+    if (highlighted_ >= 0 && textCursor().position() != spans_.at(highlighted_).start)
+        setHighlighted(-1);
     const int place = textCursor().block().userState();
     if (place == place_)
         return;
@@ -351,30 +344,45 @@ void PageTextView::caretMoved()
 }
 
 // Tab goes round the page's links: after the last, the first again, never
-// out of the page to a control the reader cannot see.
+// out of the page to a control the reader cannot see. The caret goes to the
+// start of the link, unselected: a selection would be read out as such.
 bool PageTextView::focusNextPrevChild(bool next)
 {
-    const bool had = window()->focusWidget() == this;
-    const auto found = [this](const QTextCursor &before) {
-        const QTextCursor now = textCursor();
-        return now.hasSelection() && (now.position() != before.position() || now.anchor() != before.anchor());
-    };
-    QTextCursor before = textCursor();
-    QTextBrowser::focusNextPrevChild(next);
-    if (!found(before)) {
-        // Past the last link: round again from the other end.
-        QTextCursor c(document());
-        if (!next)
-            c.movePosition(QTextCursor::End);
-        setTextCursor(c);
-        before = c;
-        QTextBrowser::focusNextPrevChild(next);
+    if (spans_.isEmpty())
+        return true;
+    const int at = textCursor().position();
+    const bool onLink = highlighted_ >= 0;
+    int target = next ? 0 : int(spans_.size()) - 1;
+    if (next) {
+        for (int i = 0; i < spans_.size(); ++i)
+            if (spans_.at(i).start > at || (!onLink && spans_.at(i).start == at)) {
+                target = i;
+                break;
+            }
+    } else {
+        for (int i = int(spans_.size()) - 1; i >= 0; --i)
+            if (spans_.at(i).start < at) {
+                target = i;
+                break;
+            }
     }
-    if (had && window()->focusWidget() != this)
-        setFocus(Qt::TabFocusReason);
-    if (found(before))
-        announceLink();
+    QTextCursor c(document());
+    c.setPosition(spans_.at(target).start);
+    setTextCursor(c);
+    ensureCursorVisible();
+    setHighlighted(target);
     return true;
+}
+
+// Enter follows the link reached with Tab, or the link the caret is in.
+void PageTextView::activateLinkAtCaret()
+{
+    const int at = textCursor().position();
+    for (const LinkSpan &l : std::as_const(spans_))
+        if (at >= l.start && at < l.end && onLinkActivated) {
+            onLinkActivated(l.link);
+            return;
+        }
 }
 
 void PageTextView::keyPressEvent(QKeyEvent *e)
@@ -384,6 +392,15 @@ void PageTextView::keyPressEvent(QKeyEvent *e)
         e->ignore();
         return;
     }
+    if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && e->modifiers() == Qt::NoModifier) {
+        activateLinkAtCaret();
+        e->accept();
+        return;
+    }
+    // Back to the text before the caret moves off the link, so that the
+    // screen reader reads where it lands.
+    if (highlighted_ >= 0 && e->key() != Qt::Key_Tab && e->key() != Qt::Key_Backtab)
+        setHighlighted(-1);
     // Ctrl+Down and Ctrl+Up go by paragraph, as in a word processor.
     if (e->modifiers() == Qt::ControlModifier && (e->key() == Qt::Key_Down || e->key() == Qt::Key_Up)) {
         QTextCursor c = textCursor();

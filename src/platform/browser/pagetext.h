@@ -61,9 +61,10 @@ public:
     struct LinkSpan {
         int start = 0, end = 0;
         QString text;
+        int link = -1; // the page's link
     };
     const QVector<LinkSpan> &links() const { return spans_; }
-    // The link Tab has brought the caret to, or -1.
+    // The link Tab has brought the caret to (the caret at its start), or -1.
     int highlightedLink() const { return highlighted_; }
 
     std::function<void(int /*link*/)> onLinkActivated;
@@ -76,7 +77,8 @@ protected:
 private:
     void caretMoved();
     void findLinks();
-    void announceLink();
+    void setHighlighted(int link);
+    void activateLinkAtCaret();
 
     QString title_;
     QHash<QString, int> anchors_; // anchor name -> text block number
