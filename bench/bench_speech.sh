@@ -37,7 +37,9 @@ for _ in $(seq 10); do
   sr_key Down
   sleep 1.4
 done
-sleep 1
+# Orca writes its log in blocks: one more press pushes the last one out.
+sr_key Down
+sleep 2
 # For each press: the first utterance after it (Orca's echo of the key) and
 # the first that is the command's message.
 /usr/bin/python3 - "$D/presses" "$D/orca.log" <<'PY'
