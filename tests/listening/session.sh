@@ -10,6 +10,7 @@
 #   sr_expect TEXT [S]  waits up to S seconds (default 8) for TEXT spoken after
 #                       the last mark; fails with what was spoken instead
 #   sr_mark             forgets what has been spoken so far
+#   sr_count TEXT       how many lines spoken after the last mark hold TEXT
 #   sr_stop             stops what sr_start and sr_program started
 
 SR_PIDS=()
@@ -63,6 +64,9 @@ CONF
   speech-dispatcher -C "$SR_DIR/speechd" -s -t 0 >"$SR_DIR/speechd.log" 2>&1 &
   SR_PIDS+=($!); disown
   sleep 0.5
+  # Orca refuses to start while another of the same user runs, in any session
+  # (another listening test on this machine): its end is waited for.
+  for _ in $(seq 120); do pgrep -u "$(id -u)" -x orca >/dev/null || break; sleep 1; done
   orca -u "$SR_DIR/orca" --debug-file "$SR_DIR/orca.log" >"$SR_DIR/orca.out" 2>&1 &
   SR_PIDS+=($!); disown
   for _ in $(seq 200); do grep -q "Lettore schermo attivo" "$SPEECH" && break; sleep 0.1; done
@@ -156,3 +160,6 @@ sr_stop() {
 
 # Types text into whatever has the keyboard.
 sr_type() { sr_focus; xdotool type --delay 60 "$1"; }
+
+# How many spoken lines since the mark hold TEXT.
+sr_count() { sr_heard | sr_plain | grep -ciF -- "$(printf '%s' "$1" | sr_plain)"; }
