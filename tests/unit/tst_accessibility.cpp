@@ -127,7 +127,8 @@ private slots:
         b->textInterface()->setSelection(0, 6, 9);
         QCOMPARE(box.selectedText(), QStringLiteral("uno"));
         b->textInterface()->selection(0, &start, &end);
-        QCOMPARE(QPair(start, end), QPair(6, 9));
+        QCOMPARE(start, 6);
+        QCOMPARE(end, 9);
         QCOMPARE(b->textInterface()->selectionCount(), 1);
         b->editableTextInterface()->replaceText(6, 9, QStringLiteral("due"));
         b->editableTextInterface()->insertText(0, QStringLiteral("Il "));
