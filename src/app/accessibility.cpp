@@ -414,18 +414,19 @@ void raiseWindowsNotification(QWidget *w, const QString &text)
 void MessageLabel::announce(const QString &text)
 {
     setText(text);
-    // Out of sight, it is said when its panel comes up: showing it anew as
-    // well made Orca say it twice, or once, as it pleased.
-    if (!isVisible())
-        return;
-    // On screen, it is shown anew once the turn is over: of several messages
-    // in one turn only the last is said.
+    // Out of sight, it is said when its panel comes up, just after: showing
+    // it anew as well made Orca say it twice, or once, as it pleased. On
+    // screen, it is shown anew once the turn is over, so that of several
+    // messages in one turn only the last is said.
+    const bool onScreen = isVisible();
     QPointer<MessageLabel> self(this);
-    QTimer::singleShot(0, this, [self, text] {
+    QTimer::singleShot(0, this, [self, text, onScreen] {
         if (!self || !self->isVisible() || self->text() != text)
             return;
-        self->hide();
-        self->show();
+        if (onScreen) {
+            self->hide();
+            self->show();
+        }
 #ifdef Q_OS_WIN
         raiseWindowsNotification(self, text);
 #endif

@@ -709,6 +709,13 @@ private slots:
         s.control("TextVolume", "set", "50");
         s.expect("setting", setting("AvantiIndietro", "15"), mark);
         s.expect("setting", setting("Volume", "50"), mark);
+        // Up and Down move a radio choice as Left and Right do (the buttons stand in a row), and stop at either end.
+        s.expect("setting", setting("VoceProgramma", "2"), s.key(40, 0, "optVoce(1)"));
+        s.expect("setting", setting("VoceProgramma", "1"), s.key(38, 0, "optVoce(2)"));
+        s.expect("setting", setting("VoceProgramma", "0"), s.key(38, 0, "optVoce(1)"));
+        mark = s.key(38, 0, "optVoce(0)");
+        pause(300);
+        QVERIFY(s.indexOf("setting", setting("VoceProgramma"), mark) < 0);
         QVERIFY(s.indexOf("dialog", is("kind", "error")) < 0);
         QVERIFY(s.quitYes());
     }
