@@ -2,10 +2,10 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
-#include <QFocusEvent>
 #include <QFontMetrics>
 #include <QHash>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPointer>
 #include <QShowEvent>
 #include <QStyle>
@@ -438,13 +438,6 @@ NamedComboBox::NamedComboBox(QWidget *parent) : QComboBox(parent)
     connect(this, &QComboBox::currentIndexChanged, this, &NamedComboBox::sayCurrent);
 }
 
-void NamedComboBox::focusInEvent(QFocusEvent *e)
-{
-    QComboBox::focusInEvent(e);
-    // After Qt's own report of the box getting the keyboard.
-    QTimer::singleShot(0, this, &NamedComboBox::sayCurrent);
-}
-
 void NamedComboBox::sayCurrent()
 {
     if (!hasFocus() || currentIndex() < 0)
@@ -462,6 +455,54 @@ void MessageLabel::showEvent(QShowEvent *e)
         emit shown(text());
 }
 
-void installAccessibility() { QAccessible::installFactory(factory); }
+namespace {
+
+QAccessible::UpdateHandler qtHandler = nullptr;
+void retell(QAccessibleEvent *e);
+
+// Hands an event on to Qt's own handling: the handler before ours, or, when
+// there was none, the platform's (ours is set aside meanwhile).
+void passOn(QAccessibleEvent *e)
+{
+    if (qtHandler) {
+        qtHandler(e);
+        return;
+    }
+    QAccessible::installUpdateHandler(nullptr);
+    QAccessible::updateAccessibility(e);
+    QAccessible::installUpdateHandler(retell);
+}
+
+// A list (or the drive list) that gets the keyboard is reported as its
+// current entry getting it. Orca presents a list by its count only (it finds
+// no focused entry in a Qt list) and a drop-down list without its value, and
+// a report for the entry just after the list's own cut the list's words
+// short: the entry's report alone makes Orca say the panel and the list
+// around it, then the entry.
+void retell(QAccessibleEvent *e)
+{
+    if (e->type() == QAccessible::Focus && e->child() < 0 && e->object()) {
+        int current = -1;
+        if (auto *list = qobject_cast<QListWidget *>(e->object()))
+            current = list->currentRow();
+        else if (auto *box = qobject_cast<NamedComboBox *>(e->object()))
+            current = box->currentIndex();
+        if (current >= 0) {
+            QAccessibleEvent entry(e->object(), QAccessible::Focus);
+            entry.setChild(current);
+            passOn(&entry);
+            return;
+        }
+    }
+    passOn(e);
+}
+
+} // namespace
+
+void installAccessibility()
+{
+    QAccessible::installFactory(factory);
+    qtHandler = QAccessible::installUpdateHandler(retell);
+}
 
 } // namespace qyr

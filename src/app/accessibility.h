@@ -40,9 +40,6 @@ class NamedComboBox : public QComboBox {
 public:
     explicit NamedComboBox(QWidget *parent = nullptr);
 
-protected:
-    void focusInEvent(QFocusEvent *e) override;
-
 private:
     void sayCurrent();
 };

@@ -2,9 +2,7 @@
 #include "accessibility.h"
 #include "keycodes.h"
 
-#include <QAccessible>
 #include <QKeyEvent>
-#include <QTimer>
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -163,50 +161,16 @@ void bindOptions(OptionGroup &g, const std::vector<QRadioButton *> &w, const Twi
 }
 
 namespace {
-// A list that gets the keyboard says its current entry. Without one (a list
-// just filled) Orca says only how many entries it has, and Qt makes the
-// first entry current only when an arrow is pressed: the first entry becomes
-// current at once. With one, Qt announces it only when it changes: it is
-// announced here as the list's focused child.
-class ListFocus : public QObject {
-public:
-    explicit ListFocus(QListWidget *w) : QObject(w), list_(w) { w->installEventFilter(this); }
-
-protected:
-    bool eventFilter(QObject *, QEvent *e) override
-    {
-        if (e->type() != QEvent::FocusIn || list_->count() == 0)
-            return false;
-        // After Qt's own focus report for the list, which would otherwise
-        // come last and be all that is heard.
-        QTimer::singleShot(0, this, [this] {
-            if (!list_->hasFocus() || list_->count() == 0)
-                return;
-            if (list_->currentRow() < 0) {
-                list_->setCurrentRow(0); // Qt announces the new current entry
-                return;
-            }
-            QAccessibleEvent said(list_, QAccessible::Focus);
-            said.setChild(list_->currentRow());
-            QAccessible::updateAccessibility(&said);
-        });
-        return false;
-    }
-
-private:
-    QListWidget *list_;
-};
-
 // The logic moves a list's current entry. Qt reports every such move to
 // screen readers as a selection change, and Orca follows a selection change
 // into the list wherever the keyboard is: a folder list filled while the
 // reader is in the drive list, or the closed bookmark list moved by Alt+1,
 // were announced as if the keyboard had gone there. A list without the
 // keyboard therefore moves without telling its view's selection watchers.
-void setRowQuietly(QListWidget *w, int row)
+void setRowQuietly(QListWidget *w, int row, bool evenWithFocus = false)
 {
     const QSignalBlocker block(w);
-    if (w->hasFocus()) {
+    if (w->hasFocus() && !evenWithFocus) {
         w->setCurrentRow(row);
         return;
     }
@@ -218,6 +182,36 @@ void setRowQuietly(QListWidget *w, int row)
         w->scrollToItem(item);
     w->viewport()->update();
 }
+
+// A list that gets the keyboard says its current entry: Orca presents a
+// list with the entry that has the focused state. A list just filled has no
+// current entry, and Qt makes the first one current only when an arrow is
+// pressed; Orca then said only how many entries it had. The first entry
+// becomes current as the list gets the keyboard, before Qt tells screen
+// readers so, and quietly: a focus report of its own for the entry would cut
+// the list's name short.
+class ListFocus : public QObject {
+public:
+    ListFocus(QListWidget *w, std::function<void(int)> chosen)
+        : QObject(w), list_(w), chosen_(std::move(chosen))
+    {
+        w->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *e) override
+    {
+        if (e->type() == QEvent::FocusIn && list_->count() > 0 && list_->currentRow() < 0) {
+            setRowQuietly(list_, 0, true);
+            chosen_(0);
+        }
+        return false;
+    }
+
+private:
+    QListWidget *list_;
+    std::function<void(int)> chosen_;
+};
 
 // A list box or a file/folder list: items and selection in both directions.
 template <typename Model>
@@ -244,7 +238,7 @@ void bindItems(Model &m, QListWidget *w, const Twips &t)
             setRowQuietly(p, m.listIndex());
     });
     QObject::connect(w, &QListWidget::currentRowChanged, w, [&m](int row) { m.setListIndex(row); });
-    new ListFocus(w);
+    new ListFocus(w, [&m](int row) { m.setListIndex(row); });
 }
 } // namespace
 

@@ -67,16 +67,19 @@ CONF
   # Orca refuses to start while another of the same user runs, in any session
   # (another listening test on this machine): its end is waited for, and
   # Orca started again when the other one came first.
-  local orca_pid tries
-  for tries in 1 2 3 4 5; do
+  local orca_pid _try
+  for _try in 1 2 3 4 5 6; do
     for _ in $(seq 120); do pgrep -u "$(id -u)" -x orca >/dev/null || break; sleep 1; done
     orca -u "$SR_DIR/orca" --debug-file "$SR_DIR/orca.log" >"$SR_DIR/orca.out" 2>&1 &
     orca_pid=$!; disown
-    sleep 1
+    for _ in $(seq 200); do
+      grep -q "Lettore schermo attivo" "$SPEECH" && break
+      kill -0 "$orca_pid" 2>/dev/null || break
+      sleep 0.1
+    done
     kill -0 "$orca_pid" 2>/dev/null && break
   done
   SR_PIDS+=("$orca_pid")
-  for _ in $(seq 200); do grep -q "Lettore schermo attivo" "$SPEECH" && break; sleep 0.1; done
   grep -q "Lettore schermo attivo" "$SPEECH" ||
     sr_fail "Orca non ha parlato entro 20 s (speech-dispatcher: $(tail -2 "$SR_DIR/speechd.log"); orca: $(tail -2 "$SR_DIR/orca.out"))"
   sr_mark
