@@ -7,11 +7,20 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QtTest>
 
 using namespace qyr;
 
 namespace {
+// What reaches the platform: each focus report, as the object and child reported.
+QList<QPair<QObject *, int>> reported;
+void record(QAccessibleEvent *e)
+{
+    if (e->type() == QAccessible::Focus)
+        reported.append({e->object(), e->child()});
+}
+
 // A line edit of a class of its own, as Qt's dialogs have.
 class DerivedEdit : public QLineEdit {
     Q_OBJECT
@@ -45,8 +54,50 @@ QAccessibleTextInterface *textOf(QWidget *w)
 
 class TestAccessibility : public QObject {
     Q_OBJECT
+    QAccessible::UpdateHandler ours = nullptr;
+
 private slots:
-    void initTestCase() { installAccessibility(); }
+    void initTestCase()
+    {
+        // Ours hands every report on to the handler before it, here a recorder. Reports are handed to it
+        // directly: offscreen, Qt passes none on.
+        QAccessible::installUpdateHandler(record);
+        installAccessibility();
+        ours = QAccessible::installUpdateHandler(record);
+        QAccessible::installUpdateHandler(ours);
+    }
+
+    // A list, or the drive list, that gets the keyboard is reported as its current entry; without one, as itself.
+    void listsAreReportedByTheirEntry()
+    {
+        QListWidget list;
+        list.addItems({"00:05 - primo segno", "00:10 - secondo"});
+        NamedComboBox drives;
+        drives.setAccessibleName(QStringLiteral("Unità"));
+        drives.addItems({"/", "Copie di sicurezza"});
+        QListWidget empty;
+        struct Case { QObject *object; int current; int child; };
+        list.setCurrentRow(1);
+        for (const Case &c : {Case{&list, 1, 1}, Case{&drives, 0, 0}, Case{&empty, -1, -1}}) {
+            reported.clear();
+            QAccessibleEvent focus(c.object, QAccessible::Focus);
+            ours(&focus);
+            QCOMPARE(reported.size(), 1);
+            QCOMPARE(reported.first().first, c.object);
+            QCOMPARE(reported.first().second, c.child);
+        }
+        // The drive list's entries are its children, named by their text, the current one selected.
+        QAccessibleInterface *box = QAccessible::queryAccessibleInterface(&drives);
+        QCOMPARE(box->text(QAccessible::Name), QStringLiteral("Unità"));
+        QCOMPARE(box->childCount(), 2);
+        drives.setCurrentIndex(1);
+        QAccessibleInterface *copies = box->child(1);
+        QCOMPARE(copies->text(QAccessible::Name), QStringLiteral("Copie di sicurezza"));
+        QVERIFY(copies->state().selected && !box->child(0)->state().selected);
+        QCOMPARE(box->indexOfChild(copies), 1);
+        QCOMPARE(copies->parent(), box);
+        QCOMPARE(box->child(1), copies); // the same object each time
+    }
 
     // Every line edit gets the interface, whatever its class; a spin box's own is left to Qt.
     void everyBoxIsReadWhole()
