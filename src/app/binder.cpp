@@ -183,13 +183,12 @@ void setRowQuietly(QListWidget *w, int row, bool evenWithFocus = false)
     w->viewport()->update();
 }
 
-// A list that gets the keyboard says its current entry: Orca presents a
-// list with the entry that has the focused state. A list just filled has no
-// current entry, and Qt makes the first one current only when an arrow is
-// pressed; Orca then said only how many entries it had. The first entry
-// becomes current as the list gets the keyboard, before Qt tells screen
-// readers so, and quietly: a focus report of its own for the entry would cut
-// the list's name short.
+// A list just filled has no current entry, and Qt makes the first one
+// current only when an arrow is pressed: Orca then said only how many
+// entries the list had. The first entry becomes current as the list gets the
+// keyboard, before Qt reports the focus (reported as the entry's, see
+// accessibility.cpp), and quietly: a report of its own would come first and
+// be cut short.
 class ListFocus : public QObject {
 public:
     ListFocus(QListWidget *w, std::function<void(int)> chosen)
