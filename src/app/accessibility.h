@@ -4,8 +4,11 @@
 // (Orca speaks a notification when it is shown, and throws away a label's
 // text or name change), and a drop-down list named by its name rather than
 // its current entry.
+#include <QAccessibleWidget>
 #include <QComboBox>
 #include <QLabel>
+
+class QLineEdit;
 
 namespace qyr {
 
@@ -18,14 +21,67 @@ public:
     // Puts text on screen and makes screen readers say it, also when it
     // repeats the text already shown.
     void announce(const QString &text);
+
+signals:
+    // Each time the message is shown, which is each time screen readers say it.
+    void shown(const QString &text);
+
+protected:
+    void showEvent(QShowEvent *e) override;
 };
 
 // A drop-down list whose accessible name is its own name ("Unità"); Qt names
-// a combo box by its current text on Linux.
+// a combo box by its current text on Linux. Its entries are its accessible
+// children, and the current one is announced as the focused child when the
+// list gets the keyboard and each time it changes: Orca says nothing of a Qt
+// combo box's value, neither on arrival nor when an arrow changes it.
 class NamedComboBox : public QComboBox {
     Q_OBJECT
 public:
-    using QComboBox::QComboBox;
+    explicit NamedComboBox(QWidget *parent = nullptr);
+
+private:
+    void sayCurrent();
+};
+
+// A line edit as screen readers must read it: its whole text in one piece.
+// Installed for every QLineEdit, Qt's own dialogs' included; public so that
+// a test can ask it what a screen reader asks.
+class LineEditAccessible : public QAccessibleWidget,
+                           public QAccessibleTextInterface,
+                           public QAccessibleEditableTextInterface {
+public:
+    explicit LineEditAccessible(QWidget *w);
+    void *interface_cast(QAccessible::InterfaceType t) override;
+    QString text(QAccessible::Text t) const override;
+    void setText(QAccessible::Text t, const QString &text) override;
+    QAccessible::State state() const override;
+
+    void addSelection(int start, int end) override;
+    QString attributes(int offset, int *start, int *end) const override;
+    int cursorPosition() const override;
+    QRect characterRect(int offset) const override;
+    int selectionCount() const override;
+    int offsetAtPoint(const QPoint &point) const override;
+    void selection(int n, int *start, int *end) const override;
+    QString text(int start, int end) const override;
+    QString textBeforeOffset(int offset, QAccessible::TextBoundaryType kind, int *start, int *end) const override;
+    QString textAfterOffset(int offset, QAccessible::TextBoundaryType kind, int *start, int *end) const override;
+    QString textAtOffset(int offset, QAccessible::TextBoundaryType kind, int *start, int *end) const override;
+    void removeSelection(int n) override;
+    void setCursorPosition(int position) override;
+    void setSelection(int n, int start, int end) override;
+    int characterCount() const override;
+    void scrollToSubstring(int start, int end) override;
+
+    void deleteText(int start, int end) override;
+    void insertText(int offset, const QString &text) override;
+    void replaceText(int start, int end, const QString &text) override;
+
+private:
+    QLineEdit *lineEdit() const;
+    bool shown() const;
+    QString piece(int offset, QAccessible::TextBoundaryType kind, int which, int *start, int *end) const;
 };
 
 // Registers the interfaces above with Qt's accessibility; once, before any

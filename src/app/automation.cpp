@@ -1,6 +1,7 @@
 #include "automation.h"
 #include "../platform/ui/uidialogs.h"
 #include "../shell/frmbrowser.h"
+#include "accessibility.h"
 #include "mainwindow.h"
 #include "../platform/browser/webbrowser.h"
 
@@ -62,14 +63,15 @@ void Automation::attach(frmBrowser &f, MainWindow &w)
             o.insert(QStringLiteral("value"), value);
         emitEvent(QStringLiteral("setting"), o);
     });
-    f.lblOSD.PropertyChanged.connect([this, &f](const char *prop) {
-        // Whether the text stays is decided just after it is shown.
-        if (QByteArray(prop) == "caption")
-            QTimer::singleShot(0, this, [this, &f, text = f.lblOSD.caption()] {
+    // Each time the message is shown to screen readers, which say it each
+    // time. Whether the text stays is decided just after it is shown.
+    if (auto *osd = w.findChild<MessageLabel *>(f.lblOSD.name()))
+        QObject::connect(osd, &MessageLabel::shown, this, [this, &f](const QString &text) {
+            QTimer::singleShot(0, this, [this, &f, text] {
                 emitEvent(QStringLiteral("osd"), {{QStringLiteral("text"), text},
                                                    {QStringLiteral("keep"), !f.TimerOSD.enabled()}});
             });
-    });
+        });
     // Connected after the logic's own handlers, so the outcome is known.
     f.ports.browser.BeforeNavigate2.connect([this](const QString &url, bool &cancel) {
         emitEvent(QStringLiteral("navigate"), {{QStringLiteral("url"), url}, {QStringLiteral("cancelled"), cancel}});

@@ -83,6 +83,56 @@ void bindButton(Button &m, QPushButton *w, const Twips &t)
     QObject::connect(w, &QPushButton::clicked, w, [&m] { m.click(); });
 }
 
+namespace {
+// Up and Left choose the group's previous button, Down and Right the next,
+// whatever the buttons' places on screen: Qt moves only towards a button that
+// lies in the arrow's direction, so Up and Down did nothing in a row.
+class RadioArrows : public QObject {
+public:
+    RadioArrows(const std::vector<QRadioButton *> &buttons, QObject *parent)
+        : QObject(parent), buttons_(buttons.begin(), buttons.end())
+    {
+        for (QRadioButton *b : buttons)
+            b->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *obj, QEvent *e) override
+    {
+        if (e->type() != QEvent::KeyPress)
+            return false;
+        const auto *k = static_cast<QKeyEvent *>(e);
+        if ((k->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
+            return false;
+        int step = 0;
+        if (k->key() == Qt::Key_Up || k->key() == Qt::Key_Left)
+            step = -1;
+        else if (k->key() == Qt::Key_Down || k->key() == Qt::Key_Right)
+            step = 1;
+        if (step == 0)
+            return false;
+        int at = -1;
+        for (int i = 0; i < int(buttons_.size()); ++i)
+            if (buttons_[size_t(i)] == obj)
+                at = i;
+        // The next usable button that way; none at either end, as Qt does.
+        for (int i = at + step; at >= 0 && i >= 0 && i < int(buttons_.size()); i += step) {
+            QRadioButton *b = buttons_[size_t(i)];
+            if (!b || !b->isEnabled() || b->isHidden())
+                continue;
+            // Chosen before it takes the keyboard, so it is announced as chosen.
+            b->click();
+            b->setFocus(Qt::TabFocusReason);
+            break;
+        }
+        return true;
+    }
+
+private:
+    std::vector<QPointer<QRadioButton>> buttons_;
+};
+} // namespace
+
 void bindOptions(OptionGroup &g, const std::vector<QRadioButton *> &w, const Twips &t)
 {
     // A group of their own: Qt otherwise joins every radio button under the
@@ -107,9 +157,61 @@ void bindOptions(OptionGroup &g, const std::vector<QRadioButton *> &w, const Twi
     };
     sync();
     g.SelectionChanged.connect(sync);
+    new RadioArrows(w, group);
 }
 
 namespace {
+// The logic moves a list's current entry. Qt reports every such move to
+// screen readers as a selection change, and Orca follows a selection change
+// into the list wherever the keyboard is: a folder list filled while the
+// reader is in the drive list, or the closed bookmark list moved by Alt+1,
+// were announced as if the keyboard had gone there. A list without the
+// keyboard therefore moves without telling its view's selection watchers.
+void setRowQuietly(QListWidget *w, int row, bool evenWithFocus = false)
+{
+    const QSignalBlocker block(w);
+    if (w->hasFocus() && !evenWithFocus) {
+        w->setCurrentRow(row);
+        return;
+    }
+    {
+        const QSignalBlocker quiet(w->selectionModel());
+        w->setCurrentRow(row);
+    }
+    if (QListWidgetItem *item = w->currentItem())
+        w->scrollToItem(item);
+    w->viewport()->update();
+}
+
+// A list just filled has no current entry, and Qt makes the first one
+// current only when an arrow is pressed: Orca then said only how many
+// entries the list had. The first entry becomes current as the list gets the
+// keyboard, before Qt reports the focus (reported as the entry's, see
+// accessibility.cpp), and quietly: a report of its own would come first and
+// be cut short.
+class ListFocus : public QObject {
+public:
+    ListFocus(QListWidget *w, std::function<void(int)> chosen)
+        : QObject(w), list_(w), chosen_(std::move(chosen))
+    {
+        w->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *e) override
+    {
+        if (e->type() == QEvent::FocusIn && list_->count() > 0 && list_->currentRow() < 0) {
+            setRowQuietly(list_, 0, true);
+            chosen_(0);
+        }
+        return false;
+    }
+
+private:
+    QListWidget *list_;
+    std::function<void(int)> chosen_;
+};
+
 // A list box or a file/folder list: items and selection in both directions.
 template <typename Model>
 void bindItems(Model &m, QListWidget *w, const Twips &t)
@@ -122,7 +224,7 @@ void bindItems(Model &m, QListWidget *w, const Twips &t)
         QSignalBlocker block(p);
         p->clear();
         p->addItems(m.items());
-        p->setCurrentRow(m.listIndex());
+        setRowQuietly(p, m.listIndex());
     };
     refill();
     m.PropertyChanged.connect([&m, p, refill](const char *prop) {
@@ -131,12 +233,11 @@ void bindItems(Model &m, QListWidget *w, const Twips &t)
             refill();
         // Only the selection moves: rebuilding the list would make a screen
         // reader start reading it again.
-        else if (pr == "listIndex" && p && p->currentRow() != m.listIndex()) {
-            QSignalBlocker block(p);
-            p->setCurrentRow(m.listIndex());
-        }
+        else if (pr == "listIndex" && p && p->currentRow() != m.listIndex())
+            setRowQuietly(p, m.listIndex());
     });
     QObject::connect(w, &QListWidget::currentRowChanged, w, [&m](int row) { m.setListIndex(row); });
+    new ListFocus(w, [&m](int row) { m.setListIndex(row); });
 }
 } // namespace
 

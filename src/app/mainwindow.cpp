@@ -174,7 +174,9 @@ void MainWindow::bindOptionsPanel(frmBrowser &f, Panels &p)
     bindTextBox(f.TextRate, rate, twips_);
     caption(cfg, QStringLiteral("Velocità di &Lettura"), 240, 1800, 2100, twips_, rate);
     bindCheckBox(f.chkAudioOff, new QCheckBox(cfg), twips_);
-    bindOptions(f.optPlayer, {new QRadioButton(cfg), new QRadioButton(cfg)}, twips_);
+    auto *player = new QGroupBox(f.fraLettore.caption(), cfg);
+    bindControl(f.fraLettore, player, twips_);
+    bindOptions(f.optPlayer, {new QRadioButton(player), new QRadioButton(player)}, twips_);
     // A box whose title names the choice the reader is in.
     auto *voice = new QGroupBox(f.fraVoce.caption(), cfg);
     bindControl(f.fraVoce, voice, twips_);

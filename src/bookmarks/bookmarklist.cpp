@@ -47,13 +47,30 @@ void BookmarkList::recallSelected()
     f.recall.MarcatoriRichiama(0);
 }
 
+// An entry reads "mm:ss - description" (a tab before the dash on a page's
+// list); the description may hold " - " itself.
+QString BookmarkList::describedEntry(const QString &entry)
+{
+    const int dash = entry.indexOf(QLatin1String(" - "));
+    return dash < 0 ? entry : entry.mid(dash + 3);
+}
+
 void BookmarkList::deleteSelected()
 {
+    // Said only once the record is gone: a store that refused keeps the entry.
+    const int count = f.ListMarkers.listCount();
+    const QString said = QStringLiteral("Segnalibro cancellato: ") +
+                         describedEntry(f.ListMarkers.itemText(f.ListMarkers.listIndex()));
+    auto tell = [&] {
+        if (f.ListMarkers.listCount() < count)
+            f.feedback.OSD(said, false);
+    };
     if (f.urls.Section().left(5).toLower() != QLatin1String("index")) {
         // One page's bookmarks: delete, then list the rest renumbered.
         f.marks.Marcatori(2, QString(), 0);
         f.marks.ClearMarcatori();
         f.marks.Marcatori(0, QString(), 0);
+        tell();
         return;
     }
     // The whole book: the hidden list names the entry's page and slot.
@@ -73,6 +90,7 @@ void BookmarkList::deleteSelected()
         f.settings.Delete(app, section, BookmarkStore::audioName(slot));
     });
     f.marks.removeListed(index);
+    tell();
 }
 
 } // namespace qyr

@@ -1,6 +1,6 @@
 #pragma once
 // The bookmark list box: click, double click, Enter and Delete.
-#include <QtGlobal>
+#include <QString>
 
 namespace qyr {
 
@@ -21,6 +21,8 @@ public:
     // Enter (13, no modifier) recalls the selected bookmark; Delete (46, any
     // modifier) deletes it, without a question.
     void ListMarkers_KeyDown(qint16 KeyCode, qint16 Shift);
+    // The description of a list entry, without its time.
+    static QString describedEntry(const QString &entry);
 
 private:
     void recallSelected();

@@ -101,6 +101,10 @@ public:
                      QStringLiteral("Velocità di lettura: 1 è la velocità normale")};
     CheckBox chkAudioOff{QStringLiteral("chkAudioOff"), QStringLiteral("Lettore spento"),
                          QStringLiteral("Spegne la lettura ad alta voce delle pagine")};
+    // The player choice, in a box of its own: its buttons are announced with
+    // the name of their choice, not the panel's.
+    Control fraLettore{QStringLiteral("fraLettore"), QStringLiteral("Lettore"),
+                       QStringLiteral("Il lettore multimediale che riproduce l'audio")};
     Control optPlayer0{QStringLiteral("optPlayer(0)"), QStringLiteral("Altre"),
                        QStringLiteral("Lettore di altre versioni")};
     Control optPlayer1{QStringLiteral("optPlayer(1)"), QStringLiteral("Versione 9"),
@@ -119,7 +123,8 @@ public:
     Button cmdSetupClose{QStringLiteral("cmdSetupClose"), QStringLiteral("Chiudi"),
                          QStringLiteral("Chiude il pannello delle opzioni")};
     Panel frmOSD{QStringLiteral("frmOSD"), QStringLiteral("Messaggi"), QStringLiteral("Messaggi del lettore")};
-    Label lblOSD{QStringLiteral("lblOSD"), QStringLiteral("Messaggio"), QStringLiteral("Ultimo messaggio del lettore")};
+    // No description: a screen reader would say it after every message.
+    Label lblOSD{QStringLiteral("lblOSD"), QStringLiteral("Messaggio"), QString()};
     Panel fraMarcatori{QStringLiteral("fraMarcatori"), QStringLiteral("Marcatori"),
                        QStringLiteral("Pannello dei marcatori")};
     ListBox ListMarkers{QStringLiteral("ListMarkers"), QStringLiteral("Elenco dei marcatori"),

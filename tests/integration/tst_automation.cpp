@@ -180,6 +180,14 @@ public:
     {
         return field(this->event(expect(event, pred, from)), name);
     }
+    // How many matching events came from `from` on.
+    int count(const QString &event, int from, const Pred &pred = {}) const
+    {
+        int n = 0;
+        for (int i = std::max(from, 0); i < count(); ++i)
+            n += field(events_.at(i), "event") == event && (!pred || pred(events_.at(i)));
+        return n;
+    }
     // Index of the first matching event in [from, to); -1 when there is none.
     int indexOf(const QString &event, const Pred &pred = {}, int from = 0, int to = -1) const
     {
@@ -704,11 +712,20 @@ private slots:
             s.expect("player", seek(at, 1.5), mark);
         }
         s.expect("osd", textStarts("Indice indietro - Indice 1"), s.key('7', Alt));
-        // Ctrl+7 and Ctrl+6: the next and the previous page file.
+        // Ctrl+7 and Ctrl+6: the next and the previous page file, each said once (shown to screen readers once),
+        // though the band was hidden when the message came and the page changes under it.
+        pause(1700);
         mark = s.key('7', Ctrl);
         s.expect("document", urlContains("cap2.htm"), mark);
         s.expect("player", action("playing", "cap2_1"), mark);
-        s.expect("document", urlContains("cap1.htm"), s.key('6', Ctrl));
+        pause(300);
+        QCOMPARE(s.count("osd", mark), 1);
+        QCOMPARE(s.count("osd", mark, textStarts("File successivo")), 1);
+        pause(1700);
+        mark = s.key('6', Ctrl);
+        s.expect("document", urlContains("cap1.htm"), mark);
+        pause(300);
+        QCOMPARE(s.count("osd", mark, textStarts("File precedente")), 1);
         // Alt+"+" and Alt+"-" change the speed, which is stored.
         s.expect("setting", setting("Rate", "1.1"), s.key(187, Alt));
         s.expect("setting", setting("Rate", "1"), s.key(189, Alt));
@@ -748,7 +765,36 @@ private slots:
         s.control("TextVolume", "set", "50");
         s.expect("setting", setting("AvantiIndietro", "15"), mark);
         s.expect("setting", setting("Volume", "50"), mark);
+        // Up and Down move a radio choice as Left and Right do (the buttons stand in a row), and stop at either end.
+        s.expect("setting", setting("VoceProgramma", "2"), s.key(40, 0, "optVoce(1)"));
+        s.expect("setting", setting("VoceProgramma", "1"), s.key(38, 0, "optVoce(2)"));
+        s.expect("setting", setting("VoceProgramma", "0"), s.key(38, 0, "optVoce(1)"));
+        mark = s.key(38, 0, "optVoce(0)");
+        pause(300);
+        QVERIFY(s.indexOf("setting", setting("VoceProgramma"), mark) < 0);
         QVERIFY(s.indexOf("dialog", is("kind", "error")) < 0);
+        QVERIFY(s.quitYes());
+    }
+
+    // Ctrl+2 past the end of the page's last audio, then the page changes: each press is said once, the first one
+    // too, which came while the band was hidden.
+    void skipPastTheEndIsSaidOnce()
+    {
+        QTemporaryDir dir;
+        Session s(dir, {});
+        s.follow("Libro/cap2.htm");
+        s.expect("player", action("playing", "cap2_1"));
+        const int mark = s.count();
+        int presses = 0;
+        // 36 s and 23 s of audio, 10 s a press: the last audio's end comes within a dozen presses.
+        while (presses < 14 && s.indexOf("document", urlContains("cap3.htm"), mark) < 0) {
+            s.key('2', Ctrl);
+            ++presses;
+            s.expect("waited", {}, s.send("wait", {{"ms", 700}}));
+        }
+        s.expect("document", urlContains("cap3.htm"), mark);
+        s.expect("waited", {}, s.send("wait", {{"ms", 300}}));
+        QCOMPARE(s.count("osd", mark, textStarts("AVANTI")), presses);
         QVERIFY(s.quitYes());
     }
 

@@ -10,6 +10,7 @@
 #   sr_expect TEXT [S]  waits up to S seconds (default 8) for TEXT spoken after
 #                       the last mark; fails with what was spoken instead
 #   sr_mark             forgets what has been spoken so far
+#   sr_count TEXT       how many lines spoken after the last mark hold TEXT
 #   sr_stop             stops what sr_start and sr_program started
 #   sr_listen NAME P B  a listening test's session: its folder D (kept when the
 #                       test fails), the screen reader, the player P on book B
@@ -66,17 +67,22 @@ CONF
   speech-dispatcher -C "$SR_DIR/speechd" -s -t 0 >"$SR_DIR/speechd.log" 2>&1 &
   SR_PIDS+=($!); disown
   sleep 0.5
-  # Orca runs once per user: another session's must end first.
-  local w
-  for w in $(seq 60); do
-    while pgrep -u "$(id -u)" -x orca >/dev/null; do sleep 1; done
+  # Orca refuses to start while another of the same user runs, in any session
+  # (another listening test on this machine): its end is waited for, and
+  # Orca started again when the other one came first.
+  local orca_pid _try
+  for _try in 1 2 3 4 5 6; do
+    for _ in $(seq 120); do pgrep -u "$(id -u)" -x orca >/dev/null || break; sleep 1; done
     orca -u "$SR_DIR/orca" --debug-file "$SR_DIR/orca.log" >"$SR_DIR/orca.out" 2>&1 &
-    SR_ORCA=$!
-    sleep 2
-    kill -0 "$SR_ORCA" 2>/dev/null && break
+    orca_pid=$!; disown
+    for _ in $(seq 200); do
+      grep -q "Lettore schermo attivo" "$SPEECH" && break
+      kill -0 "$orca_pid" 2>/dev/null || break
+      sleep 0.1
+    done
+    kill -0 "$orca_pid" 2>/dev/null && break
   done
-  SR_PIDS+=("$SR_ORCA"); disown
-  for _ in $(seq 200); do grep -q "Lettore schermo attivo" "$SPEECH" && break; sleep 0.1; done
+  SR_PIDS+=("$orca_pid")
   grep -q "Lettore schermo attivo" "$SPEECH" ||
     sr_fail "Orca non ha parlato entro 20 s (speech-dispatcher: $(tail -2 "$SR_DIR/speechd.log"); orca: $(tail -2 "$SR_DIR/orca.out"))"
   sr_mark
@@ -167,6 +173,9 @@ sr_stop() {
 
 # Types text into whatever has the keyboard.
 sr_type() { sr_focus; xdotool type --delay 60 "$1"; }
+
+# How many spoken lines since the mark hold TEXT.
+sr_count() { sr_heard | sr_plain | grep -ciF -- "$(printf '%s' "$1" | sr_plain)"; }
 
 step() { echo "-- $*"; }
 

@@ -164,10 +164,13 @@ private slots:
         b.f->marks.Marcatori(0, "Libro\\cap3.htm", 3);
         b.press(12, 46);
         QCOMPARE(b.marks(cap2).last(), "11|11|Voce 11|v.mp3");
+        QCOMPARE(b.osd(), "Segnalibro cancellato: Voce 12");
         QCOMPARE(b.f->lstapp.itemText(12), "LIBRO\\CAP3.HTM*1");
         QVERIFY(b.inStep());
-        b.press(-1, 46); // nothing selected: nothing deleted
+        b.f->feedback.TimerOSD_Timer();
+        b.press(-1, 46); // nothing selected: nothing deleted, nothing said
         QCOMPARE(b.f->ListMarkers.listCount(), 13);
+        QCOMPARE(b.osd(), QString());
         // The entry now in that place opens its own page, not a neighbour's.
         b.press(12, 13);
         QCOMPARE(b.f->marks.current(), qint16(13));
@@ -193,8 +196,11 @@ private slots:
         QCOMPARE(b.media()->url_, "/libri/demo/Libro/c.mp3");
         QVERIFY(b.dialogs.shown.isEmpty());
         b.press(1, 46, 1);
+        QCOMPARE(b.osd(), "Segnalibro cancellato: B");
         QCOMPARE(b.marks(kSec), (QStringList{"1|10|A|a.mp3", "2|30|Parte 1 - fine|c.mp3"}));
-        QCOMPARE(b.f->ListMarkers.listCount(), 2);
+        b.press(1, 46); // a description holding " - " is said whole
+        QCOMPARE(b.osd(), "Segnalibro cancellato: Parte 1 - fine");
+        QCOMPARE(b.f->ListMarkers.listCount(), 1);
         QCOMPARE(b.f->ListMarkers.listIndex(), -1);
     }
 
@@ -315,6 +321,7 @@ private slots:
         b.reg.failWrites = false;
         b.press(1, 46);
         QCOMPARE(b.marks(kSec), QStringList{"1|20|A|a.mp3"});
+        QCOMPARE(b.osd(), "Segnalibro cancellato: B");
     }
 
     // An empty OK is warned of and asked again; spaces are text; a window without a title is "InputBox".
