@@ -121,7 +121,11 @@ Answer UiDialogs::message(const QString &title, const QString &text, Buttons but
     box.setWindowTitle(title);
     box.setText(text);
     box.setAccessibleName(title);
-    box.setAccessibleDescription(text);
+    // Not the text again: a screen reader says the box's text and then its
+    // description, so the text was heard twice.
+    box.setAccessibleDescription(buttons == Buttons::Ok      ? QStringLiteral("Messaggio del programma")
+                                 : buttons == Buttons::YesNo ? QStringLiteral("Domanda: rispondere Sì o No")
+                                                             : QStringLiteral("Domanda: rispondere Sì, No o Annulla"));
     switch (icon) {
     case Icon::Information: box.setIcon(QMessageBox::Information); break;
     case Icon::Question: box.setIcon(QMessageBox::Question); break;
