@@ -74,16 +74,23 @@ QString bookFolderOf(IFiles &files, const QString &folderOrIndex)
 
 QString bookTitleOf(IFiles &files, const QString &folder)
 {
-    static const QRegularExpression title(QStringLiteral("<title[^>]*>(.*?)</title\\s*>"),
-                                          QRegularExpression::CaseInsensitiveOption |
-                                              QRegularExpression::DotMatchesEverythingOption);
+    constexpr auto options = QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption;
+    static const QRegularExpression heading(QStringLiteral("<h1[^>]*>(.*?)</h1\\s*>"), options);
+    static const QRegularExpression title(QStringLiteral("<title[^>]*>(.*?)</title\\s*>"), options);
+    static const QRegularExpression tag(QStringLiteral("<[^>]*>"));
     QString found;
     IgnoreFailure([&] {
         const QString index = files.resolve(joinPath(folder, kIndex));
-        const QRegularExpressionMatch m =
-            title.match(decodePage(files.readFile(index.isEmpty() ? joinPath(folder, kIndex) : index, kIndexHeadBytes)));
-        if (m.hasMatch())
-            found = decodeReferences(m.captured(1)).simplified();
+        const QString page = decodePage(files.readFile(index.isEmpty() ? joinPath(folder, kIndex) : index, kIndexHeadBytes));
+        // The heading the book opens with names the book itself ("Il faro di
+        // Punta Lunga"); the page's title often names the page ("Sommario - ...").
+        for (const QRegularExpression *re : {&heading, &title}) {
+            const QRegularExpressionMatch m = re->match(page);
+            if (m.hasMatch())
+                found = decodeReferences(m.captured(1).remove(tag)).simplified();
+            if (!found.isEmpty())
+                return;
+        }
     });
     if (!found.isEmpty())
         return found;

@@ -12,8 +12,8 @@ class IFiles;
 // The folder of a book given as its folder or its "Index.htm" (any letter
 // case); empty when there is no "Index.htm" there.
 QString bookFolderOf(IFiles &files, const QString &folderOrIndex);
-// The book's own title: the title of its table of contents ("Sommario - Il
-// faro di Punta Lunga"), or its folder's name when the page gives none.
+// The book's own title: the first heading of its table of contents ("Il faro
+// di Punta Lunga"), else that page's title, else its folder's name.
 QString bookTitleOf(IFiles &files, const QString &folder);
 // Why a folder is not a book (the text the reader is shown), or empty when it is one.
 QString notABook(IFiles &files, const QString &folderOrIndex);

@@ -17,7 +17,7 @@ SHELF=$D/libri
 mkdir -p "$SHELF/senza libro/dentro"
 cp -r "$BOOK" "$SHELF/faro"
 TITLE="Sommario - Il faro di Punta Lunga"
-OPENING="QYR Player: apertura del libro $TITLE"
+OPENING="QYR Player: apertura del libro Il faro di Punta Lunga"
 
 step() { echo "-- $*"; }
 fail() { echo "$*" >&2; SR_FAILED=$((${SR_FAILED:-0} + 1)); }

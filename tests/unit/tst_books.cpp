@@ -110,8 +110,8 @@ private slots:
         QCOMPARE(bookFolderOf(files, book + "/Libro"), QString());
     }
 
-    // A book is named by its contents page's title, in UTF-8 or in the Western code page of Windows, with its character
-    // references; a page without a title, or no page, leaves the folder's name.
+    // A book is named by its contents page's first heading, else by that page's title, in UTF-8 or in the Western code
+    // page of Windows, with its character references; a page with neither, or no page, leaves the folder's name.
     void aBookIsNamedByItsContentsPage()
     {
         QTemporaryDir dir;
@@ -126,7 +126,10 @@ private slots:
              "Sommario - Città del faro"},
             {"windows-1252", "<title>Perch\xe9 il faro &egrave; &quot;spento&quot; \x96 &#8212;&#x41;&amp;&zzz;</title>",
              "Perché il faro è \"spento\" – —A&&zzz;"},
-            {"no title", "<html><body><h1>Il faro</h1></body></html>", "libro uno"},
+            {"heading", "<title>Sommario - Il faro</title></head><body>\n<H1 class=\"t\"><b>Il faro</b>\n di <i>Punta</i></h1>"
+                        "<h1>Altro</h1>", "Il faro di Punta"},
+            {"empty heading", "<title>Sommario</title><h1><img src=\"logo.jpg\"></h1>", "Sommario"},
+            {"neither", "<html><body><p>Il faro</p></body></html>", "libro uno"},
         };
         const QString book = dir.filePath("libro uno");
         QVERIFY(QDir().mkpath(book));
@@ -144,12 +147,12 @@ private slots:
     {
         Rig r("/libri/uno");
         r.files.add("/libri/uno/Index.htm");
-        r.files.contents.insert(FakeFiles::norm("/libri/uno/Index.htm"), "<title>Sommario - Il primo</title>");
+        r.files.contents.insert(FakeFiles::norm("/libri/uno/Index.htm"), "<title>Sommario - Il primo</title><h1>Il primo</h1>");
         r.browser.autoComplete = true;
         r.browser.pages.insert("about:blank", {"about:blank", {}, {}});
         r.browser.pages.insert("/libri/uno/Index.htm", {"Sommario - Il primo", {}, {}});
         r.start();
-        QCOMPARE(r.f->caption(), "QYR Player: apertura del libro Sommario - Il primo");
+        QCOMPARE(r.f->caption(), "QYR Player: apertura del libro Il primo");
         r.clock.advance(5000);
         QCOMPARE(r.browser.navigations.last(), "/libri/uno/Index.htm");
         QCOMPARE(r.f->caption(), "Sommario - Il primo");
