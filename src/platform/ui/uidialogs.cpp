@@ -362,10 +362,17 @@ private:
         nameBox_ = findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
         if (nameBox_)
             nameBox_->installEventFilter(this);
-        // The box of the folder shown is heard with its label.
+        // The box of the folder shown is heard with its label and the folder.
+        // Qt names it by the folder, which the label hides, and a screen
+        // reader finds no value in it: the folder is its description.
         auto *lookIn = findChild<QComboBox *>(QStringLiteral("lookInCombo"));
         if (auto *label = findChild<QLabel *>(QStringLiteral("lookInLabel")); label && lookIn)
             label->setBuddy(lookIn);
+        if (lookIn) {
+            const auto describe = [lookIn](const QString &) { lookIn->setAccessibleDescription(lookIn->currentText()); };
+            connect(lookIn, &QComboBox::currentTextChanged, lookIn, describe);
+            describe(QString());
+        }
     }
 
     // A typed path: "~" is the home folder, a relative one is inside the
