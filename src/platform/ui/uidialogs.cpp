@@ -303,10 +303,12 @@ public:
     std::optional<QString> chosen;
 
     // A folder given by the automation channel, taken as a typed one.
-    void choose(const QString &folder)
+    void choose(const QString &given)
     {
         if (!isVisible())
             return;
+        // An address (file://...) is the logic's to read.
+        const QString folder = given.contains(QLatin1String("://")) ? given : typedFolder(given);
         if (refused(folder))
             return;
         chosen = folder;
@@ -318,13 +320,12 @@ public:
     void accept() override
     {
         const QString typed = nameBox_ ? nameBox_->text().trimmed() : QString();
-        // Qt's own meaning for ".." (up one folder), and its own word for a
-        // folder that does not exist.
-        const QString folder = typed.isEmpty() ? directory().absolutePath() : typedFolder(typed);
-        if (typed == QLatin1String("..") || !QFileInfo::exists(folder)) {
+        // Qt's own meaning for "..": up one folder.
+        if (typed == QLatin1String("..")) {
             QFileDialog::accept();
             return;
         }
+        const QString folder = typed.isEmpty() ? directory().absolutePath() : typedFolder(typed);
         if (refused(folder))
             return;
         chosen = folder;
@@ -375,8 +376,8 @@ private:
         }
     }
 
-    // A typed path: "~" is the home folder, a relative one is inside the
-    // folder shown; a trailing separator changes nothing.
+    // A typed or given path: "~" is the home folder, a relative one is
+    // inside the folder shown; a trailing separator changes nothing.
     QString typedFolder(const QString &typed) const
     {
         QString path = typed;
