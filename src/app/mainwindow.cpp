@@ -111,8 +111,11 @@ void MainWindow::bindTitle(frmBrowser &f)
         setAccessibleName(f.caption());
         // Before the window is on screen its name says it as it appears: the
         // line, a notification, would say it again as it is shown with the window.
-        if (isVisible())
-            pageTitle_->announce(f.caption());
+        if (!isVisible())
+            return;
+        pageTitle_->announce(f.caption());
+        // The first title brings the line on screen, which says it then.
+        pageTitle_->show();
     });
 }
 
