@@ -295,6 +295,7 @@ int main(int argc, char **argv)
 #endif
     frmBrowser f(ports);
     window.bind(f);
+    dialogs.say = [&f](const QString &text) { f.feedback.OSD(text, false); };
     if (automation)
         automation->attach(f, window);
     const std::function<void()> endSession = [&] { endUnattended(f, dialogs, window); };

@@ -99,13 +99,23 @@ void MainWindow::bindTitle(frmBrowser &f)
     // it changes: the one announcement screen readers never drop.
     pageTitle_ = new MessageLabel(this);
     pageTitle_->setAccessibleDescription(QStringLiteral("Titolo della pagina"));
+    // Hidden until it has a title to say: shown empty with the window, a
+    // notification is spoken as an empty "notifica".
+    pageTitle_->hide();
     f.form.PropertyChanged.connect([this, &f](const char *prop) {
-        if (QByteArray(prop) != "caption")
+        // An address such as "about:blank" is no title: the window keeps the
+        // words it has (at start-up, the program's name and the book).
+        if (QByteArray(prop) != "caption" || f.caption().startsWith(QLatin1String("about:"), Qt::CaseInsensitive))
             return;
         setWindowTitle(f.caption());
         setAccessibleName(f.caption());
-        if (!f.caption().startsWith(QLatin1String("about:")))
-            pageTitle_->announce(f.caption());
+        // Before the window is on screen its name says it as it appears: the
+        // line, a notification, would say it again as it is shown with the window.
+        if (!isVisible())
+            return;
+        pageTitle_->announce(f.caption());
+        // The first title brings the line on screen, which says it then.
+        pageTitle_->show();
     });
 }
 

@@ -2,12 +2,61 @@
 #include "../platform/bookpath.h"
 #include "../shell/frmbrowser.h"
 
+#include <QRegularExpression>
+#include <QStringDecoder>
+
 namespace qyr {
 
 namespace {
 const QString kIndex = QStringLiteral("Index.htm");
 const QString kChooserTitle = QStringLiteral("Apri un libro");
 const QString kNoneOpened = QStringLiteral("Nessun libro aperto: si continua con quello di prima.");
+// A table of contents names itself near its top; a huge index is not read whole for that.
+constexpr qint64 kIndexHeadBytes = 64 * 1024;
+
+// Books made on Windows are often in its Western code page rather than UTF-8.
+QString decodePage(const QByteArray &bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString text = utf8(bytes);
+    if (!utf8.hasError())
+        return text;
+    QStringDecoder western("windows-1252");
+    return western.isValid() ? western(bytes) : QString::fromLatin1(bytes);
+}
+
+// The character references a title is likely to hold: numbers, the markup
+// characters and the accented vowels of Italian.
+QString decodeReferences(QString text)
+{
+    static const QRegularExpression ref(QStringLiteral("&(#[0-9]+|#[xX][0-9a-fA-F]+|[a-zA-Z]+);"));
+    static const QHash<QString, QString> named{
+        {"amp", "&"},     {"lt", "<"},      {"gt", ">"},      {"quot", "\""},   {"apos", "'"},
+        {"nbsp", " "},    {"agrave", "à"},  {"egrave", "è"},  {"eacute", "é"},  {"igrave", "ì"},
+        {"ograve", "ò"},  {"ugrave", "ù"},  {"Agrave", "À"},  {"Egrave", "È"},  {"Eacute", "É"},
+        {"laquo", "«"},   {"raquo", "»"},   {"rsquo", "’"},   {"ndash", "–"},   {"mdash", "—"}};
+    QString out;
+    qsizetype last = 0;
+    for (auto it = ref.globalMatch(text); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        const QString name = m.captured(1);
+        QString replacement = m.captured(0);
+        if (name.startsWith(QLatin1Char('#'))) {
+            bool ok = false;
+            const bool hex = name.size() > 1 && (name.at(1) == QLatin1Char('x') || name.at(1) == QLatin1Char('X'));
+            const uint code = hex ? name.mid(2).toUInt(&ok, 16) : name.mid(1).toUInt(&ok, 10);
+            if (ok && code > 0 && code <= 0x10FFFF)
+                replacement = QString::fromUcs4(reinterpret_cast<const char32_t *>(&code), 1);
+        } else if (named.contains(name)) {
+            replacement = named.value(name);
+        }
+        out += QStringView(text).mid(last, m.capturedStart() - last);
+        out += replacement;
+        last = m.capturedEnd();
+    }
+    out += QStringView(text).mid(last);
+    return out;
+}
 } // namespace
 
 QString bookFolderOf(IFiles &files, const QString &folderOrIndex)
@@ -21,6 +70,42 @@ QString bookFolderOf(IFiles &files, const QString &folderOrIndex)
         files.fileExists(given))
         return folderOf(given);
     return QString();
+}
+
+QString bookTitleOf(IFiles &files, const QString &folder)
+{
+    constexpr auto options = QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption;
+    static const QRegularExpression heading(QStringLiteral("<h1[^>]*>(.*?)</h1\\s*>"), options);
+    static const QRegularExpression title(QStringLiteral("<title[^>]*>(.*?)</title\\s*>"), options);
+    static const QRegularExpression tag(QStringLiteral("<[^>]*>"));
+    QString found;
+    IgnoreFailure([&] {
+        const QString index = files.resolve(joinPath(folder, kIndex));
+        const QString page = decodePage(files.readFile(index.isEmpty() ? joinPath(folder, kIndex) : index, kIndexHeadBytes));
+        // The heading the book opens with names the book itself ("Il faro di
+        // Punta Lunga"); the page's title often names the page ("Sommario - ...").
+        for (const QRegularExpression *re : {&heading, &title}) {
+            const QRegularExpressionMatch m = re->match(page);
+            if (m.hasMatch())
+                found = decodeReferences(m.captured(1).remove(tag)).simplified();
+            if (!found.isEmpty())
+                return;
+        }
+    });
+    if (!found.isEmpty())
+        return found;
+    QString name = folder;
+    while (name.size() > 1 && (name.endsWith(QLatin1Char('/')) || name.endsWith(QLatin1Char('\\'))))
+        name.chop(1);
+    return name.section(QLatin1Char('/'), -1).section(QLatin1Char('\\'), -1);
+}
+
+QString notABook(IFiles &files, const QString &folderOrIndex)
+{
+    if (!bookFolderOf(files, folderOrIndex).isEmpty())
+        return QString();
+    return QStringLiteral("La cartella %1 non contiene un libro: manca il file Index.htm.")
+        .arg(pathFromAddress(folderOrIndex));
 }
 
 Books::Books(frmBrowser &f) : f(f), folder_(f.ports.appFolder) {}
@@ -40,12 +125,14 @@ void Books::enter(const QString &folder)
         f.view.openBook(folder);
         f.view.setLastBook(folder);
     });
+    title_ = bookTitleOf(f.ports.files, folder);
 }
 
 void Books::chooseAndOpen()
 {
     Guard(f.er, QStringLiteral("Apri libro"), [&] {
-        const std::optional<QString> chosen = f.ports.dialogs.chooseFolder(kChooserTitle, folderOf(folder_));
+        const auto refuse = [this](const QString &folder) { return notABook(f.ports.files, folder); };
+        const std::optional<QString> chosen = f.ports.dialogs.chooseFolder(kChooserTitle, folderOf(folder_), refuse);
         if (!chosen || chosen->isEmpty()) {
             f.feedback.OSD(kNoneOpened, false);
             return;
@@ -58,10 +145,8 @@ bool Books::open(const QString &folderOrIndex)
 {
     const QString folder = bookFolderOf(f.ports.files, folderOrIndex);
     if (folder.isEmpty()) {
-        f.ports.dialogs.message(kChooserTitle,
-                                QStringLiteral("La cartella %1 non contiene un libro: manca il file Index.htm.")
-                                    .arg(pathFromAddress(folderOrIndex)),
-                                Buttons::Ok, Icon::Warning);
+        // The folder went between the choice and now (a removed drive).
+        f.ports.dialogs.message(kChooserTitle, notABook(f.ports.files, folderOrIndex), Buttons::Ok, Icon::Warning);
         f.feedback.OSD(kNoneOpened, false);
         return false;
     }

@@ -12,17 +12,25 @@ class IFiles;
 // The folder of a book given as its folder or its "Index.htm" (any letter
 // case); empty when there is no "Index.htm" there.
 QString bookFolderOf(IFiles &files, const QString &folderOrIndex);
+// The book's own title: the first heading of its table of contents ("Il faro
+// di Punta Lunga"), else that page's title, else its folder's name.
+QString bookTitleOf(IFiles &files, const QString &folder);
+// Why a folder is not a book (the text the reader is shown), or empty when it is one.
+QString notABook(IFiles &files, const QString &folderOrIndex);
 
 class Books {
 public:
     explicit Books(frmBrowser &f);
 
     const QString &folder() const { return folder_; }
+    // The open book's own title (bookTitleOf), read when the book is opened.
+    const QString &title() const { return title_; }
     QString indexPage() const;
 
     // The book given at start becomes the open one in the settings.
     void openAtStart();
-    // Ctrl+O: asks for a folder and opens the book in it.
+    // Ctrl+O: asks for a folder and opens the book in it. The chooser refuses
+    // a folder without a book and stays open on it, so the reader goes on looking.
     void chooseAndOpen();
     // Opens the book in the folder (or whose "Index.htm" is given) while
     // reading: the place in the book being left is saved first. A folder
@@ -33,6 +41,7 @@ private:
     void enter(const QString &folder);
     frmBrowser &f;
     QString folder_;
+    QString title_;
 };
 
 } // namespace qyr

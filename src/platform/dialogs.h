@@ -3,6 +3,7 @@
 // answered. The real adapter shows Qt dialogs (and the automation channel
 // answers them); tests answer from a queue.
 #include <QString>
+#include <functional>
 #include <optional>
 
 namespace qyr {
@@ -19,8 +20,11 @@ public:
     virtual void error(const QString &name, const QString &text) = 0;
     // Text box dialog; nullopt when it was closed without an answer.
     virtual std::optional<QString> input(const QString &title, const QString &label, const QString &text) = 0;
-    // Folder chooser, starting in start; nullopt when it was closed without a choice.
-    virtual std::optional<QString> chooseFolder(const QString &title, const QString &start) = 0;
+    // Folder chooser, starting in start; nullopt when it was closed without a
+    // choice. refuse tells why a chosen folder will not do (empty: it will):
+    // the reader is told, and the chooser stays open in that folder.
+    virtual std::optional<QString> chooseFolder(const QString &title, const QString &start,
+                                                const std::function<QString(const QString &)> &refuse) = 0;
 };
 
 } // namespace qyr

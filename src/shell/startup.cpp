@@ -76,6 +76,7 @@ void Startup::Form_Load()
 {
     f.TimerSpalsh.setEnabled(false);
     f.books.openAtStart();
+    f.setCaption(openingWords());
     f.ListMarkers.setTabStop(20);
 
     StartupStep = QStringLiteral("Form Load: inizializzazione");
@@ -151,7 +152,15 @@ void Startup::Form_Initialize()
         f.ports.pump.sleep(100);
         f.ports.pump.processEvents();
     }
+    // The blank page's load named the window by its address; until the first
+    // book page it says what is happening.
+    f.setCaption(openingWords());
     f.about.ShowAbout();
+}
+
+QString Startup::openingWords() const
+{
+    return QStringLiteral("QYR Player: apertura del libro %1").arg(f.books.title());
 }
 
 void Startup::Form_QueryUnload(bool &cancel)

@@ -27,6 +27,10 @@ public:
     // The message template as last filled by the start-up error report.
     QString lastFilledError;
 
+    // What the window is called until the first book page shows: the
+    // program's name and the book it is opening, heard as the window appears.
+    QString openingWords() const;
+
     // Saves the reader's place in the open book (or clears it when the
     // place is not to be kept), as the exit question's "Sì" does.
     void savePlace();

@@ -129,7 +129,23 @@ public:
     {
         shown.append({QStringLiteral("error"), QStringLiteral("LUMO Player - Segnalazioni"), text, name});
     }
-    std::optional<QString> chooseFolder(const QString &title, const QString &start) override { return ask("folder", title, start); }
+    // Each folder queued in inputs is chosen in turn; a refused one is shown as
+    // the real chooser shows it, which then stays open for the next.
+    std::optional<QString> chooseFolder(const QString &title, const QString &start,
+                                        const std::function<QString(const QString &)> &refuse) override
+    {
+        QString at = start;
+        for (;;) {
+            const std::optional<QString> chosen = ask("folder", title, at);
+            if (!chosen)
+                return chosen;
+            const QString why = refuse(*chosen);
+            if (why.isEmpty())
+                return chosen;
+            shown.append({QStringLiteral("message"), title, why, QString()});
+            at = *chosen;
+        }
+    }
     std::optional<QString> input(const QString &title, const QString &label, const QString &) override { return ask("input", title, label); }
     QStringList errorNames() const
     {

@@ -92,9 +92,7 @@ sr_expect "Apri un libro"
 sr_type "$(dirname "$BOOK")"; sr_key Return
 sr_expect "non contiene un libro"
 sr_key Return
-sr_expect "Nessun libro aperto"
-sr_key ctrl+o
-sr_expect "Apri un libro"
+sr_expect "Cartella $(basename "$(dirname "$BOOK")")"   # the chooser stays open, in the folder refused
 sr_type "$BOOK"; sr_key Return
 sr_expect "Libro aperto"
 

@@ -3,6 +3,7 @@
 #include "books/books.h"
 #include "books/bookview.h"
 #include "doubles/doubles.h"
+#include "doubles/rig.h"
 #include "doubles/treefiles.h"
 #include "exchange/registryexchange.h"
 #include "platform/files/diskfiles.h"
@@ -107,6 +108,82 @@ private slots:
         QCOMPARE(bookFolderOf(files, book), book);
         QCOMPARE(bookFolderOf(files, book + "/Index.htm"), book);
         QCOMPARE(bookFolderOf(files, book + "/Libro"), QString());
+    }
+
+    // A book is named by its contents page's first heading, else by that page's title, in UTF-8 or in the Western code
+    // page of Windows, with its character references; a page with neither, or no page, leaves the folder's name.
+    void aBookIsNamedByItsContentsPage()
+    {
+        QTemporaryDir dir;
+        DiskFiles files;
+        struct Case {
+            const char *name;
+            QByteArray index;
+            QString title;
+        };
+        const Case cases[] = {
+            {"utf-8", "<html><head><meta charset=\"utf-8\">\n<TITLE lang=\"it\">Sommario -\n  Citt\xc3\xa0 del faro</TITLE>",
+             "Sommario - Città del faro"},
+            {"windows-1252", "<title>Perch\xe9 il faro &egrave; &quot;spento&quot; \x96 &#8212;&#x41;&amp;&zzz;</title>",
+             "Perché il faro è \"spento\" – —A&&zzz;"},
+            {"heading", "<title>Sommario - Il faro</title></head><body>\n<H1 class=\"t\"><b>Il faro</b>\n di <i>Punta</i></h1>"
+                        "<h1>Altro</h1>", "Il faro di Punta"},
+            {"empty heading", "<title>Sommario</title><h1><img src=\"logo.jpg\"></h1>", "Sommario"},
+            {"neither", "<html><body><p>Il faro</p></body></html>", "libro uno"},
+        };
+        const QString book = dir.filePath("libro uno");
+        QVERIFY(QDir().mkpath(book));
+        for (const Case &c : cases) {
+            const auto named = naming(c.name);
+            writeFile(book + "/INDEX.HTM", c.index);
+            QCOMPARE(bookTitleOf(files, book + "/"), c.title);
+        }
+        QCOMPARE(bookTitleOf(files, dir.filePath("altrove")), "altrove");
+    }
+
+    // Until the first book page the window says the program and the book it opens, never the blank page's address;
+    // then the page's own title.
+    void theWindowSaysTheBookBeingOpened()
+    {
+        Rig r("/libri/uno");
+        r.files.add("/libri/uno/Index.htm");
+        r.files.contents.insert(FakeFiles::norm("/libri/uno/Index.htm"), "<title>Sommario - Il primo</title><h1>Il primo</h1>");
+        r.browser.autoComplete = true;
+        r.browser.pages.insert("about:blank", {"about:blank", {}, {}});
+        r.browser.pages.insert("/libri/uno/Index.htm", {"Sommario - Il primo", {}, {}});
+        r.start();
+        QCOMPARE(r.f->caption(), "QYR Player: apertura del libro Il primo");
+        r.clock.advance(5000);
+        QCOMPARE(r.browser.navigations.last(), "/libri/uno/Index.htm");
+        QCOMPARE(r.f->caption(), "Sommario - Il primo");
+    }
+
+    // Ctrl+O: a folder without a book is refused, and the chooser, kept open, starts the next choice from it; the book
+    // chosen then opens. A chooser closed without a choice keeps the book being read.
+    void theChooserRefusesAFolderWithoutABook()
+    {
+        Rig r("/libri/uno");
+        for (const char *file : {"/libri/uno/Index.htm", "/libri/due/INDEX.HTM", "/libri/vuota/dentro/nota.txt"})
+            r.files.add(file);
+        r.files.contents.insert(FakeFiles::norm("/libri/due/INDEX.HTM"), "<title>Il secondo</title>");
+        r.start();
+        r.clear();
+        r.dialogs.inputs << "/libri/vuota" << "/libri/due";
+        r.f->books.chooseAndOpen();
+        QCOMPARE(r.dialogs.shown.size(), 3);
+        QCOMPARE(r.dialogs.shown[0].kind + ' ' + r.dialogs.shown[0].text, "folder /libri");
+        QCOMPARE(r.dialogs.shown[1].text, "La cartella /libri/vuota non contiene un libro: manca il file Index.htm.");
+        QCOMPARE(r.dialogs.shown[2].kind + ' ' + r.dialogs.shown[2].text, "folder /libri/vuota");
+        QCOMPARE(r.f->books.folder(), "/libri/due");
+        QCOMPARE(r.f->books.title(), "Il secondo");
+        QCOMPARE(r.osd(), "Libro aperto: /libri/due");
+        QCOMPARE(r.browser.navigations, QStringList{"/libri/due/Index.htm"});
+
+        r.clear();
+        r.f->books.chooseAndOpen();
+        QCOMPARE(r.osd(), "Nessun libro aperto: si continua con quello di prima.");
+        QCOMPARE(r.f->books.folder(), "/libri/due");
+        QVERIFY(r.browser.navigations.isEmpty());
     }
 };
 

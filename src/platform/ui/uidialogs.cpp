@@ -3,15 +3,20 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
+#include <QComboBox>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QHBoxLayout>
+#include <QIdentityProxyModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStyle>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace qyr {
@@ -116,7 +121,11 @@ Answer UiDialogs::message(const QString &title, const QString &text, Buttons but
     box.setWindowTitle(title);
     box.setText(text);
     box.setAccessibleName(title);
-    box.setAccessibleDescription(text);
+    // Not the text again: a screen reader says the box's text and then its
+    // description, so the text was heard twice.
+    box.setAccessibleDescription(buttons == Buttons::Ok      ? QStringLiteral("Messaggio del programma")
+                                 : buttons == Buttons::YesNo ? QStringLiteral("Domanda: rispondere Sì o No")
+                                                             : QStringLiteral("Domanda: rispondere Sì, No o Annulla"));
     switch (icon) {
     case Icon::Information: box.setIcon(QMessageBox::Information); break;
     case Icon::Question: box.setIcon(QMessageBox::Question); break;
@@ -232,30 +241,205 @@ std::optional<QString> UiDialogs::input(const QString &title, const QString &lab
     return edit->text();
 }
 
-std::optional<QString> UiDialogs::chooseFolder(const QString &title, const QString &start)
+namespace {
+// The reader's own way of writing dates: the locale the system names (Qt
+// writes the system's dates in the C locale of LC_TIME even when the language
+// is Italian), Italian where the system names another language, as the
+// program speaks Italian throughout.
+QLocale readerLocale()
 {
-    // Qt's own dialog rather than the desktop's: it is the same everywhere,
-    // works from the keyboard alone and takes Italian labels.
-    QFileDialog d(nullptr, title, start);
-    d.setOption(QFileDialog::DontUseNativeDialog, true);
-    d.setOption(QFileDialog::ShowDirsOnly, true);
-    d.setFileMode(QFileDialog::Directory);
-    d.setAcceptMode(QFileDialog::AcceptOpen);
-    d.setAccessibleName(title);
-    d.setAccessibleDescription(QStringLiteral("Scegliere la cartella del libro, quella che contiene il file Index.htm"));
-    d.setLabelText(QFileDialog::LookIn, QStringLiteral("Cerca in:"));
-    d.setLabelText(QFileDialog::FileName, QStringLiteral("Cartella:"));
-    d.setLabelText(QFileDialog::FileType, QStringLiteral("Tipo:"));
-    d.setLabelText(QFileDialog::Accept, QStringLiteral("&Apri"));
-    d.setLabelText(QFileDialog::Reject, QStringLiteral("&Annulla"));
-    answeredFolder_.reset();
-    const int r = run(&d, DialogInfo{QStringLiteral("folder"), title, start, QString(),
-                                     QStringLiteral("Cartella:"), QStringLiteral("ok")});
-    if (answeredFolder_)
-        return std::exchange(answeredFolder_, std::nullopt);
-    if (r != QDialog::Accepted || d.selectedFiles().isEmpty())
+    const QLocale named(QLocale::system().name());
+    return named.language() == QLocale::Italian ? named : QLocale(QLocale::Italian, QLocale::Italy);
+}
+
+// The chooser's list in Italian: Qt's Italian texts have no word for its
+// "Folder", and its dates follow LC_TIME rather than the reader's language.
+class ItalianFileColumns : public QIdentityProxyModel {
+public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        auto *files = qobject_cast<QFileSystemModel *>(sourceModel());
+        if (!files || role != Qt::DisplayRole || (index.column() != 2 && index.column() != 3))
+            return QIdentityProxyModel::data(index, role);
+        const QModelIndex source = mapToSource(index);
+        if (index.column() == 3)
+            return readerLocale().toString(files->lastModified(source), QLocale::ShortFormat);
+        const QFileInfo info = files->fileInfo(source);
+        if (info.isRoot())
+            return QStringLiteral("Unità");
+        if (info.isDir())
+            return QStringLiteral("Cartella");
+        return info.suffix().isEmpty() ? QStringLiteral("File") : QStringLiteral("File %1").arg(info.suffix());
+    }
+};
+} // namespace
+
+// Qt's own folder chooser rather than the desktop's: the same everywhere,
+// usable from the keyboard alone, with Italian labels. A folder that will not
+// do is refused without closing it: the reader is told why and goes on
+// looking from there.
+class UiDialogs::FolderChooser : public QFileDialog {
+public:
+    FolderChooser(UiDialogs &owner, const QString &title, const QString &start,
+                  const std::function<QString(const QString &)> &refuse)
+        : QFileDialog(nullptr, title, start), owner_(owner), refuse_(refuse)
+    {
+        setOption(QFileDialog::DontUseNativeDialog, true);
+        setOption(QFileDialog::ShowDirsOnly, true);
+        setFileMode(QFileDialog::Directory);
+        setAcceptMode(QFileDialog::AcceptOpen);
+        setAccessibleName(title);
+        setAccessibleDescription(QStringLiteral("Scegliere la cartella del libro, quella che contiene il file Index.htm"));
+        setLabelText(QFileDialog::LookIn, QStringLiteral("Cerca in:"));
+        setLabelText(QFileDialog::FileName, QStringLiteral("Cartella:"));
+        setLabelText(QFileDialog::FileType, QStringLiteral("Tipo:"));
+        setLabelText(QFileDialog::Accept, QStringLiteral("&Apri"));
+        setLabelText(QFileDialog::Reject, QStringLiteral("&Annulla"));
+        // The folder the reader enters or leaves is said by its name.
+        connect(this, &QFileDialog::directoryEntered, this, [this](const QString &folder) { tell(folder); });
+    }
+
+    std::optional<QString> chosen;
+
+    // A folder given by the automation channel, taken as a typed one.
+    void choose(const QString &given)
+    {
+        if (!isVisible())
+            return;
+        // An address (file://...) is the logic's to read.
+        const QString folder = given.contains(QLatin1String("://")) ? given : typedFolder(given);
+        if (refused(folder))
+            return;
+        chosen = folder;
+        QDialog::accept();
+    }
+
+    // Enter in the folder's box, or the Open button: the folder typed or
+    // selected (or a book's Index.htm), else the one shown.
+    void accept() override
+    {
+        const QString typed = nameBox_ ? nameBox_->text().trimmed() : QString();
+        // Qt's own meaning for "..": up one folder.
+        if (typed == QLatin1String("..")) {
+            QFileDialog::accept();
+            return;
+        }
+        const QString folder = typed.isEmpty() ? directory().absolutePath() : typedFolder(typed);
+        if (refused(folder))
+            return;
+        chosen = folder;
+        QDialog::accept();
+    }
+
+protected:
+    bool eventFilter(QObject *o, QEvent *e) override
+    {
+        // Enter in the box chooses what is typed there, also a path ending
+        // with "/", for which Qt keeps its Open button disabled.
+        if (o == nameBox_ && e->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent *>(e)->key();
+            if ((key == Qt::Key_Return || key == Qt::Key_Enter) && !nameBox_->text().trimmed().isEmpty()) {
+                accept();
+                return true;
+            }
+        }
+        return QFileDialog::eventFilter(o, e);
+    }
+
+    void showEvent(QShowEvent *e) override
+    {
+        QFileDialog::showEvent(e);
+        if (!prepared_)
+            prepareWidgets();
+    }
+
+private:
+    // Qt makes the chooser's own widgets only as it is first shown.
+    void prepareWidgets()
+    {
+        prepared_ = true;
+        setProxyModel(new ItalianFileColumns(this));
+        nameBox_ = findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        if (nameBox_)
+            nameBox_->installEventFilter(this);
+        // The box of the folder shown is heard with its label and the folder.
+        // Qt names it by the folder, which the label hides, and a screen
+        // reader finds no value in it: the folder is its description.
+        auto *lookIn = findChild<QComboBox *>(QStringLiteral("lookInCombo"));
+        if (auto *label = findChild<QLabel *>(QStringLiteral("lookInLabel")); label && lookIn)
+            label->setBuddy(lookIn);
+        if (lookIn) {
+            const auto describe = [lookIn](const QString &) { lookIn->setAccessibleDescription(lookIn->currentText()); };
+            connect(lookIn, &QComboBox::currentTextChanged, lookIn, describe);
+            describe(QString());
+        }
+    }
+
+    // A typed or given path: "~" is the home folder, a relative one is
+    // inside the folder shown; a trailing separator changes nothing.
+    QString typedFolder(const QString &typed) const
+    {
+        QString path = typed;
+        if (path == QLatin1String("~") || path.startsWith(QLatin1String("~/")))
+            path = QDir::homePath() + path.mid(1);
+        if (QDir::isRelativePath(path))
+            path = directory().absoluteFilePath(path);
+        return QDir::cleanPath(path);
+    }
+
+    // The reader is told why the folder will not do, and the chooser shows it.
+    bool refused(const QString &folder)
+    {
+        const QString why = refuse_ ? refuse_(folder) : QString();
+        if (why.isEmpty())
+            return false;
+        owner_.message(windowTitle(), why, Buttons::Ok, Icon::Warning);
+        if (nameBox_)
+            nameBox_->clear();
+        if (QFileInfo(folder).isDir())
+            setDirectory(folder);
+        tell(directory().absolutePath());
+        owner_.reopened(this, directory().absolutePath());
+        return true;
+    }
+
+    void tell(const QString &folder)
+    {
+        QString name = QDir(folder).dirName();
+        if (name.isEmpty())
+            name = folder;
+        if (owner_.say)
+            owner_.say(QStringLiteral("Cartella %1").arg(name));
+    }
+
+    UiDialogs &owner_;
+    std::function<QString(const QString &)> refuse_;
+    bool prepared_ = false;
+    QLineEdit *nameBox_ = nullptr;
+};
+
+std::optional<QString> UiDialogs::chooseFolder(const QString &title, const QString &start,
+                                               const std::function<QString(const QString &)> &refuse)
+{
+    FolderChooser d(*this, title, start, refuse);
+    const int r = run(&d, DialogInfo{QStringLiteral("folder"), title, start, QString(), QStringLiteral("Cartella:"),
+                                     QStringLiteral("ok")});
+    if (r != QDialog::Accepted)
         return std::nullopt;
-    return d.selectedFiles().first();
+    return d.chosen;
+}
+
+// The chooser stays open after a refusal: the automation channel sees it
+// again, now in the folder refused.
+void UiDialogs::reopened(QDialog *d, const QString &folder)
+{
+    for (Open &o : open_)
+        if (o.dialog == d) {
+            o.info.text = folder;
+            if (onOpen)
+                onOpen(o.info);
+        }
 }
 
 bool UiDialogs::answer(const QString &button, const QString &text, bool hasText)
@@ -265,11 +449,19 @@ bool UiDialogs::answer(const QString &button, const QString &text, bool hasText)
     QDialog *d = open_.last().dialog;
     const DialogInfo &info = open_.last().info;
     if (info.kind == QLatin1String("folder")) {
-        if (hasText)
-            answeredFolder_ = text;
-        else if (button != QLatin1String("cancel"))
+        if (!hasText && button != QLatin1String("cancel"))
             return false;
-        hasText ? d->accept() : d->reject();
+        auto *chooser = dynamic_cast<FolderChooser *>(d);
+        if (!hasText || !chooser) {
+            d->reject();
+            return true;
+        }
+        // Once this answer has returned: a refusal opens a message box of its own.
+        QPointer<QDialog> alive(d);
+        QTimer::singleShot(0, d, [alive, chooser, text] {
+            if (alive)
+                chooser->choose(text);
+        });
         return true;
     }
     if (info.kind == QLatin1String("input")) {

@@ -28,7 +28,8 @@ public:
     Answer message(const QString &title, const QString &text, Buttons buttons, Icon icon) override;
     void error(const QString &name, const QString &text) override;
     std::optional<QString> input(const QString &title, const QString &label, const QString &text) override;
-    std::optional<QString> chooseFolder(const QString &title, const QString &start) override;
+    std::optional<QString> chooseFolder(const QString &title, const QString &start,
+                                        const std::function<QString(const QString &)> &refuse) override;
 
     // Answers the innermost open dialog as a reader would; false when none is open
     // or the answer does not fit it.
@@ -40,8 +41,13 @@ public:
 
     std::function<void(const DialogInfo &)> onOpen;
     std::function<void()> onClosed;
+    // Says a short text on the program's message band, which screen readers
+    // speak: a line inside a dialog would be spoken with the whole dialog again.
+    std::function<void(const QString &)> say;
 
 private:
+    class FolderChooser;
+    void reopened(QDialog *d, const QString &folder);
     struct Open {
         QPointer<QDialog> dialog;
         DialogInfo info;
@@ -49,7 +55,6 @@ private:
     int run(QDialog *d, const DialogInfo &info);
     QList<Open> open_;
     bool dismissed_ = false;
-    std::optional<QString> answeredFolder_; // a folder chooser answered by the automation channel
 };
 
 } // namespace qyr
