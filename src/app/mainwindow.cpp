@@ -97,8 +97,8 @@ void MainWindow::bindTitle(frmBrowser &f)
     setAccessibleDescription(f.form.description());
     // The page's title also shows in a line under the page, announced when
     // it changes: the one announcement screen readers never drop.
+    // No description: Orca would say it after every title.
     pageTitle_ = new MessageLabel(this);
-    pageTitle_->setAccessibleDescription(QStringLiteral("Titolo della pagina"));
     // Hidden until it has a title to say: shown empty with the window, a
     // notification is spoken as an empty "notifica".
     pageTitle_->hide();

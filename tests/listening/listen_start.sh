@@ -9,7 +9,7 @@ PROGRAM=$1
 BOOK=$2
 source "$(dirname "$0")/session.sh"
 D=$(mktemp -d /tmp/qyr-avvio.XXXXXX)
-trap 'sr_stop; [ "${SR_FAILED:-0}" -eq 0 ] && rm -rf "$D"' EXIT
+trap 'rc=$?; sr_stop; [ $rc -eq 0 ] && rm -rf "$D"' EXIT
 sr_start "$D"
 
 # A shelf with the book and a folder that holds no book.
@@ -19,7 +19,6 @@ cp -r "$BOOK" "$SHELF/faro"
 TITLE="Sommario - Il faro di Punta Lunga"
 OPENING="QYR Player: apertura del libro Il faro di Punta Lunga"
 
-step() { echo "-- $*"; }
 fail() { echo "$*" >&2; SR_FAILED=$((${SR_FAILED:-0} + 1)); }
 
 start_program() {
@@ -121,8 +120,4 @@ sr_heard_all=$(cut -d'|' -f2- "$SPEECH")
 grep -qF "Nessun libro aperto" <<<"$sr_heard_all" && fail "la scelta si è chiusa: \"Nessun libro aperto\""
 grep -qiF "about:" <<<"$sr_heard_all" && fail "sentito un indirizzo \"about:\""
 
-if [ "${SR_FAILED:-0}" -ne 0 ]; then
-  echo "ASCOLTO FALLITO: $SR_FAILED controlli (registrazioni in $D)" >&2
-  exit 1
-fi
-echo "ascolto riuscito"
+sr_verdict
