@@ -575,39 +575,21 @@ public:
 
     QString textAtOffset(int offset, QAccessible::TextBoundaryType type, int *start, int *end) const override
     {
-        if (type == QAccessible::LineBoundary || type == QAccessible::ParagraphBoundary) {
-            lineAt(clampOffset(offset), type == QAccessible::ParagraphBoundary, start, end);
-            return text(*start, *end);
-        }
-        return QAccessibleTextInterface::textAtOffset(offset, type, start, end);
+        if (!byLines(type))
+            return QAccessibleTextInterface::textAtOffset(offset, type, start, end);
+        return line(clampOffset(offset), 0, type == QAccessible::ParagraphBoundary, start, end);
     }
     QString textBeforeOffset(int offset, QAccessible::TextBoundaryType type, int *start, int *end) const override
     {
-        if (type == QAccessible::LineBoundary || type == QAccessible::ParagraphBoundary) {
-            int s = 0, e = 0;
-            lineAt(clampOffset(offset), type == QAccessible::ParagraphBoundary, &s, &e);
-            if (s == 0) {
-                *start = *end = 0;
-                return QString();
-            }
-            lineAt(s - 1, type == QAccessible::ParagraphBoundary, start, end);
-            return text(*start, *end);
-        }
-        return QAccessibleTextInterface::textBeforeOffset(offset, type, start, end);
+        if (!byLines(type))
+            return QAccessibleTextInterface::textBeforeOffset(offset, type, start, end);
+        return line(clampOffset(offset), -1, type == QAccessible::ParagraphBoundary, start, end);
     }
     QString textAfterOffset(int offset, QAccessible::TextBoundaryType type, int *start, int *end) const override
     {
-        if (type == QAccessible::LineBoundary || type == QAccessible::ParagraphBoundary) {
-            int s = 0, e = 0;
-            lineAt(clampOffset(offset), type == QAccessible::ParagraphBoundary, &s, &e);
-            if (e >= characterCount()) {
-                *start = *end = characterCount();
-                return QString();
-            }
-            lineAt(e, type == QAccessible::ParagraphBoundary, start, end);
-            return text(*start, *end);
-        }
-        return QAccessibleTextInterface::textAfterOffset(offset, type, start, end);
+        if (!byLines(type))
+            return QAccessibleTextInterface::textAfterOffset(offset, type, start, end);
+        return line(clampOffset(offset), 1, type == QAccessible::ParagraphBoundary, start, end);
     }
 
     // Geometry
@@ -644,6 +626,25 @@ private:
     mutable QVector<QAccessible::Id> links_;
     QString plain() const { return view()->document()->toPlainText(); }
     int clampOffset(int offset) const { return std::clamp(offset, 0, characterCount()); }
+
+    static bool byLines(QAccessible::TextBoundaryType type)
+    {
+        return type == QAccessible::LineBoundary || type == QAccessible::ParagraphBoundary;
+    }
+
+    // The line (or paragraph) at offset, or the one before (step -1) or after
+    // it (step 1); empty past either end.
+    QString line(int offset, int step, bool paragraph, int *start, int *end) const
+    {
+        lineAt(offset, paragraph, start, end);
+        if (step < 0 && *start == 0)
+            *end = 0;
+        else if (step > 0 && *end >= characterCount())
+            *start = *end = characterCount();
+        else if (step != 0)
+            lineAt(step < 0 ? *start - 1 : *end, paragraph, start, end);
+        return text(*start, *end);
+    }
 
     // The line as laid out on screen (or the whole paragraph), with the line
     // break that ends it, as screen readers expect.
