@@ -151,7 +151,7 @@ public:
     explicit LinkBridge(WebBrowser &owner) : owner_(owner) {}
     Q_INVOKABLE void activate(const QString &href) { owner_.linkActivated(href); }
     Q_INVOKABLE void hashSet(const QString &to, const QString &from) { owner_.anchorSetByPage(to, from); }
-    Q_INVOKABLE void pageChanged() { owner_.refreshText(); }
+    Q_INVOKABLE void pageChanged() { owner_.readText(false); }
     Q_INVOKABLE void closeWindow()
     {
         bool cancel = false;
@@ -524,9 +524,7 @@ void WebBrowser::loadingChanged(const QWebEngineLoadingInfo &info)
 void WebBrowser::takeSnapshot()
 {
     const QUrl url = view_->url();
-    const QString script = QStringLiteral("(function () { var s = %1; s.text = %2; return s; })()")
-                               .arg(QString::fromUtf8(kSnapshotScript).trimmed(), QString::fromUtf8(pageTextScript()).trimmed());
-    page_->runJavaScript(script, kWorld, [this, url, alive = alive_](const QVariant &result) {
+    page_->runJavaScript(QString::fromUtf8(kSnapshotScript), kWorld, [this, url, alive = alive_](const QVariant &result) {
         // A newer load has begun meanwhile: its own snapshot will follow.
         if (!*alive || view_->url() != url)
             return;
@@ -547,13 +545,13 @@ void WebBrowser::takeSnapshot()
             }
         }
         styleSheets_ = r.value(QStringLiteral("sheets")).toInt();
-        showText(r.value(QStringLiteral("text")), true);
-        if (url.hasFragment())
-            text_->goToAnchor(url.fragment());
         location_ = url;
         hasDocument_ = true;
         readyState_ = 4;
         DocumentComplete(url.toString());
+        // After the page's audio has been started: the walk takes a while
+        // on a long page, and the reader listens first.
+        readText(true);
     });
 }
 
@@ -584,14 +582,18 @@ void WebBrowser::showText(const QVariant &walked, bool fresh)
     text_->show(content, view_->title(), fresh);
 }
 
-void WebBrowser::refreshText()
+void WebBrowser::readText(bool fresh)
 {
     if (!hasDocument_)
         return;
     const QUrl url = view_->url();
-    page_->runJavaScript(QString::fromUtf8(pageTextScript()), kWorld, [this, url, alive = alive_](const QVariant &r) {
-        if (*alive && view_->url() == url)
-            showText(r, false);
+    page_->runJavaScript(QString::fromUtf8(pageTextScript()), kWorld, [this, url, fresh, alive = alive_](const QVariant &r) {
+        if (!*alive || view_->url() != url)
+            return;
+        showText(r, fresh);
+        // A new page opened at an anchor, or jumped to one before its text came.
+        if (fresh && location_.hasFragment())
+            text_->goToAnchor(location_.fragment());
     });
 }
 
@@ -687,7 +689,7 @@ QString WebBrowser::inlineLocalImages(const QString &html)
 void WebBrowser::setBodyHtml(const QString &html)
 {
     page_->runJavaScript(QStringLiteral("document.body.innerHTML = %1;").arg(jsString(inlineLocalImages(html))), kWorld);
-    refreshText();
+    readText(false);
 }
 
 } // namespace qyr

@@ -56,8 +56,9 @@ public:
     // The page's text as the screen reader reads it; it has the keyboard
     // whenever the page has it.
     QWidget *textView() const;
-    // Reads the page's text anew (the page changed its own words).
-    void refreshText();
+    // Reads the page's text: a new page's (the caret at its start), or anew
+    // when the page changed its own words (the caret kept).
+    void readText(bool fresh);
 
     // Activates a link of the page as a reader would: the first link whose
     // name or id is name, or else whose href (as written or resolved) is
