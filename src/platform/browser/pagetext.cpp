@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <utility>
 #include <QKeyEvent>
-#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -27,7 +26,7 @@ const char *kPageTextScript = R"JS(
   var SKIP = {SCRIPT:1, STYLE:1, NOSCRIPT:1, TEMPLATE:1, HEAD:1, TITLE:1, META:1, LINK:1, AUDIO:1,
               VIDEO:1, OBJECT:1, EMBED:1, IFRAME:1, SELECT:1, TEXTAREA:1, MAP:1};
   var BLOCK = /^(ADDRESS|ARTICLE|ASIDE|BLOCKQUOTE|BODY|CAPTION|CENTER|DD|DIV|DL|DT|FIELDSET|FIGCAPTION|FIGURE|FOOTER|FORM|H[1-6]|HEADER|HR|LEGEND|LI|MAIN|NAV|OL|P|PRE|SECTION|TABLE|TBODY|THEAD|TFOOT|TR|UL)$/;
-  var blocks = [], links = [], hrefs = [], anchors = {}, places = [], linkWords = {};
+  var blocks = [], links = [], anchors = {}, places = [], linkWords = {};
   var ctx = [{ kind: 'p', level: 0, el: document.body, pre: false }];
   var cur = null, link = -1, marker = '';
   function top() { return ctx[ctx.length - 1]; }
@@ -108,7 +107,6 @@ const char *kPageTextScript = R"JS(
     }
     if (tag === 'A' && el.hasAttribute('href')) {
       links.push(el);
-      hrefs.push(String(el.href));
       link = links.length - 1;
     }
     for (var c = el.firstChild; c; c = c.nextSibling) walk(c);
@@ -122,7 +120,7 @@ const char *kPageTextScript = R"JS(
   if (document.body) walk(document.body);
   window.__qyrTextPlaces = places;
   window.__qyrTextLinks = links;
-  return { blocks: blocks, anchors: anchors, links: hrefs };
+  return { blocks: blocks, anchors: anchors };
 })()
 )JS";
 
@@ -192,8 +190,6 @@ PageTextContent pageTextFromVariant(const QVariant &v)
     const QVariantMap anchors = m.value(QStringLiteral("anchors")).toMap();
     for (auto it = anchors.begin(); it != anchors.end(); ++it)
         out.anchors.insert(it.key(), kept[std::clamp(it.value().toInt(), 0, int(blocks.size()))]);
-    for (const QVariant &h : m.value(QStringLiteral("links")).toList())
-        out.linkHrefs.append(h.toString());
     return out;
 }
 
@@ -214,7 +210,6 @@ PageTextView::PageTextView(QWidget *parent) : QTextBrowser(parent)
 void PageTextView::show(const PageTextContent &content, const QString &title, bool fresh)
 {
     const int oldPosition = textCursor().position();
-    title_ = title;
     // The splash has no title of its own: the program's name stands for it.
     setAccessibleName(title.isEmpty() || title.startsWith(QLatin1String("about:")) ? QStringLiteral("QYR Player") : title);
     auto *doc = new QTextDocument(this);

@@ -30,7 +30,6 @@ struct PageTextBlock {
 struct PageTextContent {
     QVector<PageTextBlock> blocks;
     QHash<QString, int> anchors; // anchor name -> index in blocks
-    QVector<QString> linkHrefs;  // the page's links, by index
 };
 
 // Reads the walker's answer (a JSON-like map) into content.
@@ -53,7 +52,6 @@ public:
     bool goToAnchor(const QString &name);
     // The caret at the start of the page.
     void toStart();
-    QString title() const { return title_; }
     // The line the caret is in, as the screen reader reads it.
     QString currentLine() const;
 
@@ -80,7 +78,6 @@ private:
     void setHighlighted(int link);
     void activateLinkAtCaret();
 
-    QString title_;
     QHash<QString, int> anchors_; // anchor name -> text block number
     int place_ = -1;
     QVector<LinkSpan> spans_;
