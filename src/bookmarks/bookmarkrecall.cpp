@@ -49,6 +49,9 @@ void BookmarkRecall::MarcatoriRichiama(qint16 n)
                 slot = f.marks.MarcatoreCerca(entry, page);
                 if (slot > 0) {
                     nPendingMarker = slot;
+                    // The page renumbers its records as it opens: the
+                    // bookmark is found again there by what the reader chose.
+                    pendingDescription_ = entry;
                     wb.navigate(joinPath(f.books.folder(), page));
                     f.fraMarcatori.setVisible(false);
                     f.objwb.setVisible(true);
@@ -56,6 +59,7 @@ void BookmarkRecall::MarcatoriRichiama(qint16 n)
                 }
             }
             nPendingMarker = 0;
+            pendingDescription_.clear();
         } else if (slot == 0) {
             QString page;
             slot = f.marks.MarcatoreCerca(entry, page);
@@ -65,6 +69,20 @@ void BookmarkRecall::MarcatoriRichiama(qint16 n)
         f.fraMarcatori.setVisible(false);
         f.objwb.setVisible(true);
     });
+}
+
+void BookmarkRecall::completePending()
+{
+    const qint16 slot = std::exchange(nPendingMarker, qint16(0));
+    QString description = std::exchange(pendingDescription_, QString());
+    if (slot == 0)
+        return;
+    QString page;
+    const qint16 now = f.marks.MarcatoreCerca(description, page);
+    if (now > 0)
+        MarcatoriRichiama(now);
+    else // deleted meanwhile (by another copy of the program)
+        f.feedback.OSD(QStringLiteral("Segnalibro non trovato: ") + description, false);
 }
 
 void BookmarkRecall::play(qint16 slot, const QString &address)
@@ -98,12 +116,17 @@ void BookmarkRecall::play(qint16 slot, const QString &address)
         // Nothing found anywhere: the player keeps its file.
         QString found;
         IgnoreFailure([&] { found = searchMoved(audio); });
-        if (!found.isEmpty())
+        if (!found.isEmpty()) {
             run([&] { p.setFileName(found); });
+            f.audio.followFile(audio);
+        }
     } else {
         p.setFileName(candidate);
         f.ports.pump.processEvents();
         holdChaining();
+        // The page's next audio follows the one recalled, not the one that
+        // was playing before.
+        f.audio.followFile(audio);
     }
     run([&] { p.setRate(f.feedback.PlayerRate()); });
     run([&] { p.setCurrentPosition(position()); });

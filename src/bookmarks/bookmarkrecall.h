@@ -1,5 +1,4 @@
 #pragma once
-#include <utility>
 // Going to a bookmark: its page, its audio and its position.
 #include <QString>
 
@@ -11,8 +10,10 @@ class oEkoPlayer;
 class BookmarkRecall {
 public:
     explicit BookmarkRecall(frmBrowser &f) : f(f) {}
-    // The bookmark to recall once its page has opened (0: none), handed over once.
-    qint16 takePending() { return std::exchange(nPendingMarker, qint16(0)); }
+    // Completes a recall that opened its bookmark's page, once that page has
+    // loaded and listed its bookmarks: the one the reader chose is recalled,
+    // found again by its description. Nothing when no recall waits.
+    void completePending();
 
     // Recalls the bookmark in slot n of the page on show, or the one selected
     // in ListMarkers when n is 0. On the table of contents the bookmark's page
@@ -34,6 +35,7 @@ private:
 
     frmBrowser &f;
     qint16 nPendingMarker = 0;
+    QString pendingDescription_; // of the bookmark nPendingMarker names
 };
 
 } // namespace qyr

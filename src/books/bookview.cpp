@@ -41,7 +41,8 @@ QString BookView::bookKey(const QString &folder)
 // preference of the reader.
 bool BookView::ownsValue(const QString &name)
 {
-    return same(name, QStringLiteral("Brano")) || same(name, QStringLiteral("BranoPos"));
+    return same(name, QStringLiteral("Brano")) || same(name, QStringLiteral("BranoPos")) ||
+           same(name, QStringLiteral("BranoAudio"));
 }
 
 void BookView::openBook(const QString &folder)

@@ -3,6 +3,8 @@
 #include "../platform/convert.h"
 #include "../shell/frmbrowser.h"
 
+#include <QFileInfo>
+
 #include <algorithm>
 #include <array>
 #include <limits>
@@ -15,6 +17,8 @@ namespace {
 const QString kAudio = QStringLiteral("QYRPLAYER_AUDIO");
 const QString kPosition = QStringLiteral("QYRPLAYER_AUDIO_POS");
 const QString kNextPage = QStringLiteral("QYRPLAYER_AUDIO_NEXTHTML_");
+// More audio elements than any page has: the search for a file's element ends.
+constexpr qint32 kMaxElements = 1000;
 
 struct Extension {
     const char *text;
@@ -126,7 +130,7 @@ bool PageAudio::stepElement(bool next, StepLabel &step)
     });
     Q_UNUSED(moved);
     step.label = QStringLiteral("Get QYRPLAYER_AUDIO");
-    oAudioElem = nAudioIndex != 0 ? kAudio + QLatin1Char('_') + QString::number(nAudioIndex) : kAudio;
+    oAudioElem = elementName(nAudioIndex);
     // A missing element reads as empty here.
     QString audioName;
     IgnoreFailure([&] { audioName = content(oAudioElem); });
@@ -142,15 +146,14 @@ bool PageAudio::stepElement(bool next, StepLabel &step)
 }
 
 // The start position of the audio chosen: from the address (an index entry)
-// or from the page's position element.
-QString PageAudio::startPosition(const QString &address, bool stepped)
+// or from the page's position element of that audio.
+QString PageAudio::startPosition(const QString &address)
 {
     if (address.contains(kPosition)) {
         // Past the marker and one separator.
         return address.mid(address.indexOf(kPosition) + kPosition.size() + 1);
     }
-    const QString element =
-        stepped && nAudioIndex > 0 ? kPosition + QLatin1Char('_') + QString::number(nAudioIndex) : kPosition;
+    const QString element = nAudioIndex > 0 ? kPosition + QLatin1Char('_') + QString::number(nAudioIndex) : kPosition;
     QString text;
     IgnoreFailure([&] { text = content(element); });
     return text;
@@ -204,8 +207,10 @@ void PageAudio::hand(const QString &path, bool video, const QString &positionTex
 {
     auto run = [&](auto &&statement) { Guard(f.er, step, statement); };
     if (video) {
-        // A video is loaded without starting, at normal speed.
-        run([&] { f.player().setAutoStart(false); });
+        // A video the page reads in plays (in the video window) at normal
+        // speed, and the page's next audio follows its end: loaded without
+        // starting, it would leave the reading stopped without a word.
+        run([&] { f.player().setAutoStart(true); });
         run([&] { f.player().setRate(1.0f); });
         run([&] { f.player().setFileName(path); });
     } else {
@@ -245,13 +250,36 @@ const QString &PageAudio::reloadAddress()
     return address;
 }
 
-// The element to play: the page's first audio, or the next or previous one.
-// False when there is none.
+QString PageAudio::elementName(qint32 index) { return index != 0 ? kAudio + QLatin1Char('_') + QString::number(index) : kAudio; }
+
+// The audio of the page the last session ended in, when that page names it
+// still; otherwise its first audio (a place saved without one included).
+qint32 PageAudio::resumedIndex()
+{
+    if (!bResumePending)
+        return 0;
+    bool ok = false;
+    const qint32 index = f.prefs.stored(resumeAudioKey()).toInt(&ok);
+    if (!ok || index < 1)
+        return 0;
+    QString name;
+    IgnoreFailure([&] { name = content(elementName(index)); });
+    return name.trimmed().isEmpty() ? 0 : index;
+}
+
+const QString &PageAudio::resumeAudioKey()
+{
+    static const QString key = QStringLiteral("BranoAudio");
+    return key;
+}
+
+// The element to play: the page's first audio (or the one the last session
+// ended in), or the next or previous one. False when there is none.
 bool PageAudio::chooseElement(bool next, bool previous, StepLabel &step)
 {
     if (!next && !previous) {
-        oAudioElem = kAudio;
-        nAudioIndex = 0;
+        nAudioIndex = resumedIndex();
+        oAudioElem = elementName(nAudioIndex);
         return true;
     }
     if (previous && !next && nAudioIndex < 1) {
@@ -278,24 +306,26 @@ bool PageAudio::Playaudio(const QString &address, bool next, bool previous)
     step.label = QStringLiteral("Stop Audio 1");
     Guard(f.er, step, [&] { f.player().Stop_Player(); });
 
+    step.label = QStringLiteral("2");
+    if (address == reloadAddress()) {
+        // The file stopped above plays again, and the reading goes on from
+        // it: the page's audio being read stays the one after which the
+        // next follows.
+        step.label = QStringLiteral("Play_Player 1");
+        IgnoreFailure([&] { f.player().Play_Player(); });
+        return nothingPlayed(true);
+    }
     const bool stepped = next || previous;
     const int indexBefore = nAudioIndex;
     if (!chooseElement(next, previous, step))
         return false;
-
-    step.label = QStringLiteral("2");
-    if (address == reloadAddress()) {
-        step.label = QStringLiteral("Play_Player 1");
-        IgnoreFailure([&] { f.player().Play_Player(); }); // the file stopped above plays again
-        return nothingPlayed(true);
-    }
     if (!stepped && resumeAfterReload(address))
         return true;
 
     step.label = QStringLiteral("QYRPLAYER_AUDIO_POS");
     QString fileName;
     IgnoreFailure([&] { fileName = content(oAudioElem).trimmed(); });
-    const QString positionText = startPosition(address, stepped);
+    const QString positionText = startPosition(address);
 
     step.label = QStringLiteral("Definizione file Audio");
     if (fileName.isEmpty())
@@ -314,6 +344,31 @@ bool PageAudio::Playaudio(const QString &address, bool next, bool previous)
     hand(path, video, positionText, step);
     resumeLastSession(false, step);
     return true;
+}
+
+bool PageAudio::followFile(const QString &fileName)
+{
+    const QString wanted = QFileInfo(fileName).fileName();
+    const QString wantedBase = QFileInfo(fileName).completeBaseName();
+    if (wanted.isEmpty())
+        return false;
+    for (qint32 index = 0; index < kMaxElements; ++index) {
+        QString name;
+        IgnoreFailure([&] { name = content(elementName(index)).trimmed(); });
+        if (name.isEmpty())
+            return false; // past the page's last audio
+        // The element may name the file without its extension or with a folder.
+        name.replace(QLatin1Char('\\'), QLatin1Char('/'));
+        const QString given = QFileInfo(name).fileName();
+        const bool same = given.compare(wanted, Qt::CaseInsensitive) == 0 ||
+                          (!hasExtension(given) && given.compare(wantedBase, Qt::CaseInsensitive) == 0);
+        if (same) {
+            nAudioIndex = index;
+            oAudioElem = elementName(index);
+            return true;
+        }
+    }
+    return false;
 }
 
 void PageAudio::oPlayer_PlayStateChange(qint32 NewMode)

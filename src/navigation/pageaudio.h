@@ -17,6 +17,9 @@ public:
     // The address a link gives to reload the page and read on from the same
     // place (the style sheet key does the same).
     static const QString &reloadAddress();
+    // The setting that keeps which audio of the saved page was being read
+    // (its number among the page's audio elements).
+    static const QString &resumeAudioKey();
 
     // Subscribes the player handlers below to the owner's facade events.
     // Calling it again changes nothing.
@@ -27,6 +30,10 @@ public:
     // Where the page's reading stands: the next and previous audio go on from it.
     void setAudioIndex(qint32 index) { nAudioIndex = index; }
     bool resumePending() const { return bResumePending; }
+    // The reading goes on from the page's audio element that names this file
+    // (a recalled bookmark's audio), so that the page's next audio follows
+    // it. False, and nothing changed, when no element of the page names it.
+    bool followFile(const QString &fileName);
     // The page about to open resumes the place of the last session.
     void expectResume(bool resume) { bResumePending = resume; }
     // While held, the end of a file does not start the next one (a bookmark
@@ -59,7 +66,9 @@ private:
     QString findAudio(const QString &name, const QString &pageFolder, bool &video, StepLabel &step);
     bool stepElement(bool next, StepLabel &step);
     bool chooseElement(bool next, bool previous, StepLabel &step);
-    QString startPosition(const QString &address, bool stepped);
+    QString startPosition(const QString &address);
+    static QString elementName(qint32 index);
+    qint32 resumedIndex();
     bool resumeAfterReload(const QString &address);
     void resumeLastSession(bool quiet, StepLabel &step);
     void hand(const QString &path, bool video, const QString &positionText, StepLabel &step);

@@ -41,11 +41,7 @@ void PageLoad::objWB_DocumentComplete(const QString &URL)
             f.audio.Playaudio(URL, false, false);
     });
     step.label = QStringLiteral("Marcatori");
-    IgnoreFailure([&] {
-        if (const qint16 pending = f.recall.takePending()) {
-            f.recall.MarcatoriRichiama(pending);
-        }
-    });
+    IgnoreFailure([&] { f.recall.completePending(); });
     step.label = QStringLiteral("Messaggi multilingua");
     if (index)
         takeMessages();

@@ -211,9 +211,13 @@ void Startup::savePlace()
         f.prefs.save(QStringLiteral("Brano"), url);
         const double pos = f.oPlayer ? f.oPlayer->CurrentPosition() : 0.0;
         f.prefs.save(QStringLiteral("BranoPos"), conv::fromDouble(pos));
+        // The position is within the page's audio being read, which need not
+        // be its first.
+        f.prefs.save(PageAudio::resumeAudioKey(), QString::number(f.audio.audioIndex()));
     } else {
         f.prefs.save(QStringLiteral("Brano"), QString());
         f.prefs.save(QStringLiteral("BranoPos"), QString());
+        f.prefs.save(PageAudio::resumeAudioKey(), QString());
     }
 }
 
