@@ -329,14 +329,30 @@ void MainWindow::focusFollows(Control &panel, QWidget *box, std::function<QWidge
                     b->isAncestorOf(QApplication::focusWidget()))
                     t->setFocus(Qt::OtherFocusReason);
             });
-        } else if (out && out->isVisible()) {
-            // Back on the page, the reader lands in its document, which has a name.
-            if (out == browser_->view())
-                browser_->focusDocument();
-            else
-                out->setFocus(Qt::OtherFocusReason);
+        } else {
+            giveFocusBack(b, out);
+            // Again once the handler that closed the panel has ended: it may
+            // show the page only after hiding the panel (a recall does), and
+            // the keyboard must never stay in a hidden list, where arrows and
+            // Delete would act unseen.
+            QTimer::singleShot(0, this, [this, b, out] {
+                if (b && !b->isVisible())
+                    giveFocusBack(b, out);
+            });
         }
     });
+}
+
+void MainWindow::giveFocusBack(QWidget *panel, QWidget *back)
+{
+    QWidget *now = QApplication::focusWidget();
+    if (now && now->isVisible() && !panel->isAncestorOf(now) && now != panel)
+        return; // already somewhere the reader can be
+    // Back on the page, the reader lands in its document, which has a name.
+    if (back && back->isVisible() && back != browser_->view())
+        back->setFocus(Qt::OtherFocusReason);
+    else if (browser_->view()->isVisible())
+        browser_->focusDocument();
 }
 
 bool MainWindow::eventFilter(QObject *obj, QEvent *e)

@@ -43,6 +43,9 @@ private:
     void bindFocus(frmBrowser &f, const Panels &p);
     void relayout();
     void focusFollows(Control &panel, QWidget *box, std::function<QWidget *()> first, QWidget *back);
+    // The keyboard leaves a panel that has closed: to back when it is on
+    // show, else to the page's document.
+    void giveFocusBack(QWidget *panel, QWidget *back);
     frmBrowser *f_ = nullptr;
     WebBrowser *browser_;
     Twips twips_;

@@ -354,16 +354,37 @@ void BookmarkStore::removeSection(const QString &section)
 void BookmarkStore::deletePage(const QString &page)
 {
     StepLabel step{QStringLiteral("Marcatori Mode = 1 --> "), QString()};
-    Guard(f.er, step, [&] {
-        f.settings.transaction([&] {
-            for (const QString &section : {page, page + QLatin1Char('#')}) {
-                for (int n = 1; n <= kSlots; ++n)
-                    if (get(section, descriptionName(n), absent()) != absent())
-                        deleteRecord(section, n);
-                removeSection(section);
-            }
-        });
+    Guard(f.er, step, [&] { f.settings.transaction([&] { deletePageRecords(page); }); });
+}
+
+// The page's own records and those waiting to move into it.
+void BookmarkStore::deletePageRecords(const QString &page)
+{
+    for (const QString &section : {page, page + QLatin1Char('#')}) {
+        for (int n = 1; n <= kSlots; ++n)
+            if (get(section, descriptionName(n), absent()) != absent())
+                deleteRecord(section, n);
+        removeSection(section);
+    }
+}
+
+int BookmarkStore::deleteListedPages()
+{
+    QStringList pages;
+    for (const Listed &l : listed_) {
+        QString page = l.section;
+        if (page.endsWith(QLatin1Char('#')))
+            page.chop(1);
+        if (!pages.contains(page, Qt::CaseInsensitive))
+            pages << page;
+    }
+    const int listed = int(listed_.size());
+    // All or nothing: a failure leaves every bookmark where it was.
+    f.settings.transaction([&] {
+        for (const QString &page : std::as_const(pages))
+            deletePageRecords(page);
     });
+    return listed;
 }
 
 void BookmarkStore::deleteSelected()

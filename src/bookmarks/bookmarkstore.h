@@ -103,6 +103,10 @@ public:
     // show. N > 0 numbers the page in the whole-book listing.
     void Marcatori(qint16 Mode, const QString &pageKey, qint32 N);
 
+    // Deletes every record of every page in the list on show (the whole book
+    // on the table of contents), in one write; how many were listed.
+    int deleteListedPages();
+
     // Empties the collections and both list boxes; the store is untouched.
     void ClearMarcatori();
 
@@ -142,6 +146,7 @@ private:
 
     void load(const QString &page, const QString &listedPage, qint32 N);
     void deletePage(const QString &page);
+    void deletePageRecords(const QString &page);
     void deleteSelected();
     QList<Record> readRecords(const QString &section);
     void checkPosition(Record &r, StepLabel &step);

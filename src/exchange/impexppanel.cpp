@@ -298,6 +298,13 @@ QString ImpExpPanel::makeSafetyCopy()
     return copy;
 }
 
+QString ImpExpPanel::safetyCopy()
+{
+    const QString copy = makeSafetyCopy();
+    pruneSafetyCopies(QString());
+    return copy;
+}
+
 void ImpExpPanel::pruneSafetyCopies(const QString &imported)
 {
     QStringList copies = safetyCopies();

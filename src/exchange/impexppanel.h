@@ -43,6 +43,9 @@ public:
     QStringList safetyCopies() const;
     QString safetyCopiesFolder() const;
     static inline const QString kCopiesDrive = QStringLiteral("Copie di sicurezza");
+    // A new dated safety copy of the settings tree, the oldest beyond those
+    // kept removed; its path. Throws when it cannot be written.
+    QString safetyCopy();
 
     // The lists read the file system again: drives (volumes may come and
     // go), the folders of the current folder, the files matching the pattern.

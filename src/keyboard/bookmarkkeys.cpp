@@ -1,6 +1,7 @@
 #include "bookmarkkeys.h"
 #include "keyhelpers.h"
 #include "../dialogs/inputbox.h"
+#include "../navigation/pageload.h"
 #include "../platform/convert.h"
 #include "../shell/frmbrowser.h"
 
@@ -82,7 +83,7 @@ void BookmarkKeys::add()
 {
     pauseForList();
     QString description;
-    if (!f.ports.browser.locationURL().right(20).toUpper().contains(QLatin1String("INDEX.HTM"))) {
+    if (!PageLoad::isIndexPage(f.ports.browser.locationURL())) {
         const QString t = f.feedback.positionText();
         frmInputBox box(f.ports.dialogs);
         box.setTitle(QStringLiteral("Scrivi il segnalibro ") + t + QStringLiteral(" (mm:ss)"));
@@ -106,11 +107,47 @@ void BookmarkKeys::deleteAll()
         keyhelp::tell(f, QStringLiteral("Cancellazione Marcatori"), f.msg.strMsgMarkNone);
         return;
     }
+    if (PageLoad::isIndexPage(f.ports.browser.locationURL())) {
+        deleteWholeBook();
+        return;
+    }
     if (f.ports.dialogs.message(QStringLiteral("MediaPlayer"), f.msg.strMsgDelMark, Buttons::YesNo, Icon::Question) !=
         Answer::Yes)
         return;
+    const int count = f.ListMarkers.listCount();
     f.marks.Marcatori(1, QString(), 0);
     f.marks.ClearMarcatori();
+    f.marks.Marcatori(0, QString(), 0);
+    // Said only when they are really gone: a store that refused keeps them listed.
+    if (f.ListMarkers.listCount() == 0)
+        f.feedback.OSD(QStringLiteral("Segnalibri della pagina cancellati: %1").arg(count), false);
+}
+
+// On the table of contents the list is the whole book's: all of them go, after
+// the reader has heard how many, and after a safety copy that can bring them
+// back (restored like any other from the import panel).
+void BookmarkKeys::deleteWholeBook()
+{
+    const QString title = QStringLiteral("Cancellazione Marcatori");
+    const int count = f.ListMarkers.listCount();
+    const QString question = f.msg.strMsgDelMark + QStringLiteral("\r\nSegnalibri del libro da cancellare: %1.").arg(count);
+    if (f.ports.dialogs.message(QStringLiteral("MediaPlayer"), question, Buttons::YesNo, Icon::Question) != Answer::Yes)
+        return;
+    QString copy;
+    try {
+        copy = f.impExp.safetyCopy();
+    } catch (const QyrError &e) {
+        keyhelp::tell(f, title,
+                      QStringLiteral("Nessun segnalibro cancellato: copia di sicurezza delle impostazioni non riuscita.\r\n") +
+                          e.description());
+        return;
+    }
+    f.marks.deleteListedPages();
+    f.marks.ClearMarcatori();
+    keyhelp::tell(f, title,
+                  QStringLiteral("Cancellati tutti i segnalibri del libro: %1.\r\nLa copia di sicurezza %2 li contiene ancora.")
+                      .arg(count)
+                      .arg(copy));
 }
 
 void BookmarkKeys::showHideList()

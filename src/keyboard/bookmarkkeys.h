@@ -28,6 +28,7 @@ public:
 
 private:
     void recallCurrent();
+    void deleteWholeBook();
     frmBrowser &f;
     bool bResumeAfterList = false; // the reading was paused by opening the list
     float sngSavedRate = 0;        // the speed before that pause

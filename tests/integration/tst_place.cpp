@@ -1,0 +1,168 @@
+// The reader's place, end to end on small books the tests make: a resumed session, a recalled bookmark, a reload and
+// a video the page reads in all keep the reading where it was, and the bookmark list never acts unseen.
+#include "session.h"
+
+namespace {
+
+// A book of one chapter page, Libro/p1.htm, whose audio elements name the given files (made as silence of the given
+// seconds) and whose last audio leads to Libro/p2.htm, read by a long audio of its own.
+struct SmallBook {
+    QTemporaryDir dir;
+    QString folder;
+    explicit SmallBook(const QList<std::pair<QString, int>> &audio)
+    {
+        folder = dir.filePath("libro");
+        QDir().mkpath(folder + "/Libro");
+        writeFile(folder + "/Index.htm", "<html><head><title>Sommario</title></head><body><h1>Libro breve</h1>"
+                                         "<p><a href='Libro/p1.htm'>Uno</a> <a href='Libro/p2.htm'>Due</a></body></html>");
+        QByteArray metas;
+        for (int i = 0; i < audio.size(); ++i) {
+            const QString element = i == 0 ? QString("QYRPLAYER_AUDIO") : QString("QYRPLAYER_AUDIO_%1").arg(i);
+            metas += QString("<meta name='%1' content='%2'>").arg(element, audio[i].first).toUtf8();
+            if (audio[i].second > 0 && !QFileInfo(audio[i].first).suffix().isEmpty())
+                QVERIFY(writeSilence(folder + "/Libro/" + audio[i].first, audio[i].second));
+        }
+        metas += QString("<meta name='QYRPLAYER_AUDIO_NEXTHTML_%1' content='p2.htm'>").arg(audio.size()).toUtf8();
+        writeFile(folder + "/Libro/p1.htm", "<html><head><title>Uno</title>" + metas + "</head><body><p>Pagina uno <a href='javascript:location.reload()'>Rileggi</a></body></html>");
+        writeFile(folder + "/Libro/p2.htm", "<html><head><title>Due</title><meta name='QYRPLAYER_AUDIO' content='b1.wav'>"
+                                            "</head><body><p>Pagina due</body></html>");
+        QVERIFY(writeSilence(folder + "/Libro/b1.wav", 30));
+    }
+    QString settings() const { return dir.filePath("impostazioni.sqlite"); }
+};
+
+const QString kP1 = "LIBRO\\P1.HTM";
+
+QJsonObject focusOf(Session &s) { return s.state().value("focus").toObject(); }
+
+} // namespace
+
+class TstPlace : public QObject {
+    Q_OBJECT
+private slots:
+    // A session ended during the page's second audio resumes in that audio at the saved position, not in the first.
+    void resumeInTheAudioBeingRead()
+    {
+        SmallBook b({{"a1.wav", 2}, {"a2.wav", 6}});
+        double saved = 0;
+        {
+            Session s(b.dir, {{"SavePos", "1"}}, {}, b.folder);
+            s.follow("Libro/p1.htm");
+            s.expect("player", action("playing", "a1.wav"));
+            s.expect("player", action("playing", "a2.wav"));
+            QTest::qWait(1500);
+            s.signal(SIGTERM);
+            QCOMPARE(s.expectText("setting", setting("BranoAudio")), "1");
+            saved = s.expectText("setting", setting("BranoPos"), "value", 0).replace(',', '.').toDouble();
+            QVERIFY(s.finished());
+            QVERIFY2(saved > 0.5, qPrintable(QString::number(saved)));
+        }
+        Session s(b.settings(), {}, b.folder);
+        const int ready = s.expect("ready");
+        s.expect("player", seek(saved, 0.01), ready);
+        s.expect("player", action("playing", "a2.wav"));
+        QVERIFY2(s.indexOf("player", action("file", "a1.wav"), ready) < 0, "the first audio is not played");
+        // The page goes on from there to the next page.
+        s.expect("document", urlContains("p2.htm"));
+        QVERIFY(s.quitYes());
+    }
+
+    // A recall takes the reading to the recalled audio, which the page's next audio follows; the keyboard lands in the
+    // page whenever the list closes; on the table of contents the list recalls what the reader chose after a deletion,
+    // and Alt+4 deletes the whole book's bookmarks after asking with their number and making a safety copy.
+    void bookmarksKeepTheReading()
+    {
+        SmallBook b({{"a1.wav", 3}, {"a2.wav", 3}});
+        const QString config = b.dir.filePath("config");
+        Session s(b.dir, {}, {{"XDG_CONFIG_HOME", config}}, b.folder);
+        const Values marks{{"1", "1"}, {"1NOME", "A uno"}, {"1NOMEAUDIO", "a1.wav"},
+                           {"2", "0"}, {"2NOME", "A due"}, {"2NOMEAUDIO", "a1.wav"},
+                           {"3", "2"}, {"3NOME", "A tre"}, {"3NOMEAUDIO", "a1.wav"}};
+        for (const auto &[key, value] : marks)
+            s.put(kP1, key, value);
+        s.expect("setting", is("key", "3NOMEAUDIO"));
+        s.follow("Libro/p1.htm");
+        s.expect("player", action("playing", "a1.wav"));
+        s.expect("player", action("playing", "a2.wav"));
+
+        // In the second audio, "A uno" (in the first) is recalled from the list with Enter: the second audio follows.
+        s.key('6', Alt);
+        QVERIFY(s.until([&] { return field(focusOf(s), "name") == "ListMarkers"; }));
+        s.control("ListMarkers", "select", 0);
+        int mark = s.key(13, 0);
+        s.expect("osd", is("text", "A uno"), mark);
+        s.expect("player", seek(1), mark);
+        // The keyboard is in the page, not in the hidden list: Delete there deletes nothing.
+        QVERIFY(s.until([&] { const QJsonObject fo = focusOf(s); return field(fo, "name") == "objwbTesto" && fo.value("shown").toBool(); }));
+        s.key(46, 0);
+        s.expect("player", action("playing", "a2.wav"), mark);
+        QVERIFY2(s.indexOf("document", urlContains("p2.htm"), mark) < 0, "the second audio is not skipped");
+        QCOMPARE(s.list(3).size(), 3);
+
+        // "Chiudi" of the list panel gives the keyboard back to the page too.
+        s.key('6', Alt);
+        QVERIFY(s.until([&] { return field(focusOf(s), "name") == "ListMarkers"; }));
+        s.control("cmdImpExp(4)", "click");
+        QVERIFY(s.until([&] { const QJsonObject fo = focusOf(s); return field(fo, "name") == "objwbTesto" && fo.value("shown").toBool(); }));
+
+        // The whole book's list: "A uno" deleted, then "A due" chosen, is "A due" that plays.
+        s.key('I', Ctrl);
+        s.expect("document", urlContains("Index.htm"));
+        s.key('6', Alt);
+        QVERIFY(s.until([&] { return field(focusOf(s), "name") == "ListMarkers"; }));
+        QCOMPARE(s.list(3).first(), "00:01 - A uno");
+        s.control("ListMarkers", "select", 0);
+        s.key(46, 0);
+        QCOMPARE(s.list(2).first(), "00:00 - A due");
+        s.control("ListMarkers", "select", 0);
+        mark = s.key(13, 0);
+        s.expect("document", urlContains("p1.htm"), mark);
+        s.expect("osd", is("text", "A due"), mark);
+        QVERIFY(s.indexOf("osd", is("text", "A tre"), mark) < 0);
+
+        // Alt+4 on the table of contents: the number asked, a safety copy named, every bookmark of the book gone.
+        s.key('I', Ctrl);
+        s.expect("document", urlContains("Index.htm"));
+        QCOMPARE(s.list(2).size(), 2);
+        mark = s.key('4', Alt);
+        const QString question = s.expectText("dialog", {}, "text", mark);
+        QVERIFY2(question.contains("Sei sicuro") && question.contains(": 2."), qPrintable(question));
+        s.answer("yes");
+        const QString told = s.expectText("dialog", {}, "text");
+        const QStringList copies = QDir(config + "/qyrplayer/copie-di-sicurezza").entryList({"*.reg"}, QDir::Files);
+        QVERIFY2(copies.size() == 1 && told.contains(copies.first()) && told.contains(": 2."), qPrintable(told));
+        QVERIFY(readFile(config + "/qyrplayer/copie-di-sicurezza/" + copies.first()).contains("A tre"));
+        s.answer("ok");
+        QVERIFY(s.list(0).isEmpty());
+        s.follow("Libro/p1.htm");
+        s.expect("document", urlContains("p1.htm"));
+        mark = s.key('6', Alt);
+        QVERIFY(s.expectText("dialog", {}, "text", mark).contains("Non ci sono marcatori"));
+        s.answer("ok");
+        QVERIFY(s.quitYes());
+    }
+
+    // A reload replays the audio being read once, then the reading goes on; a video the page reads in plays and is
+    // followed by the page's next audio.
+    void reloadAndAPageVideo()
+    {
+        SmallBook b({{"a1.wav", 2}, {"clip", 0}, {"a3.wav", 4}});
+        QVERIFY(QProcess::execute("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "testsrc=size=64x48:rate=10", "-t", "2",
+                                             b.folder + "/Libro/clip.avi"}) == 0);
+        Session s(b.dir, {}, {}, b.folder);
+        s.follow("Libro/p1.htm");
+        s.expect("player", action("playing", "a1.wav"));
+        s.expect("player", action("playing", "clip.avi"));
+        s.expect("player", action("video-shown"));
+        s.expect("player", action("playing", "a3.wav"));
+        const int mark = s.follow("javascript:location.reload()");
+        s.expect("player", action("play"), mark);
+        const int next = s.expect("player", action("file"));
+        QVERIFY2(field(s.event(next), "value").endsWith("b1.wav"), qPrintable(field(s.event(next), "value")));
+        QCOMPARE(s.count("player", mark, action("playing", "a3.wav")), 1);
+        QVERIFY(s.quitYes());
+    }
+};
+
+QTEST_GUILESS_MAIN(TstPlace)
+#include "tst_place.moc"
