@@ -271,6 +271,10 @@ void Automation::actOnControl(const QJsonObject &cmd)
         emit le->textEdited(text); // as if typed
         if (action == QLatin1String("click") || action == QLatin1String("dblclick"))
             emit le->returnPressed();
+        // "type" leaves the entry unfinished, as keys typed one by one do;
+        // any other action is a finished entry, as leaving the box is.
+        if (action != QLatin1String("type"))
+            emit le->editingFinished();
     } else if (auto *list = qobject_cast<QListWidget *>(w)) {
         if (row < 0 || row >= list->count())
             return fail("voce inesistente");

@@ -61,6 +61,7 @@ void bindTextBox(TextBox &m, QLineEdit *w, const Twips &t)
             p->setText(m.text());
     });
     QObject::connect(w, &QLineEdit::textEdited, w, [&m](const QString &s) { m.setText(s); });
+    QObject::connect(w, &QLineEdit::editingFinished, w, [&m] { m.EditingDone(); });
 }
 
 void bindCheckBox(CheckBox &m, QCheckBox *w, const Twips &t)

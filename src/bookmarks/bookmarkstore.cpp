@@ -1,4 +1,5 @@
 #include "bookmarkstore.h"
+#include "../platform/bookpath.h"
 #include "../dialogs/inputbox.h"
 #include "../platform/convert.h"
 #include "../shell/frmbrowser.h"
@@ -401,6 +402,24 @@ void BookmarkStore::deleteSelected()
         return;
     ClearMarcatori();
     Marcatori(0, QString(), 0);
+}
+
+void BookmarkStore::listAsOpened(bool wholeBook)
+{
+    ClearMarcatori();
+    if (!wholeBook) {
+        Marcatori(0, QString(), 0);
+        return;
+    }
+    qint32 n = 1;
+    for (const QString &folder : f.ports.files.folders(f.books.folder())) {
+        if (folder.toUpper() == QLatin1String("INCLUDE"))
+            continue;
+        for (const QString &file : f.ports.files.files(joinPath(f.books.folder(), folder))) {
+            Marcatori(0, folder + QLatin1Char('/') + file, n);
+            ++n;
+        }
+    }
 }
 
 void BookmarkStore::ClearMarcatori()

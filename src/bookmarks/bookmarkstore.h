@@ -107,6 +107,11 @@ public:
     // on the table of contents), in one write; how many were listed.
     int deleteListedPages();
 
+    // The list afresh, as the page on show lists it when it opens: its own
+    // bookmarks, or (wholeBook, the table of contents) every page of the
+    // book, with or without bookmarks, numbered in the order listed.
+    void listAsOpened(bool wholeBook);
+
     // Empties the collections and both list boxes; the store is untouched.
     void ClearMarcatori();
 

@@ -1,18 +1,17 @@
 #include "optionspanel.h"
 #include "../platform/convert.h"
 #include "../shell/frmbrowser.h"
+#include "../player/volumescale.h"
 #include "../shell/playersettings.h"
 
 namespace qyr {
-
-namespace {
-}
 
 void OptionsPanel::connect()
 {
     f.chkSavePos.Click.connect([this] { chkSavePos_Click(); });
     f.TextAvantiIndietro.Change.connect([this] { TextAvantiIndietro_Change(); });
     f.TextVolume.Change.connect([this] { TextVolume_Change(); });
+    f.TextVolume.EditingDone.connect([this] { TextVolume_Done(); });
     f.TextRate.Change.connect([this] { TextRate_Change(); });
     f.chkAudioOff.Click.connect([this] { chkAudioOff_Click(); });
     f.optPlayer.Click.connect([this](int i) { optPlayer_Click(i); });
@@ -40,32 +39,50 @@ void OptionsPanel::TextAvantiIndietro_Change()
     });
 }
 
+// A volume is applied as soon as the box holds one the player can take; an
+// entry on its way there ("-", "-2" before "-200") is waited for, and only
+// checked once the reader has finished it.
 void OptionsPanel::TextVolume_Change()
 {
     Guard(f.er, QStringLiteral("TextVolume_Change"), [&] {
         const QString t = f.TextVolume.text();
-        // Only a volume the player can take is stored: anything else would
-        // fail at every start.
-        if (!conv::isNumeric(t)) {
-            f.feedback.OSD(QStringLiteral("Volume non valido: scrivere un numero"), false);
-            f.TextVolume.setText(f.prefs.read(QStringLiteral("Volume"), QStringLiteral("TextVolume_Change")));
+        if (!volumeProblem(t).isEmpty())
             return;
-        }
-        // Before the player exists (start-up fills the box) either scale will do.
-        const bool running = f.oPlayer && f.oPlayer->hasCurrentPlayer();
-        const qint32 low = running ? f.keys.transport.volumeMin() : -4000;
-        const qint32 high = running ? f.keys.transport.volumeMax() : 100;
-        const double v = conv::toDouble(t);
-        if (v < low || v > high) {
-            f.feedback.OSD(QStringLiteral("Volume non valido: da %1 a %2").arg(low).arg(high), false);
-            return;
-        }
         f.prefs.save(QStringLiteral("Volume"), t);
         // Heard at once; the volume keys have set the player already and
         // only write the box.
+        const bool running = f.oPlayer && f.oPlayer->hasCurrentPlayer();
         if (running && f.oPlayer->Volume().toDouble() != double(conv::toInt32(t)))
             f.oPlayer->setVolume(t);
     });
+}
+
+void OptionsPanel::TextVolume_Done()
+{
+    Guard(f.er, QStringLiteral("TextVolume_Change"), [&] {
+        const QString problem = volumeProblem(f.TextVolume.text());
+        if (problem.isEmpty())
+            return;
+        // One message, and the box back to the volume in force.
+        f.feedback.OSD(problem, false);
+        f.TextVolume.setText(f.prefs.read(QStringLiteral("Volume"), QStringLiteral("TextVolume_Change")));
+    });
+}
+
+// Why the text is no volume the player can take; empty when it is one. Only
+// a volume in range is stored: anything else would fail at every start.
+QString OptionsPanel::volumeProblem(const QString &text)
+{
+    if (!conv::isNumeric(text))
+        return QStringLiteral("Volume non valido: scrivere un numero");
+    // Before the player exists (start-up fills the box) either scale will do.
+    const bool running = f.oPlayer && f.oPlayer->hasCurrentPlayer();
+    const qint32 low = running ? f.keys.transport.volumeMin() : volume::of(0).min;
+    const qint32 high = running ? f.keys.transport.volumeMax() : volume::of(1).max;
+    const double v = conv::toDouble(text);
+    if (v < low || v > high)
+        return QStringLiteral("Volume non valido: da %1 a %2").arg(low).arg(high);
+    return QString();
 }
 
 void OptionsPanel::TextRate_Change()
@@ -105,6 +122,8 @@ void OptionsPanel::chkAudioOff_Click()
 
 void OptionsPanel::optPlayer_Click(int index)
 {
+    if (switching_)
+        return;
     Guard(f.er, QStringLiteral("optPlayer_Click"), [&] { SetPlayer(qint16(index)); });
 }
 
@@ -120,19 +139,39 @@ void OptionsPanel::cmdSetupClose_Click() { f.frmconfigurazione.setVisible(false)
 void OptionsPanel::SetPlayer(qint16 index)
 {
     qint16 old = -1;
+    // What the reader hears goes on in the other player: the same file at the
+    // same place, playing or paused, at the same speed and loudness, and
+    // silent when reading is off.
+    QString file;
+    bool playing = false;
+    double position = 0;
+    auto carryOver = [&](qint16 version, qint16 from) {
+        f.keys.transport.setVolumeRange(version);
+        f.oPlayer->setRate(f.feedback.PlayerRate());
+        f.oPlayer->setAudioOff(f.feedback.audioOff());
+        carryVolume(from, version);
+        if (!file.isEmpty()) {
+            f.oPlayer->setAutoStart(playing && !f.feedback.audioOff());
+            f.oPlayer->setFileName(file);
+            f.oPlayer->setCurrentPosition(position);
+        }
+    };
     try {
         if (!f.oPlayer)
             throw QyrError(err::ObjectNotSet);
-        const QString file = f.oPlayer->FileName();
+        file = f.oPlayer->FileName();
+        playing = f.oPlayer->IsPlaying();
+        position = file.isEmpty() ? 0.0 : f.oPlayer->CurrentPosition();
         f.oPlayer->Stop_Player();
         old = f.oPlayer->Versione();
         f.oPlayer.reset();
         f.oPlayer = f.newPlayer();
         if (index == 1 || index == 0) {
             f.oPlayer->setVersione(index);
-            f.keys.transport.setVolumeRange(index);
-            f.oPlayer->setFileName(file);
-            f.oPlayer->Play_Player();
+            // Without its player the version is not taken (the facade has said why).
+            if (!f.oPlayer->hasCurrentPlayer())
+                throw QyrError(err::CannotCreateObject);
+            carryOver(index, old);
         }
         f.optPlayer.select(index);
         f.prefs.save(QStringLiteral("Versione"), QString::number(f.oPlayer->Versione()));
@@ -141,9 +180,31 @@ void OptionsPanel::SetPlayer(qint16 index)
         f.er.ShowError(QStringLiteral("SetPlayer"),
                        QStringLiteral("Versione Media Player non supportata! Verrà reimpostata la versione precedente!"));
         f.er.clearCurrent();
-        if ((old == 0 || old == 1) && f.oPlayer)
+        if ((old == 0 || old == 1) && f.oPlayer) {
             f.oPlayer->setVersione(old);
+            if (f.oPlayer->hasCurrentPlayer())
+                IgnoreFailure([&] { carryOver(old, old); });
+            // The option shown is the player in use; selecting it is no new choice.
+            const bool was = switching_;
+            switching_ = true;
+            f.optPlayer.select(old);
+            switching_ = was;
+        }
     }
+}
+
+// The stored volume, on the new player's scale when the player changes; the
+// box shows it and the new player takes it.
+void OptionsPanel::carryVolume(qint16 from, qint16 to)
+{
+    const QString text = f.TextVolume.text();
+    if (!conv::isNumeric(text))
+        return;
+    const bool changes = (from == 0 || from == 1) && from != to;
+    const QString now = changes ? QString::number(volume::convert(conv::toDouble(text), from, to)) : text;
+    if (now != text)
+        f.TextVolume.setText(now); // stored by the box's handler
+    f.oPlayer->setVolume(now);
 }
 
 } // namespace qyr

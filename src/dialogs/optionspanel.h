@@ -1,7 +1,7 @@
 #pragma once
 // The options panel: every edit is stored at once; choosing the player
 // version rebuilds the player facade.
-#include <QtGlobal>
+#include <QString>
 
 namespace qyr {
 
@@ -14,6 +14,8 @@ public:
     void chkSavePos_Click();
     void TextAvantiIndietro_Change();
     void TextVolume_Change();
+    // The reader has left the volume box (or pressed Enter in it).
+    void TextVolume_Done();
     void TextRate_Change();
     void chkAudioOff_Click();
     void optPlayer_Click(int index);
@@ -22,7 +24,10 @@ public:
     void SetPlayer(qint16 index);
 
 private:
+    void carryVolume(qint16 from, qint16 to);
+    QString volumeProblem(const QString &text);
     frmBrowser &f;
+    bool switching_ = false; // SetPlayer is putting the option back
 };
 
 } // namespace qyr

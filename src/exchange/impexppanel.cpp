@@ -1,4 +1,5 @@
 #include "impexppanel.h"
+#include "../navigation/pageload.h"
 #include "../platform/convert.h"
 #include "../shell/frmbrowser.h"
 #include "registryexchange.h"
@@ -176,7 +177,12 @@ void ImpExpPanel::openPanel(bool forExport)
 void ImpExpPanel::runOk()
 {
     const bool exporting = f.TextFileName.visible();
-    const QString name = f.TextFileName.text();
+    // An import takes the file chosen in the list, never a name left in the
+    // hidden name box by an earlier export.
+    const int chosen = f.File.listIndex();
+    const QString name = exporting ? f.TextFileName.text()
+                         : chosen >= 0 && chosen < f.File.items().size() ? f.File.items().at(chosen)
+                                                                          : QString();
     if (name.trimmed().isEmpty()) {
         // Nothing chosen yet: say what is missing and leave the panel open.
         say(exporting ? QStringLiteral("Scrivere il nome del file da esportare nella casella \"Nome file\".")
@@ -269,8 +275,9 @@ void ImpExpPanel::importFrom(const QString &path)
     // Whether reading is on is the reader's choice now, not the file's.
     f.prefs.save(QStringLiteral("AudioOff"), conv::fromBool(f.feedback.audioOff()));
 
-    f.marks.ClearMarcatori();
-    f.marks.Marcatori(0, QString(), 0);
+    // The list as the page shows it on opening: on the table of contents,
+    // the whole book's, imported bookmarks included.
+    f.marks.listAsOpened(PageLoad::isIndexPage(f.ports.browser.locationURL()));
 
     QString text = f.msg.strMsgRipristinoOk;
     text.replace(QLatin1String("@FILE@"), path);

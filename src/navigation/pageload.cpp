@@ -52,23 +52,7 @@ void PageLoad::objWB_DocumentComplete(const QString &URL)
 // A failure ends the page's handling (false).
 bool PageLoad::listBookmarks(bool index, StepLabel &step)
 {
-    const bool listed = Guard(f.er, step, [&] {
-        f.marks.ClearMarcatori();
-        if (!index) {
-            f.marks.Marcatori(0, QString(), 0);
-            return;
-        }
-        qint32 n = 1;
-        for (const QString &folder : f.ports.files.folders(f.books.folder())) {
-            if (folder.toUpper() == QLatin1String("INCLUDE"))
-                continue;
-            for (const QString &file : f.ports.files.files(joinPath(f.books.folder(), folder))) {
-                f.marks.Marcatori(0, folder + QLatin1Char('/') + file, n);
-                ++n;
-            }
-        }
-    });
-    return listed;
+    return Guard(f.er, step, [&] { f.marks.listAsOpened(index); });
 }
 
 void PageLoad::showTitle()

@@ -70,6 +70,8 @@ public:
     const QString &text() const { return text_; }
     void setText(const QString &t);
     Signal<> Change;
+    // The reader has finished an entry: left the box, or pressed Enter in it.
+    Signal<> EditingDone;
 
 private:
     QString text_;

@@ -3,6 +3,7 @@
 #include "player/ekoplayer.h"
 #include "player/frmother.h"
 #include "player/frmwmp9.h"
+#include "player/volumescale.h"
 #include "platform/errorreport.h"
 
 #include <QtTest>
@@ -45,6 +46,20 @@ struct PlayerRig {
 class TstPlayer : public QObject {
     Q_OBJECT
 private slots:
+    // A volume keeps its loudness across the two scales (libmpv's cubic percent, hundredths of a decibel), within the
+    // new scale's range, and a round trip comes back where it started.
+    void volumeScales()
+    {
+        const struct { double v; int from, to, out; } cases[] = {
+            {40, 1, 0, -2388}, {100, 1, 0, 0}, {0, 1, 0, -4000}, {5, 1, 0, -4000}, {-200, 0, 1, 93},
+            {0, 0, 1, 100}, {-4000, 0, 1, 22}, {-10000, 0, 1, 2}, {150, 1, 1, 100}, {-200, 1, 1, 0}, {-200, 0, 0, -200}};
+        for (const auto &c : cases)
+            QVERIFY2(volume::convert(c.v, c.from, c.to) == c.out,
+                     qPrintable(QString("%1 from %2 to %3: %4").arg(c.v).arg(c.from).arg(c.to).arg(volume::convert(c.v, c.from, c.to))));
+        for (int v = 30; v <= 100; v += 10)
+            QCOMPARE(volume::convert(volume::convert(v, 1, 0), 0, 1), v);
+    }
+
     void withoutAPlayerEveryMemberReportsOnce()
     {
         PlayerRig r;

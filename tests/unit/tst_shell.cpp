@@ -169,23 +169,20 @@ private slots:
         QLocale::setDefault(QLocale("it_IT"));
         Started r;
         frmBrowser &f = *r.f;
-        // The other player: the old host goes with its facade, stopped first.
+        // The other player, which this machine lacks: the old host goes with its facade; the refusal is
+        // said once, and version 9 comes back with the same file at the same place, paused as it was.
         f.oPlayer->setAutoStart(true);
         f.oPlayer->setFileName("/libri/demo/Libro/cap1.mp3");
-        const int before = int(r.mediaLog.size());
+        f.oPlayer->setCurrentPosition(12.5);
+        f.oPlayer->Pause_Player();
         f.optPlayer.select(0);
-        QCOMPARE(r.mediaLog.mid(before).first(), "stop");
-        QVERIFY(r.medias.empty());
-        QCOMPARE(int(f.oPlayer->Versione()), 0);
-        QCOMPARE(setting(r, "Versione"), "0");
-        QCOMPARE(r.dialogs.errorNames(),
-                 QStringList({"oPl - EkoPlayer: Versione:", "oPl - Let FileName", "oPl - Play_Player"}));
-        // Back to version 9: the same file is set on a fresh host and started.
-        r.dialogs.shown.clear();
-        f.optPlayer.select(1);
-        QVERIFY(r.dialogs.errorNames().contains("oPl - Get FileName"));
+        QCOMPARE(r.dialogs.errorNames(), QStringList({"oPl - EkoPlayer: Versione:", "SetPlayer"}));
         QCOMPARE(int(f.oPlayer->Versione()), 1);
+        QCOMPARE(f.optPlayer.selected(), 1);
         QCOMPARE(setting(r, "Versione"), "1");
+        QCOMPARE(r.media()->url_, "/libri/demo/Libro/cap1.mp3");
+        QCOMPARE(r.media()->position, 12.5);
+        QVERIFY(!f.oPlayer->IsPlaying());
         r.dialogs.shown.clear();
         // An empty box or text takes the value stored by the last edit back.
         for (const QString text : {"15", "", "abc"})
@@ -203,11 +200,19 @@ private slots:
         QCOMPARE(f.lblOSD.caption(), "Velocità non valida: da 0,5 a 2");
         QCOMPARE(f.TextRate.text(), "0");
         QCOMPARE(f.feedback.PlayerRate(), 1.3f);
-        // The volume box: heard at once and stored; text or a volume out of the player's range is refused likewise.
+        // The volume box: heard at once and stored; an entry that is no volume yet is waited for, and once finished
+        // it is refused with one message and the box shows the volume in force.
         f.TextVolume.setText("40");
-        f.TextVolume.setText("250");
+        f.frmOSD.setVisible(false);
+        for (const QString typed : {"-", "-2", "250"}) {
+            f.TextVolume.setText(typed);
+            QVERIFY(!f.frmOSD.visible());
+        }
+        f.TextVolume.EditingDone();
         QCOMPARE(f.lblOSD.caption(), "Volume non valido: da 0 a 100");
+        QCOMPARE(f.TextVolume.text(), "40");
         f.TextVolume.setText("abc");
+        f.TextVolume.EditingDone();
         QCOMPARE(f.lblOSD.caption(), "Volume non valido: scrivere un numero");
         QCOMPARE(f.TextVolume.text(), "40");
         QCOMPARE(f.oPlayer->Volume().toInt(), 40);
