@@ -25,6 +25,10 @@ public:
 
     // A link address turned into the path of the file it names, for the player.
     QString PulisciUrl(const QString &url);
+    // A link to a video: its address, or the name after its anchor or query,
+    // ends with .wmv, .m1v or .avi ("@NOFULL@" aside). An address that only
+    // holds those letters (www.aviazione.it) is an ordinary link.
+    static bool namesVideo(const QString &url);
 
     // Back to the table of contents when the browser shows its page for an
     // address it could not load; a book folder that is gone is said instead.
@@ -35,6 +39,8 @@ public:
     void objWB_WindowClosing(bool IsChildWindow, bool &Cancel);
 
 private:
+    QString failedPageName();
+
     frmBrowser &f;
     bool connected_ = false;
     // Set by a return to the table of contents, cleared when a page has
