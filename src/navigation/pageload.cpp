@@ -87,7 +87,9 @@ void PageLoad::showTitle()
         }
     });
     IgnoreFailure([&] {
-        QString name = wb.locationName();
+        // The whole address: pages of two folders may share a file name, and
+        // each has its own index entries.
+        QString name = wb.locationURL();
         const int hash = name.indexOf(QLatin1Char('#'));
         if (hash >= 0)
             name = name.left(hash);
