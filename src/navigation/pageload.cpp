@@ -36,6 +36,8 @@ void PageLoad::objWB_DocumentComplete(const QString &URL)
     step.label = QStringLiteral("Stilesheet");
     applyStyleSheet();
     IgnoreFailure([&] { f.ports.pump.processEvents(); });
+    // After the pending events, among them the new title's announcement.
+    IgnoreFailure([&] { f.urls.sayPageNotFound(index); });
     IgnoreFailure([&] {
         if (!URL.isEmpty() && URL != QLatin1String("http:///"))
             f.audio.Playaudio(URL, false, false);

@@ -7,6 +7,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <utility>
 
 namespace qyr {
 
@@ -173,11 +174,19 @@ void UrlHelpers::objWB_TitleChange(const QString &Text)
                 f.feedback.OSD(notice::bookGone(), false);
                 return;
             }
-            // Said before the return, so the reader knows why the contents are back.
-            f.feedback.OSD(QStringLiteral("Pagina non trovata: ") + failedPageName(), false);
+            notFound_ = failedPageName();
             f.ports.browser.navigate(joinPath(f.books.folder(), QStringLiteral("Index.htm")));
         },
         [this] { returningToIndex_ = false; });
+}
+
+// Said once the contents page is on show, after its title: a screen reader
+// cuts a message short with the next one, and the title comes with the page.
+void UrlHelpers::sayPageNotFound(bool onIndex)
+{
+    const std::optional<QString> name = std::exchange(notFound_, std::nullopt);
+    if (name && onIndex)
+        f.feedback.OSD(QStringLiteral("Pagina non trovata: ") + *name, false);
 }
 
 void UrlHelpers::objWB_WindowClosing(bool IsChildWindow, bool &Cancel)

@@ -2,6 +2,7 @@
 // Page keys and link-to-file conversion, and the browser's housekeeping
 // handlers (title change, window closing).
 #include <QString>
+#include <optional>
 
 namespace qyr {
 
@@ -34,6 +35,11 @@ public:
     // address it could not load; a book folder that is gone is said instead.
     void objWB_TitleChange(const QString &Text);
 
+    // After a page has loaded: on the contents page a return from a page
+    // that could not be loaded says "Pagina non trovata: " and its name;
+    // elsewhere the name is forgotten.
+    void sayPageNotFound(bool onIndex);
+
     // A page closed its own window: the close request of the main window runs
     // instead, and the browser control itself is never destroyed.
     void objWB_WindowClosing(bool IsChildWindow, bool &Cancel);
@@ -47,6 +53,9 @@ private:
     // loaded: a table of contents that cannot be loaded either must not start
     // an endless chain of returns.
     bool returningToIndex_ = false;
+    // The page whose failed load sent the reader back, until the contents
+    // page has loaded.
+    std::optional<QString> notFound_;
 };
 
 } // namespace qyr
