@@ -1,6 +1,9 @@
 #include "linkcommands.h"
+#include "../platform/bookpath.h"
 #include "../platform/convert.h"
 #include "../shell/frmbrowser.h"
+
+#include <QDir>
 
 namespace qyr {
 
@@ -102,37 +105,49 @@ bool LinkCommands::personalVideo(const QString &URL, bool &Cancel)
     file = f.urls.PulisciUrl(file);
     f.player().setFullScreen(!URL.contains(kNoFull));
     removeHtm(file);
-    f.player().setFileName(file);
-    f.player().Play_Player();
+    f.audio.playLinkVideo(file);
     Cancel = true;
     return true;
+}
+
+// The dictionary's video: the name the page's element holds now. A name
+// without a folder is looked for as page audio is (beside the page, then in
+// the book folder); when it is nowhere, beside the page, where the player
+// says it cannot be opened.
+QString LinkCommands::dictionaryVideo()
+{
+    const PageElement e = f.ports.browser.element(QStringLiteral("VideoNomeFile"));
+    if (!e.found)
+        throw QyrError(err::ObjectNotSet);
+    QString name = e.value.trimmed();
+    name.remove(kNoFull);
+    removeHtm(name);
+    if (isFileAddress(name))
+        return pathFromAddress(name);
+    if (name.isEmpty() || hasUrlScheme(name) || QDir::isAbsolutePath(name))
+        return name;
+    const QString pageFolder = folderOf(pathFromAddress(f.ports.browser.locationURL().section(QLatin1Char('#'), 0, 0)));
+    const QString found = f.audio.locate(name, pageFolder);
+    return found.isEmpty() ? joinPath(pageFolder, name) : found;
 }
 
 // A link to a video file, or the dictionary's video named by the page.
 void LinkCommands::videoLink(const QString &URL, bool &Cancel)
 {
-    const QString upper = URL.toUpper();
-    if (!upper.contains(QStringLiteral(".WMV")) && !upper.contains(kDictionary) &&
-        !upper.contains(QStringLiteral(".M1V")) && !upper.contains(QStringLiteral(".AVI")))
+    if (!URL.toUpper().contains(kDictionary) && !UrlHelpers::namesVideo(URL))
         return;
-    const bool dictionary = URL.contains(kDictionary);
     QString file;
-    if (dictionary) {
-        const PageElement e = f.ports.browser.element(QStringLiteral("VideoNomeFile"));
-        if (!e.found)
-            throw QyrError(err::ObjectNotSet);
-        file = e.value;
+    if (URL.contains(kDictionary)) {
+        file = dictionaryVideo();
         f.player().setFullScreen(false);
     } else {
         file = URL;
         f.player().setFullScreen(!file.contains(kNoFull));
-    }
-    file.remove(kNoFull);
-    if (!dictionary)
+        file.remove(kNoFull);
         file = f.urls.PulisciUrl(file);
-    removeHtm(file);
-    f.player().setFileName(file);
-    f.player().Play_Player();
+        removeHtm(file);
+    }
+    f.audio.playLinkVideo(file);
     Cancel = true;
 }
 

@@ -23,6 +23,7 @@ private:
     bool keyCommand(const QString &URL, bool &Cancel);
     bool personalVideo(const QString &URL, bool &Cancel);
     void videoLink(const QString &URL, bool &Cancel);
+    QString dictionaryVideo();
 
     frmBrowser &f;
     bool connected_ = false;

@@ -374,6 +374,9 @@ bool PageAudio::followFile(const QString &fileName)
 void PageAudio::oPlayer_PlayStateChange(qint32 NewMode)
 {
     Guard(f.er, QStringLiteral("Player:PlayStateChange"), [&] {
+        // A link's video that ends or is stopped gives the page its audio back.
+        if ((NewMode == 8 || NewMode == 1) && resumeAfterVideo())
+            return;
         if (NewMode == 8) // media ended: the page's next audio, or the next page
             Playaudio(QString(), true, false);
     });
@@ -382,6 +385,59 @@ void PageAudio::oPlayer_PlayStateChange(qint32 NewMode)
 void PageAudio::oPlayer_PlayFileChange(const QString &NewFile)
 {
     Guard(f.er, QStringLiteral("oPlayer_PlayFileChange"), [&] { f.TxtDebFilename.setText(NewFile); });
+}
+
+// The page on show, as a path: the anchor of a jump inside it does not count.
+QString PageAudio::pageOnShow() { return pathFromAddress(f.ports.browser.locationURL().section(QLatin1Char('#'), 0, 0)); }
+
+void PageAudio::playLinkVideo(const QString &file)
+{
+    const QString page = pageOnShow();
+    QString loaded;
+    IgnoreFailure([&] { loaded = f.player().FileName(); });
+    // A video that follows another one gives back what the first interrupted.
+    if (!interrupted_ || interrupted_->video != loaded || interrupted_->page != page) {
+        Interrupted i{page, QString(), std::nullopt};
+        if (!loaded.isEmpty()) {
+            Place p;
+            p.page = page;
+            p.file = loaded;
+            IgnoreFailure([&] { p.position = f.player().CurrentPosition(); });
+            p.index = nAudioIndex;
+            p.element = oAudioElem;
+            i.audio = p;
+        }
+        interrupted_ = i;
+    }
+    f.player().setFileName(file);
+    f.player().Play_Player();
+    IgnoreFailure([&] { interrupted_->video = f.player().FileName(); });
+}
+
+// True when the player's file was a link's video over the page on show: the
+// audio it interrupted is loaded again, playing, where it was.
+bool PageAudio::resumeAfterVideo()
+{
+    if (!interrupted_)
+        return false;
+    const Interrupted i = *std::exchange(interrupted_, std::nullopt);
+    QString loaded;
+    IgnoreFailure([&] { loaded = f.player().FileName(); });
+    if (loaded != i.video || pageOnShow() != i.page)
+        return false; // the reading has moved on since
+    if (!i.audio)
+        return true; // nothing was being read: the video just ends
+    nAudioIndex = i.audio->index;
+    oAudioElem = i.audio->element;
+    f.player().Stop_Player();
+    f.player().setAutoStart(true);
+    f.player().setRate(f.feedback.PlayerRate());
+    f.player().setFileName(i.audio->file);
+    if (i.audio->position > 0) {
+        f.ports.pump.processEvents();
+        f.player().setCurrentPosition(i.audio->position);
+    }
+    return true;
 }
 
 } // namespace qyr

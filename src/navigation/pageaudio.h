@@ -87,6 +87,22 @@ private:
     bool bResumePending = false; // the next page opened resumes the last session
     bool bDisableState = false;  // the end of a file does not chain for now
     bool connected_ = false;
+
+public:
+    // Plays the video a link names. The page's audio it interrupts goes on
+    // from where it was (same file, position and audio of the page) when the
+    // video ends or the reader stops it.
+    void playLinkVideo(const QString &file);
+
+private:
+    QString pageOnShow();
+    bool resumeAfterVideo();
+
+    struct Interrupted {
+        QString page, video;        // the page shown and the video playing over it
+        std::optional<Place> audio; // none: nothing was loaded before the video
+    };
+    std::optional<Interrupted> interrupted_;
 };
 
 } // namespace qyr

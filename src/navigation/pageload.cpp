@@ -36,6 +36,8 @@ void PageLoad::objWB_DocumentComplete(const QString &URL)
     step.label = QStringLiteral("Stilesheet");
     applyStyleSheet();
     IgnoreFailure([&] { f.ports.pump.processEvents(); });
+    // After the pending events, among them the new title's announcement.
+    IgnoreFailure([&] { f.urls.sayPageNotFound(index); });
     IgnoreFailure([&] {
         if (!URL.isEmpty() && URL != QLatin1String("http:///"))
             f.audio.Playaudio(URL, false, false);
@@ -67,7 +69,9 @@ void PageLoad::showTitle()
         }
     });
     IgnoreFailure([&] {
-        QString name = wb.locationName();
+        // The whole address: pages of two folders may share a file name, and
+        // each has its own index entries.
+        QString name = wb.locationURL();
         const int hash = name.indexOf(QLatin1Char('#'));
         if (hash >= 0)
             name = name.left(hash);

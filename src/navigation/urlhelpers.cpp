@@ -3,9 +3,11 @@
 #include "../shell/frmbrowser.h"
 
 #include <QDir>
+#include <QRegularExpression>
 #include <QUrl>
 
 #include <algorithm>
+#include <utility>
 
 namespace qyr {
 
@@ -107,7 +109,11 @@ QString UrlHelpers::PulisciUrl(const QString &url)
     // On failure the text as far as it was processed is returned.
     return GuardValue<QString>(f.er, QStringLiteral("PulisciUrl"), QString(), [&](QString &r) {
         r = url;
-        const QString location = f.ports.browser.locationURL();
+        QString location = f.ports.browser.locationURL();
+        // After a jump inside the page its address carries the anchor, which
+        // a link resolved against the page does not.
+        if (hasUrlScheme(location))
+            cutBefore(location, QLatin1Char('#'));
         // A link into the current page keeps only what follows its address.
         if (!location.isEmpty())
             r.remove(location);
@@ -123,6 +129,31 @@ QString UrlHelpers::PulisciUrl(const QString &url)
         r = QUrl::fromPercentEncoding(r.toUtf8());
         r = withoutAtSigns(joinPath(folderOf(pathFromAddress(location)), r));
     });
+}
+
+bool UrlHelpers::namesVideo(const QString &url)
+{
+    QString u = url;
+    u.remove(QStringLiteral("@NOFULL@"));
+    // The address itself, or a name after its anchor or query.
+    static const QRegularExpression parts(QStringLiteral("[#?]"));
+    for (const QString &part : u.split(parts)) {
+        const QString p = part.toUpper();
+        if (p.endsWith(QLatin1String(".WMV")) || p.endsWith(QLatin1String(".M1V")) || p.endsWith(QLatin1String(".AVI")))
+            return true;
+    }
+    return false;
+}
+
+// The name of the page that could not be loaded, as the reader knows it.
+QString UrlHelpers::failedPageName()
+{
+    QString address = f.ports.browser.locationURL();
+    cutBefore(address, QLatin1Char('#'));
+    cutBefore(address, QLatin1Char('?'));
+    const QString path = pathFromAddress(address);
+    const int slash = std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(kBackslash));
+    return path.mid(slash + 1);
 }
 
 void UrlHelpers::objWB_TitleChange(const QString &Text)
@@ -143,9 +174,19 @@ void UrlHelpers::objWB_TitleChange(const QString &Text)
                 f.feedback.OSD(notice::bookGone(), false);
                 return;
             }
+            notFound_ = failedPageName();
             f.ports.browser.navigate(joinPath(f.books.folder(), QStringLiteral("Index.htm")));
         },
         [this] { returningToIndex_ = false; });
+}
+
+// Said once the contents page is on show, after its title: a screen reader
+// cuts a message short with the next one, and the title comes with the page.
+void UrlHelpers::sayPageNotFound(bool onIndex)
+{
+    const std::optional<QString> name = std::exchange(notFound_, std::nullopt);
+    if (name && onIndex)
+        f.feedback.OSD(QStringLiteral("Pagina non trovata: ") + *name, false);
 }
 
 void UrlHelpers::objWB_WindowClosing(bool IsChildWindow, bool &Cancel)

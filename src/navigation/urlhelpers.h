@@ -2,6 +2,7 @@
 // Page keys and link-to-file conversion, and the browser's housekeeping
 // handlers (title change, window closing).
 #include <QString>
+#include <optional>
 
 namespace qyr {
 
@@ -25,22 +26,36 @@ public:
 
     // A link address turned into the path of the file it names, for the player.
     QString PulisciUrl(const QString &url);
+    // A link to a video: its address, or the name after its anchor or query,
+    // ends with .wmv, .m1v or .avi ("@NOFULL@" aside). An address that only
+    // holds those letters (www.aviazione.it) is an ordinary link.
+    static bool namesVideo(const QString &url);
 
     // Back to the table of contents when the browser shows its page for an
     // address it could not load; a book folder that is gone is said instead.
     void objWB_TitleChange(const QString &Text);
+
+    // After a page has loaded: on the contents page a return from a page
+    // that could not be loaded says "Pagina non trovata: " and its name;
+    // elsewhere the name is forgotten.
+    void sayPageNotFound(bool onIndex);
 
     // A page closed its own window: the close request of the main window runs
     // instead, and the browser control itself is never destroyed.
     void objWB_WindowClosing(bool IsChildWindow, bool &Cancel);
 
 private:
+    QString failedPageName();
+
     frmBrowser &f;
     bool connected_ = false;
     // Set by a return to the table of contents, cleared when a page has
     // loaded: a table of contents that cannot be loaded either must not start
     // an endless chain of returns.
     bool returningToIndex_ = false;
+    // The page whose failed load sent the reader back, until the contents
+    // page has loaded.
+    std::optional<QString> notFound_;
 };
 
 } // namespace qyr

@@ -278,12 +278,16 @@ qint32 frmWMP9::PixelsToTwipsY(qint32 pixels, double twipsPerPixel)
     return conv::toInt32(double(pixels) * twipsPerPixel);
 }
 
-// Escape in the video window stops; every other key is ignored.
+// Escape in the video window stops; every other key is ignored. The stop is
+// told as a play state (1), so that the reading the video interrupted can
+// go on.
 void frmWMP9::Form_KeyDown(int keyCode)
 {
     Guard(er_, name("Form_KeyDown"), [&] {
-        if (keyCode == 27)
-            wmp_->stop();
+        if (keyCode != 27)
+            return;
+        wmp_->stop();
+        PlayStateChange(playstate::Stopped);
     });
 }
 

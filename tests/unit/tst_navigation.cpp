@@ -43,7 +43,10 @@ private slots:
             {"personal video, page suffix removed", "@VIDEO_PERS@/libri/app/Video/corto.mpg.htm", true,
              {"url:/libri/app/Video/corto.mpg"}, "", 1},
             {"dictionary form in lower case takes the address", kCap1 + "#playvideodizionario", true,
-             {"url:/libri/app/Libro/playvideodizionario"}, "", 1}};
+             {"url:/libri/app/Libro/playvideodizionario"}, "", 1},
+            // Only an address or a name that ends with a video extension is a video.
+            {"web address holding avi", "http://www.aviazione.it/storia", false, {}, "", -1},
+            {"page named with wmv inside", "file:///libri/app/Libro/la.wmvteca.htm", false, {}, "", -1}};
         for (const Case &c : cases) {
             const auto named = naming(c.name);
             Reader rd;
@@ -73,9 +76,20 @@ private slots:
         QVERIFY(!rd.go(kCap1 + "#QYRP_KEYCMD##KEYCTRL#tre"));
         QCOMPARE(rd.dialogs.errorNames(), QStringList({"objWB_BeforeNavigate2", "objWB_BeforeNavigate2"}));
         QVERIFY(rd.mediaFile().isEmpty());
-        rd.browser.elements.insert("videonomefile", FakeBrowser::field("VideoNomeFile", "/libri/app/Dizionario/casa.wmv"));
-        QVERIFY(rd.go(kCap1 + "#PLAYVIDEODIZIONARIO"));
-        QCOMPARE(rd.mediaFile(), "/libri/app/Dizionario/casa.wmv");
+        // A path is taken as it is; a bare name is looked for as page audio is (beside the page, then in the book
+        // folder, its extension completed), and one found nowhere is given beside the page for the player to refuse.
+        rd.files.add("/libri/app/parola.avi");
+        rd.files.add("/libri/app/Libro/casa.wmv");
+        rd.files.add("/libri/app/casa.wmv");
+        for (const auto &[value, file] : {std::pair{QString("/libri/app/Dizionario/casa.wmv"), QString("/libri/app/Dizionario/casa.wmv")},
+                                          {"parola", "/libri/app/parola.avi"},
+                                          {"casa.wmv", "/libri/app/Libro/casa.wmv"},
+                                          {"nessuno.wmv", "/libri/app/Libro/nessuno.wmv"}}) {
+            rd.browser.elements.insert("videonomefile", FakeBrowser::field("VideoNomeFile", value));
+            rd.mediaLog.clear();
+            QVERIFY(rd.go(kCap1 + "#PLAYVIDEODIZIONARIO"));
+            QCOMPARE(rd.mediaFile(), file);
+        }
         QVERIFY(!rd.f->oPlayer->FullScreen()); // never full screen
         // The reload form in any case plays the loaded file again from the page's first audio.
         rd.f->oPlayer->setFileName("/libri/app/Libro/cap1_2.mp3");
@@ -84,6 +98,49 @@ private slots:
         QVERIFY(rd.go("javascript:location.reload()"));
         QVERIFY2(rd.mediaLog.contains("stop"), qPrintable(rd.mediaLog.join(',')));
         QCOMPARE(rd.f->audio.audioIndex(), 0);
+    }
+
+    // A video a link starts gives the page back its reading when it ends or Escape stops it: the same file, position
+    // and audio index, playing. Not once the reading has moved on to another page.
+    void linkVideosGiveTheReadingBack()
+    {
+        Reader rd(kCap1 + "#LumoIndex_2"); // after a jump inside the page
+        rd.f->audio.connect();
+        for (const char *name : {"cap1_1.mp3", "cap1_2.mp3", "cap1_3.mp3"})
+            rd.files.add(QString("/libri/app/Libro/") + name);
+        rd.meta("QYRPLAYER_AUDIO", "cap1_1");
+        rd.meta("QYRPLAYER_AUDIO_1", "cap1_2");
+        rd.meta("QYRPLAYER_AUDIO_2", "cap1_3");
+        QVERIFY(rd.f->audio.Playaudio(kCap1, false, false) && rd.f->audio.Playaudio(QString(), true, false));
+        struct Case { const char *link, *video; bool escape; };
+        for (const Case &c : {Case{"#VIDEO_PERS#film.avi", "/libri/app/Libro/film.avi", false},
+                              Case{"#video_prova.wmv@NOFULL@", "/libri/app/Libro/video_prova.wmv", true}}) {
+            const auto named = naming(c.link);
+            rd.media()->position = 12;
+            rd.mediaLog.clear();
+            QVERIFY(rd.go(kCap1 + c.link));
+            QCOMPARE(rd.played(), c.video);
+            rd.mediaLog.clear();
+            if (c.escape) {
+                rd.window->KeyDown(27);
+            } else {
+                rd.media()->end();
+                rd.clock.advance(1);
+            }
+            QCOMPARE(rd.played(), "/libri/app/Libro/cap1_2.mp3");
+            QCOMPARE(rd.media()->position, 12.0);
+            QCOMPARE(rd.media()->state, playstate::Playing);
+            QCOMPARE(rd.f->audio.audioIndex(), 1);
+            QCOMPARE(rd.f->audio.element(), "QYRPLAYER_AUDIO_1");
+        }
+        // The reader went to another page while the video played: its end does not bring the old page's audio back.
+        QVERIFY(rd.go(kCap1 + "#film.avi"));
+        rd.browser.location = "file:///libri/app/Libro/cap2.htm";
+        rd.mediaLog.clear();
+        rd.media()->end();
+        rd.clock.advance(1);
+        QVERIFY2(!rd.played().contains("cap1_2"), qPrintable(rd.played()));
+        QVERIFY(rd.dialogs.shown.isEmpty());
     }
 
     // The name counts within the last 20 characters only, in any case.
@@ -119,6 +176,13 @@ private slots:
         rd.browser.navigate(kCap1);
         QCOMPARE(rd.browser.focused, 1);
         QCOMPARE(rd.f->nIndexAnchor, qint16(2));
+        // A page of the same name in another folder is another page: its index entries start again.
+        rd.browser.locationTitle = "idx.htm"; // the name of the document, as the engine gives it
+        rd.browser.navigate("file:///libri/app/Libro/idx.htm");
+        rd.f->nIndexAnchor = 3;
+        rd.browser.navigate("file:///libri/app/Sub/idx.htm#LumoIndex_1");
+        QCOMPARE(rd.f->nIndexAnchor, qint16(0));
+        rd.browser.locationTitle.clear();
         // A page without sheets of its own gets the reader's once; the empty address starts no audio.
         rd.mediaLog.clear();
         rd.browser.navigate("http:///");

@@ -44,6 +44,8 @@ private slots:
             // A name after the page's address, percent-encoded, its "@" command marks dropped.
             {{}, page, page + "#il%20mio@film%20%C3%A8.wmv", folder + "il miofilm è.wmv"},
             {{}, page + "#LumoIndex_3", page + "#video.wmv", folder + "video.wmv"},
+            // What a personal video's link leaves after a jump inside the page: the page's address and the name.
+            {{}, page + "#LumoIndex_3", page + "clip.avi", folder + "clip.avi"},
             {{}, page, page + "#sezione?film.wmv", folder + "film.wmv"},
             // A direct link (href="clip.avi") arrives resolved by the browser; the folders keep their "@".
             {{}, "file:///libri/Libro%20%231/cap1.htm", "file:///libri/Libro%20%231@/Video/clip%C3%A8@.avi",
@@ -58,7 +60,7 @@ private slots:
         }
     }
 
-    // Only the titles of a page that failed to load go back to the table of contents.
+    // Only the titles of a page that failed to load go back to the table of contents, after saying which page it was.
     void failedPagesReturnToTheIndex()
     {
         const Case cases[] = {
@@ -71,9 +73,14 @@ private slots:
         for (const Case &c : cases) {
             Rig r(c.folder); // not started: the index address is rebuilt, not read
             r.f->urls.connect();
+            r.browser.location = "file:///libri/demo/Libro/capitolo%209.htm#QYRPLAYER_AUDIO_POS=3";
             r.browser.TitleChange(c.given);
             const QStringList expected = c.expected.isEmpty() ? QStringList() : QStringList{c.expected};
             QVERIFY2(r.browser.navigations == expected && r.dialogs.shown.isEmpty(), qPrintable(c.given));
+            // Said once the contents page has loaded, and only then.
+            QCOMPARE(r.osd(), QString());
+            r.browser.load(c.expected.isEmpty() ? "file:///libri/demo/Libro/cap2.htm" : "file://" + c.expected);
+            QCOMPARE(r.osd(), c.expected.isEmpty() ? QString() : "Pagina non trovata: capitolo 9.htm");
         }
     }
 
@@ -99,6 +106,12 @@ private slots:
         r.browser.DocumentComplete(index);
         r.browser.TitleChange("Errore di caricamento: cap9.htm");
         QCOMPARE(r.browser.navigations, QStringList({index, index}));
+        // When the contents page fails in its turn, the name is not said later on another page.
+        r.clear();
+        r.browser.TitleChange("Errore di caricamento: Index.htm");
+        r.browser.load("file:///libri/demo/Libro/cap1.htm");
+        r.browser.load("file://" + index);
+        QCOMPARE(r.osd(), QString());
     }
 };
 

@@ -54,13 +54,40 @@ const char *kLinkScript = R"JS(
 (function () {
   if (window.__qyrLinks) return;
   window.__qyrLinks = true;
+  // The form fields as they are now: the page's scripts may have changed
+  // them since it loaded (the dictionary's video name).
+  function fields() {
+    var out = {}, all = document.querySelectorAll('input,select,textarea,output');
+    for (var i = 0; i < all.length; i++) {
+      var e = all[i], keys = [e.getAttribute('name') || '', e.id || ''];
+      for (var k = 0; k < 2; k++)
+        if (keys[k] && !Object.prototype.hasOwnProperty.call(out, keys[k])) out[keys[k]] = String(e.value);
+    }
+    return out;
+  }
+  if (window.top !== window) {
+    // A frame: its links to other documents reach the program as the
+    // engine's navigation requests; a jump inside its own document is handed
+    // to the page above, which holds the bridge. The frame's address is put
+    // back, so that the same anchor is reported again next time.
+    window.addEventListener('hashchange', function (ev) {
+      window.top.postMessage({ qyrFrameAnchor: String(ev.newURL), qyrFields: fields() }, '*');
+      history.replaceState(history.state, '', ev.oldURL);
+    }, false);
+    return;
+  }
   var bridge = null, pending = [];
-  function send(href) { if (bridge) bridge.activate(href); else pending.push(href); }
+  function send(href) { if (bridge) bridge.activate(href, fields()); else pending.push([href, fields()]); }
   new QWebChannel(qt.webChannelTransport, function (channel) {
     bridge = channel.objects.qyrLinks;
-    for (var i = 0; i < pending.length; i++) bridge.activate(pending[i]);
+    for (var i = 0; i < pending.length; i++) bridge.activate(pending[i][0], pending[i][1]);
     pending = [];
   });
+  window.addEventListener('message', function (ev) {
+    var d = ev.data;
+    if (bridge && d && typeof d === 'object' && typeof d.qyrFrameAnchor === 'string')
+      bridge.frameAnchor(d.qyrFrameAnchor, (d.qyrFields && typeof d.qyrFields === 'object') ? d.qyrFields : {});
+  }, false);
   // An anchor set by a page script (location.href = '#QYRP_PAUSE#') is a
   // navigation too; the program's own jumps are marked and left out.
   window.addEventListener('hashchange', function (ev) {
@@ -68,7 +95,7 @@ const char *kLinkScript = R"JS(
       window.__qyrOwnHash = undefined;
       return;
     }
-    if (bridge) bridge.hashSet(String(ev.newURL), String(ev.oldURL));
+    if (bridge) bridge.hashSet(String(ev.newURL), String(ev.oldURL), fields());
   }, false);
   document.addEventListener('qyr-window-close', function () { if (bridge) bridge.closeWindow(); }, false);
   // A page that changes its own words once loaded has its text read anew.
@@ -149,8 +176,21 @@ class LinkBridge : public QObject {
     Q_OBJECT
 public:
     explicit LinkBridge(WebBrowser &owner) : owner_(owner) {}
-    Q_INVOKABLE void activate(const QString &href) { owner_.linkActivated(href); }
-    Q_INVOKABLE void hashSet(const QString &to, const QString &from) { owner_.anchorSetByPage(to, from); }
+    Q_INVOKABLE void activate(const QString &href, const QVariantMap &fields)
+    {
+        owner_.takeFields(fields);
+        owner_.linkActivated(href);
+    }
+    Q_INVOKABLE void hashSet(const QString &to, const QString &from, const QVariantMap &fields)
+    {
+        owner_.takeFields(fields);
+        owner_.anchorSetByPage(to, from);
+    }
+    Q_INVOKABLE void frameAnchor(const QString &to, const QVariantMap &fields)
+    {
+        owner_.takeFields(fields);
+        owner_.frameAnchorSet(to);
+    }
     Q_INVOKABLE void pageChanged() { owner_.readText(false); }
     Q_INVOKABLE void closeWindow()
     {
@@ -170,7 +210,7 @@ protected:
     bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override
     {
         if (!isMainFrame)
-            return true;
+            return owner_.frameWantsNavigation(url, type == NavigationTypeRedirect);
         return owner_.pageWantsNavigation(url, type == NavigationTypeRedirect);
     }
 
@@ -234,7 +274,8 @@ void WebBrowser::installScripts()
     script.setName(QStringLiteral("qyr-links"));
     script.setInjectionPoint(QWebEngineScript::DocumentCreation);
     script.setWorldId(kWorld);
-    script.setRunsOnSubFrames(false);
+    // In frames too: their jumps inside the page are links as well.
+    script.setRunsOnSubFrames(true);
     script.setSourceCode(QString::fromUtf8(channelJs.readAll()) + QString::fromUtf8(kLinkScript));
     page_->scripts().insert(script);
 
@@ -458,6 +499,38 @@ bool WebBrowser::pageWantsNavigation(const QUrl &url, bool redirect)
     bool cancel = false;
     BeforeNavigate2(url.toString(), cancel);
     return !cancel;
+}
+
+// A frame's own navigation to another document: what its frame's page
+// loads while it loads itself (the frame's first document) is part of that
+// load, not a navigation of its own.
+bool WebBrowser::frameWantsNavigation(const QUrl &url, bool redirect)
+{
+    if (redirect || readyState_ != 4)
+        return true;
+    bool cancel = false;
+    BeforeNavigate2(url.toString(), cancel);
+    return !cancel;
+}
+
+// A jump inside a frame's document: it has been made (the frame put its
+// address back), so only the before-navigate remains, for the commands.
+void WebBrowser::frameAnchorSet(const QString &to)
+{
+    bool cancel = false;
+    BeforeNavigate2(to, cancel);
+}
+
+void WebBrowser::takeFields(const QVariantMap &fields)
+{
+    for (auto it = fields.cbegin(); it != fields.cend(); ++it) {
+        const QString key = it.key().toLower();
+        auto known = snapshot_.find(key);
+        if (known != snapshot_.end())
+            known->value = it.value().toString();
+        else
+            snapshot_.insert(key, PageElement{it.key(), QString(), QString(), it.value().toString(), true, false});
+    }
 }
 
 void WebBrowser::showPageMessage(const QString &text)

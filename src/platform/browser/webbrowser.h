@@ -6,6 +6,9 @@
 // here; the page's own navigations arrive through acceptNavigationRequest.
 // Either way BeforeNavigate2 is raised exactly once, and a navigation that
 // goes ahead ends in DocumentComplete, even when it stays in the document.
+// Frames raise BeforeNavigate2 too (links to other documents through the
+// engine's request, jumps inside their document through the page above),
+// but no DocumentComplete: the page on show is still the same page.
 #include "../browser.h"
 
 #include <QHash>
@@ -68,6 +71,13 @@ public:
 
     // Called by the page for navigations it starts itself; false cancels.
     bool pageWantsNavigation(const QUrl &url, bool redirect);
+    // The same for a frame of the page, once the page has loaded.
+    bool frameWantsNavigation(const QUrl &url, bool redirect);
+    // Called by the injected script when a frame jumped to an anchor.
+    void frameAnchorSet(const QString &to);
+    // The form fields as they are at a link's activation: named elements
+    // read their value as the page's scripts have left it.
+    void takeFields(const QVariantMap &fields);
     // Called by the injected script for a link the reader activated.
     void linkActivated(const QString &href);
     // Called by the injected script when a page script set an anchor.

@@ -1,0 +1,158 @@
+// The links of a page, followed in the real program offscreen: videos that give the reading back, the dictionary's
+// video, links inside frames, and pages that cannot be found.
+#include "session.h"
+
+#include <QStandardPaths>
+
+namespace {
+
+// One second of a test picture, made by ffmpeg.
+bool writeVideo(const QString &path)
+{
+    return QProcess::execute("ffmpeg", {"-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=64x48:rate=10", "-t", "1",
+                                        path}) == 0;
+}
+
+// A small book: a page read by two audio files whose chain ends at a page that is missing, with every kind of video
+// link; a page holding a frame with links of its own; a contents page with a broken link.
+struct Book {
+    QTemporaryDir dir;
+    QString root = dir.filePath("libro");
+
+    bool make()
+    {
+        const QByteArray head = "<html><head><meta charset='utf-8'>";
+        if (!QDir().mkpath(root + "/Libro"))
+            return false;
+        writeFile(root + "/Index.htm", head + "<title>Indice</title></head><body><a href='Libro/pagina.htm'>Pagina</a> "
+                                              "<a href='Libro/cornice.htm'>Cornice</a> <a href='Libro/rotto.htm'>Rotto</a>");
+        writeFile(root + "/Libro/pagina.htm",
+                  head + "<title>Pagina</title><meta name='QYRPLAYER_AUDIO' content='uno'>"
+                         "<meta name='QYRPLAYER_AUDIO_1' content='due'>"
+                         "<meta name='QYRPLAYER_AUDIO_NEXTHTML_2' content='manca.htm'></head><body>"
+                         "<p><a href='clip.avi'>Filmato</a> <a href='@VIDEO_PERS@clip.avi'>Personale</a> "
+                         "<a href='#VIDEO_PERS#clip.avi@NOFULL@'>Nel riquadro</a> <a href='#voce'>Voce</a></p>"
+                         "<input type='hidden' name='VideoNomeFile' value='vecchio'>"
+                         "<p><a id='parola' href='#PLAYVIDEODIZIONARIO' "
+                         "onclick=\"document.getElementsByName('VideoNomeFile')[0].value = 'parola'\">Parola</a></p>"
+                         "<p id='voce'>Voce dell'indice</p>");
+        writeFile(root + "/Libro/cornice.htm", head + "<title>Cornice</title><meta name='QYRPLAYER_AUDIO' content='uno'>"
+                                                      "</head><body><iframe src='dentro.htm'></iframe>");
+        // The frame's links are clicked when the page above asks, by their id.
+        writeFile(root + "/Libro/dentro.htm",
+                  head + "<title>Dentro</title></head><body><a id='pausa' href='#QYRP_PAUSE#'>Pausa</a> "
+                         "<a id='video' href='clip.avi@NOFULL@'>Filmato</a><script>window.addEventListener('message', "
+                         "function (e) { document.getElementById(e.data).click(); });</script>");
+        return writeSilence(root + "/Libro/uno.wav", 8) && writeSilence(root + "/Libro/due.wav", 10) &&
+               writeVideo(root + "/Libro/clip.avi") && writeVideo(root + "/parola.avi");
+    }
+};
+
+Pred playing(const QString &path) { return all(is("action", "playing"), is("value", path)); }
+
+} // namespace
+
+class TstLinks : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        if (QStandardPaths::findExecutable("ffmpeg").isEmpty())
+            QSKIP("ffmpeg is needed to make the test videos");
+    }
+
+    // Every kind of video link plays over the page's reading, and when the video ends, or Escape stops it, the audio
+    // it interrupted goes on: the same file, from where it was, at the same place in the page's chain. The dictionary
+    // plays the name the page's script has just set, found in the book folder. A chain that ends at a missing page and
+    // a broken link both say which page is missing before the contents come back.
+    void videoLinksGiveTheReadingBack()
+    {
+        Book b;
+        QVERIFY(b.make());
+        const QString uno = b.root + "/Libro/uno.wav", clip = b.root + "/Libro/clip.avi";
+        Session s(b.dir, {{"AvantiIndietro", "10"}}, {}, b.root);
+        s.follow("Libro/pagina.htm");
+        s.expect("player", playing(uno));
+
+        // Whether a video ended or was stopped: the audio is loaded again where it was, and plays.
+        auto readingGoesOn = [&](const QString &audio, double from, int mark) {
+            const int file = s.expect("player", all(is("action", "file"), is("value", audio)), mark);
+            const double at = s.event(s.expect("player", is("action", "seek"), file)).value("value").toDouble();
+            if (at < from || at > from + 2)
+                qWarning("resumed at %f, was at %f", at, from);
+            return s.expect("player", playing(audio), file) >= 0 && at >= from && at < from + 2;
+        };
+        struct Link { const char *follow; bool escape; };
+        for (const Link link : {Link{"clip.avi", false}, Link{"@VIDEO_PERS@clip.avi", true}}) {
+            s.send("wait", {{"ms", 700}});
+            s.expect("waited");
+            const double before = s.state().value("position").toDouble();
+            const int mark = s.follow(link.follow);
+            QCOMPARE(s.expectText("player", action("file"), "value", mark), clip);
+            s.expect("player", action("video-shown"), mark);
+            if (link.escape)
+                s.key(27, 0, "frmWMP9");
+            else
+                s.expect("player", action("ended", "clip.avi"), mark);
+            QVERIFY(readingGoesOn(uno, before, mark));
+            s.expect("player", action("video-hidden"), mark);
+        }
+
+        // After a jump inside the page, the personal video is still looked for in the page's folder.
+        s.expect("document", urlContains("pagina.htm#voce"), s.follow("#voce"));
+        s.expect("player", playing(uno));
+        int mark = s.follow("#VIDEO_PERS#clip.avi@NOFULL@");
+        QCOMPARE(s.expectText("player", action("file"), "value", mark), clip);
+        s.expect("player", action("ended", "clip.avi"), mark);
+        QVERIFY(readingGoesOn(uno, 0, mark));
+
+        // Into the second audio; the dictionary's video over it gives it back, and its end goes on down the chain.
+        mark = s.key('2', Ctrl);
+        s.expect("player", playing(b.root + "/Libro/due.wav"), mark);
+        const double inDue = s.state().value("position").toDouble();
+        mark = s.followName("parola");
+        QCOMPARE(s.expectText("player", action("file"), "value", mark), b.root + "/parola.avi");
+        s.expect("player", action("ended", "parola.avi"), mark);
+        QVERIFY(readingGoesOn(b.root + "/Libro/due.wav", inDue, mark));
+        s.expect("player", action("ended", "due.wav"), mark);
+        s.expect("osd", is("text", "Pagina non trovata: manca.htm"), mark);
+        s.expect("document", urlContains("Index.htm"), mark);
+
+        mark = s.follow("Libro/rotto.htm");
+        s.expect("osd", is("text", "Pagina non trovata: rotto.htm"), mark);
+        s.expect("document", urlContains("Index.htm"), mark);
+        QVERIFY2(s.indexOf("dialog") < 0, qPrintable(field(s.event(s.indexOf("dialog")), "text")));
+        QVERIFY(s.quitYes());
+    }
+
+    // A link inside a frame passes through the link commands too: a jump to a command anchor (twice, the frame's
+    // address being put back each time) and a video link, whose end gives back the page's audio.
+    void linksInsideFrames()
+    {
+        Book b;
+        QVERIFY(b.make());
+        const QString uno = b.root + "/Libro/uno.wav";
+        Session s(b.dir, {}, {}, b.root);
+        s.follow("Libro/cornice.htm");
+        s.expect("document", urlContains("cornice.htm"));
+        s.expect("player", playing(uno));
+        auto click = [&](const QString &id) {
+            return s.send("navigate", {{"url", QString("javascript:frames[0].postMessage('%1', '*')").arg(id)}});
+        };
+        for (int i = 0; i < 2; ++i) {
+            const int mark = click("pausa");
+            s.expect("navigate", navigation("dentro.htm#QYRP_PAUSE#", true), mark);
+            s.expect("player", action("pause"), mark);
+        }
+        const int mark = click("video");
+        s.expect("navigate", navigation("clip.avi@NOFULL@", true), mark);
+        QCOMPARE(s.expectText("player", action("file"), "value", mark), b.root + "/Libro/clip.avi");
+        s.expect("player", action("ended", "clip.avi"), mark);
+        s.expect("player", playing(uno), mark);
+        QVERIFY(s.indexOf("dialog") < 0);
+        QVERIFY(s.quitYes());
+    }
+};
+
+QTEST_GUILESS_MAIN(TstLinks)
+#include "tst_links.moc"
