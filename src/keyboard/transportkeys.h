@@ -27,6 +27,8 @@ public:
 
 private:
     double skipLength() const;
+    bool pageEnded() const;
+    void intoPrevious();
 
     frmBrowser &f;
     qint16 nVolumeMax = 0;
