@@ -75,6 +75,7 @@ bool Startup::guarded(const std::function<void()> &body)
 void Startup::Form_Load()
 {
     f.TimerSpalsh.setEnabled(false);
+    f.about.connect();
     f.books.openAtStart();
     f.setCaption(openingWords());
     f.ListMarkers.setTabStop(20);
