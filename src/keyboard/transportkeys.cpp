@@ -3,6 +3,8 @@
 #include "../platform/convert.h"
 #include "../shell/frmbrowser.h"
 
+#include <algorithm>
+
 namespace qyr {
 
 
@@ -59,24 +61,41 @@ void TransportKeys::skipForward(const QString &KeyStep)
     });
 }
 
-// After the page's last audio has ended, the reading stands past it: the
-// audio element reached is the page's "next page" one, at the same number.
-bool TransportKeys::pageEnded() const
+// After the page's last audio has ended, the reading stands past it (and one
+// further at each end or skip past it that follows): the audio element
+// reached is the page's "next page" one, at the same number. Then the number
+// of the page's audio files, else -1.
+qint32 TransportKeys::audioCountAfterEnd() const
 {
-    return f.audio.element() == QStringLiteral("QYRPLAYER_AUDIO_NEXTHTML_") + QString::number(f.audio.audioIndex());
+    const qint32 at = f.audio.audioIndex();
+    if (f.audio.element() != QStringLiteral("QYRPLAYER_AUDIO_NEXTHTML_") + QString::number(at))
+        return -1;
+    auto named = [&](qint32 n) {
+        QString name;
+        IgnoreFailure([&] {
+            name = f.ports.browser
+                       .element(n == 0 ? QStringLiteral("QYRPLAYER_AUDIO") : QStringLiteral("QYRPLAYER_AUDIO_%1").arg(n))
+                       .content;
+        });
+        return !name.isEmpty();
+    };
+    qint32 count = 0;
+    while (count < at && named(count))
+        ++count;
+    return count;
 }
 
 void TransportKeys::skipBack(const QString &KeyStep)
 {
     Guard(f.er, QStringLiteral("Form_KeyDown Indietro - ") + KeyStep, [&] {
-        const bool ended = pageEnded();
+        const qint32 count = audioCountAfterEnd();
         const bool playing = f.player().IsPlaying();
-        if (ended && playing) {
-            // The last audio plays again (play after the end): the reading
-            // stands on it, not past it.
-            f.audio.setAudioIndex(f.audio.audioIndex() - 1);
+        if (count >= 0) {
+            // Played again after the end (Ctrl+3), the last audio is the one
+            // heard; stopped, the reading stands just past it.
+            f.audio.setAudioIndex(std::max(0, playing ? count - 1 : count));
         }
-        if (ended && !playing) {
+        if (count >= 0 && !playing) {
             // Past the end is the start of nothing: back into the last audio.
             intoPrevious();
         } else if (playing) {

@@ -27,7 +27,7 @@ public:
 
 private:
     double skipLength() const;
-    bool pageEnded() const;
+    qint32 audioCountAfterEnd() const;
     void intoPrevious();
 
     frmBrowser &f;

@@ -186,6 +186,21 @@ private slots:
         QCOMPARE(rd.played(), kFile1);
         QCOMPARE(rd.m().position, 50.0);
         QCOMPARE(rd.f->audio.audioIndex(), 0);
+
+        // Played again, skipped past its end (it plays on near its end), ended once more: still one Ctrl+1 back into it.
+        rd.play(1, 59, 60);
+        rd.m().end();
+        rd.clock.advance(5);
+        rd.key('3', Ctrl);
+        rd.m().position = 55;
+        rd.key('2', Ctrl);
+        QCOMPARE(rd.m().position, 57.0);
+        rd.m().end();
+        rd.clock.advance(5);
+        rd.clear();
+        rd.key('1', Ctrl);
+        QCOMPARE(rd.played(), kFile2);
+        QCOMPARE(rd.m().position, 50.0);
         QCOMPARE(rd.dialogs.shown.size(), 0);
     }
 
