@@ -156,6 +156,9 @@ bool Books::open(const QString &folderOrIndex)
         f.oPlayer->Stop_Player();
     enter(folder);
     folder_ = folder;
+    // The messages the last book's contents page worded its own way are not
+    // this book's: its own contents page words them again when it loads.
+    f.msg.setDefaults();
     f.marks.ClearMarcatori();
     f.about.openReadingPlace();
     f.feedback.OSD(QStringLiteral("Libro aperto: %1").arg(folder), false);

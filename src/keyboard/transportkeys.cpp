@@ -3,6 +3,8 @@
 #include "../platform/convert.h"
 #include "../shell/frmbrowser.h"
 
+#include <algorithm>
+
 namespace qyr {
 
 
@@ -41,12 +43,14 @@ void TransportKeys::skipForward(const QString &KeyStep)
 {
     Guard(f.er, QStringLiteral("Form_KeyDown Avanti - ") + KeyStep, [&] {
         if (f.player().IsPlaying()) {
+            // A file still opening reads a length of 0, which would count as
+            // "past the end": its length is awaited first, then the position.
+            const double duration = f.audio.loadedDuration();
             const double target = skipLength() + f.player().CurrentPosition();
-            const double duration = keyhelp::number(f.player().Duration());
             if (duration < target) {
                 // Past the end: the page's next audio, or near the end of this one.
                 if (!f.audio.Playaudio(QString(), true, false)) {
-                    f.player().setCurrentPosition(keyhelp::number(f.player().Duration()) - 3);
+                    f.player().setCurrentPosition(duration - 3);
                     f.player().Play_Player();
                 }
             } else {
@@ -57,25 +61,65 @@ void TransportKeys::skipForward(const QString &KeyStep)
     });
 }
 
+// After the page's last audio has ended, the reading stands past it (and one
+// further at each end or skip past it that follows): the audio element
+// reached is the page's "next page" one, at the same number. Then the number
+// of the page's audio files, else -1.
+qint32 TransportKeys::audioCountAfterEnd() const
+{
+    const qint32 at = f.audio.audioIndex();
+    if (f.audio.element() != QStringLiteral("QYRPLAYER_AUDIO_NEXTHTML_") + QString::number(at))
+        return -1;
+    auto named = [&](qint32 n) {
+        QString name;
+        IgnoreFailure([&] {
+            name = f.ports.browser
+                       .element(n == 0 ? QStringLiteral("QYRPLAYER_AUDIO") : QStringLiteral("QYRPLAYER_AUDIO_%1").arg(n))
+                       .content;
+        });
+        return !name.isEmpty();
+    };
+    qint32 count = 0;
+    while (count < at && named(count))
+        ++count;
+    return count;
+}
+
 void TransportKeys::skipBack(const QString &KeyStep)
 {
     Guard(f.er, QStringLiteral("Form_KeyDown Indietro - ") + KeyStep, [&] {
-        if (f.player().IsPlaying()) {
+        const qint32 count = audioCountAfterEnd();
+        const bool playing = f.player().IsPlaying();
+        if (count >= 0) {
+            // Played again after the end (Ctrl+3), the last audio is the one
+            // heard; stopped, the reading stands just past it.
+            f.audio.setAudioIndex(std::max(0, playing ? count - 1 : count));
+        }
+        if (count >= 0 && !playing) {
+            // Past the end is the start of nothing: back into the last audio.
+            intoPrevious();
+        } else if (playing) {
             // The test uses a fixed 10 seconds whatever the skip length, so a
             // long skip may ask for a position before the start.
-            if (f.player().CurrentPosition() - 10 > 0) {
+            if (f.player().CurrentPosition() - 10 > 0)
                 f.player().setCurrentPosition(f.player().CurrentPosition() - skipLength());
-            } else if (f.audio.Playaudio(QString(), false, true)) {
-                // Moved to the page's previous audio: near its end, once its
-                // length is known.
-                f.player().setCurrentPosition(f.audio.loadedDuration() - skipLength());
-            } else {
-                f.player().setCurrentPosition(0);
-                f.player().Play_Player();
-            }
+            else
+                intoPrevious();
         }
         f.feedback.OSD(QStringLiteral("INDIETRO ") + f.feedback.positionText(), false);
     });
+}
+
+// The page's previous audio near its end, once its length is known; on the
+// first audio, this one from its start.
+void TransportKeys::intoPrevious()
+{
+    if (f.audio.Playaudio(QString(), false, true)) {
+        f.player().setCurrentPosition(f.audio.loadedDuration() - skipLength());
+    } else {
+        f.player().setCurrentPosition(0);
+        f.player().Play_Player();
+    }
 }
 
 void TransportKeys::volume(bool up)

@@ -27,6 +27,8 @@ public:
 
 private:
     double skipLength() const;
+    qint32 audioCountAfterEnd() const;
+    void intoPrevious();
 
     frmBrowser &f;
     qint16 nVolumeMax = 0;

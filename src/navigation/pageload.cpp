@@ -110,10 +110,10 @@ void PageLoad::takeMessages()
     };
     for (const auto &o : overrides) {
         IgnoreFailure([&] {
-            // Only an element that has a content (a meta element) counts; an
-            // empty content empties the message.
+            // Only an element that has a content (a meta element) counts, and
+            // only with words in it: an empty message would show an empty box.
             const PageElement e = f.ports.browser.element(QString::fromLatin1(o.first));
-            if (e.found && e.hasContent)
+            if (e.found && e.hasContent && !e.content.trimmed().isEmpty())
                 f.msg.*(o.second) = e.content;
         });
     }

@@ -31,6 +31,25 @@ QString AboutPage::buildHtml() const
     return h;
 }
 
+void AboutPage::connect()
+{
+    if (connected_)
+        return;
+    connected_ = true;
+    f.ports.browser.BeforeNavigate2.connect([this](const QString &url, bool &cancel) { readerMoved(url, cancel); });
+}
+
+// A page the reader asked for while the about page shows (the table of
+// contents, a chapter, another book) is where they want to be: the splash,
+// still counting, would take them away from it and stop its audio. The
+// splash's own navigation comes after its timer has stopped.
+void AboutPage::readerMoved(const QString &url, bool cancelled)
+{
+    if (cancelled || !f.TimerSpalsh.enabled() || url.startsWith(QLatin1String("about:")))
+        return;
+    IgnoreFailure([&] { f.TimerSpalsh.setEnabled(false); });
+}
+
 void AboutPage::ShowAbout()
 {
     // Failures are skipped one statement at a time: the about page is never

@@ -20,9 +20,9 @@ bool Startup::reportStartupError()
     lastFilledError = f.msg.errore(StartupStep, f.er.currentNumber(), f.er.currentDescription());
     f.er.ShowError(QStringLiteral("Form Load - ") + StartupStep, QString());
     f.er.clearCurrent();
-    // The filled template stays on the on-screen display, where a screen
-    // reader announces it once the dialog has gone.
-    f.feedback.OSD(lastFilledError, false);
+    // The filled template is kept but not shown: the window does not exist
+    // yet, so nothing on its display is heard, and laying the window out
+    // hides the display anyway. The error dialog has told the reader.
     return false;
 }
 
@@ -75,6 +75,7 @@ bool Startup::guarded(const std::function<void()> &body)
 void Startup::Form_Load()
 {
     f.TimerSpalsh.setEnabled(false);
+    f.about.connect();
     f.books.openAtStart();
     f.setCaption(openingWords());
     f.ListMarkers.setTabStop(20);

@@ -158,6 +158,34 @@ private slots:
         QCOMPARE(r.f->caption(), "Sommario - Il primo");
     }
 
+    // Each book's contents page words the messages for that book only; an empty wording keeps the default one.
+    void eachBookWordsItsOwnMessages()
+    {
+        Rig r("/libri/uno");
+        r.files.add("/libri/uno/Index.htm");
+        r.files.add("/libri/due/Index.htm");
+        r.browser.autoComplete = true;
+        auto meta = [](const QString &name, const QString &content) { return std::pair{name.toLower(), FakeBrowser::meta(name, content)}; };
+        r.browser.pages.insert("/libri/uno/Index.htm", {"Il primo", {meta("QYRPLAYER_MSG_MARKNONE", ""),
+                                                                     meta("QYRPLAYER_MSG_USCITA", "Lasciare il primo libro?")}, {}});
+        r.browser.pages.insert("/libri/due/Index.htm", {"Il secondo", {meta("QYRPLAYER_MSG_MARKNONE", "Il secondo libro non ha segni.")}, {}});
+        r.start();
+        r.clock.advance(5000);
+        QCOMPARE(r.browser.location, "/libri/uno/Index.htm");
+        auto previousMark = [&] {
+            r.dialogs.shown.clear();
+            r.f->keys.Form_KeyDown('1', 4); // Alt+1 with no bookmarks
+            return r.dialogs.shown.size() == 1 ? r.dialogs.shown[0].title + ": " + r.dialogs.shown[0].text : QString();
+        };
+        QCOMPARE(previousMark(), "Marcatore Precedente: Non ci sono marcatori presenti.");
+        QCOMPARE(r.f->msg.strMsgUscita, "Lasciare il primo libro?");
+
+        QVERIFY(r.f->books.open("/libri/due"));
+        QCOMPARE(r.browser.location, "/libri/due/Index.htm");
+        QCOMPARE(previousMark(), "Marcatore Precedente: Il secondo libro non ha segni.");
+        QCOMPARE(r.f->msg.strMsgUscita, "Sei sicuro di voler uscire?");
+    }
+
     // Ctrl+O: a folder without a book is refused, and the chooser, kept open, starts the next choice from it; the book
     // chosen then opens. A chooser closed without a choice keeps the book being read.
     void theChooserRefusesAFolderWithoutABook()

@@ -191,7 +191,7 @@ private slots:
         QCOMPARE(rd.f->nIndexAnchor, qint16(0));
         QVERIFY(rd.dialogs.shown.isEmpty());
 
-        // A table of contents overrides; an empty content empties the message, an element that is no meta is ignored.
+        // A table of contents overrides; an empty content keeps the default, an element that is no meta is ignored.
         FakeBrowser::Page index{"Sommario", {}, {}};
         index.elements.insert("qyrplayer_msg_uscita", FakeBrowser::meta("QYRPLAYER_MSG_USCITA", "Chiudere il libro?"));
         index.elements.insert("qyrplayer_msg_markexist", FakeBrowser::meta("QYRPLAYER_MSG_MARKEXIST", QString()));
@@ -199,7 +199,7 @@ private slots:
         rd.browser.pages.insert("file:///libri/app/Libro/SUBINDEX.HTM", index);
         rd.browser.navigate("file:///libri/app/Libro/SUBINDEX.HTM");
         QCOMPARE(rd.f->msg.strMsgUscita, "Chiudere il libro?");
-        QCOMPARE(rd.f->msg.strMsgMarkExist, QString());
+        QCOMPARE(rd.f->msg.strMsgMarkExist, defaults.strMsgMarkExist);
         QCOMPARE(rd.f->msg.strMsgDelMark, defaults.strMsgDelMark);
         // A table of contents without overrides leaves them as they are.
         rd.browser.navigate(kIndex);
