@@ -46,13 +46,15 @@ void OptionsPanel::TextVolume_Change()
 {
     Guard(f.er, QStringLiteral("TextVolume_Change"), [&] {
         const QString t = f.TextVolume.text();
-        if (!volumeProblem(t).isEmpty())
+        // Start-up fills the box before there is a player: what it read stays
+        // stored as it was until the player's own scale has judged it.
+        const bool running = f.oPlayer && f.oPlayer->hasCurrentPlayer();
+        if (!running || !volumeProblem(t).isEmpty())
             return;
         f.prefs.save(QStringLiteral("Volume"), t);
         // Heard at once; the volume keys have set the player already and
         // only write the box.
-        const bool running = f.oPlayer && f.oPlayer->hasCurrentPlayer();
-        if (running && f.oPlayer->Volume().toDouble() != double(conv::toInt32(t)))
+        if (f.oPlayer->Volume().toDouble() != double(conv::toInt32(t)))
             f.oPlayer->setVolume(t);
     });
 }
@@ -202,6 +204,9 @@ void OptionsPanel::carryVolume(qint16 from, qint16 to)
         return;
     const bool changes = (from == 0 || from == 1) && from != to;
     const QString now = changes ? QString::number(volume::convert(conv::toDouble(text), from, to)) : text;
+    // One this player cannot take is left to start-up's check, which says so.
+    if (!volumeProblem(now).isEmpty())
+        return;
     if (now != text)
         f.TextVolume.setText(now); // stored by the box's handler
     f.oPlayer->setVolume(now);

@@ -1,5 +1,6 @@
 #include "playersettings.h"
 #include "../platform/convert.h"
+#include "../player/volumescale.h"
 #include "frmbrowser.h"
 
 #include <cmath>
@@ -73,6 +74,25 @@ QString PlayerSettings::read(const QString &key, const std::function<void()> &re
     const QString text = stored(key, def);
     if (isSound(key, text))
         return text;
+    return damaged(key, text, def, report);
+}
+
+QString PlayerSettings::volumeFor(int version, const std::function<void()> &report)
+{
+    const volume::Scale scale = volume::of(version);
+    const QString text = stored(QStringLiteral("Volume"));
+    if (text.isEmpty()) // none stored yet: the player's own
+        return QString::number(scale.standard);
+    const bool sound = converts([&] {
+        const double v = conv::toDouble(text);
+        return v >= scale.min && v <= scale.max;
+    });
+    return sound ? text : damaged(QStringLiteral("Volume"), text, QString::number(scale.standard), report);
+}
+
+QString PlayerSettings::damaged(const QString &key, const QString &text, const QString &def,
+                                const std::function<void()> &report)
+{
     const QString seen = key + QLatin1Char('\n') + text;
     if (!reported_.contains(seen)) {
         reported_.insert(seen);

@@ -27,6 +27,11 @@ public:
     // The same, reporting through the error dialog under the name given.
     QString read(const QString &key, const QString &reportAs);
 
+    // The stored volume when the player of that version can take it;
+    // otherwise (one on the other player's scale, or damaged) that player's
+    // standard volume, reported as read() reports.
+    QString volumeFor(int version, const std::function<void()> &report);
+
     // Whether text is a sound value for key (an unknown key takes anything).
     static bool isSound(const QString &key, const QString &text);
     static QString defaultText(const QString &key);
@@ -36,6 +41,7 @@ public:
     static constexpr double kMaxRate = 2.0;
 
 private:
+    QString damaged(const QString &key, const QString &text, const QString &def, const std::function<void()> &report);
     frmBrowser &f;
     QSet<QString> reported_; // key and value of the damaged values already reported
 };

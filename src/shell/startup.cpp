@@ -55,7 +55,11 @@ void Startup::createPlayer(const QString &versionText, bool audioOff)
         f.keys.transport.setVolumeRange(0);
         f.optPlayer.select(0);
     }
-    f.oPlayer->setVolume(f.TextVolume.text());
+    // A volume of the other player's scale would leave this one silent.
+    const QString volume = f.prefs.volumeFor(f.oPlayer->Versione(), [this] { reportStartupError(); });
+    if (volume != f.TextVolume.text())
+        f.TextVolume.setText(volume);
+    f.oPlayer->setVolume(volume);
     f.feedback.SetAudioOff(audioOff);
 }
 

@@ -69,15 +69,18 @@ private slots:
     void damagedSettingIsReportedOnceAndItsDefaultUsed()
     {
         using Row = std::tuple<QString, QString, QString>; // key, value, stored after start-up
-        for (const auto &[key, value, kept] : {Row{"SavePos", "5", "5"}, {"Volume", "abc", "100"}, {"AvantiIndietro", "x", "10"}}) {
+        // A volume on the other player's scale is found when the player is chosen.
+        for (const auto &[key, value, kept] : {Row{"SavePos", "5", "5"}, {"Volume", "abc", "abc"}, {"AvantiIndietro", "x", "10"},
+                                               {"Volume", "-200", "100"}}) {
             const QByteArray name = (key + ' ' + value).toUtf8();
             const auto named = naming(name.constData());
+            const QString step = value == "-200" ? "Form Load: settings WMP" : "Form Load: caricamento settings";
             Rig r;
             r.reg.put("Player", key, value);
             r.start();
-            QCOMPARE(r.dialogs.errorNames(), QStringList({"Form Load - Form Load: caricamento settings"}));
+            QCOMPARE(r.dialogs.errorNames(), QStringList({"Form Load - " + step}));
             QCOMPARE(r.dialogs.shown.size(), 1); // no version question either
-            QVERIFY(r.f->startup.lastFilledError.startsWith("ERRORE: Form Load: caricamento settings. Codice: 380"));
+            QVERIFY(r.f->startup.lastFilledError.startsWith("ERRORE: " + step + ". Codice: 380"));
             // Not left on a display no one hears before the window is up.
             QVERIFY(!r.f->frmOSD.visible() && r.f->lblOSD.caption().isEmpty());
             QVERIFY(r.f->oPlayer && r.f->oPlayer->hasCurrentPlayer() && r.f->TimerSpalsh.enabled());
