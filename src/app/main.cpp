@@ -20,6 +20,7 @@
 #include "installpaths.h"
 #include "sessionend.h"
 #include "accessibility.h"
+#include "enterkey.h"
 #include "mainwindow.h"
 
 #include <QApplication>
@@ -262,6 +263,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("qyrplayer"));
     installAccessibility();
+    installEnterPressesFocusedButton();
     installItalianQtTexts(app);
     std::setlocale(LC_NUMERIC, "C"); // libmpv needs it; shown numbers use QLocale
 

@@ -16,6 +16,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QRadioButton>
 #include <QWebEngineView>
 
@@ -169,9 +170,31 @@ void MainWindow::bindImportExport(frmBrowser &f, Panels &p)
 
 void MainWindow::bindOptionsPanel(frmBrowser &f, Panels &p)
 {
-    auto *cfg = p.options = new QGroupBox(f.frmconfigurazione.caption(), this);
-    cfg->setAutoFillBackground(true);
-    bindControl(f.frmconfigurazione, cfg, twips_);
+    auto *box = p.options = new QGroupBox(f.frmconfigurazione.caption(), this);
+    box->setAutoFillBackground(true);
+    bindControl(f.frmconfigurazione, box, twips_);
+    // The controls lie on a sheet of the panel's full size, which scrolls when
+    // the window is too short for it; Tab brings the control with the
+    // keyboard into view.
+    auto *scroll = new QScrollArea(box);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->viewport()->setAutoFillBackground(false);
+    auto *cfg = new QWidget;
+    cfg->setAutoFillBackground(false);
+    cfg->setFixedSize(int(std::lround(f.frmconfigurazione.width() / twips_.perPixelX)),
+                      int(std::lround(Layout::kOptionsHeight / twips_.perPixelY)));
+    scroll->setWidget(cfg);
+    QPointer<QScrollArea> sp(scroll);
+    auto fit = [sp, box] {
+        if (sp)
+            sp->setGeometry(box->rect());
+    };
+    fit();
+    f.frmconfigurazione.PropertyChanged.connect([fit](const char *prop) {
+        if (QByteArray(prop) == "geometry")
+            fit();
+    });
     bindCheckBox(f.chkSavePos, new QCheckBox(cfg), twips_);
     auto *skip = new QLineEdit(cfg);
     bindTextBox(f.TextAvantiIndietro, skip, twips_);

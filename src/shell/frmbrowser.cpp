@@ -88,7 +88,7 @@ void frmBrowser::createDesignedLayout()
 
 void frmBrowser::designOptionsPanel()
 {
-    frmconfigurazione.setGeometry(0, 0, 5400, 5000);
+    frmconfigurazione.setGeometry(0, 0, 5400, Layout::kOptionsHeight);
     frmconfigurazione.setVisible(false);
     frmconfigurazione.setCaption(QStringLiteral("Configurazione"));
     chkSavePos.setGeometry(240, 360, 4800, 300);

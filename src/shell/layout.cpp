@@ -1,6 +1,7 @@
 #include "layout.h"
 #include "frmbrowser.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace qyr {
@@ -20,8 +21,12 @@ void Layout::Form_Resize(float W, float H)
         wb.setLeft(100);
         wb.setWidth(W - 300.0f);
         wb.setHeight(H - 600.0f);
-        cfg.setTop(std::trunc((H - cfg.height()) / 2.0f));
-        cfg.setLeft(std::trunc((W - cfg.width()) / 2.0f));
+        // Centred, and never past the page's edges: a window too short for
+        // the whole panel shows it from its top, and it scrolls.
+        const float h = std::max(0.0f, std::min(kOptionsHeight, wb.height()));
+        cfg.setHeight(h);
+        cfg.setTop(std::max(wb.top(), std::min(std::trunc((H - h) / 2.0f), wb.top() + wb.height() - h)));
+        cfg.setLeft(std::max(0.0f, std::trunc((W - cfg.width()) / 2.0f)));
         osd.setLeft(0);
         osd.setWidth(W);
         osd.setTop((H - osd.height()) / 2.0f);

@@ -14,6 +14,8 @@ public:
     // has room and the options panel shows whole; the window keeps to it.
     static constexpr float kMinWidth = 7200;
     static constexpr float kMinHeight = 6600;
+    // The options panel's own height, all of its controls in view.
+    static constexpr float kOptionsHeight = 5000;
 
 private:
     frmBrowser &f;

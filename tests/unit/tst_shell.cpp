@@ -270,6 +270,14 @@ private slots:
         r.dialogs.shown.clear();
         f.layout.Form_Resize(Layout::kMinWidth, Layout::kMinHeight);
         QVERIFY(r.dialogs.shown.isEmpty() && f.frmconfigurazione.left() >= 0 && f.frmconfigurazione.top() >= 0);
+        QCOMPARE(f.frmconfigurazione.height(), Layout::kOptionsHeight);
+        // Shorter windows (a window system may shrink it further): the options panel stays within the page's area.
+        for (const float h : {6000.0f, 5700.0f, 5000.0f, 4500.0f, 3000.0f}) {
+            f.layout.Form_Resize(Layout::kMinWidth, h);
+            const Control &c = f.frmconfigurazione;
+            QVERIFY2(c.top() >= f.objwb.top() && c.top() + c.height() <= f.objwb.top() + f.objwb.height() && c.height() > 0,
+                     qPrintable(QString("%1: %2 + %3").arg(h).arg(c.top()).arg(c.height())));
+        }
     }
 
     void feedbackHelpers()

@@ -1,0 +1,36 @@
+#include "enterkey.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QPushButton>
+
+namespace qyr {
+
+bool EnterPressesFocusedButton::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride)
+        return false;
+    const auto *k = static_cast<QKeyEvent *>(event);
+    if ((k->key() != Qt::Key_Return && k->key() != Qt::Key_Enter) || (k->modifiers() & ~Qt::KeypadModifier))
+        return false;
+    // The key goes to the widget with the keyboard: only a push button that
+    // has it is pressed. Check boxes and options keep Space.
+    auto *button = qobject_cast<QPushButton *>(watched);
+    if (!button || !button->hasFocus() || !button->isEnabled() || button->isCheckable())
+        return false;
+    if (event->type() == QEvent::ShortcutOverride) {
+        // Claimed, so that no shortcut of the dialog takes Enter first.
+        event->accept();
+        return true;
+    }
+    if (!k->isAutoRepeat())
+        button->animateClick();
+    return true;
+}
+
+void installEnterPressesFocusedButton()
+{
+    qApp->installEventFilter(new EnterPressesFocusedButton(qApp));
+}
+
+} // namespace qyr

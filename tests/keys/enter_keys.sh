@@ -1,0 +1,113 @@
+#!/usr/bin/env bash
+# Enter presses the button that has the keyboard, with real key presses under
+# Xvfb: in the bookmark input box (Enter on "Annulla" saves nothing, Enter in
+# the text box and on "OK" save), and in the panels of the window ("Chiudi"
+# of the bookmark list, "Annulla" of the import panel, the options panel's
+# button).
+# Usage: enter_keys.sh PROGRAM BOOK
+set -u
+PROGRAM=$1
+BOOK=$2
+source "$(dirname "$0")/../listening/session.sh"
+for c in Xvfb xdotool; do
+  command -v "$c" >/dev/null 2>&1 || { echo "manca $c (tools/deps.sh --tests lo installa)" >&2; exit 77; }
+done
+D=$(mktemp -d /tmp/qyr-enter.XXXXXX)
+SR_DIR=$D
+trap 'rc=$?; sr_stop; [ $rc -eq 0 ] && rm -rf "$D"' EXIT
+
+n=80
+while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+export DISPLAY=:$n LANG=C.UTF-8 LC_ALL=C.UTF-8 QTWEBENGINE_DISABLE_SANDBOX=1
+export QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox --disable-gpu"
+unset QT_QPA_PLATFORM
+Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >"$D/xvfb.log" 2>&1 &
+SR_PIDS+=($!); disown
+for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+[ -e "/tmp/.X11-unix/X$n" ] || sr_fail "Xvfb non parte: $(tail -3 "$D/xvfb.log")"
+
+sr_open_book "$PROGRAM" "$BOOK"
+
+# The last state the program gave, asked afresh.
+state() {
+  local before
+  before=$(grep -c '"event":"state"' "$D/program.out")
+  sr_send '{"cmd":"state"}'
+  for _ in $(seq 100); do
+    [ "$(grep -c '"event":"state"' "$D/program.out")" -gt "$before" ] && break
+    sleep 0.1
+  done
+  grep '"event":"state"' "$D/program.out" | tail -1
+}
+focus_name() { state | grep -o '"focus":{[^}]*}' | grep -o '"name":"[^"]*"' | cut -d'"' -f4; }
+# Tab until the control named has the keyboard.
+tab_to() {
+  local i
+  for i in $(seq 20); do
+    [ "$(focus_name)" = "$1" ] && return 0
+    sr_key Tab
+  done
+  sr_fail "Tab non arriva a $1 (fuoco su $(focus_name))"
+}
+visible() { state | grep -q "\"$1\":true"; }
+# Waits for the count of lines matching the pattern to reach n.
+count_reaches() {
+  local pattern=$1 want=$2
+  for _ in $(seq 100); do
+    [ "$(grep -c -- "$pattern" "$D/program.out")" -ge "$want" ] && return 0
+    sleep 0.1
+  done
+  sr_fail "atteso $want volte: $pattern"
+}
+
+sr_send '{"cmd":"follow","href":"Libro/cap1.htm"}'
+sr_event '"action":"playing".*cap1_1'
+
+step "casella del segnalibro: Invio su Annulla non salva"
+sr_key alt+3
+count_reaches '"kind":"input"' 1
+sr_type "annullato"
+sr_key Tab Tab Return
+state >/dev/null
+grep -q '"value":"annullato"' "$D/program.out" && sr_fail "Invio su Annulla ha salvato il segnalibro"
+
+step "Invio nella casella e su OK salvano"
+sr_key alt+3
+count_reaches '"kind":"input"' 2
+sr_type "dalla casella"
+sr_key Return
+sr_event '"value":"dalla casella"'
+sr_key alt+3
+count_reaches '"kind":"input"' 3
+sr_type "da OK"
+sr_key Tab Return
+sr_event '"value":"da OK"'
+
+step "Chiudi dell'elenco dei segnalibri"
+sr_key alt+6
+for _ in $(seq 50); do visible fraMarcatori && break; sleep 0.1; done
+tab_to 'cmdImpExp(4)'
+sr_key Return
+sleep 0.5
+visible fraMarcatori && sr_fail "Invio su Chiudi non ha chiuso l'elenco"
+
+step "Importa Marcatori, poi Annulla"
+sr_key alt+6
+tab_to 'cmdImpExp(1)'
+sr_key Return
+for _ in $(seq 50); do visible frmImpExp && break; sleep 0.1; done
+visible frmImpExp || sr_fail "Invio su Importa Marcatori non ha aperto il pannello"
+tab_to 'cmdImpExp(3)'
+sr_key Return
+sleep 0.5
+visible frmImpExp && sr_fail "Invio su Annulla non ha chiuso il pannello"
+sr_key Escape
+
+step "pannello delle opzioni"
+sr_key ctrl+8
+for _ in $(seq 50); do visible frmconfigurazione && break; sleep 0.1; done
+tab_to cmdSetupClose
+sr_key Return
+sleep 0.5
+visible frmconfigurazione && sr_fail "Invio sul pulsante non ha chiuso le opzioni"
+echo "Invio preme il pulsante che ha la tastiera"
