@@ -178,13 +178,15 @@ void MainWindow::bindOptionsPanel(frmBrowser &f, Panels &p)
     // keyboard into view.
     auto *scroll = new QScrollArea(box);
     scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setFocusPolicy(Qt::NoFocus); // the keyboard goes to the controls, not to the sheet
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->viewport()->setAutoFillBackground(false);
     auto *cfg = new QWidget;
-    cfg->setAutoFillBackground(false);
     cfg->setFixedSize(int(std::lround(f.frmconfigurazione.width() / twips_.perPixelX)),
                       int(std::lround(Layout::kOptionsHeight / twips_.perPixelY)));
     scroll->setWidget(cfg);
+    // Clear, so that the panel's title shows through (setWidget fills it).
+    cfg->setAutoFillBackground(false);
     QPointer<QScrollArea> sp(scroll);
     auto fit = [sp, box] {
         if (sp)
@@ -302,8 +304,12 @@ void MainWindow::relayout()
     const QRect fr = frameGeometry();
     // A window system without a window manager lets the window shrink below
     // its minimum size: the panels are then laid out for the minimum and cut.
+    const float h = float(fr.height() * twips_.perPixelY);
     f_->layout.Form_Resize(std::max(float(fr.width() * twips_.perPixelX), Layout::kMinWidth),
-                           std::max(float(fr.height() * twips_.perPixelY), Layout::kMinHeight));
+                           std::max(h, Layout::kMinHeight));
+    // The options panel stays within the window that is really there.
+    if (h < Layout::kMinHeight)
+        f_->layout.placeOptions(h);
     const QRect page = browser_->widget()->geometry();
     pageTitle_->setGeometry(page.left(), page.bottom() + 1, page.width(), std::max(0, height() - page.bottom() - 1));
 }

@@ -21,11 +21,7 @@ void Layout::Form_Resize(float W, float H)
         wb.setLeft(100);
         wb.setWidth(W - 300.0f);
         wb.setHeight(H - 600.0f);
-        // Centred, and never past the page's edges: a window too short for
-        // the whole panel shows it from its top, and it scrolls.
-        const float h = std::max(0.0f, std::min(kOptionsHeight, wb.height()));
-        cfg.setHeight(h);
-        cfg.setTop(std::max(wb.top(), std::min(std::trunc((H - h) / 2.0f), wb.top() + wb.height() - h)));
+        placeOptions(H);
         cfg.setLeft(std::max(0.0f, std::trunc((W - cfg.width()) / 2.0f)));
         osd.setLeft(0);
         osd.setWidth(W);
@@ -59,6 +55,18 @@ void Layout::Form_Resize(float W, float H)
         f.TextFileName.setWidth(f.File.width());
         f.lblNomeFile.setLeft(f.TextFileName.left());
     });
+}
+
+// Centred, and never past the page's area: a window too short for the whole
+// panel shows it from its top, and it scrolls.
+void Layout::placeOptions(float H)
+{
+    auto &cfg = f.frmconfigurazione;
+    const float top = f.objwb.top();
+    const float room = std::max(0.0f, H - 600.0f);
+    const float h = std::min(kOptionsHeight, room);
+    cfg.setHeight(h);
+    cfg.setTop(std::max(top, std::min(std::trunc((H - h) / 2.0f), top + room - h)));
 }
 
 } // namespace qyr

@@ -9,6 +9,9 @@ public:
     explicit Layout(frmBrowser &f) : f(f) {}
     // W and H: the window's outer size in twips.
     void Form_Resize(float W, float H);
+    // The options panel within a window H twips high (the window system may
+    // leave it shorter than the size the other rules are laid out for).
+    void placeOptions(float H);
 
     // The smallest outer size, in twips, at which every rule below still
     // has room and the options panel shows whole; the window keeps to it.
