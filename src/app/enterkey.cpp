@@ -24,7 +24,7 @@ bool EnterPressesFocusedButton::eventFilter(QObject *watched, QEvent *event)
         return true;
     }
     if (!k->isAutoRepeat())
-        button->animateClick();
+        button->click();
     return true;
 }
 

@@ -205,6 +205,13 @@ public:
         return event(expect("state"));
     }
     bool visible(const QString &name) { return state().value("visible").toObject().value(name).toBool(); }
+    // The state, asked until it meets the condition.
+    QJsonObject stateWhen(const Pred &cond)
+    {
+        QJsonObject st;
+        until([&] { return cond(st = state()); });
+        return st;
+    }
     bool until(const std::function<bool()> &cond) { return !QTest::currentTestFailed() && QTest::qWaitFor(cond, kTimeoutMs); }
     // The bookmark list as shown, once it has `size` entries.
     QStringList list(int size)

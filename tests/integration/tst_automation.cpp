@@ -1,7 +1,7 @@
 // The real program, offscreen, driven through its automation channel as a reader would: start-up questions, the exit
-// question, reading and the keys, bookmarks and their exchange, what is saved on the way out, and damaged settings.
+// question, reading and the keys, bookmarks and their exchange, the player switch, what is saved on the way out, and
+// damaged settings.
 #include "session.h"
-
 
 class TstAutomation : public QObject {
     Q_OBJECT
@@ -177,13 +177,6 @@ private slots:
         s.expect("navigate", navigation("javascript:", true));
         s.expect("player", action("playing"), mark);
 
-        // A video link plays the video in its window; Escape there stops it.
-        mark = s.follow("#video_prova.wmv@NOFULL@");
-        s.expect("player", action("file", "video_prova.wmv"), mark);
-        s.expect("player", action("video-shown"));
-        s.key(27, 0, "frmWMP9");
-        s.expect("player", action("stop"));
-        s.expect("player", action("video-hidden"));
         QVERIFY(s.quitYes());
     }
 
@@ -338,32 +331,6 @@ private slots:
         s.expect("document", is("title", "Uno"), mark);
         QVERIFY(s.until([&] { return field(text(), "all") == "Pagina uno"; }));
         QCOMPARE(field(s.state().value("focus").toObject(), "accessible"), QString("Uno"));
-        QVERIFY(s.quitYes());
-    }
-
-    void bookmarksOfTheWholeBook()
-    {
-        QTemporaryDir dir;
-        // Once the splash has opened the table of contents, so that no later load rebuilds the list under the test.
-        Session s(dir, {});
-        // The same description on another page stays a bookmark of its own.
-        for (const QStringList &r : {QStringList{"LIBRO\\CAP1.HTM", "1", "16", "Una cartella", "cap1_1.mp3"},
-                                     {"Libro\\cap3.htm", "1", "3", "Una cartella", "cap3_1.wma"},
-                                     {"Libro\\cap3.htm", "2", "8", "La tempesta", "cap3_1.wma"}}) {
-            s.put(r[0], r[1], r[2]);
-            s.put(r[0], r[1] + "NOME", r[3]);
-            s.put(r[0], r[1] + "NOMEAUDIO", r[4]);
-        }
-        s.navigate(SAMPLE_BOOK "/Index.htm");
-        s.expect("document", urlContains("Index.htm"));
-        QCOMPARE(s.list(3), (QStringList{"00:16 - Una cartella", "00:03 - Una cartella", "00:08 - La tempesta"}));
-
-        const int mark = s.control("ListMarkers", "select", 2);
-        s.key(13, 0, "ListMarkers");
-        s.expect("document", urlContains("cap3.htm"), mark);
-        s.expect("player", seek(8, 1e-9), mark);
-        s.expect("player", action("playing", "cap3_1"), mark);
-        QVERIFY(s.indexOf("dialog") < 0);
         QVERIFY(s.quitYes());
     }
 
@@ -587,6 +554,14 @@ private slots:
         QVERIFY2(told("message").contains("Non ci sono marcatori"), qPrintable(said));
         QVERIFY(s.until([&] { return s.visible("fraMarcatori"); }));
         QVERIFY(s.until([&] { return field(s.state().value("focus").toObject(), "name") == "cmdImpExp(1)"; }));
+        // A name typed for an export that was then cancelled is no file to import.
+        s.control("cmdImpExp(0)", "click");
+        s.control("TextFileName", "type", "dimenticato");
+        s.control("cmdImpExp(3)", "click");
+        s.control("cmdImpExp(1)", "click");
+        s.control("cmdImpExp(2)", "click");
+        QCOMPARE(told("message"), "Scegliere nell'elenco dei file il file da importare.");
+        s.control("cmdImpExp(3)", "click");
 
         // The old program's file imports whole; the message says where the safety copy is.
         panel(1, "vecchio.reg");
@@ -616,12 +591,61 @@ private slots:
         QVERIFY2(told("error").contains("Riga 4"), qPrintable(said));
         QCOMPARE(copiesNow(), copiesBefore);
 
-        // The exported file brings all three back, the Greek one whole, with a new safety copy beside the old one.
+        // On the table of contents, the exported file brings all three back, the Greek one whole, with a new safety copy
+        // beside the old one, and the list shows them as the whole book's list does.
+        s.key(27, 0);
+        QVERIFY(s.until([&] { return !s.visible("fraMarcatori"); }));
+        s.key('I', Ctrl);
+        s.expect("document", urlContains("Index.htm"));
+        s.key('6', Alt);
+        told("message");
         panel(1, "segnalibri.REG");
         QVERIFY2(told("message").contains("Ripristino effettuato"), qPrintable(said));
         QCOMPARE(descriptions(3), (QStringList{"Capitolo \"uno\"", "fine \\", "Ο φάρος είναι σβηστός"}));
         QCOMPARE(copiesNow().size(), 2);
         QCOMPARE(copiesNow().first(), copiesBefore.first());
+        QVERIFY(s.quitYes());
+    }
+
+    // The other player takes the same file at the same place, paused or playing, at the same speed, as loud (on its
+    // own scale), and silent while reading is off; and back again.
+    void switchingPlayerKeepsTheReading()
+    {
+        QTemporaryDir dir;
+        Session s(dir, {});
+        s.follow("Libro/cap1.htm");
+        s.expect("player", action("playing", "cap1_1"));
+        s.control("TextVolume", "set", "40");
+        s.expect("setting", setting("Volume", "40"));
+        QTest::qWait(1500);
+        s.key('3', Ctrl); // paused
+        const QJsonObject before = s.stateWhen([](const QJsonObject &st) { return !st.value("playing").toBool(); });
+        const double at = before.value("position").toDouble(), rate = before.value("rate").toDouble();
+        QVERIFY(at > 0.5);
+
+        int mark = s.control("optPlayer", "select", 0);
+        s.expect("setting", setting("Versione", "0"), mark);
+        QCOMPARE(s.expectText("setting", setting("Volume"), "value", mark), "-2388");
+        QJsonObject st = s.stateWhen([](const QJsonObject &st) { return st.value("version").toInt() == 0; });
+        QVERIFY2(field(st, "file").endsWith("cap1_1.mp3"), qPrintable(field(st, "file")));
+        QVERIFY(!st.value("playing").toBool());
+        QVERIFY2(qAbs(st.value("position").toDouble() - at) < 0.5, qPrintable(QString::number(st.value("position").toDouble())));
+        QCOMPARE(st.value("rate").toDouble(), rate);
+        QCOMPARE(field(s.state(), "volume"), "-2388");
+
+        // Playing, reading off: the switch back plays nothing, and the loudness comes back as it was.
+        s.key('3', Ctrl);
+        s.stateWhen([](const QJsonObject &st) { return st.value("playing").toBool(); });
+        s.key('0', Ctrl);
+        s.stateWhen([](const QJsonObject &st) { return st.value("audioOff").toBool() && !st.value("playing").toBool(); });
+        mark = s.control("optPlayer", "select", 1);
+        QCOMPARE(s.expectText("setting", setting("Volume"), "value", mark), "40");
+        QTest::qWait(1000);
+        st = s.state();
+        QVERIFY(st.value("version").toInt() == 1 && st.value("audioOff").toBool());
+        QVERIFY2(!st.value("playing").toBool(), "reading off stays silent");
+        QVERIFY(field(st, "file").endsWith("cap1_1.mp3"));
+        QCOMPARE(st.value("volume").toInt(), 40);
         QVERIFY(s.quitYes());
     }
 

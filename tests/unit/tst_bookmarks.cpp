@@ -177,29 +177,18 @@ private slots:
         QCOMPARE(b.browser.navigations.last(), "/libri/demo/Libro/cap3.htm");
         QVERIFY(b.dialogs.shown.isEmpty());
 
-        // Deleting the page's first bookmark and then choosing its second: the page renumbers its records as it
-        // opens, and the bookmark chosen is the one recalled.
+        // Chosen in the whole book's list, the bookmark is found again by its description once its page has opened
+        // and renumbered; one gone meanwhile (another copy of the program put another in its slot) is said.
         b.browser.location = kIndex;
-        b.press(1, 46);
-        b.press(1, 13);
-        QCOMPARE(b.browser.navigations.last(), "/libri/demo/Libro/cap2.htm");
-        b.browser.location = "file:///libri/demo/Libro/cap2.htm";
-        b.files.add("/libri/demo/Libro/v.mp3");
-        b.playing("/libri/demo/Libro/pagina.mp3"); // the page's own audio has started
-        b.loadMarks();
-        QCOMPARE(b.marks(cap2).first(), "1|2|Voce 2|v.mp3");
-        b.f->recall.completePending();
-        QCOMPARE(b.osd(), "Voce 2");
-        QCOMPARE(b.media()->position, 2.0);
-        // Gone meanwhile (another copy of the program put another in its slot): said, nothing else recalled.
-        b.browser.location = kIndex;
+        b.playing("/libri/demo/Libro/pagina.mp3"); // the page's own audio will have started
         b.loadMarks(cap2, 1);
         b.press(0, 13);
+        QCOMPARE(b.browser.navigations.last(), "/libri/demo/Libro/cap2.htm");
         b.reg.put(cap2, "1NOME", "Altra");
         b.browser.location = "file:///libri/demo/Libro/cap2.htm";
         b.loadMarks();
         b.f->recall.completePending();
-        QCOMPARE(b.osd(), "Segnalibro non trovato: Voce 2");
+        QCOMPARE(b.osd(), "Segnalibro non trovato: Voce 1");
         QVERIFY(b.dialogs.shown.isEmpty());
     }
 

@@ -239,53 +239,25 @@ private slots:
             QCOMPARE(b.dialogs.errorNames(), c.errors);
         }
     }
-    // The audio being read is the one the next follows: a resumed session's, a recalled bookmark's, a reloaded one's.
-    void theAudioBeingReadIsKept()
+
+    // A recalled file takes the reading to the element that names it, however the page names it; a file the page
+    // does not name changes nothing. The page's next audio then follows it.
+    void aRecalledFileIsFollowed()
     {
-        const QList<std::pair<QString, QString>> page{{"QYRPLAYER_AUDIO", "cap1.mp3"}, {"QYRPLAYER_AUDIO_1", "cap1b.mp3"},
-                                                      {"QYRPLAYER_AUDIO_POS_1", "7"}, {"QYRPLAYER_AUDIO_2", "cap1c"},
-                                                      {"QYRPLAYER_AUDIO_NEXTHTML_3", "cap2.htm"}};
-        // The session ended in the page's audio saved (none saved, or one the page no longer has: its first).
-        for (const auto &[saved, played] : {std::pair{QString("2"), QString("cap1c.wma")}, {QString(), QString("cap1.mp3")},
-                                            {QString("7"), QString("cap1.mp3")}, {QString("x"), QString("cap1.mp3")}}) {
-            Book b(kBookPage);
-            b.metas(page);
-            for (const char *name : {"cap1.mp3", "cap1b.mp3", "cap1c.wma"})
-                b.files.add(QString("/libri/demo/Libro/") + name);
-            b.reg.put("Player", "BranoPos", "2.5");
-            b.reg.put("Player", "BranoAudio", saved);
-            b.f->audio.expectResume(true);
-            QVERIFY(b.f->audio.Playaudio(kBookPage, false, false));
-            QCOMPARE(b.played(), "/libri/demo/Libro/" + played);
-            QCOMPARE(b.media()->position, 2.5);
-            // Another page of the same session starts from its first audio.
-            b.mediaLog.clear();
-            QVERIFY(b.f->audio.Playaudio(kBookPage, false, false));
-            QCOMPARE(b.played(), "/libri/demo/Libro/cap1.mp3");
-            if (saved != "2")
-                continue;
-
-            // A reload replays the audio being read once, then the reading goes on after it.
-            b.endOfMedia();
-            QCOMPARE(b.played(), "/libri/demo/Libro/cap1b.mp3");
-            b.mediaLog.clear();
-            b.f->audio.Playaudio("LOCATION.RELOAD", false, false);
-            QCOMPARE(b.f->audio.audioIndex(), 1);
-            b.endOfMedia();
-            QCOMPARE(b.played(), "/libri/demo/Libro/cap1c.wma");
-
-            // A recalled file takes the reading to its element, however the page names it; a file the page does not
-            // name changes nothing.
-            for (const auto &[file, index] : {std::pair{QString("/altrove/CAP1B.MP3"), 1}, {QString("cap1c.wma"), 2},
-                                              {QString("cap1.mp3"), 0}, {QString("cap9.mp3"), 0}, {QString(), 0}}) {
-                QCOMPARE(b.f->audio.followFile(file), !file.contains("cap9") && !file.isEmpty());
-                QCOMPARE(b.f->audio.audioIndex(), index);
-            }
-            b.f->audio.followFile("cap1b.mp3");
-            b.endOfMedia();
-            QCOMPARE(b.played(), "/libri/demo/Libro/cap1c.wma");
-            QVERIFY(b.dialogs.shown.isEmpty());
+        Book b(kBookPage);
+        b.metas({{"QYRPLAYER_AUDIO", "cap1.mp3"}, {"QYRPLAYER_AUDIO_1", "cap1b.mp3"}, {"QYRPLAYER_AUDIO_2", "cap1c"}});
+        for (const char *name : {"cap1.mp3", "cap1b.mp3", "cap1c.wma"})
+            b.files.add(QString("/libri/demo/Libro/") + name);
+        QVERIFY(b.f->audio.Playaudio(kBookPage, false, false));
+        for (const auto &[file, index] : {std::pair{QString("/altrove/CAP1B.MP3"), 1}, {QString("cap1c.wma"), 2},
+                                          {QString("cap1.mp3"), 0}, {QString("cap9.mp3"), 0}, {QString(), 0}}) {
+            QCOMPARE(b.f->audio.followFile(file), !file.contains("cap9") && !file.isEmpty());
+            QCOMPARE(b.f->audio.audioIndex(), index);
         }
+        b.f->audio.followFile("cap1b.mp3");
+        b.endOfMedia();
+        QCOMPARE(b.played(), "/libri/demo/Libro/cap1c.wma");
+        QVERIFY(b.dialogs.shown.isEmpty());
     }
 };
 

@@ -104,23 +104,6 @@ private slots:
         }
     }
 
-    // A page the reader opens during the splash ends it; a link command, which goes nowhere, does not.
-    void splashGivesWayToTheReader()
-    {
-        const QString chapter = "file:///libri/demo/Libro/cap1.htm";
-        for (const bool command : {false, true}) {
-            const auto named = naming(command ? "command link" : "chapter");
-            Rig r;
-            r.start();
-            r.clock.advance(1000);
-            r.browser.navigate(command ? chapter + "#QYRP_PAUSE#" : chapter);
-            r.clock.advance(20000);
-            const QStringList went = command ? QStringList{"about:blank", r.f->books.indexPage()}
-                                             : QStringList{"about:blank", chapter};
-            QCOMPARE(r.browser.navigations, went);
-        }
-    }
-
     void splashResumesTheSavedPage()
     {
         const QString page = "file:///libri/demo/Libro/cap%201.htm#QYRPLAYER_AUDIO_POS=30";
