@@ -57,40 +57,28 @@ QString BookmarkList::describedEntry(const QString &entry)
 
 void BookmarkList::deleteSelected()
 {
+    const int index = f.ListMarkers.listIndex();
+    const QString description = describedEntry(f.ListMarkers.itemText(index));
+    const bool wholeBook = f.urls.Section().left(5).toLower() == QLatin1String("index");
     // Said only once the record is gone: a store that refused keeps the entry.
-    const int count = f.ListMarkers.listCount();
-    const QString said = QStringLiteral("Segnalibro cancellato: ") +
-                         describedEntry(f.ListMarkers.itemText(f.ListMarkers.listIndex()));
-    auto tell = [&] {
-        if (f.ListMarkers.listCount() < count)
-            f.feedback.OSD(said, false);
-    };
-    if (f.urls.Section().left(5).toLower() != QLatin1String("index")) {
-        // One page's bookmarks: delete, then list the rest renumbered.
-        f.marks.Marcatori(2, QString(), 0);
+    BookmarkStore::Removal removal = BookmarkStore::Removal::None;
+    if (!Guard(f.er, StepLabel{QStringLiteral("Marcatori Mode = 2 --> "), QString()},
+               [&] { removal = f.marks.removeChosen(index); }))
+        return;
+    if (wholeBook && removal == BookmarkStore::Removal::None)
+        return; // no entry chosen
+    if (wholeBook) {
+        // The page's other entries keep their place until it opens.
+        f.marks.removeListed(index);
+    } else {
+        // One page's bookmarks: the rest listed renumbered (nothing chosen: the list as it is).
         f.marks.ClearMarcatori();
         f.marks.Marcatori(0, QString(), 0);
-        tell();
-        return;
     }
-    // The whole book: the hidden list names the entry's page and slot.
-    const int index = f.ListMarkers.listIndex();
-    const QString e = f.lstapp.itemText(index);
-    // The slot follows the last "*": a page's file name may hold one itself.
-    const int star = e.lastIndexOf(QLatin1Char('*'));
-    bool ok = false;
-    const int slot = star > 0 ? e.mid(star + 1).toInt(&ok) : 0;
-    if (!ok || slot < 1)
-        return; // no entry selected
-    const QString section = e.left(star);
-    const QString app = f.strAppName;
-    f.settings.transaction([&] {
-        f.settings.Delete(app, section, BookmarkStore::positionName(slot));
-        f.settings.Delete(app, section, BookmarkStore::descriptionName(slot));
-        f.settings.Delete(app, section, BookmarkStore::audioName(slot));
-    });
-    f.marks.removeListed(index);
-    tell();
+    if (removal == BookmarkStore::Removal::Deleted)
+        f.feedback.OSD(QStringLiteral("Segnalibro cancellato: ") + description, false);
+    else if (removal == BookmarkStore::Removal::Gone)
+        f.feedback.OSD(QStringLiteral("Segnalibro già cancellato da un'altra copia del programma: ") + description, false);
 }
 
 } // namespace qyr

@@ -77,7 +77,7 @@ void BookmarkStore::AddMarcatore(QString &description, qint16 position)
             return;
         oMarkers.add(double(position), description);
         f.ListMarkers.addItem(f.feedback.strtempo(position) + QStringLiteral("\t - ") + description);
-        listed_.push_back(Listed{section, slot});
+        listed_.push_back(Listed{section, slot, description});
     });
 }
 
@@ -269,7 +269,7 @@ void BookmarkStore::load(const QString &page, const QString &listedPage, qint32 
             } else {
                 f.ListMarkers.addItem(time + QStringLiteral("\t - ") + r.name);
             }
-            listed_.push_back(Listed{section, slot});
+            listed_.push_back(Listed{section, slot, r.name});
         });
     }
 }
@@ -391,17 +391,31 @@ int BookmarkStore::deleteListedPages()
 void BookmarkStore::deleteSelected()
 {
     StepLabel step{QStringLiteral("Marcatori Mode = 2 --> "), QString()};
-    const int index = f.ListMarkers.listIndex();
-    if (index < 0 || size_t(index) >= listed_.size())
-        return;
-    const Listed where = listed_[size_t(index)];
-    const bool deleted = Guard(f.er, step, [&] {
-        f.settings.transaction([&] { deleteRecord(where.section, where.slot); });
-    });
-    if (!deleted)
+    Removal removal = Removal::None;
+    const bool done = Guard(f.er, step, [&] { removal = removeChosen(f.ListMarkers.listIndex()); });
+    if (!done || removal == Removal::None)
         return;
     ClearMarcatori();
     Marcatori(0, QString(), 0);
+}
+
+BookmarkStore::Removal BookmarkStore::removeChosen(int index)
+{
+    if (index < 0 || size_t(index) >= listed_.size())
+        return Removal::None;
+    const Listed chosen = listed_[size_t(index)];
+    Removal removal = Removal::Gone;
+    f.settings.transaction([&] {
+        int slot = get(chosen.section, descriptionName(chosen.slot), absent()) == chosen.name ? chosen.slot : 0;
+        for (int n = 1; slot == 0 && n <= kSlots; ++n)
+            if (get(chosen.section, descriptionName(n), absent()) == chosen.name)
+                slot = n;
+        if (slot > 0) {
+            deleteRecord(chosen.section, slot);
+            removal = Removal::Deleted;
+        }
+    });
+    return removal;
 }
 
 void BookmarkStore::listAsOpened(bool wholeBook)

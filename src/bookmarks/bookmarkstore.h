@@ -115,6 +115,12 @@ public:
     // Empties the collections and both list boxes; the store is untouched.
     void ClearMarcatori();
 
+    // Deletes the bookmark of list entry index (0-based), found afresh inside
+    // the write: another copy of the program may have deleted and renumbered
+    // since the list was filled, and the slot may now hold another one.
+    enum class Removal { None, Deleted, Gone };
+    Removal removeChosen(int index);
+
     // Drops entry index (0-based) of the whole-book listing from the
     // collections and the list boxes, so that later entries keep their page.
     void removeListed(int index);
@@ -147,6 +153,7 @@ private:
     struct Listed {
         QString section;
         int slot;
+        QString name; // the description the list shows
     };
 
     void load(const QString &page, const QString &listedPage, qint32 N);

@@ -3,7 +3,7 @@
 # Xvfb: in the bookmark input box (Enter on "Annulla" saves nothing, Enter in
 # the text box and on "OK" save), and in the panels of the window ("Chiudi"
 # of the bookmark list, "Annulla" of the import panel, the options panel's
-# button).
+# button), and "No" is what Enter answers to a question that deletes or quits.
 # Usage: enter_keys.sh PROGRAM BOOK
 set -u
 PROGRAM=$1
@@ -83,6 +83,15 @@ sr_type "da OK"
 sr_key Tab Return
 sr_event '"value":"da OK"'
 
+step "una domanda che cancella o chiude risponde No a Invio"
+sr_key alt+4
+count_reaches '"buttons":"yesno"' 1
+sr_key Return
+sr_send '{"cmd":"quit"}'
+count_reaches '"buttons":"yesno"' 2
+sr_key Return
+state | grep -q '"url"' || sr_fail "Invio alla domanda d'uscita ha chiuso il programma"
+
 step "Chiudi dell'elenco dei segnalibri"
 sr_key alt+6
 for _ in $(seq 50); do visible fraMarcatori && break; sleep 0.1; done
@@ -110,4 +119,6 @@ tab_to cmdSetupClose
 sr_key Return
 sleep 0.5
 visible frmconfigurazione && sr_fail "Invio sul pulsante non ha chiuso le opzioni"
+[ "$(state | grep -o '"list":\[[^]]*\]' | grep -o '"[^"]*"' | wc -l)" -eq 2 ] ||
+  sr_fail "i segnalibri non ci sono più: $(state | grep -o '"list":\[[^]]*\]')"
 echo "Invio preme il pulsante che ha la tastiera"

@@ -217,6 +217,31 @@ private slots:
         QCOMPARE(b.f->ListMarkers.listIndex(), -1);
     }
 
+    // Another copy of the program has deleted and renumbered since this list was filled: Delete takes the bookmark the
+    // reader chose, wherever it is now, or says it has gone.
+    void deleteWhatTheListShowed()
+    {
+        Book b;
+        b.putMarks(kSec, {"1|1|A1|a.mp3", "2|2|B1|a.mp3", "3|3|A2|a.mp3", "4|4|B2|a.mp3"});
+        b.loadMarks();
+        auto otherCopyDeletes = [&](int slot) {
+            for (const QString &name : {BookmarkStore::positionName(slot), BookmarkStore::descriptionName(slot),
+                                        BookmarkStore::audioName(slot)})
+                b.f->settings.Delete(b.f->strAppName, kSec, name);
+        };
+        b.putMarks(kSec, {"1|2|B1|a.mp3", "2|3|A2|a.mp3", "3|4|B2|a.mp3"});
+        otherCopyDeletes(4);
+        b.press(3, 46);
+        QCOMPARE(b.osd(), "Segnalibro cancellato: B2");
+        QCOMPARE(b.marks(kSec), (QStringList{"1|2|B1|a.mp3", "2|3|A2|a.mp3"}));
+        otherCopyDeletes(2);
+        b.press(1, 46);
+        QCOMPARE(b.osd(), "Segnalibro già cancellato da un'altra copia del programma: A2");
+        QCOMPARE(b.marks(kSec), QStringList{"1|2|B1|a.mp3"});
+        QCOMPARE(b.f->ListMarkers.listCount(), 1);
+        QVERIFY(b.dialogs.shown.isEmpty());
+    }
+
     // Where the audio of a bookmark is looked for when it is not where the page finds its own.
     void recallFindsAudio()
     {

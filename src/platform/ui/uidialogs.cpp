@@ -142,7 +142,9 @@ Answer UiDialogs::message(const QString &title, const QString &text, Buttons but
         if (buttons == Buttons::YesNoCancel)
             cancel = addButton(box, QStringLiteral("&Annulla"), QMessageBox::RejectRole, QStringLiteral("Annulla"));
     }
-    box.setDefaultButton(ok ? ok : yes);
+    // A question's default is "No": an Enter pressed to clear a page's
+    // messages, or pressed once too often, never deletes, overwrites or quits.
+    box.setDefaultButton(ok ? ok : no);
     if (cancel)
         box.setEscapeButton(cancel);
     DialogInfo info{QStringLiteral("message"), title, text, QString(), QString(), buttonsName(buttons)};
