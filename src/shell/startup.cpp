@@ -4,6 +4,8 @@
 #include "../platform/errors.h"
 #include "frmbrowser.h"
 
+#include <QDebug>
+
 #include <functional>
 
 namespace qyr {
@@ -195,9 +197,18 @@ void Startup::EndWithoutQuestion()
 {
     if (closing_)
         return;
-    Guard(f.er, QStringLiteral("Form_QueryUnload"), [&] {
+    // Nobody is there to answer a dialog (a log-out, a signal): a place that
+    // cannot be saved (a full disk) is written to the standard error output,
+    // and the program ends all the same.
+    try {
         savePlace();
-    });
+    } catch (...) {
+        f.er.captureCurrentException();
+        qWarning().noquote() << QStringLiteral("Form_QueryUnload: luogo di lettura non salvato: %1 (codice %2)")
+                                    .arg(f.er.currentDescription())
+                                    .arg(f.er.currentNumber());
+        f.er.clearCurrent();
+    }
     closing_ = true;
     IgnoreFailure([&] {
         if (f.oPlayer && f.oPlayer->hasCurrentPlayer())

@@ -143,6 +143,13 @@ private slots:
         t.f->startup.Form_QueryUnload(cancel);
         QVERIFY(!cancel && t.f->startup.closing());
         QCOMPARE(t.dialogs.errorNames(), QStringList({"Form_QueryUnload"}));
+        // Ended unasked (a signal, a log-out) on a store that fails: no dialog holds the program, it ends.
+        Started w;
+        w.f->chkSavePos.setValue(1);
+        w.browser.location = "file:///libri/demo/Libro/cap1.htm";
+        w.reg.failWrites = true;
+        w.f->startup.EndWithoutQuestion();
+        QVERIFY(w.f->startup.closing() && w.dialogs.shown.isEmpty());
         // Ended unasked before any book page is on show, the place of the last exit stays.
         Started u;
         u.f->chkSavePos.setValue(1);
