@@ -13,7 +13,9 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 #include <cmath>
+#include <memory>
 
 namespace qyr {
 
@@ -228,10 +230,22 @@ void bindItems(Model &m, QListWidget *w, const Twips &t)
         setRowQuietly(p, m.listIndex());
     };
     refill();
-    m.PropertyChanged.connect([&m, p, refill](const char *prop) {
+    // Entries added one by one (a whole book's bookmarks) are shown in one
+    // refill, once the handler filling the list has returned.
+    auto pending = std::make_shared<bool>(false);
+    auto refillSoon = [p, pending, refill] {
+        if (*pending || !p)
+            return;
+        *pending = true;
+        QTimer::singleShot(0, p, [pending, refill] {
+            *pending = false;
+            refill();
+        });
+    };
+    m.PropertyChanged.connect([&m, p, refillSoon](const char *prop) {
         const QByteArray pr(prop);
         if (pr == "items")
-            refill();
+            refillSoon();
         // Only the selection moves: rebuilding the list would make a screen
         // reader start reading it again.
         else if (pr == "listIndex" && p && p->currentRow() != m.listIndex())

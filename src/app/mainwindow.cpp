@@ -276,11 +276,13 @@ void MainWindow::bindFocus(frmBrowser &f, const Panels &p)
 {
     QListWidget *markList = p.markList;
     // With no bookmarks the list has nothing to offer: importing is what a
-    // reader on a new computer came for.
+    // reader on a new computer came for. (The model is asked: the widget is
+    // refilled a moment later.)
     QWidget *importButton = p.importButton;
+    ListBox *marks = &f.ListMarkers;
     focusFollows(f.fraMarcatori, p.marks,
-                 [markList, importButton]() -> QWidget * {
-                     return markList->count() > 0 ? static_cast<QWidget *>(markList) : importButton;
+                 [markList, importButton, marks]() -> QWidget * {
+                     return marks->listCount() > 0 ? static_cast<QWidget *>(markList) : importButton;
                  },
                  browser_->view());
     // Export starts at the file's name, import at the list of files.

@@ -8,6 +8,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
@@ -49,6 +51,27 @@ class TstSqliteStore : public QObject {
     }
 
 private slots:
+    // A full disk is said in Italian, tried on a tiny file system of its own where this machine lets one be mounted.
+    void aFullDiskIsSaidInItalian()
+    {
+        QTemporaryDir dir;
+        const QString small = dir.filePath(QStringLiteral("piccolo"));
+        QVERIFY(QDir().mkpath(small));
+        if (QProcess::execute(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=512k", "tmpfs", small}) != 0)
+            QSKIP("no small file system can be mounted here");
+        const auto unmount = qScopeGuard([&] { QProcess::execute(QStringLiteral("umount"), {small}); });
+        QString said;
+        try {
+            auto store = SqliteRegistry::open(small + QStringLiteral("/s.sqlite")).store;
+            QVERIFY(store);
+            for (int i = 0; i < 10000; ++i)
+                store->setValue(QStringLiteral("Software\\X"), RegValue::fromText(QString::number(i), QString(200, 'x')));
+        } catch (const QyrError &e) {
+            said = e.description();
+        }
+        QVERIFY2(said.contains(QStringLiteral("il disco è pieno")), qPrintable(said));
+    }
+
     // Every kind of value, saved again under another letter case, survives reopening the file.
     void typedValuesAndLetterCase()
     {

@@ -289,7 +289,7 @@ SqliteRegistry::~SqliteRegistry()
 void SqliteRegistry::fail(const QString &what)
 {
     throw QyrError(err::SettingsStore,
-                   QStringLiteral("Archivio delle impostazioni: %1 (%2)").arg(what, QString::fromUtf8(sqlite3_errmsg(db_))));
+                   QStringLiteral("Archivio delle impostazioni: %1 (%2)").arg(what, describe(sqlite3_extended_errcode(db_), db_)));
 }
 
 sqlite3_stmt *SqliteRegistry::stmt(int which)
