@@ -90,7 +90,9 @@ sr_key Return
 sr_send '{"cmd":"quit"}'
 count_reaches '"buttons":"yesno"' 2
 sr_key Return
-state | grep -q '"url"' || sr_fail "Invio alla domanda d'uscita ha chiuso il programma"
+sleep 1
+kill -0 "$SR_PROGRAM" 2>/dev/null && state | grep -q '"url"' ||
+  sr_fail "Invio alla domanda d'uscita ha chiuso il programma"
 
 step "Chiudi dell'elenco dei segnalibri"
 sr_key alt+6
@@ -119,6 +121,6 @@ tab_to cmdSetupClose
 sr_key Return
 sleep 0.5
 visible frmconfigurazione && sr_fail "Invio sul pulsante non ha chiuso le opzioni"
-[ "$(state | grep -o '"list":\[[^]]*\]' | grep -o '"[^"]*"' | wc -l)" -eq 2 ] ||
+[ "$(state | grep -o '"list":\[[^]]*\]' | grep -o ' - ' | wc -l)" -eq 2 ] ||
   sr_fail "i segnalibri non ci sono più: $(state | grep -o '"list":\[[^]]*\]')"
 echo "Invio preme il pulsante che ha la tastiera"
