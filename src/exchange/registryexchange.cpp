@@ -318,7 +318,7 @@ ImportPlan RegistryExchange::planTextFile(const QString &file)
     ImportPlan plan;
     plan.file = file;
     plan.text = nothingChangedOnFailure(QStringLiteral("Il file %1 non è un file di registro valido.").arg(file),
-                                        [&] { return regfile::parse(bytes); });
+                                        [&] { return regfile::parse(bytes, limits_.maxKeys + limits_.maxValues); });
     nothingChangedOnFailure(QString(), [&] {
         if (!holdsOwnTree(plan.text))
             throw QyrError(err::InvalidFileFormat, nothingOfOurs(file));
