@@ -138,24 +138,29 @@ QString decode(const QByteArray &bytes, bool *cutShort)
     return bytes.startsWith("\xFE\xFF") ? fromUtf16Be(units) : fromUtf16Le(units);
 }
 
-// Lines end with CR LF, LF or CR.
-QStringList splitLines(const QString &text)
-{
-    QStringList lines;
-    int start = 0;
-    for (int i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c != QLatin1Char('\r') && c != QLatin1Char('\n'))
-            continue;
-        lines.append(text.mid(start, i - start));
-        if (c == QLatin1Char('\r') && i + 1 < text.size() && text[i + 1] == QLatin1Char('\n'))
-            ++i;
-        start = i + 1;
+// The lines of a text one at a time, each ending with CR LF, LF or CR: a
+// file of millions of short lines is never held as millions of strings.
+class Lines {
+public:
+    explicit Lines(const QString &text) : text_(text) {}
+    bool next(QString &line)
+    {
+        if (pos_ >= text_.size())
+            return false;
+        qsizetype end = pos_;
+        while (end < text_.size() && text_[end] != QLatin1Char('\r') && text_[end] != QLatin1Char('\n'))
+            ++end;
+        line = text_.mid(pos_, end - pos_);
+        if (end + 1 < text_.size() && text_[end] == QLatin1Char('\r') && text_[end + 1] == QLatin1Char('\n'))
+            ++end;
+        pos_ = end + 1;
+        return true;
     }
-    if (start < text.size())
-        lines.append(text.mid(start));
-    return lines;
-}
+
+private:
+    const QString &text_;
+    qsizetype pos_ = 0;
+};
 
 // Nothing but blanks or a ";" comment from `from` on.
 bool onlyComment(const QString &s, int from)
@@ -194,12 +199,12 @@ bool parseHex(const QString &s, quint32 *out)
 
 class Reader {
 public:
-    explicit Reader(QStringList lines) : lines_(std::move(lines)) {}
+    Reader(const QString &text, int maxEntries) : lines_(text), maxEntries_(maxEntries) {}
 
     Parsed run()
     {
         Parsed p;
-        const QString header = lines_.isEmpty() ? QString() : lines_[0].trimmed();
+        const QString header = advance() ? line_.trimmed() : QString();
         if (header == QLatin1String("REGEDIT4"))
             p.format = Format::Regedit4;
         else if (header == QLatin1String("Windows Registry Editor Version 5.00"))
@@ -208,8 +213,8 @@ public:
             fail(1, QStringLiteral("il file non comincia con \"REGEDIT4\" né con "
                                    "\"Windows Registry Editor Version 5.00\"."));
         format_ = p.format;
-        for (row_ = 1; row_ < lines_.size(); ++row_) {
-            const QString &t = lines_[row_];
+        while (advance()) {
+            const QString &t = line_;
             int pos = 0;
             while (pos < t.size() && t[pos].isSpace())
                 ++pos;
@@ -221,6 +226,9 @@ public:
                 p.entries.append(valueEntry(pos));
             else
                 fail(row_ + 1, QStringLiteral("riga non riconosciuta: non è né una chiave né un valore."));
+            if (p.entries.size() > maxEntries_)
+                fail(row_ + 1, QStringLiteral("il file contiene più di %1 chiavi e valori, il limite di un file di "
+                                              "impostazioni.").arg(maxEntries_));
         }
         return p;
     }
@@ -268,7 +276,7 @@ private:
         e.line = line;
         e.root = key_.root;
         e.path = key_.path;
-        const QString &t = lines_[row_];
+        const QString &t = line_;
         if (t[pos] == QLatin1Char('@'))
             ++pos;
         else
@@ -315,7 +323,7 @@ private:
     // pos is just past the closing quote. False when the line ends first.
     bool readQuoted(int &pos, QString &out) const
     {
-        const QString &t = lines_[row_];
+        const QString &t = line_;
         for (++pos; pos < t.size(); ++pos) {
             const QChar c = t[pos];
             if (c == QLatin1Char('"')) {
@@ -346,7 +354,7 @@ private:
     // Anything but blanks or a comment after that quote is still refused.
     QString stringData(int pos)
     {
-        const QString &t = lines_[row_];
+        const QString &t = line_;
         int end = pos;
         QString text;
         const bool closed = readQuoted(end, text);
@@ -395,10 +403,9 @@ private:
             }
             if (!more)
                 break;
-            if (row_ + 1 >= lines_.size())
+            if (!advance())
                 fail(row_ + 1, QStringLiteral("il valore continua con \"\\\" ma il file finisce."));
-            ++row_;
-            rest = lines_[row_];
+            rest = line_;
         }
         // REGEDIT4 files hold the text kinds in the ANSI code page; the
         // registry keeps them in UTF-16.
@@ -409,9 +416,20 @@ private:
         e.value.data = bytes;
     }
 
-    QStringList lines_;
+    // The next line becomes the current one; false at the end of the text.
+    bool advance()
+    {
+        if (!lines_.next(line_))
+            return false;
+        ++row_;
+        return true;
+    }
+
+    Lines lines_;
+    const int maxEntries_;
+    QString line_;
+    int row_ = -1; // of line_, counting from 0
     Format format_ = Format::Regedit4;
-    int row_ = 0;
     Entry key_;
     bool haveKey_ = false;
 };
@@ -470,17 +488,20 @@ QString valueLine(const RegValue &value, int *unmappable, Format format)
     return name + QLatin1Char('=') + valueText(value, unmappable, format) + kCrLf;
 }
 
-Parsed parse(const QByteArray &bytes)
+Parsed parse(const QByteArray &bytes, int maxEntries)
 {
     bool cutShort = false;
     const QString text = decode(bytes, &cutShort);
-    QStringList lines = splitLines(text);
     if (cutShort) { // refused rather than read without its last character
+        int lines = 0;
+        QString line;
+        for (Lines all(text); all.next(line);)
+            ++lines;
         const bool brokenLineEmpty = text.isEmpty() || text.endsWith(QLatin1Char('\n')) || text.endsWith(QLatin1Char('\r'));
-        fail(int(lines.size()) + (brokenLineEmpty ? 1 : 0),
+        fail(lines + (brokenLineEmpty ? 1 : 0),
              QStringLiteral("il file UTF-16 è troncato: finisce a metà di un carattere."));
     }
-    return Reader(std::move(lines)).run();
+    return Reader(text, maxEntries).run();
 }
 
 } // namespace qyr::regfile

@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <limits>
 
 namespace qyr {
 
@@ -52,8 +53,9 @@ struct Parsed {
 };
 
 // Reads a whole file. Throws QyrError (err::InvalidFileFormat) whose text
-// names the line at fault when the file is not a registry text file.
-Parsed parse(const QByteArray &bytes);
+// names the line at fault when the file is not a registry text file, or
+// when it holds more than maxEntries key and value lines.
+Parsed parse(const QByteArray &bytes, int maxEntries = std::numeric_limits<int>::max());
 
 } // namespace regfile
 } // namespace qyr

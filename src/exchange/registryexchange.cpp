@@ -13,8 +13,6 @@ namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
 const QString kUnchanged = QStringLiteral("Le impostazioni non sono state modificate.");
-// A settings file is a few kilobytes; anything far larger is not one.
-constexpr qint64 kMaxTextFile = 64 * 1024 * 1024;
 
 QString normalized(const QString &path)
 {
@@ -146,6 +144,48 @@ int lostBookmarks(const Bookmarks &before, const Bookmarks &after)
     return lost;
 }
 
+// The hive reader's bounds, on the part of a text file that would be
+// written: a few kilobytes of text can name a key thousands of levels deep,
+// and a few megabytes a million values.
+void checkLimits(const regfile::Parsed &parsed, const ImportLimits &limits, const QString &file)
+{
+    using regfile::Entry;
+    auto refuse = [&](const QString &what) {
+        throw QyrError(err::InvalidFileFormat, QStringLiteral("Il file %1 %2").arg(file, what));
+    };
+    const int ownDepth = int(programKey().count(QLatin1Char('\\')));
+    QSet<QString> keys; // in lower case, with the keys above them that a line makes too
+    int values = 0;
+    qint64 total = 0;
+    for (const Entry &e : parsed.entries) {
+        if (!insideProgramTree(e.root, e.path))
+            continue;
+        if (e.kind == Entry::Key) {
+            QString path = normalized(e.path).toLower();
+            const int depth = int(path.count(QLatin1Char('\\'))) - ownDepth;
+            if (depth > limits.maxDepth)
+                refuse(QStringLiteral("contiene chiavi annidate per più di %1 livelli (riga %2).")
+                           .arg(limits.maxDepth).arg(e.line));
+            for (int level = depth; level >= 0 && !keys.contains(path); --level) {
+                keys.insert(path);
+                path.truncate(path.lastIndexOf(QLatin1Char('\\')));
+            }
+            if (keys.size() > limits.maxKeys)
+                refuse(QStringLiteral("contiene più di %1 chiavi.").arg(limits.maxKeys));
+        } else if (e.kind == Entry::SetValue) {
+            if (++values > limits.maxValues)
+                refuse(QStringLiteral("contiene più di %1 valori.").arg(limits.maxValues));
+            const qint64 bytes = e.value.data.size();
+            if (bytes > limits.maxValueBytes)
+                refuse(QStringLiteral("contiene un valore di %1 byte, oltre il limite di %2 byte (riga %3).")
+                           .arg(bytes).arg(limits.maxValueBytes).arg(e.line));
+            total += bytes;
+            if (total > limits.maxTotalBytes)
+                refuse(QStringLiteral("contiene valori che superano in tutto %1 byte.").arg(limits.maxTotalBytes));
+        }
+    }
+}
+
 QByteArray utf16Le(const QString &text)
 {
     QByteArray out;
@@ -172,8 +212,8 @@ QString ImportResult::notice() const
     return parts.join(QLatin1Char(' '));
 }
 
-RegistryExchange::RegistryExchange(IRegistry &registry, IFiles &files, IHiveReader *hives)
-    : registry_(registry), files_(files), hives_(hives)
+RegistryExchange::RegistryExchange(IRegistry &registry, IFiles &files, IHiveReader *hives, const ImportLimits &limits)
+    : registry_(registry), files_(files), hives_(hives), limits_(limits)
 {
 }
 
@@ -194,7 +234,7 @@ ExportResult RegistryExchange::exportKey(quint32 root, const QString &keyPath, c
 {
     QByteArray old;
     if (append && files_.fileExists(file))
-        IgnoreFailure([&] { old = files_.readFile(file, kMaxTextFile); });
+        IgnoreFailure([&] { old = files_.readFile(file, limits_.maxFileBytes); });
     const bool oldIs5 = old.startsWith("\xFF\xFE");
     const bool oldIs4 = !old.isEmpty() && !oldIs5;
 
@@ -269,21 +309,20 @@ void RegistryExchange::exportBlock(quint32 root, const QString &path, bool recur
 
 ImportResult RegistryExchange::importTextFile(const QString &file)
 {
-    if (files_.folderExists(file))
-        return {};
     return carryOut(planTextFile(file));
 }
 
 ImportPlan RegistryExchange::planTextFile(const QString &file)
 {
-    const QByteArray bytes = nothingChangedOnFailure(QString(), [&] { return files_.readFile(file, kMaxTextFile); });
+    const QByteArray bytes = nothingChangedOnFailure(QString(), [&] { return files_.readFile(file, limits_.maxFileBytes); });
     ImportPlan plan;
     plan.file = file;
     plan.text = nothingChangedOnFailure(QStringLiteral("Il file %1 non è un file di registro valido.").arg(file),
-                                        [&] { return regfile::parse(bytes); });
+                                        [&] { return regfile::parse(bytes, limits_.maxKeys + limits_.maxValues); });
     nothingChangedOnFailure(QString(), [&] {
         if (!holdsOwnTree(plan.text))
             throw QyrError(err::InvalidFileFormat, nothingOfOurs(file));
+        checkLimits(plan.text, limits_, file);
         countDeletedBookmarks(plan);
     });
     return plan;

@@ -59,7 +59,9 @@ struct ImportPlan {
 
 class RegistryExchange {
 public:
-    RegistryExchange(IRegistry &registry, IFiles &files, IHiveReader *hives = nullptr);
+    // limits bound a registry text file as the hive reader's bound a hive.
+    RegistryExchange(IRegistry &registry, IFiles &files, IHiveReader *hives = nullptr,
+                     const ImportLimits &limits = ImportLimits());
 
     // "HKEY_CURRENT_USER\" and the like; empty for an unknown handle.
     static QString rootName(quint32 root);
@@ -74,9 +76,9 @@ public:
     ExportResult exportKey(quint32 root, const QString &keyPath, const QString &file, bool recurse, bool append);
 
     // Reads a REGEDIT4 or version 5 file and applies it in one transaction.
-    // A folder is left alone. Throws QyrError with an Italian text (naming the
-    // line when the file is malformed, or saying that it holds nothing of the
-    // program's tree) and then nothing has been changed.
+    // Throws QyrError with an Italian text (naming the line when the file is
+    // malformed, the limit it goes past, or saying that it is no regular file
+    // or holds nothing of the program's tree) and then nothing has been changed.
     ImportResult importTextFile(const QString &file);
     // The apply step of importTextFile, for an already parsed file.
     ImportResult apply(const regfile::Parsed &parsed);
@@ -104,6 +106,7 @@ private:
     IRegistry &registry_;
     IFiles &files_;
     IHiveReader *hives_;
+    ImportLimits limits_;
 };
 
 } // namespace qyr

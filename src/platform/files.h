@@ -24,8 +24,10 @@ public:
     virtual QStringList volumes() = 0;
 
     // Whole files, for the settings files exported and imported. readFile
-    // throws a QyrError naming the file when it is missing, larger than
-    // maxSize or unreadable. writeFile puts the new content in place only
+    // throws a QyrError naming the file when it is missing, unreadable, not
+    // a regular file once links are followed (a folder, a device, a pipe) or
+    // larger than maxSize, which it never reads past whatever size the file
+    // reports. writeFile puts the new content in place only
     // once written whole; on failure it says why in Italian in *problem.
     virtual QByteArray readFile(const QString &path, qint64 maxSize) = 0;
     virtual bool writeFile(const QString &path, const QByteArray &bytes, QString *problem) = 0;

@@ -15,6 +15,18 @@ struct HiveKey {
     QList<HiveKey> subKeys;
 };
 
+// How much an imported settings file, a hive or a registry text file, may
+// hold. The program's own tree is a few hundred keys and values; past these
+// bounds every later start, export and safety copy would slow to a crawl.
+struct ImportLimits {
+    int maxDepth = 64;                         // levels below the key read
+    int maxKeys = 20000;                       // keys in all
+    int maxValues = 100000;                    // values in all
+    qint64 maxValueBytes = 1024 * 1024;        // data of one value
+    qint64 maxTotalBytes = 32 * 1024 * 1024;   // data of all values
+    qint64 maxFileBytes = 64 * 1024 * 1024;    // the file itself, checked before it is read
+};
+
 struct HiveContent {
     HiveKey key;  // the key read, with everything below it
     QString path; // where it was found below the hive's root; empty: the root itself

@@ -6,9 +6,12 @@
 #include "platform/files/diskfiles.h"
 #include "platform/hive/hivexreader.h"
 
+#include <QDir>
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 using namespace qyr;
 using namespace qyr::test;
@@ -119,13 +122,13 @@ private slots:
             QCOMPARE(dump(reg, kOwn), before);
         }
 
-        // An export that cannot be written says where; a folder or a missing file is not imported.
+        // An export that cannot be written says where; a folder or a missing file is refused.
         const QString missing = dir.filePath("manca/nota.REG");
         const ExportResult failed = ex.exportKey(hkey::CurrentUser, kOwn, missing, true, false);
         QVERIFY(!failed.written);
         QVERIFY(failed.problem.contains(missing));
         const QStringList after = dump(reg, kOwn);
-        QVERIFY(!ex.importTextFile(dir.path()).applied);
+        QVERIFY_THROWS_EXCEPTION(QyrError, ex.importTextFile(dir.path()));
         QVERIFY_THROWS_EXCEPTION(QyrError, ex.importTextFile(dir.filePath("assente.reg")));
         QCOMPARE(dump(reg, kOwn), after);
     }
@@ -237,6 +240,8 @@ private slots:
         QTest::newRow("utf-16 cut in a character") << QByteArray("\xff\xfe" + utf16(QString::fromLatin1(good)) + "\x41") << 5;
         QTest::newRow("nothing of the program's tree") << QByteArray("REGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\Altro]\r\n") << 0;
         QTest::newRow("value before any key") << QByteArray("REGEDIT4\r\n\"a\"=\"b\"\r\n") << 2;
+        // One line past the keys and values allowed (20,000 and 100,000), a 600 KB file read no further.
+        QTest::newRow("too many lines") << QByteArray(good + QByteArray("@=-\r\n").repeated(119999)) << 120003;
     }
 
     void malformedFileChangesNothing()
@@ -345,22 +350,28 @@ private slots:
         }
     }
 
-    // Each limit refuses a hive just past it and lets one at it through.
-    void limitsHoldOnHostileHives()
+    // Each limit refuses a hive, and the same tree as a registry text file, just past it, changing nothing, and
+    // lets one at it through whole.
+    void limitsHoldOnHostileFiles()
     {
-        HivexReader::Limits usual, keys, value, total;
-        keys.maxKeys = 11;
+        HivexReader::Limits usual, keys, values, value, total, size;
+        keys.maxKeys = 12;
+        values.maxValues = 3;
         value.maxValueBytes = 100;
         total.maxTotalBytes = 150;
-        // A chain of keys `depth` deep, `width` keys below the root each with a binary value of `bytes`.
+        size.maxFileBytes = 8192;
+        // A chain of keys `depth` deep, `width` keys below the root each with a binary value of `bytes`, and
+        // an empty "Player" that makes the tree the program's.
         const struct {
             int depth, width, bytes;
             HivexReader::Limits limits;
             QString refusal; // empty: read
         } cases[] = {{100, 0, 0, usual, "più di 64 livelli"}, {64, 0, 0, usual, QString()},
-                     {0, 11, 0, keys, "più di 11 chiavi"}, {0, 10, 0, keys, QString()},
+                     {0, 11, 0, keys, "più di 12 chiavi"}, {0, 10, 0, keys, QString()},
+                     {0, 4, 1, values, "più di 3 valori"}, {0, 3, 1, values, QString()},
                      {0, 1, 101, value, "101 byte, oltre il limite di 100"}, {0, 1, 100, value, QString()},
-                     {0, 3, 60, total, "in tutto 150 byte"}, {0, 3, 50, total, QString()}};
+                     {0, 3, 60, total, "in tutto 150 byte"}, {0, 3, 50, total, QString()},
+                     {0, 1, 9000, size, "oltre il limite di 8192 byte"}, {0, 0, 0, size, QString()}};
         QTemporaryDir dir;
         for (const auto &c : cases) {
             HiveKey root{"QYR MediaPlayer", {}, {}};
@@ -371,17 +382,73 @@ private slots:
                 if (c.bytes > 0)
                     root.subKeys.last().values.append(RegValue{"v", regtype::Binary, QByteArray(c.bytes, 'x')});
             }
-            const QString file = dir.filePath("copia.qyr");
-            writeFile(file, RegfWriter(root).bytes());
-            const QString what = QStringLiteral("depth %1, width %2, bytes %3: ").arg(c.depth).arg(c.width).arg(c.bytes);
-            try {
-                const int read = int(HivexReader(c.limits).read(file, kOwn).key.subKeys.size());
-                QVERIFY2(c.refusal.isEmpty() && read == root.subKeys.size(), qPrintable(what + "read"));
-            } catch (const QyrError &e) {
-                QVERIFY2(!c.refusal.isEmpty() && e.number() == err::InvalidFileFormat && e.description().contains(c.refusal),
-                         qPrintable(what + e.description()));
+            root.subKeys.append(HiveKey{"Player", {}, {}});
+            const QString hive = dir.filePath("copia.qyr"), text = dir.filePath("copia.reg");
+            writeFile(hive, RegfWriter(root).bytes());
+            MemoryRegistry source;
+            put(source, kOwn, root);
+            QVERIFY(RegistryExchange(source, disk).exportKey(hkey::CurrentUser, kOwn, text, true, false).written);
+            for (const bool isText : {false, true}) {
+                const QString what = QStringLiteral("%1, depth %2, width %3, bytes %4: ")
+                                         .arg(isText ? "text" : "hive").arg(c.depth).arg(c.width).arg(c.bytes);
+                MemoryRegistry reg;
+                reg.put("Player", "Volume", "20");
+                const QStringList before = dump(reg, kOwn);
+                HivexReader reader(c.limits);
+                RegistryExchange ex(reg, disk, &reader, c.limits);
+                try {
+                    isText ? ex.importTextFile(text) : ex.restoreHive(kOwn, hive, hkey::CurrentUser);
+                    QVERIFY2(c.refusal.isEmpty(), qPrintable(what + "read"));
+                    reg.deleteValue(kOwn + "\\Player", "Volume"); // kept by a text file, gone with a hive
+                    QCOMPARE(dump(reg, kOwn), dump(source, kOwn));
+                } catch (const QyrError &e) {
+                    QVERIFY2(!c.refusal.isEmpty() && e.number() == err::InvalidFileFormat &&
+                                 e.description().contains(c.refusal) && e.description().contains(isText ? text : hive),
+                             qPrintable(what + e.description()));
+                    QVERIFY(e.description().endsWith("Le impostazioni non sono state modificate."));
+                    QCOMPARE(dump(reg, kOwn), before);
+                }
             }
         }
+    }
+
+    // Only a regular file is read, after following links, and never past the size limit, whatever size it reports.
+    void onlyRegularFilesWithinTheLimit()
+    {
+        QTemporaryDir dir;
+        const QString zero = dir.filePath("zero.reg"), pipe = dir.filePath("tubo.reg"), folder = dir.filePath("cartella.reg");
+        QVERIFY(QFile::link("/dev/zero", zero));
+        QVERIFY(QDir().mkdir(folder));
+        QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+        const QString link = dir.filePath("collegamento.qyr");
+        QVERIFY(QFile::link(folder, link));
+        MemoryRegistry reg;
+        reg.put("Player", "Volume", "20");
+        const QStringList before = dump(reg, kOwn);
+        HivexReader reader;
+        RegistryExchange ex(reg, disk, &reader);
+        for (const QString &file : {zero, pipe, folder, link}) {
+            for (const bool isText : {false, true}) {
+                try {
+                    isText ? ex.importTextFile(file) : ex.restoreHive(kOwn, file, hkey::CurrentUser);
+                    QFAIL(qPrintable("read: " + file));
+                } catch (const QyrError &e) {
+                    const QString said = file == zero || file == pipe ? "non è un file ma un dispositivo, una pipe"
+                                                                      : "è una cartella, non un file";
+                    QVERIFY2(e.number() == err::InvalidFileFormat && e.description().startsWith(file + " " + said) &&
+                                 e.description().endsWith("Le impostazioni non sono state modificate."),
+                             qPrintable(e.description()));
+                }
+            }
+        }
+        QCOMPARE(dump(reg, kOwn), before);
+        // A file of the kernel reports no size at all; a regular file of exactly the limit is read whole.
+        const QString status = dir.filePath("stato.reg"), exact = dir.filePath("esatto.reg");
+        QVERIFY(QFile::link("/proc/self/status", status));
+        QVERIFY_THROWS_EXCEPTION(QyrError, disk.readFile(status, 64));
+        writeFile(exact, QByteArray(64, 'x'));
+        QCOMPARE(disk.readFile(exact, 64), QByteArray(64, 'x'));
+        QVERIFY_THROWS_EXCEPTION(QyrError, disk.readFile(exact, 63));
     }
 };
 

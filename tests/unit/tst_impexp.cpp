@@ -160,19 +160,23 @@ private slots:
         QCOMPARE(readFile(after.last()), backup);
     }
 
-    // No hive reader, or a store failing after the safety copy: settings, list and copies stay as they were.
+    // No hive reader, a store failing after the safety copy, or a hive past the size limit (refused on its size
+    // alone: the file is sparse): settings, list and copies stay as they were.
     void unusableImportsChangeNothing()
     {
         const QByteArray good = (kRegHead + "\\Player]\r\n\"Volume\"=\"1\"\r\n").toLatin1();
         struct Case { QString name; QByteArray content; QString said; };
         for (const Case &c :
-             {Case{"copia.qyr", "regf", "non è disponibile"}, Case{"buono.reg", good, "scrittura simulata non riuscita"}}) {
-            const bool storeFails = c.name.endsWith(".reg"); // else there is no hive reader
-            Desk d(storeFails);
+             {Case{"copia.qyr", "regf", "non è disponibile"}, Case{"buono.reg", good, "scrittura simulata non riuscita"},
+              Case{"grande.qyr", "regf", "è di 65 MB, oltre il limite di 64 MB"}}) {
+            const bool storeFails = c.name == "buono.reg";
+            Desk d(c.name != "copia.qyr");
             d.putMarks(kPage, {"1|12|Vecchio|cap01.mp3"});
             d.f->marks.Marcatori(0, QString(), 0);
             const QStringList before = dump(d.f->view, kOwn);
             writeFile(d.tmp.filePath(c.name), c.content);
+            if (c.name == "grande.qyr")
+                QVERIFY(QFile::resize(d.tmp.filePath(c.name), 65 << 20));
             const QString copy = d.f->impExp.safetyCopiesFolder() + "/QYRPlayer_Backup_2020-01-01_10-00-00.reg";
             QDir().mkpath(d.f->impExp.safetyCopiesFolder());
             writeFile(copy, "copia di prima");

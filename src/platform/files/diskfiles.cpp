@@ -8,6 +8,13 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#ifndef Q_OS_WIN
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace qyr {
 
 QString DiskFiles::resolve(const QString &path)
@@ -108,18 +115,103 @@ QStringList DiskFiles::volumes()
     return roots;
 }
 
+namespace {
+
+// In megabytes (rounded up) from one on, else in bytes.
+QString sizeText(qint64 bytes)
+{
+    constexpr qint64 mb = 1024 * 1024;
+    return bytes >= mb ? QStringLiteral("%1 MB").arg((bytes + mb - 1) / mb) : QStringLiteral("%1 byte").arg(bytes);
+}
+
+// size < 0: a file that grew past the limit while it was read.
+[[noreturn]] void tooLarge(const QString &path, qint64 maxSize, qint64 size = -1)
+{
+    const QString limit = QStringLiteral("il limite di %1 per un file di impostazioni.").arg(sizeText(maxSize));
+    throw QyrError(err::InvalidFileFormat,
+                   size < 0 ? QStringLiteral("Il file %1 supera %2").arg(path, limit)
+                            : QStringLiteral("Il file %1 è di %2, oltre %3").arg(path, sizeText(size), limit));
+}
+
+[[noreturn]] void notAFile(const QString &path, bool folder)
+{
+    throw QyrError(err::InvalidFileFormat,
+                   folder ? QStringLiteral("%1 è una cartella, non un file.").arg(path)
+                          : QStringLiteral("%1 non è un file ma un dispositivo, una pipe o un socket: non è stato letto.")
+                                .arg(path));
+}
+
+#ifndef Q_OS_WIN
+struct Descriptor {
+    int fd;
+    ~Descriptor()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+#endif
+
+} // namespace
+
+// A regular file only, after following links, and never more than maxSize
+// bytes whatever size it reports: a link to /dev/zero or a growing file
+// would otherwise be read without end.
 QByteArray DiskFiles::readFile(const QString &path, qint64 maxSize)
 {
+    QByteArray bytes;
+#ifdef Q_OS_WIN
     const QFileInfo info(path);
     if (!info.exists())
         throw QyrError(err::FileNotFound, QStringLiteral("Il file %1 non esiste.").arg(path));
+    if (!info.isFile())
+        notAFile(path, info.isDir());
     if (info.size() > maxSize)
-        throw QyrError(err::InvalidFileFormat,
-                       QStringLiteral("Il file %1 è troppo grande per essere un file di impostazioni.").arg(path));
+        tooLarge(path, maxSize, info.size());
     QFile in(path);
     if (!in.open(QIODevice::ReadOnly))
         throw QyrError(err::PathAccess, QStringLiteral("Impossibile leggere il file %1.").arg(path));
-    return in.readAll();
+    bytes = in.read(maxSize + 1);
+#else
+    // Without O_NONBLOCK, opening a named pipe nobody writes to would wait
+    // forever; the kind is checked on what was opened, so a link changed in
+    // between cannot slip through.
+    const Descriptor file{::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
+    const int fd = file.fd;
+    if (fd < 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            throw QyrError(err::FileNotFound, QStringLiteral("Il file %1 non esiste.").arg(path));
+        throw QyrError(err::PathAccess, QStringLiteral("Impossibile leggere il file %1.").arg(path));
+    }
+    struct stat st;
+    if (::fstat(fd, &st) != 0)
+        throw QyrError(err::PathAccess, QStringLiteral("Impossibile leggere il file %1.").arg(path));
+    if (!S_ISREG(st.st_mode))
+        notAFile(path, S_ISDIR(st.st_mode));
+    if (qint64(st.st_size) > maxSize)
+        tooLarge(path, maxSize, st.st_size);
+    bytes.resize(qsizetype(qMin<qint64>(st.st_size, maxSize) + 1));
+    qint64 got = 0;
+    for (;;) {
+        if (got == bytes.size()) {
+            if (got > maxSize)
+                break;
+            bytes.resize(qsizetype(qMin<qint64>(got * 2 + 4096, maxSize + 1)));
+        }
+        const ssize_t n = ::read(fd, bytes.data() + got, size_t(bytes.size() - got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throw QyrError(err::PathAccess, QStringLiteral("Impossibile leggere il file %1.").arg(path));
+        if (n == 0)
+            break;
+        got += n;
+    }
+    bytes.truncate(qsizetype(got));
+#endif
+    if (bytes.size() > maxSize) // grown since its size was asked
+        tooLarge(path, maxSize);
+    return bytes;
 }
 
 namespace {

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <hivex.h>
 #include <memory>
+#include <sys/stat.h>
 #include <vector>
 
 namespace qyr {
@@ -74,6 +75,9 @@ public:
         if (!values)
             damaged(reason(errno));
         for (hive_value_h *v = values.get(); *v; ++v)
+            if (++values_ > limits_.maxValues)
+                refuse(QStringLiteral("Il file %1 contiene più di %2 valori.").arg(file_).arg(limits_.maxValues));
+        for (hive_value_h *v = values.get(); *v; ++v)
             k.values.append(value(*v));
 
         errno = 0;
@@ -126,14 +130,45 @@ private:
     const QString &file_;
     QSet<hive_node_h> seen_;
     int keys_ = 0;
+    int values_ = 0;
     qint64 total_ = 0;
 };
+
+// In megabytes (rounded up) from one on, else in bytes.
+QString sizeText(qint64 bytes)
+{
+    constexpr qint64 mb = 1024 * 1024;
+    return bytes >= mb ? QStringLiteral("%1 MB").arg((bytes + mb - 1) / mb) : QStringLiteral("%1 byte").arg(bytes);
+}
+
+// hivex maps or reads the whole file and would wait forever on a named
+// pipe: the kind and size are checked first, after following links.
+void checkFile(const QString &file, const QByteArray &name, qint64 maxBytes)
+{
+    struct stat st;
+    if (::stat(name.constData(), &st) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            throw QyrError(err::FileNotFound, QStringLiteral("Il file %1 non esiste.").arg(file));
+        throw QyrError(err::PathAccess, QStringLiteral("Impossibile leggere il file %1.").arg(file));
+    }
+    if (S_ISDIR(st.st_mode))
+        throw QyrError(err::InvalidFileFormat, QStringLiteral("%1 è una cartella, non un file.").arg(file));
+    if (!S_ISREG(st.st_mode))
+        throw QyrError(err::InvalidFileFormat,
+                       QStringLiteral("%1 non è un file ma un dispositivo, una pipe o un socket: non è stato letto.")
+                           .arg(file));
+    if (qint64(st.st_size) > maxBytes)
+        throw QyrError(err::InvalidFileFormat,
+                       QStringLiteral("Il file %1 è di %2, oltre il limite di %3 per un file di impostazioni.")
+                           .arg(file, sizeText(st.st_size), sizeText(maxBytes)));
+}
 
 } // namespace
 
 HiveContent HivexReader::read(const QString &file, const QString &within)
 {
     const QByteArray name = QFile::encodeName(file);
+    checkFile(file, name, limits_.maxFileBytes);
     errno = 0;
     // Flags 0: read-only, and no guessing over damaged parts of the file.
     std::unique_ptr<hive_h, int (*)(hive_h *)> h(hivex_open(name.constData(), 0), hivex_close);

@@ -8,12 +8,7 @@ namespace qyr {
 
 class HivexReader : public IHiveReader {
 public:
-    struct Limits {
-        int maxDepth = 64;                     // levels below the key read
-        int maxKeys = 20000;                   // keys read in all
-        qint64 maxValueBytes = 1024 * 1024;    // data of one value
-        qint64 maxTotalBytes = 32 * 1024 * 1024; // data of all values
-    };
+    using Limits = ImportLimits; // the same bounds as a registry text file's
     HivexReader() = default;
     explicit HivexReader(const Limits &limits) : limits_(limits) {}
 
