@@ -7,6 +7,8 @@
 #include "platform/hive/hivexreader.h"
 
 #include <QDir>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -410,6 +412,35 @@ private slots:
                 }
             }
         }
+    }
+
+    // An export to a full disk is reported and the earlier file kept whole (on a tiny file system of its own, where
+    // this machine lets one be mounted).
+    void exportToAFullDiskKeepsTheEarlierFile()
+    {
+        QTemporaryDir dir;
+        const QString small = dir.filePath("piccolo");
+        QVERIFY(QDir().mkpath(small));
+        if (QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", small}) != 0)
+            QSKIP("no small file system can be mounted here");
+        const auto unmount = qScopeGuard([&] { QProcess::execute("umount", {small}); });
+        MemoryRegistry reg;
+        for (int n = 1; n <= 20; ++n)
+            reg.setValue(kOwn + "\\LIBRO\\CAP1.HTM", RegValue::fromText(QString("%1NOME").arg(n), QString(40, 'a')));
+        RegistryExchange ex(reg, disk);
+        const QString file = small + "/segnalibri.REG";
+        QVERIFY(ex.exportKey(hkey::CurrentUser, kOwn, file, true, false).written);
+        const QByteArray before = readFile(file);
+        // The disk filled up to its last bytes, then more to export than there is room for.
+        writeFile(small + "/riempitivo", QByteArray(64 * 1024, 'x'));
+        for (int n = 21; n <= 40; ++n) // less than a write buffer: the failure comes at the flush
+            reg.setValue(kOwn + "\\LIBRO\\CAP1.HTM", RegValue::fromText(QString("%1NOME").arg(n), QString(40, 'b')));
+        for (const QString &target : {file, small + "/nuovo.REG"}) {
+            const ExportResult r = ex.exportKey(hkey::CurrentUser, kOwn, target, true, false);
+            QVERIFY2(!r.written && r.problem.contains("pieno"), qPrintable(r.problem));
+        }
+        QCOMPARE(readFile(file), before);
+        QVERIFY(!QFile::exists(small + "/nuovo.REG"));
     }
 
     // Only a regular file is read, after following links, and never past the size limit, whatever size it reports.

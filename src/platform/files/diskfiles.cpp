@@ -236,11 +236,16 @@ QString writeProblem(const QString &file, QFileDevice::FileError error)
 bool DiskFiles::writeFile(const QString &path, const QByteArray &bytes, QString *problem)
 {
     // Written beside the old file and put in its place only when whole.
+    // Unbuffered, so that a full disk fails the write itself rather than a
+    // flush whose failure the commit may not see; and the file put in place
+    // is checked to hold every byte.
     QSaveFile out(path);
-    if (out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size() && out.commit())
+    if (out.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && out.write(bytes) == bytes.size() && out.commit() &&
+        QFileInfo(path).size() == bytes.size())
         return true;
     if (problem)
-        *problem = writeProblem(path, out.error());
+        *problem = writeProblem(path, out.error() == QFileDevice::NoError ? QFileDevice::WriteError : out.error());
+    out.cancelWriting();
     return false;
 }
 
