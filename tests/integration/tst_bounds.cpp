@@ -12,7 +12,7 @@ struct Book {
     bool make()
     {
         const QByteArray head = "<html><head><meta charset='utf-8'>";
-        if (!QDir().mkpath(root + "/Libro") || !QDir().mkpath(dir.filePath("altro")))
+        if (!QDir().mkpath(root + "/Libro") || !QDir().mkpath(root + "/INCLUDE") || !QDir().mkpath(dir.filePath("altro")))
             return false;
         writeFile(dir.filePath("segreto.txt"), "privato");
         writeFile(dir.filePath("altro/pagina.htm"), head + "<title>Altro</title></head><body>Altro libro");
@@ -37,6 +37,7 @@ struct Book {
                   head + "<title>Esci</title></head><body><a id='passwd' href='file:///etc/passwd'>Password</a> "
                          "<a id='sito' href='http://127.0.0.1:9/'>Sito</a> <a id='dentro' href='dentro.htm'>Dentro</a>");
         writeFile(root + "/Libro/dentro.htm", head + "<title>Dentro</title></head><body>Dentro");
+        writeFile(root + "/INCLUDE/help.htm", head + "<title>Aiuto</title></head><body>Aiuto");
         return true;
     }
 };
@@ -59,7 +60,7 @@ private slots:
         QVERIFY(s.quitYes());
     }
 
-    // Script navigation inside the book still goes ahead. A made-up anchor change (to a remote address, to another
+    // Script navigation inside the book, and the program's help page, still go ahead. A made-up anchor change (to a remote address, to another
     // folder's page) moves nothing; a script's click on a link out of the book, a script sending the page to a remote
     // address, and the reader following such a link are all refused with a message. A page outside the book that the
     // program itself opened is shown, but its place is not saved at exit.
@@ -87,6 +88,7 @@ private slots:
         refused(s.followName("sito"), "http://127.0.0.1:9/");
         int mark = script("location.href = 'dentro.htm'");
         s.expect("document", urlContains("Libro/dentro.htm"), mark);
+        s.expect("document", urlContains("INCLUDE/help.htm"), s.key(112, 0));
         QCOMPARE(s.count("document", start, urlContains("127.0.0.1")), 0);
         QCOMPARE(s.count("document", start, urlContains("altro")), 0);
         QCOMPARE(s.count("document", start, urlContains("passwd")), 0);
