@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Hears a page that cannot be found, and a page kept inside the book, as a
-# blind reader does: Orca under Xvfb, its speech written to a file. The name of the missing page is said after
-# the title of the contents page that comes back, so that the title does not
-# cut it short (a screen reader stops one message for the next).
+# blind reader does: Orca under Xvfb, its speech written to a file. The name
+# of the missing page is said after the title of the contents page that comes
+# back, so that the title does not cut it short (a screen reader stops one
+# message for the next).
 # Usage: listen_links.sh PROGRAM BOOK
 set -u
 PROGRAM=$1
