@@ -32,11 +32,17 @@ void LinkCommands::connect()
     connected_ = true;
     f.ports.browser.BeforeNavigate2.connect(
         [this](const QString &url, bool &cancel) { objWB_BeforeNavigate2(url, cancel); });
+    f.ports.browser.NavigationRefused.connect([this](const QString &url) {
+        IgnoreFailure([&] { f.feedback.OSD(QStringLiteral("Collegamento fuori dal libro: ") + url, false); });
+    });
 }
 
 void LinkCommands::objWB_BeforeNavigate2(const QString &URL, bool &Cancel)
 {
     // A command keeps the page where it is, even when it fails on the way.
+    // Every navigation passes here first, so the browser's bounds follow the
+    // book open now before anything of the new page is read.
+    f.ports.browser.setBookFolder(f.books.folder());
     Guard(f.er, QStringLiteral("objWB_BeforeNavigate2"), [&] {
         f.TextURL.setText(URL);
         if (playerCommand(URL, Cancel) || keyCommand(URL, Cancel) || personalVideo(URL, Cancel))

@@ -11,8 +11,9 @@ class LinkCommands {
 public:
     explicit LinkCommands(frmBrowser &f) : f(f) {}
 
-    // Subscribes the handler to the browser's before-navigate. Calling it
-    // again changes nothing.
+    // Subscribes the handler to the browser's before-navigate, and tells the
+    // reader when a page was kept inside the book. Calling it again changes
+    // nothing.
     void connect();
 
     // Sets Cancel when the address was a command.

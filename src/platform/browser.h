@@ -36,11 +36,17 @@ public:
     // The document's style sheets, and a linked sheet inserted at index.
     virtual int styleSheetCount() = 0;
     virtual void createStyleSheet(const QString &url, int index) = 0;
+    // The open book's folder: a page may read only the files below it and
+    // may not take the reader elsewhere. The program's own navigations are
+    // not bound by it.
+    virtual void setBookFolder(const QString &folder) { (void)folder; }
 
     Signal<const QString & /*url*/, bool & /*cancel*/> BeforeNavigate2;
     Signal<const QString & /*url*/> DocumentComplete;
     Signal<const QString & /*title*/> TitleChange;
     Signal<bool & /*cancel*/> WindowClosing;
+    // A page tried to take the reader outside the book and stays where it is.
+    Signal<const QString & /*url*/> NavigationRefused;
 };
 
 } // namespace qyr

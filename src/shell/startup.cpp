@@ -222,7 +222,10 @@ void Startup::savePlace()
         const QString url = f.ports.browser.locationURL();
         // Before the first book page (the about page is on show) there is no
         // place yet, and the one saved at the last exit is still the reader's.
-        if (url.isEmpty() || url == QLatin1String("about:blank"))
+        // Nor is a page outside the book a place: the next start could not
+        // open the book there.
+        if (url.isEmpty() || url == QLatin1String("about:blank") ||
+            pathBelow(f.books.folder(), pathFromAddress(url)).isEmpty())
             return;
         f.prefs.save(QStringLiteral("Brano"), url);
         const double pos = f.oPlayer ? f.oPlayer->CurrentPosition() : 0.0;

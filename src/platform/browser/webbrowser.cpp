@@ -4,6 +4,7 @@
 #include "../dialogs.h"
 #include "../files.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -40,6 +41,30 @@ constexpr quint32 kWorld = QWebEngineScript::ApplicationWorld;
 // answers, and how long it has to answer.
 constexpr int kPatienceMs = 2000;
 
+// The path as the disk knows it: links followed, "." and ".." gone. A file
+// that is not there (a missing page) is placed in its folder's real path.
+QString realPath(const QString &path)
+{
+    const QFileInfo info(path);
+    const QString real = info.canonicalFilePath();
+    if (!real.isEmpty())
+        return real;
+    const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
+    return folder.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : folder + QLatin1Char('/') + info.fileName();
+}
+
+bool below(const QString &folder, const QString &path)
+{
+#ifdef Q_OS_WIN
+    constexpr Qt::CaseSensitivity cs = Qt::CaseInsensitive;
+#else
+    constexpr Qt::CaseSensitivity cs = Qt::CaseSensitive;
+#endif
+    if (folder.isEmpty())
+        return false;
+    return path.startsWith(folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/'), cs);
+}
+
 QString jsString(const QString &text)
 {
     // A one-element JSON array is a safe script literal for any text.
@@ -70,8 +95,11 @@ const char *kLinkScript = R"JS(
     // engine's navigation requests; a jump inside its own document is handed
     // to the page above, which holds the bridge. The frame's address is put
     // back, so that the same anchor is reported again next time.
+    // Only the engine's own anchor changes count: a page script can make up
+    // an event with any address in it.
     window.addEventListener('hashchange', function (ev) {
-      window.top.postMessage({ qyrFrameAnchor: String(ev.newURL), qyrFields: fields() }, '*');
+      if (!ev.isTrusted) return;
+      window.top.postMessage({ qyrFrameAnchor: String(location.href), qyrFields: fields() }, '*');
       history.replaceState(history.state, '', ev.oldURL);
     }, false);
     return;
@@ -91,11 +119,12 @@ const char *kLinkScript = R"JS(
   // An anchor set by a page script (location.href = '#QYRP_PAUSE#') is a
   // navigation too; the program's own jumps are marked and left out.
   window.addEventListener('hashchange', function (ev) {
+    if (!ev.isTrusted) return;
     if (window.__qyrOwnHash !== undefined && location.hash === window.__qyrOwnHash) {
       window.__qyrOwnHash = undefined;
       return;
     }
-    if (bridge) bridge.hashSet(String(ev.newURL), String(ev.oldURL), fields());
+    if (bridge) bridge.hashSet(String(location.href), String(ev.oldURL), fields());
   }, false);
   document.addEventListener('qyr-window-close', function () { if (bridge) bridge.closeWindow(); }, false);
   // A page that changes its own words once loaded has its text read anew.
@@ -231,11 +260,16 @@ private:
     WebBrowser &owner_;
 };
 
-// Books made on Windows name their files in any letter case: a file:// request
-// goes to the file that exists, whatever the case of the name asked for.
+// A page reads the book's files and nothing else on the disk (its scripts
+// could otherwise read any file and send it on). Books made on Windows name
+// their files in any letter case: a file:// request goes to the file that
+// exists, whatever the case of the name asked for.
 class BookFileInterceptor : public QWebEngineUrlRequestInterceptor {
 public:
-    BookFileInterceptor(IFiles &files, QObject *parent) : QWebEngineUrlRequestInterceptor(parent), files_(files) {}
+    BookFileInterceptor(IFiles &files, WebBrowser &owner, QObject *parent)
+        : QWebEngineUrlRequestInterceptor(parent), files_(files), owner_(owner)
+    {
+    }
 
     void interceptRequest(QWebEngineUrlRequestInfo &info) override
     {
@@ -243,6 +277,10 @@ public:
         if (!url.isLocalFile())
             return;
         const QString asked = url.toLocalFile();
+        if (!owner_.mayRead(asked, info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeMainFrame)) {
+            info.block(true);
+            return;
+        }
         if (QFileInfo::exists(asked))
             return;
         const QString real = files_.resolve(asked);
@@ -256,6 +294,7 @@ public:
 
 private:
     IFiles &files_;
+    WebBrowser &owner_;
 };
 
 // The link bridge in a world of its own, and the window.close() override in
@@ -320,7 +359,7 @@ WebBrowser::WebBrowser(IFiles &files, QWidget *parent) : QObject(parent), files_
         page_->runJavaScript(QString::fromUtf8(kMarkPlaceScript).arg(place), kWorld);
     };
 
-    interceptor_ = new BookFileInterceptor(files_, this);
+    interceptor_ = new BookFileInterceptor(files_, *this, this);
     page_->setUrlRequestInterceptor(interceptor_);
 
     installScripts();
@@ -417,8 +456,40 @@ void WebBrowser::linkActivated(const QString &href)
 {
     bool cancel = false;
     BeforeNavigate2(href, cancel);
-    if (!cancel)
+    if (!cancel && keptInside(toLoadableUrl(href), href))
         goAhead(href);
+}
+
+void WebBrowser::setBookFolder(const QString &folder) { bookFolder_ = folder.isEmpty() ? QString() : realPath(folder); }
+
+bool WebBrowser::mayRead(const QString &path, bool document)
+{
+    QString real = path;
+    if (!QFileInfo::exists(real)) {
+        const QString found = files_.resolve(path);
+        if (!found.isEmpty())
+            real = found;
+    }
+    real = realPath(real);
+    // A folder's listing shows what the book does not hold.
+    if (QFileInfo(real).isDir())
+        return false;
+    return below(bookFolder_, real) || (document && !programDocument_.isEmpty() && real == programDocument_);
+}
+
+// What a page may lead to: a file of the book (or the page the program
+// itself opened, for its own anchors), a blank page, or a script of its own.
+bool WebBrowser::keptInside(const QUrl &target, const QString &asked)
+{
+    const QString scheme = target.scheme().toLower();
+    if (scheme == QLatin1String("javascript"))
+        return true;
+    if (scheme == QLatin1String("about") && (target.path() == QLatin1String("blank") || target.path() == QLatin1String("srcdoc")))
+        return true;
+    if (target.isLocalFile() && mayRead(target.toLocalFile(), true))
+        return true;
+    NavigationRefused(asked);
+    return false;
 }
 
 void WebBrowser::goAhead(const QString &url)
@@ -452,6 +523,7 @@ void WebBrowser::load(const QUrl &target)
 {
     readyState_ = 1;
     programNavigation_ = true;
+    programDocument_ = target.isLocalFile() ? realPath(target.toLocalFile()) : QString();
     view_->setUrl(target);
     watchLoad(target);
 }
@@ -498,7 +570,7 @@ bool WebBrowser::pageWantsNavigation(const QUrl &url, bool redirect)
     }
     bool cancel = false;
     BeforeNavigate2(url.toString(), cancel);
-    return !cancel;
+    return !cancel && keptInside(url, url.toString());
 }
 
 // A frame's own navigation to another document: what its frame's page
@@ -510,7 +582,7 @@ bool WebBrowser::frameWantsNavigation(const QUrl &url, bool redirect)
         return true;
     bool cancel = false;
     BeforeNavigate2(url.toString(), cancel);
-    return !cancel;
+    return !cancel && keptInside(url, url.toString());
 }
 
 // A jump inside a frame's document: it has been made (the frame put its
@@ -543,6 +615,10 @@ void WebBrowser::showPageMessage(const QString &text)
 
 void WebBrowser::anchorSetByPage(const QString &to, const QString &from)
 {
+    // Only a jump inside the page on show (or the one loading) moves the
+    // reader without a load.
+    if (!sameDocument(location_, QUrl(to)) && !sameDocument(view_->url(), QUrl(to)))
+        return;
     bool cancel = false;
     BeforeNavigate2(to, cancel);
     if (cancel) {

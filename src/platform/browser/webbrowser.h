@@ -48,6 +48,7 @@ public:
     void focusDocument() override;
     int styleSheetCount() override { return styleSheets_; }
     void createStyleSheet(const QString &url, int index) override;
+    void setBookFolder(const QString &folder) override;
 
     QWebEngineView *view() const { return view_; }
     // Where a page's alert and confirm dialogs are asked; none: refused.
@@ -82,6 +83,9 @@ public:
     void linkActivated(const QString &href);
     // Called by the injected script when a page script set an anchor.
     void anchorSetByPage(const QString &to, const QString &from);
+    // Whether a page may read the file at path (as asked, any letter case);
+    // document: the request is for the page itself.
+    bool mayRead(const QString &path, bool document);
 
 protected:
     bool eventFilter(QObject *obj, QEvent *e) override;
@@ -96,6 +100,8 @@ private:
     void watchLoad(const QUrl &target);
     QString inlineLocalImages(const QString &html);
     QUrl toLoadableUrl(const QString &url);
+    // False, and the reader told, when a page's navigation would leave the book.
+    bool keptInside(const QUrl &target, const QString &asked);
     static bool sameDocument(const QUrl &from, const QUrl &to);
 
     IFiles &files_;
@@ -114,6 +120,8 @@ private:
     QUrl location_; // the document's address with the anchor last applied
     int loadGeneration_ = 0;
     QUrl retry_; // a load to make again once a page that stopped answering is gone
+    QString bookFolder_;      // the open book's folder, as the disk names it
+    QString programDocument_; // the file the program itself last opened, wherever it is
     QHash<QString, PageElement> snapshot_;
     PageTextView *text_ = nullptr;
     QString textSignature_;
