@@ -216,8 +216,10 @@ private:
 };
 
 // A list box or a file/folder list: items and selection in both directions.
+// batched: entries added one by one (a whole book's bookmarks) are shown in
+// one refill, once the handler filling the list has returned.
 template <typename Model>
-void bindItems(Model &m, QListWidget *w, const Twips &t)
+void bindItems(Model &m, QListWidget *w, const Twips &t, bool batched = false)
 {
     bindControl(m, w, t);
     QPointer<QListWidget> p(w);
@@ -230,10 +232,12 @@ void bindItems(Model &m, QListWidget *w, const Twips &t)
         setRowQuietly(p, m.listIndex());
     };
     refill();
-    // Entries added one by one (a whole book's bookmarks) are shown in one
-    // refill, once the handler filling the list has returned.
     auto pending = std::make_shared<bool>(false);
-    auto refillSoon = [p, pending, refill] {
+    auto refillSoon = [p, pending, refill, batched] {
+        if (!batched) {
+            refill();
+            return;
+        }
         if (*pending || !p)
             return;
         *pending = true;
@@ -289,7 +293,7 @@ void forwardKeys(QWidget *w, std::function<void(qint16, qint16)> handler)
 
 void bindList(ListBox &m, QListWidget *w, const Twips &t)
 {
-    bindItems(m, w, t);
+    bindItems(m, w, t, true);
     forwardKeys(w, [&m](qint16 code, qint16 mask) { m.KeyDown(code, mask); });
     QObject::connect(w, &QListWidget::itemDoubleClicked, w, [&m] { m.DblClick(); });
 }

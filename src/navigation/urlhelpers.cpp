@@ -146,14 +146,28 @@ bool UrlHelpers::namesVideo(const QString &url)
 }
 
 // The name of the page that could not be loaded, as the reader knows it.
-QString UrlHelpers::failedPageName()
+// The page on show that could not be loaded, named with why: a folder, a
+// page that is there but cannot be read, or a page that is not there.
+QString UrlHelpers::failedPageNotice()
 {
     QString address = f.ports.browser.locationURL();
     cutBefore(address, QLatin1Char('#'));
     cutBefore(address, QLatin1Char('?'));
-    const QString path = pathFromAddress(address);
+    QString path = pathFromAddress(address);
+    while (path.size() > 1 && (path.endsWith(QLatin1Char('/')) || path.endsWith(kBackslash)))
+        path.chop(1);
     const int slash = std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(kBackslash));
-    return path.mid(slash + 1);
+    const QString name = path.mid(slash + 1);
+    bool folder = false, file = false;
+    IgnoreFailure([&] {
+        folder = f.ports.files.folders(path.left(std::max(slash, 1))).contains(name, Qt::CaseInsensitive);
+        file = !folder && f.ports.files.fileExists(path);
+    });
+    if (folder)
+        return QStringLiteral("Il collegamento porta a una cartella, non a una pagina: ") + name;
+    if (file)
+        return QStringLiteral("Pagina non leggibile (permesso negato): ") + name;
+    return QStringLiteral("Pagina non trovata: ") + name;
 }
 
 void UrlHelpers::objWB_TitleChange(const QString &Text)
@@ -174,7 +188,7 @@ void UrlHelpers::objWB_TitleChange(const QString &Text)
                 f.feedback.OSD(notice::bookGone(), false);
                 return;
             }
-            notFound_ = failedPageName();
+            notFound_ = failedPageNotice();
             f.ports.browser.navigate(joinPath(f.books.folder(), QStringLiteral("Index.htm")));
         },
         [this] { returningToIndex_ = false; });
@@ -184,9 +198,9 @@ void UrlHelpers::objWB_TitleChange(const QString &Text)
 // cuts a message short with the next one, and the title comes with the page.
 void UrlHelpers::sayPageNotFound(bool onIndex)
 {
-    const std::optional<QString> name = std::exchange(notFound_, std::nullopt);
-    if (name && onIndex)
-        f.feedback.OSD(QStringLiteral("Pagina non trovata: ") + *name, false);
+    const std::optional<QString> notice = std::exchange(notFound_, std::nullopt);
+    if (notice && onIndex)
+        f.feedback.OSD(*notice, false);
 }
 
 void UrlHelpers::objWB_WindowClosing(bool IsChildWindow, bool &Cancel)

@@ -45,7 +45,7 @@ public:
     void objWB_WindowClosing(bool IsChildWindow, bool &Cancel);
 
 private:
-    QString failedPageName();
+    QString failedPageNotice();
 
     frmBrowser &f;
     bool connected_ = false;

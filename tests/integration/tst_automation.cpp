@@ -205,6 +205,18 @@ private slots:
         s.navigate(dir.filePath("avviso.htm"));
         QCOMPARE(s.expectText("dialog", {}, "text"), "Attenzione");
         s.answer("ok");
+        // A loop of alerts: one at a time, and after three the reader may stop them (No, the default, stops them).
+        writeFile(dir.filePath("ciclo.htm"), "<html><head><title>Ciclo</title><body><script>for (var i = 0; i < 5000; ++i) alert(i);</script>");
+        int mark = s.navigate(dir.filePath("ciclo.htm"));
+        for (const char *n : {"0", "1", "2"}) {
+            QCOMPARE(s.expectText("dialog", {}, "text"), QString(n));
+            s.answer("ok");
+        }
+        QVERIFY(s.expectText("dialog", {}, "text").contains("Mostrarne altri?"));
+        s.answer("no");
+        s.key('I', Ctrl);
+        s.expect("document", urlContains("Index.htm"));
+        QCOMPARE(s.count("dialog", mark), 4);
         s.navigate(dir.filePath("bloccata.htm"));
         s.expect("navigate", urlContains("bloccata.htm"));
         s.key('I', Ctrl);

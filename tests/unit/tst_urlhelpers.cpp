@@ -82,6 +82,19 @@ private slots:
             r.browser.load(c.expected.isEmpty() ? "file:///libri/demo/Libro/cap2.htm" : "file://" + c.expected);
             QCOMPARE(r.osd(), c.expected.isEmpty() ? QString() : "Pagina non trovata: capitolo 9.htm");
         }
+        // A page that is there but cannot be read, and a link to a folder, say why.
+        for (const auto &[location, said] :
+             {std::pair{QString("file:///libri/demo/Libro/chiuso.htm"), QString("Pagina non leggibile (permesso negato): chiuso.htm")},
+              {QString("file:///libri/demo/Libro/Parte/"), QString("Il collegamento porta a una cartella, non a una pagina: Parte")}}) {
+            Rig r;
+            r.files.add("/libri/demo/Libro/chiuso.htm");
+            r.files.add("/libri/demo/Libro/parte/dentro.htm");
+            r.f->urls.connect();
+            r.browser.location = location;
+            r.browser.TitleChange("Errore di caricamento: net::ERR_ACCESS_DENIED");
+            r.browser.load("file:///libri/demo/Index.htm");
+            QCOMPARE(r.osd(), said);
+        }
     }
 
     void returnToIndexDoesNotLoop()

@@ -4,6 +4,7 @@
 #include "../dialogs.h"
 #include "../files.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -521,6 +522,9 @@ void WebBrowser::goAhead(const QString &url)
 
 void WebBrowser::load(const QUrl &target)
 {
+    // Another page: the messages of the one the reader silenced may show again there.
+    if (!sameDocument(silencedPage_, target))
+        silencedPage_ = QUrl();
     readyState_ = 1;
     programNavigation_ = true;
     programDocument_ = target.isLocalFile() ? realPath(target.toLocalFile()) : QString();
@@ -607,10 +611,52 @@ void WebBrowser::takeFields(const QVariantMap &fields)
 
 void WebBrowser::showPageMessage(const QString &text)
 {
-    QTimer::singleShot(0, this, [this, text] {
-        if (dialogs_)
-            dialogs_->message(QStringLiteral("Messaggio della pagina"), text, Buttons::Ok, Icon::Information);
-    });
+    if (!dialogs_ || sameDocument(silencedPage_, view_->url()))
+        return;
+    // A page that keeps on sending them (a loop of alerts) queues no more
+    // than a reader could answer.
+    constexpr int kQueued = 20;
+    if (pageMessages_.size() < kQueued)
+        pageMessages_ << text;
+    if (!showingPageMessages_)
+        QTimer::singleShot(0, this, [this, alive = alive_] {
+            if (*alive)
+                showPageMessages();
+        });
+}
+
+// One dialog at a time, each after the one before has been answered: nested
+// dialogs would run out of stack. After a few in a short time the reader is
+// asked whether to see more from this page; the default, "No", stops them
+// until another page opens, so Enter pressed to clear them ends them.
+void WebBrowser::showPageMessages()
+{
+    if (showingPageMessages_)
+        return;
+    showingPageMessages_ = true;
+    constexpr int kBurst = 3;
+    constexpr qint64 kBurstMs = 10000;
+    const QUrl page = view_->url();
+    while (!pageMessages_.isEmpty() && dialogs_ && !sameDocument(silencedPage_, page)) {
+        const QString text = pageMessages_.takeFirst();
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        while (!pageMessageTimes_.isEmpty() && now - pageMessageTimes_.first() > kBurstMs)
+            pageMessageTimes_.removeFirst();
+        if (pageMessageTimes_.size() >= kBurst) {
+            const Answer more = dialogs_->message(QStringLiteral("Messaggio della pagina"),
+                                                  QStringLiteral("Questa pagina mostra molti messaggi. Mostrarne altri?"),
+                                                  Buttons::YesNo, Icon::Question);
+            pageMessageTimes_.clear();
+            if (more != Answer::Yes) {
+                silencedPage_ = page;
+                break;
+            }
+        }
+        pageMessageTimes_ << now;
+        dialogs_->message(QStringLiteral("Messaggio della pagina"), text, Buttons::Ok, Icon::Information);
+    }
+    pageMessages_.clear();
+    showingPageMessages_ = false;
 }
 
 void WebBrowser::anchorSetByPage(const QString &to, const QString &from)

@@ -103,6 +103,7 @@ private:
     // False, and the reader told, when a page's navigation would leave the book.
     bool keptInside(const QUrl &target, const QString &asked);
     static bool sameDocument(const QUrl &from, const QUrl &to);
+    void showPageMessages();
 
     IFiles &files_;
     IDialogs *dialogs_ = nullptr;
@@ -125,6 +126,11 @@ private:
     QHash<QString, PageElement> snapshot_;
     PageTextView *text_ = nullptr;
     QString textSignature_;
+    // A page's messages, shown one after another, never one inside another.
+    QStringList pageMessages_;
+    bool showingPageMessages_ = false;
+    QList<qint64> pageMessageTimes_; // when the last ones were shown
+    QUrl silencedPage_;              // a page whose messages the reader stopped
 };
 
 } // namespace qyr
