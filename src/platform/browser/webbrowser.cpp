@@ -707,8 +707,9 @@ void WebBrowser::loadingChanged(const QWebEngineLoadingInfo &info)
         failedLoad_ = true;
         location_ = info.url();
         readyState_ = 4;
-        // The program returns to the table of contents on this title.
-        TitleChange(QStringLiteral("Errore di caricamento: ") + info.errorString());
+        // The program returns to the table of contents on this title, and
+        // says why itself: the engine's own words are English.
+        TitleChange(QStringLiteral("Errore di caricamento: ") + QFileInfo(info.url().path()).fileName());
         break;
     case QWebEngineLoadingInfo::LoadStoppedStatus:
         // Replaced by another navigation, which reports for itself.
