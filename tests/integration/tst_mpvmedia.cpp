@@ -193,7 +193,8 @@ private slots:
         Recorder r(*m);
         m->setUrl(bad_);
         QTRY_COMPARE_WITH_TIMEOUT(r.errors.size(), 1, Wait);
-        QVERIFY2(r.errors.first().startsWith("Impossibile riprodurre il file " + bad_ + ':'), qPrintable(r.errors.first()));
+        QVERIFY2(r.errors.first() == "Impossibile riprodurre il file " + bad_ + ": formato del file non riconosciuto",
+                 qPrintable(r.errors.first()));
         QCOMPARE(r.states, QList<int>{Stopped});
         m->play();
         QTRY_COMPARE_WITH_TIMEOUT(r.errors.size(), 2, Wait);

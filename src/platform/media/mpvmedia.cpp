@@ -17,7 +17,20 @@ namespace {
 constexpr std::uint64_t ObserveEof = 1;
 constexpr std::uint64_t ObserveIdle = 2;
 
-QString mpvText(int error) { return QString::fromUtf8(mpv_error_string(error)); }
+// libmpv's failures in the reader's language; its own English words only
+// after an Italian sentence, for the failures that have no name here.
+QString mpvText(int error)
+{
+    switch (error) {
+    case MPV_ERROR_UNKNOWN_FORMAT: return QStringLiteral("formato del file non riconosciuto");
+    case MPV_ERROR_LOADING_FAILED: return QStringLiteral("il file non si può aprire (manca, o permesso negato)");
+    case MPV_ERROR_NOTHING_TO_PLAY: return QStringLiteral("il file non contiene audio né video da riprodurre");
+    case MPV_ERROR_AO_INIT_FAILED: return QStringLiteral("l'uscita audio non si può aprire");
+    case MPV_ERROR_VO_INIT_FAILED: return QStringLiteral("l'uscita video non si può aprire");
+    case MPV_ERROR_NOMEM: return QStringLiteral("memoria insufficiente");
+    default: return QStringLiteral("errore del motore multimediale: %1").arg(QString::fromUtf8(mpv_error_string(error)));
+    }
+}
 } // namespace
 
 // What one mpv event carries, copied out before anything is raised: a
