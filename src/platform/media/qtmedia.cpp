@@ -14,6 +14,21 @@
 
 namespace qyr {
 
+namespace {
+// Qt Multimedia's failures in the reader's language; GStreamer's own English
+// words only after an Italian sentence.
+QString describe(QMediaPlayer::Error error, const QString &message)
+{
+    switch (error) {
+    case QMediaPlayer::FormatError: return QStringLiteral("formato del file non riconosciuto o non riproducibile");
+    case QMediaPlayer::ResourceError: return QStringLiteral("il file non si può aprire (manca, o permesso negato)");
+    case QMediaPlayer::AccessDeniedError: return QStringLiteral("permesso negato");
+    case QMediaPlayer::NetworkError: return QStringLiteral("errore di rete");
+    default: return QStringLiteral("errore del motore multimediale: %1").arg(message);
+    }
+}
+} // namespace
+
 QtVideoSurface::QtVideoSurface(QWidget *parent) : QWidget(parent), sink_(new QVideoSink(this))
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -61,7 +76,7 @@ QtMediaControl::QtMediaControl(QtVideoSurface *video, const QString &audioOut)
     connect(player_, &QMediaPlayer::mediaStatusChanged, this, [this](QMediaPlayer::MediaStatus s) { onStatus(int(s)); });
     connect(player_, &QMediaPlayer::playbackStateChanged, this, [this] { sync(); });
     connect(player_, &QMediaPlayer::errorOccurred, this,
-            [this](QMediaPlayer::Error, const QString &message) { onError(message); });
+            [this](QMediaPlayer::Error error, const QString &message) { onError(describe(error, message)); });
     connect(player_, &QMediaPlayer::positionChanged, this, [this](qint64 ms) {
         if (seekTarget_ >= 0 && std::abs(double(ms) / 1000.0 - seekTarget_) < 1.0)
             seekTarget_ = -1; // the player has got there: its own position counts again
