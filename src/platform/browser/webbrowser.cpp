@@ -436,6 +436,14 @@ QUrl WebBrowser::toLoadableUrl(const QString &url)
     return out;
 }
 
+bool WebBrowser::samePage(const QUrl &a, const QUrl &b)
+{
+    if (a.isEmpty() || b.isEmpty())
+        return false;
+    const auto bare = [](const QUrl &u) { return u.adjusted(QUrl::RemoveFragment).toString(); };
+    return bare(a).compare(bare(b), a.isLocalFile() ? Qt::CaseInsensitive : Qt::CaseSensitive) == 0;
+}
+
 bool WebBrowser::sameDocument(const QUrl &from, const QUrl &to)
 {
     if (!from.isValid() || from.isEmpty() || !to.hasFragment())
@@ -522,9 +530,6 @@ void WebBrowser::goAhead(const QString &url)
 
 void WebBrowser::load(const QUrl &target)
 {
-    // Another page: the messages of the one the reader silenced may show again there.
-    if (!sameDocument(silencedPage_, target))
-        silencedPage_ = QUrl();
     readyState_ = 1;
     programNavigation_ = true;
     programDocument_ = target.isLocalFile() ? realPath(target.toLocalFile()) : QString();
@@ -611,7 +616,7 @@ void WebBrowser::takeFields(const QVariantMap &fields)
 
 void WebBrowser::showPageMessage(const QString &text)
 {
-    if (!dialogs_ || sameDocument(silencedPage_, view_->url()))
+    if (!dialogs_ || !silencedPage_.isEmpty())
         return;
     // A page that keeps on sending them (a loop of alerts) queues no more
     // than a reader could answer.
@@ -637,9 +642,14 @@ void WebBrowser::showPageMessages()
     constexpr int kBurst = 3;
     constexpr qint64 kBurstMs = 10000;
     const QUrl page = view_->url();
-    while (!pageMessages_.isEmpty() && dialogs_ && !sameDocument(silencedPage_, page)) {
+    while (!pageMessages_.isEmpty() && dialogs_ && silencedPage_.isEmpty()) {
         const QString text = pageMessages_.takeFirst();
         const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        // Counted for each page: another page's messages are not its own.
+        if (!samePage(countedPage_, page)) {
+            countedPage_ = page;
+            pageMessageTimes_.clear();
+        }
         while (!pageMessageTimes_.isEmpty() && now - pageMessageTimes_.first() > kBurstMs)
             pageMessageTimes_.removeFirst();
         if (pageMessageTimes_.size() >= kBurst) {
@@ -700,6 +710,10 @@ void WebBrowser::loadingChanged(const QWebEngineLoadingInfo &info)
         break;
     case QWebEngineLoadingInfo::LoadSucceededStatus:
         programNavigation_ = false;
+        // Another page has opened: its messages are shown again (the page the
+        // reader stopped may still be sending some while it goes).
+        if (!samePage(silencedPage_, info.url()))
+            silencedPage_ = QUrl();
         takeSnapshot();
         break;
     case QWebEngineLoadingInfo::LoadFailedStatus:

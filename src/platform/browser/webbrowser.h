@@ -103,6 +103,8 @@ private:
     // False, and the reader told, when a page's navigation would leave the book.
     bool keptInside(const QUrl &target, const QString &asked);
     static bool sameDocument(const QUrl &from, const QUrl &to);
+    // The same page, whatever its anchor.
+    static bool samePage(const QUrl &a, const QUrl &b);
     void showPageMessages();
 
     IFiles &files_;
@@ -129,8 +131,9 @@ private:
     // A page's messages, shown one after another, never one inside another.
     QStringList pageMessages_;
     bool showingPageMessages_ = false;
-    QList<qint64> pageMessageTimes_; // when the last ones were shown
-    QUrl silencedPage_;              // a page whose messages the reader stopped
+    QList<qint64> pageMessageTimes_; // when the last ones of countedPage_ were shown
+    QUrl countedPage_;
+    QUrl silencedPage_; // the page whose messages the reader stopped, until another has opened
 };
 
 } // namespace qyr
