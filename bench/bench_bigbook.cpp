@@ -2,6 +2,7 @@
 // the book, takes to open, and how soon after the page has opened the program answers a command. Prints figures with
 // the aim beside them; it asserts nothing.
 #include "books/bookview.h"
+#include "events.h"
 #include "platform/store/sqlite/sqliteregistry.h"
 #include "shell/settings.h"
 
@@ -61,21 +62,7 @@ void makeBook(const QString &book, const QString &settings)
 
 std::optional<QJsonObject> readUntil(QProcess &p, const QString &name, QByteArray &buffer)
 {
-    QElapsedTimer limit;
-    limit.start();
-    for (;;) {
-        int nl;
-        while ((nl = buffer.indexOf('\n')) >= 0) {
-            const QJsonObject o = QJsonDocument::fromJson(buffer.left(nl)).object();
-            buffer.remove(0, nl + 1);
-            if (o.value(QStringLiteral("event")).toString() == name)
-                return o;
-        }
-        if (limit.elapsed() > kTimeoutMs || p.state() == QProcess::NotRunning)
-            return std::nullopt;
-        p.waitForReadyRead(50);
-        buffer += p.readAllStandardOutput();
-    }
+    return bench::readUntil(p, name, buffer, kTimeoutMs);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // Start-up and settings figures: time from launch to the program's `ready`
 // event, and the cost of one settings read and one durable settings save.
 // Prints a table with the aim beside each figure; it asserts nothing.
+#include "events.h"
 #include "platform/store/sqlite/sqliteregistry.h"
 
 #include <QCoreApplication>
@@ -29,24 +30,9 @@ struct Launch {
     double programMs = 0; // the event's own `t`: from the program's main()
 };
 
-// Reads event lines until one named `name` arrives; its object, or nothing.
 std::optional<QJsonObject> readUntil(QProcess &p, const QString &name, QByteArray &buffer)
 {
-    QElapsedTimer limit;
-    limit.start();
-    for (;;) {
-        int nl;
-        while ((nl = buffer.indexOf('\n')) >= 0) {
-            const QJsonObject o = QJsonDocument::fromJson(buffer.left(nl)).object();
-            buffer.remove(0, nl + 1);
-            if (o.value(QStringLiteral("event")).toString() == name)
-                return o;
-        }
-        if (limit.elapsed() > kTimeoutMs || p.state() == QProcess::NotRunning)
-            return std::nullopt;
-        p.waitForReadyRead(100);
-        buffer += p.readAllStandardOutput();
-    }
+    return bench::readUntil(p, name, buffer, kTimeoutMs);
 }
 
 void send(QProcess &p, const QByteArray &line) { p.write(line + '\n'); }

@@ -16,15 +16,7 @@ D=$(mktemp -d /tmp/qyr-enter.XXXXXX)
 SR_DIR=$D
 trap 'rc=$?; sr_stop; [ $rc -eq 0 ] && rm -rf "$D"' EXIT
 
-n=80
-while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-export DISPLAY=:$n LANG=C.UTF-8 LC_ALL=C.UTF-8 QTWEBENGINE_DISABLE_SANDBOX=1
-export QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox --disable-gpu"
-unset QT_QPA_PLATFORM
-Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >"$D/xvfb.log" 2>&1 &
-SR_PIDS+=($!); disown
-for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
-[ -e "/tmp/.X11-unix/X$n" ] || sr_fail "Xvfb non parte: $(tail -3 "$D/xvfb.log")"
+sr_xvfb 80
 
 sr_open_book "$PROGRAM" "$BOOK"
 

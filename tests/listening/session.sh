@@ -28,6 +28,20 @@ sr_need() {
   [ ${#missing[@]} -eq 0 ] || sr_fail "manca: ${missing[*]} (tools/deps.sh --tests li installa)"
 }
 
+# A display of its own for a test with real keys and no screen reader: Xvfb
+# on the first free display from $1, in SR_DIR.
+sr_xvfb() {
+  local n=$1
+  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+  export DISPLAY=:$n LANG=C.UTF-8 LC_ALL=C.UTF-8 QTWEBENGINE_DISABLE_SANDBOX=1
+  export QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox --disable-gpu"
+  unset QT_QPA_PLATFORM
+  Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >"$SR_DIR/xvfb.log" 2>&1 &
+  SR_PIDS+=($!); disown
+  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+  [ -e "/tmp/.X11-unix/X$n" ] || sr_fail "Xvfb non parte: $(tail -3 "$SR_DIR/xvfb.log")"
+}
+
 sr_start() {
   SR_DIR=$1
   sr_need

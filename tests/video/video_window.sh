@@ -36,15 +36,7 @@ cat > "$B/Libro/video.htm" <<HTML
 <p><a href="#clip.avi@NOFULL@">Video nell'angolo</a></p></body></html>
 HTML
 
-n=70
-while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-export DISPLAY=:$n LANG=C.UTF-8 LC_ALL=C.UTF-8 QTWEBENGINE_DISABLE_SANDBOX=1
-export QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox --disable-gpu"
-unset QT_QPA_PLATFORM
-Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >"$D/xvfb.log" 2>&1 &
-SR_PIDS+=($!); disown
-for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
-[ -e "/tmp/.X11-unix/X$n" ] || sr_fail "Xvfb non parte: $(tail -3 "$D/xvfb.log")"
+sr_xvfb 70
 
 sr_program "$PROGRAM" --automation --book "$B" --settings "$D/settings.sqlite" --audio-out null
 sr_event '"ready"'
