@@ -1,6 +1,7 @@
 #include "transportkeys.h"
 #include "keyhelpers.h"
 #include "../platform/convert.h"
+#include "../player/volumescale.h"
 #include "../shell/frmbrowser.h"
 
 #include <algorithm>
@@ -142,10 +143,10 @@ void TransportKeys::volume(bool up)
 
 void TransportKeys::setVolumeRange(int version)
 {
-    const bool nine = version == 1;
-    nVolumeMax = nine ? 100 : 0;
-    nVolumeMin = nine ? 0 : -4000;
-    nVolumeStep = nine ? 10 : 100;
+    const volume::Scale scale = volume::of(version);
+    nVolumeMax = qint16(scale.max);
+    nVolumeMin = qint16(scale.min);
+    nVolumeStep = qint16(scale.step);
     nVolumeNew = 0;
 }
 
