@@ -75,12 +75,7 @@ int main(int argc, char **argv)
     makeBook(book, settings);
 
     QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    if (!env.contains(QStringLiteral("QT_QPA_PLATFORM")))
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    if (!env.contains(QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS")))
-        env.insert(QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS"), QStringLiteral("--no-sandbox --disable-gpu"));
-    p.setProcessEnvironment(env);
+    p.setProcessEnvironment(bench::offscreen());
     p.setStandardErrorFile(QProcess::nullDevice());
     p.start(qEnvironmentVariable("QYR_PLAYER", QStringLiteral(QYRPLAYER_BIN)),
             {QStringLiteral("--automation"), QStringLiteral("--settings"), settings, QStringLiteral("--book"), book,

@@ -41,12 +41,7 @@ std::optional<Launch> launchOnce()
 {
     QTemporaryDir dir;
     QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    if (!env.contains(QStringLiteral("QT_QPA_PLATFORM")))
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    if (!env.contains(QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS")))
-        env.insert(QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS"), QStringLiteral("--no-sandbox --disable-gpu"));
-    p.setProcessEnvironment(env);
+    p.setProcessEnvironment(bench::offscreen());
     p.setProcessChannelMode(QProcess::SeparateChannels);
     p.setStandardErrorFile(QProcess::nullDevice());
 

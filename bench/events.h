@@ -1,5 +1,6 @@
 #pragma once
-// The benchmarks' reading of the program's automation events.
+// The benchmarks' runs of the program: its environment, and the reading of
+// its automation events.
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QJsonDocument>
@@ -8,6 +9,18 @@
 #include <optional>
 
 namespace bench {
+
+// The program's environment for a run without a screen, unless the caller's
+// environment says otherwise.
+inline QProcessEnvironment offscreen()
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    if (!env.contains(QStringLiteral("QT_QPA_PLATFORM")))
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    if (!env.contains(QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS")))
+        env.insert(QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS"), QStringLiteral("--no-sandbox --disable-gpu"));
+    return env;
+}
 
 // Reads event lines until one named `name` arrives; its object, or nothing
 // when the program ends or timeoutMs passes first.

@@ -11,20 +11,6 @@ BOOK=$2
 source "$(dirname "$0")/session.sh"
 sr_listen collegamenti "$PROGRAM" "$BOOK"
 
-# Waits until FIRST and then THEN have been heard, in that order (nothing
-# heard yet is not a success).
-heard_in_order() {
-  local first=$1 then=$2 limit=${3:-15} i
-  for i in $(seq $((limit * 10))); do
-    sr_heard | sr_plain | tr '\n' ' ' | tr -s ' ' | awk -v a="$first" -v b="$then" \
-      '{ s = s $0 } END { i = index(s, a); exit !(i && index(substr(s, i + length(a)), b)) }' && { sr_mark; return 0; }
-    sleep 0.1
-  done
-  echo "NON SENTITO: \"$first\" e dopo \"$then\". Sentito invece:" >&2
-  sr_heard | sed 's/^/    /' >&2
-  SR_FAILED=$((${SR_FAILED:-0} + 1))
-  sr_mark
-}
 
 step "da un capitolo, una pagina che non c'è: il sommario, poi il nome della pagina"
 sr_send "{\"cmd\":\"navigate\",\"url\":\"file://$BOOK/Libro/cap1.htm\"}"
@@ -32,7 +18,7 @@ sr_expect "Capitolo 1" 10
 sleep 1
 sr_mark
 sr_send "{\"cmd\":\"navigate\",\"url\":\"file://$BOOK/Libro/sparita.htm\"}"
-heard_in_order "Sommario - Il faro di Punta Lunga" "Pagina non trovata: sparita.htm"
+sr_heard_in_order "Sommario - Il faro di Punta Lunga" "Pagina non trovata: sparita.htm"
 
 step "da un capitolo, uno script che porta fuori dal libro: rifiutato, e detto"
 sr_send "{\"cmd\":\"navigate\",\"url\":\"file://$BOOK/Libro/cap1.htm\"}"

@@ -10,20 +10,6 @@ BOOK=$2
 source "$(dirname "$0")/session.sh"
 sr_listen pagina "$PROGRAM" "$BOOK"
 
-# Waits until FIRST and then THEN have been heard, in that order (the speech
-# may split a sentence over several utterances).
-heard_in_order() {
-  local first=$1 then=$2 limit=${3:-30} i
-  for i in $(seq $((limit * 10))); do
-    sr_heard | sr_plain | tr '\n' ' ' | tr -s ' ' | awk -v a="$first" -v b="$then" \
-      '{ i = index($0, a); exit !(i && index(substr($0, i + length(a)), b)) }' && { sr_mark; return 0; }
-    sleep 0.1
-  done
-  echo "NON SENTITO: \"$first\" e dopo \"$then\". Sentito invece:" >&2
-  sr_heard | sed 's/^/    /' >&2
-  SR_FAILED=$((${SR_FAILED:-0} + 1))
-  sr_mark
-}
 
 step "la guida letta riga per riga con la freccia giù"
 sr_key F1
@@ -37,17 +23,17 @@ step "la lettura continua della guida fino all'ultima riga"
 sr_key ctrl+Home
 sr_mark
 sr_key KP_Add
-heard_in_order "Mostra o nasconde il pannello di debug" "Torna al sommario" 40
+sr_heard_in_order "Mostra o nasconde il pannello di debug" "Torna al sommario" 40
 
 step "un collegamento del sommario seguito con Invio dal testo"
 sr_key ctrl+i
 sr_expect "Sommario - Il faro di Punta Lunga"
 sr_key Tab
-heard_in_order "Capitolo primo" "fatto questo libro collegamento" 8
+sr_heard_in_order "Capitolo primo" "fatto questo libro collegamento" 8
 sr_key Down                           # from the link back to reading lines
 sr_expect "Una cartella per ogni libro"
 sr_key shift+Tab
-heard_in_order "Capitolo primo" "collegamento" 8
+sr_heard_in_order "Capitolo primo" "collegamento" 8
 sr_key Tab Tab
 sr_expect "brani per pagina collegamento"
 sr_key Return

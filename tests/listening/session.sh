@@ -193,6 +193,22 @@ sr_count() { sr_heard | sr_plain | grep -ciF -- "$(printf '%s' "$1" | sr_plain)"
 
 step() { echo "-- $*"; }
 
+# Waits until FIRST and then THEN have been heard, in that order, within
+# LIMIT seconds (the speech may split a sentence over several utterances;
+# nothing heard yet is no success).
+sr_heard_in_order() {
+  local first=$1 then=$2 limit=${3:-30} i
+  for i in $(seq $((limit * 10))); do
+    sr_heard | sr_plain | tr '\n' ' ' | tr -s ' ' | awk -v a="$first" -v b="$then" \
+      '{ s = s $0 } END { i = index(s, a); exit !(i && index(substr(s, i + length(a)), b)) }' && { sr_mark; return 0; }
+    sleep 0.1
+  done
+  echo "NON SENTITO: \"$first\" e dopo \"$then\". Sentito invece:" >&2
+  sr_heard | sed 's/^/    /' >&2
+  SR_FAILED=$((${SR_FAILED:-0} + 1))
+  sr_mark
+}
+
 sr_listen() {
   D=$(mktemp -d "/tmp/qyr-$1.XXXXXX")
   trap 'rc=$?; sr_stop; [ $rc -eq 0 ] && rm -rf "$D"' EXIT
