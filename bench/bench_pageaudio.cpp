@@ -37,7 +37,7 @@ int main(int argc, char **argv)
     Ports ports{reg, files, dialogs, clock, clock, browser,
                 []() { return MediaHostParts{std::make_unique<FakeMedia>(), nullptr}; }, book};
     frmBrowser form(ports);
-    form.oPlayer = form.newPlayer();
+    form.oPlayer = form.players.create();
     form.oPlayer->setVersione(1);
     browser.elements.insert(QStringLiteral("qyrplayer_audio"),
                             PageElement{QStringLiteral("QYRPLAYER_AUDIO"), QStringLiteral("lettura.avi"), {}, {}, true});

@@ -1,5 +1,12 @@
 #include "bookmarklist.h"
-#include "../shell/frmbrowser.h"
+#include "../keyboard/feedback.h"
+#include "../navigation/urlhelpers.h"
+#include "../platform/bookpath.h"
+#include "../platform/convert.h"
+#include "../platform/errorreport.h"
+#include "../platform/errors.h"
+#include "bookmarkrecall.h"
+#include "bookmarkstore.h"
 
 namespace qyr {
 
@@ -13,38 +20,38 @@ void BookmarkList::connect()
     if (connected_)
         return;
     connected_ = true;
-    f.ListMarkers.Click.connect([this] { ListMarkers_Click(); });
-    f.ListMarkers.DblClick.connect([this] { ListMarkers_DblClick(); });
-    f.ListMarkers.KeyDown.connect([this](qint16 code, qint16 shift) { ListMarkers_KeyDown(code, shift); });
+    u.ListMarkers.Click.connect([this] { ListMarkers_Click(); });
+    u.ListMarkers.DblClick.connect([this] { ListMarkers_DblClick(); });
+    u.ListMarkers.KeyDown.connect([this](qint16 code, qint16 shift) { ListMarkers_KeyDown(code, shift); });
 }
 
 void BookmarkList::ListMarkers_Click()
 {
-    Guard(f.er, QStringLiteral("ListMarkers_Click"),
-          [&] { f.ListMarkers.setToolTip(f.ListMarkers.itemText(f.ListMarkers.listIndex())); });
+    Guard(u.er, QStringLiteral("ListMarkers_Click"),
+          [&] { u.ListMarkers.setToolTip(u.ListMarkers.itemText(u.ListMarkers.listIndex())); });
 }
 
 void BookmarkList::ListMarkers_DblClick()
 {
-    Guard(f.er, QStringLiteral("ListMarkers_DblClick"), [&] { recallSelected(); });
+    Guard(u.er, QStringLiteral("ListMarkers_DblClick"), [&] { recallSelected(); });
 }
 
 void BookmarkList::ListMarkers_KeyDown(qint16 KeyCode, qint16 Shift)
 {
-    Guard(f.er, QStringLiteral("ListMarkers_KeyDown"), [&] {
+    Guard(u.er, QStringLiteral("ListMarkers_KeyDown"), [&] {
         // The entry selected when the key goes down, before an arrow moves on.
-        f.ListMarkers.setToolTip(f.ListMarkers.itemText(f.ListMarkers.listIndex()));
+        u.ListMarkers.setToolTip(u.ListMarkers.itemText(u.ListMarkers.listIndex()));
         if (KeyCode == kEnter && Shift == 0)
             recallSelected();
-        else if (KeyCode == kDelete && f.ListMarkers.listCount() > 0)
+        else if (KeyCode == kDelete && u.ListMarkers.listCount() > 0)
             deleteSelected();
     });
 }
 
 void BookmarkList::recallSelected()
 {
-    f.marks.setCurrent(qint16(f.ListMarkers.listIndex() + 1));
-    f.recall.MarcatoriRichiama(0);
+    u.marks.setCurrent(qint16(u.ListMarkers.listIndex() + 1));
+    u.recall.MarcatoriRichiama(0);
 }
 
 // An entry reads "mm:ss - description" (a tab before the dash on a page's
@@ -57,28 +64,28 @@ QString BookmarkList::describedEntry(const QString &entry)
 
 void BookmarkList::deleteSelected()
 {
-    const int index = f.ListMarkers.listIndex();
-    const QString description = describedEntry(f.ListMarkers.itemText(index));
-    const bool wholeBook = f.urls.Section().left(5).toLower() == QLatin1String("index");
+    const int index = u.ListMarkers.listIndex();
+    const QString description = describedEntry(u.ListMarkers.itemText(index));
+    const bool wholeBook = u.urls.Section().left(5).toLower() == QLatin1String("index");
     // Said only once the record is gone: a store that refused keeps the entry.
     BookmarkStore::Removal removal = BookmarkStore::Removal::None;
-    if (!Guard(f.er, StepLabel{QStringLiteral("Marcatori Mode = 2 --> "), QString()},
-               [&] { removal = f.marks.removeChosen(index); }))
+    if (!Guard(u.er, StepLabel{QStringLiteral("Marcatori Mode = 2 --> "), QString()},
+               [&] { removal = u.marks.removeChosen(index); }))
         return;
     if (wholeBook && removal == BookmarkStore::Removal::None)
         return; // no entry chosen
     if (wholeBook) {
         // The page's other entries keep their place until it opens.
-        f.marks.removeListed(index);
+        u.marks.removeListed(index);
     } else {
         // One page's bookmarks: the rest listed renumbered (nothing chosen: the list as it is).
-        f.marks.ClearMarcatori();
-        f.marks.Marcatori(0, QString(), 0);
+        u.marks.ClearMarcatori();
+        u.marks.Marcatori(0, QString(), 0);
     }
     if (removal == BookmarkStore::Removal::Deleted)
-        f.feedback.OSD(QStringLiteral("Segnalibro cancellato: ") + description, false);
+        u.feedback.OSD(QStringLiteral("Segnalibro cancellato: ") + description, false);
     else if (removal == BookmarkStore::Removal::Gone)
-        f.feedback.OSD(QStringLiteral("Segnalibro già cancellato da un'altra copia del programma: ") + description, false);
+        u.feedback.OSD(QStringLiteral("Segnalibro già cancellato da un'altra copia del programma: ") + description, false);
 }
 
 } // namespace qyr

@@ -2,13 +2,30 @@
 // The bookmark list box: click, double click, Enter and Delete.
 #include <QString>
 
+#include <utility>
+#include "../platform/controls.h"
+
 namespace qyr {
 
-class frmBrowser;
+class ErrorReporter;
+class Feedback;
+class UrlHelpers;
+class BookmarkStore;
+class BookmarkRecall;
 
 class BookmarkList {
 public:
-    explicit BookmarkList(frmBrowser &f) : f(f) {}
+    // What it works with.
+    struct Uses {
+        ErrorReporter &er;
+        Feedback &feedback;
+        UrlHelpers &urls;
+        BookmarkStore &marks;
+        BookmarkRecall &recall;
+        ListBox &ListMarkers;
+    };
+
+    explicit BookmarkList(Uses uses) : u(std::move(uses)) {}
 
     // Subscribes the handlers to the list box's events. Calling it again
     // changes nothing.
@@ -28,7 +45,7 @@ private:
     void recallSelected();
     void deleteSelected();
 
-    frmBrowser &f;
+    Uses u;
     bool connected_ = false;
 };
 

@@ -1,7 +1,19 @@
 #include "bookmarkrecall.h"
+#include "../books/books.h"
+#include "../keyboard/feedback.h"
+#include "../navigation/pageaudio.h"
+#include "../navigation/urlhelpers.h"
+#include "../platform/browser.h"
+#include "../platform/errorreport.h"
+#include "../platform/errors.h"
+#include "../platform/files.h"
+#include "../platform/pump.h"
+#include "../player/playerslot.h"
+#include "../shell/settings.h"
+#include "bookmarkstore.h"
 #include "../platform/bookpath.h"
+#include "../platform/registry.h"
 #include "../platform/convert.h"
-#include "../shell/frmbrowser.h"
 
 #include <algorithm>
 
@@ -11,9 +23,9 @@ namespace {
 
 const QChar kBackslash = QLatin1Char('\\');
 
-QString value(frmBrowser &f, const QString &section, const QString &name, const QString &def)
+QString value(Settings &settings, const QString &section, const QString &name, const QString &def)
 {
-    return f.settings.Get(f.strAppName, section, name, def);
+    return settings.Get(programName(), section, name, def);
 }
 
 } // namespace
@@ -22,39 +34,39 @@ QString value(frmBrowser &f, const QString &section, const QString &name, const 
 // bookmark's file takes its place.
 void BookmarkRecall::holdChaining()
 {
-    f.audio.holdChaining(true);
-    f.TimerDisableState.setEnabled(true);
+    u.audio.holdChaining(true);
+    u.TimerDisableState.setEnabled(true);
 }
 
 QString BookmarkRecall::pageFolder(const QString &address) { return folderOf(pathFromAddress(address)); }
 
 void BookmarkRecall::MarcatoriRichiama(qint16 n)
 {
-    Guard(f.er, QStringLiteral("MarcatoriRichiama"), [&] {
-        IBrowser &wb = f.ports.browser;
+    Guard(u.er, QStringLiteral("MarcatoriRichiama"), [&] {
+        IBrowser &wb = u.browser;
         const QString address = wb.locationURL();
         const bool index = address.toUpper().right(20).contains(QLatin1String("INDEX.HTM"));
-        const QString loaded = f.oPlayer ? f.oPlayer->FileName() : QString();
-        if ((loaded.isEmpty() && !index) || f.ListMarkers.listCount() < 1)
+        const QString loaded = u.player.oPlayer ? u.player.oPlayer->FileName() : QString();
+        if ((loaded.isEmpty() && !index) || u.ListMarkers.listCount() < 1)
             return;
 
         qint16 slot = n;
-        QString entry = f.ListMarkers.itemText(f.ListMarkers.listIndex());
+        QString entry = u.ListMarkers.itemText(u.ListMarkers.listIndex());
         if (slot == 0 && index) {
             // Whole-book listing: the entry's page is opened first. Without a
             // current entry there is nothing to recall.
-            const int current = f.marks.current();
-            if (current >= 1 && current <= f.marks.oMarkersIndex.count()) {
-                QString page = f.marks.oMarkersIndex.item(current);
-                slot = f.marks.MarcatoreCerca(entry, page);
+            const int current = u.marks.current();
+            if (current >= 1 && current <= u.marks.oMarkersIndex.count()) {
+                QString page = u.marks.oMarkersIndex.item(current);
+                slot = u.marks.MarcatoreCerca(entry, page);
                 if (slot > 0) {
                     nPendingMarker = slot;
                     // The page renumbers its records as it opens: the
                     // bookmark is found again there by what the reader chose.
                     pendingDescription_ = entry;
-                    wb.navigate(joinPath(f.books.folder(), page));
-                    f.fraMarcatori.setVisible(false);
-                    f.objwb.setVisible(true);
+                    wb.navigate(joinPath(u.books.folder(), page));
+                    u.fraMarcatori.setVisible(false);
+                    u.objwb.setVisible(true);
                     return;
                 }
             }
@@ -62,12 +74,12 @@ void BookmarkRecall::MarcatoriRichiama(qint16 n)
             pendingDescription_.clear();
         } else if (slot == 0) {
             QString page;
-            slot = f.marks.MarcatoreCerca(entry, page);
+            slot = u.marks.MarcatoreCerca(entry, page);
         }
         if (slot > 0)
             play(slot, address);
-        f.fraMarcatori.setVisible(false);
-        f.objwb.setVisible(true);
+        u.fraMarcatori.setVisible(false);
+        u.objwb.setVisible(true);
     });
 }
 
@@ -78,21 +90,21 @@ void BookmarkRecall::completePending()
     if (slot == 0)
         return;
     QString page;
-    const qint16 now = f.marks.MarcatoreCerca(description, page);
+    const qint16 now = u.marks.MarcatoreCerca(description, page);
     if (now > 0)
         MarcatoriRichiama(now);
     else // deleted meanwhile (by another copy of the program)
-        f.feedback.OSD(QStringLiteral("Segnalibro non trovato: ") + description, false);
+        u.feedback.OSD(QStringLiteral("Segnalibro non trovato: ") + description, false);
 }
 
 void BookmarkRecall::play(qint16 slot, const QString &address)
 {
-    oEkoPlayer &p = f.player();
+    oEkoPlayer &p = u.player.get();
     p.Stop_Player();
-    f.ports.pump.processEvents();
-    const QString section = f.urls.Section();
-    const QString audio = value(f, section, BookmarkStore::audioName(slot), BookmarkStore::absent());
-    const auto position = [&] { return conv::toDouble(value(f, section, BookmarkStore::positionName(slot), QStringLiteral("0"))); };
+    u.pump.processEvents();
+    const QString section = u.urls.Section();
+    const QString audio = value(u.settings, section, BookmarkStore::audioName(slot), BookmarkStore::absent());
+    const auto position = [&] { return conv::toDouble(value(u.settings, section, BookmarkStore::positionName(slot), QStringLiteral("0"))); };
     if (audio == BookmarkStore::absent()) {
         // A record without audio: positioned, not played.
         p.setCurrentPosition(position());
@@ -101,7 +113,7 @@ void BookmarkRecall::play(qint16 slot, const QString &address)
 
     p.setAutoStart(true);
     // Found where the page finds its own audio.
-    const QString candidate = audio.isEmpty() ? QString() : f.audio.locate(audio, pageFolder(address));
+    const QString candidate = audio.isEmpty() ? QString() : u.audio.locate(audio, pageFolder(address));
 
     // From the search on, a failure is skipped and the recall goes on.
     bool searching = false;
@@ -118,23 +130,23 @@ void BookmarkRecall::play(qint16 slot, const QString &address)
         IgnoreFailure([&] { found = searchMoved(audio); });
         if (!found.isEmpty()) {
             run([&] { p.setFileName(found); });
-            f.audio.followFile(audio);
+            u.audio.followFile(audio);
         }
     } else {
         p.setFileName(candidate);
-        f.ports.pump.processEvents();
+        u.pump.processEvents();
         holdChaining();
         // The page's next audio follows the one recalled, not the one that
         // was playing before.
-        f.audio.followFile(audio);
+        u.audio.followFile(audio);
     }
-    run([&] { p.setRate(f.feedback.PlayerRate()); });
+    run([&] { p.setRate(u.feedback.PlayerRate()); });
     run([&] { p.setCurrentPosition(position()); });
     run([&] {
-        f.feedback.OSD(value(f, section, BookmarkStore::descriptionName(slot), QStringLiteral("Marcatore non identificato")),
+        u.feedback.OSD(value(u.settings, section, BookmarkStore::descriptionName(slot), QStringLiteral("Marcatore non identificato")),
                        false);
     });
-    run([&] { f.ports.pump.processEvents(); });
+    run([&] { u.pump.processEvents(); });
     run([&] { p.Play_Player(); });
     run([&] { holdChaining(); });
 }
@@ -144,24 +156,24 @@ QString BookmarkRecall::searchMoved(const QString &audio)
     if (audio.isEmpty())
         return QString();
     // The page's folder within the book: LIBRO for LIBRO\CAPITOLO1.HTM.
-    QString pg = f.urls.Section();
+    QString pg = u.urls.Section();
     const int cut = pg.lastIndexOf(kBackslash);
     if (cut >= 0)
         pg.truncate(cut);
 
     // The drive the page's own audio element names is tried first.
     QString content;
-    IgnoreFailure([&] { content = f.ports.browser.element(QStringLiteral("QYRPLAYER_AUDIO")).content; });
+    IgnoreFailure([&] { content = u.browser.element(QStringLiteral("QYRPLAYER_AUDIO")).content; });
     QStringList roots;
     if (!content.isEmpty() && content.trimmed().size() > 3 && content.mid(1, 2) == QLatin1String(":\\"))
         roots << content.left(1) + QLatin1Char(':');
-    roots << f.ports.files.volumes();
+    roots << u.files.volumes();
 
     for (const QString &root : roots) {
         for (const QString &candidate :
              {root + kBackslash + pg + kBackslash + audio, root + QStringLiteral("\\Libro\\") + audio}) {
             bool found = false;
-            IgnoreFailure([&] { found = f.ports.files.fileExists(candidate); });
+            IgnoreFailure([&] { found = u.files.fileExists(candidate); });
             if (found)
                 return candidate;
         }

@@ -2,14 +2,46 @@
 // Going to a bookmark: its page, its audio and its position.
 #include <QString>
 
+#include <utility>
+#include "../platform/controls.h"
+
 namespace qyr {
 
-class frmBrowser;
+class ErrorReporter;
+class Settings;
+class IFiles;
+class IBrowser;
+class IEventPump;
+class PlayerSlot;
+class Feedback;
+class Books;
+class UrlHelpers;
+class PageAudio;
+class BookmarkStore;
 class oEkoPlayer;
 
 class BookmarkRecall {
 public:
-    explicit BookmarkRecall(frmBrowser &f) : f(f) {}
+    // What it works with.
+    struct Uses {
+        ErrorReporter &er;
+        Settings &settings;
+        IFiles &files;
+        IBrowser &browser;
+        IEventPump &pump;
+        PlayerSlot &player;
+        Feedback &feedback;
+        Books &books;
+        UrlHelpers &urls;
+        PageAudio &audio;
+        BookmarkStore &marks;
+        ListBox &ListMarkers;
+        Panel &fraMarcatori;
+        Control &objwb;
+        TimerModel &TimerDisableState;
+    };
+
+    explicit BookmarkRecall(Uses uses) : u(std::move(uses)) {}
     // Completes a recall that opened its bookmark's page, once that page has
     // loaded and listed its bookmarks: the one the reader chose is recalled,
     // found again by its description. Nothing when no recall waits.
@@ -33,7 +65,7 @@ private:
     QString searchMoved(const QString &audio);
     void holdChaining();
 
-    frmBrowser &f;
+    Uses u;
     qint16 nPendingMarker = 0;
     QString pendingDescription_; // of the bookmark nPendingMarker names
 };

@@ -1,8 +1,18 @@
 #include "bookmarkstore.h"
+#include "../books/books.h"
+#include "../keyboard/feedback.h"
+#include "../navigation/urlhelpers.h"
+#include "../platform/dialogs.h"
+#include "../platform/errorreport.h"
+#include "../platform/errors.h"
+#include "../platform/files.h"
+#include "../player/playerslot.h"
+#include "../shell/messages.h"
+#include "../shell/settings.h"
 #include "../platform/bookpath.h"
+#include "../platform/registry.h"
 #include "../dialogs/inputbox.h"
 #include "../platform/convert.h"
-#include "../shell/frmbrowser.h"
 
 #include <algorithm>
 #include <limits>
@@ -51,19 +61,19 @@ void addInStep(MarkerCollection<T> &c, const T &item, const QString &key, const 
 
 QString BookmarkStore::get(const QString &section, const QString &name, const QString &def)
 {
-    return f.settings.Get(f.strAppName, section, name, def);
+    return u.settings.Get(programName(), section, name, def);
 }
 
 void BookmarkStore::save(const QString &section, const QString &name, const QString &value)
 {
-    f.settings.Save(f.strAppName, section, name, value);
+    u.settings.Save(programName(), section, name, value);
 }
 
 void BookmarkStore::AddMarcatore(QString &description, qint16 position)
 {
-    Guard(f.er, QStringLiteral("AddMarcatore - ") + f.msg.strMsgMarkExist, [&] {
-        const QString audio = f.oPlayer ? fileNameOnly(f.oPlayer->FileName()) : QString();
-        const QString section = f.urls.Section();
+    Guard(u.er, QStringLiteral("AddMarcatore - ") + u.msg.strMsgMarkExist, [&] {
+        const QString audio = u.player.oPlayer ? fileNameOnly(u.player.oPlayer->FileName()) : QString();
+        const QString section = u.urls.Section();
         description = description.trimmed();
         if (description.isEmpty() || section.isEmpty() || !uniqueDescription(section, description))
             return;
@@ -76,7 +86,7 @@ void BookmarkStore::AddMarcatore(QString &description, qint16 position)
         if (slot == 0)
             return;
         oMarkers.add(double(position), description);
-        f.ListMarkers.addItem(f.feedback.strtempo(position) + QStringLiteral("\t - ") + description);
+        u.ListMarkers.addItem(u.feedback.strtempo(position) + QStringLiteral("\t - ") + description);
         listed_.push_back(Listed{section, slot, description});
     });
 }
@@ -88,7 +98,7 @@ bool BookmarkStore::uniqueDescription(const QString &section, QString &descripti
     for (int n = 1; n <= kSlots; ++n) {
         if (n == 1 && description == absent()) {
             // Stored, it would read as an empty slot and vanish at the next load.
-            f.ports.dialogs.message(kTitle,
+            u.dialogs.message(kTitle,
                                     QStringLiteral("La descrizione \"vuoto\" non si può usare per un "
                                                    "segnalibro: il segnalibro non è stato aggiunto."),
                                     Buttons::Ok, Icon::Warning);
@@ -97,7 +107,7 @@ bool BookmarkStore::uniqueDescription(const QString &section, QString &descripti
         const QString v = get(section, descriptionName(n), absent());
         if (v != description)
             continue;
-        frmInputBox box(f.ports.dialogs);
+        frmInputBox box(u.dialogs);
         box.setTitle(QStringLiteral("Attenzione! Segnalibro già esistente, cambia il testo della descrizione"));
         box.Label1.setCaption(QStringLiteral("Il segnalibro inserito esiste già, modifica la descrizione:"));
         box.txtInput.setText(description);
@@ -121,7 +131,7 @@ int BookmarkStore::storeInFreeSlot(const QString &section, const QString &descri
 {
     int slot = 0;
     bool taken = false;
-    f.settings.transaction([&] {
+    u.settings.transaction([&] {
         int used = 0;
         for (int n = 1; n <= kSlots && !taken; ++n) {
             const QString v = get(section, descriptionName(n), absent());
@@ -141,7 +151,7 @@ int BookmarkStore::storeInFreeSlot(const QString &section, const QString &descri
         throw QyrError(kKeyInCollection, QStringLiteral("Nella pagina c'è già un segnalibro \"%1\".").arg(description));
     if (slot <= kSlots)
         return slot;
-    f.ports.dialogs.message(kTitle,
+    u.dialogs.message(kTitle,
                             QStringLiteral("Questa pagina ha già %1 segnalibri, il numero massimo: il nuovo "
                                            "segnalibro non è stato aggiunto. Cancellane uno per poterne "
                                            "aggiungere un altro.")
@@ -152,13 +162,13 @@ int BookmarkStore::storeInFreeSlot(const QString &section, const QString &descri
 
 qint16 BookmarkStore::MarcatoreCerca(QString &entry, QString &pageKey)
 {
-    return GuardValue<qint16>(f.er, QStringLiteral("MarcatoreCerca"), 0, [&](qint16 &slot) {
+    return GuardValue<qint16>(u.er, QStringLiteral("MarcatoreCerca"), 0, [&](qint16 &slot) {
         // A list entry is the time, " - " and the description: the time text
         // holds no "-", so what follows the first one is the description.
         const int dash = entry.indexOf(QLatin1Char('-'));
         entry = (dash >= 0 ? entry.mid(dash + 1) : entry).trimmed();
         if (pageKey.isEmpty())
-            pageKey = f.urls.Section();
+            pageKey = u.urls.Section();
         if (pageKey.isEmpty())
             return;
         const QString section = UrlHelpers::pageKey(pageKey);
@@ -175,7 +185,7 @@ void BookmarkStore::Marcatori(qint16 Mode, const QString &pageKey, qint32 N)
 {
     // A page listed by the contents page is named by its path ("Libro/p2.html"):
     // its records are filed under its key, and the list keeps the path to go to.
-    const QString page = pageKey.isEmpty() ? f.urls.Section() : UrlHelpers::pageKey(pageKey);
+    const QString page = pageKey.isEmpty() ? u.urls.Section() : UrlHelpers::pageKey(pageKey);
     if (page.isEmpty())
         return;
     switch (Mode) {
@@ -192,7 +202,7 @@ QList<BookmarkStore::Record> BookmarkStore::readRecords(const QString &section)
     // the same answers as one read per value with its default, but the table
     // of contents reads every page of the book this way.
     QHash<QString, QString> stored;
-    for (const RegValue &v : f.settings.registry().values(Settings::keyPath(f.strAppName, section)))
+    for (const RegValue &v : u.settings.registry().values(Settings::keyPath(programName(), section)))
         stored.insert(v.name.toUpper(), v.text());
     auto read = [&](const QString &name, const QString &def) { return stored.value(name.toUpper(), def); };
     QList<Record> out;
@@ -237,7 +247,7 @@ void BookmarkStore::load(const QString &page, const QString &listedPage, qint32 
     // Everything is read before anything is written: a store that cannot be
     // read moves and lists nothing.
     QList<Record> records;
-    const bool read = Guard(f.er, step, [&] {
+    const bool read = Guard(u.er, step, [&] {
         records = readRecords(page) + readRecords(staging);
         std::stable_sort(records.begin(), records.end(), [](const Record &a, const Record &b) { return a.slot < b.slot; });
     });
@@ -245,7 +255,7 @@ void BookmarkStore::load(const QString &page, const QString &listedPage, qint32 
         return;
     const bool stagedLeft = fitInSlots(records, page);
     for (Record &r : records)
-        Guard(f.er, step, [&] { checkPosition(r, step); });
+        Guard(u.er, step, [&] { checkPosition(r, step); });
 
     const bool renumbered = renumber(page, records, stagedLeft, step);
 
@@ -257,17 +267,17 @@ void BookmarkStore::load(const QString &page, const QString &listedPage, qint32 
         const int slot = renumbered ? i + 1 : r.slot;
         const double pos = conv::toDouble(r.pos);
         step.label = QStringLiteral("Caricamento nelle liste oMarkers");
-        Guard(f.er, step, [&] { addInStep(oMarkers, pos, key + r.name, r.name); });
+        Guard(u.er, step, [&] { addInStep(oMarkers, pos, key + r.name, r.name); });
         step.label = QStringLiteral("Caricamento nelle liste oMarkersIndex");
-        Guard(f.er, step, [&] { addInStep(oMarkersIndex, listedPage, key + r.name, r.name); });
+        Guard(u.er, step, [&] { addInStep(oMarkersIndex, listedPage, key + r.name, r.name); });
         step.label = QStringLiteral("Caricamento nelle liste ListMarkers");
-        Guard(f.er, step, [&] {
-            const QString time = f.feedback.strtempo(conv::toInt32(pos));
+        Guard(u.er, step, [&] {
+            const QString time = u.feedback.strtempo(conv::toInt32(pos));
             if (N > 0) {
-                f.ListMarkers.addItem(time + QStringLiteral(" - ") + r.name);
-                f.lstapp.addItem(section + QLatin1Char('*') + QString::number(slot));
+                u.ListMarkers.addItem(time + QStringLiteral(" - ") + r.name);
+                u.lstapp.addItem(section + QLatin1Char('*') + QString::number(slot));
             } else {
-                f.ListMarkers.addItem(time + QStringLiteral("\t - ") + r.name);
+                u.ListMarkers.addItem(time + QStringLiteral("\t - ") + r.name);
             }
             listed_.push_back(Listed{section, slot, r.name});
         });
@@ -305,8 +315,8 @@ bool BookmarkStore::renumber(const QString &page, const QList<Record> &records, 
     }
     if (!needed)
         return true;
-    return Guard(f.er, step, [&] {
-        f.settings.transaction([&] {
+    return Guard(u.er, step, [&] {
+        u.settings.transaction([&] {
             step.label = QStringLiteral("Cancellazione Markers per riordino");
             for (int i = 0; i < records.size(); ++i)
                 if (moves(i))
@@ -330,18 +340,18 @@ bool BookmarkStore::renumber(const QString &page, const QList<Record> &records, 
 
 void BookmarkStore::deleteRecord(const QString &section, int slot)
 {
-    f.settings.Delete(f.strAppName, section, positionName(slot));
-    f.settings.Delete(f.strAppName, section, descriptionName(slot));
+    u.settings.Delete(programName(), section, positionName(slot));
+    u.settings.Delete(programName(), section, descriptionName(slot));
     // Older records may have no audio value.
-    IgnoreFailure([&] { f.settings.Delete(f.strAppName, section, audioName(slot)); });
+    IgnoreFailure([&] { u.settings.Delete(programName(), section, audioName(slot)); });
 }
 
 // The section and its values; a section that other sections sit below (a
 // page key that is also a folder's name) only loses its own values.
 void BookmarkStore::removeSection(const QString &section)
 {
-    IRegistry &reg = f.settings.registry();
-    const QString key = Settings::keyPath(f.strAppName, section);
+    IRegistry &reg = u.settings.registry();
+    const QString key = Settings::keyPath(programName(), section);
     if (!reg.keyExists(key))
         return;
     if (reg.subKeys(key).isEmpty()) {
@@ -355,7 +365,7 @@ void BookmarkStore::removeSection(const QString &section)
 void BookmarkStore::deletePage(const QString &page)
 {
     StepLabel step{QStringLiteral("Marcatori Mode = 1 --> "), QString()};
-    Guard(f.er, step, [&] { f.settings.transaction([&] { deletePageRecords(page); }); });
+    Guard(u.er, step, [&] { u.settings.transaction([&] { deletePageRecords(page); }); });
 }
 
 // The page's own records and those waiting to move into it.
@@ -381,7 +391,7 @@ int BookmarkStore::deleteListedPages()
     }
     const int listed = int(listed_.size());
     // All or nothing: a failure leaves every bookmark where it was.
-    f.settings.transaction([&] {
+    u.settings.transaction([&] {
         for (const QString &page : std::as_const(pages))
             deletePageRecords(page);
     });
@@ -392,7 +402,7 @@ void BookmarkStore::deleteSelected()
 {
     StepLabel step{QStringLiteral("Marcatori Mode = 2 --> "), QString()};
     Removal removal = Removal::None;
-    const bool done = Guard(f.er, step, [&] { removal = removeChosen(f.ListMarkers.listIndex()); });
+    const bool done = Guard(u.er, step, [&] { removal = removeChosen(u.ListMarkers.listIndex()); });
     if (!done || removal == Removal::None)
         return;
     ClearMarcatori();
@@ -405,7 +415,7 @@ BookmarkStore::Removal BookmarkStore::removeChosen(int index)
         return Removal::None;
     const Listed chosen = listed_[size_t(index)];
     Removal removal = Removal::Gone;
-    f.settings.transaction([&] {
+    u.settings.transaction([&] {
         int slot = get(chosen.section, descriptionName(chosen.slot), absent()) == chosen.name ? chosen.slot : 0;
         for (int n = 1; slot == 0 && n <= kSlots; ++n)
             if (get(chosen.section, descriptionName(n), absent()) == chosen.name)
@@ -426,10 +436,10 @@ void BookmarkStore::listAsOpened(bool wholeBook)
         return;
     }
     qint32 n = 1;
-    for (const QString &folder : f.ports.files.folders(f.books.folder())) {
+    for (const QString &folder : u.files.folders(u.books.folder())) {
         if (folder.toUpper() == QLatin1String("INCLUDE"))
             continue;
-        for (const QString &file : f.ports.files.files(joinPath(f.books.folder(), folder))) {
+        for (const QString &file : u.files.files(joinPath(u.books.folder(), folder))) {
             Marcatori(0, folder + QLatin1Char('/') + file, n);
             ++n;
         }
@@ -438,20 +448,20 @@ void BookmarkStore::listAsOpened(bool wholeBook)
 
 void BookmarkStore::ClearMarcatori()
 {
-    Guard(f.er, QStringLiteral("ClearMarcatori"), [&] {
+    Guard(u.er, QStringLiteral("ClearMarcatori"), [&] {
         oMarkers.clear();
         oMarkersIndex.clear();
         nCurrentMarker = 0;
-        f.ListMarkers.clear();
-        f.lstapp.clear();
+        u.ListMarkers.clear();
+        u.lstapp.clear();
         listed_.clear();
     });
 }
 
 void BookmarkStore::removeListed(int index)
 {
-    f.lstapp.removeItem(index);
-    f.ListMarkers.removeItem(index);
+    u.lstapp.removeItem(index);
+    u.ListMarkers.removeItem(index);
     if (index + 1 <= oMarkers.count())
         oMarkers.remove(index + 1);
     if (index + 1 <= oMarkersIndex.count())

@@ -13,9 +13,20 @@
 #include <QString>
 #include <vector>
 
+#include <utility>
+#include "../platform/controls.h"
+
 namespace qyr {
 
-class frmBrowser;
+class ErrorReporter;
+class Settings;
+class IFiles;
+class IDialogs;
+class PlayerSlot;
+class Messages;
+class Feedback;
+class Books;
+class UrlHelpers;
 
 // The number of the failure "this key is already in the collection".
 constexpr qint32 kKeyInCollection = 457;
@@ -78,7 +89,22 @@ private:
 
 class BookmarkStore {
 public:
-    explicit BookmarkStore(frmBrowser &f) : f(f) {}
+    // What it works with.
+    struct Uses {
+        ErrorReporter &er;
+        Settings &settings;
+        IFiles &files;
+        IDialogs &dialogs;
+        PlayerSlot &player;
+        Messages &msg;
+        Feedback &feedback;
+        Books &books;
+        UrlHelpers &urls;
+        ListBox &ListMarkers;
+        ListBox &lstapp;
+    };
+
+    explicit BookmarkStore(Uses uses) : u(std::move(uses)) {}
 
     // The bookmark last recalled or chosen, 1-based (0: none).
     qint16 current() const { return nCurrentMarker; }
@@ -169,7 +195,7 @@ private:
     QString get(const QString &section, const QString &name, const QString &def);
     void save(const QString &section, const QString &name, const QString &value);
 
-    frmBrowser &f;
+    Uses u;
     qint16 nCurrentMarker = 0;
     std::vector<Listed> listed_;
 };

@@ -1,6 +1,12 @@
 #include "books.h"
+#include "../platform/convert.h"
+#include "../platform/dialogs.h"
+#include "../platform/errorreport.h"
+#include "../platform/errors.h"
+#include "../platform/files.h"
+#include "../player/playerslot.h"
+#include "bookview.h"
 #include "../platform/bookpath.h"
-#include "../shell/frmbrowser.h"
 
 #include <QRegularExpression>
 #include <QStringDecoder>
@@ -108,33 +114,33 @@ QString notABook(IFiles &files, const QString &folderOrIndex)
         .arg(pathFromAddress(folderOrIndex));
 }
 
-Books::Books(frmBrowser &f) : f(f), folder_(f.ports.appFolder) {}
+Books::Books(Uses uses) : u(std::move(uses)), folder_(u.appFolder) {}
 
 QString Books::indexPage() const { return joinPath(folder_, kIndex); }
 
 void Books::openAtStart()
 {
-    Guard(f.er, QStringLiteral("Apertura del libro"), [&] { enter(folder_); });
+    Guard(u.er, QStringLiteral("Apertura del libro"), [&] { enter(folder_); });
 }
 
 // The book's own settings opened and the book remembered for the next start:
 // one durable save at most, and none when nothing changed.
 void Books::enter(const QString &folder)
 {
-    f.view.transaction([&] {
-        f.view.openBook(folder);
-        f.view.setLastBook(folder);
+    u.view.transaction([&] {
+        u.view.openBook(folder);
+        u.view.setLastBook(folder);
     });
-    title_ = bookTitleOf(f.ports.files, folder);
+    title_ = bookTitleOf(u.files, folder);
 }
 
 void Books::chooseAndOpen()
 {
-    Guard(f.er, QStringLiteral("Apri libro"), [&] {
-        const auto refuse = [this](const QString &folder) { return notABook(f.ports.files, folder); };
-        const std::optional<QString> chosen = f.ports.dialogs.chooseFolder(kChooserTitle, folderOf(folder_), refuse);
+    Guard(u.er, QStringLiteral("Apri libro"), [&] {
+        const auto refuse = [this](const QString &folder) { return notABook(u.files, folder); };
+        const std::optional<QString> chosen = u.dialogs.chooseFolder(kChooserTitle, folderOf(folder_), refuse);
         if (!chosen || chosen->isEmpty()) {
-            f.feedback.OSD(kNoneOpened, false);
+            u.say(kNoneOpened);
             return;
         }
         open(*chosen);
@@ -143,25 +149,23 @@ void Books::chooseAndOpen()
 
 bool Books::open(const QString &folderOrIndex)
 {
-    const QString folder = bookFolderOf(f.ports.files, folderOrIndex);
+    const QString folder = bookFolderOf(u.files, folderOrIndex);
     if (folder.isEmpty()) {
         // The folder went between the choice and now (a removed drive).
-        f.ports.dialogs.message(kChooserTitle, notABook(f.ports.files, folderOrIndex), Buttons::Ok, Icon::Warning);
-        f.feedback.OSD(kNoneOpened, false);
+        u.dialogs.message(kChooserTitle, notABook(u.files, folderOrIndex), Buttons::Ok, Icon::Warning);
+        u.say(kNoneOpened);
         return false;
     }
     // The book being left keeps its place, as at exit.
-    f.startup.savePlace();
-    if (f.oPlayer && f.oPlayer->hasCurrentPlayer())
-        f.oPlayer->Stop_Player();
+    u.leaving();
+    if (u.player.running())
+        u.player.oPlayer->Stop_Player();
     enter(folder);
     folder_ = folder;
     // The messages the last book's contents page worded its own way are not
     // this book's: its own contents page words them again when it loads.
-    f.msg.setDefaults();
-    f.marks.ClearMarcatori();
-    f.about.openReadingPlace();
-    f.feedback.OSD(QStringLiteral("Libro aperto: %1").arg(folder), false);
+    u.entered();
+    u.say(QStringLiteral("Libro aperto: %1").arg(folder));
     return true;
 }
 

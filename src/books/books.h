@@ -4,9 +4,15 @@
 // start opens. Each book's bookmarks and resume point are its own (BookView).
 #include <QString>
 
+#include <utility>
+#include <functional>
+
 namespace qyr {
 
-class frmBrowser;
+class ErrorReporter;
+class IDialogs;
+class BookView;
+class PlayerSlot;
 class IFiles;
 
 // The folder of a book given as its folder or its "Index.htm" (any letter
@@ -20,7 +26,21 @@ QString notABook(IFiles &files, const QString &folderOrIndex);
 
 class Books {
 public:
-    explicit Books(frmBrowser &f);
+    // What it works with.
+    struct Uses {
+        ErrorReporter &er;
+        IFiles &files;
+        IDialogs &dialogs;
+        BookView &view;
+        PlayerSlot &player;
+        QString appFolder; // the book opened first
+        std::function<void(const QString &)> say;
+        // The place in the book being left is kept; then the new book is entered.
+        std::function<void()> leaving;
+        std::function<void()> entered;
+    };
+
+    explicit Books(Uses uses);
 
     const QString &folder() const { return folder_; }
     // The open book's own title (bookTitleOf), read when the book is opened.
@@ -39,7 +59,7 @@ public:
 
 private:
     void enter(const QString &folder);
-    frmBrowser &f;
+    Uses u;
     QString folder_;
     QString title_;
 };

@@ -1,5 +1,10 @@
 #include "debugpanel.h"
-#include "../shell/frmbrowser.h"
+#include "../platform/bookpath.h"
+#include "../platform/browser.h"
+#include "../platform/convert.h"
+#include "../platform/errorreport.h"
+#include "../platform/errors.h"
+#include "../player/playerslot.h"
 
 namespace qyr {
 
@@ -29,38 +34,38 @@ void DebugPanel::connect()
     QString reminder;
     for (const char *line : kReminder)
         reminder += QString::fromLatin1(line) + QStringLiteral("\r\n");
-    f.Text1.setText(reminder);
-    f.cmdDebug[0].Click.connect([this] { cmdDebug_Click(0); });
-    f.cmdDebug[1].Click.connect([this] { cmdDebug_Click(1); });
-    f.cmdFileAudio.Click.connect([this] { cmdFileAudio_Click(); });
-    f.cmdGO.Click.connect([this] { cmdGO_Click(); });
+    u.Text1.setText(reminder);
+    u.cmdDebug[0].Click.connect([this] { cmdDebug_Click(0); });
+    u.cmdDebug[1].Click.connect([this] { cmdDebug_Click(1); });
+    u.cmdFileAudio.Click.connect([this] { cmdFileAudio_Click(); });
+    u.cmdGO.Click.connect([this] { cmdGO_Click(); });
 }
 
 void DebugPanel::cmdDebug_Click(int index)
 {
-    Guard(f.er, QStringLiteral("cmdDebug_Click"), [&] {
+    Guard(u.er, QStringLiteral("cmdDebug_Click"), [&] {
         if (index == 1)
-            f.player().Play_Player();
-        f.TxtDebFilename.setText(f.player().FileName());
+            u.player.get().Play_Player();
+        u.TxtDebFilename.setText(u.player.get().FileName());
     });
 }
 
 void DebugPanel::cmdFileAudio_Click()
 {
-    Guard(f.er, QStringLiteral("cmdFileAudio_Click"), [&] { f.TextAudio.setText(f.player().FileName()); });
+    Guard(u.er, QStringLiteral("cmdFileAudio_Click"), [&] { u.TextAudio.setText(u.player.get().FileName()); });
 }
 
 void DebugPanel::cmdGO_Click()
 {
-    Guard(f.er, QStringLiteral("cmdGO_Click"), [&] { f.ports.browser.navigate(f.TextURL.text()); });
+    Guard(u.er, QStringLiteral("cmdGO_Click"), [&] { u.browser.navigate(u.TextURL.text()); });
 }
 
 void DebugPanel::fraDebug_DragOver(float X, float Y, int State)
 {
     Q_UNUSED(State);
-    Guard(f.er, QStringLiteral("fraDebug_DragOver"), [&] {
-        f.fraDebug.setLeft(X);
-        f.fraDebug.setTop(Y);
+    Guard(u.er, QStringLiteral("fraDebug_DragOver"), [&] {
+        u.fraDebug.setLeft(X);
+        u.fraDebug.setTop(Y);
     });
 }
 

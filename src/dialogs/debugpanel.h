@@ -4,13 +4,34 @@
 // hides it (any key with Shift, Ctrl and Alt held).
 #include <QtGlobal>
 
+#include <utility>
+#include "../platform/controls.h"
+#include <array>
+
 namespace qyr {
 
-class frmBrowser;
+class ErrorReporter;
+class IBrowser;
+class PlayerSlot;
 
 class DebugPanel {
 public:
-    explicit DebugPanel(frmBrowser &f) : f(f) {}
+    // What it works with.
+    struct Uses {
+        ErrorReporter &er;
+        IBrowser &browser;
+        PlayerSlot &player;
+        Panel &fraDebug;
+        TextBox &TextURL;
+        TextBox &TxtDebFilename;
+        TextBox &TextAudio;
+        TextBox &Text1;
+        std::array<Button, 2> &cmdDebug;
+        Button &cmdFileAudio;
+        Button &cmdGO;
+    };
+
+    explicit DebugPanel(Uses uses) : u(std::move(uses)) {}
 
     // Subscribes the handlers to the panel's controls and writes the key
     // reminder into Text1. Calling it again changes nothing.
@@ -27,7 +48,7 @@ public:
     void fraDebug_DragDrop(float X, float Y);
 
 private:
-    frmBrowser &f;
+    Uses u;
     bool connected_ = false;
 };
 

@@ -3,13 +3,38 @@
 // version rebuilds the player facade.
 #include <QString>
 
+#include <utility>
+#include "../platform/controls.h"
+
 namespace qyr {
 
-class frmBrowser;
+class ErrorReporter;
+class PlayerSlot;
+class PlayerSettings;
+class Feedback;
+class TransportKeys;
 
 class OptionsPanel {
 public:
-    explicit OptionsPanel(frmBrowser &f) : f(f) {}
+    // What it works with.
+    struct Uses {
+        ErrorReporter &er;
+        PlayerSlot &player;
+        PlayerSettings &prefs;
+        Feedback &feedback;
+        TransportKeys &transport; // the volume keys follow the player in use
+        Panel &frmconfigurazione;
+        CheckBox &chkSavePos;
+        CheckBox &chkAudioOff;
+        TextBox &TextAvantiIndietro;
+        TextBox &TextVolume;
+        TextBox &TextRate;
+        OptionGroup &optPlayer;
+        OptionGroup &optVoce;
+        Button &cmdSetupClose;
+    };
+
+    explicit OptionsPanel(Uses uses) : u(std::move(uses)) {}
     void connect(); // attaches the handlers to the panel's control models
     void chkSavePos_Click();
     void TextAvantiIndietro_Change();
@@ -26,7 +51,7 @@ public:
 private:
     void carryVolume(qint16 from, qint16 to);
     QString volumeProblem(const QString &text);
-    frmBrowser &f;
+    Uses u;
     bool switching_ = false; // SetPlayer is putting the option back
 };
 

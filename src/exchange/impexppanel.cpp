@@ -1,7 +1,18 @@
 #include "impexppanel.h"
+#include "../bookmarks/bookmarkstore.h"
+#include "../books/bookview.h"
+#include "../keyboard/feedback.h"
+#include "../platform/bookpath.h"
+#include "../platform/browser.h"
+#include "../platform/dialogs.h"
+#include "../platform/errorreport.h"
+#include "../platform/errors.h"
+#include "../platform/files.h"
+#include "../platform/hive.h"
+#include "../shell/messages.h"
+#include "../shell/playersettings.h"
 #include "../navigation/pageload.h"
 #include "../platform/convert.h"
-#include "../shell/frmbrowser.h"
 #include "registryexchange.h"
 
 #include <QDateTime>
@@ -33,7 +44,7 @@ QString driveFolder(const QString &drive)
 }
 
 // A drive root already ends with its separator: no second one.
-QString joinPath(const QString &folder, const QString &name)
+QString inFolder(const QString &folder, const QString &name)
 {
     if (folder.endsWith(QLatin1Char('/')) || folder.endsWith(QLatin1Char('\\')))
         return folder + name;
@@ -73,7 +84,7 @@ QStringList foldersFromRoot(const QString &folder)
 
 } // namespace
 
-ImpExpPanel::ImpExpPanel(frmBrowser &f) : f(f) {}
+ImpExpPanel::ImpExpPanel(Uses uses) : u(std::move(uses)) {}
 
 void ImpExpPanel::connect()
 {
@@ -81,27 +92,27 @@ void ImpExpPanel::connect()
         return;
     connected_ = true;
     // Design properties of the panel's own controls.
-    f.Drive.setToolTip(QStringLiteral("Elenco Unità disco"));
-    f.Dir.setToolTip(QStringLiteral("Elenco Directory"));
-    f.TextFileName.setToolTip(QStringLiteral("Nome file da Importare - Esportare"));
-    if (f.File.pattern().isEmpty())
-        f.File.setPattern(QStringLiteral("*.reg;*.qyr"));
-    for (int i = 0; i < int(f.cmdImpExp.size()); ++i)
-        f.cmdImpExp[size_t(i)].Click.connect([this, i] { cmdImpExp_Click(i); });
-    f.Drive.Change.connect([this] { Drive_Change(); });
+    u.Drive.setToolTip(QStringLiteral("Elenco Unità disco"));
+    u.Dir.setToolTip(QStringLiteral("Elenco Directory"));
+    u.TextFileName.setToolTip(QStringLiteral("Nome file da Importare - Esportare"));
+    if (u.File.pattern().isEmpty())
+        u.File.setPattern(QStringLiteral("*.reg;*.qyr"));
+    for (int i = 0; i < int(u.cmdImpExp.size()); ++i)
+        u.cmdImpExp[size_t(i)].Click.connect([this, i] { cmdImpExp_Click(i); });
+    u.Drive.Change.connect([this] { Drive_Change(); });
     // The folder list shows the new folder before its handler runs, as the
     // list control itself would.
-    f.Dir.Change.connect([this] {
+    u.Dir.Change.connect([this] {
         listFolders();
         Dir_Change();
     });
-    f.File.Change.connect([this] { listFiles(); });
-    f.File.Click.connect([this] { File_Click(); });
-    f.Command1.Click.connect([this] { Command1_Click(); });
+    u.File.Change.connect([this] { listFiles(); });
+    u.File.Click.connect([this] { File_Click(); });
+    u.Command1.Click.connect([this] { Command1_Click(); });
     // However the bookmark panel closes, the import/export panel inside it
     // closes too: it would otherwise open again with the list hidden.
-    f.fraMarcatori.PropertyChanged.connect([this](const char *prop) {
-        if (QByteArray(prop) == "visible" && !f.fraMarcatori.visible() && f.frmImpExp.visible())
+    u.fraMarcatori.PropertyChanged.connect([this](const char *prop) {
+        if (QByteArray(prop) == "visible" && !u.fraMarcatori.visible() && u.frmImpExp.visible())
             cancelPanel();
     });
 }
@@ -109,15 +120,15 @@ void ImpExpPanel::connect()
 void ImpExpPanel::cancelPanel()
 {
     for (int i : {0, 1, 4})
-        f.cmdImpExp[size_t(i)].setVisible(true);
-    f.ListMarkers.setVisible(true);
-    f.frmImpExp.setVisible(false);
+        u.cmdImpExp[size_t(i)].setVisible(true);
+    u.ListMarkers.setVisible(true);
+    u.frmImpExp.setVisible(false);
 }
 
 void ImpExpPanel::cmdImpExp_Click(int Index)
 {
     Guard(
-        f.er, QStringLiteral("cmdImpExp_Click"),
+        u.er, QStringLiteral("cmdImpExp_Click"),
         [&] {
             switch (Index) {
             case 0:
@@ -133,10 +144,9 @@ void ImpExpPanel::cmdImpExp_Click(int Index)
                 cancelPanel();
                 break;
             case 4:
-                if (f.keys.bookmarks.resumeAfterList())
-                    f.resumeWithReload();
-                f.fraMarcatori.setVisible(false);
-                f.objwb.setVisible(true);
+                u.listClosed();
+                u.fraMarcatori.setVisible(false);
+                u.objwb.setVisible(true);
                 break;
             default:
                 break;
@@ -147,41 +157,41 @@ void ImpExpPanel::cmdImpExp_Click(int Index)
 void ImpExpPanel::openPanel(bool forExport)
 {
     for (int i : {0, 1, 4})
-        f.cmdImpExp[size_t(i)].setVisible(false);
-    f.ListMarkers.setVisible(false);
-    f.frmImpExp.setCaption(forExport ? QStringLiteral("   Esportazione Marcatori   ")
+        u.cmdImpExp[size_t(i)].setVisible(false);
+    u.ListMarkers.setVisible(false);
+    u.frmImpExp.setCaption(forExport ? QStringLiteral("   Esportazione Marcatori   ")
                                      : QStringLiteral("   Importazione Marcatori   "));
-    f.TextFileName.setVisible(forExport);
-    f.lblNomeFile.setVisible(f.TextFileName.visible());
-    f.File.setTop(forExport ? f.cmdImpExp[3].top() : f.Dir.top());
+    u.TextFileName.setVisible(forExport);
+    u.lblNomeFile.setVisible(u.TextFileName.visible());
+    u.File.setTop(forExport ? u.cmdImpExp[3].top() : u.Dir.top());
     // A window made very small leaves no room for the list; the panel works all the same.
-    f.File.setHeight(std::max(0.0f, f.frmImpExp.height() - (f.File.top() + 200.0f)));
-    f.File.setPattern(forExport ? QStringLiteral("*.reg") : QStringLiteral("*.qyr;*.reg"));
+    u.File.setHeight(std::max(0.0f, u.frmImpExp.height() - (u.File.top() + 200.0f)));
+    u.File.setPattern(forExport ? QStringLiteral("*.reg") : QStringLiteral("*.qyr;*.reg"));
 
     // Volumes come and go and files change while the panel is closed.
     listDrives();
-    if (f.Dir.path().isEmpty())
-        f.Dir.setPath(folderOfDrive(f.Drive.path()));
+    if (u.Dir.path().isEmpty())
+        u.Dir.setPath(folderOfDrive(u.Drive.path()));
     else
         listFolders();
-    if (f.File.path() != f.Dir.path())
-        f.File.setPath(f.Dir.path());
+    if (u.File.path() != u.Dir.path())
+        u.File.setPath(u.Dir.path());
     else
         listFiles();
     // Shown last, with its name box (export) or not (import) and its lists
     // filled: the keyboard lands in the right place, and no list refilled
     // after it draws a screen reader's attention away.
-    f.frmImpExp.setVisible(true);
+    u.frmImpExp.setVisible(true);
 }
 
 void ImpExpPanel::runOk()
 {
-    const bool exporting = f.TextFileName.visible();
+    const bool exporting = u.TextFileName.visible();
     // An import takes the file chosen in the list, never a name left in the
     // hidden name box by an earlier export.
-    const int chosen = f.File.listIndex();
-    const QString name = exporting ? f.TextFileName.text()
-                         : chosen >= 0 && chosen < f.File.items().size() ? f.File.items().at(chosen)
+    const int chosen = u.File.listIndex();
+    const QString name = exporting ? u.TextFileName.text()
+                         : chosen >= 0 && chosen < u.File.items().size() ? u.File.items().at(chosen)
                                                                           : QString();
     if (name.trimmed().isEmpty()) {
         // Nothing chosen yet: say what is missing and leave the panel open.
@@ -190,20 +200,20 @@ void ImpExpPanel::runOk()
         return;
     }
     if (exporting)
-        exportTo(name, joinPath(f.Dir.path(), withRegExtension(name)));
+        exportTo(name, inFolder(u.Dir.path(), withRegExtension(name)));
     else
-        importFrom(joinPath(f.Dir.path(), name));
+        importFrom(inFolder(u.Dir.path(), name));
     closePanel();
 }
 
 void ImpExpPanel::exportTo(const QString &name, const QString &asked)
 {
-    IFiles &files = f.ports.files;
+    IFiles &files = u.files;
     QString path = asked;
     if (files.fileExists(path)) {
-        QString question = f.msg.strMsgSostFile;
+        QString question = u.msg.strMsgSostFile;
         question.replace(QLatin1String("@FILE@"), name);
-        if (f.ports.dialogs.message(kExportTitle, question, Buttons::YesNoCancel, Icon::Question) != Answer::Yes)
+        if (u.dialogs.message(kExportTitle, question, Buttons::YesNoCancel, Icon::Question) != Answer::Yes)
             return;
         // A read-only file is replaced as well: the reader said so. It is not
         // deleted: the new file takes its place only once written whole.
@@ -214,18 +224,18 @@ void ImpExpPanel::exportTo(const QString &name, const QString &asked)
         if (!existing.isEmpty())
             files.makeWritable(existing);
     }
-    RegistryExchange exchange(f.view, f.ports.files, f.ports.hives);
+    RegistryExchange exchange(u.view, u.files, u.hives);
     const ExportResult r = exchange.exportKey(hkey::CurrentUser, programKey(), path, true, false);
-    f.TextFileName.setText(QString());
+    u.TextFileName.setText(QString());
     QString text;
     if (r.written && files.fileExists(path)) {
-        text = f.msg.strMsgExportOk;
+        text = u.msg.strMsgExportOk;
         text.replace(QLatin1String("@FILE@"), path);
         if (r.version5)
             text += QStringLiteral("\r\nIl file è in formato Unicode (Windows Registry Editor 5.00), perché le "
                                    "impostazioni contengono caratteri che il formato REGEDIT4 non può rappresentare.");
     } else {
-        text = f.msg.strMsgExportKo;
+        text = u.msg.strMsgExportKo;
         text.replace(QLatin1String("@FILE@"), path);
         if (!r.problem.isEmpty())
             text += QStringLiteral("\r\n") + r.problem;
@@ -235,7 +245,7 @@ void ImpExpPanel::exportTo(const QString &name, const QString &asked)
 
 void ImpExpPanel::importFrom(const QString &path)
 {
-    RegistryExchange exchange(f.view, f.ports.files, f.ports.hives);
+    RegistryExchange exchange(u.view, u.files, u.hives);
     // The file is read whole and checked before anything else: one that
     // cannot be imported leaves the settings and the safety copies as they were.
     const ImportPlan plan = path.toUpper().contains(QLatin1String(".REG"))
@@ -251,7 +261,7 @@ void ImpExpPanel::importFrom(const QString &path)
                       .arg(path)
                       .arg(plan.bookmarksDeleted)
                       .arg(plan.bookmarks);
-        if (f.ports.dialogs.message(kImportTitle, question, Buttons::YesNo, Icon::Question) != Answer::Yes)
+        if (u.dialogs.message(kImportTitle, question, Buttons::YesNo, Icon::Question) != Answer::Yes)
             return;
     }
 
@@ -267,19 +277,19 @@ void ImpExpPanel::importFrom(const QString &path)
     try {
         r = exchange.carryOut(plan);
     } catch (...) {
-        f.ports.files.deleteFile(copy); // nothing changed: the copies stay as they were
+        u.files.deleteFile(copy); // nothing changed: the copies stay as they were
         throw;
     }
     pruneSafetyCopies(path);
 
     // Whether reading is on is the reader's choice now, not the file's.
-    f.prefs.save(QStringLiteral("AudioOff"), conv::fromBool(f.feedback.audioOff()));
+    u.prefs.save(QStringLiteral("AudioOff"), conv::fromBool(u.feedback.audioOff()));
 
     // The list as the page shows it on opening: on the table of contents,
     // the whole book's, imported bookmarks included.
-    f.marks.listAsOpened(PageLoad::isIndexPage(f.ports.browser.locationURL()));
+    u.marks.listAsOpened(PageLoad::isIndexPage(u.browser.locationURL()));
 
-    QString text = f.msg.strMsgRipristinoOk;
+    QString text = u.msg.strMsgRipristinoOk;
     text.replace(QLatin1String("@FILE@"), path);
     text += QStringLiteral("\r\nLe impostazioni di prima sono salvate nella copia di sicurezza %1.").arg(copy);
     const QString notice = r.notice();
@@ -291,14 +301,14 @@ void ImpExpPanel::importFrom(const QString &path)
 QString ImpExpPanel::makeSafetyCopy()
 {
     const QString folder = safetyCopiesFolder();
-    if (!f.ports.files.makeFolder(folder))
+    if (!u.files.makeFolder(folder))
         throw QyrError(err::PathAccess, QStringLiteral("Impossibile creare la cartella %1.").arg(folder));
     // A new name every time: a later import never writes over an earlier copy.
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss"));
-    QString copy = joinPath(folder, kCopyPrefix + stamp + QStringLiteral(".reg"));
-    for (int n = 2; f.ports.files.fileExists(copy); ++n)
-        copy = joinPath(folder, kCopyPrefix + stamp + QStringLiteral("_%1.reg").arg(n, 3, 10, QLatin1Char('0')));
-    RegistryExchange exchange(f.view, f.ports.files, f.ports.hives);
+    QString copy = inFolder(folder, kCopyPrefix + stamp + QStringLiteral(".reg"));
+    for (int n = 2; u.files.fileExists(copy); ++n)
+        copy = inFolder(folder, kCopyPrefix + stamp + QStringLiteral("_%1.reg").arg(n, 3, 10, QLatin1Char('0')));
+    RegistryExchange exchange(u.view, u.files, u.hives);
     const ExportResult r = exchange.exportKey(hkey::CurrentUser, programKey(), copy, true, false);
     if (!r.written)
         throw QyrError(err::PathAccess, r.problem);
@@ -318,28 +328,28 @@ void ImpExpPanel::pruneSafetyCopies(const QString &imported)
     while (copies.size() > kCopiesKept) {
         const QString oldest = copies.takeFirst();
         // The copy just restored stays: it may be the one the reader wants again.
-        if (!f.ports.files.sameFile(oldest, imported))
-            f.ports.files.deleteFile(oldest);
+        if (!u.files.sameFile(oldest, imported))
+            u.files.deleteFile(oldest);
     }
 }
 
 QString ImpExpPanel::safetyCopiesFolder() const
 {
-    return joinPath(configFolder(), kCopiesFolder);
+    return inFolder(configFolder(), kCopiesFolder);
 }
 
 QStringList ImpExpPanel::safetyCopies() const
 {
     QStringList out;
-    for (const QString &name : f.ports.files.files(safetyCopiesFolder(), kCopyPrefix + QStringLiteral("*.reg")))
-        out << joinPath(safetyCopiesFolder(), name);
+    for (const QString &name : u.files.files(safetyCopiesFolder(), kCopyPrefix + QStringLiteral("*.reg")))
+        out << inFolder(safetyCopiesFolder(), name);
     return out;
 }
 
 QString ImpExpPanel::folderOfDrive(const QString &drive) const
 {
     if (drive == kCopiesDrive) {
-        f.ports.files.makeFolder(safetyCopiesFolder());
+        u.files.makeFolder(safetyCopiesFolder());
         return safetyCopiesFolder();
     }
     return driveFolder(drive);
@@ -348,7 +358,7 @@ QString ImpExpPanel::folderOfDrive(const QString &drive) const
 void ImpExpPanel::closePanel()
 {
     cancelPanel();
-    f.File.setPath(f.Dir.path());
+    u.File.setPath(u.Dir.path());
     listFiles(); // the exported file appears in the list
 }
 
@@ -356,30 +366,30 @@ void ImpExpPanel::Drive_Change()
 {
     // A drive that is not ready leaves the folder list where it was.
     IgnoreFailure([&] {
-        const QString folder = folderOfDrive(f.Drive.path());
+        const QString folder = folderOfDrive(u.Drive.path());
         // The copies' folder was just made, on the disk itself.
-        if (f.Drive.path() == kCopiesDrive || f.ports.files.folderExists(folder))
-            f.Dir.setPath(folder);
+        if (u.Drive.path() == kCopiesDrive || u.files.folderExists(folder))
+            u.Dir.setPath(folder);
     });
 }
 
 void ImpExpPanel::Dir_Change()
 {
-    Guard(f.er, QStringLiteral("Dir_Change"), [&] { f.File.setPath(f.Dir.path()); });
+    Guard(u.er, QStringLiteral("Dir_Change"), [&] { u.File.setPath(u.Dir.path()); });
 }
 
 void ImpExpPanel::File_Click()
 {
     IgnoreFailure([&] {
-        const int i = f.File.listIndex();
-        if (i >= 0 && i < f.File.items().size())
-            f.TextFileName.setText(f.File.items().at(i));
+        const int i = u.File.listIndex();
+        if (i >= 0 && i < u.File.items().size())
+            u.TextFileName.setText(u.File.items().at(i));
     });
 }
 
 void ImpExpPanel::File_DblClick()
 {
-    Guard(f.er, QStringLiteral("File_DblClick"), [&] { cmdImpExp_Click(2); });
+    Guard(u.er, QStringLiteral("File_DblClick"), [&] { cmdImpExp_Click(2); });
 }
 
 void ImpExpPanel::File_KeyDown(qint16, qint16) {}
@@ -389,15 +399,15 @@ void ImpExpPanel::Dir_KeyDown(qint16 KeyCode, qint16)
     if (KeyCode != 13)
         return;
     IgnoreFailure([&] {
-        const int i = f.Dir.listIndex();
+        const int i = u.Dir.listIndex();
         if (i >= 0 && i < dirPaths_.size())
-            f.Dir.setPath(dirPaths_.at(i));
+            u.Dir.setPath(dirPaths_.at(i));
     });
 }
 
 void ImpExpPanel::TextFileName_KeyDown(qint16 KeyCode, qint16)
 {
-    Guard(f.er, QStringLiteral("TextFileName_KeyDown"), [&] {
+    Guard(u.er, QStringLiteral("TextFileName_KeyDown"), [&] {
         if (KeyCode == 13)
             cmdImpExp_Click(2);
     });
@@ -405,7 +415,7 @@ void ImpExpPanel::TextFileName_KeyDown(qint16 KeyCode, qint16)
 
 void ImpExpPanel::Command1_Click()
 {
-    Guard(f.er, QStringLiteral("Command1_Click"), [&] { exportOwnFile(kTestExportName); });
+    Guard(u.er, QStringLiteral("Command1_Click"), [&] { exportOwnFile(kTestExportName); });
 }
 
 void ImpExpPanel::setOwnFilesFolder(const QString &folder) { ownFolder_ = folder; }
@@ -414,7 +424,7 @@ QString ImpExpPanel::configFolder() const
 {
     if (!ownFolder_.isEmpty())
         return ownFolder_;
-    return f.ports.files.ownFolder();
+    return u.files.ownFolder();
 }
 
 QStringList ImpExpPanel::ownFilesFolders() const
@@ -430,15 +440,15 @@ QStringList ImpExpPanel::ownFilesFolders() const
 #endif
 }
 
-QString ImpExpPanel::testExportFile() const { return joinPath(ownFilesFolders().first(), kTestExportName); }
+QString ImpExpPanel::testExportFile() const { return inFolder(ownFilesFolders().first(), kTestExportName); }
 
 QString ImpExpPanel::exportOwnFile(const QString &fileName)
 {
-    RegistryExchange exchange(f.view, f.ports.files, f.ports.hives);
+    RegistryExchange exchange(u.view, u.files, u.hives);
     QString problem;
     for (const QString &folder : ownFilesFolders()) {
-        f.ports.files.makeFolder(folder);
-        const QString path = joinPath(folder, fileName);
+        u.files.makeFolder(folder);
+        const QString path = inFolder(folder, fileName);
         const ExportResult r = exchange.exportKey(hkey::CurrentUser, programKey(), path, true, false);
         if (r.written)
             return path;
@@ -454,24 +464,24 @@ void ImpExpPanel::listDrives()
 #ifndef Q_OS_WIN
         roots << QDir::rootPath() << QDir::toNativeSeparators(QDir::homePath());
 #endif
-        for (const QString &v : f.ports.files.volumes()) {
+        for (const QString &v : u.files.volumes()) {
             const QString root = QDir::toNativeSeparators(v);
-            if (!roots.contains(root) && f.ports.files.folderExists(driveFolder(root)))
+            if (!roots.contains(root) && u.files.folderExists(driveFolder(root)))
                 roots << root;
         }
         // The safety copies live in a hidden folder that the folder list
         // would never show: they get an entry of their own.
         roots << kCopiesDrive;
-        f.Drive.setItems(roots);
+        u.Drive.setItems(roots);
     });
 }
 
 void ImpExpPanel::listFolders()
 {
     IgnoreFailure([&] {
-        const QString folder = f.Dir.path();
+        const QString folder = u.Dir.path();
         dirPaths_.clear();
-        f.Dir.setItems({});
+        u.Dir.setItems({});
         if (folder.isEmpty())
             return;
         // The folders above are shown by their full path, so that they are
@@ -479,28 +489,28 @@ void ImpExpPanel::listFolders()
         QStringList items = foldersFromRoot(folder);
         const int self = int(items.size()) - 1;
         dirPaths_ = items;
-        for (const QString &sub : f.ports.files.folders(folder)) {
+        for (const QString &sub : u.files.folders(folder)) {
             items << sub;
-            dirPaths_ << joinPath(folder, sub);
+            dirPaths_ << inFolder(folder, sub);
         }
-        f.Dir.setItems(items);
+        u.Dir.setItems(items);
         // The folder itself is highlighted: Enter on a folder above it goes
         // up, on one below it goes down.
-        f.Dir.setListIndex(self);
+        u.Dir.setListIndex(self);
     });
 }
 
 void ImpExpPanel::listFiles()
 {
     IgnoreFailure([&] {
-        f.File.setItems(f.File.path().isEmpty() ? QStringList()
-                                                : f.ports.files.files(f.File.path(), f.File.pattern()));
+        u.File.setItems(u.File.path().isEmpty() ? QStringList()
+                                                : u.files.files(u.File.path(), u.File.pattern()));
     });
 }
 
 void ImpExpPanel::say(const QString &text)
 {
-    f.ports.dialogs.message(f.strAppName, text, Buttons::Ok, Icon::Information);
+    u.dialogs.message(programName(), text, Buttons::Ok, Icon::Information);
 }
 
 } // namespace qyr

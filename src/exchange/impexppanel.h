@@ -6,13 +6,54 @@
 #include <QString>
 #include <QStringList>
 
+#include <utility>
+#include "../platform/controls.h"
+#include <array>
+#include <functional>
+
 namespace qyr {
 
-class frmBrowser;
+class ErrorReporter;
+class IFiles;
+class IDialogs;
+class IBrowser;
+class IHiveReader;
+class BookView;
+class Messages;
+class PlayerSettings;
+class Feedback;
+class BookmarkStore;
 
 class ImpExpPanel {
 public:
-    explicit ImpExpPanel(frmBrowser &f);
+    // What it works with.
+    struct Uses {
+        ErrorReporter &er;
+        IFiles &files;
+        IDialogs &dialogs;
+        IBrowser &browser;
+        IHiveReader *hives; // none: hives cannot be imported
+        BookView &view;
+        Messages &msg;
+        PlayerSettings &prefs;
+        Feedback &feedback;
+        BookmarkStore &marks;
+        std::array<Button, 5> &cmdImpExp;
+        Panel &fraMarcatori;
+        Panel &frmImpExp;
+        Control &objwb;
+        ListBox &ListMarkers;
+        PathList &Drive;
+        PathList &Dir;
+        PathList &File;
+        TextBox &TextFileName;
+        Label &lblNomeFile;
+        Button &Command1;
+        // The reading paused for the bookmark list goes on when the list closes.
+        std::function<void()> listClosed;
+    };
+
+    explicit ImpExpPanel(Uses uses);
 
     // Subscribes the handlers to the panel's controls. Calling it again
     // changes nothing.
@@ -74,7 +115,7 @@ private:
     QString folderOfDrive(const QString &drive) const;
     void say(const QString &text);
 
-    frmBrowser &f;
+    Uses u;
     bool connected_ = false;
     QString ownFolder_;
     QStringList dirPaths_; // the full path behind each entry of the folder list

@@ -1,9 +1,19 @@
 #include "bookmarkkeys.h"
+#include "../bookmarks/bookmarkrecall.h"
+#include "../bookmarks/bookmarkstore.h"
+#include "../platform/bookpath.h"
+#include "../platform/registry.h"
+#include "../platform/browser.h"
+#include "../platform/dialogs.h"
+#include "../platform/errors.h"
+#include "../platform/pump.h"
+#include "../player/playerslot.h"
+#include "../shell/messages.h"
+#include "feedback.h"
 #include "keyhelpers.h"
 #include "../dialogs/inputbox.h"
 #include "../navigation/pageload.h"
 #include "../platform/convert.h"
-#include "../shell/frmbrowser.h"
 
 namespace qyr {
 
@@ -23,59 +33,44 @@ QString trimSpaces(const QString &s)
 
 } // namespace
 
-void BookmarkKeys::dispatch(qint16 KeyCode)
-{
-    const auto &codes = f.keys.AltKeyCodes;
-    if (KeyCode == codes[0])
-        deleteAll();
-    else if (KeyCode == codes[1])
-        add();
-    else if (KeyCode == codes[2])
-        showHideList();
-    else if (KeyCode == codes[3])
-        next();
-    else if (KeyCode == codes[4])
-        previous();
-}
-
 void BookmarkKeys::pauseForList()
 {
     bResumeAfterList = false;
-    sngSavedRate = f.player().Rate();
-    if (f.player().IsPlaying()) {
+    sngSavedRate = u.player.get().Rate();
+    if (u.player.get().IsPlaying()) {
         bResumeAfterList = true;
-        f.player().Pause_Player();
+        u.player.get().Pause_Player();
     }
 }
 
 // The file is opened again at the paused position, at the speed it had.
 void BookmarkKeys::recallCurrent()
 {
-    if (f.marks.oMarkers.count() >= f.marks.current()) {
-        f.ListMarkers.setListIndex(f.marks.current() - 1);
-        f.recall.MarcatoriRichiama(0);
+    if (u.marks.oMarkers.count() >= u.marks.current()) {
+        u.ListMarkers.setListIndex(u.marks.current() - 1);
+        u.recall.MarcatoriRichiama(0);
     }
 }
 
 void BookmarkKeys::previous()
 {
-    if (f.ListMarkers.listCount() == 0) {
-        keyhelp::tell(f, QStringLiteral("Marcatore Precedente"), f.msg.strMsgMarkNone);
+    if (u.ListMarkers.listCount() == 0) {
+        keyhelp::tell(u.dialogs, QStringLiteral("Marcatore Precedente"), u.msg.strMsgMarkNone);
         return;
     }
     // No wrap-around: the first bookmark is recalled again.
-    f.marks.stepCurrent(false);
+    u.marks.stepCurrent(false);
     recallCurrent();
 }
 
 void BookmarkKeys::next()
 {
-    if (f.ListMarkers.listCount() == 0) {
-        keyhelp::tell(f, QStringLiteral("Marcatore Successivo"), f.msg.strMsgMarkNone);
+    if (u.ListMarkers.listCount() == 0) {
+        keyhelp::tell(u.dialogs, QStringLiteral("Marcatore Successivo"), u.msg.strMsgMarkNone);
         return;
     }
     // No wrap-around: the last bookmark is recalled again.
-    f.marks.stepCurrent(true);
+    u.marks.stepCurrent(true);
     recallCurrent();
 }
 
@@ -83,44 +78,43 @@ void BookmarkKeys::add()
 {
     pauseForList();
     QString description;
-    if (!PageLoad::isIndexPage(f.ports.browser.locationURL())) {
-        const QString t = f.feedback.positionText();
-        frmInputBox box(f.ports.dialogs);
+    if (!PageLoad::isIndexPage(u.browser.locationURL())) {
+        const QString t = u.feedback.positionText();
+        frmInputBox box(u.dialogs);
         box.setTitle(QStringLiteral("Scrivi il segnalibro ") + t + QStringLiteral(" (mm:ss)"));
         box.Display();
         description = trimSpaces(box.txtInput.text());
     } else {
-        keyhelp::tell(f, f.strAppName,
+        keyhelp::tell(u.dialogs, programName(),
                       QStringLiteral("Non è possibile inserire segnalibri nella pagina del sommario."));
     }
     // The position after the entry, which may have taken a while.
     if (!description.isEmpty())
-        f.marks.AddMarcatore(description, conv::toInt16(f.player().CurrentPosition()));
-    f.ports.pump.processEvents();
-    if (bResumeAfterList)
-        f.resumeWithReload();
+        u.marks.AddMarcatore(description, conv::toInt16(u.player.get().CurrentPosition()));
+    u.pump.processEvents();
+    listClosed();
 }
 
 void BookmarkKeys::deleteAll()
 {
-    if (f.ListMarkers.listCount() == 0) {
-        keyhelp::tell(f, QStringLiteral("Cancellazione Marcatori"), f.msg.strMsgMarkNone);
+    if (u.ListMarkers.listCount() == 0) {
+        keyhelp::tell(u.dialogs, QStringLiteral("Cancellazione Marcatori"), u.msg.strMsgMarkNone);
         return;
     }
-    if (PageLoad::isIndexPage(f.ports.browser.locationURL())) {
+    if (PageLoad::isIndexPage(u.browser.locationURL())) {
         deleteWholeBook();
         return;
     }
-    if (f.ports.dialogs.message(QStringLiteral("MediaPlayer"), f.msg.strMsgDelMark, Buttons::YesNo, Icon::Question) !=
+    if (u.dialogs.message(QStringLiteral("MediaPlayer"), u.msg.strMsgDelMark, Buttons::YesNo, Icon::Question) !=
         Answer::Yes)
         return;
-    const int count = f.ListMarkers.listCount();
-    f.marks.Marcatori(1, QString(), 0);
-    f.marks.ClearMarcatori();
-    f.marks.Marcatori(0, QString(), 0);
+    const int count = u.ListMarkers.listCount();
+    u.marks.Marcatori(1, QString(), 0);
+    u.marks.ClearMarcatori();
+    u.marks.Marcatori(0, QString(), 0);
     // Said only when they are really gone: a store that refused keeps them listed.
-    if (f.ListMarkers.listCount() == 0)
-        f.feedback.OSD(QStringLiteral("Segnalibri della pagina cancellati: %1").arg(count), false);
+    if (u.ListMarkers.listCount() == 0)
+        u.feedback.OSD(QStringLiteral("Segnalibri della pagina cancellati: %1").arg(count), false);
 }
 
 // On the table of contents the list is the whole book's: all of them go, after
@@ -129,22 +123,22 @@ void BookmarkKeys::deleteAll()
 void BookmarkKeys::deleteWholeBook()
 {
     const QString title = QStringLiteral("Cancellazione Marcatori");
-    const int count = f.ListMarkers.listCount();
-    const QString question = f.msg.strMsgDelMark + QStringLiteral("\r\nSegnalibri del libro da cancellare: %1.").arg(count);
-    if (f.ports.dialogs.message(QStringLiteral("MediaPlayer"), question, Buttons::YesNo, Icon::Question) != Answer::Yes)
+    const int count = u.ListMarkers.listCount();
+    const QString question = u.msg.strMsgDelMark + QStringLiteral("\r\nSegnalibri del libro da cancellare: %1.").arg(count);
+    if (u.dialogs.message(QStringLiteral("MediaPlayer"), question, Buttons::YesNo, Icon::Question) != Answer::Yes)
         return;
     QString copy;
     try {
-        copy = f.impExp.safetyCopy();
+        copy = u.safetyCopy();
     } catch (const QyrError &e) {
-        keyhelp::tell(f, title,
+        keyhelp::tell(u.dialogs, title,
                       QStringLiteral("Nessun segnalibro cancellato: copia di sicurezza delle impostazioni non riuscita.\r\n") +
                           e.description());
         return;
     }
-    f.marks.deleteListedPages();
-    f.marks.ClearMarcatori();
-    keyhelp::tell(f, title,
+    u.marks.deleteListedPages();
+    u.marks.ClearMarcatori();
+    keyhelp::tell(u.dialogs, title,
                   QStringLiteral("Cancellati tutti i segnalibri del libro: %1.\r\nLa copia di sicurezza %2 li contiene ancora.")
                       .arg(count)
                       .arg(copy));
@@ -152,31 +146,51 @@ void BookmarkKeys::deleteWholeBook()
 
 void BookmarkKeys::showHideList()
 {
-    if (!f.objwb.visible()) {
+    if (!u.objwb.visible()) {
         // The list is showing: back to the page, playing again if it was.
         if (bResumeAfterList) {
             bResumeAfterList = false;
-            f.player().Play_Player();
+            u.player.get().Play_Player();
         }
-        f.objwb.setVisible(true);
-        f.fraMarcatori.setVisible(false);
+        u.objwb.setVisible(true);
+        u.fraMarcatori.setVisible(false);
         return;
     }
     pauseForList();
     // With no bookmarks the panel opens all the same, after saying so: its
     // import is how a reader brings them to a new computer.
-    if (f.ListMarkers.listCount() == 0)
-        keyhelp::tell(f, QStringLiteral("Elenco Marcatori"), f.msg.strMsgMarkNone);
-    f.objwb.setVisible(false);
-    f.fraMarcatori.setVisible(true);
+    if (u.ListMarkers.listCount() == 0)
+        keyhelp::tell(u.dialogs, QStringLiteral("Elenco Marcatori"), u.msg.strMsgMarkNone);
+    u.objwb.setVisible(false);
+    u.fraMarcatori.setVisible(true);
+}
+
+void BookmarkKeys::listClosed()
+{
+    if (bResumeAfterList)
+        resumeWithReload();
+}
+
+// The file is loaded again and plays on from where it was, at the speed it
+// had before the list paused it.
+void BookmarkKeys::resumeWithReload()
+{
+    oEkoPlayer &p = u.player.get();
+    const QString file = p.FileName();
+    const double position = p.CurrentPosition();
+    p.setFileName(file);
+    u.pump.processEvents();
+    p.setCurrentPosition(position);
+    u.pump.processEvents();
+    p.Play_Player();
+    p.setRate(sngSavedRate);
 }
 
 void BookmarkKeys::escape()
 {
-    if (bResumeAfterList)
-        f.resumeWithReload();
-    f.objwb.setVisible(true);
-    f.fraMarcatori.setVisible(false);
+    listClosed();
+    u.objwb.setVisible(true);
+    u.fraMarcatori.setVisible(false);
 }
 
 } // namespace qyr

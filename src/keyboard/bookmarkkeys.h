@@ -4,17 +4,43 @@
 // paused for the list or the entry resumes when they close.
 #include <QtGlobal>
 
+#include <utility>
+#include "../platform/controls.h"
+#include <functional>
+
 namespace qyr {
 
-class frmBrowser;
+class IDialogs;
+class IBrowser;
+class IEventPump;
+class PlayerSlot;
+class Messages;
+class Feedback;
+class BookmarkStore;
+class BookmarkRecall;
 
 class BookmarkKeys {
 public:
-    explicit BookmarkKeys(frmBrowser &f) : f(f) {}
+    // What it works with.
+    struct Uses {
+        IDialogs &dialogs;
+        IBrowser &browser;
+        IEventPump &pump;
+        PlayerSlot &player;
+        Messages &msg;
+        Feedback &feedback;
+        BookmarkStore &marks;
+        BookmarkRecall &recall;
+        ListBox &ListMarkers;
+        Panel &fraMarcatori;
+        Control &objwb;
+        // A dated copy of the settings tree; its name, or empty when none was made.
+        std::function<QString()> safetyCopy;
+    };
+
+    explicit BookmarkKeys(Uses uses) : u(std::move(uses)) {}
     bool resumeAfterList() const { return bResumeAfterList; }
     float savedRate() const { return sngSavedRate; }
-    // The Alt group, compared against AltKeyCodes.
-    void dispatch(qint16 KeyCode);
     void deleteAll();
     void add();
     void showHideList();
@@ -25,11 +51,14 @@ public:
     // Pauses the reading for the bookmark list, noting that closing the
     // list must resume it, at the speed it had.
     void pauseForList();
+    // The list has closed: the reading its opening paused goes on.
+    void listClosed();
 
 private:
     void recallCurrent();
     void deleteWholeBook();
-    frmBrowser &f;
+    void resumeWithReload();
+    Uses u;
     bool bResumeAfterList = false; // the reading was paused by opening the list
     float sngSavedRate = 0;        // the speed before that pause
 };

@@ -1,6 +1,10 @@
 #include "feedback.h"
+#include "../platform/bookpath.h"
+#include "../platform/errorreport.h"
+#include "../platform/errors.h"
+#include "../player/playerslot.h"
+#include "../shell/playersettings.h"
 #include "../platform/convert.h"
-#include "../shell/frmbrowser.h"
 
 #include <cmath>
 
@@ -8,32 +12,32 @@ namespace qyr {
 
 void Feedback::OSD(const QString &text, bool bKeepVisible)
 {
-    Guard(f.er, QStringLiteral("OSD"), [&] {
-        if (f.lblOSD.caption() == text)
-            f.lblOSD.notifyChanged("caption");
+    Guard(u.er, QStringLiteral("OSD"), [&] {
+        if (u.lblOSD.caption() == text)
+            u.lblOSD.notifyChanged("caption");
         else
-            f.lblOSD.setCaption(text);
-        f.frmOSD.setVisible(true);
+            u.lblOSD.setCaption(text);
+        u.frmOSD.setVisible(true);
         // Every normal message gets its full time on screen: the countdown
         // starts again rather than running on from the message before.
-        f.TimerOSD.setEnabled(false);
-        f.TimerOSD.setEnabled(!bKeepVisible);
+        u.TimerOSD.setEnabled(false);
+        u.TimerOSD.setEnabled(!bKeepVisible);
     });
 }
 
-QString Feedback::positionText() { return strtempo(conv::toInt32(f.player().CurrentPosition())); }
+QString Feedback::positionText() { return strtempo(conv::toInt32(u.player.get().CurrentPosition())); }
 
 void Feedback::TimerOSD_Timer()
 {
-    Guard(f.er, QStringLiteral("TimerOSD_Timer"), [&] {
-        f.TimerOSD.setEnabled(false);
-        f.frmOSD.setVisible(false);
+    Guard(u.er, QStringLiteral("TimerOSD_Timer"), [&] {
+        u.TimerOSD.setEnabled(false);
+        u.frmOSD.setVisible(false);
     });
 }
 
 QString Feedback::strtempo(qint32 seconds)
 {
-    return GuardValue<QString>(f.er, QStringLiteral("strtempo"), QString(), [&](QString &r) {
+    return GuardValue<QString>(u.er, QStringLiteral("strtempo"), QString(), [&](QString &r) {
         const qint32 rest = seconds % 3600;
         const qint32 m = rest / 60;
         const qint32 c = rest % 60;
@@ -43,7 +47,7 @@ QString Feedback::strtempo(qint32 seconds)
 
 QVariant Feedback::RateChange(double rate, bool up)
 {
-    return GuardValue<QVariant>(f.er, QStringLiteral("RateChange"), QVariant(), [&](QVariant &r) {
+    return GuardValue<QVariant>(u.er, QStringLiteral("RateChange"), QVariant(), [&](QVariant &r) {
         // Counted in tenths, so that steps land on 0.6, 0.7 ... and never
         // drift with the player's single precision (0.6999999).
         const double tenths = std::round(rate * 10.0);
@@ -56,24 +60,24 @@ QVariant Feedback::RateChange(double rate, bool up)
 
 float Feedback::PlayerRate()
 {
-    return GuardValue<float>(f.er, QStringLiteral("PlayerRate"), 0.0f, [&](float &r) {
-        r = conv::toSingle(f.prefs.read(QStringLiteral("Rate"), QStringLiteral("PlayerRate")));
+    return GuardValue<float>(u.er, QStringLiteral("PlayerRate"), 0.0f, [&](float &r) {
+        r = conv::toSingle(u.prefs.read(QStringLiteral("Rate"), QStringLiteral("PlayerRate")));
     });
 }
 
 void Feedback::setPlayerRate(float value)
 {
-    Guard(f.er, QStringLiteral("let PlayerRate"), [&] {
-        f.prefs.save(QStringLiteral("Rate"), conv::fromSingle(value));
+    Guard(u.er, QStringLiteral("let PlayerRate"), [&] {
+        u.prefs.save(QStringLiteral("Rate"), conv::fromSingle(value));
     });
 }
 
 void Feedback::SetAudioOff(bool off)
 {
-    Guard(f.er, QStringLiteral("SetAudioOff"), [&] {
+    Guard(u.er, QStringLiteral("SetAudioOff"), [&] {
         bAudioOff = off;
-        f.player().setAudioOff(off);
-        f.chkAudioOff.setValue(off ? 1 : 0);
+        u.player.get().setAudioOff(off);
+        u.chkAudioOff.setValue(off ? 1 : 0);
     });
 }
 

@@ -5,13 +5,29 @@
 #include <QString>
 #include <QVariant>
 
+#include <utility>
+#include "../platform/controls.h"
+
 namespace qyr {
 
-class frmBrowser;
+class ErrorReporter;
+class PlayerSlot;
+class PlayerSettings;
 
 class Feedback {
 public:
-    explicit Feedback(frmBrowser &f) : f(f) {}
+    // What it works with.
+    struct Uses {
+        ErrorReporter &er;
+        PlayerSlot &player;
+        PlayerSettings &prefs;
+        TimerModel &TimerOSD;
+        Panel &frmOSD;
+        Label &lblOSD;
+        CheckBox &chkAudioOff;
+    };
+
+    explicit Feedback(Uses uses) : u(std::move(uses)) {}
     void OSD(const QString &text, bool bKeepVisible);
     // Whether the pages are read aloud (the reader can turn it off).
     bool audioOff() const { return bAudioOff; }
@@ -27,7 +43,7 @@ public:
     void SetAudioOff(bool off);
 
 private:
-    frmBrowser &f;
+    Uses u;
     bool bAudioOff = false;
 };
 

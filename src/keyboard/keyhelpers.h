@@ -5,7 +5,7 @@
 
 namespace qyr {
 
-class frmBrowser;
+class IDialogs;
 
 namespace keyhelp {
 
@@ -13,7 +13,7 @@ namespace keyhelp {
 // variant counts as 0, a text is read in the user's format.
 double number(const QVariant &v);
 // A message box with an OK button.
-void tell(frmBrowser &f, const QString &title, const QString &text);
+void tell(IDialogs &dialogs, const QString &title, const QString &text);
 
 } // namespace keyhelp
 } // namespace qyr

@@ -1,9 +1,13 @@
 #include "keymap.h"
-#include "keyhelpers.h"
-#include "../platform/convert.h"
-#include "../shell/frmbrowser.h"
+#include "../platform/bookpath.h"
+#include "../platform/errors.h"
 
-#include <algorithm>
+#include "../platform/convert.h"
+#include "../platform/dialogs.h"
+#include "../platform/errorreport.h"
+#include "../shell/messages.h"
+#include "feedback.h"
+#include "keyhelpers.h"
 
 namespace qyr {
 
@@ -22,114 +26,116 @@ double number(const QVariant &v)
     return d;
 }
 
-void tell(frmBrowser &f, const QString &title, const QString &text)
+void tell(IDialogs &dialogs, const QString &title, const QString &text)
 {
-    f.ports.dialogs.message(title, text, Buttons::Ok, Icon::Information);
+    dialogs.message(title, text, Buttons::Ok, Icon::Information);
 }
 
 } // namespace keyhelp
 
-KeyMap::KeyMap(frmBrowser &f) : transport(f), navigation(f), reading(f), bookmarks(f), f(f) {}
+namespace {
+// The step of a key whose action names none of its own.
+constexpr const char *kStart = "Form KeyDown: inizializzazione";
+} // namespace
+
+KeyMap::KeyMap(Uses uses, TransportKeys::Uses transportUses, NavigationKeys::Uses navigationUses,
+               ReadingKeys::Uses readingUses, BookmarkKeys::Uses bookmarkUses)
+    : transport(std::move(transportUses)), navigation(std::move(navigationUses)), reading(std::move(readingUses)),
+      bookmarks(std::move(bookmarkUses)), u(std::move(uses)), table_(makeTable())
+{
+}
+
+// Every key, in the order they are tried: the first row that matches the
+// key and its modifiers is the key's only action. F1 comes first because it
+// acts whatever the modifiers; Shift+Ctrl+Alt with any key opens the debug
+// panel. The playback keys act only on a loaded file; Escape only closes
+// the bookmark list.
+std::vector<KeyBinding> KeyMap::makeTable()
+{
+    using C = KeyCondition;
+    return {
+        {"F1", vk::F1, mask::Any, C::Always, kStart, [this](const QString &) { navigation.help(); }},
+        {"Esc", vk::Escape, mask::None, C::BookmarkListShown, kStart, [this](const QString &) { bookmarks.escape(); }},
+        {"Maiusc+Ctrl+Alt", vk::AnyKey, mask::ShiftCtrlAlt, C::Always, kStart,
+         [this](const QString &) { reading.debugPanel(); }},
+
+        {"Ctrl+I", 'I', mask::Ctrl, C::Always, kStart, [this](const QString &) { navigation.tableOfContents(); }},
+        {"Ctrl+9", '9', mask::Ctrl, C::Always, "Form KeyDown: Ctrl+9", [this](const QString &) { reading.speedCycle(); }},
+        {"Ctrl+8", '8', mask::Ctrl, C::Always, "Form KeyDown: Ctrl+8",
+         [this](const QString &) { reading.optionsPanel(); }},
+        {"Ctrl+0", '0', mask::Ctrl, C::Always, "Form KeyDown: Ctrl+0",
+         [this](const QString &) { reading.readingOnOff(); }},
+        {"Ctrl+O", 'O', mask::Ctrl, C::Always, kStart, [this](const QString &) { u.chooseBook(); }},
+        {"Ctrl+7", '7', mask::Ctrl, C::Always, kStart, [this](const QString &) { navigation.pageFile(true); }},
+        {"Ctrl+6", '6', mask::Ctrl, C::Always, kStart, [this](const QString &) { navigation.pageFile(false); }},
+
+        {"Alt+9", '9', mask::Alt, C::Always, "Form KeyDown: Ctrl+Shift+9",
+         [this](const QString &) { reading.nextStyleSheet(); }},
+        {"Alt+8", '8', mask::Alt, C::Always, kStart, [this](const QString &) { navigation.nextIndexEntry(); }},
+        {"Alt+7", '7', mask::Alt, C::Always, kStart, [this](const QString &) { navigation.previousIndexEntry(); }},
+        {"Alt+-", vk::Minus, mask::Alt, C::Always, kStart, [this](const QString &) { reading.speedStep(false); }},
+        {"Alt++", vk::Plus, mask::Alt, C::Always, kStart, [this](const QString &) { reading.speedStep(true); }},
+
+        {"Ctrl+1", '1', mask::Ctrl, C::FileLoaded, kStart, [this](const QString &s) { transport.skipBack(s); }},
+        {"Ctrl+2", '2', mask::Ctrl, C::FileLoaded, kStart, [this](const QString &s) { transport.skipForward(s); }},
+        {"Ctrl+4", '4', mask::Ctrl, C::FileLoaded, kStart, [this](const QString &) { transport.stop(); }},
+        {"Ctrl+3", '3', mask::Ctrl, C::FileLoaded, kStart, [this](const QString &) { transport.playPause(); }},
+        {"Ctrl++", vk::Plus, mask::Ctrl, C::FileLoaded, kStart, [this](const QString &) { transport.volume(true); }},
+        {"Ctrl+-", vk::Minus, mask::Ctrl, C::FileLoaded, kStart, [this](const QString &) { transport.volume(false); }},
+
+        {"Alt+4", '4', mask::Alt, C::Always, kStart, [this](const QString &) { bookmarks.deleteAll(); }},
+        {"Alt+3", '3', mask::Alt, C::Always, kStart, [this](const QString &) { bookmarks.add(); }},
+        {"Alt+6", '6', mask::Alt, C::Always, kStart, [this](const QString &) { bookmarks.showHideList(); }},
+        {"Alt+2", '2', mask::Alt, C::Always, kStart, [this](const QString &) { bookmarks.next(); }},
+        {"Alt+1", '1', mask::Alt, C::Always, kStart, [this](const QString &) { bookmarks.previous(); }},
+    };
+}
+
+const KeyBinding *KeyMap::find(qint16 KeyCode, qint16 Shift) const
+{
+    for (const KeyBinding &b : table_) {
+        const bool key = b.code == vk::AnyKey || b.code == KeyCode;
+        const bool modifiers = b.modifiers == mask::Any || b.modifiers == Shift;
+        if (key && modifiers)
+            return &b;
+    }
+    return nullptr;
+}
+
+bool KeyMap::holds(KeyCondition c)
+{
+    switch (c) {
+    case KeyCondition::BookmarkListShown:
+        return u.fraMarcatori.visible();
+    case KeyCondition::FileLoaded:
+        return transport.loaded();
+    case KeyCondition::Always:
+        break;
+    }
+    return true;
+}
 
 void KeyMap::Form_KeyDown(qint16 KeyCode, qint16 Shift)
 {
+    const KeyBinding *b = find(KeyCode, Shift);
+    if (!b)
+        return;
     // Local to this press: a press handled while another waits (a page
     // reload lets events run) has its own.
-    StepLabel KeyStep{QStringLiteral("Form_KeyDown - "), QStringLiteral("Form KeyDown: inizializzazione")};
-    const bool done = Guard(f.er, KeyStep, [&] { dispatch(KeyCode, Shift, KeyStep.label); }, [&] {
-        lastFilledError = f.msg.errore(KeyStep.label, f.er.currentNumber(), f.er.currentDescription());
-    });
+    StepLabel KeyStep{QStringLiteral("Form_KeyDown - "), QString::fromUtf8(kStart)};
+    const bool done = Guard(
+        u.er, KeyStep,
+        [&] {
+            if (!holds(b->condition))
+                return;
+            KeyStep.label = QString::fromUtf8(b->step);
+            b->action(KeyStep.label);
+        },
+        [&] { lastFilledError = u.msg.errore(KeyStep.label, u.er.currentNumber(), u.er.currentDescription()); });
     // The filled message stays on the display, where a screen reader
     // announces it once the error dialog has gone.
     if (!done)
-        f.feedback.OSD(lastFilledError, false);
-}
-
-void KeyMap::dispatch(qint16 KeyCode, qint16 Shift, QString &KeyStep)
-{
-    if (KeyCode == vk::F1) { // with any modifiers
-        navigation.help();
-        return;
-    }
-    switch (Shift) {
-    case mask::None:
-        if (KeyCode == vk::Escape && f.fraMarcatori.visible())
-            bookmarks.escape();
-        break;
-    case mask::ShiftCtrlAlt:
-        // Whatever the key, even the modifier that completes the combination.
-        reading.debugPanel();
-        break;
-    case mask::Ctrl:
-        if (ctrlKey(KeyCode, KeyStep))
-            return;
-        break;
-    case mask::Alt:
-        if (altKey(KeyCode, KeyStep))
-            return;
-        break;
-    default:
-        break;
-    }
-    if (Shift == mask::Ctrl)
-        playbackKey(KeyCode, KeyStep);
-    if (Shift == mask::Alt)
-        bookmarks.dispatch(KeyCode);
-}
-
-// True when the key ends the handling (the page-file keys).
-bool KeyMap::ctrlKey(qint16 KeyCode, QString &KeyStep)
-{
-    if (KeyCode == 'I') {
-        navigation.tableOfContents();
-    } else if (KeyCode == '9') {
-        reading.speedCycle(KeyStep);
-    } else if (KeyCode == '8') {
-        reading.optionsPanel(KeyStep);
-    } else if (KeyCode == '0') {
-        reading.readingOnOff(KeyStep);
-    } else if (KeyCode == 'O') {
-        f.books.chooseAndOpen();
-        return true;
-    } else if (KeyCode == '6' || KeyCode == '7') {
-        navigation.pageFile(KeyCode == '7');
-        return true;
-    }
-    return false;
-}
-
-// True when the key ends the handling (an index entry that navigated).
-bool KeyMap::altKey(qint16 KeyCode, QString &KeyStep)
-{
-    if (KeyCode == '9')
-        reading.nextStyleSheet(KeyStep);
-    else if (KeyCode == '8')
-        return navigation.nextIndexEntry();
-    else if (KeyCode == '7')
-        return navigation.previousIndexEntry();
-    else if (KeyCode == vk::Minus || KeyCode == vk::Plus)
-        reading.speedStep(KeyCode == vk::Plus);
-    return false;
-}
-
-// Playback keys need a loaded file; without one the reader is told so. Only
-// a key of the group asks the player anything.
-void KeyMap::playbackKey(qint16 KeyCode, const QString &KeyStep)
-{
-    const auto &codes = CtrlKeyCodes;
-    // "6" belongs to the group, but the page-file key has taken it.
-    if (KeyCode == codes[2] || std::find(codes.begin(), codes.end(), KeyCode) == codes.end() || !transport.loaded())
-        return;
-    if (KeyCode == codes[0])
-        transport.skipBack(KeyStep);
-    else if (KeyCode == codes[1])
-        transport.skipForward(KeyStep);
-    else if (KeyCode == codes[4])
-        transport.stop();
-    else if (KeyCode == codes[3])
-        transport.playPause();
-    else if (KeyCode == codes[5] || KeyCode == codes[6])
-        transport.volume(KeyCode == codes[5]);
+        u.feedback.OSD(lastFilledError, false);
 }
 
 } // namespace qyr

@@ -1,17 +1,23 @@
 #pragma once
 // The main window's key map: every key the reader presses, and every key a
 // page replays through a key-command link. The actions live in four groups:
-// playback, navigation, reading settings and bookmarks.
+// playback, navigation, reading settings and bookmarks; one table says which
+// key does what, in the order the keys are tried.
 #include "bookmarkkeys.h"
 #include "navigationkeys.h"
 #include "readingkeys.h"
 #include "transportkeys.h"
 
 #include <QString>
+#include <functional>
+#include <vector>
 
 namespace qyr {
 
-class frmBrowser;
+class ErrorReporter;
+class IDialogs;
+class Messages;
+class Feedback;
 
 // Windows virtual-key codes the map names by themselves; digits and letters
 // are their characters' codes.
@@ -20,6 +26,7 @@ constexpr qint16 Escape = 27;
 constexpr qint16 F1 = 112;
 constexpr qint16 Plus = 187;  // "+" of the main block; the keypad's 107 is not used
 constexpr qint16 Minus = 189; // "-" of the main block; the keypad's 109 is not used
+constexpr qint16 AnyKey = 0;
 } // namespace vk
 
 // Modifier masks, compared as a whole: Ctrl+Shift is neither Ctrl nor Shift.
@@ -28,11 +35,39 @@ constexpr qint16 None = 0;
 constexpr qint16 Ctrl = 2;
 constexpr qint16 Alt = 4;
 constexpr qint16 ShiftCtrlAlt = 7;
+constexpr qint16 Any = -1;
 } // namespace mask
+
+// When a key of the table acts; otherwise it does nothing at all.
+enum class KeyCondition {
+    Always,
+    BookmarkListShown,
+    FileLoaded, // without a file the reader is told there is none
+};
+
+struct KeyBinding {
+    const char *keys; // as the help page writes it
+    qint16 code;      // virtual-key code, or vk::AnyKey
+    qint16 modifiers; // a mask, or mask::Any
+    KeyCondition condition;
+    const char *step; // the step an error report names
+    std::function<void(const QString &step)> action;
+};
 
 class KeyMap {
 public:
-    explicit KeyMap(frmBrowser &f);
+    // What it works with.
+    struct Uses {
+        ErrorReporter &er;
+        IDialogs &dialogs;
+        Messages &msg;
+        Feedback &feedback;
+        Panel &fraMarcatori;
+        std::function<void()> chooseBook;
+    };
+
+    KeyMap(Uses uses, TransportKeys::Uses transportUses, NavigationKeys::Uses navigationUses,
+           ReadingKeys::Uses readingUses, BookmarkKeys::Uses bookmarkUses);
 
     // KeyCode: the Windows virtual-key code; Shift: 1 Shift, 2 Ctrl, 4 Alt.
     // A failure is reported as "Form_KeyDown - " and the step reached, and
@@ -42,10 +77,7 @@ public:
     // The error message of the last failed key, as filled from strMsgErrore.
     QString lastFilledError;
 
-    // The virtual-key codes of the Ctrl keys (1, 2, 6, 3, 4, "+", "-") and of
-    // the Alt bookmark keys (4, 3, 6, 2, 1).
-    const std::array<int, 7> CtrlKeyCodes{49, 50, 54, 51, 52, 187, 189};
-    const std::array<int, 5> AltKeyCodes{52, 51, 54, 50, 49};
+    const std::vector<KeyBinding> &table() const { return table_; }
 
     TransportKeys transport;
     NavigationKeys navigation;
@@ -53,11 +85,11 @@ public:
     BookmarkKeys bookmarks;
 
 private:
-    void dispatch(qint16 KeyCode, qint16 Shift, QString &KeyStep);
-    bool ctrlKey(qint16 KeyCode, QString &KeyStep);
-    bool altKey(qint16 KeyCode, QString &KeyStep);
-    void playbackKey(qint16 KeyCode, const QString &KeyStep);
-    frmBrowser &f;
+    std::vector<KeyBinding> makeTable();
+    const KeyBinding *find(qint16 KeyCode, qint16 Shift) const;
+    bool holds(KeyCondition c);
+    Uses u;
+    std::vector<KeyBinding> table_;
 };
 
 } // namespace qyr

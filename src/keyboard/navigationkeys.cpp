@@ -1,8 +1,15 @@
 #include "navigationkeys.h"
+#include "../books/books.h"
+#include "../platform/browser.h"
+#include "../platform/errors.h"
+#include "../platform/files.h"
+#include "../player/playerslot.h"
+#include "feedback.h"
 #include "keyhelpers.h"
 #include "../platform/bookpath.h"
+#include "../platform/errorreport.h"
+#include "../shell/messages.h"
 #include "../platform/convert.h"
-#include "../shell/frmbrowser.h"
 
 #include <limits>
 #include <optional>
@@ -35,7 +42,7 @@ QString NavigationKeys::entryAddress(qint16 n)
 {
     // A missing entry is no failure: its address is empty.
     QString href;
-    IgnoreFailure([&] { href = f.ports.browser.element(QStringLiteral("LumoIndex_") + QString::number(n)).href; });
+    IgnoreFailure([&] { href = u.browser.element(QStringLiteral("LumoIndex_") + QString::number(n)).href; });
     return href;
 }
 
@@ -43,22 +50,22 @@ QString NavigationKeys::entryAddress(qint16 n)
 bool NavigationKeys::bookReachable()
 {
     bool there = false;
-    IgnoreFailure([&] { there = f.ports.files.folderExists(f.books.folder()); });
+    IgnoreFailure([&] { there = u.files.folderExists(u.books.folder()); });
     if (!there)
-        f.feedback.OSD(notice::bookGone(), false);
+        u.feedback.OSD(notice::bookGone(), false);
     return there;
 }
 
 void NavigationKeys::help()
 {
     if (bookReachable())
-        f.ports.browser.navigate(joinPath(f.books.folder(), QStringLiteral("include/help.htm")));
+        u.browser.navigate(joinPath(u.books.folder(), QStringLiteral("include/help.htm")));
 }
 
 void NavigationKeys::tableOfContents()
 {
     if (bookReachable())
-        f.ports.browser.navigate(f.books.indexPage());
+        u.browser.navigate(u.books.indexPage());
 }
 
 bool NavigationKeys::nextIndexEntry()
@@ -66,28 +73,28 @@ bool NavigationKeys::nextIndexEntry()
     std::optional<qint16> position; // read once, and only when an entry needs it
     auto before = [&](const QString &p) {
         if (!position)
-            position = conv::toInt16(f.player().CurrentPosition());
+            position = conv::toInt16(u.player.get().CurrentPosition());
         return conv::toInt16(p) < *position;
     };
 
-    f.nIndexAnchor = plusOne(f.nIndexAnchor);
-    QString address = entryAddress(f.nIndexAnchor);
+    u.nIndexAnchor = plusOne(u.nIndexAnchor);
+    QString address = entryAddress(u.nIndexAnchor);
     QString p = QStringLiteral("0");
     takePosition(address, p);
     // Counting on from the entry after the one last reached, the first that
     // starts at or after the current position.
     while (!address.isEmpty() && before(p)) {
-        f.nIndexAnchor = plusOne(f.nIndexAnchor);
-        address = entryAddress(f.nIndexAnchor);
+        u.nIndexAnchor = plusOne(u.nIndexAnchor);
+        address = entryAddress(u.nIndexAnchor);
         takePosition(address, p);
     }
     if (!address.isEmpty()) {
-        f.feedback.OSD(QStringLiteral("Indice avanti - Indice ") + QString::number(f.nIndexAnchor), false);
-        f.ports.browser.navigate(address);
+        u.feedback.OSD(QStringLiteral("Indice avanti - Indice ") + QString::number(u.nIndexAnchor), false);
+        u.browser.navigate(address);
         return true;
     }
-    f.feedback.OSD(QStringLiteral("Indice avanti - Raggiunta la fine "), false);
-    f.nIndexAnchor = qint16(f.nIndexAnchor - 1);
+    u.feedback.OSD(QStringLiteral("Indice avanti - Raggiunta la fine "), false);
+    u.nIndexAnchor = qint16(u.nIndexAnchor - 1);
     return false;
 }
 
@@ -97,48 +104,48 @@ bool NavigationKeys::previousIndexEntry()
     std::optional<qint16> position;
     auto before = [&](const QString &p) {
         if (!position)
-            position = conv::toInt16(f.player().CurrentPosition());
+            position = conv::toInt16(u.player.get().CurrentPosition());
         return conv::toInt16(p) < *position;
     };
 
     QString address = entryAddress(1);
     if (address.isEmpty()) {
-        f.feedback.OSD(atStart, false);
+        u.feedback.OSD(atStart, false);
         return false;
     }
     QString p = QStringLiteral("0");
-    f.nIndexAnchor = 1;
+    u.nIndexAnchor = 1;
     takePosition(address, p);
     // Always from entry 1: the first entry that starts at or after the
     // current position is k; the reader goes to k - 2, the start of the
     // section before the one being heard.
     while (!address.isEmpty() && before(p)) {
-        f.nIndexAnchor = plusOne(f.nIndexAnchor);
-        address = entryAddress(f.nIndexAnchor);
+        u.nIndexAnchor = plusOne(u.nIndexAnchor);
+        address = entryAddress(u.nIndexAnchor);
         if (address.isEmpty()) {
-            f.nIndexAnchor = 1;
+            u.nIndexAnchor = 1;
             break;
         }
         if (!address.contains(kEntryPosition))
             break;
         takePosition(address, p);
     }
-    if (f.nIndexAnchor < 3) {
-        f.feedback.OSD(atStart, false);
+    if (u.nIndexAnchor < 3) {
+        u.feedback.OSD(atStart, false);
         return false;
     }
-    f.nIndexAnchor = qint16(f.nIndexAnchor - 2);
-    address = entryAddress(f.nIndexAnchor);
+    u.nIndexAnchor = qint16(u.nIndexAnchor - 2);
+    address = entryAddress(u.nIndexAnchor);
     if (address.isEmpty())
         return false;
-    f.feedback.OSD(QStringLiteral("Indice indietro - Indice ") + QString::number(f.nIndexAnchor), false);
-    f.ports.browser.navigate(address);
+    u.feedback.OSD(QStringLiteral("Indice indietro - Indice ") + QString::number(u.nIndexAnchor), false);
+    u.browser.navigate(address);
     return true;
 }
 
 void NavigationKeys::pageFile(bool next)
 {
-    IBrowser &wb = f.ports.browser;
+    IBrowser &wb = u.browser;
     const PageElement e =
         wb.element(next ? QStringLiteral("QYRPLAYER_AUDIO_NEXTHTML_1") : QStringLiteral("QYRPLAYER_AUDIO_PREVHTML"));
     if (!e.found || e.content.isEmpty() || !bookReachable())
@@ -155,7 +162,7 @@ void NavigationKeys::pageFile(bool next)
     const int hash = base.indexOf(QLatin1Char('#'));
     if (hash >= 0)
         base.truncate(hash);
-    f.feedback.OSD(next ? QStringLiteral("File successivo") : QStringLiteral("File precedente"), false);
+    u.feedback.OSD(next ? QStringLiteral("File successivo") : QStringLiteral("File precedente"), false);
     wb.navigate(base + e.content);
 }
 

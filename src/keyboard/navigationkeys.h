@@ -3,13 +3,30 @@
 // page's index entries ("LumoIndex_" + n) and the next or previous page file.
 #include <QString>
 
+#include <utility>
+#include <QtGlobal>
+
 namespace qyr {
 
-class frmBrowser;
+class IBrowser;
+class IFiles;
+class PlayerSlot;
+class Feedback;
+class Books;
 
 class NavigationKeys {
 public:
-    explicit NavigationKeys(frmBrowser &f) : f(f) {}
+    // What it works with.
+    struct Uses {
+        IBrowser &browser;
+        IFiles &files;
+        PlayerSlot &player;
+        Feedback &feedback;
+        Books &books;
+        qint16 &nIndexAnchor;
+    };
+
+    explicit NavigationKeys(Uses uses) : u(std::move(uses)) {}
     void help();
     void tableOfContents();
     // True when they navigated (the key handling ends then).
@@ -22,7 +39,7 @@ public:
 private:
     QString entryAddress(qint16 n);
     bool bookReachable();
-    frmBrowser &f;
+    Uses u;
 };
 
 } // namespace qyr

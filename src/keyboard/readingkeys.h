@@ -4,27 +4,52 @@
 // the options and debug panels.
 #include <QString>
 
+#include <utility>
+#include "../platform/controls.h"
+
 namespace qyr {
 
-class frmBrowser;
+class IBrowser;
+class IFiles;
+class IEventPump;
+class PlayerSlot;
+class PlayerSettings;
+class Feedback;
+class Books;
+class PageAudio;
 
 class ReadingKeys {
 public:
-    explicit ReadingKeys(frmBrowser &f) : f(f) {}
+    // What it works with.
+    struct Uses {
+        IBrowser &browser;
+        IFiles &files;
+        IEventPump &pump;
+        PlayerSlot &player;
+        PlayerSettings &prefs;
+        Feedback &feedback;
+        Books &books;
+        PageAudio &audio;
+        TextBox &TextRate;
+        Panel &frmconfigurazione;
+        Panel &fraDebug;
+    };
+
+    explicit ReadingKeys(Uses uses) : u(std::move(uses)) {}
     qint16 styleSheet() const { return nStyleSheet; }
     void setStyleSheet(qint16 n) { nStyleSheet = n; }
     void speedStep(bool up);
-    void speedCycle(QString &KeyStep);
-    void readingOnOff(QString &KeyStep);
+    void speedCycle();
+    void readingOnOff();
     // Moves to the next style sheet file (or back to the first) and reloads
     // the page, keeping its anchor for the reload.
-    void nextStyleSheet(QString &KeyStep);
-    void optionsPanel(QString &KeyStep);
+    void nextStyleSheet();
+    void optionsPanel();
     void debugPanel();
 
 private:
     QString rateText();
-    frmBrowser &f;
+    Uses u;
     qint16 nStyleSheet = 0; // the book's style sheet in use (include/styleN.css)
 };
 

@@ -1,8 +1,16 @@
 #include "transportkeys.h"
+#include "../navigation/pageaudio.h"
+#include "../platform/bookpath.h"
+#include "../platform/errorreport.h"
+#include "../shell/messages.h"
+#include "../platform/browser.h"
+#include "../platform/errorreport.h"
+#include "../platform/errors.h"
+#include "../player/playerslot.h"
+#include "feedback.h"
 #include "keyhelpers.h"
 #include "../platform/convert.h"
 #include "../player/volumescale.h"
-#include "../shell/frmbrowser.h"
 
 #include <algorithm>
 
@@ -14,51 +22,51 @@ namespace qyr {
 bool TransportKeys::loaded()
 {
     QString name;
-    IgnoreFailure([&] { name = f.player().FileName(); });
+    IgnoreFailure([&] { name = u.player.get().FileName(); });
     if (!name.isEmpty())
         return true;
-    f.feedback.OSD(notice::noAudio(), false);
+    u.feedback.OSD(notice::noAudio(), false);
     return false;
 }
 
 // Read at every press: the reader may have changed it in the options panel.
-double TransportKeys::skipLength() const { return conv::toDouble(f.TextAvantiIndietro.text()); }
+double TransportKeys::skipLength() const { return conv::toDouble(u.TextAvantiIndietro.text()); }
 
 void TransportKeys::playPause()
 {
-    f.player().StopPlay();
-    if (f.player().IsPlaying())
-        f.feedback.OSD(QStringLiteral("PLAY ") + f.feedback.positionText(), false);
+    u.player.get().StopPlay();
+    if (u.player.get().IsPlaying())
+        u.feedback.OSD(QStringLiteral("PLAY ") + u.feedback.positionText(), false);
     else // stays on screen while paused, so the reader knows how to go on
-        f.feedback.OSD(QStringLiteral("PAUSA ") + f.feedback.positionText() + QStringLiteral(" premere ctrl+3"), true);
+        u.feedback.OSD(QStringLiteral("PAUSA ") + u.feedback.positionText() + QStringLiteral(" premere ctrl+3"), true);
 }
 
 void TransportKeys::stop()
 {
-    f.player().Stop_Player();
-    f.player().setCurrentPosition(0);
-    f.feedback.OSD(QStringLiteral("STOP ") + f.feedback.positionText(), false);
+    u.player.get().Stop_Player();
+    u.player.get().setCurrentPosition(0);
+    u.feedback.OSD(QStringLiteral("STOP ") + u.feedback.positionText(), false);
 }
 
 void TransportKeys::skipForward(const QString &KeyStep)
 {
-    Guard(f.er, QStringLiteral("Form_KeyDown Avanti - ") + KeyStep, [&] {
-        if (f.player().IsPlaying()) {
+    Guard(u.er, QStringLiteral("Form_KeyDown Avanti - ") + KeyStep, [&] {
+        if (u.player.get().IsPlaying()) {
             // A file still opening reads a length of 0, which would count as
             // "past the end": its length is awaited first, then the position.
-            const double duration = f.audio.loadedDuration();
-            const double target = skipLength() + f.player().CurrentPosition();
+            const double duration = u.audio.loadedDuration();
+            const double target = skipLength() + u.player.get().CurrentPosition();
             if (duration < target) {
                 // Past the end: the page's next audio, or near the end of this one.
-                if (!f.audio.Playaudio(QString(), true, false)) {
-                    f.player().setCurrentPosition(duration - 3);
-                    f.player().Play_Player();
+                if (!u.audio.Playaudio(QString(), true, false)) {
+                    u.player.get().setCurrentPosition(duration - 3);
+                    u.player.get().Play_Player();
                 }
             } else {
-                f.player().setCurrentPosition(target);
+                u.player.get().setCurrentPosition(target);
             }
         }
-        f.feedback.OSD(QStringLiteral("AVANTI ") + f.feedback.positionText(), false);
+        u.feedback.OSD(QStringLiteral("AVANTI ") + u.feedback.positionText(), false);
     });
 }
 
@@ -68,13 +76,13 @@ void TransportKeys::skipForward(const QString &KeyStep)
 // of the page's audio files, else -1.
 qint32 TransportKeys::audioCountAfterEnd() const
 {
-    const qint32 at = f.audio.audioIndex();
-    if (f.audio.element() != QStringLiteral("QYRPLAYER_AUDIO_NEXTHTML_") + QString::number(at))
+    const qint32 at = u.audio.audioIndex();
+    if (u.audio.element() != QStringLiteral("QYRPLAYER_AUDIO_NEXTHTML_") + QString::number(at))
         return -1;
     auto named = [&](qint32 n) {
         QString name;
         IgnoreFailure([&] {
-            name = f.ports.browser
+            name = u.browser
                        .element(n == 0 ? QStringLiteral("QYRPLAYER_AUDIO") : QStringLiteral("QYRPLAYER_AUDIO_%1").arg(n))
                        .content;
         });
@@ -88,13 +96,13 @@ qint32 TransportKeys::audioCountAfterEnd() const
 
 void TransportKeys::skipBack(const QString &KeyStep)
 {
-    Guard(f.er, QStringLiteral("Form_KeyDown Indietro - ") + KeyStep, [&] {
+    Guard(u.er, QStringLiteral("Form_KeyDown Indietro - ") + KeyStep, [&] {
         const qint32 count = audioCountAfterEnd();
-        const bool playing = f.player().IsPlaying();
+        const bool playing = u.player.get().IsPlaying();
         if (count >= 0) {
             // Played again after the end (Ctrl+3), the last audio is the one
             // heard; stopped, the reading stands just past it.
-            f.audio.setAudioIndex(std::max(0, playing ? count - 1 : count));
+            u.audio.setAudioIndex(std::max(0, playing ? count - 1 : count));
         }
         if (count >= 0 && !playing) {
             // Past the end is the start of nothing: back into the last audio.
@@ -102,12 +110,12 @@ void TransportKeys::skipBack(const QString &KeyStep)
         } else if (playing) {
             // The test uses a fixed 10 seconds whatever the skip length, so a
             // long skip may ask for a position before the start.
-            if (f.player().CurrentPosition() - 10 > 0)
-                f.player().setCurrentPosition(f.player().CurrentPosition() - skipLength());
+            if (u.player.get().CurrentPosition() - 10 > 0)
+                u.player.get().setCurrentPosition(u.player.get().CurrentPosition() - skipLength());
             else
                 intoPrevious();
         }
-        f.feedback.OSD(QStringLiteral("INDIETRO ") + f.feedback.positionText(), false);
+        u.feedback.OSD(QStringLiteral("INDIETRO ") + u.feedback.positionText(), false);
     });
 }
 
@@ -115,30 +123,30 @@ void TransportKeys::skipBack(const QString &KeyStep)
 // first audio, this one from its start.
 void TransportKeys::intoPrevious()
 {
-    if (f.audio.Playaudio(QString(), false, true)) {
-        f.player().setCurrentPosition(f.audio.loadedDuration() - skipLength());
+    if (u.audio.Playaudio(QString(), false, true)) {
+        u.player.get().setCurrentPosition(u.audio.loadedDuration() - skipLength());
     } else {
-        f.player().setCurrentPosition(0);
-        f.player().Play_Player();
+        u.player.get().setCurrentPosition(0);
+        u.player.get().Play_Player();
     }
 }
 
 void TransportKeys::volume(bool up)
 {
-    const double now = keyhelp::number(f.player().Volume());
+    const double now = keyhelp::number(u.player.get().Volume());
     nVolumeNew = conv::toInt16(up ? now + nVolumeStep : now - nVolumeStep);
     qint16 v = nVolumeNew;
     if (up && nVolumeNew > nVolumeMax)
         v = nVolumeMax;
     else if (!up && nVolumeNew < nVolumeMin)
         v = nVolumeMin;
-    f.player().setVolume(QVariant(int(v)));
+    u.player.get().setVolume(QVariant(int(v)));
 
-    const QVariant set = f.player().Volume();
+    const QVariant set = u.player.get().Volume();
     const QString text = set.typeId() == QMetaType::Double ? conv::fromDouble(set.toDouble()) : set.toString();
-    f.feedback.OSD(QStringLiteral("Volume - ") + text, false);
+    u.feedback.OSD(QStringLiteral("Volume - ") + text, false);
     // The box's change handler stores the new volume.
-    f.TextVolume.setText(text);
+    u.TextVolume.setText(text);
 }
 
 void TransportKeys::setVolumeRange(int version)

@@ -2,13 +2,31 @@
 // The playback keys: play/pause, stop, skip forward and back, volume.
 #include <QString>
 
+#include <utility>
+#include "../platform/controls.h"
+
 namespace qyr {
 
-class frmBrowser;
+class ErrorReporter;
+class IBrowser;
+class PlayerSlot;
+class Feedback;
+class PageAudio;
 
 class TransportKeys {
 public:
-    explicit TransportKeys(frmBrowser &f) : f(f) {}
+    // What it works with.
+    struct Uses {
+        ErrorReporter &er;
+        IBrowser &browser;
+        PlayerSlot &player;
+        Feedback &feedback;
+        PageAudio &audio;
+        TextBox &TextAvantiIndietro;
+        TextBox &TextVolume;
+    };
+
+    explicit TransportKeys(Uses uses) : u(std::move(uses)) {}
     void playPause();
     void stop();
     // The skips report their own failures under their own names (with the
@@ -30,7 +48,7 @@ private:
     qint32 audioCountAfterEnd() const;
     void intoPrevious();
 
-    frmBrowser &f;
+    Uses u;
     qint16 nVolumeMax = 0;
     qint16 nVolumeMin = -4000;
     qint16 nVolumeStep = 100;

@@ -1,7 +1,14 @@
 #include "linkcommands.h"
+#include "../books/books.h"
+#include "../keyboard/feedback.h"
+#include "../platform/browser.h"
+#include "../platform/errorreport.h"
+#include "../platform/errors.h"
+#include "../player/playerslot.h"
+#include "pageaudio.h"
+#include "urlhelpers.h"
 #include "../platform/bookpath.h"
 #include "../platform/convert.h"
-#include "../shell/frmbrowser.h"
 
 #include <QDir>
 
@@ -25,16 +32,9 @@ void removeHtm(QString &file)
 }
 } // namespace
 
-void LinkCommands::connect()
+void LinkCommands::refused(const QString &url)
 {
-    if (connected_)
-        return;
-    connected_ = true;
-    f.ports.browser.BeforeNavigate2.connect(
-        [this](const QString &url, bool &cancel) { objWB_BeforeNavigate2(url, cancel); });
-    f.ports.browser.NavigationRefused.connect([this](const QString &url) {
-        IgnoreFailure([&] { f.feedback.OSD(QStringLiteral("Collegamento fuori dal libro: ") + url, false); });
-    });
+    IgnoreFailure([&] { u.feedback.OSD(QStringLiteral("Collegamento fuori dal libro: ") + url, false); });
 }
 
 void LinkCommands::objWB_BeforeNavigate2(const QString &URL, bool &Cancel)
@@ -42,9 +42,9 @@ void LinkCommands::objWB_BeforeNavigate2(const QString &URL, bool &Cancel)
     // A command keeps the page where it is, even when it fails on the way.
     // Every navigation passes here first, so the browser's bounds follow the
     // book open now before anything of the new page is read.
-    f.ports.browser.setBookFolder(f.books.folder());
-    Guard(f.er, QStringLiteral("objWB_BeforeNavigate2"), [&] {
-        f.TextURL.setText(URL);
+    u.browser.setBookFolder(u.books.folder());
+    Guard(u.er, QStringLiteral("objWB_BeforeNavigate2"), [&] {
+        u.TextURL.setText(URL);
         if (playerCommand(URL, Cancel) || keyCommand(URL, Cancel) || personalVideo(URL, Cancel))
             return;
         videoLink(URL, Cancel);
@@ -55,20 +55,20 @@ void LinkCommands::objWB_BeforeNavigate2(const QString &URL, bool &Cancel)
 bool LinkCommands::playerCommand(const QString &URL, bool &Cancel)
 {
     if (URL.toUpper().contains(PageAudio::reloadAddress())) {
-        f.audio.Playaudio(PageAudio::reloadAddress(), false, false);
+        u.audio.Playaudio(PageAudio::reloadAddress(), false, false);
         Cancel = true;
     } else if (URL.contains(kStop)) {
-        f.player().Stop_Player();
+        u.player.get().Stop_Player();
         Cancel = true;
-        f.feedback.OSD(QStringLiteral("STOP ") + f.feedback.positionText(), false);
+        u.feedback.OSD(QStringLiteral("STOP ") + u.feedback.positionText(), false);
     } else if (URL.contains(kPause)) {
-        f.player().Pause_Player();
+        u.player.get().Pause_Player();
         Cancel = true;
-        f.feedback.OSD(QStringLiteral("PAUSA ") + f.feedback.positionText() + QStringLiteral(" premere ctrl+3"), true);
+        u.feedback.OSD(QStringLiteral("PAUSA ") + u.feedback.positionText() + QStringLiteral(" premere ctrl+3"), true);
     } else if (URL.contains(kPlay)) {
-        f.player().Play_Player();
+        u.player.get().Play_Player();
         Cancel = true;
-        f.feedback.OSD(QStringLiteral("PLAY ") + f.feedback.positionText(), false);
+        u.feedback.OSD(QStringLiteral("PLAY ") + u.feedback.positionText(), false);
     } else {
         return false;
     }
@@ -93,7 +93,7 @@ bool LinkCommands::keyCommand(const QString &URL, bool &Cancel)
     key.remove(kKeyAlt);
     key.remove(kKeyCmd);
     const qint16 code = conv::toInt16(key);
-    f.keys.Form_KeyDown(code, mask);
+    u.pressKey(code, mask);
     Cancel = true;
     return true;
 }
@@ -108,10 +108,10 @@ bool LinkCommands::personalVideo(const QString &URL, bool &Cancel)
     file.remove(kNoFull);
     file.remove(sep + QStringLiteral("VIDEO_PERS") + sep);
     file.remove(sep);
-    file = f.urls.PulisciUrl(file);
-    f.player().setFullScreen(!URL.contains(kNoFull));
+    file = u.urls.PulisciUrl(file);
+    u.player.get().setFullScreen(!URL.contains(kNoFull));
     removeHtm(file);
-    f.audio.playLinkVideo(file);
+    u.audio.playLinkVideo(file);
     Cancel = true;
     return true;
 }
@@ -122,7 +122,7 @@ bool LinkCommands::personalVideo(const QString &URL, bool &Cancel)
 // says it cannot be opened.
 QString LinkCommands::dictionaryVideo()
 {
-    const PageElement e = f.ports.browser.element(QStringLiteral("VideoNomeFile"));
+    const PageElement e = u.browser.element(QStringLiteral("VideoNomeFile"));
     if (!e.found)
         throw QyrError(err::ObjectNotSet);
     QString name = e.value.trimmed();
@@ -132,8 +132,8 @@ QString LinkCommands::dictionaryVideo()
         return pathFromAddress(name);
     if (name.isEmpty() || hasUrlScheme(name) || QDir::isAbsolutePath(name))
         return name;
-    const QString pageFolder = folderOf(pathFromAddress(f.ports.browser.locationURL().section(QLatin1Char('#'), 0, 0)));
-    const QString found = f.audio.locate(name, pageFolder);
+    const QString pageFolder = folderOf(pathFromAddress(u.browser.locationURL().section(QLatin1Char('#'), 0, 0)));
+    const QString found = u.audio.locate(name, pageFolder);
     return found.isEmpty() ? joinPath(pageFolder, name) : found;
 }
 
@@ -145,15 +145,15 @@ void LinkCommands::videoLink(const QString &URL, bool &Cancel)
     QString file;
     if (URL.contains(kDictionary)) {
         file = dictionaryVideo();
-        f.player().setFullScreen(false);
+        u.player.get().setFullScreen(false);
     } else {
         file = URL;
-        f.player().setFullScreen(!file.contains(kNoFull));
+        u.player.get().setFullScreen(!file.contains(kNoFull));
         file.remove(kNoFull);
-        file = f.urls.PulisciUrl(file);
+        file = u.urls.PulisciUrl(file);
         removeHtm(file);
     }
-    f.audio.playLinkVideo(file);
+    u.audio.playLinkVideo(file);
     Cancel = true;
 }
 

@@ -3,21 +3,43 @@
 // replay, video, reload), carried out before the browser navigates.
 #include <QString>
 
+#include <utility>
+#include "../platform/controls.h"
+#include <functional>
+
 namespace qyr {
 
-class frmBrowser;
+class ErrorReporter;
+class IBrowser;
+class PlayerSlot;
+class Feedback;
+class Books;
+class UrlHelpers;
+class PageAudio;
 
 class LinkCommands {
 public:
-    explicit LinkCommands(frmBrowser &f) : f(f) {}
+    // What it works with.
+    struct Uses {
+        ErrorReporter &er;
+        IBrowser &browser;
+        PlayerSlot &player;
+        Feedback &feedback;
+        Books &books;
+        UrlHelpers &urls;
+        PageAudio &audio;
+        TextBox &TextURL;
+        // Replays a key as if the reader had pressed it (the key map).
+        std::function<void(qint16 KeyCode, qint16 Shift)> pressKey;
+    };
 
-    // Subscribes the handler to the browser's before-navigate, and tells the
-    // reader when a page was kept inside the book. Calling it again changes
-    // nothing.
-    void connect();
+    explicit LinkCommands(Uses uses) : u(std::move(uses)) {}
+
 
     // Sets Cancel when the address was a command.
     void objWB_BeforeNavigate2(const QString &URL, bool &Cancel);
+    // A link the browser would not follow out of the book.
+    void refused(const QString &url);
 
 private:
     bool playerCommand(const QString &URL, bool &Cancel);
@@ -26,8 +48,7 @@ private:
     void videoLink(const QString &URL, bool &Cancel);
     QString dictionaryVideo();
 
-    frmBrowser &f;
-    bool connected_ = false;
+    Uses u;
 };
 
 } // namespace qyr

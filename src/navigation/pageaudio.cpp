@@ -1,7 +1,16 @@
 #include "pageaudio.h"
+#include "../books/books.h"
+#include "../keyboard/feedback.h"
+#include "../platform/browser.h"
+#include "../platform/errorreport.h"
+#include "../platform/errors.h"
+#include "../platform/files.h"
+#include "../platform/pump.h"
+#include "../player/playerslot.h"
+#include "../shell/playersettings.h"
 #include "../platform/bookpath.h"
+#include "../shell/messages.h"
 #include "../platform/convert.h"
-#include "../shell/frmbrowser.h"
 
 #include <QFileInfo>
 
@@ -44,23 +53,14 @@ bool hasExtension(const QString &name)
 
 } // namespace
 
-void PageAudio::connect()
-{
-    if (connected_)
-        return;
-    connected_ = true;
-    f.PlayerStateChanged.connect([this](qint32 mode) { oPlayer_PlayStateChange(mode); });
-    f.PlayerFileChanged.connect([this](const QString &name) { oPlayer_PlayFileChange(name); });
-}
-
-QString PageAudio::content(const QString &elementName) { return f.ports.browser.element(elementName).content; }
+QString PageAudio::content(const QString &elementName) { return u.browser.element(elementName).content; }
 
 // The folder of the page shown, as a URL. The location name is the page's
 // title for most pages, not its file name, so the folder is cut from the
 // location URL itself (anchor and query dropped first: they may hold "/").
 QString PageAudio::nextPageBase()
 {
-    QString base = f.ports.browser.locationURL();
+    QString base = u.browser.locationURL();
     const int hash = base.indexOf(QLatin1Char('#'));
     if (hash >= 0)
         base.truncate(hash);
@@ -79,11 +79,11 @@ QString PageAudio::findAudio(const QString &name, const QString &pageFolder, boo
     QStringList places;
     if (!pageFolder.isEmpty())
         places << pageFolder;
-    places << f.books.folder() << joinPath(f.books.folder(), QStringLiteral("Libro"));
+    places << u.books.folder() << joinPath(u.books.folder(), QStringLiteral("Libro"));
     // A failing look-up counts as "not there": the next place is tried.
     auto exists = [&](const QString &path) {
         bool found = false;
-        IgnoreFailure([&] { found = f.ports.files.fileExists(path); });
+        IgnoreFailure([&] { found = u.files.fileExists(path); });
         return found;
     };
     const bool completed = hasExtension(name);
@@ -119,7 +119,7 @@ QString PageAudio::locate(const QString &name, const QString &pageFolder)
 bool PageAudio::stepElement(bool next, StepLabel &step)
 {
     step.label = QStringLiteral("Next o Prev Audio");
-    const bool moved = Guard(f.er, step, [&] {
+    const bool moved = Guard(u.er, step, [&] {
         if (next) {
             if (nAudioIndex == std::numeric_limits<qint32>::max())
                 throw QyrError(err::Overflow);
@@ -141,7 +141,7 @@ bool PageAudio::stepElement(bool next, StepLabel &step)
     IgnoreFailure([&] { nextPage = content(oAudioElem); });
     if (nextPage.isEmpty())
         return true;
-    IgnoreFailure([&] { f.ports.browser.navigate(nextPageBase() + nextPage); });
+    IgnoreFailure([&] { u.browser.navigate(nextPageBase() + nextPage); });
     return false;
 }
 
@@ -163,11 +163,11 @@ void PageAudio::keepPlaceForReload()
 {
     Place p;
     IgnoreFailure([&] {
-        p.file = f.player().FileName();
-        p.position = f.player().CurrentPosition();
-        p.playing = f.player().IsPlaying();
+        p.file = u.player.get().FileName();
+        p.position = u.player.get().CurrentPosition();
+        p.playing = u.player.get().IsPlaying();
     });
-    p.page = pathFromAddress(f.ports.browser.locationURL());
+    p.page = pathFromAddress(u.browser.locationURL());
     p.index = nAudioIndex;
     p.element = oAudioElem;
     reloadPlace_ = p;
@@ -182,10 +182,10 @@ bool PageAudio::resumeAfterReload(const QString &address)
         return false;
     nAudioIndex = p->index;
     oAudioElem = p->element;
-    f.player().setAutoStart(p->playing);
-    f.player().setRate(f.feedback.PlayerRate());
-    f.player().setFileName(p->file);
-    f.player().setCurrentPosition(p->position);
+    u.player.get().setAutoStart(p->playing);
+    u.player.get().setRate(u.feedback.PlayerRate());
+    u.player.get().setFileName(p->file);
+    u.player.get().setCurrentPosition(p->position);
     return true;
 }
 
@@ -193,38 +193,38 @@ double PageAudio::loadedDuration()
 {
     // The length is known once the player has opened the file; a file that
     // never opens gives up after a while with what there is.
-    const qint64 until = f.ports.pump.nowMs() + 3000;
+    const qint64 until = u.pump.nowMs() + 3000;
     double d = 0;
     for (;;) {
-        IgnoreFailure([&] { d = f.player().Duration().toDouble(); });
-        if (d > 0 || f.ports.pump.nowMs() >= until)
+        IgnoreFailure([&] { d = u.player.get().Duration().toDouble(); });
+        if (d > 0 || u.pump.nowMs() >= until)
             return d;
-        f.ports.pump.sleep(20);
+        u.pump.sleep(20);
     }
 }
 
 void PageAudio::hand(const QString &path, bool video, const QString &positionText, StepLabel &step)
 {
-    auto run = [&](auto &&statement) { Guard(f.er, step, statement); };
+    auto run = [&](auto &&statement) { Guard(u.er, step, statement); };
     if (video) {
         // A video the page reads in plays (in the video window) at normal
         // speed, and the page's next audio follows its end: loaded without
         // starting, it would leave the reading stopped without a word.
-        run([&] { f.player().setAutoStart(true); });
-        run([&] { f.player().setRate(1.0f); });
-        run([&] { f.player().setFileName(path); });
+        run([&] { u.player.get().setAutoStart(true); });
+        run([&] { u.player.get().setRate(1.0f); });
+        run([&] { u.player.get().setFileName(path); });
     } else {
-        run([&] { f.player().setAutoStart(true); });
-        run([&] { f.player().setRate(f.feedback.PlayerRate()); });
-        run([&] { f.player().setFileName(path); }); // auto-start plays it
+        run([&] { u.player.get().setAutoStart(true); });
+        run([&] { u.player.get().setRate(u.feedback.PlayerRate()); });
+        run([&] { u.player.get().setFileName(path); }); // auto-start plays it
         if (!positionText.isEmpty()) {
-            run([&] { f.ports.pump.processEvents(); });
-            run([&] { f.player().setCurrentPosition(conv::toDouble(positionText)); });
+            run([&] { u.pump.processEvents(); });
+            run([&] { u.player.get().setCurrentPosition(conv::toDouble(positionText)); });
         }
     }
     step.label = QStringLiteral("do events");
-    run([&] { f.ports.pump.processEvents(); });
-    run([&] { f.player().setRate(f.feedback.PlayerRate()); });
+    run([&] { u.pump.processEvents(); });
+    run([&] { u.player.get().setRate(u.feedback.PlayerRate()); });
 }
 
 // A pending resume of the last session applies to whatever now plays; a
@@ -234,13 +234,13 @@ void PageAudio::resumeLastSession(bool quiet, StepLabel &step)
     if (!bResumePending)
         return;
     auto resume = [&] {
-        const QString saved = f.prefs.stored(QStringLiteral("BranoPos"));
-        f.player().setCurrentPosition(conv::toDouble(saved));
+        const QString saved = u.prefs.stored(QStringLiteral("BranoPos"));
+        u.player.get().setCurrentPosition(conv::toDouble(saved));
     };
     if (quiet)
         IgnoreFailure(resume);
     else
-        Guard(f.er, step, resume);
+        Guard(u.er, step, resume);
     bResumePending = false;
 }
 
@@ -259,7 +259,7 @@ qint32 PageAudio::resumedIndex()
     if (!bResumePending)
         return 0;
     bool ok = false;
-    const qint32 index = f.prefs.stored(resumeAudioKey()).toInt(&ok);
+    const qint32 index = u.prefs.stored(resumeAudioKey()).toInt(&ok);
     if (!ok || index < 1)
         return 0;
     QString name;
@@ -301,10 +301,10 @@ bool PageAudio::Playaudio(const QString &address, bool next, bool previous)
     };
     // The folder of the page that names the audio: the page being loaded, or
     // the page on show for its next and previous audio.
-    const QString pageFolder = folderOf(pathFromAddress(address.isEmpty() ? f.ports.browser.locationURL() : address));
+    const QString pageFolder = folderOf(pathFromAddress(address.isEmpty() ? u.browser.locationURL() : address));
 
     step.label = QStringLiteral("Stop Audio 1");
-    Guard(f.er, step, [&] { f.player().Stop_Player(); });
+    Guard(u.er, step, [&] { u.player.get().Stop_Player(); });
 
     step.label = QStringLiteral("2");
     if (address == reloadAddress()) {
@@ -312,7 +312,7 @@ bool PageAudio::Playaudio(const QString &address, bool next, bool previous)
         // it: the page's audio being read stays the one after which the
         // next follows.
         step.label = QStringLiteral("Play_Player 1");
-        IgnoreFailure([&] { f.player().Play_Player(); });
+        IgnoreFailure([&] { u.player.get().Play_Player(); });
         return nothingPlayed(true);
     }
     const bool stepped = next || previous;
@@ -337,7 +337,7 @@ bool PageAudio::Playaudio(const QString &address, bool next, bool previous)
         // on the audio that was playing.
         if (previous)
             nAudioIndex = indexBefore;
-        f.feedback.OSD(notice::audioNotFound(fileName), false);
+        u.feedback.OSD(notice::audioNotFound(fileName), false);
         return nothingPlayed();
     }
     step.label = QStringLiteral("Controllo esistenza file2");
@@ -373,7 +373,7 @@ bool PageAudio::followFile(const QString &fileName)
 
 void PageAudio::oPlayer_PlayStateChange(qint32 NewMode)
 {
-    Guard(f.er, QStringLiteral("Player:PlayStateChange"), [&] {
+    Guard(u.er, QStringLiteral("Player:PlayStateChange"), [&] {
         // A link's video that ends or is stopped gives the page its audio back.
         if ((NewMode == 8 || NewMode == 1) && resumeAfterVideo())
             return;
@@ -384,17 +384,17 @@ void PageAudio::oPlayer_PlayStateChange(qint32 NewMode)
 
 void PageAudio::oPlayer_PlayFileChange(const QString &NewFile)
 {
-    Guard(f.er, QStringLiteral("oPlayer_PlayFileChange"), [&] { f.TxtDebFilename.setText(NewFile); });
+    Guard(u.er, QStringLiteral("oPlayer_PlayFileChange"), [&] { u.TxtDebFilename.setText(NewFile); });
 }
 
 // The page on show, as a path: the anchor of a jump inside it does not count.
-QString PageAudio::pageOnShow() { return pathFromAddress(f.ports.browser.locationURL().section(QLatin1Char('#'), 0, 0)); }
+QString PageAudio::pageOnShow() { return pathFromAddress(u.browser.locationURL().section(QLatin1Char('#'), 0, 0)); }
 
 void PageAudio::playLinkVideo(const QString &file)
 {
     const QString page = pageOnShow();
     QString loaded;
-    IgnoreFailure([&] { loaded = f.player().FileName(); });
+    IgnoreFailure([&] { loaded = u.player.get().FileName(); });
     // A video that follows another one gives back what the first interrupted.
     if (!interrupted_ || interrupted_->video != loaded || interrupted_->page != page) {
         Interrupted i{page, QString(), std::nullopt};
@@ -402,16 +402,16 @@ void PageAudio::playLinkVideo(const QString &file)
             Place p;
             p.page = page;
             p.file = loaded;
-            IgnoreFailure([&] { p.position = f.player().CurrentPosition(); });
+            IgnoreFailure([&] { p.position = u.player.get().CurrentPosition(); });
             p.index = nAudioIndex;
             p.element = oAudioElem;
             i.audio = p;
         }
         interrupted_ = i;
     }
-    f.player().setFileName(file);
-    f.player().Play_Player();
-    IgnoreFailure([&] { interrupted_->video = f.player().FileName(); });
+    u.player.get().setFileName(file);
+    u.player.get().Play_Player();
+    IgnoreFailure([&] { interrupted_->video = u.player.get().FileName(); });
 }
 
 // True when the player's file was a link's video over the page on show: the
@@ -422,20 +422,20 @@ bool PageAudio::resumeAfterVideo()
         return false;
     const Interrupted i = *std::exchange(interrupted_, std::nullopt);
     QString loaded;
-    IgnoreFailure([&] { loaded = f.player().FileName(); });
+    IgnoreFailure([&] { loaded = u.player.get().FileName(); });
     if (loaded != i.video || pageOnShow() != i.page)
         return false; // the reading has moved on since
     if (!i.audio)
         return true; // nothing was being read: the video just ends
     nAudioIndex = i.audio->index;
     oAudioElem = i.audio->element;
-    f.player().Stop_Player();
-    f.player().setAutoStart(true);
-    f.player().setRate(f.feedback.PlayerRate());
-    f.player().setFileName(i.audio->file);
+    u.player.get().Stop_Player();
+    u.player.get().setAutoStart(true);
+    u.player.get().setRate(u.feedback.PlayerRate());
+    u.player.get().setFileName(i.audio->file);
     if (i.audio->position > 0) {
-        f.ports.pump.processEvents();
-        f.player().setCurrentPosition(i.audio->position);
+        u.pump.processEvents();
+        u.player.get().setCurrentPosition(i.audio->position);
     }
     return true;
 }

@@ -4,15 +4,38 @@
 #include <QString>
 #include <optional>
 
+#include <utility>
+#include "../platform/controls.h"
+
 namespace qyr {
 
-class frmBrowser;
+class ErrorReporter;
+class IBrowser;
+class IFiles;
+class IEventPump;
+class PlayerSlot;
+class PlayerSettings;
+class Feedback;
+class Books;
 class oEkoPlayer;
 struct StepLabel;
 
 class PageAudio {
 public:
-    explicit PageAudio(frmBrowser &f) : f(f) {}
+    // What it works with.
+    struct Uses {
+        ErrorReporter &er;
+        IBrowser &browser;
+        IFiles &files;
+        IEventPump &pump;
+        PlayerSlot &player;
+        PlayerSettings &prefs;
+        Feedback &feedback;
+        Books &books;
+        TextBox &TxtDebFilename;
+    };
+
+    explicit PageAudio(Uses uses) : u(std::move(uses)) {}
 
     // The address a link gives to reload the page and read on from the same
     // place (the style sheet key does the same).
@@ -21,9 +44,6 @@ public:
     // (its number among the page's audio elements).
     static const QString &resumeAudioKey();
 
-    // Subscribes the player handlers below to the owner's facade events.
-    // Calling it again changes nothing.
-    void connect();
 
     const QString &element() const { return oAudioElem; }
     qint32 audioIndex() const { return nAudioIndex; }
@@ -81,12 +101,11 @@ private:
     };
     std::optional<Place> reloadPlace_;
 
-    frmBrowser &f;
+    Uses u;
     QString oAudioElem;          // the element of the audio being read
     qint32 nAudioIndex = 0;      // its number among the page's audio elements
     bool bResumePending = false; // the next page opened resumes the last session
     bool bDisableState = false;  // the end of a file does not chain for now
-    bool connected_ = false;
 
 public:
     // Plays the video a link names. The page's audio it interrupts goes on

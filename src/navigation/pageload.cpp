@@ -1,16 +1,16 @@
 #include "pageload.h"
+#include "../books/books.h"
+#include "../platform/browser.h"
+#include "../platform/convert.h"
+#include "../platform/errorreport.h"
+#include "../platform/errors.h"
+#include "../platform/pump.h"
+#include "../shell/messages.h"
+#include "pageaudio.h"
+#include "urlhelpers.h"
 #include "../platform/bookpath.h"
-#include "../shell/frmbrowser.h"
 
 namespace qyr {
-
-void PageLoad::connect()
-{
-    if (connected_)
-        return;
-    connected_ = true;
-    f.ports.browser.DocumentComplete.connect([this](const QString &url) { objWB_DocumentComplete(url); });
-}
 
 bool PageLoad::isIndexPage(const QString &url)
 {
@@ -19,13 +19,13 @@ bool PageLoad::isIndexPage(const QString &url)
 
 QString PageLoad::styleSheetUrl(qint16 n) const
 {
-    return addressFromPath(joinPath(f.books.folder(), QStringLiteral("INCLUDE/Style%1.CSS").arg(n)));
+    return addressFromPath(joinPath(u.books.folder(), QStringLiteral("INCLUDE/Style%1.CSS").arg(n)));
 }
 
 void PageLoad::objWB_DocumentComplete(const QString &URL)
 {
     const bool index = isIndexPage(URL);
-    IgnoreFailure([&] { f.ListMarkers.setToolTip(QStringLiteral("Elenco segnalibri")); });
+    IgnoreFailure([&] { u.ListMarkers.setToolTip(QStringLiteral("Elenco segnalibri")); });
     StepLabel step{QStringLiteral("Documentcompleted - "), QStringLiteral("Dopo Timer")};
     // The audio of a page whose bookmarks cannot be read is not started
     // behind the reader.
@@ -35,15 +35,15 @@ void PageLoad::objWB_DocumentComplete(const QString &URL)
     showTitle();
     step.label = QStringLiteral("Stilesheet");
     applyStyleSheet();
-    IgnoreFailure([&] { f.ports.pump.processEvents(); });
+    IgnoreFailure([&] { u.pump.processEvents(); });
     // After the pending events, among them the new title's announcement.
-    IgnoreFailure([&] { f.urls.sayPageNotFound(index); });
+    IgnoreFailure([&] { u.urls.sayPageNotFound(index); });
     IgnoreFailure([&] {
         if (!URL.isEmpty() && URL != QLatin1String("http:///"))
-            f.audio.Playaudio(URL, false, false);
+            u.audio.Playaudio(URL, false, false);
     });
     step.label = QStringLiteral("Marcatori");
-    IgnoreFailure([&] { f.recall.completePending(); });
+    IgnoreFailure([&] { u.completeRecall(); });
     step.label = QStringLiteral("Messaggi multilingua");
     if (index)
         takeMessages();
@@ -54,15 +54,15 @@ void PageLoad::objWB_DocumentComplete(const QString &URL)
 // A failure ends the page's handling (false).
 bool PageLoad::listBookmarks(bool index, StepLabel &step)
 {
-    return Guard(f.er, step, [&] { f.marks.listAsOpened(index); });
+    return Guard(u.er, step, [&] { u.listBookmarks(index); });
 }
 
 void PageLoad::showTitle()
 {
-    IBrowser &wb = f.ports.browser;
+    IBrowser &wb = u.browser;
     IgnoreFailure([&] {
-        if (wb.title() != f.caption()) {
-            f.setCaption(wb.title());
+        if (wb.title() != u.form.caption()) {
+            u.form.setCaption(wb.title());
             // The reader lands at the start of the new page, where a screen
             // reader announces it and starts reading.
             wb.focusDocument();
@@ -77,17 +77,17 @@ void PageLoad::showTitle()
             name = name.left(hash);
         if (name != strLastPage) {
             strLastPage = name;
-            f.nIndexAnchor = 0;
+            u.nIndexAnchor = 0;
         }
     });
-    IgnoreFailure([&] { f.setCaption(wb.title()); });
+    IgnoreFailure([&] { u.form.setCaption(wb.title()); });
 }
 
 void PageLoad::applyStyleSheet()
 {
     IgnoreFailure([&] {
-        IBrowser &wb = f.ports.browser;
-        const QString sheet = styleSheetUrl(f.keys.reading.styleSheet());
+        IBrowser &wb = u.browser;
+        const QString sheet = styleSheetUrl(u.styleSheet());
         if (wb.styleSheetCount() > 0)
             wb.createStyleSheet(sheet, 1);
         wb.createStyleSheet(sheet, 0);
@@ -112,9 +112,9 @@ void PageLoad::takeMessages()
         IgnoreFailure([&] {
             // Only an element that has a content (a meta element) counts, and
             // only with words in it: an empty message would show an empty box.
-            const PageElement e = f.ports.browser.element(QString::fromLatin1(o.first));
+            const PageElement e = u.browser.element(QString::fromLatin1(o.first));
             if (e.found && e.hasContent && !e.content.trimmed().isEmpty())
-                f.msg.*(o.second) = e.content;
+                u.msg.*(o.second) = e.content;
         });
     }
 }

@@ -3,18 +3,43 @@
 // the page's audio, a waiting bookmark recall, the book's own messages.
 #include <QString>
 
+#include <utility>
+#include "../platform/controls.h"
+#include <functional>
+
 namespace qyr {
 
-class frmBrowser;
+class ErrorReporter;
+class IBrowser;
+class IEventPump;
+class Messages;
+class Books;
+class UrlHelpers;
+class PageAudio;
 struct StepLabel;
 
 class PageLoad {
 public:
-    explicit PageLoad(frmBrowser &f) : f(f) {}
+    // What it works with.
+    struct Uses {
+        ErrorReporter &er;
+        IBrowser &browser;
+        IEventPump &pump;
+        Messages &msg;
+        Books &books;
+        UrlHelpers &urls;
+        PageAudio &audio;
+        Control &form;
+        ListBox &ListMarkers;
+        qint16 &nIndexAnchor;
+        // The reactions of other parts, in the order the page load runs them.
+        std::function<void(bool contents)> listBookmarks; // may fail: then the page goes no further
+        std::function<void()> completeRecall;
+        std::function<qint16()> styleSheet;
+    };
 
-    // Subscribes the handler to the browser's document-complete. Calling it
-    // again changes nothing.
-    void connect();
+    explicit PageLoad(Uses uses) : u(std::move(uses)) {}
+
 
     void objWB_DocumentComplete(const QString &URL);
 
@@ -30,9 +55,8 @@ private:
     void applyStyleSheet();
     void takeMessages();
 
-    frmBrowser &f;
+    Uses u;
     QString strLastPage; // the page of the last document complete
-    bool connected_ = false;
 };
 
 } // namespace qyr

@@ -1,6 +1,13 @@
 #include "urlhelpers.h"
+#include "../books/books.h"
+#include "../keyboard/feedback.h"
+#include "../platform/browser.h"
+#include "../platform/convert.h"
+#include "../platform/errorreport.h"
+#include "../platform/errors.h"
+#include "../platform/files.h"
 #include "../platform/bookpath.h"
-#include "../shell/frmbrowser.h"
+#include "../shell/messages.h"
 
 #include <QDir>
 #include <QRegularExpression>
@@ -46,21 +53,6 @@ QString withoutAtSigns(const QString &path)
 
 } // namespace
 
-void UrlHelpers::connect()
-{
-    if (connected_)
-        return;
-    connected_ = true;
-    f.ports.browser.TitleChange.connect([this](const QString &title) { objWB_TitleChange(title); });
-    // The port reports only the main window's browser closing.
-    f.ports.browser.WindowClosing.connect([this](bool &cancel) { objWB_WindowClosing(false, cancel); });
-    // A failed navigation has no handler of its own: the browser adapter
-    // reports it as a title change, handled below.
-    // Only a page that really loaded ends a return to the table of contents;
-    // titles seen while a load is under way do not.
-    f.ports.browser.DocumentComplete.connect([this](const QString &) { returningToIndex_ = false; });
-}
-
 QString UrlHelpers::pageKey(const QString &page)
 {
     QString r = page.toUpper();
@@ -83,8 +75,8 @@ QString UrlHelpers::pageKey(const QString &page)
 QString UrlHelpers::Section()
 {
     // On failure the text as far as it was processed is returned.
-    return GuardValue<QString>(f.er, QStringLiteral("Section"), QString(), [&](QString &r) {
-        r = f.ports.browser.locationURL();
+    return GuardValue<QString>(u.er, QStringLiteral("Section"), QString(), [&](QString &r) {
+        r = u.browser.locationURL();
         if (hasUrlScheme(r) && !isFileAddress(r)) {
             // A page from a server: its address without the scheme, query
             // and anchor.
@@ -95,7 +87,7 @@ QString UrlHelpers::Section()
             return;
         }
         const QString path = pathFromAddress(r);
-        const QString inBook = pathBelow(f.books.folder(), path);
+        const QString inBook = pathBelow(u.books.folder(), path);
         r = pageKey(inBook.isEmpty() ? path : inBook);
     });
 }
@@ -107,9 +99,9 @@ QString UrlHelpers::Section()
 QString UrlHelpers::PulisciUrl(const QString &url)
 {
     // On failure the text as far as it was processed is returned.
-    return GuardValue<QString>(f.er, QStringLiteral("PulisciUrl"), QString(), [&](QString &r) {
+    return GuardValue<QString>(u.er, QStringLiteral("PulisciUrl"), QString(), [&](QString &r) {
         r = url;
-        QString location = f.ports.browser.locationURL();
+        QString location = u.browser.locationURL();
         // After a jump inside the page its address carries the anchor, which
         // a link resolved against the page does not.
         if (hasUrlScheme(location))
@@ -150,7 +142,7 @@ bool UrlHelpers::namesVideo(const QString &url)
 // page that is there but cannot be read, or a page that is not there.
 QString UrlHelpers::failedPageNotice()
 {
-    QString address = f.ports.browser.locationURL();
+    QString address = u.browser.locationURL();
     cutBefore(address, QLatin1Char('#'));
     cutBefore(address, QLatin1Char('?'));
     QString path = pathFromAddress(address);
@@ -160,8 +152,8 @@ QString UrlHelpers::failedPageNotice()
     const QString name = path.mid(slash + 1);
     bool folder = false, file = false;
     IgnoreFailure([&] {
-        folder = f.ports.files.folders(path.left(std::max(slash, 1))).contains(name, Qt::CaseInsensitive);
-        file = !folder && f.ports.files.fileExists(path);
+        folder = u.files.folders(path.left(std::max(slash, 1))).contains(name, Qt::CaseInsensitive);
+        file = !folder && u.files.fileExists(path);
     });
     if (folder)
         return QStringLiteral("Il collegamento porta a una cartella, non a una pagina: ") + name;
@@ -173,7 +165,7 @@ QString UrlHelpers::failedPageNotice()
 void UrlHelpers::objWB_TitleChange(const QString &Text)
 {
     Guard(
-        f.er, QStringLiteral("objWB_TitleChange"),
+        u.er, QStringLiteral("objWB_TitleChange"),
         [&] {
             const QString title = Text.toLower();
             // The classic browser's page for an unreachable address, and our
@@ -184,12 +176,12 @@ void UrlHelpers::objWB_TitleChange(const QString &Text)
                 return;
             returningToIndex_ = true;
             // A book on a removed drive cannot show its contents either.
-            if (!f.ports.files.folderExists(f.books.folder())) {
-                f.feedback.OSD(notice::bookGone(), false);
+            if (!u.files.folderExists(u.books.folder())) {
+                u.feedback.OSD(notice::bookGone(), false);
                 return;
             }
             notFound_ = failedPageNotice();
-            f.ports.browser.navigate(joinPath(f.books.folder(), QStringLiteral("Index.htm")));
+            u.browser.navigate(joinPath(u.books.folder(), QStringLiteral("Index.htm")));
         },
         [this] { returningToIndex_ = false; });
 }
@@ -200,16 +192,16 @@ void UrlHelpers::sayPageNotFound(bool onIndex)
 {
     const std::optional<QString> notice = std::exchange(notFound_, std::nullopt);
     if (notice && onIndex)
-        f.feedback.OSD(*notice, false);
+        u.feedback.OSD(*notice, false);
 }
 
 void UrlHelpers::objWB_WindowClosing(bool IsChildWindow, bool &Cancel)
 {
     Q_UNUSED(IsChildWindow);
-    Guard(f.er, QStringLiteral("objWB_WindowClosing"), [&] {
+    Guard(u.er, QStringLiteral("objWB_WindowClosing"), [&] {
         // The close request asks the exit question and, on Yes, shuts down.
         bool keepOpen = false;
-        f.startup.Form_QueryUnload(keepOpen);
+        u.queryUnload(keepOpen);
         Cancel = true;
     });
 }

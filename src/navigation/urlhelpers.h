@@ -4,22 +4,40 @@
 #include <QString>
 #include <optional>
 
+#include <utility>
+#include <functional>
+
 namespace qyr {
 
-class frmBrowser;
+class ErrorReporter;
+class IBrowser;
+class IFiles;
+class Feedback;
+class Books;
 
 class UrlHelpers {
 public:
-    explicit UrlHelpers(frmBrowser &f) : f(f) {}
+    // What it works with.
+    struct Uses {
+        ErrorReporter &er;
+        IBrowser &browser;
+        IFiles &files;
+        Feedback &feedback;
+        Books &books;
+        // Asks whether the program may close, as closing the window does.
+        std::function<void(bool &cancel)> queryUnload;
+    };
 
-    // Subscribes the two handlers below to the browser's events. Calling it
-    // again changes nothing.
-    void connect();
+    explicit UrlHelpers(Uses uses) : u(std::move(uses)) {}
+
 
     // The key the bookmarks of the page on show are filed under: its path
     // relative to the book folder, upper case, with backslashes, ending at the
     // first ".HTM" (LIBRO\CAP1.HTM), the same on every system.
     QString Section();
+    // Only a page that really loaded ends a return to the table of contents;
+    // titles seen while a load is under way do not.
+    void pageLoaded() { returningToIndex_ = false; }
     // The key of a page given by its path relative to the book folder (as
     // the contents page lists them): "Libro/p2.html" gives LIBRO\P2.HTM.
     static QString pageKey(const QString &page);
@@ -47,8 +65,7 @@ public:
 private:
     QString failedPageNotice();
 
-    frmBrowser &f;
-    bool connected_ = false;
+    Uses u;
     // Set by a return to the table of contents, cleared when a page has
     // loaded: a table of contents that cannot be loaded either must not start
     // an endless chain of returns.

@@ -1,4 +1,11 @@
 #include "aboutpage.h"
+#include "../books/books.h"
+#include "../navigation/pageaudio.h"
+#include "../platform/browser.h"
+#include "../platform/errorreport.h"
+#include "../platform/errors.h"
+#include "../platform/files.h"
+#include "playersettings.h"
 #include "../platform/bookpath.h"
 #include "../platform/convert.h"
 #include "frmbrowser.h"
@@ -9,7 +16,7 @@ QString AboutPage::buildHtml() const
 {
     QString h;
     h += QStringLiteral("<BODY>");
-    h += QStringLiteral("<p align='center'><img border='0' src='") + joinPath(f.books.folder(), QStringLiteral("include/avvio.jpg")) +
+    h += QStringLiteral("<p align='center'><img border='0' src='") + joinPath(u.books.folder(), QStringLiteral("include/avvio.jpg")) +
          QStringLiteral("' alt='Logo di LumoPlayer'></p>");
     h += QStringLiteral("<h1 align='center'><b><font size='7'>LumoPlayer 4.1</font></b></h1>");
     h += QStringLiteral("<h2 Align='CENTER'><i>Software di navigazione accessibile per l'ascolto degli ") +
@@ -31,23 +38,15 @@ QString AboutPage::buildHtml() const
     return h;
 }
 
-void AboutPage::connect()
-{
-    if (connected_)
-        return;
-    connected_ = true;
-    f.ports.browser.BeforeNavigate2.connect([this](const QString &url, bool &cancel) { readerMoved(url, cancel); });
-}
-
 // A page the reader asked for while the about page shows (the table of
 // contents, a chapter, another book) is where they want to be: the splash,
 // still counting, would take them away from it and stop its audio. The
 // splash's own navigation comes after its timer has stopped.
 void AboutPage::readerMoved(const QString &url, bool cancelled)
 {
-    if (cancelled || !f.TimerSpalsh.enabled() || url.startsWith(QLatin1String("about:")))
+    if (cancelled || !u.TimerSpalsh.enabled() || url.startsWith(QLatin1String("about:")))
         return;
-    IgnoreFailure([&] { f.TimerSpalsh.setEnabled(false); });
+    IgnoreFailure([&] { u.TimerSpalsh.setEnabled(false); });
 }
 
 void AboutPage::ShowAbout()
@@ -56,32 +55,32 @@ void AboutPage::ShowAbout()
     // worth a dialog.
     IgnoreFailure([&] { strAboutHtml = buildHtml(); });
     IgnoreFailure([&] {
-        const qint32 ms = conv::toInt32(f.prefs.stored(QStringLiteral("TempoSp"),
+        const qint32 ms = conv::toInt32(u.prefs.stored(QStringLiteral("TempoSp"),
                                                        QStringLiteral("5000")));
-        f.TimerSpalsh.setInterval(ms < 1501 ? 1500 : ms);
+        u.TimerSpalsh.setInterval(ms < 1501 ? 1500 : ms);
     });
     IgnoreFailure([&] {
-        if (f.ports.browser.hasDocument())
-            f.ports.browser.setBodyHtml(strAboutHtml);
+        if (u.browser.hasDocument())
+            u.browser.setBodyHtml(strAboutHtml);
     });
 }
 
 void AboutPage::TimerSpalsh_Timer()
 {
-    Guard(f.er, QStringLiteral("TimerSpalsh_Timer"), [&] {
-        f.TimerSpalsh.setEnabled(false);
+    Guard(u.er, QStringLiteral("TimerSpalsh_Timer"), [&] {
+        u.TimerSpalsh.setEnabled(false);
         openReadingPlace();
     });
 }
 
 void AboutPage::openReadingPlace()
 {
-    const QString brano = f.prefs.stored(QStringLiteral("Brano"));
+    const QString brano = u.prefs.stored(QStringLiteral("Brano"));
     const QString path = pathFromAddress(brano);
-    const bool resume = f.chkSavePos.value() == 1 && brano != QLatin1String("about:blank") && !path.isEmpty() &&
-                        f.ports.files.fileExists(path);
-    f.ports.browser.navigate(resume ? brano : f.books.indexPage());
-    f.audio.expectResume(resume);
+    const bool resume = u.chkSavePos.value() == 1 && brano != QLatin1String("about:blank") && !path.isEmpty() &&
+                        u.files.fileExists(path);
+    u.browser.navigate(resume ? brano : u.books.indexPage());
+    u.audio.expectResume(resume);
 }
 
 } // namespace qyr

@@ -3,17 +3,33 @@
 // timer that then opens the page saved at exit or the table of contents.
 #include <QString>
 
+#include <utility>
+#include "../platform/controls.h"
+
 namespace qyr {
 
-class frmBrowser;
+class ErrorReporter;
+class IBrowser;
+class IFiles;
+class PlayerSettings;
+class Books;
+class PageAudio;
 
 class AboutPage {
 public:
-    explicit AboutPage(frmBrowser &f) : f(f) {}
-    // Watches the browser: once the reader goes somewhere during the
-    // splash, the splash no longer takes them to the book. Calling it again
-    // changes nothing.
-    void connect();
+    // What it works with.
+    struct Uses {
+        ErrorReporter &er;
+        IBrowser &browser;
+        IFiles &files;
+        PlayerSettings &prefs;
+        Books &books;
+        PageAudio &audio;
+        TimerModel &TimerSpalsh;
+        CheckBox &chkSavePos;
+    };
+
+    explicit AboutPage(Uses uses) : u(std::move(uses)) {}
     void ShowAbout();
     void TimerSpalsh_Timer();
     // Goes to the saved place of the open book when it is to be resumed and
@@ -21,11 +37,12 @@ public:
     void openReadingPlace();
     QString buildHtml() const;
 
-private:
+    // A page the reader asked for ends the splash.
     void readerMoved(const QString &url, bool cancelled);
-    frmBrowser &f;
+
+private:
+    Uses u;
     QString strAboutHtml;
-    bool connected_ = false;
 };
 
 } // namespace qyr

@@ -7,30 +7,60 @@
 namespace qyr {
 
 frmBrowser::frmBrowser(const Ports &p)
-    : ports(p), er(p.dialogs), view(p.registry), settings(view), books(*this),
+    : ports(p), er(p.dialogs), view(p.registry), settings(view),
       TimerSpalsh(QStringLiteral("TimerSpalsh"), 5000, &p.timers),
       TimerDisableState(QStringLiteral("TimerDisableState"), 1000, &p.timers),
-      TimerOSD(QStringLiteral("TimerOSD"), 1500, &p.timers), startup(*this), about(*this), layout(*this),
-      feedback(*this), options(*this), urls(*this), audio(*this),
-      links(*this), pageLoad(*this), keys(*this), marks(*this), recall(*this), markList(*this), debugPanel(*this),
-      impExp(*this)
+      TimerOSD(QStringLiteral("TimerOSD"), 1500, &p.timers)
 {
+    players.setFactory([this] { return newPlayer(); });
     form.setCaption(QStringLiteral("QYR - MediaPlayer"));
     createDesignedLayout();
     options.connect();
-    audio.connect();
-    urls.connect();
-    links.connect();
-    pageLoad.connect();
     markList.connect();
     debugPanel.connect();
     impExp.connect();
+    wireReactions();
+}
+
+frmBrowser::~frmBrowser() { players.oPlayer.reset(); }
+
+// Who reacts to what, in the order they react.
+void frmBrowser::wireReactions()
+{
+    IBrowser &wb = ports.browser;
+    // A link is looked at first for a player, key or video command (which
+    // keeps the page where it is); then a page the reader asked for while
+    // the about page shows ends the splash.
+    wb.BeforeNavigate2.connect([this](const QString &url, bool &cancel) {
+        links.objWB_BeforeNavigate2(url, cancel);
+        about.readerMoved(url, cancel);
+    });
+    wb.NavigationRefused.connect([this](const QString &url) { links.refused(url); });
+    // A page that really loaded ends a return to the contents before the
+    // page's own handling (bookmarks, caption, style, audio, a waiting
+    // recall, the book's messages) runs.
+    wb.DocumentComplete.connect([this](const QString &url) {
+        urls.pageLoaded();
+        pageLoad.objWB_DocumentComplete(url);
+    });
+    wb.TitleChange.connect([this](const QString &title) { urls.objWB_TitleChange(title); });
+    // The port reports only the main window's browser closing.
+    wb.WindowClosing.connect([this](bool &cancel) { urls.objWB_WindowClosing(false, cancel); });
+    players.StateChanged.connect([this](qint32 mode) { audio.oPlayer_PlayStateChange(mode); });
+    players.FileChanged.connect([this](const QString &name) { audio.oPlayer_PlayFileChange(name); });
     TimerSpalsh.Timer.connect([this] { about.TimerSpalsh_Timer(); });
     TimerDisableState.Timer.connect([this] { startup.TimerDisableState_Timer(); });
     TimerOSD.Timer.connect([this] { feedback.TimerOSD_Timer(); });
 }
 
-frmBrowser::~frmBrowser() { oPlayer.reset(); }
+// Another book has been entered: the messages its contents page worded its
+// own way go, its bookmarks are read afresh, and its reading place opens.
+void frmBrowser::enteredBook()
+{
+    msg.setDefaults();
+    marks.ClearMarcatori();
+    about.openReadingPlace();
+}
 
 std::unique_ptr<oEkoPlayer> frmBrowser::newPlayer()
 {
@@ -44,30 +74,7 @@ std::unique_ptr<oEkoPlayer> frmBrowser::newPlayer()
         createOther = [this]() -> std::unique_ptr<IPlayer> {
             return std::make_unique<frmOther>(er, ports.pump, ports.timers, ports.createOtherMedia());
         };
-    auto player = std::make_unique<oEkoPlayer>(er, create, createOther);
-    player->PlayStateChange.connect([this](qint32 m) { PlayerStateChanged(m); });
-    player->PlayFileChange.connect([this](const QString &n) { PlayerFileChanged(n); });
-    return player;
-}
-
-oEkoPlayer &frmBrowser::player()
-{
-    if (!oPlayer)
-        throw QyrError(err::ObjectNotSet);
-    return *oPlayer;
-}
-
-void frmBrowser::resumeWithReload()
-{
-    oEkoPlayer &p = player();
-    const QString file = p.FileName();
-    const double position = p.CurrentPosition();
-    p.setFileName(file);
-    ports.pump.processEvents();
-    p.setCurrentPosition(position);
-    ports.pump.processEvents();
-    p.Play_Player();
-    p.setRate(keys.bookmarks.savedRate());
+    return std::make_unique<oEkoPlayer>(er, create, createOther);
 }
 
 // Designed positions and sizes (twips) of the controls the layout rules

@@ -1,36 +1,32 @@
 #pragma once
-// frmBrowser: the main window's logic. It owns the state fields, the control
-// models, the player facade and one object per subsystem; each subsystem
-// reaches the others through this owner. Nothing here touches a widget.
-#include "../books/books.h"
-#include "../books/bookview.h"
+// frmBrowser: the main window's logic and the one place that builds it. It
+// owns the state fields, the control models, the player slot and one object
+// per part; each part is given only what it works with, and the reactions
+// to the browser's and the player's events are wired in one place, in the
+// order they run. Nothing here touches a widget; only the window layer
+// includes this header.
 #include "../bookmarks/bookmarklist.h"
 #include "../bookmarks/bookmarkrecall.h"
 #include "../bookmarks/bookmarkstore.h"
+#include "../books/books.h"
+#include "../books/bookview.h"
 #include "../dialogs/debugpanel.h"
 #include "../dialogs/optionspanel.h"
 #include "../exchange/impexppanel.h"
-#include "../keyboard/keymap.h"
 #include "../keyboard/feedback.h"
+#include "../keyboard/keymap.h"
 #include "../navigation/linkcommands.h"
 #include "../navigation/pageaudio.h"
 #include "../navigation/pageload.h"
 #include "../navigation/urlhelpers.h"
-#include "../platform/browser.h"
 #include "../platform/controls.h"
-#include "../platform/dialogs.h"
-#include "../platform/files.h"
-#include "../platform/hive.h"
-#include "../platform/media.h"
-#include "../platform/videowindow.h"
-#include "../platform/pump.h"
-#include "../platform/registry.h"
-#include "../player/ekoplayer.h"
-#include "aboutpage.h"
 #include "../platform/errorreport.h"
+#include "../player/playerslot.h"
+#include "aboutpage.h"
 #include "layout.h"
 #include "messages.h"
 #include "playersettings.h"
+#include "ports.h"
 #include "settings.h"
 #include "startup.h"
 
@@ -39,26 +35,6 @@
 #include <memory>
 
 namespace qyr {
-
-// The real or test components the logic runs on.
-struct Ports {
-    IRegistry &registry;
-    IFiles &files;
-    IDialogs &dialogs;
-    IEventPump &pump;
-    ITimerService &timers;
-    IBrowser &browser;
-    // Creates the media control and video window of a new version 9 host;
-    // throws QyrError when it cannot.
-    std::function<MediaHostParts()> createMedia;
-    QString appFolder; // the book opened first
-    IHiveReader *hives = nullptr; // reads hive files for an import; none: hives cannot be imported
-    // Creates the media control and video window of the player of other
-    // versions ("Altre"); none: that version has no player.
-    std::function<MediaHostParts()> createOtherMedia = nullptr;
-};
-
-enum class WindowState { Normal, Minimized, Maximized };
 
 class frmBrowser {
 public:
@@ -72,8 +48,11 @@ public:
     ErrorReporter er;
     BookView view; // the settings as seen with the open book
     Settings settings;
-    PlayerSettings prefs{*this}; // the checked reads of the Player settings
-    Books books;
+    PlayerSettings prefs{{er, settings}}; // the checked reads of the Player settings
+    PlayerSlot players;
+    Books books{{er, ports.files, ports.dialogs, view, players, ports.appFolder,
+                 [this](const QString &text) { feedback.OSD(text, false); }, [this] { startup.savePlace(); },
+                 [this] { enteredBook(); }}};
     // The name of the program's settings tree.
     const QString strAppName = programName();
 
@@ -172,40 +151,54 @@ public:
     TimerModel TimerDisableState;
     TimerModel TimerOSD;
 
-    std::unique_ptr<oEkoPlayer> oPlayer;
+    // The parts, each given only what it works with. Declared (and so built)
+    // after everything they hold; a part may hold one declared after it as
+    // long as it only keeps the reference while being built.
+    Feedback feedback{{er, players, prefs, TimerOSD, frmOSD, lblOSD, chkAudioOff}};
+    UrlHelpers urls{{er, ports.browser, ports.files, feedback, books,
+                     [this](bool &cancel) { startup.Form_QueryUnload(cancel); }}};
+    PageAudio audio{{er, ports.browser, ports.files, ports.pump, players, prefs, feedback, books, TxtDebFilename}};
+    LinkCommands links{{er, ports.browser, players, feedback, books, urls, audio, TextURL,
+                        [this](qint16 code, qint16 mask) { keys.Form_KeyDown(code, mask); }}};
+    BookmarkStore marks{{er, settings, ports.files, ports.dialogs, players, msg, feedback, books, urls, ListMarkers,
+                         lstapp}};
+    BookmarkRecall recall{{er, settings, ports.files, ports.browser, ports.pump, players, feedback, books, urls, audio,
+                           marks, ListMarkers, fraMarcatori, objwb, TimerDisableState}};
+    BookmarkList markList{{er, feedback, urls, marks, recall, ListMarkers}};
+    PageLoad pageLoad{{er, ports.browser, ports.pump, msg, books, urls, audio, form, ListMarkers, nIndexAnchor,
+                       [this](bool contents) { marks.listAsOpened(contents); }, [this] { recall.completePending(); },
+                       [this] { return keys.reading.styleSheet(); }}};
+    KeyMap keys{{er, ports.dialogs, msg, feedback, fraMarcatori, [this] { books.chooseAndOpen(); }},
+                {er, ports.browser, players, feedback, audio, TextAvantiIndietro, TextVolume},
+                {ports.browser, ports.files, players, feedback, books, nIndexAnchor},
+                {ports.browser, ports.files, ports.pump, players, prefs, feedback, books, audio, TextRate,
+                 frmconfigurazione, fraDebug},
+                {ports.dialogs, ports.browser, ports.pump, players, msg, feedback, marks, recall, ListMarkers,
+                 fraMarcatori, objwb, [this] { return impExp.safetyCopy(); }}};
+    OptionsPanel options{{er, players, prefs, feedback, keys.transport, frmconfigurazione, chkSavePos, chkAudioOff,
+                          TextAvantiIndietro, TextVolume, TextRate, optPlayer, optVoce, cmdSetupClose}};
+    DebugPanel debugPanel{{er, ports.browser, players, fraDebug, TextURL, TxtDebFilename, TextAudio, Text1, cmdDebug,
+                           cmdFileAudio, cmdGO}};
+    ImpExpPanel impExp{{er, ports.files, ports.dialogs, ports.browser, ports.hives, view, msg, prefs, feedback, marks,
+                        cmdImpExp, fraMarcatori, frmImpExp, objwb, ListMarkers, Drive, Dir, File, TextFileName,
+                        lblNomeFile, Command1, [this] { keys.bookmarks.listClosed(); }}};
+    AboutPage about{{er, ports.browser, ports.files, prefs, books, audio, TimerSpalsh, chkSavePos}};
+    Layout layout{{er, windowState, objwb, frmconfigurazione, frmOSD, lblOSD, fraMarcatori, ListMarkers, cmdImpExp,
+                   frmImpExp, Drive, Dir, File, TextFileName, lblNomeFile}};
+    Startup startup{{er, ports.browser, ports.dialogs, ports.pump, players, prefs, msg, feedback, books, audio, about,
+                     keys.transport, keys.reading, form, chkSavePos, TextAvantiIndietro, TextVolume, optPlayer, optVoce,
+                     ListMarkers, Drive, Dir, File, TimerSpalsh, TimerDisableState}};
 
-    // Subsystems.
-    Startup startup;
-    AboutPage about;
-    Layout layout;
-    Feedback feedback;
-    OptionsPanel options;
-    UrlHelpers urls;
-    PageAudio audio;
-    LinkCommands links;
-    PageLoad pageLoad;
-    KeyMap keys;
-    BookmarkStore marks;
-    BookmarkRecall recall;
-    BookmarkList markList;
-    DebugPanel debugPanel;
-    ImpExpPanel impExp;
-
-    // A new facade wired to this window's handlers.
-    std::unique_ptr<oEkoPlayer> newPlayer();
-    // The facade; a failure (91) of the caller's step when there is none.
-    oEkoPlayer &player();
-    // Loads the player's file again and plays on from where it was, at the
-    // speed saved before a pause (the bookmark list and panel close so).
-    void resumeWithReload();
+    // The facade in use (the slot's), and what the window layer reads of it.
+    std::unique_ptr<oEkoPlayer> &oPlayer = players.oPlayer;
+    oEkoPlayer &player() { return players.get(); }
     void setCaption(const QString &c) { form.setCaption(c); }
     QString caption() const { return form.caption(); }
 
-    // Events raised on the owner for the page-audio logic of later subsystems.
-    Signal<qint32> PlayerStateChanged;
-    Signal<const QString &> PlayerFileChanged;
-
 private:
+    std::unique_ptr<oEkoPlayer> newPlayer();
+    void wireReactions();
+    void enteredBook();
     void createDesignedLayout();
     void designOptionsPanel();
     void designBookmarkPanel();

@@ -1,4 +1,8 @@
 #include "layout.h"
+#include "../platform/bookpath.h"
+#include "../platform/convert.h"
+#include "../platform/errorreport.h"
+#include "../platform/errors.h"
 #include "frmbrowser.h"
 
 #include <algorithm>
@@ -8,15 +12,15 @@ namespace qyr {
 
 void Layout::Form_Resize(float W, float H)
 {
-    if (f.windowState == WindowState::Minimized)
+    if (u.windowState == WindowState::Minimized)
         return;
-    Guard(f.er, QStringLiteral("Form_Resize"), [&] {
-        auto &wb = f.objwb;
-        auto &cfg = f.frmconfigurazione;
-        auto &osd = f.frmOSD;
-        auto &ok = f.cmdImpExp[2];
-        auto &cancel = f.cmdImpExp[3];
-        auto &ie = f.frmImpExp;
+    Guard(u.er, QStringLiteral("Form_Resize"), [&] {
+        auto &wb = u.objwb;
+        auto &cfg = u.frmconfigurazione;
+        auto &osd = u.frmOSD;
+        auto &ok = u.cmdImpExp[2];
+        auto &cancel = u.cmdImpExp[3];
+        auto &ie = u.frmImpExp;
         wb.setTop(100);
         wb.setLeft(100);
         wb.setWidth(W - 300.0f);
@@ -27,33 +31,33 @@ void Layout::Form_Resize(float W, float H)
         osd.setWidth(W);
         osd.setTop((H - osd.height()) / 2.0f);
         osd.setVisible(false);
-        f.lblOSD.setWidth(osd.width());
-        f.fraMarcatori.setGeometry(wb.left(), wb.top(), wb.width(), wb.height());
-        auto &lm = f.ListMarkers;
+        u.lblOSD.setWidth(osd.width());
+        u.fraMarcatori.setGeometry(wb.left(), wb.top(), wb.width(), wb.height());
+        auto &lm = u.ListMarkers;
         lm.setLeft(100);
-        lm.setTop(f.cmdImpExp[1].top() + f.cmdImpExp[1].height() + 150.0f);
-        lm.setWidth(f.fraMarcatori.width() - 200.0f);
-        lm.setHeight(f.fraMarcatori.height() - 800.0f);
+        lm.setTop(u.cmdImpExp[1].top() + u.cmdImpExp[1].height() + 150.0f);
+        lm.setWidth(u.fraMarcatori.width() - 200.0f);
+        lm.setHeight(u.fraMarcatori.height() - 800.0f);
         ie.setTop(lm.top());
         ie.setLeft(lm.left());
         ie.setHeight(lm.height());
         ie.setWidth(lm.width());
         ok.setLeft(ie.width() - (ok.width() + 100.0f));
         cancel.setLeft(ie.width() - (cancel.width() + 100.0f));
-        f.Drive.setLeft(100);
-        f.Drive.setTop(ie.height() - (f.Drive.height() + 100.0f));
-        f.Drive.setWidth((ie.width() - (ok.width() + 400.0f)) / 2.0f);
-        f.Dir.setLeft(100);
-        f.Dir.setWidth(f.Drive.width());
-        f.Dir.setHeight(ie.height() - (f.Drive.height() + 200.0f + f.Dir.top()));
-        f.File.setTop(cancel.top());
-        f.File.setLeft(f.Dir.width() + f.Dir.left() + 200.0f);
-        f.File.setHeight(ie.height() - (f.File.top() + 200.0f));
-        f.File.setWidth(ok.left() - (f.Dir.width() + 400.0f));
-        f.TextFileName.setTop(ok.top());
-        f.TextFileName.setLeft(f.File.left());
-        f.TextFileName.setWidth(f.File.width());
-        f.lblNomeFile.setLeft(f.TextFileName.left());
+        u.Drive.setLeft(100);
+        u.Drive.setTop(ie.height() - (u.Drive.height() + 100.0f));
+        u.Drive.setWidth((ie.width() - (ok.width() + 400.0f)) / 2.0f);
+        u.Dir.setLeft(100);
+        u.Dir.setWidth(u.Drive.width());
+        u.Dir.setHeight(ie.height() - (u.Drive.height() + 200.0f + u.Dir.top()));
+        u.File.setTop(cancel.top());
+        u.File.setLeft(u.Dir.width() + u.Dir.left() + 200.0f);
+        u.File.setHeight(ie.height() - (u.File.top() + 200.0f));
+        u.File.setWidth(ok.left() - (u.Dir.width() + 400.0f));
+        u.TextFileName.setTop(ok.top());
+        u.TextFileName.setLeft(u.File.left());
+        u.TextFileName.setWidth(u.File.width());
+        u.lblNomeFile.setLeft(u.TextFileName.left());
     });
 }
 
@@ -61,8 +65,8 @@ void Layout::Form_Resize(float W, float H)
 // panel shows it from its top, and it scrolls.
 void Layout::placeOptions(float H)
 {
-    auto &cfg = f.frmconfigurazione;
-    const float top = f.objwb.top();
+    auto &cfg = u.frmconfigurazione;
+    const float top = u.objwb.top();
     const float room = std::max(0.0f, H - 600.0f);
     const float h = std::min(kOptionsHeight, room);
     cfg.setHeight(h);

@@ -1,12 +1,37 @@
 #pragma once
 // Places the browser and the panels whenever the main window changes size.
+#include <utility>
+#include "../platform/controls.h"
+#include <array>
+
 namespace qyr {
 
-class frmBrowser;
+class ErrorReporter;
+
+enum class WindowState { Normal, Minimized, Maximized };
 
 class Layout {
 public:
-    explicit Layout(frmBrowser &f) : f(f) {}
+    // What it works with.
+    struct Uses {
+        ErrorReporter &er;
+        const WindowState &windowState;
+        Control &objwb;
+        Panel &frmconfigurazione;
+        Panel &frmOSD;
+        Label &lblOSD;
+        Panel &fraMarcatori;
+        ListBox &ListMarkers;
+        std::array<Button, 5> &cmdImpExp;
+        Panel &frmImpExp;
+        PathList &Drive;
+        PathList &Dir;
+        PathList &File;
+        TextBox &TextFileName;
+        Label &lblNomeFile;
+    };
+
+    explicit Layout(Uses uses) : u(std::move(uses)) {}
     // W and H: the window's outer size in twips.
     void Form_Resize(float W, float H);
     // The options panel within a window H twips high (the window system may
@@ -21,7 +46,7 @@ public:
     static constexpr float kOptionsHeight = 5000;
 
 private:
-    frmBrowser &f;
+    Uses u;
 };
 
 } // namespace qyr

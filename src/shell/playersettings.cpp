@@ -1,4 +1,9 @@
 #include "playersettings.h"
+#include "../platform/bookpath.h"
+#include "../platform/registry.h"
+#include "../platform/errorreport.h"
+#include "../platform/errors.h"
+#include "settings.h"
 #include "../platform/convert.h"
 #include "../player/volumescale.h"
 #include "frmbrowser.h"
@@ -96,29 +101,29 @@ QString PlayerSettings::damaged(const QString &key, const QString &text, const Q
     const QString seen = key + QLatin1Char('\n') + text;
     if (!reported_.contains(seen)) {
         reported_.insert(seen);
-        f.er.setCurrent(err::InvalidPropertyValue,
+        u.er.setCurrent(err::InvalidPropertyValue,
                         QStringLiteral("Valore non valido nelle impostazioni: \"%1\" = \"%2\". Si usa %3.")
                             .arg(key, text, def));
         if (report)
             report();
-        f.er.clearCurrent();
+        u.er.clearCurrent();
     }
     return def;
 }
 
 QString PlayerSettings::read(const QString &key, const QString &reportAs)
 {
-    return read(key, [&] { f.er.ShowError(reportAs, QString()); });
+    return read(key, [&] { u.er.ShowError(reportAs, QString()); });
 }
 
 QString PlayerSettings::stored(const QString &key, const QString &def)
 {
-    return f.settings.Get(f.strAppName, QStringLiteral("Player"), key, def);
+    return u.settings.Get(programName(), QStringLiteral("Player"), key, def);
 }
 
 void PlayerSettings::save(const QString &key, const QString &value)
 {
-    f.settings.Save(f.strAppName, QStringLiteral("Player"), key, value);
+    u.settings.Save(programName(), QStringLiteral("Player"), key, value);
 }
 
 } // namespace qyr

@@ -8,13 +8,22 @@
 #include <QString>
 #include <functional>
 
+#include <utility>
+
 namespace qyr {
 
-class frmBrowser;
+class ErrorReporter;
+class Settings;
 
 class PlayerSettings {
 public:
-    explicit PlayerSettings(frmBrowser &f) : f(f) {}
+    // What it works with.
+    struct Uses {
+        ErrorReporter &er;
+        Settings &settings;
+    };
+
+    explicit PlayerSettings(Uses uses) : u(std::move(uses)) {}
 
     // The stored text as it is, and saving one.
     QString stored(const QString &key, const QString &def = QString());
@@ -42,7 +51,7 @@ public:
 
 private:
     QString damaged(const QString &key, const QString &text, const QString &def, const std::function<void()> &report);
-    frmBrowser &f;
+    Uses u;
     QSet<QString> reported_; // key and value of the damaged values already reported
 };
 

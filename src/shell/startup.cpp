@@ -1,4 +1,17 @@
 #include "startup.h"
+#include "../books/books.h"
+#include "../keyboard/feedback.h"
+#include "../keyboard/readingkeys.h"
+#include "../keyboard/transportkeys.h"
+#include "../navigation/pageaudio.h"
+#include "../platform/browser.h"
+#include "../platform/dialogs.h"
+#include "../platform/errorreport.h"
+#include "../platform/pump.h"
+#include "../player/playerslot.h"
+#include "aboutpage.h"
+#include "messages.h"
+#include "playersettings.h"
 #include "../platform/bookpath.h"
 #include "../platform/convert.h"
 #include "../platform/errors.h"
@@ -19,9 +32,9 @@ const QString kVersion9Question = QStringLiteral(
 // Shows the start-up error report for the error just caught.
 bool Startup::reportStartupError()
 {
-    lastFilledError = f.msg.errore(StartupStep, f.er.currentNumber(), f.er.currentDescription());
-    f.er.ShowError(QStringLiteral("Form Load - ") + StartupStep, QString());
-    f.er.clearCurrent();
+    lastFilledError = u.msg.errore(StartupStep, u.er.currentNumber(), u.er.currentDescription());
+    u.er.ShowError(QStringLiteral("Form Load - ") + StartupStep, QString());
+    u.er.clearCurrent();
     // The filled template is kept but not shown: the window does not exist
     // yet, so nothing on its display is heard, and laying the window out
     // hides the display anyway. The error dialog has told the reader.
@@ -32,37 +45,37 @@ void Startup::createPlayer(const QString &versionText, bool audioOff)
 {
     if (versionText == QLatin1String("1")) {
         StartupStep = QStringLiteral("Form Load: creazione WMP");
-        f.oPlayer.reset();
-        f.oPlayer = f.newPlayer();
+        u.player.oPlayer.reset();
+        u.player.oPlayer = u.player.create();
         StartupStep = QStringLiteral("Form Load: caricamento WMP");
-        f.oPlayer->setVersione(1);
+        u.player.oPlayer->setVersione(1);
         // The facade reports why its host could not be made; start-up needs
         // to know, to retry with the other version.
-        if (!f.oPlayer->hasCurrentPlayer())
+        if (!u.player.oPlayer->hasCurrentPlayer())
             throw QyrError(err::CannotCreateObject,
                            QStringLiteral("Impossibile creare il lettore multimediale versione 9"));
         StartupStep = QStringLiteral("Form Load: settings WMP");
-        f.optPlayer.select(1);
-        f.oPlayer->setRate(f.feedback.PlayerRate());
-        f.oPlayer->setFullScreen(true);
-        f.keys.transport.setVolumeRange(1);
+        u.optPlayer.select(1);
+        u.player.oPlayer->setRate(u.feedback.PlayerRate());
+        u.player.oPlayer->setFullScreen(true);
+        u.transport.setVolumeRange(1);
     } else {
         StartupStep = QStringLiteral("Form Load: creazione WMP6");
-        f.oPlayer.reset();
-        f.oPlayer = f.newPlayer();
+        u.player.oPlayer.reset();
+        u.player.oPlayer = u.player.create();
         StartupStep = QStringLiteral("Form Load: caricamento WMP6");
-        f.oPlayer->setVersione(0);
-        f.oPlayer->setRate(f.feedback.PlayerRate());
+        u.player.oPlayer->setVersione(0);
+        u.player.oPlayer->setRate(u.feedback.PlayerRate());
         StartupStep = QStringLiteral("Form Load: settings WMP6");
-        f.keys.transport.setVolumeRange(0);
-        f.optPlayer.select(0);
+        u.transport.setVolumeRange(0);
+        u.optPlayer.select(0);
     }
     // A volume of the other player's scale would leave this one silent.
-    const QString volume = f.prefs.volumeFor(f.oPlayer->Versione(), [this] { reportStartupError(); });
-    if (volume != f.TextVolume.text())
-        f.TextVolume.setText(volume);
-    f.oPlayer->setVolume(volume);
-    f.feedback.SetAudioOff(audioOff);
+    const QString volume = u.prefs.volumeFor(u.player.oPlayer->Versione(), [this] { reportStartupError(); });
+    if (volume != u.TextVolume.text())
+        u.TextVolume.setText(volume);
+    u.player.oPlayer->setVolume(volume);
+    u.feedback.SetAudioOff(audioOff);
 }
 
 // Start-up's own guard, written once: a failure is reported under the step
@@ -73,18 +86,17 @@ bool Startup::guarded(const std::function<void()> &body)
         body();
         return true;
     } catch (...) {
-        f.er.captureCurrentException();
+        u.er.captureCurrentException();
         return reportStartupError();
     }
 }
 
 void Startup::Form_Load()
 {
-    f.TimerSpalsh.setEnabled(false);
-    f.about.connect();
-    f.books.openAtStart();
-    f.setCaption(openingWords());
-    f.ListMarkers.setTabStop(20);
+    u.TimerSpalsh.setEnabled(false);
+    u.books.openAtStart();
+    u.form.setCaption(openingWords());
+    u.ListMarkers.setTabStop(20);
 
     StartupStep = QStringLiteral("Form Load: inizializzazione");
     QString versionText;
@@ -94,35 +106,35 @@ void Startup::Form_Load()
     if (!choosePlayer(versionText, audioOff))
         return; // silently: no splash, no book page
 
-    StartupStep = QStringLiteral("Form Load: caricamenti documento: ") + f.books.folder() + QStringLiteral("\\Index.htm.");
+    StartupStep = QStringLiteral("Form Load: caricamenti documento: ") + u.books.folder() + QStringLiteral("\\Index.htm.");
     guarded([&] {
-        f.about.ShowAbout();
-        f.TimerSpalsh.setEnabled(true);
+        u.about.ShowAbout();
+        u.TimerSpalsh.setEnabled(true);
     });
 }
 
 void Startup::readSettings(QString &versionText, bool &audioOff)
 {
-    f.msg.setDefaults();
-    f.keys.transport.setVolumeRange(0);
-    f.Dir.setPath(f.Drive.path());
-    f.File.setPath(f.Dir.path());
+    u.msg.setDefaults();
+    u.transport.setVolumeRange(0);
+    u.Dir.setPath(u.Drive.path());
+    u.File.setPath(u.Dir.path());
 
     StartupStep = QStringLiteral("Form Load: caricamento settings");
     // A damaged value is reported once and its default taken, so that the
     // book still opens and plays.
     const auto report = [this] { reportStartupError(); };
-    f.chkSavePos.setValue(conv::toInt16(f.prefs.read(QStringLiteral("SavePos"), report)));
-    f.keys.reading.setStyleSheet(conv::toInt16(f.prefs.read(QStringLiteral("StyleSheet"), report)));
-    f.TextAvantiIndietro.setText(f.prefs.read(QStringLiteral("AvantiIndietro"), report));
-    f.TextVolume.setText(f.prefs.read(QStringLiteral("Volume"), report));
+    u.chkSavePos.setValue(conv::toInt16(u.prefs.read(QStringLiteral("SavePos"), report)));
+    u.reading.setStyleSheet(conv::toInt16(u.prefs.read(QStringLiteral("StyleSheet"), report)));
+    u.TextAvantiIndietro.setText(u.prefs.read(QStringLiteral("AvantiIndietro"), report));
+    u.TextVolume.setText(u.prefs.read(QStringLiteral("Volume"), report));
     // An unknown value keeps the automatic choice rather than stopping start-up.
-    f.optVoce.select(f.prefs.stored(QStringLiteral("VoceProgramma"), QStringLiteral("0")).toInt());
-    versionText = QString::number(conv::toInt16(f.prefs.read(QStringLiteral("Versione"), report)));
-    audioOff = conv::toBool(f.prefs.read(QStringLiteral("AudioOff"), report));
+    u.optVoce.select(u.prefs.stored(QStringLiteral("VoceProgramma"), QStringLiteral("0")).toInt());
+    versionText = QString::number(conv::toInt16(u.prefs.read(QStringLiteral("Versione"), report)));
+    audioOff = conv::toBool(u.prefs.read(QStringLiteral("AudioOff"), report));
     // Checked here so that a damaged speed is reported with the other
     // settings; the player takes it later through PlayerRate.
-    f.prefs.read(QStringLiteral("Rate"), report);
+    u.prefs.read(QStringLiteral("Rate"), report);
 }
 
 // Choosing and creating the player, with one retry on the other version.
@@ -133,7 +145,7 @@ bool Startup::choosePlayer(QString versionText, bool audioOff)
     for (;;) {
         try {
             if (versionText != QLatin1String("1")) {
-                const Answer a = f.ports.dialogs.message(f.strAppName, kVersion9Question, Buttons::YesNo, Icon::Question);
+                const Answer a = u.dialogs.message(programName(), kVersion9Question, Buttons::YesNo, Icon::Question);
                 if (a == Answer::Yes) {
                     versionText = QStringLiteral("1");
                     continue;
@@ -143,7 +155,7 @@ bool Startup::choosePlayer(QString versionText, bool audioOff)
             return true;
         } catch (...) {
             if (retryUsed) {
-                f.er.clearCurrent();
+                u.er.clearCurrent();
                 return false;
             }
             retryUsed = true;
@@ -154,26 +166,26 @@ bool Startup::choosePlayer(QString versionText, bool audioOff)
 
 void Startup::Form_Initialize()
 {
-    f.ports.browser.navigate(QStringLiteral("about:blank"));
-    while (f.ports.browser.readyState() != 4) {
-        f.ports.pump.sleep(100);
-        f.ports.pump.processEvents();
+    u.browser.navigate(QStringLiteral("about:blank"));
+    while (u.browser.readyState() != 4) {
+        u.pump.sleep(100);
+        u.pump.processEvents();
     }
     // The blank page's load named the window by its address; until the first
     // book page it says what is happening.
-    f.setCaption(openingWords());
-    f.about.ShowAbout();
+    u.form.setCaption(openingWords());
+    u.about.ShowAbout();
 }
 
 QString Startup::openingWords() const
 {
-    return QStringLiteral("QYR Player: apertura del libro %1").arg(f.books.title());
+    return QStringLiteral("QYR Player: apertura del libro %1").arg(u.books.title());
 }
 
 void Startup::Form_QueryUnload(bool &cancel)
 {
-    Guard(f.er, QStringLiteral("Form_QueryUnload"), [&] {
-        const Answer a = f.ports.dialogs.message(QStringLiteral("LUMO Player"), f.msg.strMsgUscita, Buttons::YesNo,
+    Guard(u.er, QStringLiteral("Form_QueryUnload"), [&] {
+        const Answer a = u.dialogs.message(QStringLiteral("LUMO Player"), u.msg.strMsgUscita, Buttons::YesNo,
                                                  Icon::Question);
         // The session ended while the question was open: the place is saved already.
         if (closing_)
@@ -187,8 +199,8 @@ void Startup::Form_QueryUnload(bool &cancel)
     // The close may be granted from inside another handler that is still
     // using the facade (a dialog's event loop runs queued requests), so the
     // player is stopped here and the facade released with the window.
-    if (!cancel && f.oPlayer && f.oPlayer->hasCurrentPlayer())
-        f.oPlayer->Stop_Player();
+    if (!cancel && u.player.oPlayer && u.player.oPlayer->hasCurrentPlayer())
+        u.player.oPlayer->Stop_Player();
     if (!cancel)
         closing_ = true;
 }
@@ -203,48 +215,48 @@ void Startup::EndWithoutQuestion()
     try {
         savePlace();
     } catch (...) {
-        f.er.captureCurrentException();
+        u.er.captureCurrentException();
         qWarning().noquote() << QStringLiteral("Form_QueryUnload: luogo di lettura non salvato: %1 (codice %2)")
-                                    .arg(f.er.currentDescription())
-                                    .arg(f.er.currentNumber());
-        f.er.clearCurrent();
+                                    .arg(u.er.currentDescription())
+                                    .arg(u.er.currentNumber());
+        u.er.clearCurrent();
     }
     closing_ = true;
     IgnoreFailure([&] {
-        if (f.oPlayer && f.oPlayer->hasCurrentPlayer())
-            f.oPlayer->Stop_Player();
+        if (u.player.oPlayer && u.player.oPlayer->hasCurrentPlayer())
+            u.player.oPlayer->Stop_Player();
     });
 }
 
 void Startup::savePlace()
 {
-    if (f.chkSavePos.value() == 1) {
-        const QString url = f.ports.browser.locationURL();
+    if (u.chkSavePos.value() == 1) {
+        const QString url = u.browser.locationURL();
         // Before the first book page (the about page is on show) there is no
         // place yet, and the one saved at the last exit is still the reader's.
         // Nor is a page outside the book a place: the next start could not
         // open the book there.
         if (url.isEmpty() || url == QLatin1String("about:blank") ||
-            pathBelow(f.books.folder(), pathFromAddress(url)).isEmpty())
+            pathBelow(u.books.folder(), pathFromAddress(url)).isEmpty())
             return;
-        f.prefs.save(QStringLiteral("Brano"), url);
-        const double pos = f.oPlayer ? f.oPlayer->CurrentPosition() : 0.0;
-        f.prefs.save(QStringLiteral("BranoPos"), conv::fromDouble(pos));
+        u.prefs.save(QStringLiteral("Brano"), url);
+        const double pos = u.player.oPlayer ? u.player.oPlayer->CurrentPosition() : 0.0;
+        u.prefs.save(QStringLiteral("BranoPos"), conv::fromDouble(pos));
         // The position is within the page's audio being read, which need not
         // be its first.
-        f.prefs.save(PageAudio::resumeAudioKey(), QString::number(f.audio.audioIndex()));
+        u.prefs.save(PageAudio::resumeAudioKey(), QString::number(u.audio.audioIndex()));
     } else {
-        f.prefs.save(QStringLiteral("Brano"), QString());
-        f.prefs.save(QStringLiteral("BranoPos"), QString());
-        f.prefs.save(PageAudio::resumeAudioKey(), QString());
+        u.prefs.save(QStringLiteral("Brano"), QString());
+        u.prefs.save(QStringLiteral("BranoPos"), QString());
+        u.prefs.save(PageAudio::resumeAudioKey(), QString());
     }
 }
 
 void Startup::TimerDisableState_Timer()
 {
-    Guard(f.er, QStringLiteral("TimerDisableState_Timer"), [&] {
-        f.TimerDisableState.setEnabled(false);
-        f.audio.holdChaining(false);
+    Guard(u.er, QStringLiteral("TimerDisableState_Timer"), [&] {
+        u.TimerDisableState.setEnabled(false);
+        u.audio.holdChaining(false);
     });
 }
 

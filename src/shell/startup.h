@@ -4,13 +4,57 @@
 #include <QString>
 #include <functional>
 
+#include <utility>
+#include "../platform/controls.h"
+
 namespace qyr {
 
-class frmBrowser;
+class ErrorReporter;
+class IBrowser;
+class IDialogs;
+class IEventPump;
+class PlayerSlot;
+class PlayerSettings;
+class Messages;
+class Feedback;
+class Books;
+class PageAudio;
+class AboutPage;
+class TransportKeys;
+class ReadingKeys;
 
 class Startup {
 public:
-    explicit Startup(frmBrowser &f) : f(f) {}
+    // What it works with.
+    struct Uses {
+        ErrorReporter &er;
+        IBrowser &browser;
+        IDialogs &dialogs;
+        IEventPump &pump;
+        PlayerSlot &player;
+        PlayerSettings &prefs;
+        Messages &msg;
+        Feedback &feedback;
+        Books &books;
+        PageAudio &audio;
+        AboutPage &about;
+        TransportKeys &transport;
+        ReadingKeys &reading;
+        Control &form;
+        CheckBox &chkSavePos;
+        TextBox &TextAvantiIndietro;
+        TextBox &TextVolume;
+        OptionGroup &optPlayer;
+        OptionGroup &optVoce;
+        ListBox &ListMarkers;
+        PathList &Drive;
+        PathList &Dir;
+        PathList &File;
+        TimerModel &TimerSpalsh;
+        TimerModel &TimerDisableState;
+    };
+
+    explicit Startup(Uses uses) : u(std::move(uses)) {}
     void Form_Load();
     void Form_Initialize();
     void Form_QueryUnload(bool &cancel);
@@ -41,7 +85,7 @@ private:
     bool guarded(const std::function<void()> &body);
     void readSettings(QString &versionText, bool &audioOff);
     bool choosePlayer(QString versionText, bool audioOff);
-    frmBrowser &f;
+    Uses u;
     bool closing_ = false;
 };
 

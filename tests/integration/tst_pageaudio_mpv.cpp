@@ -46,7 +46,7 @@ struct Book {
                 },
                 dir.path()};
         f = std::make_unique<frmBrowser>(p);
-        f->oPlayer = f->newPlayer();
+        f->oPlayer = f->players.create();
         f->oPlayer->setVersione(1);
         browser.elements.insert("qyrplayer_audio", PageElement{"QYRPLAYER_AUDIO", "rotto.mp3", {}, {}, true});
         browser.elements.insert("qyrplayer_audio_1", PageElement{"QYRPLAYER_AUDIO_1", "uno.wav", {}, {}, true});

@@ -104,7 +104,6 @@ private slots:
     void linkVideoEndsOnAnotherPage()
     {
         Reader rd(kCap1);
-        rd.f->audio.connect();
         rd.files.add("/libri/app/Libro/cap1_1.mp3");
         rd.meta("QYRPLAYER_AUDIO", "cap1_1");
         QVERIFY(rd.f->audio.Playaudio(kCap1, false, false));

@@ -22,9 +22,8 @@ struct Book : Rig {
     {
         reg.put("Player", "Rate", conv::fromSingle(1.5f));
         startAt(url);
-        f->audio.connect();
         // What the control held when the facade announced a new file.
-        f->PlayerFileChanged.connect([this](const QString &) {
+        f->players.FileChanged.connect([this](const QString &) {
             rateAtLoad = media()->rate_;
             autoStartAtLoad = media()->autoStart;
         });
@@ -130,7 +129,6 @@ private slots:
     void chainingThroughAPage()
     {
         Book b(kBookPage + "?x=a/b#c/d"); // the next page is beside this one, whatever its query and anchor hold
-        b.f->audio.connect(); // a second call must not chain twice
         b.metas({{"QYRPLAYER_AUDIO", "cap1"}, {"QYRPLAYER_AUDIO_1", "cap1b.mp3"}, {"QYRPLAYER_AUDIO_POS_1", "7"},
                  {"QYRPLAYER_AUDIO_2", "cap1c"}, {"QYRPLAYER_AUDIO_3", QString()}, {"QYRPLAYER_AUDIO_NEXTHTML_3", "cap2.htm"}});
         for (const char *name : {"cap1.mp3", "cap1b.mp3", "cap1c", "cap1c.wma"})
@@ -138,7 +136,7 @@ private slots:
         QVERIFY(b.f->audio.Playaudio(kBookPage, false, false));
         b.mediaLog.clear();
         for (qint32 state : {1, 2, 3, 9})
-            b.f->PlayerStateChanged(state);
+            b.f->players.StateChanged(state);
         b.media()->end();
         QVERIFY(b.mediaLog.isEmpty());
         b.clock.advance(1);

@@ -72,7 +72,6 @@ private slots:
         };
         for (const Case &c : cases) {
             Rig r(c.folder); // not started: the index address is rebuilt, not read
-            r.f->urls.connect();
             r.browser.location = "file:///libri/demo/Libro/capitolo%209.htm#QYRPLAYER_AUDIO_POS=3";
             r.browser.TitleChange(c.given);
             const QStringList expected = c.expected.isEmpty() ? QStringList() : QStringList{c.expected};
@@ -89,7 +88,6 @@ private slots:
             Rig r;
             r.files.add("/libri/demo/Libro/chiuso.htm");
             r.files.add("/libri/demo/Libro/parte/dentro.htm");
-            r.f->urls.connect();
             r.browser.location = location;
             r.browser.TitleChange("Errore di caricamento: net::ERR_ACCESS_DENIED");
             r.browser.load("file:///libri/demo/Index.htm");
@@ -100,8 +98,6 @@ private slots:
     void returnToIndexDoesNotLoop()
     {
         Rig r;
-        r.f->urls.connect();
-        r.f->urls.connect(); // a second call adds no handler
         const QString index = "/libri/demo/Index.htm";
         // A return that failed does not block the next one.
         r.browser.failNavigation = true;
