@@ -15,7 +15,10 @@
 #include "../platform/ui/qtpump.h"
 #include "../platform/ui/uidialogs.h"
 #include "../platform/browser/webbrowser.h"
-#include "../shell/frmbrowser.h"
+#include "../books/books.h"
+#include "../books/bookview.h"
+#include "../platform/errorreport.h"
+#include "../shell/program.h"
 #include "automation.h"
 #include "installpaths.h"
 #include "sessionend.h"
@@ -213,16 +216,16 @@ void addPlayers(Ports &ports, DiskFiles &files, Automation *automation, const QS
 // The session ends without the reader at the keyboard: the place is saved
 // as a "Sì" to the exit question would save it, and any open dialog, the
 // exit question included, is closed so that nothing waits for an answer.
-void endUnattended(frmBrowser &f, UiDialogs &dialogs, MainWindow &window)
+void endUnattended(Program &program, UiDialogs &dialogs, MainWindow &window)
 {
-    f.startup.EndWithoutQuestion();
+    program.endWithoutQuestion();
     dialogs.dismissAll();
     window.close();
 }
 
 // How the program ends: a granted close quits the event loop; the end of the
 // automation channel's input ends the session as a log-out does.
-void wireEnding(QApplication &app, MainWindow &window, frmBrowser &f, Automation *automation,
+void wireEnding(QApplication &app, MainWindow &window, Program &program, Automation *automation,
                 const std::function<void()> &endSession)
 {
     auto closedOnce = std::make_shared<bool>(false);
@@ -237,15 +240,14 @@ void wireEnding(QApplication &app, MainWindow &window, frmBrowser &f, Automation
     if (automation)
         automation->onInputEnded = endSession;
     // A quit that came some other way (the session manager's last word).
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, [&f] { f.startup.EndWithoutQuestion(); });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, [&program] { program.endWithoutQuestion(); });
 }
 
 // Start-up, then the window until it closes.
-int startAndRun(QApplication &app, frmBrowser &f, MainWindow &window, Automation *automation)
+int startAndRun(QApplication &app, Program &program, MainWindow &window, Automation *automation)
 {
-    f.startup.Form_Load();
-    f.startup.Form_Initialize();
-    if (f.startup.closing())
+    program.start();
+    if (program.closing())
         return 0; // closed while starting: nothing more to show
     window.show();
     if (automation)
@@ -295,18 +297,18 @@ int main(int argc, char **argv)
     HivexReader hives;
     ports.hives = &hives;
 #endif
-    frmBrowser f(ports);
-    window.bind(f);
-    dialogs.say = [&f](const QString &text) { f.feedback.OSD(text, false); };
+    Program program(ports);
+    window.bind(program.logic());
+    dialogs.say = [&program](const QString &text) { program.say(text); };
     if (automation)
-        automation->attach(f, window);
-    const std::function<void()> endSession = [&] { endUnattended(f, dialogs, window); };
+        automation->attach(program.logic(), window);
+    const std::function<void()> endSession = [&] { endUnattended(program, dialogs, window); };
     SessionEnd sessionEnd(endSession);
-    wireEnding(app, window, f, automation.get(), endSession);
+    wireEnding(app, window, program, automation.get(), endSession);
 
     for (const auto &[title, text] : {std::pair{QStringLiteral("Impostazioni"), storeNotice},
                                       std::pair{QStringLiteral("Apertura del libro"), bookNotice}})
         if (!text.isEmpty())
-            f.er.ShowError(title, text);
-    return startAndRun(app, f, window, automation.get());
+            program.showError(title, text);
+    return startAndRun(app, program, window, automation.get());
 }

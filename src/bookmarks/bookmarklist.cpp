@@ -66,7 +66,7 @@ void BookmarkList::deleteSelected()
 {
     const int index = u.ListMarkers.listIndex();
     const QString description = describedEntry(u.ListMarkers.itemText(index));
-    const bool wholeBook = u.urls.Section().left(5).toLower() == QLatin1String("index");
+    const bool wholeBook = u.urls.onIndexPage();
     // Said only once the record is gone: a store that refused keeps the entry.
     BookmarkStore::Removal removal = BookmarkStore::Removal::None;
     if (!Guard(u.er, StepLabel{QStringLiteral("Marcatori Mode = 2 --> "), QString()},

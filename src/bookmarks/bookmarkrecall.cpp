@@ -45,7 +45,7 @@ void BookmarkRecall::MarcatoriRichiama(qint16 n)
     Guard(u.er, QStringLiteral("MarcatoriRichiama"), [&] {
         IBrowser &wb = u.browser;
         const QString address = wb.locationURL();
-        const bool index = address.toUpper().right(20).contains(QLatin1String("INDEX.HTM"));
+        const bool index = UrlHelpers::isIndexPage(address);
         const QString loaded = u.player.oPlayer ? u.player.oPlayer->FileName() : QString();
         if ((loaded.isEmpty() && !index) || u.ListMarkers.listCount() < 1)
             return;

@@ -11,7 +11,7 @@
 #include "../platform/hive.h"
 #include "../shell/messages.h"
 #include "../shell/playersettings.h"
-#include "../navigation/pageload.h"
+#include "../navigation/urlhelpers.h"
 #include "../platform/convert.h"
 #include "registryexchange.h"
 
@@ -287,7 +287,7 @@ void ImpExpPanel::importFrom(const QString &path)
 
     // The list as the page shows it on opening: on the table of contents,
     // the whole book's, imported bookmarks included.
-    u.marks.listAsOpened(PageLoad::isIndexPage(u.browser.locationURL()));
+    u.marks.listAsOpened(UrlHelpers::isIndexPage(u.browser.locationURL()));
 
     QString text = u.msg.strMsgRipristinoOk;
     text.replace(QLatin1String("@FILE@"), path);

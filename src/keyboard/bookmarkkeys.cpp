@@ -12,7 +12,7 @@
 #include "feedback.h"
 #include "keyhelpers.h"
 #include "../dialogs/inputbox.h"
-#include "../navigation/pageload.h"
+#include "../navigation/urlhelpers.h"
 #include "../platform/convert.h"
 
 namespace qyr {
@@ -78,7 +78,7 @@ void BookmarkKeys::add()
 {
     pauseForList();
     QString description;
-    if (!PageLoad::isIndexPage(u.browser.locationURL())) {
+    if (!UrlHelpers::isIndexPage(u.browser.locationURL())) {
         const QString t = u.feedback.positionText();
         frmInputBox box(u.dialogs);
         box.setTitle(QStringLiteral("Scrivi il segnalibro ") + t + QStringLiteral(" (mm:ss)"));
@@ -101,7 +101,7 @@ void BookmarkKeys::deleteAll()
         keyhelp::tell(u.dialogs, QStringLiteral("Cancellazione Marcatori"), u.msg.strMsgMarkNone);
         return;
     }
-    if (PageLoad::isIndexPage(u.browser.locationURL())) {
+    if (UrlHelpers::isIndexPage(u.browser.locationURL())) {
         deleteWholeBook();
         return;
     }

@@ -81,4 +81,8 @@ void Feedback::SetAudioOff(bool off)
     });
 }
 
+void Feedback::sayPlaying() { OSD(QStringLiteral("PLAY ") + positionText(), false); }
+void Feedback::sayPaused() { OSD(QStringLiteral("PAUSA ") + positionText() + QStringLiteral(" premere ctrl+3"), true); }
+void Feedback::sayStopped() { OSD(QStringLiteral("STOP ") + positionText(), false); }
+
 } // namespace qyr

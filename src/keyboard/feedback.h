@@ -36,6 +36,11 @@ public:
     // The player's position in whole seconds (halves to even) as "mm:ss";
     // throws when there is no player.
     QString positionText();
+    // The answers of play, pause and stop, from a key or from a page's link.
+    // The pause stays on screen, so the reader knows how to go on.
+    void sayPlaying();
+    void sayPaused();
+    void sayStopped();
     // An empty variant when it fails; the caller applies the result.
     QVariant RateChange(double rate, bool up);
     float PlayerRate();

@@ -36,16 +36,16 @@ void TransportKeys::playPause()
 {
     u.player.get().StopPlay();
     if (u.player.get().IsPlaying())
-        u.feedback.OSD(QStringLiteral("PLAY ") + u.feedback.positionText(), false);
+        u.feedback.sayPlaying();
     else // stays on screen while paused, so the reader knows how to go on
-        u.feedback.OSD(QStringLiteral("PAUSA ") + u.feedback.positionText() + QStringLiteral(" premere ctrl+3"), true);
+        u.feedback.sayPaused();
 }
 
 void TransportKeys::stop()
 {
     u.player.get().Stop_Player();
     u.player.get().setCurrentPosition(0);
-    u.feedback.OSD(QStringLiteral("STOP ") + u.feedback.positionText(), false);
+    u.feedback.sayStopped();
 }
 
 void TransportKeys::skipForward(const QString &KeyStep)

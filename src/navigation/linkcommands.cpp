@@ -60,15 +60,15 @@ bool LinkCommands::playerCommand(const QString &URL, bool &Cancel)
     } else if (URL.contains(kStop)) {
         u.player.get().Stop_Player();
         Cancel = true;
-        u.feedback.OSD(QStringLiteral("STOP ") + u.feedback.positionText(), false);
+        u.feedback.sayStopped();
     } else if (URL.contains(kPause)) {
         u.player.get().Pause_Player();
         Cancel = true;
-        u.feedback.OSD(QStringLiteral("PAUSA ") + u.feedback.positionText() + QStringLiteral(" premere ctrl+3"), true);
+        u.feedback.sayPaused();
     } else if (URL.contains(kPlay)) {
         u.player.get().Play_Player();
         Cancel = true;
-        u.feedback.OSD(QStringLiteral("PLAY ") + u.feedback.positionText(), false);
+        u.feedback.sayPlaying();
     } else {
         return false;
     }

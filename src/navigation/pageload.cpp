@@ -12,11 +12,6 @@
 
 namespace qyr {
 
-bool PageLoad::isIndexPage(const QString &url)
-{
-    return url.right(20).toUpper().contains(QLatin1String("INDEX.HTM"));
-}
-
 QString PageLoad::styleSheetUrl(qint16 n) const
 {
     return addressFromPath(joinPath(u.books.folder(), QStringLiteral("INCLUDE/Style%1.CSS").arg(n)));
@@ -24,7 +19,7 @@ QString PageLoad::styleSheetUrl(qint16 n) const
 
 void PageLoad::objWB_DocumentComplete(const QString &URL)
 {
-    const bool index = isIndexPage(URL);
+    const bool index = UrlHelpers::isIndexPage(URL);
     IgnoreFailure([&] { u.ListMarkers.setToolTip(QStringLiteral("Elenco segnalibri")); });
     StepLabel step{QStringLiteral("Documentcompleted - "), QStringLiteral("Dopo Timer")};
     // The audio of a page whose bookmarks cannot be read is not started

@@ -40,12 +40,8 @@ public:
 
     explicit PageLoad(Uses uses) : u(std::move(uses)) {}
 
-
     void objWB_DocumentComplete(const QString &URL);
 
-    // A completed address that names a table of contents (INDEX.HTM within
-    // its last 20 characters, SUBINDEX.HTM included).
-    static bool isIndexPage(const QString &url);
     // The style sheet of number n in the book's INCLUDE folder.
     QString styleSheetUrl(qint16 n) const;
 

@@ -123,6 +123,13 @@ QString UrlHelpers::PulisciUrl(const QString &url)
     });
 }
 
+bool UrlHelpers::isIndexPage(const QString &url)
+{
+    return url.right(20).toUpper().contains(QLatin1String("INDEX.HTM"));
+}
+
+bool UrlHelpers::onIndexPage() { return isIndexPage(u.browser.locationURL()); }
+
 bool UrlHelpers::namesVideo(const QString &url)
 {
     QString u = url;

@@ -41,6 +41,11 @@ public:
     // The key of a page given by its path relative to the book folder (as
     // the contents page lists them): "Libro/p2.html" gives LIBRO\P2.HTM.
     static QString pageKey(const QString &page);
+    // An address that names a table of contents: INDEX.HTM within its last
+    // 20 characters, whatever the letter case (SUBINDEX.HTM included).
+    static bool isIndexPage(const QString &url);
+    // The page shown is the table of contents.
+    bool onIndexPage();
 
     // A link address turned into the path of the file it names, for the player.
     QString PulisciUrl(const QString &url);

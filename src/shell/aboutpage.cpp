@@ -1,4 +1,5 @@
 #include "aboutpage.h"
+
 #include "../books/books.h"
 #include "../navigation/pageaudio.h"
 #include "../platform/browser.h"
@@ -8,7 +9,6 @@
 #include "playersettings.h"
 #include "../platform/bookpath.h"
 #include "../platform/convert.h"
-#include "frmbrowser.h"
 
 namespace qyr {
 

@@ -1,4 +1,5 @@
 #include "frmbrowser.h"
+#include "program.h"
 #include "../player/frmother.h"
 #include "../player/frmwmp9.h"
 
@@ -166,5 +167,23 @@ void frmBrowser::designDebugPanel()
     Command1.setGeometry(6250, 1950, 2900, 400);
     Command1.setCaption(QStringLiteral("Command1"));
 }
+
+} // namespace qyr
+
+namespace qyr {
+
+Program::Program(const Ports &ports) : f_(std::make_unique<frmBrowser>(ports)) {}
+Program::~Program() = default;
+
+void Program::start()
+{
+    f_->startup.Form_Load();
+    f_->startup.Form_Initialize();
+}
+
+bool Program::closing() const { return f_->startup.closing(); }
+void Program::endWithoutQuestion() { f_->startup.EndWithoutQuestion(); }
+void Program::say(const QString &text) { f_->feedback.OSD(text, false); }
+void Program::showError(const QString &title, const QString &text) { f_->er.ShowError(title, text); }
 
 } // namespace qyr

@@ -1,9 +1,9 @@
 #include "layout.h"
+
 #include "../platform/bookpath.h"
 #include "../platform/convert.h"
 #include "../platform/errorreport.h"
 #include "../platform/errors.h"
-#include "frmbrowser.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,5 @@
 #include "playersettings.h"
+
 #include "../platform/bookpath.h"
 #include "../platform/registry.h"
 #include "../platform/errorreport.h"
@@ -6,7 +7,6 @@
 #include "settings.h"
 #include "../platform/convert.h"
 #include "../player/volumescale.h"
-#include "frmbrowser.h"
 
 #include <cmath>
 

@@ -1,4 +1,5 @@
 #include "startup.h"
+
 #include "../books/books.h"
 #include "../keyboard/feedback.h"
 #include "../keyboard/readingkeys.h"
@@ -13,9 +14,9 @@
 #include "messages.h"
 #include "playersettings.h"
 #include "../platform/bookpath.h"
+#include "../platform/registry.h"
 #include "../platform/convert.h"
 #include "../platform/errors.h"
-#include "frmbrowser.h"
 
 #include <QDebug>
 

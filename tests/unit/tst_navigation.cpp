@@ -122,7 +122,7 @@ private slots:
     {
         for (const auto &[url, index] : {std::pair{QString("file:///c:/index.htm"), true}, {"file:///c:/Index.html", true},
                                          {kCap1, false}, {kIndex + "#QYRPLAYER_AUDIO_POS=16", false}})
-            QVERIFY2(PageLoad::isIndexPage(url) == index, qPrintable(url));
+            QVERIFY2(UrlHelpers::isIndexPage(url) == index, qPrintable(url));
     }
 
     void pageLoadCaptionStyleAudioAndMessages()
