@@ -200,8 +200,7 @@ void Automation::run(const QJsonObject &cmd)
                                   cmd.value(QStringLiteral("value")).toVariant().toString());
         });
     } else if (name == QLatin1String("key") && w_) {
-        pressKey(cmd.value(QStringLiteral("code")).toInt(), cmd.value(QStringLiteral("mask")).toInt(),
-                 cmd.value(QStringLiteral("target")).toString());
+        pressKey(cmd);
     } else if (name == QLatin1String("control") && w_) {
         actOnControl(cmd);
     } else if (name == QLatin1String("follow") && w_) {
@@ -218,8 +217,14 @@ void Automation::run(const QJsonObject &cmd)
 
 // A real key event, delivered where the keyboard would deliver it: to the
 // widget named (or, by default, the one with the focus in the main window).
-void Automation::pressKey(int code, int mask, const QString &target)
+// With "scan" it also carries the key's native codes, as a keyboard's event
+// does, and "qtkey" and "text" can give what the layout puts on the key: so
+// it is read the way a real key is, by its position where that counts.
+void Automation::pressKey(const QJsonObject &cmd)
 {
+    const int code = cmd.value(QStringLiteral("code")).toInt();
+    const int mask = cmd.value(QStringLiteral("mask")).toInt();
+    const QString target = cmd.value(QStringLiteral("target")).toString();
     QWidget *to = nullptr;
     if (!target.isEmpty()) {
         for (QWidget *top : QApplication::topLevelWidgets())
@@ -230,14 +235,19 @@ void Automation::pressKey(int code, int mask, const QString &target)
     } else {
         to = w_->focusWidget() ? w_->focusWidget() : w_;
     }
-    const Qt::Key key = keycodes::toQt(code);
+    const int key = cmd.value(QStringLiteral("qtkey")).toInt(keycodes::toQt(code));
     if (!to || key == Qt::Key_unknown) {
         std::fprintf(stderr, "automazione: tasto %d o destinatario \"%s\" sconosciuto\n", code, qPrintable(target));
         return;
     }
     const Qt::KeyboardModifiers mods = keycodes::modifiersFromMask(mask);
-    QKeyEvent press(QEvent::KeyPress, key, mods);
-    QKeyEvent release(QEvent::KeyRelease, key, mods);
+    const QString text = cmd.value(QStringLiteral("text")).toString();
+    const quint32 scan = quint32(cmd.value(QStringLiteral("scan")).toInt());
+    // Windows's native key is the virtual-key code itself; X11's key symbol
+    // is not read here, nor are the native modifiers.
+    const quint32 native = keycodes::kThisPlatform == keycodes::Platform::Windows && scan ? quint32(code) : 0;
+    QKeyEvent press(QEvent::KeyPress, key, mods, scan, native, 0, text);
+    QKeyEvent release(QEvent::KeyRelease, key, mods, scan, native, 0, text);
     QApplication::sendEvent(to, &press);
     QApplication::sendEvent(to, &release);
 }

@@ -31,7 +31,7 @@ private:
     void drain();
     void run(const QJsonObject &cmd);
     QJsonObject state();
-    void pressKey(int code, int mask, const QString &target);
+    void pressKey(const QJsonObject &cmd);
     void actOnControl(const QJsonObject &cmd);
 
     UiDialogs &dialogs_;

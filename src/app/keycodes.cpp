@@ -21,25 +21,24 @@ const Pair kNamed[] = {
 // The digit keys of the main block, found by position whatever symbol the
 // layout and Shift put on them (Shift+3 is '#' in the US layout, '£' in the
 // Italian one, and still key 51).
-int digitByPosition(const QKeyEvent &e)
+int digitByPosition(const KeyPress &k, Platform p)
 {
-#ifdef Q_OS_WIN
-    const quint32 vk = e.nativeVirtualKey();
-    return (vk >= '0' && vk <= '9') ? int(vk) : 0;
-#else
+    if (p == Platform::Windows) {
+        const quint32 vk = k.nativeVirtualKey;
+        return (vk >= '0' && vk <= '9') ? int(vk) : 0;
+    }
     // X11 key codes 10 to 19 are the row 1 ... 9, 0.
-    const quint32 sc = e.nativeScanCode();
+    const quint32 sc = k.nativeScanCode;
     if (sc >= 10 && sc <= 18)
         return int('1' + (sc - 10));
     return sc == 19 ? '0' : 0;
-#endif
 }
 } // namespace
 
-int fromQt(const QKeyEvent &e)
+int virtualKey(const KeyPress &k, Platform p)
 {
-    const int key = e.key();
-    const bool keypad = e.modifiers() & Qt::KeypadModifier;
+    const int key = k.qtKey;
+    const bool keypad = k.mods & Qt::KeypadModifier;
     if (keypad) {
         if (key == Qt::Key_Plus)
             return 107;
@@ -48,7 +47,7 @@ int fromQt(const QKeyEvent &e)
         if (key >= Qt::Key_0 && key <= Qt::Key_9)
             return 96 + (key - Qt::Key_0);
     }
-    if (const int digit = digitByPosition(e))
+    if (const int digit = digitByPosition(k, p))
         return digit;
     if (key >= Qt::Key_0 && key <= Qt::Key_9)
         return key;
@@ -64,11 +63,10 @@ int fromQt(const QKeyEvent &e)
     // The US "=" key carries "+": the same key code as the Italian "+".
     if (key == Qt::Key_Equal)
         return 187;
-#ifndef Q_OS_WIN
-    // Under X11, Alt pressed while Shift is held arrives as Meta.
-    if (key == Qt::Key_Meta)
+    // Under X11, Alt pressed while Shift is held arrives as Meta; on Windows
+    // Meta is the Windows key, which the program leaves alone.
+    if (key == Qt::Key_Meta && p == Platform::X11)
         return 18;
-#endif
     if (key == Qt::Key_Underscore)
         return 189;
     return 0;
@@ -79,17 +77,32 @@ int maskFromQt(Qt::KeyboardModifiers m)
     return (m & Qt::ShiftModifier ? 1 : 0) | (m & Qt::ControlModifier ? 2 : 0) | (m & Qt::AltModifier ? 4 : 0);
 }
 
-int maskFromQt(const QKeyEvent &e)
+int mask(const KeyPress &k, Platform p)
 {
-    int mask = maskFromQt(e.modifiers());
+    const int m = maskFromQt(k.mods);
     // A modifier key counts in its own press, as on Windows: the last of
     // Shift, Ctrl and Alt pressed makes the three whichever order they come.
-    switch (fromQt(e)) {
-    case 16: return mask | 1;
-    case 17: return mask | 2;
-    case 18: return mask | 4;
-    default: return mask;
+    switch (virtualKey(k, p)) {
+    case 16: return m | 1;
+    case 17: return m | 2;
+    case 18: return m | 4;
+    default: return m;
     }
+}
+
+KeyPress keyPress(const QKeyEvent &e)
+{
+    return {e.key(), e.modifiers(), e.nativeScanCode(), e.nativeVirtualKey()};
+}
+
+int fromQt(const QKeyEvent &e)
+{
+    return virtualKey(keyPress(e), kThisPlatform);
+}
+
+int maskFromQt(const QKeyEvent &e)
+{
+    return mask(keyPress(e), kThisPlatform);
 }
 
 Qt::Key toQt(int code)

@@ -493,6 +493,20 @@ private slots:
         QVERIFY(s.quitYes());
     }
 
+    // Ctrl+3 as an X11 keyboard sends it, with its key code (12): the window reads the digit by the key's
+    // position, as for every real key, and it is play/pause, not the stop of the key next to it.
+    void aRealCtrl3PausesByItsKeyCode()
+    {
+        QTemporaryDir dir;
+        Session s(dir, {});
+        s.follow("Libro/cap1.htm");
+        s.expect("player", action("playing", "cap1_1"));
+        const int mark = s.send("key", {{"code", int('3')}, {"mask", Ctrl}, {"scan", 12}});
+        const Pred pauseOrStop = [](const QJsonObject &e) { return field(e, "action") == "pause" || field(e, "action") == "stop"; };
+        QCOMPARE(field(s.event(s.expect("player", pauseOrStop, mark)), "action"), "pause");
+        QVERIFY(s.quitYes());
+    }
+
     // Ctrl+2 past the end of the page's last audio, then the page changes: each press is said once, the first one
     // too, which came while the band was hidden.
     void skipPastTheEndIsSaidOnce()
