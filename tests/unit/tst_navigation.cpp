@@ -37,6 +37,11 @@ private slots:
         const Case cases[] = {
             {"stop before play", kCap1 + "#QYRP_STOP##QYRP_PLAY#", true, {"stop"}, "STOP 00:00", -1},
             {"stop in lower case is a link", kCap1 + "#qyrp_stop#", false, {}, "", -1},
+            // Key commands: the markers are taken out of the key wherever they stand, and count as held keys.
+            {"the sample book's Alt+8 link", kCap1 + "#QYRP_KEYCMD##KEYALT#56", true, {}, "Indice avanti - Raggiunta la fine ", -1},
+            {"Alt marker before the command", kCap1 + "#KEYALT##QYRP_KEYCMD#55", true, {},
+             "Indice indietro - Raggiunto l'inizio ", -1},
+            {"Shift+Ctrl+3 is not Ctrl+3", kCap1 + "#QYRP_KEYCMD##KEYSHIFT##KEYCTRL#51", true, {}, "", -1},
             {"video full screen", kCap1 + "#video_prova.wmv", true, {"url:/libri/app/Libro/video_prova.wmv"}, "", 1},
             {"personal video in a window", kCap1 + "#VIDEO_PERS#film.avi@NOFULL@", true, {"url:/libri/app/Libro/film.avi"},
              "", 0},
