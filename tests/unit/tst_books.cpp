@@ -65,7 +65,19 @@ private slots:
         QVERIFY(text.contains(key + "LIBRO\\CAP1.HTM]\r\n\"1\"=\"754\""));
         QVERIFY(text.contains(key + "Player]\r\n\"Rate\"=\"1,5\"\r\n\"Brano\"=\"a.htm\""));
         QVERIFY(!text.contains("CAP9") && !text.contains("b.htm") && !text.contains("qyrplayer"));
-        QVERIFY(RegistryExchange(due, files).importTextFile(file).applied);
+        // A key whose name only begins with the program's is another program's: the import neither writes nor
+        // deletes it, and the view, written to directly, leaves it where it is, outside every book.
+        const QString sibling = program + "2";
+        store.setValue(sibling + "\\Vecchia", RegValue::fromText("x", "y"));
+        due.setValue(sibling + "\\Diretta", RegValue::fromText("x", "y"));
+        QVERIFY(store.keyExists(sibling + "\\Diretta"));
+        const QByteArray head = "\r\n[HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\QYR MediaPlayer2";
+        writeFile(file, text + head + "\\LIBRO]\r\n\"1\"=\"9\"\r\n" + "\r\n[-" + head.mid(3) + "\\Vecchia]\r\n");
+        const ImportResult r = RegistryExchange(due, files).importTextFile(file);
+        QVERIFY(r.applied);
+        QCOMPARE(r.ignoredKeys, 2);
+        QCOMPARE(r.ignoredValues, 1);
+        QVERIFY(!store.keyExists(sibling + "\\LIBRO") && store.keyExists(sibling + "\\Vecchia"));
         QCOMPARE(get(due, kPage, "1"), "754");
         QCOMPARE(get(due, kPlayer, "Brano"), "a.htm");
         QCOMPARE(uno.subKeys(program + "\\LIBRO"), QStringList({"CAP1.HTM"}));

@@ -90,6 +90,9 @@ private slots:
         rd.f->links.objWB_BeforeNavigate2(kCap1 + "#QYRP_KEYCMD##KEYCTRL#51", cancel);
         QVERIFY(cancel && rd.playing());
         QCOMPARE(rd.osd(), "PLAY 01:05");
+        // All three markers make Shift+Ctrl+Alt, which opens the debug panel.
+        rd.f->links.objWB_BeforeNavigate2(kCap1 + "#QYRP_KEYCMD##KEYSHIFT##KEYCTRL##KEYALT#68", cancel);
+        QVERIFY(rd.f->fraDebug.visible() && rd.dialogs.shown.isEmpty());
         rd.key('4', Ctrl);
         QCOMPARE(rd.osd(), "STOP 00:00");
         QCOMPARE(rd.m().position, 0.0);

@@ -79,24 +79,28 @@ private slots:
         }
     }
 
-    // Any audio of a page is looked for beside it, in the book folder, in its Libro folder; one found nowhere is said.
+    // Any audio of a page is looked for beside it, in the book folder, in its Libro folder; a file in two places comes
+    // from the first of them (its extension completed at each place in turn); one found nowhere is said.
     void searchPlaces()
     {
         const struct {
             bool later; // QYRPLAYER_AUDIO_1 rather than the first
-            QString named, onDisk;
-        } cases[] = {{false, "audio\\cap1.mp3", "/libri/altro/audio/cap1.mp3"}, // named the Windows way
-                     {false, "audio/cap1.mp3", "/libri/demo/Libro/audio/cap1.mp3"},
-                     {true, "cap1_2.mp3", "/libri/altro/cap1_2.mp3"}, // beside the page shown, outside Libro
-                     {true, "cap1_2", "/libri/demo/Libro/cap1_2.mp3"},
-                     {false, "cap1.mp3", "/altrove/cap1.mp3"}};
+            QString named;
+            QStringList onDisk; // the first is the one played
+        } cases[] = {{false, "audio\\cap1.mp3", {"/libri/altro/audio/cap1.mp3"}}, // named the Windows way
+                     {false, "audio/cap1.mp3", {"/libri/demo/Libro/audio/cap1.mp3"}},
+                     {true, "cap1_2.mp3", {"/libri/altro/cap1_2.mp3", "/libri/demo/cap1_2.mp3", "/libri/demo/Libro/cap1_2.mp3"}},
+                     {true, "cap1_2", {"/libri/demo/Libro/cap1_2.mp3"}},
+                     {false, "cap1", {"/libri/demo/cap1.wav", "/libri/demo/Libro/cap1.mp3"}},
+                     {false, "cap1.mp3", {"/altrove/cap1.mp3"}}};
         for (const auto &c : cases) {
-            const QString played = c.onDisk.startsWith("/altrove") ? QString() : c.onDisk;
+            const QString played = c.onDisk[0].startsWith("/altrove") ? QString() : c.onDisk[0];
             Book b;
             b.meta(c.later ? "QYRPLAYER_AUDIO_1" : "QYRPLAYER_AUDIO", c.named);
-            b.files.add(c.onDisk);
+            for (const QString &p : c.onDisk)
+                b.files.add(p);
             const bool found = c.later ? b.f->audio.Playaudio(QString(), true, false) : b.f->audio.Playaudio(kPage, false, false);
-            QVERIFY2(found == !played.isEmpty(), qPrintable(c.onDisk));
+            QVERIFY2(found == !played.isEmpty(), qPrintable(c.onDisk[0]));
             QCOMPARE(b.played(), played);
             QVERIFY(b.dialogs.shown.isEmpty());
             QCOMPARE(b.f->lblOSD.caption(), played.isEmpty() ? "Audio non trovato: " + c.named : QString());

@@ -1,6 +1,7 @@
 // Page keys, link-to-file conversion and the browser's housekeeping handlers, on doubles.
 #include "navigation/urlhelpers.h"
 #include "doubles/rig.h"
+#include "platform/bookpath.h"
 
 #include <QtTest>
 
@@ -58,6 +59,48 @@ private slots:
             const QString file = r.f->urls.PulisciUrl(c.given);
             QVERIFY2(file == c.expected && r.dialogs.shown.isEmpty(), qPrintable(c.given + " gave " + file));
         }
+    }
+
+    // A book, page or audio on a network share keeps the share's leading pair of separators through every conversion,
+    // and a name on a share is a whole path: a share is never taken for a folder of the root.
+    void networkShares()
+    {
+        const std::pair<QString, QString> paths[] = {
+            {pathFromAddress("file://server/libri/Libro/cap1.htm#LumoIndex_2"), "//server/libri/Libro/cap1.htm"},
+            {pathFromAddress("file:////server/libri/cap1.htm"), "//server/libri/cap1.htm"},
+            {pathFromAddress("\\\\server\\libri\\Libro\\..\\cap1.htm"), "//server/libri/cap1.htm"},
+            {joinPath("/libri/demo/Libro", "\\\\server\\audio\\a.mp3"), "//server/audio/a.mp3"},
+            {joinPath("//server/libri/Libro/", "../b.mp3"), "//server/libri/b.mp3"},
+            {folderOf("\\\\server\\libri\\Index.htm"), "//server/libri"},
+            {addressFromPath("\\\\server\\libri\\Index.htm"), "file://server/libri/Index.htm"},
+            {pathBelow("\\\\server\\libri", "//server/libri/Libro/cap1.htm"), "Libro/cap1.htm"},
+            {pathBelow("/server/libri", "//server/libri/cap1.htm"), QString()}, // a local folder of the same name
+        };
+        for (const auto &[converted, expected] : paths)
+            QCOMPARE(converted, expected);
+
+        // A book opened on a share, its page's audio and a link's video; an audio a local page names on a share.
+        Rig r;
+        r.files.add("//server/libri/due/Index.htm");
+        r.files.add("//server/libri/due/Libro/cap1.mp3");
+        r.files.add("//nas/audio/cap2.mp3");
+        r.startAt("file:///libri/demo/Libro/cap1.htm");
+        QVERIFY(r.f->books.open("\\\\server\\libri\\due"));
+        QCOMPARE(r.f->books.folder(), "//server/libri/due");
+        QCOMPARE(r.browser.navigations.last(), "//server/libri/due/Index.htm");
+        r.browser.location = "file://server/libri/due/Libro/cap1.htm";
+        QCOMPARE(r.f->urls.Section(), "LIBRO\\CAP1.HTM");
+        QCOMPARE(r.f->urls.PulisciUrl(r.browser.location + "#film.wmv"), "//server/libri/due/Libro/film.wmv");
+        r.meta("QYRPLAYER_AUDIO", "cap1");
+        r.mediaLog.clear();
+        QVERIFY(r.f->audio.Playaudio(r.browser.location, false, false));
+        QCOMPARE(r.played(), "//server/libri/due/Libro/cap1.mp3");
+        r.browser.location = "file:///libri/demo/Libro/cap1.htm";
+        r.meta("QYRPLAYER_AUDIO", "\\\\nas\\audio\\cap2.mp3");
+        r.mediaLog.clear();
+        QVERIFY(r.f->audio.Playaudio(r.browser.location, false, false));
+        QCOMPARE(r.played(), "//nas/audio/cap2.mp3");
+        QVERIFY(r.dialogs.shown.isEmpty());
     }
 
     // Only the titles of a page that failed to load go back to the table of contents, after saying which page it was.
