@@ -114,7 +114,7 @@ int main(int argc, char **argv)
     browser.location = QUrl::fromLocalFile(book + QStringLiteral("/Libro/venti.htm")).toString();
     Figures single = timeRuns(200, [&] {
         f.marks.ClearMarcatori();
-        f.marks.Marcatori(0, QString(), 0);
+        f.marks.Marcatori(BookmarkStore::MarkerMode::List, QString(), 0);
     });
     const int singleListed = f.ListMarkers.listCount();
 

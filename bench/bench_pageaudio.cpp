@@ -43,7 +43,7 @@ int main(int argc, char **argv)
                             PageElement{QStringLiteral("QYRPLAYER_AUDIO"), QStringLiteral("lettura.avi"), {}, {}, true});
     const QString page;
 
-    if (!form.audio.Playaudio(page, false, false)) {
+    if (!form.audio.Playaudio(page, AudioChoice::OfPage)) {
         std::fprintf(stderr, "il file non è stato trovato: la misura non vale\n");
         return 1;
     }
@@ -51,7 +51,7 @@ int main(int argc, char **argv)
     QElapsedTimer t;
     t.start();
     for (int i = 0; i < kRuns; ++i)
-        form.audio.Playaudio(page, false, false);
+        form.audio.Playaudio(page, AudioChoice::OfPage);
     const double us = double(t.nsecsElapsed()) / 1000.0 / kRuns;
     std::printf("misura                                         valore\n");
     std::printf("Playaudio, file trovato per ultimo (disco)     %.1f µs a chiamata (%d chiamate)\n", us, kRuns);

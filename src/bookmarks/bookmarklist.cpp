@@ -80,7 +80,7 @@ void BookmarkList::deleteSelected()
     } else {
         // One page's bookmarks: the rest listed renumbered (nothing chosen: the list as it is).
         u.marks.ClearMarcatori();
-        u.marks.Marcatori(0, QString(), 0);
+        u.marks.Marcatori(BookmarkStore::MarkerMode::List, QString(), 0);
     }
     if (removal == BookmarkStore::Removal::Deleted)
         u.feedback.OSD(QStringLiteral("Segnalibro cancellato: ") + description, false);

@@ -181,7 +181,7 @@ qint16 BookmarkStore::MarcatoreCerca(QString &entry, QString &pageKey)
     });
 }
 
-void BookmarkStore::Marcatori(qint16 Mode, const QString &pageKey, qint32 N)
+void BookmarkStore::Marcatori(MarkerMode Mode, const QString &pageKey, qint32 N)
 {
     // A page listed by the contents page is named by its path ("Libro/p2.html"):
     // its records are filed under its key, and the list keeps the path to go to.
@@ -189,10 +189,9 @@ void BookmarkStore::Marcatori(qint16 Mode, const QString &pageKey, qint32 N)
     if (page.isEmpty())
         return;
     switch (Mode) {
-    case 0: load(page, pageKey.isEmpty() ? page : pageKey, N); break;
-    case 1: deletePage(page); break;
-    case 2: deleteSelected(); break;
-    default: break;
+    case MarkerMode::List: load(page, pageKey.isEmpty() ? page : pageKey, N); break;
+    case MarkerMode::DeletePage: deletePage(page); break;
+    case MarkerMode::DeleteChosen: deleteSelected(); break;
     }
 }
 
@@ -406,7 +405,7 @@ void BookmarkStore::deleteSelected()
     if (!done || removal == Removal::None)
         return;
     ClearMarcatori();
-    Marcatori(0, QString(), 0);
+    Marcatori(BookmarkStore::MarkerMode::List, QString(), 0);
 }
 
 BookmarkStore::Removal BookmarkStore::removeChosen(int index)
@@ -432,7 +431,7 @@ void BookmarkStore::listAsOpened(bool wholeBook)
 {
     ClearMarcatori();
     if (!wholeBook) {
-        Marcatori(0, QString(), 0);
+        Marcatori(BookmarkStore::MarkerMode::List, QString(), 0);
         return;
     }
     qint32 n = 1;
@@ -440,7 +439,7 @@ void BookmarkStore::listAsOpened(bool wholeBook)
         if (folder.toUpper() == QLatin1String("INCLUDE"))
             continue;
         for (const QString &file : u.files.files(joinPath(u.books.folder(), folder))) {
-            Marcatori(0, folder + QLatin1Char('/') + file, n);
+            Marcatori(BookmarkStore::MarkerMode::List, folder + QLatin1Char('/') + file, n);
             ++n;
         }
     }

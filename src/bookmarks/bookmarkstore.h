@@ -123,11 +123,12 @@ public:
     // was used: the description looked for and the page key.
     qint16 MarcatoreCerca(QString &entry, QString &pageKey);
 
-    // Mode 0 loads the page's records into the lists and renumbers them from
-    // slot 1; Mode 1 deletes every record of the page; Mode 2 deletes the
-    // record selected in ListMarkers and reloads. pageKey empty: the page on
-    // show. N > 0 numbers the page in the whole-book listing.
-    void Marcatori(qint16 Mode, const QString &pageKey, qint32 N);
+    // List loads the page's records into the lists and renumbers them from
+    // slot 1; DeletePage deletes every record of the page; DeleteChosen
+    // deletes the record selected in ListMarkers and reloads. pageKey empty:
+    // the page on show. N > 0 numbers the page in the whole-book listing.
+    enum class MarkerMode { List = 0, DeletePage = 1, DeleteChosen = 2 };
+    void Marcatori(MarkerMode Mode, const QString &pageKey, qint32 N);
 
     // Deletes every record of every page in the list on show (the whole book
     // on the table of contents), in one write; how many were listed.

@@ -19,6 +19,7 @@ const QString kChooserTitle = QStringLiteral("Apri un libro");
 const QString kNoneOpened = QStringLiteral("Nessun libro aperto: si continua con quello di prima.");
 // A table of contents names itself near its top; a huge index is not read whole for that.
 constexpr qint64 kIndexHeadBytes = 64 * 1024;
+constexpr qint64 kIndexMaxBytes = 16 * 1024 * 1024; // a contents page, however long
 
 // Books made on Windows are often in its Western code page rather than UTF-8.
 QString decodePage(const QByteArray &bytes)
@@ -84,22 +85,19 @@ QString bookTitleOf(IFiles &files, const QString &folder)
     static const QRegularExpression heading(QStringLiteral("<h1[^>]*>(.*?)</h1\\s*>"), options);
     static const QRegularExpression title(QStringLiteral("<title[^>]*>(.*?)</title\\s*>"), options);
     static const QRegularExpression tag(QStringLiteral("<[^>]*>"));
-    QString found;
-    IgnoreFailure([&] {
-        const QString index = files.resolve(joinPath(folder, kIndex));
-        const QString page = decodePage(files.readFile(index.isEmpty() ? joinPath(folder, kIndex) : index, kIndexHeadBytes));
+    const QString index = files.resolve(joinPath(folder, kIndex));
+    // A contents page that cannot be read leaves the folder's name to name the book.
+    if (const Result<QByteArray> read = files.readFile(index.isEmpty() ? joinPath(folder, kIndex) : index, kIndexMaxBytes)) {
+        const QString page = decodePage(read->left(kIndexHeadBytes));
         // The heading the book opens with names the book itself ("Il faro di
         // Punta Lunga"); the page's title often names the page ("Sommario - ...").
         for (const QRegularExpression *re : {&heading, &title}) {
             const QRegularExpressionMatch m = re->match(page);
-            if (m.hasMatch())
-                found = decodeReferences(m.captured(1).remove(tag)).simplified();
+            const QString found = m.hasMatch() ? decodeReferences(m.captured(1).remove(tag)).simplified() : QString();
             if (!found.isEmpty())
-                return;
+                return found;
         }
-    });
-    if (!found.isEmpty())
-        return found;
+    }
     QString name = folder;
     while (name.size() > 1 && (name.endsWith(QLatin1Char('/')) || name.endsWith(QLatin1Char('\\'))))
         name.chop(1);

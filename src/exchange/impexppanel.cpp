@@ -221,8 +221,9 @@ void ImpExpPanel::exportTo(const QString &name, const QString &asked)
         const QString existing = files.resolve(path);
         if (!existing.isEmpty())
             path = existing;
+        // One that stays read-only fails the write, which says so.
         if (!existing.isEmpty())
-            files.makeWritable(existing);
+            static_cast<void>(files.makeWritable(existing));
     }
     RegistryExchange exchange(u.view, u.files, u.hives);
     const ExportResult r = exchange.exportKey(hkey::CurrentUser, programKey(), path, true, false);
@@ -277,7 +278,8 @@ void ImpExpPanel::importFrom(const QString &path)
     try {
         r = exchange.carryOut(plan);
     } catch (...) {
-        u.files.deleteFile(copy); // nothing changed: the copies stay as they were
+        // Nothing changed: the copies stay as they were (one left behind is pruned later).
+        static_cast<void>(u.files.deleteFile(copy));
         throw;
     }
     pruneSafetyCopies(path);
@@ -328,8 +330,9 @@ void ImpExpPanel::pruneSafetyCopies(const QString &imported)
     while (copies.size() > kCopiesKept) {
         const QString oldest = copies.takeFirst();
         // The copy just restored stays: it may be the one the reader wants again.
+        // One that cannot be deleted is tried again at the next prune.
         if (!u.files.sameFile(oldest, imported))
-            u.files.deleteFile(oldest);
+            static_cast<void>(u.files.deleteFile(oldest));
     }
 }
 
@@ -349,7 +352,8 @@ QStringList ImpExpPanel::safetyCopies() const
 QString ImpExpPanel::folderOfDrive(const QString &drive) const
 {
     if (drive == kCopiesDrive) {
-        u.files.makeFolder(safetyCopiesFolder());
+        // Shown empty when it cannot be made.
+        static_cast<void>(u.files.makeFolder(safetyCopiesFolder()));
         return safetyCopiesFolder();
     }
     return driveFolder(drive);
@@ -447,7 +451,8 @@ QString ImpExpPanel::exportOwnFile(const QString &fileName)
     RegistryExchange exchange(u.view, u.files, u.hives);
     QString problem;
     for (const QString &folder : ownFilesFolders()) {
-        u.files.makeFolder(folder);
+        // A folder that cannot be made fails the write, and the next is tried.
+        static_cast<void>(u.files.makeFolder(folder));
         const QString path = inFolder(folder, fileName);
         const ExportResult r = exchange.exportKey(hkey::CurrentUser, programKey(), path, true, false);
         if (r.written)

@@ -233,8 +233,10 @@ ExportResult RegistryExchange::exportKey(quint32 root, const QString &keyPath, c
                                          bool append)
 {
     QByteArray old;
+    // An old file that cannot be read is written over, not added to.
     if (append && files_.fileExists(file))
-        IgnoreFailure([&] { old = files_.readFile(file, limits_.maxFileBytes); });
+        if (const Result<QByteArray> read = files_.readFile(file, limits_.maxFileBytes))
+            old = *read;
     const bool oldIs5 = old.startsWith("\xFF\xFE");
     const bool oldIs4 = !old.isEmpty() && !oldIs5;
 
@@ -267,7 +269,10 @@ ExportResult RegistryExchange::exportKey(quint32 root, const QString &keyPath, c
         bytes = (oldIs5 ? QByteArray() : QByteArray("\xFF\xFE")) + utf16Le(text);
     bytes.prepend(old);
 
-    r.written = files_.writeFile(file, bytes, &r.problem);
+    const Result<Done> written = files_.writeFile(file, bytes);
+    r.written = written.ok();
+    if (!written)
+        r.problem = written.failure().description;
     return r;
 }
 
@@ -314,7 +319,7 @@ ImportResult RegistryExchange::importTextFile(const QString &file)
 
 ImportPlan RegistryExchange::planTextFile(const QString &file)
 {
-    const QByteArray bytes = nothingChangedOnFailure(QString(), [&] { return files_.readFile(file, limits_.maxFileBytes); });
+    const QByteArray bytes = nothingChangedOnFailure(QString(), [&] { return files_.readFile(file, limits_.maxFileBytes).value(); });
     ImportPlan plan;
     plan.file = file;
     plan.text = nothingChangedOnFailure(QStringLiteral("Il file %1 non è un file di registro valido.").arg(file),
@@ -338,7 +343,7 @@ ImportPlan RegistryExchange::planHive(const QString &keyPath, const QString &fil
         plan.file = file;
         plan.hive = true;
         plan.target = normalized(keyPath);
-        plan.content = hives_->read(file, plan.target);
+        plan.content = hives_->read(file, plan.target).value();
         checkNames(plan.content.key, file, true);
         plan.outsideOwnTree =
             root != hkey::CurrentUser || !insideProgramTree(QStringLiteral("HKEY_CURRENT_USER"), plan.target);

@@ -109,9 +109,9 @@ void BookmarkKeys::deleteAll()
         Answer::Yes)
         return;
     const int count = u.ListMarkers.listCount();
-    u.marks.Marcatori(1, QString(), 0);
+    u.marks.Marcatori(BookmarkStore::MarkerMode::DeletePage, QString(), 0);
     u.marks.ClearMarcatori();
-    u.marks.Marcatori(0, QString(), 0);
+    u.marks.Marcatori(BookmarkStore::MarkerMode::List, QString(), 0);
     // Said only when they are really gone: a store that refused keeps them listed.
     if (u.ListMarkers.listCount() == 0)
         u.feedback.OSD(QStringLiteral("Segnalibri della pagina cancellati: %1").arg(count), false);

@@ -58,7 +58,7 @@ void TransportKeys::skipForward(const QString &KeyStep)
             const double target = skipLength() + u.player.get().CurrentPosition();
             if (duration < target) {
                 // Past the end: the page's next audio, or near the end of this one.
-                if (!u.audio.Playaudio(QString(), true, false)) {
+                if (!u.audio.Playaudio(QString(), AudioChoice::Next)) {
                     u.player.get().setCurrentPosition(duration - 3);
                     u.player.get().Play_Player();
                 }
@@ -123,7 +123,7 @@ void TransportKeys::skipBack(const QString &KeyStep)
 // first audio, this one from its start.
 void TransportKeys::intoPrevious()
 {
-    if (u.audio.Playaudio(QString(), false, true)) {
+    if (u.audio.Playaudio(QString(), AudioChoice::Previous)) {
         u.player.get().setCurrentPosition(u.audio.loadedDuration() - skipLength());
     } else {
         u.player.get().setCurrentPosition(0);

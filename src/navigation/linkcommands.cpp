@@ -55,7 +55,7 @@ void LinkCommands::objWB_BeforeNavigate2(const QString &URL, bool &Cancel)
 bool LinkCommands::playerCommand(const QString &URL, bool &Cancel)
 {
     if (URL.toUpper().contains(PageAudio::reloadAddress())) {
-        u.audio.Playaudio(PageAudio::reloadAddress(), false, false);
+        u.audio.Playaudio(PageAudio::reloadAddress(), AudioChoice::OfPage);
         Cancel = true;
     } else if (URL.contains(kStop)) {
         u.player.get().Stop_Player();

@@ -289,8 +289,10 @@ bool PageAudio::chooseElement(bool next, bool previous, StepLabel &step)
     return stepElement(next, step);
 }
 
-bool PageAudio::Playaudio(const QString &address, bool next, bool previous)
+bool PageAudio::Playaudio(const QString &address, AudioChoice which)
 {
+    const bool next = which == AudioChoice::Next;
+    const bool previous = which == AudioChoice::Previous;
     if (bDisableState)
         return false; // a bookmark recall is stopping the old file: no chaining
 
@@ -378,7 +380,7 @@ void PageAudio::oPlayer_PlayStateChange(qint32 NewMode)
         if ((NewMode == 8 || NewMode == 1) && resumeAfterVideo())
             return;
         if (NewMode == 8) // media ended: the page's next audio, or the next page
-            Playaudio(QString(), true, false);
+            Playaudio(QString(), AudioChoice::Next);
     });
 }
 

@@ -20,6 +20,8 @@ class Books;
 class oEkoPlayer;
 struct StepLabel;
 
+enum class AudioChoice { OfPage, Next, Previous };
+
 class PageAudio {
 public:
     // What it works with.
@@ -61,10 +63,11 @@ public:
     void holdChaining(bool hold) { bDisableState = hold; }
     bool chainingHeld() const { return bDisableState; }
 
-    // Plays the audio of the page at address (or the next or previous audio of
-    // the page shown, when address is empty); true when a file was found and
-    // handed to the player. oAudioElem keeps the name of the element chosen.
-    bool Playaudio(const QString &address, bool next, bool previous);
+    // Plays the audio of the page at address (OfPage: its first, or the one
+    // a resume names), or the next or previous audio of the page shown (the
+    // address is then empty); true when a file was found and handed to the
+    // player. oAudioElem keeps the name of the element chosen.
+    bool Playaudio(const QString &address, AudioChoice which);
 
     // Where the page's audio name is found (beside the page, in the book
     // folder, in its Libro folder, extension completed); empty if nowhere.

@@ -35,7 +35,7 @@ void PageLoad::objWB_DocumentComplete(const QString &URL)
     IgnoreFailure([&] { u.urls.sayPageNotFound(index); });
     IgnoreFailure([&] {
         if (!URL.isEmpty() && URL != QLatin1String("http:///"))
-            u.audio.Playaudio(URL, false, false);
+            u.audio.Playaudio(URL, AudioChoice::OfPage);
     });
     step.label = QStringLiteral("Marcatori");
     IgnoreFailure([&] { u.completeRecall(); });

@@ -2,6 +2,8 @@
 // Files port. The real adapter takes a path in any form the book may write
 // (a file:// address, "\" between names) through pathFromAddress, and on
 // case-sensitive file systems finds a file whatever the letter case asked for.
+#include "result.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -17,22 +19,22 @@ public:
     virtual QString resolve(const QString &path) = 0;
     virtual QStringList folders(const QString &folder) = 0; // names only, sorted
     virtual QStringList files(const QString &folder, const QString &pattern = QString()) = 0;
-    virtual bool deleteFile(const QString &path) = 0;
+    [[nodiscard]] virtual bool deleteFile(const QString &path) = 0;
     // The roots searched, in order, for a book moved to another drive: the
     // drives C: to Z: on Windows; elsewhere the volumes mounted below /media,
     // /run/media and /mnt, then the home folder.
     virtual QStringList volumes() = 0;
 
     // Whole files, for the settings files exported and imported. readFile
-    // throws a QyrError naming the file when it is missing, unreadable, not
-    // a regular file once links are followed (a folder, a device, a pipe) or
-    // larger than maxSize, which it never reads past whatever size the file
-    // reports. writeFile puts the new content in place only
-    // once written whole; on failure it says why in Italian in *problem.
-    virtual QByteArray readFile(const QString &path, qint64 maxSize) = 0;
-    virtual bool writeFile(const QString &path, const QByteArray &bytes, QString *problem) = 0;
-    virtual bool makeFolder(const QString &path) = 0; // with any folder above it
-    virtual bool makeWritable(const QString &path) = 0;
+    // fails, naming the file, when it is missing, unreadable, not a regular
+    // file once links are followed (a folder, a device, a pipe) or larger
+    // than maxSize, which it never reads past whatever size the file
+    // reports. writeFile puts the new content in place only once written
+    // whole; its failure says why in Italian.
+    virtual Result<QByteArray> readFile(const QString &path, qint64 maxSize) = 0;
+    virtual Result<Done> writeFile(const QString &path, const QByteArray &bytes) = 0;
+    [[nodiscard]] virtual bool makeFolder(const QString &path) = 0; // with any folder above it
+    [[nodiscard]] virtual bool makeWritable(const QString &path) = 0;
     virtual bool sameFile(const QString &a, const QString &b) = 0;
     // Where the program keeps its own files (safety copies, test exports).
     virtual QString ownFolder() = 0;

@@ -2,6 +2,7 @@
 // Hive port: reads a binary registry hive file (the "regf" format that the
 // registry saves a key into) as a tree of keys and typed values.
 #include "errors.h"
+#include "result.h"
 #include "registry.h"
 
 #include <QList>
@@ -38,9 +39,9 @@ public:
     // Reads the hive in file. A key saved on its own is the hive's root; a
     // whole user profile holds the same key deeper down: when the root has
     // the key path `within` below it, that key is read instead of the root.
-    // Throws QyrError with an Italian description naming the file when it is
-    // not a sound hive, or when it goes past the reader's limits.
-    virtual HiveContent read(const QString &file, const QString &within) = 0;
+    // Fails with an Italian description naming the file when it is not a
+    // sound hive, or when it goes past the reader's limits.
+    virtual Result<HiveContent> read(const QString &file, const QString &within) = 0;
 };
 
 } // namespace qyr

@@ -77,17 +77,17 @@ public:
     QStringList files(const QString &folder, const QString & = QString()) override { return children(folder, false); }
     bool deleteFile(const QString &path) override { return existing.remove(norm(path)); }
     QStringList volumes() override { return volumeRoots; }
-    QByteArray readFile(const QString &path, qint64) override
+    Result<QByteArray> readFile(const QString &path, qint64) override
     {
         if (!contents.contains(norm(path)))
-            throw QyrError(err::FileNotFound, QStringLiteral("Il file %1 non esiste.").arg(path));
+            return Failure{err::FileNotFound, QStringLiteral("Il file %1 non esiste.").arg(path)};
         return contents.value(norm(path));
     }
-    bool writeFile(const QString &path, const QByteArray &bytes, QString *) override
+    Result<Done> writeFile(const QString &path, const QByteArray &bytes) override
     {
         contents.insert(norm(path), bytes);
         add(path);
-        return true;
+        return Done{};
     }
     bool makeFolder(const QString &) override { return true; }
     bool makeWritable(const QString &) override { return true; }

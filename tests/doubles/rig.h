@@ -111,7 +111,7 @@ struct Rig {
     void loadMarks(const QString &page = QString(), qint32 n = 0)
     {
         f->marks.ClearMarcatori();
-        f->marks.Marcatori(0, page, n);
+        f->marks.Marcatori(BookmarkStore::MarkerMode::List, page, n);
     }
 };
 

@@ -78,7 +78,7 @@ private slots:
                 stopped = true;
             }
         });
-        QVERIFY(b.f->audio.Playaudio(b.browser.location, false, false));
+        QVERIFY(b.f->audio.Playaudio(b.browser.location, AudioChoice::OfPage));
         QTRY_VERIFY_WITH_TIMEOUT(stopped, 20000);
         QTest::qWait(800);
         QCOMPARE(b.dialogs.errorNames(), QStringList{"oWMP9 - WMP_MediaError"});

@@ -160,8 +160,8 @@ private slots:
             b.putMarks(cap2, {QString("%1|%1|Voce %1|v.mp3").arg(n)});
         b.putMarks("Libro\\cap3.htm", {"1|7|Tre|t.mp3"});
         b.loadMarks(kPage, 1);
-        b.f->marks.Marcatori(0, cap2, 2);
-        b.f->marks.Marcatori(0, "Libro\\cap3.htm", 3);
+        b.f->marks.Marcatori(BookmarkStore::MarkerMode::List, cap2, 2);
+        b.f->marks.Marcatori(BookmarkStore::MarkerMode::List, "Libro\\cap3.htm", 3);
         b.press(12, 46);
         QCOMPARE(b.marks(cap2).last(), "11|11|Voce 11|v.mp3");
         QCOMPARE(b.osd(), "Segnalibro cancellato: Voce 12");
@@ -315,7 +315,7 @@ private slots:
         b.putMarks(section, {"2|20|A|a.mp3", "3|30|B|b.mp3"});
         b.putMarks("LIBRO\\P2.HTM", {"1|40|Due|d.mp3"});
         b.loadMarks(section, 1);
-        b.f->marks.Marcatori(0, "Libro/p2.html", 2);
+        b.f->marks.Marcatori(BookmarkStore::MarkerMode::List, "Libro/p2.html", 2);
         QCOMPARE(b.f->ListMarkers.items(), (QStringList{"00:20 - A", "00:30 - B", "00:40 - Due"}));
         QCOMPARE(b.f->lstapp.items(), (QStringList{section.toUpper() + "*1", section.toUpper() + "*2", "LIBRO\\P2.HTM*1"}));
         QCOMPARE(b.marks(section), (QStringList{"1|20|A|a.mp3", "2|30|B|b.mp3"}));
@@ -334,12 +334,12 @@ private slots:
         b.putMarks("Libro", {"1|9|Cartella"});
         b.putMarks(kSec, {"1|10|A|a.mp3"});
         b.putMarks(kSec + '#', {"1|20|S"});
-        b.f->marks.Marcatori(1, QString(), 0); // the contents' own records only
+        b.f->marks.Marcatori(BookmarkStore::MarkerMode::DeletePage, QString(), 0); // the contents' own records only
         QVERIFY(!b.f->view.keyExists(keyOf("INDEX.HTM")));
-        b.f->marks.Marcatori(1, "Libro", 0); // a page key that is also a folder
+        b.f->marks.Marcatori(BookmarkStore::MarkerMode::DeletePage, "Libro", 0); // a page key that is also a folder
         QVERIFY(b.marks("Libro").isEmpty());
         QCOMPARE(b.marks(kSec).size(), 1);
-        b.f->marks.Marcatori(1, kSec, 0);
+        b.f->marks.Marcatori(BookmarkStore::MarkerMode::DeletePage, kSec, 0);
         QVERIFY(!b.f->view.keyExists(keyOf(kSec)) && !b.f->view.keyExists(keyOf(kSec + '#')));
     }
 

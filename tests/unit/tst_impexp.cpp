@@ -172,7 +172,7 @@ private slots:
             const bool storeFails = c.name == "buono.reg";
             Desk d(c.name != "copia.qyr");
             d.putMarks(kPage, {"1|12|Vecchio|cap01.mp3"});
-            d.f->marks.Marcatori(0, QString(), 0);
+            d.f->marks.Marcatori(BookmarkStore::MarkerMode::List, QString(), 0);
             const QStringList before = dump(d.f->view, kOwn);
             writeFile(d.tmp.filePath(c.name), c.content);
             if (c.name == "grande.qyr")

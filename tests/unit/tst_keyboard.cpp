@@ -29,9 +29,9 @@ struct Reader : Rig {
     {
         meta("QYRPLAYER_AUDIO", "cap1_1.mp3");
         meta("QYRPLAYER_AUDIO_1", "cap1_2.mp3");
-        f->audio.Playaudio(kCap1, false, false);
+        f->audio.Playaudio(kCap1, AudioChoice::OfPage);
         if (segment == 1)
-            f->audio.Playaudio(QString(), true, false);
+            f->audio.Playaudio(QString(), AudioChoice::Next);
         m().position = at;
         m().length = length;
         clear();

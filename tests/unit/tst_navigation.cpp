@@ -104,7 +104,7 @@ private slots:
         Reader rd(kCap1);
         rd.files.add("/libri/app/Libro/cap1_1.mp3");
         rd.meta("QYRPLAYER_AUDIO", "cap1_1");
-        QVERIFY(rd.f->audio.Playaudio(kCap1, false, false));
+        QVERIFY(rd.f->audio.Playaudio(kCap1, AudioChoice::OfPage));
         QVERIFY(rd.go(kCap1 + "#film.avi"));
         QCOMPARE(rd.played(), "/libri/app/Libro/cap1_1.mp3|/libri/app/Libro/film.avi");
         rd.browser.location = "file:///libri/app/Libro/cap2.htm";

@@ -68,7 +68,7 @@ private slots:
             b.meta("QYRPLAYER_AUDIO", c.named);
             for (const QString &p : c.onDisk)
                 b.files.add(p);
-            QVERIFY(b.f->audio.Playaudio(kPage, false, false));
+            QVERIFY(b.f->audio.Playaudio(kPage, AudioChoice::OfPage));
             QCOMPARE(b.files.asked.mid(0, c.askedFirst.size()), c.askedFirst);
             QCOMPARE(b.played(), c.played);
             QVERIFY(b.dialogs.shown.isEmpty());
@@ -99,7 +99,7 @@ private slots:
             b.meta(c.later ? "QYRPLAYER_AUDIO_1" : "QYRPLAYER_AUDIO", c.named);
             for (const QString &p : c.onDisk)
                 b.files.add(p);
-            const bool found = c.later ? b.f->audio.Playaudio(QString(), true, false) : b.f->audio.Playaudio(kPage, false, false);
+            const bool found = c.later ? b.f->audio.Playaudio(QString(), AudioChoice::Next) : b.f->audio.Playaudio(kPage, AudioChoice::OfPage);
             QVERIFY2(found == !played.isEmpty(), qPrintable(c.onDisk[0]));
             QCOMPARE(b.played(), played);
             QVERIFY(b.dialogs.shown.isEmpty());
@@ -122,7 +122,7 @@ private slots:
             Book b;
             b.metas({{"QYRPLAYER_AUDIO", "cap1"}, {"QYRPLAYER_AUDIO_POS", c.element}});
             b.files.add("/libri/altro/cap1.mp3");
-            QVERIFY(b.f->audio.Playaudio(c.address, false, false));
+            QVERIFY(b.f->audio.Playaudio(c.address, AudioChoice::OfPage));
             QCOMPARE(b.media()->position, c.position); // after the load, which starts at 0
             QCOMPARE(b.dialogs.errorNames(), c.errors);
             QCOMPARE(b.media()->state, int(playstate::Playing)); // playback goes on after a failed position
@@ -137,7 +137,7 @@ private slots:
                  {"QYRPLAYER_AUDIO_2", "cap1c"}, {"QYRPLAYER_AUDIO_3", QString()}, {"QYRPLAYER_AUDIO_NEXTHTML_3", "cap2.htm"}});
         for (const char *name : {"cap1.mp3", "cap1b.mp3", "cap1c", "cap1c.wma"})
             b.files.add(QString("/libri/demo/Libro/") + name);
-        QVERIFY(b.f->audio.Playaudio(kBookPage, false, false));
+        QVERIFY(b.f->audio.Playaudio(kBookPage, AudioChoice::OfPage));
         b.mediaLog.clear();
         for (qint32 state : {1, 2, 3, 9})
             b.f->players.StateChanged(state);
@@ -177,7 +177,7 @@ private slots:
             b.files.add("/libri/altro/cap1.mp3");
             b.files.add("/libri/altro/cap1c.mp3");
             b.f->audio.setAudioIndex(c.from);
-            QVERIFY2(b.f->audio.Playaudio(QString(), false, true) == !c.played.isEmpty(), qPrintable(QString::number(c.from)));
+            QVERIFY2(b.f->audio.Playaudio(QString(), AudioChoice::Previous) == !c.played.isEmpty(), qPrintable(QString::number(c.from)));
             QCOMPARE(b.f->audio.audioIndex(), c.index);
             QCOMPARE(b.played(), c.played);
             QCOMPARE(b.media()->position, c.position);
@@ -189,11 +189,11 @@ private slots:
         Book b;
         b.metas({{"QYRPLAYER_AUDIO", "cap1.mp3"}, {"QYRPLAYER_AUDIO_1", "/libri/altro/cap1.mp3"}});
         b.files.add("/libri/altro/cap1.mp3");
-        QVERIFY(b.f->audio.Playaudio(kPage, false, false));
+        QVERIFY(b.f->audio.Playaudio(kPage, AudioChoice::OfPage));
         b.f->audio.holdChaining(true);
         b.clear();
 
-        QVERIFY(!b.f->audio.Playaudio(kPage, false, false));
+        QVERIFY(!b.f->audio.Playaudio(kPage, AudioChoice::OfPage));
         QVERIFY(b.mediaLog.isEmpty()); // not even stopped
         QCOMPARE(b.media()->state, int(playstate::Playing));
         QVERIFY(b.files.asked.isEmpty());
@@ -204,7 +204,7 @@ private slots:
 
         // Past the last audio of a page without a next page nothing plays and nothing opens.
         b.f->audio.holdChaining(false);
-        QVERIFY(b.f->audio.Playaudio(QString(), true, false));
+        QVERIFY(b.f->audio.Playaudio(QString(), AudioChoice::Next));
         b.endOfMedia();
         QVERIFY(b.played().isEmpty());
         QCOMPARE(b.f->audio.audioIndex(), 2);
@@ -227,16 +227,16 @@ private slots:
             b.metas({{"QYRPLAYER_AUDIO", "cap1.mp3"}, {"QYRPLAYER_AUDIO_POS", "95"}});
             b.files.add("/libri/altro/cap1.mp3");
             if (c.reload)
-                QVERIFY(b.f->audio.Playaudio(kPage, false, false));
+                QVERIFY(b.f->audio.Playaudio(kPage, AudioChoice::OfPage));
             b.reg.put("Player", "BranoPos", c.saved);
             b.f->audio.expectResume(true);
-            b.f->audio.Playaudio(c.reload ? "LOCATION.RELOAD" : kPage, false, false);
+            b.f->audio.Playaudio(c.reload ? "LOCATION.RELOAD" : kPage, AudioChoice::OfPage);
             QCOMPARE(b.media()->position, c.position);
             QCOMPARE(b.dialogs.errorNames(), c.errors);
             QVERIFY(!b.f->audio.resumePending());
 
             b.meta("QYRPLAYER_AUDIO_POS", QString());
-            QVERIFY(b.f->audio.Playaudio(kPage, false, false));
+            QVERIFY(b.f->audio.Playaudio(kPage, AudioChoice::OfPage));
             QCOMPARE(b.media()->position, 0.0);
             QCOMPARE(b.dialogs.errorNames(), c.errors);
         }
@@ -250,7 +250,7 @@ private slots:
         b.metas({{"QYRPLAYER_AUDIO", "cap1.mp3"}, {"QYRPLAYER_AUDIO_1", "cap1b.mp3"}, {"QYRPLAYER_AUDIO_2", "cap1c"}});
         for (const char *name : {"cap1.mp3", "cap1b.mp3", "cap1c.wma"})
             b.files.add(QString("/libri/demo/Libro/") + name);
-        QVERIFY(b.f->audio.Playaudio(kBookPage, false, false));
+        QVERIFY(b.f->audio.Playaudio(kBookPage, AudioChoice::OfPage));
         for (const auto &[file, index] : {std::pair{QString("/altrove/CAP1B.MP3"), 1}, {QString("cap1c.wma"), 2},
                                           {QString("cap1.mp3"), 0}, {QString("cap9.mp3"), 0}, {QString(), 0}}) {
             QCOMPARE(b.f->audio.followFile(file), !file.contains("cap9") && !file.isEmpty());

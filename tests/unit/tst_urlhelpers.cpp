@@ -93,12 +93,12 @@ private slots:
         QCOMPARE(r.f->urls.PulisciUrl(r.browser.location + "#film.wmv"), "//server/libri/due/Libro/film.wmv");
         r.meta("QYRPLAYER_AUDIO", "cap1");
         r.mediaLog.clear();
-        QVERIFY(r.f->audio.Playaudio(r.browser.location, false, false));
+        QVERIFY(r.f->audio.Playaudio(r.browser.location, AudioChoice::OfPage));
         QCOMPARE(r.played(), "//server/libri/due/Libro/cap1.mp3");
         r.browser.location = "file:///libri/demo/Libro/cap1.htm";
         r.meta("QYRPLAYER_AUDIO", "\\\\nas\\audio\\cap2.mp3");
         r.mediaLog.clear();
-        QVERIFY(r.f->audio.Playaudio(r.browser.location, false, false));
+        QVERIFY(r.f->audio.Playaudio(r.browser.location, AudioChoice::OfPage));
         QCOMPARE(r.played(), "//nas/audio/cap2.mp3");
         QVERIFY(r.dialogs.shown.isEmpty());
     }

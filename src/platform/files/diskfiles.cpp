@@ -157,7 +157,12 @@ struct Descriptor {
 // A regular file only, after following links, and never more than maxSize
 // bytes whatever size it reports: a link to /dev/zero or a growing file
 // would otherwise be read without end.
-QByteArray DiskFiles::readFile(const QString &path, qint64 maxSize)
+Result<QByteArray> DiskFiles::readFile(const QString &path, qint64 maxSize)
+{
+    return resultOf([&] { return readWhole(path, maxSize); });
+}
+
+QByteArray DiskFiles::readWhole(const QString &path, qint64 maxSize)
 {
     QByteArray bytes;
 #ifdef Q_OS_WIN
@@ -233,7 +238,7 @@ QString writeProblem(const QString &file, QFileDevice::FileError error)
 
 } // namespace
 
-bool DiskFiles::writeFile(const QString &path, const QByteArray &bytes, QString *problem)
+Result<Done> DiskFiles::writeFile(const QString &path, const QByteArray &bytes)
 {
     // Written beside the old file and put in its place only when whole.
     // Unbuffered, so that a full disk fails the write itself rather than a
@@ -242,11 +247,11 @@ bool DiskFiles::writeFile(const QString &path, const QByteArray &bytes, QString 
     QSaveFile out(path);
     if (out.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && out.write(bytes) == bytes.size() && out.commit() &&
         QFileInfo(path).size() == bytes.size())
-        return true;
-    if (problem)
-        *problem = writeProblem(path, out.error() == QFileDevice::NoError ? QFileDevice::WriteError : out.error());
+        return Done{};
+    const QString problem =
+        writeProblem(path, out.error() == QFileDevice::NoError ? QFileDevice::WriteError : out.error());
     out.cancelWriting();
-    return false;
+    return Failure{err::PathAccess, problem};
 }
 
 bool DiskFiles::makeFolder(const QString &path) { return QDir().mkpath(path); }

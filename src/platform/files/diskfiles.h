@@ -15,12 +15,15 @@ public:
     QStringList files(const QString &folder, const QString &pattern = QString()) override;
     bool deleteFile(const QString &path) override;
     QStringList volumes() override;
-    QByteArray readFile(const QString &path, qint64 maxSize) override;
-    bool writeFile(const QString &path, const QByteArray &bytes, QString *problem) override;
+    Result<QByteArray> readFile(const QString &path, qint64 maxSize) override;
+    Result<Done> writeFile(const QString &path, const QByteArray &bytes) override;
     bool makeFolder(const QString &path) override;
     bool makeWritable(const QString &path) override;
     bool sameFile(const QString &a, const QString &b) override;
     QString ownFolder() override;
+
+private:
+    QByteArray readWhole(const QString &path, qint64 maxSize);
 };
 
 } // namespace qyr

@@ -165,7 +165,12 @@ void checkFile(const QString &file, const QByteArray &name, qint64 maxBytes)
 
 } // namespace
 
-HiveContent HivexReader::read(const QString &file, const QString &within)
+Result<HiveContent> HivexReader::read(const QString &file, const QString &within)
+{
+    return resultOf([&] { return readHive(file, within); });
+}
+
+HiveContent HivexReader::readHive(const QString &file, const QString &within)
 {
     const QByteArray name = QFile::encodeName(file);
     checkFile(file, name, limits_.maxFileBytes);

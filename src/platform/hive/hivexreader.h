@@ -12,7 +12,10 @@ public:
     HivexReader() = default;
     explicit HivexReader(const Limits &limits) : limits_(limits) {}
 
-    HiveContent read(const QString &file, const QString &within) override;
+    Result<HiveContent> read(const QString &file, const QString &within) override;
+
+private:
+    HiveContent readHive(const QString &file, const QString &within);
 
 private:
     Limits limits_;
