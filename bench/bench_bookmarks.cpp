@@ -84,8 +84,10 @@ int main(int argc, char **argv)
         for (int n = 1; n <= count; ++n) {
             const QString s = QString::number(n);
             reg.setValue(root + section, RegValue::fromText(s, QString::number(n * 37)));
-            reg.setValue(root + section, RegValue::fromText(s + QStringLiteral("NOME"), QStringLiteral("Segno %1 di %2").arg(n).arg(section)));
-            reg.setValue(root + section, RegValue::fromText(s + QStringLiteral("NOMEAUDIO"), QStringLiteral("audio.mp3")));
+            reg.setValue(root + section, RegValue::fromText(s + QStringLiteral("NOME"),
+                                                            QStringLiteral("Segno %1 di %2").arg(n).arg(section)));
+            reg.setValue(root + section,
+                         RegValue::fromText(s + QStringLiteral("NOMEAUDIO"), QStringLiteral("audio.mp3")));
         }
     };
     reg.transaction([&] {
@@ -98,8 +100,15 @@ int main(int argc, char **argv)
     ScriptedDialogs dialogs;
     ManualClock clock;
     FakeBrowser browser;
-    Ports ports{reg, files, dialogs, clock, clock, browser,
-                []() { return MediaHostParts{std::make_unique<FakeMedia>(), std::make_unique<FakeVideoWindow>()}; },
+    Ports ports{reg,
+                files,
+                dialogs,
+                clock,
+                clock,
+                browser,
+                []() {
+                    return MediaHostParts{std::make_unique<FakeMedia>(), std::make_unique<FakeVideoWindow>()};
+                },
                 book};
     frmBrowser f(ports);
     f.startup.Form_Load(); // tables, settings and the player, as at start

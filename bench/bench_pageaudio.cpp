@@ -34,13 +34,20 @@ int main(int argc, char **argv)
     ScriptedDialogs dialogs;
     ManualClock clock;
     FakeBrowser browser;
-    Ports ports{reg, files, dialogs, clock, clock, browser,
-                []() { return MediaHostParts{std::make_unique<FakeMedia>(), nullptr}; }, book};
+    Ports ports{reg,
+                files,
+                dialogs,
+                clock,
+                clock,
+                browser,
+                []() { return MediaHostParts{std::make_unique<FakeMedia>(), nullptr}; },
+                book};
     frmBrowser form(ports);
     form.oPlayer = form.players.create();
     form.oPlayer->setVersione(1);
-    browser.elements.insert(QStringLiteral("qyrplayer_audio"),
-                            PageElement{QStringLiteral("QYRPLAYER_AUDIO"), QStringLiteral("lettura.avi"), {}, {}, true});
+    browser.elements.insert(
+        QStringLiteral("qyrplayer_audio"),
+        PageElement{QStringLiteral("QYRPLAYER_AUDIO"), QStringLiteral("lettura.avi"), {}, {}, true});
     const QString page;
 
     if (!form.audio.Playaudio(page, AudioChoice::OfPage)) {

@@ -13,8 +13,8 @@
 #include <QTextBoundaryFinder>
 #include <QTimer>
 #ifdef Q_OS_WIN
-#include <windows.h>
 #include <uiautomation.h>
+#include <windows.h>
 #endif
 
 namespace qyr {
@@ -49,10 +49,7 @@ public:
         return isValid() && (t == QAccessible::Name || t == QAccessible::Value) ? box_->itemText(row_) : QString();
     }
     void setText(QAccessible::Text, const QString &) override {}
-    QRect rect() const override
-    {
-        return box_ ? QRect(box_->mapToGlobal(QPoint(0, 0)), box_->size()) : QRect();
-    }
+    QRect rect() const override { return box_ ? QRect(box_->mapToGlobal(QPoint(0, 0)), box_->size()) : QRect(); }
     QAccessible::Role role() const override { return QAccessible::ListItem; }
     QAccessible::State state() const override
     {
@@ -239,6 +236,34 @@ QString LineEditAccessible::attributes(int offset, int *start, int *end) const
     return QString();
 }
 
+// The characters (or words) of text as [from, to) ranges, in order. A word
+// runs to the start of the next one, as other toolkits give it.
+static QList<QPair<int, int>> piecesOf(const QString &all, bool characters)
+{
+    const int n = int(all.size());
+    QList<QPair<int, int>> pieces;
+    if (characters) {
+        QTextBoundaryFinder chars(QTextBoundaryFinder::Grapheme, all);
+        for (int from = 0; from < n;) {
+            chars.setPosition(from);
+            const int to = int(chars.toNextBoundary());
+            pieces.append({from, to > from ? to : from + 1});
+            from = pieces.last().second;
+        }
+        return pieces;
+    }
+    QTextBoundaryFinder words(QTextBoundaryFinder::Word, all);
+    QList<int> starts;
+    for (int at = 0; at >= 0 && at < n; at = int(words.toNextBoundary()))
+        if (words.boundaryReasons() & QTextBoundaryFinder::StartOfItem)
+            starts.append(at);
+    for (int i = 0; i < starts.size(); ++i)
+        pieces.append({starts[i], i + 1 < starts.size() ? starts[i + 1] : n});
+    if (!starts.isEmpty() && starts.first() > 0)
+        pieces.prepend({0, starts.first()});
+    return pieces;
+}
+
 // The piece of the text of the given kind at, before or after offset. A line
 // edit holds one line, so a line, a sentence, a paragraph and the whole text
 // are all of it.
@@ -261,28 +286,7 @@ QString LineEditAccessible::piece(int offset, QAccessible::TextBoundaryType kind
         *end = n;
         return all;
     }
-    // Pieces as [from, to) ranges, in order.
-    QList<QPair<int, int>> pieces;
-    if (kind == QAccessible::CharBoundary) {
-        QTextBoundaryFinder chars(QTextBoundaryFinder::Grapheme, all);
-        for (int from = 0; from < n;) {
-            chars.setPosition(from);
-            const int to = int(chars.toNextBoundary());
-            pieces.append({from, to > from ? to : from + 1});
-            from = pieces.last().second;
-        }
-    } else {
-        // A word runs to the start of the next one, as other toolkits give it.
-        QTextBoundaryFinder words(QTextBoundaryFinder::Word, all);
-        QList<int> starts;
-        for (int at = 0; at >= 0 && at < n; at = int(words.toNextBoundary()))
-            if (words.boundaryReasons() & QTextBoundaryFinder::StartOfItem)
-                starts.append(at);
-        for (int i = 0; i < starts.size(); ++i)
-            pieces.append({starts[i], i + 1 < starts.size() ? starts[i + 1] : n});
-        if (!starts.isEmpty() && starts.first() > 0)
-            pieces.prepend({0, starts.first()});
-    }
+    const QList<QPair<int, int>> pieces = piecesOf(all, kind == QAccessible::CharBoundary);
     int at = -1;
     for (int i = 0; i < pieces.size(); ++i)
         if (offset >= pieces[i].first && offset < pieces[i].second)
@@ -328,8 +332,8 @@ QRect LineEditAccessible::characterRect(int offset) const
     const QLineEdit *e = lineEdit();
     QStyleOptionFrame opt;
     opt.initFrom(e);
-    const QRect area = e->style()->subElementRect(QStyle::SE_LineEditContents, &opt, e)
-                           .marginsRemoved(e->textMargins());
+    const QRect area =
+        e->style()->subElementRect(QStyle::SE_LineEditContents, &opt, e).marginsRemoved(e->textMargins());
     const QFontMetrics fm(e->font());
     const QString shownText = e->displayText();
     const int x = fm.horizontalAdvance(shownText.left(offset));
@@ -391,10 +395,12 @@ void raiseWindowsNotification(QWidget *w, const QString &text)
     static const HMODULE uia = LoadLibraryW(L"uiautomationcore.dll");
     using Raise = HRESULT(WINAPI *)(IRawElementProviderSimple *, NotificationKind, NotificationProcessing, BSTR, BSTR);
     static const auto raise =
-        uia ? reinterpret_cast<Raise>(reinterpret_cast<void *>(GetProcAddress(uia, "UiaRaiseNotificationEvent"))) : nullptr;
+        uia ? reinterpret_cast<Raise>(reinterpret_cast<void *>(GetProcAddress(uia, "UiaRaiseNotificationEvent")))
+            : nullptr;
     using Host = HRESULT(WINAPI *)(HWND, IRawElementProviderSimple **);
     static const auto host =
-        uia ? reinterpret_cast<Host>(reinterpret_cast<void *>(GetProcAddress(uia, "UiaHostProviderFromHwnd"))) : nullptr;
+        uia ? reinterpret_cast<Host>(reinterpret_cast<void *>(GetProcAddress(uia, "UiaHostProviderFromHwnd")))
+            : nullptr;
     IRawElementProviderSimple *provider = nullptr;
     if (raise && host && SUCCEEDED(host(hwnd, &provider)) && provider) {
         BSTR said = SysAllocString(reinterpret_cast<const wchar_t *>(text.utf16()));

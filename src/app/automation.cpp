@@ -1,27 +1,27 @@
 #include "automation.h"
+#include "../platform/browser/webbrowser.h"
 #include "../platform/ui/uidialogs.h"
 #include "../shell/frmbrowser.h"
 #include "accessibility.h"
 #include "mainwindow.h"
-#include "../platform/browser/webbrowser.h"
 
 #include "keycodes.h"
 
-#include <QTextBlock>
-#include <QTextCursor>
-#include <QTextEdit>
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QJsonArray>
-#include <QKeyEvent>
-#include <QWidget>
-#include <QJsonDocument>
 #include <QMetaObject>
 #include <QPointer>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextEdit>
 #include <QTimer>
+#include <QWidget>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -36,8 +36,10 @@ namespace qyr {
 Automation::Automation(UiDialogs &dialogs, QElapsedTimer clock) : dialogs_(dialogs), clock_(clock)
 {
     dialogs_.onOpen = [this](const DialogInfo &d) {
-        QJsonObject o{{QStringLiteral("kind"), d.kind}, {QStringLiteral("title"), d.title},
-                      {QStringLiteral("text"), d.text}, {QStringLiteral("buttons"), d.buttons}};
+        QJsonObject o{{QStringLiteral("kind"), d.kind},
+                      {QStringLiteral("title"), d.title},
+                      {QStringLiteral("text"), d.text},
+                      {QStringLiteral("buttons"), d.buttons}};
         if (d.kind == QLatin1String("error"))
             o.insert(QStringLiteral("name"), d.name);
         if (d.kind == QLatin1String("input") || d.kind == QLatin1String("folder"))
@@ -68,8 +70,8 @@ void Automation::attach(frmBrowser &f, MainWindow &w)
     if (auto *osd = w.findChild<MessageLabel *>(f.lblOSD.name()))
         QObject::connect(osd, &MessageLabel::shown, this, [this, &f](const QString &text) {
             QTimer::singleShot(0, this, [this, &f, text] {
-                emitEvent(QStringLiteral("osd"), {{QStringLiteral("text"), text},
-                                                   {QStringLiteral("keep"), !f.TimerOSD.enabled()}});
+                emitEvent(QStringLiteral("osd"),
+                          {{QStringLiteral("text"), text}, {QStringLiteral("keep"), !f.TimerOSD.enabled()}});
             });
         });
     // Connected after the logic's own handlers, so the outcome is known.
@@ -77,7 +79,8 @@ void Automation::attach(frmBrowser &f, MainWindow &w)
         emitEvent(QStringLiteral("navigate"), {{QStringLiteral("url"), url}, {QStringLiteral("cancelled"), cancel}});
     });
     f.ports.browser.DocumentComplete.connect([this, &f](const QString &url) {
-        emitEvent(QStringLiteral("document"), {{QStringLiteral("url"), url}, {QStringLiteral("title"), f.ports.browser.title()}});
+        emitEvent(QStringLiteral("document"),
+                  {{QStringLiteral("url"), url}, {QStringLiteral("title"), f.ports.browser.title()}});
     });
     w.onSpoken = [this](const QString &text) { emitEvent(QStringLiteral("voice"), {{QStringLiteral("text"), text}}); };
     w.browser().onFollowMissed = [] { std::fprintf(stderr, "automazione: la pagina non ha quel collegamento\n"); };
@@ -102,14 +105,23 @@ void Automation::start()
     QPointer<Automation> self(this);
     auto deliver = [self](const std::string &line) {
         const QByteArray bytes = QByteArray::fromStdString(line);
-        QMetaObject::invokeMethod(self.data(), [self, bytes] { if (self) self->receive(bytes); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            self.data(),
+            [self, bytes] {
+                if (self)
+                    self->receive(bytes);
+            },
+            Qt::QueuedConnection);
     };
     // After the last line, in order with the lines before it.
     auto ended = [self] {
-        QMetaObject::invokeMethod(self.data(), [self] {
-            if (self && self->onInputEnded)
-                self->onInputEnded();
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            self.data(),
+            [self] {
+                if (self && self->onInputEnded)
+                    self->onInputEnded();
+            },
+            Qt::QueuedConnection);
     };
 #ifdef Q_OS_UNIX
     // The commands are read from a descriptor of our own, and descriptor 0
@@ -182,7 +194,8 @@ void Automation::run(const QJsonObject &cmd)
     const QString name = cmd.value(QStringLiteral("cmd")).toString();
     if (name == QLatin1String("answer")) {
         const bool hasText = cmd.contains(QStringLiteral("text"));
-        if (!dialogs_.answer(cmd.value(QStringLiteral("button")).toString(), cmd.value(QStringLiteral("text")).toString(), hasText))
+        if (!dialogs_.answer(cmd.value(QStringLiteral("button")).toString(),
+                             cmd.value(QStringLiteral("text")).toString(), hasText))
             std::fprintf(stderr, "automazione: nessuna finestra di dialogo a cui rispondere così\n");
     } else if (name == QLatin1String("state")) {
         emitEvent(QStringLiteral("state"), state());
@@ -204,7 +217,8 @@ void Automation::run(const QJsonObject &cmd)
     } else if (name == QLatin1String("control") && w_) {
         actOnControl(cmd);
     } else if (name == QLatin1String("follow") && w_) {
-        if (!w_->browser().follow(cmd.value(QStringLiteral("name")).toString(), cmd.value(QStringLiteral("href")).toString()))
+        if (!w_->browser().follow(cmd.value(QStringLiteral("name")).toString(),
+                                  cmd.value(QStringLiteral("href")).toString()))
             std::fprintf(stderr, "automazione: nessuna pagina caricata\n");
     } else if (name == QLatin1String("navigate") && f_) {
         f_->ports.browser.navigate(cmd.value(QStringLiteral("url")).toString());
@@ -270,7 +284,8 @@ void Automation::actOnControl(const QJsonObject &cmd)
         return fail("controllo sconosciuto");
     if (!w->isEnabled())
         return fail("controllo disattivato");
-    const int row = cmd.contains(QStringLiteral("index")) ? cmd.value(QStringLiteral("index")).toInt() : value.toInt(-1);
+    const int row =
+        cmd.contains(QStringLiteral("index")) ? cmd.value(QStringLiteral("index")).toInt() : value.toInt(-1);
     if (auto *b = qobject_cast<QAbstractButton *>(w)) {
         if (action == QLatin1String("set") && b->isCheckable() && b->isChecked() == value.toVariant().toBool())
             return;
@@ -320,8 +335,8 @@ QJsonObject Automation::state()
     s.insert(QStringLiteral("audioOff"), f.feedback.audioOff());
     s.insert(QStringLiteral("version"), f.oPlayer ? int(f.oPlayer->Versione()) : -1);
     QJsonObject vis;
-    for (const Control *c : std::initializer_list<const Control *>{
-             &f.frmconfigurazione, &f.frmOSD, &f.fraMarcatori, &f.frmImpExp, &f.fraDebug, &f.ListMarkers})
+    for (const Control *c : std::initializer_list<const Control *>{&f.frmconfigurazione, &f.frmOSD, &f.fraMarcatori,
+                                                                   &f.frmImpExp, &f.fraDebug, &f.ListMarkers})
         vis.insert(c->name(), c->visible());
     s.insert(QStringLiteral("visible"), vis);
     s.insert(QStringLiteral("list"), QJsonArray::fromStringList(f.ListMarkers.items()));

@@ -11,11 +11,10 @@ struct Pair {
 };
 // Keys with codes of their own; digits, letters and function keys follow below.
 const Pair kNamed[] = {
-    {8, Qt::Key_Backspace}, {9, Qt::Key_Tab},     {13, Qt::Key_Return}, {27, Qt::Key_Escape},
-    {32, Qt::Key_Space},    {33, Qt::Key_PageUp}, {34, Qt::Key_PageDown}, {35, Qt::Key_End},
-    {36, Qt::Key_Home},     {37, Qt::Key_Left},   {38, Qt::Key_Up},       {39, Qt::Key_Right},
-    {40, Qt::Key_Down},     {45, Qt::Key_Insert}, {46, Qt::Key_Delete},   {187, Qt::Key_Plus},
-    {189, Qt::Key_Minus},   {16, Qt::Key_Shift},  {17, Qt::Key_Control},  {18, Qt::Key_Alt},
+    {8, Qt::Key_Backspace}, {9, Qt::Key_Tab},       {13, Qt::Key_Return}, {27, Qt::Key_Escape},  {32, Qt::Key_Space},
+    {33, Qt::Key_PageUp},   {34, Qt::Key_PageDown}, {35, Qt::Key_End},    {36, Qt::Key_Home},    {37, Qt::Key_Left},
+    {38, Qt::Key_Up},       {39, Qt::Key_Right},    {40, Qt::Key_Down},   {45, Qt::Key_Insert},  {46, Qt::Key_Delete},
+    {187, Qt::Key_Plus},    {189, Qt::Key_Minus},   {16, Qt::Key_Shift},  {17, Qt::Key_Control}, {18, Qt::Key_Alt},
 };
 
 // The digit keys of the main block, found by position whatever symbol the
@@ -90,20 +89,11 @@ int mask(const KeyPress &k, Platform p)
     }
 }
 
-KeyPress keyPress(const QKeyEvent &e)
-{
-    return {e.key(), e.modifiers(), e.nativeScanCode(), e.nativeVirtualKey()};
-}
+KeyPress keyPress(const QKeyEvent &e) { return {e.key(), e.modifiers(), e.nativeScanCode(), e.nativeVirtualKey()}; }
 
-int fromQt(const QKeyEvent &e)
-{
-    return virtualKey(keyPress(e), kThisPlatform);
-}
+int fromQt(const QKeyEvent &e) { return virtualKey(keyPress(e), kThisPlatform); }
 
-int maskFromQt(const QKeyEvent &e)
-{
-    return mask(keyPress(e), kThisPlatform);
-}
+int maskFromQt(const QKeyEvent &e) { return mask(keyPress(e), kThisPlatform); }
 
 Qt::Key toQt(int code)
 {

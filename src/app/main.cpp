@@ -6,37 +6,37 @@
 #include "../platform/bookpath.h"
 #include "../platform/media/mpvmedia.h"
 #include "../platform/media/qtmedia.h"
+#include "../platform/store/sqlite/sqliteregistry.h"
 #include "observedmedia.h"
 #include "videowindow.h"
-#include "../platform/store/sqlite/sqliteregistry.h"
 #ifdef Q_OS_WIN
 #include "../platform/store/winreg/winregistry.h"
 #endif
-#include "../platform/ui/qtpump.h"
-#include "../platform/ui/uidialogs.h"
-#include "../platform/browser/webbrowser.h"
 #include "../books/books.h"
 #include "../books/bookview.h"
+#include "../platform/browser/webbrowser.h"
 #include "../platform/errorreport.h"
+#include "../platform/ui/qtpump.h"
+#include "../platform/ui/uidialogs.h"
 #include "../shell/program.h"
-#include "automation.h"
-#include "installpaths.h"
-#include "sessionend.h"
 #include "accessibility.h"
+#include "automation.h"
 #include "enterkey.h"
+#include "installpaths.h"
 #include "mainwindow.h"
+#include "sessionend.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QStandardPaths>
 #include <QJsonValue>
 #include <QLibraryInfo>
 #include <QLocale>
-#include <QTranslator>
+#include <QStandardPaths>
 #include <QTimer>
+#include <QTranslator>
 #include <clocale>
 #include <cstdio>
 #include <functional>
@@ -50,10 +50,7 @@ using namespace qyr;
 
 namespace {
 
-QString defaultBook()
-{
-    return sampleBookFolder();
-}
+QString defaultBook() { return sampleBookFolder(); }
 
 QString defaultSettings()
 {
@@ -131,7 +128,8 @@ bool readOptions(QApplication &app, Options &o)
     parser.addHelpOption();
     QCommandLineOption automationOpt(QStringLiteral("automation"), QStringLiteral("Canale di automazione JSON Lines"));
     QCommandLineOption bookOpt(QStringLiteral("book"), QStringLiteral("Cartella del libro"), QStringLiteral("DIR"));
-    QCommandLineOption settingsOpt(QStringLiteral("settings"), QStringLiteral("File delle impostazioni"), QStringLiteral("FILE"));
+    QCommandLineOption settingsOpt(QStringLiteral("settings"), QStringLiteral("File delle impostazioni"),
+                                   QStringLiteral("FILE"));
     QCommandLineOption audioOpt(QStringLiteral("audio-out"), QStringLiteral("Uscita audio: null, pcm:FILE, default"),
                                 QStringLiteral("OUT"), QStringLiteral("default"));
     parser.addOptions({automationOpt, bookOpt, settingsOpt, audioOpt});
@@ -184,8 +182,9 @@ void addPlayers(Ports &ports, DiskFiles &files, Automation *automation, const QS
 {
     auto report = [automation](const QString &action, const QVariant &value) {
         if (automation)
-            automation->emitEvent(QStringLiteral("player"), {{QStringLiteral("action"), action},
-                                                             {QStringLiteral("value"), QJsonValue::fromVariant(value)}});
+            automation->emitEvent(
+                QStringLiteral("player"),
+                {{QStringLiteral("action"), action}, {QStringLiteral("value"), QJsonValue::fromVariant(value)}});
     };
     auto resolve = [&files](const QString &name) {
         const QString real = files.resolve(name);

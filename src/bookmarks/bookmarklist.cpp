@@ -85,7 +85,8 @@ void BookmarkList::deleteSelected()
     if (removal == BookmarkStore::Removal::Deleted)
         u.feedback.OSD(QStringLiteral("Segnalibro cancellato: ") + description, false);
     else if (removal == BookmarkStore::Removal::Gone)
-        u.feedback.OSD(QStringLiteral("Segnalibro già cancellato da un'altra copia del programma: ") + description, false);
+        u.feedback.OSD(QStringLiteral("Segnalibro già cancellato da un'altra copia del programma: ") + description,
+                       false);
 }
 
 } // namespace qyr

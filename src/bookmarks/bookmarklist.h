@@ -2,8 +2,8 @@
 // The bookmark list box: click, double click, Enter and Delete.
 #include <QString>
 
-#include <utility>
 #include "../platform/controls.h"
+#include <utility>
 
 namespace qyr {
 

@@ -3,17 +3,17 @@
 #include "../keyboard/feedback.h"
 #include "../navigation/pageaudio.h"
 #include "../navigation/urlhelpers.h"
+#include "../platform/bookpath.h"
 #include "../platform/browser.h"
+#include "../platform/convert.h"
 #include "../platform/errorreport.h"
 #include "../platform/errors.h"
 #include "../platform/files.h"
 #include "../platform/pump.h"
+#include "../platform/registry.h"
 #include "../player/playerslot.h"
 #include "../shell/settings.h"
 #include "bookmarkstore.h"
-#include "../platform/bookpath.h"
-#include "../platform/registry.h"
-#include "../platform/convert.h"
 
 #include <algorithm>
 
@@ -104,7 +104,9 @@ void BookmarkRecall::play(qint16 slot, const QString &address)
     u.pump.processEvents();
     const QString section = u.urls.Section();
     const QString audio = value(u.settings, section, BookmarkStore::audioName(slot), BookmarkStore::absent());
-    const auto position = [&] { return conv::toDouble(value(u.settings, section, BookmarkStore::positionName(slot), QStringLiteral("0"))); };
+    const auto position = [&] {
+        return conv::toDouble(value(u.settings, section, BookmarkStore::positionName(slot), QStringLiteral("0")));
+    };
     if (audio == BookmarkStore::absent()) {
         // A record without audio: positioned, not played.
         p.setCurrentPosition(position());
@@ -143,7 +145,8 @@ void BookmarkRecall::play(qint16 slot, const QString &address)
     run([&] { p.setRate(u.feedback.PlayerRate()); });
     run([&] { p.setCurrentPosition(position()); });
     run([&] {
-        u.feedback.OSD(value(u.settings, section, BookmarkStore::descriptionName(slot), QStringLiteral("Marcatore non identificato")),
+        u.feedback.OSD(value(u.settings, section, BookmarkStore::descriptionName(slot),
+                             QStringLiteral("Marcatore non identificato")),
                        false);
     });
     run([&] { u.pump.processEvents(); });

@@ -2,8 +2,8 @@
 // Going to a bookmark: its page, its audio and its position.
 #include <QString>
 
-#include <utility>
 #include "../platform/controls.h"
+#include <utility>
 
 namespace qyr {
 

@@ -1,18 +1,18 @@
 #include "bookmarkstore.h"
 #include "../books/books.h"
+#include "../dialogs/inputbox.h"
 #include "../keyboard/feedback.h"
 #include "../navigation/urlhelpers.h"
+#include "../platform/bookpath.h"
+#include "../platform/convert.h"
 #include "../platform/dialogs.h"
 #include "../platform/errorreport.h"
 #include "../platform/errors.h"
 #include "../platform/files.h"
+#include "../platform/registry.h"
 #include "../player/playerslot.h"
 #include "../shell/messages.h"
 #include "../shell/settings.h"
-#include "../platform/bookpath.h"
-#include "../platform/registry.h"
-#include "../dialogs/inputbox.h"
-#include "../platform/convert.h"
 
 #include <algorithm>
 #include <limits>
@@ -99,9 +99,9 @@ bool BookmarkStore::uniqueDescription(const QString &section, QString &descripti
         if (n == 1 && description == absent()) {
             // Stored, it would read as an empty slot and vanish at the next load.
             u.dialogs.message(kTitle,
-                                    QStringLiteral("La descrizione \"vuoto\" non si può usare per un "
-                                                   "segnalibro: il segnalibro non è stato aggiunto."),
-                                    Buttons::Ok, Icon::Warning);
+                              QStringLiteral("La descrizione \"vuoto\" non si può usare per un "
+                                             "segnalibro: il segnalibro non è stato aggiunto."),
+                              Buttons::Ok, Icon::Warning);
             return false;
         }
         const QString v = get(section, descriptionName(n), absent());
@@ -152,11 +152,11 @@ int BookmarkStore::storeInFreeSlot(const QString &section, const QString &descri
     if (slot <= kSlots)
         return slot;
     u.dialogs.message(kTitle,
-                            QStringLiteral("Questa pagina ha già %1 segnalibri, il numero massimo: il nuovo "
-                                           "segnalibro non è stato aggiunto. Cancellane uno per poterne "
-                                           "aggiungere un altro.")
-                                .arg(kSlots),
-                            Buttons::Ok, Icon::Warning);
+                      QStringLiteral("Questa pagina ha già %1 segnalibri, il numero massimo: il nuovo "
+                                     "segnalibro non è stato aggiunto. Cancellane uno per poterne "
+                                     "aggiungere un altro.")
+                          .arg(kSlots),
+                      Buttons::Ok, Icon::Warning);
     return 0;
 }
 
@@ -248,7 +248,8 @@ void BookmarkStore::load(const QString &page, const QString &listedPage, qint32 
     QList<Record> records;
     const bool read = Guard(u.er, step, [&] {
         records = readRecords(page) + readRecords(staging);
-        std::stable_sort(records.begin(), records.end(), [](const Record &a, const Record &b) { return a.slot < b.slot; });
+        std::stable_sort(records.begin(), records.end(),
+                         [](const Record &a, const Record &b) { return a.slot < b.slot; });
     });
     if (!read)
         return;
@@ -258,8 +259,8 @@ void BookmarkStore::load(const QString &page, const QString &listedPage, qint32 
 
     const bool renumbered = renumber(page, records, stagedLeft, step);
 
-    const QString key = N > 0 ? QStringLiteral("-%NUMERO%-").replace(QStringLiteral("%NUMERO%"), QString::number(N))
-                              : QString();
+    const QString key =
+        N > 0 ? QStringLiteral("-%NUMERO%-").replace(QStringLiteral("%NUMERO%"), QString::number(N)) : QString();
     for (int i = 0; i < records.size(); ++i) {
         const Record &r = records[i];
         const QString section = renumbered ? page : r.section;
@@ -287,7 +288,8 @@ void BookmarkStore::load(const QString &page, const QString &listedPage, qint32 
 // and those that find none wait in their section. True when some wait.
 bool BookmarkStore::fitInSlots(QList<Record> &records, const QString &page)
 {
-    qsizetype room = kSlots - std::count_if(records.begin(), records.end(), [&](const Record &r) { return r.section == page; });
+    qsizetype room =
+        kSlots - std::count_if(records.begin(), records.end(), [&](const Record &r) { return r.section == page; });
     QList<Record> kept;
     for (const Record &r : std::as_const(records))
         if (r.section == page || room-- > 0)

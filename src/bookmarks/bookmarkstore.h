@@ -6,15 +6,15 @@
 // position in whole seconds), nNOME (the description) and nNOMEAUDIO (the
 // audio file name). A section named after the page with "#" appended holds
 // records waiting to be moved into the page.
-#include "../platform/errors.h"
 #include "../platform/errorreport.h"
+#include "../platform/errors.h"
 
 #include <QSet>
 #include <QString>
 #include <vector>
 
-#include <utility>
 #include "../platform/controls.h"
+#include <utility>
 
 namespace qyr {
 
@@ -43,8 +43,7 @@ public:
     void add(const T &item, const QString &key)
     {
         if (contains(key))
-            throw QyrError(kKeyInCollection,
-                           QStringLiteral("La chiave \"%1\" è già presente nell'elenco").arg(key));
+            throw QyrError(kKeyInCollection, QStringLiteral("La chiave \"%1\" è già presente nell'elenco").arg(key));
         keys_.insert(key.toCaseFolded());
         entries_.push_back(Entry{key, true, item});
     }

@@ -1,4 +1,5 @@
 #include "books.h"
+#include "../platform/bookpath.h"
 #include "../platform/convert.h"
 #include "../platform/dialogs.h"
 #include "../platform/errorreport.h"
@@ -6,7 +7,6 @@
 #include "../platform/files.h"
 #include "../player/playerslot.h"
 #include "bookview.h"
-#include "../platform/bookpath.h"
 
 #include <QRegularExpression>
 #include <QStringDecoder>
@@ -37,11 +37,11 @@ QString decodePage(const QByteArray &bytes)
 QString decodeReferences(QString text)
 {
     static const QRegularExpression ref(QStringLiteral("&(#[0-9]+|#[xX][0-9a-fA-F]+|[a-zA-Z]+);"));
-    static const QHash<QString, QString> named{
-        {"amp", "&"},     {"lt", "<"},      {"gt", ">"},      {"quot", "\""},   {"apos", "'"},
-        {"nbsp", " "},    {"agrave", "à"},  {"egrave", "è"},  {"eacute", "é"},  {"igrave", "ì"},
-        {"ograve", "ò"},  {"ugrave", "ù"},  {"Agrave", "À"},  {"Egrave", "È"},  {"Eacute", "É"},
-        {"laquo", "«"},   {"raquo", "»"},   {"rsquo", "’"},   {"ndash", "–"},   {"mdash", "—"}};
+    static const QHash<QString, QString> named{{"amp", "&"},    {"lt", "<"},     {"gt", ">"},     {"quot", "\""},
+                                               {"apos", "'"},   {"nbsp", " "},   {"agrave", "à"}, {"egrave", "è"},
+                                               {"eacute", "é"}, {"igrave", "ì"}, {"ograve", "ò"}, {"ugrave", "ù"},
+                                               {"Agrave", "À"}, {"Egrave", "È"}, {"Eacute", "É"}, {"laquo", "«"},
+                                               {"raquo", "»"},  {"rsquo", "’"},  {"ndash", "–"},  {"mdash", "—"}};
     QString out;
     qsizetype last = 0;
     for (auto it = ref.globalMatch(text); it.hasNext();) {
@@ -87,7 +87,8 @@ QString bookTitleOf(IFiles &files, const QString &folder)
     static const QRegularExpression tag(QStringLiteral("<[^>]*>"));
     const QString index = files.resolve(joinPath(folder, kIndex));
     // A contents page that cannot be read leaves the folder's name to name the book.
-    if (const Result<QByteArray> read = files.readFile(index.isEmpty() ? joinPath(folder, kIndex) : index, kIndexMaxBytes)) {
+    if (const Result<QByteArray> read =
+            files.readFile(index.isEmpty() ? joinPath(folder, kIndex) : index, kIndexMaxBytes)) {
         const QString page = decodePage(read->left(kIndexHeadBytes));
         // The heading the book opens with names the book itself ("Il faro di
         // Punta Lunga"); the page's title often names the page ("Sommario - ...").

@@ -4,8 +4,8 @@
 // start opens. Each book's bookmarks and resume point are its own (BookView).
 #include <QString>
 
-#include <utility>
 #include <functional>
+#include <utility>
 
 namespace qyr {
 

@@ -4,9 +4,9 @@
 // hides it (any key with Shift, Ctrl and Alt held).
 #include <QtGlobal>
 
-#include <utility>
 #include "../platform/controls.h"
 #include <array>
+#include <utility>
 
 namespace qyr {
 

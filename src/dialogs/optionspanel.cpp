@@ -2,10 +2,10 @@
 #include "../keyboard/feedback.h"
 #include "../keyboard/transportkeys.h"
 #include "../platform/bookpath.h"
+#include "../platform/convert.h"
 #include "../platform/errorreport.h"
 #include "../platform/errors.h"
 #include "../player/playerslot.h"
-#include "../platform/convert.h"
 #include "../player/volumescale.h"
 #include "../shell/playersettings.h"
 
@@ -26,9 +26,8 @@ void OptionsPanel::connect()
 
 void OptionsPanel::chkSavePos_Click()
 {
-    Guard(u.er, QStringLiteral("chkSavePos_Click"), [&] {
-        u.prefs.save(QStringLiteral("SavePos"), QString::number(u.chkSavePos.value()));
-    });
+    Guard(u.er, QStringLiteral("chkSavePos_Click"),
+          [&] { u.prefs.save(QStringLiteral("SavePos"), QString::number(u.chkSavePos.value())); });
 }
 
 void OptionsPanel::TextAvantiIndietro_Change()
@@ -40,7 +39,8 @@ void OptionsPanel::TextAvantiIndietro_Change()
             return;
         }
         u.feedback.OSD(QStringLiteral("Avanzamento non valido: scrivere un numero"), false);
-        u.TextAvantiIndietro.setText(u.prefs.read(QStringLiteral("AvantiIndietro"), QStringLiteral("TextAvantiIndietro_Change")));
+        u.TextAvantiIndietro.setText(
+            u.prefs.read(QStringLiteral("AvantiIndietro"), QStringLiteral("TextAvantiIndietro_Change")));
     });
 }
 
@@ -136,9 +136,8 @@ void OptionsPanel::optPlayer_Click(int index)
 
 void OptionsPanel::optVoce_Click(int index)
 {
-    Guard(u.er, QStringLiteral("optVoce_Click"), [&] {
-        u.prefs.save(QStringLiteral("VoceProgramma"), QString::number(index));
-    });
+    Guard(u.er, QStringLiteral("optVoce_Click"),
+          [&] { u.prefs.save(QStringLiteral("VoceProgramma"), QString::number(index)); });
 }
 
 void OptionsPanel::cmdSetupClose_Click() { u.frmconfigurazione.setVisible(false); }
@@ -184,8 +183,9 @@ void OptionsPanel::SetPlayer(qint16 index)
         u.prefs.save(QStringLiteral("Versione"), QString::number(u.player.oPlayer->Versione()));
     } catch (...) {
         u.er.captureCurrentException();
-        u.er.ShowError(QStringLiteral("SetPlayer"),
-                       QStringLiteral("Versione Media Player non supportata! Verrà reimpostata la versione precedente!"));
+        u.er.ShowError(
+            QStringLiteral("SetPlayer"),
+            QStringLiteral("Versione Media Player non supportata! Verrà reimpostata la versione precedente!"));
         u.er.clearCurrent();
         if ((old == 0 || old == 1) && u.player.oPlayer) {
             u.player.oPlayer->setVersione(old);

@@ -3,8 +3,8 @@
 // version rebuilds the player facade.
 #include <QString>
 
-#include <utility>
 #include "../platform/controls.h"
+#include <utility>
 
 namespace qyr {
 

@@ -2,8 +2,10 @@
 #include "../bookmarks/bookmarkstore.h"
 #include "../books/bookview.h"
 #include "../keyboard/feedback.h"
+#include "../navigation/urlhelpers.h"
 #include "../platform/bookpath.h"
 #include "../platform/browser.h"
+#include "../platform/convert.h"
 #include "../platform/dialogs.h"
 #include "../platform/errorreport.h"
 #include "../platform/errors.h"
@@ -11,8 +13,6 @@
 #include "../platform/hive.h"
 #include "../shell/messages.h"
 #include "../shell/playersettings.h"
-#include "../navigation/urlhelpers.h"
-#include "../platform/convert.h"
 #include "registryexchange.h"
 
 #include <QDateTime>
@@ -81,7 +81,6 @@ QStringList foldersFromRoot(const QString &folder)
     return out;
 }
 
-
 } // namespace
 
 ImpExpPanel::ImpExpPanel(Uses uses) : u(std::move(uses)) {}
@@ -127,31 +126,20 @@ void ImpExpPanel::cancelPanel()
 
 void ImpExpPanel::cmdImpExp_Click(int Index)
 {
-    Guard(
-        u.er, QStringLiteral("cmdImpExp_Click"),
-        [&] {
-            switch (Index) {
-            case 0:
-                openPanel(true);
-                break;
-            case 1:
-                openPanel(false);
-                break;
-            case 2:
-                runOk();
-                break;
-            case 3:
-                cancelPanel();
-                break;
-            case 4:
-                u.listClosed();
-                u.fraMarcatori.setVisible(false);
-                u.objwb.setVisible(true);
-                break;
-            default:
-                break;
-            }
-        });
+    Guard(u.er, QStringLiteral("cmdImpExp_Click"), [&] {
+        switch (Index) {
+        case 0: openPanel(true); break;
+        case 1: openPanel(false); break;
+        case 2: runOk(); break;
+        case 3: cancelPanel(); break;
+        case 4:
+            u.listClosed();
+            u.fraMarcatori.setVisible(false);
+            u.objwb.setVisible(true);
+            break;
+        default: break;
+        }
+    });
 }
 
 void ImpExpPanel::openPanel(bool forExport)
@@ -190,9 +178,9 @@ void ImpExpPanel::runOk()
     // An import takes the file chosen in the list, never a name left in the
     // hidden name box by an earlier export.
     const int chosen = u.File.listIndex();
-    const QString name = exporting ? u.TextFileName.text()
+    const QString name = exporting                                       ? u.TextFileName.text()
                          : chosen >= 0 && chosen < u.File.items().size() ? u.File.items().at(chosen)
-                                                                          : QString();
+                                                                         : QString();
     if (name.trimmed().isEmpty()) {
         // Nothing chosen yet: say what is missing and leave the panel open.
         say(exporting ? QStringLiteral("Scrivere il nome del file da esportare nella casella \"Nome file\".")
@@ -336,10 +324,7 @@ void ImpExpPanel::pruneSafetyCopies(const QString &imported)
     }
 }
 
-QString ImpExpPanel::safetyCopiesFolder() const
-{
-    return inFolder(configFolder(), kCopiesFolder);
-}
+QString ImpExpPanel::safetyCopiesFolder() const { return inFolder(configFolder(), kCopiesFolder); }
 
 QStringList ImpExpPanel::safetyCopies() const
 {
@@ -508,14 +493,10 @@ void ImpExpPanel::listFolders()
 void ImpExpPanel::listFiles()
 {
     IgnoreFailure([&] {
-        u.File.setItems(u.File.path().isEmpty() ? QStringList()
-                                                : u.files.files(u.File.path(), u.File.pattern()));
+        u.File.setItems(u.File.path().isEmpty() ? QStringList() : u.files.files(u.File.path(), u.File.pattern()));
     });
 }
 
-void ImpExpPanel::say(const QString &text)
-{
-    u.dialogs.message(programName(), text, Buttons::Ok, Icon::Information);
-}
+void ImpExpPanel::say(const QString &text) { u.dialogs.message(programName(), text, Buttons::Ok, Icon::Information); }
 
 } // namespace qyr

@@ -6,10 +6,10 @@
 #include <QString>
 #include <QStringList>
 
-#include <utility>
 #include "../platform/controls.h"
 #include <array>
 #include <functional>
+#include <utility>
 
 namespace qyr {
 

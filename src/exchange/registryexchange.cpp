@@ -44,9 +44,9 @@ auto nothingChangedOnFailure(const QString &context, Body &&body)
 void checkNames(const HiveKey &key, const QString &file, bool isRoot)
 {
     if (!isRoot && (key.name.isEmpty() || key.name.contains(QLatin1Char('\\'))))
-        throw QyrError(err::InvalidFileFormat,
-                       QStringLiteral("Il file %1 contiene una chiave con un nome non valido (\"%2\").")
-                           .arg(file, key.name));
+        throw QyrError(
+            err::InvalidFileFormat,
+            QStringLiteral("Il file %1 contiene una chiave con un nome non valido (\"%2\").").arg(file, key.name));
     for (const HiveKey &sub : key.subKeys)
         checkNames(sub, file, false);
 }
@@ -165,7 +165,8 @@ void checkLimits(const regfile::Parsed &parsed, const ImportLimits &limits, cons
             const int depth = int(path.count(QLatin1Char('\\'))) - ownDepth;
             if (depth > limits.maxDepth)
                 refuse(QStringLiteral("contiene chiavi annidate per più di %1 livelli (riga %2).")
-                           .arg(limits.maxDepth).arg(e.line));
+                           .arg(limits.maxDepth)
+                           .arg(e.line));
             for (int level = depth; level >= 0 && !keys.contains(path); --level) {
                 keys.insert(path);
                 path.truncate(path.lastIndexOf(QLatin1Char('\\')));
@@ -178,7 +179,9 @@ void checkLimits(const regfile::Parsed &parsed, const ImportLimits &limits, cons
             const qint64 bytes = e.value.data.size();
             if (bytes > limits.maxValueBytes)
                 refuse(QStringLiteral("contiene un valore di %1 byte, oltre il limite di %2 byte (riga %3).")
-                           .arg(bytes).arg(limits.maxValueBytes).arg(e.line));
+                           .arg(bytes)
+                           .arg(limits.maxValueBytes)
+                           .arg(e.line));
             total += bytes;
             if (total > limits.maxTotalBytes)
                 refuse(QStringLiteral("contiene valori che superano in tutto %1 byte.").arg(limits.maxTotalBytes));
@@ -312,14 +315,12 @@ void RegistryExchange::exportBlock(quint32 root, const QString &path, bool recur
         exportBlock(root, path + QLatin1Char('\\') + name, true, out, r, format);
 }
 
-ImportResult RegistryExchange::importTextFile(const QString &file)
-{
-    return carryOut(planTextFile(file));
-}
+ImportResult RegistryExchange::importTextFile(const QString &file) { return carryOut(planTextFile(file)); }
 
 ImportPlan RegistryExchange::planTextFile(const QString &file)
 {
-    const QByteArray bytes = nothingChangedOnFailure(QString(), [&] { return files_.readFile(file, limits_.maxFileBytes).value(); });
+    const QByteArray bytes =
+        nothingChangedOnFailure(QString(), [&] { return files_.readFile(file, limits_.maxFileBytes).value(); });
     ImportPlan plan;
     plan.file = file;
     plan.text = nothingChangedOnFailure(QStringLiteral("Il file %1 non è un file di registro valido.").arg(file),
@@ -337,8 +338,9 @@ ImportPlan RegistryExchange::planHive(const QString &keyPath, const QString &fil
 {
     return nothingChangedOnFailure(QString(), [&] {
         if (!hives_)
-            throw QyrError(err::CannotCreateObject,
-                           QStringLiteral("L'importazione dei file hive del registro non è disponibile in questa installazione."));
+            throw QyrError(
+                err::CannotCreateObject,
+                QStringLiteral("L'importazione dei file hive del registro non è disponibile in questa installazione."));
         ImportPlan plan;
         plan.file = file;
         plan.hive = true;
@@ -454,8 +456,7 @@ ImportResult RegistryExchange::apply(const regfile::Parsed &parsed)
                     registry_.deleteValue(e->path, e->value.name);
                     ++r.values;
                     break;
-                case Entry::Skipped:
-                    break;
+                case Entry::Skipped: break;
                 }
             }
         });

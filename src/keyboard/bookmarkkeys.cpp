@@ -1,22 +1,21 @@
 #include "bookmarkkeys.h"
 #include "../bookmarks/bookmarkrecall.h"
 #include "../bookmarks/bookmarkstore.h"
+#include "../dialogs/inputbox.h"
+#include "../navigation/urlhelpers.h"
 #include "../platform/bookpath.h"
-#include "../platform/registry.h"
 #include "../platform/browser.h"
+#include "../platform/convert.h"
 #include "../platform/dialogs.h"
 #include "../platform/errors.h"
 #include "../platform/pump.h"
+#include "../platform/registry.h"
 #include "../player/playerslot.h"
 #include "../shell/messages.h"
 #include "feedback.h"
 #include "keyhelpers.h"
-#include "../dialogs/inputbox.h"
-#include "../navigation/urlhelpers.h"
-#include "../platform/convert.h"
 
 namespace qyr {
-
 
 namespace {
 
@@ -124,24 +123,27 @@ void BookmarkKeys::deleteWholeBook()
 {
     const QString title = QStringLiteral("Cancellazione Marcatori");
     const int count = u.ListMarkers.listCount();
-    const QString question = u.msg.strMsgDelMark + QStringLiteral("\r\nSegnalibri del libro da cancellare: %1.").arg(count);
+    const QString question =
+        u.msg.strMsgDelMark + QStringLiteral("\r\nSegnalibri del libro da cancellare: %1.").arg(count);
     if (u.dialogs.message(QStringLiteral("MediaPlayer"), question, Buttons::YesNo, Icon::Question) != Answer::Yes)
         return;
     QString copy;
     try {
         copy = u.safetyCopy();
     } catch (const QyrError &e) {
-        keyhelp::tell(u.dialogs, title,
-                      QStringLiteral("Nessun segnalibro cancellato: copia di sicurezza delle impostazioni non riuscita.\r\n") +
-                          e.description());
+        keyhelp::tell(
+            u.dialogs, title,
+            QStringLiteral("Nessun segnalibro cancellato: copia di sicurezza delle impostazioni non riuscita.\r\n") +
+                e.description());
         return;
     }
     u.marks.deleteListedPages();
     u.marks.ClearMarcatori();
-    keyhelp::tell(u.dialogs, title,
-                  QStringLiteral("Cancellati tutti i segnalibri del libro: %1.\r\nLa copia di sicurezza %2 li contiene ancora.")
-                      .arg(count)
-                      .arg(copy));
+    keyhelp::tell(
+        u.dialogs, title,
+        QStringLiteral("Cancellati tutti i segnalibri del libro: %1.\r\nLa copia di sicurezza %2 li contiene ancora.")
+            .arg(count)
+            .arg(copy));
 }
 
 void BookmarkKeys::showHideList()

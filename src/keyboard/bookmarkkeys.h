@@ -4,9 +4,9 @@
 // paused for the list or the entry resumes when they close.
 #include <QtGlobal>
 
-#include <utility>
 #include "../platform/controls.h"
 #include <functional>
+#include <utility>
 
 namespace qyr {
 

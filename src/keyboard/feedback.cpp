@@ -1,10 +1,10 @@
 #include "feedback.h"
 #include "../platform/bookpath.h"
+#include "../platform/convert.h"
 #include "../platform/errorreport.h"
 #include "../platform/errors.h"
 #include "../player/playerslot.h"
 #include "../shell/playersettings.h"
-#include "../platform/convert.h"
 
 #include <cmath>
 
@@ -67,9 +67,8 @@ float Feedback::PlayerRate()
 
 void Feedback::setPlayerRate(float value)
 {
-    Guard(u.er, QStringLiteral("let PlayerRate"), [&] {
-        u.prefs.save(QStringLiteral("Rate"), conv::fromSingle(value));
-    });
+    Guard(u.er, QStringLiteral("let PlayerRate"),
+          [&] { u.prefs.save(QStringLiteral("Rate"), conv::fromSingle(value)); });
 }
 
 void Feedback::SetAudioOff(bool off)

@@ -5,8 +5,8 @@
 #include <QString>
 #include <QVariant>
 
-#include <utility>
 #include "../platform/controls.h"
+#include <utility>
 
 namespace qyr {
 

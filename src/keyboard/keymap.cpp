@@ -60,7 +60,8 @@ std::vector<KeyBinding> KeyMap::makeTable()
          [this](const QString &) { reading.debugPanel(); }},
 
         {"Ctrl+I", 'I', mask::Ctrl, C::Always, kStart, [this](const QString &) { navigation.tableOfContents(); }},
-        {"Ctrl+9", '9', mask::Ctrl, C::Always, "Form KeyDown: Ctrl+9", [this](const QString &) { reading.speedCycle(); }},
+        {"Ctrl+9", '9', mask::Ctrl, C::Always, "Form KeyDown: Ctrl+9",
+         [this](const QString &) { reading.speedCycle(); }},
         {"Ctrl+8", '8', mask::Ctrl, C::Always, "Form KeyDown: Ctrl+8",
          [this](const QString &) { reading.optionsPanel(); }},
         {"Ctrl+0", '0', mask::Ctrl, C::Always, "Form KeyDown: Ctrl+0",
@@ -105,12 +106,9 @@ const KeyBinding *KeyMap::find(qint16 KeyCode, qint16 Shift) const
 bool KeyMap::holds(KeyCondition c)
 {
     switch (c) {
-    case KeyCondition::BookmarkListShown:
-        return u.fraMarcatori.visible();
-    case KeyCondition::FileLoaded:
-        return transport.loaded();
-    case KeyCondition::Always:
-        break;
+    case KeyCondition::BookmarkListShown: return u.fraMarcatori.visible();
+    case KeyCondition::FileLoaded: return transport.loaded();
+    case KeyCondition::Always: break;
     }
     return true;
 }

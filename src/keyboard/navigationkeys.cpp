@@ -1,15 +1,15 @@
 #include "navigationkeys.h"
 #include "../books/books.h"
+#include "../platform/bookpath.h"
 #include "../platform/browser.h"
+#include "../platform/convert.h"
+#include "../platform/errorreport.h"
 #include "../platform/errors.h"
 #include "../platform/files.h"
 #include "../player/playerslot.h"
+#include "../shell/messages.h"
 #include "feedback.h"
 #include "keyhelpers.h"
-#include "../platform/bookpath.h"
-#include "../platform/errorreport.h"
-#include "../shell/messages.h"
-#include "../platform/convert.h"
 
 #include <limits>
 #include <optional>

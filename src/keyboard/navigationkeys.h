@@ -3,8 +3,8 @@
 // page's index entries ("LumoIndex_" + n) and the next or previous page file.
 #include <QString>
 
-#include <utility>
 #include <QtGlobal>
+#include <utility>
 
 namespace qyr {
 

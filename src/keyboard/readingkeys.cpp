@@ -1,7 +1,9 @@
 #include "readingkeys.h"
 #include "../books/books.h"
 #include "../navigation/pageaudio.h"
+#include "../platform/bookpath.h"
 #include "../platform/browser.h"
+#include "../platform/convert.h"
 #include "../platform/errors.h"
 #include "../platform/files.h"
 #include "../platform/pump.h"
@@ -9,13 +11,10 @@
 #include "../shell/playersettings.h"
 #include "feedback.h"
 #include "keyhelpers.h"
-#include "../platform/bookpath.h"
-#include "../platform/convert.h"
 
 #include <limits>
 
 namespace qyr {
-
 
 namespace {
 } // namespace
@@ -57,7 +56,8 @@ void ReadingKeys::readingOnOff()
 {
     u.feedback.SetAudioOff(!u.feedback.audioOff());
     u.prefs.save(QStringLiteral("AudioOff"), conv::fromBool(u.feedback.audioOff()));
-    u.feedback.OSD(u.feedback.audioOff() ? QStringLiteral("Lettura disattivata") : QStringLiteral("Lettura attiva"), false);
+    u.feedback.OSD(u.feedback.audioOff() ? QStringLiteral("Lettura disattivata") : QStringLiteral("Lettura attiva"),
+                   false);
 }
 
 void ReadingKeys::nextStyleSheet()

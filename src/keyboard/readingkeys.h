@@ -4,8 +4,8 @@
 // the options and debug panels.
 #include <QString>
 
-#include <utility>
 #include "../platform/controls.h"
+#include <utility>
 
 namespace qyr {
 

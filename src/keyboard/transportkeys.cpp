@@ -1,21 +1,19 @@
 #include "transportkeys.h"
 #include "../navigation/pageaudio.h"
 #include "../platform/bookpath.h"
-#include "../platform/errorreport.h"
-#include "../shell/messages.h"
 #include "../platform/browser.h"
+#include "../platform/convert.h"
 #include "../platform/errorreport.h"
 #include "../platform/errors.h"
 #include "../player/playerslot.h"
+#include "../player/volumescale.h"
+#include "../shell/messages.h"
 #include "feedback.h"
 #include "keyhelpers.h"
-#include "../platform/convert.h"
-#include "../player/volumescale.h"
 
 #include <algorithm>
 
 namespace qyr {
-
 
 // With no file loaded a transport key has nothing to act on: the reader is
 // told instead of hearing nothing.
@@ -82,9 +80,10 @@ qint32 TransportKeys::audioCountAfterEnd() const
     auto named = [&](qint32 n) {
         QString name;
         IgnoreFailure([&] {
-            name = u.browser
-                       .element(n == 0 ? QStringLiteral("QYRPLAYER_AUDIO") : QStringLiteral("QYRPLAYER_AUDIO_%1").arg(n))
-                       .content;
+            name =
+                u.browser
+                    .element(n == 0 ? QStringLiteral("QYRPLAYER_AUDIO") : QStringLiteral("QYRPLAYER_AUDIO_%1").arg(n))
+                    .content;
         });
         return !name.isEmpty();
     };

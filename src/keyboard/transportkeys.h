@@ -2,8 +2,8 @@
 // The playback keys: play/pause, stop, skip forward and back, volume.
 #include <QString>
 
-#include <utility>
 #include "../platform/controls.h"
+#include <utility>
 
 namespace qyr {
 

@@ -1,14 +1,14 @@
 #include "linkcommands.h"
 #include "../books/books.h"
 #include "../keyboard/feedback.h"
+#include "../platform/bookpath.h"
 #include "../platform/browser.h"
+#include "../platform/convert.h"
 #include "../platform/errorreport.h"
 #include "../platform/errors.h"
 #include "../player/playerslot.h"
 #include "pageaudio.h"
 #include "urlhelpers.h"
-#include "../platform/bookpath.h"
-#include "../platform/convert.h"
 
 #include <QDir>
 

@@ -3,9 +3,9 @@
 // replay, video, reload), carried out before the browser navigates.
 #include <QString>
 
-#include <utility>
 #include "../platform/controls.h"
 #include <functional>
+#include <utility>
 
 namespace qyr {
 
@@ -34,7 +34,6 @@ public:
     };
 
     explicit LinkCommands(Uses uses) : u(std::move(uses)) {}
-
 
     // Sets Cancel when the address was a command.
     void objWB_BeforeNavigate2(const QString &URL, bool &Cancel);

@@ -1,16 +1,16 @@
 #include "pageaudio.h"
 #include "../books/books.h"
 #include "../keyboard/feedback.h"
+#include "../platform/bookpath.h"
 #include "../platform/browser.h"
+#include "../platform/convert.h"
 #include "../platform/errorreport.h"
 #include "../platform/errors.h"
 #include "../platform/files.h"
 #include "../platform/pump.h"
 #include "../player/playerslot.h"
-#include "../shell/playersettings.h"
-#include "../platform/bookpath.h"
 #include "../shell/messages.h"
-#include "../platform/convert.h"
+#include "../shell/playersettings.h"
 
 #include <QFileInfo>
 
@@ -34,12 +34,8 @@ struct Extension {
     bool video;
 };
 // Tried in this order on a name without extension.
-constexpr std::array<Extension, 6> kExtensions{{{".wma", false},
-                                                {".wmv", true},
-                                                {".mp3", false},
-                                                {".wav", false},
-                                                {".m1v", true},
-                                                {".avi", true}}};
+constexpr std::array<Extension, 6> kExtensions{
+    {{".wma", false}, {".wmv", true}, {".mp3", false}, {".wav", false}, {".m1v", true}, {".avi", true}}};
 
 // Positions are 1-based with 0 for "absent", so a name without any separator
 // counts as having an extension as soon as it holds a dot.
@@ -250,7 +246,10 @@ const QString &PageAudio::reloadAddress()
     return address;
 }
 
-QString PageAudio::elementName(qint32 index) { return index != 0 ? kAudio + QLatin1Char('_') + QString::number(index) : kAudio; }
+QString PageAudio::elementName(qint32 index)
+{
+    return index != 0 ? kAudio + QLatin1Char('_') + QString::number(index) : kAudio;
+}
 
 // The audio of the page the last session ended in, when that page names it
 // still; otherwise its first audio (a place saved without one included).

@@ -4,8 +4,8 @@
 #include <QString>
 #include <optional>
 
-#include <utility>
 #include "../platform/controls.h"
+#include <utility>
 
 namespace qyr {
 
@@ -45,7 +45,6 @@ public:
     // The setting that keeps which audio of the saved page was being read
     // (its number among the page's audio elements).
     static const QString &resumeAudioKey();
-
 
     const QString &element() const { return oAudioElem; }
     qint32 audioIndex() const { return nAudioIndex; }

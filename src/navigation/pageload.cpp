@@ -1,5 +1,6 @@
 #include "pageload.h"
 #include "../books/books.h"
+#include "../platform/bookpath.h"
 #include "../platform/browser.h"
 #include "../platform/convert.h"
 #include "../platform/errorreport.h"
@@ -8,7 +9,6 @@
 #include "../shell/messages.h"
 #include "pageaudio.h"
 #include "urlhelpers.h"
-#include "../platform/bookpath.h"
 
 namespace qyr {
 

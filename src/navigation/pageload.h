@@ -3,9 +3,9 @@
 // the page's audio, a waiting bookmark recall, the book's own messages.
 #include <QString>
 
-#include <utility>
 #include "../platform/controls.h"
 #include <functional>
+#include <utility>
 
 namespace qyr {
 

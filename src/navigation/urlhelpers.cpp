@@ -1,12 +1,12 @@
 #include "urlhelpers.h"
 #include "../books/books.h"
 #include "../keyboard/feedback.h"
+#include "../platform/bookpath.h"
 #include "../platform/browser.h"
 #include "../platform/convert.h"
 #include "../platform/errorreport.h"
 #include "../platform/errors.h"
 #include "../platform/files.h"
-#include "../platform/bookpath.h"
 #include "../shell/messages.h"
 
 #include <QDir>

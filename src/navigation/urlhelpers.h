@@ -4,8 +4,8 @@
 #include <QString>
 #include <optional>
 
-#include <utility>
 #include <functional>
+#include <utility>
 
 namespace qyr {
 
@@ -29,7 +29,6 @@ public:
     };
 
     explicit UrlHelpers(Uses uses) : u(std::move(uses)) {}
-
 
     // The key the bookmarks of the page on show are filed under: its path
     // relative to the book folder, upper case, with backslashes, ending at the

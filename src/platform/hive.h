@@ -2,8 +2,8 @@
 // Hive port: reads a binary registry hive file (the "regf" format that the
 // registry saves a key into) as a tree of keys and typed values.
 #include "errors.h"
-#include "result.h"
 #include "registry.h"
+#include "result.h"
 
 #include <QList>
 #include <QString>
@@ -20,12 +20,12 @@ struct HiveKey {
 // hold. The program's own tree is a few hundred keys and values; past these
 // bounds every later start, export and safety copy would slow to a crawl.
 struct ImportLimits {
-    int maxDepth = 64;                         // levels below the key read
-    int maxKeys = 20000;                       // keys in all
-    int maxValues = 100000;                    // values in all
-    qint64 maxValueBytes = 1024 * 1024;        // data of one value
-    qint64 maxTotalBytes = 32 * 1024 * 1024;   // data of all values
-    qint64 maxFileBytes = 64 * 1024 * 1024;    // the file itself, checked before it is read
+    int maxDepth = 64;                       // levels below the key read
+    int maxKeys = 20000;                     // keys in all
+    int maxValues = 100000;                  // values in all
+    qint64 maxValueBytes = 1024 * 1024;      // data of one value
+    qint64 maxTotalBytes = 32 * 1024 * 1024; // data of all values
+    qint64 maxFileBytes = 64 * 1024 * 1024;  // the file itself, checked before it is read
 };
 
 struct HiveContent {

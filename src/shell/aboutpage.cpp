@@ -2,13 +2,13 @@
 
 #include "../books/books.h"
 #include "../navigation/pageaudio.h"
+#include "../platform/bookpath.h"
 #include "../platform/browser.h"
+#include "../platform/convert.h"
 #include "../platform/errorreport.h"
 #include "../platform/errors.h"
 #include "../platform/files.h"
 #include "playersettings.h"
-#include "../platform/bookpath.h"
-#include "../platform/convert.h"
 
 namespace qyr {
 
@@ -16,7 +16,8 @@ QString AboutPage::buildHtml() const
 {
     QString h;
     h += QStringLiteral("<BODY>");
-    h += QStringLiteral("<p align='center'><img border='0' src='") + joinPath(u.books.folder(), QStringLiteral("include/avvio.jpg")) +
+    h += QStringLiteral("<p align='center'><img border='0' src='") +
+         joinPath(u.books.folder(), QStringLiteral("include/avvio.jpg")) +
          QStringLiteral("' alt='Logo di LumoPlayer'></p>");
     h += QStringLiteral("<h1 align='center'><b><font size='7'>LumoPlayer 4.1</font></b></h1>");
     h += QStringLiteral("<h2 Align='CENTER'><i>Software di navigazione accessibile per l'ascolto degli ") +
@@ -55,8 +56,7 @@ void AboutPage::ShowAbout()
     // worth a dialog.
     IgnoreFailure([&] { strAboutHtml = buildHtml(); });
     IgnoreFailure([&] {
-        const qint32 ms = conv::toInt32(u.prefs.stored(QStringLiteral("TempoSp"),
-                                                       QStringLiteral("5000")));
+        const qint32 ms = conv::toInt32(u.prefs.stored(QStringLiteral("TempoSp"), QStringLiteral("5000")));
         u.TimerSpalsh.setInterval(ms < 1501 ? 1500 : ms);
     });
     IgnoreFailure([&] {

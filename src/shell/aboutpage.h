@@ -3,8 +3,8 @@
 // timer that then opens the page saved at exit or the table of contents.
 #include <QString>
 
-#include <utility>
 #include "../platform/controls.h"
+#include <utility>
 
 namespace qyr {
 

@@ -1,7 +1,7 @@
 #include "frmbrowser.h"
-#include "program.h"
 #include "../player/frmother.h"
 #include "../player/frmwmp9.h"
+#include "program.h"
 
 #include <QDir>
 

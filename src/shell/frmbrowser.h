@@ -74,8 +74,7 @@ public:
                         QStringLiteral("All'avvio riapre la pagina e la posizione in cui si era usciti")};
     TextBox TextAvantiIndietro{QStringLiteral("TextAvantiIndietro"), QStringLiteral("Avanzamento audio in secondi"),
                                QStringLiteral("Secondi saltati avanti o indietro da un comando di salto")};
-    TextBox TextVolume{QStringLiteral("TextVolume"), QStringLiteral("Volume"),
-                       QStringLiteral("Volume del lettore")};
+    TextBox TextVolume{QStringLiteral("TextVolume"), QStringLiteral("Volume"), QStringLiteral("Volume del lettore")};
     TextBox TextRate{QStringLiteral("TextRate"), QStringLiteral("Velocità di Lettura"),
                      QStringLiteral("Velocità di lettura: 1 è la velocità normale")};
     CheckBox chkAudioOff{QStringLiteral("chkAudioOff"), QStringLiteral("Lettore spento"),
@@ -155,13 +154,13 @@ public:
     // after everything they hold; a part may hold one declared after it as
     // long as it only keeps the reference while being built.
     Feedback feedback{{er, players, prefs, TimerOSD, frmOSD, lblOSD, chkAudioOff}};
-    UrlHelpers urls{{er, ports.browser, ports.files, feedback, books,
-                     [this](bool &cancel) { startup.Form_QueryUnload(cancel); }}};
+    UrlHelpers urls{
+        {er, ports.browser, ports.files, feedback, books, [this](bool &cancel) { startup.Form_QueryUnload(cancel); }}};
     PageAudio audio{{er, ports.browser, ports.files, ports.pump, players, prefs, feedback, books, TxtDebFilename}};
     LinkCommands links{{er, ports.browser, players, feedback, books, urls, audio, TextURL,
                         [this](qint16 code, qint16 mask) { keys.Form_KeyDown(code, mask); }}};
-    BookmarkStore marks{{er, settings, ports.files, ports.dialogs, players, msg, feedback, books, urls, ListMarkers,
-                         lstapp}};
+    BookmarkStore marks{
+        {er, settings, ports.files, ports.dialogs, players, msg, feedback, books, urls, ListMarkers, lstapp}};
     BookmarkRecall recall{{er, settings, ports.files, ports.browser, ports.pump, players, feedback, books, urls, audio,
                            marks, ListMarkers, fraMarcatori, objwb, TimerDisableState}};
     BookmarkList markList{{er, feedback, urls, marks, recall, ListMarkers}};
@@ -179,15 +178,56 @@ public:
                           TextAvantiIndietro, TextVolume, TextRate, optPlayer, optVoce, cmdSetupClose}};
     DebugPanel debugPanel{{er, ports.browser, players, fraDebug, TextURL, TxtDebFilename, TextAudio, Text1, cmdDebug,
                            cmdFileAudio, cmdGO}};
-    ImpExpPanel impExp{{er, ports.files, ports.dialogs, ports.browser, ports.hives, view, msg, prefs, feedback, marks,
-                        cmdImpExp, fraMarcatori, frmImpExp, objwb, ListMarkers, Drive, Dir, File, TextFileName,
-                        lblNomeFile, Command1, [this] { keys.bookmarks.listClosed(); }}};
+    ImpExpPanel impExp{{er,
+                        ports.files,
+                        ports.dialogs,
+                        ports.browser,
+                        ports.hives,
+                        view,
+                        msg,
+                        prefs,
+                        feedback,
+                        marks,
+                        cmdImpExp,
+                        fraMarcatori,
+                        frmImpExp,
+                        objwb,
+                        ListMarkers,
+                        Drive,
+                        Dir,
+                        File,
+                        TextFileName,
+                        lblNomeFile,
+                        Command1,
+                        [this] { keys.bookmarks.listClosed(); }}};
     AboutPage about{{er, ports.browser, ports.files, prefs, books, audio, TimerSpalsh, chkSavePos}};
     Layout layout{{er, windowState, objwb, frmconfigurazione, frmOSD, lblOSD, fraMarcatori, ListMarkers, cmdImpExp,
                    frmImpExp, Drive, Dir, File, TextFileName, lblNomeFile}};
-    Startup startup{{er, ports.browser, ports.dialogs, ports.pump, players, prefs, msg, feedback, books, audio, about,
-                     keys.transport, keys.reading, form, chkSavePos, TextAvantiIndietro, TextVolume, optPlayer, optVoce,
-                     ListMarkers, Drive, Dir, File, TimerSpalsh, TimerDisableState}};
+    Startup startup{{er,
+                     ports.browser,
+                     ports.dialogs,
+                     ports.pump,
+                     players,
+                     prefs,
+                     msg,
+                     feedback,
+                     books,
+                     audio,
+                     about,
+                     keys.transport,
+                     keys.reading,
+                     form,
+                     chkSavePos,
+                     TextAvantiIndietro,
+                     TextVolume,
+                     optPlayer,
+                     optVoce,
+                     ListMarkers,
+                     Drive,
+                     Dir,
+                     File,
+                     TimerSpalsh,
+                     TimerDisableState}};
 
     // The facade in use (the slot's), and what the window layer reads of it.
     std::unique_ptr<oEkoPlayer> &oPlayer = players.oPlayer;

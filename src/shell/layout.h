@@ -1,8 +1,8 @@
 #pragma once
 // Places the browser and the panels whenever the main window changes size.
-#include <utility>
 #include "../platform/controls.h"
 #include <array>
+#include <utility>
 
 namespace qyr {
 

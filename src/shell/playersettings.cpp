@@ -1,12 +1,12 @@
 #include "playersettings.h"
 
 #include "../platform/bookpath.h"
-#include "../platform/registry.h"
+#include "../platform/convert.h"
 #include "../platform/errorreport.h"
 #include "../platform/errors.h"
-#include "settings.h"
-#include "../platform/convert.h"
+#include "../platform/registry.h"
 #include "../player/volumescale.h"
+#include "settings.h"
 
 #include <cmath>
 
@@ -29,11 +29,13 @@ bool converts(Check &&check)
 
 QString PlayerSettings::defaultText(const QString &key)
 {
-    static const QHash<QString, QString> defaults{
-        {QStringLiteral("SavePos"), QStringLiteral("0")},   {QStringLiteral("StyleSheet"), QStringLiteral("1")},
-        {QStringLiteral("AvantiIndietro"), QStringLiteral("10")}, {QStringLiteral("Volume"), QStringLiteral("100")},
-        {QStringLiteral("Versione"), QStringLiteral("1")},  {QStringLiteral("AudioOff"), QStringLiteral("0")},
-        {QStringLiteral("Rate"), QStringLiteral("1")}};
+    static const QHash<QString, QString> defaults{{QStringLiteral("SavePos"), QStringLiteral("0")},
+                                                  {QStringLiteral("StyleSheet"), QStringLiteral("1")},
+                                                  {QStringLiteral("AvantiIndietro"), QStringLiteral("10")},
+                                                  {QStringLiteral("Volume"), QStringLiteral("100")},
+                                                  {QStringLiteral("Versione"), QStringLiteral("1")},
+                                                  {QStringLiteral("AudioOff"), QStringLiteral("0")},
+                                                  {QStringLiteral("Rate"), QStringLiteral("1")}};
     return defaults.value(key);
 }
 
@@ -101,9 +103,9 @@ QString PlayerSettings::damaged(const QString &key, const QString &text, const Q
     const QString seen = key + QLatin1Char('\n') + text;
     if (!reported_.contains(seen)) {
         reported_.insert(seen);
-        u.er.setCurrent(err::InvalidPropertyValue,
-                        QStringLiteral("Valore non valido nelle impostazioni: \"%1\" = \"%2\". Si usa %3.")
-                            .arg(key, text, def));
+        u.er.setCurrent(
+            err::InvalidPropertyValue,
+            QStringLiteral("Valore non valido nelle impostazioni: \"%1\" = \"%2\". Si usa %3.").arg(key, text, def));
         if (report)
             report();
         u.er.clearCurrent();

@@ -26,7 +26,7 @@ struct Ports {
     // Creates the media control and video window of a new version 9 host;
     // throws QyrError when it cannot.
     std::function<MediaHostParts()> createMedia;
-    QString appFolder; // the book opened first
+    QString appFolder;            // the book opened first
     IHiveReader *hives = nullptr; // reads hive files for an import; none: hives cannot be imported
     // Creates the media control and video window of the player of other
     // versions ("Altre"); none: that version has no player.

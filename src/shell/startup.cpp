@@ -5,18 +5,18 @@
 #include "../keyboard/readingkeys.h"
 #include "../keyboard/transportkeys.h"
 #include "../navigation/pageaudio.h"
+#include "../platform/bookpath.h"
 #include "../platform/browser.h"
+#include "../platform/convert.h"
 #include "../platform/dialogs.h"
 #include "../platform/errorreport.h"
+#include "../platform/errors.h"
 #include "../platform/pump.h"
+#include "../platform/registry.h"
 #include "../player/playerslot.h"
 #include "aboutpage.h"
 #include "messages.h"
 #include "playersettings.h"
-#include "../platform/bookpath.h"
-#include "../platform/registry.h"
-#include "../platform/convert.h"
-#include "../platform/errors.h"
 
 #include <QDebug>
 
@@ -25,9 +25,9 @@
 namespace qyr {
 
 namespace {
-const QString kVersion9Question = QStringLiteral(
-    "Versione 9 trovata! Per un corretto funzionamento è consigliato passare alla versione 9 (CTRL+7). "
-    "Vuoi passare alla versione 9?");
+const QString kVersion9Question =
+    QStringLiteral("Versione 9 trovata! Per un corretto funzionamento è consigliato passare alla versione 9 (CTRL+7). "
+                   "Vuoi passare alla versione 9?");
 } // namespace
 
 // Shows the start-up error report for the error just caught.
@@ -107,7 +107,8 @@ void Startup::Form_Load()
     if (!choosePlayer(versionText, audioOff))
         return; // silently: no splash, no book page
 
-    StartupStep = QStringLiteral("Form Load: caricamenti documento: ") + u.books.folder() + QStringLiteral("\\Index.htm.");
+    StartupStep =
+        QStringLiteral("Form Load: caricamenti documento: ") + u.books.folder() + QStringLiteral("\\Index.htm.");
     guarded([&] {
         u.about.ShowAbout();
         u.TimerSpalsh.setEnabled(true);
@@ -186,8 +187,8 @@ QString Startup::openingWords() const
 void Startup::Form_QueryUnload(bool &cancel)
 {
     Guard(u.er, QStringLiteral("Form_QueryUnload"), [&] {
-        const Answer a = u.dialogs.message(QStringLiteral("LUMO Player"), u.msg.strMsgUscita, Buttons::YesNo,
-                                                 Icon::Question);
+        const Answer a =
+            u.dialogs.message(QStringLiteral("LUMO Player"), u.msg.strMsgUscita, Buttons::YesNo, Icon::Question);
         // The session ended while the question was open: the place is saved already.
         if (closing_)
             return;

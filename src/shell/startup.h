@@ -4,8 +4,8 @@
 #include <QString>
 #include <functional>
 
-#include <utility>
 #include "../platform/controls.h"
+#include <utility>
 
 namespace qyr {
 

@@ -1,6 +1,7 @@
 #pragma once
-// The main window's logic on doubles: every port in memory, time manual.
+// The main window's logic on doubles, whole or one part at a time.
 #include "doubles/doubles.h"
+#include "player/frmwmp9.h"
 #include "shell/frmbrowser.h"
 
 #include <QScopeGuard>
@@ -19,17 +20,94 @@ inline auto naming(const char *name)
     });
 }
 
-struct Rig {
+// The doubles every test of the logic runs on: every port in memory, time
+// manual, and the media controls the players create, logged.
+struct Bench {
     MemoryRegistry reg;
     FakeFiles files;
     ScriptedDialogs dialogs;
     ManualClock clock;
     FakeBrowser browser;
-    std::vector<FakeMedia *> medias; // the controls alive now, owned by their hosts
-    QStringList mediaLog;            // what every control was asked, in order
+    std::vector<FakeMedia *> medias;   // the controls alive now, owned by their hosts
+    QStringList mediaLog;              // what every control was asked, in order
     FakeVideoWindow *window = nullptr; // the newest host's window
-    int mediaFailures = 0;           // how many creations fail before one succeeds
+    int mediaFailures = 0;             // how many creations fail before one succeeds
     bool mediaAlwaysFails = false;
+
+    Bench()
+    {
+        clock.onSleep = [this] { browser.tick(); };
+    }
+    Bench(const Bench &) = delete;
+    MediaHostParts newMedia()
+    {
+        if (mediaAlwaysFails || mediaFailures-- > 0)
+            throw QyrError(err::MediaHost, QStringLiteral("lettore non disponibile"));
+        auto m = std::make_unique<FakeMedia>();
+        m->sharedLog = &mediaLog;
+        m->onGone = [this](FakeMedia *gone) { medias.erase(std::find(medias.begin(), medias.end(), gone)); };
+        medias.push_back(m.get());
+        auto w = std::make_unique<FakeVideoWindow>();
+        window = w.get();
+        return MediaHostParts{std::move(m), std::move(w)};
+    }
+    void clearTraces()
+    {
+        mediaLog.clear();
+        dialogs.shown.clear();
+        browser.navigations.clear();
+        files.asked.clear();
+    }
+    FakeMedia *media() { return medias.empty() ? nullptr : medias.back(); }
+    // The files the controls were given since the last clear.
+    QString played() const { return mediaLog.filter("url:").join('|').remove("url:"); }
+    void meta(const QString &name, const QString &content)
+    {
+        browser.elements.insert(name.toLower(), FakeBrowser::meta(name, content));
+    }
+};
+
+// What a part tested alone stands on: the settings, the player slot, the
+// on-screen answers, the open book and the page addresses, real and small,
+// over the doubles. The part under test is built beside them with only what
+// it uses.
+struct Parts : Bench {
+    ErrorReporter er{dialogs};
+    BookView view{reg};
+    Settings settings{view};
+    PlayerSettings prefs{{er, settings}};
+    PlayerSlot players;
+    TimerModel TimerOSD{QStringLiteral("TimerOSD"), 1500, &clock};
+    Panel frmOSD{QStringLiteral("frmOSD")};
+    Label lblOSD{QStringLiteral("lblOSD")};
+    CheckBox chkAudioOff{QStringLiteral("chkAudioOff")};
+    Feedback feedback{{er, players, prefs, TimerOSD, frmOSD, lblOSD, chkAudioOff}};
+    Books books;
+    UrlHelpers urls{{er, browser, files, feedback, books, [](bool &) {}}};
+
+    explicit Parts(const QString &appFolder = QStringLiteral("/libri/demo"))
+        : books({er, files, dialogs, view, players, appFolder, [this](const QString &t) { feedback.OSD(t, false); },
+                 [] {}, [] {}})
+    {
+        reg.seenThrough = &view;
+        books.openAtStart();
+        players.setFactory([this] {
+            return std::make_unique<oEkoPlayer>(er, [this]() -> std::unique_ptr<IPlayer> {
+                return std::make_unique<frmWMP9>(er, clock, clock, newMedia());
+            });
+        });
+    }
+    // The version 9 player at the stored speed, as start-up makes it.
+    void makePlayer()
+    {
+        players.oPlayer = players.create();
+        players.oPlayer->setVersione(1);
+        players.oPlayer->setRate(feedback.PlayerRate());
+    }
+    QString osd() const { return frmOSD.visible() ? lblOSD.caption() : QString(); }
+};
+
+struct Rig : Bench {
     std::unique_ptr<frmBrowser> f;
 
     // realFiles and hives, when given, stand in for the in-memory files and
@@ -37,20 +115,8 @@ struct Rig {
     explicit Rig(const QString &appFolder = QStringLiteral("/libri/demo"), IFiles *realFiles = nullptr,
                  IHiveReader *hives = nullptr)
     {
-        clock.onSleep = [this] { browser.tick(); };
-        Ports p{reg, realFiles ? *realFiles : files, dialogs, clock, clock, browser,
-                [this]() -> MediaHostParts {
-                    if (mediaAlwaysFails || mediaFailures-- > 0)
-                        throw QyrError(err::MediaHost, QStringLiteral("lettore non disponibile"));
-                    auto m = std::make_unique<FakeMedia>();
-                    m->sharedLog = &mediaLog;
-                    m->onGone = [this](FakeMedia *gone) { medias.erase(std::find(medias.begin(), medias.end(), gone)); };
-                    medias.push_back(m.get());
-                    auto w = std::make_unique<FakeVideoWindow>();
-                    window = w.get();
-                    return MediaHostParts{std::move(m), std::move(w)};
-                },
-                appFolder, hives};
+        Ports p{reg,     realFiles ? *realFiles : files, dialogs,   clock, clock,
+                browser, [this] { return newMedia(); },  appFolder, hives};
         f = std::make_unique<frmBrowser>(p);
         reg.seenThrough = &f->view;
     }
@@ -68,21 +134,11 @@ struct Rig {
     }
     void clear()
     {
-        mediaLog.clear();
-        dialogs.shown.clear();
-        browser.navigations.clear();
-        files.asked.clear();
+        clearTraces();
         f->frmOSD.setVisible(false);
     }
-    FakeMedia *media() { return medias.empty() ? nullptr : medias.back(); }
     // The message on show, if any.
     QString osd() const { return f->frmOSD.visible() ? f->lblOSD.caption() : QString(); }
-    // The files the controls were given since the last clear.
-    QString played() const { return mediaLog.filter("url:").join('|').remove("url:"); }
-    void meta(const QString &name, const QString &content)
-    {
-        browser.elements.insert(name.toLower(), FakeBrowser::meta(name, content));
-    }
     // Bookmarks as "slot|position|description|audio"; position "-" and a
     // missing audio are left out.
     void putMarks(const QString &section, const QStringList &records)

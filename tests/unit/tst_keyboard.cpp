@@ -58,6 +58,42 @@ private slots:
     void init() { QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy)); }
     void cleanup() { QLocale::setDefault(QLocale::c()); }
 
+    // The key table names each key as the help page does, row for row, and
+    // the code and modifiers of each row are the ones its name says.
+    void keyTableMatchesTheHelpPage()
+    {
+        QFile help(QStringLiteral(QYR_BOOK_DIR "/INCLUDE/help.htm"));
+        QVERIFY(help.open(QIODevice::ReadOnly));
+        const QString page = QString::fromUtf8(help.readAll());
+        static const QRegularExpression row(QStringLiteral("<th scope=\"row\"><kbd>([^<]+)</kbd>"));
+        QStringList onHelp;
+        for (const auto &m : row.globalMatch(page))
+            onHelp << m.captured(1);
+        Reader r;
+        QStringList inTable;
+        for (const KeyBinding &b : r.f->keys.table()) {
+            const QString name = QString::fromUtf8(b.keys);
+            inTable << name;
+            const QString key = name.endsWith("++") ? "+" : name.section('+', -1);
+            const bool anyKey = name == "Maiusc+Ctrl+Alt";
+            const qint16 code = anyKey         ? vk::AnyKey
+                                : key == "F1"  ? vk::F1
+                                : key == "Esc" ? vk::Escape
+                                : key == "+"   ? vk::Plus
+                                : key == "-"   ? vk::Minus
+                                               : qint16(key.at(0).unicode());
+            const qint16 mods = anyKey                     ? mask::ShiftCtrlAlt
+                                : key == "F1"              ? mask::Any
+                                : name.startsWith("Ctrl+") ? mask::Ctrl
+                                : name.startsWith("Alt+")  ? mask::Alt
+                                                           : mask::None;
+            QVERIFY2(b.code == code && b.modifiers == mods, qPrintable(name));
+        }
+        onHelp.sort();
+        inTable.sort();
+        QCOMPARE(inTable, onHelp);
+    }
+
     void keysThatDoNothing()
     {
         struct Key { const char *name; int code, mask; };

@@ -14,16 +14,22 @@ const QString kPage = "file:///libri/altro/cap1.htm";
 // A book under the application folder, as pages are addressed on Linux.
 const QString kBookPage = "file:///libri/demo/Libro/cap1.htm";
 
-// A started window showing a page, the page-audio handlers wired; the reading speed is stored before start-up.
-struct Book : Rig {
+// The page's audio alone, showing a page, its player made at the speed stored before and its events wired.
+struct Book : Parts {
+    TextBox TxtDebFilename{"TxtDebFilename"};
+    PageAudio audio{{er, browser, files, clock, players, prefs, feedback, books, TxtDebFilename}};
     float rateAtLoad = -1;
     bool autoStartAtLoad = false;
     explicit Book(const QString &url = kPage)
     {
         reg.put("Player", "Rate", conv::fromSingle(1.5f));
-        startAt(url);
+        makePlayer();
+        players.StateChanged.connect([this](qint32 mode) { audio.oPlayer_PlayStateChange(mode); });
+        players.FileChanged.connect([this](const QString &name) { audio.oPlayer_PlayFileChange(name); });
+        browser.location = url;
+        clearTraces();
         // What the control held when the facade announced a new file.
-        f->players.FileChanged.connect([this](const QString &) {
+        players.FileChanged.connect([this](const QString &) {
             rateAtLoad = media()->rate_;
             autoStartAtLoad = media()->autoStart;
         });
@@ -68,7 +74,7 @@ private slots:
             b.meta("QYRPLAYER_AUDIO", c.named);
             for (const QString &p : c.onDisk)
                 b.files.add(p);
-            QVERIFY(b.f->audio.Playaudio(kPage, AudioChoice::OfPage));
+            QVERIFY(b.audio.Playaudio(kPage, AudioChoice::OfPage));
             QCOMPARE(b.files.asked.mid(0, c.askedFirst.size()), c.askedFirst);
             QCOMPARE(b.played(), c.played);
             QVERIFY(b.dialogs.shown.isEmpty());
@@ -99,11 +105,11 @@ private slots:
             b.meta(c.later ? "QYRPLAYER_AUDIO_1" : "QYRPLAYER_AUDIO", c.named);
             for (const QString &p : c.onDisk)
                 b.files.add(p);
-            const bool found = c.later ? b.f->audio.Playaudio(QString(), AudioChoice::Next) : b.f->audio.Playaudio(kPage, AudioChoice::OfPage);
+            const bool found = c.later ? b.audio.Playaudio(QString(), AudioChoice::Next) : b.audio.Playaudio(kPage, AudioChoice::OfPage);
             QVERIFY2(found == !played.isEmpty(), qPrintable(c.onDisk[0]));
             QCOMPARE(b.played(), played);
             QVERIFY(b.dialogs.shown.isEmpty());
-            QCOMPARE(b.f->lblOSD.caption(), played.isEmpty() ? "Audio non trovato: " + c.named : QString());
+            QCOMPARE(b.lblOSD.caption(), played.isEmpty() ? "Audio non trovato: " + c.named : QString());
         }
     }
 
@@ -122,7 +128,7 @@ private slots:
             Book b;
             b.metas({{"QYRPLAYER_AUDIO", "cap1"}, {"QYRPLAYER_AUDIO_POS", c.element}});
             b.files.add("/libri/altro/cap1.mp3");
-            QVERIFY(b.f->audio.Playaudio(c.address, AudioChoice::OfPage));
+            QVERIFY(b.audio.Playaudio(c.address, AudioChoice::OfPage));
             QCOMPARE(b.media()->position, c.position); // after the load, which starts at 0
             QCOMPARE(b.dialogs.errorNames(), c.errors);
             QCOMPARE(b.media()->state, int(playstate::Playing)); // playback goes on after a failed position
@@ -137,28 +143,28 @@ private slots:
                  {"QYRPLAYER_AUDIO_2", "cap1c"}, {"QYRPLAYER_AUDIO_3", QString()}, {"QYRPLAYER_AUDIO_NEXTHTML_3", "cap2.htm"}});
         for (const char *name : {"cap1.mp3", "cap1b.mp3", "cap1c", "cap1c.wma"})
             b.files.add(QString("/libri/demo/Libro/") + name);
-        QVERIFY(b.f->audio.Playaudio(kBookPage, AudioChoice::OfPage));
+        QVERIFY(b.audio.Playaudio(kBookPage, AudioChoice::OfPage));
         b.mediaLog.clear();
         for (qint32 state : {1, 2, 3, 9})
-            b.f->players.StateChanged(state);
+            b.players.StateChanged(state);
         b.media()->end();
         QVERIFY(b.mediaLog.isEmpty());
         b.clock.advance(1);
         QCOMPARE(b.played(), "/libri/demo/Libro/cap1b.mp3");
         QCOMPARE(b.media()->position, 7.0);
-        QCOMPARE(b.f->TxtDebFilename.text(), "/libri/demo/Libro/cap1b.mp3");
+        QCOMPARE(b.TxtDebFilename.text(), "/libri/demo/Libro/cap1b.mp3");
 
         b.endOfMedia();
         QCOMPARE(b.played(), "/libri/demo/Libro/cap1c.wma");
         QCOMPARE(b.media()->position, 0.0);
 
-        b.f->audio.expectResume(true);
+        b.audio.expectResume(true);
         b.reg.put("Player", "BranoPos", "abc");
         b.endOfMedia();
         QVERIFY(b.played().isEmpty());
         QCOMPARE(b.browser.navigations, QStringList{"file:///libri/demo/Libro/cap2.htm"});
-        QCOMPARE(b.f->audio.audioIndex(), 3);
-        QVERIFY(b.f->audio.resumePending()); // it waits for the call that plays the new page
+        QCOMPARE(b.audio.audioIndex(), 3);
+        QVERIFY(b.audio.resumePending()); // it waits for the call that plays the new page
         QVERIFY(b.dialogs.shown.isEmpty());
     }
 
@@ -176,9 +182,9 @@ private slots:
                      {"QYRPLAYER_AUDIO_2", "/libri/altro/cap1c.mp3"}, {"QYRPLAYER_AUDIO_POS_2", "9"}});
             b.files.add("/libri/altro/cap1.mp3");
             b.files.add("/libri/altro/cap1c.mp3");
-            b.f->audio.setAudioIndex(c.from);
-            QVERIFY2(b.f->audio.Playaudio(QString(), AudioChoice::Previous) == !c.played.isEmpty(), qPrintable(QString::number(c.from)));
-            QCOMPARE(b.f->audio.audioIndex(), c.index);
+            b.audio.setAudioIndex(c.from);
+            QVERIFY2(b.audio.Playaudio(QString(), AudioChoice::Previous) == !c.played.isEmpty(), qPrintable(QString::number(c.from)));
+            QCOMPARE(b.audio.audioIndex(), c.index);
             QCOMPARE(b.played(), c.played);
             QCOMPARE(b.media()->position, c.position);
         }
@@ -189,25 +195,25 @@ private slots:
         Book b;
         b.metas({{"QYRPLAYER_AUDIO", "cap1.mp3"}, {"QYRPLAYER_AUDIO_1", "/libri/altro/cap1.mp3"}});
         b.files.add("/libri/altro/cap1.mp3");
-        QVERIFY(b.f->audio.Playaudio(kPage, AudioChoice::OfPage));
-        b.f->audio.holdChaining(true);
-        b.clear();
+        QVERIFY(b.audio.Playaudio(kPage, AudioChoice::OfPage));
+        b.audio.holdChaining(true);
+        b.clearTraces();
 
-        QVERIFY(!b.f->audio.Playaudio(kPage, AudioChoice::OfPage));
+        QVERIFY(!b.audio.Playaudio(kPage, AudioChoice::OfPage));
         QVERIFY(b.mediaLog.isEmpty()); // not even stopped
         QCOMPARE(b.media()->state, int(playstate::Playing));
         QVERIFY(b.files.asked.isEmpty());
 
         b.endOfMedia(); // a recall stopping the old file does not chain
         QVERIFY(b.played().isEmpty());
-        QCOMPARE(b.f->audio.audioIndex(), 0);
+        QCOMPARE(b.audio.audioIndex(), 0);
 
         // Past the last audio of a page without a next page nothing plays and nothing opens.
-        b.f->audio.holdChaining(false);
-        QVERIFY(b.f->audio.Playaudio(QString(), AudioChoice::Next));
+        b.audio.holdChaining(false);
+        QVERIFY(b.audio.Playaudio(QString(), AudioChoice::Next));
         b.endOfMedia();
         QVERIFY(b.played().isEmpty());
-        QCOMPARE(b.f->audio.audioIndex(), 2);
+        QCOMPARE(b.audio.audioIndex(), 2);
         QVERIFY(b.browser.navigations.isEmpty());
         QVERIFY(b.dialogs.shown.isEmpty());
     }
@@ -227,16 +233,16 @@ private slots:
             b.metas({{"QYRPLAYER_AUDIO", "cap1.mp3"}, {"QYRPLAYER_AUDIO_POS", "95"}});
             b.files.add("/libri/altro/cap1.mp3");
             if (c.reload)
-                QVERIFY(b.f->audio.Playaudio(kPage, AudioChoice::OfPage));
+                QVERIFY(b.audio.Playaudio(kPage, AudioChoice::OfPage));
             b.reg.put("Player", "BranoPos", c.saved);
-            b.f->audio.expectResume(true);
-            b.f->audio.Playaudio(c.reload ? "LOCATION.RELOAD" : kPage, AudioChoice::OfPage);
+            b.audio.expectResume(true);
+            b.audio.Playaudio(c.reload ? "LOCATION.RELOAD" : kPage, AudioChoice::OfPage);
             QCOMPARE(b.media()->position, c.position);
             QCOMPARE(b.dialogs.errorNames(), c.errors);
-            QVERIFY(!b.f->audio.resumePending());
+            QVERIFY(!b.audio.resumePending());
 
             b.meta("QYRPLAYER_AUDIO_POS", QString());
-            QVERIFY(b.f->audio.Playaudio(kPage, AudioChoice::OfPage));
+            QVERIFY(b.audio.Playaudio(kPage, AudioChoice::OfPage));
             QCOMPARE(b.media()->position, 0.0);
             QCOMPARE(b.dialogs.errorNames(), c.errors);
         }
@@ -250,13 +256,13 @@ private slots:
         b.metas({{"QYRPLAYER_AUDIO", "cap1.mp3"}, {"QYRPLAYER_AUDIO_1", "cap1b.mp3"}, {"QYRPLAYER_AUDIO_2", "cap1c"}});
         for (const char *name : {"cap1.mp3", "cap1b.mp3", "cap1c.wma"})
             b.files.add(QString("/libri/demo/Libro/") + name);
-        QVERIFY(b.f->audio.Playaudio(kBookPage, AudioChoice::OfPage));
+        QVERIFY(b.audio.Playaudio(kBookPage, AudioChoice::OfPage));
         for (const auto &[file, index] : {std::pair{QString("/altrove/CAP1B.MP3"), 1}, {QString("cap1c.wma"), 2},
                                           {QString("cap1.mp3"), 0}, {QString("cap9.mp3"), 0}, {QString(), 0}}) {
-            QCOMPARE(b.f->audio.followFile(file), !file.contains("cap9") && !file.isEmpty());
-            QCOMPARE(b.f->audio.audioIndex(), index);
+            QCOMPARE(b.audio.followFile(file), !file.contains("cap9") && !file.isEmpty());
+            QCOMPARE(b.audio.audioIndex(), index);
         }
-        b.f->audio.followFile("cap1b.mp3");
+        b.audio.followFile("cap1b.mp3");
         b.endOfMedia();
         QCOMPARE(b.played(), "/libri/demo/Libro/cap1c.wma");
         QVERIFY(b.dialogs.shown.isEmpty());

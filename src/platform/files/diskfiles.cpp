@@ -36,7 +36,8 @@ QString DiskFiles::resolve(const QString &path)
             continue;
         }
         QString match;
-        const QStringList entries = QDir(current).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        const QStringList entries =
+            QDir(current).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
         for (const QString &e : entries) {
             if (e.compare(part, Qt::CaseInsensitive) == 0) {
                 match = e;
@@ -135,10 +136,11 @@ QString sizeText(qint64 bytes)
 
 [[noreturn]] void notAFile(const QString &path, bool folder)
 {
-    throw QyrError(err::InvalidFileFormat,
-                   folder ? QStringLiteral("%1 è una cartella, non un file.").arg(path)
-                          : QStringLiteral("%1 non è un file ma un dispositivo, una pipe o un socket: non è stato letto.")
-                                .arg(path));
+    throw QyrError(
+        err::InvalidFileFormat,
+        folder
+            ? QStringLiteral("%1 è una cartella, non un file.").arg(path)
+            : QStringLiteral("%1 non è un file ma un dispositivo, una pipe o un socket: non è stato letto.").arg(path));
 }
 
 #ifndef Q_OS_WIN
@@ -231,8 +233,7 @@ QString writeProblem(const QString &file, QFileDevice::FileError error)
     case QFileDevice::ResourceError:
     case QFileDevice::WriteError:
         return QStringLiteral("Scrittura del file %1 non riuscita: il disco potrebbe essere pieno.").arg(file);
-    default:
-        return QStringLiteral("Scrittura del file %1 non riuscita.").arg(file);
+    default: return QStringLiteral("Scrittura del file %1 non riuscita.").arg(file);
     }
 }
 

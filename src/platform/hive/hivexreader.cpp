@@ -53,7 +53,8 @@ public:
     {
         if (depth > limits_.maxDepth)
             refuse(QStringLiteral("Il file %1 contiene chiavi annidate per più di %2 livelli.")
-                       .arg(file_).arg(limits_.maxDepth));
+                       .arg(file_)
+                       .arg(limits_.maxDepth));
         if (++keys_ > limits_.maxKeys)
             refuse(QStringLiteral("Il file %1 contiene più di %2 chiavi.").arg(file_).arg(limits_.maxKeys));
         // A child list that leads back to a key already read would make the
@@ -104,10 +105,14 @@ private:
         // Checked before hivex copies the data, so a false length costs nothing.
         if (qint64(len) > limits_.maxValueBytes)
             refuse(QStringLiteral("Il file %1 contiene un valore di %2 byte, oltre il limite di %3 byte.")
-                       .arg(file_).arg(qint64(len)).arg(limits_.maxValueBytes));
+                       .arg(file_)
+                       .arg(qint64(len))
+                       .arg(limits_.maxValueBytes));
         total_ += qint64(len);
         if (total_ > limits_.maxTotalBytes)
-            refuse(QStringLiteral("I valori del file %1 superano in tutto %2 byte.").arg(file_).arg(limits_.maxTotalBytes));
+            refuse(QStringLiteral("I valori del file %1 superano in tutto %2 byte.")
+                       .arg(file_)
+                       .arg(limits_.maxTotalBytes));
         errno = 0;
         Owned<char> name(hivex_value_key(h_, v));
         if (!name)
@@ -154,9 +159,9 @@ void checkFile(const QString &file, const QByteArray &name, qint64 maxBytes)
     if (S_ISDIR(st.st_mode))
         throw QyrError(err::InvalidFileFormat, QStringLiteral("%1 è una cartella, non un file.").arg(file));
     if (!S_ISREG(st.st_mode))
-        throw QyrError(err::InvalidFileFormat,
-                       QStringLiteral("%1 non è un file ma un dispositivo, una pipe o un socket: non è stato letto.")
-                           .arg(file));
+        throw QyrError(
+            err::InvalidFileFormat,
+            QStringLiteral("%1 non è un file ma un dispositivo, una pipe o un socket: non è stato letto.").arg(file));
     if (qint64(st.st_size) > maxBytes)
         throw QyrError(err::InvalidFileFormat,
                        QStringLiteral("Il file %1 è di %2, oltre il limite di %3 per un file di impostazioni.")
@@ -182,7 +187,8 @@ HiveContent HivexReader::readHive(const QString &file, const QString &within)
         if (error == ENOENT)
             throw QyrError(err::FileNotFound, QStringLiteral("Il file %1 non esiste.").arg(file));
         if (error == EACCES || error == EPERM)
-            throw QyrError(err::PathAccess, QStringLiteral("Impossibile leggere il file %1: permesso negato.").arg(file));
+            throw QyrError(err::PathAccess,
+                           QStringLiteral("Impossibile leggere il file %1: permesso negato.").arg(file));
         throw QyrError(err::InvalidFileFormat,
                        QStringLiteral("Il file %1 non è un file hive del registro valido oppure è danneggiato (%2).")
                            .arg(file, reason(error)));
