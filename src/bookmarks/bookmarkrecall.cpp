@@ -184,4 +184,12 @@ QString BookmarkRecall::searchMoved(const QString &audio)
     return QString();
 }
 
+void BookmarkRecall::TimerDisableState_Timer()
+{
+    Guard(u.er, QStringLiteral("TimerDisableState_Timer"), [&] {
+        u.TimerDisableState.setEnabled(false);
+        u.audio.holdChaining(false);
+    });
+}
+
 } // namespace qyr

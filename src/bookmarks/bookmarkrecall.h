@@ -46,6 +46,8 @@ public:
     // loaded and listed its bookmarks: the one the reader chose is recalled,
     // found again by its description. Nothing when no recall waits.
     void completePending();
+    // The recalled file has settled: the end of media chains again.
+    void TimerDisableState_Timer();
 
     // Recalls the bookmark in slot n of the page on show, or the one selected
     // in ListMarkers when n is 0. On the table of contents the bookmark's page

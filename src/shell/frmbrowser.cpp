@@ -50,7 +50,7 @@ void frmBrowser::wireReactions()
     players.StateChanged.connect([this](qint32 mode) { audio.oPlayer_PlayStateChange(mode); });
     players.FileChanged.connect([this](const QString &name) { audio.oPlayer_PlayFileChange(name); });
     TimerSpalsh.Timer.connect([this] { about.TimerSpalsh_Timer(); });
-    TimerDisableState.Timer.connect([this] { startup.TimerDisableState_Timer(); });
+    TimerDisableState.Timer.connect([this] { recall.TimerDisableState_Timer(); });
     TimerOSD.Timer.connect([this] { feedback.TimerOSD_Timer(); });
 }
 

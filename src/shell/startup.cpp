@@ -254,12 +254,4 @@ void Startup::savePlace()
     }
 }
 
-void Startup::TimerDisableState_Timer()
-{
-    Guard(u.er, QStringLiteral("TimerDisableState_Timer"), [&] {
-        u.TimerDisableState.setEnabled(false);
-        u.audio.holdChaining(false);
-    });
-}
-
 } // namespace qyr

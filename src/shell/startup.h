@@ -61,7 +61,7 @@ public:
     // The end of the session (a signal, the session manager, the end of the
     // automation input): what a "Sì" to the exit question does, unasked.
     void EndWithoutQuestion();
-    void TimerDisableState_Timer();
+
     // The close request was granted (or the session ended): nothing more
     // is shown and the window goes.
     bool closing() const { return closing_; }

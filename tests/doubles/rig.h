@@ -65,6 +65,29 @@ struct Bench {
     {
         browser.elements.insert(name.toLower(), FakeBrowser::meta(name, content));
     }
+    // Bookmarks as "slot|position|description|audio"; position "-" and a
+    // missing audio are left out.
+    void putMarks(const QString &section, const QStringList &records)
+    {
+        for (const QString &rec : records) {
+            const QStringList p = rec.split('|');
+            if (p[1] != "-")
+                reg.put(section, p[0], p[1]);
+            reg.put(section, p[0] + "NOME", p[2]);
+            if (p.size() > 3)
+                reg.put(section, p[0] + "NOMEAUDIO", p[3]);
+        }
+    }
+    QStringList marks(const QString &section)
+    {
+        QStringList out;
+        for (int n = 1; n <= 101; ++n) {
+            const QString s = QString::number(n), name = reg.get(section, s + "NOME");
+            if (name != "<assente>")
+                out << s + '|' + reg.get(section, s) + '|' + name + '|' + reg.get(section, s + "NOMEAUDIO");
+        }
+        return out;
+    }
 };
 
 // What a part tested alone stands on: the settings, the player slot, the
@@ -139,29 +162,6 @@ struct Rig : Bench {
     }
     // The message on show, if any.
     QString osd() const { return f->frmOSD.visible() ? f->lblOSD.caption() : QString(); }
-    // Bookmarks as "slot|position|description|audio"; position "-" and a
-    // missing audio are left out.
-    void putMarks(const QString &section, const QStringList &records)
-    {
-        for (const QString &rec : records) {
-            const QStringList p = rec.split('|');
-            if (p[1] != "-")
-                reg.put(section, p[0], p[1]);
-            reg.put(section, p[0] + "NOME", p[2]);
-            if (p.size() > 3)
-                reg.put(section, p[0] + "NOMEAUDIO", p[3]);
-        }
-    }
-    QStringList marks(const QString &section)
-    {
-        QStringList out;
-        for (int n = 1; n <= 101; ++n) {
-            const QString s = QString::number(n), name = reg.get(section, s + "NOME");
-            if (name != "<assente>")
-                out << s + '|' + reg.get(section, s) + '|' + name + '|' + reg.get(section, s + "NOMEAUDIO");
-        }
-        return out;
-    }
     // The bookmarks of the page shown (or of page, listed as the n-th of the
     // whole book), loaded into the list afresh.
     void loadMarks(const QString &page = QString(), qint32 n = 0)

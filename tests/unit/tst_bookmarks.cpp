@@ -17,27 +17,55 @@ const QString kLoad = "Marcatori Mode = 0 --> ";
 
 QString keyOf(const QString &section) { return Settings::keyPath("QYR MediaPlayer", section); }
 
-struct Book : Rig {
-    explicit Book(const QString &url = kCap1) { startAt(url); }
+// The bookmark store, recall and list alone, with the page's audio they
+// follow, showing a page with the player made.
+struct Book : Parts {
+    Messages msg;
+    ListBox ListMarkers{"ListMarkers"}, lstapp{"lstapp"};
+    Panel fraMarcatori{"fraMarcatori"};
+    Control objwb{"objwb"};
+    TimerModel TimerDisableState{"TimerDisableState", 1000, &clock};
+    TextBox TxtDebFilename{"TxtDebFilename"};
+    PageAudio audio{{er, browser, files, clock, players, prefs, feedback, books, TxtDebFilename}};
+    BookmarkStore store{{er, settings, files, dialogs, players, msg, feedback, books, urls, ListMarkers, lstapp}};
+    BookmarkRecall recall{{er, settings, files, browser, clock, players, feedback, books, urls, audio, store, ListMarkers,
+                           fraMarcatori, objwb, TimerDisableState}};
+    BookmarkList markList{{er, feedback, urls, store, recall, ListMarkers}};
+    explicit Book(const QString &url = kCap1)
+    {
+        msg.setDefaults();
+        makePlayer();
+        markList.connect();
+        TimerDisableState.Timer.connect([this] { recall.TimerDisableState_Timer(); });
+        browser.location = url;
+        clearTraces();
+    }
+    // The bookmarks of the page shown (or of page, listed as the n-th of the
+    // whole book), loaded into the list afresh.
+    void loadMarks(const QString &page = QString(), qint32 n = 0)
+    {
+        store.ClearMarcatori();
+        store.Marcatori(BookmarkStore::MarkerMode::List, page, n);
+    }
     void playing(const QString &file)
     {
-        f->oPlayer->setFileName(file);
+        players.oPlayer->setFileName(file);
         mediaLog.clear();
     }
     void press(int entry, qint16 code, qint16 shift = 0)
     {
-        f->ListMarkers.setListIndex(entry);
-        f->ListMarkers.KeyDown(code, shift);
+        ListMarkers.setListIndex(entry);
+        ListMarkers.KeyDown(code, shift);
     }
     QString add(QString description, qint32 at)
     {
-        f->marks.AddMarcatore(description, at);
+        store.AddMarcatore(description, at);
         return description;
     }
     bool inStep() const
     {
-        return f->marks.oMarkers.count() == f->ListMarkers.listCount() &&
-               f->marks.oMarkersIndex.count() == f->ListMarkers.listCount();
+        return store.oMarkers.count() == ListMarkers.listCount() &&
+               store.oMarkersIndex.count() == ListMarkers.listCount();
     }
 };
 
@@ -60,19 +88,19 @@ private slots:
             b.putMarks(kPage, c.page);
             b.putMarks(kPage + '#', c.staged);
             b.loadMarks(c.n > 0 ? kPage : QString(), c.n);
-            QCOMPARE(b.f->ListMarkers.items(), c.list);
+            QCOMPARE(b.ListMarkers.items(), c.list);
             QCOMPARE(b.marks(kPage), c.stored);
-            QVERIFY(!b.f->view.keyExists(keyOf(kPage + '#')));
+            QVERIFY(!b.view.keyExists(keyOf(kPage + '#')));
             QVERIFY(b.inStep());
-            QCOMPARE(b.f->marks.oMarkers.key(1), c.n > 0 ? "-3-A" : "A");
+            QCOMPARE(b.store.oMarkers.key(1), c.n > 0 ? "-3-A" : "A");
             // The whole-book list files each entry under the page's key.
-            QCOMPARE(b.f->lstapp.items(), c.n > 0 ? (QStringList{kSec + "*1", kSec + "*2", kSec + "*3"}) : QStringList());
+            QCOMPARE(b.lstapp.items(), c.n > 0 ? (QStringList{kSec + "*1", kSec + "*2", kSec + "*3"}) : QStringList());
             QVERIFY(b.dialogs.shown.isEmpty());
             int writes = 0;
-            b.f->settings.Changed.connect([&](const QString &, const QString &, const QString &, bool) { ++writes; });
+            b.settings.Changed.connect([&](const QString &, const QString &, const QString &, bool) { ++writes; });
             b.loadMarks(c.n > 0 ? kPage : QString(), c.n);
             QCOMPARE(writes, 0);
-            QCOMPARE(b.f->ListMarkers.items(), c.list);
+            QCOMPARE(b.ListMarkers.items(), c.list);
         }
     }
 
@@ -92,7 +120,7 @@ private slots:
             QCOMPARE(stored.filter(QRegularExpression("\\|D\\d+\\|")).size(), own);
             QStringList waiting{"1|5|S|<assente>", "2|6|T|<assente>"};
             QCOMPARE(b.marks(kPage + '#'), own == 100 ? waiting : waiting.mid(1));
-            QCOMPARE(b.f->ListMarkers.items().size(), 100);
+            QCOMPARE(b.ListMarkers.items().size(), 100);
         }
     }
 
@@ -109,7 +137,7 @@ private slots:
             // Each value is announced only once the whole record is stored.
             int announced = 0;
             bool whole = true;
-            b.f->settings.Changed.connect([&](const QString &, const QString &, const QString &, bool) {
+            b.settings.Changed.connect([&](const QString &, const QString &, const QString &, bool) {
                 ++announced;
                 whole = whole && b.marks(kSec).size() == before + 1;
             });
@@ -118,7 +146,7 @@ private slots:
             QVERIFY2(stored.size() == before + (slot > 0 ? 1 : 0), qPrintable(QString::number(used)));
             QCOMPARE(announced, slot > 0 ? 3 : 0);
             QVERIFY(whole);
-            QCOMPARE(b.f->ListMarkers.items(), slot > 0 ? QStringList{"01:05\t - Nuovo"} : QStringList());
+            QCOMPARE(b.ListMarkers.items(), slot > 0 ? QStringList{"01:05\t - Nuovo"} : QStringList());
             QCOMPARE(b.dialogs.count("message"), slot > 0 ? 0 : 1);
             if (slot > 0)
                 QCOMPARE(stored.last(), QString("%1|65|Nuovo|cap1.mp3").arg(slot));
@@ -146,8 +174,8 @@ private slots:
                 QCOMPARE(description, c.stored);
             }
             QCOMPARE(b.marks(kSec), expected);
-            QCOMPARE(b.f->ListMarkers.listCount(), expected.size());
-            QCOMPARE(b.f->marks.oMarkers.count(), expected.size());
+            QCOMPARE(b.ListMarkers.listCount(), expected.size());
+            QCOMPARE(b.store.oMarkers.count(), expected.size());
         }
     }
 
@@ -160,20 +188,20 @@ private slots:
             b.putMarks(cap2, {QString("%1|%1|Voce %1|v.mp3").arg(n)});
         b.putMarks("Libro\\cap3.htm", {"1|7|Tre|t.mp3"});
         b.loadMarks(kPage, 1);
-        b.f->marks.Marcatori(BookmarkStore::MarkerMode::List, cap2, 2);
-        b.f->marks.Marcatori(BookmarkStore::MarkerMode::List, "Libro\\cap3.htm", 3);
+        b.store.Marcatori(BookmarkStore::MarkerMode::List, cap2, 2);
+        b.store.Marcatori(BookmarkStore::MarkerMode::List, "Libro\\cap3.htm", 3);
         b.press(12, 46);
         QCOMPARE(b.marks(cap2).last(), "11|11|Voce 11|v.mp3");
         QCOMPARE(b.osd(), "Segnalibro cancellato: Voce 12");
-        QCOMPARE(b.f->lstapp.itemText(12), "LIBRO\\CAP3.HTM*1");
+        QCOMPARE(b.lstapp.itemText(12), "LIBRO\\CAP3.HTM*1");
         QVERIFY(b.inStep());
-        b.f->feedback.TimerOSD_Timer();
+        b.feedback.TimerOSD_Timer();
         b.press(-1, 46); // nothing selected: nothing deleted, nothing said
-        QCOMPARE(b.f->ListMarkers.listCount(), 13);
+        QCOMPARE(b.ListMarkers.listCount(), 13);
         QCOMPARE(b.osd(), QString());
         // The entry now in that place opens its own page, not a neighbour's.
         b.press(12, 13);
-        QCOMPARE(b.f->marks.current(), qint16(13));
+        QCOMPARE(b.store.current(), qint16(13));
         QCOMPARE(b.browser.navigations.last(), "/libri/demo/Libro/cap3.htm");
         QVERIFY(b.dialogs.shown.isEmpty());
 
@@ -187,7 +215,7 @@ private slots:
         b.reg.put(cap2, "1NOME", "Altra");
         b.browser.location = "file:///libri/demo/Libro/cap2.htm";
         b.loadMarks();
-        b.f->recall.completePending();
+        b.recall.completePending();
         QCOMPARE(b.osd(), "Segnalibro non trovato: Voce 1");
         QVERIFY(b.dialogs.shown.isEmpty());
     }
@@ -203,9 +231,9 @@ private slots:
         b.press(2, 13, 1);
         b.press(2, 13, 2);
         QVERIFY(b.mediaLog.isEmpty());
-        b.f->ListMarkers.DblClick();
-        QCOMPARE(b.f->marks.current(), qint16(3));
-        QCOMPARE(b.f->lblOSD.caption(), "Parte 1 - fine");
+        b.ListMarkers.DblClick();
+        QCOMPARE(b.store.current(), qint16(3));
+        QCOMPARE(b.lblOSD.caption(), "Parte 1 - fine");
         QCOMPARE(b.media()->url_, "/libri/demo/Libro/c.mp3");
         QVERIFY(b.dialogs.shown.isEmpty());
         b.press(1, 46, 1);
@@ -213,8 +241,8 @@ private slots:
         QCOMPARE(b.marks(kSec), (QStringList{"1|10|A|a.mp3", "2|30|Parte 1 - fine|c.mp3"}));
         b.press(1, 46); // a description holding " - " is said whole
         QCOMPARE(b.osd(), "Segnalibro cancellato: Parte 1 - fine");
-        QCOMPARE(b.f->ListMarkers.listCount(), 1);
-        QCOMPARE(b.f->ListMarkers.listIndex(), -1);
+        QCOMPARE(b.ListMarkers.listCount(), 1);
+        QCOMPARE(b.ListMarkers.listIndex(), -1);
     }
 
     // Another copy of the program has deleted and renumbered since this list was filled: Delete takes the bookmark the
@@ -227,7 +255,7 @@ private slots:
         auto otherCopyDeletes = [&](int slot) {
             for (const QString &name : {BookmarkStore::positionName(slot), BookmarkStore::descriptionName(slot),
                                         BookmarkStore::audioName(slot)})
-                b.f->settings.Delete(b.f->strAppName, kSec, name);
+                b.settings.Delete(programName(), kSec, name);
         };
         b.putMarks(kSec, {"1|2|B1|a.mp3", "2|3|A2|a.mp3", "3|4|B2|a.mp3"});
         otherCopyDeletes(4);
@@ -238,7 +266,7 @@ private slots:
         b.press(1, 46);
         QCOMPARE(b.osd(), "Segnalibro già cancellato da un'altra copia del programma: A2");
         QCOMPARE(b.marks(kSec), QStringList{"1|2|B1|a.mp3"});
-        QCOMPARE(b.f->ListMarkers.listCount(), 1);
+        QCOMPARE(b.ListMarkers.listCount(), 1);
         QVERIFY(b.dialogs.shown.isEmpty());
     }
 
@@ -262,20 +290,20 @@ private slots:
                 b.meta("QYRPLAYER_AUDIO", c.content);
             b.loadMarks();
             b.playing(old);
-            b.f->fraMarcatori.setVisible(true);
-            b.f->objwb.setVisible(false);
-            b.f->ListMarkers.setListIndex(0);
-            b.f->marks.setCurrent(1);
-            b.f->recall.MarcatoriRichiama(0);
+            b.fraMarcatori.setVisible(true);
+            b.objwb.setVisible(false);
+            b.ListMarkers.setListIndex(0);
+            b.store.setCurrent(1);
+            b.recall.MarcatoriRichiama(0);
             QVERIFY2(b.media()->url_ == c.played, qPrintable(b.media()->url_ + " instead of " + c.played));
             QCOMPARE(b.media()->position, 75.0);
             QCOMPARE(b.media()->state == playstate::Playing, plays);
-            QCOMPARE(b.f->lblOSD.caption() == "Capitolo -3- fine", plays);
-            QCOMPARE(b.f->audio.chainingHeld(), plays);
-            QVERIFY(!b.f->fraMarcatori.visible() && b.f->objwb.visible());
+            QCOMPARE(b.lblOSD.caption() == "Capitolo -3- fine", plays);
+            QCOMPARE(b.audio.chainingHeld(), plays);
+            QVERIFY(!b.fraMarcatori.visible() && b.objwb.visible());
             QVERIFY(b.dialogs.shown.isEmpty());
             b.clock.advance(1000);
-            QVERIFY(!b.f->audio.chainingHeld());
+            QVERIFY(!b.audio.chainingHeld());
         }
     }
 
@@ -298,7 +326,7 @@ private slots:
             b.putMarks(kSec, c.page);
             b.loadMarks();
             QCOMPARE(b.dialogs.errorNames(), c.errors);
-            QCOMPARE(b.f->ListMarkers.items(), c.list);
+            QCOMPARE(b.ListMarkers.items(), c.list);
             QCOMPARE(b.marks(kSec), c.stored);
             QVERIFY(b.inStep());
             // Deleting the last entry reaches its own record.
@@ -315,14 +343,14 @@ private slots:
         b.putMarks(section, {"2|20|A|a.mp3", "3|30|B|b.mp3"});
         b.putMarks("LIBRO\\P2.HTM", {"1|40|Due|d.mp3"});
         b.loadMarks(section, 1);
-        b.f->marks.Marcatori(BookmarkStore::MarkerMode::List, "Libro/p2.html", 2);
-        QCOMPARE(b.f->ListMarkers.items(), (QStringList{"00:20 - A", "00:30 - B", "00:40 - Due"}));
-        QCOMPARE(b.f->lstapp.items(), (QStringList{section.toUpper() + "*1", section.toUpper() + "*2", "LIBRO\\P2.HTM*1"}));
+        b.store.Marcatori(BookmarkStore::MarkerMode::List, "Libro/p2.html", 2);
+        QCOMPARE(b.ListMarkers.items(), (QStringList{"00:20 - A", "00:30 - B", "00:40 - Due"}));
+        QCOMPARE(b.lstapp.items(), (QStringList{section.toUpper() + "*1", section.toUpper() + "*2", "LIBRO\\P2.HTM*1"}));
         QCOMPARE(b.marks(section), (QStringList{"1|20|A|a.mp3", "2|30|B|b.mp3"}));
-        QCOMPARE(b.f->view.subKeys(keyOf("Libro")), (QStringList{section.mid(6), "P2.HTM"}));
+        QCOMPARE(b.view.subKeys(keyOf("Libro")), (QStringList{section.mid(6), "P2.HTM"}));
         b.press(1, 46);
         QCOMPARE(b.marks(section), QStringList{"1|20|A|a.mp3"});
-        b.press(int(b.f->ListMarkers.items().indexOf("00:40 - Due")), 13);
+        b.press(int(b.ListMarkers.items().indexOf("00:40 - Due")), 13);
         QCOMPARE(b.browser.navigations.last(), "/libri/demo/Libro/p2.html");
         QVERIFY(b.dialogs.shown.isEmpty());
     }
@@ -334,13 +362,13 @@ private slots:
         b.putMarks("Libro", {"1|9|Cartella"});
         b.putMarks(kSec, {"1|10|A|a.mp3"});
         b.putMarks(kSec + '#', {"1|20|S"});
-        b.f->marks.Marcatori(BookmarkStore::MarkerMode::DeletePage, QString(), 0); // the contents' own records only
-        QVERIFY(!b.f->view.keyExists(keyOf("INDEX.HTM")));
-        b.f->marks.Marcatori(BookmarkStore::MarkerMode::DeletePage, "Libro", 0); // a page key that is also a folder
+        b.store.Marcatori(BookmarkStore::MarkerMode::DeletePage, QString(), 0); // the contents' own records only
+        QVERIFY(!b.view.keyExists(keyOf("INDEX.HTM")));
+        b.store.Marcatori(BookmarkStore::MarkerMode::DeletePage, "Libro", 0); // a page key that is also a folder
         QVERIFY(b.marks("Libro").isEmpty());
         QCOMPARE(b.marks(kSec).size(), 1);
-        b.f->marks.Marcatori(BookmarkStore::MarkerMode::DeletePage, kSec, 0);
-        QVERIFY(!b.f->view.keyExists(keyOf(kSec)) && !b.f->view.keyExists(keyOf(kSec + '#')));
+        b.store.Marcatori(BookmarkStore::MarkerMode::DeletePage, kSec, 0);
+        QVERIFY(!b.view.keyExists(keyOf(kSec)) && !b.view.keyExists(keyOf(kSec + '#')));
     }
 
     void storeFailureLosesNothing()
@@ -353,7 +381,7 @@ private slots:
         QCOMPARE(b.marks(kSec), (QStringList{"2|20|A|a.mp3", "4|40|B|b.mp3"}));
         b.add("Nuovo", 5);
         QCOMPARE(b.dialogs.errorNames().last(), kMarkExist);
-        QCOMPARE(b.f->ListMarkers.listCount(), 2);
+        QCOMPARE(b.ListMarkers.listCount(), 2);
         QVERIFY(b.inStep());
         // The list still reaches the records where they are.
         b.reg.failWrites = false;
