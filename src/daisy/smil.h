@@ -1,0 +1,24 @@
+#pragma once
+// One SMIL file (1.0 of DAISY 2.02 books, 2.0 of DAISY 3 books) read into
+// phrases, with file names as the file writes them.
+#include "book.h"
+
+#include <QByteArray>
+#include <utility>
+#include <vector>
+
+namespace qyr::daisy {
+
+struct SmilFile {
+    std::vector<Phrase> phrases; // smil empty; textFile and audio as written, relative to the file
+    // Every element id, with the first phrase at or after the element.
+    std::vector<std::pair<QString, int>> anchors;
+    QStringList badTimes; // clip times that are not clock values, as written
+};
+
+SmilFile readSmil(const QByteArray &bytes);
+
+// "file.html#id" split at the first "#", the file's name percent-decoded and with "/" between folders.
+std::pair<QString, QString> splitReference(const QString &href);
+
+} // namespace qyr::daisy
