@@ -105,6 +105,14 @@ class Assembler {
 public:
     Assembler(IFiles &files, Folder &folder, Book &book) : files_(files), folder_(folder), book_(book) {}
 
+    // Notes the ids the headings and pages lead to, before the SMIL files are read.
+    template <typename Items>
+    void want(const QString &base, const Items &items)
+    {
+        for (const auto &item : items)
+            wanted_[smilKey(base, item.target.smil)].insert(item.target.id.toUtf8());
+    }
+
     // Reads the SMIL files in order; base is the folder their names are relative to.
     void readSmilFiles(const QString &base, const QStringList &order)
     {
@@ -122,7 +130,8 @@ public:
                 book_.addProblem(QStringLiteral("File SMIL non leggibile: %1").arg(disk));
                 continue;
             }
-            add(disk, readSmil(*bytes));
+            const auto wanted = wanted_.constFind(key);
+            add(disk, readSmil(*bytes, wanted == wanted_.constEnd() ? &none_ : &*wanted));
         }
     }
 
@@ -159,13 +168,24 @@ private:
             anchors_.insert(lower + id, offset + phrase);
         for (const QString &bad : file.badTimes)
             book_.addProblem(QStringLiteral("Tempo non valido in %1: %2").arg(smil, bad));
-        book_.phrases.reserve(book_.phrases.size() + file.phrases.size());
+        // A file's clips mostly name one audio and one text file: each resolved once in a row.
+        QString textWritten, textDisk, audioWritten, audioDisk;
         for (Phrase &p : file.phrases) {
             p.smil = smil;
-            if (!p.textFile.isEmpty())
-                p.textFile = nameOf(dir, p.textFile, nullptr);
-            if (!p.audio.isEmpty())
-                p.audio = nameOf(dir, p.audio, "File audio mancante: %1");
+            if (!p.textFile.isEmpty()) {
+                if (p.textFile != textWritten) {
+                    textWritten = p.textFile;
+                    textDisk = nameOf(dir, p.textFile, nullptr);
+                }
+                p.textFile = textDisk;
+            }
+            if (!p.audio.isEmpty()) {
+                if (p.audio != audioWritten) {
+                    audioWritten = p.audio;
+                    audioDisk = nameOf(dir, p.audio, "File audio mancante: %1");
+                }
+                p.audio = audioDisk;
+            }
             book_.phrases.push_back(std::move(p));
         }
     }
@@ -186,6 +206,8 @@ private:
     Book &book_;
     QHash<QString, int> smilStart_; // where each SMIL file's phrases begin, or would have
     QHash<QString, int> anchors_;   // "file.smil#id" in lower-case file name -> phrase
+    QHash<QString, QSet<QByteArray>> wanted_;
+    const QSet<QByteArray> none_;
 };
 
 Book daisy2(IFiles &files, Folder &folder, const QString &ncc)
@@ -202,6 +224,8 @@ Book daisy2(IFiles &files, Folder &folder, const QString &ncc)
     book.title = nav.title;
     const QString base = Folder::dirOf(ncc);
     Assembler a(files, folder, book);
+    a.want(base, nav.headings);
+    a.want(base, nav.pages);
     a.readSmilFiles(base, nav.smilOrder);
     a.place(base, nav.headings);
     a.place(base, nav.pages);
@@ -218,7 +242,6 @@ Book daisy3(IFiles &files, Folder &folder, const QString &opf, const Package &pk
     book.title = pkg.title;
     const QString base = Folder::dirOf(opf);
     Assembler a(files, folder, book);
-    a.readSmilFiles(base, pkg.spine);
     Navigation nav;
     const QString ncx = folder.resolve(base, splitReference(pkg.ncx).first);
     if (ncx.isEmpty()) {
@@ -232,6 +255,9 @@ Book daisy3(IFiles &files, Folder &folder, const QString &opf, const Package &pk
         book.title = nav.title;
     // The navigation file's links are relative to its own folder.
     const QString navBase = Folder::dirOf(ncx);
+    a.want(navBase, nav.headings);
+    a.want(navBase, nav.pages);
+    a.readSmilFiles(base, pkg.spine);
     a.place(navBase, nav.headings);
     a.place(navBase, nav.pages);
     book.headings = std::move(nav.headings);

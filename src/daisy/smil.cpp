@@ -22,6 +22,7 @@ namespace {
 
 class Reader {
 public:
+    explicit Reader(const QSet<QByteArray> *wanted) : wanted_(wanted) {}
     SmilFile out;
 
     void walk(xmlNode *node, bool skippable)
@@ -51,14 +52,19 @@ private:
     // Page numbers, notes, sidebars and producer's notes, which a reader may choose to skip.
     static bool optional(const xmlNode *n) { return xml::hasAttr(n, "system-required") || xml::hasAttr(n, "customTest"); }
 
+    // Only the ids the navigation names are kept: a big book has tens of thousands.
     void anchor(const xmlNode *n, int phrase)
     {
-        const QString id = xml::attr(n, "id");
-        if (!id.isEmpty())
-            out.anchors.emplace_back(id, phrase);
+        if (wanted_ && wanted_->isEmpty())
+            return;
+        const QByteArray id = xml::rawAttr(n, "id");
+        if (!id.isEmpty() && (!wanted_ || wanted_->contains(id)))
+            out.anchors.emplace_back(QString::fromUtf8(id), phrase);
     }
     void anchorsBelow(xmlNode *n, int phrase)
     {
+        if (wanted_ && wanted_->isEmpty())
+            return;
         anchor(n, phrase);
         for (xmlNode *c = xml::firstElement(n->children); c; c = xml::nextElement(c))
             anchorsBelow(c, phrase);
@@ -105,9 +111,8 @@ private:
             p.skippable = skippable || optional(a);
             clip(a, p);
             // An audio element's own id leads to its own clip.
-            const QString id = xml::attr(a, "id");
-            if (!id.isEmpty() && a != audio.front())
-                out.anchors.emplace_back(id, int(out.phrases.size()));
+            if (a != audio.front())
+                anchor(a, int(out.phrases.size()));
             out.phrases.push_back(std::move(p));
         }
     }
@@ -125,6 +130,8 @@ private:
             t.seconds = parseClock(t.written);
         return t;
     }
+
+    const QSet<QByteArray> *wanted_;
 
     void clip(const xmlNode *audio, Phrase &p)
     {
@@ -152,9 +159,9 @@ private:
 
 } // namespace
 
-SmilFile readSmil(const QByteArray &bytes)
+SmilFile readSmil(const QByteArray &bytes, const QSet<QByteArray> *wanted)
 {
-    Reader r;
+    Reader r(wanted);
     const xml::Doc doc = xml::readXml(bytes);
     xmlNode *root = xml::root(doc);
     if (!root)

@@ -4,6 +4,7 @@
 #include "book.h"
 
 #include <QByteArray>
+#include <QSet>
 #include <utility>
 #include <vector>
 
@@ -11,12 +12,13 @@ namespace qyr::daisy {
 
 struct SmilFile {
     std::vector<Phrase> phrases; // smil empty; textFile and audio as written, relative to the file
-    // Every element id, with the first phrase at or after the element.
+    // Element ids, with the first phrase at or after the element.
     std::vector<std::pair<QString, int>> anchors;
     QStringList badTimes; // clip times that are not clock values, as written
 };
 
-SmilFile readSmil(const QByteArray &bytes);
+// Anchors are kept for the ids in `wanted` only (UTF-8), for every id when it is null.
+SmilFile readSmil(const QByteArray &bytes, const QSet<QByteArray> *wanted = nullptr);
 
 // "file.html#id" split at the first "#", the file's name percent-decoded and with "/" between folders.
 std::pair<QString, QString> splitReference(const QString &href);

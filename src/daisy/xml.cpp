@@ -195,6 +195,22 @@ void collect(const xmlNode *n, QString &out)
 
 bool hasAttr(const xmlNode *node, const char *name) { return findAttr(node, name) != nullptr; }
 
+QByteArray rawAttr(const xmlNode *node, const char *name)
+{
+    const xmlAttr *a = findAttr(node, name);
+    if (!a || !a->children)
+        return QByteArray();
+    const xmlNode *c = a->children;
+    if (!c->next && c->type == XML_TEXT_NODE && c->content) {
+        const char *v = reinterpret_cast<const char *>(c->content);
+        return QByteArray::fromRawData(v, qsizetype(qstrlen(v)));
+    }
+    xmlChar *joined = xmlNodeListGetString(a->doc, c, 1);
+    const QByteArray out(reinterpret_cast<const char *>(joined));
+    xmlFree(joined);
+    return out;
+}
+
 QString attr(const xmlNode *node, const char *name)
 {
     const xmlAttr *a = findAttr(node, name);

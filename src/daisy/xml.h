@@ -36,6 +36,8 @@ xmlNode *root(const Doc &doc);
 bool is(const xmlNode *node, const char *name);
 QString attr(const xmlNode *node, const char *name); // any prefix, any letter case
 bool hasAttr(const xmlNode *node, const char *name);
+// The value's UTF-8 bytes, without a copy when it can: valid while the document lives.
+QByteArray rawAttr(const xmlNode *node, const char *name);
 QString text(const xmlNode *node);                   // all text below, as written
 QString normalized(const QString &text);             // no-break spaces as spaces, whitespace collapsed
 // The first element below node (depth first) with the given name, or null.
