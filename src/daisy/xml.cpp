@@ -159,8 +159,13 @@ xmlNode *root(const Doc &doc) { return doc ? xmlDocGetRootElement(doc.get()) : n
 
 bool is(const xmlNode *node, const char *name)
 {
-    return node && node->type == XML_ELEMENT_NODE && node->name &&
-           xmlStrcasecmp(node->name, reinterpret_cast<const xmlChar *>(name)) == 0;
+    if (!node || node->type != XML_ELEMENT_NODE || !node->name)
+        return false;
+    // A prefix whose namespace is never declared stays in the name ("dc:Format").
+    const xmlChar *n = node->name;
+    if (const xmlChar *colon = xmlStrchr(n, ':'))
+        n = colon + 1;
+    return xmlStrcasecmp(n, reinterpret_cast<const xmlChar *>(name)) == 0;
 }
 
 namespace {
