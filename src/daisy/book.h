@@ -23,7 +23,9 @@ struct Phrase {
     double clipBegin = 0; // seconds
     double clipEnd = 0;
     double start = 0; // offset of the clip's start in the whole book
-    bool skippable = false; // a page number, note, sidebar or producer's note
+    // A page number, note, sidebar or producer's note: read like any other
+    // phrase unless the reader chooses to skip them.
+    bool skippable = false;
     double length() const { return clipEnd - clipBegin; }
 };
 

@@ -142,11 +142,12 @@ public:
         for (auto &item : items) {
             Target &t = item.target;
             const QString key = smilKey(base, t.smil);
-            t.smil = folder_.resolve(base, t.smil);
-            if (t.smil.isEmpty()) {
-                t.phrase = smilStart_.value(key, -1);
+            const QString disk = folder_.resolve(base, t.smil);
+            if (disk.isEmpty()) {
+                t.phrase = smilStart_.value(key, -1); // the name stays as written
                 continue;
             }
+            t.smil = disk;
             const int at = anchors_.value(t.smil.toLower() + QLatin1Char('#') + t.id, -1);
             t.phrase = at >= 0 ? at : smilStart_.value(key, -1);
         }
@@ -245,7 +246,8 @@ Book daisy3(IFiles &files, Folder &folder, const QString &opf, const Package &pk
     Navigation nav;
     const QString ncx = folder.resolve(base, splitReference(pkg.ncx).first);
     if (ncx.isEmpty()) {
-        book.addProblem(QStringLiteral("File NCX mancante: %1").arg(pkg.ncx));
+        book.addProblem(pkg.ncx.isEmpty() ? QStringLiteral("File NCX mancante")
+                                          : QStringLiteral("File NCX mancante: %1").arg(pkg.ncx));
     } else if (const Result<QByteArray> bytes = files.readFile(folder.path(ncx), kMaxNavigation); bytes.ok()) {
         nav = readNcx(*bytes);
     } else {

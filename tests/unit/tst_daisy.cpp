@@ -104,6 +104,7 @@ private slots:
             << page("<meta charset=\"no-such\"><meta name=\"ncc:charset\" content=\"iso-8859-15\">", "Caff\xE8 \xA4") << euro;
         QTest::newRow("latin-1 read as windows-1252") << page("<meta charset=iso-8859-1>", "Caff\xE8 \x80") << euro;
         QTest::newRow("nothing said") << page("", "Caff\xE8 \x80") << euro;
+        QTest::newRow("nothing said, valid utf-8") << page("", euro.toUtf8()) << euro;
     }
     void encodings()
     {
@@ -185,6 +186,7 @@ private slots:
         // The headings in the missing file lead to where it would have been read.
         QCOMPARE(book->headings[2].target.phrase, 2);
         QCOMPARE(book->headings[3].target.phrase, 2);
+        QCOMPARE(book->headings[3].target.smil, "s2.smil");
         QCOMPARE(book->totalTime(), 2.0);
     }
 
@@ -335,14 +337,14 @@ private slots:
     }
 
     // The books made from speech: the clean and quirks DAISY 2.02 books and the DAISY 3 book read alike,
-    // with clip times the lengths of the spoken phrases.
+    // with clip times the lengths of the spoken phrases; and the big synthetic book.
     void madeBooks()
     {
         const QString script = QFINDTESTDATA("../../tools/make_daisy.sh");
         QVERIFY(!script.isEmpty());
         QTemporaryDir dir;
         QProcess make;
-        make.start("bash", {script, dir.path()});
+        make.start("bash", {script, dir.path(), "--large"});
         QVERIFY(make.waitForFinished(120000));
         if (make.exitCode() == 77)
             QSKIP("espeak-ng, sox or ffmpeg missing");
@@ -368,7 +370,17 @@ private slots:
             QCOMPARE(book->runEnd(6), 8);
             QCOMPARE(book->pageByLabel("2"), 1);
         }
-        const std::optional<Book> quirks = openBook(files, dir.filePath("quirks"));
+        // The big book for the benchmark: 600 SMIL files, every heading and page found.
+        const std::optional<Book> large = openBook(files, dir.filePath("large"));
+        QVERIFY(large && large->problems.isEmpty());
+        QCOMPARE(large->headings.size(), size_t(2000));
+        QCOMPARE(large->pages.size(), size_t(1000));
+        QCOMPARE(large->phrases.size(), size_t(20000));
+        QCOMPARE(large->phrases.back().smil, "f600.smil");
+        QCOMPARE(large->headings.back().target.phrase, 19990);
+        QCOMPARE(large->pageByLabel("1000"), 999);
+        QCOMPARE(large->pages.back().target.phrase, 19980);
+                const std::optional<Book> quirks = openBook(files, dir.filePath("quirks"));
         QCOMPARE(quirks->title, QStringLiteral("Caff\u00e8 & libri"));
         QCOMPARE(texts(quirks->headings), QStringList({"1 Capitolo primo", QStringLiteral("2 Sezione uno, perch\u00e8 s\u00e9"),
                                                        "1 Capitolo secondo"}));
