@@ -119,8 +119,10 @@ public:
         for (const QString &written : order) {
             const QString disk = folder_.resolve(base, written);
             const QString key = smilKey(base, written);
-            if (!smilStart_.contains(key))
-                smilStart_.insert(key, int(book_.phrases.size()));
+            // One file named twice ("./a.smil", "A.SMIL") is read once.
+            if (smilStart_.contains(key))
+                continue;
+            smilStart_.insert(key, int(book_.phrases.size()));
             if (disk.isEmpty()) {
                 book_.addProblem(QStringLiteral("File SMIL mancante: %1").arg(written));
                 continue;

@@ -172,7 +172,7 @@ private slots:
     {
         test::FakeFiles files;
         put(files, "/b/ncc.html",
-            heading(1, "s1.smil#a", "Uno") + heading(2, "s1.smil#b", "Due") + heading(1, "s2.smil#c", "Tre") +
+            heading(1, "s1.smil#a", "Uno") + heading(2, "./S1.smil#b", "Due") + heading(1, "s2.smil#c", "Tre") +
                 heading(2, "s2.smil#d", "Quattro") + heading(1, "s3.smil#e", "Cinque"));
         put(files, "/b/s1.smil", smil(par("a", "a.mp3", "0", "npt=xyz") + par("b", "a.mp3", "1", "npt=xyz")));
         put(files, "/b/s3.smil", smil(par("e", "b.mp3", "0", "2")));
@@ -183,6 +183,7 @@ private slots:
                                               "File SMIL mancante: s2.smil"}));
         QCOMPARE(book->phrases.size(), size_t(3));
         QCOMPARE(book->phrases[0].audio, "a.mp3");
+        QCOMPARE(book->headings[1].target.phrase, 1); // the same file, named another way, read once
         // The headings in the missing file lead to where it would have been read.
         QCOMPARE(book->headings[2].target.phrase, 2);
         QCOMPARE(book->headings[3].target.phrase, 2);
