@@ -162,7 +162,7 @@ daisy3() {
                 audio=a.mp3; [ "$i" -ge 6 ] && audio=b.mp3
                 test=""; [ "$i" = 7 ] && test=' customTest="pagenum"'
                 echo "<par id=\"par$i\"$test><text src=\"book.xml#t$i\"/>"
-                echo "<audio src=\"$audio\" clipBegin=\"0:00:$(printf '%06.3f' "$(secs "${begin[$i]}")")\" clipEnd=\"$(secs "${end[$i]}")s\"/></par>"
+                echo "<audio src=\"$audio\" clipBegin=\"$(clock "${begin[$i]}" 5)\" clipEnd=\"$(secs "${end[$i]}")s\"/></par>"
             done
             echo '</seq></body></smil>'
         } > "$dir/s$((f + 1)).smil"
