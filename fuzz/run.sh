@@ -4,7 +4,7 @@
 # Findings (crash-*, leak-*, timeout-*, oom-*) land in the run folder printed
 # at the end; the exit status is non-zero when a target stopped on one.
 # Environment: BUILD (build folder, default build-fuzz), JOBS (default 1),
-# PARALLEL=1 runs the two targets at the same time (one core each).
+# PARALLEL=1 runs the targets two at a time (one core each).
 set -euo pipefail
 seconds=${1:-600}
 here=$(cd "$(dirname "$0")" && pwd)
@@ -13,7 +13,7 @@ build=${BUILD:-$root/build-fuzz}
 jobs=${JOBS:-1}
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DQYR_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j"$jobs" --target fuzz_regfile fuzz_hive
+cmake --build "$build" -j"$jobs" --target fuzz_regfile fuzz_hive fuzz_ncc fuzz_smil
 
 out=$(mktemp -d /tmp/qyr-fuzz.XXXXXX)
 status=0
@@ -36,11 +36,16 @@ if [ "${PARALLEL:-0}" = 1 ]; then
     run fuzz_regfile regfile 4096 > "$out/regfile.summary" &
     run fuzz_hive hive 16384 > "$out/hive.summary" &
     wait
-    cat "$out/regfile.summary" "$out/hive.summary"
-    grep -q 'stopped on a finding' "$out/regfile.summary" "$out/hive.summary" && status=1
+    run fuzz_ncc ncc 16384 > "$out/ncc.summary" &
+    run fuzz_smil smil 16384 > "$out/smil.summary" &
+    wait
+    cat "$out/regfile.summary" "$out/hive.summary" "$out/ncc.summary" "$out/smil.summary"
+    grep -q 'stopped on a finding' "$out"/*.summary && status=1
 else
     run fuzz_regfile regfile 4096
     run fuzz_hive hive 16384
+    run fuzz_ncc ncc 16384
+    run fuzz_smil smil 16384
 fi
 echo "run folder: $out"
 exit $status

@@ -1,0 +1,31 @@
+#pragma once
+// The files that say what a book holds and in what order: the ncc.html of a
+// DAISY 2.02 book; the package (.opf) and the navigation file (.ncx) of a DAISY 3 book.
+#include "book.h"
+
+#include <QByteArray>
+
+namespace qyr::daisy {
+
+// Headings and pages with targets as written (SMIL file, id) and no phrase yet.
+struct Navigation {
+    QString title;
+    std::vector<Heading> headings;
+    std::vector<Page> pages;
+    QStringList smilOrder; // DAISY 2.02: the SMIL files in the order the ncc first names them
+};
+
+Navigation readNcc(const QByteArray &bytes);
+Navigation readNcx(const QByteArray &bytes);
+
+struct Package {
+    QString title;
+    QString format;    // dc:Format, "ANSI/NISO Z39.86-2005" for a DAISY 3 book
+    QStringList spine; // the SMIL files in reading order, as written
+    QString ncx;       // the navigation file, as written
+};
+Package readOpf(const QByteArray &bytes);
+
+bool isDaisy3Format(const QString &format);
+
+} // namespace qyr::daisy

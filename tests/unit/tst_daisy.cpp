@@ -1,0 +1,395 @@
+// DAISY books read into the model: clip times, encodings, broken HTML, file
+// names in another letter case, broken books, the lookups of the reading
+// keys, DAISY 3, and the books tools/make_daisy.sh makes from speech.
+#include "daisy/clock.h"
+#include "daisy/navigation.h"
+#include "daisy/reader.h"
+#include "daisy/smil.h"
+#include "doubles/doubles.h"
+#include "platform/files/diskfiles.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace qyr;
+using namespace qyr::daisy;
+
+namespace {
+
+void put(IFiles &files, const QString &path, const QByteArray &bytes)
+{
+    QVERIFY(files.writeFile(path, bytes).ok());
+}
+
+QByteArray smil(const QByteArray &body)
+{
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<smil><head><layout/></head><body><seq>" + body +
+           "</seq></body></smil>";
+}
+
+QByteArray par(const QByteArray &id, const QByteArray &audio, const QByteArray &begin, const QByteArray &end)
+{
+    return "<par endsync=\"last\" id=\"" + id + "\"><text src=\"c.html#" + id + "t\" id=\"" + id + "t\"/><audio src=\"" +
+           audio + "\" clip-begin=\"" + begin + "\" clip-end=\"" + end + "\"/></par>\n";
+}
+
+QByteArray heading(int level, const QByteArray &href, const QByteArray &text)
+{
+    const QByteArray h = "h" + QByteArray::number(level);
+    return "<" + h + "><a href=\"" + href + "\">" + text + "</a></" + h + ">\n";
+}
+
+QStringList texts(const std::vector<Heading> &headings)
+{
+    QStringList out;
+    for (const Heading &h : headings)
+        out << QString::number(h.level) + " " + h.text;
+    return out;
+}
+
+} // namespace
+
+class TstDaisy : public QObject {
+    Q_OBJECT
+private slots:
+    // Every legal form of a clip time, and what is not one.
+    void clockValues_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("seconds"); // -1: not a clock value
+        const struct {
+            const char *text;
+            double seconds;
+        } rows[] = {{"npt=12.345s", 12.345}, {"npt=0:00:12.345", 12.345}, {"12.345", 12.345}, {"12345ms", 12.345},
+                    {"1.5min", 90}, {"1h", 3600}, {"0:01:02", 62}, {"01:02.5", 62.5}, {"npt=1:02:03.25", 3723.25},
+                    {" npt=7s ", 7}, {".5s", 0.5}, {"npt=0ms", 0}, {"10:00:00", 36000}, {"smpte=00:00:01:15", 1.5},
+                    {"smpte-25=00:00:02:05", 2.2},
+                    {"", -1}, {"npt=", -1}, {"abc", -1}, {"12.3.4", -1}, {"-1s", -1}, {"1:60", -1}, {"0:60:00", -1},
+                    {"1:2:3:4", -1}, {"12sec", -1}, {"npt=1,5s", -1}, {"smpte=00:00:01:30", -1}};
+        for (const auto &r : rows)
+            QTest::newRow(r.text) << QString::fromLatin1(r.text) << r.seconds;
+    }
+    void clockValues()
+    {
+        QFETCH(QString, text);
+        QFETCH(double, seconds);
+        const std::optional<double> got = parseClock(text);
+        QCOMPARE(got.has_value(), seconds >= 0);
+        if (got)
+            QVERIFY2(qAbs(*got - seconds) < 1e-9, qPrintable(QString::number(*got, 'f', 9)));
+    }
+
+    // The encoding: byte-order mark, XML declaration, <meta> charset, ncc:charset, else windows-1252.
+    void encodings_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("title");
+        const QString euro = QStringLiteral("Caff\u00e8 \u20ac");
+        auto page = [](const QByteArray &head, const QByteArray &title) {
+            return "<html><head>" + head + "<title>" + title + "</title></head><body><h1>x</h1></body></html>";
+        };
+        QTest::newRow("utf-8 mark") << "\xEF\xBB\xBF" + page("", euro.toUtf8()) << euro;
+        QByteArray utf16 = "\xFF\xFE";
+        const QString text = QString::fromUtf8(page("<meta charset=\"windows-1252\">", euro.toUtf8()));
+        utf16.append(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
+        QTest::newRow("utf-16 mark over meta") << utf16 << euro;
+        QTest::newRow("declaration") << "<?xml version=\"1.0\" encoding=\"iso-8859-15\"?>" + page("", "Caff\xE8 \xA4") << euro;
+        QTest::newRow("meta over ncc:charset")
+            << page("<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=iso-8859-15\">"
+                    "<meta name=\"ncc:charset\" content=\"windows-1252\">", "Caff\xE8 \xA4") << euro;
+        QTest::newRow("meta charset") << page("<meta charset=utf-8>", euro.toUtf8()) << euro;
+        QTest::newRow("ncc:charset") << page("<meta name=\"ncc:charset\" content=\"ISO-8859-15\">", "Caff\xE8 \xA4") << euro;
+        QTest::newRow("unknown name skipped")
+            << page("<meta charset=\"no-such\"><meta name=\"ncc:charset\" content=\"iso-8859-15\">", "Caff\xE8 \xA4") << euro;
+        QTest::newRow("latin-1 read as windows-1252") << page("<meta charset=iso-8859-1>", "Caff\xE8 \x80") << euro;
+        QTest::newRow("nothing said") << page("", "Caff\xE8 \x80") << euro;
+        QTest::newRow("nothing said, valid utf-8") << page("", euro.toUtf8()) << euro;
+    }
+    void encodings()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, title);
+        QCOMPARE(readNcc(bytes).title, title);
+    }
+
+    // An ncc.html as old tools wrote it: HTML 4, upper-case tags, unclosed metas and paragraphs, entities.
+    void brokenHtml()
+    {
+        const QByteArray ncc =
+            "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.0//EN\">\r\n<HTML><HEAD><META NAME=\"dc:title\" "
+            "CONTENT=\"Il&nbsp;libro\"><META NAME=\"ncc:charset\" CONTENT=\"windows-1252\"><TITLE>altro</TITLE>"
+            "<BODY><H1 CLASS=\"title\"><A HREF=\"a.smil#t1\">Primo&nbsp;&nbsp;\r\n capitolo</A></H1><P>testo"
+            "<SPAN CLASS=\"page-front\"><A HREF=\"a.smil#p1\">xii</A></SPAN>"
+            "<H2><A HREF=\"b.smil#t2\">Caf&eacute; <B>nero</B></A></H2>"
+            "<span class=\"page-normal\"><a href=\"B.smil#p2\">12</a></span><span class=\"sidebar\"><a href=\"c.smil#s\">"
+            "nota</a></span><h6><a href=\"d%20e.smil\">Sei</a></h6><h7>non un titolo</h7>";
+        const Navigation nav = readNcc(ncc);
+        QCOMPARE(nav.title, "Il libro");
+        QCOMPARE(texts(nav.headings), QStringList({"1 Primo capitolo", QStringLiteral("2 Caf\u00e9 nero"), "6 Sei"}));
+        QCOMPARE(nav.headings[1].target.smil, "b.smil");
+        QCOMPARE(nav.headings[1].target.id, "t2");
+        QCOMPARE(nav.headings[2].target.smil, "d e.smil");
+        QCOMPARE(nav.pages.size(), size_t(2));
+        QCOMPARE(nav.pages[0].label, "xii");
+        QCOMPARE(nav.pages[1].label, "12");
+        QCOMPARE(nav.smilOrder, QStringList({"a.smil", "b.smil", "c.smil", "d e.smil"}));
+    }
+
+    // Phrases from SMIL 1 and 2: a par's id or else its text's, one phrase per clip, what may be skipped.
+    void smilPhrases()
+    {
+        const QByteArray file =
+            "<smil xmlns=\"http://www.w3.org/2001/SMIL20/\"><body><seq>"
+            "<par id=\"p1\"><text src=\"c.html#a\" id=\"ta\"/><seq><audio src=\"x.mp3\" clip-begin=\"npt=0s\" "
+            "clip-end=\"npt=1s\"/><audio id=\"second\" src=\"x.mp3\" clipBegin=\"1s\" clipEnd=\"0:00:02.5\"/></seq></par>"
+            "<par><text src=\"c.html#b\" id=\"tb\"/><audio src=\"y.mp3\" clipBegin=\"2.5\" clipEnd=\"3\"/></par>"
+            "<par id=\"pn\" system-required=\"pagenumber-on\"><audio src=\"y.mp3\" clipBegin=\"3\" clipEnd=\"4\"/></par>"
+            "<seq id=\"note\" customTest=\"footnote\"><par id=\"n1\"><text src=\"c.html#n\"/><audio src=\"y.mp3\" "
+            "clipBegin=\"bad\" clipEnd=\"5\"/></par></seq>"
+            "<par id=\"back\"><audio src=\"y.mp3\" clipBegin=\"6\" clipEnd=\"5\"/></par>"
+            "<par id=\"silent\"><text src=\"c.html#s\"/></par></seq></body></smil>";
+        const SmilFile s = readSmil(file);
+        QStringList got;
+        for (const Phrase &p : s.phrases)
+            got << QStringLiteral("%1 %2#%3 %4 %5-%6%7").arg(p.id, p.textFile, p.textFragment, p.audio).arg(p.clipBegin)
+                       .arg(p.clipEnd).arg(p.skippable ? " salta" : "");
+        QCOMPARE(got, QStringList({"p1 c.html#a x.mp3 0-1", "p1 c.html#a x.mp3 1-2.5", "tb c.html#b y.mp3 2.5-3",
+                                   "pn # y.mp3 3-4 salta", "n1 c.html#n y.mp3 5-5 salta", "back # y.mp3 6-6",
+                                   "silent c.html#s  0-0"}));
+        QCOMPARE(s.badTimes, QStringList({"bad", "5"}));
+        QMap<QString, int> anchors;
+        for (const auto &[id, phrase] : s.anchors)
+            anchors.insert(id, phrase);
+        QCOMPARE(anchors.value("ta"), 0);
+        QCOMPARE(anchors.value("second"), 1);
+        QCOMPARE(anchors.value("tb"), 2);
+        QCOMPARE(anchors.value("note"), 4);
+    }
+
+    // A missing SMIL or audio file, or a bad time, is named once; the rest of the book opens.
+    void brokenBookNamesEachProblemOnce()
+    {
+        test::FakeFiles files;
+        put(files, "/b/ncc.html",
+            heading(1, "s1.smil#a", "Uno") + heading(2, "./S1.smil#b", "Due") + heading(1, "s2.smil#c", "Tre") +
+                heading(2, "s2.smil#d", "Quattro") + heading(1, "s3.smil#e", "Cinque"));
+        put(files, "/b/s1.smil", smil(par("a", "a.mp3", "0", "npt=xyz") + par("b", "a.mp3", "1", "npt=xyz")));
+        put(files, "/b/s3.smil", smil(par("e", "b.mp3", "0", "2")));
+        put(files, "/b/b.mp3", "");
+        const std::optional<Book> book = openBook(files, "/b");
+        QVERIFY(book);
+        QCOMPARE(book->problems, QStringList({"Tempo non valido in s1.smil: npt=xyz", "File audio mancante: a.mp3",
+                                              "File SMIL mancante: s2.smil"}));
+        QCOMPARE(book->phrases.size(), size_t(3));
+        QCOMPARE(book->phrases[0].audio, "a.mp3");
+        QCOMPARE(book->headings[1].target.phrase, 1); // the same file, named another way, read once
+        // The headings in the missing file lead to where it would have been read.
+        QCOMPARE(book->headings[2].target.phrase, 2);
+        QCOMPARE(book->headings[3].target.phrase, 2);
+        QCOMPARE(book->headings[3].target.smil, "s2.smil");
+        QCOMPARE(book->totalTime(), 2.0);
+    }
+
+    // File names on disk in another letter case than the links (and a space written as %20).
+    void letterCaseOnDisk()
+    {
+        QTemporaryDir dir;
+        DiskFiles files;
+        const QString b = dir.path();
+        put(files, b + "/Ncc.HTML", heading(1, "parte%20uno.smil#x", "Uno"));
+        put(files, b + "/Parte Uno.SMIL",
+            "<smil><body><par id=\"x\"><text src=\"TESTO.html#t\"/><audio src=\"audio.mp3\" clip-begin=\"0s\" "
+            "clip-end=\"1s\"/></par></body></smil>");
+        put(files, b + "/Audio.Mp3", "");
+        put(files, b + "/testo.HTML", "");
+        const std::optional<Book> book = openBook(files, b);
+        QVERIFY(book);
+        QCOMPARE(book->problems, QStringList());
+        QCOMPARE(book->phrases.size(), size_t(1));
+        QCOMPARE(book->phrases[0].smil, "Parte Uno.SMIL");
+        QCOMPARE(book->phrases[0].audio, "Audio.Mp3");
+        QCOMPARE(book->phrases[0].textFile, "testo.HTML");
+        QCOMPARE(book->headings[0].target.smil, "Parte Uno.SMIL");
+        QCOMPARE(book->headings[0].target.phrase, 0);
+    }
+
+    // Which folders hold a DAISY book.
+    void formats_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("format"); // -1: not a DAISY book
+        const QByteArray opf = "<package><metadata><dc-metadata><dc:Format>%1</dc:Format></dc-metadata></metadata></package>";
+        QTest::newRow("ncc.html") << "ncc.html" << QByteArray("<h1>x</h1>") << int(Format::Daisy2);
+        QTest::newRow("NCC.HTML") << "NCC.HTML" << QByteArray() << int(Format::Daisy2);
+        QTest::newRow("daisy 3") << "libro.OPF" << QByteArray(opf).replace("%1", " ANSI/NISO  Z39.86-2005 ") << int(Format::Daisy3);
+        QTest::newRow("other package") << "libro.opf" << QByteArray(opf).replace("%1", "application/epub+zip") << -1;
+        QTest::newRow("ncc.htm") << "ncc.htm" << QByteArray("<h1>x</h1>") << -1;
+        QTest::newRow("plain book") << "Index.htm" << QByteArray("<h1>x</h1>") << -1;
+    }
+    void formats()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, format);
+        test::FakeFiles files;
+        put(files, "/b/" + name, bytes);
+        const std::optional<Format> f = formatOf(files, "/b");
+        QCOMPARE(f ? int(*f) : -1, format);
+        QCOMPARE(openBook(files, "/b").has_value(), format >= 0);
+    }
+
+    // The lookups of the reading keys on a book of ten one-second phrases.
+    void lookups()
+    {
+        Book book;
+        for (int i = 0; i < 10; ++i) {
+            Phrase p;
+            p.audio = i < 3 ? "a.mp3" : i == 3 ? "b.mp3" : "c.mp3";
+            p.clipBegin = i < 5 ? i : i + 0.5; // in c.mp3, a gap between phrases 4 and 5
+            p.clipEnd = p.clipBegin + 1;
+            book.phrases.push_back(p);
+        }
+        const int levels[] = {1, 2, 3, 2, 1}, at[] = {0, 2, 4, 6, -1};
+        for (int i = 0; i < 5; ++i)
+            book.headings.push_back({QString::number(i), levels[i], {QString(), QString(), at[i]}});
+        const char *labels[] = {"i", "ii", "1", "2"};
+        for (int i = 0; i < 4; ++i)
+            book.pages.push_back({labels[i], {QString(), QString(), i * 3}});
+        book.headings.back().target.phrase = 8;
+        book.finish();
+
+        QCOMPARE(book.totalTime(), 10.0);
+        QCOMPARE(book.depth(), 3);
+        const struct {
+            double time;
+            int phrase;
+        } times[] = {{-1, 0}, {0, 0}, {0.999, 0}, {1, 1}, {9.5, 9}, {100, 9}};
+        for (const auto &t : times)
+            QCOMPARE(book.phraseAt(t.time), t.phrase);
+        // Phrase, level: the heading being read, next and previous ("Livello n": levels 1..n, 0 all).
+        const struct {
+            int phrase, level, of, next, previous;
+        } rows[] = {{0, 0, 0, 1, -1}, {1, 0, 0, 1, -1}, {5, 0, 2, 3, 1}, {4, 0, 2, 3, 1}, {5, 2, 2, 3, 0},
+                    {5, 1, 2, 4, -1}, {9, 1, 4, -1, 0}, {9, 2, 4, -1, 3}, {7, 3, 3, 4, 2}, {3, 9, 1, 2, 0}};
+        for (const auto &r : rows) {
+            const QByteArray where = QByteArray::number(r.phrase) + "/" + QByteArray::number(r.level);
+            QVERIFY2(book.headingOf(r.phrase) == r.of, where);
+            QVERIFY2(book.nextHeading(r.phrase, r.level) == r.next, where);
+            QVERIFY2(book.previousHeading(r.phrase, r.level) == r.previous, where);
+        }
+        QCOMPARE(book.pageOf(5), 1);
+        QCOMPARE(book.nextPage(5), 2);
+        QCOMPARE(book.previousPage(5), 0);
+        QCOMPARE(book.previousPage(3), 0);
+        QCOMPARE(book.nextPage(9), -1);
+        QCOMPARE(book.pageByLabel(" II "), 1);
+        QCOMPARE(book.pageByLabel("2"), 3);
+        QCOMPARE(book.pageByLabel("3"), -1);
+        // Clips of one file that touch run on; another file or a gap ends the run.
+        const int runs[] = {2, 2, 2, 3, 4, 9, 9, 9, 9, 9};
+        for (int i = 0; i < 10; ++i)
+            QCOMPARE(book.runEnd(i), runs[i]);
+    }
+
+    // A DAISY 3 book: package, navigation file with nested points and a page list, SMIL 2.
+    void daisy3()
+    {
+        test::FakeFiles files;
+        put(files, "/b/p.opf",
+            "<?xml version=\"1.0\"?><package xmlns=\"http://openebook.org/namespaces/oeb-package/1.0/\"><metadata>"
+            "<dc-metadata xmlns:dc=\"http://purl.org/dc/elements/1.1/\"><dc:Title>Tre</dc:Title>"
+            "<dc:Format>ANSI/NISO Z39.86-2005</dc:Format></dc-metadata></metadata><manifest>"
+            "<item id=\"b\" href=\"b.smil\" media-type=\"application/smil\"/><item id=\"a\" href=\"a.smil\" "
+            "media-type=\"application/smil\"/><item id=\"n\" href=\"nav.ncx\" media-type=\"application/x-dtbncx+xml\"/>"
+            "</manifest><spine><itemref idref=\"a\"/><itemref idref=\"b\"/></spine></package>");
+        auto point = [](const QByteArray &label, const QByteArray &src) {
+            return "<navPoint><navLabel><text>" + label + "</text></navLabel><content src=\"" + src + "\"/>";
+        };
+        put(files, "/b/nav.ncx",
+            "<ncx xmlns=\"http://www.daisy.org/z3986/2005/ncx/\"><docTitle><text>No</text></docTitle><navMap>" +
+                point("Uno", "a.smil#s1") + point("Uno.uno", "a.smil#p2") + "</navPoint></navPoint>" +
+                point("Due", "b.smil") + "</navPoint></navMap><pageList><pageTarget><navLabel><text>7</text></navLabel>"
+                "<content src=\"b.smil#p3\"/></pageTarget></pageList></ncx>");
+        const QByteArray clip = "<audio src=\"a.mp3\" clipBegin=\"0:00:0%1\" clipEnd=\"0:00:0%2\"/>";
+        auto p = [&](int i) {
+            return "<par id=\"p" + QByteArray::number(i) + "\">" +
+                   QByteArray(clip).replace("%1", QByteArray::number(i)).replace("%2", QByteArray::number(i + 1)) + "</par>";
+        };
+        put(files, "/b/a.smil", "<smil xmlns=\"http://www.w3.org/2001/SMIL20/\"><body><seq id=\"s1\">" + p(0) + p(1) +
+                                    p(2) + "</seq></body></smil>");
+        put(files, "/b/b.smil", "<smil><body><seq><par id=\"p3\" customTest=\"pagenum\"><audio src=\"a.mp3\" "
+                                "clipBegin=\"3\" clipEnd=\"4\"/></par>" + p(4) + "</seq></body></smil>");
+        put(files, "/b/a.mp3", "");
+        const std::optional<Book> book = openBook(files, "/b");
+        QVERIFY(book);
+        QCOMPARE(book->format, Format::Daisy3);
+        QCOMPARE(book->title, "Tre");
+        QCOMPARE(book->problems, QStringList());
+        QCOMPARE(texts(book->headings), QStringList({"1 Uno", "2 Uno.uno", "1 Due"}));
+        QCOMPARE(book->headings[1].target.phrase, 2);
+        QCOMPARE(book->headings[2].target.phrase, 3);
+        QCOMPARE(book->pages[0].label, "7");
+        QCOMPARE(book->pages[0].target.phrase, 3);
+        QVERIFY(book->phrases[3].skippable && !book->phrases[4].skippable);
+        QCOMPARE(book->runEnd(0), 4);
+        QCOMPARE(book->totalTime(), 5.0);
+    }
+
+    // The books made from speech: the clean and quirks DAISY 2.02 books and the DAISY 3 book read alike,
+    // with clip times the lengths of the spoken phrases; and the big synthetic book.
+    void madeBooks()
+    {
+        const QString script = QFINDTESTDATA("../../tools/make_daisy.sh");
+        QVERIFY(!script.isEmpty());
+        QTemporaryDir dir;
+        QProcess make;
+        make.start("bash", {script, dir.path(), "--large"});
+        QVERIFY(make.waitForFinished(120000));
+        if (make.exitCode() == 77)
+            QSKIP("espeak-ng, sox or ffmpeg missing");
+        QVERIFY2(make.exitCode() == 0, make.readAllStandardError());
+        QFile lengths(dir.filePath("phrase_ms.txt"));
+        QVERIFY(lengths.open(QIODevice::ReadOnly));
+        const QList<QByteArray> ms = lengths.readAll().trimmed().split('\n');
+        QCOMPARE(ms.size(), 9);
+        DiskFiles files;
+        for (const char *name : {"daisy202", "quirks", "daisy3"}) {
+            const std::optional<Book> book = openBook(files, dir.filePath(name));
+            QVERIFY2(book && book->problems.isEmpty(), name);
+            QCOMPARE(book->format, name == QByteArray("daisy3") ? Format::Daisy3 : Format::Daisy2);
+            QCOMPARE(book->headings.size(), size_t(3));
+            QCOMPARE(book->headings[1].level, 2);
+            QCOMPARE(book->phrases.size(), size_t(9));
+            for (int i = 0; i < 9; ++i)
+                QVERIFY2(qAbs(book->phrases[size_t(i)].length() * 1000 - ms[i].toDouble()) < 1e-6, name);
+            QCOMPARE(book->headings[2].target.phrase, 6);
+            QCOMPARE(book->pages[1].target.phrase, 7);
+            QVERIFY(book->phrases[7].skippable && !book->phrases[6].skippable);
+            QCOMPARE(book->runEnd(0), 5);
+            QCOMPARE(book->runEnd(6), 8);
+            QCOMPARE(book->pageByLabel("2"), 1);
+        }
+        // The big book for the benchmark: 600 SMIL files, every heading and page found.
+        const std::optional<Book> large = openBook(files, dir.filePath("large"));
+        QVERIFY(large && large->problems.isEmpty());
+        QCOMPARE(large->headings.size(), size_t(2000));
+        QCOMPARE(large->pages.size(), size_t(1000));
+        QCOMPARE(large->phrases.size(), size_t(20000));
+        QCOMPARE(large->phrases.back().smil, "f600.smil");
+        QCOMPARE(large->headings.back().target.phrase, 19990);
+        QCOMPARE(large->pageByLabel("1000"), 999);
+        QCOMPARE(large->pages.back().target.phrase, 19980);
+                const std::optional<Book> quirks = openBook(files, dir.filePath("quirks"));
+        QCOMPARE(quirks->title, QStringLiteral("Caff\u00e8 & libri"));
+        QCOMPARE(texts(quirks->headings), QStringList({"1 Capitolo primo", QStringLiteral("2 Sezione uno, perch\u00e8 s\u00e9"),
+                                                       "1 Capitolo secondo"}));
+        QCOMPARE(quirks->phrases[1].id, "tx1");
+        QCOMPARE(quirks->phrases[6].audio, "B.Mp3");
+        QCOMPARE(quirks->phrases[6].textFile, "Content.HTML");
+    }
+};
+
+QTEST_GUILESS_MAIN(TstDaisy)
+#include "tst_daisy.moc"
