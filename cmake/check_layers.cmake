@@ -10,21 +10,22 @@ endif()
 set(logic_globs
   ${SRC}/platform/*.h ${SRC}/platform/*.cpp
   ${SRC}/shell/* ${SRC}/books/* ${SRC}/keyboard/* ${SRC}/navigation/* ${SRC}/bookmarks/*
-  ${SRC}/exchange/* ${SRC}/dialogs/* ${SRC}/player/*)
+  ${SRC}/exchange/* ${SRC}/dialogs/* ${SRC}/player/* ${SRC}/daisy/*)
 file(GLOB logic_files ${logic_globs})
 
 set(forbidden
   "#[ \t]*include[ \t]*<(QtWidgets|QtGui|QtWebEngine[A-Za-z]*|QtWebChannel|QtMultimedia[A-Za-z]*|QtTextToSpeech|QtDBus|mpv)/"
   "#[ \t]*include[ \t]*<(sqlite3|hivex|windows)\\.h>"
+  "#[ \t]*include[ \t]*<libxml/"
   "#[ \t]*include[ \t]*<Q(Widget|Application|MessageBox|Dialog|WebEngine[A-Za-z]*|WebChannel|Media[A-Za-z]*|Audio[A-Za-z]*|Video[A-Za-z]*|TextToSpeech|Window|Screen|KeyEvent|Accessible[A-Za-z]*)>"
-  "#[ \t]*include[ \t]*\"[./]*platform/(browser|media|store|files|ui|hive)/"
-  "#[ \t]*include[ \t]*\"[./]*(browser|media|store|files|ui|hive)/[a-z]+\\.h\""
+  "#[ \t]*include[ \t]*\"[./]*platform/(browser|media|store|files|ui|hive|daisyxml)/"
+  "#[ \t]*include[ \t]*\"[./]*(browser|media|store|files|ui|hive|daisyxml)/[a-z]+\\.h\""
   "#[ \t]*include[ \t]*\"[./]*app/")
 
 # The ports, the player and the books sit below the owner and its parts:
 # they include none of them.
 set(lower_rule "#[ \t]*include[ \t]*\"[./]*(shell|keyboard|navigation|bookmarks|exchange|dialogs)/")
-file(GLOB lower_files ${SRC}/platform/*.h ${SRC}/platform/*.cpp ${SRC}/player/* ${SRC}/books/*)
+file(GLOB lower_files ${SRC}/platform/*.h ${SRC}/platform/*.cpp ${SRC}/player/* ${SRC}/books/* ${SRC}/daisy/*)
 
 # The owner, which builds and wires every part, is known only to itself and
 # the window layer (three files); every other part is given what it uses.

@@ -2,7 +2,7 @@
 // as broken HTML in whatever encoding they seem to be, without a crash, and
 // what comes out keeps its promises: levels 1 to 6, texts normalised, each
 // SMIL file named once in the reading order.
-#include "daisy/navigation.h"
+#include "platform/daisyxml/navigation.h"
 
 #include <QSet>
 #include <cstddef>

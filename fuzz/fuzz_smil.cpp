@@ -4,7 +4,7 @@
 // first line is also read as a clip time.
 #include "daisy/book.h"
 #include "daisy/clock.h"
-#include "daisy/smil.h"
+#include "platform/daisyxml/smil.h"
 
 #include <cmath>
 #include <cstddef>

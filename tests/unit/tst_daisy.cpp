@@ -2,9 +2,9 @@
 // names in another letter case, broken books, the lookups of the reading
 // keys, DAISY 3, and the books tools/make_daisy.sh makes from speech.
 #include "daisy/clock.h"
-#include "daisy/navigation.h"
-#include "daisy/reader.h"
-#include "daisy/smil.h"
+#include "platform/daisyxml/navigation.h"
+#include "platform/daisyxml/reader.h"
+#include "platform/daisyxml/smil.h"
 #include "doubles/doubles.h"
 #include "platform/files/diskfiles.h"
 

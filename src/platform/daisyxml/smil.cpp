@@ -1,5 +1,5 @@
 #include "smil.h"
-#include "clock.h"
+#include "../../daisy/clock.h"
 #include "xml.h"
 
 #include <QUrl>

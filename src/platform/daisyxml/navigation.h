@@ -1,7 +1,7 @@
 #pragma once
 // The files that say what a book holds and in what order: the ncc.html of a
 // DAISY 2.02 book; the package (.opf) and the navigation file (.ncx) of a DAISY 3 book.
-#include "book.h"
+#include "../../daisy/book.h"
 
 #include <QByteArray>
 

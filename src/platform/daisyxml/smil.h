@@ -1,7 +1,7 @@
 #pragma once
 // One SMIL file (1.0 of DAISY 2.02 books, 2.0 of DAISY 3 books) read into
 // phrases, with file names as the file writes them.
-#include "book.h"
+#include "../../daisy/book.h"
 
 #include <QByteArray>
 #include <QSet>

@@ -4,8 +4,8 @@
 // is "ANSI/NISO Z39.86-2005" is a DAISY 3 book. File names are found in the
 // folder's real listing whatever letter case the links use. A broken book
 // opens as far as it can, its problems named in the book's list.
-#include "book.h"
-#include "platform/files.h"
+#include "../../daisy/book.h"
+#include "../files.h"
 
 #include <optional>
 

@@ -1,0 +1,18 @@
+#pragma once
+// The DAISY reader on libxml2, reaching the disk through the files port.
+#include "../daisy.h"
+#include "../files.h"
+
+namespace qyr {
+
+class DaisyFolderReader : public IDaisyReader {
+public:
+    explicit DaisyFolderReader(IFiles &files) : files_(files) {}
+    std::optional<daisy::Format> formatOf(const QString &folder) override;
+    std::optional<daisy::Book> open(const QString &folder) override;
+
+private:
+    IFiles &files_;
+};
+
+} // namespace qyr
