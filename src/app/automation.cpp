@@ -324,7 +324,18 @@ QJsonObject Automation::state()
     s.insert(QStringLiteral("book"), f.books.folder());
     s.insert(QStringLiteral("url"), f.ports.browser.locationURL());
     s.insert(QStringLiteral("caption"), f.caption());
-    s.insert(QStringLiteral("page"), f.ports.browser.hasDocument() ? f.urls.Section() : QString());
+    if (f.daisyReading.active()) {
+        // A DAISY book: where the reading is in the book itself.
+        DaisyReading &d = f.daisyReading;
+        s.insert(QStringLiteral("format"), d.formatName());
+        s.insert(QStringLiteral("heading"), d.headingText());
+        s.insert(QStringLiteral("level"), d.level());
+        s.insert(QStringLiteral("page"), d.pageLabel());
+        s.insert(QStringLiteral("phrase"), d.phraseName());
+        s.insert(QStringLiteral("bookTime"), d.bookTime());
+    } else {
+        s.insert(QStringLiteral("page"), f.ports.browser.hasDocument() ? f.urls.Section() : QString());
+    }
     const bool player = f.oPlayer && f.oPlayer->hasCurrentPlayer();
     s.insert(QStringLiteral("file"), player ? f.oPlayer->FileName() : QString());
     s.insert(QStringLiteral("position"), player ? f.oPlayer->CurrentPosition() : 0.0);

@@ -18,6 +18,7 @@
 #include "../platform/errorreport.h"
 #include "../platform/ui/qtpump.h"
 #include "../platform/ui/uidialogs.h"
+#include "../platform/daisyxml/daisyreader.h"
 #include "../shell/program.h"
 #include "accessibility.h"
 #include "automation.h"
@@ -68,17 +69,17 @@ QString absolute(const QString &path)
 
 // The book asked for on the command line, else the one read last, else the
 // sample book; notice says why the one asked for or read last is not opened.
-QString chooseBook(const QString &asked, IRegistry &store, IFiles &files, QString &notice)
+QString chooseBook(const QString &asked, IRegistry &store, IFiles &files, IDaisyReader &daisy, QString &notice)
 {
     BookView view(store);
     const QString sample = absolute(defaultBook());
-    QString book = asked.isEmpty() ? QString() : bookFolderOf(files, asked);
+    QString book = asked.isEmpty() ? QString() : bookFolderOf(files, asked, &daisy);
     if (!asked.isEmpty() && book.isEmpty())
         notice = QStringLiteral("La cartella %1 non contiene un libro: manca il file Index.htm.").arg(asked);
     QString last;
     IgnoreFailure([&] { last = view.lastBook(); });
     if (book.isEmpty() && !last.isEmpty()) {
-        book = bookFolderOf(files, last);
+        book = bookFolderOf(files, last, &daisy);
         if (book.isEmpty() && notice.isEmpty())
             notice = QStringLiteral("Il libro letto l'ultima volta non si trova più: %1.").arg(last);
     }
@@ -285,13 +286,15 @@ int main(int argc, char **argv)
     }
 
     DiskFiles files;
+    DaisyFolderReader daisy(files);
     QString bookNotice;
-    const QString book = chooseBook(options.book, *store, files, bookNotice);
+    const QString book = chooseBook(options.book, *store, files, daisy, bookNotice);
     QtPump pump;
     MainWindow window(files);
     window.browser().setDialogs(&dialogs);
     Ports ports{*store, files, dialogs, pump, pump, window.browser(), nullptr, book};
     addPlayers(ports, files, automation.get(), options.audioOut);
+    ports.daisy = &daisy;
 #ifdef QYR_WITH_HIVEX
     HivexReader hives;
     ports.hives = &hives;

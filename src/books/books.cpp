@@ -1,4 +1,5 @@
 #include "books.h"
+#include "../platform/daisy.h"
 #include "../platform/bookpath.h"
 #include "../platform/convert.h"
 #include "../platform/dialogs.h"
@@ -66,13 +67,21 @@ QString decodeReferences(QString text)
 }
 } // namespace
 
-QString bookFolderOf(IFiles &files, const QString &folderOrIndex)
+QString bookFolderOf(IFiles &files, const QString &folderOrIndex, IDaisyReader *daisy)
 {
     const QString given = pathFromAddress(folderOrIndex);
     if (given.isEmpty())
         return QString();
-    if (files.folderExists(given))
-        return files.fileExists(joinPath(given, kIndex)) ? given : QString();
+    if (files.folderExists(given)) {
+        if (files.fileExists(joinPath(given, kIndex)))
+            return given;
+        return daisy && daisy->formatOf(given) ? given : QString();
+    }
+    // A DAISY book's navigation file or package names its folder.
+    const QString name = given.section(QLatin1Char('/'), -1).section(QLatin1Char('\\'), -1).toLower();
+    if (daisy && (name == QLatin1String("ncc.html") || name.endsWith(QLatin1String(".opf"))) && files.fileExists(given) &&
+        daisy->formatOf(folderOf(given)))
+        return folderOf(given);
     if (given.section(QLatin1Char('/'), -1).section(QLatin1Char('\\'), -1).compare(kIndex, Qt::CaseInsensitive) == 0 &&
         files.fileExists(given))
         return folderOf(given);
@@ -105,9 +114,9 @@ QString bookTitleOf(IFiles &files, const QString &folder)
     return name.section(QLatin1Char('/'), -1).section(QLatin1Char('\\'), -1);
 }
 
-QString notABook(IFiles &files, const QString &folderOrIndex)
+QString notABook(IFiles &files, const QString &folderOrIndex, IDaisyReader *daisy)
 {
-    if (!bookFolderOf(files, folderOrIndex).isEmpty())
+    if (!bookFolderOf(files, folderOrIndex, daisy).isEmpty())
         return QString();
     return QStringLiteral("La cartella %1 non contiene un libro: manca il file Index.htm.")
         .arg(pathFromAddress(folderOrIndex));
@@ -130,13 +139,16 @@ void Books::enter(const QString &folder)
         u.view.openBook(folder);
         u.view.setLastBook(folder);
     });
-    title_ = bookTitleOf(u.files, folder);
+    daisy_.reset();
+    if (u.daisy && !u.files.fileExists(joinPath(folder, kIndex)))
+        daisy_ = u.daisy->open(folder);
+    title_ = daisy_ && !daisy_->title.trimmed().isEmpty() ? daisy_->title.simplified() : bookTitleOf(u.files, folder);
 }
 
 void Books::chooseAndOpen()
 {
     Guard(u.er, QStringLiteral("Apri libro"), [&] {
-        const auto refuse = [this](const QString &folder) { return notABook(u.files, folder); };
+        const auto refuse = [this](const QString &folder) { return notABook(u.files, folder, u.daisy); };
         const std::optional<QString> chosen = u.dialogs.chooseFolder(kChooserTitle, folderOf(folder_), refuse);
         if (!chosen || chosen->isEmpty()) {
             u.say(kNoneOpened);
@@ -148,10 +160,10 @@ void Books::chooseAndOpen()
 
 bool Books::open(const QString &folderOrIndex)
 {
-    const QString folder = bookFolderOf(u.files, folderOrIndex);
+    const QString folder = bookFolderOf(u.files, folderOrIndex, u.daisy);
     if (folder.isEmpty()) {
         // The folder went between the choice and now (a removed drive).
-        u.dialogs.message(kChooserTitle, notABook(u.files, folderOrIndex), Buttons::Ok, Icon::Warning);
+        u.dialogs.message(kChooserTitle, notABook(u.files, folderOrIndex, u.daisy), Buttons::Ok, Icon::Warning);
         u.say(kNoneOpened);
         return false;
     }

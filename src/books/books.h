@@ -2,9 +2,12 @@
 // The open book: which folder it is, opening another one (from the command
 // line at start, or chosen with Ctrl+O while reading), and the book the next
 // start opens. Each book's bookmarks and resume point are its own (BookView).
+#include "../daisy/book.h"
+
 #include <QString>
 
 #include <functional>
+#include <optional>
 #include <utility>
 
 namespace qyr {
@@ -14,15 +17,17 @@ class IDialogs;
 class BookView;
 class PlayerSlot;
 class IFiles;
+class IDaisyReader;
 
 // The folder of a book given as its folder or its "Index.htm" (any letter
-// case); empty when there is no "Index.htm" there.
-QString bookFolderOf(IFiles &files, const QString &folderOrIndex);
+// case); empty when there is no "Index.htm" there. With a DAISY reader, a
+// DAISY book's folder (or its ncc.html or package) counts too.
+QString bookFolderOf(IFiles &files, const QString &folderOrIndex, IDaisyReader *daisy = nullptr);
 // The book's own title: the first heading of its table of contents ("Il faro
 // di Punta Lunga"), else that page's title, else its folder's name.
 QString bookTitleOf(IFiles &files, const QString &folder);
 // Why a folder is not a book (the text the reader is shown), or empty when it is one.
-QString notABook(IFiles &files, const QString &folderOrIndex);
+QString notABook(IFiles &files, const QString &folderOrIndex, IDaisyReader *daisy = nullptr);
 
 class Books {
 public:
@@ -33,7 +38,8 @@ public:
         IDialogs &dialogs;
         BookView &view;
         PlayerSlot &player;
-        QString appFolder; // the book opened first
+        IDaisyReader *daisy; // none: DAISY books cannot be read
+        QString appFolder;   // the book opened first
         std::function<void(const QString &)> say;
         // The place in the book being left is kept; then the new book is entered.
         std::function<void()> leaving;
@@ -46,6 +52,8 @@ public:
     // The open book's own title (bookTitleOf), read when the book is opened.
     const QString &title() const { return title_; }
     QString indexPage() const;
+    // The open book when it is a DAISY book, read when it was opened; none otherwise.
+    const daisy::Book *daisyBook() const { return daisy_ ? &*daisy_ : nullptr; }
 
     // The book given at start becomes the open one in the settings.
     void openAtStart();
@@ -62,6 +70,7 @@ private:
     Uses u;
     QString folder_;
     QString title_;
+    std::optional<daisy::Book> daisy_;
 };
 
 } // namespace qyr

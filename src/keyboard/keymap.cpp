@@ -7,6 +7,7 @@
 #include "../platform/errorreport.h"
 #include "../shell/messages.h"
 #include "feedback.h"
+#include "../navigation/daisyreading.h"
 #include "keyhelpers.h"
 
 namespace qyr {
@@ -45,11 +46,12 @@ KeyMap::KeyMap(Uses uses, TransportKeys::Uses transportUses, NavigationKeys::Use
 {
 }
 
-// Every key, in the order they are tried: the first row that matches the
-// key and its modifiers is the key's only action. F1 comes first because it
-// acts whatever the modifiers; Shift+Ctrl+Alt with any key opens the debug
-// panel. The playback keys act only on a loaded file; Escape only closes
-// the bookmark list.
+// Every key, in the order they are tried: the first row whose key,
+// modifiers and condition hold is the key's only action. F1 comes first
+// because it acts whatever the modifiers; Shift+Ctrl+Alt with any key opens
+// the debug panel. In a DAISY book its own rows come before the same keys'
+// rows for the pages; elsewhere they do nothing. The playback keys act only
+// on a loaded file; Escape only closes the bookmark list.
 std::vector<KeyBinding> KeyMap::makeTable()
 {
     using C = KeyCondition;
@@ -58,6 +60,17 @@ std::vector<KeyBinding> KeyMap::makeTable()
         {"Esc", vk::Escape, mask::None, C::BookmarkListShown, kStart, [this](const QString &) { bookmarks.escape(); }},
         {"Maiusc+Ctrl+Alt", vk::AnyKey, mask::ShiftCtrlAlt, C::Always, kStart,
          [this](const QString &) { reading.debugPanel(); }},
+
+        {"Ctrl+I", 'I', mask::Ctrl, C::DaisyBook, kStart, [this](const QString &) { u.daisy.contents(); }},
+        {"Alt+8", '8', mask::Alt, C::DaisyBook, kStart, [this](const QString &) { u.daisy.nextHeading(); }},
+        {"Alt+7", '7', mask::Alt, C::DaisyBook, kStart, [this](const QString &) { u.daisy.previousHeading(); }},
+        {"Ctrl+5", '5', mask::Ctrl, C::DaisyBook, kStart, [this](const QString &) { u.daisy.cycleLevel(); }},
+        {"Ctrl+7", '7', mask::Ctrl, C::DaisyBook, kStart, [this](const QString &) { u.daisy.nextPage(); }},
+        {"Ctrl+6", '6', mask::Ctrl, C::DaisyBook, kStart, [this](const QString &) { u.daisy.previousPage(); }},
+        {"Ctrl+Maiusc+2", '2', mask::ShiftCtrl, C::DaisyBook, kStart, [this](const QString &) { u.daisy.nextPhrase(); }},
+        {"Ctrl+Maiusc+1", '1', mask::ShiftCtrl, C::DaisyBook, kStart,
+         [this](const QString &) { u.daisy.previousPhrase(); }},
+        {"Ctrl+D", 'D', mask::Ctrl, C::DaisyBook, kStart, [this](const QString &) { u.daisy.whereAmI(); }},
 
         {"Ctrl+I", 'I', mask::Ctrl, C::Always, kStart, [this](const QString &) { navigation.tableOfContents(); }},
         {"Ctrl+9", '9', mask::Ctrl, C::Always, "Form KeyDown: Ctrl+9",
@@ -92,12 +105,14 @@ std::vector<KeyBinding> KeyMap::makeTable()
     };
 }
 
-const KeyBinding *KeyMap::find(qint16 KeyCode, qint16 Shift) const
+// The condition is asked only of a row whose key matches: asking whether a
+// file is loaded tells the reader when none is.
+const KeyBinding *KeyMap::find(qint16 KeyCode, qint16 Shift)
 {
     for (const KeyBinding &b : table_) {
         const bool key = b.code == vk::AnyKey || b.code == KeyCode;
         const bool modifiers = b.modifiers == mask::Any || b.modifiers == Shift;
-        if (key && modifiers)
+        if (key && modifiers && holds(b.condition))
             return &b;
     }
     return nullptr;
@@ -108,6 +123,7 @@ bool KeyMap::holds(KeyCondition c)
     switch (c) {
     case KeyCondition::BookmarkListShown: return u.fraMarcatori.visible();
     case KeyCondition::FileLoaded: return transport.loaded();
+    case KeyCondition::DaisyBook: return u.daisy.active();
     case KeyCondition::Always: break;
     }
     return true;
@@ -115,16 +131,14 @@ bool KeyMap::holds(KeyCondition c)
 
 void KeyMap::Form_KeyDown(qint16 KeyCode, qint16 Shift)
 {
-    const KeyBinding *b = find(KeyCode, Shift);
-    if (!b)
-        return;
     // Local to this press: a press handled while another waits (a page
     // reload lets events run) has its own.
     StepLabel KeyStep{QStringLiteral("Form_KeyDown - "), QString::fromUtf8(kStart)};
     const bool done = Guard(
         u.er, KeyStep,
         [&] {
-            if (!holds(b->condition))
+            const KeyBinding *b = find(KeyCode, Shift);
+            if (!b)
                 return;
             KeyStep.label = QString::fromUtf8(b->step);
             b->action(KeyStep.label);

@@ -18,6 +18,7 @@ class ErrorReporter;
 class IDialogs;
 class Messages;
 class Feedback;
+class DaisyReading;
 
 // Windows virtual-key codes the map names by themselves; digits and letters
 // are their characters' codes.
@@ -33,6 +34,7 @@ constexpr qint16 AnyKey = 0;
 namespace mask {
 constexpr qint16 None = 0;
 constexpr qint16 Ctrl = 2;
+constexpr qint16 ShiftCtrl = 3;
 constexpr qint16 Alt = 4;
 constexpr qint16 ShiftCtrlAlt = 7;
 constexpr qint16 Any = -1;
@@ -43,6 +45,7 @@ enum class KeyCondition {
     Always,
     BookmarkListShown,
     FileLoaded, // without a file the reader is told there is none
+    DaisyBook,  // the open book is a DAISY book
 };
 
 struct KeyBinding {
@@ -63,6 +66,7 @@ public:
         Messages &msg;
         Feedback &feedback;
         Panel &fraMarcatori;
+        DaisyReading &daisy;
         std::function<void()> chooseBook;
     };
 
@@ -86,7 +90,7 @@ public:
 
 private:
     std::vector<KeyBinding> makeTable();
-    const KeyBinding *find(qint16 KeyCode, qint16 Shift) const;
+    const KeyBinding *find(qint16 KeyCode, qint16 Shift);
     bool holds(KeyCondition c);
     Uses u;
     std::vector<KeyBinding> table_;

@@ -1,4 +1,5 @@
 #include "linkcommands.h"
+#include "daisyreading.h"
 #include "../books/books.h"
 #include "../keyboard/feedback.h"
 #include "../platform/bookpath.h"
@@ -47,6 +48,11 @@ void LinkCommands::objWB_BeforeNavigate2(const QString &URL, bool &Cancel)
         u.TextURL.setText(URL);
         if (playerCommand(URL, Cancel) || keyCommand(URL, Cancel) || personalVideo(URL, Cancel))
             return;
+        if (const int heading = DaisyReading::headingOfLink(URL); heading >= 0) {
+            Cancel = true;
+            u.goToHeading(heading);
+            return;
+        }
         videoLink(URL, Cancel);
     });
 }

@@ -31,6 +31,8 @@ public:
         TextBox &TextURL;
         // Replays a key as if the reader had pressed it (the key map).
         std::function<void(qint16 KeyCode, qint16 Shift)> pressKey;
+        // Jumps to a heading of a DAISY book (its contents page's links).
+        std::function<void(int heading)> goToHeading;
     };
 
     explicit LinkCommands(Uses uses) : u(std::move(uses)) {}

@@ -1,4 +1,5 @@
 #include "aboutpage.h"
+#include "../navigation/daisyreading.h"
 
 #include "../books/books.h"
 #include "../navigation/pageaudio.h"
@@ -75,6 +76,11 @@ void AboutPage::TimerSpalsh_Timer()
 
 void AboutPage::openReadingPlace()
 {
+    // A DAISY book opens at its contents, reading from its first phrase.
+    if (u.daisy.active()) {
+        u.daisy.start();
+        return;
+    }
     const QString brano = u.prefs.stored(QStringLiteral("Brano"));
     const QString path = pathFromAddress(brano);
     const bool resume = u.chkSavePos.value() == 1 && brano != QLatin1String("about:blank") && !path.isEmpty() &&

@@ -14,6 +14,7 @@ class IFiles;
 class PlayerSettings;
 class Books;
 class PageAudio;
+class DaisyReading;
 
 class AboutPage {
 public:
@@ -25,6 +26,7 @@ public:
         PlayerSettings &prefs;
         Books &books;
         PageAudio &audio;
+        DaisyReading &daisy;
         TimerModel &TimerSpalsh;
         CheckBox &chkSavePos;
     };

@@ -11,7 +11,7 @@ frmBrowser::frmBrowser(const Ports &p)
     : ports(p), er(p.dialogs), view(p.registry), settings(view),
       TimerSpalsh(QStringLiteral("TimerSpalsh"), 5000, &p.timers),
       TimerDisableState(QStringLiteral("TimerDisableState"), 1000, &p.timers),
-      TimerOSD(QStringLiteral("TimerOSD"), 1500, &p.timers)
+      TimerOSD(QStringLiteral("TimerOSD"), 1500, &p.timers), TimerDaisy(QStringLiteral("TimerDaisy"), 100, &p.timers)
 {
     players.setFactory([this] { return newPlayer(); });
     form.setCaption(QStringLiteral("QYR - MediaPlayer"));
@@ -47,7 +47,14 @@ void frmBrowser::wireReactions()
     wb.TitleChange.connect([this](const QString &title) { urls.objWB_TitleChange(title); });
     // The port reports only the main window's browser closing.
     wb.WindowClosing.connect([this](bool &cancel) { urls.objWB_WindowClosing(false, cancel); });
-    players.StateChanged.connect([this](qint32 mode) { audio.oPlayer_PlayStateChange(mode); });
+    // A DAISY book's reading follows its own audio; a page's audio follows the page.
+    players.StateChanged.connect([this](qint32 mode) {
+        if (daisyReading.active())
+            daisyReading.playerState(mode);
+        else
+            audio.oPlayer_PlayStateChange(mode);
+    });
+    TimerDaisy.Timer.connect([this] { daisyReading.follow(); });
     players.FileChanged.connect([this](const QString &name) { audio.oPlayer_PlayFileChange(name); });
     TimerSpalsh.Timer.connect([this] { about.TimerSpalsh_Timer(); });
     TimerDisableState.Timer.connect([this] { recall.TimerDisableState_Timer(); });
@@ -59,6 +66,7 @@ void frmBrowser::wireReactions()
 void frmBrowser::enteredBook()
 {
     msg.setDefaults();
+    TimerDaisy.setEnabled(false);
     marks.ClearMarcatori();
     about.openReadingPlace();
 }

@@ -15,6 +15,7 @@
 #include "../exchange/impexppanel.h"
 #include "../keyboard/feedback.h"
 #include "../keyboard/keymap.h"
+#include "../navigation/daisyreading.h"
 #include "../navigation/linkcommands.h"
 #include "../navigation/pageaudio.h"
 #include "../navigation/pageload.h"
@@ -50,7 +51,7 @@ public:
     Settings settings;
     PlayerSettings prefs{{er, settings}}; // the checked reads of the Player settings
     PlayerSlot players;
-    Books books{{er, ports.files, ports.dialogs, view, players, ports.appFolder,
+    Books books{{er, ports.files, ports.dialogs, view, players, ports.daisy, ports.appFolder,
                  [this](const QString &text) { feedback.OSD(text, false); }, [this] { startup.savePlace(); },
                  [this] { enteredBook(); }}};
     // The name of the program's settings tree.
@@ -149,6 +150,7 @@ public:
     TimerModel TimerSpalsh;
     TimerModel TimerDisableState;
     TimerModel TimerOSD;
+    TimerModel TimerDaisy; // follows a DAISY book's audio as it plays
 
     // The parts, each given only what it works with. Declared (and so built)
     // after everything they hold; a part may hold one declared after it as
@@ -157,8 +159,10 @@ public:
     UrlHelpers urls{
         {er, ports.browser, ports.files, feedback, books, [this](bool &cancel) { startup.Form_QueryUnload(cancel); }}};
     PageAudio audio{{er, ports.browser, ports.files, ports.pump, players, prefs, feedback, books, TxtDebFilename}};
+    DaisyReading daisyReading{{er, ports.browser, ports.pump, players, feedback, books, TimerDaisy}};
     LinkCommands links{{er, ports.browser, players, feedback, books, urls, audio, TextURL,
-                        [this](qint16 code, qint16 mask) { keys.Form_KeyDown(code, mask); }}};
+                        [this](qint16 code, qint16 mask) { keys.Form_KeyDown(code, mask); },
+                        [this](int heading) { daisyReading.goToHeading(heading); }}};
     BookmarkStore marks{
         {er, settings, ports.files, ports.dialogs, players, msg, feedback, books, urls, ListMarkers, lstapp}};
     BookmarkRecall recall{{er, settings, ports.files, ports.browser, ports.pump, players, feedback, books, urls, audio,
@@ -167,7 +171,7 @@ public:
     PageLoad pageLoad{{er, ports.browser, ports.pump, msg, books, urls, audio, form, ListMarkers, nIndexAnchor,
                        [this](bool contents) { marks.listAsOpened(contents); }, [this] { recall.completePending(); },
                        [this] { return keys.reading.styleSheet(); }}};
-    KeyMap keys{{er, ports.dialogs, msg, feedback, fraMarcatori, [this] { books.chooseAndOpen(); }},
+    KeyMap keys{{er, ports.dialogs, msg, feedback, fraMarcatori, daisyReading, [this] { books.chooseAndOpen(); }},
                 {er, ports.browser, players, feedback, audio, TextAvantiIndietro, TextVolume},
                 {ports.browser, ports.files, players, feedback, books, nIndexAnchor},
                 {ports.browser, ports.files, ports.pump, players, prefs, feedback, books, audio, TextRate,
@@ -200,7 +204,7 @@ public:
                         lblNomeFile,
                         Command1,
                         [this] { keys.bookmarks.listClosed(); }}};
-    AboutPage about{{er, ports.browser, ports.files, prefs, books, audio, TimerSpalsh, chkSavePos}};
+    AboutPage about{{er, ports.browser, ports.files, prefs, books, audio, daisyReading, TimerSpalsh, chkSavePos}};
     Layout layout{{er, windowState, objwb, frmconfigurazione, frmOSD, lblOSD, fraMarcatori, ListMarkers, cmdImpExp,
                    frmImpExp, Drive, Dir, File, TextFileName, lblNomeFile}};
     Startup startup{{er,

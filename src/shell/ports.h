@@ -15,6 +15,8 @@
 
 namespace qyr {
 
+class IDaisyReader;
+
 // The real or test components the logic runs on.
 struct Ports {
     IRegistry &registry;
@@ -31,6 +33,7 @@ struct Ports {
     // Creates the media control and video window of the player of other
     // versions ("Altre"); none: that version has no player.
     std::function<MediaHostParts()> createOtherMedia = nullptr;
+    IDaisyReader *daisy = nullptr; // reads DAISY books; none: only the program's own books open
 };
 
 } // namespace qyr

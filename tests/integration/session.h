@@ -23,7 +23,7 @@ namespace e2e {
 const QString kPlayerKey = "Software\\VB and VBA Program Settings\\QYR MediaPlayer\\Player";
 // The web engine starts slowly on a small machine; these only bound a hang.
 constexpr int kTimeoutMs = 20000;
-constexpr int Ctrl = 2, Alt = 4;
+constexpr int Shift = 1, Ctrl = 2, Alt = 4;
 
 using Pred = std::function<bool(const QJsonObject &)>;
 using Values = QList<std::pair<QString, QString>>;

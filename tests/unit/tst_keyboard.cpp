@@ -76,17 +76,11 @@ private slots:
             inTable << name;
             const QString key = name.endsWith("++") ? "+" : name.section('+', -1);
             const bool anyKey = name == "Maiusc+Ctrl+Alt";
-            const qint16 code = anyKey         ? vk::AnyKey
-                                : key == "F1"  ? vk::F1
-                                : key == "Esc" ? vk::Escape
-                                : key == "+"   ? vk::Plus
-                                : key == "-"   ? vk::Minus
-                                               : qint16(key.at(0).unicode());
-            const qint16 mods = anyKey                     ? mask::ShiftCtrlAlt
-                                : key == "F1"              ? mask::Any
-                                : name.startsWith("Ctrl+") ? mask::Ctrl
-                                : name.startsWith("Alt+")  ? mask::Alt
-                                                           : mask::None;
+            const qint16 code = anyKey ? vk::AnyKey : key == "F1" ? vk::F1 : key == "Esc" ? vk::Escape
+                              : key == "+" ? vk::Plus : key == "-" ? vk::Minus : qint16(key.at(0).unicode());
+            const qint16 mods = anyKey ? mask::ShiftCtrlAlt : key == "F1" ? mask::Any
+                              : name.startsWith("Ctrl+Maiusc+") ? mask::ShiftCtrl : name.startsWith("Ctrl+") ? mask::Ctrl
+                              : name.startsWith("Alt+") ? mask::Alt : mask::None;
             QVERIFY2(b.code == code && b.modifiers == mods, qPrintable(name));
         }
         onHelp.sort();

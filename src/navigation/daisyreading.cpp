@@ -1,0 +1,312 @@
+#include "daisyreading.h"
+
+#include "../books/books.h"
+#include "../daisy/book.h"
+#include "../keyboard/feedback.h"
+#include "../platform/bookpath.h"
+#include "../platform/browser.h"
+#include "../platform/errorreport.h"
+#include "../platform/pump.h"
+#include "../player/playerslot.h"
+
+#include <QRegularExpression>
+
+namespace qyr {
+
+namespace {
+
+const QString kStart = QStringLiteral("Inizio del libro");
+const QString kEnd = QStringLiteral("Fine del libro");
+const QString kLinkPrefix = QStringLiteral("#QYRDAISY_TITOLO_");
+
+// A position read just after a seek may still be the old one: one that lies
+// this far outside the run playing is not taken for the reading's.
+constexpr double kStale = 1.0;
+// How close to a run's end the reading moves on to the next one.
+constexpr double kRunEndMargin = 0.02;
+
+QString escaped(const QString &text) { return text.toHtmlEscaped(); }
+
+} // namespace
+
+bool DaisyReading::active() const { return u.books.daisyBook() != nullptr; }
+
+const daisy::Book &DaisyReading::book() const
+{
+    const daisy::Book *b = u.books.daisyBook();
+    if (!b)
+        throw QyrError(err::ObjectNotSet);
+    return *b;
+}
+
+QString DaisyReading::formatName() const
+{
+    const daisy::Book *b = u.books.daisyBook();
+    if (!b)
+        return QString();
+    return b->format == daisy::Format::Daisy2 ? QStringLiteral("daisy2") : QStringLiteral("daisy3");
+}
+
+QString DaisyReading::audioPath(int phrase) const
+{
+    return joinPath(u.books.folder(), book().phrases[size_t(phrase)].audio);
+}
+
+void DaisyReading::start()
+{
+    Guard(u.er, QStringLiteral("Apertura del libro DAISY"), [&] {
+        const daisy::Book &b = book();
+        phrase_ = -1;
+        level_ = 0;
+        ended_ = false;
+        contents();
+        u.feedback.OSD(u.books.title(), false);
+        // What is missing is said once, and the reading goes on without it.
+        if (!b.problems.isEmpty())
+            u.er.ShowError(QStringLiteral("Libro DAISY"), b.problems.join(QLatin1Char('\n')));
+        if (b.phrases.empty()) {
+            u.feedback.OSD(QStringLiteral("Il libro non ha frasi da leggere"), false);
+            return;
+        }
+        play(0);
+    });
+}
+
+// Plays from the phrase's clip; a phrase without audio passes to the next
+// one that has some.
+void DaisyReading::play(int phrase)
+{
+    const daisy::Book &b = book();
+    const int n = int(b.phrases.size());
+    while (phrase < n && b.phrases[size_t(phrase)].audio.isEmpty())
+        ++phrase;
+    if (phrase >= n) {
+        ended_ = true;
+        u.feedback.OSD(kEnd, false);
+        return;
+    }
+    phrase_ = phrase;
+    runEnd_ = b.runEnd(phrase);
+    ended_ = false;
+    oEkoPlayer &p = u.player.get();
+    const QString path = audioPath(phrase);
+    if (p.FileName() != path) {
+        p.setAutoStart(true);
+        p.setRate(u.feedback.PlayerRate());
+        p.setFileName(path);
+        u.pump.processEvents();
+    }
+    p.setCurrentPosition(b.phrases[size_t(phrase)].clipBegin);
+    if (!p.IsPlaying())
+        p.Play_Player();
+    u.TimerDaisy.setEnabled(true);
+}
+
+void DaisyReading::go(int phrase, const QString &said)
+{
+    Guard(u.er, QStringLiteral("Libro DAISY"), [&] {
+        play(phrase);
+        u.feedback.OSD(said, false);
+    });
+}
+
+void DaisyReading::follow()
+{
+    if (!active() || phrase_ < 0 || ended_ || !u.player.running())
+        return;
+    IgnoreFailure([&] {
+        const daisy::Book &b = book();
+        oEkoPlayer &p = u.player.get();
+        if (p.FileName() != audioPath(phrase_))
+            return;
+        const double pos = p.CurrentPosition();
+        const daisy::Phrase &last = b.phrases[size_t(runEnd_)];
+        if (pos < b.phrases[size_t(phrase_)].clipBegin - kStale || pos > last.clipEnd + kStale)
+            return;
+        while (phrase_ < runEnd_ && pos >= b.phrases[size_t(phrase_ + 1)].clipBegin)
+            ++phrase_;
+        if (pos >= last.clipEnd - kRunEndMargin && p.IsPlaying())
+            playerState(8);
+    });
+}
+
+void DaisyReading::playerState(qint32 mode)
+{
+    if (mode != 8 || !active() || phrase_ < 0 || ended_)
+        return;
+    Guard(u.er, QStringLiteral("Libro DAISY"), [&] {
+        if (size_t(runEnd_ + 1) < book().phrases.size()) {
+            play(runEnd_ + 1);
+            return;
+        }
+        ended_ = true;
+        u.TimerDaisy.setEnabled(false);
+        u.player.get().Stop_Player();
+        u.feedback.OSD(kEnd, false);
+    });
+}
+
+void DaisyReading::nextHeading()
+{
+    const int h = book().nextHeading(phrase_, level_);
+    if (h < 0 || book().headings[size_t(h)].target.phrase < 0)
+        u.feedback.OSD(kEnd, false);
+    else
+        goToHeading(h);
+}
+
+void DaisyReading::previousHeading()
+{
+    const int h = book().previousHeading(phrase_, level_);
+    if (h < 0 || book().headings[size_t(h)].target.phrase < 0)
+        u.feedback.OSD(kStart, false);
+    else
+        goToHeading(h);
+}
+
+void DaisyReading::goToHeading(int heading)
+{
+    const daisy::Heading &h = book().headings[size_t(heading)];
+    if (h.target.phrase >= 0)
+        go(h.target.phrase, h.text.simplified());
+}
+
+void DaisyReading::cycleLevel()
+{
+    level_ = level_ >= book().depth() ? 0 : level_ + 1;
+    u.feedback.OSD(level_ == 0 ? QStringLiteral("Tutti i livelli") : QStringLiteral("Livello %1").arg(level_), false);
+}
+
+void DaisyReading::nextPage()
+{
+    const int pg = book().nextPage(phrase_);
+    if (pg < 0 || book().pages[size_t(pg)].target.phrase < 0)
+        u.feedback.OSD(kEnd, false);
+    else
+        go(book().pages[size_t(pg)].target.phrase, QStringLiteral("Pagina ") + book().pages[size_t(pg)].label);
+}
+
+void DaisyReading::previousPage()
+{
+    const int pg = book().previousPage(phrase_);
+    if (pg < 0 || book().pages[size_t(pg)].target.phrase < 0)
+        u.feedback.OSD(kStart, false);
+    else
+        go(book().pages[size_t(pg)].target.phrase, QStringLiteral("Pagina ") + book().pages[size_t(pg)].label);
+}
+
+void DaisyReading::nextPhrase()
+{
+    if (size_t(phrase_ + 1) >= book().phrases.size())
+        u.feedback.OSD(kEnd, false);
+    else
+        go(phrase_ + 1, QStringLiteral("Frase %1").arg(phrase_ + 2));
+}
+
+void DaisyReading::previousPhrase()
+{
+    if (phrase_ <= 0)
+        u.feedback.OSD(kStart, false);
+    else
+        go(phrase_ - 1, QStringLiteral("Frase %1").arg(phrase_));
+}
+
+QString DaisyReading::headingText() const
+{
+    if (!active() || phrase_ < 0)
+        return QString();
+    const int h = book().headingOf(phrase_);
+    return h < 0 ? QString() : book().headings[size_t(h)].text.simplified();
+}
+
+QString DaisyReading::pageLabel() const
+{
+    if (!active() || phrase_ < 0)
+        return QString();
+    const int pg = book().pageOf(phrase_);
+    return pg < 0 ? QString() : book().pages[size_t(pg)].label.simplified();
+}
+
+QString DaisyReading::phraseName() const
+{
+    if (!active() || phrase_ < 0)
+        return QString();
+    const daisy::Phrase &p = book().phrases[size_t(phrase_)];
+    return p.smil + QLatin1Char('#') + p.id;
+}
+
+// The book's time: the phrase's start in the book and how far into its clip
+// the audio is.
+double DaisyReading::bookTime()
+{
+    if (!active() || phrase_ < 0)
+        return 0;
+    const daisy::Phrase &p = book().phrases[size_t(phrase_)];
+    double into = 0;
+    IgnoreFailure([&] {
+        if (u.player.running() && u.player.get().FileName() == audioPath(phrase_))
+            into = qBound(0.0, u.player.get().CurrentPosition() - p.clipBegin, p.length());
+    });
+    return p.start + into;
+}
+
+void DaisyReading::whereAmI()
+{
+    QStringList parts;
+    const QString heading = headingText();
+    if (!heading.isEmpty())
+        parts << heading;
+    const QString page = pageLabel();
+    if (!page.isEmpty())
+        parts << QStringLiteral("pagina ") + page;
+    parts << clock(bookTime()) + QStringLiteral(" di ") + clock(book().totalTime());
+    u.feedback.OSD(parts.join(QStringLiteral(", ")), false);
+}
+
+QString DaisyReading::clock(double seconds)
+{
+    const qint64 s = qint64(seconds < 0 ? 0 : seconds);
+    const QString mmss = QStringLiteral("%1:%2").arg((s / 60) % 60, 2, 10, QLatin1Char('0')).arg(s % 60, 2, 10, QLatin1Char('0'));
+    return s >= 3600 ? QStringLiteral("%1:").arg(s / 3600, 2, 10, QLatin1Char('0')) + mmss : mmss;
+}
+
+QString DaisyReading::headingLink(int heading) { return kLinkPrefix + QString::number(heading); }
+
+int DaisyReading::headingOfLink(const QString &url)
+{
+    const int at = url.indexOf(kLinkPrefix);
+    if (at < 0)
+        return -1;
+    bool ok = false;
+    const int h = url.mid(at + kLinkPrefix.size()).toInt(&ok);
+    return ok ? h : -1;
+}
+
+// Every heading, indented by its level, each a link that jumps to it.
+QString DaisyReading::contentsHtml() const
+{
+    const daisy::Book &b = book();
+    const QString title = escaped(u.books.title());
+    QString h = QStringLiteral("<h1>") + title + QStringLiteral("</h1>");
+    for (size_t i = 0; i < b.headings.size(); ++i) {
+        const daisy::Heading &hd = b.headings[i];
+        h += QStringLiteral("<p style='margin-left:%1em'><a href='%2'>%3</a></p>")
+                 .arg((hd.level - 1) * 2)
+                 .arg(headingLink(int(i)), escaped(hd.text.simplified()));
+    }
+    return h;
+}
+
+// Shown on a blank page once it has loaded (for three seconds at most).
+void DaisyReading::contents()
+{
+    u.browser.navigate(QStringLiteral("about:blank"));
+    for (int waited = 0; u.browser.readyState() != 4 && waited < 30; ++waited) {
+        u.pump.sleep(100);
+        u.pump.processEvents();
+    }
+    if (u.browser.hasDocument())
+        u.browser.setBodyHtml(contentsHtml());
+}
+
+} // namespace qyr

@@ -1,0 +1,90 @@
+#pragma once
+// Reading a DAISY book: the phrases in reading order through the player, a
+// run of touching clips of one audio file straight through without a seek;
+// the phrase being read followed as the audio plays; moving by heading (at a
+// chosen level), print page and phrase, every move said. A move always
+// starts the reading at its place, also from a pause.
+#include "../platform/controls.h"
+
+#include <QString>
+#include <utility>
+
+namespace qyr {
+
+class ErrorReporter;
+class IBrowser;
+class IEventPump;
+class PlayerSlot;
+class Feedback;
+class Books;
+namespace daisy {
+class Book;
+}
+
+class DaisyReading {
+public:
+    // What it works with.
+    struct Uses {
+        ErrorReporter &er;
+        IBrowser &browser;
+        IEventPump &pump;
+        PlayerSlot &player;
+        Feedback &feedback;
+        Books &books;
+        TimerModel &TimerDaisy; // follows the audio while it plays
+    };
+
+    explicit DaisyReading(Uses uses) : u(std::move(uses)) {}
+
+    // The open book is a DAISY book.
+    bool active() const;
+    // The book has been opened: its contents shown, its problems said once,
+    // the reading started at its first phrase.
+    void start();
+
+    // The keys.
+    void nextHeading();
+    void previousHeading();
+    void cycleLevel();
+    void nextPage();
+    void previousPage();
+    void nextPhrase();
+    void previousPhrase();
+    void whereAmI();
+    void contents();
+    void goToHeading(int heading);
+
+    // The player's state changed (8: the media ended).
+    void playerState(qint32 mode);
+    // The timer's beat: the phrase being read follows the audio.
+    void follow();
+
+    // Where the reading is, as the automation channel reports it.
+    int phrase() const { return phrase_; }
+    int level() const { return level_; }
+    QString headingText() const;
+    QString pageLabel() const;
+    QString phraseName() const;
+    double bookTime();
+    QString formatName() const;
+
+    // Times as the reader hears them: mm:ss, hh:mm:ss from an hour up.
+    static QString clock(double seconds);
+    // The address of a heading's link on the contents page, and back.
+    static QString headingLink(int heading);
+    static int headingOfLink(const QString &url);
+
+private:
+    const daisy::Book &book() const;
+    void play(int phrase);
+    void go(int phrase, const QString &said);
+    QString contentsHtml() const;
+    QString audioPath(int phrase) const;
+    Uses u;
+    int phrase_ = -1;  // the phrase being read
+    int runEnd_ = -1;  // the last phrase of the run playing straight through
+    int level_ = 0;    // 0: all levels
+    bool ended_ = false;
+};
+
+} // namespace qyr

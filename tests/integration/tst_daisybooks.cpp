@@ -1,0 +1,105 @@
+// DAISY books made from speech (tools/make_daisy.sh): opened, read from the first phrase, moved in by heading at a
+// level, print page and phrase, each move landing on its SMIL clip; the where-am-I answer; the old library book's
+// quirks read as the clean book.
+#include "session.h"
+
+#include <QProcess>
+
+namespace {
+
+// The books' phrases: SMIL file and id, audio file and clip start, as the generator writes them.
+struct Clip {
+    const char *phrase, *audio;
+    double begin;
+};
+const Clip kClips[] = {{"s1.smil#par0", "a.mp3", 0},     {"s1.smil#par1", "a.mp3", 1.026}, {"s1.smil#par2", "a.mp3", 3.176},
+                       {"s2.smil#par3", "a.mp3", 4.975}, {"s2.smil#par4", "a.mp3", 5.940}, {"s2.smil#par5", "a.mp3", 7.812},
+                       {"s3.smil#par6", "b.mp3", 0},     {"s3.smil#par7", "b.mp3", 1.177}, {"s3.smil#par8", "b.mp3", 1.993}};
+
+// The books made in dir; empty when the tools are missing.
+QString makeBooks(const QTemporaryDir &dir)
+{
+    QProcess make;
+    make.start("bash", {QStringLiteral(QYR_SOURCE_DIR "/tools/make_daisy.sh"), dir.path()});
+    if (!make.waitForFinished(120000) || make.exitCode() != 0)
+        return QString();
+    return dir.path();
+}
+
+} // namespace
+
+class TstDaisyBooks : public QObject {
+    Q_OBJECT
+private slots:
+    // Each key of the DAISY table lands on its heading, page or phrase, at that phrase's clip (within 0.2 s); the
+    // ends of the book are said and the reading stays; where-am-I names the heading, the page and the times.
+    void movingInTheBook()
+    {
+        QTemporaryDir dir;
+        if (makeBooks(dir).isEmpty())
+            QSKIP("espeak-ng, sox or ffmpeg missing");
+        Session s(storeValues(dir.filePath("impostazioni.sqlite"), {{"TempoSp", "0"}}), {}, dir.filePath("daisy202"));
+        s.expect("osd", is("text", "Libro di prova"));
+        const int first = s.expect("player", action("file", "a.mp3"));
+        QCOMPARE(field(s.stateWhen([](const QJsonObject &st) { return field(st, "phrase") == kClips[0].phrase; }), "format"), "daisy2");
+
+        // Lands on clip c: said as `said`, the player sent to its start, the state on its phrase.
+        auto lands = [&](int mark, const QString &said, int c) {
+            s.expect("osd", is("text", said), mark);
+            s.expect("player", seek(kClips[c].begin, 0.2), mark);
+            const QJsonObject st = s.stateWhen([&](const QJsonObject &x) { return field(x, "phrase") == kClips[c].phrase; });
+            QVERIFY2(field(st, "file").endsWith(kClips[c].audio), qPrintable(field(st, "file")));
+        };
+        lands(s.key('8', Alt), "Sezione uno", 3);
+        QCOMPARE(field(s.state(), "heading"), "Sezione uno");
+        lands(s.key('7', Alt), "Capitolo primo", 0);
+        s.expect("osd", is("text", "Livello 1"), s.key('5', Ctrl));
+        QCOMPARE(s.state().value("level").toInt(), 1);
+        lands(s.key('8', Alt), "Capitolo secondo", 6); // the level 2 heading passed by
+        s.expect("osd", is("text", "Fine del libro"), s.key('8', Alt));
+        s.expect("osd", is("text", "Livello 2"), s.key('5', Ctrl));
+        s.expect("osd", is("text", "Tutti i livelli"), s.key('5', Ctrl));
+        lands(s.key('7', Alt), "Sezione uno", 3); // the heading before the one being read
+        lands(s.key('7', Ctrl), "Pagina 2", 7);
+        QCOMPARE(field(s.state(), "page"), "2");
+        lands(s.key('6', Ctrl), "Pagina 1", 0);
+        s.expect("osd", is("text", "Inizio del libro"), s.key('6', Ctrl));
+        s.expect("osd", is("text", "Inizio del libro"), s.key('1', Ctrl | Shift));
+        lands(s.key('2', Ctrl | Shift), "Frase 2", 1);
+        const QString where = s.expectText("osd", textStarts("Capitolo primo, pagina 1, 00:0"), "text", s.key('D', Ctrl));
+        QVERIFY2(where.endsWith(" di 00:12"), qPrintable(where));
+        QVERIFY(s.count("dialog", first) == 0);
+        QVERIFY(s.quitYes());
+    }
+
+    // The DAISY 3 book and the old library book (HTML 4, windows-1252, names in other letter case, clip times in
+    // every form) open, say their titles and read from their first phrase; their headings land where the clean
+    // book's do.
+    void everyKindOfBookReads()
+    {
+        QTemporaryDir dir;
+        if (makeBooks(dir).isEmpty())
+            QSKIP("espeak-ng, sox or ffmpeg missing");
+        const struct {
+            const char *name, *format, *title, *second;
+        } books[] = {{"daisy3", "daisy3", "Libro di prova tre", "Sezione uno"},
+                     {"quirks", "daisy2", "Caffè & libri", "Sezione uno, perchè sé"}};
+        for (const auto &b : books) {
+            Session s(storeValues(dir.filePath(QString("impostazioni-%1.sqlite").arg(b.name)), {{"TempoSp", "0"}}), {},
+                      dir.filePath(b.name));
+            s.expect("osd", is("text", b.title));
+            s.expect("player", action("file", ".mp3"));
+            const QJsonObject st = s.stateWhen([](const QJsonObject &x) { return !field(x, "phrase").isEmpty(); });
+            QCOMPARE(field(st, "format"), b.format);
+            QCOMPARE(field(st, "heading"), "Capitolo primo");
+            const int mark = s.key('8', Alt);
+            s.expect("osd", is("text", b.second), mark);
+            s.expect("player", seek(kClips[3].begin, 0.2), mark);
+            QVERIFY(s.count("dialog", 0) == 0);
+            QVERIFY(s.quitYes());
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TstDaisyBooks)
+#include "tst_daisybooks.moc"
