@@ -4,6 +4,7 @@
 #include "../daisy/book.h"
 #include "../keyboard/feedback.h"
 #include "../platform/bookpath.h"
+#include "../platform/convert.h"
 #include "../platform/browser.h"
 #include "../platform/errorreport.h"
 #include "../platform/pump.h"
@@ -19,9 +20,8 @@ const QString kStart = QStringLiteral("Inizio del libro");
 const QString kEnd = QStringLiteral("Fine del libro");
 const QString kLinkPrefix = QStringLiteral("#QYRDAISY_TITOLO_");
 
-// A position read just after a seek may still be the old one: one that lies
-// this far outside the run playing is not taken for the reading's.
-constexpr double kStale = 1.0;
+// How near the place sought a position must be to show the seek has been made.
+constexpr double kSettled = 0.5;
 // How close to a run's end the reading moves on to the next one.
 constexpr double kRunEndMargin = 0.02;
 
@@ -72,9 +72,9 @@ void DaisyReading::start()
     });
 }
 
-// Plays from the phrase's clip; a phrase without audio passes to the next
-// one that has some.
-void DaisyReading::play(int phrase)
+// Plays from the phrase's clip (and `into` it); a phrase without audio
+// passes to the next one that has some.
+void DaisyReading::play(int phrase, double into)
 {
     const daisy::Book &b = book();
     const int n = int(b.phrases.size());
@@ -96,7 +96,9 @@ void DaisyReading::play(int phrase)
         p.setFileName(path);
         u.pump.processEvents();
     }
-    p.setCurrentPosition(b.phrases[size_t(phrase)].clipBegin);
+    target_ = b.phrases[size_t(phrase)].clipBegin + into;
+    settling_ = true;
+    p.setCurrentPosition(target_);
     if (!p.IsPlaying())
         p.Play_Player();
     u.TimerDaisy.setEnabled(true);
@@ -120,12 +122,20 @@ void DaisyReading::follow()
         if (p.FileName() != audioPath(phrase_))
             return;
         const double pos = p.CurrentPosition();
-        const daisy::Phrase &last = b.phrases[size_t(runEnd_)];
-        if (pos < b.phrases[size_t(phrase_)].clipBegin - kStale || pos > last.clipEnd + kStale)
+        if (settling_ && qAbs(pos - target_) > kSettled)
             return;
+        settling_ = false;
+        // A skip inside the file may have left the run: the phrase is found again.
+        if (pos < b.phrases[size_t(phrase_)].clipBegin || pos > b.phrases[size_t(runEnd_)].clipEnd) {
+            const int found = phraseHolding(b.phrases[size_t(phrase_)].audio, pos);
+            if (found < 0)
+                return;
+            phrase_ = found;
+            runEnd_ = b.runEnd(found);
+        }
         while (phrase_ < runEnd_ && pos >= b.phrases[size_t(phrase_ + 1)].clipBegin)
             ++phrase_;
-        if (pos >= last.clipEnd - kRunEndMargin && p.IsPlaying())
+        if (pos >= b.phrases[size_t(runEnd_)].clipEnd - kRunEndMargin && p.IsPlaying())
             playerState(8);
     });
 }
@@ -144,6 +154,34 @@ void DaisyReading::playerState(qint32 mode)
         u.player.get().Stop_Player();
         u.feedback.OSD(kEnd, false);
     });
+}
+
+int DaisyReading::phraseHolding(const QString &audio, double position) const
+{
+    const auto &all = book().phrases;
+    for (size_t i = 0; i < all.size(); ++i)
+        if (all[i].audio == audio && all[i].clipBegin <= position && position < all[i].clipEnd)
+            return int(i);
+    return -1;
+}
+
+void DaisyReading::skip(bool forward)
+{
+    if (phrase_ < 0)
+        return;
+    const daisy::Book &b = book();
+    const double length = conv::toDouble(u.TextAvantiIndietro.text());
+    const double at = qBound(0.0, bookTime() + (forward ? length : -length), b.totalTime());
+    const int phrase = b.phraseAt(at);
+    if (phrase < 0) {
+        u.feedback.OSD(forward ? kEnd : kStart, false);
+        return;
+    }
+    Guard(u.er, forward ? QStringLiteral("Form_KeyDown Avanti - DAISY") : QStringLiteral("Form_KeyDown Indietro - DAISY"),
+          [&] {
+              play(phrase, at - b.phrases[size_t(phrase)].start);
+              u.feedback.OSD((forward ? QStringLiteral("AVANTI ") : QStringLiteral("INDIETRO ")) + clock(at), false);
+          });
 }
 
 void DaisyReading::nextHeading()

@@ -32,6 +32,7 @@ public:
         Feedback &feedback;
         Books &books;
         TimerModel &TimerDaisy; // follows the audio while it plays
+        TextBox &TextAvantiIndietro; // the skip length, in seconds
     };
 
     explicit DaisyReading(Uses uses) : u(std::move(uses)) {}
@@ -51,6 +52,9 @@ public:
     void nextPhrase();
     void previousPhrase();
     void whereAmI();
+    // Ctrl+1 / Ctrl+2: the skip length back or forward in the book's time,
+    // across phrases and files as if the book were one recording.
+    void skip(bool forward);
     void contents();
     void goToHeading(int heading);
 
@@ -76,7 +80,8 @@ public:
 
 private:
     const daisy::Book &book() const;
-    void play(int phrase);
+    void play(int phrase, double into = 0);
+    int phraseHolding(const QString &audio, double position) const;
     void go(int phrase, const QString &said);
     QString contentsHtml() const;
     QString audioPath(int phrase) const;
@@ -85,6 +90,10 @@ private:
     int runEnd_ = -1;  // the last phrase of the run playing straight through
     int level_ = 0;    // 0: all levels
     bool ended_ = false;
+    // Since a seek, until the player reports a position near it: a position
+    // read before then may still be the old one.
+    bool settling_ = false;
+    double target_ = 0;
 };
 
 } // namespace qyr

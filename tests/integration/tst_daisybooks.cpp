@@ -38,7 +38,8 @@ private slots:
         QTemporaryDir dir;
         if (makeBooks(dir).isEmpty())
             QSKIP("espeak-ng, sox or ffmpeg missing");
-        Session s(storeValues(dir.filePath("impostazioni.sqlite"), {{"TempoSp", "0"}}), {}, dir.filePath("daisy202"));
+        Session s(storeValues(dir.filePath("impostazioni.sqlite"), {{"TempoSp", "0"}, {"AvantiIndietro", "3"}}), {},
+                  dir.filePath("daisy202"));
         s.expect("osd", is("text", "Libro di prova"));
         const int first = s.expect("player", action("file", "a.mp3"));
         QCOMPARE(field(s.stateWhen([](const QJsonObject &st) { return field(st, "phrase") == kClips[0].phrase; }), "format"), "daisy2");
@@ -68,6 +69,13 @@ private slots:
         lands(s.key('2', Ctrl | Shift), "Frase 2", 1);
         const QString where = s.expectText("osd", textStarts("Capitolo primo, pagina 1, 00:0"), "text", s.key('D', Ctrl));
         QVERIFY2(where.endsWith(" di 00:12"), qPrintable(where));
+        lands(s.key('7', Ctrl), "Pagina 2", 7);
+        // 3 s back from the second file's second phrase (10.29 s into the book) is the first file's 7.3 s.
+        const int back = s.key('1', Ctrl);
+        s.expect("osd", textStarts("INDIETRO 00:07"), back);
+        s.expect("player", action("file", "a.mp3"), back);
+        s.expect("player", [](const QJsonObject &e) { return field(e, "action") == "seek" && qAbs(e.value("value").toDouble() - 7.5) < 0.3; }, back);
+
         QVERIFY(s.count("dialog", first) == 0);
         QVERIFY(s.quitYes());
     }

@@ -1,0 +1,156 @@
+// A DAISY book of 2,000 headings, 600 SMIL files and 20,000 phrases (tools/make_daisy.sh --large): how long its
+// model takes to read, how long the program takes from showing its contents to its first audio playing, how soon a
+// move key has the new place playing (median of 20), and how much more memory the program holds with it than with the
+// sample book. Prints figures with the aims beside them; it asserts nothing.
+#include "events.h"
+#include "platform/daisyxml/daisyreader.h"
+#include "platform/files/diskfiles.h"
+#include "platform/store/sqlite/sqliteregistry.h"
+#include "books/bookview.h"
+#include "shell/settings.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QThread>
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+using namespace qyr;
+
+namespace {
+
+constexpr int kTimeoutMs = 120000;
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+// The program's resident memory, in MB.
+double residentMb(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+    return 0;
+}
+
+QString settingsFile(const QString &file)
+{
+    auto opened = SqliteRegistry::open(file);
+    BookView view(*opened.store);
+    view.setValue(Settings::keyPath(QStringLiteral("QYR MediaPlayer"), QStringLiteral("Player")),
+                  RegValue::fromText(QStringLiteral("TempoSp"), QStringLiteral("0")));
+    return file;
+}
+
+struct Run {
+    double contentsToPlayingMs = -1, memoryMb = 0;
+    std::vector<double> moveMs;
+};
+
+// One run of the program on book: its figures, after `moves` presses of each move key.
+Run run(const QString &book, const QString &settings, int moves)
+{
+    Run r;
+    QProcess p;
+    p.setProcessEnvironment(bench::offscreen());
+    p.setStandardErrorFile(QProcess::nullDevice());
+    p.start(qEnvironmentVariable("QYR_PLAYER", QStringLiteral(QYRPLAYER_BIN)),
+            {QStringLiteral("--automation"), QStringLiteral("--settings"), settings, QStringLiteral("--book"), book,
+             QStringLiteral("--audio-out"), QStringLiteral("null")});
+    QByteArray buffer;
+    if (!bench::readUntil(p, QStringLiteral("ready"), buffer, kTimeoutMs))
+        return r;
+    // The second blank page is the contents the book opens on (the first held the about page).
+    std::optional<QJsonObject> contents;
+    for (int blank = 0; blank < 2;) {
+        contents = bench::readUntil(p, QStringLiteral("navigate"), buffer, kTimeoutMs);
+        if (!contents)
+            return r;
+        blank += contents->value(QStringLiteral("url")).toString() == QLatin1String("about:blank");
+    }
+    for (;;) {
+        const auto e = bench::readUntil(p, QStringLiteral("player"), buffer, kTimeoutMs);
+        if (!e)
+            return r;
+        if (e->value(QStringLiteral("action")).toString() == QLatin1String("playing")) {
+            r.contentsToPlayingMs = e->value(QStringLiteral("t")).toDouble() - contents->value(QStringLiteral("t")).toDouble();
+            break;
+        }
+    }
+    QThread::msleep(1000);
+    r.memoryMb = residentMb(p.processId());
+    // Alt+8 (next heading), Ctrl+7 (next page), Ctrl+Shift+2 (next phrase): from the key sent to the seek made.
+    const char *keys[] = {R"({"cmd":"key","code":56,"mask":4})", R"({"cmd":"key","code":55,"mask":2})",
+                          R"({"cmd":"key","code":50,"mask":3})"};
+    for (int i = 0; i < moves; ++i) {
+        QElapsedTimer t;
+        t.start();
+        p.write(QByteArray(keys[i % 3]) + "\n");
+        for (;;) {
+            const auto e = bench::readUntil(p, QStringLiteral("player"), buffer, kTimeoutMs);
+            if (!e)
+                return r;
+            if (e->value(QStringLiteral("action")).toString() == QLatin1String("seek"))
+                break;
+        }
+        r.moveMs.push_back(double(t.nsecsElapsed()) / 1e6);
+    }
+    p.write(R"({"cmd":"quit"})" "\n");
+    if (bench::readUntil(p, QStringLiteral("dialog"), buffer, kTimeoutMs))
+        p.write(R"({"cmd":"answer","button":"yes"})" "\n");
+    p.closeWriteChannel();
+    if (!p.waitForFinished(kTimeoutMs))
+        p.kill();
+    return r;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QTemporaryDir dir;
+    QProcess make;
+    make.start(QStringLiteral("bash"), {QStringLiteral(QYR_SOURCE_DIR "/tools/make_daisy.sh"), dir.path(), QStringLiteral("--large")});
+    if (!make.waitForFinished(600000) || make.exitCode() != 0) {
+        std::printf("i libri DAISY di prova non si sono potuti fare (espeak-ng, sox, ffmpeg?)\n");
+        return 1;
+    }
+    const QString large = dir.filePath(QStringLiteral("large"));
+    DiskFiles files;
+    DaisyFolderReader reader(files);
+    std::vector<double> opens;
+    std::optional<daisy::Book> book;
+    for (int i = 0; i < 5; ++i) {
+        QElapsedTimer t;
+        t.start();
+        book = reader.open(large);
+        opens.push_back(double(t.nsecsElapsed()) / 1e6);
+    }
+    if (!book) {
+        std::printf("il libro grande non si apre\n");
+        return 1;
+    }
+    const Run daisyRun = run(large, settingsFile(dir.filePath(QStringLiteral("d.sqlite"))), 20);
+    const Run sampleRun = run(QStringLiteral(SAMPLE_BOOK), settingsFile(dir.filePath(QStringLiteral("s.sqlite"))), 0);
+    std::printf("libro: %d titoli, %d pagine, %d frasi\n", int(book->headings.size()), int(book->pages.size()),
+                int(book->phrases.size()));
+    std::printf("lettura del libro (mediana di 5)          %.0f ms\n", median(opens));
+    std::printf("dal sommario al primo audio in lettura     %.0f ms\n", daisyRun.contentsToPlayingMs);
+    std::printf("apertura fino al primo audio (le due)      %.0f ms   (obiettivo: meno di 300 ms)\n",
+                median(opens) + daisyRun.contentsToPlayingMs);
+    std::printf("tasto di spostamento, nuovo punto (mediana di %d)  %.0f ms   (obiettivo: meno di 100 ms)\n",
+                int(daisyRun.moveMs.size()), median(daisyRun.moveMs));
+    std::printf("memoria: libro DAISY %.0f MB, libro di esempio %.0f MB, in più %.0f MB   (obiettivo: al massimo 30 MB)\n",
+                daisyRun.memoryMb, sampleRun.memoryMb, daisyRun.memoryMb - sampleRun.memoryMb);
+    return 0;
+}
