@@ -141,6 +141,8 @@ public:
     int answer(const QString &button) { return send("answer", {{"button", button}}); }
     int follow(const QString &href) { return send("follow", {{"href", href}}); }
     int followName(const QString &name) { return send("follow", {{"name", name}}); }
+    // Follows a link to a page and waits for its audio to play.
+    int reading(const QString &href, const QString &audio) { return expect("player", action("playing", audio), follow(href)); }
     int navigate(const QString &path) { return send("navigate", {{"url", QUrl::fromLocalFile(path).toString()}}); }
     int put(const QString &section, const QString &key, const QString &value)
     {
@@ -220,7 +222,8 @@ public:
         until([&] { return (list = state().value("list").toArray()).size() == size; });
         return QVariant(list.toVariantList()).toStringList();
     }
-    // Waits for the end of the process; false (the test failed) if it does not end, or does not end cleanly.
+    // Waits for the end of the process; false (the test failed) if it does not end, or does not end cleanly, or wrote
+    // anything but events on its standard output.
     bool finished()
     {
         if (QTest::currentTestFailed())
@@ -230,7 +233,7 @@ public:
         readLines();
         if (proc_.exitStatus() != QProcess::NormalExit || proc_.exitCode() != 0)
             return fail(QString("the program ended with status %1, code %2").arg(int(proc_.exitStatus())).arg(proc_.exitCode()));
-        return true;
+        return stray_.isEmpty() || fail("not events on the standard output");
     }
     void signal(int sig) { ::kill(pid_t(proc_.processId()), sig); }
     void endInput() { proc_.closeWriteChannel(); }
@@ -246,7 +249,6 @@ public:
 
     QJsonObject event(int i) const { return i < 0 || i >= count() ? QJsonObject() : events_.at(i); }
     int count() const { return int(events_.size()); }
-    const QStringList &strayLines() const { return stray_; }
     QString errorOutput() { return QString::fromLocal8Bit(stderr_ += proc_.readAllStandardError()); }
 
 private:
@@ -279,6 +281,32 @@ private:
 bool writeSilence(const QString &path, int seconds)
 {
     return QProcess::execute("sox", {"-n", "-r", "8000", "-c", "1", path, "trim", "0", QString::number(seconds)}) == 0;
+}
+
+// A page of a test book: its title, the audio its elements name in order (QYRPLAYER_AUDIO, _1, ...), more of its
+// head, and its body.
+QByteArray page(const QString &title, const QStringList &audio = {}, const QString &body = {}, const QString &head = {})
+{
+    QString metas;
+    for (int i = 0; i < audio.size(); ++i)
+        metas += QString("<meta name='QYRPLAYER_AUDIO%1' content='%2'>").arg(i ? QString("_%1").arg(i) : QString(), audio[i]);
+    return ("<html><head><meta charset='utf-8'><title>" + title + "</title>" + metas + head + "</head><body>" + body).toUtf8();
+}
+// Stands for a file of that many seconds of silence in writeBook's list.
+QByteArray silence(int seconds) { return "\x01silence " + QByteArray::number(seconds); }
+// Writes the files of a book under root, their folders made as needed.
+bool writeBook(const QString &root, const QList<std::pair<QString, QByteArray>> &files)
+{
+    for (const auto &[name, content] : files) {
+        const QString path = root + '/' + name;
+        if (!QDir().mkpath(QFileInfo(path).path()))
+            return false;
+        if (!content.startsWith("\x01silence "))
+            writeFile(path, content);
+        else if (!writeSilence(path, content.mid(9).toInt()))
+            return false;
+    }
+    return !QTest::currentTestFailed();
 }
 
 } // namespace e2e

@@ -5,19 +5,13 @@
 namespace {
 
 // A book of one chapter read by two sounds, 12 s and 6 s long, with no page after it.
-QString writeBook(const QString &book)
+QString writeTestBook(const QString &book)
 {
-    if (!QDir().mkpath(book + "/Libro") || !QDir().mkpath(book + "/INCLUDE"))
-        return QString();
-    writeFile(book + "/Index.htm", "<html><head><title>Indice</title></head><body><h1>Libro di prova</h1>"
-                                   "<a href='Libro/pagina.htm'>Capitolo</a></body></html>");
-    writeFile(book + "/Libro/pagina.htm", "<html><head><title>Capitolo</title>"
-                                          "<meta name='QYRPLAYER_AUDIO' content='uno'>"
-                                          "<meta name='QYRPLAYER_AUDIO_1' content='due'></head><body>Testo</body></html>");
-    writeFile(book + "/INCLUDE/Style1.CSS", "body { font-size: 120%; }");
-    if (!writeSilence(book + "/Libro/uno.wav", 12) || !writeSilence(book + "/Libro/due.wav", 6))
-        return QString();
-    return book;
+    return writeBook(book, {{"Index.htm", page("Indice", {}, "<h1>Libro di prova</h1><a href='Libro/pagina.htm'>Capitolo</a>")},
+                            {"Libro/pagina.htm", page("Capitolo", {"uno", "due"}, "Testo")},
+                            {"INCLUDE/Style1.CSS", "body { font-size: 120%; }"},
+                            {"Libro/uno.wav", silence(12)}, {"Libro/due.wav", silence(6)}})
+               ? book : QString();
 }
 
 } // namespace
@@ -31,7 +25,7 @@ private slots:
     void skipKeysWhileAFileOpensAndAfterTheEnd()
     {
         QTemporaryDir dir;
-        const QString book = writeBook(dir.filePath("libro"));
+        const QString book = writeTestBook(dir.filePath("libro"));
         QVERIFY(!book.isEmpty());
         Session s(dir, {{"AvantiIndietro", "3"}}, {}, book);
         const QString uno = book + "/Libro/uno.wav", due = book + "/Libro/due.wav";
@@ -68,7 +62,7 @@ private slots:
     void theSplashGivesWayToTheReader()
     {
         QTemporaryDir dir;
-        const QString book = writeBook(dir.filePath("libro"));
+        const QString book = writeTestBook(dir.filePath("libro"));
         QVERIFY(!book.isEmpty());
         Session s(storeValues(dir.filePath("impostazioni.sqlite"), {{"TempoSp", "5000"}}), {}, book);
         s.expect("ready");

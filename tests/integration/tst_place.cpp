@@ -8,25 +8,21 @@ namespace {
 // seconds) and whose last audio leads to Libro/p2.htm, read by a long audio of its own.
 struct SmallBook {
     QTemporaryDir dir;
-    QString folder;
+    QString folder = dir.filePath("libro");
     explicit SmallBook(const QList<std::pair<QString, int>> &audio)
     {
-        folder = dir.filePath("libro");
-        QDir().mkpath(folder + "/Libro");
-        writeFile(folder + "/Index.htm", "<html><head><title>Sommario</title></head><body><h1>Libro breve</h1>"
-                                         "<p><a href='Libro/p1.htm'>Uno</a> <a href='Libro/p2.htm'>Due</a></body></html>");
-        QByteArray metas;
-        for (int i = 0; i < audio.size(); ++i) {
-            const QString element = i == 0 ? QString("QYRPLAYER_AUDIO") : QString("QYRPLAYER_AUDIO_%1").arg(i);
-            metas += QString("<meta name='%1' content='%2'>").arg(element, audio[i].first).toUtf8();
-            if (audio[i].second > 0 && !QFileInfo(audio[i].first).suffix().isEmpty())
-                QVERIFY(writeSilence(folder + "/Libro/" + audio[i].first, audio[i].second));
+        QStringList names;
+        QList<std::pair<QString, QByteArray>> files{
+            {"Index.htm", page("Sommario", {}, "<h1>Libro breve</h1><p><a href='Libro/p1.htm'>Uno</a> <a href='Libro/p2.htm'>Due</a>")},
+            {"Libro/p2.htm", page("Due", {"b1.wav"}, "<p>Pagina due")}, {"Libro/b1.wav", silence(30)}};
+        for (const auto &[name, seconds] : audio) {
+            names << name;
+            if (seconds > 0)
+                files.append({"Libro/" + name, silence(seconds)});
         }
-        metas += QString("<meta name='QYRPLAYER_AUDIO_NEXTHTML_%1' content='p2.htm'>").arg(audio.size()).toUtf8();
-        writeFile(folder + "/Libro/p1.htm", "<html><head><title>Uno</title>" + metas + "</head><body><p>Pagina uno <a href='javascript:location.reload()'>Rileggi</a></body></html>");
-        writeFile(folder + "/Libro/p2.htm", "<html><head><title>Due</title><meta name='QYRPLAYER_AUDIO' content='b1.wav'>"
-                                            "</head><body><p>Pagina due</body></html>");
-        QVERIFY(writeSilence(folder + "/Libro/b1.wav", 30));
+        files.append({"Libro/p1.htm", page("Uno", names, "<p>Pagina uno <a href='javascript:location.reload()'>Rileggi</a>",
+                                           QString("<meta name='QYRPLAYER_AUDIO_NEXTHTML_%1' content='p2.htm'>").arg(names.size()))});
+        QVERIFY(writeBook(folder, files));
     }
     QString settings() const { return dir.filePath("impostazioni.sqlite"); }
 };
@@ -47,8 +43,7 @@ private slots:
         double saved = 0;
         {
             Session s(b.dir, {{"SavePos", "1"}}, {}, b.folder);
-            s.follow("Libro/p1.htm");
-            s.expect("player", action("playing", "a1.wav"));
+            s.reading("Libro/p1.htm", "a1.wav");
             s.expect("player", action("playing", "a2.wav"));
             QTest::qWait(1500);
             s.signal(SIGTERM);
@@ -84,8 +79,7 @@ private slots:
         for (const auto &[key, value] : Values{{"1", "4"}, {"1NOME", "A due"}, {"1NOMEAUDIO", "b1.wav"}})
             s.put("LIBRO\\P2.HTM", key, value);
         s.expect("setting", is("key", "1NOMEAUDIO"));
-        s.follow("Libro/p1.htm");
-        s.expect("player", action("playing", "a1.wav"));
+        s.reading("Libro/p1.htm", "a1.wav");
         s.expect("player", action("playing", "a2.wav"));
 
         // In the second audio, "A uno" (in the first) is recalled from the list with Enter: the second audio follows.
@@ -153,8 +147,7 @@ private slots:
         QVERIFY(QProcess::execute("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "testsrc=size=64x48:rate=10", "-t", "2",
                                              b.folder + "/Libro/clip.avi"}) == 0);
         Session s(b.dir, {}, {}, b.folder);
-        s.follow("Libro/p1.htm");
-        s.expect("player", action("playing", "a1.wav"));
+        s.reading("Libro/p1.htm", "a1.wav");
         s.expect("player", action("playing", "clip.avi"));
         s.expect("player", action("video-shown"));
         s.expect("player", action("playing", "a3.wav"));
