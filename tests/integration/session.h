@@ -30,9 +30,9 @@ using Values = QList<std::pair<QString, QString>>;
 
 QString field(const QJsonObject &e, const char *name) { return e.value(QLatin1String(name)).toVariant().toString(); }
 
-// The settings of a file as the program sees them with the sample book open.
+// The settings of a file as the program sees them with a book open.
 template <typename Body>
-auto throughSampleBook(const QString &file, Body &&body)
+auto throughBook(const QString &file, const QString &book, Body &&body)
 {
     auto opened = SqliteRegistry::open(file);
     if (!opened.store || !opened.movedAside.isEmpty()) {
@@ -40,14 +40,14 @@ auto throughSampleBook(const QString &file, Body &&body)
         opened = SqliteRegistry::open(":memory:");
     }
     BookView view(*opened.store);
-    view.openBook(SAMPLE_BOOK);
+    view.openBook(book);
     return body(view);
 }
 
 // Writes text values into the Player section of a settings file, and returns its name.
-QString storeValues(const QString &file, const Values &values)
+QString storeValues(const QString &file, const Values &values, const QString &book = SAMPLE_BOOK)
 {
-    return throughSampleBook(file, [&](IRegistry &view) {
+    return throughBook(file, book, [&](IRegistry &view) {
         for (const auto &[name, text] : values)
             view.setValue(kPlayerKey, RegValue::fromText(name, text));
         return file;
@@ -55,9 +55,9 @@ QString storeValues(const QString &file, const Values &values)
 }
 
 // Reads a value of the Player section back; a null string when absent.
-QString storedValue(const QString &file, const QString &name)
+QString storedValue(const QString &file, const QString &name, const QString &book = SAMPLE_BOOK)
 {
-    return throughSampleBook(file, [&](IRegistry &view) {
+    return throughBook(file, book, [&](IRegistry &view) {
         const auto v = view.value(kPlayerKey, name);
         return v ? v->text() : QString();
     });
@@ -200,6 +200,8 @@ public:
         return -1;
     }
 
+    // Lets the program run for ms milliseconds; returns the index of its "waited" event.
+    int wait(int ms) { return expect("waited", {}, send("wait", {{"ms", ms}})); }
     // Asks for the state and returns it (empty when it does not come).
     QJsonObject state()
     {
@@ -308,6 +310,29 @@ bool writeBook(const QString &root, const QList<std::pair<QString, QByteArray>> 
     }
     return !QTest::currentTestFailed();
 }
+
+// A book of one chapter page, Libro/p1.htm, whose audio elements name the given files (made as silence of the given
+// seconds) and whose last audio leads to Libro/p2.htm, read by a long audio of its own.
+struct SmallBook {
+    QTemporaryDir dir;
+    QString folder = dir.filePath("libro");
+    explicit SmallBook(const QList<std::pair<QString, int>> &audio)
+    {
+        QStringList names;
+        QList<std::pair<QString, QByteArray>> files{
+            {"Index.htm", page("Sommario", {}, "<h1>Libro breve</h1><p><a href='Libro/p1.htm'>Uno</a> <a href='Libro/p2.htm'>Due</a>")},
+            {"Libro/p2.htm", page("Due", {"b1.wav"}, "<p>Pagina due")}, {"Libro/b1.wav", silence(30)}};
+        for (const auto &[name, seconds] : audio) {
+            names << name;
+            if (seconds > 0)
+                files.append({"Libro/" + name, silence(seconds)});
+        }
+        files.append({"Libro/p1.htm", page("Uno", names, "<p>Pagina uno <a href='javascript:location.reload()'>Rileggi</a>",
+                                           QString("<meta name='QYRPLAYER_AUDIO_NEXTHTML_%1' content='p2.htm'>").arg(names.size()))});
+        QVERIFY(writeBook(folder, files));
+    }
+    QString settings() const { return dir.filePath("impostazioni.sqlite"); }
+};
 
 } // namespace e2e
 

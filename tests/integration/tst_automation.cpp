@@ -71,7 +71,7 @@ private slots:
     }
 
     // However the session ends, unasked, the place is saved as a "Sì" saves it, and the next start opens that page and
-    // its audio goes on from there.
+    // the audio being read goes on from there.
     void resumeSavesThePageBeingRead_data()
     {
         QTest::addColumn<int>("ending");
@@ -83,14 +83,16 @@ private slots:
     void resumeSavesThePageBeingRead()
     {
         QFETCH(int, ending);
-        QTemporaryDir dir;
-        const QString file = dir.filePath("impostazioni.sqlite");
+        SmallBook b({{"a1.wav", 2}, {"a2.wav", 6}});
+        const QString file = b.settings();
         double savedPos = 0;
         {
-            // Nothing saved yet: the splash gives way to the book's index.
-            Session s(dir, {{"SavePos", "1"}, {"TempoSp", "1500"}});
-            s.reading("Libro/cap2.htm", "cap2_1");
+            // Nothing saved yet: the splash gives way to the book's index. The session ends in the page's second audio.
+            Session s(b.dir, {{"SavePos", "1"}, {"TempoSp", "1500"}}, {}, b.folder);
+            s.reading("Libro/p1.htm", "a1.wav");
+            s.expect("player", action("playing", "a2.wav"));
             QTest::qWait(2500);
+            const int mark = s.count();
             if (ending == 0 || ending == SIGTERM) {
                 s.send("quit");
                 s.expect("dialog");
@@ -101,30 +103,34 @@ private slots:
                 s.signal(ending);
             else
                 s.endInput();
-            const QString saved = s.expectText("setting", setting("Brano"));
-            QVERIFY2(saved.startsWith("file://") && saved.endsWith("cap2.htm", Qt::CaseInsensitive), qPrintable(saved));
-            const QString posText = s.expectText("setting", setting("BranoPos"));
+            const QString saved = s.expectText("setting", setting("Brano"), "value", mark);
+            QVERIFY2(saved.startsWith("file://") && saved.endsWith("p1.htm", Qt::CaseInsensitive), qPrintable(saved));
+            QCOMPARE(s.expectText("setting", setting("BranoAudio"), "value", mark), "1");
+            const QString posText = s.expectText("setting", setting("BranoPos"), "value", mark);
             bool ok = false;
             savedPos = QString(posText).replace(',', '.').toDouble(&ok);
             QVERIFY2(ok && savedPos > 1.5, qPrintable(posText));
             const int closed = s.expect("closed");
             QVERIFY(s.finished());
             QVERIFY2(s.indexOf("closed", {}, closed + 1) < 0, "closed once");
-            QCOMPARE(storedValue(file, "Brano"), saved);
+            QCOMPARE(storedValue(file, "Brano", b.folder), saved);
         }
         {
-            Session s(file);
+            // In that audio, not the first, from there; then on to the next page.
+            Session s(file, {}, b.folder);
             const int ready = s.expect("ready");
-            s.expect("document", urlContains("cap2.htm"));
+            s.expect("document", urlContains("p1.htm"));
             s.expect("player", seek(savedPos), ready);
-            s.expect("player", action("playing", "cap2_1"));
+            s.expect("player", action("playing", "a2.wav"));
             QVERIFY(s.state().value("position").toDouble() >= savedPos - 0.5);
+            QVERIFY2(s.indexOf("player", action("file", "a1.wav"), ready) < 0, "the first audio is not played");
+            s.expect("document", urlContains("p2.htm"));
             QVERIFY(s.quitYes());
         }
         if (ending == 0) {
             // A saved page that has since gone: the table of contents opens instead.
-            storeValues(file, {{"Brano", QUrl::fromLocalFile(SAMPLE_BOOK "/Libro/sparito.htm").toString()}});
-            Session s(file);
+            storeValues(file, {{"Brano", QUrl::fromLocalFile(b.folder + "/Libro/sparito.htm").toString()}}, b.folder);
+            Session s(file, {}, b.folder);
             s.expect("document", urlContains("Index.htm"));
             QVERIFY(s.quitYes());
         }
@@ -354,10 +360,9 @@ private slots:
         QTemporaryDir dir;
         Session s(dir, {});
         s.reading("Libro/cap1.htm", "cap1_1");
-        auto pause = [&](int ms) { s.expect("waited", {}, s.send("wait", {{"ms", ms}})); };
         // Ctrl+Shift+3 is another key than Ctrl+3: nothing happens.
         int mark = s.key('3', Ctrl | 1);
-        pause(300);
+        s.wait(300);
         QVERIFY(s.indexOf("player", action("pause"), mark) < 0);
         // Ctrl+2 skips forward by the skip length (10 s).
         const double before = s.state().value("position").toDouble();
@@ -375,7 +380,7 @@ private slots:
         // A message that follows another gets its own full time on screen (1500 ms): the band does not hide 1500 ms
         // after the first one, 800 ms before the second (the bound leaves room for a busy machine).
         s.key(189, Ctrl);
-        pause(800);
+        s.wait(800);
         const int second = s.expect("osd", textStarts("Volume - "), s.key(187, Ctrl));
         const int hidden = s.expect("osd-hidden", {}, second);
         QVERIFY(s.event(hidden).value("t").toDouble() - s.event(second).value("t").toDouble() >= 1000);
@@ -391,7 +396,7 @@ private slots:
         s.expect("setting", setting("VoceProgramma", "1"), s.key(38, 0, "optVoce(2)"));
         s.expect("setting", setting("VoceProgramma", "0"), s.key(38, 0, "optVoce(1)"));
         mark = s.key(38, 0, "optVoce(0)");
-        pause(300);
+        s.wait(300);
         QVERIFY(s.indexOf("setting", setting("VoceProgramma"), mark) < 0);
         QVERIFY(s.indexOf("dialog", is("kind", "error")) < 0);
         QVERIFY(s.quitYes());
@@ -410,10 +415,10 @@ private slots:
         while (presses < 14 && s.indexOf("document", urlContains("cap3.htm"), mark) < 0) {
             s.key('2', Ctrl);
             ++presses;
-            s.expect("waited", {}, s.send("wait", {{"ms", 700}}));
+            s.wait(700);
         }
         s.expect("document", urlContains("cap3.htm"), mark);
-        s.expect("waited", {}, s.send("wait", {{"ms", 300}}));
+        s.wait(300);
         QCOMPARE(s.count("osd", mark, textStarts("AVANTI")), presses);
         QVERIFY(s.quitYes());
     }

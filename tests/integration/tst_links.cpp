@@ -76,8 +76,7 @@ private slots:
         };
         struct Link { const char *follow; bool escape; };
         for (const Link link : {Link{"clip.avi", false}, Link{"@VIDEO_PERS@clip.avi", true}}) {
-            s.send("wait", {{"ms", 700}});
-            s.expect("waited");
+            s.wait(700);
             const double before = s.state().value("position").toDouble();
             const int mark = s.follow(link.follow);
             QCOMPARE(s.expectText("player", action("file"), "value", mark), clip);

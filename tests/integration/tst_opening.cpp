@@ -29,7 +29,6 @@ private slots:
         QVERIFY(!book.isEmpty());
         Session s(dir, {{"AvantiIndietro", "3"}}, {}, book);
         const QString uno = book + "/Libro/uno.wav", due = book + "/Libro/due.wav";
-        auto pause = [&](int ms) { s.expect("waited", {}, s.send("wait", {{"ms", ms}})); };
 
         s.follow("Libro/pagina.htm");
         const int opening = s.expect("player", action("file", "uno.wav"));
@@ -37,7 +36,7 @@ private slots:
         s.key('2', Ctrl);
         s.expect("player", seek(3, 0.5), opening);
         s.expect("player", seek(6, 0.5), opening);
-        pause(300);
+        s.wait(300);
         QCOMPARE(s.count("player", opening, action("file", "due.wav")), 0);
         QCOMPARE(s.count("player", opening, [](const QJsonObject &e) { return field(e, "action") == "seek" && e.value("value").toDouble() < 0; }), 0);
         const QJsonObject st = s.state();
@@ -46,13 +45,14 @@ private slots:
 
         // The page reads on to the end of its last audio, and stops there.
         const int ended = s.expect("player", all(action("ended"), is("value", due)), s.expect("player", action("playing", "due.wav")));
-        pause(300);
+        s.wait(300);
         int mark = s.key('1', Ctrl);
         s.expect("player", all(action("playing"), is("value", due)), mark);
         s.expect("player", seek(3, 0.5), mark);
         mark = s.key('1', Ctrl);
         s.expect("player", all(action("playing"), is("value", uno)), mark);
         s.expect("player", seek(9, 0.5), mark);
+        s.wait(300); // the message may follow the seek
         QCOMPARE(s.count("osd", ended, textStarts("INDIETRO")), 2);
         QVERIFY(s.quitYes());
     }
@@ -72,8 +72,7 @@ private slots:
         const int reading = s.expect("player", action("playing", "uno.wav"));
         QVERIFY2(s.event(reading).value("t").toDouble() < 5000, "the reader moved before the splash's time");
         // Past the splash's time, counted from the about page's second writing, with room for a slow machine.
-        const double now = s.event(s.expect("waited", {}, s.send("wait", {{"ms", 100}}))).value("t").toDouble();
-        s.expect("waited", {}, s.send("wait", {{"ms", int(qMax(0.0, 8000 - now))}}));
+        s.wait(int(qMax(0.0, 8000 - s.event(s.wait(100)).value("t").toDouble())));
         QCOMPARE(s.count("navigate", reading), 0);
         QCOMPARE(s.count("player", reading, action("stop")), 0);
         QVERIFY(field(s.state(), "url").endsWith("Libro/pagina.htm"));

@@ -1,31 +1,9 @@
-// The reader's place, end to end on small books the tests make: a resumed session, a recalled bookmark, a reload and
-// a video the page reads in all keep the reading where it was, and the bookmark list never acts unseen.
+// The reader's place, end to end on small books the tests make: a recalled bookmark, a reload and a video the page
+// reads in all keep the reading where it was, and the bookmark list never acts unseen. (A resumed session: the
+// automation test.)
 #include "session.h"
 
 namespace {
-
-// A book of one chapter page, Libro/p1.htm, whose audio elements name the given files (made as silence of the given
-// seconds) and whose last audio leads to Libro/p2.htm, read by a long audio of its own.
-struct SmallBook {
-    QTemporaryDir dir;
-    QString folder = dir.filePath("libro");
-    explicit SmallBook(const QList<std::pair<QString, int>> &audio)
-    {
-        QStringList names;
-        QList<std::pair<QString, QByteArray>> files{
-            {"Index.htm", page("Sommario", {}, "<h1>Libro breve</h1><p><a href='Libro/p1.htm'>Uno</a> <a href='Libro/p2.htm'>Due</a>")},
-            {"Libro/p2.htm", page("Due", {"b1.wav"}, "<p>Pagina due")}, {"Libro/b1.wav", silence(30)}};
-        for (const auto &[name, seconds] : audio) {
-            names << name;
-            if (seconds > 0)
-                files.append({"Libro/" + name, silence(seconds)});
-        }
-        files.append({"Libro/p1.htm", page("Uno", names, "<p>Pagina uno <a href='javascript:location.reload()'>Rileggi</a>",
-                                           QString("<meta name='QYRPLAYER_AUDIO_NEXTHTML_%1' content='p2.htm'>").arg(names.size()))});
-        QVERIFY(writeBook(folder, files));
-    }
-    QString settings() const { return dir.filePath("impostazioni.sqlite"); }
-};
 
 const QString kP1 = "LIBRO\\P1.HTM";
 
@@ -36,32 +14,6 @@ QJsonObject focusOf(Session &s) { return s.state().value("focus").toObject(); }
 class TstPlace : public QObject {
     Q_OBJECT
 private slots:
-    // A session ended during the page's second audio resumes in that audio at the saved position, not in the first.
-    void resumeInTheAudioBeingRead()
-    {
-        SmallBook b({{"a1.wav", 2}, {"a2.wav", 6}});
-        double saved = 0;
-        {
-            Session s(b.dir, {{"SavePos", "1"}}, {}, b.folder);
-            s.reading("Libro/p1.htm", "a1.wav");
-            s.expect("player", action("playing", "a2.wav"));
-            QTest::qWait(1500);
-            s.signal(SIGTERM);
-            QCOMPARE(s.expectText("setting", setting("BranoAudio")), "1");
-            saved = s.expectText("setting", setting("BranoPos"), "value", 0).replace(',', '.').toDouble();
-            QVERIFY(s.finished());
-            QVERIFY2(saved > 0.5, qPrintable(QString::number(saved)));
-        }
-        Session s(b.settings(), {}, b.folder);
-        const int ready = s.expect("ready");
-        s.expect("player", seek(saved, 0.01), ready);
-        s.expect("player", action("playing", "a2.wav"));
-        QVERIFY2(s.indexOf("player", action("file", "a1.wav"), ready) < 0, "the first audio is not played");
-        // The page goes on from there to the next page.
-        s.expect("document", urlContains("p2.htm"));
-        QVERIFY(s.quitYes());
-    }
-
     // A recall takes the reading to the recalled audio, which the page's next audio follows; the keyboard lands in the
     // page whenever the list closes; on the table of contents the list recalls what the reader chose after a deletion,
     // and Alt+4 deletes the whole book's bookmarks after asking with their number and making a safety copy.
