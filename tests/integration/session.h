@@ -312,11 +312,11 @@ bool writeBook(const QString &root, const QList<std::pair<QString, QByteArray>> 
 }
 
 // A book of one chapter page, Libro/p1.htm, whose audio elements name the given files (made as silence of the given
-// seconds) and whose last audio leads to Libro/p2.htm, read by a long audio of its own.
+// seconds) and whose last audio leads, unless told otherwise, to Libro/p2.htm, read by a long audio of its own.
 struct SmallBook {
     QTemporaryDir dir;
     QString folder = dir.filePath("libro");
-    explicit SmallBook(const QList<std::pair<QString, int>> &audio)
+    explicit SmallBook(const QList<std::pair<QString, int>> &audio, bool nextPage = true)
     {
         QStringList names;
         QList<std::pair<QString, QByteArray>> files{
@@ -327,8 +327,9 @@ struct SmallBook {
             if (seconds > 0)
                 files.append({"Libro/" + name, silence(seconds)});
         }
+        const QString next = QString("<meta name='QYRPLAYER_AUDIO_NEXTHTML_%1' content='p2.htm'>").arg(names.size());
         files.append({"Libro/p1.htm", page("Uno", names, "<p>Pagina uno <a href='javascript:location.reload()'>Rileggi</a>",
-                                           QString("<meta name='QYRPLAYER_AUDIO_NEXTHTML_%1' content='p2.htm'>").arg(names.size()))});
+                                           nextPage ? next : QString())});
         QVERIFY(writeBook(folder, files));
     }
     QString settings() const { return dir.filePath("impostazioni.sqlite"); }

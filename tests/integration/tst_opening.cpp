@@ -1,20 +1,7 @@
 // The first moments of a file and of the program: skip keys pressed while a file is still opening and after a page's
-// reading has ended, the splash when the reader has already moved on.
+// reading has ended, the splash when the reader has already moved on; on a book of one chapter read by two sounds,
+// 12 s and 6 s long, with no page after it.
 #include "session.h"
-
-namespace {
-
-// A book of one chapter read by two sounds, 12 s and 6 s long, with no page after it.
-QString writeTestBook(const QString &book)
-{
-    return writeBook(book, {{"Index.htm", page("Indice", {}, "<h1>Libro di prova</h1><a href='Libro/pagina.htm'>Capitolo</a>")},
-                            {"Libro/pagina.htm", page("Capitolo", {"uno", "due"}, "Testo")},
-                            {"INCLUDE/Style1.CSS", "body { font-size: 120%; }"},
-                            {"Libro/uno.wav", silence(12)}, {"Libro/due.wav", silence(6)}})
-               ? book : QString();
-}
-
-} // namespace
 
 class TstOpening : public QObject {
     Q_OBJECT
@@ -24,13 +11,11 @@ private slots:
     // audio before it, as anywhere else on the page.
     void skipKeysWhileAFileOpensAndAfterTheEnd()
     {
-        QTemporaryDir dir;
-        const QString book = writeTestBook(dir.filePath("libro"));
-        QVERIFY(!book.isEmpty());
-        Session s(dir, {{"AvantiIndietro", "3"}}, {}, book);
-        const QString uno = book + "/Libro/uno.wav", due = book + "/Libro/due.wav";
+        SmallBook b({{"uno.wav", 12}, {"due.wav", 6}}, false);
+        Session s(b.dir, {{"AvantiIndietro", "3"}}, {}, b.folder);
+        const QString uno = b.folder + "/Libro/uno.wav", due = b.folder + "/Libro/due.wav";
 
-        s.follow("Libro/pagina.htm");
+        s.follow("Libro/p1.htm");
         const int opening = s.expect("player", action("file", "uno.wav"));
         s.key('2', Ctrl);
         s.key('2', Ctrl);
@@ -61,21 +46,19 @@ private slots:
     // chapter is not left for the table of contents, nor its audio stopped.
     void theSplashGivesWayToTheReader()
     {
-        QTemporaryDir dir;
-        const QString book = writeTestBook(dir.filePath("libro"));
-        QVERIFY(!book.isEmpty());
-        Session s(storeValues(dir.filePath("impostazioni.sqlite"), {{"TempoSp", "5000"}}), {}, book);
+        SmallBook b({{"uno.wav", 12}, {"due.wav", 6}}, false);
+        Session s(storeValues(b.settings(), {{"TempoSp", "5000"}}), {}, b.folder);
         s.expect("ready");
         s.key('I', Ctrl);
         s.expect("document", urlContains("Index.htm"));
-        s.follow("Libro/pagina.htm");
+        s.follow("Libro/p1.htm");
         const int reading = s.expect("player", action("playing", "uno.wav"));
         QVERIFY2(s.event(reading).value("t").toDouble() < 5000, "the reader moved before the splash's time");
         // Past the splash's time, counted from the about page's second writing, with room for a slow machine.
         s.wait(int(qMax(0.0, 8000 - s.event(s.wait(100)).value("t").toDouble())));
         QCOMPARE(s.count("navigate", reading), 0);
         QCOMPARE(s.count("player", reading, action("stop")), 0);
-        QVERIFY(field(s.state(), "url").endsWith("Libro/pagina.htm"));
+        QVERIFY(field(s.state(), "url").endsWith("Libro/p1.htm"));
         QVERIFY(s.quitYes());
     }
 };
