@@ -350,7 +350,7 @@ private slots:
     }
 
     // The reader's keys, sent as key presses to the window, as from the keyboard. Pause, speed, reading on and off,
-    // the bookmark keys, the options panel and a page file's message heard once are heard by the listening tests
+    // the bookmark keys, the options panel and a page file's message said once are heard by the listening tests
     // (listen.sh, listen_panels.sh) with real keys; their edges are in the key map's unit tests.
     void keyboardDrivesTheBook()
     {
@@ -385,6 +385,9 @@ private slots:
         mark = s.key('9', Alt);
         s.expect("setting", setting("StyleSheet", "2"), mark);
         s.expect("document", urlContains("cap1.htm"), mark);
+        // Ctrl+7 and Ctrl+6: the next and the previous page file.
+        s.expect("document", urlContains("cap2.htm"), s.key('7', Ctrl));
+        s.expect("document", urlContains("cap1.htm"), s.key('6', Ctrl));
 
         // Up and Down move a radio choice as Left and Right do (the buttons stand in a row), and stop at either end.
         s.key('8', Ctrl);
