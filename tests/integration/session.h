@@ -30,9 +30,9 @@ using Values = QList<std::pair<QString, QString>>;
 
 QString field(const QJsonObject &e, const char *name) { return e.value(QLatin1String(name)).toVariant().toString(); }
 
-// The settings of a file as the program sees them with the sample book open.
+// The settings of a file as the program sees them with a book open.
 template <typename Body>
-auto throughSampleBook(const QString &file, Body &&body)
+auto throughBook(const QString &file, const QString &book, Body &&body)
 {
     auto opened = SqliteRegistry::open(file);
     if (!opened.store || !opened.movedAside.isEmpty()) {
@@ -40,14 +40,14 @@ auto throughSampleBook(const QString &file, Body &&body)
         opened = SqliteRegistry::open(":memory:");
     }
     BookView view(*opened.store);
-    view.openBook(SAMPLE_BOOK);
+    view.openBook(book);
     return body(view);
 }
 
 // Writes text values into the Player section of a settings file, and returns its name.
-QString storeValues(const QString &file, const Values &values)
+QString storeValues(const QString &file, const Values &values, const QString &book = SAMPLE_BOOK)
 {
-    return throughSampleBook(file, [&](IRegistry &view) {
+    return throughBook(file, book, [&](IRegistry &view) {
         for (const auto &[name, text] : values)
             view.setValue(kPlayerKey, RegValue::fromText(name, text));
         return file;
@@ -55,9 +55,9 @@ QString storeValues(const QString &file, const Values &values)
 }
 
 // Reads a value of the Player section back; a null string when absent.
-QString storedValue(const QString &file, const QString &name)
+QString storedValue(const QString &file, const QString &name, const QString &book = SAMPLE_BOOK)
 {
-    return throughSampleBook(file, [&](IRegistry &view) {
+    return throughBook(file, book, [&](IRegistry &view) {
         const auto v = view.value(kPlayerKey, name);
         return v ? v->text() : QString();
     });
@@ -141,6 +141,8 @@ public:
     int answer(const QString &button) { return send("answer", {{"button", button}}); }
     int follow(const QString &href) { return send("follow", {{"href", href}}); }
     int followName(const QString &name) { return send("follow", {{"name", name}}); }
+    // Follows a link to a page and waits for its audio to play.
+    int reading(const QString &href, const QString &audio) { return expect("player", action("playing", audio), follow(href)); }
     int navigate(const QString &path) { return send("navigate", {{"url", QUrl::fromLocalFile(path).toString()}}); }
     int put(const QString &section, const QString &key, const QString &value)
     {
@@ -198,6 +200,8 @@ public:
         return -1;
     }
 
+    // Lets the program run for ms milliseconds; returns the index of its "waited" event.
+    int wait(int ms) { return expect("waited", {}, send("wait", {{"ms", ms}})); }
     // Asks for the state and returns it (empty when it does not come).
     QJsonObject state()
     {
@@ -220,7 +224,8 @@ public:
         until([&] { return (list = state().value("list").toArray()).size() == size; });
         return QVariant(list.toVariantList()).toStringList();
     }
-    // Waits for the end of the process; false (the test failed) if it does not end, or does not end cleanly.
+    // Waits for the end of the process; false (the test failed) if it does not end, or does not end cleanly, or wrote
+    // anything but events on its standard output.
     bool finished()
     {
         if (QTest::currentTestFailed())
@@ -230,7 +235,7 @@ public:
         readLines();
         if (proc_.exitStatus() != QProcess::NormalExit || proc_.exitCode() != 0)
             return fail(QString("the program ended with status %1, code %2").arg(int(proc_.exitStatus())).arg(proc_.exitCode()));
-        return true;
+        return stray_.isEmpty() || fail("not events on the standard output");
     }
     void signal(int sig) { ::kill(pid_t(proc_.processId()), sig); }
     void endInput() { proc_.closeWriteChannel(); }
@@ -246,7 +251,6 @@ public:
 
     QJsonObject event(int i) const { return i < 0 || i >= count() ? QJsonObject() : events_.at(i); }
     int count() const { return int(events_.size()); }
-    const QStringList &strayLines() const { return stray_; }
     QString errorOutput() { return QString::fromLocal8Bit(stderr_ += proc_.readAllStandardError()); }
 
 private:
@@ -280,6 +284,56 @@ bool writeSilence(const QString &path, int seconds)
 {
     return QProcess::execute("sox", {"-n", "-r", "8000", "-c", "1", path, "trim", "0", QString::number(seconds)}) == 0;
 }
+
+// A page of a test book: its title, the audio its elements name in order (QYRPLAYER_AUDIO, _1, ...), more of its
+// head, and its body.
+QByteArray page(const QString &title, const QStringList &audio = {}, const QString &body = {}, const QString &head = {})
+{
+    QString metas;
+    for (int i = 0; i < audio.size(); ++i)
+        metas += QString("<meta name='QYRPLAYER_AUDIO%1' content='%2'>").arg(i ? QString("_%1").arg(i) : QString(), audio[i]);
+    return ("<html><head><meta charset='utf-8'><title>" + title + "</title>" + metas + head + "</head><body>" + body).toUtf8();
+}
+// Stands for a file of that many seconds of silence in writeBook's list.
+QByteArray silence(int seconds) { return "\x01silence " + QByteArray::number(seconds); }
+// Writes the files of a book under root, their folders made as needed.
+bool writeBook(const QString &root, const QList<std::pair<QString, QByteArray>> &files)
+{
+    for (const auto &[name, content] : files) {
+        const QString path = root + '/' + name;
+        if (!QDir().mkpath(QFileInfo(path).path()))
+            return false;
+        if (!content.startsWith("\x01silence "))
+            writeFile(path, content);
+        else if (!writeSilence(path, content.mid(9).toInt()))
+            return false;
+    }
+    return !QTest::currentTestFailed();
+}
+
+// A book of one chapter page, Libro/p1.htm, whose audio elements name the given files (made as silence of the given
+// seconds) and whose last audio leads, unless told otherwise, to Libro/p2.htm, read by a long audio of its own.
+struct SmallBook {
+    QTemporaryDir dir;
+    QString folder = dir.filePath("libro");
+    explicit SmallBook(const QList<std::pair<QString, int>> &audio, bool nextPage = true)
+    {
+        QStringList names;
+        QList<std::pair<QString, QByteArray>> files{
+            {"Index.htm", page("Sommario", {}, "<h1>Libro breve</h1><p><a href='Libro/p1.htm'>Uno</a> <a href='Libro/p2.htm'>Due</a>")},
+            {"Libro/p2.htm", page("Due", {"b1.wav"}, "<p>Pagina due")}, {"Libro/b1.wav", silence(30)}};
+        for (const auto &[name, seconds] : audio) {
+            names << name;
+            if (seconds > 0)
+                files.append({"Libro/" + name, silence(seconds)});
+        }
+        const QString next = QString("<meta name='QYRPLAYER_AUDIO_NEXTHTML_%1' content='p2.htm'>").arg(names.size());
+        files.append({"Libro/p1.htm", page("Uno", names, "<p>Pagina uno <a href='javascript:location.reload()'>Rileggi</a>",
+                                           nextPage ? next : QString())});
+        QVERIFY(writeBook(folder, files));
+    }
+    QString settings() const { return dir.filePath("impostazioni.sqlite"); }
+};
 
 } // namespace e2e
 

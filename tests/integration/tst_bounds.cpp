@@ -11,34 +11,25 @@ struct Book {
 
     bool make()
     {
-        const QByteArray head = "<html><head><meta charset='utf-8'>";
-        if (!QDir().mkpath(root + "/Libro") || !QDir().mkpath(root + "/INCLUDE") || !QDir().mkpath(dir.filePath("altro")))
-            return false;
-        writeFile(dir.filePath("segreto.txt"), "privato");
-        writeFile(dir.filePath("altro/pagina.htm"), head + "<title>Altro</title></head><body>Altro libro");
-        writeFile(dir.filePath("fuori.htm"), head + "<title>Fuori</title></head><body>Fuori");
-        writeFile(root + "/Index.htm", head + "<title>Indice</title></head><body><a href='Libro/leggi.htm'>Leggi</a> "
-                                              "<a href='Libro/esci.htm'>Esci</a>");
         // Each address is read twice, by a synchronous request and by fetch: "L" when it was read, "x" when refused.
         // The letters come back as the anchor the script sets at the end.
         const QString book = QUrl::fromLocalFile(root).toString(), outside = QUrl::fromLocalFile(dir.path()).toString();
         const QStringList asked{"../Index.htm", "../INDEX.HTM", book + "/", outside + "/segreto.txt",
                                 outside + "/impostazioni.sqlite", outside + "/", "file:///etc/passwd"};
-        writeFile(root + "/Libro/leggi.htm",
-                  head + "<title>Leggi</title></head><body><script>\n"
-                         "var asked = " + QJsonDocument(QJsonArray::fromStringList(asked)).toJson(QJsonDocument::Compact) +
-                      ";\nvar sync = asked.map(function (u) { try { var r = new XMLHttpRequest(); r.open('GET', u, false);"
-                      " r.send(); return r.responseText.length ? 'L' : 'x'; } catch (e) { return 'x'; } }).join('');\n"
-                      "Promise.all(asked.map(function (u) { return fetch(u).then(function (r) { return r.text(); })"
-                      ".then(function (t) { return t.length ? 'L' : 'x'; }, function () { return 'x'; }); }))"
-                      ".then(function (f) { location.hash = 'esito-' + sync + '-' + f.join(''); });\n"
-                      "</script>");
-        writeFile(root + "/Libro/esci.htm",
-                  head + "<title>Esci</title></head><body><a id='passwd' href='file:///etc/passwd'>Password</a> "
-                         "<a id='sito' href='http://127.0.0.1:9/'>Sito</a> <a id='dentro' href='dentro.htm'>Dentro</a>");
-        writeFile(root + "/Libro/dentro.htm", head + "<title>Dentro</title></head><body>Dentro");
-        writeFile(root + "/INCLUDE/help.htm", head + "<title>Aiuto</title></head><body>Aiuto");
-        return true;
+        return writeBook(dir.path(), {{"segreto.txt", "privato"}, {"altro/pagina.htm", page("Altro", {}, "Altro libro")},
+                                      {"fuori.htm", page("Fuori", {}, "Fuori")}}) &&
+               writeBook(root, {
+            {"Index.htm", page("Indice", {}, "<a href='Libro/leggi.htm'>Leggi</a> <a href='Libro/esci.htm'>Esci</a>")},
+            {"Libro/leggi.htm", page("Leggi", {}, "<script>\nvar asked = " +
+                QJsonDocument(QJsonArray::fromStringList(asked)).toJson(QJsonDocument::Compact) +
+                ";\nvar sync = asked.map(function (u) { try { var r = new XMLHttpRequest(); r.open('GET', u, false);"
+                " r.send(); return r.responseText.length ? 'L' : 'x'; } catch (e) { return 'x'; } }).join('');\n"
+                "Promise.all(asked.map(function (u) { return fetch(u).then(function (r) { return r.text(); })"
+                ".then(function (t) { return t.length ? 'L' : 'x'; }, function () { return 'x'; }); }))"
+                ".then(function (f) { location.hash = 'esito-' + sync + '-' + f.join(''); });\n</script>")},
+            {"Libro/esci.htm", page("Esci", {}, "<a id='passwd' href='file:///etc/passwd'>Password</a> "
+                                    "<a id='sito' href='http://127.0.0.1:9/'>Sito</a> <a id='dentro' href='dentro.htm'>Dentro</a>")},
+            {"Libro/dentro.htm", page("Dentro", {}, "Dentro")}, {"INCLUDE/help.htm", page("Aiuto", {}, "Aiuto")}});
     }
 };
 

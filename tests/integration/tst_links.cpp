@@ -21,29 +21,21 @@ struct Book {
 
     bool make()
     {
-        const QByteArray head = "<html><head><meta charset='utf-8'>";
-        if (!QDir().mkpath(root + "/Libro"))
-            return false;
-        writeFile(root + "/Index.htm", head + "<title>Indice</title></head><body><a href='Libro/pagina.htm'>Pagina</a> "
-                                              "<a href='Libro/cornice.htm'>Cornice</a> <a href='Libro/rotto.htm'>Rotto</a>");
-        writeFile(root + "/Libro/pagina.htm",
-                  head + "<title>Pagina</title><meta name='QYRPLAYER_AUDIO' content='uno'>"
-                         "<meta name='QYRPLAYER_AUDIO_1' content='due'>"
-                         "<meta name='QYRPLAYER_AUDIO_NEXTHTML_2' content='manca.htm'></head><body>"
-                         "<p><a href='clip.avi'>Filmato</a> <a href='@VIDEO_PERS@clip.avi'>Personale</a> "
-                         "<a href='#VIDEO_PERS#clip.avi@NOFULL@'>Nel riquadro</a> <a href='#voce'>Voce</a></p>"
-                         "<input type='hidden' name='VideoNomeFile' value='vecchio'>"
-                         "<p><a id='parola' href='#PLAYVIDEODIZIONARIO' "
-                         "onclick=\"document.getElementsByName('VideoNomeFile')[0].value = 'parola'\">Parola</a></p>"
-                         "<p id='voce'>Voce dell'indice</p>");
-        writeFile(root + "/Libro/cornice.htm", head + "<title>Cornice</title><meta name='QYRPLAYER_AUDIO' content='uno'>"
-                                                      "</head><body><iframe src='dentro.htm'></iframe>");
-        // The frame's links are clicked when the page above asks, by their id.
-        writeFile(root + "/Libro/dentro.htm",
-                  head + "<title>Dentro</title></head><body><a id='pausa' href='#QYRP_PAUSE#'>Pausa</a> "
-                         "<a id='video' href='clip.avi@NOFULL@'>Filmato</a><script>window.addEventListener('message', "
-                         "function (e) { document.getElementById(e.data).click(); });</script>");
-        return writeSilence(root + "/Libro/uno.wav", 8) && writeSilence(root + "/Libro/due.wav", 10) &&
+        return writeBook(root, {
+            {"Index.htm", page("Indice", {}, "<a href='Libro/pagina.htm'>Pagina</a> <a href='Libro/cornice.htm'>Cornice</a> "
+                                             "<a href='Libro/rotto.htm'>Rotto</a>")},
+            {"Libro/pagina.htm", page("Pagina", {"uno", "due"},
+                "<p><a href='clip.avi'>Filmato</a> <a href='@VIDEO_PERS@clip.avi'>Personale</a> "
+                "<a href='#VIDEO_PERS#clip.avi@NOFULL@'>Nel riquadro</a> <a href='#voce'>Voce</a></p>"
+                "<input type='hidden' name='VideoNomeFile' value='vecchio'><p><a id='parola' href='#PLAYVIDEODIZIONARIO' "
+                "onclick=\"document.getElementsByName('VideoNomeFile')[0].value = 'parola'\">Parola</a></p>"
+                "<p id='voce'>Voce dell'indice</p>", "<meta name='QYRPLAYER_AUDIO_NEXTHTML_2' content='manca.htm'>")},
+            {"Libro/cornice.htm", page("Cornice", {"uno"}, "<iframe src='dentro.htm'></iframe>")},
+            // The frame's links are clicked when the page above asks, by their id.
+            {"Libro/dentro.htm", page("Dentro", {}, "<a id='pausa' href='#QYRP_PAUSE#'>Pausa</a> <a id='video' "
+                "href='clip.avi@NOFULL@'>Filmato</a><script>window.addEventListener('message', "
+                "function (e) { document.getElementById(e.data).click(); });</script>")},
+            {"Libro/uno.wav", silence(8)}, {"Libro/due.wav", silence(10)}}) &&
                writeVideo(root + "/Libro/clip.avi") && writeVideo(root + "/parola.avi");
     }
 };
@@ -84,8 +76,7 @@ private slots:
         };
         struct Link { const char *follow; bool escape; };
         for (const Link link : {Link{"clip.avi", false}, Link{"@VIDEO_PERS@clip.avi", true}}) {
-            s.send("wait", {{"ms", 700}});
-            s.expect("waited");
+            s.wait(700);
             const double before = s.state().value("position").toDouble();
             const int mark = s.follow(link.follow);
             QCOMPARE(s.expectText("player", action("file"), "value", mark), clip);

@@ -1,26 +1,7 @@
 // The first moments of a file and of the program: skip keys pressed while a file is still opening and after a page's
-// reading has ended, the splash when the reader has already moved on.
+// reading has ended, the splash when the reader has already moved on; on a book of one chapter read by two sounds,
+// 12 s and 6 s long, with no page after it.
 #include "session.h"
-
-namespace {
-
-// A book of one chapter read by two sounds, 12 s and 6 s long, with no page after it.
-QString writeBook(const QString &book)
-{
-    if (!QDir().mkpath(book + "/Libro") || !QDir().mkpath(book + "/INCLUDE"))
-        return QString();
-    writeFile(book + "/Index.htm", "<html><head><title>Indice</title></head><body><h1>Libro di prova</h1>"
-                                   "<a href='Libro/pagina.htm'>Capitolo</a></body></html>");
-    writeFile(book + "/Libro/pagina.htm", "<html><head><title>Capitolo</title>"
-                                          "<meta name='QYRPLAYER_AUDIO' content='uno'>"
-                                          "<meta name='QYRPLAYER_AUDIO_1' content='due'></head><body>Testo</body></html>");
-    writeFile(book + "/INCLUDE/Style1.CSS", "body { font-size: 120%; }");
-    if (!writeSilence(book + "/Libro/uno.wav", 12) || !writeSilence(book + "/Libro/due.wav", 6))
-        return QString();
-    return book;
-}
-
-} // namespace
 
 class TstOpening : public QObject {
     Q_OBJECT
@@ -30,20 +11,17 @@ private slots:
     // audio before it, as anywhere else on the page.
     void skipKeysWhileAFileOpensAndAfterTheEnd()
     {
-        QTemporaryDir dir;
-        const QString book = writeBook(dir.filePath("libro"));
-        QVERIFY(!book.isEmpty());
-        Session s(dir, {{"AvantiIndietro", "3"}}, {}, book);
-        const QString uno = book + "/Libro/uno.wav", due = book + "/Libro/due.wav";
-        auto pause = [&](int ms) { s.expect("waited", {}, s.send("wait", {{"ms", ms}})); };
+        SmallBook b({{"uno.wav", 12}, {"due.wav", 6}}, false);
+        Session s(b.dir, {{"AvantiIndietro", "3"}}, {}, b.folder);
+        const QString uno = b.folder + "/Libro/uno.wav", due = b.folder + "/Libro/due.wav";
 
-        s.follow("Libro/pagina.htm");
+        s.follow("Libro/p1.htm");
         const int opening = s.expect("player", action("file", "uno.wav"));
         s.key('2', Ctrl);
         s.key('2', Ctrl);
         s.expect("player", seek(3, 0.5), opening);
         s.expect("player", seek(6, 0.5), opening);
-        pause(300);
+        s.wait(300);
         QCOMPARE(s.count("player", opening, action("file", "due.wav")), 0);
         QCOMPARE(s.count("player", opening, [](const QJsonObject &e) { return field(e, "action") == "seek" && e.value("value").toDouble() < 0; }), 0);
         const QJsonObject st = s.state();
@@ -52,13 +30,14 @@ private slots:
 
         // The page reads on to the end of its last audio, and stops there.
         const int ended = s.expect("player", all(action("ended"), is("value", due)), s.expect("player", action("playing", "due.wav")));
-        pause(300);
+        s.wait(300);
         int mark = s.key('1', Ctrl);
         s.expect("player", all(action("playing"), is("value", due)), mark);
         s.expect("player", seek(3, 0.5), mark);
         mark = s.key('1', Ctrl);
         s.expect("player", all(action("playing"), is("value", uno)), mark);
         s.expect("player", seek(9, 0.5), mark);
+        s.wait(300); // the message may follow the seek
         QCOMPARE(s.count("osd", ended, textStarts("INDIETRO")), 2);
         QVERIFY(s.quitYes());
     }
@@ -67,22 +46,19 @@ private slots:
     // chapter is not left for the table of contents, nor its audio stopped.
     void theSplashGivesWayToTheReader()
     {
-        QTemporaryDir dir;
-        const QString book = writeBook(dir.filePath("libro"));
-        QVERIFY(!book.isEmpty());
-        Session s(storeValues(dir.filePath("impostazioni.sqlite"), {{"TempoSp", "5000"}}), {}, book);
+        SmallBook b({{"uno.wav", 12}, {"due.wav", 6}}, false);
+        Session s(storeValues(b.settings(), {{"TempoSp", "5000"}}), {}, b.folder);
         s.expect("ready");
         s.key('I', Ctrl);
         s.expect("document", urlContains("Index.htm"));
-        s.follow("Libro/pagina.htm");
+        s.follow("Libro/p1.htm");
         const int reading = s.expect("player", action("playing", "uno.wav"));
         QVERIFY2(s.event(reading).value("t").toDouble() < 5000, "the reader moved before the splash's time");
         // Past the splash's time, counted from the about page's second writing, with room for a slow machine.
-        const double now = s.event(s.expect("waited", {}, s.send("wait", {{"ms", 100}}))).value("t").toDouble();
-        s.expect("waited", {}, s.send("wait", {{"ms", int(qMax(0.0, 8000 - now))}}));
+        s.wait(int(qMax(0.0, 8000 - s.event(s.wait(100)).value("t").toDouble())));
         QCOMPARE(s.count("navigate", reading), 0);
         QCOMPARE(s.count("player", reading, action("stop")), 0);
-        QVERIFY(field(s.state(), "url").endsWith("Libro/pagina.htm"));
+        QVERIFY(field(s.state(), "url").endsWith("Libro/p1.htm"));
         QVERIFY(s.quitYes());
     }
 };

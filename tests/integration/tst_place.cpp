@@ -1,35 +1,9 @@
-// The reader's place, end to end on small books the tests make: a resumed session, a recalled bookmark, a reload and
-// a video the page reads in all keep the reading where it was, and the bookmark list never acts unseen.
+// The reader's place, end to end on small books the tests make: a recalled bookmark, a reload and a video the page
+// reads in all keep the reading where it was, and the bookmark list never acts unseen. (A resumed session: the
+// automation test.)
 #include "session.h"
 
 namespace {
-
-// A book of one chapter page, Libro/p1.htm, whose audio elements name the given files (made as silence of the given
-// seconds) and whose last audio leads to Libro/p2.htm, read by a long audio of its own.
-struct SmallBook {
-    QTemporaryDir dir;
-    QString folder;
-    explicit SmallBook(const QList<std::pair<QString, int>> &audio)
-    {
-        folder = dir.filePath("libro");
-        QDir().mkpath(folder + "/Libro");
-        writeFile(folder + "/Index.htm", "<html><head><title>Sommario</title></head><body><h1>Libro breve</h1>"
-                                         "<p><a href='Libro/p1.htm'>Uno</a> <a href='Libro/p2.htm'>Due</a></body></html>");
-        QByteArray metas;
-        for (int i = 0; i < audio.size(); ++i) {
-            const QString element = i == 0 ? QString("QYRPLAYER_AUDIO") : QString("QYRPLAYER_AUDIO_%1").arg(i);
-            metas += QString("<meta name='%1' content='%2'>").arg(element, audio[i].first).toUtf8();
-            if (audio[i].second > 0 && !QFileInfo(audio[i].first).suffix().isEmpty())
-                QVERIFY(writeSilence(folder + "/Libro/" + audio[i].first, audio[i].second));
-        }
-        metas += QString("<meta name='QYRPLAYER_AUDIO_NEXTHTML_%1' content='p2.htm'>").arg(audio.size()).toUtf8();
-        writeFile(folder + "/Libro/p1.htm", "<html><head><title>Uno</title>" + metas + "</head><body><p>Pagina uno <a href='javascript:location.reload()'>Rileggi</a></body></html>");
-        writeFile(folder + "/Libro/p2.htm", "<html><head><title>Due</title><meta name='QYRPLAYER_AUDIO' content='b1.wav'>"
-                                            "</head><body><p>Pagina due</body></html>");
-        QVERIFY(writeSilence(folder + "/Libro/b1.wav", 30));
-    }
-    QString settings() const { return dir.filePath("impostazioni.sqlite"); }
-};
 
 const QString kP1 = "LIBRO\\P1.HTM";
 
@@ -40,33 +14,6 @@ QJsonObject focusOf(Session &s) { return s.state().value("focus").toObject(); }
 class TstPlace : public QObject {
     Q_OBJECT
 private slots:
-    // A session ended during the page's second audio resumes in that audio at the saved position, not in the first.
-    void resumeInTheAudioBeingRead()
-    {
-        SmallBook b({{"a1.wav", 2}, {"a2.wav", 6}});
-        double saved = 0;
-        {
-            Session s(b.dir, {{"SavePos", "1"}}, {}, b.folder);
-            s.follow("Libro/p1.htm");
-            s.expect("player", action("playing", "a1.wav"));
-            s.expect("player", action("playing", "a2.wav"));
-            QTest::qWait(1500);
-            s.signal(SIGTERM);
-            QCOMPARE(s.expectText("setting", setting("BranoAudio")), "1");
-            saved = s.expectText("setting", setting("BranoPos"), "value", 0).replace(',', '.').toDouble();
-            QVERIFY(s.finished());
-            QVERIFY2(saved > 0.5, qPrintable(QString::number(saved)));
-        }
-        Session s(b.settings(), {}, b.folder);
-        const int ready = s.expect("ready");
-        s.expect("player", seek(saved, 0.01), ready);
-        s.expect("player", action("playing", "a2.wav"));
-        QVERIFY2(s.indexOf("player", action("file", "a1.wav"), ready) < 0, "the first audio is not played");
-        // The page goes on from there to the next page.
-        s.expect("document", urlContains("p2.htm"));
-        QVERIFY(s.quitYes());
-    }
-
     // A recall takes the reading to the recalled audio, which the page's next audio follows; the keyboard lands in the
     // page whenever the list closes; on the table of contents the list recalls what the reader chose after a deletion,
     // and Alt+4 deletes the whole book's bookmarks after asking with their number and making a safety copy.
@@ -84,8 +31,7 @@ private slots:
         for (const auto &[key, value] : Values{{"1", "4"}, {"1NOME", "A due"}, {"1NOMEAUDIO", "b1.wav"}})
             s.put("LIBRO\\P2.HTM", key, value);
         s.expect("setting", is("key", "1NOMEAUDIO"));
-        s.follow("Libro/p1.htm");
-        s.expect("player", action("playing", "a1.wav"));
+        s.reading("Libro/p1.htm", "a1.wav");
         s.expect("player", action("playing", "a2.wav"));
 
         // In the second audio, "A uno" (in the first) is recalled from the list with Enter: the second audio follows.
@@ -153,8 +99,7 @@ private slots:
         QVERIFY(QProcess::execute("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "testsrc=size=64x48:rate=10", "-t", "2",
                                              b.folder + "/Libro/clip.avi"}) == 0);
         Session s(b.dir, {}, {}, b.folder);
-        s.follow("Libro/p1.htm");
-        s.expect("player", action("playing", "a1.wav"));
+        s.reading("Libro/p1.htm", "a1.wav");
         s.expect("player", action("playing", "clip.avi"));
         s.expect("player", action("video-shown"));
         s.expect("player", action("playing", "a3.wav"));

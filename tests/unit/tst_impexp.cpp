@@ -86,6 +86,15 @@ private slots:
             QCOMPARE(d.last(), "Export effettuato correttamente nel file " + dir + "/" + c.written);
             QCOMPARE(d.f->TextFileName.text(), QString());
         }
+        // A description Windows-1252 lacks: the version 5 format, and the message says so.
+        Desk d;
+        d.putMarks(kPage, {"1|12|Ο φάρος|cap01.mp3"});
+        d.click(0);
+        d.f->Dir.setPath(d.tmp.path());
+        d.f->TextFileName.setText("greco");
+        d.click(2);
+        QVERIFY2(d.last().startsWith("Export effettuato correttamente") && d.last().contains("Unicode"), qPrintable(d.last()));
+        QVERIFY(readFile(d.tmp.filePath("greco.REG")).startsWith(QByteArray("\xff\xfeW\0i\0n\0", 8)));
     }
 
     void refusedOperationsChangeNothing()
@@ -99,9 +108,10 @@ private slots:
         d.f->TextFileName.setText("  ");
         d.click(2);
         QVERIFY(d.last().contains("Nome file") && d.f->frmImpExp.visible());
+        // A name typed for an export that was then cancelled is no file to import.
+        d.f->TextFileName.setText("dimenticato");
         d.click(3);
         QVERIFY(!d.f->frmImpExp.visible() && d.f->ListMarkers.visible() && d.f->cmdImpExp[0].visible());
-        d.f->TextFileName.setText(QString());
         d.click(1);
         d.click(2);
         QVERIFY(d.last().contains("elenco dei file") && d.f->frmImpExp.visible());
