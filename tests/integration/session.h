@@ -148,7 +148,15 @@ public:
     {
         return send("setting", {{"section", section}, {"key", key}, {"value", value}});
     }
-    int key(int code, int mask, const QString &target = {}) { return send("key", {{"code", code}, {"mask", mask}, {"target", target}}); }
+    // A key press as a keyboard makes it: the main row's digits carry their X11 scan code (10 for 1 ... 19 for 0), so
+    // they are read by position, the way the program reads a real key.
+    int key(int code, int mask, const QString &target = {})
+    {
+        QJsonObject k{{"code", code}, {"mask", mask}, {"target", target}};
+        if (code >= '0' && code <= '9')
+            k.insert("scan", code == '0' ? 19 : 10 + (code - '1'));
+        return send("key", k);
+    }
     // Acts on a control by name; a number selects an entry, a text is the value.
     int control(const QString &name, const QString &action, const QJsonValue &value = QJsonValue())
     {
