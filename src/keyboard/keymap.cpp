@@ -71,6 +71,8 @@ std::vector<KeyBinding> KeyMap::makeTable()
         {"Ctrl+Maiusc+1", '1', mask::ShiftCtrl, C::DaisyBook, kStart,
          [this](const QString &) { u.daisy.previousPhrase(); }},
         {"Ctrl+D", 'D', mask::Ctrl, C::DaisyBook, kStart, [this](const QString &) { u.daisy.whereAmI(); }},
+        {"Ctrl+G", 'G', mask::Ctrl, C::DaisyBook, kStart, [this](const QString &) { u.daisy.goToPage(); }},
+        {"Ctrl+T", 'T', mask::Ctrl, C::DaisyBook, kStart, [this](const QString &) { u.daisy.goToTime(); }},
         {"Ctrl+1", '1', mask::Ctrl, C::DaisyBook, kStart, [this](const QString &) { u.daisy.skip(false); }},
         {"Ctrl+2", '2', mask::Ctrl, C::DaisyBook, kStart, [this](const QString &) { u.daisy.skip(true); }},
 

@@ -6,6 +6,7 @@
 #include "../platform/bookpath.h"
 #include "../platform/convert.h"
 #include "../platform/browser.h"
+#include "../platform/dialogs.h"
 #include "../platform/errorreport.h"
 #include "../platform/pump.h"
 #include "../player/playerslot.h"
@@ -182,6 +183,57 @@ void DaisyReading::skip(bool forward)
               play(phrase, at - b.phrases[size_t(phrase)].start);
               u.feedback.OSD((forward ? QStringLiteral("AVANTI ") : QStringLiteral("INDIETRO ")) + clock(at), false);
           });
+}
+
+void DaisyReading::goToPage()
+{
+    const std::optional<QString> typed =
+        u.dialogs.input(QStringLiteral("Vai alla pagina"), QStringLiteral("Numero della pagina:"), QString());
+    if (!typed || typed->trimmed().isEmpty())
+        return;
+    const int pg = book().pageByLabel(*typed);
+    if (pg < 0 || book().pages[size_t(pg)].target.phrase < 0)
+        u.feedback.OSD(QStringLiteral("Pagina non trovata: ") + typed->simplified(), false);
+    else
+        go(book().pages[size_t(pg)].target.phrase, QStringLiteral("Pagina ") + book().pages[size_t(pg)].label);
+}
+
+double DaisyReading::typedTime(const QString &text)
+{
+    const QString t = text.trimmed();
+    static const QRegularExpression clockForm(QStringLiteral("^(?:(\\d+):)?(\\d+):(\\d{1,2})$"));
+    static const QRegularExpression minutesForm(QStringLiteral("^\\d+(?:[.,]\\d+)?$"));
+    if (const QRegularExpressionMatch m = clockForm.match(t); m.hasMatch()) {
+        if (m.captured(3).toInt() >= 60 || (!m.captured(1).isEmpty() && m.captured(2).toInt() >= 60))
+            return -1;
+        return m.captured(1).toInt() * 3600.0 + m.captured(2).toInt() * 60.0 + m.captured(3).toInt();
+    }
+    if (minutesForm.match(t).hasMatch())
+        return QString(t).replace(QLatin1Char(','), QLatin1Char('.')).toDouble() * 60.0;
+    return -1;
+}
+
+void DaisyReading::goToTime()
+{
+    const std::optional<QString> typed = u.dialogs.input(
+        QStringLiteral("Vai al tempo"), QStringLiteral("Tempo del libro (hh:mm:ss, mm:ss o minuti):"), QString());
+    if (!typed || typed->trimmed().isEmpty())
+        return;
+    const double at = typedTime(*typed);
+    const daisy::Book &b = book();
+    if (at < 0) {
+        u.feedback.OSD(QStringLiteral("Tempo non valido: ") + typed->simplified(), false);
+        return;
+    }
+    const int phrase = at < b.totalTime() ? b.phraseAt(at) : -1;
+    if (phrase < 0) {
+        u.feedback.OSD(kEnd, false);
+        return;
+    }
+    Guard(u.er, QStringLiteral("Libro DAISY"), [&] {
+        play(phrase, at - b.phrases[size_t(phrase)].start);
+        u.feedback.OSD(clock(at), false);
+    });
 }
 
 void DaisyReading::nextHeading()

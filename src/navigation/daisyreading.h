@@ -14,6 +14,7 @@ namespace qyr {
 class ErrorReporter;
 class IBrowser;
 class IEventPump;
+class IDialogs;
 class PlayerSlot;
 class Feedback;
 class Books;
@@ -28,6 +29,7 @@ public:
         ErrorReporter &er;
         IBrowser &browser;
         IEventPump &pump;
+        IDialogs &dialogs;
         PlayerSlot &player;
         Feedback &feedback;
         Books &books;
@@ -55,6 +57,10 @@ public:
     // Ctrl+1 / Ctrl+2: the skip length back or forward in the book's time,
     // across phrases and files as if the book were one recording.
     void skip(bool forward);
+    // Ctrl+G: a print page, asked for, exactly at its marker.
+    void goToPage();
+    // Ctrl+T: a time of the whole book, asked for.
+    void goToTime();
     void contents();
     void goToHeading(int heading);
 
@@ -74,6 +80,9 @@ public:
 
     // Times as the reader hears them: mm:ss, hh:mm:ss from an hour up.
     static QString clock(double seconds);
+    // A time as the reader types it: hh:mm:ss, mm:ss, or minutes (a comma
+    // or a point before decimals). Negative when it is none of these.
+    static double typedTime(const QString &text);
     // The address of a heading's link on the contents page, and back.
     static QString headingLink(int heading);
     static int headingOfLink(const QString &url);

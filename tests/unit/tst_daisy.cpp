@@ -2,6 +2,7 @@
 // names in another letter case, broken books, the lookups of the reading
 // keys, DAISY 3, and the books tools/make_daisy.sh makes from speech.
 #include "daisy/clock.h"
+#include "navigation/daisyreading.h"
 #include "platform/daisyxml/navigation.h"
 #include "platform/daisyxml/reader.h"
 #include "platform/daisyxml/smil.h"
@@ -78,6 +79,21 @@ private slots:
         QCOMPARE(got.has_value(), seconds >= 0);
         if (got)
             QVERIFY2(qAbs(*got - seconds) < 1e-9, qPrintable(QString::number(*got, 'f', 9)));
+    }
+
+    // A time the reader types for Ctrl+T, and the times the program says.
+    void typedAndSaidTimes()
+    {
+        const struct {
+            const char *typed;
+            double seconds; // -1: refused
+        } rows[] = {{"1:02:30", 3750}, {"12:30", 750}, {"75:00", 4500}, {"12,5", 750}, {" 0.25 ", 15}, {"3", 180},
+                    {"1:60", -1}, {"1:60:00", -1}, {"12:3a", -1}, {"-2", -1}, {"1,2,3", -1}, {"", -1}};
+        for (const auto &r : rows)
+            QVERIFY2(qAbs(DaisyReading::typedTime(r.typed) - r.seconds) < 1e-9, r.typed);
+        QCOMPARE(DaisyReading::clock(59.9), "00:59");
+        QCOMPARE(DaisyReading::clock(3599), "59:59");
+        QCOMPARE(DaisyReading::clock(3600 + 62), "01:01:02");
     }
 
     // The encoding: byte-order mark, XML declaration, <meta> charset, ncc:charset, else windows-1252.
