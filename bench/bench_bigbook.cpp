@@ -75,11 +75,7 @@ int main(int argc, char **argv)
     makeBook(book, settings);
 
     QProcess p;
-    p.setProcessEnvironment(bench::offscreen());
-    p.setStandardErrorFile(QProcess::nullDevice());
-    p.start(qEnvironmentVariable("QYR_PLAYER", QStringLiteral(QYRPLAYER_BIN)),
-            {QStringLiteral("--automation"), QStringLiteral("--settings"), settings, QStringLiteral("--book"), book,
-             QStringLiteral("--audio-out"), QStringLiteral("null")});
+    bench::startProgram(p, QStringLiteral(QYRPLAYER_BIN), settings, book);
     QByteArray buffer;
     const auto ready = readUntil(p, QStringLiteral("ready"), buffer);
     const auto shown = readUntil(p, QStringLiteral("document"), buffer);

@@ -61,11 +61,7 @@ Run run(const QString &book, const QString &settings, int moves)
 {
     Run r;
     QProcess p;
-    p.setProcessEnvironment(bench::offscreen());
-    p.setStandardErrorFile(QProcess::nullDevice());
-    p.start(qEnvironmentVariable("QYR_PLAYER", QStringLiteral(QYRPLAYER_BIN)),
-            {QStringLiteral("--automation"), QStringLiteral("--settings"), settings, QStringLiteral("--book"), book,
-             QStringLiteral("--audio-out"), QStringLiteral("null")});
+    bench::startProgram(p, QStringLiteral(QYRPLAYER_BIN), settings, book);
     QByteArray buffer;
     if (!bench::readUntil(p, QStringLiteral("ready"), buffer, kTimeoutMs))
         return r;

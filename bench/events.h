@@ -22,6 +22,17 @@ inline QProcessEnvironment offscreen()
     return env;
 }
 
+// Starts the program (QYR_PLAYER, else the build's) on book with the settings
+// file, its automation channel open, without sound.
+inline void startProgram(QProcess &p, const QString &built, const QString &settings, const QString &book)
+{
+    p.setProcessEnvironment(offscreen());
+    p.setStandardErrorFile(QProcess::nullDevice());
+    p.start(qEnvironmentVariable("QYR_PLAYER", built),
+            {QStringLiteral("--automation"), QStringLiteral("--settings"), settings, QStringLiteral("--book"), book,
+             QStringLiteral("--audio-out"), QStringLiteral("null")});
+}
+
 // Reads event lines until one named `name` arrives; its object, or nothing
 // when the program ends or timeoutMs passes first.
 inline std::optional<QJsonObject> readUntil(QProcess &p, const QString &name, QByteArray &buffer, int timeoutMs)

@@ -295,6 +295,7 @@ int main(int argc, char **argv)
     Ports ports{*store, files, dialogs, pump, pump, window.browser(), nullptr, book};
     addPlayers(ports, files, automation.get(), options.audioOut);
     ports.daisy = &daisy;
+    ports.helpPage = absolute(defaultBook()) + QStringLiteral("/INCLUDE/help.htm");
 #ifdef QYR_WITH_HIVEX
     HivexReader hives;
     ports.hives = &hives;

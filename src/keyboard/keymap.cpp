@@ -56,6 +56,7 @@ std::vector<KeyBinding> KeyMap::makeTable()
 {
     using C = KeyCondition;
     return {
+        {"F1", vk::F1, mask::Any, C::DaisyBook, kStart, [this](const QString &) { u.daisy.help(); }},
         {"F1", vk::F1, mask::Any, C::Always, kStart, [this](const QString &) { navigation.help(); }},
         {"Esc", vk::Escape, mask::None, C::BookmarkListShown, kStart, [this](const QString &) { bookmarks.escape(); }},
         {"Maiusc+Ctrl+Alt", vk::AnyKey, mask::ShiftCtrlAlt, C::Always, kStart,

@@ -7,6 +7,7 @@
 #include "../platform/convert.h"
 #include "../platform/browser.h"
 #include "../platform/dialogs.h"
+#include "../platform/files.h"
 #include "../platform/errorreport.h"
 #include "../platform/pump.h"
 #include "../player/playerslot.h"
@@ -387,8 +388,24 @@ QString DaisyReading::contentsHtml() const
     return h;
 }
 
+void DaisyReading::contents() { show(contentsHtml()); }
+
+void DaisyReading::help()
+{
+    static const QRegularExpression body(QStringLiteral("<body[^>]*>(.*)</body>"),
+                                         QRegularExpression::CaseInsensitiveOption |
+                                             QRegularExpression::DotMatchesEverythingOption);
+    const Result<QByteArray> page = u.files.readFile(u.helpPage, 1024 * 1024);
+    const QRegularExpressionMatch m = body.match(page ? QString::fromUtf8(*page) : QString());
+    if (!m.hasMatch()) {
+        u.feedback.OSD(QStringLiteral("Guida non disponibile"), false);
+        return;
+    }
+    show(m.captured(1));
+}
+
 // Shown on a blank page once it has loaded (for three seconds at most).
-void DaisyReading::contents()
+void DaisyReading::show(const QString &bodyHtml)
 {
     u.browser.navigate(QStringLiteral("about:blank"));
     for (int waited = 0; u.browser.readyState() != 4 && waited < 30; ++waited) {
@@ -396,7 +413,7 @@ void DaisyReading::contents()
         u.pump.processEvents();
     }
     if (u.browser.hasDocument())
-        u.browser.setBodyHtml(contentsHtml());
+        u.browser.setBodyHtml(bodyHtml);
 }
 
 } // namespace qyr

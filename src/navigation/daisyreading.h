@@ -15,6 +15,7 @@ class ErrorReporter;
 class IBrowser;
 class IEventPump;
 class IDialogs;
+class IFiles;
 class PlayerSlot;
 class Feedback;
 class Books;
@@ -30,11 +31,13 @@ public:
         IBrowser &browser;
         IEventPump &pump;
         IDialogs &dialogs;
+        IFiles &files;
         PlayerSlot &player;
         Feedback &feedback;
         Books &books;
         TimerModel &TimerDaisy; // follows the audio while it plays
         TextBox &TextAvantiIndietro; // the skip length, in seconds
+        QString helpPage;            // the program's help page (a DAISY book has none of its own)
     };
 
     explicit DaisyReading(Uses uses) : u(std::move(uses)) {}
@@ -62,6 +65,8 @@ public:
     // Ctrl+T: a time of the whole book, asked for.
     void goToTime();
     void contents();
+    // F1: the program's help page, shown as the contents are (the reading goes on).
+    void help();
     void goToHeading(int heading);
 
     // The player's state changed (8: the media ended).
@@ -93,6 +98,7 @@ private:
     int phraseHolding(const QString &audio, double position) const;
     void go(int phrase, const QString &said);
     QString contentsHtml() const;
+    void show(const QString &bodyHtml);
     QString audioPath(int phrase) const;
     Uses u;
     int phrase_ = -1;  // the phrase being read

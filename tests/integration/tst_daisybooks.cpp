@@ -91,6 +91,9 @@ private slots:
         s.expect("player", action("file", "a.mp3"), back);
         s.expect("player", [](const QJsonObject &e) { return field(e, "action") == "seek" && qAbs(e.value("value").toDouble() - 7.5) < 0.3; }, back);
 
+        // F1 shows the program's help, this book having none; the keys of DAISY books are on it.
+        s.key(112, 0);
+        s.stateWhen([](const QJsonObject &x) { return x.value("text").toObject().value("all").toString().contains("Libri DAISY"); });
         // The boxes of Ctrl+G and Ctrl+T were the only dialogs: nothing went wrong.
         QCOMPARE(s.count("dialog", first), s.count("dialog", first, is("kind", "input")));
         QVERIFY(s.quitYes());

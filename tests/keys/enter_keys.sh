@@ -16,7 +16,7 @@ D=$(mktemp -d /tmp/qyr-enter.XXXXXX)
 SR_DIR=$D
 trap 'rc=$?; sr_stop; [ $rc -eq 0 ] && rm -rf "$D"' EXIT
 
-sr_xvfb 80
+sr_xvfb
 
 sr_open_book "$PROGRAM" "$BOOK"
 

@@ -28,18 +28,19 @@ sr_need() {
   [ ${#missing[@]} -eq 0 ] || sr_fail "manca: ${missing[*]} (tools/deps.sh --tests li installa)"
 }
 
-# A display of its own for a test with real keys and no screen reader: Xvfb
-# on the first free display from $1, in SR_DIR.
+# A display of its own, in SR_DIR: Xvfb takes a free one itself and writes
+# its number, so two tests that start at the same moment cannot both take the
+# same one (a check of the sockets beforehand could not tell them apart).
 sr_xvfb() {
-  local n=$1
-  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+  rm -f "$SR_DIR/display"
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$SR_DIR/display" >"$SR_DIR/xvfb.log" 2>&1 &
+  SR_PIDS+=($!); disown
+  local n=
+  for _ in $(seq 50); do n=$(head -1 "$SR_DIR/display" 2>/dev/null); [ -n "$n" ] && break; sleep 0.1; done
+  [ -n "$n" ] || sr_fail "Xvfb non parte: $(tail -3 "$SR_DIR/xvfb.log")"
   export DISPLAY=:$n LANG=C.UTF-8 LC_ALL=C.UTF-8 QTWEBENGINE_DISABLE_SANDBOX=1
   export QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox --disable-gpu"
   unset QT_QPA_PLATFORM
-  Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >"$SR_DIR/xvfb.log" 2>&1 &
-  SR_PIDS+=($!); disown
-  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
-  [ -e "/tmp/.X11-unix/X$n" ] || sr_fail "Xvfb non parte: $(tail -3 "$SR_DIR/xvfb.log")"
 }
 
 sr_start() {
@@ -49,18 +50,10 @@ sr_start() {
   chmod 700 "$SR_DIR/run"
   SPEECH=$SR_DIR/speech.txt
   : > "$SPEECH"
-  local n=60
-  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-  export DISPLAY=:$n XDG_RUNTIME_DIR=$SR_DIR/run HOME=$SR_DIR/home XDG_CONFIG_HOME=$SR_DIR/config
-  export LANGUAGE=it LANG=C.UTF-8 LC_ALL=C.UTF-8
+  sr_xvfb
+  export XDG_RUNTIME_DIR=$SR_DIR/run HOME=$SR_DIR/home XDG_CONFIG_HOME=$SR_DIR/config LANGUAGE=it
   export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY=1
   export QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox --disable-gpu --force-renderer-accessibility"
-  export QTWEBENGINE_DISABLE_SANDBOX=1
-  unset QT_QPA_PLATFORM
-  Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >"$SR_DIR/xvfb.log" 2>&1 &
-  SR_PIDS+=($!); disown
-  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
-  [ -e "/tmp/.X11-unix/X$n" ] || sr_fail "Xvfb non parte: $(tail -3 "$SR_DIR/xvfb.log")"
   eval "$(dbus-launch --sh-syntax)" || sr_fail "dbus-launch non parte"
   SR_PIDS+=("$DBUS_SESSION_BUS_PID")
   /usr/libexec/at-spi-bus-launcher --launch-immediately >"$SR_DIR/atspi.log" 2>&1 &

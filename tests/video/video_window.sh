@@ -36,7 +36,7 @@ cat > "$B/Libro/video.htm" <<HTML
 <p><a href="#clip.avi@NOFULL@">Video nell'angolo</a></p></body></html>
 HTML
 
-sr_xvfb 70
+sr_xvfb
 
 sr_program "$PROGRAM" --automation --book "$B" --settings "$D/settings.sqlite" --audio-out null
 sr_event '"ready"'
