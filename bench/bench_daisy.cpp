@@ -52,12 +52,12 @@ QString settingsFile(const QString &file)
 }
 
 struct Run {
-    double contentsToPlayingMs = -1, memoryMb = 0;
+    double startToPlayingMs = -1, memoryMb = 0;
     std::vector<double> moveMs;
 };
 
-// One run of the program on book: its figures, after `moves` presses of each move key.
-Run run(const QString &book, const QString &settings, int moves)
+// One run of the program on book: its memory once shown; for a DAISY book also its first audio and 20 move keys.
+Run run(const QString &book, const QString &settings, bool daisyBook)
 {
     Run r;
     QProcess p;
@@ -65,29 +65,35 @@ Run run(const QString &book, const QString &settings, int moves)
     QByteArray buffer;
     if (!bench::readUntil(p, QStringLiteral("ready"), buffer, kTimeoutMs))
         return r;
-    // The second blank page is the contents the book opens on (the first held the about page).
-    std::optional<QJsonObject> contents;
-    for (int blank = 0; blank < 2;) {
-        contents = bench::readUntil(p, QStringLiteral("navigate"), buffer, kTimeoutMs);
-        if (!contents)
-            return r;
-        blank += contents->value(QStringLiteral("url")).toString() == QLatin1String("about:blank");
+    if (!daisyBook) {
+        // The sample book: its contents page shown and settled.
+        bench::readUntil(p, QStringLiteral("document"), buffer, kTimeoutMs);
+        QThread::msleep(3000);
+        r.memoryMb = residentMb(p.processId());
+        p.kill();
+        p.waitForFinished(kTimeoutMs);
+        return r;
     }
+    // After the splash, the reading place opens: the first thing the player is told, to the audio playing.
+    std::optional<QJsonObject> first;
     for (;;) {
         const auto e = bench::readUntil(p, QStringLiteral("player"), buffer, kTimeoutMs);
         if (!e)
             return r;
+        if (!first)
+            first = e;
         if (e->value(QStringLiteral("action")).toString() == QLatin1String("playing")) {
-            r.contentsToPlayingMs = e->value(QStringLiteral("t")).toDouble() - contents->value(QStringLiteral("t")).toDouble();
+            r.startToPlayingMs = e->value(QStringLiteral("t")).toDouble() - first->value(QStringLiteral("t")).toDouble();
             break;
         }
     }
-    QThread::msleep(1000);
+    QThread::msleep(3000);
     r.memoryMb = residentMb(p.processId());
-    // Alt+8 (next heading), Ctrl+7 (next page), Ctrl+Shift+2 (next phrase): from the key sent to the seek made.
+    // Alt+8 (next heading), Ctrl+7 (next page), Ctrl+Shift+2 (next phrase): from the key sent to the seek made in
+    // the audio playing (the book's phrases share a few audio files, as large books' chapters share theirs).
     const char *keys[] = {R"({"cmd":"key","code":56,"mask":4})", R"({"cmd":"key","code":55,"mask":2})",
                           R"({"cmd":"key","code":50,"mask":3})"};
-    for (int i = 0; i < moves; ++i) {
+    for (int i = 0; i < 20; ++i) {
         QElapsedTimer t;
         t.start();
         p.write(QByteArray(keys[i % 3]) + "\n");
@@ -136,14 +142,14 @@ int main(int argc, char **argv)
         std::printf("il libro grande non si apre\n");
         return 1;
     }
-    const Run daisyRun = run(large, settingsFile(dir.filePath(QStringLiteral("d.sqlite"))), 20);
-    const Run sampleRun = run(QStringLiteral(SAMPLE_BOOK), settingsFile(dir.filePath(QStringLiteral("s.sqlite"))), 0);
+    const Run daisyRun = run(large, settingsFile(dir.filePath(QStringLiteral("d.sqlite"))), true);
+    const Run sampleRun = run(QStringLiteral(SAMPLE_BOOK), settingsFile(dir.filePath(QStringLiteral("s.sqlite"))), false);
     std::printf("libro: %d titoli, %d pagine, %d frasi\n", int(book->headings.size()), int(book->pages.size()),
                 int(book->phrases.size()));
     std::printf("lettura del libro (mediana di 5)          %.0f ms\n", median(opens));
-    std::printf("dal sommario al primo audio in lettura     %.0f ms\n", daisyRun.contentsToPlayingMs);
+    std::printf("dalla lettura avviata al primo audio        %.0f ms\n", daisyRun.startToPlayingMs);
     std::printf("apertura fino al primo audio (le due)      %.0f ms   (obiettivo: meno di 300 ms)\n",
-                median(opens) + daisyRun.contentsToPlayingMs);
+                median(opens) + daisyRun.startToPlayingMs);
     std::printf("tasto di spostamento, nuovo punto (mediana di %d)  %.0f ms   (obiettivo: meno di 100 ms)\n",
                 int(daisyRun.moveMs.size()), median(daisyRun.moveMs));
     std::printf("memoria: libro DAISY %.0f MB, libro di esempio %.0f MB, in più %.0f MB   (obiettivo: al massimo 30 MB)\n",

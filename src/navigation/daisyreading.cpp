@@ -61,16 +61,14 @@ void DaisyReading::start()
         phrase_ = -1;
         level_ = 0;
         ended_ = false;
+        // The reading starts first; the contents are shown while it plays.
+        if (!b.phrases.empty())
+            play(0);
         contents();
-        u.feedback.OSD(u.books.title(), false);
+        u.feedback.OSD(b.phrases.empty() ? QStringLiteral("Il libro non ha frasi da leggere") : u.books.title(), false);
         // What is missing is said once, and the reading goes on without it.
         if (!b.problems.isEmpty())
             u.er.ShowError(QStringLiteral("Libro DAISY"), b.problems.join(QLatin1Char('\n')));
-        if (b.phrases.empty()) {
-            u.feedback.OSD(QStringLiteral("Il libro non ha frasi da leggere"), false);
-            return;
-        }
-        play(0);
     });
 }
 
@@ -404,12 +402,12 @@ void DaisyReading::help()
     show(m.captured(1));
 }
 
-// Shown on a blank page once it has loaded (for three seconds at most).
+// Shown on a blank page once it has loaded (waiting three seconds at most).
 void DaisyReading::show(const QString &bodyHtml)
 {
     u.browser.navigate(QStringLiteral("about:blank"));
-    for (int waited = 0; u.browser.readyState() != 4 && waited < 30; ++waited) {
-        u.pump.sleep(100);
+    for (int waited = 0; u.browser.readyState() != 4 && waited < 300; ++waited) {
+        u.pump.sleep(10);
         u.pump.processEvents();
     }
     if (u.browser.hasDocument())

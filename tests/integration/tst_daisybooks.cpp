@@ -40,8 +40,8 @@ private slots:
             QSKIP("espeak-ng, sox or ffmpeg missing");
         Session s(storeValues(dir.filePath("impostazioni.sqlite"), {{"TempoSp", "0"}, {"AvantiIndietro", "3"}}), {},
                   dir.filePath("daisy202"));
-        s.expect("osd", is("text", "Libro di prova"));
         const int first = s.expect("player", action("file", "a.mp3"));
+        s.expect("osd", is("text", "Libro di prova"));
         QCOMPARE(field(s.stateWhen([](const QJsonObject &st) { return field(st, "phrase") == kClips[0].phrase; }), "format"), "daisy2");
 
         // Lands on clip c: said as `said`, the player sent to its start, the state on its phrase.
@@ -114,8 +114,8 @@ private slots:
         for (const auto &b : books) {
             Session s(storeValues(dir.filePath(QString("impostazioni-%1.sqlite").arg(b.name)), {{"TempoSp", "0"}}), {},
                       dir.filePath(b.name));
-            s.expect("osd", is("text", b.title));
             s.expect("player", action("file", ".mp3"));
+            s.expect("osd", is("text", b.title));
             const QJsonObject st = s.stateWhen([](const QJsonObject &x) { return !field(x, "phrase").isEmpty(); });
             QCOMPARE(field(st, "format"), b.format);
             QCOMPARE(field(st, "heading"), "Capitolo primo");
