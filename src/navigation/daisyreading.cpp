@@ -22,8 +22,10 @@ const QString kStart = QStringLiteral("Inizio del libro");
 const QString kEnd = QStringLiteral("Fine del libro");
 const QString kLinkPrefix = QStringLiteral("#QYRDAISY_TITOLO_");
 
-// How near the place sought a position must be to show the seek has been made.
+// How near the place sought a position must be to show the seek has been
+// made, and how many beats of the timer that is waited for.
 constexpr double kSettled = 0.5;
+constexpr int kSettleTicks = 10;
 // How close to a run's end the reading moves on to the next one.
 constexpr double kRunEndMargin = 0.02;
 
@@ -98,6 +100,7 @@ void DaisyReading::play(int phrase, double into)
     }
     target_ = b.phrases[size_t(phrase)].clipBegin + into;
     settling_ = true;
+    settleTicks_ = 0;
     p.setCurrentPosition(target_);
     if (!p.IsPlaying())
         p.Play_Player();
@@ -119,15 +122,19 @@ void DaisyReading::follow()
     IgnoreFailure([&] {
         const daisy::Book &b = book();
         oEkoPlayer &p = u.player.get();
-        if (p.FileName() != audioPath(phrase_))
-            return;
+        const QString playing = p.FileName();
+        const bool sameFile = playing == audioPath(phrase_);
         const double pos = p.CurrentPosition();
-        if (settling_ && qAbs(pos - target_) > kSettled)
+        // Another file in the player (a bookmark recalled) is followed at once;
+        // a seek of ours, for a second at most.
+        if (settling_ && sameFile && qAbs(pos - target_) > kSettled && ++settleTicks_ < kSettleTicks)
             return;
         settling_ = false;
-        // A skip inside the file may have left the run: the phrase is found again.
-        if (pos < b.phrases[size_t(phrase_)].clipBegin || pos > b.phrases[size_t(runEnd_)].clipEnd) {
-            const int found = phraseHolding(b.phrases[size_t(phrase_)].audio, pos);
+        // A skip inside the file, or a bookmark recalled in another one, may
+        // have left the run: the phrase is found again by what plays.
+        if (!sameFile || pos < b.phrases[size_t(phrase_)].clipBegin || pos > b.phrases[size_t(runEnd_)].clipEnd) {
+            const QString audio = sameFile ? b.phrases[size_t(phrase_)].audio : playing.section(QLatin1Char('/'), -1);
+            const int found = phraseHolding(audio, pos);
             if (found < 0)
                 return;
             phrase_ = found;
@@ -160,7 +167,8 @@ int DaisyReading::phraseHolding(const QString &audio, double position) const
 {
     const auto &all = book().phrases;
     for (size_t i = 0; i < all.size(); ++i)
-        if (all[i].audio == audio && all[i].clipBegin <= position && position < all[i].clipEnd)
+        if (all[i].audio.compare(audio, Qt::CaseInsensitive) == 0 && all[i].clipBegin <= position &&
+            position < all[i].clipEnd)
             return int(i);
     return -1;
 }
@@ -402,13 +410,17 @@ void DaisyReading::help()
     show(m.captured(1));
 }
 
-// Shown on a blank page once it has loaded (waiting three seconds at most).
+// Shown on a blank page, once it has loaded (waiting three seconds at most);
+// the blank page already shown is written over as it is.
 void DaisyReading::show(const QString &bodyHtml)
 {
-    u.browser.navigate(QStringLiteral("about:blank"));
-    for (int waited = 0; u.browser.readyState() != 4 && waited < 300; ++waited) {
-        u.pump.sleep(10);
-        u.pump.processEvents();
+    const QString blank = QStringLiteral("about:blank");
+    if (u.browser.locationURL() != blank || !u.browser.hasDocument()) {
+        u.browser.navigate(blank);
+        for (int waited = 0; u.browser.readyState() != 4 && waited < 300; ++waited) {
+            u.pump.sleep(10);
+            u.pump.processEvents();
+        }
     }
     if (u.browser.hasDocument())
         u.browser.setBodyHtml(bodyHtml);

@@ -108,6 +108,7 @@ private:
     // Since a seek, until the player reports a position near it: a position
     // read before then may still be the old one.
     bool settling_ = false;
+    int settleTicks_ = 0;
     double target_ = 0;
 };
 

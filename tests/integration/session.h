@@ -221,7 +221,9 @@ public:
     QJsonObject stateWhen(const Pred &cond)
     {
         QJsonObject st;
-        until([&] { return cond(st = state()); });
+        if (!until([&] { return cond(st = state()); }) && !QTest::currentTestFailed())
+            fail("the state never came to what was waited for; the last: " +
+                 QString::fromUtf8(QJsonDocument(st).toJson(QJsonDocument::Compact)).left(600));
         return st;
     }
     bool until(const std::function<bool()> &cond) { return !QTest::currentTestFailed() && QTest::qWaitFor(cond, kTimeoutMs); }

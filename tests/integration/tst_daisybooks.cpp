@@ -91,6 +91,14 @@ private slots:
         s.expect("player", action("file", "a.mp3"), back);
         s.expect("player", [](const QJsonObject &e) { return field(e, "action") == "seek" && qAbs(e.value("value").toDouble() - 7.5) < 0.3; }, back);
 
+        // A bookmark set there and recalled from the second file: the reading follows into the first file's phrase.
+        const int add = s.key('3', Alt);
+        s.expect("dialog", is("kind", "input"), add);
+        s.send("answer", {{"text", "Segno"}});
+        lands(s.key('8', Alt), "Capitolo secondo", 6);
+        const int recall = s.key('1', Alt);
+        s.expect("player", action("file", "a.mp3"), recall);
+        s.stateWhen([](const QJsonObject &x) { return field(x, "phrase") == kClips[4].phrase || field(x, "phrase") == kClips[5].phrase; });
         // F1 shows the program's help, this book having none; the keys of DAISY books are on it.
         s.key(112, 0);
         s.stateWhen([](const QJsonObject &x) { return x.value("text").toObject().value("all").toString().contains("Libri DAISY"); });
