@@ -56,7 +56,7 @@ QString DaisyReading::audioPath(int phrase) const
     return joinPath(u.books.folder(), book().phrases[size_t(phrase)].audio);
 }
 
-void DaisyReading::start()
+void DaisyReading::start(const QString &place, double at)
 {
     Guard(u.er, QStringLiteral("Apertura del libro DAISY"), [&] {
         const daisy::Book &b = book();
@@ -64,8 +64,18 @@ void DaisyReading::start()
         level_ = 0;
         ended_ = false;
         // The reading starts first; the contents are shown while it plays.
+        int from = 0;
+        double into = 0;
+        for (size_t i = 0; !place.isEmpty() && i < b.phrases.size(); ++i) {
+            const daisy::Phrase &p = b.phrases[i];
+            if (p.smil + QLatin1Char('#') + p.id == place) {
+                from = int(i);
+                into = qBound(0.0, at - p.start, p.length());
+                break;
+            }
+        }
         if (!b.phrases.empty())
-            play(0);
+            play(from, into);
         contents();
         u.feedback.OSD(b.phrases.empty() ? QStringLiteral("Il libro non ha frasi da leggere") : u.books.title(), false);
         // What is missing is said once, and the reading goes on without it.

@@ -45,8 +45,9 @@ public:
     // The open book is a DAISY book.
     bool active() const;
     // The book has been opened: its contents shown, its problems said once,
-    // the reading started at its first phrase.
-    void start();
+    // the reading started at the place saved (a phrase's name as phraseName()
+    // gives it, and the book's time) or, without one, at its first phrase.
+    void start(const QString &place = QString(), double at = 0);
 
     // The keys.
     void nextHeading();

@@ -76,9 +76,17 @@ void AboutPage::TimerSpalsh_Timer()
 
 void AboutPage::openReadingPlace()
 {
-    // A DAISY book opens at its contents, reading from its first phrase.
+    // A DAISY book opens at its contents, reading from the place saved in it
+    // (a phrase and the book's time) or from its first phrase.
     if (u.daisy.active()) {
-        u.daisy.start();
+        QString place;
+        double at = 0;
+        if (u.chkSavePos.value() == 1)
+            IgnoreFailure([&] {
+                place = u.prefs.stored(QStringLiteral("Brano"));
+                at = conv::toDouble(u.prefs.stored(QStringLiteral("BranoPos"), QStringLiteral("0")));
+            });
+        u.daisy.start(place, at);
         return;
     }
     const QString brano = u.prefs.stored(QStringLiteral("Brano"));

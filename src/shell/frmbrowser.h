@@ -232,7 +232,8 @@ public:
                      Dir,
                      File,
                      TimerSpalsh,
-                     TimerDisableState}};
+                     TimerDisableState,
+                     daisyReading}};
 
     // The facade in use (the slot's), and what the window layer reads of it.
     std::unique_ptr<oEkoPlayer> &oPlayer = players.oPlayer;

@@ -4,6 +4,7 @@
 #include "../keyboard/feedback.h"
 #include "../keyboard/readingkeys.h"
 #include "../keyboard/transportkeys.h"
+#include "../navigation/daisyreading.h"
 #include "../navigation/pageaudio.h"
 #include "../platform/bookpath.h"
 #include "../platform/browser.h"
@@ -232,7 +233,14 @@ void Startup::EndWithoutQuestion()
 
 void Startup::savePlace()
 {
-    if (u.chkSavePos.value() == 1) {
+    if (u.chkSavePos.value() == 1 && u.daisy.active()) {
+        // A DAISY book's place: the phrase being read and the book's time.
+        if (u.daisy.phrase() < 0)
+            return;
+        u.prefs.save(QStringLiteral("Brano"), u.daisy.phraseName());
+        u.prefs.save(QStringLiteral("BranoPos"), conv::fromDouble(u.daisy.bookTime()));
+        u.prefs.save(PageAudio::resumeAudioKey(), QString());
+    } else if (u.chkSavePos.value() == 1) {
         const QString url = u.browser.locationURL();
         // Before the first book page (the about page is on show) there is no
         // place yet, and the one saved at the last exit is still the reader's.

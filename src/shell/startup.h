@@ -22,6 +22,7 @@ class PageAudio;
 class AboutPage;
 class TransportKeys;
 class ReadingKeys;
+class DaisyReading;
 
 class Startup {
 public:
@@ -52,6 +53,7 @@ public:
         PathList &File;
         TimerModel &TimerSpalsh;
         TimerModel &TimerDisableState;
+        DaisyReading &daisy;
     };
 
     explicit Startup(Uses uses) : u(std::move(uses)) {}

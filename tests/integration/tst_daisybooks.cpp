@@ -4,6 +4,7 @@
 #include "session.h"
 
 #include <QProcess>
+#include <csignal>
 
 namespace {
 
@@ -104,6 +105,34 @@ private slots:
         s.stateWhen([](const QJsonObject &x) { return x.value("text").toObject().value("all").toString().contains("Libri DAISY"); });
         // The boxes of Ctrl+G and Ctrl+T were the only dialogs: nothing went wrong.
         QCOMPARE(s.count("dialog", first), s.count("dialog", first, is("kind", "input")));
+        QVERIFY(s.quitYes());
+    }
+
+    // With "Riparti dal punto di uscita", a SIGTERM keeps the phrase being read and the book's time; the next start
+    // reads from there, within 0.2 s.
+    void resumeAtTheExactPlace()
+    {
+        QTemporaryDir dir;
+        if (makeBooks(dir).isEmpty())
+            QSKIP("espeak-ng, sox or ffmpeg missing");
+        const QString file = storeValues(dir.filePath("impostazioni.sqlite"), {{"TempoSp", "0"}, {"SavePos", "1"}});
+        double at = 0;
+        {
+            Session s(file, {}, dir.filePath("daisy202"));
+            s.expect("player", action("playing", "a.mp3"));
+            s.expect("osd", is("text", "Sezione uno"), s.key('8', Alt));
+            s.stateWhen([](const QJsonObject &x) { return x.value("bookTime").toDouble() > 5.3; });
+            s.signal(SIGTERM);
+            QCOMPARE(s.expectText("setting", setting("Brano")), kClips[3].phrase);
+            at = s.expectText("setting", setting("BranoPos")).replace(',', '.').toDouble();
+            QVERIFY2(at > 5.3 && at < 5.94, qPrintable(QString::number(at)));
+            QVERIFY(s.finished());
+        }
+        Session s(file, {}, dir.filePath("daisy202"));
+        const int opened = s.expect("player", action("file", "a.mp3"));
+        s.expect("player", seek(at, 0.2), opened);
+        QCOMPARE(field(s.stateWhen([](const QJsonObject &x) { return !field(x, "phrase").isEmpty(); }), "phrase"),
+                 kClips[3].phrase);
         QVERIFY(s.quitYes());
     }
 
