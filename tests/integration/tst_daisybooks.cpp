@@ -17,29 +17,31 @@ const Clip kClips[] = {{"s1.smil#par0", "a.mp3", 0},     {"s1.smil#par1", "a.mp3
                        {"s2.smil#par3", "a.mp3", 4.975}, {"s2.smil#par4", "a.mp3", 5.940}, {"s2.smil#par5", "a.mp3", 7.812},
                        {"s3.smil#par6", "b.mp3", 0},     {"s3.smil#par7", "b.mp3", 1.177}, {"s3.smil#par8", "b.mp3", 1.993}};
 
-// The books made in dir; empty when the tools are missing.
-QString makeBooks(const QTemporaryDir &dir)
-{
-    QProcess make;
-    make.start("bash", {QStringLiteral(QYR_SOURCE_DIR "/tools/make_daisy.sh"), dir.path()});
-    if (!make.waitForFinished(120000) || make.exitCode() != 0)
-        return QString();
-    return dir.path();
-}
-
 } // namespace
 
 class TstDaisyBooks : public QObject {
     Q_OBJECT
+    QTemporaryDir dir; // the books, made once for every case
+    bool made = false;
+
 private slots:
+    void initTestCase()
+    {
+        QProcess make;
+        make.start("bash", {QStringLiteral(QYR_SOURCE_DIR "/tools/make_daisy.sh"), dir.path()});
+        made = make.waitForFinished(120000) && make.exitCode() == 0;
+    }
+    void init()
+    {
+        if (!made)
+            QSKIP("espeak-ng, sox or ffmpeg missing");
+    }
+
     // Each key of the DAISY table lands on its heading, page or phrase, at that phrase's clip (within 0.2 s); the
     // ends of the book are said and the reading stays; where-am-I names the heading, the page and the times.
     void movingInTheBook()
     {
-        QTemporaryDir dir;
-        if (makeBooks(dir).isEmpty())
-            QSKIP("espeak-ng, sox or ffmpeg missing");
-        Session s(storeValues(dir.filePath("impostazioni.sqlite"), {{"TempoSp", "0"}, {"AvantiIndietro", "3"}}), {},
+        Session s(storeValues(dir.filePath("moving.sqlite"), {{"TempoSp", "0"}, {"AvantiIndietro", "3"}}), {},
                   dir.filePath("daisy202"));
         const int first = s.expect("player", action("file", "a.mp3"));
         s.expect("osd", is("text", "Libro di prova"));
@@ -112,10 +114,7 @@ private slots:
     // reads from there, within 0.2 s.
     void resumeAtTheExactPlace()
     {
-        QTemporaryDir dir;
-        if (makeBooks(dir).isEmpty())
-            QSKIP("espeak-ng, sox or ffmpeg missing");
-        const QString file = storeValues(dir.filePath("impostazioni.sqlite"), {{"TempoSp", "0"}, {"SavePos", "1"}});
+        const QString file = storeValues(dir.filePath("resume.sqlite"), {{"TempoSp", "0"}, {"SavePos", "1"}});
         double at = 0;
         {
             Session s(file, {}, dir.filePath("daisy202"));
@@ -141,9 +140,6 @@ private slots:
     // book's do.
     void everyKindOfBookReads()
     {
-        QTemporaryDir dir;
-        if (makeBooks(dir).isEmpty())
-            QSKIP("espeak-ng, sox or ffmpeg missing");
         const struct {
             const char *name, *format, *title, *second;
         } books[] = {{"daisy3", "daisy3", "Libro di prova tre", "Sezione uno"},

@@ -65,46 +65,33 @@ private slots:
 
         // "+" and "-": the Italian "+" is a key of its own, the US "+" is Shift on "=".
         row("it + x11", X11, Qt::Key_Plus, NoMods, 35, 0, 187, 0);
-        row("it ctrl+plus x11", X11, Qt::Key_Plus, Ctrl, 35, 0, 187, 2);
-        row("it alt+plus x11", X11, Qt::Key_Plus, Alt, 35, 0, 187, 4);
         row("us = x11", X11, Qt::Key_Equal, NoMods, 21, 0, 187, 0);
-        row("us ctrl+= x11", X11, Qt::Key_Equal, Ctrl, 21, 0, 187, 2);
         row("us shift+= x11", X11, Qt::Key_Plus, Shift, 21, 0, 187, 1);
-        row("us alt+shift+= x11", X11, Qt::Key_Plus, Alt | Shift, 21, 0, 187, 5);
         row("us - x11", X11, Qt::Key_Minus, NoMods, 20, 0, 189, 0);
         row("us shift+- x11", X11, Qt::Key_Underscore, Shift, 20, 0, 189, 1);
         row("it ctrl+- x11", X11, Qt::Key_Minus, Ctrl, 61, 0, 189, 2);
-        row("it alt+- x11", X11, Qt::Key_Minus, Alt, 61, 0, 189, 4);
         row("it + win", Windows, Qt::Key_Plus, Ctrl, 27, 187, 187, 2);
         row("us = win", Windows, Qt::Key_Equal, Ctrl, 13, 187, 187, 2);
         row("us shift+= win", Windows, Qt::Key_Plus, Shift, 13, 187, 187, 1);
         row("it - win", Windows, Qt::Key_Minus, Alt, 53, 189, 189, 4);
-        row("us shift+- win", Windows, Qt::Key_Underscore, Shift, 12, 189, 189, 1);
 
         // The keypad has codes of its own, so its "+", "-" and digits are not the main block's.
         row("kp + x11", X11, Qt::Key_Plus, Keypad, 86, 0, 107, 0);
-        row("kp ctrl++ x11", X11, Qt::Key_Plus, Ctrl | Keypad, 86, 0, 107, 2);
         row("kp - x11", X11, Qt::Key_Minus, Keypad, 82, 0, 109, 0);
         row("kp 3 x11", X11, Qt::Key_3, Keypad, 89, 0, 99, 0);
-        row("kp 0 x11", X11, Qt::Key_0, Keypad, 90, 0, 96, 0);
         row("kp ctrl+9 x11", X11, Qt::Key_9, Ctrl | Keypad, 81, 0, 105, 2);
         row("kp 3 without numlock x11", X11, Qt::Key_PageDown, Keypad, 89, 0, 34, 0);
         row("kp enter x11", X11, Qt::Key_Enter, Keypad, 104, 0, 13, 0);
         row("kp + win", Windows, Qt::Key_Plus, Keypad, 78, 107, 107, 0);
-        row("kp - win", Windows, Qt::Key_Minus, Keypad, 74, 109, 109, 0);
         row("kp 3 win", Windows, Qt::Key_3, Keypad, 81, 99, 99, 0);
 
         // Letters, function keys, Escape, Return.
         row("ctrl+i x11", X11, Qt::Key_I, Ctrl, 31, 'i', 'I', 2);
-        row("ctrl+o x11", X11, Qt::Key_O, Ctrl, 32, 'o', 'O', 2);
-        row("shift+a x11", X11, Qt::Key_A, Shift, 38, 'A', 'A', 1);
         row("f1 x11", X11, Qt::Key_F1, NoMods, 67, 0, 112, 0);
-        row("f12 x11", X11, Qt::Key_F12, NoMods, 96, 0, 123, 0);
         row("escape x11", X11, Qt::Key_Escape, NoMods, 9, 0, 27, 0);
         row("return x11", X11, Qt::Key_Return, NoMods, 36, 0, 13, 0);
         row("ctrl+i win", Windows, Qt::Key_I, Ctrl, 23, 'I', 'I', 2);
         row("f1 win", Windows, Qt::Key_F1, NoMods, 59, 112, 112, 0);
-        row("escape win", Windows, Qt::Key_Escape, NoMods, 1, 27, 27, 0);
 
         // A modifier key counts in its own press. Under X11 Alt pressed while Shift is held arrives as Meta; on
         // Windows Meta is the Windows key, not used.
