@@ -213,6 +213,23 @@ private:
     const QSet<QByteArray> none_;
 };
 
+// The SMIL files read in reading order, the headings and pages placed on
+// their phrases: navBase is the folder the navigation's links start from,
+// smilBase the one the reading order's do.
+void assemble(IFiles &files, Folder &folder, Book &book, Navigation nav, const QString &navBase,
+              const QString &smilBase, const QStringList &smilOrder)
+{
+    Assembler a(files, folder, book);
+    a.want(navBase, nav.headings);
+    a.want(navBase, nav.pages);
+    a.readSmilFiles(smilBase, smilOrder);
+    a.place(navBase, nav.headings);
+    a.place(navBase, nav.pages);
+    book.headings = std::move(nav.headings);
+    book.pages = std::move(nav.pages);
+    book.finish();
+}
+
 Book daisy2(IFiles &files, Folder &folder, const QString &ncc)
 {
     Book book;
@@ -226,15 +243,8 @@ Book daisy2(IFiles &files, Folder &folder, const QString &ncc)
     Navigation nav = readNcc(*bytes);
     book.title = nav.title;
     const QString base = Folder::dirOf(ncc);
-    Assembler a(files, folder, book);
-    a.want(base, nav.headings);
-    a.want(base, nav.pages);
-    a.readSmilFiles(base, nav.smilOrder);
-    a.place(base, nav.headings);
-    a.place(base, nav.pages);
-    book.headings = std::move(nav.headings);
-    book.pages = std::move(nav.pages);
-    book.finish();
+    const QStringList order = nav.smilOrder;
+    assemble(files, folder, book, std::move(nav), base, base, order);
     return book;
 }
 
@@ -244,7 +254,6 @@ Book daisy3(IFiles &files, Folder &folder, const QString &opf, const Package &pk
     book.format = Format::Daisy3;
     book.title = pkg.title;
     const QString base = Folder::dirOf(opf);
-    Assembler a(files, folder, book);
     Navigation nav;
     const QString ncx = folder.resolve(base, splitReference(pkg.ncx).first);
     if (ncx.isEmpty()) {
@@ -258,15 +267,7 @@ Book daisy3(IFiles &files, Folder &folder, const QString &opf, const Package &pk
     if (book.title.isEmpty())
         book.title = nav.title;
     // The navigation file's links are relative to its own folder.
-    const QString navBase = Folder::dirOf(ncx);
-    a.want(navBase, nav.headings);
-    a.want(navBase, nav.pages);
-    a.readSmilFiles(base, pkg.spine);
-    a.place(navBase, nav.headings);
-    a.place(navBase, nav.pages);
-    book.headings = std::move(nav.headings);
-    book.pages = std::move(nav.pages);
-    book.finish();
+    assemble(files, folder, book, std::move(nav), Folder::dirOf(ncx), base, pkg.spine);
     return book;
 }
 
