@@ -1,6 +1,7 @@
 #include "bookmarkrecall.h"
 #include "../books/books.h"
 #include "../keyboard/feedback.h"
+#include "../navigation/daisyreading.h"
 #include "../navigation/pageaudio.h"
 #include "../navigation/urlhelpers.h"
 #include "../platform/bookpath.h"
@@ -99,10 +100,22 @@ void BookmarkRecall::completePending()
 
 void BookmarkRecall::play(qint16 slot, const QString &address)
 {
+    const QString section = u.marks.section();
+    const auto said = [&] {
+        return value(u.settings, section, BookmarkStore::descriptionName(slot), QStringLiteral("Marcatore non identificato"));
+    };
+    if (u.daisy.active()) {
+        // The reading moves to the phrase and time; the DAISY reading plays it.
+        double at = 0;
+        BookmarkStore::readPosition(value(u.settings, section, BookmarkStore::positionName(slot), QStringLiteral("0")),
+                                    &at);
+        u.daisy.recall(value(u.settings, section, BookmarkStore::phraseName(slot), QString()), at);
+        u.feedback.OSD(said(), false);
+        return;
+    }
     oEkoPlayer &p = u.player.get();
     p.Stop_Player();
     u.pump.processEvents();
-    const QString section = u.urls.Section();
     const QString audio = value(u.settings, section, BookmarkStore::audioName(slot), BookmarkStore::absent());
     const auto position = [&] {
         return conv::toDouble(value(u.settings, section, BookmarkStore::positionName(slot), QStringLiteral("0")));
@@ -144,11 +157,7 @@ void BookmarkRecall::play(qint16 slot, const QString &address)
     }
     run([&] { p.setRate(u.feedback.PlayerRate()); });
     run([&] { p.setCurrentPosition(position()); });
-    run([&] {
-        u.feedback.OSD(value(u.settings, section, BookmarkStore::descriptionName(slot),
-                             QStringLiteral("Marcatore non identificato")),
-                       false);
-    });
+    run([&] { u.feedback.OSD(said(), false); });
     run([&] { u.pump.processEvents(); });
     run([&] { p.Play_Player(); });
     run([&] { holdChaining(); });

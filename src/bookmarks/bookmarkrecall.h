@@ -16,6 +16,7 @@ class PlayerSlot;
 class Feedback;
 class Books;
 class UrlHelpers;
+class DaisyReading;
 class PageAudio;
 class BookmarkStore;
 class oEkoPlayer;
@@ -34,6 +35,7 @@ public:
         Books &books;
         UrlHelpers &urls;
         PageAudio &audio;
+        DaisyReading &daisy;
         BookmarkStore &marks;
         ListBox &ListMarkers;
         Panel &fraMarcatori;

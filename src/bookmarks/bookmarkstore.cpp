@@ -2,6 +2,7 @@
 #include "../books/books.h"
 #include "../dialogs/inputbox.h"
 #include "../keyboard/feedback.h"
+#include "../navigation/daisyreading.h"
 #include "../navigation/urlhelpers.h"
 #include "../platform/bookpath.h"
 #include "../platform/convert.h"
@@ -14,7 +15,9 @@
 #include "../shell/messages.h"
 #include "../shell/settings.h"
 
+#include <QLocale>
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace qyr {
@@ -27,10 +30,8 @@ const QString kTitle = QStringLiteral("Segnalibri");
 // fits the 32-bit time text.
 bool usablePosition(const QString &pos)
 {
-    if (!conv::isNumeric(pos))
-        return false;
-    const double v = conv::toDouble(pos);
-    return v >= 0 && v <= double(std::numeric_limits<qint32>::max());
+    double v = 0;
+    return BookmarkStore::readPosition(pos, &v) && v >= 0 && v <= double(std::numeric_limits<qint32>::max());
 }
 
 // The file name alone, whichever separator the player's path uses.
@@ -69,11 +70,48 @@ void BookmarkStore::save(const QString &section, const QString &name, const QStr
     u.settings.Save(programName(), section, name, value);
 }
 
+// A point is read as the decimal point whatever the locale: an exported file
+// carries a DAISY place from one computer to another.
+bool BookmarkStore::readPosition(const QString &text, double *seconds)
+{
+    bool ok = false;
+    const double v = QLocale::c().toDouble(text.trimmed(), &ok);
+    if (ok && std::isfinite(v)) {
+        *seconds = v;
+        return true;
+    }
+    if (!conv::isNumeric(text))
+        return false;
+    *seconds = conv::toDouble(text);
+    return true;
+}
+
+QString BookmarkStore::section() { return u.daisy.active() ? daisySection() : u.urls.Section(); }
+
+QString BookmarkStore::placeText()
+{
+    return u.daisy.active() ? DaisyReading::clock(u.daisy.bookTime()) : u.feedback.positionText();
+}
+
+QString BookmarkStore::timeText(double seconds)
+{
+    return u.daisy.active() ? DaisyReading::clock(seconds) : u.feedback.strtempo(conv::toInt32(seconds));
+}
+
 void BookmarkStore::AddMarcatore(QString &description, qint16 position)
 {
     Guard(u.er, QStringLiteral("AddMarcatore - ") + u.msg.strMsgMarkExist, [&] {
-        const QString audio = u.player.oPlayer ? fileNameOnly(u.player.oPlayer->FileName()) : QString();
-        const QString section = u.urls.Section();
+        const QString section = this->section();
+        Record r{section, 0, QString(), QString::number(position), QString(), QString()};
+        if (u.daisy.active()) {
+            u.daisy.follow(); // the phrase where the audio is now
+            // To a tenth of a second, so the recall lands where the reader was.
+            r.pos = QString::number(std::round(u.daisy.bookTime() * 10) / 10, 'f', 1);
+            r.audio = u.daisy.audioName();
+            r.phrase = u.daisy.phraseName();
+        } else if (u.player.oPlayer) {
+            r.audio = fileNameOnly(u.player.oPlayer->FileName());
+        }
         description = description.trimmed();
         if (description.isEmpty() || section.isEmpty() || !uniqueDescription(section, description))
             return;
@@ -82,11 +120,14 @@ void BookmarkStore::AddMarcatore(QString &description, qint16 position)
                            QStringLiteral("Nell'elenco c'è già un segnalibro che differisce da \"%1\" solo per "
                                           "maiuscole o minuscole.")
                                .arg(description));
-        const int slot = storeInFreeSlot(section, description, position, audio);
+        r.name = description;
+        const int slot = storeInFreeSlot(section, r);
         if (slot == 0)
             return;
-        oMarkers.add(double(position), description);
-        u.ListMarkers.addItem(u.feedback.strtempo(position) + QStringLiteral("\t - ") + description);
+        double at = 0;
+        readPosition(r.pos, &at);
+        oMarkers.add(at, description);
+        u.ListMarkers.addItem(timeText(at) + QStringLiteral("\t - ") + description);
         listed_.push_back(Listed{section, slot, description});
     });
 }
@@ -126,9 +167,9 @@ bool BookmarkStore::uniqueDescription(const QString &section, QString &descripti
 // The slot is chosen inside the write: another copy of the program on the
 // same settings may have filled one since the scan. The slot used, or 0 when
 // the page is full (the reader is told).
-int BookmarkStore::storeInFreeSlot(const QString &section, const QString &description, qint16 position,
-                                   const QString &audio)
+int BookmarkStore::storeInFreeSlot(const QString &section, const Record &r)
 {
+    const QString &description = r.name;
     int slot = 0;
     bool taken = false;
     u.settings.transaction([&] {
@@ -142,10 +183,12 @@ int BookmarkStore::storeInFreeSlot(const QString &section, const QString &descri
         slot = used + 1;
         if (taken || slot > kSlots)
             return;
-        // The three values land together or not at all.
-        save(section, positionName(slot), QString::number(position));
+        // The values land together or not at all.
+        save(section, positionName(slot), r.pos);
         save(section, descriptionName(slot), description);
-        save(section, audioName(slot), audio.trimmed());
+        save(section, audioName(slot), r.audio.trimmed());
+        if (!r.phrase.isEmpty())
+            save(section, phraseName(slot), r.phrase);
     });
     if (taken)
         throw QyrError(kKeyInCollection, QStringLiteral("Nella pagina c'è già un segnalibro \"%1\".").arg(description));
@@ -168,7 +211,7 @@ qint16 BookmarkStore::MarcatoreCerca(QString &entry, QString &pageKey)
         const int dash = entry.indexOf(QLatin1Char('-'));
         entry = (dash >= 0 ? entry.mid(dash + 1) : entry).trimmed();
         if (pageKey.isEmpty())
-            pageKey = u.urls.Section();
+            pageKey = section();
         if (pageKey.isEmpty())
             return;
         const QString section = UrlHelpers::pageKey(pageKey);
@@ -185,7 +228,7 @@ void BookmarkStore::Marcatori(MarkerMode Mode, const QString &pageKey, qint32 N)
 {
     // A page listed by the contents page is named by its path ("Libro/p2.html"):
     // its records are filed under its key, and the list keeps the path to go to.
-    const QString page = pageKey.isEmpty() ? u.urls.Section() : UrlHelpers::pageKey(pageKey);
+    const QString page = pageKey.isEmpty() ? section() : UrlHelpers::pageKey(pageKey);
     if (page.isEmpty())
         return;
     switch (Mode) {
@@ -209,7 +252,8 @@ QList<BookmarkStore::Record> BookmarkStore::readRecords(const QString &section)
         const QString name = read(descriptionName(n), absent());
         if (name == absent())
             continue;
-        out.append(Record{section, n, name, read(positionName(n), absent()), read(audioName(n), QString())});
+        out.append(Record{section, n, name, read(positionName(n), absent()), read(audioName(n), QString()),
+                          read(phraseName(n), QString())});
     }
     return out;
 }
@@ -265,14 +309,15 @@ void BookmarkStore::load(const QString &page, const QString &listedPage, qint32 
         const Record &r = records[i];
         const QString section = renumbered ? page : r.section;
         const int slot = renumbered ? i + 1 : r.slot;
-        const double pos = conv::toDouble(r.pos);
+        double pos = 0;
+        readPosition(r.pos, &pos);
         step.label = QStringLiteral("Caricamento nelle liste oMarkers");
         Guard(u.er, step, [&] { addInStep(oMarkers, pos, key + r.name, r.name); });
         step.label = QStringLiteral("Caricamento nelle liste oMarkersIndex");
         Guard(u.er, step, [&] { addInStep(oMarkersIndex, listedPage, key + r.name, r.name); });
         step.label = QStringLiteral("Caricamento nelle liste ListMarkers");
         Guard(u.er, step, [&] {
-            const QString time = u.feedback.strtempo(conv::toInt32(pos));
+            const QString time = timeText(pos);
             if (N > 0) {
                 u.ListMarkers.addItem(time + QStringLiteral(" - ") + r.name);
                 u.lstapp.addItem(section + QLatin1Char('*') + QString::number(slot));
@@ -332,6 +377,8 @@ bool BookmarkStore::renumber(const QString &page, const QList<Record> &records, 
                 save(page, descriptionName(i + 1), r.name);
                 step.label = QStringLiteral("Salvataggio Markers3 per riordino");
                 save(page, audioName(i + 1), r.audio);
+                if (!r.phrase.isEmpty())
+                    save(page, phraseName(i + 1), r.phrase);
             }
             if (staged && !stagedLeft)
                 removeSection(page + QLatin1Char('#'));
@@ -343,8 +390,9 @@ void BookmarkStore::deleteRecord(const QString &section, int slot)
 {
     u.settings.Delete(programName(), section, positionName(slot));
     u.settings.Delete(programName(), section, descriptionName(slot));
-    // Older records may have no audio value.
+    // Older records may have no audio value; only a DAISY book's have a phrase.
     IgnoreFailure([&] { u.settings.Delete(programName(), section, audioName(slot)); });
+    IgnoreFailure([&] { u.settings.Delete(programName(), section, phraseName(slot)); });
 }
 
 // The section and its values; a section that other sections sit below (a

@@ -6,6 +6,11 @@
 // position in whole seconds), nNOME (the description) and nNOMEAUDIO (the
 // audio file name). A section named after the page with "#" appended holds
 // records waiting to be moved into the page.
+//
+// A DAISY book has no pages of its own: its bookmarks live in one section,
+// "DAISY", at the exact place: n is the book's time in seconds to a tenth,
+// written with a point, nNOMEAUDIO the audio file and nFRASE the phrase
+// ("s1.smil#par2"), found again by name and, failing that, by the time.
 #include "../platform/errorreport.h"
 #include "../platform/errors.h"
 
@@ -27,6 +32,7 @@ class Messages;
 class Feedback;
 class Books;
 class UrlHelpers;
+class DaisyReading;
 
 // The number of the failure "this key is already in the collection".
 constexpr qint32 kKeyInCollection = 457;
@@ -99,6 +105,7 @@ public:
         Feedback &feedback;
         Books &books;
         UrlHelpers &urls;
+        DaisyReading &daisy;
         ListBox &ListMarkers;
         ListBox &lstapp;
     };
@@ -111,8 +118,15 @@ public:
     // One bookmark on or back, stopping at either end.
     void stepCurrent(bool next);
 
+    // Where the bookmarks of the place being read are kept: the page on show,
+    // or a DAISY book's own section.
+    QString section();
+    // The place being read as the input box shows it.
+    QString placeText();
+
     // Stores a bookmark of the page on show at position (whole seconds), with
-    // the player's file name, after the highest slot in use, and lists it.
+    // the player's file name, after the highest slot in use, and lists it; in
+    // a DAISY book, at the exact place being read.
     // A description already on the page is asked again through the input
     // box; description receives the text finally used.
     void AddMarcatore(QString &description, qint16 position);
@@ -160,22 +174,28 @@ public:
     static QString positionName(int n) { return QString::number(n); }
     static QString descriptionName(int n) { return QString::number(n) + QStringLiteral("NOME"); }
     static QString audioName(int n) { return QString::number(n) + QStringLiteral("NOMEAUDIO"); }
+    static QString phraseName(int n) { return QString::number(n) + QStringLiteral("FRASE"); }
+    static QString daisySection() { return QStringLiteral("DAISY"); }
+    // A stored position: the locale's number or one written with a point.
+    static bool readPosition(const QString &text, double *seconds);
     // What a read returns for an absent value.
     static QString absent() { return QStringLiteral("vuoto"); }
     static constexpr int kSlots = 100;
 
 private:
     bool uniqueDescription(const QString &section, QString &description);
-    int storeInFreeSlot(const QString &section, const QString &description, qint16 position, const QString &audio);
     struct Record {
         QString section; // where it is now
         int slot;
         QString name, pos, audio;
+        QString phrase; // a DAISY book's
         bool repaired = false; // its position was missing or unusable
     };
     // Where the record behind each list entry lives: a deletion by list
     // position always reaches the record shown, even when a renumbering could
     // not be written.
+    int storeInFreeSlot(const QString &section, const Record &r);
+    QString timeText(double seconds);
     struct Listed {
         QString section;
         int slot;

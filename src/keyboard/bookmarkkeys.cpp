@@ -78,7 +78,7 @@ void BookmarkKeys::add()
     pauseForList();
     QString description;
     if (!UrlHelpers::isIndexPage(u.browser.locationURL())) {
-        const QString t = u.feedback.positionText();
+        const QString t = u.marks.placeText();
         frmInputBox box(u.dialogs);
         box.setTitle(QStringLiteral("Scrivi il segnalibro ") + t + QStringLiteral(" (mm:ss)"));
         box.Display();

@@ -436,4 +436,37 @@ void DaisyReading::show(const QString &bodyHtml)
         u.browser.setBodyHtml(bodyHtml);
 }
 
+int DaisyReading::phraseNamed(const QString &name) const
+{
+    const auto &all = book().phrases;
+    for (size_t i = 0; !name.isEmpty() && i < all.size(); ++i)
+        if (all[i].smil.size() + 1 + all[i].id.size() == name.size() && name.startsWith(all[i].smil) &&
+            name.endsWith(all[i].id) && name.at(all[i].smil.size()) == QLatin1Char('#'))
+            return int(i);
+    return -1;
+}
+
+void DaisyReading::recall(const QString &phrase, double at)
+{
+    Guard(u.er, QStringLiteral("Segnalibro DAISY"), [&] {
+        const daisy::Book &b = book();
+        int found = phraseNamed(phrase);
+        if (found < 0)
+            found = b.phraseAt(qBound(0.0, at, b.totalTime()));
+        if (found < 0) {
+            u.feedback.OSD(kEnd, false);
+            return;
+        }
+        const daisy::Phrase &p = b.phrases[size_t(found)];
+        play(found, qBound(0.0, at - p.start, p.length()));
+    });
+}
+
+QString DaisyReading::audioName() const
+{
+    if (!active() || phrase_ < 0)
+        return QString();
+    return book().phrases[size_t(phrase_)].audio;
+}
+
 } // namespace qyr

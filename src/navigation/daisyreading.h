@@ -69,6 +69,11 @@ public:
     // F1: the program's help page, shown as the contents are (the reading goes on).
     void help();
     void goToHeading(int heading);
+    // A bookmark's place: the phrase (as phraseName() names it) and the
+    // book's time; a phrase the book no longer has is found by the time.
+    void recall(const QString &phrase, double at);
+    // The audio file of the phrase being read, as on disk ("" before any).
+    QString audioName() const;
 
     // The player's state changed (8: the media ended).
     void playerState(qint32 mode);
@@ -97,6 +102,7 @@ private:
     const daisy::Book &book() const;
     void play(int phrase, double into = 0);
     int phraseHolding(const QString &audio, double position) const;
+    int phraseNamed(const QString &name) const;
     void go(int phrase, const QString &said);
     QString contentsHtml() const;
     void show(const QString &bodyHtml);

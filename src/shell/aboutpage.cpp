@@ -87,6 +87,7 @@ void AboutPage::openReadingPlace()
                 at = conv::toDouble(u.prefs.stored(QStringLiteral("BranoPos"), QStringLiteral("0")));
             });
         u.daisy.start(place, at);
+        u.listBookmarks();
         return;
     }
     const QString brano = u.prefs.stored(QStringLiteral("Brano"));

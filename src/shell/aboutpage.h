@@ -4,6 +4,7 @@
 #include <QString>
 
 #include "../platform/controls.h"
+#include <functional>
 #include <utility>
 
 namespace qyr {
@@ -29,6 +30,8 @@ public:
         DaisyReading &daisy;
         TimerModel &TimerSpalsh;
         CheckBox &chkSavePos;
+        // A DAISY book's bookmarks are listed when its reading opens, whatever it shows.
+        std::function<void()> listBookmarks;
     };
 
     explicit AboutPage(Uses uses) : u(std::move(uses)) {}

@@ -165,9 +165,9 @@ public:
                         [this](qint16 code, qint16 mask) { keys.Form_KeyDown(code, mask); },
                         [this](int heading) { daisyReading.goToHeading(heading); }}};
     BookmarkStore marks{
-        {er, settings, ports.files, ports.dialogs, players, msg, feedback, books, urls, ListMarkers, lstapp}};
+        {er, settings, ports.files, ports.dialogs, players, msg, feedback, books, urls, daisyReading, ListMarkers, lstapp}};
     BookmarkRecall recall{{er, settings, ports.files, ports.browser, ports.pump, players, feedback, books, urls, audio,
-                           marks, ListMarkers, fraMarcatori, objwb, TimerDisableState}};
+                           daisyReading, marks, ListMarkers, fraMarcatori, objwb, TimerDisableState}};
     BookmarkList markList{{er, feedback, urls, marks, recall, ListMarkers}};
     PageLoad pageLoad{{er, ports.browser, ports.pump, msg, books, urls, audio, form, ListMarkers, nIndexAnchor,
                        [this](bool contents) { marks.listAsOpened(contents); }, [this] { recall.completePending(); },
@@ -205,7 +205,8 @@ public:
                         lblNomeFile,
                         Command1,
                         [this] { keys.bookmarks.listClosed(); }}};
-    AboutPage about{{er, ports.browser, ports.files, prefs, books, audio, daisyReading, TimerSpalsh, chkSavePos}};
+    AboutPage about{{er, ports.browser, ports.files, prefs, books, audio, daisyReading, TimerSpalsh, chkSavePos,
+                      [this] { marks.listAsOpened(false); }}};
     Layout layout{{er, windowState, objwb, frmconfigurazione, frmOSD, lblOSD, fraMarcatori, ListMarkers, cmdImpExp,
                    frmImpExp, Drive, Dir, File, TextFileName, lblNomeFile}};
     Startup startup{{er,

@@ -135,6 +135,74 @@ private slots:
         QVERIFY(s.quitYes());
     }
 
+    // A bookmark keeps the exact place (the phrase, the book's time to a tenth): recalled from another file, after a
+    // SIGTERM and a new start, and after going out to a file, being deleted and coming back in.
+    void bookmarksAtTheExactPlace()
+    {
+        QTemporaryDir home;
+        const QString file = storeValues(dir.filePath("marks.sqlite"), {{"TempoSp", "0"}});
+        const Values env{{"HOME", home.path()}, {"XDG_CONFIG_HOME", home.filePath("config")}};
+        auto mark = [](const char *key) { return all(is("section", "DAISY"), is("key", key)); };
+        QString phrase;
+        double at = 0;
+        // The bookmark lands on its phrase, where it was set in the second file (which starts 9.116 s into the book).
+        auto recalled = [&](Session &s) {
+            const int recall = s.key('1', Alt);
+            s.expect("osd", is("text", "Undici secondi"), recall);
+            s.expect("player", seek(at - 9.116, 0.15), recall);
+            QVERIFY2(field(s.state(), "file").endsWith("b.mp3"), "not the second file");
+            s.stateWhen([&](const QJsonObject &x) { return field(x, "phrase") == phrase; });
+        };
+        {
+            Session s(file, env, dir.filePath("daisy202"));
+            s.expect("player", action("playing", "a.mp3"));
+            const int nine = s.key('T', Ctrl);
+            s.expect("dialog", is("kind", "input"), nine);
+            s.send("answer", {{"text", "0:11"}});
+            // Set between whole seconds, so that only a tenth of a second brings it back.
+            s.stateWhen([](const QJsonObject &x) { return x.value("bookTime").toDouble() > 11.3; });
+            s.expect("dialog", is("kind", "input"), s.key('3', Alt));
+            const int add = s.send("answer", {{"text", "Undici secondi"}});
+            phrase = s.expectText("setting", mark("1FRASE"), "value", add);
+            at = s.expectText("setting", mark("1"), "value", add).toDouble();
+            QVERIFY2(at >= 11.3 && at < 11.9 && qAbs(at * 10 - qRound(at * 10)) < 1e-6, qPrintable(QString::number(at)));
+            QCOMPARE(s.expectText("setting", mark("1NOMEAUDIO"), "value", add), "b.mp3");
+            QVERIFY(phrase == kClips[7].phrase || phrase == kClips[8].phrase);
+            s.expect("osd", is("text", "Sezione uno"), s.key('7', Alt));
+            recalled(s);
+            s.signal(SIGTERM);
+            QVERIFY(s.finished());
+        }
+        Session s(file, env, dir.filePath("daisy202"));
+        s.expect("player", action("playing", "a.mp3"));
+        recalled(s);
+        // Out to a file through the panel, all deleted, and back in: the same place.
+        auto panel = [&](int button, const QString &name) {
+            s.control(QString("cmdImpExp(%1)").arg(button), "click");
+            QVERIFY(s.until([&] { return s.visible("frmImpExp"); }));
+            s.control("Drive", "select", QDir::toNativeSeparators(home.path()));
+            if (button == 0)
+                s.control("TextFileName", "set", name);
+            else
+                s.control("File", "select", int(QDir(home.path()).entryList({"*.reg"}, QDir::Files, QDir::Name).indexOf(name)));
+            s.control("cmdImpExp(2)", "click");
+            s.expect("dialog", is("kind", "message"));
+            s.answer("ok");
+        };
+        s.key('6', Alt);
+        panel(0, "daisy");
+        const QByteArray out = readFile(home.filePath("daisy.REG"));
+        QVERIFY2(out.startsWith("REGEDIT4") && out.contains("QYR MediaPlayer\\DAISY]") && out.contains("\"1FRASE\"=\"" + phrase.toLatin1() + "\""), out.constData());
+        s.expect("dialog", {}, s.key('4', Alt));
+        s.answer("yes");
+        QVERIFY(s.list(0).isEmpty());
+        panel(1, "daisy.REG");
+        QCOMPARE(s.list(1).size(), 1);
+        s.key(27, 0);
+        recalled(s);
+        QVERIFY(s.quitYes());
+    }
+
     // The DAISY 3 book and the old library book (HTML 4, windows-1252, names in other letter case, clip times in
     // every form) open, say their titles and read from their first phrase; their headings land where the clean
     // book's do.

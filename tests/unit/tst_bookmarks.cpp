@@ -27,8 +27,11 @@ struct Book : Parts {
     TimerModel TimerDisableState{"TimerDisableState", 1000, &clock};
     TextBox TxtDebFilename{"TxtDebFilename"};
     PageAudio audio{{er, browser, files, clock, players, prefs, feedback, books, TxtDebFilename}};
-    BookmarkStore store{{er, settings, files, dialogs, players, msg, feedback, books, urls, ListMarkers, lstapp}};
-    BookmarkRecall recall{{er, settings, files, browser, clock, players, feedback, books, urls, audio, store, ListMarkers,
+    TimerModel TimerDaisy{"TimerDaisy", 100, &clock};
+    TextBox TextAvantiIndietro{"TextAvantiIndietro"};
+    DaisyReading daisy{{er, browser, clock, dialogs, files, players, feedback, books, TimerDaisy, TextAvantiIndietro, {}}};
+    BookmarkStore store{{er, settings, files, dialogs, players, msg, feedback, books, urls, daisy, ListMarkers, lstapp}};
+    BookmarkRecall recall{{er, settings, files, browser, clock, players, feedback, books, urls, audio, daisy, store, ListMarkers,
                            fraMarcatori, objwb, TimerDisableState}};
     BookmarkList markList{{er, feedback, urls, store, recall, ListMarkers}};
     explicit Book(const QString &url = kCap1)
