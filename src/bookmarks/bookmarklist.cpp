@@ -66,7 +66,7 @@ void BookmarkList::deleteSelected()
 {
     const int index = u.ListMarkers.listIndex();
     const QString description = describedEntry(u.ListMarkers.itemText(index));
-    const bool wholeBook = u.urls.onIndexPage();
+    const bool wholeBook = u.marks.wholeBookShown();
     // Said only once the record is gone: a store that refused keeps the entry.
     BookmarkStore::Removal removal = BookmarkStore::Removal::None;
     if (!Guard(u.er, StepLabel{QStringLiteral("Marcatori Mode = 2 --> "), QString()},

@@ -46,7 +46,7 @@ void BookmarkRecall::MarcatoriRichiama(qint16 n)
     Guard(u.er, QStringLiteral("MarcatoriRichiama"), [&] {
         IBrowser &wb = u.browser;
         const QString address = wb.locationURL();
-        const bool index = UrlHelpers::isIndexPage(address);
+        const bool index = u.marks.wholeBookShown();
         const QString loaded = u.player.oPlayer ? u.player.oPlayer->FileName() : QString();
         if ((loaded.isEmpty() && !index) || u.ListMarkers.listCount() < 1)
             return;

@@ -88,6 +88,8 @@ bool BookmarkStore::readPosition(const QString &text, double *seconds)
 
 QString BookmarkStore::section() { return u.daisy.active() ? daisySection() : u.urls.Section(); }
 
+bool BookmarkStore::wholeBookShown() { return !u.daisy.active() && u.urls.onIndexPage(); }
+
 QString BookmarkStore::placeText()
 {
     return u.daisy.active() ? DaisyReading::clock(u.daisy.bookTime()) : u.feedback.positionText();

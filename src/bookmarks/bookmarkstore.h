@@ -121,6 +121,9 @@ public:
     // Where the bookmarks of the place being read are kept: the page on show,
     // or a DAISY book's own section.
     QString section();
+    // The contents page of a book of pages is on show: its list is the whole
+    // book's. Never in a DAISY book, whose text may be named "index.html".
+    bool wholeBookShown();
     // The place being read as the input box shows it.
     QString placeText();
 

@@ -2,7 +2,6 @@
 #include "../bookmarks/bookmarkstore.h"
 #include "../books/bookview.h"
 #include "../keyboard/feedback.h"
-#include "../navigation/urlhelpers.h"
 #include "../platform/bookpath.h"
 #include "../platform/browser.h"
 #include "../platform/convert.h"
@@ -277,7 +276,7 @@ void ImpExpPanel::importFrom(const QString &path)
 
     // The list as the page shows it on opening: on the table of contents,
     // the whole book's, imported bookmarks included.
-    u.marks.listAsOpened(UrlHelpers::isIndexPage(u.browser.locationURL()));
+    u.marks.listAsOpened(u.marks.wholeBookShown());
 
     QString text = u.msg.strMsgRipristinoOk;
     text.replace(QLatin1String("@FILE@"), path);

@@ -2,7 +2,6 @@
 #include "../bookmarks/bookmarkrecall.h"
 #include "../bookmarks/bookmarkstore.h"
 #include "../dialogs/inputbox.h"
-#include "../navigation/urlhelpers.h"
 #include "../platform/bookpath.h"
 #include "../platform/browser.h"
 #include "../platform/convert.h"
@@ -77,7 +76,7 @@ void BookmarkKeys::add()
 {
     pauseForList();
     QString description;
-    if (!UrlHelpers::isIndexPage(u.browser.locationURL())) {
+    if (!u.marks.wholeBookShown()) {
         const QString t = u.marks.placeText();
         frmInputBox box(u.dialogs);
         box.setTitle(QStringLiteral("Scrivi il segnalibro ") + t + QStringLiteral(" (mm:ss)"));
@@ -100,7 +99,7 @@ void BookmarkKeys::deleteAll()
         keyhelp::tell(u.dialogs, QStringLiteral("Cancellazione Marcatori"), u.msg.strMsgMarkNone);
         return;
     }
-    if (UrlHelpers::isIndexPage(u.browser.locationURL())) {
+    if (u.marks.wholeBookShown()) {
         deleteWholeBook();
         return;
     }
