@@ -159,6 +159,40 @@ private slots:
             QVERIFY(s.quitYes());
         }
     }
+
+    // The text follows the reading: the phrase being read is marked in the book's content file (a DAISY 3 book's
+    // DTBook shown as HTML), the mark moving with the audio; the contents asked for stay while the reading goes on,
+    // their heading marked, until the next move brings the text back.
+    void theTextFollowsTheReading()
+    {
+        // Shown `file`, the phrase being read marked (tN for parN), or `id` marked when given.
+        auto shows = [](const QString &file, const QString &id = {}) {
+            return [=](const QJsonObject &x) {
+                return field(x, "shown") == file &&
+                       field(x, "marked") == (id.isEmpty() ? "t" + field(x, "phrase").section("#par", 1) : id);
+            };
+        };
+        const struct {
+            const char *book, *file, *words;
+        } books[] = {{"daisy202", "content.html", "Questo è il primo paragrafo del libro."},
+                     {"daisy3", "book.xml", "La sezione contiene poche parole."}};
+        for (const auto &b : books) {
+            Session s(storeValues(dir.filePath(QString("testo-%1.sqlite").arg(b.book)), {{"TempoSp", "0"}}), {},
+                      dir.filePath(b.book));
+            QCOMPARE(field(s.stateWhen(shows(b.file, "t0")), "phrase"), kClips[0].phrase);
+            QVERIFY(s.stateWhen(shows(b.file)).value("text").toObject().value("all").toString().contains(b.words));
+            s.key('8', Alt);
+            s.stateWhen(shows(b.file, "t3"));
+            s.stateWhen([&](const QJsonObject &x) { return field(x, "phrase") == kClips[4].phrase && shows(b.file)(x); });
+            s.key('I', Ctrl);
+            s.stateWhen(shows("contents", "qyr-titolo-1"));
+            s.stateWhen([](const QJsonObject &x) { return field(x, "phrase") == kClips[5].phrase; });
+            QVERIFY(shows("contents", "qyr-titolo-1")(s.state()));
+            s.expect("osd", textStarts("Frase "), s.key('1', Ctrl | Shift));
+            s.stateWhen(shows(b.file));
+            QVERIFY(s.quitYes());
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(TstDaisyBooks)
