@@ -8,6 +8,7 @@
 #include "../platform/daisy.h"
 
 #include <QUrl>
+#include <utility>
 
 namespace qyr {
 
@@ -111,12 +112,13 @@ bool DaisyText::pageLoaded(const QString &url)
         asked_ = loading_ = started_ = false;
         return false;
     }
+    // The text shown here, loaded or jumped in by one of its own links.
     const QUrl loaded(url);
-    if (loading_ && loaded.isLocalFile() && loaded.toLocalFile().compare(path_, Qt::CaseInsensitive) == 0) {
-        loading_ = false;
+    if (!path_.isEmpty() && loaded.isLocalFile() && loaded.toLocalFile().compare(path_, Qt::CaseInsensitive) == 0) {
         view_ = View::Text;
         // A new text is read from its start, as any page.
-        u.browser.focusDocument();
+        if (std::exchange(loading_, false))
+            u.browser.focusDocument();
         return true;
     }
     // Someone else's page: the view is shown anew at the next beat.

@@ -192,6 +192,20 @@ private slots:
             s.stateWhen(shows(b.file));
             QVERIFY(s.quitYes());
         }
+        // The same book without text (its SMIL files' text elements taken out): its contents, the heading marked.
+        const QDir from(dir.filePath("daisy202"));
+        QVERIFY(from.mkpath("../solo-audio"));
+        for (const QString &name : from.entryList(QDir::Files)) {
+            QFile in(from.filePath(name)), out(dir.filePath("solo-audio/" + name));
+            QVERIFY(in.open(QIODevice::ReadOnly) && out.open(QIODevice::WriteOnly));
+            const QByteArray bytes = in.readAll();
+            out.write(name.endsWith(".smil") ? QString::fromUtf8(bytes).remove(QRegularExpression("<text [^>]*/>")).toUtf8() : bytes);
+        }
+        Session s(storeValues(dir.filePath("solo-audio.sqlite"), {{"TempoSp", "0"}}), {}, dir.filePath("solo-audio"));
+        s.stateWhen(shows("contents", "qyr-titolo-0"));
+        s.key('8', Alt);
+        s.stateWhen(shows("contents", "qyr-titolo-1"));
+        QVERIFY(s.quitYes());
     }
 };
 
