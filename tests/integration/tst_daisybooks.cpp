@@ -183,7 +183,8 @@ private slots:
             QVERIFY(s.stateWhen(shows(b.file)).value("text").toObject().value("all").toString().contains(b.words));
             s.key('8', Alt);
             s.stateWhen(shows(b.file, "t3"));
-            s.stateWhen([&](const QJsonObject &x) { return field(x, "phrase") == kClips[4].phrase && shows(b.file)(x); });
+            const QJsonObject st = s.stateWhen([&](const QJsonObject &x) { return field(x, "phrase") == kClips[4].phrase && shows(b.file)(x); });
+            QCOMPARE(st.value("text").toObject().value("caret").toInt(), 0); // the mark moved, the caret did not
             s.key('I', Ctrl);
             s.stateWhen(shows("contents", "qyr-titolo-1"));
             s.stateWhen([](const QJsonObject &x) { return field(x, "phrase") == kClips[5].phrase; });
@@ -192,14 +193,31 @@ private slots:
             s.stateWhen(shows(b.file));
             QVERIFY(s.quitYes());
         }
-        // The same book without text (its SMIL files' text elements taken out): its contents, the heading marked.
+        // Two variants of the DAISY 2.02 book: the third SMIL file's text in a second content file; no text at all.
         const QDir from(dir.filePath("daisy202"));
-        QVERIFY(from.mkpath("../solo-audio"));
-        for (const QString &name : from.entryList(QDir::Files)) {
-            QFile in(from.filePath(name)), out(dir.filePath("solo-audio/" + name));
-            QVERIFY(in.open(QIODevice::ReadOnly) && out.open(QIODevice::WriteOnly));
-            const QByteArray bytes = in.readAll();
-            out.write(name.endsWith(".smil") ? QString::fromUtf8(bytes).remove(QRegularExpression("<text [^>]*/>")).toUtf8() : bytes);
+        for (const QString name : {"due-testi", "solo-audio"}) {
+            QVERIFY(from.mkpath("../" + name));
+            for (const QString &f : from.entryList(QDir::Files)) {
+                QFile in(from.filePath(f)), out(dir.filePath(name + "/" + f));
+                QVERIFY(in.open(QIODevice::ReadOnly) && out.open(QIODevice::WriteOnly));
+                QByteArray bytes = in.readAll();
+                if (name == "due-testi" && f == "s3.smil")
+                    bytes.replace("content.html", "altro.html");
+                if (name == "solo-audio" && f.endsWith(".smil"))
+                    bytes = QString::fromUtf8(bytes).remove(QRegularExpression("<text [^>]*/>")).toUtf8();
+                out.write(bytes);
+            }
+        }
+        QVERIFY(QFile::copy(from.filePath("content.html"), dir.filePath("due-testi/altro.html")));
+        {
+            // The reading passes into the second file by itself, and a move leads back to the first.
+            Session s(storeValues(dir.filePath("due-testi.sqlite"), {{"TempoSp", "0"}}), {}, dir.filePath("due-testi"));
+            s.stateWhen(shows("content.html", "t0"));
+            s.expect("osd", is("text", "Sezione uno"), s.key('8', Alt));
+            s.stateWhen(shows("altro.html"));
+            s.key('7', Alt);
+            s.stateWhen(shows("content.html", "t3"));
+            QVERIFY(s.quitYes());
         }
         Session s(storeValues(dir.filePath("solo-audio.sqlite"), {{"TempoSp", "0"}}), {}, dir.filePath("solo-audio"));
         s.stateWhen(shows("contents", "qyr-titolo-0"));
