@@ -49,13 +49,13 @@ private:
     void mark(const QString &id);
     Uses u;
     View view_ = View::None;
-    bool asked_ = false;    // the contents or the help, asked for, stay
-    bool hasText_ = false;  // some phrase of the book has text
-    bool loading_ = false;  // a content file asked of the browser, not yet loaded
-    bool started_ = false;  // the book's reading has begun
-    QString file_;          // the content file on show, as on disk
-    QString path_;          // and its path
-    std::optional<QString> marked_; // the id last marked; none: to be marked anew
+    bool asked_ = false;                // the contents or the help, asked for, stay
+    bool hasText_ = false;              // some phrase of the book has text
+    bool loading_ = false;              // a content file asked of the browser, not yet loaded
+    bool started_ = false;              // the book's reading has begun
+    QString file_;                      // the content file on show, as on disk
+    QString path_;                      // and its path
+    std::optional<QString> marked_;     // the id last marked; none: to be marked anew
     QString convertedPath_, converted_; // the last DAISY 3 text made into HTML
 };
 

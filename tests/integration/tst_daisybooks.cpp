@@ -183,7 +183,8 @@ private slots:
             QVERIFY(s.stateWhen(shows(b.file)).value("text").toObject().value("all").toString().contains(b.words));
             s.key('8', Alt);
             s.stateWhen(shows(b.file, "t3"));
-            const QJsonObject st = s.stateWhen([&](const QJsonObject &x) { return field(x, "phrase") == kClips[4].phrase && shows(b.file)(x); });
+            const QJsonObject st =
+                s.stateWhen([&](const QJsonObject &x) { return field(x, "phrase") == kClips[4].phrase && shows(b.file)(x); });
             QCOMPARE(st.value("text").toObject().value("caret").toInt(), 0); // the mark moved, the caret did not
             s.key('I', Ctrl);
             s.stateWhen(shows("contents", "qyr-titolo-1"));

@@ -1,24 +1,25 @@
 #include "dtbook.h"
 #include "xml.h"
 
-
 namespace qyr::daisy {
 
 namespace {
 
 // DTBook elements shown as the HTML element of the same name.
-const char *const kSame[] = {"p", "em", "strong", "sub", "sup", "br", "q", "cite", "abbr", "acronym", "code", "kbd",
-                             "dfn", "samp", "blockquote", "dl", "dt", "dd", "table", "caption", "thead", "tbody",
-                             "tfoot", "tr", "td", "th", "h1", "h2", "h3", "h4", "h5", "h6", "hr", "address"};
+const char *const kSame[] = {"p",       "em",      "strong", "sub",   "sup",   "br",         "q",      "cite", "abbr",
+                             "acronym", "code",    "kbd",    "dfn",   "samp",  "blockquote", "dl",     "dt",   "dd",
+                             "table",   "caption", "thead",  "tbody", "tfoot", "tr",         "td",     "th",   "h1",
+                             "h2",      "h3",      "h4",     "h5",    "h6",    "hr",         "address"};
 // Blocks shown as a div: parts of the book and groups that hold others.
-const char *const kBlocks[] = {"frontmatter", "bodymatter", "rearmatter", "level", "level1", "level2", "level3",
-                               "level4", "level5", "level6", "div", "note", "annotation", "sidebar", "prodnote",
-                               "epigraph", "byline", "dateline", "author", "linegroup", "poem", "line", "imggroup",
-                               "docauthor", "covertitle", "bridgehead"};
+const char *const kBlocks[] = {"frontmatter", "bodymatter", "rearmatter", "level",    "level1",   "level2",
+                               "level3",      "level4",     "level5",     "level6",   "div",      "note",
+                               "annotation",  "sidebar",    "prodnote",   "epigraph", "byline",   "dateline",
+                               "author",      "linegroup",  "poem",       "line",     "imggroup", "docauthor",
+                               "covertitle",  "bridgehead"};
 // Dropped with all they hold: what runs, what is fetched, what is not text.
-const char *const kDropped[] = {"head", "script", "style", "object", "embed", "iframe", "frame", "applet", "math",
-                                "svg", "form", "input", "button", "textarea", "select", "link", "meta", "col",
-                                "colgroup"};
+const char *const kDropped[] = {"head",   "script", "style", "object", "embed",   "iframe", "frame",
+                                "applet", "math",   "svg",   "form",   "input",   "button", "textarea",
+                                "select", "link",   "meta",  "col",    "colgroup"};
 
 bool among(const xmlNode *n, const char *const *names, size_t count)
 {
@@ -57,7 +58,7 @@ public:
             tag = QStringLiteral("h%1").arg(qBound(1, depth, 6));
         } else if (xml::is(n, "list")) {
             tag = xml::attr(n, "type").compare(QLatin1String("ol"), Qt::CaseInsensitive) == 0 ? QStringLiteral("ol")
-                                                                                             : QStringLiteral("ul");
+                                                                                              : QStringLiteral("ul");
         } else if (xml::is(n, "li")) {
             tag = QStringLiteral("li");
         } else if (xml::is(n, "pagenum")) {
