@@ -23,7 +23,11 @@ void DaisyText::moved()
                 hasText_ = b->format == daisy::Format::Daisy2 || u.daisy;
                 break;
             }
-    follow();
+    // The view follows on the timer's next beat, once the audio is under way:
+    // a page loading first held a large book's first audio back by about
+    // 100 ms. A book with nothing to read has no beat.
+    if (u.reading.phrase() < 0)
+        follow();
 }
 
 void DaisyText::asked(const QString &page)
