@@ -95,9 +95,9 @@ public:
     static QString headingLink(int heading);
     static int headingOfLink(const QString &url);
 
-    // For the view of the book's text: the reader moved the reading, or the
-    // book has just opened (the text follows again), or asked for a page of
-    // the program's, "contents" or "help" (it stays until the next move).
+    // For the view of the book: Moved when the reader moves the reading or
+    // the book opens (the text follows the reading again); PageAsked when
+    // the reader asks for "contents" or "help" (it stays until the next move).
     Signal<> Moved;
     Signal<const QString &> PageAsked;
     // The contents drawn without being asked for (a book without text shows

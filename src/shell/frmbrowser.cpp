@@ -39,9 +39,8 @@ void frmBrowser::wireReactions()
     wb.NavigationRefused.connect([this](const QString &url) { links.refused(url); });
     // A page that really loaded ends a return to the contents before the
     // page's own handling (bookmarks, caption, style, audio, a waiting
-    // recall, the book's messages) runs.
-    // A DAISY book's text is not one of the program's pages: it has no
-    // audio, bookmarks or style sheet of a page's.
+    // recall, the book's messages) runs; a DAISY book's text, and the blank
+    // page its contents and help are written on, have none of that.
     wb.DocumentComplete.connect([this](const QString &url) {
         urls.pageLoaded();
         if (!daisyText.pageLoaded(url))
