@@ -167,24 +167,18 @@ private slots:
     {
         // Shown `file`, the phrase being read marked (tN for parN), or `id` marked when given.
         auto shows = [](const QString &file, const QString &id = {}) {
-            return [=](const QJsonObject &x) {
-                return field(x, "shown") == file &&
-                       field(x, "marked") == (id.isEmpty() ? "t" + field(x, "phrase").section("#par", 1) : id);
-            };
+            return [=](const QJsonObject &x) { return field(x, "shown") == file && field(x, "marked") == (id.isEmpty() ? "t" + field(x, "phrase").section("#par", 1) : id); };
         };
-        const struct {
-            const char *book, *file, *words;
-        } books[] = {{"daisy202", "content.html", "Questo è il primo paragrafo del libro."},
-                     {"daisy3", "book.xml", "La sezione contiene poche parole."}};
+        auto settings = [&](const QString &book) { return storeValues(dir.filePath("testo-" + book + ".sqlite"), {{"TempoSp", "0"}}); };
+        const struct { const char *book, *file, *words; } books[] = {{"daisy202", "content.html", "Questo è il primo paragrafo del libro."},
+                                                                     {"daisy3", "book.xml", "La sezione contiene poche parole."}};
         for (const auto &b : books) {
-            Session s(storeValues(dir.filePath(QString("testo-%1.sqlite").arg(b.book)), {{"TempoSp", "0"}}), {},
-                      dir.filePath(b.book));
+            Session s(settings(b.book), {}, dir.filePath(b.book));
             QCOMPARE(field(s.stateWhen(shows(b.file, "t0")), "phrase"), kClips[0].phrase);
             QVERIFY(s.stateWhen(shows(b.file)).value("text").toObject().value("all").toString().contains(b.words));
             s.key('8', Alt);
             s.stateWhen(shows(b.file, "t3"));
-            const QJsonObject st =
-                s.stateWhen([&](const QJsonObject &x) { return field(x, "phrase") == kClips[4].phrase && shows(b.file)(x); });
+            const QJsonObject st = s.stateWhen([&](const QJsonObject &x) { return field(x, "phrase") == kClips[4].phrase && shows(b.file)(x); });
             QCOMPARE(st.value("text").toObject().value("caret").toInt(), 0); // the mark moved, the caret did not
             s.key('I', Ctrl);
             s.stateWhen(shows("contents", "qyr-titolo-1"));
@@ -212,7 +206,7 @@ private slots:
         QVERIFY(QFile::copy(from.filePath("content.html"), dir.filePath("due-testi/altro.html")));
         {
             // The reading passes into the second file by itself, and a move leads back to the first.
-            Session s(storeValues(dir.filePath("due-testi.sqlite"), {{"TempoSp", "0"}}), {}, dir.filePath("due-testi"));
+            Session s(settings("due-testi"), {}, dir.filePath("due-testi"));
             s.stateWhen(shows("content.html", "t0"));
             s.expect("osd", is("text", "Sezione uno"), s.key('8', Alt));
             s.stateWhen(shows("altro.html"));
@@ -220,7 +214,7 @@ private slots:
             s.stateWhen(shows("content.html", "t3"));
             QVERIFY(s.quitYes());
         }
-        Session s(storeValues(dir.filePath("solo-audio.sqlite"), {{"TempoSp", "0"}}), {}, dir.filePath("solo-audio"));
+        Session s(settings("solo-audio"), {}, dir.filePath("solo-audio"));
         s.stateWhen(shows("contents", "qyr-titolo-0"));
         s.key('8', Alt);
         s.stateWhen(shows("contents", "qyr-titolo-1"));

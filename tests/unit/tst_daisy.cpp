@@ -409,15 +409,14 @@ private slots:
     // scripts, handlers, styles, links' addresses and pictures' sources left out.
     void dtbookAsHtml()
     {
-        const QString html = dtbookHtml(
-            "<?xml version=\"1.0\"?><dtbook xmlns=\"http://www.daisy.org/z3986/2005/dtbook/\"><head><title>T</title>"
-            "</head><book><bodymatter><level1 id=\"l1\"><h1 id=\"h\">Uno</h1><level><hd id=\"d\">Due</hd>"
-            "<p id=\"p\" onclick=\"alert(1)\" style=\"color:red\">A <sent id=\"s\">b &amp; c</sent><pagenum id=\"n\">3"
-            "</pagenum></p><script>alert(2)</script><img src=\"x.png\" alt=\"Figura\"/><a href=\"javascript:alert(3)\">"
-            "vai</a><list type=\"ol\"><li id=\"i\">x</li></list></level></level1></bodymatter></book></dtbook>");
-        QCOMPARE(html, "<div><div id=\"l1\"><h1 id=\"h\">Uno</h1><div><h2 id=\"d\">Due</h2><p id=\"p\">A <span id=\"s\">"
-                       "b &amp; c</span><span id=\"n\" class='pagenum' style='display:block'>3</span></p><span>Figura</span>"
-                       "<span>vai</span><ol><li id=\"i\">x</li></ol></div></div></div>");
+        QCOMPARE(dtbookHtml("<dtbook xmlns='http://www.daisy.org/z3986/2005/dtbook/'><head><title>T</title></head><book><bodymatter>"
+                            "<level1 id='l1'><h1 id='h'>Uno</h1><level><hd id='d'>Due</hd><p id='p' onclick='alert(1)' style='x'>A "
+                            "<sent id='s'>b &amp; c</sent><pagenum id='n'>3</pagenum></p><script>alert(2)</script><img src='x.png' "
+                            "alt='Figura'/><a href='javascript:alert(3)'>vai</a><list type='ol'><li id='i'>x</li></list></level>"
+                            "</level1></bodymatter></book></dtbook>"),
+                 "<div><div id=\"l1\"><h1 id=\"h\">Uno</h1><div><h2 id=\"d\">Due</h2><p id=\"p\">A <span id=\"s\">b &amp; c"
+                 "</span><span id=\"n\" class='pagenum' style='display:block'>3</span></p><span>Figura</span><span>vai</span><ol>"
+                 "<li id=\"i\">x</li></ol></div></div></div>");
     }
 };
 
