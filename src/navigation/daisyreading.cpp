@@ -248,6 +248,12 @@ void DaisyReading::goToTime()
     go(phrase, clock(at), at - b.phrases[size_t(phrase)].start);
 }
 
+void DaisyReading::goToPhrase(int phrase)
+{
+    if (phrase >= 0 && size_t(phrase) < book().phrases.size())
+        go(phrase, QStringLiteral("Frase %1").arg(phrase + 1));
+}
+
 void DaisyReading::nextHeading()
 {
     const int h = book().nextHeading(phrase_, level_);

@@ -66,6 +66,8 @@ public:
     void goToPage();
     // Ctrl+T: a time of the whole book, asked for.
     void goToTime();
+    // A phrase the reader chose (a link of the book's text), said as Ctrl+Shift+2 says it.
+    void goToPhrase(int phrase);
     // Ctrl+I: the contents, and F1: the program's help page; each stays on
     // show while the reading goes on, until the reader's next move.
     void contents();

@@ -105,6 +105,28 @@ void DaisyText::mark(const QString &id)
     u.browser.highlight(id);
 }
 
+void DaisyText::beforeNavigate(const QString &url, bool &cancel)
+{
+    const daisy::Book *b = u.books.daisyBook();
+    const QUrl to(url);
+    const QString file = to.path().section(QLatin1Char('/'), -1);
+    if (cancel || !b || !file.endsWith(QLatin1String(".smil"), Qt::CaseInsensitive))
+        return;
+    cancel = true;
+    int phrase = -1;
+    for (size_t i = 0; i < b->phrases.size(); ++i) {
+        const daisy::Phrase &p = b->phrases[i];
+        if (p.smil.section(QLatin1Char('/'), -1).compare(file, Qt::CaseInsensitive) != 0)
+            continue;
+        if (phrase < 0 || p.id == to.fragment()) {
+            phrase = int(i);
+            if (p.id == to.fragment())
+                break;
+        }
+    }
+    u.reading.goToPhrase(phrase);
+}
+
 bool DaisyText::pageLoaded(const QString &url)
 {
     if (!u.books.daisyBook()) {

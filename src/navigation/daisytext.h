@@ -34,6 +34,10 @@ public:
     void asked(const QString &page);
     // The timer's beat: the view follows the phrase being read.
     void follow();
+    // A link of the book's text into its SMIL files (books often link their
+    // headings and sentences so) moves the reading there instead of showing
+    // the SMIL file: to the phrase it names, else to the file's first one.
+    void beforeNavigate(const QString &url, bool &cancel);
     // A page has loaded. True when it is the book's text or a page of the
     // program's shown in the book, which the handling of the program's own
     // books (a page's audio, bookmarks, the reader's style sheet) leaves alone.

@@ -34,6 +34,7 @@ void frmBrowser::wireReactions()
     // the about page shows ends the splash.
     wb.BeforeNavigate2.connect([this](const QString &url, bool &cancel) {
         links.objWB_BeforeNavigate2(url, cancel);
+        daisyText.beforeNavigate(url, cancel);
         about.readerMoved(url, cancel);
     });
     wb.NavigationRefused.connect([this](const QString &url) { links.refused(url); });

@@ -198,6 +198,8 @@ private slots:
                 QByteArray bytes = in.readAll();
                 if (name == "due-testi" && f == "s3.smil")
                     bytes.replace("content.html", "altro.html");
+                if (name == "due-testi" && f == "content.html")
+                    bytes.replace("</body>", "<a id='vai' href='s3.smil#par8'>Vai</a></body>");
                 if (name == "solo-audio" && f.endsWith(".smil"))
                     bytes = QString::fromUtf8(bytes).remove(QRegularExpression("<text [^>]*/>")).toUtf8();
                 out.write(bytes);
@@ -205,13 +207,15 @@ private slots:
         }
         QVERIFY(QFile::copy(from.filePath("content.html"), dir.filePath("due-testi/altro.html")));
         {
-            // The reading passes into the second file by itself, and a move leads back to the first.
+            // The reading passes into the second file by itself, a move leads back to the first, a link to the second.
             Session s(settings("due-testi"), {}, dir.filePath("due-testi"));
             s.stateWhen(shows("content.html", "t0"));
             s.expect("osd", is("text", "Sezione uno"), s.key('8', Alt));
             s.stateWhen(shows("altro.html"));
             s.key('7', Alt);
             s.stateWhen(shows("content.html", "t3"));
+            s.expect("osd", is("text", "Frase 9"), s.send("follow", {{"name", "vai"}})); // a link of the text into a SMIL file
+            s.stateWhen(shows("altro.html", "t8"));
             QVERIFY(s.quitYes());
         }
         Session s(settings("solo-audio"), {}, dir.filePath("solo-audio"));
