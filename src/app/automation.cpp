@@ -333,6 +333,8 @@ QJsonObject Automation::state()
         s.insert(QStringLiteral("page"), d.pageLabel());
         s.insert(QStringLiteral("phrase"), d.phraseName());
         s.insert(QStringLiteral("bookTime"), d.bookTime());
+        s.insert(QStringLiteral("shown"), f.daisyText.shown());
+        s.insert(QStringLiteral("marked"), f.ports.browser.highlighted());
     } else {
         s.insert(QStringLiteral("page"), f.ports.browser.hasDocument() ? f.urls.Section() : QString());
     }

@@ -76,7 +76,7 @@ void DaisyReading::start(const QString &place, double at)
         }
         if (!b.phrases.empty())
             play(from, into);
-        contents();
+        Moved();
         u.feedback.OSD(b.phrases.empty() ? QStringLiteral("Il libro non ha frasi da leggere") : u.books.title(), false);
         // What is missing is said once, and the reading goes on without it.
         if (!b.problems.isEmpty())
@@ -117,10 +117,11 @@ void DaisyReading::play(int phrase, double into)
     u.TimerDaisy.setEnabled(true);
 }
 
-void DaisyReading::go(int phrase, const QString &said)
+void DaisyReading::go(int phrase, const QString &said, double into)
 {
     Guard(u.er, QStringLiteral("Libro DAISY"), [&] {
-        play(phrase);
+        play(phrase, into);
+        Moved();
         u.feedback.OSD(said, false);
     });
 }
@@ -195,11 +196,8 @@ void DaisyReading::skip(bool forward)
         u.feedback.OSD(forward ? kEnd : kStart, false);
         return;
     }
-    Guard(u.er, forward ? QStringLiteral("Form_KeyDown Avanti - DAISY") : QStringLiteral("Form_KeyDown Indietro - DAISY"),
-          [&] {
-              play(phrase, at - b.phrases[size_t(phrase)].start);
-              u.feedback.OSD((forward ? QStringLiteral("AVANTI ") : QStringLiteral("INDIETRO ")) + clock(at), false);
-          });
+    go(phrase, (forward ? QStringLiteral("AVANTI ") : QStringLiteral("INDIETRO ")) + clock(at),
+       at - b.phrases[size_t(phrase)].start);
 }
 
 void DaisyReading::goToPage()
@@ -247,10 +245,13 @@ void DaisyReading::goToTime()
         u.feedback.OSD(kEnd, false);
         return;
     }
-    Guard(u.er, QStringLiteral("Libro DAISY"), [&] {
-        play(phrase, at - b.phrases[size_t(phrase)].start);
-        u.feedback.OSD(clock(at), false);
-    });
+    go(phrase, clock(at), at - b.phrases[size_t(phrase)].start);
+}
+
+void DaisyReading::goToPhrase(int phrase)
+{
+    if (phrase >= 0 && size_t(phrase) < book().phrases.size())
+        go(phrase, QStringLiteral("Frase %1").arg(phrase + 1));
 }
 
 void DaisyReading::nextHeading()
@@ -397,14 +398,23 @@ QString DaisyReading::contentsHtml() const
     QString h = QStringLiteral("<h1>") + title + QStringLiteral("</h1>");
     for (size_t i = 0; i < b.headings.size(); ++i) {
         const daisy::Heading &hd = b.headings[i];
-        h += QStringLiteral("<p style='margin-left:%1em'><a href='%2'>%3</a></p>")
+        h += QStringLiteral("<p id='%1' style='margin-left:%2em'><a href='%3'>%4</a></p>")
+                 .arg(headingId(int(i)))
                  .arg((hd.level - 1) * 2)
                  .arg(headingLink(int(i)), escaped(hd.text.simplified()));
     }
     return h;
 }
 
-void DaisyReading::contents() { show(contentsHtml()); }
+QString DaisyReading::headingId(int heading) { return QStringLiteral("qyr-titolo-%1").arg(heading); }
+
+void DaisyReading::showContents() { show(contentsHtml()); }
+
+void DaisyReading::contents()
+{
+    showContents();
+    PageAsked(QStringLiteral("contents"));
+}
 
 void DaisyReading::help()
 {
@@ -418,6 +428,7 @@ void DaisyReading::help()
         return;
     }
     show(m.captured(1));
+    PageAsked(QStringLiteral("help"));
 }
 
 // Shown on a blank page, once it has loaded (waiting three seconds at most);

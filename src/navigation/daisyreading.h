@@ -5,6 +5,7 @@
 // chosen level), print page and phrase, every move said. A move always
 // starts the reading at its place, also from a pause.
 #include "../platform/controls.h"
+#include "../platform/signal.h"
 
 #include <QString>
 #include <utility>
@@ -65,8 +66,11 @@ public:
     void goToPage();
     // Ctrl+T: a time of the whole book, asked for.
     void goToTime();
+    // A phrase the reader chose (a link of the book's text), said as Ctrl+Shift+2 says it.
+    void goToPhrase(int phrase);
+    // Ctrl+I: the contents, and F1: the program's help page; each stays on
+    // show while the reading goes on, until the reader's next move.
     void contents();
-    // F1: the program's help page, shown as the contents are (the reading goes on).
     void help();
     void goToHeading(int heading);
     // A bookmark's place: the phrase (as phraseName() names it) and the
@@ -98,14 +102,25 @@ public:
     static QString headingLink(int heading);
     static int headingOfLink(const QString &url);
 
+    // For the view of the book: Moved when the reader moves the reading or
+    // the book opens (the text follows the reading again); PageAsked when
+    // the reader asks for "contents" or "help" (it stays until the next move).
+    Signal<> Moved;
+    Signal<const QString &> PageAsked;
+    // The contents drawn without being asked for (a book without text shows
+    // them as its view); each heading's line has the id headingId() gives.
+    void showContents();
+    static QString headingId(int heading);
+    // A body of the program's own, written over a blank page.
+    void show(const QString &bodyHtml);
+
 private:
     const daisy::Book &book() const;
     void play(int phrase, double into = 0);
     int phraseHolding(const QString &audio, double position) const;
     int phraseNamed(const QString &name) const;
-    void go(int phrase, const QString &said);
+    void go(int phrase, const QString &said, double into = 0);
     QString contentsHtml() const;
-    void show(const QString &bodyHtml);
     QString audioPath(int phrase) const;
     Uses u;
     int phrase_ = -1;  // the phrase being read

@@ -40,6 +40,13 @@ public:
     // may not take the reader elsewhere. The program's own navigations are
     // not bound by it.
     virtual void setBookFolder(const QString &folder) { (void)folder; }
+    // Marks the element with this id (the phrase being read) strongly and
+    // scrolls it into view, leaving the keyboard and the caret where they
+    // are; kept and marked again on each page that loads, until another id
+    // is given. Empty: no mark.
+    virtual void highlight(const QString &elementId) = 0;
+    // The id marked in the document on show, empty when it has no such element.
+    virtual QString highlighted() = 0;
 
     Signal<const QString & /*url*/, bool & /*cancel*/> BeforeNavigate2;
     Signal<const QString & /*url*/> DocumentComplete;

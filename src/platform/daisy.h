@@ -17,6 +17,10 @@ public:
     // The book read as far as it can be; its problems are named in its list.
     // Nothing when the folder holds no DAISY book.
     virtual std::optional<daisy::Book> open(const QString &folder) = 0;
+    // A DAISY 3 book's text (DTBook, which a browser does not show as text)
+    // as the body of a plain HTML page: its element ids kept, nothing in it
+    // that runs. Nothing when the file cannot be read.
+    virtual std::optional<QString> textAsHtml(const QString &path) = 0;
 };
 
 } // namespace qyr

@@ -34,15 +34,18 @@ void frmBrowser::wireReactions()
     // the about page shows ends the splash.
     wb.BeforeNavigate2.connect([this](const QString &url, bool &cancel) {
         links.objWB_BeforeNavigate2(url, cancel);
+        daisyText.beforeNavigate(url, cancel);
         about.readerMoved(url, cancel);
     });
     wb.NavigationRefused.connect([this](const QString &url) { links.refused(url); });
     // A page that really loaded ends a return to the contents before the
     // page's own handling (bookmarks, caption, style, audio, a waiting
-    // recall, the book's messages) runs.
+    // recall, the book's messages) runs; a DAISY book's text, and the blank
+    // page its contents and help are written on, have none of that.
     wb.DocumentComplete.connect([this](const QString &url) {
         urls.pageLoaded();
-        pageLoad.objWB_DocumentComplete(url);
+        if (!daisyText.pageLoaded(url))
+            pageLoad.objWB_DocumentComplete(url);
     });
     wb.TitleChange.connect([this](const QString &title) { urls.objWB_TitleChange(title); });
     // The port reports only the main window's browser closing.
@@ -54,7 +57,13 @@ void frmBrowser::wireReactions()
         else
             audio.oPlayer_PlayStateChange(mode);
     });
-    TimerDaisy.Timer.connect([this] { daisyReading.follow(); });
+    // The view follows the reading: first the phrase is found, then shown.
+    TimerDaisy.Timer.connect([this] {
+        daisyReading.follow();
+        daisyText.follow();
+    });
+    daisyReading.Moved.connect([this] { daisyText.moved(); });
+    daisyReading.PageAsked.connect([this](const QString &page) { daisyText.asked(page); });
     players.FileChanged.connect([this](const QString &name) { audio.oPlayer_PlayFileChange(name); });
     TimerSpalsh.Timer.connect([this] { about.TimerSpalsh_Timer(); });
     TimerDisableState.Timer.connect([this] { recall.TimerDisableState_Timer(); });

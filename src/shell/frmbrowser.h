@@ -16,6 +16,7 @@
 #include "../keyboard/feedback.h"
 #include "../keyboard/keymap.h"
 #include "../navigation/daisyreading.h"
+#include "../navigation/daisytext.h"
 #include "../navigation/linkcommands.h"
 #include "../navigation/pageaudio.h"
 #include "../navigation/pageload.h"
@@ -161,6 +162,7 @@ public:
     PageAudio audio{{er, ports.browser, ports.files, ports.pump, players, prefs, feedback, books, TxtDebFilename}};
     DaisyReading daisyReading{{er, ports.browser, ports.pump, ports.dialogs, ports.files, players, feedback, books, TimerDaisy,
                                 TextAvantiIndietro, ports.helpPage}};
+    DaisyText daisyText{{ports.browser, ports.daisy, books, daisyReading}};
     LinkCommands links{{er, ports.browser, players, feedback, books, urls, audio, TextURL,
                         [this](qint16 code, qint16 mask) { keys.Form_KeyDown(code, mask); },
                         [this](int heading) { daisyReading.goToHeading(heading); }}};

@@ -261,13 +261,15 @@ public:
     void focusDocument() override { ++focused; }
     int styleSheetCount() override { return int(sheets.size()); }
     void createStyleSheet(const QString &url, int index) override { sheets.insert(qMin(index, int(sheets.size())), url); }
+    void highlight(const QString &elementId) override { highlights << elementId; }
+    QString highlighted() override { return highlights.isEmpty() ? QString() : highlights.last(); }
     // Called by the clock's onSleep: the load completes after some sleeps.
     void tick()
     {
         if (state != 4 && --readyAfterSleeps <= 0)
             state = 4, document = true;
     }
-    QStringList navigations, bodies, sheets;
+    QStringList navigations, bodies, sheets, highlights;
     QString location, locationTitle, pageTitle;
     QHash<QString, PageElement> elements;
     QHash<QString, Page> pages;

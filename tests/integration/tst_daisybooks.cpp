@@ -199,6 +199,71 @@ private slots:
             QVERIFY(s.quitYes());
         }
     }
+
+    // The text follows the reading: the phrase being read is marked in the book's content file (a DAISY 3 book's
+    // DTBook shown as HTML), the mark moving with the audio; the contents asked for stay while the reading goes on,
+    // their heading marked, until the next move brings the text back.
+    void theTextFollowsTheReading()
+    {
+        // Shown `file`, the phrase being read marked (tN for parN), or `id` marked when given.
+        auto shows = [](const QString &file, const QString &id = {}) {
+            return [=](const QJsonObject &x) { return field(x, "shown") == file && field(x, "marked") == (id.isEmpty() ? "t" + field(x, "phrase").section("#par", 1) : id); };
+        };
+        auto settings = [&](const QString &book) { return storeValues(dir.filePath("testo-" + book + ".sqlite"), {{"TempoSp", "0"}}); };
+        const struct { const char *book, *file, *words; } books[] = {{"daisy202", "content.html", "Questo è il primo paragrafo del libro."},
+                                                                     {"daisy3", "book.xml", "La sezione contiene poche parole."}};
+        for (const auto &b : books) {
+            Session s(settings(b.book), {}, dir.filePath(b.book));
+            QCOMPARE(field(s.stateWhen(shows(b.file, "t0")), "phrase"), kClips[0].phrase);
+            QVERIFY(s.stateWhen(shows(b.file)).value("text").toObject().value("all").toString().contains(b.words));
+            s.key('8', Alt);
+            s.stateWhen(shows(b.file, "t3"));
+            const QJsonObject st = s.stateWhen([&](const QJsonObject &x) { return field(x, "phrase") == kClips[4].phrase && shows(b.file)(x); });
+            QCOMPARE(st.value("text").toObject().value("caret").toInt(), 0); // the mark moved, the caret did not
+            s.key('I', Ctrl);
+            s.stateWhen(shows("contents", "qyr-titolo-1"));
+            s.stateWhen([](const QJsonObject &x) { return field(x, "phrase") == kClips[5].phrase; });
+            QVERIFY(shows("contents", "qyr-titolo-1")(s.state()));
+            s.expect("osd", textStarts("Frase "), s.key('1', Ctrl | Shift));
+            s.stateWhen(shows(b.file));
+            QVERIFY(s.quitYes());
+        }
+        // Two variants of the DAISY 2.02 book: the third SMIL file's text in a second content file; no text at all.
+        const QDir from(dir.filePath("daisy202"));
+        for (const QString name : {"due-testi", "solo-audio"}) {
+            QVERIFY(from.mkpath("../" + name));
+            for (const QString &f : from.entryList(QDir::Files)) {
+                QFile in(from.filePath(f)), out(dir.filePath(name + "/" + f));
+                QVERIFY(in.open(QIODevice::ReadOnly) && out.open(QIODevice::WriteOnly));
+                QByteArray bytes = in.readAll();
+                if (name == "due-testi" && f == "s3.smil")
+                    bytes.replace("content.html", "altro.html");
+                if (name == "due-testi" && f == "content.html")
+                    bytes.replace("</body>", "<a id='vai' href='s3.smil#par8'>Vai</a></body>");
+                if (name == "solo-audio" && f.endsWith(".smil"))
+                    bytes = QString::fromUtf8(bytes).remove(QRegularExpression("<text [^>]*/>")).toUtf8();
+                out.write(bytes);
+            }
+        }
+        QVERIFY(QFile::copy(from.filePath("content.html"), dir.filePath("due-testi/altro.html")));
+        {
+            // The reading passes into the second file by itself, a move leads back to the first, a link to the second.
+            Session s(settings("due-testi"), {}, dir.filePath("due-testi"));
+            s.stateWhen(shows("content.html", "t0"));
+            s.expect("osd", is("text", "Sezione uno"), s.key('8', Alt));
+            s.stateWhen(shows("altro.html"));
+            s.key('7', Alt);
+            s.stateWhen(shows("content.html", "t3"));
+            s.expect("osd", is("text", "Frase 9"), s.send("follow", {{"name", "vai"}})); // a link of the text into a SMIL file
+            s.stateWhen(shows("altro.html", "t8"));
+            QVERIFY(s.quitYes());
+        }
+        Session s(settings("solo-audio"), {}, dir.filePath("solo-audio"));
+        s.stateWhen(shows("contents", "qyr-titolo-0"));
+        s.key('8', Alt);
+        s.stateWhen(shows("contents", "qyr-titolo-1"));
+        QVERIFY(s.quitYes());
+    }
 };
 
 QTEST_GUILESS_MAIN(TstDaisyBooks)

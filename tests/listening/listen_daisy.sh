@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Hears a DAISY book as a blind reader does: Orca under Xvfb, its speech
 # written to a file. The book (made from speech by tools/make_daisy.sh) says
-# its title and reads; Alt+8 says the next heading, Ctrl+D where the reading is.
+# its title and reads; Alt+8 says the next heading, Ctrl+D where the reading is;
+# the book's text is read line by line with Orca's own keys.
 # Usage: listen_daisy.sh PROGRAM SOURCE_DIR
 set -u
 PROGRAM=$1
@@ -27,5 +28,10 @@ step "Ctrl+D: dove sono"
 sr_mark
 sr_key ctrl+d
 sr_expect "Sezione uno, pagina 1, 00:0" 10
+
+step "Giù: Orca legge con i suoi tasti la riga seguente del testo del libro, mentre il segno segue la lettura"
+sr_mark
+sr_key Down
+sr_expect "primo paragrafo del libro" 10
 
 sr_verdict

@@ -3,6 +3,7 @@
 // keys, DAISY 3, and the books tools/make_daisy.sh makes from speech.
 #include "daisy/clock.h"
 #include "navigation/daisyreading.h"
+#include "platform/daisyxml/dtbook.h"
 #include "platform/daisyxml/navigation.h"
 #include "platform/daisyxml/reader.h"
 #include "platform/daisyxml/smil.h"
@@ -402,6 +403,20 @@ private slots:
         QCOMPARE(quirks->phrases[1].id, "tx1");
         QCOMPARE(quirks->phrases[6].audio, "B.Mp3");
         QCOMPARE(quirks->phrases[6].textFile, "Content.HTML");
+    }
+
+    // A DAISY 3 text as HTML: ids kept, headings at the depth of their level, a page number on a line of its own;
+    // scripts, handlers, styles, links' addresses and pictures' sources left out.
+    void dtbookAsHtml()
+    {
+        QCOMPARE(dtbookHtml("<dtbook xmlns='http://www.daisy.org/z3986/2005/dtbook/'><head><title>T</title></head><book><bodymatter>"
+                            "<level1 id='l1'><h1 id='h'>Uno</h1><level><hd id='d'>Due</hd><p id='p' onclick='alert(1)' style='x'>A "
+                            "<sent id='s'>b &amp; c</sent><pagenum id='n'>3</pagenum></p><script>alert(2)</script><img src='x.png' "
+                            "alt='Figura'/><a href='javascript:alert(3)'>vai</a><list type='ol'><li id='i'>x</li></list></level>"
+                            "</level1></bodymatter></book></dtbook>"),
+                 "<div><div id=\"l1\"><h1 id=\"h\">Uno</h1><div><h2 id=\"d\">Due</h2><p id=\"p\">A <span id=\"s\">b &amp; c"
+                 "</span><span id=\"n\" class='pagenum' style='display:block'>3</span></p><span>Figura</span><span>vai</span><ol>"
+                 "<li id=\"i\">x</li></ol></div></div></div>");
     }
 };
 

@@ -199,6 +199,28 @@ const char *kMarkPlaceScript = R"JS(
   el.scrollIntoView({ block: 'center' });
 })(%1);
 )JS";
+// Marks the phrase being read: black on yellow with a black outline, over
+// whatever the book's own style says, and scrolled to the middle of the view.
+// Only attributes change: the page's text for the screen reader is not read
+// anew, and neither the focus nor the caret moves.
+const char *kHighlightScript = R"JS(
+(function (id) {
+  var old = document.querySelectorAll('[data-qyr-frase]');
+  for (var i = 0; i < old.length; i++) old[i].removeAttribute('data-qyr-frase');
+  var el = id ? document.getElementById(id) : null;
+  if (!el) return '';
+  if (!document.getElementById('qyr-frase-stile')) {
+    var s = document.createElement('style');
+    s.id = 'qyr-frase-stile';
+    s.textContent = '[data-qyr-frase],[data-qyr-frase] *{background:#ff0 !important;color:#000 !important}' +
+      '[data-qyr-frase]{outline:3px solid #000 !important;outline-offset:2px !important}';
+    (document.head || document.documentElement).appendChild(s);
+  }
+  el.setAttribute('data-qyr-frase', '');
+  el.scrollIntoView({ block: 'center' });
+  return id;
+})(%1)
+)JS";
 } // namespace
 
 // The page side of the link script.
@@ -707,6 +729,7 @@ void WebBrowser::loadingChanged(const QWebEngineLoadingInfo &info)
     case QWebEngineLoadingInfo::LoadStartedStatus:
         readyState_ = 1;
         failedLoad_ = false;
+        highlighted_.clear();
         break;
     case QWebEngineLoadingInfo::LoadSucceededStatus:
         programNavigation_ = false;
@@ -759,6 +782,7 @@ void WebBrowser::takeSnapshot()
         hasDocument_ = true;
         readyState_ = 4;
         DocumentComplete(url.toString());
+        applyHighlight();
         // After the page's audio has been started: the walk takes a while
         // on a long page, and the reader listens first.
         readText(true);
@@ -899,7 +923,27 @@ QString WebBrowser::inlineLocalImages(const QString &html)
 void WebBrowser::setBodyHtml(const QString &html)
 {
     page_->runJavaScript(QStringLiteral("document.body.innerHTML = %1;").arg(jsString(inlineLocalImages(html))), kWorld);
+    highlighted_.clear();
+    applyHighlight();
     readText(false);
+}
+
+void WebBrowser::highlight(const QString &elementId)
+{
+    highlight_ = elementId;
+    applyHighlight();
+}
+
+void WebBrowser::applyHighlight()
+{
+    if (highlight_.isEmpty() && highlighted_.isEmpty())
+        return;
+    const QUrl url = view_->url();
+    page_->runJavaScript(QString::fromUtf8(kHighlightScript).arg(jsString(highlight_)), kWorld,
+                         [this, url, alive = alive_](const QVariant &marked) {
+                             if (*alive && view_->url() == url)
+                                 highlighted_ = marked.toString();
+                         });
 }
 
 } // namespace qyr

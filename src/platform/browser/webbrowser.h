@@ -49,6 +49,8 @@ public:
     int styleSheetCount() override { return styleSheets_; }
     void createStyleSheet(const QString &url, int index) override;
     void setBookFolder(const QString &folder) override;
+    void highlight(const QString &elementId) override;
+    QString highlighted() override { return highlighted_; }
 
     QWebEngineView *view() const { return view_; }
     // Where a page's alert and confirm dialogs are asked; none: refused.
@@ -106,6 +108,7 @@ private:
     // The same page, whatever its anchor.
     static bool samePage(const QUrl &a, const QUrl &b);
     void showPageMessages();
+    void applyHighlight();
 
     IFiles &files_;
     IDialogs *dialogs_ = nullptr;
@@ -134,6 +137,8 @@ private:
     QList<qint64> pageMessageTimes_; // when the last ones of countedPage_ were shown
     QUrl countedPage_;
     QUrl silencedPage_; // the page whose messages the reader stopped, until another has opened
+    QString highlight_;   // the id to mark, on this page and the next ones
+    QString highlighted_; // the id marked in the document on show
 };
 
 } // namespace qyr

@@ -1,5 +1,6 @@
 #include "daisyreader.h"
 
+#include "dtbook.h"
 #include "reader.h"
 
 namespace qyr {
@@ -10,5 +11,14 @@ std::optional<daisy::Format> DaisyFolderReader::formatOf(const QString &folder)
 }
 
 std::optional<daisy::Book> DaisyFolderReader::open(const QString &folder) { return daisy::openBook(files_, folder); }
+
+std::optional<QString> DaisyFolderReader::textAsHtml(const QString &path)
+{
+    constexpr qint64 kMaxText = 64 * 1024 * 1024;
+    const Result<QByteArray> bytes = files_.readFile(path, kMaxText);
+    if (!bytes)
+        return std::nullopt;
+    return daisy::dtbookHtml(*bytes);
+}
 
 } // namespace qyr

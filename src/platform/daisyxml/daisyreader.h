@@ -10,6 +10,7 @@ public:
     explicit DaisyFolderReader(IFiles &files) : files_(files) {}
     std::optional<daisy::Format> formatOf(const QString &folder) override;
     std::optional<daisy::Book> open(const QString &folder) override;
+    std::optional<QString> textAsHtml(const QString &path) override;
 
 private:
     IFiles &files_;

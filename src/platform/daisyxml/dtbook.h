@@ -1,0 +1,16 @@
+#pragma once
+// A DAISY 3 book's text (DTBook XML) made into plain HTML a browser shows as
+// text: headings as h1-h6, paragraphs, lists, tables, page numbers and the
+// rest as their nearest HTML. Element ids are kept, for the mark of the
+// phrase being read; nothing that runs (scripts, handlers, links, objects)
+// and nothing the page would fetch (pictures: their alternative text) is
+// carried over.
+#include <QByteArray>
+#include <QString>
+
+namespace qyr::daisy {
+
+// The body's HTML, without <html> or <body>.
+QString dtbookHtml(const QByteArray &bytes);
+
+} // namespace qyr::daisy
