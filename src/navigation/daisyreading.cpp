@@ -63,18 +63,10 @@ void DaisyReading::start(const QString &place, double at)
         phrase_ = -1;
         level_ = 0;
         ended_ = false;
-        // The reading starts first; the contents are shown while it plays.
-        int from = 0;
+        // The reading starts first; the text is shown while it plays.
         double into = 0;
-        for (size_t i = 0; !place.isEmpty() && i < b.phrases.size(); ++i) {
-            const daisy::Phrase &p = b.phrases[i];
-            if (p.smil + QLatin1Char('#') + p.id == place) {
-                from = int(i);
-                into = qBound(0.0, at - p.start, p.length());
-                break;
-            }
-        }
-        if (!b.phrases.empty())
+        const int from = placeOf(place, at, into);
+        if (from >= 0)
             play(from, into);
         Moved();
         u.feedback.OSD(b.phrases.empty() ? QStringLiteral("Il libro non ha frasi da leggere") : u.books.title(), false);
@@ -457,19 +449,30 @@ int DaisyReading::phraseNamed(const QString &name) const
     return -1;
 }
 
+// The phrase a saved place names, else the one read at its time (a book
+// replaced by another edition); into receives how far into it.
+int DaisyReading::placeOf(const QString &name, double at, double &into) const
+{
+    const daisy::Book &b = book();
+    int found = phraseNamed(name);
+    if (found < 0)
+        found = b.phraseAt(qBound(0.0, at, b.totalTime()));
+    if (found >= 0) {
+        const daisy::Phrase &p = b.phrases[size_t(found)];
+        into = qBound(0.0, at - p.start, p.length());
+    }
+    return found;
+}
+
 void DaisyReading::recall(const QString &phrase, double at)
 {
     Guard(u.er, QStringLiteral("Segnalibro DAISY"), [&] {
-        const daisy::Book &b = book();
-        int found = phraseNamed(phrase);
+        double into = 0;
+        const int found = placeOf(phrase, at, into);
         if (found < 0)
-            found = b.phraseAt(qBound(0.0, at, b.totalTime()));
-        if (found < 0) {
-            u.feedback.OSD(kEnd, false);
-            return;
-        }
-        const daisy::Phrase &p = b.phrases[size_t(found)];
-        play(found, qBound(0.0, at - p.start, p.length()));
+            return; // a book without phrases
+        play(found, into);
+        Moved();
     });
 }
 

@@ -119,6 +119,7 @@ private:
     void play(int phrase, double into = 0);
     int phraseHolding(const QString &audio, double position) const;
     int phraseNamed(const QString &name) const;
+    int placeOf(const QString &name, double at, double &into) const;
     void go(int phrase, const QString &said, double into = 0);
     QString contentsHtml() const;
     QString audioPath(int phrase) const;
