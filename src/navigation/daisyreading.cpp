@@ -69,7 +69,12 @@ void DaisyReading::start(const QString &place, double at)
         if (from >= 0)
             play(from, into);
         Moved();
-        u.feedback.OSD(b.phrases.empty() ? QStringLiteral("Il libro non ha frasi da leggere") : u.books.title(), false);
+        // The title is said on the timer's first beat, the audio under way:
+        // the first message shown took some 75 ms, which held the audio back.
+        if (b.phrases.empty())
+            u.feedback.OSD(QStringLiteral("Il libro non ha frasi da leggere"), false);
+        else
+            title_ = u.books.title();
         // What is missing is said once, and the reading goes on without it.
         if (!b.problems.isEmpty())
             u.er.ShowError(QStringLiteral("Libro DAISY"), b.problems.join(QLatin1Char('\n')));
@@ -111,6 +116,7 @@ void DaisyReading::play(int phrase, double into)
 
 void DaisyReading::go(int phrase, const QString &said, double into)
 {
+    title_.clear(); // a move's answer comes in its place
     Guard(u.er, QStringLiteral("Libro DAISY"), [&] {
         play(phrase, into);
         Moved();
@@ -120,6 +126,8 @@ void DaisyReading::go(int phrase, const QString &said, double into)
 
 void DaisyReading::follow()
 {
+    if (!title_.isEmpty())
+        u.feedback.OSD(std::exchange(title_, QString()), false);
     if (!active() || phrase_ < 0 || ended_ || !u.player.running())
         return;
     IgnoreFailure([&] {

@@ -128,6 +128,7 @@ private:
     int runEnd_ = -1;  // the last phrase of the run playing straight through
     int level_ = 0;    // 0: all levels
     bool ended_ = false;
+    QString title_; // the book's title, still to be said
     // Since a seek, until the player reports a position near it: a position
     // read before then may still be the old one.
     bool settling_ = false;

@@ -553,6 +553,7 @@ void WebBrowser::goAhead(const QString &url)
 void WebBrowser::load(const QUrl &target)
 {
     readyState_ = 1;
+    ++loads_;
     programNavigation_ = true;
     programDocument_ = target.isLocalFile() ? realPath(target.toLocalFile()) : QString();
     view_->setUrl(target);
@@ -728,6 +729,7 @@ void WebBrowser::loadingChanged(const QWebEngineLoadingInfo &info)
     switch (info.status()) {
     case QWebEngineLoadingInfo::LoadStartedStatus:
         readyState_ = 1;
+        ++loads_;
         failedLoad_ = false;
         highlighted_.clear();
         break;
@@ -936,12 +938,13 @@ void WebBrowser::highlight(const QString &elementId)
 
 void WebBrowser::applyHighlight()
 {
-    if (highlight_.isEmpty() && highlighted_.isEmpty())
+    // While a page loads the script would mark the page going away, and say
+    // so: the new page is marked once it has loaded.
+    if ((highlight_.isEmpty() && highlighted_.isEmpty()) || readyState_ != 4)
         return;
-    const QUrl url = view_->url();
     page_->runJavaScript(QString::fromUtf8(kHighlightScript).arg(jsString(highlight_)), kWorld,
-                         [this, url, alive = alive_](const QVariant &marked) {
-                             if (*alive && view_->url() == url)
+                         [this, loads = loads_, alive = alive_](const QVariant &marked) {
+                             if (*alive && loads_ == loads)
                                  highlighted_ = marked.toString();
                          });
 }

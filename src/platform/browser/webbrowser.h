@@ -119,6 +119,7 @@ private:
     LinkBridge *bridge_;
     BookFileInterceptor *interceptor_;
     int readyState_ = 0;
+    int loads_ = 0; // loads begun, so that an answer about an older page is known
     bool hasDocument_ = false;
     bool programNavigation_ = false;
     bool failedLoad_ = false;
