@@ -420,6 +420,7 @@ void raiseWindowsNotification(QWidget *w, const QString &text)
 void MessageLabel::announce(const QString &text)
 {
     setText(text);
+    fit();
     // Out of sight, it is said when its panel comes up, just after: showing
     // it anew as well made Orca say it twice, or once, as it pleased. On
     // screen, it is shown anew once the turn is over, so that of several
@@ -451,6 +452,31 @@ void NamedComboBox::sayCurrent()
     QAccessibleEvent said(this, QAccessible::Focus);
     said.setChild(currentIndex());
     QAccessible::updateAccessibility(&said);
+}
+
+void MessageLabel::setFullSize(int points)
+{
+    fullSize_ = points;
+    fit();
+}
+
+void MessageLabel::fit()
+{
+    if (fullSize_ <= 0)
+        return;
+    QFont f = font();
+    const int room = contentsRect().width() - 2 * margin() - 8;
+    int size = fullSize_;
+    for (f.setPointSize(size); size > fullSize_ / 2 && QFontMetrics(f).horizontalAdvance(text()) > room;)
+        f.setPointSize(--size);
+    setFont(f);
+    setWordWrap(QFontMetrics(f).horizontalAdvance(text()) > room);
+}
+
+void MessageLabel::resizeEvent(QResizeEvent *e)
+{
+    QLabel::resizeEvent(e);
+    fit();
 }
 
 void MessageLabel::showEvent(QShowEvent *e)

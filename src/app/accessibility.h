@@ -21,6 +21,8 @@ public:
     // Puts text on screen and makes screen readers say it, also when it
     // repeats the text already shown.
     void announce(const QString &text);
+    // The point size of a message that fits the band.
+    void setFullSize(int points);
 
 signals:
     // Each time the message is shown, which is each time screen readers say it.
@@ -28,6 +30,13 @@ signals:
 
 protected:
     void showEvent(QShowEvent *e) override;
+    void resizeEvent(QResizeEvent *e) override;
+
+private:
+    // A message wider than the band is drawn smaller, down to half the size
+    // the band was given, then on two lines: the whole of it stays in sight.
+    void fit();
+    int fullSize_ = 0; // the point size the band was given
 };
 
 // A drop-down list whose accessible name is its own name ("Unità"); Qt names

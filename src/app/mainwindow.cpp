@@ -230,9 +230,9 @@ void MainWindow::bindMessageBand(frmBrowser &f)
     bindControl(f.frmOSD, osd, twips_);
     auto *lbl = new MessageLabel(osd);
     QFont big = lbl->font();
-    big.setPointSize(28);
     big.setBold(true);
     lbl->setFont(big);
+    lbl->setFullSize(28);
     lbl->setAlignment(Qt::AlignCenter);
     bindAnnouncer(f.lblOSD, lbl, twips_, [this, &f](const QString &text) {
         const bool said = voice_.say(text, VoiceMode(f.optVoce.selected()));

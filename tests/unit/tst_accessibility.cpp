@@ -67,6 +67,23 @@ private slots:
         QAccessible::installUpdateHandler(ours);
     }
 
+    // A message wider than the band is drawn smaller, then on two lines, and a short one at full size again.
+    void messagesStayInSight()
+    {
+        MessageLabel band;
+        band.setGeometry(0, 0, 500, 60);
+        band.setFullSize(28);
+        const QString where = "Capitolo primo, pagina 1, 00:02 di 00:12", longer = where + ", " + where + ", " + where;
+        for (const QString &text : {where, longer}) {
+            band.announce(text);
+            QVERIFY2(band.font().pointSize() < 28, qPrintable(text));
+            QVERIFY(band.fontMetrics().horizontalAdvance(text) <= 500 || band.wordWrap());
+        }
+        band.announce("PLAY");
+        QCOMPARE(band.font().pointSize(), 28);
+        QVERIFY(!band.wordWrap());
+    }
+
     // A list, or the drive list, that gets the keyboard is reported as its current entry; without one, as itself.
     void listsAreReportedByTheirEntry()
     {
