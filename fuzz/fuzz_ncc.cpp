@@ -2,29 +2,18 @@
 // as broken HTML in whatever encoding they seem to be, without a crash, and
 // what comes out keeps its promises: levels 1 to 6, texts normalised, each
 // SMIL file named once in the reading order.
+#include "checks.h"
 #include "platform/daisyxml/navigation.h"
 
 #include <QSet>
-#include <cstddef>
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 
 using namespace qyr::daisy;
 
-namespace {
-
-[[noreturn]] void broken(const char *what)
-{
-    std::fprintf(stderr, "%s\n", what);
-    std::abort();
-}
-
-} // namespace
+using fuzzcheck::broken;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
+    const QByteArray bytes = fuzzcheck::bytesOf(data, size);
     const Navigation nav = readNcc(bytes);
     for (const Heading &h : nav.headings) {
         if (h.level < 1 || h.level > 6)

@@ -4,29 +4,18 @@
 // first line is also read as a clip time.
 #include "daisy/book.h"
 #include "daisy/clock.h"
+#include "checks.h"
 #include "platform/daisyxml/smil.h"
 
 #include <cmath>
-#include <cstddef>
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 
 using namespace qyr::daisy;
 
-namespace {
-
-[[noreturn]] void broken(const char *what)
-{
-    std::fprintf(stderr, "%s\n", what);
-    std::abort();
-}
-
-} // namespace
+using fuzzcheck::broken;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
+    const QByteArray bytes = fuzzcheck::bytesOf(data, size);
     if (const std::optional<double> t = parseClock(QString::fromLatin1(bytes.left(bytes.indexOf('\n')))))
         if (!std::isfinite(*t) || *t < 0)
             broken("a clock value that is not a time");
