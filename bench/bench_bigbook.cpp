@@ -4,7 +4,7 @@
 #include "books/bookview.h"
 #include "events.h"
 #include "platform/store/sqlite/sqliteregistry.h"
-#include "shell/settings.h"
+#include "services/settings.h"
 
 #include <QCoreApplication>
 #include <QDir>

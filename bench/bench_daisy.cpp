@@ -7,7 +7,7 @@
 #include "platform/files/diskfiles.h"
 #include "platform/store/sqlite/sqliteregistry.h"
 #include "books/bookview.h"
-#include "shell/settings.h"
+#include "services/settings.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,5 +1,5 @@
 #include "bookmarklist.h"
-#include "../keyboard/feedback.h"
+#include "../services/feedback.h"
 #include "../navigation/urlhelpers.h"
 #include "../platform/bookpath.h"
 #include "../platform/convert.h"

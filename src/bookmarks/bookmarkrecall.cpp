@@ -1,6 +1,6 @@
 #include "bookmarkrecall.h"
 #include "../books/books.h"
-#include "../keyboard/feedback.h"
+#include "../services/feedback.h"
 #include "../navigation/daisyreading.h"
 #include "../navigation/pageaudio.h"
 #include "../navigation/urlhelpers.h"
@@ -13,7 +13,7 @@
 #include "../platform/pump.h"
 #include "../platform/registry.h"
 #include "../player/playerslot.h"
-#include "../shell/settings.h"
+#include "../services/settings.h"
 #include "bookmarkstore.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #include "bookmarkstore.h"
 #include "../books/books.h"
 #include "../dialogs/inputbox.h"
-#include "../keyboard/feedback.h"
+#include "../services/feedback.h"
 #include "../navigation/daisyreading.h"
 #include "../navigation/urlhelpers.h"
 #include "../platform/bookpath.h"
@@ -12,8 +12,8 @@
 #include "../platform/files.h"
 #include "../platform/registry.h"
 #include "../player/playerslot.h"
-#include "../shell/messages.h"
-#include "../shell/settings.h"
+#include "../services/messages.h"
+#include "../services/settings.h"
 
 #include <QLocale>
 #include <algorithm>

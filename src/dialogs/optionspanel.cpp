@@ -1,13 +1,13 @@
 #include "optionspanel.h"
-#include "../keyboard/feedback.h"
-#include "../keyboard/transportkeys.h"
+#include "../services/feedback.h"
+#include "../services/volumerange.h"
 #include "../platform/bookpath.h"
 #include "../platform/convert.h"
 #include "../platform/errorreport.h"
 #include "../platform/errors.h"
 #include "../player/playerslot.h"
 #include "../player/volumescale.h"
-#include "../shell/playersettings.h"
+#include "../services/playersettings.h"
 
 namespace qyr {
 
@@ -84,8 +84,8 @@ QString OptionsPanel::volumeProblem(const QString &text)
         return QStringLiteral("Volume non valido: scrivere un numero");
     // Before the player exists (start-up fills the box) either scale will do.
     const bool running = u.player.oPlayer && u.player.oPlayer->hasCurrentPlayer();
-    const qint32 low = running ? u.transport.volumeMin() : volume::of(0).min;
-    const qint32 high = running ? u.transport.volumeMax() : volume::of(1).max;
+    const qint32 low = running ? u.range.min : volume::of(0).min;
+    const qint32 high = running ? u.range.max : volume::of(1).max;
     const double v = conv::toDouble(text);
     if (v < low || v > high)
         return QStringLiteral("Volume non valido: da %1 a %2").arg(low).arg(high);
@@ -152,7 +152,7 @@ void OptionsPanel::SetPlayer(qint16 index)
     bool playing = false;
     double position = 0;
     auto carryOver = [&](qint16 version, qint16 from) {
-        u.transport.setVolumeRange(version);
+        u.range.setVersion(version);
         u.player.oPlayer->setRate(u.feedback.PlayerRate());
         u.player.oPlayer->setAudioOff(u.feedback.audioOff());
         carryVolume(from, version);

@@ -12,7 +12,7 @@ class ErrorReporter;
 class PlayerSlot;
 class PlayerSettings;
 class Feedback;
-class TransportKeys;
+struct VolumeRange;
 
 class OptionsPanel {
 public:
@@ -22,7 +22,7 @@ public:
         PlayerSlot &player;
         PlayerSettings &prefs;
         Feedback &feedback;
-        TransportKeys &transport; // the volume keys follow the player in use
+        VolumeRange &range; // the volume keys follow the player in use
         Panel &frmconfigurazione;
         CheckBox &chkSavePos;
         CheckBox &chkAudioOff;

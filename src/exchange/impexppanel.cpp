@@ -1,7 +1,7 @@
 #include "impexppanel.h"
 #include "../bookmarks/bookmarkstore.h"
 #include "../books/bookview.h"
-#include "../keyboard/feedback.h"
+#include "../services/feedback.h"
 #include "../platform/bookpath.h"
 #include "../platform/browser.h"
 #include "../platform/convert.h"
@@ -10,8 +10,8 @@
 #include "../platform/errors.h"
 #include "../platform/files.h"
 #include "../platform/hive.h"
-#include "../shell/messages.h"
-#include "../shell/playersettings.h"
+#include "../services/messages.h"
+#include "../services/playersettings.h"
 #include "registryexchange.h"
 
 #include <QDateTime>

@@ -10,8 +10,8 @@
 #include "../platform/pump.h"
 #include "../platform/registry.h"
 #include "../player/playerslot.h"
-#include "../shell/messages.h"
-#include "feedback.h"
+#include "../services/messages.h"
+#include "../services/feedback.h"
 #include "keyhelpers.h"
 
 namespace qyr {

@@ -5,8 +5,8 @@
 #include "../platform/convert.h"
 #include "../platform/dialogs.h"
 #include "../platform/errorreport.h"
-#include "../shell/messages.h"
-#include "feedback.h"
+#include "../services/messages.h"
+#include "../services/feedback.h"
 #include "../navigation/daisyreading.h"
 #include "keyhelpers.h"
 

@@ -7,8 +7,8 @@
 #include "../platform/errors.h"
 #include "../platform/files.h"
 #include "../player/playerslot.h"
-#include "../shell/messages.h"
-#include "feedback.h"
+#include "../services/messages.h"
+#include "../services/feedback.h"
 #include "keyhelpers.h"
 
 #include <limits>

@@ -8,8 +8,8 @@
 #include "../platform/files.h"
 #include "../platform/pump.h"
 #include "../player/playerslot.h"
-#include "../shell/playersettings.h"
-#include "feedback.h"
+#include "../services/playersettings.h"
+#include "../services/feedback.h"
 #include "keyhelpers.h"
 
 #include <limits>

@@ -7,8 +7,8 @@
 #include "../platform/errors.h"
 #include "../player/playerslot.h"
 #include "../player/volumescale.h"
-#include "../shell/messages.h"
-#include "feedback.h"
+#include "../services/messages.h"
+#include "../services/feedback.h"
 #include "keyhelpers.h"
 
 #include <algorithm>
@@ -133,12 +133,12 @@ void TransportKeys::intoPrevious()
 void TransportKeys::volume(bool up)
 {
     const double now = keyhelp::number(u.player.get().Volume());
-    nVolumeNew = conv::toInt16(up ? now + nVolumeStep : now - nVolumeStep);
-    qint16 v = nVolumeNew;
-    if (up && nVolumeNew > nVolumeMax)
-        v = nVolumeMax;
-    else if (!up && nVolumeNew < nVolumeMin)
-        v = nVolumeMin;
+    const qint16 wanted = conv::toInt16(up ? now + u.range.step : now - u.range.step);
+    qint16 v = wanted;
+    if (up && wanted > u.range.max)
+        v = u.range.max;
+    else if (!up && wanted < u.range.min)
+        v = u.range.min;
     u.player.get().setVolume(QVariant(int(v)));
 
     const QVariant set = u.player.get().Volume();
@@ -146,15 +146,6 @@ void TransportKeys::volume(bool up)
     u.feedback.OSD(QStringLiteral("Volume - ") + text, false);
     // The box's change handler stores the new volume.
     u.TextVolume.setText(text);
-}
-
-void TransportKeys::setVolumeRange(int version)
-{
-    const volume::Scale scale = volume::of(version);
-    nVolumeMax = qint16(scale.max);
-    nVolumeMin = qint16(scale.min);
-    nVolumeStep = qint16(scale.step);
-    nVolumeNew = 0;
 }
 
 } // namespace qyr

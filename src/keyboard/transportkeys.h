@@ -3,6 +3,7 @@
 #include <QString>
 
 #include "../platform/controls.h"
+#include "../services/volumerange.h"
 #include <utility>
 
 namespace qyr {
@@ -24,6 +25,7 @@ public:
         PageAudio &audio;
         TextBox &TextAvantiIndietro;
         TextBox &TextVolume;
+        VolumeRange &range;
     };
 
     explicit TransportKeys(Uses uses) : u(std::move(uses)) {}
@@ -39,9 +41,7 @@ public:
 
     // The volume range of the player version: 0 to 100 in steps of 10 for
     // version 9, -4000 to 0 hundredths of a decibel in steps of 100 otherwise.
-    void setVolumeRange(int version);
-    qint16 volumeMin() const { return nVolumeMin; }
-    qint16 volumeMax() const { return nVolumeMax; }
+    void setVolumeRange(int version) { u.range.setVersion(version); }
 
 private:
     double skipLength() const;
@@ -49,10 +49,6 @@ private:
     void intoPrevious();
 
     Uses u;
-    qint16 nVolumeMax = 0;
-    qint16 nVolumeMin = -4000;
-    qint16 nVolumeStep = 100;
-    qint16 nVolumeNew = 0;
 };
 
 } // namespace qyr

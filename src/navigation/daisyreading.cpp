@@ -2,7 +2,7 @@
 
 #include "../books/books.h"
 #include "../daisy/book.h"
-#include "../keyboard/feedback.h"
+#include "../services/feedback.h"
 #include "../platform/bookpath.h"
 #include "../platform/convert.h"
 #include "../platform/browser.h"

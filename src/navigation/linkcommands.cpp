@@ -1,7 +1,7 @@
 #include "linkcommands.h"
 #include "daisyreading.h"
 #include "../books/books.h"
-#include "../keyboard/feedback.h"
+#include "../services/feedback.h"
 #include "../platform/bookpath.h"
 #include "../platform/browser.h"
 #include "../platform/convert.h"

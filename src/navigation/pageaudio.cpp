@@ -1,6 +1,6 @@
 #include "pageaudio.h"
 #include "../books/books.h"
-#include "../keyboard/feedback.h"
+#include "../services/feedback.h"
 #include "../platform/bookpath.h"
 #include "../platform/browser.h"
 #include "../platform/convert.h"
@@ -9,8 +9,8 @@
 #include "../platform/files.h"
 #include "../platform/pump.h"
 #include "../player/playerslot.h"
-#include "../shell/messages.h"
-#include "../shell/playersettings.h"
+#include "../services/messages.h"
+#include "../services/playersettings.h"
 
 #include <QFileInfo>
 

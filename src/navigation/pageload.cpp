@@ -6,7 +6,7 @@
 #include "../platform/errorreport.h"
 #include "../platform/errors.h"
 #include "../platform/pump.h"
-#include "../shell/messages.h"
+#include "../services/messages.h"
 #include "pageaudio.h"
 #include "urlhelpers.h"
 

@@ -1,13 +1,13 @@
 #include "urlhelpers.h"
 #include "../books/books.h"
-#include "../keyboard/feedback.h"
+#include "../services/feedback.h"
 #include "../platform/bookpath.h"
 #include "../platform/browser.h"
 #include "../platform/convert.h"
 #include "../platform/errorreport.h"
 #include "../platform/errors.h"
 #include "../platform/files.h"
-#include "../shell/messages.h"
+#include "../services/messages.h"
 
 #include <QDir>
 #include <QRegularExpression>

@@ -9,7 +9,7 @@
 #include "../platform/errorreport.h"
 #include "../platform/errors.h"
 #include "../platform/files.h"
-#include "playersettings.h"
+#include "../services/playersettings.h"
 
 namespace qyr {
 

@@ -13,7 +13,7 @@
 #include "../dialogs/debugpanel.h"
 #include "../dialogs/optionspanel.h"
 #include "../exchange/impexppanel.h"
-#include "../keyboard/feedback.h"
+#include "../services/feedback.h"
 #include "../keyboard/keymap.h"
 #include "../navigation/daisyreading.h"
 #include "../navigation/daisytext.h"
@@ -26,10 +26,11 @@
 #include "../player/playerslot.h"
 #include "aboutpage.h"
 #include "layout.h"
-#include "messages.h"
-#include "playersettings.h"
+#include "../services/messages.h"
+#include "../services/playersettings.h"
 #include "ports.h"
-#include "settings.h"
+#include "../services/settings.h"
+#include "../services/volumerange.h"
 #include "startup.h"
 
 #include <array>
@@ -152,6 +153,7 @@ public:
     TimerModel TimerDisableState;
     TimerModel TimerOSD;
     TimerModel TimerDaisy; // follows a DAISY book's audio as it plays
+    VolumeRange volumeRange; // of the player in use
 
     // The parts, each given only what it works with. Declared (and so built)
     // after everything they hold; a part may hold one declared after it as
@@ -175,13 +177,13 @@ public:
                        [this](bool contents) { marks.listAsOpened(contents); }, [this] { recall.completePending(); },
                        [this] { return keys.reading.styleSheet(); }}};
     KeyMap keys{{er, ports.dialogs, msg, feedback, fraMarcatori, daisyReading, [this] { books.chooseAndOpen(); }},
-                {er, ports.browser, players, feedback, audio, TextAvantiIndietro, TextVolume},
+                {er, ports.browser, players, feedback, audio, TextAvantiIndietro, TextVolume, volumeRange},
                 {ports.browser, ports.files, players, feedback, books, nIndexAnchor},
                 {ports.browser, ports.files, ports.pump, players, prefs, feedback, books, audio, TextRate,
                  frmconfigurazione, fraDebug},
                 {ports.dialogs, ports.browser, ports.pump, players, msg, feedback, marks, recall, ListMarkers,
                  fraMarcatori, objwb, [this] { return impExp.safetyCopy(); }}};
-    OptionsPanel options{{er, players, prefs, feedback, keys.transport, frmconfigurazione, chkSavePos, chkAudioOff,
+    OptionsPanel options{{er, players, prefs, feedback, volumeRange, frmconfigurazione, chkSavePos, chkAudioOff,
                           TextAvantiIndietro, TextVolume, TextRate, optPlayer, optVoce, cmdSetupClose}};
     DebugPanel debugPanel{{er, ports.browser, players, fraDebug, TextURL, TxtDebFilename, TextAudio, Text1, cmdDebug,
                            cmdFileAudio, cmdGO}};
@@ -222,7 +224,7 @@ public:
                      books,
                      audio,
                      about,
-                     keys.transport,
+                     volumeRange,
                      keys.reading,
                      form,
                      chkSavePos,

@@ -1,9 +1,9 @@
 #include "startup.h"
 
 #include "../books/books.h"
-#include "../keyboard/feedback.h"
+#include "../services/feedback.h"
 #include "../keyboard/readingkeys.h"
-#include "../keyboard/transportkeys.h"
+#include "../services/volumerange.h"
 #include "../navigation/daisyreading.h"
 #include "../navigation/pageaudio.h"
 #include "../platform/bookpath.h"
@@ -16,8 +16,8 @@
 #include "../platform/registry.h"
 #include "../player/playerslot.h"
 #include "aboutpage.h"
-#include "messages.h"
-#include "playersettings.h"
+#include "../services/messages.h"
+#include "../services/playersettings.h"
 
 #include <QDebug>
 
@@ -60,7 +60,7 @@ void Startup::createPlayer(const QString &versionText, bool audioOff)
         u.optPlayer.select(1);
         u.player.oPlayer->setRate(u.feedback.PlayerRate());
         u.player.oPlayer->setFullScreen(true);
-        u.transport.setVolumeRange(1);
+        u.range.setVersion(1);
     } else {
         StartupStep = QStringLiteral("Form Load: creazione WMP6");
         u.player.oPlayer.reset();
@@ -69,7 +69,7 @@ void Startup::createPlayer(const QString &versionText, bool audioOff)
         u.player.oPlayer->setVersione(0);
         u.player.oPlayer->setRate(u.feedback.PlayerRate());
         StartupStep = QStringLiteral("Form Load: settings WMP6");
-        u.transport.setVolumeRange(0);
+        u.range.setVersion(0);
         u.optPlayer.select(0);
     }
     // A volume of the other player's scale would leave this one silent.
@@ -119,7 +119,7 @@ void Startup::Form_Load()
 void Startup::readSettings(QString &versionText, bool &audioOff)
 {
     u.msg.setDefaults();
-    u.transport.setVolumeRange(0);
+    u.range.setVersion(0);
     u.Dir.setPath(u.Drive.path());
     u.File.setPath(u.Dir.path());
 

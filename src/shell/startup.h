@@ -20,7 +20,7 @@ class Feedback;
 class Books;
 class PageAudio;
 class AboutPage;
-class TransportKeys;
+struct VolumeRange;
 class ReadingKeys;
 class DaisyReading;
 
@@ -39,7 +39,7 @@ public:
         Books &books;
         PageAudio &audio;
         AboutPage &about;
-        TransportKeys &transport;
+        VolumeRange &range;
         ReadingKeys &reading;
         Control &form;
         CheckBox &chkSavePos;

@@ -7,7 +7,7 @@
 #include "doubles/treefiles.h"
 #include "exchange/registryexchange.h"
 #include "platform/files/diskfiles.h"
-#include "shell/settings.h"
+#include "services/settings.h"
 
 #include <QTemporaryDir>
 #include <QtTest>

@@ -4,7 +4,7 @@
 #include "../platform/errorreport.h"
 #include "../platform/errors.h"
 #include "../player/playerslot.h"
-#include "../shell/playersettings.h"
+#include "playersettings.h"
 
 #include <cmath>
 
