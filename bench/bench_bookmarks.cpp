@@ -100,16 +100,16 @@ int main(int argc, char **argv)
     ScriptedDialogs dialogs;
     ManualClock clock;
     FakeBrowser browser;
-    Ports ports{reg,
-                files,
-                dialogs,
-                clock,
-                clock,
-                browser,
-                []() {
+    Ports ports{.registry = reg,
+                .files = files,
+                .dialogs = dialogs,
+                .pump = clock,
+                .timers = clock,
+                .browser = browser,
+                .createMedia = []() {
                     return MediaHostParts{std::make_unique<FakeMedia>(), std::make_unique<FakeVideoWindow>()};
                 },
-                book};
+                .appFolder = book};
     frmBrowser f(ports);
     f.startup.Form_Load(); // tables, settings and the player, as at start
 

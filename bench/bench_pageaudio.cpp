@@ -34,14 +34,14 @@ int main(int argc, char **argv)
     ScriptedDialogs dialogs;
     ManualClock clock;
     FakeBrowser browser;
-    Ports ports{reg,
-                files,
-                dialogs,
-                clock,
-                clock,
-                browser,
-                []() { return MediaHostParts{std::make_unique<FakeMedia>(), nullptr}; },
-                book};
+    Ports ports{.registry = reg,
+                .files = files,
+                .dialogs = dialogs,
+                .pump = clock,
+                .timers = clock,
+                .browser = browser,
+                .createMedia = []() { return MediaHostParts{std::make_unique<FakeMedia>(), nullptr}; },
+                .appFolder = book};
     frmBrowser form(ports);
     form.oPlayer = form.players.create();
     form.oPlayer->setVersione(1);

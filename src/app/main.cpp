@@ -292,7 +292,14 @@ int main(int argc, char **argv)
     QtPump pump;
     MainWindow window(files);
     window.browser().setDialogs(&dialogs);
-    Ports ports{*store, files, dialogs, pump, pump, window.browser(), nullptr, book};
+    Ports ports{.registry = *store,
+                .files = files,
+                .dialogs = dialogs,
+                .pump = pump,
+                .timers = pump,
+                .browser = window.browser(),
+                .createMedia = nullptr,
+                .appFolder = book};
     addPlayers(ports, files, automation.get(), options.audioOut);
     ports.daisy = &daisy;
     ports.helpPage = absolute(defaultBook()) + QStringLiteral("/INCLUDE/help.htm");

@@ -168,7 +168,7 @@ bool Books::open(const QString &folderOrIndex)
         return false;
     }
     // The book being left keeps its place, as at exit.
-    u.leaving();
+    Leaving();
     if (u.player.running())
         u.player.oPlayer->Stop_Player();
     enter(folder);

@@ -3,6 +3,7 @@
 // line at start, or chosen with Ctrl+O while reading), and the book the next
 // start opens. Each book's bookmarks and resume point are its own (BookView).
 #include "../daisy/book.h"
+#include "../platform/signal.h"
 
 #include <QString>
 
@@ -41,12 +42,14 @@ public:
         IDaisyReader *daisy; // none: DAISY books cannot be read
         QString appFolder;   // the book opened first
         std::function<void(const QString &)> say;
-        // The place in the book being left is kept; then the new book is entered.
-        std::function<void()> leaving;
+        // The new book is entered (after Leaving has been raised).
         std::function<void()> entered;
     };
 
     explicit Books(Uses uses);
+    // Raised before another book is entered, so the place in the one being
+    // left is kept.
+    Signal<> Leaving;
 
     const QString &folder() const { return folder_; }
     // The open book's own title (bookTitleOf), read when the book is opened.

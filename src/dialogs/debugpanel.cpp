@@ -34,11 +34,11 @@ void DebugPanel::connect()
     QString reminder;
     for (const char *line : kReminder)
         reminder += QString::fromLatin1(line) + QStringLiteral("\r\n");
-    u.Text1.setText(reminder);
-    u.cmdDebug[0].Click.connect([this] { cmdDebug_Click(0); });
-    u.cmdDebug[1].Click.connect([this] { cmdDebug_Click(1); });
-    u.cmdFileAudio.Click.connect([this] { cmdFileAudio_Click(); });
-    u.cmdGO.Click.connect([this] { cmdGO_Click(); });
+    u.controls.Text1.setText(reminder);
+    u.controls.cmdDebug[0].Click.connect([this] { cmdDebug_Click(0); });
+    u.controls.cmdDebug[1].Click.connect([this] { cmdDebug_Click(1); });
+    u.controls.cmdFileAudio.Click.connect([this] { cmdFileAudio_Click(); });
+    u.controls.cmdGO.Click.connect([this] { cmdGO_Click(); });
 }
 
 void DebugPanel::cmdDebug_Click(int index)
@@ -46,26 +46,26 @@ void DebugPanel::cmdDebug_Click(int index)
     Guard(u.er, QStringLiteral("cmdDebug_Click"), [&] {
         if (index == 1)
             u.player.get().Play_Player();
-        u.TxtDebFilename.setText(u.player.get().FileName());
+        u.controls.TxtDebFilename.setText(u.player.get().FileName());
     });
 }
 
 void DebugPanel::cmdFileAudio_Click()
 {
-    Guard(u.er, QStringLiteral("cmdFileAudio_Click"), [&] { u.TextAudio.setText(u.player.get().FileName()); });
+    Guard(u.er, QStringLiteral("cmdFileAudio_Click"), [&] { u.controls.TextAudio.setText(u.player.get().FileName()); });
 }
 
 void DebugPanel::cmdGO_Click()
 {
-    Guard(u.er, QStringLiteral("cmdGO_Click"), [&] { u.browser.navigate(u.TextURL.text()); });
+    Guard(u.er, QStringLiteral("cmdGO_Click"), [&] { u.browser.navigate(u.controls.TextURL.text()); });
 }
 
 void DebugPanel::fraDebug_DragOver(float X, float Y, int State)
 {
     Q_UNUSED(State);
     Guard(u.er, QStringLiteral("fraDebug_DragOver"), [&] {
-        u.fraDebug.setLeft(X);
-        u.fraDebug.setTop(Y);
+        u.controls.fraDebug.setLeft(X);
+        u.controls.fraDebug.setTop(Y);
     });
 }
 

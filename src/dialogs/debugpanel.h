@@ -4,7 +4,7 @@
 // hides it (any key with Shift, Ctrl and Alt held).
 #include <QtGlobal>
 
-#include "../platform/controls.h"
+#include "../services/panels.h"
 #include <array>
 #include <utility>
 
@@ -21,14 +21,7 @@ public:
         ErrorReporter &er;
         IBrowser &browser;
         PlayerSlot &player;
-        Panel &fraDebug;
-        TextBox &TextURL;
-        TextBox &TxtDebFilename;
-        TextBox &TextAudio;
-        TextBox &Text1;
-        std::array<Button, 2> &cmdDebug;
-        Button &cmdFileAudio;
-        Button &cmdGO;
+        DebugControls controls;
     };
 
     explicit DebugPanel(Uses uses) : u(std::move(uses)) {}

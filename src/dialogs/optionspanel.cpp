@@ -13,33 +13,33 @@ namespace qyr {
 
 void OptionsPanel::connect()
 {
-    u.chkSavePos.Click.connect([this] { chkSavePos_Click(); });
-    u.TextAvantiIndietro.Change.connect([this] { TextAvantiIndietro_Change(); });
-    u.TextVolume.Change.connect([this] { TextVolume_Change(); });
-    u.TextVolume.EditingDone.connect([this] { TextVolume_Done(); });
-    u.TextRate.Change.connect([this] { TextRate_Change(); });
-    u.chkAudioOff.Click.connect([this] { chkAudioOff_Click(); });
-    u.optPlayer.Click.connect([this](int i) { optPlayer_Click(i); });
-    u.optVoce.Click.connect([this](int i) { optVoce_Click(i); });
-    u.cmdSetupClose.Click.connect([this] { cmdSetupClose_Click(); });
+    u.controls.chkSavePos.Click.connect([this] { chkSavePos_Click(); });
+    u.controls.TextAvantiIndietro.Change.connect([this] { TextAvantiIndietro_Change(); });
+    u.controls.TextVolume.Change.connect([this] { TextVolume_Change(); });
+    u.controls.TextVolume.EditingDone.connect([this] { TextVolume_Done(); });
+    u.controls.TextRate.Change.connect([this] { TextRate_Change(); });
+    u.controls.chkAudioOff.Click.connect([this] { chkAudioOff_Click(); });
+    u.controls.optPlayer.Click.connect([this](int i) { optPlayer_Click(i); });
+    u.controls.optVoce.Click.connect([this](int i) { optVoce_Click(i); });
+    u.controls.cmdSetupClose.Click.connect([this] { cmdSetupClose_Click(); });
 }
 
 void OptionsPanel::chkSavePos_Click()
 {
     Guard(u.er, QStringLiteral("chkSavePos_Click"),
-          [&] { u.prefs.save(QStringLiteral("SavePos"), QString::number(u.chkSavePos.value())); });
+          [&] { u.prefs.save(QStringLiteral("SavePos"), QString::number(u.controls.chkSavePos.value())); });
 }
 
 void OptionsPanel::TextAvantiIndietro_Change()
 {
     Guard(u.er, QStringLiteral("TextAvantiIndietro_Change"), [&] {
-        const QString t = u.TextAvantiIndietro.text();
+        const QString t = u.controls.TextAvantiIndietro.text();
         if (conv::isNumeric(t)) {
             u.prefs.save(QStringLiteral("AvantiIndietro"), t);
             return;
         }
         u.feedback.OSD(QStringLiteral("Avanzamento non valido: scrivere un numero"), false);
-        u.TextAvantiIndietro.setText(
+        u.controls.TextAvantiIndietro.setText(
             u.prefs.read(QStringLiteral("AvantiIndietro"), QStringLiteral("TextAvantiIndietro_Change")));
     });
 }
@@ -50,7 +50,7 @@ void OptionsPanel::TextAvantiIndietro_Change()
 void OptionsPanel::TextVolume_Change()
 {
     Guard(u.er, QStringLiteral("TextVolume_Change"), [&] {
-        const QString t = u.TextVolume.text();
+        const QString t = u.controls.TextVolume.text();
         // Start-up fills the box before there is a player: what it read stays
         // stored as it was until the player's own scale has judged it.
         const bool running = u.player.oPlayer && u.player.oPlayer->hasCurrentPlayer();
@@ -67,12 +67,12 @@ void OptionsPanel::TextVolume_Change()
 void OptionsPanel::TextVolume_Done()
 {
     Guard(u.er, QStringLiteral("TextVolume_Change"), [&] {
-        const QString problem = volumeProblem(u.TextVolume.text());
+        const QString problem = volumeProblem(u.controls.TextVolume.text());
         if (problem.isEmpty())
             return;
         // One message, and the box back to the volume in force.
         u.feedback.OSD(problem, false);
-        u.TextVolume.setText(u.prefs.read(QStringLiteral("Volume"), QStringLiteral("TextVolume_Change")));
+        u.controls.TextVolume.setText(u.prefs.read(QStringLiteral("Volume"), QStringLiteral("TextVolume_Change")));
     });
 }
 
@@ -95,10 +95,10 @@ QString OptionsPanel::volumeProblem(const QString &text)
 void OptionsPanel::TextRate_Change()
 {
     Guard(u.er, QStringLiteral("TextRate_Change"), [&] {
-        const QString t = u.TextRate.text();
+        const QString t = u.controls.TextRate.text();
         if (!conv::isNumeric(t)) {
             u.feedback.OSD(QStringLiteral("Velocità non valida: scrivere un numero"), false);
-            u.TextRate.setText(conv::fromSingle(u.feedback.PlayerRate()));
+            u.controls.TextRate.setText(conv::fromSingle(u.feedback.PlayerRate()));
             return;
         }
         // A number out of range may be the start of a good one ("0" before
@@ -117,7 +117,7 @@ void OptionsPanel::TextRate_Change()
 void OptionsPanel::chkAudioOff_Click()
 {
     Guard(u.er, QStringLiteral("chkAudioOff_Click"), [&] {
-        const bool off = u.chkAudioOff.value() == 1;
+        const bool off = u.controls.chkAudioOff.value() == 1;
         // Stored as Ctrl+0 stores it when the reader ticks the box; the
         // program setting the box to what is already in force stores nothing.
         const bool changed = off != u.feedback.audioOff();
@@ -140,7 +140,7 @@ void OptionsPanel::optVoce_Click(int index)
           [&] { u.prefs.save(QStringLiteral("VoceProgramma"), QString::number(index)); });
 }
 
-void OptionsPanel::cmdSetupClose_Click() { u.frmconfigurazione.setVisible(false); }
+void OptionsPanel::cmdSetupClose_Click() { u.controls.frmconfigurazione.setVisible(false); }
 
 void OptionsPanel::SetPlayer(qint16 index)
 {
@@ -179,7 +179,7 @@ void OptionsPanel::SetPlayer(qint16 index)
                 throw QyrError(err::CannotCreateObject);
             carryOver(index, old);
         }
-        u.optPlayer.select(index);
+        u.controls.optPlayer.select(index);
         u.prefs.save(QStringLiteral("Versione"), QString::number(u.player.oPlayer->Versione()));
     } catch (...) {
         u.er.captureCurrentException();
@@ -194,7 +194,7 @@ void OptionsPanel::SetPlayer(qint16 index)
             // The option shown is the player in use; selecting it is no new choice.
             const bool was = switching_;
             switching_ = true;
-            u.optPlayer.select(old);
+            u.controls.optPlayer.select(old);
             switching_ = was;
         }
     }
@@ -204,7 +204,7 @@ void OptionsPanel::SetPlayer(qint16 index)
 // box shows it and the new player takes it.
 void OptionsPanel::carryVolume(qint16 from, qint16 to)
 {
-    const QString text = u.TextVolume.text();
+    const QString text = u.controls.TextVolume.text();
     if (!conv::isNumeric(text))
         return;
     const bool changes = (from == 0 || from == 1) && from != to;
@@ -213,7 +213,7 @@ void OptionsPanel::carryVolume(qint16 from, qint16 to)
     if (!volumeProblem(now).isEmpty())
         return;
     if (now != text)
-        u.TextVolume.setText(now); // stored by the box's handler
+        u.controls.TextVolume.setText(now); // stored by the box's handler
     u.player.oPlayer->setVolume(now);
 }
 

@@ -3,7 +3,7 @@
 // version rebuilds the player facade.
 #include <QString>
 
-#include "../platform/controls.h"
+#include "../services/panels.h"
 #include <utility>
 
 namespace qyr {
@@ -23,15 +23,7 @@ public:
         PlayerSettings &prefs;
         Feedback &feedback;
         VolumeRange &range; // the volume keys follow the player in use
-        Panel &frmconfigurazione;
-        CheckBox &chkSavePos;
-        CheckBox &chkAudioOff;
-        TextBox &TextAvantiIndietro;
-        TextBox &TextVolume;
-        TextBox &TextRate;
-        OptionGroup &optPlayer;
-        OptionGroup &optVoce;
-        Button &cmdSetupClose;
+        OptionsControls controls;
     };
 
     explicit OptionsPanel(Uses uses) : u(std::move(uses)) {}

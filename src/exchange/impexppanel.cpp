@@ -90,27 +90,27 @@ void ImpExpPanel::connect()
         return;
     connected_ = true;
     // Design properties of the panel's own controls.
-    u.Drive.setToolTip(QStringLiteral("Elenco Unità disco"));
-    u.Dir.setToolTip(QStringLiteral("Elenco Directory"));
-    u.TextFileName.setToolTip(QStringLiteral("Nome file da Importare - Esportare"));
-    if (u.File.pattern().isEmpty())
-        u.File.setPattern(QStringLiteral("*.reg;*.qyr"));
-    for (int i = 0; i < int(u.cmdImpExp.size()); ++i)
-        u.cmdImpExp[size_t(i)].Click.connect([this, i] { cmdImpExp_Click(i); });
-    u.Drive.Change.connect([this] { Drive_Change(); });
+    u.chooser.Drive.setToolTip(QStringLiteral("Elenco Unità disco"));
+    u.chooser.Dir.setToolTip(QStringLiteral("Elenco Directory"));
+    u.chooser.TextFileName.setToolTip(QStringLiteral("Nome file da Importare - Esportare"));
+    if (u.chooser.File.pattern().isEmpty())
+        u.chooser.File.setPattern(QStringLiteral("*.reg;*.qyr"));
+    for (int i = 0; i < int(u.bookmarks.cmdImpExp.size()); ++i)
+        u.bookmarks.cmdImpExp[size_t(i)].Click.connect([this, i] { cmdImpExp_Click(i); });
+    u.chooser.Drive.Change.connect([this] { Drive_Change(); });
     // The folder list shows the new folder before its handler runs, as the
     // list control itself would.
-    u.Dir.Change.connect([this] {
+    u.chooser.Dir.Change.connect([this] {
         listFolders();
         Dir_Change();
     });
-    u.File.Change.connect([this] { listFiles(); });
-    u.File.Click.connect([this] { File_Click(); });
-    u.Command1.Click.connect([this] { Command1_Click(); });
+    u.chooser.File.Change.connect([this] { listFiles(); });
+    u.chooser.File.Click.connect([this] { File_Click(); });
+    u.chooser.Command1.Click.connect([this] { Command1_Click(); });
     // However the bookmark panel closes, the import/export panel inside it
     // closes too: it would otherwise open again with the list hidden.
-    u.fraMarcatori.PropertyChanged.connect([this](const char *prop) {
-        if (QByteArray(prop) == "visible" && !u.fraMarcatori.visible() && u.frmImpExp.visible())
+    u.bookmarks.fraMarcatori.PropertyChanged.connect([this](const char *prop) {
+        if (QByteArray(prop) == "visible" && !u.bookmarks.fraMarcatori.visible() && u.chooser.frmImpExp.visible())
             cancelPanel();
     });
 }
@@ -118,9 +118,9 @@ void ImpExpPanel::connect()
 void ImpExpPanel::cancelPanel()
 {
     for (int i : {0, 1, 4})
-        u.cmdImpExp[size_t(i)].setVisible(true);
-    u.ListMarkers.setVisible(true);
-    u.frmImpExp.setVisible(false);
+        u.bookmarks.cmdImpExp[size_t(i)].setVisible(true);
+    u.bookmarks.ListMarkers.setVisible(true);
+    u.chooser.frmImpExp.setVisible(false);
 }
 
 void ImpExpPanel::cmdImpExp_Click(int Index)
@@ -132,8 +132,8 @@ void ImpExpPanel::cmdImpExp_Click(int Index)
         case 2: runOk(); break;
         case 3: cancelPanel(); break;
         case 4:
-            u.listClosed();
-            u.fraMarcatori.setVisible(false);
+            ListClosed();
+            u.bookmarks.fraMarcatori.setVisible(false);
             u.objwb.setVisible(true);
             break;
         default: break;
@@ -144,41 +144,41 @@ void ImpExpPanel::cmdImpExp_Click(int Index)
 void ImpExpPanel::openPanel(bool forExport)
 {
     for (int i : {0, 1, 4})
-        u.cmdImpExp[size_t(i)].setVisible(false);
-    u.ListMarkers.setVisible(false);
-    u.frmImpExp.setCaption(forExport ? QStringLiteral("   Esportazione Marcatori   ")
+        u.bookmarks.cmdImpExp[size_t(i)].setVisible(false);
+    u.bookmarks.ListMarkers.setVisible(false);
+    u.chooser.frmImpExp.setCaption(forExport ? QStringLiteral("   Esportazione Marcatori   ")
                                      : QStringLiteral("   Importazione Marcatori   "));
-    u.TextFileName.setVisible(forExport);
-    u.lblNomeFile.setVisible(u.TextFileName.visible());
-    u.File.setTop(forExport ? u.cmdImpExp[3].top() : u.Dir.top());
+    u.chooser.TextFileName.setVisible(forExport);
+    u.chooser.lblNomeFile.setVisible(u.chooser.TextFileName.visible());
+    u.chooser.File.setTop(forExport ? u.bookmarks.cmdImpExp[3].top() : u.chooser.Dir.top());
     // A window made very small leaves no room for the list; the panel works all the same.
-    u.File.setHeight(std::max(0.0f, u.frmImpExp.height() - (u.File.top() + 200.0f)));
-    u.File.setPattern(forExport ? QStringLiteral("*.reg") : QStringLiteral("*.qyr;*.reg"));
+    u.chooser.File.setHeight(std::max(0.0f, u.chooser.frmImpExp.height() - (u.chooser.File.top() + 200.0f)));
+    u.chooser.File.setPattern(forExport ? QStringLiteral("*.reg") : QStringLiteral("*.qyr;*.reg"));
 
     // Volumes come and go and files change while the panel is closed.
     listDrives();
-    if (u.Dir.path().isEmpty())
-        u.Dir.setPath(folderOfDrive(u.Drive.path()));
+    if (u.chooser.Dir.path().isEmpty())
+        u.chooser.Dir.setPath(folderOfDrive(u.chooser.Drive.path()));
     else
         listFolders();
-    if (u.File.path() != u.Dir.path())
-        u.File.setPath(u.Dir.path());
+    if (u.chooser.File.path() != u.chooser.Dir.path())
+        u.chooser.File.setPath(u.chooser.Dir.path());
     else
         listFiles();
     // Shown last, with its name box (export) or not (import) and its lists
     // filled: the keyboard lands in the right place, and no list refilled
     // after it draws a screen reader's attention away.
-    u.frmImpExp.setVisible(true);
+    u.chooser.frmImpExp.setVisible(true);
 }
 
 void ImpExpPanel::runOk()
 {
-    const bool exporting = u.TextFileName.visible();
+    const bool exporting = u.chooser.TextFileName.visible();
     // An import takes the file chosen in the list, never a name left in the
     // hidden name box by an earlier export.
-    const int chosen = u.File.listIndex();
-    const QString name = exporting                                       ? u.TextFileName.text()
-                         : chosen >= 0 && chosen < u.File.items().size() ? u.File.items().at(chosen)
+    const int chosen = u.chooser.File.listIndex();
+    const QString name = exporting                                       ? u.chooser.TextFileName.text()
+                         : chosen >= 0 && chosen < u.chooser.File.items().size() ? u.chooser.File.items().at(chosen)
                                                                          : QString();
     if (name.trimmed().isEmpty()) {
         // Nothing chosen yet: say what is missing and leave the panel open.
@@ -187,9 +187,9 @@ void ImpExpPanel::runOk()
         return;
     }
     if (exporting)
-        exportTo(name, inFolder(u.Dir.path(), withRegExtension(name)));
+        exportTo(name, inFolder(u.chooser.Dir.path(), withRegExtension(name)));
     else
-        importFrom(inFolder(u.Dir.path(), name));
+        importFrom(inFolder(u.chooser.Dir.path(), name));
     closePanel();
 }
 
@@ -212,9 +212,8 @@ void ImpExpPanel::exportTo(const QString &name, const QString &asked)
         if (!existing.isEmpty())
             static_cast<void>(files.makeWritable(existing));
     }
-    RegistryExchange exchange(u.view, u.files, u.hives);
-    const ExportResult r = exchange.exportKey(hkey::CurrentUser, programKey(), path, true, false);
-    u.TextFileName.setText(QString());
+    const ExportResult r = u.exchange.exportKey(hkey::CurrentUser, programKey(), path, true, false);
+    u.chooser.TextFileName.setText(QString());
     QString text;
     if (r.written && files.fileExists(path)) {
         text = u.msg.strMsgExportOk;
@@ -233,12 +232,11 @@ void ImpExpPanel::exportTo(const QString &name, const QString &asked)
 
 void ImpExpPanel::importFrom(const QString &path)
 {
-    RegistryExchange exchange(u.view, u.files, u.hives);
     // The file is read whole and checked before anything else: one that
     // cannot be imported leaves the settings and the safety copies as they were.
     const ImportPlan plan = path.toUpper().contains(QLatin1String(".REG"))
-                                ? exchange.planTextFile(path)
-                                : exchange.planHive(programKey(), path, hkey::CurrentUser);
+                                ? u.exchange.planTextFile(path)
+                                : u.exchange.planHive(programKey(), path, hkey::CurrentUser);
     if (plan.bookmarksDeleted > 0) {
         const QString question =
             plan.bookmarksDeleted == 1
@@ -263,7 +261,7 @@ void ImpExpPanel::importFrom(const QString &path)
     }
     ImportResult r;
     try {
-        r = exchange.carryOut(plan);
+        r = u.exchange.carryOut(plan);
     } catch (...) {
         // Nothing changed: the copies stay as they were (one left behind is pruned later).
         static_cast<void>(u.files.deleteFile(copy));
@@ -297,8 +295,7 @@ QString ImpExpPanel::makeSafetyCopy()
     QString copy = inFolder(folder, kCopyPrefix + stamp + QStringLiteral(".reg"));
     for (int n = 2; u.files.fileExists(copy); ++n)
         copy = inFolder(folder, kCopyPrefix + stamp + QStringLiteral("_%1.reg").arg(n, 3, 10, QLatin1Char('0')));
-    RegistryExchange exchange(u.view, u.files, u.hives);
-    const ExportResult r = exchange.exportKey(hkey::CurrentUser, programKey(), copy, true, false);
+    const ExportResult r = u.exchange.exportKey(hkey::CurrentUser, programKey(), copy, true, false);
     if (!r.written)
         throw QyrError(err::PathAccess, r.problem);
     return copy;
@@ -346,7 +343,7 @@ QString ImpExpPanel::folderOfDrive(const QString &drive) const
 void ImpExpPanel::closePanel()
 {
     cancelPanel();
-    u.File.setPath(u.Dir.path());
+    u.chooser.File.setPath(u.chooser.Dir.path());
     listFiles(); // the exported file appears in the list
 }
 
@@ -354,24 +351,24 @@ void ImpExpPanel::Drive_Change()
 {
     // A drive that is not ready leaves the folder list where it was.
     IgnoreFailure([&] {
-        const QString folder = folderOfDrive(u.Drive.path());
+        const QString folder = folderOfDrive(u.chooser.Drive.path());
         // The copies' folder was just made, on the disk itself.
-        if (u.Drive.path() == kCopiesDrive || u.files.folderExists(folder))
-            u.Dir.setPath(folder);
+        if (u.chooser.Drive.path() == kCopiesDrive || u.files.folderExists(folder))
+            u.chooser.Dir.setPath(folder);
     });
 }
 
 void ImpExpPanel::Dir_Change()
 {
-    Guard(u.er, QStringLiteral("Dir_Change"), [&] { u.File.setPath(u.Dir.path()); });
+    Guard(u.er, QStringLiteral("Dir_Change"), [&] { u.chooser.File.setPath(u.chooser.Dir.path()); });
 }
 
 void ImpExpPanel::File_Click()
 {
     IgnoreFailure([&] {
-        const int i = u.File.listIndex();
-        if (i >= 0 && i < u.File.items().size())
-            u.TextFileName.setText(u.File.items().at(i));
+        const int i = u.chooser.File.listIndex();
+        if (i >= 0 && i < u.chooser.File.items().size())
+            u.chooser.TextFileName.setText(u.chooser.File.items().at(i));
     });
 }
 
@@ -387,9 +384,9 @@ void ImpExpPanel::Dir_KeyDown(qint16 KeyCode, qint16)
     if (KeyCode != 13)
         return;
     IgnoreFailure([&] {
-        const int i = u.Dir.listIndex();
+        const int i = u.chooser.Dir.listIndex();
         if (i >= 0 && i < dirPaths_.size())
-            u.Dir.setPath(dirPaths_.at(i));
+            u.chooser.Dir.setPath(dirPaths_.at(i));
     });
 }
 
@@ -432,13 +429,12 @@ QString ImpExpPanel::testExportFile() const { return inFolder(ownFilesFolders().
 
 QString ImpExpPanel::exportOwnFile(const QString &fileName)
 {
-    RegistryExchange exchange(u.view, u.files, u.hives);
     QString problem;
     for (const QString &folder : ownFilesFolders()) {
         // A folder that cannot be made fails the write, and the next is tried.
         static_cast<void>(u.files.makeFolder(folder));
         const QString path = inFolder(folder, fileName);
-        const ExportResult r = exchange.exportKey(hkey::CurrentUser, programKey(), path, true, false);
+        const ExportResult r = u.exchange.exportKey(hkey::CurrentUser, programKey(), path, true, false);
         if (r.written)
             return path;
         problem = r.problem;
@@ -461,16 +457,16 @@ void ImpExpPanel::listDrives()
         // The safety copies live in a hidden folder that the folder list
         // would never show: they get an entry of their own.
         roots << kCopiesDrive;
-        u.Drive.setItems(roots);
+        u.chooser.Drive.setItems(roots);
     });
 }
 
 void ImpExpPanel::listFolders()
 {
     IgnoreFailure([&] {
-        const QString folder = u.Dir.path();
+        const QString folder = u.chooser.Dir.path();
         dirPaths_.clear();
-        u.Dir.setItems({});
+        u.chooser.Dir.setItems({});
         if (folder.isEmpty())
             return;
         // The folders above are shown by their full path, so that they are
@@ -482,17 +478,17 @@ void ImpExpPanel::listFolders()
             items << sub;
             dirPaths_ << inFolder(folder, sub);
         }
-        u.Dir.setItems(items);
+        u.chooser.Dir.setItems(items);
         // The folder itself is highlighted: Enter on a folder above it goes
         // up, on one below it goes down.
-        u.Dir.setListIndex(self);
+        u.chooser.Dir.setListIndex(self);
     });
 }
 
 void ImpExpPanel::listFiles()
 {
     IgnoreFailure([&] {
-        u.File.setItems(u.File.path().isEmpty() ? QStringList() : u.files.files(u.File.path(), u.File.pattern()));
+        u.chooser.File.setItems(u.chooser.File.path().isEmpty() ? QStringList() : u.files.files(u.chooser.File.path(), u.chooser.File.pattern()));
     });
 }
 

@@ -6,7 +6,8 @@
 #include <QString>
 #include <QStringList>
 
-#include "../platform/controls.h"
+#include "../services/panels.h"
+#include "../platform/signal.h"
 #include <array>
 #include <functional>
 #include <utility>
@@ -17,8 +18,7 @@ class ErrorReporter;
 class IFiles;
 class IDialogs;
 class IBrowser;
-class IHiveReader;
-class BookView;
+class RegistryExchange;
 class Messages;
 class PlayerSettings;
 class Feedback;
@@ -32,28 +32,19 @@ public:
         IFiles &files;
         IDialogs &dialogs;
         IBrowser &browser;
-        IHiveReader *hives; // none: hives cannot be imported
-        BookView &view;
+        RegistryExchange &exchange; // the settings tree written to and read from files
         Messages &msg;
         PlayerSettings &prefs;
         Feedback &feedback;
         BookmarkStore &marks;
-        std::array<Button, 5> &cmdImpExp;
-        Panel &fraMarcatori;
-        Panel &frmImpExp;
+        BookmarkControls bookmarks;
+        FileChooserControls chooser;
         Control &objwb;
-        ListBox &ListMarkers;
-        PathList &Drive;
-        PathList &Dir;
-        PathList &File;
-        TextBox &TextFileName;
-        Label &lblNomeFile;
-        Button &Command1;
-        // The reading paused for the bookmark list goes on when the list closes.
-        std::function<void()> listClosed;
     };
 
     explicit ImpExpPanel(Uses uses);
+    // The list closed: the reading paused for it goes on.
+    Signal<> ListClosed;
 
     // Subscribes the handlers to the panel's controls. Calling it again
     // changes nothing.

@@ -45,14 +45,14 @@ void BookmarkKeys::pauseForList()
 void BookmarkKeys::recallCurrent()
 {
     if (u.marks.oMarkers.count() >= u.marks.current()) {
-        u.ListMarkers.setListIndex(u.marks.current() - 1);
+        u.bookmarks.ListMarkers.setListIndex(u.marks.current() - 1);
         u.recall.MarcatoriRichiama(0);
     }
 }
 
 void BookmarkKeys::previous()
 {
-    if (u.ListMarkers.listCount() == 0) {
+    if (u.bookmarks.ListMarkers.listCount() == 0) {
         keyhelp::tell(u.dialogs, QStringLiteral("Marcatore Precedente"), u.msg.strMsgMarkNone);
         return;
     }
@@ -63,7 +63,7 @@ void BookmarkKeys::previous()
 
 void BookmarkKeys::next()
 {
-    if (u.ListMarkers.listCount() == 0) {
+    if (u.bookmarks.ListMarkers.listCount() == 0) {
         keyhelp::tell(u.dialogs, QStringLiteral("Marcatore Successivo"), u.msg.strMsgMarkNone);
         return;
     }
@@ -95,7 +95,7 @@ void BookmarkKeys::add()
 
 void BookmarkKeys::deleteAll()
 {
-    if (u.ListMarkers.listCount() == 0) {
+    if (u.bookmarks.ListMarkers.listCount() == 0) {
         keyhelp::tell(u.dialogs, QStringLiteral("Cancellazione Marcatori"), u.msg.strMsgMarkNone);
         return;
     }
@@ -106,12 +106,12 @@ void BookmarkKeys::deleteAll()
     if (u.dialogs.message(QStringLiteral("MediaPlayer"), u.msg.strMsgDelMark, Buttons::YesNo, Icon::Question) !=
         Answer::Yes)
         return;
-    const int count = u.ListMarkers.listCount();
+    const int count = u.bookmarks.ListMarkers.listCount();
     u.marks.Marcatori(BookmarkStore::MarkerMode::DeletePage, QString(), 0);
     u.marks.ClearMarcatori();
     u.marks.Marcatori(BookmarkStore::MarkerMode::List, QString(), 0);
     // Said only when they are really gone: a store that refused keeps them listed.
-    if (u.ListMarkers.listCount() == 0)
+    if (u.bookmarks.ListMarkers.listCount() == 0)
         u.feedback.OSD(QStringLiteral("Segnalibri della pagina cancellati: %1").arg(count), false);
 }
 
@@ -121,7 +121,7 @@ void BookmarkKeys::deleteAll()
 void BookmarkKeys::deleteWholeBook()
 {
     const QString title = QStringLiteral("Cancellazione Marcatori");
-    const int count = u.ListMarkers.listCount();
+    const int count = u.bookmarks.ListMarkers.listCount();
     const QString question =
         u.msg.strMsgDelMark + QStringLiteral("\r\nSegnalibri del libro da cancellare: %1.").arg(count);
     if (u.dialogs.message(QStringLiteral("MediaPlayer"), question, Buttons::YesNo, Icon::Question) != Answer::Yes)
@@ -154,16 +154,16 @@ void BookmarkKeys::showHideList()
             u.player.get().Play_Player();
         }
         u.objwb.setVisible(true);
-        u.fraMarcatori.setVisible(false);
+        u.bookmarks.fraMarcatori.setVisible(false);
         return;
     }
     pauseForList();
     // With no bookmarks the panel opens all the same, after saying so: its
     // import is how a reader brings them to a new computer.
-    if (u.ListMarkers.listCount() == 0)
+    if (u.bookmarks.ListMarkers.listCount() == 0)
         keyhelp::tell(u.dialogs, QStringLiteral("Elenco Marcatori"), u.msg.strMsgMarkNone);
     u.objwb.setVisible(false);
-    u.fraMarcatori.setVisible(true);
+    u.bookmarks.fraMarcatori.setVisible(true);
 }
 
 void BookmarkKeys::listClosed()
@@ -191,7 +191,7 @@ void BookmarkKeys::escape()
 {
     listClosed();
     u.objwb.setVisible(true);
-    u.fraMarcatori.setVisible(false);
+    u.bookmarks.fraMarcatori.setVisible(false);
 }
 
 } // namespace qyr

@@ -4,7 +4,7 @@
 // paused for the list or the entry resumes when they close.
 #include <QtGlobal>
 
-#include "../platform/controls.h"
+#include "../services/panels.h"
 #include <functional>
 #include <utility>
 
@@ -31,8 +31,7 @@ public:
         Feedback &feedback;
         BookmarkStore &marks;
         BookmarkRecall &recall;
-        ListBox &ListMarkers;
-        Panel &fraMarcatori;
+        BookmarkControls bookmarks;
         Control &objwb;
         // A dated copy of the settings tree; its name, or empty when none was made.
         std::function<QString()> safetyCopy;

@@ -21,14 +21,11 @@ void PageLoad::objWB_DocumentComplete(const QString &URL)
 {
     const bool index = UrlHelpers::isIndexPage(URL);
     IgnoreFailure([&] { u.ListMarkers.setToolTip(QStringLiteral("Elenco segnalibri")); });
-    StepLabel step{QStringLiteral("Documentcompleted - "), QStringLiteral("Dopo Timer")};
     // The audio of a page whose bookmarks cannot be read is not started
     // behind the reader.
-    if (!listBookmarks(index, step))
+    if (!listBookmarks(index))
         return;
-    step.label = QStringLiteral("Click e caption");
     showTitle();
-    step.label = QStringLiteral("Stilesheet");
     applyStyleSheet();
     IgnoreFailure([&] { u.pump.processEvents(); });
     // After the pending events, among them the new title's announcement.
@@ -37,9 +34,7 @@ void PageLoad::objWB_DocumentComplete(const QString &URL)
         if (!URL.isEmpty() && URL != QLatin1String("http:///"))
             u.audio.Playaudio(URL, AudioChoice::OfPage);
     });
-    step.label = QStringLiteral("Marcatori");
-    IgnoreFailure([&] { u.completeRecall(); });
-    step.label = QStringLiteral("Messaggi multilingua");
+    IgnoreFailure([&] { u.reactions.completeRecall(); });
     if (index)
         takeMessages();
 }
@@ -47,9 +42,9 @@ void PageLoad::objWB_DocumentComplete(const QString &URL)
 // The bookmark lists rebuilt for the page: on the table of contents every
 // page of the book, with or without bookmarks, numbered in the order listed.
 // A failure ends the page's handling (false).
-bool PageLoad::listBookmarks(bool index, StepLabel &step)
+bool PageLoad::listBookmarks(bool index)
 {
-    return Guard(u.er, step, [&] { u.listBookmarks(index); });
+    return Guard(u.er, QStringLiteral("Documentcompleted - Dopo Timer"), [&] { u.reactions.listBookmarks(index); });
 }
 
 void PageLoad::showTitle()
@@ -82,7 +77,7 @@ void PageLoad::applyStyleSheet()
 {
     IgnoreFailure([&] {
         IBrowser &wb = u.browser;
-        const QString sheet = styleSheetUrl(u.styleSheet());
+        const QString sheet = styleSheetUrl(u.reactions.styleSheet());
         if (wb.styleSheetCount() > 0)
             wb.createStyleSheet(sheet, 1);
         wb.createStyleSheet(sheet, 0);

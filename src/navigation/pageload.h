@@ -16,10 +16,15 @@ class Messages;
 class Books;
 class UrlHelpers;
 class PageAudio;
-struct StepLabel;
 
 class PageLoad {
 public:
+    // The reactions of other parts, in the order the page load runs them.
+    struct Reactions {
+        std::function<void(bool contents)> listBookmarks; // may fail: then the page goes no further
+        std::function<void()> completeRecall;
+        std::function<qint16()> styleSheet;
+    };
     // What it works with.
     struct Uses {
         ErrorReporter &er;
@@ -32,10 +37,7 @@ public:
         Control &form;
         ListBox &ListMarkers;
         qint16 &nIndexAnchor;
-        // The reactions of other parts, in the order the page load runs them.
-        std::function<void(bool contents)> listBookmarks; // may fail: then the page goes no further
-        std::function<void()> completeRecall;
-        std::function<qint16()> styleSheet;
+        Reactions reactions;
     };
 
     explicit PageLoad(Uses uses) : u(std::move(uses)) {}
@@ -46,7 +48,7 @@ public:
     QString styleSheetUrl(qint16 n) const;
 
 private:
-    bool listBookmarks(bool index, StepLabel &step);
+    bool listBookmarks(bool index);
     void showTitle();
     void applyStyleSheet();
     void takeMessages();

@@ -208,7 +208,7 @@ void UrlHelpers::objWB_WindowClosing(bool IsChildWindow, bool &Cancel)
     Guard(u.er, QStringLiteral("objWB_WindowClosing"), [&] {
         // The close request asks the exit question and, on Yes, shuts down.
         bool keepOpen = false;
-        u.queryUnload(keepOpen);
+        QueryUnload(keepOpen);
         Cancel = true;
     });
 }

@@ -4,6 +4,7 @@
 #include <QString>
 #include <optional>
 
+#include "../platform/signal.h"
 #include <functional>
 #include <utility>
 
@@ -24,11 +25,11 @@ public:
         IFiles &files;
         Feedback &feedback;
         Books &books;
-        // Asks whether the program may close, as closing the window does.
-        std::function<void(bool &cancel)> queryUnload;
     };
 
     explicit UrlHelpers(Uses uses) : u(std::move(uses)) {}
+    // Asks whether the program may close, as closing the window does.
+    Signal<bool &> QueryUnload;
 
     // The key the bookmarks of the page on show are filed under: its path
     // relative to the book folder, upper case, with backslashes, ending at the

@@ -68,6 +68,10 @@ void frmBrowser::wireReactions()
     TimerSpalsh.Timer.connect([this] { about.TimerSpalsh_Timer(); });
     TimerDisableState.Timer.connect([this] { recall.TimerDisableState_Timer(); });
     TimerOSD.Timer.connect([this] { feedback.TimerOSD_Timer(); });
+    // Parts that reach one built after them.
+    books.Leaving.connect([this] { startup.savePlace(); });
+    urls.QueryUnload.connect([this](bool &cancel) { startup.Form_QueryUnload(cancel); });
+    impExp.ListClosed.connect([this] { keys.bookmarks.listClosed(); });
 }
 
 // Another book has been entered: the messages its contents page worded its

@@ -13,6 +13,7 @@
 #include "../dialogs/debugpanel.h"
 #include "../dialogs/optionspanel.h"
 #include "../exchange/impexppanel.h"
+#include "../exchange/registryexchange.h"
 #include "../services/feedback.h"
 #include "../keyboard/keymap.h"
 #include "../navigation/daisyreading.h"
@@ -27,6 +28,7 @@
 #include "aboutpage.h"
 #include "layout.h"
 #include "../services/messages.h"
+#include "../services/panels.h"
 #include "../services/playersettings.h"
 #include "ports.h"
 #include "../services/settings.h"
@@ -51,11 +53,9 @@ public:
     ErrorReporter er;
     BookView view; // the settings as seen with the open book
     Settings settings;
-    PlayerSettings prefs{{er, settings}}; // the checked reads of the Player settings
+    PlayerSettings prefs{{.er = er, .settings = settings}}; // the checked reads of the Player settings
     PlayerSlot players;
-    Books books{{er, ports.files, ports.dialogs, view, players, ports.daisy, ports.appFolder,
-                 [this](const QString &text) { feedback.OSD(text, false); }, [this] { startup.savePlace(); },
-                 [this] { enteredBook(); }}};
+    RegistryExchange exchange{view, ports.files, ports.hives}; // the settings tree to and from files
     // The name of the program's settings tree.
     const QString strAppName = programName();
 
@@ -155,90 +155,235 @@ public:
     TimerModel TimerDaisy; // follows a DAISY book's audio as it plays
     VolumeRange volumeRange; // of the player in use
 
-    // The parts, each given only what it works with. Declared (and so built)
-    // after everything they hold; a part may hold one declared after it as
-    // long as it only keeps the reference while being built.
-    Feedback feedback{{er, players, prefs, TimerOSD, frmOSD, lblOSD, chkAudioOff}};
+    // The panels' controls, grouped as the parts are given them.
+    OptionsControls optionsControls{.frmconfigurazione = frmconfigurazione,
+                                    .chkSavePos = chkSavePos,
+                                    .chkAudioOff = chkAudioOff,
+                                    .TextAvantiIndietro = TextAvantiIndietro,
+                                    .TextVolume = TextVolume,
+                                    .TextRate = TextRate,
+                                    .optPlayer = optPlayer,
+                                    .optVoce = optVoce,
+                                    .cmdSetupClose = cmdSetupClose};
+    BookmarkControls bookmarkControls{
+        .fraMarcatori = fraMarcatori, .ListMarkers = ListMarkers, .lstapp = lstapp, .cmdImpExp = cmdImpExp};
+    FileChooserControls chooserControls{.frmImpExp = frmImpExp,
+                                        .Drive = Drive,
+                                        .Dir = Dir,
+                                        .File = File,
+                                        .TextFileName = TextFileName,
+                                        .lblNomeFile = lblNomeFile,
+                                        .Command1 = Command1};
+    OsdControls osdControls{.frmOSD = frmOSD, .lblOSD = lblOSD, .TimerOSD = TimerOSD};
+    DebugControls debugControls{.fraDebug = fraDebug,
+                                .TextURL = TextURL,
+                                .TxtDebFilename = TxtDebFilename,
+                                .TextAudio = TextAudio,
+                                .Text1 = Text1,
+                                .cmdDebug = cmdDebug,
+                                .cmdFileAudio = cmdFileAudio,
+                                .cmdGO = cmdGO};
+
+    // The parts, each given by name only what it works with, and declared
+    // (so built) after everything it is given: no part is handed one that
+    // does not exist yet. A part that must reach one built later raises a
+    // signal, which wireReactions() connects once all exist.
+    Feedback feedback{{.er = er,
+                       .player = players,
+                       .prefs = prefs,
+                       .TimerOSD = TimerOSD,
+                       .frmOSD = frmOSD,
+                       .lblOSD = lblOSD,
+                       .chkAudioOff = chkAudioOff}};
+    Books books{{.er = er,
+                 .files = ports.files,
+                 .dialogs = ports.dialogs,
+                 .view = view,
+                 .player = players,
+                 .daisy = ports.daisy,
+                 .appFolder = ports.appFolder,
+                 .say = [this](const QString &text) { feedback.OSD(text, false); },
+                 .entered = [this] { enteredBook(); }}};
     UrlHelpers urls{
-        {er, ports.browser, ports.files, feedback, books, [this](bool &cancel) { startup.Form_QueryUnload(cancel); }}};
-    PageAudio audio{{er, ports.browser, ports.files, ports.pump, players, prefs, feedback, books, TxtDebFilename}};
-    DaisyReading daisyReading{{er, ports.browser, ports.pump, ports.dialogs, ports.files, players, feedback, books, TimerDaisy,
-                                TextAvantiIndietro, ports.helpPage}};
-    DaisyText daisyText{{ports.browser, ports.daisy, books, daisyReading}};
-    LinkCommands links{{er, ports.browser, players, feedback, books, urls, audio, TextURL,
-                        [this](qint16 code, qint16 mask) { keys.Form_KeyDown(code, mask); },
-                        [this](int heading) { daisyReading.goToHeading(heading); }}};
-    BookmarkStore marks{
-        {er, settings, ports.files, ports.dialogs, players, msg, feedback, books, urls, daisyReading, ListMarkers, lstapp}};
-    BookmarkRecall recall{{er, settings, ports.files, ports.browser, ports.pump, players, feedback, books, urls, audio,
-                           daisyReading, marks, ListMarkers, fraMarcatori, objwb, TimerDisableState}};
-    BookmarkList markList{{er, feedback, urls, marks, recall, ListMarkers}};
-    PageLoad pageLoad{{er, ports.browser, ports.pump, msg, books, urls, audio, form, ListMarkers, nIndexAnchor,
-                       [this](bool contents) { marks.listAsOpened(contents); }, [this] { recall.completePending(); },
-                       [this] { return keys.reading.styleSheet(); }}};
-    KeyMap keys{{er, ports.dialogs, msg, feedback, fraMarcatori, daisyReading, [this] { books.chooseAndOpen(); }},
-                {er, ports.browser, players, feedback, audio, TextAvantiIndietro, TextVolume, volumeRange},
-                {ports.browser, ports.files, players, feedback, books, nIndexAnchor},
-                {ports.browser, ports.files, ports.pump, players, prefs, feedback, books, audio, TextRate,
-                 frmconfigurazione, fraDebug},
-                {ports.dialogs, ports.browser, ports.pump, players, msg, feedback, marks, recall, ListMarkers,
-                 fraMarcatori, objwb, [this] { return impExp.safetyCopy(); }}};
-    OptionsPanel options{{er, players, prefs, feedback, volumeRange, frmconfigurazione, chkSavePos, chkAudioOff,
-                          TextAvantiIndietro, TextVolume, TextRate, optPlayer, optVoce, cmdSetupClose}};
-    DebugPanel debugPanel{{er, ports.browser, players, fraDebug, TextURL, TxtDebFilename, TextAudio, Text1, cmdDebug,
-                           cmdFileAudio, cmdGO}};
-    ImpExpPanel impExp{{er,
-                        ports.files,
-                        ports.dialogs,
-                        ports.browser,
-                        ports.hives,
-                        view,
-                        msg,
-                        prefs,
-                        feedback,
-                        marks,
-                        cmdImpExp,
-                        fraMarcatori,
-                        frmImpExp,
-                        objwb,
-                        ListMarkers,
-                        Drive,
-                        Dir,
-                        File,
-                        TextFileName,
-                        lblNomeFile,
-                        Command1,
-                        [this] { keys.bookmarks.listClosed(); }}};
-    AboutPage about{{er, ports.browser, ports.files, prefs, books, audio, daisyReading, TimerSpalsh, chkSavePos,
-                      [this] { marks.listAsOpened(false); }}};
-    Layout layout{{er, windowState, objwb, frmconfigurazione, frmOSD, lblOSD, fraMarcatori, ListMarkers, cmdImpExp,
-                   frmImpExp, Drive, Dir, File, TextFileName, lblNomeFile}};
-    Startup startup{{er,
-                     ports.browser,
-                     ports.dialogs,
-                     ports.pump,
-                     players,
-                     prefs,
-                     msg,
-                     feedback,
-                     books,
-                     audio,
-                     about,
-                     volumeRange,
-                     keys.reading,
-                     form,
-                     chkSavePos,
-                     TextAvantiIndietro,
-                     TextVolume,
-                     optPlayer,
-                     optVoce,
-                     ListMarkers,
-                     Drive,
-                     Dir,
-                     File,
-                     TimerSpalsh,
-                     TimerDisableState,
-                     daisyReading}};
+        {.er = er, .browser = ports.browser, .files = ports.files, .feedback = feedback, .books = books}};
+    PageAudio audio{{.er = er,
+                     .browser = ports.browser,
+                     .files = ports.files,
+                     .pump = ports.pump,
+                     .player = players,
+                     .prefs = prefs,
+                     .feedback = feedback,
+                     .books = books,
+                     .TxtDebFilename = TxtDebFilename}};
+    DaisyReading daisyReading{{.er = er,
+                               .browser = ports.browser,
+                               .pump = ports.pump,
+                               .dialogs = ports.dialogs,
+                               .files = ports.files,
+                               .player = players,
+                               .feedback = feedback,
+                               .books = books,
+                               .TimerDaisy = TimerDaisy,
+                               .TextAvantiIndietro = TextAvantiIndietro,
+                               .helpPage = ports.helpPage}};
+    DaisyText daisyText{
+        {.browser = ports.browser, .daisy = ports.daisy, .books = books, .reading = daisyReading}};
+    BookmarkStore marks{{.er = er,
+                         .settings = settings,
+                         .files = ports.files,
+                         .dialogs = ports.dialogs,
+                         .player = players,
+                         .msg = msg,
+                         .feedback = feedback,
+                         .books = books,
+                         .urls = urls,
+                         .daisy = daisyReading,
+                         .ListMarkers = ListMarkers,
+                         .lstapp = lstapp}};
+    BookmarkRecall recall{{.er = er,
+                           .settings = settings,
+                           .files = ports.files,
+                           .browser = ports.browser,
+                           .pump = ports.pump,
+                           .player = players,
+                           .feedback = feedback,
+                           .books = books,
+                           .urls = urls,
+                           .audio = audio,
+                           .daisy = daisyReading,
+                           .marks = marks,
+                           .ListMarkers = ListMarkers,
+                           .fraMarcatori = fraMarcatori,
+                           .objwb = objwb,
+                           .TimerDisableState = TimerDisableState}};
+    BookmarkList markList{{.er = er,
+                           .feedback = feedback,
+                           .urls = urls,
+                           .marks = marks,
+                           .recall = recall,
+                           .ListMarkers = ListMarkers}};
+    ImpExpPanel impExp{{.er = er,
+                        .files = ports.files,
+                        .dialogs = ports.dialogs,
+                        .browser = ports.browser,
+                        .exchange = exchange,
+                        .msg = msg,
+                        .prefs = prefs,
+                        .feedback = feedback,
+                        .marks = marks,
+                        .bookmarks = bookmarkControls,
+                        .chooser = chooserControls,
+                        .objwb = objwb}};
+    KeyMap keys{{.er = er,
+                 .dialogs = ports.dialogs,
+                 .msg = msg,
+                 .feedback = feedback,
+                 .fraMarcatori = fraMarcatori,
+                 .daisy = daisyReading,
+                 .chooseBook = [this] { books.chooseAndOpen(); }},
+                {.er = er,
+                 .browser = ports.browser,
+                 .player = players,
+                 .feedback = feedback,
+                 .audio = audio,
+                 .TextAvantiIndietro = TextAvantiIndietro,
+                 .TextVolume = TextVolume,
+                 .range = volumeRange},
+                {.browser = ports.browser,
+                 .files = ports.files,
+                 .player = players,
+                 .feedback = feedback,
+                 .books = books,
+                 .nIndexAnchor = nIndexAnchor},
+                {.browser = ports.browser,
+                 .files = ports.files,
+                 .pump = ports.pump,
+                 .player = players,
+                 .prefs = prefs,
+                 .feedback = feedback,
+                 .books = books,
+                 .audio = audio,
+                 .TextRate = TextRate,
+                 .frmconfigurazione = frmconfigurazione,
+                 .fraDebug = fraDebug},
+                {.dialogs = ports.dialogs,
+                 .browser = ports.browser,
+                 .pump = ports.pump,
+                 .player = players,
+                 .msg = msg,
+                 .feedback = feedback,
+                 .marks = marks,
+                 .recall = recall,
+                 .bookmarks = bookmarkControls,
+                 .objwb = objwb,
+                 .safetyCopy = [this] { return impExp.safetyCopy(); }}};
+    LinkCommands links{{.er = er,
+                        .browser = ports.browser,
+                        .player = players,
+                        .feedback = feedback,
+                        .books = books,
+                        .urls = urls,
+                        .audio = audio,
+                        .TextURL = TextURL,
+                        .pressKey = [this](qint16 code, qint16 mask) { keys.Form_KeyDown(code, mask); },
+                        .goToHeading = [this](int heading) { daisyReading.goToHeading(heading); }}};
+    PageLoad pageLoad{{.er = er,
+                       .browser = ports.browser,
+                       .pump = ports.pump,
+                       .msg = msg,
+                       .books = books,
+                       .urls = urls,
+                       .audio = audio,
+                       .form = form,
+                       .ListMarkers = ListMarkers,
+                       .nIndexAnchor = nIndexAnchor,
+                       .reactions = {.listBookmarks = [this](bool contents) { marks.listAsOpened(contents); },
+                                     .completeRecall = [this] { recall.completePending(); },
+                                     .styleSheet = [this] { return keys.reading.styleSheet(); }}}};
+    OptionsPanel options{{.er = er,
+                          .player = players,
+                          .prefs = prefs,
+                          .feedback = feedback,
+                          .range = volumeRange,
+                          .controls = optionsControls}};
+    DebugPanel debugPanel{{.er = er, .browser = ports.browser, .player = players, .controls = debugControls}};
+    AboutPage about{{.er = er,
+                     .browser = ports.browser,
+                     .files = ports.files,
+                     .prefs = prefs,
+                     .books = books,
+                     .audio = audio,
+                     .daisy = daisyReading,
+                     .TimerSpalsh = TimerSpalsh,
+                     .chkSavePos = chkSavePos,
+                     .listBookmarks = [this] { marks.listAsOpened(false); }}};
+    Layout layout{{.er = er,
+                   .windowState = windowState,
+                   .objwb = objwb,
+                   .options = optionsControls,
+                   .osd = osdControls,
+                   .bookmarks = bookmarkControls,
+                   .chooser = chooserControls}};
+    Startup startup{{.er = er,
+                     .browser = ports.browser,
+                     .dialogs = ports.dialogs,
+                     .pump = ports.pump,
+                     .player = players,
+                     .prefs = prefs,
+                     .msg = msg,
+                     .feedback = feedback,
+                     .books = books,
+                     .parts = {.audio = audio,
+                               .about = about,
+                               .range = volumeRange,
+                               .reading = keys.reading,
+                               .daisy = daisyReading},
+                     .controls = {.form = form,
+                                  .options = optionsControls,
+                                  .bookmarks = bookmarkControls,
+                                  .chooser = chooserControls,
+                                  .TimerSpalsh = TimerSpalsh,
+                                  .TimerDisableState = TimerDisableState}}};
 
     // The facade in use (the slot's), and what the window layer reads of it.
     std::unique_ptr<oEkoPlayer> &oPlayer = players.oPlayer;

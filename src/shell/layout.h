@@ -1,6 +1,6 @@
 #pragma once
 // Places the browser and the panels whenever the main window changes size.
-#include "../platform/controls.h"
+#include "../services/panels.h"
 #include <array>
 #include <utility>
 
@@ -17,18 +17,10 @@ public:
         ErrorReporter &er;
         const WindowState &windowState;
         Control &objwb;
-        Panel &frmconfigurazione;
-        Panel &frmOSD;
-        Label &lblOSD;
-        Panel &fraMarcatori;
-        ListBox &ListMarkers;
-        std::array<Button, 5> &cmdImpExp;
-        Panel &frmImpExp;
-        PathList &Drive;
-        PathList &Dir;
-        PathList &File;
-        TextBox &TextFileName;
-        Label &lblNomeFile;
+        OptionsControls options;
+        OsdControls osd;
+        BookmarkControls bookmarks;
+        FileChooserControls chooser;
     };
 
     explicit Layout(Uses uses) : u(std::move(uses)) {}

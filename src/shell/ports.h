@@ -34,7 +34,7 @@ struct Ports {
     // versions ("Altre"); none: that version has no player.
     std::function<MediaHostParts()> createOtherMedia = nullptr;
     IDaisyReader *daisy = nullptr; // reads DAISY books; none: only the program's own books open
-    QString helpPage;              // the program's own help page, shown in a book that has none
+    QString helpPage = QString();  // the program's own help page, shown in a book that has none
 };
 
 } // namespace qyr

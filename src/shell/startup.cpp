@@ -57,10 +57,10 @@ void Startup::createPlayer(const QString &versionText, bool audioOff)
             throw QyrError(err::CannotCreateObject,
                            QStringLiteral("Impossibile creare il lettore multimediale versione 9"));
         StartupStep = QStringLiteral("Form Load: settings WMP");
-        u.optPlayer.select(1);
+        u.controls.options.optPlayer.select(1);
         u.player.oPlayer->setRate(u.feedback.PlayerRate());
         u.player.oPlayer->setFullScreen(true);
-        u.range.setVersion(1);
+        u.parts.range.setVersion(1);
     } else {
         StartupStep = QStringLiteral("Form Load: creazione WMP6");
         u.player.oPlayer.reset();
@@ -69,13 +69,13 @@ void Startup::createPlayer(const QString &versionText, bool audioOff)
         u.player.oPlayer->setVersione(0);
         u.player.oPlayer->setRate(u.feedback.PlayerRate());
         StartupStep = QStringLiteral("Form Load: settings WMP6");
-        u.range.setVersion(0);
-        u.optPlayer.select(0);
+        u.parts.range.setVersion(0);
+        u.controls.options.optPlayer.select(0);
     }
     // A volume of the other player's scale would leave this one silent.
     const QString volume = u.prefs.volumeFor(u.player.oPlayer->Versione(), [this] { reportStartupError(); });
-    if (volume != u.TextVolume.text())
-        u.TextVolume.setText(volume);
+    if (volume != u.controls.options.TextVolume.text())
+        u.controls.options.TextVolume.setText(volume);
     u.player.oPlayer->setVolume(volume);
     u.feedback.SetAudioOff(audioOff);
 }
@@ -95,10 +95,10 @@ bool Startup::guarded(const std::function<void()> &body)
 
 void Startup::Form_Load()
 {
-    u.TimerSpalsh.setEnabled(false);
+    u.controls.TimerSpalsh.setEnabled(false);
     u.books.openAtStart();
-    u.form.setCaption(openingWords());
-    u.ListMarkers.setTabStop(20);
+    u.controls.form.setCaption(openingWords());
+    u.controls.bookmarks.ListMarkers.setTabStop(20);
 
     StartupStep = QStringLiteral("Form Load: inizializzazione");
     QString versionText;
@@ -111,28 +111,28 @@ void Startup::Form_Load()
     StartupStep =
         QStringLiteral("Form Load: caricamenti documento: ") + u.books.folder() + QStringLiteral("\\Index.htm.");
     guarded([&] {
-        u.about.ShowAbout();
-        u.TimerSpalsh.setEnabled(true);
+        u.parts.about.ShowAbout();
+        u.controls.TimerSpalsh.setEnabled(true);
     });
 }
 
 void Startup::readSettings(QString &versionText, bool &audioOff)
 {
     u.msg.setDefaults();
-    u.range.setVersion(0);
-    u.Dir.setPath(u.Drive.path());
-    u.File.setPath(u.Dir.path());
+    u.parts.range.setVersion(0);
+    u.controls.chooser.Dir.setPath(u.controls.chooser.Drive.path());
+    u.controls.chooser.File.setPath(u.controls.chooser.Dir.path());
 
     StartupStep = QStringLiteral("Form Load: caricamento settings");
     // A damaged value is reported once and its default taken, so that the
     // book still opens and plays.
     const auto report = [this] { reportStartupError(); };
-    u.chkSavePos.setValue(conv::toInt16(u.prefs.read(QStringLiteral("SavePos"), report)));
-    u.reading.setStyleSheet(conv::toInt16(u.prefs.read(QStringLiteral("StyleSheet"), report)));
-    u.TextAvantiIndietro.setText(u.prefs.read(QStringLiteral("AvantiIndietro"), report));
-    u.TextVolume.setText(u.prefs.read(QStringLiteral("Volume"), report));
+    u.controls.options.chkSavePos.setValue(conv::toInt16(u.prefs.read(QStringLiteral("SavePos"), report)));
+    u.parts.reading.setStyleSheet(conv::toInt16(u.prefs.read(QStringLiteral("StyleSheet"), report)));
+    u.controls.options.TextAvantiIndietro.setText(u.prefs.read(QStringLiteral("AvantiIndietro"), report));
+    u.controls.options.TextVolume.setText(u.prefs.read(QStringLiteral("Volume"), report));
     // An unknown value keeps the automatic choice rather than stopping start-up.
-    u.optVoce.select(u.prefs.stored(QStringLiteral("VoceProgramma"), QStringLiteral("0")).toInt());
+    u.controls.options.optVoce.select(u.prefs.stored(QStringLiteral("VoceProgramma"), QStringLiteral("0")).toInt());
     versionText = QString::number(conv::toInt16(u.prefs.read(QStringLiteral("Versione"), report)));
     audioOff = conv::toBool(u.prefs.read(QStringLiteral("AudioOff"), report));
     // Checked here so that a damaged speed is reported with the other
@@ -176,8 +176,8 @@ void Startup::Form_Initialize()
     }
     // The blank page's load named the window by its address; until the first
     // book page it says what is happening.
-    u.form.setCaption(openingWords());
-    u.about.ShowAbout();
+    u.controls.form.setCaption(openingWords());
+    u.parts.about.ShowAbout();
 }
 
 QString Startup::openingWords() const
@@ -233,14 +233,14 @@ void Startup::EndWithoutQuestion()
 
 void Startup::savePlace()
 {
-    if (u.chkSavePos.value() == 1 && u.daisy.active()) {
+    if (u.controls.options.chkSavePos.value() == 1 && u.parts.daisy.active()) {
         // A DAISY book's place: the phrase being read and the book's time.
-        if (u.daisy.phrase() < 0)
+        if (u.parts.daisy.phrase() < 0)
             return;
-        u.prefs.save(QStringLiteral("Brano"), u.daisy.phraseName());
-        u.prefs.save(QStringLiteral("BranoPos"), conv::fromDouble(u.daisy.bookTime()));
+        u.prefs.save(QStringLiteral("Brano"), u.parts.daisy.phraseName());
+        u.prefs.save(QStringLiteral("BranoPos"), conv::fromDouble(u.parts.daisy.bookTime()));
         u.prefs.save(PageAudio::resumeAudioKey(), QString());
-    } else if (u.chkSavePos.value() == 1) {
+    } else if (u.controls.options.chkSavePos.value() == 1) {
         const QString url = u.browser.locationURL();
         // Before the first book page (the about page is on show) there is no
         // place yet, and the one saved at the last exit is still the reader's.
@@ -254,7 +254,7 @@ void Startup::savePlace()
         u.prefs.save(QStringLiteral("BranoPos"), conv::fromDouble(pos));
         // The position is within the page's audio being read, which need not
         // be its first.
-        u.prefs.save(PageAudio::resumeAudioKey(), QString::number(u.audio.audioIndex()));
+        u.prefs.save(PageAudio::resumeAudioKey(), QString::number(u.parts.audio.audioIndex()));
     } else {
         u.prefs.save(QStringLiteral("Brano"), QString());
         u.prefs.save(QStringLiteral("BranoPos"), QString());

@@ -4,7 +4,7 @@
 #include <QString>
 #include <functional>
 
-#include "../platform/controls.h"
+#include "../services/panels.h"
 #include <utility>
 
 namespace qyr {
@@ -26,6 +26,23 @@ class DaisyReading;
 
 class Startup {
 public:
+    // The parts it starts.
+    struct Parts {
+        PageAudio &audio;
+        AboutPage &about;
+        VolumeRange &range;
+        ReadingKeys &reading;
+        DaisyReading &daisy;
+    };
+    // The controls it sets up from the settings, and the timers it starts.
+    struct Controls {
+        Control &form;
+        OptionsControls options;
+        BookmarkControls bookmarks;
+        FileChooserControls chooser;
+        TimerModel &TimerSpalsh;
+        TimerModel &TimerDisableState;
+    };
     // What it works with.
     struct Uses {
         ErrorReporter &er;
@@ -37,23 +54,8 @@ public:
         Messages &msg;
         Feedback &feedback;
         Books &books;
-        PageAudio &audio;
-        AboutPage &about;
-        VolumeRange &range;
-        ReadingKeys &reading;
-        Control &form;
-        CheckBox &chkSavePos;
-        TextBox &TextAvantiIndietro;
-        TextBox &TextVolume;
-        OptionGroup &optPlayer;
-        OptionGroup &optVoce;
-        ListBox &ListMarkers;
-        PathList &Drive;
-        PathList &Dir;
-        PathList &File;
-        TimerModel &TimerSpalsh;
-        TimerModel &TimerDisableState;
-        DaisyReading &daisy;
+        Parts parts;
+        Controls controls;
     };
 
     explicit Startup(Uses uses) : u(std::move(uses)) {}

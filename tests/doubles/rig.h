@@ -106,11 +106,11 @@ struct Parts : Bench {
     CheckBox chkAudioOff{QStringLiteral("chkAudioOff")};
     Feedback feedback{{er, players, prefs, TimerOSD, frmOSD, lblOSD, chkAudioOff}};
     Books books;
-    UrlHelpers urls{{er, browser, files, feedback, books, [](bool &) {}}};
+    UrlHelpers urls{{er, browser, files, feedback, books}};
 
     explicit Parts(const QString &appFolder = QStringLiteral("/libri/demo"))
         : books({er, files, dialogs, view, players, nullptr, appFolder, [this](const QString &t) { feedback.OSD(t, false); },
-                 [] {}, [] {}})
+                 [] {}})
     {
         reg.seenThrough = &view;
         books.openAtStart();
@@ -138,8 +138,15 @@ struct Rig : Bench {
     explicit Rig(const QString &appFolder = QStringLiteral("/libri/demo"), IFiles *realFiles = nullptr,
                  IHiveReader *hives = nullptr)
     {
-        Ports p{reg,     realFiles ? *realFiles : files, dialogs,   clock, clock,
-                browser, [this] { return newMedia(); },  appFolder, hives};
+        Ports p{.registry = reg,
+                .files = realFiles ? *realFiles : files,
+                .dialogs = dialogs,
+                .pump = clock,
+                .timers = clock,
+                .browser = browser,
+                .createMedia = [this] { return newMedia(); },
+                .appFolder = appFolder,
+                .hives = hives};
         f = std::make_unique<frmBrowser>(p);
         reg.seenThrough = &f->view;
     }
