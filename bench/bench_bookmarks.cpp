@@ -131,7 +131,7 @@ int main(int argc, char **argv)
     f.oPlayer->setFileName(book + QStringLiteral("/Libro/audio.mp3"));
     f.oPlayer->Play_Player();
     int messages = 0;
-    f.lblOSD.PropertyChanged.connect([&](const char *p) { messages += QByteArray(p) == "caption"; });
+    f.lblOSD.PropertyChanged.connect([&](Prop p) { messages += p == Prop::Caption; });
     auto keyFigures = [&](int runs, qint16 code, qint16 mask) {
         const int before = messages;
         Figures k = timeRuns(runs, [&] { f.keys.Form_KeyDown(code, mask); });

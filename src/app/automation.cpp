@@ -53,8 +53,8 @@ void Automation::attach(frmBrowser &f, MainWindow &w)
 {
     f_ = &f;
     w_ = &w;
-    f.form.PropertyChanged.connect([this, &f](const char *prop) {
-        if (QByteArray(prop) == "caption")
+    f.form.PropertyChanged.connect([this, &f](Prop prop) {
+        if (prop == Prop::Caption)
             emitEvent(QStringLiteral("caption"), {{QStringLiteral("text"), f.caption()}});
     });
     f.settings.Changed.connect([this](const QString &section, const QString &key, const QString &value, bool deleted) {
@@ -84,8 +84,8 @@ void Automation::attach(frmBrowser &f, MainWindow &w)
     });
     w.onSpoken = [this](const QString &text) { emitEvent(QStringLiteral("voice"), {{QStringLiteral("text"), text}}); };
     w.browser().onFollowMissed = [] { std::fprintf(stderr, "automazione: la pagina non ha quel collegamento\n"); };
-    f.frmOSD.PropertyChanged.connect([this, &f](const char *prop) {
-        if (QByteArray(prop) == "visible" && !f.frmOSD.visible())
+    f.frmOSD.PropertyChanged.connect([this, &f](Prop prop) {
+        if (prop == Prop::Visible && !f.frmOSD.visible())
             emitEvent(QStringLiteral("osd-hidden"));
     });
 }

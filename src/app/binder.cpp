@@ -20,10 +20,30 @@
 namespace qyr {
 
 namespace {
-void applyGeometry(Control &m, QWidget *w, const Twips &t)
+void applyGeometry(const Control &m, QWidget *w, const Twips &t)
 {
     w->setGeometry(int(std::lround(m.left() / t.perPixelX)), int(std::lround(m.top() / t.perPixelY)),
                    int(std::lround(m.width() / t.perPixelX)), int(std::lround(m.height() / t.perPixelY)));
+}
+
+// What every widget mirrors of its model. The rest is mirrored by the binder
+// of the control's kind, or only once, as the widget is made (a caption).
+void applyCommon(const Control &m, QWidget *w, const Twips &t, Prop prop)
+{
+    switch (prop) {
+    case Prop::Geometry: applyGeometry(m, w, t); break;
+    case Prop::Visible: w->setVisible(m.visible()); break;
+    case Prop::Enabled: w->setEnabled(m.enabled()); break;
+    case Prop::ToolTip: w->setToolTip(m.toolTip()); break;
+    case Prop::Caption:
+    case Prop::Text:
+    case Prop::Value:
+    case Prop::Items:
+    case Prop::ListIndex:
+    case Prop::TabStop:
+    case Prop::Path:
+    case Prop::Pattern: break;
+    }
 }
 } // namespace
 
@@ -38,18 +58,9 @@ void bindControl(Control &m, QWidget *w, const Twips &t)
     applyGeometry(m, w, t);
     w->setVisible(m.visible());
     w->setEnabled(m.enabled());
-    m.PropertyChanged.connect([&m, p, t](const char *prop) {
-        if (!p)
-            return;
-        const QByteArray pr(prop);
-        if (pr == "geometry")
-            applyGeometry(m, p, t);
-        else if (pr == "visible")
-            p->setVisible(m.visible());
-        else if (pr == "enabled")
-            p->setEnabled(m.enabled());
-        else if (pr == "toolTip")
-            p->setToolTip(m.toolTip());
+    m.PropertyChanged.connect([&m, p, t](Prop prop) {
+        if (p)
+            applyCommon(m, p, t, prop);
     });
 }
 
@@ -58,8 +69,8 @@ void bindTextBox(TextBox &m, QLineEdit *w, const Twips &t)
     bindControl(m, w, t);
     QPointer<QLineEdit> p(w);
     w->setText(m.text());
-    m.PropertyChanged.connect([&m, p](const char *prop) {
-        if (p && QByteArray(prop) == "text" && p->text() != m.text())
+    m.PropertyChanged.connect([&m, p](Prop prop) {
+        if (p && prop == Prop::Text && p->text() != m.text())
             p->setText(m.text());
     });
     QObject::connect(w, &QLineEdit::textEdited, w, [&m](const QString &s) { m.setText(s); });
@@ -72,8 +83,8 @@ void bindCheckBox(CheckBox &m, QCheckBox *w, const Twips &t)
     QPointer<QCheckBox> p(w);
     w->setText(m.caption());
     w->setChecked(m.value() == 1);
-    m.PropertyChanged.connect([&m, p](const char *prop) {
-        if (p && QByteArray(prop) == "value")
+    m.PropertyChanged.connect([&m, p](Prop prop) {
+        if (p && prop == Prop::Value)
             p->setChecked(m.value() == 1);
     });
     QObject::connect(w, &QCheckBox::clicked, w, [&m](bool on) { m.setValue(on ? 1 : 0); });
@@ -194,8 +205,7 @@ void setRowQuietly(QListWidget *w, int row, bool evenWithFocus = false)
 // be cut short.
 class ListFocus : public QObject {
 public:
-    ListFocus(QListWidget *w, std::function<void(int)> chosen)
-        : QObject(w), list_(w), chosen_(std::move(chosen))
+    ListFocus(QListWidget *w, std::function<void(int)> chosen) : QObject(w), list_(w), chosen_(std::move(chosen))
     {
         w->installEventFilter(this);
     }
@@ -246,13 +256,12 @@ void bindItems(Model &m, QListWidget *w, const Twips &t, bool batched = false)
             refill();
         });
     };
-    m.PropertyChanged.connect([&m, p, refillSoon](const char *prop) {
-        const QByteArray pr(prop);
-        if (pr == "items")
+    m.PropertyChanged.connect([&m, p, refillSoon](Prop prop) {
+        if (prop == Prop::Items)
             refillSoon();
         // Only the selection moves: rebuilding the list would make a screen
         // reader start reading it again.
-        else if (pr == "listIndex" && p && p->currentRow() != m.listIndex())
+        else if (prop == Prop::ListIndex && p && p->currentRow() != m.listIndex())
             setRowQuietly(p, m.listIndex());
     });
     QObject::connect(w, &QListWidget::currentRowChanged, w, [&m](int row) { m.setListIndex(row); });
@@ -286,10 +295,7 @@ private:
 };
 } // namespace
 
-void forwardKeys(QWidget *w, std::function<void(qint16, qint16)> handler)
-{
-    new KeyForwarder(w, std::move(handler));
-}
+void forwardKeys(QWidget *w, std::function<void(qint16, qint16)> handler) { new KeyForwarder(w, std::move(handler)); }
 
 void bindList(ListBox &m, QListWidget *w, const Twips &t)
 {
@@ -313,8 +319,8 @@ void bindDriveList(PathList &m, QComboBox *w, const Twips &t)
         p->setCurrentText(m.path());
     };
     refill();
-    m.PropertyChanged.connect([refill](const char *prop) {
-        if (QByteArray(prop) == "items" || QByteArray(prop) == "path")
+    m.PropertyChanged.connect([refill](Prop prop) {
+        if (prop == Prop::Items || prop == Prop::Path)
             refill();
     });
     QObject::connect(w, &QComboBox::textActivated, w, [&m](const QString &s) { m.setPath(s); });
@@ -324,9 +330,9 @@ void bindAnnouncer(Control &m, MessageLabel *w, const Twips &t, std::function<vo
 {
     bindControl(m, w, t);
     QPointer<MessageLabel> p(w);
-    // "caption" comes for every message, also when the text repeats.
-    m.PropertyChanged.connect([&m, p, spoken](const char *prop) {
-        if (!p || QByteArray(prop) != "caption")
+    // Prop::Caption comes for every message, also when the text repeats.
+    m.PropertyChanged.connect([&m, p, spoken](Prop prop) {
+        if (!p || prop != Prop::Caption)
             return;
         p->announce(m.caption());
         if (spoken)

@@ -7,17 +7,17 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QKeyEvent>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QWebEngineView>
 
 #include <QTimer>
@@ -103,10 +103,10 @@ void MainWindow::bindTitle(frmBrowser &f)
     // Hidden until it has a title to say: shown empty with the window, a
     // notification is spoken as an empty "notifica".
     pageTitle_->hide();
-    f.form.PropertyChanged.connect([this, &f](const char *prop) {
+    f.form.PropertyChanged.connect([this, &f](Prop prop) {
         // An address such as "about:blank" is no title: the window keeps the
         // words it has (at start-up, the program's name and the book).
-        if (QByteArray(prop) != "caption" || f.caption().startsWith(QLatin1String("about:"), Qt::CaseInsensitive))
+        if (prop != Prop::Caption || f.caption().startsWith(QLatin1String("about:"), Qt::CaseInsensitive))
             return;
         setWindowTitle(f.caption());
         setAccessibleName(f.caption());
@@ -140,8 +140,8 @@ void MainWindow::bindImportExport(frmBrowser &f, Panels &p)
     ie->setAutoFillBackground(true);
     bindControl(f.frmImpExp, ie, twips_);
     // The panel says what it does: export or import.
-    f.frmImpExp.PropertyChanged.connect([&f, ie](const char *prop) {
-        if (QByteArray(prop) != "caption")
+    f.frmImpExp.PropertyChanged.connect([&f, ie](Prop prop) {
+        if (prop != Prop::Caption)
             return;
         const bool exporting = f.frmImpExp.caption().contains(QLatin1String("Esport"));
         ie->setTitle(f.frmImpExp.caption().trimmed());
@@ -193,8 +193,8 @@ void MainWindow::bindOptionsPanel(frmBrowser &f, Panels &p)
             sp->setGeometry(box->rect());
     };
     fit();
-    f.frmconfigurazione.PropertyChanged.connect([fit](const char *prop) {
-        if (QByteArray(prop) == "geometry")
+    f.frmconfigurazione.PropertyChanged.connect([fit](Prop prop) {
+        if (prop == Prop::Geometry)
             fit();
     });
     bindCheckBox(f.chkSavePos, new QCheckBox(cfg), twips_);
@@ -263,8 +263,8 @@ void MainWindow::bindDebugPanel(frmBrowser &f, Panels &p)
     reminder->setReadOnly(true);
     bindControl(f.Text1, reminder, twips_);
     reminder->setPlainText(f.Text1.text());
-    f.Text1.PropertyChanged.connect([this, reminder](const char *prop) {
-        if (QByteArray(prop) == "text" && f_)
+    f.Text1.PropertyChanged.connect([this, reminder](Prop prop) {
+        if (prop == Prop::Text && f_)
             reminder->setPlainText(f_->Text1.text());
     });
     bindButton(f.Command1, new QPushButton(dbg), twips_);
@@ -280,11 +280,12 @@ void MainWindow::bindFocus(frmBrowser &f, const Panels &p)
     // refilled a moment later.)
     QWidget *importButton = p.importButton;
     ListBox *marks = &f.ListMarkers;
-    focusFollows(f.fraMarcatori, p.marks,
-                 [markList, importButton, marks]() -> QWidget * {
-                     return marks->listCount() > 0 ? static_cast<QWidget *>(markList) : importButton;
-                 },
-                 browser_->view());
+    focusFollows(
+        f.fraMarcatori, p.marks,
+        [markList, importButton, marks]() -> QWidget * {
+            return marks->listCount() > 0 ? static_cast<QWidget *>(markList) : importButton;
+        },
+        browser_->view());
     // Export starts at the file's name, import at the list of files.
     QLineEdit *name = p.fileName;
     QListWidget *files = p.files;
@@ -296,7 +297,8 @@ void MainWindow::bindFocus(frmBrowser &f, const Panels &p)
     focusFollows(f.frmImpExp, p.importExport, exportOrImport, markList);
     focusFollows(f.frmconfigurazione, p.options, nullptr, browser_->view());
     QLineEdit *url = p.url;
-    focusFollows(f.fraDebug, p.debug, [url] { return url; }, browser_->view());
+    focusFollows(
+        f.fraDebug, p.debug, [url] { return url; }, browser_->view());
 }
 
 void MainWindow::relayout()
@@ -326,7 +328,7 @@ void MainWindow::changeEvent(QEvent *e)
 {
     QWidget::changeEvent(e);
     if (e->type() == QEvent::WindowStateChange && f_) {
-        f_->windowState = isMinimized() ? WindowState::Minimized
+        f_->windowState = isMinimized()   ? WindowState::Minimized
                           : isMaximized() ? WindowState::Maximized
                                           : WindowState::Normal;
         if (!isMinimized())
@@ -337,8 +339,8 @@ void MainWindow::changeEvent(QEvent *e)
 void MainWindow::focusFollows(Control &panel, QWidget *box, std::function<QWidget *()> first, QWidget *back)
 {
     QPointer<QWidget> b(box), out(back);
-    panel.PropertyChanged.connect([this, &panel, b, first, out](const char *prop) {
-        if (QByteArray(prop) != "visible" || !b)
+    panel.PropertyChanged.connect([this, &panel, b, first, out](Prop prop) {
+        if (prop != Prop::Visible || !b)
             return;
         if (panel.visible()) {
             // Never a hidden control: the keyboard would be lost in it.

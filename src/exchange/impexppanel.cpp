@@ -109,8 +109,8 @@ void ImpExpPanel::connect()
     u.chooser.Command1.Click.connect([this] { Command1_Click(); });
     // However the bookmark panel closes, the import/export panel inside it
     // closes too: it would otherwise open again with the list hidden.
-    u.bookmarks.fraMarcatori.PropertyChanged.connect([this](const char *prop) {
-        if (QByteArray(prop) == "visible" && !u.bookmarks.fraMarcatori.visible() && u.chooser.frmImpExp.visible())
+    u.bookmarks.fraMarcatori.PropertyChanged.connect([this](Prop prop) {
+        if (prop == Prop::Visible && !u.bookmarks.fraMarcatori.visible() && u.chooser.frmImpExp.visible())
             cancelPanel();
     });
 }

@@ -9,35 +9,35 @@ Control::Control(QString name, QString accessibleName, QString description)
 {
 }
 
-#define QYR_SET(field, v, prop)                                                                     \
-    do {                                                                                             \
-        if (field == v)                                                                              \
-            return;                                                                                  \
-        field = v;                                                                                   \
-        changed(prop);                                                                               \
+#define QYR_SET(field, v, prop)                                                                                        \
+    do {                                                                                                               \
+        if (field == v)                                                                                                \
+            return;                                                                                                    \
+        field = v;                                                                                                     \
+        changed(prop);                                                                                                 \
     } while (0)
 
-void Control::setVisible(bool v) { QYR_SET(visible_, v, "visible"); }
-void Control::setEnabled(bool v) { QYR_SET(enabled_, v, "enabled"); }
-void Control::setLeft(float v) { QYR_SET(left_, v, "geometry"); }
-void Control::setTop(float v) { QYR_SET(top_, v, "geometry"); }
+void Control::setVisible(bool v) { QYR_SET(visible_, v, Prop::Visible); }
+void Control::setEnabled(bool v) { QYR_SET(enabled_, v, Prop::Enabled); }
+void Control::setLeft(float v) { QYR_SET(left_, v, Prop::Geometry); }
+void Control::setTop(float v) { QYR_SET(top_, v, Prop::Geometry); }
 // A window system refuses negative sizes; so do the models, so that the
 // layout reports a window too small for its rules.
 void Control::setWidth(float v)
 {
     if (v < 0)
         throw QyrError(err::InvalidPropertyValue);
-    QYR_SET(width_, v, "geometry");
+    QYR_SET(width_, v, Prop::Geometry);
 }
 
 void Control::setHeight(float v)
 {
     if (v < 0)
         throw QyrError(err::InvalidPropertyValue);
-    QYR_SET(height_, v, "geometry");
+    QYR_SET(height_, v, Prop::Geometry);
 }
-void Control::setToolTip(const QString &t) { QYR_SET(toolTip_, t, "toolTip"); }
-void Control::setCaption(const QString &c) { QYR_SET(caption_, c, "caption"); }
+void Control::setToolTip(const QString &t) { QYR_SET(toolTip_, t, Prop::ToolTip); }
+void Control::setCaption(const QString &c) { QYR_SET(caption_, c, Prop::Caption); }
 
 void Control::setGeometry(float l, float t, float w, float h)
 {
@@ -52,7 +52,7 @@ void TextBox::setText(const QString &t)
     if (text_ == t)
         return;
     text_ = t;
-    changed("text");
+    changed(Prop::Text);
     Change();
 }
 
@@ -61,7 +61,7 @@ void CheckBox::setValue(int v)
     if (value_ == v)
         return;
     value_ = v;
-    changed("value");
+    changed(Prop::Value);
     Click();
 }
 
@@ -82,7 +82,7 @@ void OptionGroup::select(int index)
 void ListBox::addItem(const QString &item)
 {
     items_.append(item);
-    changed("items");
+    changed(Prop::Items);
 }
 
 void ListBox::removeItem(int index)
@@ -92,14 +92,14 @@ void ListBox::removeItem(int index)
     items_.removeAt(index);
     if (index_ >= items_.size())
         index_ = int(items_.size()) - 1;
-    changed("items");
+    changed(Prop::Items);
 }
 
 void ListBox::clear()
 {
     items_.clear();
     index_ = -1;
-    changed("items");
+    changed(Prop::Items);
 }
 
 void ItemList::setListIndex(int i)
@@ -107,14 +107,14 @@ void ItemList::setListIndex(int i)
     if (i < -1 || i >= items_.size() || i == index_)
         return;
     index_ = i;
-    changed("listIndex");
+    changed(Prop::ListIndex);
     Click();
 }
 
 void ListBox::setTabStop(int dialogUnits)
 {
     tabStop_ = dialogUnits;
-    changed("tabStop");
+    changed(Prop::TabStop);
 }
 
 void PathList::setPath(const QString &p)
@@ -122,7 +122,7 @@ void PathList::setPath(const QString &p)
     if (p == path_)
         return;
     path_ = p;
-    changed("path");
+    changed(Prop::Path);
     Change();
 }
 
@@ -131,14 +131,14 @@ void PathList::setPattern(const QString &p)
     if (p == pattern_)
         return;
     pattern_ = p;
-    changed("pattern");
+    changed(Prop::Pattern);
 }
 
 void PathList::setItems(const QStringList &items)
 {
     items_ = items;
     index_ = -1;
-    changed("items");
+    changed(Prop::Items);
 }
 
 TimerModel::TimerModel(QString name, int intervalMs, ITimerService *service)

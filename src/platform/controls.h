@@ -14,6 +14,24 @@ namespace qyr {
 
 class ITimerService;
 
+// The properties a model reports as changed to the widget layer. The binders
+// switch over them without a default, so a property added here and bound
+// nowhere is a compiler warning (-Wswitch), and a misspelled one an error.
+enum class Prop {
+    Visible,
+    Enabled,
+    Geometry, // left, top, width or height
+    ToolTip,
+    Caption,
+    Text,      // TextBox
+    Value,     // CheckBox
+    Items,     // ListBox, PathList
+    ListIndex, // ListBox, PathList
+    TabStop,   // ListBox
+    Path,      // PathList
+    Pattern,   // PathList
+};
+
 class Control {
 public:
     explicit Control(QString name, QString accessibleName = QString(), QString description = QString());
@@ -44,14 +62,14 @@ public:
     const QString &caption() const { return caption_; }
     void setCaption(const QString &c);
 
-    // For the widget layer: any property changed (its name).
-    Signal<const char *> PropertyChanged;
+    // For the widget layer: which property changed.
+    Signal<Prop> PropertyChanged;
     // Raises PropertyChanged even though the value is the same (a repeated
     // message is announced again).
-    void notifyChanged(const char *prop) { changed(prop); }
+    void notifyChanged(Prop prop) { changed(prop); }
 
 protected:
-    void changed(const char *prop) { PropertyChanged(prop); }
+    void changed(Prop prop) { PropertyChanged(prop); }
 
 private:
     QString name_, accessibleName_, description_;

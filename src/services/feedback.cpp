@@ -14,7 +14,7 @@ void Feedback::OSD(const QString &text, bool bKeepVisible)
 {
     Guard(u.er, QStringLiteral("OSD"), [&] {
         if (u.lblOSD.caption() == text)
-            u.lblOSD.notifyChanged("caption");
+            u.lblOSD.notifyChanged(Prop::Caption);
         else
             u.lblOSD.setCaption(text);
         u.frmOSD.setVisible(true);

@@ -285,7 +285,7 @@ private slots:
         r.clock.advance(1500);
         QVERIFY(!r.f->frmOSD.visible());
         int announced = 0;
-        r.f->lblOSD.PropertyChanged.connect([&](const char *p) { announced += QByteArray(p) == "caption"; });
+        r.f->lblOSD.PropertyChanged.connect([&](Prop p) { announced += p == Prop::Caption; });
         fb.OSD("Play", false);
         QCOMPARE(announced, 1);
         // A damaged speed arriving after start-up (an import) is reported once and reads as 1.
