@@ -11,8 +11,8 @@
 #include "../platform/files.h"
 #include "../platform/pump.h"
 #include "../platform/registry.h"
-#include "../player/playerslot.h"
 #include "../services/feedback.h"
+#include "../services/playerslot.h"
 #include "../services/settings.h"
 #include "bookmarkstore.h"
 

@@ -1,7 +1,6 @@
 #include "bookmarkstore.h"
 #include "../books/books.h"
 #include "../dialogs/inputbox.h"
-#include "../services/feedback.h"
 #include "../navigation/daisyreading.h"
 #include "../navigation/urlhelpers.h"
 #include "../platform/bookpath.h"
@@ -11,8 +10,9 @@
 #include "../platform/errors.h"
 #include "../platform/files.h"
 #include "../platform/registry.h"
-#include "../player/playerslot.h"
+#include "../services/feedback.h"
 #include "../services/messages.h"
+#include "../services/playerslot.h"
 #include "../services/settings.h"
 
 #include <QLocale>

@@ -15,7 +15,6 @@ namespace qyr {
 class ErrorReporter;
 class IDialogs;
 class BookView;
-class PlayerSlot;
 class IFiles;
 class IDaisyReader;
 
@@ -37,7 +36,8 @@ public:
         IFiles &files;
         IDialogs &dialogs;
         BookView &view;
-        PlayerSlot &player;
+        // The player in use stops before another book is entered.
+        std::function<void()> stopPlayer;
         IDaisyReader *daisy; // none: DAISY books cannot be read
         QString appFolder;   // the book opened first
         std::function<void(const QString &)> say;

@@ -6,9 +6,9 @@
 #include "../platform/errorreport.h"
 #include "../platform/errors.h"
 #include "../platform/files.h"
-#include "../player/playerslot.h"
-#include "../services/messages.h"
 #include "../services/feedback.h"
+#include "../services/messages.h"
+#include "../services/playerslot.h"
 #include "keyhelpers.h"
 
 #include <limits>

@@ -7,9 +7,9 @@
 #include "../platform/errors.h"
 #include "../platform/files.h"
 #include "../platform/pump.h"
-#include "../player/playerslot.h"
-#include "../services/playersettings.h"
 #include "../services/feedback.h"
+#include "../services/playersettings.h"
+#include "../services/playerslot.h"
 #include "keyhelpers.h"
 
 #include <limits>

@@ -1,6 +1,5 @@
 #include "pageaudio.h"
 #include "../books/books.h"
-#include "../services/feedback.h"
 #include "../platform/bookpath.h"
 #include "../platform/browser.h"
 #include "../platform/convert.h"
@@ -8,9 +7,10 @@
 #include "../platform/errors.h"
 #include "../platform/files.h"
 #include "../platform/pump.h"
-#include "../player/playerslot.h"
+#include "../services/feedback.h"
 #include "../services/messages.h"
 #include "../services/playersettings.h"
+#include "../services/playerslot.h"
 
 #include <QFileInfo>
 

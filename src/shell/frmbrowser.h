@@ -23,7 +23,7 @@
 #include "../navigation/urlhelpers.h"
 #include "../platform/controls.h"
 #include "../platform/errorreport.h"
-#include "../player/playerslot.h"
+#include "../services/playerslot.h"
 #include "aboutpage.h"
 #include "layout.h"
 #include "../services/messages.h"
@@ -53,7 +53,7 @@ public:
     Settings settings;
     PlayerSettings prefs{{er, settings}}; // the checked reads of the Player settings
     PlayerSlot players;
-    Books books{{er, ports.files, ports.dialogs, view, players, ports.daisy, ports.appFolder,
+    Books books{{er, ports.files, ports.dialogs, view, [this] { players.stop(); }, ports.daisy, ports.appFolder,
                  [this](const QString &text) { feedback.OSD(text, false); }, [this] { startup.savePlace(); },
                  [this] { enteredBook(); }}};
     // The name of the program's settings tree.
