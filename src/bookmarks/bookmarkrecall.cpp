@@ -1,5 +1,4 @@
 #include "bookmarkrecall.h"
-#include "../books/books.h"
 #include "../navigation/daisyreading.h"
 #include "../navigation/pageaudio.h"
 #include "../navigation/urlhelpers.h"
@@ -9,6 +8,7 @@
 #include "../platform/errorreport.h"
 #include "../platform/errors.h"
 #include "../platform/files.h"
+#include "../platform/openbook.h"
 #include "../platform/pump.h"
 #include "../platform/registry.h"
 #include "../services/feedback.h"
@@ -65,7 +65,7 @@ void BookmarkRecall::MarcatoriRichiama(qint16 n)
                     // The page renumbers its records as it opens: the
                     // bookmark is found again there by what the reader chose.
                     pendingDescription_ = entry;
-                    wb.navigate(joinPath(u.books.folder(), page));
+                    wb.navigate(joinPath(u.book.folder(), page));
                     u.fraMarcatori.setVisible(false);
                     u.objwb.setVisible(true);
                     return;

@@ -14,7 +14,7 @@ class IBrowser;
 class IEventPump;
 class PlayerSlot;
 class Feedback;
-class Books;
+class OpenBook;
 class UrlHelpers;
 class DaisyReading;
 class PageAudio;
@@ -32,7 +32,7 @@ public:
         IEventPump &pump;
         PlayerSlot &player;
         Feedback &feedback;
-        Books &books;
+        const OpenBook &book;
         UrlHelpers &urls;
         PageAudio &audio;
         DaisyReading &daisy;

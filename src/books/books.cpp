@@ -121,9 +121,7 @@ QString notABook(IFiles &files, const QString &folderOrIndex, IDaisyReader *dais
         .arg(pathFromAddress(folderOrIndex));
 }
 
-Books::Books(Uses uses) : u(std::move(uses)), folder_(u.appFolder) {}
-
-QString Books::indexPage() const { return joinPath(folder_, kIndex); }
+Books::Books(Uses uses) : OpenBook(uses.appFolder), u(std::move(uses)) {}
 
 void Books::openAtStart()
 {

@@ -13,7 +13,7 @@ class ErrorReporter;
 class IBrowser;
 class IFiles;
 class Feedback;
-class Books;
+class OpenBook;
 
 class UrlHelpers {
 public:
@@ -23,7 +23,7 @@ public:
         IBrowser &browser;
         IFiles &files;
         Feedback &feedback;
-        Books &books;
+        const OpenBook &book;
         // Asks whether the program may close, as closing the window does.
         std::function<void(bool &cancel)> queryUnload;
     };
