@@ -1,6 +1,4 @@
 #include "bookmarkrecall.h"
-#include "../books/books.h"
-#include "../services/feedback.h"
 #include "../navigation/daisyreading.h"
 #include "../navigation/pageaudio.h"
 #include "../navigation/urlhelpers.h"
@@ -10,9 +8,11 @@
 #include "../platform/errorreport.h"
 #include "../platform/errors.h"
 #include "../platform/files.h"
+#include "../platform/openbook.h"
 #include "../platform/pump.h"
 #include "../platform/registry.h"
-#include "../player/playerslot.h"
+#include "../services/feedback.h"
+#include "../services/playerslot.h"
 #include "../services/settings.h"
 #include "bookmarkstore.h"
 
@@ -65,7 +65,7 @@ void BookmarkRecall::MarcatoriRichiama(qint16 n)
                     // The page renumbers its records as it opens: the
                     // bookmark is found again there by what the reader chose.
                     pendingDescription_ = entry;
-                    wb.navigate(joinPath(u.books.folder(), page));
+                    wb.navigate(joinPath(u.book.folder(), page));
                     u.fraMarcatori.setVisible(false);
                     u.objwb.setVisible(true);
                     return;
@@ -102,14 +102,12 @@ void BookmarkRecall::play(qint16 slot, const QString &address)
 {
     const QString section = u.marks.section();
     const auto said = [&] {
-        return value(u.settings, section, BookmarkStore::descriptionName(slot), QStringLiteral("Marcatore non identificato"));
+        return value(u.settings, section, BookmarkStore::descriptionName(slot),
+                     QStringLiteral("Marcatore non identificato"));
     };
     if (u.daisy.active()) {
         // The reading moves to the phrase and time; the DAISY reading plays it.
-        double at = 0;
-        BookmarkStore::readPosition(value(u.settings, section, BookmarkStore::positionName(slot), QStringLiteral("0")),
-                                    &at);
-        u.daisy.recall(value(u.settings, section, BookmarkStore::phraseName(slot), QString()), at);
+        recallPhrase(section, slot);
         u.feedback.OSD(said(), false);
         return;
     }
@@ -127,40 +125,51 @@ void BookmarkRecall::play(qint16 slot, const QString &address)
     }
 
     p.setAutoStart(true);
-    // Found where the page finds its own audio.
-    const QString candidate = audio.isEmpty() ? QString() : u.audio.locate(audio, pageFolder(address));
-
     // From the search on, a failure is skipped and the recall goes on.
-    bool searching = false;
+    const bool searching = loadAudio(p, audio, address);
     auto run = [&](auto &&statement) {
         if (searching)
             IgnoreFailure(statement);
         else
             statement();
     };
-    if (candidate.isEmpty()) {
-        searching = true;
-        // Nothing found anywhere: the player keeps its file.
-        QString found;
-        IgnoreFailure([&] { found = searchMoved(audio); });
-        if (!found.isEmpty()) {
-            run([&] { p.setFileName(found); });
-            u.audio.followFile(audio);
-        }
-    } else {
-        p.setFileName(candidate);
-        u.pump.processEvents();
-        holdChaining();
-        // The page's next audio follows the one recalled, not the one that
-        // was playing before.
-        u.audio.followFile(audio);
-    }
     run([&] { p.setRate(u.feedback.PlayerRate()); });
     run([&] { p.setCurrentPosition(position()); });
     run([&] { u.feedback.OSD(said(), false); });
     run([&] { u.pump.processEvents(); });
     run([&] { p.Play_Player(); });
     run([&] { holdChaining(); });
+}
+
+void BookmarkRecall::recallPhrase(const QString &section, qint16 slot)
+{
+    double at = 0;
+    BookmarkStore::readPosition(value(u.settings, section, BookmarkStore::positionName(slot), QStringLiteral("0")),
+                                &at);
+    u.daisy.recall(value(u.settings, section, BookmarkStore::phraseName(slot), QString()), at);
+}
+
+bool BookmarkRecall::loadAudio(oEkoPlayer &p, const QString &audio, const QString &address)
+{
+    // Found where the page finds its own audio.
+    const QString candidate = audio.isEmpty() ? QString() : u.audio.locate(audio, pageFolder(address));
+    if (candidate.isEmpty()) {
+        // Nothing found anywhere: the player keeps its file.
+        QString found;
+        IgnoreFailure([&] { found = searchMoved(audio); });
+        if (!found.isEmpty()) {
+            IgnoreFailure([&] { p.setFileName(found); });
+            u.audio.followFile(audio);
+        }
+        return true;
+    }
+    p.setFileName(candidate);
+    u.pump.processEvents();
+    holdChaining();
+    // The page's next audio follows the one recalled, not the one that
+    // was playing before.
+    u.audio.followFile(audio);
+    return false;
 }
 
 QString BookmarkRecall::searchMoved(const QString &audio)

@@ -14,7 +14,7 @@ class IBrowser;
 class IEventPump;
 class PlayerSlot;
 class Feedback;
-class Books;
+class OpenBook;
 class UrlHelpers;
 class DaisyReading;
 class PageAudio;
@@ -32,7 +32,7 @@ public:
         IEventPump &pump;
         PlayerSlot &player;
         Feedback &feedback;
-        Books &books;
+        const OpenBook &book;
         UrlHelpers &urls;
         PageAudio &audio;
         DaisyReading &daisy;
@@ -64,6 +64,12 @@ public:
 private:
     // Loads the slot's audio at its position, announces it and plays it.
     void play(qint16 slot, const QString &address);
+    // A DAISY book's bookmark: the reading moves to its phrase and time.
+    void recallPhrase(const QString &section, qint16 slot);
+    // Puts the bookmark's audio in the player: the file the page would play,
+    // else one searched for on the drives. True when it had to be searched
+    // for: from then on a failure is skipped.
+    bool loadAudio(oEkoPlayer &p, const QString &audio, const QString &address);
     // The audio moved since the bookmark was set: the book's folder on the
     // drive the page names, then on every other drive or volume.
     QString searchMoved(const QString &audio);

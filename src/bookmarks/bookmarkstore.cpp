@@ -1,7 +1,5 @@
 #include "bookmarkstore.h"
-#include "../books/books.h"
 #include "../dialogs/inputbox.h"
-#include "../services/feedback.h"
 #include "../navigation/daisyreading.h"
 #include "../navigation/urlhelpers.h"
 #include "../platform/bookpath.h"
@@ -10,9 +8,11 @@
 #include "../platform/errorreport.h"
 #include "../platform/errors.h"
 #include "../platform/files.h"
+#include "../platform/openbook.h"
 #include "../platform/registry.h"
-#include "../player/playerslot.h"
+#include "../services/feedback.h"
 #include "../services/messages.h"
+#include "../services/playerslot.h"
 #include "../services/settings.h"
 
 #include <QLocale>
@@ -487,10 +487,10 @@ void BookmarkStore::listAsOpened(bool wholeBook)
         return;
     }
     qint32 n = 1;
-    for (const QString &folder : u.files.folders(u.books.folder())) {
+    for (const QString &folder : u.files.folders(u.book.folder())) {
         if (folder.toUpper() == QLatin1String("INCLUDE"))
             continue;
-        for (const QString &file : u.files.files(joinPath(u.books.folder(), folder))) {
+        for (const QString &file : u.files.files(joinPath(u.book.folder(), folder))) {
             Marcatori(BookmarkStore::MarkerMode::List, folder + QLatin1Char('/') + file, n);
             ++n;
         }

@@ -30,7 +30,7 @@ class IDialogs;
 class PlayerSlot;
 class Messages;
 class Feedback;
-class Books;
+class OpenBook;
 class UrlHelpers;
 class DaisyReading;
 
@@ -103,7 +103,7 @@ public:
         PlayerSlot &player;
         Messages &msg;
         Feedback &feedback;
-        Books &books;
+        const OpenBook &book;
         UrlHelpers &urls;
         DaisyReading &daisy;
         ListBox &ListMarkers;
@@ -191,7 +191,7 @@ private:
         QString section; // where it is now
         int slot;
         QString name, pos, audio;
-        QString phrase; // a DAISY book's
+        QString phrase;        // a DAISY book's
         bool repaired = false; // its position was missing or unusable
     };
     // Where the record behind each list entry lives: a deletion by list

@@ -1,12 +1,11 @@
 #include "books.h"
-#include "../platform/daisy.h"
 #include "../platform/bookpath.h"
 #include "../platform/convert.h"
+#include "../platform/daisy.h"
 #include "../platform/dialogs.h"
 #include "../platform/errorreport.h"
 #include "../platform/errors.h"
 #include "../platform/files.h"
-#include "../player/playerslot.h"
 #include "bookview.h"
 
 #include <QRegularExpression>
@@ -79,8 +78,8 @@ QString bookFolderOf(IFiles &files, const QString &folderOrIndex, IDaisyReader *
     }
     // A DAISY book's navigation file or package names its folder.
     const QString name = given.section(QLatin1Char('/'), -1).section(QLatin1Char('\\'), -1).toLower();
-    if (daisy && (name == QLatin1String("ncc.html") || name.endsWith(QLatin1String(".opf"))) && files.fileExists(given) &&
-        daisy->formatOf(folderOf(given)))
+    if (daisy && (name == QLatin1String("ncc.html") || name.endsWith(QLatin1String(".opf"))) &&
+        files.fileExists(given) && daisy->formatOf(folderOf(given)))
         return folderOf(given);
     if (given.section(QLatin1Char('/'), -1).section(QLatin1Char('\\'), -1).compare(kIndex, Qt::CaseInsensitive) == 0 &&
         files.fileExists(given))
@@ -122,9 +121,7 @@ QString notABook(IFiles &files, const QString &folderOrIndex, IDaisyReader *dais
         .arg(pathFromAddress(folderOrIndex));
 }
 
-Books::Books(Uses uses) : u(std::move(uses)), folder_(u.appFolder) {}
-
-QString Books::indexPage() const { return joinPath(folder_, kIndex); }
+Books::Books(Uses uses) : OpenBook(uses.appFolder), u(std::move(uses)) {}
 
 void Books::openAtStart()
 {
@@ -169,8 +166,7 @@ bool Books::open(const QString &folderOrIndex)
     }
     // The book being left keeps its place, as at exit.
     Leaving();
-    if (u.player.running())
-        u.player.oPlayer->Stop_Player();
+    u.stopPlayer();
     enter(folder);
     folder_ = folder;
     // The messages the last book's contents page worded its own way are not

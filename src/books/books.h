@@ -2,13 +2,12 @@
 // The open book: which folder it is, opening another one (from the command
 // line at start, or chosen with Ctrl+O while reading), and the book the next
 // start opens. Each book's bookmarks and resume point are its own (BookView).
-#include "../daisy/book.h"
+#include "../platform/openbook.h"
 #include "../platform/signal.h"
 
 #include <QString>
 
 #include <functional>
-#include <optional>
 #include <utility>
 
 namespace qyr {
@@ -16,7 +15,6 @@ namespace qyr {
 class ErrorReporter;
 class IDialogs;
 class BookView;
-class PlayerSlot;
 class IFiles;
 class IDaisyReader;
 
@@ -30,7 +28,7 @@ QString bookTitleOf(IFiles &files, const QString &folder);
 // Why a folder is not a book (the text the reader is shown), or empty when it is one.
 QString notABook(IFiles &files, const QString &folderOrIndex, IDaisyReader *daisy = nullptr);
 
-class Books {
+class Books : public OpenBook {
 public:
     // What it works with.
     struct Uses {
@@ -38,7 +36,8 @@ public:
         IFiles &files;
         IDialogs &dialogs;
         BookView &view;
-        PlayerSlot &player;
+        // The player in use stops before another book is entered.
+        std::function<void()> stopPlayer;
         IDaisyReader *daisy; // none: DAISY books cannot be read
         QString appFolder;   // the book opened first
         std::function<void(const QString &)> say;
@@ -50,13 +49,6 @@ public:
     // Raised before another book is entered, so the place in the one being
     // left is kept.
     Signal<> Leaving;
-
-    const QString &folder() const { return folder_; }
-    // The open book's own title (bookTitleOf), read when the book is opened.
-    const QString &title() const { return title_; }
-    QString indexPage() const;
-    // The open book when it is a DAISY book, read when it was opened; none otherwise.
-    const daisy::Book *daisyBook() const { return daisy_ ? &*daisy_ : nullptr; }
 
     // The book given at start becomes the open one in the settings.
     void openAtStart();
@@ -71,9 +63,6 @@ public:
 private:
     void enter(const QString &folder);
     Uses u;
-    QString folder_;
-    QString title_;
-    std::optional<daisy::Book> daisy_;
 };
 
 } // namespace qyr

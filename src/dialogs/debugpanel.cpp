@@ -4,7 +4,7 @@
 #include "../platform/convert.h"
 #include "../platform/errorreport.h"
 #include "../platform/errors.h"
-#include "../player/playerslot.h"
+#include "../services/playerslot.h"
 
 namespace qyr {
 

@@ -1,13 +1,13 @@
 #include "optionspanel.h"
-#include "../services/feedback.h"
-#include "../services/volumerange.h"
 #include "../platform/bookpath.h"
 #include "../platform/convert.h"
 #include "../platform/errorreport.h"
 #include "../platform/errors.h"
-#include "../player/playerslot.h"
 #include "../player/volumescale.h"
+#include "../services/feedback.h"
 #include "../services/playersettings.h"
+#include "../services/playerslot.h"
+#include "../services/volumerange.h"
 
 namespace qyr {
 

@@ -9,9 +9,9 @@
 #include "../platform/errors.h"
 #include "../platform/pump.h"
 #include "../platform/registry.h"
-#include "../player/playerslot.h"
-#include "../services/messages.h"
 #include "../services/feedback.h"
+#include "../services/messages.h"
+#include "../services/playerslot.h"
 #include "keyhelpers.h"
 
 namespace qyr {

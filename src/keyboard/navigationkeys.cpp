@@ -1,14 +1,14 @@
 #include "navigationkeys.h"
-#include "../books/books.h"
 #include "../platform/bookpath.h"
 #include "../platform/browser.h"
 #include "../platform/convert.h"
 #include "../platform/errorreport.h"
 #include "../platform/errors.h"
 #include "../platform/files.h"
-#include "../player/playerslot.h"
-#include "../services/messages.h"
+#include "../platform/openbook.h"
 #include "../services/feedback.h"
+#include "../services/messages.h"
+#include "../services/playerslot.h"
 #include "keyhelpers.h"
 
 #include <limits>
@@ -50,7 +50,7 @@ QString NavigationKeys::entryAddress(qint16 n)
 bool NavigationKeys::bookReachable()
 {
     bool there = false;
-    IgnoreFailure([&] { there = u.files.folderExists(u.books.folder()); });
+    IgnoreFailure([&] { there = u.files.folderExists(u.book.folder()); });
     if (!there)
         u.feedback.OSD(notice::bookGone(), false);
     return there;
@@ -59,13 +59,13 @@ bool NavigationKeys::bookReachable()
 void NavigationKeys::help()
 {
     if (bookReachable())
-        u.browser.navigate(joinPath(u.books.folder(), QStringLiteral("include/help.htm")));
+        u.browser.navigate(joinPath(u.book.folder(), QStringLiteral("include/help.htm")));
 }
 
 void NavigationKeys::tableOfContents()
 {
     if (bookReachable())
-        u.browser.navigate(u.books.indexPage());
+        u.browser.navigate(u.book.indexPage());
 }
 
 bool NavigationKeys::nextIndexEntry()

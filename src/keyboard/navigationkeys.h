@@ -12,7 +12,7 @@ class IBrowser;
 class IFiles;
 class PlayerSlot;
 class Feedback;
-class Books;
+class OpenBook;
 
 class NavigationKeys {
 public:
@@ -22,7 +22,7 @@ public:
         IFiles &files;
         PlayerSlot &player;
         Feedback &feedback;
-        Books &books;
+        const OpenBook &book;
         qint16 &nIndexAnchor;
     };
 

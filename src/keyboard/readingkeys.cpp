@@ -1,15 +1,15 @@
 #include "readingkeys.h"
-#include "../books/books.h"
 #include "../navigation/pageaudio.h"
 #include "../platform/bookpath.h"
 #include "../platform/browser.h"
 #include "../platform/convert.h"
 #include "../platform/errors.h"
 #include "../platform/files.h"
+#include "../platform/openbook.h"
 #include "../platform/pump.h"
-#include "../player/playerslot.h"
-#include "../services/playersettings.h"
 #include "../services/feedback.h"
+#include "../services/playersettings.h"
+#include "../services/playerslot.h"
 #include "keyhelpers.h"
 
 #include <limits>
@@ -67,7 +67,7 @@ void ReadingKeys::nextStyleSheet()
     // Tested at every press: sheets added or removed meanwhile count.
     const qint16 following = qint16(nStyleSheet + 1);
     const bool exists =
-        u.files.fileExists(joinPath(u.books.folder(), QStringLiteral("include/style%1.css").arg(following)));
+        u.files.fileExists(joinPath(u.book.folder(), QStringLiteral("include/style%1.css").arg(following)));
     nStyleSheet = exists ? following : qint16(1);
     u.feedback.OSD(QStringLiteral("Stile ") + QString::number(nStyleSheet), false);
     u.prefs.save(QStringLiteral("StyleSheet"), QString::number(nStyleSheet));

@@ -15,7 +15,7 @@ class IEventPump;
 class PlayerSlot;
 class PlayerSettings;
 class Feedback;
-class Books;
+class OpenBook;
 class PageAudio;
 
 class ReadingKeys {
@@ -28,7 +28,7 @@ public:
         PlayerSlot &player;
         PlayerSettings &prefs;
         Feedback &feedback;
-        Books &books;
+        const OpenBook &book;
         PageAudio &audio;
         TextBox &TextRate;
         Panel &frmconfigurazione;

@@ -5,10 +5,10 @@
 #include "../platform/convert.h"
 #include "../platform/errorreport.h"
 #include "../platform/errors.h"
-#include "../player/playerslot.h"
 #include "../player/volumescale.h"
-#include "../services/messages.h"
 #include "../services/feedback.h"
+#include "../services/messages.h"
+#include "../services/playerslot.h"
 #include "keyhelpers.h"
 
 #include <algorithm>

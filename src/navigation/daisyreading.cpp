@@ -10,7 +10,7 @@
 #include "../platform/files.h"
 #include "../platform/errorreport.h"
 #include "../platform/pump.h"
-#include "../player/playerslot.h"
+#include "../services/playerslot.h"
 
 #include <QRegularExpression>
 

@@ -1,13 +1,13 @@
 #include "linkcommands.h"
-#include "daisyreading.h"
-#include "../books/books.h"
-#include "../services/feedback.h"
 #include "../platform/bookpath.h"
 #include "../platform/browser.h"
 #include "../platform/convert.h"
 #include "../platform/errorreport.h"
 #include "../platform/errors.h"
-#include "../player/playerslot.h"
+#include "../platform/openbook.h"
+#include "../services/feedback.h"
+#include "../services/playerslot.h"
+#include "daisyreading.h"
 #include "pageaudio.h"
 #include "urlhelpers.h"
 
@@ -43,7 +43,7 @@ void LinkCommands::objWB_BeforeNavigate2(const QString &URL, bool &Cancel)
     // A command keeps the page where it is, even when it fails on the way.
     // Every navigation passes here first, so the browser's bounds follow the
     // book open now before anything of the new page is read.
-    u.browser.setBookFolder(u.books.folder());
+    u.browser.setBookFolder(u.book.folder());
     Guard(u.er, QStringLiteral("objWB_BeforeNavigate2"), [&] {
         u.TextURL.setText(URL);
         if (playerCommand(URL, Cancel) || keyCommand(URL, Cancel) || personalVideo(URL, Cancel))

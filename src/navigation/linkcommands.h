@@ -13,7 +13,7 @@ class ErrorReporter;
 class IBrowser;
 class PlayerSlot;
 class Feedback;
-class Books;
+class OpenBook;
 class UrlHelpers;
 class PageAudio;
 
@@ -25,7 +25,7 @@ public:
         IBrowser &browser;
         PlayerSlot &player;
         Feedback &feedback;
-        Books &books;
+        const OpenBook &book;
         UrlHelpers &urls;
         PageAudio &audio;
         TextBox &TextURL;

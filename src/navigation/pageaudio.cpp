@@ -1,16 +1,16 @@
 #include "pageaudio.h"
-#include "../books/books.h"
-#include "../services/feedback.h"
 #include "../platform/bookpath.h"
 #include "../platform/browser.h"
 #include "../platform/convert.h"
 #include "../platform/errorreport.h"
 #include "../platform/errors.h"
 #include "../platform/files.h"
+#include "../platform/openbook.h"
 #include "../platform/pump.h"
-#include "../player/playerslot.h"
+#include "../services/feedback.h"
 #include "../services/messages.h"
 #include "../services/playersettings.h"
+#include "../services/playerslot.h"
 
 #include <QFileInfo>
 
@@ -75,7 +75,7 @@ QString PageAudio::findAudio(const QString &name, const QString &pageFolder, boo
     QStringList places;
     if (!pageFolder.isEmpty())
         places << pageFolder;
-    places << u.books.folder() << joinPath(u.books.folder(), QStringLiteral("Libro"));
+    places << u.book.folder() << joinPath(u.book.folder(), QStringLiteral("Libro"));
     // A failing look-up counts as "not there": the next place is tried.
     auto exists = [&](const QString &path) {
         bool found = false;

@@ -16,7 +16,7 @@ class IEventPump;
 class PlayerSlot;
 class PlayerSettings;
 class Feedback;
-class Books;
+class OpenBook;
 class oEkoPlayer;
 struct StepLabel;
 
@@ -33,7 +33,7 @@ public:
         PlayerSlot &player;
         PlayerSettings &prefs;
         Feedback &feedback;
-        Books &books;
+        const OpenBook &book;
         TextBox &TxtDebFilename;
     };
 

@@ -1,10 +1,10 @@
 #include "pageload.h"
-#include "../books/books.h"
 #include "../platform/bookpath.h"
 #include "../platform/browser.h"
 #include "../platform/convert.h"
 #include "../platform/errorreport.h"
 #include "../platform/errors.h"
+#include "../platform/openbook.h"
 #include "../platform/pump.h"
 #include "../services/messages.h"
 #include "pageaudio.h"
@@ -14,7 +14,7 @@ namespace qyr {
 
 QString PageLoad::styleSheetUrl(qint16 n) const
 {
-    return addressFromPath(joinPath(u.books.folder(), QStringLiteral("INCLUDE/Style%1.CSS").arg(n)));
+    return addressFromPath(joinPath(u.book.folder(), QStringLiteral("INCLUDE/Style%1.CSS").arg(n)));
 }
 
 void PageLoad::objWB_DocumentComplete(const QString &URL)

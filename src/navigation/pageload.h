@@ -13,7 +13,7 @@ class ErrorReporter;
 class IBrowser;
 class IEventPump;
 class Messages;
-class Books;
+class OpenBook;
 class UrlHelpers;
 class PageAudio;
 
@@ -31,7 +31,7 @@ public:
         IBrowser &browser;
         IEventPump &pump;
         Messages &msg;
-        Books &books;
+        const OpenBook &book;
         UrlHelpers &urls;
         PageAudio &audio;
         Control &form;

@@ -1,12 +1,12 @@
 #include "urlhelpers.h"
-#include "../books/books.h"
-#include "../services/feedback.h"
 #include "../platform/bookpath.h"
 #include "../platform/browser.h"
 #include "../platform/convert.h"
 #include "../platform/errorreport.h"
 #include "../platform/errors.h"
 #include "../platform/files.h"
+#include "../platform/openbook.h"
+#include "../services/feedback.h"
 #include "../services/messages.h"
 
 #include <QDir>
@@ -87,7 +87,7 @@ QString UrlHelpers::Section()
             return;
         }
         const QString path = pathFromAddress(r);
-        const QString inBook = pathBelow(u.books.folder(), path);
+        const QString inBook = pathBelow(u.book.folder(), path);
         r = pageKey(inBook.isEmpty() ? path : inBook);
     });
 }
@@ -183,12 +183,12 @@ void UrlHelpers::objWB_TitleChange(const QString &Text)
                 return;
             returningToIndex_ = true;
             // A book on a removed drive cannot show its contents either.
-            if (!u.files.folderExists(u.books.folder())) {
+            if (!u.files.folderExists(u.book.folder())) {
                 u.feedback.OSD(notice::bookGone(), false);
                 return;
             }
             notFound_ = failedPageNotice();
-            u.browser.navigate(joinPath(u.books.folder(), QStringLiteral("Index.htm")));
+            u.browser.navigate(joinPath(u.book.folder(), QStringLiteral("Index.htm")));
         },
         [this] { returningToIndex_ = false; });
 }

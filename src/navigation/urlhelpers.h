@@ -14,7 +14,7 @@ class ErrorReporter;
 class IBrowser;
 class IFiles;
 class Feedback;
-class Books;
+class OpenBook;
 
 class UrlHelpers {
 public:
@@ -24,7 +24,7 @@ public:
         IBrowser &browser;
         IFiles &files;
         Feedback &feedback;
-        Books &books;
+        const OpenBook &book;
     };
 
     explicit UrlHelpers(Uses uses) : u(std::move(uses)) {}

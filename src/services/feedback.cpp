@@ -3,8 +3,8 @@
 #include "../platform/convert.h"
 #include "../platform/errorreport.h"
 #include "../platform/errors.h"
-#include "../player/playerslot.h"
 #include "playersettings.h"
+#include "playerslot.h"
 
 #include <cmath>
 

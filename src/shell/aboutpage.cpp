@@ -1,7 +1,6 @@
 #include "aboutpage.h"
 #include "../navigation/daisyreading.h"
 
-#include "../books/books.h"
 #include "../navigation/pageaudio.h"
 #include "../platform/bookpath.h"
 #include "../platform/browser.h"
@@ -9,6 +8,7 @@
 #include "../platform/errorreport.h"
 #include "../platform/errors.h"
 #include "../platform/files.h"
+#include "../platform/openbook.h"
 #include "../services/playersettings.h"
 
 namespace qyr {
@@ -18,7 +18,7 @@ QString AboutPage::buildHtml() const
     QString h;
     h += QStringLiteral("<BODY>");
     h += QStringLiteral("<p align='center'><img border='0' src='") +
-         joinPath(u.books.folder(), QStringLiteral("include/avvio.jpg")) +
+         joinPath(u.book.folder(), QStringLiteral("include/avvio.jpg")) +
          QStringLiteral("' alt='Logo di LumoPlayer'></p>");
     h += QStringLiteral("<h1 align='center'><b><font size='7'>LumoPlayer 4.1</font></b></h1>");
     h += QStringLiteral("<h2 Align='CENTER'><i>Software di navigazione accessibile per l'ascolto degli ") +
@@ -94,7 +94,7 @@ void AboutPage::openReadingPlace()
     const QString path = pathFromAddress(brano);
     const bool resume = u.chkSavePos.value() == 1 && brano != QLatin1String("about:blank") && !path.isEmpty() &&
                         u.files.fileExists(path);
-    u.browser.navigate(resume ? brano : u.books.indexPage());
+    u.browser.navigate(resume ? brano : u.book.indexPage());
     u.audio.expectResume(resume);
 }
 

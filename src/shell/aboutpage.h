@@ -13,7 +13,7 @@ class ErrorReporter;
 class IBrowser;
 class IFiles;
 class PlayerSettings;
-class Books;
+class OpenBook;
 class PageAudio;
 class DaisyReading;
 
@@ -25,7 +25,7 @@ public:
         IBrowser &browser;
         IFiles &files;
         PlayerSettings &prefs;
-        Books &books;
+        const OpenBook &book;
         PageAudio &audio;
         DaisyReading &daisy;
         TimerModel &TimerSpalsh;

@@ -24,7 +24,7 @@
 #include "../navigation/urlhelpers.h"
 #include "../platform/controls.h"
 #include "../platform/errorreport.h"
-#include "../player/playerslot.h"
+#include "../services/playerslot.h"
 #include "aboutpage.h"
 #include "layout.h"
 #include "../services/messages.h"
@@ -199,13 +199,13 @@ public:
                  .files = ports.files,
                  .dialogs = ports.dialogs,
                  .view = view,
-                 .player = players,
+                 .stopPlayer = [this] { players.stop(); },
                  .daisy = ports.daisy,
                  .appFolder = ports.appFolder,
                  .say = [this](const QString &text) { feedback.OSD(text, false); },
                  .entered = [this] { enteredBook(); }}};
     UrlHelpers urls{
-        {.er = er, .browser = ports.browser, .files = ports.files, .feedback = feedback, .books = books}};
+        {.er = er, .browser = ports.browser, .files = ports.files, .feedback = feedback, .book = books}};
     PageAudio audio{{.er = er,
                      .browser = ports.browser,
                      .files = ports.files,
@@ -213,7 +213,7 @@ public:
                      .player = players,
                      .prefs = prefs,
                      .feedback = feedback,
-                     .books = books,
+                     .book = books,
                      .TxtDebFilename = TxtDebFilename}};
     DaisyReading daisyReading{{.er = er,
                                .browser = ports.browser,
@@ -235,7 +235,7 @@ public:
                          .player = players,
                          .msg = msg,
                          .feedback = feedback,
-                         .books = books,
+                         .book = books,
                          .urls = urls,
                          .daisy = daisyReading,
                          .ListMarkers = ListMarkers,
@@ -247,7 +247,7 @@ public:
                            .pump = ports.pump,
                            .player = players,
                            .feedback = feedback,
-                           .books = books,
+                           .book = books,
                            .urls = urls,
                            .audio = audio,
                            .daisy = daisyReading,
@@ -293,7 +293,7 @@ public:
                  .files = ports.files,
                  .player = players,
                  .feedback = feedback,
-                 .books = books,
+                 .book = books,
                  .nIndexAnchor = nIndexAnchor},
                 {.browser = ports.browser,
                  .files = ports.files,
@@ -301,7 +301,7 @@ public:
                  .player = players,
                  .prefs = prefs,
                  .feedback = feedback,
-                 .books = books,
+                 .book = books,
                  .audio = audio,
                  .TextRate = TextRate,
                  .frmconfigurazione = frmconfigurazione,
@@ -321,7 +321,7 @@ public:
                         .browser = ports.browser,
                         .player = players,
                         .feedback = feedback,
-                        .books = books,
+                        .book = books,
                         .urls = urls,
                         .audio = audio,
                         .TextURL = TextURL,
@@ -331,7 +331,7 @@ public:
                        .browser = ports.browser,
                        .pump = ports.pump,
                        .msg = msg,
-                       .books = books,
+                       .book = books,
                        .urls = urls,
                        .audio = audio,
                        .form = form,
@@ -351,7 +351,7 @@ public:
                      .browser = ports.browser,
                      .files = ports.files,
                      .prefs = prefs,
-                     .books = books,
+                     .book = books,
                      .audio = audio,
                      .daisy = daisyReading,
                      .TimerSpalsh = TimerSpalsh,

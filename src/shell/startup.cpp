@@ -1,9 +1,7 @@
 #include "startup.h"
 
 #include "../books/books.h"
-#include "../services/feedback.h"
 #include "../keyboard/readingkeys.h"
-#include "../services/volumerange.h"
 #include "../navigation/daisyreading.h"
 #include "../navigation/pageaudio.h"
 #include "../platform/bookpath.h"
@@ -14,10 +12,12 @@
 #include "../platform/errors.h"
 #include "../platform/pump.h"
 #include "../platform/registry.h"
-#include "../player/playerslot.h"
-#include "aboutpage.h"
+#include "../services/feedback.h"
 #include "../services/messages.h"
 #include "../services/playersettings.h"
+#include "../services/playerslot.h"
+#include "../services/volumerange.h"
+#include "aboutpage.h"
 
 #include <QDebug>
 

@@ -109,8 +109,8 @@ struct Parts : Bench {
     UrlHelpers urls{{er, browser, files, feedback, books}};
 
     explicit Parts(const QString &appFolder = QStringLiteral("/libri/demo"))
-        : books({er, files, dialogs, view, players, nullptr, appFolder, [this](const QString &t) { feedback.OSD(t, false); },
-                 [] {}})
+        : books({er, files, dialogs, view, [this] { players.stop(); }, nullptr, appFolder,
+                 [this](const QString &t) { feedback.OSD(t, false); }, [] {}})
     {
         reg.seenThrough = &view;
         books.openAtStart();

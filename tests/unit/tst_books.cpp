@@ -198,6 +198,26 @@ private slots:
         QCOMPARE(r.f->msg.strMsgUscita, "Sei sicuro di voler uscire?");
     }
 
+    // The audio of the book being left stops when another book is opened, once its place is kept; a folder without
+    // a book leaves it playing.
+    void openingAnotherBookStopsItsAudio()
+    {
+        Rig r("/libri/uno");
+        r.files.add("/libri/uno/Index.htm");
+        r.files.add("/libri/due/Index.htm");
+        r.start();
+        r.f->oPlayer->setFileName("/libri/uno/Libro/cap1.mp3");
+        r.f->oPlayer->Play_Player();
+        QVERIFY(r.media());
+        r.clear();
+        QVERIFY(!r.f->books.open("/libri/nessuno"));
+        QVERIFY(!r.mediaLog.contains("stop"));
+        QVERIFY(r.f->books.open("/libri/due"));
+        QCOMPARE(r.mediaLog.count("stop"), 1);
+        QCOMPARE(r.f->books.folder(), "/libri/due");
+        QCOMPARE(r.f->books.indexPage(), "/libri/due/Index.htm");
+    }
+
     // Ctrl+O closed without a choice keeps the book being read, and says so (a refusal is in the end-to-end tests).
     void theChooserClosedKeepsTheBook()
     {

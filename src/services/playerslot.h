@@ -3,7 +3,7 @@
 // parts that play hold this slot, never the facade itself.
 #include "../platform/errors.h"
 #include "../platform/signal.h"
-#include "ekoplayer.h"
+#include "../player/ekoplayer.h"
 
 #include <functional>
 #include <memory>
@@ -42,6 +42,12 @@ public:
 
     // A facade with a player behind it.
     bool running() const { return oPlayer && oPlayer->hasCurrentPlayer(); }
+    // Stops the facade when a player is behind it.
+    void stop()
+    {
+        if (running())
+            oPlayer->Stop_Player();
+    }
 
     Signal<qint32> StateChanged;
     Signal<const QString &> FileChanged;
