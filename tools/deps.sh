@@ -25,7 +25,7 @@ Questo sistema non usa i pacchetti Debian (mancano dpkg-query o apt-get):
 le dipendenze vanno installate a mano, con il gestore di pacchetti del sistema.
 
 Servono, per costruire il programma:
-  - CMake 3.21 o più recente, un compilatore C++17 (g++ o clang), make, pkg-config
+  - CMake 3.21 o più recente, un compilatore C++20 (g++ 10 o clang 10 e successivi), make, pkg-config
   - Qt 6 con i moduli Core, Gui, Widgets, WebEngineWidgets, WebChannel, Test,
     TextToSpeech e Multimedia (DBus facoltativo)
   - le librerie trovate con pkg-config: mpv (libmpv), sqlite3, libxml-2.0 (libxml2)

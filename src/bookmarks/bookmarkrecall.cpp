@@ -35,8 +35,8 @@ QString value(Settings &settings, const QString &section, const QString &name, c
 // bookmark's file takes its place.
 void BookmarkRecall::holdChaining()
 {
-    u.audio.holdChaining(true);
-    u.TimerDisableState.setEnabled(true);
+    u.places.audio.holdChaining(true);
+    u.controls.TimerDisableState.setEnabled(true);
 }
 
 QString BookmarkRecall::pageFolder(const QString &address) { return folderOf(pathFromAddress(address)); }
@@ -48,11 +48,11 @@ void BookmarkRecall::MarcatoriRichiama(qint16 n)
         const QString address = wb.locationURL();
         const bool index = u.marks.wholeBookShown();
         const QString loaded = u.player.oPlayer ? u.player.oPlayer->FileName() : QString();
-        if ((loaded.isEmpty() && !index) || u.ListMarkers.listCount() < 1)
+        if ((loaded.isEmpty() && !index) || u.controls.ListMarkers.listCount() < 1)
             return;
 
         qint16 slot = n;
-        QString entry = u.ListMarkers.itemText(u.ListMarkers.listIndex());
+        QString entry = u.controls.ListMarkers.itemText(u.controls.ListMarkers.listIndex());
         if (slot == 0 && index) {
             // Whole-book listing: the entry's page is opened first. Without a
             // current entry there is nothing to recall.
@@ -66,8 +66,8 @@ void BookmarkRecall::MarcatoriRichiama(qint16 n)
                     // bookmark is found again there by what the reader chose.
                     pendingDescription_ = entry;
                     wb.navigate(joinPath(u.book.folder(), page));
-                    u.fraMarcatori.setVisible(false);
-                    u.objwb.setVisible(true);
+                    u.controls.fraMarcatori.setVisible(false);
+                    u.controls.objwb.setVisible(true);
                     return;
                 }
             }
@@ -79,8 +79,8 @@ void BookmarkRecall::MarcatoriRichiama(qint16 n)
         }
         if (slot > 0)
             play(slot, address);
-        u.fraMarcatori.setVisible(false);
-        u.objwb.setVisible(true);
+        u.controls.fraMarcatori.setVisible(false);
+        u.controls.objwb.setVisible(true);
     });
 }
 
@@ -105,7 +105,7 @@ void BookmarkRecall::play(qint16 slot, const QString &address)
         return value(u.settings, section, BookmarkStore::descriptionName(slot),
                      QStringLiteral("Marcatore non identificato"));
     };
-    if (u.daisy.active()) {
+    if (u.places.daisy.active()) {
         // The reading moves to the phrase and time; the DAISY reading plays it.
         recallPhrase(section, slot);
         u.feedback.OSD(said(), false);
@@ -146,20 +146,20 @@ void BookmarkRecall::recallPhrase(const QString &section, qint16 slot)
     double at = 0;
     BookmarkStore::readPosition(value(u.settings, section, BookmarkStore::positionName(slot), QStringLiteral("0")),
                                 &at);
-    u.daisy.recall(value(u.settings, section, BookmarkStore::phraseName(slot), QString()), at);
+    u.places.daisy.recall(value(u.settings, section, BookmarkStore::phraseName(slot), QString()), at);
 }
 
 bool BookmarkRecall::loadAudio(oEkoPlayer &p, const QString &audio, const QString &address)
 {
     // Found where the page finds its own audio.
-    const QString candidate = audio.isEmpty() ? QString() : u.audio.locate(audio, pageFolder(address));
+    const QString candidate = audio.isEmpty() ? QString() : u.places.audio.locate(audio, pageFolder(address));
     if (candidate.isEmpty()) {
         // Nothing found anywhere: the player keeps its file.
         QString found;
         IgnoreFailure([&] { found = searchMoved(audio); });
         if (!found.isEmpty()) {
             IgnoreFailure([&] { p.setFileName(found); });
-            u.audio.followFile(audio);
+            u.places.audio.followFile(audio);
         }
         return true;
     }
@@ -168,7 +168,7 @@ bool BookmarkRecall::loadAudio(oEkoPlayer &p, const QString &audio, const QStrin
     holdChaining();
     // The page's next audio follows the one recalled, not the one that
     // was playing before.
-    u.audio.followFile(audio);
+    u.places.audio.followFile(audio);
     return false;
 }
 
@@ -177,7 +177,7 @@ QString BookmarkRecall::searchMoved(const QString &audio)
     if (audio.isEmpty())
         return QString();
     // The page's folder within the book: LIBRO for LIBRO\CAPITOLO1.HTM.
-    QString pg = u.urls.Section();
+    QString pg = u.places.urls.Section();
     const int cut = pg.lastIndexOf(kBackslash);
     if (cut >= 0)
         pg.truncate(cut);
@@ -205,8 +205,8 @@ QString BookmarkRecall::searchMoved(const QString &audio)
 void BookmarkRecall::TimerDisableState_Timer()
 {
     Guard(u.er, QStringLiteral("TimerDisableState_Timer"), [&] {
-        u.TimerDisableState.setEnabled(false);
-        u.audio.holdChaining(false);
+        u.controls.TimerDisableState.setEnabled(false);
+        u.places.audio.holdChaining(false);
     });
 }
 

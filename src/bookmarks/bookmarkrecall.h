@@ -23,6 +23,21 @@ class oEkoPlayer;
 
 class BookmarkRecall {
 public:
+    // Where a recalled bookmark leads: its page, the page's audio, or a
+    // place of the DAISY book being read.
+    struct Places {
+        UrlHelpers &urls;
+        PageAudio &audio;
+        DaisyReading &daisy;
+    };
+    // The list it recalls from, the page it shows, and the timer that ends
+    // the suppression of end-of-play chaining.
+    struct Controls {
+        ListBox &ListMarkers;
+        Panel &fraMarcatori;
+        Control &objwb;
+        TimerModel &TimerDisableState;
+    };
     // What it works with.
     struct Uses {
         ErrorReporter &er;
@@ -33,14 +48,9 @@ public:
         PlayerSlot &player;
         Feedback &feedback;
         const OpenBook &book;
-        UrlHelpers &urls;
-        PageAudio &audio;
-        DaisyReading &daisy;
+        Places places;
         BookmarkStore &marks;
-        ListBox &ListMarkers;
-        Panel &fraMarcatori;
-        Control &objwb;
-        TimerModel &TimerDisableState;
+        Controls controls;
     };
 
     explicit BookmarkRecall(Uses uses) : u(std::move(uses)) {}

@@ -31,8 +31,8 @@ struct Book : Parts {
     TextBox TextAvantiIndietro{"TextAvantiIndietro"};
     DaisyReading daisy{{er, browser, clock, dialogs, files, players, feedback, books, TimerDaisy, TextAvantiIndietro, {}}};
     BookmarkStore store{{er, settings, files, dialogs, players, msg, feedback, books, urls, daisy, ListMarkers, lstapp}};
-    BookmarkRecall recall{{er, settings, files, browser, clock, players, feedback, books, urls, audio, daisy, store, ListMarkers,
-                           fraMarcatori, objwb, TimerDisableState}};
+    BookmarkRecall recall{{er, settings, files, browser, clock, players, feedback, books, {urls, audio, daisy}, store,
+                           {ListMarkers, fraMarcatori, objwb, TimerDisableState}}};
     BookmarkList markList{{er, feedback, urls, store, recall, ListMarkers}};
     explicit Book(const QString &url = kCap1)
     {
