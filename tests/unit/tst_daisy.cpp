@@ -8,6 +8,7 @@
 #include "platform/daisyxml/reader.h"
 #include "platform/daisyxml/smil.h"
 #include "doubles/doubles.h"
+#include "platform/files/casenames.h"
 #include "platform/files/diskfiles.h"
 
 #include <QProcess>
@@ -229,6 +230,37 @@ private slots:
         QCOMPARE(book->phrases[0].textFile, "testo.HTML");
         QCOMPARE(book->headings[0].target.smil, "Parte Uno.SMIL");
         QCOMPARE(book->headings[0].target.phrase, 0);
+    }
+
+    // Two files whose names differ in letter case alone: the disk and the book's reader pick the same one, the name
+    // written exactly when there is one, else the first by character codes (the reader once took the last listed).
+    void letterCaseOneRule()
+    {
+        const CaseNames names({"cap1.mp3", "Cap1.mp3", "CAP1.mp3", "altro.mp3"});
+        QCOMPARE(names.find("cap1.mp3"), "cap1.mp3");
+        QCOMPARE(names.find("Cap1.mp3"), "Cap1.mp3");
+        QCOMPARE(names.find("cAP1.MP3"), "CAP1.mp3");
+        QCOMPARE(names.find("ALTRO.MP3"), "altro.mp3");
+        QCOMPARE(names.find("cap2.mp3"), QString());
+        QCOMPARE(CaseNames({"b.MP3", "B.mp3"}).find("b.mp3"), CaseNames({"B.mp3", "b.MP3"}).find("b.mp3"));
+
+        QTemporaryDir dir;
+        DiskFiles files;
+        const QString b = dir.path();
+        put(files, b + "/ncc.html", heading(1, "s.smil#x", "Uno"));
+        put(files, b + "/s.smil",
+            smil(par("x", "Cap1.MP3", "0", "1") + par("y", "cap1.mp3", "1", "2") + "<par id=\"z\"><text src=\"T.HTML#t\"/>"
+                 "<audio src=\"cap1.mp3\" clip-begin=\"2\" clip-end=\"3\"/></par>"));
+        for (const char *name : {"cap1.mp3", "CAP1.mp3", "Cap1.mp3x", "t.html", "T.html"})
+            put(files, b + "/" + name, "");
+        const std::optional<Book> book = openBook(files, b);
+        QVERIFY(book && book->problems.isEmpty());
+        QCOMPARE(book->phrases[0].audio, "CAP1.mp3");
+        QCOMPARE(files.resolve(b + "/Cap1.MP3"), b + "/CAP1.mp3");
+        QCOMPARE(book->phrases[1].audio, "cap1.mp3");
+        QCOMPARE(files.resolve(b + "/cap1.mp3"), b + "/cap1.mp3");
+        QCOMPARE(book->phrases[2].textFile, "T.html");
+        QCOMPARE(files.resolve(b + "/T.HTML"), b + "/T.html");
     }
 
     // Which folders hold a DAISY book.

@@ -1,4 +1,5 @@
 #include "reader.h"
+#include "../files/casenames.h"
 #include "navigation.h"
 #include "smil.h"
 
@@ -9,8 +10,8 @@ namespace {
 constexpr qint64 kMaxNavigation = 64 * 1024 * 1024;
 constexpr qint64 kMaxSmil = 16 * 1024 * 1024;
 
-// The book's folders as listed, each read once: names resolved case-insensitively,
-// paths relative to the book's folder with "/" between names.
+// The book's folders as listed, each read once: names resolved in any letter case
+// by the one rule of CaseNames, paths relative to the book's folder with "/" between names.
 class Folder {
 public:
     Folder(IFiles &files, const QString &root) : files_(files), root_(root)
@@ -40,7 +41,7 @@ public:
                 parts.removeLast();
                 continue;
             }
-            const QString found = listing(parts.join(QLatin1Char('/'))).value(part.toLower());
+            const QString found = listing(parts.join(QLatin1Char('/'))).find(part);
             if (found.isEmpty())
                 return remember(key, QString());
             parts << found;
@@ -48,7 +49,7 @@ public:
         return remember(key, parts.join(QLatin1Char('/')));
     }
 
-    QStringList names(const QString &dir = QString()) { return listing(dir).values(); }
+    QStringList names(const QString &dir = QString()) { return listing(dir).names(); }
 
     static QString dirOf(const QString &relative)
     {
@@ -57,15 +58,12 @@ public:
     }
 
 private:
-    const QHash<QString, QString> &listing(const QString &dir)
+    const CaseNames &listing(const QString &dir)
     {
         auto it = listings_.find(dir);
         if (it == listings_.end()) {
-            QHash<QString, QString> names;
             const QString full = dir.isEmpty() ? root_ : path(dir);
-            for (const QString &n : files_.files(full) + files_.folders(full))
-                names.insert(n.toLower(), n);
-            it = listings_.insert(dir, names);
+            it = listings_.insert(dir, CaseNames(files_.files(full) + files_.folders(full)));
         }
         return *it;
     }
@@ -77,7 +75,7 @@ private:
 
     IFiles &files_;
     QString root_;
-    QHash<QString, QHash<QString, QString>> listings_;
+    QHash<QString, CaseNames> listings_;
     QHash<QString, QString> resolved_;
 };
 
