@@ -7,6 +7,7 @@
 #include "platform/daisyxml/navigation.h"
 #include "platform/daisyxml/reader.h"
 #include "platform/daisyxml/smil.h"
+#include "platform/daisyxml/xml.h"
 #include "doubles/doubles.h"
 #include "platform/files/casenames.h"
 #include "platform/files/diskfiles.h"
@@ -123,12 +124,26 @@ private slots:
         QTest::newRow("latin-1 read as windows-1252") << page("<meta charset=iso-8859-1>", "Caff\xE8 \x80") << euro;
         QTest::newRow("nothing said") << page("", "Caff\xE8 \x80") << euro;
         QTest::newRow("nothing said, valid utf-8") << page("", euro.toUtf8()) << euro;
+        // Bytes shaped like UTF-8 that UTF-8 forbids: read as windows-1252.
+        QTest::newRow("encoded surrogate") << page("", "Caff\xED\xB2\x80") << QStringLiteral("Caff\u00ed\u00b2\u20ac");
+        QTest::newRow("overlong form") << page("", "Caff\xE0\x80\xAF") << QStringLiteral("Caff\u00e0\u20ac\u00af");
+        QTest::newRow("cut sequence") << page("", "Caff\xE2\x82") << QStringLiteral("Caff\u00e2\u201a");
+        QTest::newRow("four bytes, valid") << page("", "Caff\xF0\x9F\x8E\xB5") << QStringLiteral("Caff\U0001F3B5");
     }
     void encodings()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, title);
         QCOMPARE(readNcc(bytes).title, title);
+    }
+
+    // A file that is UTF-8 to its last byte, and one whose last character is cut short, which is not.
+    void utf8ToTheEnd()
+    {
+        QCOMPARE(xml::xmlEncoding("<p>caff\xC3\xA8").name, "UTF-8");
+        QCOMPARE(xml::xmlEncoding("<p>caff\xC3").name, "windows-1252");
+        QCOMPARE(xml::xmlEncoding("<p>caff\xED\xA0\x80").name, "windows-1252"); // a surrogate, encoded
+        QCOMPARE(xml::xmlEncoding("<p>caffe").name, "UTF-8");
     }
 
     // An ncc.html as old tools wrote it: HTML 4, upper-case tags, unclosed metas and paragraphs, entities.
