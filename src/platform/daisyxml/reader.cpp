@@ -148,7 +148,7 @@ public:
                 continue;
             }
             t.smil = disk;
-            const int at = anchors_.value(t.smil.toLower() + QLatin1Char('#') + t.id, -1);
+            const int at = book_.anchor(t.smil, t.id);
             t.phrase = at >= 0 ? at : smilStart_.value(key, -1);
         }
     }
@@ -164,9 +164,8 @@ private:
     {
         const int offset = int(book_.phrases.size());
         const QString dir = Folder::dirOf(smil);
-        const QString lower = smil.toLower() + QLatin1Char('#');
         for (const auto &[id, phrase] : file.anchors)
-            anchors_.insert(lower + id, offset + phrase);
+            book_.addAnchor(smil, id, offset + phrase);
         for (const QString &bad : file.badTimes)
             book_.addProblem(QStringLiteral("Tempo non valido in %1: %2").arg(smil, bad));
         // A file's clips mostly name one audio and one text file: each resolved once in a row.
@@ -206,7 +205,6 @@ private:
     Folder &folder_;
     Book &book_;
     QHash<QString, int> smilStart_; // where each SMIL file's phrases begin, or would have
-    QHash<QString, int> anchors_;   // "file.smil#id" in lower-case file name -> phrase
     QHash<QString, QSet<QByteArray>> wanted_;
     const QSet<QByteArray> none_;
 };
