@@ -162,9 +162,8 @@ public:
     UrlHelpers urls{
         {er, ports.browser, ports.files, feedback, books, [this](bool &cancel) { startup.Form_QueryUnload(cancel); }}};
     PageAudio audio{{er, ports.browser, ports.files, ports.pump, players, prefs, feedback, books, TxtDebFilename}};
-    DaisyReading daisyReading{{er, ports.browser, ports.pump, ports.dialogs, ports.files, players, feedback, books, TimerDaisy,
-                                TextAvantiIndietro, ports.helpPage}};
-    DaisyText daisyText{{ports.browser, ports.daisy, books, daisyReading}};
+    DaisyReading daisyReading{{er, ports.pump, ports.dialogs, players, feedback, books, TimerDaisy, TextAvantiIndietro}};
+    DaisyText daisyText{{ports.browser, ports.daisy, books, daisyReading, ports.files, feedback, ports.helpPage}};
     LinkCommands links{{er, ports.browser, players, feedback, books, urls, audio, TextURL,
                         [this](qint16 code, qint16 mask) { keys.Form_KeyDown(code, mask); },
                         [this](int heading) { daisyReading.goToHeading(heading); }}};
