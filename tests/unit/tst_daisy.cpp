@@ -1,8 +1,17 @@
 // DAISY books read into the model: clip times, encodings, broken HTML, file
 // names in another letter case, broken books, the lookups of the reading
 // keys, DAISY 3, and the books tools/make_daisy.sh makes from speech.
+#include "books/books.h"
+#include "books/bookview.h"
 #include "daisy/clock.h"
 #include "navigation/daisyreading.h"
+#include "navigation/daisytext.h"
+#include "platform/daisyxml/daisyreader.h"
+#include "platform/errorreport.h"
+#include "player/playerslot.h"
+#include "services/feedback.h"
+#include "services/playersettings.h"
+#include "services/settings.h"
 #include "platform/daisyxml/dtbook.h"
 #include "platform/daisyxml/navigation.h"
 #include "platform/daisyxml/reader.h"
@@ -51,6 +60,45 @@ QStringList texts(const std::vector<Heading> &headings)
         out << QString::number(h.level) + " " + h.text;
     return out;
 }
+
+// A DAISY book of two headings opened, its reading and its view wired as the program wires them, on a browser
+// whose pages load only when the test says so.
+struct Views {
+    test::MemoryRegistry reg;
+    test::FakeFiles files;
+    test::ScriptedDialogs dialogs;
+    test::ManualClock clock;
+    test::FakeBrowser browser;
+    ErrorReporter er{dialogs};
+    BookView view{reg};
+    Settings settings{view};
+    PlayerSettings prefs{{er, settings}};
+    PlayerSlot players;
+    TimerModel TimerOSD{"TimerOSD", 1500, &clock}, TimerDaisy{"TimerDaisy", 100, &clock};
+    Panel frmOSD{"frmOSD"};
+    Label lblOSD{"lblOSD"};
+    CheckBox chkAudioOff{"chkAudioOff"};
+    TextBox TextAvantiIndietro{"TextAvantiIndietro"};
+    Feedback feedback{{er, players, prefs, TimerOSD, frmOSD, lblOSD, chkAudioOff}};
+    DaisyFolderReader reader{files};
+    Books books{{er, files, dialogs, view, players, &reader, "/libro", [](const QString &) {}, [] {}, [] {}}};
+    DaisyReading reading{{er, clock, dialogs, players, feedback, books, TimerDaisy, TextAvantiIndietro}};
+    DaisyText text{{browser, &reader, books, reading, files, feedback, "/programma/guida.htm"}};
+
+    Views()
+    {
+        put(files, "/libro/ncc.html",
+            "<title>Libro &amp; co</title>" + heading(1, "s.smil#a", "Uno") + heading(2, "s.smil#b", "Due <b>e</b> tre"));
+        put(files, "/libro/s.smil", smil(par("a", "a.mp3", "0", "1") + par("b", "a.mp3", "1", "2")));
+        put(files, "/libro/a.mp3", "");
+        put(files, "/programma/guida.htm", "<html><head><title>Guida</title></head><BODY class='g'>\n<h1>Aiuto</h1>\n</body></html>");
+        browser.readyAfterSleeps = 1000; // a page loads when load() is called, never by itself
+        browser.DocumentComplete.connect([this](const QString &url) { text.pageLoaded(url); });
+        reading.Moved.connect([this] { text.moved(); });
+        reading.PageAsked.connect([this](const QString &page) { text.asked(page); });
+        books.openAtStart();
+    }
+};
 
 } // namespace
 
@@ -342,6 +390,82 @@ private slots:
         for (const char *audio : {"x.mp3", "X.mp3", "y.MP3", "z.mp3", ""})
             for (double at = -0.5; at <= 9; at += 0.25)
                 QVERIFY2(book.phraseHolding(audio, at) == walkHolding(audio, at), qPrintable(QString("%1 %2").arg(audio).arg(at)));
+    }
+
+    // The contents and the help are written over a blank page once the browser reports it loaded, the call having
+    // returned at once; a newer body asked for meanwhile takes the older one's place; the help is the program's page's
+    // body alone, and one that cannot be read is said, the view staying as it was.
+    void viewsWaitForTheBlankPage()
+    {
+        Views v;
+        QVERIFY(v.books.daisyBook());
+        v.text.moved(); // the book opened, no phrase read yet: its contents
+        QCOMPARE(v.browser.navigations, QStringList{"about:blank"});
+        QCOMPARE(v.browser.bodies, QStringList());
+        QCOMPARE(v.text.shown(), "contents");
+        v.browser.load("about:blank");
+        QCOMPARE(v.browser.bodies.size(), 1);
+        const QString contents = v.browser.bodies[0];
+        QVERIFY2(contents.startsWith("<h1>Libro &amp; co</h1><p id='qyr-titolo-0' style='margin-left:0em'>"),
+                 qPrintable(contents));
+        QVERIFY(contents.contains("<p id='qyr-titolo-1' style='margin-left:2em'><a href='" +
+                                  DaisyReading::headingLink(1) + "'>Due e tre</a></p>"));
+        QCOMPARE(DaisyReading::headingOfLink("about:blank" + DaisyReading::headingLink(1)), 1);
+        // On the blank page already: the help is written at once, in the same call.
+        v.reading.help();
+        QCOMPARE(v.browser.bodies.size(), 2);
+        QCOMPARE(v.browser.bodies[1], "\n<h1>Aiuto</h1>\n");
+        QCOMPARE(v.text.shown(), "help");
+        QCOMPARE(v.browser.navigations.size(), 1);
+        // Another page meanwhile: the contents wait for a new blank page, and the help asked before it loads takes
+        // their place; the body is written once, when the page is there.
+        v.browser.navigate("file:///libro/altro.html");
+        v.browser.load("file:///libro/altro.html");
+        v.reading.contents();
+        v.reading.help();
+        QCOMPARE(v.browser.bodies.size(), 2);
+        v.browser.load("about:blank");
+        QCOMPARE(v.browser.bodies.size(), 3);
+        QCOMPARE(v.browser.bodies[2], "\n<h1>Aiuto</h1>\n");
+        v.browser.load("about:blank"); // a later load of the blank page writes nothing again
+        QCOMPARE(v.browser.bodies.size(), 3);
+        // A help page that cannot be read: said, and the view stays.
+        v.files.contents.remove(test::FakeFiles::norm("/programma/guida.htm"));
+        v.reading.contents();
+        v.browser.load("about:blank");
+        QCOMPARE(v.text.shown(), "contents");
+        v.reading.help();
+        QCOMPARE(v.lblOSD.caption(), "Guida non disponibile");
+        QCOMPARE(v.text.shown(), "contents");
+        QCOMPARE(v.dialogs.shown.size(), 0);
+    }
+
+    // With another kind of book open, every key of the DAISY reading does nothing: nothing thrown, said or asked.
+    void keysWithoutADaisyBook()
+    {
+        Views v;
+        put(v.files, "/altro/Index.htm", "<title>Altro</title>");
+        QVERIFY(v.books.open("/altro"));
+        QVERIFY(!v.books.daisyBook() && !v.reading.active());
+        v.dialogs.shown.clear();
+        DaisyReading &r = v.reading;
+        r.start();
+        for (auto key : {&DaisyReading::nextHeading, &DaisyReading::previousHeading, &DaisyReading::cycleLevel,
+                         &DaisyReading::nextPage, &DaisyReading::previousPage, &DaisyReading::nextPhrase,
+                         &DaisyReading::previousPhrase, &DaisyReading::whereAmI, &DaisyReading::goToPage,
+                         &DaisyReading::goToTime, &DaisyReading::contents, &DaisyReading::help, &DaisyReading::follow})
+            (r.*key)();
+        r.skip(true);
+        r.goToHeading(0);
+        r.goToPhrase(0);
+        r.recall("s.smil#a", 1);
+        r.playerState(8);
+        QCOMPARE(r.phrase(), -1);
+        QCOMPARE(r.phraseName(), QString());
+        QCOMPARE(r.bookTime(), 0.0);
+        QCOMPARE(v.dialogs.shown.size(), 0);
+        QCOMPARE(v.lblOSD.caption(), QString());
+        QCOMPARE(v.browser.navigations, QStringList());
     }
 
     // Which folders hold a DAISY book.
