@@ -28,12 +28,12 @@ void Book::addProblem(const QString &text)
 void Book::addAnchor(const QString &smil, const QString &id, int phrase)
 {
     // A later element of the same id wins, as the last one written.
-    names_.insert(smil + QLatin1Char('#') + id, phrase);
+    anchors_.insert(smil + QLatin1Char('#') + id, phrase);
 }
 
 int Book::anchor(const QString &smil, const QString &id) const
 {
-    return names_.value(smil + QLatin1Char('#') + id, -1);
+    return anchors_.value(smil + QLatin1Char('#') + id, -1);
 }
 
 void Book::finish()
@@ -127,23 +127,36 @@ void Book::markPages()
     std::stable_sort(pageMarks_.begin(), pageMarks_.end(), byPhrase);
 }
 
-// Every phrase's name leads to the first phrase of that name, over an anchor
-// of the same name that leads elsewhere; each SMIL file to its first phrase.
+// The phrases by SMIL file and id, of one name the first read first: a
+// vector of positions, where a table of names cost some megabytes in a large
+// book. Each SMIL file to its first phrase.
 void Book::indexNames()
 {
+    byName_.resize(phrases.size());
+    for (size_t i = 0; i < byName_.size(); ++i)
+        byName_[i] = int(i);
+    std::stable_sort(byName_.begin(), byName_.end(), [this](int a, int b) {
+        return compareName(phrases[size_t(a)], phrases[size_t(b)].smil, phrases[size_t(b)].id) < 0;
+    });
     smilFiles_.clear();
-    names_.reserve(qsizetype(phrases.size()) + names_.size());
     for (int i = 0; i < int(phrases.size()); ++i) {
         const Phrase &p = phrases[size_t(i)];
-        const QString name = p.name();
-        auto it = names_.find(name);
-        if (it == names_.end())
-            names_.insert(name, i);
-        else if (*it > i || phrases[size_t(*it)].smil != p.smil || phrases[size_t(*it)].id != p.id)
-            *it = i;
         if (i == 0 || phrases[size_t(i) - 1].smil != p.smil)
             smilFiles_[fileKey(p.smil)].emplace_back(p.smil, i);
     }
+}
+
+int Book::compareName(const Phrase &p, QStringView smil, QStringView id)
+{
+    const int bySmil = QStringView(p.smil).compare(smil);
+    return bySmil != 0 ? bySmil : QStringView(p.id).compare(id);
+}
+
+int Book::phraseIn(QStringView smil, QStringView id) const
+{
+    const auto it = std::lower_bound(byName_.begin(), byName_.end(), 0,
+                                     [&](int i, int) { return compareName(phrases[size_t(i)], smil, id) < 0; });
+    return it != byName_.end() && compareName(phrases[size_t(*it)], smil, id) == 0 ? *it : -1;
 }
 
 void Book::indexAudio()
@@ -246,14 +259,14 @@ int Book::pageByLabel(const QString &label) const { return pageLabels_.value(lab
 
 int Book::phraseNamed(const QString &name) const
 {
-    const int at = names_.value(name, -1);
-    if (at < 0)
-        return -1;
-    // An anchor of an element that no phrase is named after.
-    const Phrase &p = phrases[size_t(at)];
-    const bool named = p.smil.size() + 1 + p.id.size() == name.size() && name.startsWith(p.smil) &&
-                       name.at(p.smil.size()) == QLatin1Char('#') && name.endsWith(p.id);
-    return named ? at : -1;
+    // Split at each "#" in turn: a file's name may hold one too.
+    int found = -1;
+    for (qsizetype hash = name.indexOf(QLatin1Char('#')); hash >= 0; hash = name.indexOf(QLatin1Char('#'), hash + 1)) {
+        const int at = phraseIn(QStringView(name).left(hash), QStringView(name).mid(hash + 1));
+        if (at >= 0 && (found < 0 || at < found))
+            found = at;
+    }
+    return found;
 }
 
 int Book::phraseOfLink(const QString &fileName, const QString &id) const
@@ -263,7 +276,7 @@ int Book::phraseOfLink(const QString &fileName, const QString &id) const
         return -1;
     int named = -1;
     for (const auto &[smil, first] : *files) {
-        const int at = phraseNamed(smil + QLatin1Char('#') + id);
+        const int at = phraseIn(smil, id);
         if (at >= 0 && (named < 0 || at < named))
             named = at;
     }

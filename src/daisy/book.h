@@ -111,6 +111,8 @@ private:
     };
     static int lastAtOrBefore(const std::vector<Mark> &marks, int phrase);
     static int firstAfter(const std::vector<Mark> &marks, int phrase);
+    static int compareName(const Phrase &p, QStringView smil, QStringView id);
+    int phraseIn(QStringView smil, QStringView id) const;
     void placeClips();
     void settleTargets();
     void markHeadings();
@@ -125,8 +127,8 @@ private:
     std::vector<Mark> pageMarks_;
     std::vector<int> runEnd_;
     QHash<QString, int> pageLabels_;
-    // "file.smil#id" to a phrase: the reader's anchors, then every phrase's own name.
-    QHash<QString, int> names_;
+    QHash<QString, int> anchors_; // "file.smil#id" to a phrase, as the reader found them
+    std::vector<int> byName_;     // the phrases by SMIL file, then id, then reading order
     // A SMIL file's name alone, in folded case, to each file of that name and its first phrase, in reading order.
     QHash<QString, std::vector<std::pair<QString, int>>> smilFiles_;
     QHash<QString, Clips> clips_; // by the audio file's name in folded case
