@@ -14,6 +14,7 @@
 #include "../services/messages.h"
 #include "../services/playerslot.h"
 #include "../services/settings.h"
+#include "../services/spokentime.h"
 
 #include <QLocale>
 #include <algorithm>
@@ -92,12 +93,12 @@ bool BookmarkStore::wholeBookShown() { return !u.daisy.active() && u.urls.onInde
 
 QString BookmarkStore::placeText()
 {
-    return u.daisy.active() ? DaisyReading::clock(u.daisy.bookTime()) : u.feedback.positionText();
+    return u.daisy.active() ? spokenTime(u.daisy.bookTime()) : u.feedback.positionText();
 }
 
 QString BookmarkStore::timeText(double seconds)
 {
-    return u.daisy.active() ? DaisyReading::clock(seconds) : u.feedback.strtempo(conv::toInt32(seconds));
+    return u.daisy.active() ? spokenTime(seconds) : u.feedback.strtempo(conv::toInt32(seconds));
 }
 
 void BookmarkStore::AddMarcatore(QString &description, qint16 position)

@@ -1,8 +1,8 @@
 #pragma once
 // A DAISY book read into memory: its headings, print pages and phrases in
 // reading order, with the lookups the reading keys need, each O(log n) or
-// better. Indexes of headings, pages and phrases are positions in the
-// vectors below; -1 means none.
+// better, built once when the book is read. Indexes of headings, pages and
+// phrases are positions in the vectors below; -1 means none.
 #include <QHash>
 #include <QSet>
 #include <QString>
@@ -27,6 +27,8 @@ struct Phrase {
     // phrase unless the reader chooses to skip them.
     bool skippable = false;
     double length() const { return clipEnd - clipBegin; }
+    // "file.smil#id": how a place in the book is saved.
+    QString name() const { return smil + QLatin1Char('#') + id; }
 };
 
 // Where a heading or page points: a SMIL file and an element in it, and the first phrase found there.
@@ -56,12 +58,19 @@ public:
     std::vector<Phrase> phrases;
     QStringList problems; // in Italian, each once
 
+    // An element of a SMIL file (its name as on disk) and the first phrase
+    // at or after it, as the SMIL files are read; the headings and pages are
+    // placed by these before finish().
+    void addAnchor(const QString &smil, const QString &id, int phrase);
+    int anchor(const QString &smil, const QString &id) const;
+
     // Works out the offsets, the total time and the indexes below; called once
     // the vectors are filled. Headings and pages without a phrase take the next one found.
     void finish();
 
     double totalTime() const { return total_; }
-    int depth() const { return depth_; } // the deepest heading level, 0 without headings
+    int depth() const { return depth_; }      // the deepest heading level, 0 without headings
+    bool hasText() const { return hasText_; } // some phrase has text of its own
 
     int phraseAt(double seconds) const; // the phrase playing at that time of the book
     int headingOf(int phrase) const;    // the heading whose part holds the phrase
@@ -77,6 +86,15 @@ public:
     // clips of the same audio file that begin where the one before ends, so
     // that the player plays straight through without a seek.
     int runEnd(int phrase) const;
+    // The first phrase whose name (Phrase::name()) is exactly this.
+    int phraseNamed(const QString &name) const;
+    // A link into a SMIL file by its name alone (any letter case, any
+    // folder): the first phrase of that id in such a file, else the first
+    // phrase of the first such file.
+    int phraseOfLink(const QString &fileName, const QString &id) const;
+    // The first phrase whose clip of the audio file (any letter case) holds
+    // the position, in seconds of that file.
+    int phraseHolding(const QString &audio, double position) const;
 
     void addProblem(const QString &text);
 
@@ -85,15 +103,35 @@ private:
         int phrase; // the first phrase of the heading or page
         int index;  // the heading or page
     };
+    // An audio file's clips by their start, with the latest end up to each,
+    // so that the clips holding a time are found without a walk of them all.
+    struct Clips {
+        std::vector<int> phrases;
+        std::vector<double> latestEnd;
+    };
     static int lastAtOrBefore(const std::vector<Mark> &marks, int phrase);
     static int firstAfter(const std::vector<Mark> &marks, int phrase);
+    static int compareName(const Phrase &p, QStringView smil, QStringView id);
+    int phraseIn(QStringView smil, QStringView id) const;
+    void placeClips();
+    void settleTargets();
+    void markHeadings();
+    void markPages();
+    void indexNames();
+    void indexAudio();
 
     double total_ = 0;
     int depth_ = 0;
+    bool hasText_ = false;
     std::array<std::vector<Mark>, 7> byLevel_; // [0] all headings, [n] levels 1..n, by phrase
     std::vector<Mark> pageMarks_;
     std::vector<int> runEnd_;
     QHash<QString, int> pageLabels_;
+    QHash<QString, int> anchors_; // "file.smil#id" to a phrase, as the reader found them
+    std::vector<int> byName_;     // the phrases by SMIL file, then id, then reading order
+    // A SMIL file's name alone, in folded case, to each file of that name and its first phrase, in reading order.
+    QHash<QString, std::vector<std::pair<QString, int>>> smilFiles_;
+    QHash<QString, Clips> clips_; // by the audio file's name in folded case
     QSet<QString> seenProblems_;
 };
 

@@ -2,15 +2,14 @@
 
 #include "../books/books.h"
 #include "../daisy/book.h"
-#include "../services/feedback.h"
 #include "../platform/bookpath.h"
 #include "../platform/convert.h"
-#include "../platform/browser.h"
 #include "../platform/dialogs.h"
-#include "../platform/files.h"
 #include "../platform/errorreport.h"
 #include "../platform/pump.h"
+#include "../services/feedback.h"
 #include "../services/playerslot.h"
+#include "../services/spokentime.h"
 
 #include <QRegularExpression>
 
@@ -29,63 +28,58 @@ constexpr int kSettleTicks = 10;
 // How close to a run's end the reading moves on to the next one.
 constexpr double kRunEndMargin = 0.02;
 
-QString escaped(const QString &text) { return text.toHtmlEscaped(); }
+QString pageSaid(const daisy::Page &page) { return QStringLiteral("Pagina ") + page.label; }
 
 } // namespace
 
 bool DaisyReading::active() const { return u.books.daisyBook() != nullptr; }
 
-const daisy::Book &DaisyReading::book() const
-{
-    const daisy::Book *b = u.books.daisyBook();
-    if (!b)
-        throw QyrError(err::ObjectNotSet);
-    return *b;
-}
+const daisy::Book *DaisyReading::book() const { return u.books.daisyBook(); }
 
 QString DaisyReading::formatName() const
 {
-    const daisy::Book *b = u.books.daisyBook();
+    const daisy::Book *b = book();
     if (!b)
         return QString();
     return b->format == daisy::Format::Daisy2 ? QStringLiteral("daisy2") : QStringLiteral("daisy3");
 }
 
-QString DaisyReading::audioPath(int phrase) const
+QString DaisyReading::audioPath(const daisy::Book &b, int phrase) const
 {
-    return joinPath(u.books.folder(), book().phrases[size_t(phrase)].audio);
+    return joinPath(u.books.folder(), b.phrases[size_t(phrase)].audio);
 }
 
 void DaisyReading::start(const QString &place, double at)
 {
+    const daisy::Book *b = book();
+    if (!b)
+        return;
     Guard(u.er, QStringLiteral("Apertura del libro DAISY"), [&] {
-        const daisy::Book &b = book();
         phrase_ = -1;
         level_ = 0;
         ended_ = false;
         // The reading starts first; the text is shown while it plays.
         double into = 0;
-        const int from = placeOf(place, at, into);
+        const int from = placeOf(*b, place, at, into);
         if (from >= 0)
-            play(from, into);
+            play(*b, from, into);
         Moved();
         // The title is said on the timer's first beat, the audio under way:
         // the first message shown took some 75 ms, which held the audio back.
-        if (b.phrases.empty())
+        if (b->phrases.empty())
             u.feedback.OSD(QStringLiteral("Il libro non ha frasi da leggere"), false);
         else
             title_ = u.books.title();
         // What is missing is said once, and the reading goes on without it.
-        if (!b.problems.isEmpty())
-            u.er.ShowError(QStringLiteral("Libro DAISY"), b.problems.join(QLatin1Char('\n')));
+        if (!b->problems.isEmpty())
+            u.er.ShowError(QStringLiteral("Libro DAISY"), b->problems.join(QLatin1Char('\n')));
     });
 }
 
 // Plays from the phrase's clip (and `into` it); a phrase without audio
 // passes to the next one that has some.
-void DaisyReading::play(int phrase, double into)
+void DaisyReading::play(const daisy::Book &b, int phrase, double into)
 {
-    const daisy::Book &b = book();
     const int n = int(b.phrases.size());
     while (phrase < n && b.phrases[size_t(phrase)].audio.isEmpty())
         ++phrase;
@@ -98,7 +92,7 @@ void DaisyReading::play(int phrase, double into)
     runEnd_ = b.runEnd(phrase);
     ended_ = false;
     oEkoPlayer &p = u.player.get();
-    const QString path = audioPath(phrase);
+    const QString path = audioPath(b, phrase);
     if (p.FileName() != path) {
         p.setAutoStart(true);
         p.setRate(u.feedback.PlayerRate());
@@ -116,9 +110,12 @@ void DaisyReading::play(int phrase, double into)
 
 void DaisyReading::go(int phrase, const QString &said, double into)
 {
+    const daisy::Book *b = book();
+    if (!b)
+        return;
     title_.clear(); // a move's answer comes in its place
     Guard(u.er, QStringLiteral("Libro DAISY"), [&] {
-        play(phrase, into);
+        play(*b, phrase, into);
         Moved();
         u.feedback.OSD(said, false);
     });
@@ -128,13 +125,13 @@ void DaisyReading::follow()
 {
     if (!title_.isEmpty())
         u.feedback.OSD(std::exchange(title_, QString()), false);
-    if (!active() || phrase_ < 0 || ended_ || !u.player.running())
+    const daisy::Book *b = book();
+    if (!b || phrase_ < 0 || ended_ || !u.player.running())
         return;
     IgnoreFailure([&] {
-        const daisy::Book &b = book();
         oEkoPlayer &p = u.player.get();
         const QString playing = p.FileName();
-        const bool sameFile = playing == audioPath(phrase_);
+        const bool sameFile = playing == audioPath(*b, phrase_);
         const double pos = p.CurrentPosition();
         // Another file in the player (a bookmark recalled) is followed at once;
         // a seek of ours, for a second at most.
@@ -143,28 +140,30 @@ void DaisyReading::follow()
         settling_ = false;
         // A skip inside the file, or a bookmark recalled in another one, may
         // have left the run: the phrase is found again by what plays.
-        if (!sameFile || pos < b.phrases[size_t(phrase_)].clipBegin || pos > b.phrases[size_t(runEnd_)].clipEnd) {
-            const QString audio = sameFile ? b.phrases[size_t(phrase_)].audio : playing.section(QLatin1Char('/'), -1);
-            const int found = phraseHolding(audio, pos);
+        const auto &all = b->phrases;
+        if (!sameFile || pos < all[size_t(phrase_)].clipBegin || pos > all[size_t(runEnd_)].clipEnd) {
+            const QString audio = sameFile ? all[size_t(phrase_)].audio : playing.section(QLatin1Char('/'), -1);
+            const int found = b->phraseHolding(audio, pos);
             if (found < 0)
                 return;
             phrase_ = found;
-            runEnd_ = b.runEnd(found);
+            runEnd_ = b->runEnd(found);
         }
-        while (phrase_ < runEnd_ && pos >= b.phrases[size_t(phrase_ + 1)].clipBegin)
+        while (phrase_ < runEnd_ && pos >= all[size_t(phrase_ + 1)].clipBegin)
             ++phrase_;
-        if (pos >= b.phrases[size_t(runEnd_)].clipEnd - kRunEndMargin && p.IsPlaying())
+        if (pos >= all[size_t(runEnd_)].clipEnd - kRunEndMargin && p.IsPlaying())
             playerState(8);
     });
 }
 
 void DaisyReading::playerState(qint32 mode)
 {
-    if (mode != 8 || !active() || phrase_ < 0 || ended_)
+    const daisy::Book *b = book();
+    if (mode != 8 || !b || phrase_ < 0 || ended_)
         return;
     Guard(u.er, QStringLiteral("Libro DAISY"), [&] {
-        if (size_t(runEnd_ + 1) < book().phrases.size()) {
-            play(runEnd_ + 1);
+        if (size_t(runEnd_ + 1) < b->phrases.size()) {
+            play(*b, runEnd_ + 1);
             return;
         }
         ended_ = true;
@@ -174,43 +173,36 @@ void DaisyReading::playerState(qint32 mode)
     });
 }
 
-int DaisyReading::phraseHolding(const QString &audio, double position) const
-{
-    const auto &all = book().phrases;
-    for (size_t i = 0; i < all.size(); ++i)
-        if (all[i].audio.compare(audio, Qt::CaseInsensitive) == 0 && all[i].clipBegin <= position &&
-            position < all[i].clipEnd)
-            return int(i);
-    return -1;
-}
-
 void DaisyReading::skip(bool forward)
 {
-    if (phrase_ < 0)
+    const daisy::Book *b = book();
+    if (!b || phrase_ < 0)
         return;
-    const daisy::Book &b = book();
     const double length = conv::toDouble(u.TextAvantiIndietro.text());
-    const double at = qBound(0.0, bookTime() + (forward ? length : -length), b.totalTime());
-    const int phrase = b.phraseAt(at);
+    const double at = qBound(0.0, bookTime() + (forward ? length : -length), b->totalTime());
+    const int phrase = b->phraseAt(at);
     if (phrase < 0) {
         u.feedback.OSD(forward ? kEnd : kStart, false);
         return;
     }
     go(phrase, (forward ? QStringLiteral("AVANTI ") : QStringLiteral("INDIETRO ")) + clock(at),
-       at - b.phrases[size_t(phrase)].start);
+       at - b->phrases[size_t(phrase)].start);
 }
 
 void DaisyReading::goToPage()
 {
+    const daisy::Book *b = book();
+    if (!b)
+        return;
     const std::optional<QString> typed =
         u.dialogs.input(QStringLiteral("Vai alla pagina"), QStringLiteral("Numero della pagina:"), QString());
     if (!typed || typed->trimmed().isEmpty())
         return;
-    const int pg = book().pageByLabel(*typed);
-    if (pg < 0 || book().pages[size_t(pg)].target.phrase < 0)
+    const int pg = b->pageByLabel(*typed);
+    if (pg < 0 || b->pages[size_t(pg)].target.phrase < 0)
         u.feedback.OSD(QStringLiteral("Pagina non trovata: ") + typed->simplified(), false);
     else
-        go(book().pages[size_t(pg)].target.phrase, QStringLiteral("Pagina ") + book().pages[size_t(pg)].label);
+        go(b->pages[size_t(pg)].target.phrase, pageSaid(b->pages[size_t(pg)]));
 }
 
 double DaisyReading::typedTime(const QString &text)
@@ -230,34 +222,40 @@ double DaisyReading::typedTime(const QString &text)
 
 void DaisyReading::goToTime()
 {
+    const daisy::Book *b = book();
+    if (!b)
+        return;
     const std::optional<QString> typed = u.dialogs.input(
         QStringLiteral("Vai al tempo"), QStringLiteral("Tempo del libro (hh:mm:ss, mm:ss o minuti):"), QString());
     if (!typed || typed->trimmed().isEmpty())
         return;
     const double at = typedTime(*typed);
-    const daisy::Book &b = book();
     if (at < 0) {
         u.feedback.OSD(QStringLiteral("Tempo non valido: ") + typed->simplified(), false);
         return;
     }
-    const int phrase = at < b.totalTime() ? b.phraseAt(at) : -1;
+    const int phrase = at < b->totalTime() ? b->phraseAt(at) : -1;
     if (phrase < 0) {
         u.feedback.OSD(kEnd, false);
         return;
     }
-    go(phrase, clock(at), at - b.phrases[size_t(phrase)].start);
+    go(phrase, clock(at), at - b->phrases[size_t(phrase)].start);
 }
 
 void DaisyReading::goToPhrase(int phrase)
 {
-    if (phrase >= 0 && size_t(phrase) < book().phrases.size())
+    const daisy::Book *b = book();
+    if (b && phrase >= 0 && size_t(phrase) < b->phrases.size())
         go(phrase, QStringLiteral("Frase %1").arg(phrase + 1));
 }
 
 void DaisyReading::nextHeading()
 {
-    const int h = book().nextHeading(phrase_, level_);
-    if (h < 0 || book().headings[size_t(h)].target.phrase < 0)
+    const daisy::Book *b = book();
+    if (!b)
+        return;
+    const int h = b->nextHeading(phrase_, level_);
+    if (h < 0 || b->headings[size_t(h)].target.phrase < 0)
         u.feedback.OSD(kEnd, false);
     else
         goToHeading(h);
@@ -265,8 +263,11 @@ void DaisyReading::nextHeading()
 
 void DaisyReading::previousHeading()
 {
-    const int h = book().previousHeading(phrase_, level_);
-    if (h < 0 || book().headings[size_t(h)].target.phrase < 0)
+    const daisy::Book *b = book();
+    if (!b)
+        return;
+    const int h = b->previousHeading(phrase_, level_);
+    if (h < 0 || b->headings[size_t(h)].target.phrase < 0)
         u.feedback.OSD(kStart, false);
     else
         goToHeading(h);
@@ -274,38 +275,53 @@ void DaisyReading::previousHeading()
 
 void DaisyReading::goToHeading(int heading)
 {
-    const daisy::Heading &h = book().headings[size_t(heading)];
+    const daisy::Book *b = book();
+    if (!b || heading < 0 || size_t(heading) >= b->headings.size())
+        return;
+    const daisy::Heading &h = b->headings[size_t(heading)];
     if (h.target.phrase >= 0)
         go(h.target.phrase, h.text.simplified());
 }
 
 void DaisyReading::cycleLevel()
 {
-    level_ = level_ >= book().depth() ? 0 : level_ + 1;
+    const daisy::Book *b = book();
+    if (!b)
+        return;
+    level_ = level_ >= b->depth() ? 0 : level_ + 1;
     u.feedback.OSD(level_ == 0 ? QStringLiteral("Tutti i livelli") : QStringLiteral("Livello %1").arg(level_), false);
+}
+
+// A page's marker, else the end or the start of the book said.
+void DaisyReading::goToPageMark(int page, const QString &none)
+{
+    const daisy::Book *b = book();
+    if (!b)
+        return;
+    if (page < 0 || b->pages[size_t(page)].target.phrase < 0)
+        u.feedback.OSD(none, false);
+    else
+        go(b->pages[size_t(page)].target.phrase, pageSaid(b->pages[size_t(page)]));
 }
 
 void DaisyReading::nextPage()
 {
-    const int pg = book().nextPage(phrase_);
-    if (pg < 0 || book().pages[size_t(pg)].target.phrase < 0)
-        u.feedback.OSD(kEnd, false);
-    else
-        go(book().pages[size_t(pg)].target.phrase, QStringLiteral("Pagina ") + book().pages[size_t(pg)].label);
+    if (const daisy::Book *b = book())
+        goToPageMark(b->nextPage(phrase_), kEnd);
 }
 
 void DaisyReading::previousPage()
 {
-    const int pg = book().previousPage(phrase_);
-    if (pg < 0 || book().pages[size_t(pg)].target.phrase < 0)
-        u.feedback.OSD(kStart, false);
-    else
-        go(book().pages[size_t(pg)].target.phrase, QStringLiteral("Pagina ") + book().pages[size_t(pg)].label);
+    if (const daisy::Book *b = book())
+        goToPageMark(b->previousPage(phrase_), kStart);
 }
 
 void DaisyReading::nextPhrase()
 {
-    if (size_t(phrase_ + 1) >= book().phrases.size())
+    const daisy::Book *b = book();
+    if (!b)
+        return;
+    if (size_t(phrase_ + 1) >= b->phrases.size())
         u.feedback.OSD(kEnd, false);
     else
         go(phrase_ + 1, QStringLiteral("Frase %1").arg(phrase_ + 2));
@@ -313,6 +329,8 @@ void DaisyReading::nextPhrase()
 
 void DaisyReading::previousPhrase()
 {
+    if (!book())
+        return;
     if (phrase_ <= 0)
         u.feedback.OSD(kStart, false);
     else
@@ -321,38 +339,41 @@ void DaisyReading::previousPhrase()
 
 QString DaisyReading::headingText() const
 {
-    if (!active() || phrase_ < 0)
+    const daisy::Book *b = book();
+    if (!b || phrase_ < 0)
         return QString();
-    const int h = book().headingOf(phrase_);
-    return h < 0 ? QString() : book().headings[size_t(h)].text.simplified();
+    const int h = b->headingOf(phrase_);
+    return h < 0 ? QString() : b->headings[size_t(h)].text.simplified();
 }
 
 QString DaisyReading::pageLabel() const
 {
-    if (!active() || phrase_ < 0)
+    const daisy::Book *b = book();
+    if (!b || phrase_ < 0)
         return QString();
-    const int pg = book().pageOf(phrase_);
-    return pg < 0 ? QString() : book().pages[size_t(pg)].label.simplified();
+    const int pg = b->pageOf(phrase_);
+    return pg < 0 ? QString() : b->pages[size_t(pg)].label.simplified();
 }
 
 QString DaisyReading::phraseName() const
 {
-    if (!active() || phrase_ < 0)
+    const daisy::Book *b = book();
+    if (!b || phrase_ < 0)
         return QString();
-    const daisy::Phrase &p = book().phrases[size_t(phrase_)];
-    return p.smil + QLatin1Char('#') + p.id;
+    return b->phrases[size_t(phrase_)].name();
 }
 
 // The book's time: the phrase's start in the book and how far into its clip
 // the audio is.
 double DaisyReading::bookTime()
 {
-    if (!active() || phrase_ < 0)
+    const daisy::Book *b = book();
+    if (!b || phrase_ < 0)
         return 0;
-    const daisy::Phrase &p = book().phrases[size_t(phrase_)];
+    const daisy::Phrase &p = b->phrases[size_t(phrase_)];
     double into = 0;
     IgnoreFailure([&] {
-        if (u.player.running() && u.player.get().FileName() == audioPath(phrase_))
+        if (u.player.running() && u.player.get().FileName() == audioPath(*b, phrase_))
             into = qBound(0.0, u.player.get().CurrentPosition() - p.clipBegin, p.length());
     });
     return p.start + into;
@@ -360,6 +381,9 @@ double DaisyReading::bookTime()
 
 void DaisyReading::whereAmI()
 {
+    const daisy::Book *b = book();
+    if (!b)
+        return;
     QStringList parts;
     const QString heading = headingText();
     if (!heading.isEmpty())
@@ -367,16 +391,11 @@ void DaisyReading::whereAmI()
     const QString page = pageLabel();
     if (!page.isEmpty())
         parts << QStringLiteral("pagina ") + page;
-    parts << clock(bookTime()) + QStringLiteral(" di ") + clock(book().totalTime());
+    parts << clock(bookTime()) + QStringLiteral(" di ") + clock(b->totalTime());
     u.feedback.OSD(parts.join(QStringLiteral(", ")), false);
 }
 
-QString DaisyReading::clock(double seconds)
-{
-    const qint64 s = qint64(seconds < 0 ? 0 : seconds);
-    const QString mmss = QStringLiteral("%1:%2").arg((s / 60) % 60, 2, 10, QLatin1Char('0')).arg(s % 60, 2, 10, QLatin1Char('0'));
-    return s >= 3600 ? QStringLiteral("%1:").arg(s / 3600, 2, 10, QLatin1Char('0')) + mmss : mmss;
-}
+QString DaisyReading::clock(double seconds) { return spokenTime(seconds); }
 
 QString DaisyReading::headingLink(int heading) { return kLinkPrefix + QString::number(heading); }
 
@@ -390,79 +409,23 @@ int DaisyReading::headingOfLink(const QString &url)
     return ok ? h : -1;
 }
 
-// Every heading, indented by its level, each a link that jumps to it.
-QString DaisyReading::contentsHtml() const
-{
-    const daisy::Book &b = book();
-    const QString title = escaped(u.books.title());
-    QString h = QStringLiteral("<h1>") + title + QStringLiteral("</h1>");
-    for (size_t i = 0; i < b.headings.size(); ++i) {
-        const daisy::Heading &hd = b.headings[i];
-        h += QStringLiteral("<p id='%1' style='margin-left:%2em'><a href='%3'>%4</a></p>")
-                 .arg(headingId(int(i)))
-                 .arg((hd.level - 1) * 2)
-                 .arg(headingLink(int(i)), escaped(hd.text.simplified()));
-    }
-    return h;
-}
-
-QString DaisyReading::headingId(int heading) { return QStringLiteral("qyr-titolo-%1").arg(heading); }
-
-void DaisyReading::showContents() { show(contentsHtml()); }
-
 void DaisyReading::contents()
 {
-    showContents();
-    PageAsked(QStringLiteral("contents"));
+    if (active())
+        PageAsked(QStringLiteral("contents"));
 }
 
 void DaisyReading::help()
 {
-    static const QRegularExpression body(QStringLiteral("<body[^>]*>(.*)</body>"),
-                                         QRegularExpression::CaseInsensitiveOption |
-                                             QRegularExpression::DotMatchesEverythingOption);
-    const Result<QByteArray> page = u.files.readFile(u.helpPage, 1024 * 1024);
-    const QRegularExpressionMatch m = body.match(page ? QString::fromUtf8(*page) : QString());
-    if (!m.hasMatch()) {
-        u.feedback.OSD(QStringLiteral("Guida non disponibile"), false);
-        return;
-    }
-    show(m.captured(1));
-    PageAsked(QStringLiteral("help"));
-}
-
-// Shown on a blank page, once it has loaded (waiting three seconds at most);
-// the blank page already shown is written over as it is.
-void DaisyReading::show(const QString &bodyHtml)
-{
-    const QString blank = QStringLiteral("about:blank");
-    if (u.browser.locationURL() != blank || !u.browser.hasDocument()) {
-        u.browser.navigate(blank);
-        for (int waited = 0; u.browser.readyState() != 4 && waited < 300; ++waited) {
-            u.pump.sleep(10);
-            u.pump.processEvents();
-        }
-    }
-    if (u.browser.hasDocument())
-        u.browser.setBodyHtml(bodyHtml);
-}
-
-int DaisyReading::phraseNamed(const QString &name) const
-{
-    const auto &all = book().phrases;
-    for (size_t i = 0; !name.isEmpty() && i < all.size(); ++i)
-        if (all[i].smil.size() + 1 + all[i].id.size() == name.size() && name.startsWith(all[i].smil) &&
-            name.endsWith(all[i].id) && name.at(all[i].smil.size()) == QLatin1Char('#'))
-            return int(i);
-    return -1;
+    if (active())
+        PageAsked(QStringLiteral("help"));
 }
 
 // The phrase a saved place names, else the one read at its time (a book
 // replaced by another edition); into receives how far into it.
-int DaisyReading::placeOf(const QString &name, double at, double &into) const
+int DaisyReading::placeOf(const daisy::Book &b, const QString &name, double at, double &into) const
 {
-    const daisy::Book &b = book();
-    int found = phraseNamed(name);
+    int found = b.phraseNamed(name);
     if (found < 0)
         found = b.phraseAt(qBound(0.0, at, b.totalTime()));
     if (found >= 0) {
@@ -474,21 +437,25 @@ int DaisyReading::placeOf(const QString &name, double at, double &into) const
 
 void DaisyReading::recall(const QString &phrase, double at)
 {
+    const daisy::Book *b = book();
+    if (!b)
+        return;
     Guard(u.er, QStringLiteral("Segnalibro DAISY"), [&] {
         double into = 0;
-        const int found = placeOf(phrase, at, into);
+        const int found = placeOf(*b, phrase, at, into);
         if (found < 0)
             return; // a book without phrases
-        play(found, into);
+        play(*b, found, into);
         Moved();
     });
 }
 
 QString DaisyReading::audioName() const
 {
-    if (!active() || phrase_ < 0)
+    const daisy::Book *b = book();
+    if (!b || phrase_ < 0)
         return QString();
-    return book().phrases[size_t(phrase_)].audio;
+    return b->phrases[size_t(phrase_)].audio;
 }
 
 } // namespace qyr

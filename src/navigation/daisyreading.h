@@ -3,7 +3,9 @@
 // run of touching clips of one audio file straight through without a seek;
 // the phrase being read followed as the audio plays; moving by heading (at a
 // chosen level), print page and phrase, every move said. A move always
-// starts the reading at its place, also from a pause.
+// starts the reading at its place, also from a pause. What is shown of the
+// book is the view's (daisytext.h), which follows the signals below: the
+// reading never calls it.
 #include "../platform/controls.h"
 #include "../platform/signal.h"
 
@@ -13,10 +15,8 @@
 namespace qyr {
 
 class ErrorReporter;
-class IBrowser;
 class IEventPump;
 class IDialogs;
-class IFiles;
 class PlayerSlot;
 class Feedback;
 class Books;
@@ -29,23 +29,20 @@ public:
     // What it works with.
     struct Uses {
         ErrorReporter &er;
-        IBrowser &browser;
-        IEventPump &pump;
+        IEventPump &pump; // lets the player take a new file before the seek
         IDialogs &dialogs;
-        IFiles &files;
         PlayerSlot &player;
         Feedback &feedback;
         Books &books;
-        TimerModel &TimerDaisy; // follows the audio while it plays
+        TimerModel &TimerDaisy;      // follows the audio while it plays
         TextBox &TextAvantiIndietro; // the skip length, in seconds
-        QString helpPage;            // the program's help page (a DAISY book has none of its own)
     };
 
     explicit DaisyReading(Uses uses) : u(std::move(uses)) {}
 
     // The open book is a DAISY book.
     bool active() const;
-    // The book has been opened: its contents shown, its problems said once,
+    // The book has been opened: its view shown (Moved), its problems said once,
     // the reading started at the place saved (a phrase's name as phraseName()
     // gives it, and the book's time) or, without one, at its first phrase.
     void start(const QString &place = QString(), double at = 0);
@@ -68,8 +65,8 @@ public:
     void goToTime();
     // A phrase the reader chose (a link of the book's text), said as Ctrl+Shift+2 says it.
     void goToPhrase(int phrase);
-    // Ctrl+I: the contents, and F1: the program's help page; each stays on
-    // show while the reading goes on, until the reader's next move.
+    // Ctrl+I: the contents, and F1: the program's help page, asked of the
+    // view; each stays on show while the reading goes on, until the reader's next move.
     void contents();
     void help();
     void goToHeading(int heading);
@@ -93,7 +90,7 @@ public:
     double bookTime();
     QString formatName() const;
 
-    // Times as the reader hears them: mm:ss, hh:mm:ss from an hour up.
+    // Times as the reader hears them, as spokenTime says them.
     static QString clock(double seconds);
     // A time as the reader types it: hh:mm:ss, mm:ss, or minutes (a comma
     // or a point before decimals). Negative when it is none of these.
@@ -107,26 +104,20 @@ public:
     // the reader asks for "contents" or "help" (it stays until the next move).
     Signal<> Moved;
     Signal<const QString &> PageAsked;
-    // The contents drawn without being asked for (a book without text shows
-    // them as its view); each heading's line has the id headingId() gives.
-    void showContents();
-    static QString headingId(int heading);
-    // A body of the program's own, written over a blank page.
-    void show(const QString &bodyHtml);
 
 private:
-    const daisy::Book &book() const;
-    void play(int phrase, double into = 0);
-    int phraseHolding(const QString &audio, double position) const;
-    int phraseNamed(const QString &name) const;
-    int placeOf(const QString &name, double at, double &into) const;
+    // The open DAISY book, none when the book open is another kind: each
+    // command then does nothing.
+    const daisy::Book *book() const;
+    void play(const daisy::Book &b, int phrase, double into = 0);
+    int placeOf(const daisy::Book &b, const QString &name, double at, double &into) const;
     void go(int phrase, const QString &said, double into = 0);
-    QString contentsHtml() const;
-    QString audioPath(int phrase) const;
+    void goToPageMark(int page, const QString &none);
+    QString audioPath(const daisy::Book &b, int phrase) const;
     Uses u;
-    int phrase_ = -1;  // the phrase being read
-    int runEnd_ = -1;  // the last phrase of the run playing straight through
-    int level_ = 0;    // 0: all levels
+    int phrase_ = -1; // the phrase being read
+    int runEnd_ = -1; // the last phrase of the run playing straight through
+    int level_ = 0;   // 0: all levels
     bool ended_ = false;
     QString title_; // the book's title, still to be said
     // Since a seek, until the player reports a position near it: a position

@@ -6,23 +6,55 @@
 #include "../platform/bookpath.h"
 #include "../platform/browser.h"
 #include "../platform/daisy.h"
+#include "../platform/files.h"
+#include "../services/feedback.h"
 
+#include <QRegularExpression>
 #include <QUrl>
 #include <utility>
 
 namespace qyr {
 
+namespace {
+
+const QString kBlank = QStringLiteral("about:blank");
+
+// Every heading, indented by its level, each a link that jumps to it.
+QString contentsHtml(const daisy::Book &b, const QString &title)
+{
+    QString h = QStringLiteral("<h1>") + title.toHtmlEscaped() + QStringLiteral("</h1>");
+    for (size_t i = 0; i < b.headings.size(); ++i) {
+        const daisy::Heading &hd = b.headings[i];
+        h += QStringLiteral("<p id='%1' style='margin-left:%2em'><a href='%3'>%4</a></p>")
+                 .arg(DaisyText::headingId(int(i)))
+                 .arg((hd.level - 1) * 2)
+                 .arg(DaisyReading::headingLink(int(i)), hd.text.simplified().toHtmlEscaped());
+    }
+    return h;
+}
+
+// What is inside the <body> of a page, none when it has no body.
+std::optional<QString> bodyOf(const QString &page)
+{
+    static const QRegularExpression body(QStringLiteral("<body[^>]*>(.*)</body>"),
+                                         QRegularExpression::CaseInsensitiveOption |
+                                             QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch m = body.match(page);
+    if (!m.hasMatch())
+        return std::nullopt;
+    return m.captured(1);
+}
+
+} // namespace
+
+QString DaisyText::headingId(int heading) { return QStringLiteral("qyr-titolo-%1").arg(heading); }
+
 void DaisyText::moved()
 {
     asked_ = false;
     started_ = true;
-    hasText_ = false;
-    if (const daisy::Book *b = u.books.daisyBook())
-        for (const daisy::Phrase &p : b->phrases)
-            if (!p.textFile.isEmpty()) {
-                hasText_ = b->format == daisy::Format::Daisy2 || u.daisy;
-                break;
-            }
+    const daisy::Book *b = u.books.daisyBook();
+    hasText_ = b && b->hasText() && (b->format == daisy::Format::Daisy2 || u.daisy);
     // The view follows on the timer's next beat, once the audio is under way:
     // a page loading first held a large book's first audio back by about
     // 100 ms. A book with nothing to read has no beat.
@@ -32,8 +64,20 @@ void DaisyText::moved()
 
 void DaisyText::asked(const QString &page)
 {
+    const bool help = page == QLatin1String("help");
+    if (help) {
+        const Result<QByteArray> file = u.files.readFile(u.helpPage, 1024 * 1024);
+        const std::optional<QString> body = bodyOf(file ? QString::fromUtf8(*file) : QString());
+        if (!body) {
+            u.feedback.OSD(QStringLiteral("Guida non disponibile"), false);
+            return;
+        }
+        show(*body);
+    } else {
+        showContents();
+    }
     asked_ = true;
-    view_ = page == QLatin1String("help") ? View::Help : View::Contents;
+    view_ = help ? View::Help : View::Contents;
     file_.clear();
     path_.clear();
     loading_ = false;
@@ -64,12 +108,19 @@ void DaisyText::follow()
     if (asked_ && view_ != View::Contents)
         return;
     if (view_ != View::Contents) {
-        u.reading.showContents();
+        showContents();
         view_ = View::Contents;
         marked_.reset();
     }
     const int heading = phrase < 0 ? -1 : b->headingOf(phrase);
-    mark(heading < 0 ? QString() : DaisyReading::headingId(heading));
+    mark(heading < 0 ? QString() : headingId(heading));
+}
+
+// Each heading's line has the id headingId() gives.
+void DaisyText::showContents()
+{
+    if (const daisy::Book *b = u.books.daisyBook())
+        show(contentsHtml(*b, u.books.title()));
 }
 
 // A DAISY 2.02 text is a page of the book, loaded as any; a DAISY 3 text is
@@ -83,6 +134,7 @@ void DaisyText::showText(const QString &file)
         file_ = file;
         path_ = path;
         loading_ = true;
+        pending_.reset(); // the blank page, if one is still coming, is not wanted
         u.browser.navigate(path);
         return;
     }
@@ -90,11 +142,32 @@ void DaisyText::showText(const QString &file)
         converted_ = u.daisy->textAsHtml(path).value_or(QString());
         convertedPath_ = path;
     }
-    u.reading.show(converted_);
+    // Read from its start, as any page, once written.
+    show(converted_, true);
     view_ = View::Text;
     file_ = file;
     path_ = path;
-    u.browser.focusDocument();
+}
+
+void DaisyText::show(const QString &bodyHtml, bool focus)
+{
+    pending_ = bodyHtml;
+    focusPending_ = focus;
+    if (u.browser.locationURL() == kBlank && u.browser.hasDocument())
+        writeBody();
+    else
+        u.browser.navigate(kBlank); // written when its document-complete comes (pageLoaded)
+}
+
+void DaisyText::writeBody()
+{
+    if (!pending_)
+        return;
+    const QString body = *std::exchange(pending_, std::nullopt);
+    if (u.browser.hasDocument())
+        u.browser.setBodyHtml(body);
+    if (std::exchange(focusPending_, false))
+        u.browser.focusDocument();
 }
 
 void DaisyText::mark(const QString &id)
@@ -113,30 +186,31 @@ void DaisyText::beforeNavigate(const QString &url, bool &cancel)
     if (cancel || !b || !file.endsWith(QLatin1String(".smil"), Qt::CaseInsensitive))
         return;
     cancel = true;
-    int phrase = -1;
-    for (size_t i = 0; i < b->phrases.size(); ++i) {
-        const daisy::Phrase &p = b->phrases[i];
-        if (p.smil.section(QLatin1Char('/'), -1).compare(file, Qt::CaseInsensitive) != 0)
-            continue;
-        if (phrase < 0 || p.id == to.fragment()) {
-            phrase = int(i);
-            if (p.id == to.fragment())
-                break;
-        }
-    }
-    u.reading.goToPhrase(phrase);
+    u.reading.goToPhrase(b->phraseOfLink(file, to.fragment()));
+}
+
+// Another book: no mark of the last one is carried onto its pages.
+void DaisyText::reset()
+{
+    if (marked_ && !marked_->isEmpty())
+        u.browser.highlight(QString());
+    marked_.reset();
+    pending_.reset();
+    focusPending_ = false;
+    view_ = View::None;
+    asked_ = loading_ = started_ = false;
 }
 
 bool DaisyText::pageLoaded(const QString &url)
 {
     if (!u.books.daisyBook()) {
-        // Another book: no mark of the last one is carried onto its pages.
-        if (marked_ && !marked_->isEmpty())
-            u.browser.highlight(QString());
-        marked_.reset();
-        view_ = View::None;
-        asked_ = loading_ = started_ = false;
+        reset();
         return false;
+    }
+    // The blank page asked for: the body waiting for it is written now.
+    if (url == kBlank && pending_) {
+        writeBody();
+        return started_;
     }
     // The text shown here, loaded or jumped in by one of its own links.
     const QUrl loaded(url);
@@ -152,7 +226,7 @@ bool DaisyText::pageLoaded(const QString &url)
         view_ = View::None;
     // The blank page the contents, the help or a DAISY 3 text are written
     // over, once the reading has begun: not a page with audio of its own.
-    return started_ && url == QLatin1String("about:blank");
+    return started_ && url == kBlank;
 }
 
 QString DaisyText::shown() const

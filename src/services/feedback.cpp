@@ -5,6 +5,7 @@
 #include "../platform/errors.h"
 #include "playersettings.h"
 #include "playerslot.h"
+#include "spokentime.h"
 
 #include <cmath>
 
@@ -35,15 +36,7 @@ void Feedback::TimerOSD_Timer()
     });
 }
 
-QString Feedback::strtempo(qint32 seconds)
-{
-    return GuardValue<QString>(u.er, QStringLiteral("strtempo"), QString(), [&](QString &r) {
-        const qint32 rest = seconds % 3600;
-        const qint32 m = rest / 60;
-        const qint32 c = rest % 60;
-        r = QStringLiteral("%1:%2").arg(m, 2, 10, QLatin1Char('0')).arg(c, 2, 10, QLatin1Char('0'));
-    });
-}
+QString Feedback::strtempo(qint32 seconds) { return spokenTime(seconds); }
 
 QVariant Feedback::RateChange(double rate, bool up)
 {

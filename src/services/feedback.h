@@ -1,7 +1,7 @@
 #pragma once
 // The small helpers every command shares: the on-screen display and its hide
-// timer, the "mm:ss" time text, the reading-speed step, the persisted
-// reading speed, and reading switched off or on.
+// timer, the time text (the one clock of spokentime.h), the reading-speed
+// step, the persisted reading speed, and reading switched off or on.
 #include <QString>
 #include <QVariant>
 
@@ -32,9 +32,9 @@ public:
     // Whether the pages are read aloud (the reader can turn it off).
     bool audioOff() const { return bAudioOff; }
     void TimerOSD_Timer();
-    QString strtempo(qint32 seconds);
-    // The player's position in whole seconds (halves to even) as "mm:ss";
-    // throws when there is no player.
+    QString strtempo(qint32 seconds); // as spokenTime says it
+    // The player's position in whole seconds (halves to even) as spokenTime
+    // says it; throws when there is no player.
     QString positionText();
     // The answers of play, pause and stop, from a key or from a page's link.
     // The pause stays on screen, so the reader knows how to go on.

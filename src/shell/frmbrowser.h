@@ -216,18 +216,20 @@ public:
                      .book = books,
                      .TxtDebFilename = TxtDebFilename}};
     DaisyReading daisyReading{{.er = er,
-                               .browser = ports.browser,
                                .pump = ports.pump,
                                .dialogs = ports.dialogs,
-                               .files = ports.files,
                                .player = players,
                                .feedback = feedback,
                                .books = books,
                                .TimerDaisy = TimerDaisy,
-                               .TextAvantiIndietro = TextAvantiIndietro,
-                               .helpPage = ports.helpPage}};
-    DaisyText daisyText{
-        {.browser = ports.browser, .daisy = ports.daisy, .books = books, .reading = daisyReading}};
+                               .TextAvantiIndietro = TextAvantiIndietro}};
+    DaisyText daisyText{{.browser = ports.browser,
+                         .daisy = ports.daisy,
+                         .books = books,
+                         .reading = daisyReading,
+                         .files = ports.files,
+                         .feedback = feedback,
+                         .helpPage = ports.helpPage}};
     BookmarkStore marks{{.er = er,
                          .settings = settings,
                          .files = ports.files,

@@ -29,7 +29,7 @@ struct Book : Parts {
     PageAudio audio{{er, browser, files, clock, players, prefs, feedback, books, TxtDebFilename}};
     TimerModel TimerDaisy{"TimerDaisy", 100, &clock};
     TextBox TextAvantiIndietro{"TextAvantiIndietro"};
-    DaisyReading daisy{{er, browser, clock, dialogs, files, players, feedback, books, TimerDaisy, TextAvantiIndietro, {}}};
+    DaisyReading daisy{{er, clock, dialogs, players, feedback, books, TimerDaisy, TextAvantiIndietro}};
     BookmarkStore store{{er, settings, files, dialogs, players, msg, feedback, books, urls, daisy, ListMarkers, lstapp}};
     BookmarkRecall recall{{er, settings, files, browser, clock, players, feedback, books, {urls, audio, daisy}, store,
                            {ListMarkers, fraMarcatori, objwb, TimerDisableState}}};

@@ -1,13 +1,24 @@
 // DAISY books read into the model: clip times, encodings, broken HTML, file
 // names in another letter case, broken books, the lookups of the reading
 // keys, DAISY 3, and the books tools/make_daisy.sh makes from speech.
+#include "books/books.h"
+#include "books/bookview.h"
 #include "daisy/clock.h"
 #include "navigation/daisyreading.h"
+#include "navigation/daisytext.h"
+#include "platform/daisyxml/daisyreader.h"
+#include "platform/errorreport.h"
+#include "player/playerslot.h"
+#include "services/feedback.h"
+#include "services/playersettings.h"
+#include "services/settings.h"
 #include "platform/daisyxml/dtbook.h"
 #include "platform/daisyxml/navigation.h"
 #include "platform/daisyxml/reader.h"
 #include "platform/daisyxml/smil.h"
+#include "platform/daisyxml/xml.h"
 #include "doubles/doubles.h"
+#include "platform/files/casenames.h"
 #include "platform/files/diskfiles.h"
 
 #include <QProcess>
@@ -49,6 +60,72 @@ QStringList texts(const std::vector<Heading> &headings)
         out << QString::number(h.level) + " " + h.text;
     return out;
 }
+
+// Phrases for the lookups to be checked against a walk of them all.
+Book walkedBook()
+{
+    Book book;
+    const struct {
+        const char *smil, *id, *audio;
+        double begin, end;
+    } rows[] = {{"a.smil", "p1", "x.mp3", 0, 2},        {"a.smil", "p1", "x.mp3", 2, 3},
+                {"a.smil", "", "X.MP3", 5, 6},          {"sub/A.SMIL", "p1", "y.mp3", 0, 4},
+                {"sub/A.SMIL", "p2", "x.mp3", 1, 2.5},  {"b.smil", "p9", "", 0, 0},
+                {"b.smil", "p2", "x.mp3", 2.5, 2.5},    {"c.smil", "p5", "y.mp3", 3, 8},
+                {"c.smil", "p6", "y.mp3", 3.5, 3.7}};
+    for (const auto &r : rows) {
+        Phrase p;
+        p.smil = r.smil;
+        p.id = r.id;
+        p.audio = r.audio;
+        p.clipBegin = r.begin;
+        p.clipEnd = r.end;
+        book.phrases.push_back(p);
+    }
+    book.addAnchor("b.smil", "seq", 6); // an element no phrase is named after
+    book.addAnchor("a.smil", "p1", 1);  // one that leads past the first phrase of its name
+    book.finish();
+    return book;
+}
+
+// A DAISY book of two headings opened, its reading and its view wired as the program wires them, on a browser
+// whose pages load only when the test says so.
+struct Views {
+    test::MemoryRegistry reg;
+    test::FakeFiles files;
+    test::ScriptedDialogs dialogs;
+    test::ManualClock clock;
+    test::FakeBrowser browser;
+    ErrorReporter er{dialogs};
+    BookView view{reg};
+    Settings settings{view};
+    PlayerSettings prefs{{er, settings}};
+    PlayerSlot players;
+    TimerModel TimerOSD{"TimerOSD", 1500, &clock}, TimerDaisy{"TimerDaisy", 100, &clock};
+    Panel frmOSD{"frmOSD"};
+    Label lblOSD{"lblOSD"};
+    CheckBox chkAudioOff{"chkAudioOff"};
+    TextBox TextAvantiIndietro{"TextAvantiIndietro"};
+    Feedback feedback{{er, players, prefs, TimerOSD, frmOSD, lblOSD, chkAudioOff}};
+    DaisyFolderReader reader{files};
+    Books books{{er, files, dialogs, view, players, &reader, "/libro", [](const QString &) {}, [] {}, [] {}}};
+    DaisyReading reading{{er, clock, dialogs, players, feedback, books, TimerDaisy, TextAvantiIndietro}};
+    DaisyText text{{browser, &reader, books, reading, files, feedback, "/programma/guida.htm"}};
+
+    Views()
+    {
+        put(files, "/libro/ncc.html",
+            "<title>Libro &amp; co</title>" + heading(1, "s.smil#a", "Uno") + heading(2, "s.smil#b", "Due <b>e</b> tre"));
+        put(files, "/libro/s.smil", smil(par("a", "a.mp3", "0", "1") + par("b", "a.mp3", "1", "2")));
+        put(files, "/libro/a.mp3", "");
+        put(files, "/programma/guida.htm", "<html><head><title>Guida</title></head><BODY class='g'>\n<h1>Aiuto</h1>\n</body></html>");
+        browser.readyAfterSleeps = 1000; // a page loads when load() is called, never by itself
+        browser.DocumentComplete.connect([this](const QString &url) { text.pageLoaded(url); });
+        reading.Moved.connect([this] { text.moved(); });
+        reading.PageAsked.connect([this](const QString &page) { text.asked(page); });
+        books.openAtStart();
+    }
+};
 
 } // namespace
 
@@ -122,12 +199,26 @@ private slots:
         QTest::newRow("latin-1 read as windows-1252") << page("<meta charset=iso-8859-1>", "Caff\xE8 \x80") << euro;
         QTest::newRow("nothing said") << page("", "Caff\xE8 \x80") << euro;
         QTest::newRow("nothing said, valid utf-8") << page("", euro.toUtf8()) << euro;
+        // Bytes shaped like UTF-8 that UTF-8 forbids: read as windows-1252.
+        QTest::newRow("encoded surrogate") << page("", "Caff\xED\xB2\x80") << QStringLiteral("Caff\u00ed\u00b2\u20ac");
+        QTest::newRow("overlong form") << page("", "Caff\xE0\x80\xAF") << QStringLiteral("Caff\u00e0\u20ac\u00af");
+        QTest::newRow("cut sequence") << page("", "Caff\xE2\x82") << QStringLiteral("Caff\u00e2\u201a");
+        QTest::newRow("four bytes, valid") << page("", "Caff\xF0\x9F\x8E\xB5") << QStringLiteral("Caff\U0001F3B5");
     }
     void encodings()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, title);
         QCOMPARE(readNcc(bytes).title, title);
+    }
+
+    // A file that is UTF-8 to its last byte, and one whose last character is cut short, which is not.
+    void utf8ToTheEnd()
+    {
+        QCOMPARE(xml::xmlEncoding("<p>caff\xC3\xA8").name, "UTF-8");
+        QCOMPARE(xml::xmlEncoding("<p>caff\xC3").name, "windows-1252");
+        QCOMPARE(xml::xmlEncoding("<p>caff\xED\xA0\x80").name, "windows-1252"); // a surrogate, encoded
+        QCOMPARE(xml::xmlEncoding("<p>caffe").name, "UTF-8");
     }
 
     // An ncc.html as old tools wrote it: HTML 4, upper-case tags, unclosed metas and paragraphs, entities.
@@ -229,6 +320,168 @@ private slots:
         QCOMPARE(book->phrases[0].textFile, "testo.HTML");
         QCOMPARE(book->headings[0].target.smil, "Parte Uno.SMIL");
         QCOMPARE(book->headings[0].target.phrase, 0);
+    }
+
+    // Two files whose names differ in letter case alone: the disk and the book's reader pick the same one, the name
+    // written exactly when there is one, else the first by character codes (the reader once took the last listed).
+    void letterCaseOneRule()
+    {
+        const CaseNames names({"cap1.mp3", "Cap1.mp3", "CAP1.mp3", "altro.mp3"});
+        QCOMPARE(names.find("cap1.mp3"), "cap1.mp3");
+        QCOMPARE(names.find("Cap1.mp3"), "Cap1.mp3");
+        QCOMPARE(names.find("cAP1.MP3"), "CAP1.mp3");
+        QCOMPARE(names.find("ALTRO.MP3"), "altro.mp3");
+        QCOMPARE(names.find("cap2.mp3"), QString());
+        QCOMPARE(CaseNames({"b.MP3", "B.mp3"}).find("b.mp3"), CaseNames({"B.mp3", "b.MP3"}).find("b.mp3"));
+
+        QTemporaryDir dir;
+        DiskFiles files;
+        const QString b = dir.path();
+        put(files, b + "/ncc.html", heading(1, "s.smil#x", "Uno"));
+        put(files, b + "/s.smil",
+            smil(par("x", "Cap1.MP3", "0", "1") + par("y", "cap1.mp3", "1", "2") + "<par id=\"z\"><text src=\"T.HTML#t\"/>"
+                 "<audio src=\"cap1.mp3\" clip-begin=\"2\" clip-end=\"3\"/></par>"));
+        for (const char *name : {"cap1.mp3", "CAP1.mp3", "Cap1.mp3x", "t.html", "T.html"})
+            put(files, b + "/" + name, "");
+        const std::optional<Book> book = openBook(files, b);
+        QVERIFY(book && book->problems.isEmpty());
+        QCOMPARE(book->phrases[0].audio, "CAP1.mp3");
+        QCOMPARE(files.resolve(b + "/Cap1.MP3"), b + "/CAP1.mp3");
+        QCOMPARE(book->phrases[1].audio, "cap1.mp3");
+        QCOMPARE(files.resolve(b + "/cap1.mp3"), b + "/cap1.mp3");
+        QCOMPARE(book->phrases[2].textFile, "T.html");
+        QCOMPARE(files.resolve(b + "/T.HTML"), b + "/T.html");
+    }
+
+    // The lookups built when the book is read agree with a walk of every phrase in reading order: by saved name and
+    // by a link of the text into a SMIL file (one name in two folders, a name repeated, an anchor of no phrase).
+    void lookupsByName()
+    {
+        const Book book = walkedBook();
+        QCOMPARE(book.anchor("b.smil", "seq"), 6);
+        QVERIFY(!book.hasText());
+        auto walkNamed = [&](const QString &name) {
+            for (size_t i = 0; i < book.phrases.size(); ++i)
+                if (book.phrases[i].name() == name)
+                    return int(i);
+            return -1;
+        };
+        for (const char *name :
+             {"a.smil#p1", "a.smil#", "sub/A.SMIL#p2", "b.smil#seq", "b.smil#p2", "A.smil#p1", "c.smil#p7", ""})
+            QCOMPARE(book.phraseNamed(name), walkNamed(name));
+
+        auto walkLink = [&](const QString &file, const QString &id) {
+            int found = -1;
+            for (size_t i = 0; i < book.phrases.size(); ++i) {
+                const Phrase &p = book.phrases[i];
+                if (p.smil.section('/', -1).compare(file, Qt::CaseInsensitive) != 0)
+                    continue;
+                if (found < 0 || p.id == id) {
+                    found = int(i);
+                    if (p.id == id)
+                        break;
+                }
+            }
+            return found;
+        };
+        for (const char *file : {"a.smil", "A.Smil", "b.smil", "c.SMIL", "d.smil"})
+            for (const char *id : {"p1", "p2", "p6", "", "nessuno"})
+                QVERIFY2(book.phraseOfLink(file, id) == walkLink(file, id), qPrintable(QString("%1#%2").arg(file, id)));
+    }
+
+    // The phrase an audio file's time falls in agrees with a walk of every phrase (clips out of order, overlapping,
+    // repeated, of no length; names in another letter case).
+    void lookupsByAudio()
+    {
+        const Book book = walkedBook();
+        auto walkHolding = [&](const QString &audio, double at) {
+            for (size_t i = 0; i < book.phrases.size(); ++i) {
+                const Phrase &p = book.phrases[i];
+                if (p.audio.compare(audio, Qt::CaseInsensitive) == 0 && p.clipBegin <= at && at < p.clipEnd)
+                    return int(i);
+            }
+            return -1;
+        };
+        for (const char *audio : {"x.mp3", "X.mp3", "y.MP3", "z.mp3", ""})
+            for (double at = -0.5; at <= 9; at += 0.25)
+                QVERIFY2(book.phraseHolding(audio, at) == walkHolding(audio, at),
+                         qPrintable(QString("%1 %2").arg(audio).arg(at)));
+    }
+
+    // The contents and the help are written over a blank page once the browser reports it loaded, the call having
+    // returned at once; a newer body asked for meanwhile takes the older one's place; the help is the program's page's
+    // body alone, and one that cannot be read is said, the view staying as it was.
+    void viewsWaitForTheBlankPage()
+    {
+        Views v;
+        QVERIFY(v.books.daisyBook());
+        v.text.moved(); // the book opened, no phrase read yet: its contents
+        QCOMPARE(v.browser.navigations, QStringList{"about:blank"});
+        QCOMPARE(v.browser.bodies, QStringList());
+        QCOMPARE(v.text.shown(), "contents");
+        v.browser.load("about:blank");
+        QCOMPARE(v.browser.bodies.size(), 1);
+        const QString contents = v.browser.bodies[0];
+        QVERIFY2(contents.startsWith("<h1>Libro &amp; co</h1><p id='qyr-titolo-0' style='margin-left:0em'>"),
+                 qPrintable(contents));
+        QVERIFY(contents.contains("<p id='qyr-titolo-1' style='margin-left:2em'><a href='" +
+                                  DaisyReading::headingLink(1) + "'>Due e tre</a></p>"));
+        QCOMPARE(DaisyReading::headingOfLink("about:blank" + DaisyReading::headingLink(1)), 1);
+        // On the blank page already: the help is written at once, in the same call.
+        v.reading.help();
+        QCOMPARE(v.browser.bodies.size(), 2);
+        QCOMPARE(v.browser.bodies[1], "\n<h1>Aiuto</h1>\n");
+        QCOMPARE(v.text.shown(), "help");
+        QCOMPARE(v.browser.navigations.size(), 1);
+        // Another page meanwhile: the contents wait for a new blank page, and the help asked before it loads takes
+        // their place; the body is written once, when the page is there.
+        v.browser.navigate("file:///libro/altro.html");
+        v.browser.load("file:///libro/altro.html");
+        v.reading.contents();
+        v.reading.help();
+        QCOMPARE(v.browser.bodies.size(), 2);
+        v.browser.load("about:blank");
+        QCOMPARE(v.browser.bodies.size(), 3);
+        QCOMPARE(v.browser.bodies[2], "\n<h1>Aiuto</h1>\n");
+        v.browser.load("about:blank"); // a later load of the blank page writes nothing again
+        QCOMPARE(v.browser.bodies.size(), 3);
+        // A help page that cannot be read: said, and the view stays.
+        v.files.contents.remove(test::FakeFiles::norm("/programma/guida.htm"));
+        v.reading.contents();
+        v.browser.load("about:blank");
+        QCOMPARE(v.text.shown(), "contents");
+        v.reading.help();
+        QCOMPARE(v.lblOSD.caption(), "Guida non disponibile");
+        QCOMPARE(v.text.shown(), "contents");
+        QCOMPARE(v.dialogs.shown.size(), 0);
+    }
+
+    // With another kind of book open, every key of the DAISY reading does nothing: nothing thrown, said or asked.
+    void keysWithoutADaisyBook()
+    {
+        Views v;
+        put(v.files, "/altro/Index.htm", "<title>Altro</title>");
+        QVERIFY(v.books.open("/altro"));
+        QVERIFY(!v.books.daisyBook() && !v.reading.active());
+        v.dialogs.shown.clear();
+        DaisyReading &r = v.reading;
+        r.start();
+        for (auto key : {&DaisyReading::nextHeading, &DaisyReading::previousHeading, &DaisyReading::cycleLevel,
+                         &DaisyReading::nextPage, &DaisyReading::previousPage, &DaisyReading::nextPhrase,
+                         &DaisyReading::previousPhrase, &DaisyReading::whereAmI, &DaisyReading::goToPage,
+                         &DaisyReading::goToTime, &DaisyReading::contents, &DaisyReading::help, &DaisyReading::follow})
+            (r.*key)();
+        r.skip(true);
+        r.goToHeading(0);
+        r.goToPhrase(0);
+        r.recall("s.smil#a", 1);
+        r.playerState(8);
+        QCOMPARE(r.phrase(), -1);
+        QCOMPARE(r.phraseName(), QString());
+        QCOMPARE(r.bookTime(), 0.0);
+        QCOMPARE(v.dialogs.shown.size(), 0);
+        QCOMPARE(v.lblOSD.caption(), QString());
+        QCOMPARE(v.browser.navigations, QStringList());
     }
 
     // Which folders hold a DAISY book.

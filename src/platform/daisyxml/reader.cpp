@@ -1,4 +1,5 @@
 #include "reader.h"
+#include "../files/casenames.h"
 #include "navigation.h"
 #include "smil.h"
 
@@ -9,8 +10,8 @@ namespace {
 constexpr qint64 kMaxNavigation = 64 * 1024 * 1024;
 constexpr qint64 kMaxSmil = 16 * 1024 * 1024;
 
-// The book's folders as listed, each read once: names resolved case-insensitively,
-// paths relative to the book's folder with "/" between names.
+// The book's folders as listed, each read once: names resolved in any letter case
+// by the one rule of CaseNames, paths relative to the book's folder with "/" between names.
 class Folder {
 public:
     Folder(IFiles &files, const QString &root) : files_(files), root_(root)
@@ -40,7 +41,7 @@ public:
                 parts.removeLast();
                 continue;
             }
-            const QString found = listing(parts.join(QLatin1Char('/'))).value(part.toLower());
+            const QString found = listing(parts.join(QLatin1Char('/'))).find(part);
             if (found.isEmpty())
                 return remember(key, QString());
             parts << found;
@@ -48,7 +49,7 @@ public:
         return remember(key, parts.join(QLatin1Char('/')));
     }
 
-    QStringList names(const QString &dir = QString()) { return listing(dir).values(); }
+    QStringList names(const QString &dir = QString()) { return listing(dir).names(); }
 
     static QString dirOf(const QString &relative)
     {
@@ -57,15 +58,12 @@ public:
     }
 
 private:
-    const QHash<QString, QString> &listing(const QString &dir)
+    const CaseNames &listing(const QString &dir)
     {
         auto it = listings_.find(dir);
         if (it == listings_.end()) {
-            QHash<QString, QString> names;
             const QString full = dir.isEmpty() ? root_ : path(dir);
-            for (const QString &n : files_.files(full) + files_.folders(full))
-                names.insert(n.toLower(), n);
-            it = listings_.insert(dir, names);
+            it = listings_.insert(dir, CaseNames(files_.files(full) + files_.folders(full)));
         }
         return *it;
     }
@@ -77,7 +75,7 @@ private:
 
     IFiles &files_;
     QString root_;
-    QHash<QString, QHash<QString, QString>> listings_;
+    QHash<QString, CaseNames> listings_;
     QHash<QString, QString> resolved_;
 };
 
@@ -150,7 +148,7 @@ public:
                 continue;
             }
             t.smil = disk;
-            const int at = anchors_.value(t.smil.toLower() + QLatin1Char('#') + t.id, -1);
+            const int at = book_.anchor(t.smil, t.id);
             t.phrase = at >= 0 ? at : smilStart_.value(key, -1);
         }
     }
@@ -166,9 +164,8 @@ private:
     {
         const int offset = int(book_.phrases.size());
         const QString dir = Folder::dirOf(smil);
-        const QString lower = smil.toLower() + QLatin1Char('#');
         for (const auto &[id, phrase] : file.anchors)
-            anchors_.insert(lower + id, offset + phrase);
+            book_.addAnchor(smil, id, offset + phrase);
         for (const QString &bad : file.badTimes)
             book_.addProblem(QStringLiteral("Tempo non valido in %1: %2").arg(smil, bad));
         // A file's clips mostly name one audio and one text file: each resolved once in a row.
@@ -208,7 +205,6 @@ private:
     Folder &folder_;
     Book &book_;
     QHash<QString, int> smilStart_; // where each SMIL file's phrases begin, or would have
-    QHash<QString, int> anchors_;   // "file.smil#id" in lower-case file name -> phrase
     QHash<QString, QSet<QByteArray>> wanted_;
     const QSet<QByteArray> none_;
 };

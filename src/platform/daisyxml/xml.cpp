@@ -1,6 +1,8 @@
 #include "xml.h"
 
 #include <QRegularExpression>
+#include <QStringDecoder>
+#include <algorithm>
 #include <libxml/HTMLparser.h>
 #include <libxml/encoding.h>
 #include <libxml/parser.h>
@@ -37,7 +39,8 @@ bool known(const QByteArray &name)
 QByteArray usable(QByteArray name)
 {
     name = name.trimmed().toLower();
-    static const char *const western[] = {"iso-8859-1", "iso8859-1", "latin1", "latin-1", "us-ascii", "ascii", "cp1252"};
+    static const char *const western[] = {"iso-8859-1", "iso8859-1", "latin1", "latin-1",
+                                          "us-ascii",   "ascii",     "cp1252"};
     for (const char *w : western)
         if (name == w)
             return "windows-1252";
@@ -57,32 +60,21 @@ Encoding bom(const QByteArray &b)
 
 QByteArray declared(const QByteArray &b)
 {
-    static const QRegularExpression decl(QStringLiteral(R"(^\s*<\?xml[^>]*?\sencoding\s*=\s*["']([A-Za-z0-9._:-]+)["'])"));
+    static const QRegularExpression decl(
+        QStringLiteral(R"(^\s*<\?xml[^>]*?\sencoding\s*=\s*["']([A-Za-z0-9._:-]+)["'])"));
     const QRegularExpressionMatch m = decl.match(QString::fromLatin1(b.left(256)));
     return m.hasMatch() ? usable(m.captured(1).toLatin1()) : QByteArray();
 }
 
+// Qt's decoder judges: no overlong form, encoded surrogate, value past U+10FFFF or cut sequence.
 bool validUtf8(const QByteArray &b, bool &anyHigh)
 {
-    anyHigh = false;
-    const auto *p = reinterpret_cast<const unsigned char *>(b.constData());
-    const qsizetype n = b.size();
-    for (qsizetype i = 0; i < n;) {
-        const unsigned char c = p[i];
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        anyHigh = true;
-        const int more = c >= 0xC2 && c <= 0xDF ? 1 : c >= 0xE0 && c <= 0xEF ? 2 : c >= 0xF0 && c <= 0xF4 ? 3 : -1;
-        if (more < 0 || i + more >= n)
-            return false;
-        for (int k = 1; k <= more; ++k)
-            if ((p[i + k] & 0xC0) != 0x80)
-                return false;
-        i += more + 1;
-    }
-    return true;
+    anyHigh = std::any_of(b.cbegin(), b.cend(), [](char c) { return uchar(c) >= 0x80; });
+    if (!anyHigh)
+        return true;
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    [[maybe_unused]] const QString text = utf8.decode(b);
+    return !utf8.hasError();
 }
 
 QByteArray guess(const QByteArray &b)

@@ -1,6 +1,7 @@
 #include "diskfiles.h"
 #include "../bookpath.h"
 #include "../errors.h"
+#include "casenames.h"
 
 #include <QDir>
 #include <QFile>
@@ -35,15 +36,9 @@ QString DiskFiles::resolve(const QString &path)
             current = direct;
             continue;
         }
-        QString match;
-        const QStringList entries =
-            QDir(current).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-        for (const QString &e : entries) {
-            if (e.compare(part, Qt::CaseInsensitive) == 0) {
-                match = e;
-                break;
-            }
-        }
+        const QString match =
+            CaseNames(QDir(current).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
+                .find(part);
         if (match.isEmpty())
             return QString();
         current = QDir(current).filePath(match);

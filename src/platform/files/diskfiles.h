@@ -1,7 +1,8 @@
 #pragma once
 // Files on disk. On case-sensitive file systems a name is matched without
 // regard to letter case, one path component at a time, since books made on
-// Windows say CAP1.MP3 for cap1.mp3.
+// Windows say CAP1.MP3 for cap1.mp3; of two names differing in case alone,
+// the one CaseNames picks.
 #include "../files.h"
 
 namespace qyr {
