@@ -8,7 +8,7 @@
 #include "navigation/daisytext.h"
 #include "platform/daisyxml/daisyreader.h"
 #include "platform/errorreport.h"
-#include "player/playerslot.h"
+#include "services/playerslot.h"
 #include "services/feedback.h"
 #include "services/playersettings.h"
 #include "services/settings.h"
