@@ -8,7 +8,7 @@
 #include "../platform/media/qtmedia.h"
 #include "../platform/store/sqlite/sqliteregistry.h"
 #include "observedmedia.h"
-#include "videowindow.h"
+#include "qtvideowindow.h"
 #ifdef Q_OS_WIN
 #include "../platform/store/winreg/winregistry.h"
 #endif
@@ -255,6 +255,27 @@ int startAndRun(QApplication &app, Program &program, MainWindow &window, Automat
     return app.exec();
 }
 
+// What was said while the settings and the book were opened, once the
+// program can show it.
+void showNotices(Program &program, const QString &storeNotice, const QString &bookNotice)
+{
+    for (const auto &[title, text] : {std::pair{QStringLiteral("Impostazioni"), storeNotice},
+                                      std::pair{QStringLiteral("Apertura del libro"), bookNotice}})
+        if (!text.isEmpty())
+            program.showError(title, text);
+}
+
+// Its name, the accessible interfaces, Enter on the focused button, Qt's own
+// texts in Italian, and the C numbers libmpv needs.
+void setUpApplication(QApplication &app)
+{
+    QApplication::setApplicationName(QStringLiteral("qyrplayer"));
+    installAccessibility();
+    installEnterPressesFocusedButton();
+    installItalianQtTexts(app);
+    std::setlocale(LC_NUMERIC, "C"); // shown numbers use QLocale
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -263,11 +284,7 @@ int main(int argc, char **argv)
     clock.start();
     prepareWebEngine();
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("qyrplayer"));
-    installAccessibility();
-    installEnterPressesFocusedButton();
-    installItalianQtTexts(app);
-    std::setlocale(LC_NUMERIC, "C"); // libmpv needs it; shown numbers use QLocale
+    setUpApplication(app);
 
     Options options;
     if (!readOptions(app, options))
@@ -299,10 +316,10 @@ int main(int argc, char **argv)
                 .timers = pump,
                 .browser = window.browser(),
                 .createMedia = nullptr,
-                .appFolder = book};
+                .appFolder = book,
+                .daisy = &daisy,
+                .helpPage = absolute(defaultBook()) + QStringLiteral("/INCLUDE/help.htm")};
     addPlayers(ports, files, automation.get(), options.audioOut);
-    ports.daisy = &daisy;
-    ports.helpPage = absolute(defaultBook()) + QStringLiteral("/INCLUDE/help.htm");
 #ifdef QYR_WITH_HIVEX
     HivexReader hives;
     ports.hives = &hives;
@@ -316,9 +333,6 @@ int main(int argc, char **argv)
     SessionEnd sessionEnd(endSession);
     wireEnding(app, window, program, automation.get(), endSession);
 
-    for (const auto &[title, text] : {std::pair{QStringLiteral("Impostazioni"), storeNotice},
-                                      std::pair{QStringLiteral("Apertura del libro"), bookNotice}})
-        if (!text.isEmpty())
-            program.showError(title, text);
+    showNotices(program, storeNotice, bookNotice);
     return startAndRun(app, program, window, automation.get());
 }

@@ -108,7 +108,7 @@ struct Views {
     TextBox TextAvantiIndietro{"TextAvantiIndietro"};
     Feedback feedback{{er, players, prefs, TimerOSD, frmOSD, lblOSD, chkAudioOff}};
     DaisyFolderReader reader{files};
-    Books books{{er, files, dialogs, view, players, &reader, "/libro", [](const QString &) {}, [] {}, [] {}}};
+    Books books{{er, files, dialogs, view, [this] { players.stop(); }, &reader, "/libro", [](const QString &) {}, [] {}}};
     DaisyReading reading{{er, clock, dialogs, players, feedback, books, TimerDaisy, TextAvantiIndietro}};
     DaisyText text{{browser, &reader, books, reading, files, feedback, "/programma/guida.htm"}};
 

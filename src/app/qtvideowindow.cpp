@@ -1,4 +1,4 @@
-#include "videowindow.h"
+#include "qtvideowindow.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
