@@ -17,6 +17,8 @@ if [ "${1:-}" = "--tests" ]; then
   pkgs+=(xvfb xdotool dbus-x11 at-spi2-core orca)
   # The desktop entry and AppStream metadata validated; the Debian package made.
   pkgs+=(desktop-file-utils appstream dpkg-dev)
+  # Universal Ctags reads the functions whose length a test checks.
+  pkgs+=(universal-ctags)
 fi
 if ! command -v dpkg-query >/dev/null 2>&1 || ! command -v apt-get >/dev/null 2>&1; then
   # Not a Debian system: the names of the packages above mean nothing here.

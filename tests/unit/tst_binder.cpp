@@ -13,81 +13,81 @@
 
 using namespace qyr;
 
+namespace {
+
+// One model of each kind bound to its widget, in one window.
+struct Bound {
+    QWidget window;
+    const Twips t; // 15 twips a pixel
+    TextBox box{"box"};
+    CheckBox check{"check"};
+    Button button{"button"};
+    ListBox marks{"marks"};
+    PathList files{"files"}, drives{"drives"};
+    Control a{"a"}, b{"b"};
+    OptionGroup group{"group", {&a, &b}};
+    QLineEdit *edit = new QLineEdit(&window);
+    QCheckBox *tick = new QCheckBox(&window);
+    QPushButton *push = new QPushButton(&window);
+    QListWidget *list = new QListWidget(&window), *fileList = new QListWidget(&window);
+    QComboBox *combo = new QComboBox(&window);
+    std::vector<QRadioButton *> radios{new QRadioButton(&window), new QRadioButton(&window)};
+
+    Bound()
+    {
+        files.setItems({"a.reg", "b.reg", "c.reg"});
+        drives.setItems({"/", "/media"});
+        drives.setPath("/");
+        bindTextBox(box, edit, t);
+        bindCheckBox(check, tick, t);
+        bindButton(button, push, t);
+        bindList(marks, list, t);
+        bindPathList(files, fileList, t);
+        bindDriveList(drives, combo, t);
+        bindOptions(group, radios, t);
+    }
+};
+
+} // namespace
+
 class TstBinder : public QObject {
     Q_OBJECT
 private slots:
     void modelChangesReachTheWidget()
     {
-        QWidget window;
-        const Twips t; // 15 twips a pixel
-        TextBox box("box");
-        auto *edit = new QLineEdit(&window);
-        bindTextBox(box, edit, t);
-        QCOMPARE(edit->objectName(), "box");
-        box.setGeometry(150, 300, 1500, 450);
-        QCOMPARE(edit->geometry(), QRect(10, 20, 100, 30));
-        box.setToolTip("aiuto");
-        QCOMPARE(edit->toolTip(), "aiuto");
-        box.setEnabled(false);
-        QVERIFY(!edit->isEnabled());
-        box.setVisible(false);
-        QVERIFY(edit->isHidden());
-        box.setText("10");
-        QCOMPARE(edit->text(), "10");
-
-        CheckBox check("check");
-        auto *tick = new QCheckBox(&window);
-        bindCheckBox(check, tick, t);
-        check.setValue(1);
-        QVERIFY(tick->isChecked());
-    }
-
-    void listsFollowTheirModels()
-    {
-        QWidget window;
-        const Twips t;
+        Bound w;
+        QCOMPARE(w.edit->objectName(), "box");
+        w.box.setGeometry(150, 300, 1500, 450);
+        QCOMPARE(w.edit->geometry(), QRect(10, 20, 100, 30));
+        w.box.setToolTip("aiuto");
+        QCOMPARE(w.edit->toolTip(), "aiuto");
+        w.box.setEnabled(false);
+        QVERIFY(!w.edit->isEnabled());
+        w.box.setVisible(false);
+        QVERIFY(w.edit->isHidden());
+        w.box.setText("10");
+        QCOMPARE(w.edit->text(), "10");
+        w.check.setValue(1);
+        QVERIFY(w.tick->isChecked());
         // The bookmark list shows what was added once the adding is over.
-        ListBox marks("marks");
-        auto *list = new QListWidget(&window);
-        bindList(marks, list, t);
-        marks.addItem("uno");
-        marks.addItem("due");
-        QTRY_COMPARE(list->count(), 2);
-        marks.setListIndex(1);
-        QCOMPARE(list->currentRow(), 1);
-
-        PathList files("files");
-        auto *fileList = new QListWidget(&window);
-        bindPathList(files, fileList, t);
-        files.setItems({"a.reg", "b.reg", "c.reg"});
-        QCOMPARE(fileList->count(), 3);
-        files.setListIndex(2);
-        QCOMPARE(fileList->currentRow(), 2);
-
-        PathList drives("drives");
-        auto *combo = new QComboBox(&window);
-        bindDriveList(drives, combo, t);
-        drives.setItems({"/", "/media"});
-        drives.setPath("/media");
-        QCOMPARE(combo->count(), 2);
-        QCOMPARE(combo->currentText(), "/media");
-    }
-
-    void choicesAndMessagesReachTheWidget()
-    {
-        QWidget window;
-        const Twips t;
-        Control a("a"), b("b");
-        OptionGroup group("group", {&a, &b});
-        std::vector<QRadioButton *> radios{new QRadioButton(&window), new QRadioButton(&window)};
-        bindOptions(group, radios, t);
-        group.select(1);
-        QVERIFY(radios[1]->isChecked() && !radios[0]->isChecked());
+        w.marks.addItem("uno");
+        w.marks.addItem("due");
+        QTRY_COMPARE(w.list->count(), 2);
+        w.marks.setListIndex(1);
+        QCOMPARE(w.list->currentRow(), 1);
+        QCOMPARE(w.fileList->count(), 3);
+        w.files.setListIndex(2);
+        QCOMPARE(w.fileList->currentRow(), 2);
+        w.drives.setPath("/media");
+        QCOMPARE(w.combo->count(), 2);
+        QCOMPARE(w.combo->currentText(), "/media");
+        w.group.select(1);
+        QVERIFY(w.radios[1]->isChecked() && !w.radios[0]->isChecked());
 
         // Every message is said, also one that repeats the text on screen.
         Label osd("osd");
         QStringList said;
-        bindAnnouncer(osd, new MessageLabel(&window), t, [&](const QString &s) { said << s; });
+        bindAnnouncer(osd, new MessageLabel(&w.window), w.t, [&](const QString &s) { said << s; });
         osd.setCaption("Pausa");
         osd.notifyChanged(Prop::Caption);
         QCOMPARE(said, QStringList({"Pausa", "Pausa"}));
@@ -95,63 +95,33 @@ private slots:
 
     void readerEditsReachTheModel()
     {
-        QWidget window;
-        const Twips t;
-        TextBox box("box");
-        box.setGeometry(0, 0, 1500, 300);
-        auto *edit = new QLineEdit(&window);
-        bindTextBox(box, edit, t);
-        int done = 0;
-        box.EditingDone.connect([&] { ++done; });
-
-        CheckBox check("check");
-        auto *tick = new QCheckBox(&window);
-        bindCheckBox(check, tick, t);
-        int ticks = 0;
-        check.Click.connect([&] { ++ticks; });
-
-        Button button("button");
-        auto *push = new QPushButton(&window);
-        bindButton(button, push, t);
-        int pushes = 0;
-        button.Click.connect([&] { ++pushes; });
-
-        PathList files("files");
-        files.setItems({"a.reg", "b.reg", "c.reg"});
-        auto *fileList = new QListWidget(&window);
-        bindPathList(files, fileList, t);
-
-        PathList drives("drives");
-        drives.setItems({"/", "/media"});
-        drives.setPath("/");
-        auto *combo = new QComboBox(&window);
-        bindDriveList(drives, combo, t);
-
-        Control a("a"), b("b");
-        OptionGroup group("group", {&a, &b});
-        group.select(1);
-        std::vector<QRadioButton *> radios{new QRadioButton(&window), new QRadioButton(&window)};
-        bindOptions(group, radios, t);
+        Bound w;
+        w.box.setGeometry(0, 0, 1500, 300);
+        w.group.select(1);
+        int done = 0, ticks = 0, pushes = 0;
         QList<int> chosen;
-        group.Click.connect([&](int i) { chosen << i; });
+        w.box.EditingDone.connect([&] { ++done; });
+        w.check.Click.connect([&] { ++ticks; });
+        w.button.Click.connect([&] { ++pushes; });
+        w.group.Click.connect([&](int i) { chosen << i; });
 
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QTest::keyClicks(edit, "42");
-        QCOMPARE(box.text(), "42");
-        QTest::keyClick(edit, Qt::Key_Return);
+        w.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w.window));
+        QTest::keyClicks(w.edit, "42");
+        QCOMPARE(w.box.text(), "42");
+        QTest::keyClick(w.edit, Qt::Key_Return);
         QCOMPARE(done, 1);
-        tick->click();
-        QCOMPARE(check.value(), 1);
+        w.tick->click();
+        QCOMPARE(w.check.value(), 1);
         QCOMPARE(ticks, 1);
-        push->click();
+        w.push->click();
         QCOMPARE(pushes, 1);
-        fileList->setCurrentRow(1);
-        QCOMPARE(files.listIndex(), 1);
-        QTest::keyClick(combo, Qt::Key_Down);
-        QCOMPARE(drives.path(), "/media");
-        radios[0]->click();
-        QCOMPARE(group.selected(), 0);
+        w.fileList->setCurrentRow(1);
+        QCOMPARE(w.files.listIndex(), 1);
+        QTest::keyClick(w.combo, Qt::Key_Down);
+        QCOMPARE(w.drives.path(), "/media");
+        w.radios[0]->click();
+        QCOMPARE(w.group.selected(), 0);
         QCOMPARE(chosen, QList<int>({0}));
     }
 };

@@ -4,7 +4,6 @@
 #include "platform/errorreport.h"
 
 #include <QLocale>
-#include <functional>
 #include <QtTest>
 
 using namespace qyr;
@@ -116,57 +115,6 @@ private slots:
         QCOMPARE(ticks, 0);
         clock.advance(500);
         QCOMPARE(ticks, 1);
-    }
-
-    // The widget layer mirrors a model by the property it reports: a setter
-    // that reports another one, or none, leaves the widget behind.
-    void eachSetterReportsItsOwnProperty()
-    {
-        TextBox box("box");
-        CheckBox check("check");
-        ListBox list("list");
-        PathList files("files");
-        const struct {
-            const char *what;
-            Control &model;
-            std::function<void()> set;
-            Prop prop;
-            bool againRaises; // a list's contents are reported even when unchanged
-        } cases[] = {
-            {"visible", box, [&] { box.setVisible(false); }, Prop::Visible, false},
-            {"enabled", box, [&] { box.setEnabled(false); }, Prop::Enabled, false},
-            {"left", box, [&] { box.setLeft(10); }, Prop::Geometry, false},
-            {"top", box, [&] { box.setTop(20); }, Prop::Geometry, false},
-            {"width", box, [&] { box.setWidth(30); }, Prop::Geometry, false},
-            {"height", box, [&] { box.setHeight(40); }, Prop::Geometry, false},
-            {"toolTip", box, [&] { box.setToolTip("aiuto"); }, Prop::ToolTip, false},
-            {"caption", box, [&] { box.setCaption("titolo"); }, Prop::Caption, false},
-            {"text", box, [&] { box.setText("testo"); }, Prop::Text, false},
-            {"value", check, [&] { check.setValue(1); }, Prop::Value, false},
-            {"addItem", list, [&] { list.addItem("uno"); }, Prop::Items, true},
-            {"listIndex", list, [&] { list.setListIndex(0); }, Prop::ListIndex, false},
-            {"tabStop", list, [&] { list.setTabStop(40); }, Prop::TabStop, true},
-            {"removeItem", list, [&] { list.removeItem(0); }, Prop::Items, true},
-            {"clear", list, [&] { list.clear(); }, Prop::Items, true},
-            {"setItems", files, [&] { files.setItems({"a", "b"}); }, Prop::Items, true},
-            {"path", files, [&] { files.setPath("/libri"); }, Prop::Path, false},
-            {"pattern", files, [&] { files.setPattern("*.reg"); }, Prop::Pattern, false},
-        };
-        for (const auto &c : cases) {
-            QList<Prop> seen;
-            c.model.PropertyChanged.clear();
-            c.model.PropertyChanged.connect([&](Prop p) { seen << p; });
-            c.set();
-            QVERIFY2(seen == QList<Prop>({c.prop}), c.what);
-            c.set();
-            QVERIFY2(seen.size() == (c.againRaises ? 2 : 1), c.what);
-        }
-        // A repeated message is reported again, though its text is the same.
-        QList<Prop> seen;
-        box.PropertyChanged.clear();
-        box.PropertyChanged.connect([&](Prop p) { seen << p; });
-        box.notifyChanged(Prop::Caption);
-        QCOMPARE(seen, QList<Prop>({Prop::Caption}));
     }
 };
 
