@@ -32,9 +32,15 @@ public:
         return p;
     }
 
-    // The facade; a failure (91) of the caller's step when there is none.
+    // The facade in use. Before start-up has made one, a facade with no
+    // player behind it is made here, so a caller never meets an empty slot:
+    // that facade's members report their own failure by name, as they do
+    // whenever no player is behind them. Only a slot never wired (no
+    // factory) fails, as the caller's step.
     oEkoPlayer &get()
     {
+        if (!oPlayer && make_)
+            oPlayer = create();
         if (!oPlayer)
             throw QyrError(err::ObjectNotSet);
         return *oPlayer;
