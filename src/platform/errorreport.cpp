@@ -16,6 +16,13 @@ void ErrorReporter::ShowError(const QString &name, const QString &message)
     dialogs_.error(name, text);
 }
 
+void ErrorReporter::report(const QString &name, qint32 number)
+{
+    setCurrent(number, errorDescription(number));
+    ShowError(name, QString());
+    clearCurrent();
+}
+
 void ErrorReporter::setCurrent(qint32 number, const QString &description)
 {
     number_ = number;

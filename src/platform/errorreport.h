@@ -19,6 +19,9 @@ public:
     // a line break, "Codice: " and its number; otherwise the message alone.
     void ShowError(const QString &name, const QString &message);
 
+    // Reports a failure found without a throw, as a handler's guard reports
+    // one it caught: under name, with the standard description of number.
+    void report(const QString &name, qint32 number);
     // The current error, as a handler sees it while it runs.
     void setCurrent(qint32 number, const QString &description);
     void clearCurrent();

@@ -22,171 +22,154 @@ oEkoPlayer::~oEkoPlayer()
     IgnoreFailure([&] { unloadHost(); });
 }
 
-IPlayer &oEkoPlayer::current()
-{
-    if (!oCurrent)
-        throw QyrError(err::ObjectNotSet);
-    return *oCurrent;
-}
+void oEkoPlayer::missing(const char *member) { er_.report(name(member), err::ObjectNotSet); }
 
 // Rate and AutoStart get go by the selected version, not by the current
 // player: the version's own player, or none for any other version number.
-IPlayer *oEkoPlayer::byVersion()
+IPlayer *oEkoPlayer::byVersion() const
 {
-    IPlayer *p = mVersione == 1 ? o9.get() : mVersione == 0 ? oOther.get() : nullptr;
-    if ((mVersione == 1 || mVersione == 0) && !p)
-        throw QyrError(err::ObjectNotSet);
-    return p;
+    return mVersione == 1 ? o9.get() : mVersione == 0 ? oOther.get() : nullptr;
 }
 
+// Each member below is where the rest of the program meets the player: with
+// no player behind the facade it reports under its own name and gives its
+// empty value; the hosts report their own failures the same way, so nothing
+// is thrown past a member.
 float oEkoPlayer::Rate()
 {
-    return GuardValue<float>(er_, name("Get Rate"), 0.0f, [&](float &r) {
-        if (IPlayer *p = byVersion())
-            r = p->Rate();
-    });
+    if (IPlayer *p = byVersion())
+        return p->Rate();
+    return knownVersion() ? missing("Get Rate", 0.0f) : 0.0f;
 }
 
 void oEkoPlayer::setRate(float v)
 {
-    Guard(er_, name("Let Rate"), [&] {
-        if (IPlayer *p = byVersion())
-            p->setRate(v);
-    });
+    if (IPlayer *p = byVersion())
+        p->setRate(v);
+    else if (knownVersion())
+        missing("Let Rate");
 }
 
 bool oEkoPlayer::AutoStart()
 {
-    return GuardValue<bool>(er_, name("Get AutoStart"), false, [&](bool &r) {
-        if (IPlayer *p = byVersion())
-            r = p->AutoStart();
-    });
+    if (IPlayer *p = byVersion())
+        return p->AutoStart();
+    return knownVersion() ? missing("Get AutoStart", false) : false;
 }
 
 void oEkoPlayer::setAutoStart(bool v)
 {
-    Guard(er_, name("Let AutoStart"), [&] {
-        mAutoStart = v;
-        current().setAutoStart(mAutoStart);
-    });
+    mAutoStart = v;
+    if (!oCurrent)
+        return missing("Let AutoStart");
+    oCurrent->setAutoStart(mAutoStart);
 }
 
 void oEkoPlayer::setFullScreen(bool v)
 {
-    Guard(er_, name("Let FullScreen"), [&] {
-        mFullScreen = v;
-        current().setFullScreen(mFullScreen);
-    });
+    mFullScreen = v;
+    if (!oCurrent)
+        return missing("Let FullScreen");
+    oCurrent->setFullScreen(mFullScreen);
 }
 
-bool oEkoPlayer::FullScreen()
-{
-    return GuardValue<bool>(er_, name("Get FullScreen"), false, [&](bool &r) { r = current().FullScreen(); });
-}
+bool oEkoPlayer::FullScreen() { return oCurrent ? oCurrent->FullScreen() : missing("Get FullScreen", false); }
 
-bool oEkoPlayer::AudioOff()
-{
-    return GuardValue<bool>(er_, name("Get AudioOff"), false, [&](bool &r) { r = current().AudioOff(); });
-}
+bool oEkoPlayer::AudioOff() { return oCurrent ? oCurrent->AudioOff() : missing("Get AudioOff", false); }
 
 void oEkoPlayer::setAudioOff(bool v)
 {
-    Guard(er_, name("Let AudioOff"), [&] {
-        mAudioOff = v;
-        current().setAudioOff(v);
-        if (mAudioOff)
-            current().Stop_Player();
-    });
+    mAudioOff = v;
+    if (!oCurrent)
+        return missing("Let AudioOff");
+    oCurrent->setAudioOff(v);
+    if (mAudioOff)
+        oCurrent->Stop_Player();
 }
 
-QString oEkoPlayer::FileName()
-{
-    return GuardValue<QString>(er_, name("Get FileName"), QString(), [&](QString &r) { r = current().FileName(); });
-}
+QString oEkoPlayer::FileName() { return oCurrent ? oCurrent->FileName() : missing("Get FileName", QString()); }
 
 void oEkoPlayer::setFileName(const QString &v)
 {
-    Guard(er_, name("Let FileName"), [&] {
-        IPlayer &p = current();
-        if (p.FileName() != v) {
-            const auto alive = alive_;
-            PlayFileChange(v);
-            if (!*alive)
-                return; // the handler replaced this facade
-        }
-        current().setFileName(v);
-    });
+    if (!oCurrent)
+        return missing("Let FileName");
+    if (oCurrent->FileName() != v) {
+        const auto alive = alive_;
+        PlayFileChange(v);
+        if (!*alive)
+            return; // the handler replaced this facade
+        if (!oCurrent)
+            return missing("Let FileName");
+    }
+    oCurrent->setFileName(v);
 }
 
 void oEkoPlayer::Stop_Player()
 {
-    Guard(er_, name("Stop_Player"), [&] { current().Stop_Player(); });
+    if (!oCurrent)
+        return missing("Stop_Player");
+    oCurrent->Stop_Player();
 }
 
 void oEkoPlayer::Play_Player()
 {
-    Guard(er_, name("Play_Player"), [&] { current().Play_Player(); });
+    if (!oCurrent)
+        return missing("Play_Player");
+    oCurrent->Play_Player();
 }
 
 double oEkoPlayer::CurrentPosition()
 {
-    return GuardValue<double>(er_, name("Get CurrentPosition"), 0.0, [&](double &r) {
-        if (FileName().isEmpty())
-            return; // nothing loaded: 0 without asking the player
-        r = current().CurrentPosition();
-    });
+    if (FileName().isEmpty())
+        return 0.0; // nothing loaded (or no player, said by FileName): 0 without asking the player
+    return oCurrent ? oCurrent->CurrentPosition() : missing("Get CurrentPosition", 0.0);
 }
 
 void oEkoPlayer::setCurrentPosition(double v)
 {
-    Guard(er_, name("Let CurrentPosition"), [&] { current().setCurrentPosition(v); });
+    if (!oCurrent)
+        return missing("Let CurrentPosition");
+    oCurrent->setCurrentPosition(v);
 }
 
 QVariant oEkoPlayer::Duration()
 {
-    return GuardValue<QVariant>(er_, name("Get Duration"), QVariant(), [&](QVariant &r) {
-        IPlayer &p = current();
-        if (p.FileName().trimmed().isEmpty())
-            r = QVariant::fromValue<qint16>(0);
-        else
-            r = p.Duration();
-    });
+    if (!oCurrent)
+        return missing("Get Duration", QVariant());
+    if (oCurrent->FileName().trimmed().isEmpty())
+        return QVariant::fromValue<qint16>(0);
+    return oCurrent->Duration();
 }
 
 void oEkoPlayer::StopPlay()
 {
-    Guard(er_, name("StopPlay"), [&] { current().StopPlay(); });
+    if (!oCurrent)
+        return missing("StopPlay");
+    oCurrent->StopPlay();
 }
 
-QVariant oEkoPlayer::Volume()
-{
-    return GuardValue<QVariant>(er_, name("Get Volume"), QVariant(), [&](QVariant &r) { r = current().Volume(); });
-}
+QVariant oEkoPlayer::Volume() { return oCurrent ? oCurrent->Volume() : missing("Get Volume", QVariant()); }
 
 void oEkoPlayer::setVolume(const QVariant &v)
 {
-    Guard(er_, name("Let Volume"), [&] { current().setVolume(v); });
+    if (!oCurrent)
+        return missing("Let Volume");
+    oCurrent->setVolume(v);
 }
 
-bool oEkoPlayer::IsPlaying()
-{
-    return GuardValue<bool>(er_, name("IsPlaying"), false, [&](bool &r) { r = current().IsPlaying(); });
-}
+bool oEkoPlayer::IsPlaying() { return oCurrent ? oCurrent->IsPlaying() : missing("IsPlaying", false); }
 
 void oEkoPlayer::Pause_Player()
 {
-    Guard(er_, name("Pause_Player"), [&] { current().Pause_Player(); });
+    if (!oCurrent)
+        return missing("Pause_Player");
+    oCurrent->Pause_Player();
 }
 
 bool oEkoPlayer::Versione9Presente()
 {
     er_.clearCurrent();
-    try {
-        (void)(current().WMPVersionInfo() == QString());
-        return true;
-    } catch (...) {
-        return false;
-    }
+    return oCurrent != nullptr;
 }
 
 void oEkoPlayer::unloadHost()

@@ -54,8 +54,19 @@ public:
     Signal<const QString &> PlayFileChange;
 
 private:
-    IPlayer &current();
-    IPlayer *byVersion();
+    // The player of the selected version; none for another version number.
+    IPlayer *byVersion() const;
+    // The selected version is one that has a player (1 or 0).
+    bool knownVersion() const { return mVersione == 1 || mVersione == 0; }
+    // No player behind the facade: the member says so under its own name
+    // (91, the old control's missing object) and gives its empty value.
+    void missing(const char *member);
+    template <typename T>
+    T missing(const char *member, T empty)
+    {
+        missing(member);
+        return empty;
+    }
     void o9_PlayStateChange(qint32 newMode) { PlayStateChange(newMode); }
     void oOther_PlayStateChange(qint32 newMode) { PlayStateChange(newMode); }
     void unloadHost();
