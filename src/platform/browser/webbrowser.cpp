@@ -567,7 +567,12 @@ void WebBrowser::load(const QUrl &target)
 void WebBrowser::watchLoad(const QUrl &target)
 {
     const int generation = ++loadGeneration_;
-    auto current = [this, generation] { return generation == loadGeneration_ && readyState_ != 4; };
+    // Watched until this page itself has loaded: the page it replaces may
+    // still complete after the request (a script that then hangs its
+    // renderer), and that must not count as this load done.
+    auto current = [this, generation, target] {
+        return generation == loadGeneration_ && !(readyState_ == 4 && samePage(location_, target));
+    };
     QTimer::singleShot(kPatienceMs, this, [this, target, current] {
         if (!current())
             return;
