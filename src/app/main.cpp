@@ -15,10 +15,10 @@
 #include "../books/books.h"
 #include "../books/bookview.h"
 #include "../platform/browser/webbrowser.h"
+#include "../platform/daisyxml/daisyreader.h"
 #include "../platform/errorreport.h"
 #include "../platform/ui/qtpump.h"
 #include "../platform/ui/uidialogs.h"
-#include "../platform/daisyxml/daisyreader.h"
 #include "../shell/program.h"
 #include "accessibility.h"
 #include "automation.h"
@@ -179,7 +179,8 @@ std::unique_ptr<IRegistry> openStore(const Options &o, QString &notice)
 // The two players' parts: libmpv for version 1, Qt Multimedia for the
 // player of other versions ("Altre"), a second engine for readers whose
 // system plays through it better. The automation channel hears both.
-void addPlayers(Ports &ports, DiskFiles &files, Automation *automation, const QString &audioOut)
+void addPlayers(Ports &ports, DiskFiles &files, Automation *automation, const QString &audioOut,
+                const std::function<QString()> &bookFolder)
 {
     auto report = [automation](const QString &action, const QVariant &value) {
         if (automation)
@@ -187,9 +188,10 @@ void addPlayers(Ports &ports, DiskFiles &files, Automation *automation, const QS
                 QStringLiteral("player"),
                 {{QStringLiteral("action"), action}, {QStringLiteral("value"), QJsonValue::fromVariant(value)}});
     };
-    auto resolve = [&files](const QString &name) {
-        const QString real = files.resolve(name);
-        return real.isEmpty() ? pathFromAddress(name) : real;
+    // The player opens only the open book's own files. The video the program
+    // itself ships plays from its own book, which is a book like any other.
+    auto admit = [&files, bookFolder](const QString &name) {
+        return files.admit(bookFolder(), name, BookFileKind::Audio);
     };
     auto videoWindow = [report](QWidget *surface) {
         auto w = std::make_unique<VideoWindow>(surface);
@@ -201,14 +203,14 @@ void addPlayers(Ports &ports, DiskFiles &files, Automation *automation, const QS
     ports.createMedia = [=]() -> MediaHostParts {
         auto w = videoWindow(nullptr);
         auto control = std::make_unique<MpvMediaControl>(w->surface(), audioOut);
-        control->resolvePath = resolve;
+        control->admitPath = admit;
         return MediaHostParts{std::make_unique<ObservedMedia>(std::move(control), report), std::move(w)};
     };
     ports.createOtherMedia = [=]() -> MediaHostParts {
         auto *video = new QtVideoSurface;
         auto w = videoWindow(video);
         auto control = std::make_unique<QtMediaControl>(video, audioOut);
-        control->resolvePath = resolve;
+        control->admitPath = admit;
         return MediaHostParts{std::make_unique<ObservedMedia>(std::move(control), report), std::move(w)};
     };
 }
@@ -276,6 +278,16 @@ void setUpApplication(QApplication &app)
     std::setlocale(LC_NUMERIC, "C"); // shown numbers use QLocale
 }
 
+// The automation channel, when asked for, listening from the start.
+std::unique_ptr<Automation> startAutomation(bool asked, UiDialogs &dialogs, const QElapsedTimer &clock)
+{
+    if (!asked)
+        return nullptr;
+    auto automation = std::make_unique<Automation>(dialogs, clock);
+    automation->start();
+    return automation;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -290,11 +302,7 @@ int main(int argc, char **argv)
     if (!readOptions(app, options))
         return 2;
     UiDialogs dialogs;
-    std::unique_ptr<Automation> automation;
-    if (options.automation) {
-        automation = std::make_unique<Automation>(dialogs, clock);
-        automation->start();
-    }
+    const std::unique_ptr<Automation> automation = startAutomation(options.automation, dialogs, clock);
     QString storeNotice;
     std::unique_ptr<IRegistry> store = openStore(options, storeNotice);
     if (!store) {
@@ -319,12 +327,15 @@ int main(int argc, char **argv)
                 .appFolder = book,
                 .daisy = &daisy,
                 .helpPage = absolute(defaultBook()) + QStringLiteral("/INCLUDE/help.htm")};
-    addPlayers(ports, files, automation.get(), options.audioOut);
+    Program *running = nullptr; // asked by the player, once it exists, which book is open
+    addPlayers(ports, files, automation.get(), options.audioOut,
+               [&] { return running ? running->bookFolder() : QString(); });
 #ifdef QYR_WITH_HIVEX
     HivexReader hives;
     ports.hives = &hives;
 #endif
     Program program(ports);
+    running = &program;
     window.bind(program.logic());
     dialogs.say = [&program](const QString &text) { program.say(text); };
     if (automation)

@@ -1,6 +1,7 @@
 #include "bookpath.h"
 
 #include <QDir>
+#include <QMimeDatabase>
 #include <QRegularExpression>
 #include <QUrl>
 
@@ -85,6 +86,16 @@ QString pathBelow(const QString &folder, const QString &path)
     if (!p.startsWith(root, Qt::CaseInsensitive))
         return QString();
     return p.mid(root.size());
+}
+
+} // namespace qyr
+
+namespace qyr {
+
+QString dataAddress(const QByteArray &bytes, const QString &fileName)
+{
+    const QString mime = QMimeDatabase().mimeTypeForFileNameAndData(fileName, bytes).name();
+    return QStringLiteral("data:%1;base64,%2").arg(mime, QString::fromLatin1(bytes.toBase64()));
 }
 
 } // namespace qyr

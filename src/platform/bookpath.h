@@ -23,5 +23,7 @@ QString pathBelow(const QString &folder, const QString &path);
 // True for texts that name a page by address rather than by file path.
 bool hasUrlScheme(const QString &text);
 bool isFileAddress(const QString &text);
+// A data: address holding bytes, typed by their content and the file's name.
+QString dataAddress(const QByteArray &bytes, const QString &fileName);
 
 } // namespace qyr

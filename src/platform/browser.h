@@ -27,6 +27,8 @@ public:
     virtual int readyState() = 0; // 4 = complete
     virtual QString title() = 0;
     virtual bool hasDocument() = 0;
+    // Writes the body of the page on show as given; nothing in it is read as
+    // an address of a file (pictures go in as data: addresses).
     virtual void setBodyHtml(const QString &html) = 0;
     virtual PageElement element(const QString &name) = 0; // from the snapshot taken at load
     virtual void setFocus() = 0;

@@ -2,6 +2,7 @@
 // Files port. The real adapter takes a path in any form the book may write
 // (a file:// address, "\" between names) through pathFromAddress, and on
 // case-sensitive file systems finds a file whatever the letter case asked for.
+#include "bookscope.h"
 #include "result.h"
 
 #include <QByteArray>
@@ -36,6 +37,10 @@ public:
     [[nodiscard]] virtual bool makeFolder(const QString &path) = 0; // with any folder above it
     [[nodiscard]] virtual bool makeWritable(const QString &path) = 0;
     virtual bool sameFile(const QString &a, const QString &b) = 0;
+    // A file of the book whose folder is root, named in any letter case, as
+    // the one rule for a book's files (bookscope.h) takes it: its real path,
+    // or why it is refused.
+    virtual Result<QString> admit(const QString &root, const QString &path, BookFileKind kind) = 0;
     // Where the program keeps its own files (safety copies, test exports).
     virtual QString ownFolder() = 0;
 };

@@ -13,13 +13,25 @@
 
 namespace qyr {
 
+// The page is written over a blank one, which may not read local files: the
+// book's logo goes in as data, when the book holds it as the rule for its
+// files allows.
+QString AboutPage::logoAddress() const
+{
+    const QString logo = joinPath(u.book.folder(), QStringLiteral("include/avvio.jpg"));
+    const Result<QString> real = u.files.admit(u.book.folder(), logo, BookFileKind::Image);
+    if (!real)
+        return logo;
+    const Result<QByteArray> bytes = u.files.readFile(*real, bookFileLimit(BookFileKind::Image));
+    return bytes ? dataAddress(*bytes, *real) : logo;
+}
+
 QString AboutPage::buildHtml() const
 {
     QString h;
     h += QStringLiteral("<BODY>");
-    h += QStringLiteral("<p align='center'><img border='0' src='") +
-         joinPath(u.book.folder(), QStringLiteral("include/avvio.jpg")) +
-         QStringLiteral("' alt='Logo di LumoPlayer'></p>");
+    h += QStringLiteral("<p align='center'><img border='0' src=\"") + logoAddress().toHtmlEscaped() +
+         QStringLiteral("\" alt='Logo di LumoPlayer'></p>");
     h += QStringLiteral("<h1 align='center'><b><font size='7'>LumoPlayer 4.1</font></b></h1>");
     h += QStringLiteral("<h2 Align='CENTER'><i>Software di navigazione accessibile per l'ascolto degli ") +
          QStringLiteral("audiolibri digitali.</i></h2>");

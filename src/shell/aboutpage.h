@@ -41,6 +41,7 @@ public:
     // still exists, else to the book's index.
     void openReadingPlace();
     QString buildHtml() const;
+    QString logoAddress() const;
 
     // A page the reader asked for ends the splash.
     void readerMoved(const QString &url, bool cancelled);

@@ -27,6 +27,8 @@ public:
     // A short message on the display, as every command answers.
     void say(const QString &text);
     void showError(const QString &title, const QString &text);
+    // The folder of the book open now: the only one whose files it reaches.
+    QString bookFolder() const;
 
 private:
     std::unique_ptr<frmBrowser> f_;

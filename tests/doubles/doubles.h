@@ -93,7 +93,16 @@ public:
     bool makeWritable(const QString &) override { return true; }
     bool sameFile(const QString &a, const QString &b) override { return norm(a) == norm(b); }
     QString ownFolder() override { return QStringLiteral("/config/qyrplayer"); }
-    QSet<QString> existing;
+    Result<QString> admit(const QString &root, const QString &path, BookFileKind) override
+    {
+        if (!existing.contains(norm(path)))
+            return Failure{err::FileNotFound, QStringLiteral("Il file %1 non esiste.").arg(path)};
+        if (!liesBelow(norm(root), norm(path)) || refused.contains(norm(path)))
+            return Failure{err::PathAccess, QStringLiteral("Il file %1 è fuori dal libro: non viene aperto.").arg(path)};
+        return norm(path);
+    }
+    QSet<QString> existing, refused; // refused: links out of the book
+
     QHash<QString, QByteArray> contents;
     QStringList volumeRoots, asked;
     bool bookGone = false; // a removed drive: no folder is there

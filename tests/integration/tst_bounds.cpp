@@ -2,6 +2,10 @@
 // else on the disk, and neither a script nor a link takes the reader outside the book or has such a place saved.
 #include "session.h"
 
+#include <QTcpServer>
+#include <csignal>
+#include <sys/stat.h>
+
 namespace {
 
 // A book beside a private file and a page of another folder; its pages try to read them, and to leave.
@@ -81,6 +85,61 @@ private slots:
         mark = s.count();
         QVERIFY(s.quitYes());
         QCOMPARE(s.count("setting", mark, setting("Brano")), 0);
+    }
+
+    // A DAISY book that names files outside itself (by full path, by climbing, by a link), pipes, a playlist and an
+    // EDL file leading to the web, and words in a heading that look like an address: nothing outside the book is
+    // shown, played or fetched. Each refused name is said in the opening's message; a listener on 127.0.0.1 hears
+    // nothing; the program still ends on SIGTERM.
+    void hostileBookReachesNothing()
+    {
+        QTemporaryDir dir;
+        QTcpServer web;
+        QVERIFY(web.listen(QHostAddress::LocalHost));
+        const QString addr = QString("http://127.0.0.1:%1/").arg(web.serverPort()), root = dir.filePath("libro");
+        const QString secret = dir.filePath("segreto.txt");
+        auto par = [](int i, const QString &text, const QString &audio) {
+            return QString("<par id='p%1'><text src='%2#x'/><audio src='%3' clip-begin='npt=0s' clip-end='npt=1s'/></par>")
+                .arg(i).arg(text, audio);
+        };
+        QString ncc = "<html><head><meta charset='utf-8'><title>Ostile</title></head><body>", smil = "<smil><body><seq>";
+        const QStringList pars{par(1, "t.html", "a.wav"), par(2, secret, "../fuori.wav"), par(3, "../segreto.txt", secret),
+                               par(4, "tubo.html", "tubo.mp3"), par(5, "dentro.html", "esterno.wav"),
+                               par(6, "t.html", "lista.mp3"), par(7, "t.html", "edl.mp3")};
+        for (int i = 1; i <= pars.size(); ++i) {
+            ncc += QString("<h1 id='h%1'><a href='s.smil#p%1'>%2</a></h1>").arg(i).arg(i == 1 ? "Capitolo src='" + secret + "' uno" : QString("Capitolo %1").arg(i));
+            smil += pars[i - 1];
+        }
+        QVERIFY(writeBook(dir.path(), {{"segreto.txt", "parola-segreta"}, {"fuori.wav", silence(1)}}));
+        QVERIFY(writeBook(root, {{"ncc.html", (ncc + "</body></html>").toUtf8()}, {"s.smil", (smil + "</seq></body></smil>").toUtf8()},
+                                 {"a.wav", silence(2)}, {"t.html", page("Testo", {}, "<p id='x'>Testo <img src='" + addr + "i.png'></p>",
+                                                                       "<link rel='stylesheet' href='" + addr + "s.css'>")},
+                                 {"lista.mp3", ("#EXTM3U\n" + addr + "lista.mp3\n").toUtf8()},
+                                 {"edl.mp3", ("# mpv EDL v0\n" + addr + "edl.mp3\n").toUtf8()}}));
+        QVERIFY(QFile::link(secret, root + "/dentro.html") && QFile::link(dir.filePath("fuori.wav"), root + "/esterno.wav"));
+        for (const char *fifo : {"/tubo.html", "/tubo.mp3"})
+            QVERIFY(::mkfifo(QFile::encodeName(root + fifo).constData(), 0600) == 0);
+
+        Session s(storeValues(dir.filePath("impostazioni.sqlite"), {{"TempoSp", "0"}}, root), {}, root);
+        const QString said = s.expectText("dialog", is("name", "Libro DAISY"), "text");
+        for (const QString &name : {secret, QString("../fuori.wav"), QString("../segreto.txt"), root + "/tubo.html",
+                                    root + "/tubo.mp3", root + "/dentro.html", root + "/esterno.wav"})
+            QVERIFY2(said.contains(name), qPrintable(said));
+        s.answer("ok");
+        // The playlist and the EDL file are opened as sound, which they are not.
+        for (const char *name : {"lista.mp3", "edl.mp3"}) {
+            s.expect("dialog", is("text", name, true));
+            s.answer("ok");
+        }
+        s.key('I', Ctrl);
+        const QJsonObject shown = s.stateWhen([](const QJsonObject &st) {
+            return st.value("text").toObject().value("all").toString().contains("Capitolo src=");
+        });
+        QVERIFY(!shown.value("text").toObject().value("all").toString().contains("cGFyb2xh")); // "parola" in base64
+        QCOMPARE(s.count("player", 0, action("file", "fuori.wav")) + s.count("player", 0, action("file", "segreto")), 0);
+        QVERIFY(!web.hasPendingConnections());
+        s.signal(SIGTERM);
+        QVERIFY(s.finished());
     }
 };
 

@@ -36,7 +36,7 @@ struct Book {
         Ports p{reg, files, dialogs, pump, pump, browser,
                 [this]() {
                     auto mpv = std::make_unique<MpvMediaControl>(nullptr, "null");
-                    mpv->resolvePath = [this](const QString &name) { return files.resolve(name); };
+                    mpv->admitPath = [this](const QString &name) { return files.admit(dir.path(), name, BookFileKind::Audio); };
                     auto observed = std::make_unique<ObservedMedia>(std::move(mpv), [this](const QString &a, const QVariant &v) {
                         // The host names files the Windows way.
                         actions << a + ' ' + v.toString().replace('\\', '/').section('/', -1);

@@ -10,7 +10,6 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QMimeDatabase>
 #include <QRegularExpression>
 #include <QEvent>
 #include <QTimer>
@@ -52,18 +51,6 @@ QString realPath(const QString &path)
         return real;
     const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
     return folder.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : folder + QLatin1Char('/') + info.fileName();
-}
-
-bool below(const QString &folder, const QString &path)
-{
-#ifdef Q_OS_WIN
-    constexpr Qt::CaseSensitivity cs = Qt::CaseInsensitive;
-#else
-    constexpr Qt::CaseSensitivity cs = Qt::CaseSensitive;
-#endif
-    if (folder.isEmpty())
-        return false;
-    return path.startsWith(folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/'), cs);
 }
 
 QString jsString(const QString &text)
@@ -297,10 +284,18 @@ public:
     void interceptRequest(QWebEngineUrlRequestInfo &info) override
     {
         const QUrl url = info.requestUrl();
-        if (!url.isLocalFile())
+        if (!url.isLocalFile()) {
+            // Nothing of a book reaches the network: only what the page holds
+            // itself (data, blobs, a blank page) loads.
+            static const QStringList kept{QStringLiteral("data"), QStringLiteral("blob"), QStringLiteral("about"),
+                                          QStringLiteral("qrc")};
+            if (!kept.contains(url.scheme().toLower()))
+                info.block(true);
             return;
+        }
         const QString asked = url.toLocalFile();
-        if (!owner_.mayRead(asked, info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeMainFrame)) {
+        if (!owner_.mayRead(asked, kindOf(info.resourceType()),
+                            info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeMainFrame)) {
             info.block(true);
             return;
         }
@@ -317,6 +312,16 @@ public:
 
 private:
     IFiles &files_;
+    static BookFileKind kindOf(QWebEngineUrlRequestInfo::ResourceType type)
+    {
+        switch (type) {
+        case QWebEngineUrlRequestInfo::ResourceTypeImage:
+        case QWebEngineUrlRequestInfo::ResourceTypeFavicon: return BookFileKind::Image;
+        case QWebEngineUrlRequestInfo::ResourceTypeMedia: return BookFileKind::Audio;
+        default: return BookFileKind::Text;
+        }
+    }
+
     WebBrowser &owner_;
 };
 
@@ -493,19 +498,19 @@ void WebBrowser::linkActivated(const QString &href)
 
 void WebBrowser::setBookFolder(const QString &folder) { bookFolder_ = folder.isEmpty() ? QString() : realPath(folder); }
 
-bool WebBrowser::mayRead(const QString &path, bool document)
+bool WebBrowser::mayRead(const QString &path, BookFileKind kind, bool document)
 {
-    QString real = path;
-    if (!QFileInfo::exists(real)) {
-        const QString found = files_.resolve(path);
-        if (!found.isEmpty())
-            real = found;
-    }
-    real = realPath(real);
-    // A folder's listing shows what the book does not hold.
-    if (QFileInfo(real).isDir())
-        return false;
-    return below(bookFolder_, real) || (document && !programDocument_.isEmpty() && real == programDocument_);
+    const Result<QString> admitted = files_.admit(bookFolder_, path, kind);
+    if (admitted)
+        return true;
+    // A page of the book that is missing loads as the engine shows a missing
+    // file, and the program says so.
+    if (admitted.failure().number == err::FileNotFound && liesBelow(bookFolder_, realPath(path)))
+        return true;
+    // The page the program itself opened (its own pages, outside the book),
+    // still only a regular file of a text's size.
+    return document && !programDocument_.isEmpty() && realPath(path) == programDocument_ &&
+           files_.admit(folderOf(programDocument_), path, BookFileKind::Text);
 }
 
 // What a page may lead to: a file of the book (or the page the program
@@ -515,9 +520,10 @@ bool WebBrowser::keptInside(const QUrl &target, const QString &asked)
     const QString scheme = target.scheme().toLower();
     if (scheme == QLatin1String("javascript"))
         return true;
-    if (scheme == QLatin1String("about") && (target.path() == QLatin1String("blank") || target.path() == QLatin1String("srcdoc")))
+    if (scheme == QLatin1String("about") &&
+        (target.path() == QLatin1String("blank") || target.path() == QLatin1String("srcdoc")))
         return true;
-    if (target.isLocalFile() && mayRead(target.toLocalFile(), true))
+    if (target.isLocalFile() && mayRead(target.toLocalFile(), BookFileKind::Text, true))
         return true;
     NavigationRefused(asked);
     return false;
@@ -900,36 +906,9 @@ bool WebBrowser::follow(const QString &name, const QString &href)
     return true;
 }
 
-// The about page names its logo by a book path; a blank document may not read
-// local files, so the picture goes in as data.
-QString WebBrowser::inlineLocalImages(const QString &html)
-{
-    static const QRegularExpression src(QStringLiteral("src='([^']*)'"));
-    QString out;
-    int last = 0;
-    auto it = src.globalMatch(html);
-    while (it.hasNext()) {
-        const auto m = it.next();
-        out += html.mid(last, m.capturedStart(1) - last);
-        QString value = m.captured(1);
-        if (!hasUrlScheme(value)) {
-            const QString real = files_.resolve(value);
-            QFile f(real);
-            if (!real.isEmpty() && f.open(QIODevice::ReadOnly)) {
-                const QString mime = QMimeDatabase().mimeTypeForFile(QFileInfo(real)).name();
-                value = QStringLiteral("data:%1;base64,%2").arg(mime, QString::fromLatin1(f.readAll().toBase64()));
-            }
-        }
-        out += value;
-        last = m.capturedEnd(1);
-    }
-    out += html.mid(last);
-    return out;
-}
-
 void WebBrowser::setBodyHtml(const QString &html)
 {
-    page_->runJavaScript(QStringLiteral("document.body.innerHTML = %1;").arg(jsString(inlineLocalImages(html))), kWorld);
+    page_->runJavaScript(QStringLiteral("document.body.innerHTML = %1;").arg(jsString(html)), kWorld);
     highlighted_.clear();
     applyHighlight();
     readText(false);

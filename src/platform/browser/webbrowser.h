@@ -9,6 +9,7 @@
 // Frames raise BeforeNavigate2 too (links to other documents through the
 // engine's request, jumps inside their document through the page above),
 // but no DocumentComplete: the page on show is still the same page.
+#include "../bookscope.h"
 #include "../browser.h"
 
 #include <QHash>
@@ -87,7 +88,7 @@ public:
     void anchorSetByPage(const QString &to, const QString &from);
     // Whether a page may read the file at path (as asked, any letter case);
     // document: the request is for the page itself.
-    bool mayRead(const QString &path, bool document);
+    bool mayRead(const QString &path, BookFileKind kind, bool document);
 
 protected:
     bool eventFilter(QObject *obj, QEvent *e) override;
@@ -100,7 +101,6 @@ private:
     void goAhead(const QString &url);
     void load(const QUrl &target);
     void watchLoad(const QUrl &target);
-    QString inlineLocalImages(const QString &html);
     QUrl toLoadableUrl(const QString &url);
     // False, and the reader told, when a page's navigation would leave the book.
     bool keptInside(const QUrl &target, const QString &asked);
@@ -126,7 +126,7 @@ private:
     int styleSheets_ = 0;
     QUrl location_; // the document's address with the anchor last applied
     int loadGeneration_ = 0;
-    QUrl retry_; // a load to make again once a page that stopped answering is gone
+    QUrl retry_;              // a load to make again once a page that stopped answering is gone
     QString bookFolder_;      // the open book's folder, as the disk names it
     QString programDocument_; // the file the program itself last opened, wherever it is
     QHash<QString, PageElement> snapshot_;
@@ -137,7 +137,7 @@ private:
     bool showingPageMessages_ = false;
     QList<qint64> pageMessageTimes_; // when the last ones of countedPage_ were shown
     QUrl countedPage_;
-    QUrl silencedPage_; // the page whose messages the reader stopped, until another has opened
+    QUrl silencedPage_;   // the page whose messages the reader stopped, until another has opened
     QString highlight_;   // the id to mark, on this page and the next ones
     QString highlighted_; // the id marked in the document on show
 };

@@ -1,4 +1,5 @@
 #include "reader.h"
+#include "../errors.h"
 #include "../files/casenames.h"
 #include "navigation.h"
 #include "smil.h"
@@ -7,8 +8,7 @@ namespace qyr::daisy {
 
 namespace {
 
-constexpr qint64 kMaxNavigation = 64 * 1024 * 1024;
-constexpr qint64 kMaxSmil = 16 * 1024 * 1024;
+const qint64 kMaxText = bookFileLimit(BookFileKind::Text);
 
 // The book's folders as listed, each read once: names resolved in any letter case
 // by the one rule of CaseNames, paths relative to the book's folder with "/" between names.
@@ -21,6 +21,7 @@ public:
     }
 
     QString path(const QString &relative) const { return root_ + QLatin1Char('/') + relative; }
+    const QString &root() const { return root_; }
 
     // The name as on disk of a file named relative to the folder `base`, or empty.
     QString resolve(const QString &base, const QString &name)
@@ -50,6 +51,40 @@ public:
     }
 
     QStringList names(const QString &dir = QString()) { return listing(dir).names(); }
+
+    // True for a name that leads out of the book as written: a full path, an
+    // address or a drive, or more ".." than there are folders above it.
+    static bool leadsOut(const QString &base, const QString &name)
+    {
+        if (name.startsWith(QLatin1Char('/')) || name.contains(QLatin1Char(':')))
+            return true;
+        qsizetype depth = base.isEmpty() ? 0 : base.count(QLatin1Char('/')) + 1;
+        for (const QString &part : name.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+            if (part == QLatin1String(".."))
+                --depth;
+            else if (part != QLatin1String("."))
+                ++depth;
+            if (depth < 0)
+                return true;
+        }
+        return false;
+    }
+
+    // A file found in the book (relative), as the one rule for a book's files
+    // takes it or not: a link out of the book, a pipe, a file too large.
+    Result<QString> admit(const QString &relative, BookFileKind kind) const
+    {
+        return files_.admit(root_, path(relative), kind);
+    }
+
+    // Read whole, when the rule takes it.
+    Result<QByteArray> read(const QString &relative) const
+    {
+        const Result<QString> real = admit(relative, BookFileKind::Text);
+        if (!real)
+            return real.failure();
+        return files_.readFile(*real, kMaxText);
+    }
 
     static QString dirOf(const QString &relative)
     {
@@ -82,14 +117,14 @@ private:
 QString findNcc(Folder &folder) { return folder.resolve(QString(), QStringLiteral("ncc.html")); }
 
 // The first package in the folder that says it is a DAISY 3 book.
-std::optional<std::pair<QString, Package>> findPackage(IFiles &files, Folder &folder)
+std::optional<std::pair<QString, Package>> findPackage(Folder &folder)
 {
     QStringList names = folder.names();
     names.sort();
     for (const QString &n : names) {
         if (!n.endsWith(QLatin1String(".opf"), Qt::CaseInsensitive))
             continue;
-        const Result<QByteArray> bytes = files.readFile(folder.path(n), kMaxNavigation);
+        const Result<QByteArray> bytes = folder.read(n);
         if (!bytes.ok())
             continue;
         Package pkg = readOpf(*bytes);
@@ -125,9 +160,10 @@ public:
                 book_.addProblem(QStringLiteral("File SMIL mancante: %1").arg(written));
                 continue;
             }
-            const Result<QByteArray> bytes = files_.readFile(folder_.path(disk), kMaxSmil);
+            const Result<QByteArray> bytes = folder_.read(disk);
             if (!bytes.ok()) {
-                book_.addProblem(QStringLiteral("File SMIL non leggibile: %1").arg(disk));
+                book_.addProblem(
+                    QStringLiteral("File SMIL non leggibile: %1 (%2)").arg(disk, bytes.failure().description));
                 continue;
             }
             const auto wanted = wanted_.constFind(key);
@@ -175,14 +211,14 @@ private:
             if (!p.textFile.isEmpty()) {
                 if (p.textFile != textWritten) {
                     textWritten = p.textFile;
-                    textDisk = nameOf(dir, p.textFile, nullptr);
+                    textDisk = nameOf(dir, p.textFile, BookFileKind::Text, nullptr);
                 }
                 p.textFile = textDisk;
             }
             if (!p.audio.isEmpty()) {
                 if (p.audio != audioWritten) {
                     audioWritten = p.audio;
-                    audioDisk = nameOf(dir, p.audio, "File audio mancante: %1");
+                    audioDisk = nameOf(dir, p.audio, BookFileKind::Audio, "File audio mancante: %1");
                 }
                 p.audio = audioDisk;
             }
@@ -190,15 +226,40 @@ private:
         }
     }
 
-    // The name as on disk, else as written (and the problem named once).
-    QString nameOf(const QString &dir, const QString &written, const char *missing)
+    // The name as on disk, else as written (and the problem named once); none
+    // for a file the book may not reach, which is named once and never opened.
+    QString nameOf(const QString &dir, const QString &written, BookFileKind kind, const char *missing)
     {
+        if (Folder::leadsOut(dir, written)) {
+            refuse(QStringLiteral("File fuori dal libro: %1").arg(written));
+            return QString();
+        }
         const QString disk = folder_.resolve(dir, written);
-        if (!disk.isEmpty())
-            return disk;
-        if (missing)
-            book_.addProblem(QString::fromLatin1(missing).arg(written));
-        return written;
+        if (disk.isEmpty()) {
+            // Not among the book's files: missing, or there but no regular file.
+            const QString asWritten = folder_.path(dir.isEmpty() ? written : dir + QLatin1Char('/') + written);
+            if (const Result<QString> real = files_.admit(folder_.root(), asWritten, kind);
+                !real && real.failure().number != err::FileNotFound) {
+                refuse(real.failure().description);
+                return QString();
+            }
+            if (missing)
+                book_.addProblem(QString::fromLatin1(missing).arg(written));
+            return written;
+        }
+        if (const Result<QString> real = folder_.admit(disk, kind); !real) {
+            refuse(real.failure().description);
+            return QString();
+        }
+        return disk;
+    }
+
+    void refuse(const QString &problem)
+    {
+        if (!refused_.contains(problem)) {
+            refused_.insert(problem);
+            book_.addProblem(problem);
+        }
     }
 
     IFiles &files_;
@@ -207,6 +268,7 @@ private:
     QHash<QString, int> smilStart_; // where each SMIL file's phrases begin, or would have
     QHash<QString, QSet<QByteArray>> wanted_;
     const QSet<QByteArray> none_;
+    QSet<QString> refused_;
 };
 
 // The SMIL files read in reading order, the headings and pages placed on
@@ -230,9 +292,9 @@ Book daisy2(IFiles &files, Folder &folder, const QString &ncc)
 {
     Book book;
     book.format = Format::Daisy2;
-    const Result<QByteArray> bytes = files.readFile(folder.path(ncc), kMaxNavigation);
+    const Result<QByteArray> bytes = folder.read(ncc);
     if (!bytes.ok()) {
-        book.addProblem(QStringLiteral("File non leggibile: %1").arg(ncc));
+        book.addProblem(QStringLiteral("File non leggibile: %1 (%2)").arg(ncc, bytes.failure().description));
         book.finish();
         return book;
     }
@@ -255,10 +317,10 @@ Book daisy3(IFiles &files, Folder &folder, const QString &opf, const Package &pk
     if (ncx.isEmpty()) {
         book.addProblem(pkg.ncx.isEmpty() ? QStringLiteral("File NCX mancante")
                                           : QStringLiteral("File NCX mancante: %1").arg(pkg.ncx));
-    } else if (const Result<QByteArray> bytes = files.readFile(folder.path(ncx), kMaxNavigation); bytes.ok()) {
+    } else if (const Result<QByteArray> bytes = folder.read(ncx); bytes.ok()) {
         nav = readNcx(*bytes);
     } else {
-        book.addProblem(QStringLiteral("File non leggibile: %1").arg(ncx));
+        book.addProblem(QStringLiteral("File non leggibile: %1 (%2)").arg(ncx, bytes.failure().description));
     }
     if (book.title.isEmpty())
         book.title = nav.title;
@@ -274,7 +336,7 @@ std::optional<Format> formatOf(IFiles &files, const QString &folder)
     Folder f(files, folder);
     if (!findNcc(f).isEmpty())
         return Format::Daisy2;
-    if (findPackage(files, f))
+    if (findPackage(f))
         return Format::Daisy3;
     return std::nullopt;
 }
@@ -284,7 +346,7 @@ std::optional<Book> openBook(IFiles &files, const QString &folder)
     Folder f(files, folder);
     if (const QString ncc = findNcc(f); !ncc.isEmpty())
         return daisy2(files, f, ncc);
-    if (const auto pkg = findPackage(files, f))
+    if (const auto pkg = findPackage(f))
         return daisy3(files, f, pkg->first, pkg->second);
     return std::nullopt;
 }

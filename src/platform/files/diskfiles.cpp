@@ -264,6 +264,12 @@ bool DiskFiles::sameFile(const QString &a, const QString &b)
     return !ca.isEmpty() && ca == QFileInfo(b).canonicalFilePath();
 }
 
+Result<QString> DiskFiles::admit(const QString &root, const QString &path, BookFileKind kind)
+{
+    const QString found = resolve(path);
+    return admitBookFile(root, found.isEmpty() ? pathFromAddress(path) : found, kind);
+}
+
 QString DiskFiles::ownFolder()
 {
     return QDir::toNativeSeparators(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +

@@ -21,6 +21,7 @@ public:
     bool makeFolder(const QString &path) override;
     bool makeWritable(const QString &path) override;
     bool sameFile(const QString &a, const QString &b) override;
+    Result<QString> admit(const QString &root, const QString &path, BookFileKind kind) override;
     QString ownFolder() override;
 
 private:

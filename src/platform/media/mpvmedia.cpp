@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
 #include <mpv/client.h>
@@ -28,7 +29,8 @@ QString mpvText(int error)
     case MPV_ERROR_AO_INIT_FAILED: return QStringLiteral("l'uscita audio non si può aprire");
     case MPV_ERROR_VO_INIT_FAILED: return QStringLiteral("l'uscita video non si può aprire");
     case MPV_ERROR_NOMEM: return QStringLiteral("memoria insufficiente");
-    default: return QStringLiteral("errore del motore multimediale: %1").arg(QString::fromUtf8(mpv_error_string(error)));
+    default:
+        return QStringLiteral("errore del motore multimediale: %1").arg(QString::fromUtf8(mpv_error_string(error)));
     }
 }
 } // namespace
@@ -41,7 +43,6 @@ struct MpvMediaControl::Event {
     std::int64_t entryId = -1;
     int reason = 0;
     int error = 0;
-    std::int64_t insertId = 0;
     bool flag = false;
     QByteArray hookName;
     std::uint64_t hookId = 0;
@@ -109,6 +110,12 @@ void MpvMediaControl::setQuietOptions()
     option("config", "no");
     option("load-scripts", "no");
     option("ytdl", "no");
+    // A book plays its own sound files and reaches nothing else: a playlist,
+    // an EDL or a concat file inside it named as audio would make mpv open
+    // whatever files or web addresses it lists. mpv opens no reference at
+    // all, and the demuxers below it read local files only.
+    option("access-references", "no");
+    option("demuxer-lavf-o", "protocol_whitelist=file");
     // Cover art in a book's mp3 is not a video.
     option("audio-display", "no");
     option("audio-client-name", "qyrplayer");
@@ -174,7 +181,8 @@ void MpvMediaControl::wakeup(void *p)
 {
     auto *self = static_cast<MpvMediaControl *>(p);
     if (!self->drainQueued_.exchange(true))
-        QMetaObject::invokeMethod(self, [self] { self->drain(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            self, [self] { self->drain(); }, Qt::QueuedConnection);
 }
 
 void MpvMediaControl::drain()
@@ -198,7 +206,6 @@ void MpvMediaControl::drain()
             e.entryId = f->playlist_entry_id;
             e.reason = f->reason;
             e.error = f->error;
-            e.insertId = f->playlist_insert_id;
             break;
         }
         case MPV_EVENT_PROPERTY_CHANGE: {
@@ -212,8 +219,7 @@ void MpvMediaControl::drain()
             e.hookId = h->id;
             break;
         }
-        default:
-            break;
+        default: break;
         }
         handle(e);
         if (!alive)
@@ -224,9 +230,7 @@ void MpvMediaControl::drain()
 void MpvMediaControl::handle(const Event &e)
 {
     switch (e.id) {
-    case MPV_EVENT_START_FILE:
-        startedId_ = e.entryId;
-        break;
+    case MPV_EVENT_START_FILE: startedId_ = e.entryId; break;
     case MPV_EVENT_HOOK:
         if (e.hookName == "on_load")
             onLoadHook();
@@ -246,9 +250,7 @@ void MpvMediaControl::handle(const Event &e)
             setState(playstate::Playing);
         }
         break;
-    case MPV_EVENT_END_FILE:
-        onEndFile(e);
-        break;
+    case MPV_EVENT_END_FILE: onEndFile(e); break;
     case MPV_EVENT_PROPERTY_CHANGE:
         // mpv reads an observed value when it delivers the change, so a
         // "true" seen after our file has loaded is about our file.
@@ -257,11 +259,8 @@ void MpvMediaControl::handle(const Event &e)
         else if (e.userdata == ObserveIdle && e.flag && loaded_)
             fileGone();
         break;
-    case MPV_EVENT_SHUTDOWN:
-        fileGone();
-        break;
-    default:
-        break;
+    case MPV_EVENT_SHUTDOWN: fileGone(); break;
+    default: break;
     }
 }
 
@@ -271,7 +270,8 @@ void MpvMediaControl::onLoadHook()
         return;
     appliedStart_ = pendingStart_;
     if (pendingStart_ > 0)
-        mpv_set_property_string(mpv_, "file-local-options/start", QByteArray::number(pendingStart_, 'f', 3).constData());
+        mpv_set_property_string(mpv_, "file-local-options/start",
+                                QByteArray::number(pendingStart_, 'f', 3).constData());
     setPause(!wantPlay_);
 }
 
@@ -293,10 +293,6 @@ void MpvMediaControl::onEndFile(const Event &e)
 {
     if (e.entryId != entryId_ || !inMpv_)
         return; // a load we have since replaced: its end is no end of media
-    if (e.reason == MPV_END_FILE_REASON_REDIRECT && e.insertId > 0) {
-        entryId_ = e.insertId; // a playlist file: follow its first entry
-        return;
-    }
     const bool wasLoaded = loaded_;
     inMpv_ = loaded_ = false;
     seekTarget_ = -1;
@@ -346,10 +342,38 @@ void MpvMediaControl::fileGone()
         setState(playstate::Stopped);
 }
 
+// A file refused before it is opened ends as one that cannot be played,
+// once the caller that named it has returned.
+void MpvMediaControl::refuse(const QString &text)
+{
+    inMpv_ = loaded_ = wantPlay_ = false;
+    pendingStart_ = -1;
+    entryId_ = -1;
+    const char *args[] = {"stop", nullptr};
+    mpv_command(mpv_, args);
+    QTimer::singleShot(0, this, [this, url = url_, text] {
+        if (url_ != url || inMpv_)
+            return;
+        const QPointer<MpvMediaControl> alive(this);
+        setState(playstate::Stopped);
+        if (alive)
+            Error(text);
+    });
+}
+
 void MpvMediaControl::load()
 {
     // Book paths come the Windows way ("\", "file:///", any letter case).
-    const QByteArray path = QFile::encodeName(resolvePath ? resolvePath(url_) : url_);
+    QString file = url_;
+    if (admitPath) {
+        const Result<QString> admitted = admitPath(url_);
+        if (!admitted) {
+            refuse(admitted.failure().description);
+            return;
+        }
+        file = *admitted;
+    }
+    const QByteArray path = QFile::encodeName(file);
     const char *args[] = {"loadfile", path.constData(), "replace", nullptr};
     mpv_node result;
     const int r = mpv_command_ret(mpv_, args, &result);
@@ -546,7 +570,8 @@ float MpvMediaControl::rate()
 void MpvMediaControl::setRate(float rate)
 {
     double s = rate;
-    const int r = std::isfinite(s) ? mpv_set_property(mpv_, "speed", MPV_FORMAT_DOUBLE, &s) : MPV_ERROR_INVALID_PARAMETER;
+    const int r =
+        std::isfinite(s) ? mpv_set_property(mpv_, "speed", MPV_FORMAT_DOUBLE, &s) : MPV_ERROR_INVALID_PARAMETER;
     if (r < 0)
         throw QyrError(err::InvalidPropertyValue,
                        QStringLiteral("Velocità di riproduzione non valida (%1): %2").arg(rate).arg(mpvText(r)));

@@ -6,6 +6,7 @@
 // applied when it loads. Every state change reaches PlayStateChange on the UI
 // thread; mpv's events are drained there, never waited for.
 #include "../media.h"
+#include "../result.h"
 
 #include <QObject>
 #include <QString>
@@ -50,14 +51,17 @@ public:
     int imageSourceHeight() override;
     QString versionInfo() override;
 
-    // Turns the name the host gives into the file to open; unset: as given.
-    std::function<QString(const QString &)> resolvePath;
+    // Turns the name the host gives into the file to open, or refuses it
+    // (a file the open book may not reach): the refusal is reported as an
+    // Error and nothing is opened. Unset: the name as given.
+    std::function<Result<QString>(const QString &)> admitPath;
 
     // What the host's uiMode and enabled last asked for (mpv needs neither).
     QString uiMode() const { return uiMode_; }
     bool isEnabled() const { return enabled_; }
 
 private:
+    void refuse(const QString &text);
     [[noreturn]] void fail(const QString &text);
     void option(const char *name, const QByteArray &value);
     void setQuietOptions();
@@ -82,18 +86,18 @@ private:
     mpv_handle *mpv_ = nullptr;
     std::atomic<bool> drainQueued_{false};
 
-    QString url_;              // kept ourselves: mpv forgets it when idle
-    std::int64_t entryId_ = -1; // playlist entry of our current load
+    QString url_;                 // kept ourselves: mpv forgets it when idle
+    std::int64_t entryId_ = -1;   // playlist entry of our current load
     std::int64_t startedId_ = -1; // entry of the last start-file seen
-    bool inMpv_ = false;        // the current file is (being) loaded in mpv
-    bool loaded_ = false;       // file-loaded seen for the current entry
-    bool wantPlay_ = false;     // playing was asked for and not since undone
+    bool inMpv_ = false;          // the current file is (being) loaded in mpv
+    bool loaded_ = false;         // file-loaded seen for the current entry
+    bool wantPlay_ = false;       // playing was asked for and not since undone
     bool heldDuringLoad_ = false; // paused or stopped before it loaded
-    bool ended_ = false;        // this run's end has been reported
-    double pendingStart_ = -1;  // position to start at when the file loads
-    double appliedStart_ = -1;  // what the load hook gave mpv as start
-    double seekTarget_ = -1;    // position we put it at, until it plays on
-    bool seekPending_ = false;  // mpv has not yet restarted after that seek
+    bool ended_ = false;          // this run's end has been reported
+    double pendingStart_ = -1;    // position to start at when the file loads
+    double appliedStart_ = -1;    // what the load hook gave mpv as start
+    double seekTarget_ = -1;      // position we put it at, until it plays on
+    bool seekPending_ = false;    // mpv has not yet restarted after that seek
     int state_ = playstate::Undefined;
     bool autoStart_ = false;
     bool enabled_ = true;

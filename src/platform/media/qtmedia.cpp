@@ -6,6 +6,7 @@
 #include <QMediaPlayer>
 #include <QPainter>
 #include <QPointer>
+#include <QTimer>
 #include <QUrl>
 #include <QVideoFrame>
 #include <QVideoSink>
@@ -61,19 +62,22 @@ QtMediaControl::QtMediaControl(QtVideoSurface *video, const QString &audioOut)
     : player_(new QMediaPlayer(this)), audio_(new QAudioOutput(this)), video_(video)
 {
     if (!player_->isAvailable())
-        throw QyrError(err::MediaHost, QStringLiteral("Qt Multimedia non ha un motore di riproduzione su questo sistema"));
+        throw QyrError(err::MediaHost,
+                       QStringLiteral("Qt Multimedia non ha un motore di riproduzione su questo sistema"));
     if (audioOut == QLatin1String("null") || audioOut.startsWith(QLatin1String("pcm:")))
         audio_->setMuted(true); // real timing, no sound
     else if (!audioOut.isEmpty() && audioOut != QLatin1String("default"))
-        throw QyrError(err::MediaHost,
-                       QStringLiteral("Uscita audio sconosciuta: %1 (valori ammessi: null, pcm:FILE, default)").arg(audioOut));
+        throw QyrError(
+            err::MediaHost,
+            QStringLiteral("Uscita audio sconosciuta: %1 (valori ammessi: null, pcm:FILE, default)").arg(audioOut));
     player_->setAudioOutput(audio_);
     if (video_) {
         player_->setVideoSink(video_->sink());
         // The window is placed by the video's size, known with its first frame.
         connect(video_->sink(), &QVideoSink::videoSizeChanged, this, [this] { sync(); });
     }
-    connect(player_, &QMediaPlayer::mediaStatusChanged, this, [this](QMediaPlayer::MediaStatus s) { onStatus(int(s)); });
+    connect(player_, &QMediaPlayer::mediaStatusChanged, this,
+            [this](QMediaPlayer::MediaStatus s) { onStatus(int(s)); });
     connect(player_, &QMediaPlayer::playbackStateChanged, this, [this] { sync(); });
     connect(player_, &QMediaPlayer::errorOccurred, this,
             [this](QMediaPlayer::Error error, const QString &message) { onError(describe(error, message)); });
@@ -98,10 +102,8 @@ bool QtMediaControl::loaded() const
     case QMediaPlayer::LoadedMedia:
     case QMediaPlayer::StalledMedia:
     case QMediaPlayer::BufferingMedia:
-    case QMediaPlayer::BufferedMedia:
-        return true;
-    default:
-        return false;
+    case QMediaPlayer::BufferedMedia: return true;
+    default: return false;
     }
 }
 
@@ -117,7 +119,28 @@ void QtMediaControl::load()
 {
     failed_ = false;
     // Book paths come the Windows way ("\", "file:///", any letter case).
-    player_->setSource(QUrl::fromLocalFile(resolvePath ? resolvePath(url_) : url_));
+    QString file = url_;
+    if (admitPath) {
+        const Result<QString> admitted = admitPath(url_);
+        if (!admitted) {
+            // Nothing of it is opened; it ends as a file that cannot be played.
+            player_->setSource(QUrl());
+            QTimer::singleShot(0, this, [this, url = url_, text = admitted.failure().description] {
+                if (url_ != url || failed_)
+                    return;
+                failed_ = true;
+                wantPlay_ = false;
+                pendingStart_ = seekTarget_ = -1;
+                const QPointer<QtMediaControl> alive(this);
+                setState(playstate::Stopped);
+                if (alive)
+                    Error(text);
+            });
+            return;
+        }
+        file = *admitted;
+    }
+    player_->setSource(QUrl::fromLocalFile(file));
 }
 
 // Brings what was asked for into effect once the player is able to: the

@@ -6,6 +6,7 @@
 // file plays is kept and applied when it does, and playing is reported when
 // sound really flows, not when it is asked for.
 #include "../media.h"
+#include "../result.h"
 
 #include <QImage>
 #include <QObject>
@@ -70,8 +71,10 @@ public:
     int imageSourceHeight() override;
     QString versionInfo() override;
 
-    // Turns the name the host gives into the file to open; unset: as given.
-    std::function<QString(const QString &)> resolvePath;
+    // Turns the name the host gives into the file to open, or refuses it
+    // (a file the open book may not reach): the refusal is reported as an
+    // Error and nothing is opened. Unset: the name as given.
+    std::function<Result<QString>(const QString &)> admitPath;
 
 private:
     void load();
@@ -85,13 +88,13 @@ private:
     QMediaPlayer *player_;
     QAudioOutput *audio_;
     QtVideoSurface *video_;
-    QString url_;               // kept ourselves, as the classic control does
+    QString url_; // kept ourselves, as the classic control does
     int state_ = playstate::Undefined;
-    bool wantPlay_ = false;     // playing was asked for and not since undone
-    bool ended_ = false;        // this run's end has been reported
-    bool failed_ = false;       // the file could not be played: play() loads it again
-    double pendingStart_ = -1;  // position to go to once the file plays or pauses
-    double seekTarget_ = -1;    // where we put it, until the player reports it there
+    bool wantPlay_ = false;    // playing was asked for and not since undone
+    bool ended_ = false;       // this run's end has been reported
+    bool failed_ = false;      // the file could not be played: play() loads it again
+    double pendingStart_ = -1; // position to go to once the file plays or pauses
+    double seekTarget_ = -1;   // where we put it, until the player reports it there
     float rate_ = 1;
     bool autoStart_ = false;
     bool enabled_ = true;
