@@ -77,7 +77,13 @@ std::optional<double> smpte(QStringView s, double fps)
 
 } // namespace
 
-std::optional<double> parseClock(QStringView text)
+namespace {
+
+// No real book lasts longer: a time past it is a damaged value (1e306 hours
+// would make every time said and every move nonsense).
+constexpr double kLongestBook = 10000.0 * 3600;
+
+std::optional<double> parseAny(QStringView text)
 {
     QStringView s = text.trimmed();
     if (s.startsWith(QLatin1String("npt="), Qt::CaseInsensitive))
@@ -107,6 +113,16 @@ std::optional<double> parseClock(QStringView text)
     if (!number(s, value))
         return std::nullopt;
     return value * scale;
+}
+
+} // namespace
+
+std::optional<double> parseClock(QStringView text)
+{
+    const std::optional<double> seconds = parseAny(text);
+    if (!seconds || !std::isfinite(*seconds) || *seconds < 0 || *seconds > kLongestBook)
+        return std::nullopt;
+    return seconds;
 }
 
 } // namespace qyr::daisy

@@ -6,7 +6,8 @@
 
 namespace qyr::daisy {
 
-// Seconds, or nothing when the text is not a clock value.
+// Seconds, or nothing when the text is not a clock value or is beyond any
+// real book (negative, or past 10,000 hours).
 std::optional<double> parseClock(QStringView text);
 
 } // namespace qyr::daisy

@@ -145,7 +145,8 @@ private slots:
                     {" npt=7s ", 7}, {".5s", 0.5}, {"npt=0ms", 0}, {"10:00:00", 36000}, {"smpte=00:00:01:15", 1.5},
                     {"smpte-25=00:00:02:05", 2.2},
                     {"", -1}, {"npt=", -1}, {"abc", -1}, {"12.3.4", -1}, {"-1s", -1}, {"1:60", -1}, {"0:60:00", -1},
-                    {"1:2:3:4", -1}, {"12sec", -1}, {"npt=1,5s", -1}, {"smpte=00:00:01:30", -1}};
+                    {"1:2:3:4", -1}, {"12sec", -1}, {"npt=1,5s", -1}, {"smpte=00:00:01:30", -1},
+                    {"10000h", 36000000}, {"10001h", -1}, {"1e306h", -1}, {"99999999:00:00", -1}};
         for (const auto &r : rows)
             QTest::newRow(r.text) << QString::fromLatin1(r.text) << r.seconds;
     }
@@ -199,6 +200,8 @@ private slots:
         QTest::newRow("latin-1 read as windows-1252") << page("<meta charset=iso-8859-1>", "Caff\xE8 \x80") << euro;
         QTest::newRow("nothing said") << page("", "Caff\xE8 \x80") << euro;
         QTest::newRow("nothing said, valid utf-8") << page("", euro.toUtf8()) << euro;
+        // A 16-bit encoding declared in markup read as ASCII cannot be true.
+        QTest::newRow("utf-16 in meta, utf-8 bytes") << page("<meta charset=utf-16>", euro.toUtf8()) << euro;
         // Bytes shaped like UTF-8 that UTF-8 forbids: read as windows-1252.
         QTest::newRow("encoded surrogate") << page("", "Caff\xED\xB2\x80") << QStringLiteral("Caff\u00ed\u00b2\u20ac");
         QTest::newRow("overlong form") << page("", "Caff\xE0\x80\xAF") << QStringLiteral("Caff\u00e0\u20ac\u00af");
@@ -242,6 +245,23 @@ private slots:
         QCOMPARE(nav.pages[0].label, "xii");
         QCOMPARE(nav.pages[1].label, "12");
         QCOMPARE(nav.smilOrder, QStringList({"a.smil", "b.smil", "c.smil", "d e.smil"}));
+    }
+
+    // Damaged navigation files: NUL bytes and deep nesting read through; an entity without end stops the reading,
+    // and the line where it stopped is known.
+    void damagedNavigation()
+    {
+        const QByteArray two = heading(1, "a.smil#x", "Uno") + heading(1, "b.smil#y", "Due");
+        QCOMPARE(readNcc("<html><body>" + QByteArray(2, '\0') + two + "</body></html>").headings.size(), size_t(2));
+        const Navigation deep = readNcc("<html><body>" + QByteArray("<div>").repeated(300) + two + "</body></html>");
+        QCOMPARE(texts(deep.headings), QStringList({"1 Uno", "1 Due"}));
+        QCOMPARE(deep.stoppedAt, 0);
+        QByteArray laughs = "<?xml version='1.0'?>\n<!DOCTYPE ncx [<!ENTITY a 'aaaaaaaaaa'>";
+        for (char c = 'b'; c <= 'h'; ++c)
+            laughs += QByteArray("<!ENTITY ") + c + " '" + QByteArray("&") .append(char(c - 1)).append(';').repeated(10) + "'>";
+        laughs += "]>\n<ncx><navMap><navPoint><navLabel><text>&h;</text></navLabel><content src='a.smil#x'/></navPoint>"
+                  "\n<navPoint><navLabel><text>Due</text></navLabel><content src='b.smil#y'/></navPoint></navMap></ncx>";
+        QCOMPARE(readNcx(laughs).stoppedAt, 3);
     }
 
     // Phrases from SMIL 1 and 2: a par's id or else its text's, one phrase per clip, what may be skipped.
@@ -297,6 +317,31 @@ private slots:
         QCOMPARE(book->headings[3].target.phrase, 2);
         QCOMPARE(book->headings[3].target.smil, "s2.smil");
         QCOMPARE(book->totalTime(), 2.0);
+    }
+
+    // Names that lead out of the book are refused and named once, never kept as written; a name the rule refuses
+    // (a link out of the book) goes the same way; a book left with nothing to read says which file led nowhere.
+    void namesOutsideTheBook()
+    {
+        test::FakeFiles files;
+        put(files, "/b/ncc.html", heading(1, "s1.smil#a", "Uno"));
+        put(files, "/b/s1.smil", smil("<par id='a'><text src='/etc/passwd#x'/><audio src='../fuori.mp3' clip-begin='0' clip-end='1'/></par>"
+                                      "<par id='b'><text src='a/../../../etc/passwd#x'/><audio src='C:/x.mp3' clip-begin='0' clip-end='1'/></par>"
+                                      "<par id='c'><text src='t.html#x'/><audio src='link.mp3' clip-begin='0' clip-end='1'/></par>"
+                                      "<par id='d'><text src='/etc/passwd#y'/><audio src='link.mp3' clip-begin='1' clip-end='2'/></par>"));
+        for (const char *name : {"/fuori.mp3", "/b/t.html", "/b/link.mp3"})
+            put(files, name, "");
+        files.refused.insert("/b/link.mp3");
+        const std::optional<Book> book = openBook(files, "/b");
+        QVERIFY(book);
+        QCOMPARE(book->problems, QStringList({"File fuori dal libro: /etc/passwd", "File fuori dal libro: ../fuori.mp3",
+                                              "File fuori dal libro: a/../../../etc/passwd", "File fuori dal libro: C:/x.mp3",
+                                              "Il file /b/link.mp3 è fuori dal libro: non viene aperto."}));
+        for (const Phrase &p : book->phrases)
+            QVERIFY(p.audio.isEmpty() && (p.textFile.isEmpty() || p.textFile == "t.html"));
+        put(files, "/c/ncc.html", heading(1, "nessuno.smil#a", "Uno"));
+        QCOMPARE(openBook(files, "/c")->problems.last(),
+                 "Il libro non ha frasi da leggere: ncc.html non porta a nessun file SMIL che ne abbia.");
     }
 
     // Two files whose names differ in letter case alone: the disk and the book's reader pick the same one, the name

@@ -107,7 +107,7 @@ void navPoints(xmlNode *parent, int level, Navigation &nav)
 Navigation readNcc(const QByteArray &bytes)
 {
     NccReader r;
-    const xml::Doc doc = xml::readHtml(bytes);
+    const xml::Doc doc = xml::readHtml(bytes, &r.nav.stoppedAt);
     xmlNode *root = xml::root(doc);
     if (!root)
         return {};
@@ -128,7 +128,7 @@ Navigation readNcc(const QByteArray &bytes)
 Navigation readNcx(const QByteArray &bytes)
 {
     Navigation nav;
-    const xml::Doc doc = xml::readXml(bytes);
+    const xml::Doc doc = xml::readXml(bytes, &nav.stoppedAt);
     xmlNode *root = xml::root(doc);
     if (!root)
         return nav;

@@ -13,6 +13,7 @@ struct Navigation {
     std::vector<Heading> headings;
     std::vector<Page> pages;
     QStringList smilOrder; // DAISY 2.02: the SMIL files in the order the ncc first names them
+    int stoppedAt = 0;     // the line where a damaged file stopped being read, 0 when read whole
 };
 
 Navigation readNcc(const QByteArray &bytes);

@@ -134,6 +134,14 @@ std::optional<std::pair<QString, Package>> findPackage(Folder &folder)
     return std::nullopt;
 }
 
+// A file the parser gave up on before its end: what follows it is missing.
+void noteStop(Book &book, const QString &file, int line)
+{
+    if (line > 0)
+        book.addProblem(
+            QStringLiteral("Il file %1 è danneggiato: letto solo fino alla riga %2, quel che segue manca.").arg(file).arg(line));
+}
+
 class Assembler {
 public:
     Assembler(IFiles &files, Folder &folder, Book &book) : files_(files), folder_(folder), book_(book) {}
@@ -167,7 +175,9 @@ public:
                 continue;
             }
             const auto wanted = wanted_.constFind(key);
-            add(disk, readSmil(*bytes, wanted == wanted_.constEnd() ? &none_ : &*wanted));
+            SmilFile smil = readSmil(*bytes, wanted == wanted_.constEnd() ? &none_ : &*wanted);
+            noteStop(book_, disk, smil.stoppedAt);
+            add(disk, std::move(smil));
         }
     }
 
@@ -275,12 +285,15 @@ private:
 // their phrases: navBase is the folder the navigation's links start from,
 // smilBase the one the reading order's do.
 void assemble(IFiles &files, Folder &folder, Book &book, Navigation nav, const QString &navBase,
-              const QString &smilBase, const QStringList &smilOrder)
+              const QString &smilBase, const QStringList &smilOrder, const QString &orderFile)
 {
     Assembler a(files, folder, book);
     a.want(navBase, nav.headings);
     a.want(navBase, nav.pages);
     a.readSmilFiles(smilBase, smilOrder);
+    if (book.phrases.empty())
+        book.addProblem(QStringLiteral("Il libro non ha frasi da leggere: %1 non porta a nessun file SMIL che ne abbia.")
+                            .arg(orderFile.isEmpty() ? QStringLiteral("il libro") : orderFile));
     a.place(navBase, nav.headings);
     a.place(navBase, nav.pages);
     book.headings = std::move(nav.headings);
@@ -299,10 +312,11 @@ Book daisy2(IFiles &files, Folder &folder, const QString &ncc)
         return book;
     }
     Navigation nav = readNcc(*bytes);
+    noteStop(book, ncc, nav.stoppedAt);
     book.title = nav.title;
     const QString base = Folder::dirOf(ncc);
     const QStringList order = nav.smilOrder;
-    assemble(files, folder, book, std::move(nav), base, base, order);
+    assemble(files, folder, book, std::move(nav), base, base, order, ncc);
     return book;
 }
 
@@ -319,13 +333,14 @@ Book daisy3(IFiles &files, Folder &folder, const QString &opf, const Package &pk
                                           : QStringLiteral("File NCX mancante: %1").arg(pkg.ncx));
     } else if (const Result<QByteArray> bytes = folder.read(ncx); bytes.ok()) {
         nav = readNcx(*bytes);
+        noteStop(book, ncx, nav.stoppedAt);
     } else {
         book.addProblem(QStringLiteral("File non leggibile: %1 (%2)").arg(ncx, bytes.failure().description));
     }
     if (book.title.isEmpty())
         book.title = nav.title;
     // The navigation file's links are relative to its own folder.
-    assemble(files, folder, book, std::move(nav), Folder::dirOf(ncx), base, pkg.spine);
+    assemble(files, folder, book, std::move(nav), Folder::dirOf(ncx), base, pkg.spine, opf);
     return book;
 }
 

@@ -162,10 +162,10 @@ private:
 SmilFile readSmil(const QByteArray &bytes, const QSet<QByteArray> *wanted)
 {
     Reader r(wanted);
-    const xml::Doc doc = xml::readXml(bytes);
+    const xml::Doc doc = xml::readXml(bytes, &r.out.stoppedAt);
     xmlNode *root = xml::root(doc);
     if (!root)
-        return {};
+        return std::move(r.out);
     xmlNode *body = xml::is(root, "body") ? root : xml::find(root, "body");
     r.walk(body ? body->children : root->children, false);
     return std::move(r.out);

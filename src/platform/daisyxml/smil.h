@@ -15,6 +15,7 @@ struct SmilFile {
     // Element ids, with the first phrase at or after the element.
     std::vector<std::pair<QString, int>> anchors;
     QStringList badTimes; // clip times that are not clock values, as written
+    int stoppedAt = 0;    // the line where a damaged file stopped being read, 0 when read whole
 };
 
 // Anchors are kept for the ids in `wanted` only (UTF-8), for every id when it is null.

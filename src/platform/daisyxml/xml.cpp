@@ -44,6 +44,10 @@ QByteArray usable(QByteArray name)
     for (const char *w : western)
         if (name == w)
             return "windows-1252";
+    // A declaration read as ASCII cannot be in a 16- or 32-bit encoding
+    // (a BOM would say so): the bytes are judged instead, as browsers do.
+    if (name.startsWith("utf-16") || name.startsWith("utf16") || name.startsWith("utf-32") || name.startsWith("ucs"))
+        return QByteArray();
     return known(name) ? name : QByteArray();
 }
 
@@ -126,25 +130,63 @@ Encoding xmlEncoding(const QByteArray &bytes)
     return {validUtf8(bytes, high) ? QByteArrayLiteral("UTF-8") : QByteArrayLiteral("windows-1252"), 0};
 }
 
-Doc readHtml(const QByteArray &bytes)
+namespace {
+
+// The text the parser reads: a NUL byte in an 8-bit text (a damaged file)
+// would end it there, with everything after it lost.
+QByteArray parsable(const QByteArray &bytes, const Encoding &e)
+{
+    QByteArray text = bytes.mid(e.skip);
+    if (!e.name.toUpper().startsWith("UTF-16") && !e.name.toUpper().startsWith("UTF-32"))
+        text.replace('\0', ' ');
+    return text;
+}
+
+// The line where the parser gave up before the end, 0 when it read it all.
+int stoppedAt(xmlParserCtxtPtr ctxt)
+{
+    if (!ctxt->disableSAX)
+        return 0;
+    const xmlError *e = xmlCtxtGetLastError(ctxt);
+    return e && e->line > 0 ? e->line : 1;
+}
+
+} // namespace
+
+Doc readHtml(const QByteArray &bytes, int *stopped)
 {
     init();
     const Encoding e = htmlEncoding(bytes);
-    const QByteArray text = bytes.mid(e.skip);
-    return Doc(htmlReadMemory(text.constData(), int(text.size()), nullptr, e.name.constData(),
-                              HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET |
-                                  HTML_PARSE_COMPACT));
+    const QByteArray text = parsable(bytes, e);
+    const std::unique_ptr<htmlParserCtxt, void (*)(htmlParserCtxtPtr)> ctxt(htmlNewParserCtxt(), htmlFreeParserCtxt);
+    if (!ctxt)
+        return Doc();
+    // HUGE lifts the depth of 256 elements, which pages nested in lists of
+    // headings pass; the HTML parser expands no entity of the book's own.
+    Doc doc(htmlCtxtReadMemory(ctxt.get(), text.constData(), int(text.size()), nullptr, e.name.constData(),
+                               HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET |
+                                   HTML_PARSE_COMPACT | XML_PARSE_HUGE));
+    if (stopped)
+        *stopped = stoppedAt(ctxt.get());
+    return doc;
 }
 
-Doc readXml(const QByteArray &bytes)
+Doc readXml(const QByteArray &bytes, int *stopped)
 {
     init();
     const Encoding e = xmlEncoding(bytes);
-    const QByteArray text = bytes.mid(e.skip);
-    // No XML_PARSE_NOENT, DTDLOAD or DTDATTR: entities stay unexpanded and no DTD is read.
-    return Doc(xmlReadMemory(text.constData(), int(text.size()), nullptr, e.name.constData(),
-                             XML_PARSE_RECOVER | XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING |
-                                 XML_PARSE_COMPACT));
+    const QByteArray text = parsable(bytes, e);
+    const std::unique_ptr<xmlParserCtxt, void (*)(xmlParserCtxtPtr)> ctxt(xmlNewParserCtxt(), xmlFreeParserCtxt);
+    if (!ctxt)
+        return Doc();
+    // No XML_PARSE_NOENT, DTDLOAD or DTDATTR: entities stay unexpanded and no
+    // DTD is read; nor HUGE, which would let an entity grow without end.
+    Doc doc(xmlCtxtReadMemory(ctxt.get(), text.constData(), int(text.size()), nullptr, e.name.constData(),
+                              XML_PARSE_RECOVER | XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING |
+                                  XML_PARSE_COMPACT));
+    if (stopped)
+        *stopped = stoppedAt(ctxt.get());
+    return doc;
 }
 
 xmlNode *root(const Doc &doc) { return doc ? xmlDocGetRootElement(doc.get()) : nullptr; }

@@ -28,8 +28,10 @@ struct FreeDoc {
 };
 using Doc = std::unique_ptr<xmlDoc, FreeDoc>;
 
-Doc readHtml(const QByteArray &bytes);
-Doc readXml(const QByteArray &bytes);
+// A whole file read; stopped, when given, gets the line where the parser
+// gave up before the end (nesting too deep, an entity without end), else 0.
+Doc readHtml(const QByteArray &bytes, int *stopped = nullptr);
+Doc readXml(const QByteArray &bytes, int *stopped = nullptr);
 
 xmlNode *root(const Doc &doc);
 // The element's name without prefix, compared without regard to letter case.
