@@ -75,7 +75,7 @@ QString chooseBook(const QString &asked, IRegistry &store, IFiles &files, IDaisy
     const QString sample = absolute(defaultBook());
     QString book = asked.isEmpty() ? QString() : bookFolderOf(files, asked, &daisy);
     if (!asked.isEmpty() && book.isEmpty())
-        notice = QStringLiteral("La cartella %1 non contiene un libro: manca il file Index.htm.").arg(asked);
+        notice = notABook(files, asked, &daisy);
     QString last;
     IgnoreFailure([&] { last = view.lastBook(); });
     if (book.isEmpty() && !last.isEmpty()) {

@@ -78,7 +78,7 @@ QString bookFolderOf(IFiles &files, const QString &folderOrIndex, IDaisyReader *
     }
     // A DAISY book's navigation file or package names its folder.
     const QString name = given.section(QLatin1Char('/'), -1).section(QLatin1Char('\\'), -1).toLower();
-    if (daisy && (name == QLatin1String("ncc.html") || name.endsWith(QLatin1String(".opf"))) &&
+    if (daisy && (name == QLatin1String("ncc.html") || name == QLatin1String("ncc.htm") || name.endsWith(QLatin1String(".opf"))) &&
         files.fileExists(given) && daisy->formatOf(folderOf(given)))
         return folderOf(given);
     if (given.section(QLatin1Char('/'), -1).section(QLatin1Char('\\'), -1).compare(kIndex, Qt::CaseInsensitive) == 0 &&
@@ -117,7 +117,8 @@ QString notABook(IFiles &files, const QString &folderOrIndex, IDaisyReader *dais
 {
     if (!bookFolderOf(files, folderOrIndex, daisy).isEmpty())
         return QString();
-    return QStringLiteral("La cartella %1 non contiene un libro: manca il file Index.htm.")
+    return QStringLiteral("%1 non è un libro: non vi si trova né Index.htm, né ncc.html, né il pacchetto (.opf) di un "
+                          "libro DAISY.")
         .arg(pathFromAddress(folderOrIndex));
 }
 

@@ -5,6 +5,7 @@
 #include "../daisy/book.h"
 #include "../platform/bookpath.h"
 #include "../platform/browser.h"
+#include "../platform/controls.h"
 #include "../platform/daisy.h"
 #include "../platform/files.h"
 #include "../services/feedback.h"
@@ -53,6 +54,10 @@ void DaisyText::moved()
 {
     asked_ = false;
     started_ = true;
+    // Once the reading has begun the window is named by the book, as a
+    // screen reader says it on every switch back to the program.
+    if (u.form.caption() != u.books.title())
+        u.form.setCaption(u.books.title());
     const daisy::Book *b = u.books.daisyBook();
     hasText_ = b && b->hasText() && (b->format == daisy::Format::Daisy2 || u.daisy);
     // The view follows on the timer's next beat, once the audio is under way:
@@ -76,6 +81,7 @@ void DaisyText::asked(const QString &page)
     } else {
         showContents();
     }
+    u.feedback.OSD(help ? QStringLiteral("Guida") : QStringLiteral("Sommario"), false);
     asked_ = true;
     view_ = help ? View::Help : View::Contents;
     file_.clear();

@@ -13,6 +13,7 @@
 
 namespace qyr {
 
+class Control;
 class IBrowser;
 class IDaisyReader;
 class IFiles;
@@ -30,6 +31,7 @@ public:
         DaisyReading &reading;
         IFiles &files;
         Feedback &feedback;
+        Control &form;    // the window, named by the book's title while it is read
         QString helpPage; // the program's help page (a DAISY book has none of its own)
     };
 

@@ -229,6 +229,7 @@ public:
                          .reading = daisyReading,
                          .files = ports.files,
                          .feedback = feedback,
+                         .form = form,
                          .helpPage = ports.helpPage}};
     BookmarkStore marks{{.er = er,
                          .settings = settings,

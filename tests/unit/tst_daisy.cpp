@@ -110,7 +110,8 @@ struct Views {
     DaisyFolderReader reader{files};
     Books books{{er, files, dialogs, view, [this] { players.stop(); }, &reader, "/libro", [](const QString &) {}, [] {}}};
     DaisyReading reading{{er, clock, dialogs, players, feedback, books, TimerDaisy, TextAvantiIndietro}};
-    DaisyText text{{browser, &reader, books, reading, files, feedback, "/programma/guida.htm"}};
+    Control form{"frmBrowser"};
+    DaisyText text{{browser, &reader, books, reading, files, feedback, form, "/programma/guida.htm"}};
 
     Views()
     {
@@ -444,6 +445,7 @@ private slots:
         QCOMPARE(v.browser.navigations, QStringList{"about:blank"});
         QCOMPARE(v.browser.bodies, QStringList());
         QCOMPARE(v.text.shown(), "contents");
+        QCOMPARE(v.form.caption(), "Libro & co"); // the window is named by the book as soon as it is read
         v.browser.load("about:blank");
         QCOMPARE(v.browser.bodies.size(), 1);
         const QString contents = v.browser.bodies[0];
@@ -457,6 +459,7 @@ private slots:
         QCOMPARE(v.browser.bodies.size(), 2);
         QCOMPARE(v.browser.bodies[1], "\n<h1>Aiuto</h1>\n");
         QCOMPARE(v.text.shown(), "help");
+        QCOMPARE(v.lblOSD.caption(), "Guida");
         QCOMPARE(v.browser.navigations.size(), 1);
         // Another page meanwhile: the contents wait for a new blank page, and the help asked before it loads takes
         // their place; the body is written once, when the page is there.
@@ -475,6 +478,7 @@ private slots:
         v.reading.contents();
         v.browser.load("about:blank");
         QCOMPARE(v.text.shown(), "contents");
+        QCOMPARE(v.lblOSD.caption(), "Sommario");
         v.reading.help();
         QCOMPARE(v.lblOSD.caption(), "Guida non disponibile");
         QCOMPARE(v.text.shown(), "contents");
@@ -520,7 +524,7 @@ private slots:
         QTest::newRow("NCC.HTML") << "NCC.HTML" << QByteArray() << int(Format::Daisy2);
         QTest::newRow("daisy 3") << "libro.OPF" << QByteArray(opf).replace("%1", " ANSI/NISO  Z39.86-2005 ") << int(Format::Daisy3);
         QTest::newRow("other package") << "libro.opf" << QByteArray(opf).replace("%1", "application/epub+zip") << -1;
-        QTest::newRow("ncc.htm") << "ncc.htm" << QByteArray("<h1>x</h1>") << -1;
+        QTest::newRow("NCC.HTM") << "NCC.HTM" << QByteArray("<h1>x</h1>") << int(Format::Daisy2);
         QTest::newRow("plain book") << "Index.htm" << QByteArray("<h1>x</h1>") << -1;
     }
     void formats()
@@ -630,6 +634,11 @@ private slots:
         QVERIFY(book->phrases[3].skippable && !book->phrases[4].skippable);
         QCOMPARE(book->runEnd(0), 4);
         QCOMPARE(book->totalTime(), 5.0);
+        // The headings and pages come in the reading order playOrder gives, not in the file's.
+        const Navigation ordered = readNcx("<ncx><navMap><navPoint playOrder='3'><navLabel><text>Tre</text></navLabel></navPoint>"
+                                           "<navPoint playOrder='1'><navLabel><text>Uno</text></navLabel><navPoint playOrder='2'>"
+                                           "<navLabel><text>Due</text></navLabel></navPoint></navPoint></navMap></ncx>");
+        QCOMPARE(texts(ordered.headings), QStringList({"1 Uno", "2 Due", "1 Tre"}));
     }
 
     // The books made from speech: the clean and quirks DAISY 2.02 books and the DAISY 3 book read alike,

@@ -2,6 +2,8 @@
 #include "smil.h"
 #include "xml.h"
 
+#include <algorithm>
+
 namespace qyr::daisy {
 
 namespace {
@@ -88,7 +90,33 @@ QString labelOf(xmlNode *point)
     return xml::normalized(xml::text(child(child(point, "navLabel"), "text")));
 }
 
-void navPoints(xmlNode *parent, int level, Navigation &nav)
+// The playOrder an element gives, -1 when it gives none.
+int playOrderOf(xmlNode *n)
+{
+    bool ok = false;
+    const int order = xml::attr(n, "playOrder").trimmed().toInt(&ok);
+    return ok ? order : -1;
+}
+
+// Items in the reading order their playOrder gives, which the file's own
+// order need not follow; left as written unless every item gives one.
+template <typename Item>
+void byPlayOrder(std::vector<Item> &items, const std::vector<int> &orders)
+{
+    if (orders.size() != items.size() || std::find(orders.begin(), orders.end(), -1) != orders.end())
+        return;
+    std::vector<size_t> index(items.size());
+    for (size_t i = 0; i < index.size(); ++i)
+        index[i] = i;
+    std::stable_sort(index.begin(), index.end(), [&](size_t a, size_t b) { return orders[a] < orders[b]; });
+    std::vector<Item> sorted;
+    sorted.reserve(items.size());
+    for (const size_t i : index)
+        sorted.push_back(std::move(items[i]));
+    items = std::move(sorted);
+}
+
+void navPoints(xmlNode *parent, int level, Navigation &nav, std::vector<int> &orders)
 {
     for (xmlNode *c = xml::firstElement(parent->children); c; c = xml::nextElement(c)) {
         if (!xml::is(c, "navPoint"))
@@ -98,7 +126,8 @@ void navPoints(xmlNode *parent, int level, Navigation &nav)
         h.level = std::min(level, 6);
         h.target = targetOf(xml::attr(child(c, "content"), "src"));
         nav.headings.push_back(std::move(h));
-        navPoints(c, level + 1, nav);
+        orders.push_back(playOrderOf(c));
+        navPoints(c, level + 1, nav, orders);
     }
 }
 
@@ -133,8 +162,11 @@ Navigation readNcx(const QByteArray &bytes)
     if (!root)
         return nav;
     nav.title = xml::normalized(xml::text(child(child(root, "docTitle"), "text")));
+    std::vector<int> orders;
     if (xmlNode *map = child(root, "navMap"))
-        navPoints(map, 1, nav);
+        navPoints(map, 1, nav, orders);
+    byPlayOrder(nav.headings, orders);
+    orders.clear();
     if (xmlNode *list = child(root, "pageList")) {
         for (xmlNode *c = xml::firstElement(list->children); c; c = xml::nextElement(c)) {
             if (!xml::is(c, "pageTarget"))
@@ -143,8 +175,10 @@ Navigation readNcx(const QByteArray &bytes)
             p.label = labelOf(c);
             p.target = targetOf(xml::attr(child(c, "content"), "src"));
             nav.pages.push_back(std::move(p));
+            orders.push_back(playOrderOf(c));
         }
     }
+    byPlayOrder(nav.pages, orders);
     return nav;
 }
 

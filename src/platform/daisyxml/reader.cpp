@@ -114,7 +114,12 @@ private:
     QHash<QString, QString> resolved_;
 };
 
-QString findNcc(Folder &folder) { return folder.resolve(QString(), QStringLiteral("ncc.html")); }
+// Production tools write ncc.html, NCC.HTM, Ncc.htm...: every spelling.
+QString findNcc(Folder &folder)
+{
+    const QString html = folder.resolve(QString(), QStringLiteral("ncc.html"));
+    return html.isEmpty() ? folder.resolve(QString(), QStringLiteral("ncc.htm")) : html;
+}
 
 // The first package in the folder that says it is a DAISY 3 book.
 std::optional<std::pair<QString, Package>> findPackage(Folder &folder)
