@@ -117,8 +117,8 @@ QString notABook(IFiles &files, const QString &folderOrIndex, IDaisyReader *dais
 {
     if (!bookFolderOf(files, folderOrIndex, daisy).isEmpty())
         return QString();
-    return QStringLiteral("%1 non è un libro: non vi si trova né Index.htm, né ncc.html, né il pacchetto (.opf) di un "
-                          "libro DAISY.")
+    return QStringLiteral("La cartella %1 non contiene un libro: non vi si trova né Index.htm, né ncc.html, né il "
+                          "pacchetto (.opf) di un libro DAISY.")
         .arg(pathFromAddress(folderOrIndex));
 }
 
