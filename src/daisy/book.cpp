@@ -60,6 +60,14 @@ void Book::placeClips()
     }
     total_ = at;
 
+    sentenceOf_.assign(size_t(n), 0);
+    sentenceStart_.clear();
+    for (int i = 0; i < n; ++i) {
+        if (i == 0 || !phrases[size_t(i)].continues)
+            sentenceStart_.push_back(i);
+        sentenceOf_[size_t(i)] = int(sentenceStart_.size()) - 1;
+    }
+
     runEnd_.assign(size_t(n), 0);
     for (int i = n - 1; i >= 0; --i) {
         const Phrase &p = phrases[size_t(i)];
@@ -67,6 +75,16 @@ void Book::placeClips()
                            std::abs(phrases[size_t(i) + 1].clipBegin - p.clipEnd) < kTouch;
         runEnd_[size_t(i)] = joins ? runEnd_[size_t(i) + 1] : i;
     }
+}
+
+int Book::sentenceOf(int phrase) const
+{
+    return phrase >= 0 && size_t(phrase) < sentenceOf_.size() ? sentenceOf_[size_t(phrase)] : -1;
+}
+
+int Book::sentenceStart(int sentence) const
+{
+    return sentence >= 0 && size_t(sentence) < sentenceStart_.size() ? sentenceStart_[size_t(sentence)] : -1;
 }
 
 void Book::settleTargets()

@@ -26,6 +26,9 @@ struct Phrase {
     // A page number, note, sidebar or producer's note: read like any other
     // phrase unless the reader chooses to skip them.
     bool skippable = false;
+    // A further clip of the par before it (a <seq> of clips in one par, not
+    // following straight on): played in turn, counted with it as one phrase.
+    bool continues = false;
     double length() const { return clipEnd - clipBegin; }
     // "file.smil#id": how a place in the book is saved.
     QString name() const { return smil + QLatin1Char('#') + id; }
@@ -86,6 +89,11 @@ public:
     // clips of the same audio file that begin where the one before ends, so
     // that the player plays straight through without a seek.
     int runEnd(int phrase) const;
+    // The book's phrases as the reader counts them, one per par: the one a
+    // clip belongs to (0 on), where each begins, and how many there are.
+    int sentenceOf(int phrase) const;
+    int sentenceStart(int sentence) const;
+    int sentences() const { return int(sentenceStart_.size()); }
     // The first phrase whose name (Phrase::name()) is exactly this.
     int phraseNamed(const QString &name) const;
     // A link into a SMIL file by its name alone (any letter case, any
@@ -126,6 +134,7 @@ private:
     std::array<std::vector<Mark>, 7> byLevel_; // [0] all headings, [n] levels 1..n, by phrase
     std::vector<Mark> pageMarks_;
     std::vector<int> runEnd_;
+    std::vector<int> sentenceOf_, sentenceStart_;
     QHash<QString, int> pageLabels_;
     QHash<QString, int> anchors_; // "file.smil#id" to a phrase, as the reader found them
     std::vector<int> byName_;     // the phrases by SMIL file, then id, then reading order

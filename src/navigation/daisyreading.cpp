@@ -246,7 +246,7 @@ void DaisyReading::goToPhrase(int phrase)
 {
     const daisy::Book *b = book();
     if (b && phrase >= 0 && size_t(phrase) < b->phrases.size())
-        go(phrase, QStringLiteral("Frase %1").arg(phrase + 1));
+        go(phrase, QStringLiteral("Frase %1").arg(b->sentenceOf(phrase) + 1));
 }
 
 void DaisyReading::nextHeading()
@@ -321,20 +321,23 @@ void DaisyReading::nextPhrase()
     const daisy::Book *b = book();
     if (!b)
         return;
-    if (size_t(phrase_ + 1) >= b->phrases.size())
+    const int next = b->sentenceOf(phrase_) + 1;
+    if (next >= b->sentences())
         u.feedback.OSD(kEnd, false);
     else
-        go(phrase_ + 1, QStringLiteral("Frase %1").arg(phrase_ + 2));
+        go(b->sentenceStart(next), QStringLiteral("Frase %1").arg(next + 1));
 }
 
 void DaisyReading::previousPhrase()
 {
-    if (!book())
+    const daisy::Book *b = book();
+    if (!b)
         return;
-    if (phrase_ <= 0)
+    const int sentence = b->sentenceOf(phrase_);
+    if (sentence <= 0)
         u.feedback.OSD(kStart, false);
     else
-        go(phrase_ - 1, QStringLiteral("Frase %1").arg(phrase_));
+        go(b->sentenceStart(sentence - 1), QStringLiteral("Frase %1").arg(sentence));
 }
 
 QString DaisyReading::headingText() const

@@ -3,6 +3,8 @@
 #include "xml.h"
 
 #include <QUrl>
+#include <algorithm>
+#include <cmath>
 
 namespace qyr::daisy {
 
@@ -106,13 +108,24 @@ private:
             out.phrases.push_back(std::move(base));
             return;
         }
+        // One phrase for the par: a clip that follows straight on from the one
+        // before in the same file lengthens it; any other goes on after it.
         for (xmlNode *a : audio) {
             Phrase p = base;
             p.skippable = skippable || optional(a);
             clip(a, p);
-            // An audio element's own id leads to its own clip.
-            if (a != audio.front())
+            if (a != audio.front()) {
+                Phrase &last = out.phrases.back();
+                if (p.audio == last.audio && std::abs(p.clipBegin - last.clipEnd) < 0.0015 &&
+                    p.skippable == last.skippable) {
+                    anchor(a, int(out.phrases.size()) - 1);
+                    last.clipEnd = std::max(last.clipEnd, p.clipEnd);
+                    continue;
+                }
+                p.continues = true;
+                // An audio element's own id leads to its own clip.
                 anchor(a, int(out.phrases.size()));
+            }
             out.phrases.push_back(std::move(p));
         }
     }
