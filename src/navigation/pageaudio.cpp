@@ -296,7 +296,7 @@ bool PageAudio::Playaudio(const QString &address, AudioChoice which)
     if (bDisableState)
         return false; // a bookmark recall is stopping the old file: no chaining
 
-    // The step reached names a failure; only those where one can be reported are named.
+    // Named at each step after which a failure can be reported.
     StepLabel step{QStringLiteral("Playaudio - "), QString()};
     auto nothingPlayed = [&](bool quiet = false) {
         resumeLastSession(quiet, step);

@@ -164,8 +164,7 @@ void frmWMP9::Play_Player()
     StepLabel step{name("Play_Player - Posizione: "), QString()};
     Guard(er_, step, [&] {
         if (isVideo() || !mAudioOff) {
-            step.label = QStringLiteral(" isPlaying ");
-            if (!IsPlaying()) {
+            if (!IsPlaying()) { // reports its own failure
                 step.label = QStringLiteral(" FileName ");
                 if (!FileName().isEmpty()) {
                     pump_.processEvents();

@@ -119,9 +119,8 @@ void Startup::readSettings(QString &versionText, bool &audioOff)
 
     StartupStep = QStringLiteral("Form Load: caricamento settings");
     // A damaged value is reported once and its default taken, so that the
-    // book still opens and plays.
-    // read() gives a sound value or the default, so each conversion holds;
-    // the fallbacks are the defaults.
+    // book still opens and plays: what read() gives always converts (the
+    // fallbacks below are the defaults all the same).
     const auto report = [this] { reportStartupError(); };
     u.controls.options.chkSavePos.setValue(conv::tryInt16(u.prefs.read(QStringLiteral("SavePos"), report)).valueOr(0));
     u.parts.reading.setStyleSheet(conv::tryInt16(u.prefs.read(QStringLiteral("StyleSheet"), report)).valueOr(1));
