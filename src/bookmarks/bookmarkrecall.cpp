@@ -43,7 +43,8 @@ QString BookmarkRecall::pageFolder(const QString &address) { return folderOf(pat
 
 void BookmarkRecall::MarcatoriRichiama(qint16 n)
 {
-    Guard(u.er, QStringLiteral("MarcatoriRichiama"), [&] {
+    const QString name = QStringLiteral("MarcatoriRichiama");
+    Guard(u.er, name, [&] {
         IBrowser &wb = u.browser;
         const QString address = wb.locationURL();
         const bool index = u.marks.wholeBookShown();
@@ -57,8 +58,8 @@ void BookmarkRecall::MarcatoriRichiama(qint16 n)
             // Whole-book listing: the entry's page is opened first. Without a
             // current entry there is nothing to recall.
             const int current = u.marks.current();
-            if (current >= 1 && current <= u.marks.oMarkersIndex.count()) {
-                QString page = u.marks.oMarkersIndex.item(current);
+            if (const QString *listed = u.marks.oMarkersIndex.item(current)) {
+                QString page = *listed;
                 slot = u.marks.MarcatoreCerca(entry, page);
                 if (slot > 0) {
                     nPendingMarker = slot;
@@ -77,8 +78,10 @@ void BookmarkRecall::MarcatoriRichiama(qint16 n)
             QString page;
             slot = u.marks.MarcatoreCerca(entry, page);
         }
-        if (slot > 0)
-            play(slot, address);
+        if (slot > 0) {
+            if (const Result<Done> played = play(slot, address); !played)
+                return u.er.report(name, played.failure());
+        }
         u.controls.fraMarcatori.setVisible(false);
         u.controls.objwb.setVisible(true);
     });
@@ -98,7 +101,7 @@ void BookmarkRecall::completePending()
         u.feedback.OSD(QStringLiteral("Segnalibro non trovato: ") + description, false);
 }
 
-void BookmarkRecall::play(qint16 slot, const QString &address)
+Result<Done> BookmarkRecall::play(qint16 slot, const QString &address)
 {
     const QString section = u.marks.section();
     const auto said = [&] {
@@ -109,19 +112,22 @@ void BookmarkRecall::play(qint16 slot, const QString &address)
         // The reading moves to the phrase and time; the DAISY reading plays it.
         recallPhrase(section, slot);
         u.feedback.OSD(said(), false);
-        return;
+        return Done{};
     }
     oEkoPlayer &p = u.player.get();
     p.Stop_Player();
     u.pump.processEvents();
     const QString audio = value(u.settings, section, BookmarkStore::audioName(slot), BookmarkStore::absent());
     const auto position = [&] {
-        return conv::toDouble(value(u.settings, section, BookmarkStore::positionName(slot), QStringLiteral("0")));
+        return conv::tryDouble(value(u.settings, section, BookmarkStore::positionName(slot), QStringLiteral("0")));
     };
     if (audio == BookmarkStore::absent()) {
         // A record without audio: positioned, not played.
-        p.setCurrentPosition(position());
-        return;
+        const Result<double> at = position();
+        if (!at)
+            return at.failure();
+        p.setCurrentPosition(*at);
+        return Done{};
     }
 
     p.setAutoStart(true);
@@ -134,11 +140,17 @@ void BookmarkRecall::play(qint16 slot, const QString &address)
             statement();
     };
     run([&] { p.setRate(u.feedback.PlayerRate()); });
-    run([&] { p.setCurrentPosition(position()); });
+    Result<double> at = 0.0;
+    run([&] { at = position(); });
+    if (!at && !searching)
+        return at.failure();
+    if (at)
+        run([&] { p.setCurrentPosition(*at); });
     run([&] { u.feedback.OSD(said(), false); });
     run([&] { u.pump.processEvents(); });
     run([&] { p.Play_Player(); });
     run([&] { holdChaining(); });
+    return Done{};
 }
 
 void BookmarkRecall::recallPhrase(const QString &section, qint16 slot)

@@ -1,5 +1,7 @@
 #pragma once
 // Going to a bookmark: its page, its audio and its position.
+#include "../platform/result.h"
+
 #include <QString>
 
 #include "../platform/controls.h"
@@ -73,7 +75,9 @@ public:
 
 private:
     // Loads the slot's audio at its position, announces it and plays it.
-    void play(qint16 slot, const QString &address);
+    // A stored position that is no number ends the recall, refused, unless
+    // the audio had to be searched for.
+    Result<Done> play(qint16 slot, const QString &address);
     // A DAISY book's bookmark: the reading moves to its phrase and time.
     void recallPhrase(const QString &section, qint16 slot);
     // Puts the bookmark's audio in the player: the file the page would play,

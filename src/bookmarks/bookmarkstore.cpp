@@ -43,20 +43,25 @@ QString fileNameOnly(const QString &path)
 }
 
 // Adds under key; when the key is taken the item is still added, without a
-// key, so the collection stays in step with the list, and the failure is
-// reported by the caller.
+// key, so the collection stays in step with the list, and the refusal comes
+// back for the caller to report.
 template <typename T>
-void addInStep(MarkerCollection<T> &c, const T &item, const QString &key, const QString &description)
+Result<Done> addInStep(MarkerCollection<T> &c, const T &item, const QString &key, const QString &description)
 {
-    if (!c.contains(key)) {
-        c.add(item, key);
-        return;
-    }
+    if (c.add(item, key))
+        return Done{};
     c.addUnkeyed(item);
-    throw QyrError(kKeyInCollection,
+    return Failure{kKeyInCollection,
                    QStringLiteral("Nella stessa pagina c'è più di un segnalibro \"%1\" (maiuscole e minuscole non "
                                   "contano): sono conservati tutti, ma conviene cambiarne la descrizione.")
-                       .arg(description));
+                       .arg(description)};
+}
+
+// Reports under step a refusal handed back; the pass goes on.
+void reportRefusal(ErrorReporter &er, const StepLabel &step, const Result<Done> &r)
+{
+    if (!r)
+        er.report(step.text(), r.failure());
 }
 
 } // namespace
@@ -81,9 +86,10 @@ bool BookmarkStore::readPosition(const QString &text, double *seconds)
         *seconds = v;
         return true;
     }
-    if (!conv::isNumeric(text))
+    const Result<double> local = conv::tryDouble(text);
+    if (!local)
         return false;
-    *seconds = conv::toDouble(text);
+    *seconds = *local;
     return true;
 }
 
@@ -96,48 +102,66 @@ QString BookmarkStore::placeText()
     return u.daisy.active() ? spokenTime(u.daisy.bookTime()) : u.feedback.positionText();
 }
 
+// A page's time in whole seconds (halves to even), a DAISY book's as it is.
 QString BookmarkStore::timeText(double seconds)
 {
-    return u.daisy.active() ? spokenTime(seconds) : u.feedback.strtempo(conv::toInt32(seconds));
+    return spokenTime(u.daisy.active() ? seconds : conv::roundHalfEven(seconds));
 }
 
 void BookmarkStore::AddMarcatore(QString &description, qint16 position)
 {
-    Guard(u.er, QStringLiteral("AddMarcatore - ") + u.msg.strMsgMarkExist, [&] {
-        const QString section = this->section();
-        Record r{section, 0, QString(), QString::number(position), QString(), QString()};
-        if (u.daisy.active()) {
-            u.daisy.follow(); // the phrase where the audio is now
-            // To a tenth of a second, so the recall lands where the reader was.
-            r.pos = QString::number(std::round(u.daisy.bookTime() * 10) / 10, 'f', 1);
-            r.audio = u.daisy.audioName();
-            r.phrase = u.daisy.phraseName();
-        } else if (u.player.oPlayer) {
-            r.audio = fileNameOnly(u.player.oPlayer->FileName());
-        }
-        description = description.trimmed();
-        if (description.isEmpty() || section.isEmpty() || !uniqueDescription(section, description))
-            return;
-        if (oMarkers.contains(description))
-            throw QyrError(kKeyInCollection,
-                           QStringLiteral("Nell'elenco c'è già un segnalibro che differisce da \"%1\" solo per "
-                                          "maiuscole o minuscole.")
-                               .arg(description));
-        r.name = description;
-        const int slot = storeInFreeSlot(section, r);
-        if (slot == 0)
-            return;
-        double at = 0;
-        readPosition(r.pos, &at);
-        oMarkers.add(at, description);
-        u.ListMarkers.addItem(timeText(at) + QStringLiteral("\t - ") + description);
-        listed_.push_back(Listed{section, slot, description});
+    const QString name = QStringLiteral("AddMarcatore - ") + u.msg.strMsgMarkExist;
+    Guard(u.er, name, [&] {
+        if (const Result<Done> added = addRecord(description, position); !added)
+            u.er.report(name, added.failure());
     });
 }
 
+// Refused when the description is already on the page or in the list.
+Result<Done> BookmarkStore::addRecord(QString &description, qint16 position)
+{
+    const QString section = this->section();
+    Record r{section, 0, QString(), QString::number(position), QString(), QString()};
+    if (u.daisy.active()) {
+        u.daisy.follow(); // the phrase where the audio is now
+        // To a tenth of a second, so the recall lands where the reader was.
+        r.pos = QString::number(std::round(u.daisy.bookTime() * 10) / 10, 'f', 1);
+        r.audio = u.daisy.audioName();
+        r.phrase = u.daisy.phraseName();
+    } else if (u.player.oPlayer) {
+        r.audio = fileNameOnly(u.player.oPlayer->FileName());
+    }
+    description = description.trimmed();
+    if (description.isEmpty() || section.isEmpty())
+        return Done{};
+    const Result<bool> unique = uniqueDescription(section, description);
+    if (!unique)
+        return unique.failure();
+    if (!*unique)
+        return Done{};
+    if (oMarkers.contains(description))
+        return Failure{kKeyInCollection, QStringLiteral("Nell'elenco c'è già un segnalibro che differisce da \"%1\" "
+                                                        "solo per maiuscole o minuscole.")
+                                             .arg(description)};
+    r.name = description;
+    const Result<int> slot = storeInFreeSlot(section, r);
+    if (!slot)
+        return slot.failure();
+    if (*slot == 0)
+        return Done{}; // the page is full
+    double at = 0;
+    readPosition(r.pos, &at);
+    if (const Result<Done> listed = oMarkers.add(at, description); !listed)
+        return listed;
+    u.ListMarkers.addItem(timeText(at) + QStringLiteral("\t - ") + description);
+    listed_.push_back(Listed{section, *slot, description});
+    return Done{};
+}
+
 // A description already on the page is retyped by the reader first. False
-// when the reader gave up (or the description cannot be used).
-bool BookmarkStore::uniqueDescription(const QString &section, QString &description)
+// when the reader gave up (or the description cannot be used); refused when
+// the reader typed the same description again.
+Result<bool> BookmarkStore::uniqueDescription(const QString &section, QString &description)
 {
     for (int n = 1; n <= kSlots; ++n) {
         if (n == 1 && description == absent()) {
@@ -160,7 +184,7 @@ bool BookmarkStore::uniqueDescription(const QString &section, QString &descripti
         if (typed.isEmpty())
             return false;
         if (typed == v)
-            throw QyrError(kKeyInCollection, QStringLiteral("Nella pagina c'è già un segnalibro \"%1\".").arg(typed));
+            return Failure{kKeyInCollection, QStringLiteral("Nella pagina c'è già un segnalibro \"%1\".").arg(typed)};
         description = typed;
         n = 0; // scan again from slot 1
     }
@@ -169,8 +193,9 @@ bool BookmarkStore::uniqueDescription(const QString &section, QString &descripti
 
 // The slot is chosen inside the write: another copy of the program on the
 // same settings may have filled one since the scan. The slot used, or 0 when
-// the page is full (the reader is told).
-int BookmarkStore::storeInFreeSlot(const QString &section, const Record &r)
+// the page is full (the reader is told); refused when the description is
+// there by then.
+Result<int> BookmarkStore::storeInFreeSlot(const QString &section, const Record &r)
 {
     const QString &description = r.name;
     int slot = 0;
@@ -194,7 +219,7 @@ int BookmarkStore::storeInFreeSlot(const QString &section, const Record &r)
             save(section, phraseName(slot), r.phrase);
     });
     if (taken)
-        throw QyrError(kKeyInCollection, QStringLiteral("Nella pagina c'è già un segnalibro \"%1\".").arg(description));
+        return Failure{kKeyInCollection, QStringLiteral("Nella pagina c'è già un segnalibro \"%1\".").arg(description)};
     if (slot <= kSlots)
         return slot;
     u.dialogs.message(kTitle,
@@ -262,27 +287,28 @@ QList<BookmarkStore::Record> BookmarkStore::readRecords(const QString &section)
 }
 
 // A record whose position is missing or unusable (damaged or hand-edited
-// data) is kept, with position 0, and the reader is told; nothing else of it
-// changes.
-void BookmarkStore::checkPosition(Record &r, StepLabel &step)
+// data) is kept, with position 0, and the reader is told, under the step
+// the repair names; nothing else of it changes.
+Result<Done> BookmarkStore::checkPosition(Record &r, StepLabel &step)
 {
     if (r.pos == absent()) {
         step.label = QStringLiteral("Inizio Caricamento");
         r.pos = QStringLiteral("0");
         r.repaired = true;
-        throw QyrError(err::InvalidPropertyValue,
+        return Failure{err::InvalidPropertyValue,
                        QStringLiteral("Il segnalibro \"%1\" non ha una posizione: è conservato con la posizione 00:00.")
-                           .arg(r.name));
+                           .arg(r.name)};
     }
     if (!usablePosition(r.pos)) {
         step.label = QStringLiteral("Caricamento nelle liste oMarkers");
         const QString bad = r.pos;
         r.pos = QStringLiteral("0");
         r.repaired = true;
-        throw QyrError(err::TypeMismatch, QStringLiteral("La posizione \"%1\" del segnalibro \"%2\" non è valida: il "
+        return Failure{err::TypeMismatch, QStringLiteral("La posizione \"%1\" del segnalibro \"%2\" non è valida: il "
                                                          "segnalibro è conservato con la posizione 00:00.")
-                                              .arg(bad, r.name));
+                                              .arg(bad, r.name)};
     }
+    return Done{};
 }
 
 void BookmarkStore::load(const QString &page, const QString &listedPage, qint32 N)
@@ -302,7 +328,7 @@ void BookmarkStore::load(const QString &page, const QString &listedPage, qint32 
         return;
     const bool stagedLeft = fitInSlots(records, page);
     for (Record &r : records)
-        Guard(u.er, step, [&] { checkPosition(r, step); });
+        reportRefusal(u.er, step, checkPosition(r, step));
 
     const bool renumbered = renumber(page, records, stagedLeft, step);
 
@@ -315,9 +341,9 @@ void BookmarkStore::load(const QString &page, const QString &listedPage, qint32 
         double pos = 0;
         readPosition(r.pos, &pos);
         step.label = QStringLiteral("Caricamento nelle liste oMarkers");
-        Guard(u.er, step, [&] { addInStep(oMarkers, pos, key + r.name, r.name); });
+        reportRefusal(u.er, step, addInStep(oMarkers, pos, key + r.name, r.name));
         step.label = QStringLiteral("Caricamento nelle liste oMarkersIndex");
-        Guard(u.er, step, [&] { addInStep(oMarkersIndex, listedPage, key + r.name, r.name); });
+        reportRefusal(u.er, step, addInStep(oMarkersIndex, listedPage, key + r.name, r.name));
         step.label = QStringLiteral("Caricamento nelle liste ListMarkers");
         Guard(u.er, step, [&] {
             const QString time = timeText(pos);

@@ -13,6 +13,7 @@
 // ("s1.smil#par2"), found again by name and, failing that, by the time.
 #include "../platform/errorreport.h"
 #include "../platform/errors.h"
+#include "../platform/result.h"
 
 #include <QSet>
 #include <QString>
@@ -37,34 +38,33 @@ class DaisyReading;
 // The number of the failure "this key is already in the collection".
 constexpr qint32 kKeyInCollection = 457;
 
-// A keyed collection: items in the order added, reached by 1-based position
-// or by key; keys compare without regard to case. An item may also be added
-// without a key, which keeps positions in step with a list when its key is
-// already taken.
+// A keyed collection: items in the order added, reached by 1-based position;
+// keys compare without regard to case. An item may also be added without a
+// key, which keeps positions in step with a list when its key is already
+// taken. A position outside the collection reaches nothing.
 template <typename T>
 class MarkerCollection {
 public:
     int count() const { return int(entries_.size()); }
     bool contains(const QString &key) const { return keys_.contains(key.toCaseFolded()); }
-    void add(const T &item, const QString &key)
+    // Refused, and nothing added, when the key is taken.
+    Result<Done> add(const T &item, const QString &key)
     {
         if (contains(key))
-            throw QyrError(kKeyInCollection, QStringLiteral("La chiave \"%1\" è già presente nell'elenco").arg(key));
+            return Failure{kKeyInCollection, QStringLiteral("La chiave \"%1\" è già presente nell'elenco").arg(key)};
         keys_.insert(key.toCaseFolded());
         entries_.push_back(Entry{key, true, item});
+        return Done{};
     }
     void addUnkeyed(const T &item) { entries_.push_back(Entry{QString(), false, item}); }
-    const T &item(int index) const { return at(index).item; }
-    const T &item(const QString &key) const
-    {
-        for (const Entry &e : entries_)
-            if (e.keyed && e.key.compare(key, Qt::CaseInsensitive) == 0)
-                return e.item;
-        throw QyrError(err::InvalidCall);
-    }
-    QString key(int index) const { return at(index).key; }
+    // The item at index, or null.
+    const T *item(int index) const { return has(index) ? &at(index).item : nullptr; }
+    // The key at index, or empty.
+    QString key(int index) const { return has(index) ? at(index).key : QString(); }
     void remove(int index)
     {
+        if (!has(index))
+            return;
         const Entry &e = at(index);
         if (e.keyed)
             keys_.remove(e.key.toCaseFolded());
@@ -82,12 +82,8 @@ private:
         bool keyed;
         T item;
     };
-    const Entry &at(int index) const
-    {
-        if (index < 1 || index > count())
-            throw QyrError(err::OutOfRange);
-        return entries_[size_t(index - 1)];
-    }
+    bool has(int index) const { return index >= 1 && index <= count(); }
+    const Entry &at(int index) const { return entries_[size_t(index - 1)]; }
     std::vector<Entry> entries_;
     QSet<QString> keys_;
 };
@@ -186,7 +182,8 @@ public:
     static constexpr int kSlots = 100;
 
 private:
-    bool uniqueDescription(const QString &section, QString &description);
+    Result<Done> addRecord(QString &description, qint16 position);
+    Result<bool> uniqueDescription(const QString &section, QString &description);
     struct Record {
         QString section; // where it is now
         int slot;
@@ -197,7 +194,7 @@ private:
     // Where the record behind each list entry lives: a deletion by list
     // position always reaches the record shown, even when a renumbering could
     // not be written.
-    int storeInFreeSlot(const QString &section, const Record &r);
+    Result<int> storeInFreeSlot(const QString &section, const Record &r);
     QString timeText(double seconds);
     struct Listed {
         QString section;
@@ -210,7 +207,7 @@ private:
     void deletePageRecords(const QString &page);
     void deleteSelected();
     QList<Record> readRecords(const QString &section);
-    void checkPosition(Record &r, StepLabel &step);
+    static Result<Done> checkPosition(Record &r, StepLabel &step);
     static bool fitInSlots(QList<Record> &records, const QString &page);
     bool renumber(const QString &page, const QList<Record> &records, bool stagedLeft, StepLabel &step);
     void deleteRecord(const QString &section, int slot);

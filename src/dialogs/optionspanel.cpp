@@ -80,14 +80,14 @@ void OptionsPanel::TextVolume_Done()
 // a volume in range is stored: anything else would fail at every start.
 QString OptionsPanel::volumeProblem(const QString &text)
 {
-    if (!conv::isNumeric(text))
+    const Result<double> v = conv::tryDouble(text);
+    if (!v)
         return QStringLiteral("Volume non valido: scrivere un numero");
     // Before the player exists (start-up fills the box) either scale will do.
     const bool running = u.player.oPlayer && u.player.oPlayer->hasCurrentPlayer();
     const qint32 low = running ? u.range.min : volume::of(0).min;
     const qint32 high = running ? u.range.max : volume::of(1).max;
-    const double v = conv::toDouble(text);
-    if (v < low || v > high)
+    if (*v < low || *v > high)
         return QStringLiteral("Volume non valido: da %1 a %2").arg(low).arg(high);
     return QString();
 }
@@ -145,9 +145,8 @@ void OptionsPanel::cmdSetupClose_Click() { u.controls.frmconfigurazione.setVisib
 void OptionsPanel::SetPlayer(qint16 index)
 {
     qint16 old = -1;
-    // What the reader hears goes on in the other player: the same file at the
-    // same place, playing or paused, at the same speed and loudness, and
-    // silent when reading is off.
+    // What the reader hears goes on in the other player: the same file at the same place, playing or
+    // paused, at the same speed and loudness, and silent when reading is off.
     QString file;
     bool playing = false;
     double position = 0;
@@ -162,9 +161,10 @@ void OptionsPanel::SetPlayer(qint16 index)
             u.player.oPlayer->setCurrentPosition(position);
         }
     };
-    try {
+    // False when not taken: no facade, or no player behind the new one (the facade has said why).
+    auto take = [&] {
         if (!u.player.oPlayer)
-            throw QyrError(err::ObjectNotSet);
+            return false;
         file = u.player.oPlayer->FileName();
         playing = u.player.oPlayer->IsPlaying();
         position = file.isEmpty() ? 0.0 : u.player.oPlayer->CurrentPosition();
@@ -174,29 +174,32 @@ void OptionsPanel::SetPlayer(qint16 index)
         u.player.oPlayer = u.player.create();
         if (index == 1 || index == 0) {
             u.player.oPlayer->setVersione(index);
-            // Without its player the version is not taken (the facade has said why).
             if (!u.player.oPlayer->hasCurrentPlayer())
-                throw QyrError(err::CannotCreateObject);
+                return false;
             carryOver(index, old);
         }
         u.controls.optPlayer.select(index);
         u.prefs.save(QStringLiteral("Versione"), QString::number(u.player.oPlayer->Versione()));
-    } catch (...) {
-        u.er.captureCurrentException();
-        u.er.ShowError(
-            QStringLiteral("SetPlayer"),
-            QStringLiteral("Versione Media Player non supportata! Verrà reimpostata la versione precedente!"));
-        u.er.clearCurrent();
-        if ((old == 0 || old == 1) && u.player.oPlayer) {
-            u.player.oPlayer->setVersione(old);
-            if (u.player.oPlayer->hasCurrentPlayer())
-                IgnoreFailure([&] { carryOver(old, old); });
-            // The option shown is the player in use; selecting it is no new choice.
-            const bool was = switching_;
-            switching_ = true;
-            u.controls.optPlayer.select(old);
-            switching_ = was;
-        }
+        return true;
+    };
+    bool taken = false;
+    try {
+        taken = take();
+    } catch (...) { // a failure on the way (a store refusing the save): not taken either
+    }
+    if (taken)
+        return;
+    u.er.ShowError(QStringLiteral("SetPlayer"),
+                   QStringLiteral("Versione Media Player non supportata! Verrà reimpostata la versione precedente!"));
+    if ((old == 0 || old == 1) && u.player.oPlayer) {
+        u.player.oPlayer->setVersione(old);
+        if (u.player.oPlayer->hasCurrentPlayer())
+            IgnoreFailure([&] { carryOver(old, old); });
+        // The option shown is the player in use; selecting it is no new choice.
+        const bool was = switching_;
+        switching_ = true;
+        u.controls.optPlayer.select(old);
+        switching_ = was;
     }
 }
 
@@ -205,10 +208,11 @@ void OptionsPanel::SetPlayer(qint16 index)
 void OptionsPanel::carryVolume(qint16 from, qint16 to)
 {
     const QString text = u.controls.TextVolume.text();
-    if (!conv::isNumeric(text))
+    const Result<double> v = conv::tryDouble(text);
+    if (!v)
         return;
     const bool changes = (from == 0 || from == 1) && from != to;
-    const QString now = changes ? QString::number(volume::convert(conv::toDouble(text), from, to)) : text;
+    const QString now = changes ? QString::number(volume::convert(*v, from, to)) : text;
     // One this player cannot take is left to start-up's check, which says so.
     if (!volumeProblem(now).isEmpty())
         return;

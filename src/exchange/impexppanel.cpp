@@ -1,7 +1,6 @@
 #include "impexppanel.h"
 #include "../bookmarks/bookmarkstore.h"
 #include "../books/bookview.h"
-#include "../services/feedback.h"
 #include "../platform/bookpath.h"
 #include "../platform/browser.h"
 #include "../platform/convert.h"
@@ -10,6 +9,7 @@
 #include "../platform/errors.h"
 #include "../platform/files.h"
 #include "../platform/hive.h"
+#include "../services/feedback.h"
 #include "../services/messages.h"
 #include "../services/playersettings.h"
 #include "registryexchange.h"
@@ -125,11 +125,16 @@ void ImpExpPanel::cancelPanel()
 
 void ImpExpPanel::cmdImpExp_Click(int Index)
 {
-    Guard(u.er, QStringLiteral("cmdImpExp_Click"), [&] {
+    const QString name = QStringLiteral("cmdImpExp_Click");
+    Guard(u.er, name, [&] {
         switch (Index) {
         case 0: openPanel(true); break;
         case 1: openPanel(false); break;
-        case 2: runOk(); break;
+        case 2:
+            // A refused import is reported here, and the panel stays open.
+            if (const Result<Done> done = runOk(); !done)
+                u.er.report(name, done.failure());
+            break;
         case 3: cancelPanel(); break;
         case 4:
             ListClosed();
@@ -147,7 +152,7 @@ void ImpExpPanel::openPanel(bool forExport)
         u.bookmarks.cmdImpExp[size_t(i)].setVisible(false);
     u.bookmarks.ListMarkers.setVisible(false);
     u.chooser.frmImpExp.setCaption(forExport ? QStringLiteral("   Esportazione Marcatori   ")
-                                     : QStringLiteral("   Importazione Marcatori   "));
+                                             : QStringLiteral("   Importazione Marcatori   "));
     u.chooser.TextFileName.setVisible(forExport);
     u.chooser.lblNomeFile.setVisible(u.chooser.TextFileName.visible());
     u.chooser.File.setTop(forExport ? u.bookmarks.cmdImpExp[3].top() : u.chooser.Dir.top());
@@ -171,26 +176,28 @@ void ImpExpPanel::openPanel(bool forExport)
     u.chooser.frmImpExp.setVisible(true);
 }
 
-void ImpExpPanel::runOk()
+Result<Done> ImpExpPanel::runOk()
 {
     const bool exporting = u.chooser.TextFileName.visible();
     // An import takes the file chosen in the list, never a name left in the
     // hidden name box by an earlier export.
     const int chosen = u.chooser.File.listIndex();
-    const QString name = exporting                                       ? u.chooser.TextFileName.text()
+    const QString name = exporting                                               ? u.chooser.TextFileName.text()
                          : chosen >= 0 && chosen < u.chooser.File.items().size() ? u.chooser.File.items().at(chosen)
-                                                                         : QString();
+                                                                                 : QString();
     if (name.trimmed().isEmpty()) {
         // Nothing chosen yet: say what is missing and leave the panel open.
         say(exporting ? QStringLiteral("Scrivere il nome del file da esportare nella casella \"Nome file\".")
                       : QStringLiteral("Scegliere nell'elenco dei file il file da importare."));
-        return;
+        return Done{};
     }
-    if (exporting)
+    if (exporting) {
         exportTo(name, inFolder(u.chooser.Dir.path(), withRegExtension(name)));
-    else
-        importFrom(inFolder(u.chooser.Dir.path(), name));
+    } else if (const Result<Done> imported = importFrom(inFolder(u.chooser.Dir.path(), name)); !imported) {
+        return imported;
+    }
     closePanel();
+    return Done{};
 }
 
 void ImpExpPanel::exportTo(const QString &name, const QString &asked)
@@ -230,13 +237,16 @@ void ImpExpPanel::exportTo(const QString &name, const QString &asked)
     say(text);
 }
 
-void ImpExpPanel::importFrom(const QString &path)
+Result<Done> ImpExpPanel::importFrom(const QString &path)
 {
     // The file is read whole and checked before anything else: one that
     // cannot be imported leaves the settings and the safety copies as they were.
-    const ImportPlan plan = path.toUpper().contains(QLatin1String(".REG"))
-                                ? u.exchange.planTextFile(path)
-                                : u.exchange.planHive(programKey(), path, hkey::CurrentUser);
+    const Result<ImportPlan> planned = path.toUpper().contains(QLatin1String(".REG"))
+                                           ? u.exchange.planTextFile(path)
+                                           : u.exchange.planHive(programKey(), path, hkey::CurrentUser);
+    if (!planned)
+        return planned.failure();
+    const ImportPlan &plan = *planned;
     if (plan.bookmarksDeleted > 0) {
         const QString question =
             plan.bookmarksDeleted == 1
@@ -248,24 +258,19 @@ void ImpExpPanel::importFrom(const QString &path)
                       .arg(plan.bookmarksDeleted)
                       .arg(plan.bookmarks);
         if (u.dialogs.message(kImportTitle, question, Buttons::YesNo, Icon::Question) != Answer::Yes)
-            return;
+            return Done{};
     }
 
-    QString copy;
-    try {
-        copy = makeSafetyCopy();
-    } catch (const QyrError &e) {
-        throw QyrError(e.number(), QStringLiteral("Copia di sicurezza delle impostazioni non riuscita: "
-                                                  "l'importazione non è stata eseguita.\r\n") +
-                                       e.description());
-    }
-    ImportResult r;
-    try {
-        r = u.exchange.carryOut(plan);
-    } catch (...) {
+    const Result<QString> copy = makeSafetyCopy();
+    if (!copy)
+        return Failure{copy.failure().number, QStringLiteral("Copia di sicurezza delle impostazioni non riuscita: "
+                                                             "l'importazione non è stata eseguita.\r\n") +
+                                                  copy.failure().description};
+    const Result<ImportResult> r = u.exchange.carryOut(plan);
+    if (!r) {
         // Nothing changed: the copies stay as they were (one left behind is pruned later).
-        static_cast<void>(u.files.deleteFile(copy));
-        throw;
+        static_cast<void>(u.files.deleteFile(*copy));
+        return r.failure();
     }
     pruneSafetyCopies(path);
 
@@ -278,18 +283,19 @@ void ImpExpPanel::importFrom(const QString &path)
 
     QString text = u.msg.strMsgRipristinoOk;
     text.replace(QLatin1String("@FILE@"), path);
-    text += QStringLiteral("\r\nLe impostazioni di prima sono salvate nella copia di sicurezza %1.").arg(copy);
-    const QString notice = r.notice();
+    text += QStringLiteral("\r\nLe impostazioni di prima sono salvate nella copia di sicurezza %1.").arg(*copy);
+    const QString notice = r->notice();
     if (!notice.isEmpty())
         text += QStringLiteral("\r\n") + notice;
     say(text);
+    return Done{};
 }
 
-QString ImpExpPanel::makeSafetyCopy()
+Result<QString> ImpExpPanel::makeSafetyCopy()
 {
     const QString folder = safetyCopiesFolder();
     if (!u.files.makeFolder(folder))
-        throw QyrError(err::PathAccess, QStringLiteral("Impossibile creare la cartella %1.").arg(folder));
+        return Failure{err::PathAccess, QStringLiteral("Impossibile creare la cartella %1.").arg(folder)};
     // A new name every time: a later import never writes over an earlier copy.
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss"));
     QString copy = inFolder(folder, kCopyPrefix + stamp + QStringLiteral(".reg"));
@@ -297,14 +303,15 @@ QString ImpExpPanel::makeSafetyCopy()
         copy = inFolder(folder, kCopyPrefix + stamp + QStringLiteral("_%1.reg").arg(n, 3, 10, QLatin1Char('0')));
     const ExportResult r = u.exchange.exportKey(hkey::CurrentUser, programKey(), copy, true, false);
     if (!r.written)
-        throw QyrError(err::PathAccess, r.problem);
+        return Failure{err::PathAccess, r.problem};
     return copy;
 }
 
-QString ImpExpPanel::safetyCopy()
+Result<QString> ImpExpPanel::safetyCopy()
 {
-    const QString copy = makeSafetyCopy();
-    pruneSafetyCopies(QString());
+    const Result<QString> copy = makeSafetyCopy();
+    if (copy)
+        pruneSafetyCopies(QString());
     return copy;
 }
 
@@ -400,7 +407,11 @@ void ImpExpPanel::TextFileName_KeyDown(qint16 KeyCode, qint16)
 
 void ImpExpPanel::Command1_Click()
 {
-    Guard(u.er, QStringLiteral("Command1_Click"), [&] { exportOwnFile(kTestExportName); });
+    const QString name = QStringLiteral("Command1_Click");
+    Guard(u.er, name, [&] {
+        if (const Result<QString> written = exportOwnFile(kTestExportName); !written)
+            u.er.report(name, written.failure());
+    });
 }
 
 void ImpExpPanel::setOwnFilesFolder(const QString &folder) { ownFolder_ = folder; }
@@ -427,7 +438,7 @@ QStringList ImpExpPanel::ownFilesFolders() const
 
 QString ImpExpPanel::testExportFile() const { return inFolder(ownFilesFolders().first(), kTestExportName); }
 
-QString ImpExpPanel::exportOwnFile(const QString &fileName)
+Result<QString> ImpExpPanel::exportOwnFile(const QString &fileName)
 {
     QString problem;
     for (const QString &folder : ownFilesFolders()) {
@@ -439,7 +450,7 @@ QString ImpExpPanel::exportOwnFile(const QString &fileName)
             return path;
         problem = r.problem;
     }
-    throw QyrError(err::PathAccess, problem);
+    return Failure{err::PathAccess, problem};
 }
 
 void ImpExpPanel::listDrives()
@@ -488,7 +499,9 @@ void ImpExpPanel::listFolders()
 void ImpExpPanel::listFiles()
 {
     IgnoreFailure([&] {
-        u.chooser.File.setItems(u.chooser.File.path().isEmpty() ? QStringList() : u.files.files(u.chooser.File.path(), u.chooser.File.pattern()));
+        u.chooser.File.setItems(u.chooser.File.path().isEmpty()
+                                    ? QStringList()
+                                    : u.files.files(u.chooser.File.path(), u.chooser.File.pattern()));
     });
 }
 

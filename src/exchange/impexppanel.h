@@ -6,8 +6,9 @@
 #include <QString>
 #include <QStringList>
 
-#include "../services/panels.h"
+#include "../platform/result.h"
 #include "../platform/signal.h"
+#include "../services/panels.h"
 #include <array>
 #include <functional>
 #include <utility>
@@ -76,8 +77,8 @@ public:
     QString safetyCopiesFolder() const;
     static inline const QString kCopiesDrive = QStringLiteral("Copie di sicurezza");
     // A new dated safety copy of the settings tree, the oldest beyond those
-    // kept removed; its path. Throws when it cannot be written.
-    QString safetyCopy();
+    // kept removed; its path, or why it could not be written.
+    Result<QString> safetyCopy();
 
     // The lists read the file system again: drives (volumes may come and
     // go), the folders of the current folder, the files matching the pattern.
@@ -87,19 +88,20 @@ public:
 
 private:
     void openPanel(bool forExport);
-    void runOk();
+    // A refused import comes back, and the panel stays open.
+    Result<Done> runOk();
     void exportTo(const QString &name, const QString &path);
-    void importFrom(const QString &path);
+    Result<Done> importFrom(const QString &path);
     void closePanel();
     // Back to the bookmark list, nothing done.
     void cancelPanel();
     // Writes the settings tree into fileName in the first of the own-files
-    // folders that takes it; the path written.
-    QString exportOwnFile(const QString &fileName);
+    // folders that takes it; the path written, or why the last one refused.
+    Result<QString> exportOwnFile(const QString &fileName);
     QStringList ownFilesFolders() const;
     QString configFolder() const;
-    // A new safety copy of the settings tree; its path. Throws when it cannot be written.
-    QString makeSafetyCopy();
+    // A new safety copy of the settings tree; its path, or why it could not be written.
+    Result<QString> makeSafetyCopy();
     // Keeps the newest copies; never the file just imported.
     void pruneSafetyCopies(const QString &imported);
     // The folder a drive list entry stands for.

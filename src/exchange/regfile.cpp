@@ -2,16 +2,17 @@
 
 #include <QtEndian>
 #include <array>
+#include <optional>
 
 namespace qyr::regfile {
 
 namespace {
 
 // Bytes 0x80 to 0x9F of Windows-1252; 0 marks the five undefined ones.
-constexpr std::array<char16_t, 32> kHigh = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+constexpr std::array<char16_t, 32> kHigh = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                            0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                                            0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                            0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
 const QString kCrLf = QStringLiteral("\r\n");
 
@@ -55,10 +56,7 @@ QString quoted(const QString &t, bool doubleEveryBackslash)
     return out + QLatin1Char('"');
 }
 
-QString hexByte(uchar b)
-{
-    return QString::number(b, 16).toUpper().rightJustified(2, QLatin1Char('0'));
-}
+QString hexByte(uchar b) { return QString::number(b, 16).toUpper().rightJustified(2, QLatin1Char('0')); }
 
 QString hexList(const QByteArray &data)
 {
@@ -91,21 +89,21 @@ QString valueText(const RegValue &v, int *unmappable, Format format)
     case regtype::DWord: {
         QByteArray d = v.data.left(4);
         d.append(QByteArray(4 - d.size(), '\0'));
-        return QStringLiteral("dword:") +
-               QString::number(qFromLittleEndian<quint32>(d.constData()), 16).toUpper().rightJustified(8, QLatin1Char('0'));
+        return QStringLiteral("dword:") + QString::number(qFromLittleEndian<quint32>(d.constData()), 16)
+                                              .toUpper()
+                                              .rightJustified(8, QLatin1Char('0'));
     }
-    case regtype::Binary:
-        return QStringLiteral("hex:") + hexList(v.data);
-    default:
-        return QString(); // the format has no plain form for other kinds
+    case regtype::Binary: return QStringLiteral("hex:") + hexList(v.data);
+    default: return QString(); // the format has no plain form for other kinds
     }
 }
 
 // ---- reading ----
 
-[[noreturn]] void fail(int line, const QString &what)
+// Why a file is refused, naming the line at fault.
+Failure lineFailure(int line, const QString &what)
 {
-    throw QyrError(err::InvalidFileFormat, QStringLiteral("Riga %1: %2").arg(line).arg(what));
+    return Failure{err::InvalidFileFormat, QStringLiteral("Riga %1: %2").arg(line).arg(what)};
 }
 
 QString fromUtf16Be(const QByteArray &d)
@@ -201,7 +199,7 @@ class Reader {
 public:
     Reader(const QString &text, int maxEntries) : lines_(text), maxEntries_(maxEntries) {}
 
-    Parsed run()
+    Result<Parsed> run()
     {
         Parsed p;
         const QString header = advance() ? line_.trimmed() : QString();
@@ -210,8 +208,8 @@ public:
         else if (header == QLatin1String("Windows Registry Editor Version 5.00"))
             p.format = Format::Version5;
         else
-            fail(1, QStringLiteral("il file non comincia con \"REGEDIT4\" né con "
-                                   "\"Windows Registry Editor Version 5.00\"."));
+            return lineFailure(1, QStringLiteral("il file non comincia con \"REGEDIT4\" né con "
+                                                 "\"Windows Registry Editor Version 5.00\"."));
         format_ = p.format;
         while (advance()) {
             const QString &t = line_;
@@ -220,28 +218,41 @@ public:
                 ++pos;
             if (pos == t.size() || t[pos] == QLatin1Char(';'))
                 continue;
+            std::optional<Entry> e;
             if (t[pos] == QLatin1Char('['))
-                p.entries.append(keyEntry(t, pos));
+                e = keyEntry(t, pos);
             else if (t[pos] == QLatin1Char('"') || t[pos] == QLatin1Char('@'))
-                p.entries.append(valueEntry(pos));
+                e = valueEntry(pos);
             else
-                fail(row_ + 1, QStringLiteral("riga non riconosciuta: non è né una chiave né un valore."));
+                return lineFailure(row_ + 1,
+                                   QStringLiteral("riga non riconosciuta: non è né una chiave né un valore."));
+            if (!e)
+                return *failure_;
+            p.entries.append(*e);
             if (p.entries.size() > maxEntries_)
-                fail(row_ + 1, QStringLiteral("il file contiene più di %1 chiavi e valori, il limite di un file di "
-                                              "impostazioni.").arg(maxEntries_));
+                return lineFailure(row_ + 1, QStringLiteral("il file contiene più di %1 chiavi e valori, il limite "
+                                                            "di un file di impostazioni.")
+                                                 .arg(maxEntries_));
         }
         return p;
     }
 
 private:
-    Entry keyEntry(const QString &t, int pos)
+    // Notes why the file is refused; the reading stops there.
+    std::nullopt_t fail(int line, const QString &what)
+    {
+        failure_ = lineFailure(line, what);
+        return std::nullopt;
+    }
+
+    std::optional<Entry> keyEntry(const QString &t, int pos)
     {
         const int line = row_ + 1;
         const int close = t.lastIndexOf(QLatin1Char(']'));
         if (close < 0)
-            fail(line, QStringLiteral("manca la parentesi quadra di chiusura del nome della chiave."));
+            return fail(line, QStringLiteral("manca la parentesi quadra di chiusura del nome della chiave."));
         if (!onlyComment(t, close + 1))
-            fail(line, QStringLiteral("caratteri in più dopo il nome della chiave."));
+            return fail(line, QStringLiteral("caratteri in più dopo il nome della chiave."));
         QString name = t.mid(pos + 1, close - pos - 1);
         Entry e;
         e.line = line;
@@ -252,14 +263,15 @@ private:
         }
         QStringList parts = name.split(QLatin1Char('\\'), Qt::SkipEmptyParts);
         const QString root = parts.isEmpty() ? QString() : parts.takeFirst();
-        static const QStringList roots{QStringLiteral("HKEY_CLASSES_ROOT"), QStringLiteral("HKEY_CURRENT_USER"),
-                                       QStringLiteral("HKEY_LOCAL_MACHINE"), QStringLiteral("HKEY_USERS"),
+        static const QStringList roots{QStringLiteral("HKEY_CLASSES_ROOT"),   QStringLiteral("HKEY_CURRENT_USER"),
+                                       QStringLiteral("HKEY_LOCAL_MACHINE"),  QStringLiteral("HKEY_USERS"),
                                        QStringLiteral("HKEY_CURRENT_CONFIG"), QStringLiteral("HKEY_DYN_DATA")};
         if (!root.startsWith(QLatin1String("HKEY_"), Qt::CaseInsensitive))
-            fail(line, QStringLiteral("il nome della chiave \"%1\" non comincia con una radice del registro "
-                                      "come HKEY_CURRENT_USER.").arg(name));
+            return fail(line, QStringLiteral("il nome della chiave \"%1\" non comincia con una radice del registro "
+                                             "come HKEY_CURRENT_USER.")
+                                  .arg(name));
         if (!roots.contains(root, Qt::CaseInsensitive))
-            fail(line, QStringLiteral("radice del registro sconosciuta: %1.").arg(root));
+            return fail(line, QStringLiteral("radice del registro sconosciuta: %1.").arg(root));
         e.root = root;
         e.path = parts.join(QLatin1Char('\\'));
         key_ = e;
@@ -267,11 +279,11 @@ private:
         return e;
     }
 
-    Entry valueEntry(int pos)
+    std::optional<Entry> valueEntry(int pos)
     {
         const int line = row_ + 1;
         if (!haveKey_)
-            fail(line, QStringLiteral("valore che non appartiene a nessuna chiave."));
+            return fail(line, QStringLiteral("valore che non appartiene a nessuna chiave."));
         Entry e;
         e.line = line;
         e.root = key_.root;
@@ -279,12 +291,14 @@ private:
         const QString &t = line_;
         if (t[pos] == QLatin1Char('@'))
             ++pos;
+        else if (const std::optional<QString> name = quotedAt(pos))
+            e.value.name = *name;
         else
-            e.value.name = quotedAt(pos);
+            return std::nullopt;
         while (pos < t.size() && t[pos].isSpace())
             ++pos;
         if (pos == t.size() || t[pos] != QLatin1Char('='))
-            fail(line, QStringLiteral("manca il segno \"=\" dopo il nome del valore."));
+            return fail(line, QStringLiteral("manca il segno \"=\" dopo il nome del valore."));
         ++pos;
         while (pos < t.size() && t[pos].isSpace())
             ++pos;
@@ -296,7 +310,10 @@ private:
             if (e.kind != Entry::Skipped)
                 e.kind = Entry::DeleteValue;
         } else if (rest.startsWith(QLatin1Char('"'))) {
-            const RegValue v = RegValue::fromText(e.value.name, stringData(pos));
+            const std::optional<QString> text = stringData(pos);
+            if (!text)
+                return std::nullopt;
+            const RegValue v = RegValue::fromText(e.value.name, *text);
             e.value.type = v.type;
             e.value.data = v.data;
         } else if (rest.startsWith(QLatin1String("dword:"), Qt::CaseInsensitive)) {
@@ -306,15 +323,17 @@ private:
                 digits.truncate(semi);
             quint32 n = 0;
             if (!parseHex(digits.trimmed(), &n))
-                fail(line, QStringLiteral("numero dword non valido: \"%1\" (servono da 1 a 8 cifre esadecimali).")
-                               .arg(digits.trimmed()));
+                return fail(line,
+                            QStringLiteral("numero dword non valido: \"%1\" (servono da 1 a 8 cifre esadecimali).")
+                                .arg(digits.trimmed()));
             e.value.type = regtype::DWord;
             e.value.data = RegValue::fromDWord(QString(), n).data;
         } else if (rest.startsWith(QLatin1String("hex"), Qt::CaseInsensitive)) {
-            hexValue(e, rest.mid(3));
+            if (!hexValue(e, rest.mid(3)))
+                return std::nullopt;
         } else {
-            fail(line, QStringLiteral("tipo di dato sconosciuto: si attende una stringa tra virgolette, "
-                                      "dword:, hex: o hex(n):."));
+            return fail(line, QStringLiteral("tipo di dato sconosciuto: si attende una stringa tra virgolette, "
+                                             "dword:, hex: o hex(n):."));
         }
         return e;
     }
@@ -338,11 +357,11 @@ private:
         return false;
     }
 
-    QString quotedAt(int &pos)
+    std::optional<QString> quotedAt(int &pos)
     {
         QString out;
         if (!readQuoted(pos, out))
-            fail(row_ + 1, QStringLiteral("stringa non chiusa: manca la virgoletta finale."));
+            return fail(row_ + 1, QStringLiteral("stringa non chiusa: manca la virgoletta finale."));
         return out;
     }
 
@@ -352,7 +371,7 @@ private:
     // backslash) is read as it meant it: the text runs to the line's last
     // quote, with the backslashes it doubled in a drive path halved again.
     // Anything but blanks or a comment after that quote is still refused.
-    QString stringData(int pos)
+    std::optional<QString> stringData(int pos)
     {
         const QString &t = line_;
         int end = pos;
@@ -362,8 +381,8 @@ private:
             return text;
         const int last = t.lastIndexOf(QLatin1Char('"'));
         if (last <= pos || !onlyComment(t, last + 1))
-            fail(row_ + 1, closed ? QStringLiteral("caratteri in più dopo la stringa chiusa.")
-                                  : QStringLiteral("stringa non chiusa: manca la virgoletta finale."));
+            return fail(row_ + 1, closed ? QStringLiteral("caratteri in più dopo la stringa chiusa.")
+                                         : QStringLiteral("stringa non chiusa: manca la virgoletta finale."));
         text = t.mid(pos + 1, last - pos - 1);
         if (text.size() >= 4 && text[1] == QLatin1Char(':') && text.mid(2, 2) == QLatin1String("\\\\") &&
             isDrivePath(text))
@@ -372,18 +391,20 @@ private:
     }
 
     // After "hex": either ":" (binary) or "(n):" with the kind n in hexadecimal.
-    void hexValue(Entry &e, QString rest)
+    // False when refused.
+    bool hexValue(Entry &e, QString rest)
     {
         const int line = row_ + 1;
         quint32 type = regtype::Binary;
         if (rest.startsWith(QLatin1Char('('))) {
             const int close = rest.indexOf(QLatin1Char(')'));
             if (close < 0 || !parseHex(rest.mid(1, close - 1), &type))
-                fail(line, QStringLiteral("tipo hex(n) non valido: \"%1\".").arg(QStringLiteral("hex") + rest));
+                return refuse(line,
+                              QStringLiteral("tipo hex(n) non valido: \"%1\".").arg(QStringLiteral("hex") + rest));
             rest.remove(0, close + 1);
         }
         if (!rest.startsWith(QLatin1Char(':')))
-            fail(line, QStringLiteral("manca \":\" dopo hex."));
+            return refuse(line, QStringLiteral("manca \":\" dopo hex."));
         rest.remove(0, 1);
         QByteArray bytes;
         for (;;) {
@@ -398,13 +419,13 @@ private:
                     break; // nothing after a final comma
                 quint32 b = 0;
                 if (item.size() > 2 || !parseHex(item, &b))
-                    fail(row_ + 1, QStringLiteral("byte esadecimale non valido: \"%1\".").arg(item));
+                    return refuse(row_ + 1, QStringLiteral("byte esadecimale non valido: \"%1\".").arg(item));
                 bytes.append(char(b));
             }
             if (!more)
                 break;
             if (!advance())
-                fail(row_ + 1, QStringLiteral("il valore continua con \"\\\" ma il file finisce."));
+                return refuse(row_ + 1, QStringLiteral("il valore continua con \"\\\" ma il file finisce."));
             rest = line_;
         }
         // REGEDIT4 files hold the text kinds in the ANSI code page; the
@@ -414,6 +435,13 @@ private:
             bytes = toUtf16Le(fromWindows1252(bytes));
         e.value.type = type;
         e.value.data = bytes;
+        return true;
+    }
+
+    bool refuse(int line, const QString &what)
+    {
+        fail(line, what);
+        return false;
     }
 
     // The next line becomes the current one; false at the end of the text.
@@ -432,6 +460,7 @@ private:
     Format format_ = Format::Regedit4;
     Entry key_;
     bool haveKey_ = false;
+    std::optional<Failure> failure_;
 };
 
 } // namespace
@@ -477,10 +506,7 @@ QString fromWindows1252(const QByteArray &bytes)
     return out;
 }
 
-QString keyLine(const QString &fullKeyName)
-{
-    return QLatin1Char('[') + fullKeyName + QLatin1Char(']') + kCrLf;
-}
+QString keyLine(const QString &fullKeyName) { return QLatin1Char('[') + fullKeyName + QLatin1Char(']') + kCrLf; }
 
 QString valueLine(const RegValue &value, int *unmappable, Format format)
 {
@@ -488,7 +514,7 @@ QString valueLine(const RegValue &value, int *unmappable, Format format)
     return name + QLatin1Char('=') + valueText(value, unmappable, format) + kCrLf;
 }
 
-Parsed parse(const QByteArray &bytes, int maxEntries)
+Result<Parsed> tryParse(const QByteArray &bytes, int maxEntries)
 {
     bool cutShort = false;
     const QString text = decode(bytes, &cutShort);
@@ -497,11 +523,14 @@ Parsed parse(const QByteArray &bytes, int maxEntries)
         QString line;
         for (Lines all(text); all.next(line);)
             ++lines;
-        const bool brokenLineEmpty = text.isEmpty() || text.endsWith(QLatin1Char('\n')) || text.endsWith(QLatin1Char('\r'));
-        fail(lines + (brokenLineEmpty ? 1 : 0),
-             QStringLiteral("il file UTF-16 è troncato: finisce a metà di un carattere."));
+        const bool brokenLineEmpty =
+            text.isEmpty() || text.endsWith(QLatin1Char('\n')) || text.endsWith(QLatin1Char('\r'));
+        return lineFailure(lines + (brokenLineEmpty ? 1 : 0),
+                           QStringLiteral("il file UTF-16 è troncato: finisce a metà di un carattere."));
     }
     return Reader(text, maxEntries).run();
 }
+
+Parsed parse(const QByteArray &bytes, int maxEntries) { return tryParse(bytes, maxEntries).value(); }
 
 } // namespace qyr::regfile

@@ -4,6 +4,7 @@
 // (UTF-16LE) files, so that an import never needs the registry editor.
 #include "../platform/hive.h" // err::InvalidFileFormat
 #include "../platform/registry.h"
+#include "../platform/result.h"
 
 #include <QByteArray>
 #include <QList>
@@ -34,11 +35,11 @@ QString valueLine(const RegValue &value, int *unmappable = nullptr, Format forma
 // One line of a file, in file order. Value entries carry the key they belong to.
 struct Entry {
     enum Kind {
-        Key,          // [key]: the key is made if missing
-        DeleteKey,    // [-key]: the key and everything below it go
-        SetValue,     // "name"=data
-        DeleteValue,  // "name"=-
-        Skipped,      // a value line with no data, or one under a [-key]: nothing to do
+        Key,         // [key]: the key is made if missing
+        DeleteKey,   // [-key]: the key and everything below it go
+        SetValue,    // "name"=data
+        DeleteValue, // "name"=-
+        Skipped,     // a value line with no data, or one under a [-key]: nothing to do
     };
     Kind kind = Key;
     int line = 0;   // where the entry starts, counting from 1
@@ -52,9 +53,11 @@ struct Parsed {
     QList<Entry> entries;
 };
 
-// Reads a whole file. Throws QyrError (err::InvalidFileFormat) whose text
+// Reads a whole file. Fails with err::InvalidFileFormat and a text that
 // names the line at fault when the file is not a registry text file, or
 // when it holds more than maxEntries key and value lines.
+Result<Parsed> tryParse(const QByteArray &bytes, int maxEntries = std::numeric_limits<int>::max());
+// The same, raising that failure: for a file known to be sound.
 Parsed parse(const QByteArray &bytes, int maxEntries = std::numeric_limits<int>::max());
 
 } // namespace regfile

@@ -28,27 +28,24 @@ bool insideProgramTree(const QString &root, const QString &path)
     return p.compare(own, Qt::CaseInsensitive) == 0 || p.startsWith(own + QLatin1Char('\\'), Qt::CaseInsensitive);
 }
 
-// Runs body; a failure comes out with the reader told that nothing changed
-// (true because every change runs in one transaction, after all reading).
-template <typename Body>
-auto nothingChangedOnFailure(const QString &context, Body &&body)
+// A refusal as the reader hears it: with what it was about, and that nothing
+// changed (true because every change runs in one transaction, after all reading).
+Failure nothingChanged(const Failure &f, const QString &context = QString())
 {
-    try {
-        return body();
-    } catch (const QyrError &e) {
-        QString text = context.isEmpty() ? e.description() : context + kCrLf + e.description();
-        throw QyrError(e.number(), text + kCrLf + kUnchanged);
-    }
+    const QString text = context.isEmpty() ? f.description : context + kCrLf + f.description;
+    return Failure{f.number, text + kCrLf + kUnchanged};
 }
 
-void checkNames(const HiveKey &key, const QString &file, bool isRoot)
+Result<Done> checkNames(const HiveKey &key, const QString &file, bool isRoot)
 {
     if (!isRoot && (key.name.isEmpty() || key.name.contains(QLatin1Char('\\'))))
-        throw QyrError(
+        return Failure{
             err::InvalidFileFormat,
-            QStringLiteral("Il file %1 contiene una chiave con un nome non valido (\"%2\").").arg(file, key.name));
+            QStringLiteral("Il file %1 contiene una chiave con un nome non valido (\"%2\").").arg(file, key.name)};
     for (const HiveKey &sub : key.subKeys)
-        checkNames(sub, file, false);
+        if (const Result<Done> named = checkNames(sub, file, false); !named)
+            return named;
+    return Done{};
 }
 
 void countTree(const HiveKey &key, int &keys, int &values)
@@ -147,11 +144,11 @@ int lostBookmarks(const Bookmarks &before, const Bookmarks &after)
 // The hive reader's bounds, on the part of a text file that would be
 // written: a few kilobytes of text can name a key thousands of levels deep,
 // and a few megabytes a million values.
-void checkLimits(const regfile::Parsed &parsed, const ImportLimits &limits, const QString &file)
+Result<Done> checkLimits(const regfile::Parsed &parsed, const ImportLimits &limits, const QString &file)
 {
     using regfile::Entry;
     auto refuse = [&](const QString &what) {
-        throw QyrError(err::InvalidFileFormat, QStringLiteral("Il file %1 %2").arg(file, what));
+        return Failure{err::InvalidFileFormat, QStringLiteral("Il file %1 %2").arg(file, what)};
     };
     const int ownDepth = int(programKey().count(QLatin1Char('\\')));
     QSet<QString> keys; // in lower case, with the keys above them that a line makes too
@@ -164,29 +161,31 @@ void checkLimits(const regfile::Parsed &parsed, const ImportLimits &limits, cons
             QString path = normalized(e.path).toLower();
             const int depth = int(path.count(QLatin1Char('\\'))) - ownDepth;
             if (depth > limits.maxDepth)
-                refuse(QStringLiteral("contiene chiavi annidate per più di %1 livelli (riga %2).")
-                           .arg(limits.maxDepth)
-                           .arg(e.line));
+                return refuse(QStringLiteral("contiene chiavi annidate per più di %1 livelli (riga %2).")
+                                  .arg(limits.maxDepth)
+                                  .arg(e.line));
             for (int level = depth; level >= 0 && !keys.contains(path); --level) {
                 keys.insert(path);
                 path.truncate(path.lastIndexOf(QLatin1Char('\\')));
             }
             if (keys.size() > limits.maxKeys)
-                refuse(QStringLiteral("contiene più di %1 chiavi.").arg(limits.maxKeys));
+                return refuse(QStringLiteral("contiene più di %1 chiavi.").arg(limits.maxKeys));
         } else if (e.kind == Entry::SetValue) {
             if (++values > limits.maxValues)
-                refuse(QStringLiteral("contiene più di %1 valori.").arg(limits.maxValues));
+                return refuse(QStringLiteral("contiene più di %1 valori.").arg(limits.maxValues));
             const qint64 bytes = e.value.data.size();
             if (bytes > limits.maxValueBytes)
-                refuse(QStringLiteral("contiene un valore di %1 byte, oltre il limite di %2 byte (riga %3).")
-                           .arg(bytes)
-                           .arg(limits.maxValueBytes)
-                           .arg(e.line));
+                return refuse(QStringLiteral("contiene un valore di %1 byte, oltre il limite di %2 byte (riga %3).")
+                                  .arg(bytes)
+                                  .arg(limits.maxValueBytes)
+                                  .arg(e.line));
             total += bytes;
             if (total > limits.maxTotalBytes)
-                refuse(QStringLiteral("contiene valori che superano in tutto %1 byte.").arg(limits.maxTotalBytes));
+                return refuse(
+                    QStringLiteral("contiene valori che superano in tutto %1 byte.").arg(limits.maxTotalBytes));
         }
     }
+    return Done{};
 }
 
 QByteArray utf16Le(const QString &text)
@@ -315,52 +314,71 @@ void RegistryExchange::exportBlock(quint32 root, const QString &path, bool recur
         exportBlock(root, path + QLatin1Char('\\') + name, true, out, r, format);
 }
 
-ImportResult RegistryExchange::importTextFile(const QString &file) { return carryOut(planTextFile(file)); }
-
-ImportPlan RegistryExchange::planTextFile(const QString &file)
+ImportResult RegistryExchange::importTextFile(const QString &file)
 {
-    const QByteArray bytes =
-        nothingChangedOnFailure(QString(), [&] { return files_.readFile(file, limits_.maxFileBytes).value(); });
+    return carryOut(planTextFile(file).value()).value();
+}
+
+Result<ImportPlan> RegistryExchange::planTextFile(const QString &file)
+{
+    const Result<QByteArray> bytes = files_.readFile(file, limits_.maxFileBytes);
+    if (!bytes)
+        return nothingChanged(bytes.failure());
+    const Result<regfile::Parsed> parsed = regfile::tryParse(*bytes, limits_.maxKeys + limits_.maxValues);
+    if (!parsed)
+        return nothingChanged(parsed.failure(),
+                              QStringLiteral("Il file %1 non è un file di registro valido.").arg(file));
     ImportPlan plan;
     plan.file = file;
-    plan.text = nothingChangedOnFailure(QStringLiteral("Il file %1 non è un file di registro valido.").arg(file),
-                                        [&] { return regfile::parse(bytes, limits_.maxKeys + limits_.maxValues); });
-    nothingChangedOnFailure(QString(), [&] {
-        if (!holdsOwnTree(plan.text))
-            throw QyrError(err::InvalidFileFormat, nothingOfOurs(file));
-        checkLimits(plan.text, limits_, file);
-        countDeletedBookmarks(plan);
+    plan.text = *parsed;
+    if (!holdsOwnTree(plan.text))
+        return nothingChanged(Failure{err::InvalidFileFormat, nothingOfOurs(file)});
+    if (const Result<Done> bounded = checkLimits(plan.text, limits_, file); !bounded)
+        return nothingChanged(bounded.failure());
+    return countDeletedBookmarks(plan);
+}
+
+Result<ImportPlan> RegistryExchange::planHive(const QString &keyPath, const QString &file, quint32 root)
+{
+    if (!hives_)
+        return nothingChanged(Failure{
+            err::CannotCreateObject,
+            QStringLiteral("L'importazione dei file hive del registro non è disponibile in questa installazione.")});
+    ImportPlan plan;
+    plan.file = file;
+    plan.hive = true;
+    plan.target = normalized(keyPath);
+    const Result<HiveContent> content = hives_->read(file, plan.target);
+    if (!content)
+        return nothingChanged(content.failure());
+    plan.content = *content;
+    if (const Result<Done> named = checkNames(plan.content.key, file, true); !named)
+        return nothingChanged(named.failure());
+    plan.outsideOwnTree =
+        root != hkey::CurrentUser || !insideProgramTree(QStringLiteral("HKEY_CURRENT_USER"), plan.target);
+    if (plan.outsideOwnTree)
+        return plan;
+    // A whole profile without the program's key gives its own root, and
+    // any other saved key would replace every setting and bookmark.
+    if (plan.content.path.isEmpty() && !looksLikeOwnTree(plan.content.key))
+        return nothingChanged(Failure{err::InvalidFileFormat, nothingOfOurs(file)});
+    return countDeletedBookmarks(plan);
+}
+
+// The plan with what it would cost in bookmarks; the store's failure to read
+// them refuses it.
+Result<ImportPlan> RegistryExchange::countDeletedBookmarks(ImportPlan &plan)
+{
+    const Result<Done> counted = resultOf([&] {
+        countBookmarks(plan);
+        return Done{};
     });
+    if (!counted)
+        return nothingChanged(counted.failure());
     return plan;
 }
 
-ImportPlan RegistryExchange::planHive(const QString &keyPath, const QString &file, quint32 root)
-{
-    return nothingChangedOnFailure(QString(), [&] {
-        if (!hives_)
-            throw QyrError(
-                err::CannotCreateObject,
-                QStringLiteral("L'importazione dei file hive del registro non è disponibile in questa installazione."));
-        ImportPlan plan;
-        plan.file = file;
-        plan.hive = true;
-        plan.target = normalized(keyPath);
-        plan.content = hives_->read(file, plan.target).value();
-        checkNames(plan.content.key, file, true);
-        plan.outsideOwnTree =
-            root != hkey::CurrentUser || !insideProgramTree(QStringLiteral("HKEY_CURRENT_USER"), plan.target);
-        if (plan.outsideOwnTree)
-            return plan;
-        // A whole profile without the program's key gives its own root, and
-        // any other saved key would replace every setting and bookmark.
-        if (plan.content.path.isEmpty() && !looksLikeOwnTree(plan.content.key))
-            throw QyrError(err::InvalidFileFormat, nothingOfOurs(file));
-        countDeletedBookmarks(plan);
-        return plan;
-    });
-}
-
-void RegistryExchange::countDeletedBookmarks(ImportPlan &plan)
+void RegistryExchange::countBookmarks(ImportPlan &plan)
 {
     Bookmarks before;
     if (registry_.keyExists(programKey()))
@@ -393,26 +411,29 @@ void RegistryExchange::countDeletedBookmarks(ImportPlan &plan)
     plan.bookmarksDeleted = lostBookmarks(before, after);
 }
 
-ImportResult RegistryExchange::carryOut(const ImportPlan &plan)
+Result<ImportResult> RegistryExchange::carryOut(const ImportPlan &plan)
 {
     if (!plan.hive)
         return apply(plan.text);
-    return nothingChangedOnFailure(QString(), [&] {
-        ImportResult r;
-        if (plan.outsideOwnTree) {
-            countTree(plan.content.key, r.ignoredKeys, r.ignoredValues);
-            return r;
-        }
+    ImportResult r;
+    if (plan.outsideOwnTree) {
+        countTree(plan.content.key, r.ignoredKeys, r.ignoredValues);
+        return r;
+    }
+    const Result<Done> written = resultOf([&] {
         registry_.transaction([&] {
             registry_.deleteKey(plan.target);
             writeTree(plan.target, plan.content.key, r);
         });
-        r.applied = true;
-        return r;
+        return Done{};
     });
+    if (!written)
+        return nothingChanged(written.failure());
+    r.applied = true;
+    return r;
 }
 
-ImportResult RegistryExchange::apply(const regfile::Parsed &parsed)
+Result<ImportResult> RegistryExchange::apply(const regfile::Parsed &parsed)
 {
     using regfile::Entry;
     ImportResult r;
@@ -433,41 +454,49 @@ ImportResult RegistryExchange::apply(const regfile::Parsed &parsed)
             own.append(&e);
     }
     if (own.isEmpty())
-        throw QyrError(err::InvalidFileFormat, QStringLiteral("Il file non contiene impostazioni né segnalibri di "
-                                                              "QYR MediaPlayer: non è stato importato.\r\n") +
-                                                   kUnchanged);
-    nothingChangedOnFailure(QString(), [&] {
+        return nothingChanged(Failure{err::InvalidFileFormat, QStringLiteral("Il file non contiene impostazioni né "
+                                                                             "segnalibri di QYR MediaPlayer: non è "
+                                                                             "stato importato.")});
+    const Result<Done> written = resultOf([&] {
         registry_.transaction([&] {
-            for (const Entry *e : own) {
-                switch (e->kind) {
-                case Entry::Key:
-                    ensureKey(e->path);
-                    ++r.keys;
-                    break;
-                case Entry::DeleteKey:
-                    registry_.deleteKey(e->path);
-                    ++r.keys;
-                    break;
-                case Entry::SetValue:
-                    registry_.setValue(e->path, e->value);
-                    ++r.values;
-                    break;
-                case Entry::DeleteValue:
-                    registry_.deleteValue(e->path, e->value.name);
-                    ++r.values;
-                    break;
-                case Entry::Skipped: break;
-                }
-            }
+            for (const Entry *e : own)
+                applyEntry(*e, r);
         });
+        return Done{};
     });
+    if (!written)
+        return nothingChanged(written.failure());
     r.applied = true;
     return r;
 }
 
+void RegistryExchange::applyEntry(const regfile::Entry &e, ImportResult &r)
+{
+    using regfile::Entry;
+    switch (e.kind) {
+    case Entry::Key:
+        ensureKey(e.path);
+        ++r.keys;
+        break;
+    case Entry::DeleteKey:
+        registry_.deleteKey(e.path);
+        ++r.keys;
+        break;
+    case Entry::SetValue:
+        registry_.setValue(e.path, e.value);
+        ++r.values;
+        break;
+    case Entry::DeleteValue:
+        registry_.deleteValue(e.path, e.value.name);
+        ++r.values;
+        break;
+    case Entry::Skipped: break;
+    }
+}
+
 ImportResult RegistryExchange::restoreHive(const QString &keyPath, const QString &file, quint32 root)
 {
-    return carryOut(planHive(keyPath, file, root));
+    return carryOut(planHive(keyPath, file, root).value()).value();
 }
 
 void RegistryExchange::ensureKey(const QString &key)

@@ -22,10 +22,10 @@ constexpr quint32 CurrentConfig = 0x80000005u;
 } // namespace hkey
 
 struct ExportResult {
-    bool written = false;    // the file now holds the export (success is also its existence)
-    int keys = 0;            // key blocks written
-    int values = 0;          // value lines written
-    int unreadable = 0;      // reads of values or subkeys that failed: those blocks were written without them
+    bool written = false; // the file now holds the export (success is also its existence)
+    int keys = 0;         // key blocks written
+    int values = 0;       // value lines written
+    int unreadable = 0;   // reads of values or subkeys that failed: those blocks were written without them
     // Written in the registry editor's version 5 format (UTF-16LE with a
     // byte order mark): the tree holds characters outside the ANSI code page.
     bool version5 = false;
@@ -49,12 +49,12 @@ struct ImportResult {
 struct ImportPlan {
     QString file;
     bool hive = false;
-    regfile::Parsed text;       // a registry text file
-    HiveContent content;        // a hive
-    QString target;             // hive: the key it replaces
+    regfile::Parsed text;        // a registry text file
+    HiveContent content;         // a hive
+    QString target;              // hive: the key it replaces
     bool outsideOwnTree = false; // hive: the target is not the program's tree, nothing is written
-    int bookmarks = 0;          // bookmarks in the tree now
-    int bookmarksDeleted = 0;   // how many of them the import would delete
+    int bookmarks = 0;           // bookmarks in the tree now
+    int bookmarksDeleted = 0;    // how many of them the import would delete
 };
 
 class RegistryExchange {
@@ -75,25 +75,25 @@ public:
     // and the old one stays whole. Reads that fail are skipped, never reported.
     ExportResult exportKey(quint32 root, const QString &keyPath, const QString &file, bool recurse, bool append);
 
-    // Reads a REGEDIT4 or version 5 file and applies it in one transaction.
-    // Throws QyrError with an Italian text (naming the line when the file is
-    // malformed, the limit it goes past, or saying that it is no regular file
-    // or holds nothing of the program's tree) and then nothing has been changed.
+    // Reading and checking a REGEDIT4 or version 5 file, or a hive, before
+    // anything is written. A refusal has an Italian text (naming the line
+    // when the file is malformed, the limit it goes past, or saying that it
+    // is no regular file, no sound hive, or holds nothing of the program's
+    // tree) ending with "Le impostazioni non sono state modificate.".
+    // A hive replaces the content of keyPath (under root): the hive's root is
+    // the key that was saved, or, in a whole user profile, the key found at
+    // keyPath below that root.
+    Result<ImportPlan> planTextFile(const QString &file);
+    Result<ImportPlan> planHive(const QString &keyPath, const QString &file, quint32 root);
+    // Applies a plan in one transaction; a store that fails changes nothing
+    // and is refused as a plan is.
+    Result<ImportResult> carryOut(const ImportPlan &plan);
+    // The apply step of a text file's plan, for an already parsed file.
+    Result<ImportResult> apply(const regfile::Parsed &parsed);
+
+    // Plan and apply in one call, a refusal raised as QyrError: for a caller
+    // whose own guard is around the call.
     ImportResult importTextFile(const QString &file);
-    // The apply step of importTextFile, for an already parsed file.
-    ImportResult apply(const regfile::Parsed &parsed);
-
-    // The reading and checking steps of importTextFile and restoreHive, which
-    // throw as those do; carryOut applies the plan.
-    ImportPlan planTextFile(const QString &file);
-    ImportPlan planHive(const QString &keyPath, const QString &file, quint32 root);
-    ImportResult carryOut(const ImportPlan &plan);
-
-    // Replaces the content of keyPath (under root) with the hive's content in
-    // one transaction: the hive's root is the key that was saved, or, in a
-    // whole user profile, the key found at keyPath below that root. Throws
-    // QyrError with an Italian text, and changes nothing, when the file is not
-    // a sound hive or holds nothing of the program's tree.
     ImportResult restoreHive(const QString &keyPath, const QString &file, quint32 root);
 
 private:
@@ -101,7 +101,9 @@ private:
                      regfile::Format format);
     void ensureKey(const QString &key);
     void writeTree(const QString &path, const HiveKey &key, ImportResult &r);
-    void countDeletedBookmarks(ImportPlan &plan);
+    Result<ImportPlan> countDeletedBookmarks(ImportPlan &plan);
+    void countBookmarks(ImportPlan &plan);
+    void applyEntry(const regfile::Entry &e, ImportResult &r);
 
     IRegistry &registry_;
     IFiles &files_;

@@ -72,7 +72,7 @@ void BookmarkKeys::next()
     recallCurrent();
 }
 
-void BookmarkKeys::add()
+Result<Done> BookmarkKeys::add()
 {
     pauseForList();
     QString description;
@@ -87,10 +87,15 @@ void BookmarkKeys::add()
                       QStringLiteral("Non è possibile inserire segnalibri nella pagina del sommario."));
     }
     // The position after the entry, which may have taken a while.
-    if (!description.isEmpty())
-        u.marks.AddMarcatore(description, conv::toInt16(u.player.get().CurrentPosition()));
+    if (!description.isEmpty()) {
+        const Result<qint16> at = conv::tryInt16(u.player.get().CurrentPosition());
+        if (!at)
+            return at.failure();
+        u.marks.AddMarcatore(description, *at);
+    }
     u.pump.processEvents();
     listClosed();
+    return Done{};
 }
 
 void BookmarkKeys::deleteAll()
@@ -126,14 +131,12 @@ void BookmarkKeys::deleteWholeBook()
         u.msg.strMsgDelMark + QStringLiteral("\r\nSegnalibri del libro da cancellare: %1.").arg(count);
     if (u.dialogs.message(QStringLiteral("MediaPlayer"), question, Buttons::YesNo, Icon::Question) != Answer::Yes)
         return;
-    QString copy;
-    try {
-        copy = u.safetyCopy();
-    } catch (const QyrError &e) {
+    const Result<QString> copy = u.safetyCopy();
+    if (!copy) {
         keyhelp::tell(
             u.dialogs, title,
             QStringLiteral("Nessun segnalibro cancellato: copia di sicurezza delle impostazioni non riuscita.\r\n") +
-                e.description());
+                copy.failure().description);
         return;
     }
     u.marks.deleteListedPages();
@@ -142,7 +145,7 @@ void BookmarkKeys::deleteWholeBook()
         u.dialogs, title,
         QStringLiteral("Cancellati tutti i segnalibri del libro: %1.\r\nLa copia di sicurezza %2 li contiene ancora.")
             .arg(count)
-            .arg(copy));
+            .arg(*copy));
 }
 
 void BookmarkKeys::showHideList()

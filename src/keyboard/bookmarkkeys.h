@@ -4,6 +4,7 @@
 // paused for the list or the entry resumes when they close.
 #include <QtGlobal>
 
+#include "../platform/result.h"
 #include "../services/panels.h"
 #include <functional>
 #include <utility>
@@ -33,15 +34,16 @@ public:
         BookmarkRecall &recall;
         BookmarkControls bookmarks;
         Control &objwb;
-        // A dated copy of the settings tree; its name, or empty when none was made.
-        std::function<QString()> safetyCopy;
+        // A dated copy of the settings tree: its name, or why none was made.
+        std::function<Result<QString>()> safetyCopy;
     };
 
     explicit BookmarkKeys(Uses uses) : u(std::move(uses)) {}
     bool resumeAfterList() const { return bResumeAfterList; }
     float savedRate() const { return sngSavedRate; }
     void deleteAll();
-    void add();
+    // Refused (an overflow) when the position is past 16 bits of seconds.
+    Result<Done> add();
     void showHideList();
     void next();
     void previous();

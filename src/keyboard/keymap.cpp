@@ -2,28 +2,28 @@
 #include "../platform/bookpath.h"
 #include "../platform/errors.h"
 
+#include "../navigation/daisyreading.h"
 #include "../platform/convert.h"
 #include "../platform/dialogs.h"
 #include "../platform/errorreport.h"
-#include "../services/messages.h"
 #include "../services/feedback.h"
-#include "../navigation/daisyreading.h"
+#include "../services/messages.h"
 #include "keyhelpers.h"
 
 namespace qyr {
 
 namespace keyhelp {
 
-double number(const QVariant &v)
+Result<double> number(const QVariant &v)
 {
     if (!v.isValid() || v.isNull())
-        return 0;
+        return 0.0;
     if (v.typeId() == QMetaType::QString)
-        return conv::toDouble(v.toString());
+        return conv::tryDouble(v.toString());
     bool ok = false;
     const double d = v.toDouble(&ok);
     if (!ok)
-        throw QyrError(err::TypeMismatch);
+        return Failure::of(err::TypeMismatch);
     return d;
 }
 
@@ -56,57 +56,51 @@ std::vector<KeyBinding> KeyMap::makeTable()
 {
     using C = KeyCondition;
     return {
-        {"F1", vk::F1, mask::Any, C::DaisyBook, kStart, [this](const QString &) { u.daisy.help(); }},
-        {"F1", vk::F1, mask::Any, C::Always, kStart, [this](const QString &) { navigation.help(); }},
-        {"Esc", vk::Escape, mask::None, C::BookmarkListShown, kStart, [this](const QString &) { bookmarks.escape(); }},
-        {"Maiusc+Ctrl+Alt", vk::AnyKey, mask::ShiftCtrlAlt, C::Always, kStart,
-         [this](const QString &) { reading.debugPanel(); }},
+        {"F1", vk::F1, mask::Any, C::DaisyBook, kStart, [this] { u.daisy.help(); }},
+        {"F1", vk::F1, mask::Any, C::Always, kStart, [this] { navigation.help(); }},
+        {"Esc", vk::Escape, mask::None, C::BookmarkListShown, kStart, [this] { bookmarks.escape(); }},
+        {"Maiusc+Ctrl+Alt", vk::AnyKey, mask::ShiftCtrlAlt, C::Always, kStart, [this] { reading.debugPanel(); }},
 
-        {"Ctrl+I", 'I', mask::Ctrl, C::DaisyBook, kStart, [this](const QString &) { u.daisy.contents(); }},
-        {"Alt+8", '8', mask::Alt, C::DaisyBook, kStart, [this](const QString &) { u.daisy.nextHeading(); }},
-        {"Alt+7", '7', mask::Alt, C::DaisyBook, kStart, [this](const QString &) { u.daisy.previousHeading(); }},
-        {"Ctrl+5", '5', mask::Ctrl, C::DaisyBook, kStart, [this](const QString &) { u.daisy.cycleLevel(); }},
-        {"Ctrl+7", '7', mask::Ctrl, C::DaisyBook, kStart, [this](const QString &) { u.daisy.nextPage(); }},
-        {"Ctrl+6", '6', mask::Ctrl, C::DaisyBook, kStart, [this](const QString &) { u.daisy.previousPage(); }},
-        {"Ctrl+Maiusc+2", '2', mask::ShiftCtrl, C::DaisyBook, kStart, [this](const QString &) { u.daisy.nextPhrase(); }},
-        {"Ctrl+Maiusc+1", '1', mask::ShiftCtrl, C::DaisyBook, kStart,
-         [this](const QString &) { u.daisy.previousPhrase(); }},
-        {"Ctrl+D", 'D', mask::Ctrl, C::DaisyBook, kStart, [this](const QString &) { u.daisy.whereAmI(); }},
-        {"Ctrl+G", 'G', mask::Ctrl, C::DaisyBook, kStart, [this](const QString &) { u.daisy.goToPage(); }},
-        {"Ctrl+T", 'T', mask::Ctrl, C::DaisyBook, kStart, [this](const QString &) { u.daisy.goToTime(); }},
-        {"Ctrl+1", '1', mask::Ctrl, C::DaisyBook, kStart, [this](const QString &) { u.daisy.skip(false); }},
-        {"Ctrl+2", '2', mask::Ctrl, C::DaisyBook, kStart, [this](const QString &) { u.daisy.skip(true); }},
+        {"Ctrl+I", 'I', mask::Ctrl, C::DaisyBook, kStart, [this] { u.daisy.contents(); }},
+        {"Alt+8", '8', mask::Alt, C::DaisyBook, kStart, [this] { u.daisy.nextHeading(); }},
+        {"Alt+7", '7', mask::Alt, C::DaisyBook, kStart, [this] { u.daisy.previousHeading(); }},
+        {"Ctrl+5", '5', mask::Ctrl, C::DaisyBook, kStart, [this] { u.daisy.cycleLevel(); }},
+        {"Ctrl+7", '7', mask::Ctrl, C::DaisyBook, kStart, [this] { u.daisy.nextPage(); }},
+        {"Ctrl+6", '6', mask::Ctrl, C::DaisyBook, kStart, [this] { u.daisy.previousPage(); }},
+        {"Ctrl+Maiusc+2", '2', mask::ShiftCtrl, C::DaisyBook, kStart, [this] { u.daisy.nextPhrase(); }},
+        {"Ctrl+Maiusc+1", '1', mask::ShiftCtrl, C::DaisyBook, kStart, [this] { u.daisy.previousPhrase(); }},
+        {"Ctrl+D", 'D', mask::Ctrl, C::DaisyBook, kStart, [this] { u.daisy.whereAmI(); }},
+        {"Ctrl+G", 'G', mask::Ctrl, C::DaisyBook, kStart, [this] { u.daisy.goToPage(); }},
+        {"Ctrl+T", 'T', mask::Ctrl, C::DaisyBook, kStart, [this] { u.daisy.goToTime(); }},
+        {"Ctrl+1", '1', mask::Ctrl, C::DaisyBook, kStart, [this] { u.daisy.skip(false); }},
+        {"Ctrl+2", '2', mask::Ctrl, C::DaisyBook, kStart, [this] { u.daisy.skip(true); }},
 
-        {"Ctrl+I", 'I', mask::Ctrl, C::Always, kStart, [this](const QString &) { navigation.tableOfContents(); }},
-        {"Ctrl+9", '9', mask::Ctrl, C::Always, "Form KeyDown: Ctrl+9",
-         [this](const QString &) { reading.speedCycle(); }},
-        {"Ctrl+8", '8', mask::Ctrl, C::Always, "Form KeyDown: Ctrl+8",
-         [this](const QString &) { reading.optionsPanel(); }},
-        {"Ctrl+0", '0', mask::Ctrl, C::Always, "Form KeyDown: Ctrl+0",
-         [this](const QString &) { reading.readingOnOff(); }},
-        {"Ctrl+O", 'O', mask::Ctrl, C::Always, kStart, [this](const QString &) { u.chooseBook(); }},
-        {"Ctrl+7", '7', mask::Ctrl, C::Always, kStart, [this](const QString &) { navigation.pageFile(true); }},
-        {"Ctrl+6", '6', mask::Ctrl, C::Always, kStart, [this](const QString &) { navigation.pageFile(false); }},
+        {"Ctrl+I", 'I', mask::Ctrl, C::Always, kStart, [this] { navigation.tableOfContents(); }},
+        {"Ctrl+9", '9', mask::Ctrl, C::Always, "Form KeyDown: Ctrl+9", [this] { reading.speedCycle(); }},
+        {"Ctrl+8", '8', mask::Ctrl, C::Always, "Form KeyDown: Ctrl+8", [this] { reading.optionsPanel(); }},
+        {"Ctrl+0", '0', mask::Ctrl, C::Always, "Form KeyDown: Ctrl+0", [this] { reading.readingOnOff(); }},
+        {"Ctrl+O", 'O', mask::Ctrl, C::Always, kStart, [this] { u.chooseBook(); }},
+        {"Ctrl+7", '7', mask::Ctrl, C::Always, kStart, [this] { navigation.pageFile(true); }},
+        {"Ctrl+6", '6', mask::Ctrl, C::Always, kStart, [this] { navigation.pageFile(false); }},
 
-        {"Alt+9", '9', mask::Alt, C::Always, "Form KeyDown: Ctrl+Shift+9",
-         [this](const QString &) { reading.nextStyleSheet(); }},
-        {"Alt+8", '8', mask::Alt, C::Always, kStart, [this](const QString &) { navigation.nextIndexEntry(); }},
-        {"Alt+7", '7', mask::Alt, C::Always, kStart, [this](const QString &) { navigation.previousIndexEntry(); }},
-        {"Alt+-", vk::Minus, mask::Alt, C::Always, kStart, [this](const QString &) { reading.speedStep(false); }},
-        {"Alt++", vk::Plus, mask::Alt, C::Always, kStart, [this](const QString &) { reading.speedStep(true); }},
+        {"Alt+9", '9', mask::Alt, C::Always, "Form KeyDown: Ctrl+Shift+9", [this] { return reading.nextStyleSheet(); }},
+        {"Alt+8", '8', mask::Alt, C::Always, kStart, [this] { return navigation.nextIndexEntry(); }},
+        {"Alt+7", '7', mask::Alt, C::Always, kStart, [this] { return navigation.previousIndexEntry(); }},
+        {"Alt+-", vk::Minus, mask::Alt, C::Always, kStart, [this] { return reading.speedStep(false); }},
+        {"Alt++", vk::Plus, mask::Alt, C::Always, kStart, [this] { return reading.speedStep(true); }},
 
         {"Ctrl+1", '1', mask::Ctrl, C::FileLoaded, kStart, [this](const QString &s) { transport.skipBack(s); }},
         {"Ctrl+2", '2', mask::Ctrl, C::FileLoaded, kStart, [this](const QString &s) { transport.skipForward(s); }},
-        {"Ctrl+4", '4', mask::Ctrl, C::FileLoaded, kStart, [this](const QString &) { transport.stop(); }},
-        {"Ctrl+3", '3', mask::Ctrl, C::FileLoaded, kStart, [this](const QString &) { transport.playPause(); }},
-        {"Ctrl++", vk::Plus, mask::Ctrl, C::FileLoaded, kStart, [this](const QString &) { transport.volume(true); }},
-        {"Ctrl+-", vk::Minus, mask::Ctrl, C::FileLoaded, kStart, [this](const QString &) { transport.volume(false); }},
+        {"Ctrl+4", '4', mask::Ctrl, C::FileLoaded, kStart, [this] { transport.stop(); }},
+        {"Ctrl+3", '3', mask::Ctrl, C::FileLoaded, kStart, [this] { transport.playPause(); }},
+        {"Ctrl++", vk::Plus, mask::Ctrl, C::FileLoaded, kStart, [this] { return transport.volume(true); }},
+        {"Ctrl+-", vk::Minus, mask::Ctrl, C::FileLoaded, kStart, [this] { return transport.volume(false); }},
 
-        {"Alt+4", '4', mask::Alt, C::Always, kStart, [this](const QString &) { bookmarks.deleteAll(); }},
-        {"Alt+3", '3', mask::Alt, C::Always, kStart, [this](const QString &) { bookmarks.add(); }},
-        {"Alt+6", '6', mask::Alt, C::Always, kStart, [this](const QString &) { bookmarks.showHideList(); }},
-        {"Alt+2", '2', mask::Alt, C::Always, kStart, [this](const QString &) { bookmarks.next(); }},
-        {"Alt+1", '1', mask::Alt, C::Always, kStart, [this](const QString &) { bookmarks.previous(); }},
+        {"Alt+4", '4', mask::Alt, C::Always, kStart, [this] { bookmarks.deleteAll(); }},
+        {"Alt+3", '3', mask::Alt, C::Always, kStart, [this] { return bookmarks.add(); }},
+        {"Alt+6", '6', mask::Alt, C::Always, kStart, [this] { bookmarks.showHideList(); }},
+        {"Alt+2", '2', mask::Alt, C::Always, kStart, [this] { bookmarks.next(); }},
+        {"Alt+1", '1', mask::Alt, C::Always, kStart, [this] { bookmarks.previous(); }},
     };
 }
 
@@ -146,7 +140,9 @@ void KeyMap::Form_KeyDown(qint16 KeyCode, qint16 Shift)
             if (!b)
                 return;
             KeyStep.label = QString::fromUtf8(b->step);
-            b->action(KeyStep.label);
+            // A refusal of the key's own checks (a number out of range, an
+            // entry position that is no number) ends the key as any failure does.
+            b->action(KeyStep.label).value();
         },
         [&] { lastFilledError = u.msg.errore(KeyStep.label, u.er.currentNumber(), u.er.currentDescription()); });
     // The filled message stays on the display, where a screen reader

@@ -8,8 +8,12 @@
 #include "readingkeys.h"
 #include "transportkeys.h"
 
+#include "../platform/result.h"
+
 #include <QString>
+#include <concepts>
 #include <functional>
+#include <type_traits>
 #include <vector>
 
 namespace qyr {
@@ -48,13 +52,54 @@ enum class KeyCondition {
     DaisyBook,  // the open book is a DAISY book
 };
 
+class KeyAction;
+
+// An action that reports under its own name takes the step the key has
+// reached; the others take nothing.
+template <typename F>
+concept StepOrPlain = std::invocable<F &, const QString &> || std::invocable<F &>;
+template <typename F>
+concept KeyCallable = StepOrPlain<F> && !std::same_as<std::remove_cvref_t<F>, KeyAction>;
+
+// What a key does. An action that makes checks of its own hands back their
+// refusal; one that makes none returns nothing.
+class KeyAction {
+public:
+    template <KeyCallable F>
+    KeyAction(F f) : run_(adapt(std::move(f)))
+    {
+    }
+    Result<Done> operator()(const QString &step) const { return run_(step); }
+
+private:
+    template <typename F>
+    static std::function<Result<Done>(const QString &)> adapt(F f)
+    {
+        return [f](const QString &step) mutable -> Result<Done> {
+            auto call = [&] {
+                if constexpr (std::invocable<F &, const QString &>)
+                    return f(step);
+                else
+                    return f();
+            };
+            if constexpr (std::is_void_v<decltype(call())>) {
+                call();
+                return Done{};
+            } else {
+                return call();
+            }
+        };
+    }
+    std::function<Result<Done>(const QString &)> run_;
+};
+
 struct KeyBinding {
     const char *keys; // as the help page writes it
     qint16 code;      // virtual-key code, or vk::AnyKey
     qint16 modifiers; // a mask, or mask::Any
     KeyCondition condition;
     const char *step; // the step an error report names
-    std::function<void(const QString &step)> action;
+    KeyAction action;
 };
 
 class KeyMap {

@@ -20,11 +20,13 @@ namespace {
 
 const QString kEntryPosition = QStringLiteral("QYRPLAYER_AUDIO_POS=");
 
-qint16 plusOne(qint16 n)
+// The entry number one on; false at the largest a 16-bit number holds.
+bool moveOn(qint16 &n)
 {
     if (n == std::numeric_limits<qint16>::max())
-        throw QyrError(err::Overflow);
-    return qint16(n + 1);
+        return false;
+    ++n;
+    return true;
 }
 
 // The entry's start in seconds as the text after the marker; keeps p when the
@@ -68,50 +70,61 @@ void NavigationKeys::tableOfContents()
         u.browser.navigate(u.book.indexPage());
 }
 
-bool NavigationKeys::nextIndexEntry()
+// Whether an entry starting at start (seconds) starts before the current
+// position, which is read once, and only when an entry needs it.
+Result<bool> NavigationKeys::startsBefore(const QString &start, std::optional<qint16> &position)
 {
-    std::optional<qint16> position; // read once, and only when an entry needs it
-    auto before = [&](const QString &p) {
-        if (!position)
-            position = conv::toInt16(u.player.get().CurrentPosition());
-        return conv::toInt16(p) < *position;
-    };
+    if (!position) {
+        const Result<qint16> now = conv::tryInt16(u.player.get().CurrentPosition());
+        if (!now)
+            return now.failure();
+        position = *now;
+    }
+    const Result<qint16> at = conv::tryInt16(start);
+    if (!at)
+        return at.failure();
+    return *at < *position;
+}
 
-    u.nIndexAnchor = plusOne(u.nIndexAnchor);
+Result<Done> NavigationKeys::nextIndexEntry()
+{
+    std::optional<qint16> position;
+    if (!moveOn(u.nIndexAnchor))
+        return Failure::of(err::Overflow);
     QString address = entryAddress(u.nIndexAnchor);
     QString p = QStringLiteral("0");
     takePosition(address, p);
     // Counting on from the entry after the one last reached, the first that
     // starts at or after the current position.
-    while (!address.isEmpty() && before(p)) {
-        u.nIndexAnchor = plusOne(u.nIndexAnchor);
+    while (!address.isEmpty()) {
+        const Result<bool> before = startsBefore(p, position);
+        if (!before)
+            return before.failure();
+        if (!*before)
+            break;
+        if (!moveOn(u.nIndexAnchor))
+            return Failure::of(err::Overflow);
         address = entryAddress(u.nIndexAnchor);
         takePosition(address, p);
     }
     if (!address.isEmpty()) {
         u.feedback.OSD(QStringLiteral("Indice avanti - Indice ") + QString::number(u.nIndexAnchor), false);
         u.browser.navigate(address);
-        return true;
+        return Done{};
     }
     u.feedback.OSD(QStringLiteral("Indice avanti - Raggiunta la fine "), false);
     u.nIndexAnchor = qint16(u.nIndexAnchor - 1);
-    return false;
+    return Done{};
 }
 
-bool NavigationKeys::previousIndexEntry()
+Result<Done> NavigationKeys::previousIndexEntry()
 {
     const QString atStart = QStringLiteral("Indice indietro - Raggiunto l'inizio ");
     std::optional<qint16> position;
-    auto before = [&](const QString &p) {
-        if (!position)
-            position = conv::toInt16(u.player.get().CurrentPosition());
-        return conv::toInt16(p) < *position;
-    };
-
     QString address = entryAddress(1);
     if (address.isEmpty()) {
         u.feedback.OSD(atStart, false);
-        return false;
+        return Done{};
     }
     QString p = QStringLiteral("0");
     u.nIndexAnchor = 1;
@@ -119,8 +132,14 @@ bool NavigationKeys::previousIndexEntry()
     // Always from entry 1: the first entry that starts at or after the
     // current position is k; the reader goes to k - 2, the start of the
     // section before the one being heard.
-    while (!address.isEmpty() && before(p)) {
-        u.nIndexAnchor = plusOne(u.nIndexAnchor);
+    while (!address.isEmpty()) {
+        const Result<bool> before = startsBefore(p, position);
+        if (!before)
+            return before.failure();
+        if (!*before)
+            break;
+        if (!moveOn(u.nIndexAnchor))
+            return Failure::of(err::Overflow);
         address = entryAddress(u.nIndexAnchor);
         if (address.isEmpty()) {
             u.nIndexAnchor = 1;
@@ -132,15 +151,15 @@ bool NavigationKeys::previousIndexEntry()
     }
     if (u.nIndexAnchor < 3) {
         u.feedback.OSD(atStart, false);
-        return false;
+        return Done{};
     }
     u.nIndexAnchor = qint16(u.nIndexAnchor - 2);
     address = entryAddress(u.nIndexAnchor);
     if (address.isEmpty())
-        return false;
+        return Done{};
     u.feedback.OSD(QStringLiteral("Indice indietro - Indice ") + QString::number(u.nIndexAnchor), false);
     u.browser.navigate(address);
-    return true;
+    return Done{};
 }
 
 void NavigationKeys::pageFile(bool next)

@@ -1,9 +1,11 @@
 #pragma once
 // The keys that move through the book: help page, table of contents, the
 // page's index entries ("LumoIndex_" + n) and the next or previous page file.
-#include <QString>
+#include "../platform/result.h"
 
+#include <QString>
 #include <QtGlobal>
+#include <optional>
 #include <utility>
 
 namespace qyr {
@@ -29,15 +31,17 @@ public:
     explicit NavigationKeys(Uses uses) : u(std::move(uses)) {}
     void help();
     void tableOfContents();
-    // True when they navigated (the key handling ends then).
-    bool nextIndexEntry();
-    bool previousIndexEntry();
+    // An entry position that is no number, or beyond 16 bits, and an entry
+    // number past 16 bits, are refused.
+    Result<Done> nextIndexEntry();
+    Result<Done> previousIndexEntry();
     // next: the page named by "QYRPLAYER_AUDIO_NEXTHTML_1", else by
     // "QYRPLAYER_AUDIO_PREVHTML".
     void pageFile(bool next);
 
 private:
     QString entryAddress(qint16 n);
+    Result<bool> startsBefore(const QString &start, std::optional<qint16> &position);
     bool bookReachable();
     Uses u;
 };

@@ -16,23 +16,21 @@
 
 namespace qyr {
 
-namespace {
-} // namespace
-
 // The speed as the player holds it, in the reader's number format.
 QString ReadingKeys::rateText() { return conv::fromSingle(u.player.get().Rate()); }
 
-void ReadingKeys::speedStep(bool up)
+Result<Done> ReadingKeys::speedStep(bool up)
 {
     const QVariant next = u.feedback.RateChange(double(u.player.get().Rate()), up);
     if (!next.isValid())
-        throw QyrError(err::TypeMismatch); // never a speed of 0 behind the reader's back
+        return Failure::of(err::TypeMismatch); // never a speed of 0 behind the reader's back
     // Single precision, so the next step starts from what the player holds.
     u.player.get().setRate(float(next.toDouble()));
     u.feedback.setPlayerRate(u.player.get().Rate());
     u.feedback.OSD((up ? QStringLiteral("Lettura più veloce - Rate ") : QStringLiteral("Lettura più lenta - Rate ")) +
                        rateText(),
                    false);
+    return Done{};
 }
 
 void ReadingKeys::speedCycle()
@@ -60,10 +58,10 @@ void ReadingKeys::readingOnOff()
                    false);
 }
 
-void ReadingKeys::nextStyleSheet()
+Result<Done> ReadingKeys::nextStyleSheet()
 {
     if (nStyleSheet == std::numeric_limits<qint16>::max())
-        throw QyrError(err::Overflow);
+        return Failure::of(err::Overflow);
     // Tested at every press: sheets added or removed meanwhile count.
     const qint16 following = qint16(nStyleSheet + 1);
     const bool exists =
@@ -84,6 +82,7 @@ void ReadingKeys::nextStyleSheet()
         u.player.get().Stop_Player();
     u.browser.navigate(address);
     u.pump.processEvents();
+    return Done{};
 }
 
 void ReadingKeys::optionsPanel()

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include "../platform/controls.h"
+#include "../platform/result.h"
 #include <utility>
 
 namespace qyr {
@@ -38,12 +39,14 @@ public:
     explicit ReadingKeys(Uses uses) : u(std::move(uses)) {}
     qint16 styleSheet() const { return nStyleSheet; }
     void setStyleSheet(qint16 n) { nStyleSheet = n; }
-    void speedStep(bool up);
+    // Refused (a type mismatch) when no next speed comes back.
+    Result<Done> speedStep(bool up);
     void speedCycle();
     void readingOnOff();
     // Moves to the next style sheet file (or back to the first) and reloads
-    // the page, keeping its anchor for the reload.
-    void nextStyleSheet();
+    // the page, keeping its anchor for the reload. Refused (an overflow) past
+    // the largest 16-bit sheet number.
+    Result<Done> nextStyleSheet();
     void optionsPanel();
     void debugPanel();
 

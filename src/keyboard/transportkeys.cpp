@@ -28,7 +28,7 @@ bool TransportKeys::loaded()
 }
 
 // Read at every press: the reader may have changed it in the options panel.
-double TransportKeys::skipLength() const { return conv::toDouble(u.TextAvantiIndietro.text()); }
+Result<double> TransportKeys::skipLength() const { return conv::tryDouble(u.TextAvantiIndietro.text()); }
 
 void TransportKeys::playPause()
 {
@@ -53,7 +53,7 @@ void TransportKeys::skipForward(const QString &KeyStep)
             // A file still opening reads a length of 0, which would count as
             // "past the end": its length is awaited first, then the position.
             const double duration = u.audio.loadedDuration();
-            const double target = skipLength() + u.player.get().CurrentPosition();
+            const double target = skipLength().value() + u.player.get().CurrentPosition();
             if (duration < target) {
                 // Past the end: the page's next audio, or near the end of this one.
                 if (!u.audio.Playaudio(QString(), AudioChoice::Next)) {
@@ -105,14 +105,14 @@ void TransportKeys::skipBack(const QString &KeyStep)
         }
         if (count >= 0 && !playing) {
             // Past the end is the start of nothing: back into the last audio.
-            intoPrevious();
+            intoPrevious().value();
         } else if (playing) {
             // The test uses a fixed 10 seconds whatever the skip length, so a
             // long skip may ask for a position before the start.
             if (u.player.get().CurrentPosition() - 10 > 0)
-                u.player.get().setCurrentPosition(u.player.get().CurrentPosition() - skipLength());
+                u.player.get().setCurrentPosition(u.player.get().CurrentPosition() - skipLength().value());
             else
-                intoPrevious();
+                intoPrevious().value();
         }
         u.feedback.OSD(QStringLiteral("INDIETRO ") + u.feedback.positionText(), false);
     });
@@ -120,24 +120,33 @@ void TransportKeys::skipBack(const QString &KeyStep)
 
 // The page's previous audio near its end, once its length is known; on the
 // first audio, this one from its start.
-void TransportKeys::intoPrevious()
+Result<Done> TransportKeys::intoPrevious()
 {
-    if (u.audio.Playaudio(QString(), AudioChoice::Previous)) {
-        u.player.get().setCurrentPosition(u.audio.loadedDuration() - skipLength());
-    } else {
+    if (!u.audio.Playaudio(QString(), AudioChoice::Previous)) {
         u.player.get().setCurrentPosition(0);
         u.player.get().Play_Player();
+        return Done{};
     }
+    const double duration = u.audio.loadedDuration();
+    const Result<double> back = skipLength();
+    if (!back)
+        return back.failure();
+    u.player.get().setCurrentPosition(duration - *back);
+    return Done{};
 }
 
-void TransportKeys::volume(bool up)
+Result<Done> TransportKeys::volume(bool up)
 {
-    const double now = keyhelp::number(u.player.get().Volume());
-    const qint16 wanted = conv::toInt16(up ? now + u.range.step : now - u.range.step);
-    qint16 v = wanted;
-    if (up && wanted > u.range.max)
+    const Result<double> now = keyhelp::number(u.player.get().Volume());
+    if (!now)
+        return now.failure();
+    const Result<qint16> wanted = conv::tryInt16(up ? *now + u.range.step : *now - u.range.step);
+    if (!wanted)
+        return wanted.failure();
+    qint16 v = *wanted;
+    if (up && *wanted > u.range.max)
         v = u.range.max;
-    else if (!up && wanted < u.range.min)
+    else if (!up && *wanted < u.range.min)
         v = u.range.min;
     u.player.get().setVolume(QVariant(int(v)));
 
@@ -146,6 +155,7 @@ void TransportKeys::volume(bool up)
     u.feedback.OSD(QStringLiteral("Volume - ") + text, false);
     // The box's change handler stores the new volume.
     u.TextVolume.setText(text);
+    return Done{};
 }
 
 } // namespace qyr

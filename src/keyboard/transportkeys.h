@@ -3,6 +3,7 @@
 #include <QString>
 
 #include "../platform/controls.h"
+#include "../platform/result.h"
 #include "../services/volumerange.h"
 #include <utility>
 
@@ -35,7 +36,8 @@ public:
     // key map's step label) and let the key handling go on.
     void skipForward(const QString &KeyStep);
     void skipBack(const QString &KeyStep);
-    void volume(bool up);
+    // Refused when the player's volume is no number or the next one is past 16 bits.
+    Result<Done> volume(bool up);
     // True when a file is loaded; otherwise the reader is told there is none.
     bool loaded();
 
@@ -44,9 +46,9 @@ public:
     void setVolumeRange(int version) { u.range.setVersion(version); }
 
 private:
-    double skipLength() const;
+    Result<double> skipLength() const;
     qint32 audioCountAfterEnd() const;
-    void intoPrevious();
+    Result<Done> intoPrevious();
 
     Uses u;
 };

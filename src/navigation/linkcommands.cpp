@@ -44,16 +44,25 @@ void LinkCommands::objWB_BeforeNavigate2(const QString &URL, bool &Cancel)
     // Every navigation passes here first, so the browser's bounds follow the
     // book open now before anything of the new page is read.
     u.browser.setBookFolder(u.book.folder());
-    Guard(u.er, QStringLiteral("objWB_BeforeNavigate2"), [&] {
+    const QString name = QStringLiteral("objWB_BeforeNavigate2");
+    Guard(u.er, name, [&] {
         u.TextURL.setText(URL);
-        if (playerCommand(URL, Cancel) || keyCommand(URL, Cancel) || personalVideo(URL, Cancel))
+        if (playerCommand(URL, Cancel))
+            return;
+        // A command the link writes wrongly (a key that is no number, the
+        // dictionary's video without its element) is told, and the browser goes on.
+        const Result<bool> key = keyCommand(URL, Cancel);
+        if (!key)
+            return u.er.report(name, key.failure());
+        if (*key || personalVideo(URL, Cancel))
             return;
         if (const int heading = DaisyReading::headingOfLink(URL); heading >= 0) {
             Cancel = true;
             u.goToHeading(heading);
             return;
         }
-        videoLink(URL, Cancel);
+        if (const Result<Done> video = videoLink(URL, Cancel); !video)
+            u.er.report(name, video.failure());
     });
 }
 
@@ -82,7 +91,7 @@ bool LinkCommands::playerCommand(const QString &URL, bool &Cancel)
 }
 
 // A key press written in the link: the key map handles it as if typed.
-bool LinkCommands::keyCommand(const QString &URL, bool &Cancel)
+Result<bool> LinkCommands::keyCommand(const QString &URL, bool &Cancel)
 {
     if (!URL.contains(kKeyCmd))
         return false;
@@ -98,8 +107,10 @@ bool LinkCommands::keyCommand(const QString &URL, bool &Cancel)
     key.remove(kKeyShift);
     key.remove(kKeyAlt);
     key.remove(kKeyCmd);
-    const qint16 code = conv::toInt16(key);
-    u.pressKey(code, mask);
+    const Result<qint16> code = conv::tryInt16(key);
+    if (!code)
+        return code.failure();
+    u.pressKey(*code, mask);
     Cancel = true;
     return true;
 }
@@ -126,11 +137,11 @@ bool LinkCommands::personalVideo(const QString &URL, bool &Cancel)
 // without a folder is looked for as page audio is (beside the page, then in
 // the book folder); when it is nowhere, beside the page, where the player
 // says it cannot be opened.
-QString LinkCommands::dictionaryVideo()
+Result<QString> LinkCommands::dictionaryVideo()
 {
     const PageElement e = u.browser.element(QStringLiteral("VideoNomeFile"));
     if (!e.found)
-        throw QyrError(err::ObjectNotSet);
+        return Failure::of(err::ObjectNotSet);
     QString name = e.value.trimmed();
     name.remove(kNoFull);
     removeHtm(name);
@@ -144,13 +155,16 @@ QString LinkCommands::dictionaryVideo()
 }
 
 // A link to a video file, or the dictionary's video named by the page.
-void LinkCommands::videoLink(const QString &URL, bool &Cancel)
+Result<Done> LinkCommands::videoLink(const QString &URL, bool &Cancel)
 {
     if (!URL.toUpper().contains(kDictionary) && !UrlHelpers::namesVideo(URL))
-        return;
+        return Done{};
     QString file;
     if (URL.contains(kDictionary)) {
-        file = dictionaryVideo();
+        const Result<QString> named = dictionaryVideo();
+        if (!named)
+            return named.failure();
+        file = *named;
         u.player.get().setFullScreen(false);
     } else {
         file = URL;
@@ -161,6 +175,7 @@ void LinkCommands::videoLink(const QString &URL, bool &Cancel)
     }
     u.audio.playLinkVideo(file);
     Cancel = true;
+    return Done{};
 }
 
 } // namespace qyr

@@ -4,6 +4,7 @@
 #include <QString>
 
 #include "../platform/controls.h"
+#include "../platform/result.h"
 #include <functional>
 #include <utility>
 
@@ -44,10 +45,12 @@ public:
 
 private:
     bool playerCommand(const QString &URL, bool &Cancel);
-    bool keyCommand(const QString &URL, bool &Cancel);
+    // A key that is no number, and the dictionary's video without its
+    // element, are refused.
+    Result<bool> keyCommand(const QString &URL, bool &Cancel);
     bool personalVideo(const QString &URL, bool &Cancel);
-    void videoLink(const QString &URL, bool &Cancel);
-    QString dictionaryVideo();
+    Result<Done> videoLink(const QString &URL, bool &Cancel);
+    Result<QString> dictionaryVideo();
 
     Uses u;
 };

@@ -112,20 +112,17 @@ QString PageAudio::locate(const QString &name, const QString &pageFolder)
 
 // Moves to the page's next or previous audio element. False when the page
 // goes on with its next page instead (the new page plays its own audio).
+// Past the largest element number the reader is told, and the same element
+// is read again.
 bool PageAudio::stepElement(bool next, StepLabel &step)
 {
     step.label = QStringLiteral("Next o Prev Audio");
-    const bool moved = Guard(u.er, step, [&] {
-        if (next) {
-            if (nAudioIndex == std::numeric_limits<qint32>::max())
-                throw QyrError(err::Overflow);
-            ++nAudioIndex;
-        } else if (nAudioIndex >= 1) {
-            --nAudioIndex;
-        }
-    });
-    Q_UNUSED(moved);
-    step.label = QStringLiteral("Get QYRPLAYER_AUDIO");
+    if (next && nAudioIndex == std::numeric_limits<qint32>::max())
+        u.er.report(step.text(), err::Overflow);
+    else if (next)
+        ++nAudioIndex;
+    else if (nAudioIndex >= 1)
+        --nAudioIndex;
     oAudioElem = elementName(nAudioIndex);
     // A missing element reads as empty here.
     QString audioName;
@@ -215,7 +212,11 @@ void PageAudio::hand(const QString &path, bool video, const QString &positionTex
         run([&] { u.player.get().setFileName(path); }); // auto-start plays it
         if (!positionText.isEmpty()) {
             run([&] { u.pump.processEvents(); });
-            run([&] { u.player.get().setCurrentPosition(conv::toDouble(positionText)); });
+            // One that is no number is told, and the file plays from its start.
+            if (const Result<double> at = conv::tryDouble(positionText))
+                run([&] { u.player.get().setCurrentPosition(*at); });
+            else
+                u.er.report(step.text(), at.failure());
         }
     }
     step.label = QStringLiteral("do events");
@@ -295,7 +296,8 @@ bool PageAudio::Playaudio(const QString &address, AudioChoice which)
     if (bDisableState)
         return false; // a bookmark recall is stopping the old file: no chaining
 
-    StepLabel step{QStringLiteral("Playaudio - "), QStringLiteral("Inizio Ricerca URL")};
+    // Named at each step after which a failure can be reported.
+    StepLabel step{QStringLiteral("Playaudio - "), QString()};
     auto nothingPlayed = [&](bool quiet = false) {
         resumeLastSession(quiet, step);
         return false;
@@ -312,7 +314,6 @@ bool PageAudio::Playaudio(const QString &address, AudioChoice which)
         // The file stopped above plays again, and the reading goes on from
         // it: the page's audio being read stays the one after which the
         // next follows.
-        step.label = QStringLiteral("Play_Player 1");
         IgnoreFailure([&] { u.player.get().Play_Player(); });
         return nothingPlayed(true);
     }
@@ -323,7 +324,6 @@ bool PageAudio::Playaudio(const QString &address, AudioChoice which)
     if (!stepped && resumeAfterReload(address))
         return true;
 
-    step.label = QStringLiteral("QYRPLAYER_AUDIO_POS");
     QString fileName;
     IgnoreFailure([&] { fileName = content(oAudioElem).trimmed(); });
     const QString positionText = startPosition(address);

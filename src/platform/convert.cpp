@@ -32,11 +32,11 @@ bool parse(const QString &text, double *out)
 }
 
 template <typename T>
-T toInteger(double v)
+Result<T> toInteger(double v)
 {
     const double r = roundHalfEven(v);
     if (r < double(std::numeric_limits<T>::min()) || r > double(std::numeric_limits<T>::max()))
-        throw QyrError(err::Overflow);
+        return Failure::of(err::Overflow);
     return static_cast<T>(r);
 }
 
@@ -53,37 +53,70 @@ bool isNumeric(const QString &text)
     return parse(text, &v);
 }
 
-double toDouble(const QString &text)
+Result<double> tryDouble(const QString &text)
 {
     double v;
     if (!parse(text, &v))
-        throw QyrError(err::TypeMismatch,
-                       QStringLiteral("Tipo non corrispondente: \"%1\" non è un numero").arg(text));
+        return Failure{err::TypeMismatch, QStringLiteral("Tipo non corrispondente: \"%1\" non è un numero").arg(text)};
     return v;
 }
 
-float toSingle(const QString &text)
+Result<float> trySingle(const QString &text)
 {
-    const double v = toDouble(text);
-    if (std::fabs(v) > double(std::numeric_limits<float>::max()))
-        throw QyrError(err::Overflow);
-    return static_cast<float>(v);
+    const Result<double> v = tryDouble(text);
+    if (!v)
+        return v.failure();
+    if (std::fabs(*v) > double(std::numeric_limits<float>::max()))
+        return Failure::of(err::Overflow);
+    return static_cast<float>(*v);
 }
 
-qint16 toInt16(const QString &text) { return toInteger<qint16>(toDouble(text)); }
-qint32 toInt32(const QString &text) { return toInteger<qint32>(toDouble(text)); }
-qint16 toInt16(double value) { return toInteger<qint16>(value); }
-qint32 toInt32(double value) { return toInteger<qint32>(value); }
+Result<qint16> tryInt16(double value) { return toInteger<qint16>(value); }
+Result<qint32> tryInt32(double value) { return toInteger<qint32>(value); }
 
-bool toBool(const QString &text)
+Result<qint16> tryInt16(const QString &text)
+{
+    const Result<double> v = tryDouble(text);
+    return v ? toInteger<qint16>(*v) : Result<qint16>(v.failure());
+}
+
+Result<qint32> tryInt32(const QString &text)
+{
+    const Result<double> v = tryDouble(text);
+    return v ? toInteger<qint32>(*v) : Result<qint32>(v.failure());
+}
+
+Result<qint32> tryInt32(const QVariant &value)
+{
+    if (value.typeId() == QMetaType::QString)
+        return tryInt32(value.toString());
+    bool ok = false;
+    const double d = value.toDouble(&ok);
+    if (!ok)
+        return Failure::of(err::TypeMismatch);
+    return tryInt32(d);
+}
+
+Result<bool> tryBool(const QString &text)
 {
     const QString t = text.trimmed();
     if (t.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)
         return true;
     if (t.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0)
         return false;
-    return toDouble(t) != 0.0;
+    const Result<double> v = tryDouble(t);
+    if (!v)
+        return v.failure();
+    return *v != 0.0;
 }
+
+double toDouble(const QString &text) { return tryDouble(text).value(); }
+float toSingle(const QString &text) { return trySingle(text).value(); }
+qint16 toInt16(const QString &text) { return tryInt16(text).value(); }
+qint32 toInt32(const QString &text) { return tryInt32(text).value(); }
+qint16 toInt16(double value) { return tryInt16(value).value(); }
+qint32 toInt32(double value) { return tryInt32(value).value(); }
+bool toBool(const QString &text) { return tryBool(text).value(); }
 
 QString fromBool(bool value) { return value ? QStringLiteral("True") : QStringLiteral("False"); }
 

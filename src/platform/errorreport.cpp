@@ -16,9 +16,11 @@ void ErrorReporter::ShowError(const QString &name, const QString &message)
     dialogs_.error(name, text);
 }
 
-void ErrorReporter::report(const QString &name, qint32 number)
+void ErrorReporter::report(const QString &name, qint32 number) { report(name, Failure::of(number)); }
+
+void ErrorReporter::report(const QString &name, const Failure &failure)
 {
-    setCurrent(number, errorDescription(number));
+    setCurrent(failure.number, failure.description);
     ShowError(name, QString());
     clearCurrent();
 }

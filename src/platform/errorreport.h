@@ -2,9 +2,12 @@
 // Error reporting: ShowError and the handler convention, written once.
 // Every handler runs its body through Guard: a failure is caught, reported
 // with the handler's name text (and the error's description and number) and
-// the handler leaves normally; nothing is passed up to the caller.
+// the handler leaves normally; nothing is passed up to the caller. Below the
+// guard, a failure that belongs to normal use is handed back as a Result
+// (result.h), and the handler reports it with report().
 #include "dialogs.h"
 #include "errors.h"
+#include "result.h"
 
 #include <QString>
 #include <functional>
@@ -22,6 +25,8 @@ public:
     // Reports a failure found without a throw, as a handler's guard reports
     // one it caught: under name, with the standard description of number.
     void report(const QString &name, qint32 number);
+    // The same for a failure handed back in a Result, with its own description.
+    void report(const QString &name, const Failure &failure);
     // The current error, as a handler sees it while it runs.
     void setCurrent(qint32 number, const QString &description);
     void clearCurrent();
@@ -56,8 +61,7 @@ inline QString nameOf(const StepLabel &s) { return s.text(); }
 // Runs body; on failure reports it under name and returns false.
 // onFailure (optional) runs first, with the current error set.
 template <typename Name, typename Body>
-bool Guard(ErrorReporter &er, const Name &name, Body &&body,
-           const std::function<void()> &onFailure = nullptr)
+bool Guard(ErrorReporter &er, const Name &name, Body &&body, const std::function<void()> &onFailure = nullptr)
 {
     try {
         body();

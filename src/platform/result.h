@@ -16,6 +16,8 @@ struct Failure {
     qint32 number = 0;
     QString description;
     static Failure of(const QyrError &e) { return Failure{e.number(), e.description()}; }
+    // A failure the standard description of its number says all about.
+    static Failure of(qint32 number) { return Failure{number, errorDescription(number)}; }
 };
 
 // The value of an operation that has none to give.
@@ -36,6 +38,8 @@ public:
         return *value_;
     }
     const T &operator*() const { return value(); }
+    // The value, or fallback when there is none.
+    T valueOr(T fallback) const { return value_ ? *value_ : std::move(fallback); }
     const T *operator->() const { return &value(); }
     const Failure &failure() const { return failure_; }
 

@@ -1,9 +1,9 @@
 #include "frmother.h"
 #include "../platform/convert.h"
+#include "../platform/errorreport.h"
 #include "../platform/errors.h"
 #include "../platform/media.h"
 #include "../platform/videowindow.h"
-#include "../platform/errorreport.h"
 
 #include <cmath>
 
@@ -35,17 +35,7 @@ QVariant frmOther::Volume()
 void frmOther::setVolume(const QVariant &v)
 {
     Guard(er_, name("Let Volume"), [&] {
-        qint32 n;
-        if (v.typeId() == QMetaType::QString) {
-            n = conv::toInt32(v.toString());
-        } else {
-            bool ok = false;
-            const double d = v.toDouble(&ok);
-            if (!ok)
-                throw QyrError(err::TypeMismatch);
-            n = conv::toInt32(d);
-        }
-        n = qBound(Silence, n, 0);
+        const qint32 n = qBound(Silence, conv::tryInt32(v).value(), 0);
         WMP().setGain(gainOf(n));
         mVolume = n;
     });

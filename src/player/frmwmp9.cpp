@@ -1,10 +1,10 @@
 #include "frmwmp9.h"
 #include "../platform/convert.h"
+#include "../platform/errorreport.h"
 #include "../platform/errors.h"
 #include "../platform/media.h"
 #include "../platform/pump.h"
 #include "../platform/videowindow.h"
-#include "../platform/errorreport.h"
 
 namespace qyr {
 
@@ -164,8 +164,7 @@ void frmWMP9::Play_Player()
     StepLabel step{name("Play_Player - Posizione: "), QString()};
     Guard(er_, step, [&] {
         if (isVideo() || !mAudioOff) {
-            step.label = QStringLiteral(" isPlaying ");
-            if (!IsPlaying()) {
+            if (!IsPlaying()) { // reports its own failure
                 step.label = QStringLiteral(" FileName ");
                 if (!FileName().isEmpty()) {
                     pump_.processEvents();
@@ -209,19 +208,7 @@ QVariant frmWMP9::Volume()
 
 void frmWMP9::setVolume(const QVariant &v)
 {
-    Guard(er_, name("Let Volume"), [&] {
-        qint32 n;
-        if (v.typeId() == QMetaType::QString)
-            n = conv::toInt32(v.toString());
-        else {
-            bool ok = false;
-            const double d = v.toDouble(&ok);
-            if (!ok)
-                throw QyrError(err::TypeMismatch);
-            n = conv::toInt32(d);
-        }
-        wmp_->setVolume(n);
-    });
+    Guard(er_, name("Let Volume"), [&] { wmp_->setVolume(conv::tryInt32(v).value()); });
 }
 
 bool frmWMP9::IsPlaying()
@@ -296,7 +283,7 @@ void frmWMP9::TimerNextAction_Timer()
     Guard(er_, name("TimerNextAction_Timer"), [&] {
         TimerNextAction.setEnabled(false);
         if (timerTag_ == QLatin1String("8"))
-            PlayStateChange(conv::toInt32(timerTag_));
+            PlayStateChange(playstate::MediaEnded);
     });
 }
 

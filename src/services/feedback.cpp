@@ -26,7 +26,9 @@ void Feedback::OSD(const QString &text, bool bKeepVisible)
     });
 }
 
-QString Feedback::positionText() { return strtempo(conv::toInt32(u.player.get().CurrentPosition())); }
+// Rounded to the whole second (halves to even) and said as any time is: no
+// position the player gives fails to be said.
+QString Feedback::positionText() { return spokenTime(conv::roundHalfEven(u.player.get().CurrentPosition())); }
 
 void Feedback::TimerOSD_Timer()
 {

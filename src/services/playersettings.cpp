@@ -12,21 +12,6 @@
 
 namespace qyr {
 
-namespace {
-
-// True when check runs without a conversion failure and says yes.
-template <typename Check>
-bool converts(Check &&check)
-{
-    try {
-        return check();
-    } catch (const QyrError &) {
-        return false;
-    }
-}
-
-} // namespace
-
 QString PlayerSettings::defaultText(const QString &key)
 {
     static const QHash<QString, QString> defaults{{QStringLiteral("SavePos"), QStringLiteral("0")},
@@ -41,37 +26,30 @@ QString PlayerSettings::defaultText(const QString &key)
 
 bool PlayerSettings::isSound(const QString &key, const QString &text)
 {
-    if (key == QLatin1String("SavePos"))
-        return converts([&] {
-            const qint16 v = conv::toInt16(text);
-            return v == 0 || v == 1;
-        });
-    if (key == QLatin1String("StyleSheet"))
-        return converts([&] { return conv::toInt16(text) >= 1; });
+    if (key == QLatin1String("SavePos")) {
+        const Result<qint16> v = conv::tryInt16(text);
+        return v && (*v == 0 || *v == 1);
+    }
+    if (key == QLatin1String("StyleSheet")) {
+        const Result<qint16> v = conv::tryInt16(text);
+        return v && *v >= 1;
+    }
     if (key == QLatin1String("Versione"))
-        return converts([&] {
-            (void)conv::toInt16(text);
-            return true;
-        });
+        return conv::tryInt16(text).ok();
     if (key == QLatin1String("AudioOff"))
-        return converts([&] {
-            (void)conv::toBool(text);
-            return true;
-        });
+        return conv::tryBool(text).ok();
     if (key == QLatin1String("AvantiIndietro"))
         return conv::isNumeric(text);
     // Either player's scale: 0 to 100, or -4000 to 0.
-    if (key == QLatin1String("Volume"))
-        return converts([&] {
-            const double v = conv::toDouble(text);
-            return v >= -4000 && v <= 100;
-        });
+    if (key == QLatin1String("Volume")) {
+        const Result<double> v = conv::tryDouble(text);
+        return v && *v >= -4000 && *v <= 100;
+    }
     // A speed of 0, below 0 or beyond the player's reach would leave every page silent.
-    if (key == QLatin1String("Rate"))
-        return converts([&] {
-            const double v = conv::toSingle(text);
-            return v >= kMinRate - 1e-6 && v <= kMaxRate + 1e-6;
-        });
+    if (key == QLatin1String("Rate")) {
+        const Result<float> v = conv::trySingle(text);
+        return v && double(*v) >= kMinRate - 1e-6 && double(*v) <= kMaxRate + 1e-6;
+    }
     return true;
 }
 
@@ -90,10 +68,8 @@ QString PlayerSettings::volumeFor(int version, const std::function<void()> &repo
     const QString text = stored(QStringLiteral("Volume"));
     if (text.isEmpty()) // none stored yet: the player's own
         return QString::number(scale.standard);
-    const bool sound = converts([&] {
-        const double v = conv::toDouble(text);
-        return v >= scale.min && v <= scale.max;
-    });
+    const Result<double> v = conv::tryDouble(text);
+    const bool sound = v && *v >= scale.min && *v <= scale.max;
     return sound ? text : damaged(QStringLiteral("Volume"), text, QString::number(scale.standard), report);
 }
 

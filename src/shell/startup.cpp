@@ -43,29 +43,22 @@ bool Startup::reportStartupError()
     return false;
 }
 
-void Startup::createPlayer(const QString &versionText, bool audioOff)
+// False when the version 9 player could not be made: the facade has said
+// why, and start-up retries with the other version.
+bool Startup::createPlayer(const QString &versionText, bool audioOff)
 {
+    u.player.oPlayer.reset();
+    u.player.oPlayer = u.player.create();
     if (versionText == QLatin1String("1")) {
-        StartupStep = QStringLiteral("Form Load: creazione WMP");
-        u.player.oPlayer.reset();
-        u.player.oPlayer = u.player.create();
-        StartupStep = QStringLiteral("Form Load: caricamento WMP");
         u.player.oPlayer->setVersione(1);
-        // The facade reports why its host could not be made; start-up needs
-        // to know, to retry with the other version.
         if (!u.player.oPlayer->hasCurrentPlayer())
-            throw QyrError(err::CannotCreateObject,
-                           QStringLiteral("Impossibile creare il lettore multimediale versione 9"));
+            return false;
         StartupStep = QStringLiteral("Form Load: settings WMP");
         u.controls.options.optPlayer.select(1);
         u.player.oPlayer->setRate(u.feedback.PlayerRate());
         u.player.oPlayer->setFullScreen(true);
         u.parts.range.setVersion(1);
     } else {
-        StartupStep = QStringLiteral("Form Load: creazione WMP6");
-        u.player.oPlayer.reset();
-        u.player.oPlayer = u.player.create();
-        StartupStep = QStringLiteral("Form Load: caricamento WMP6");
         u.player.oPlayer->setVersione(0);
         u.player.oPlayer->setRate(u.feedback.PlayerRate());
         StartupStep = QStringLiteral("Form Load: settings WMP6");
@@ -78,6 +71,7 @@ void Startup::createPlayer(const QString &versionText, bool audioOff)
         u.controls.options.TextVolume.setText(volume);
     u.player.oPlayer->setVolume(volume);
     u.feedback.SetAudioOff(audioOff);
+    return true;
 }
 
 // Start-up's own guard, written once: a failure is reported under the step
@@ -125,16 +119,17 @@ void Startup::readSettings(QString &versionText, bool &audioOff)
 
     StartupStep = QStringLiteral("Form Load: caricamento settings");
     // A damaged value is reported once and its default taken, so that the
-    // book still opens and plays.
+    // book still opens and plays: what read() gives always converts (the
+    // fallbacks below are the defaults all the same).
     const auto report = [this] { reportStartupError(); };
-    u.controls.options.chkSavePos.setValue(conv::toInt16(u.prefs.read(QStringLiteral("SavePos"), report)));
-    u.parts.reading.setStyleSheet(conv::toInt16(u.prefs.read(QStringLiteral("StyleSheet"), report)));
+    u.controls.options.chkSavePos.setValue(conv::tryInt16(u.prefs.read(QStringLiteral("SavePos"), report)).valueOr(0));
+    u.parts.reading.setStyleSheet(conv::tryInt16(u.prefs.read(QStringLiteral("StyleSheet"), report)).valueOr(1));
     u.controls.options.TextAvantiIndietro.setText(u.prefs.read(QStringLiteral("AvantiIndietro"), report));
     u.controls.options.TextVolume.setText(u.prefs.read(QStringLiteral("Volume"), report));
     // An unknown value keeps the automatic choice rather than stopping start-up.
     u.controls.options.optVoce.select(u.prefs.stored(QStringLiteral("VoceProgramma"), QStringLiteral("0")).toInt());
-    versionText = QString::number(conv::toInt16(u.prefs.read(QStringLiteral("Versione"), report)));
-    audioOff = conv::toBool(u.prefs.read(QStringLiteral("AudioOff"), report));
+    versionText = QString::number(conv::tryInt16(u.prefs.read(QStringLiteral("Versione"), report)).valueOr(1));
+    audioOff = conv::tryBool(u.prefs.read(QStringLiteral("AudioOff"), report)).valueOr(false);
     // Checked here so that a damaged speed is reported with the other
     // settings; the player takes it later through PlayerRate.
     u.prefs.read(QStringLiteral("Rate"), report);
@@ -146,6 +141,7 @@ bool Startup::choosePlayer(QString versionText, bool audioOff)
 {
     bool retryUsed = false;
     for (;;) {
+        bool made = false;
         try {
             if (versionText != QLatin1String("1")) {
                 const Answer a = u.dialogs.message(programName(), kVersion9Question, Buttons::YesNo, Icon::Question);
@@ -154,16 +150,19 @@ bool Startup::choosePlayer(QString versionText, bool audioOff)
                     continue;
                 }
             }
-            createPlayer(versionText, audioOff);
-            return true;
+            made = createPlayer(versionText, audioOff);
         } catch (...) {
-            if (retryUsed) {
-                u.er.clearCurrent();
-                return false;
-            }
-            retryUsed = true;
-            versionText = versionText == QLatin1String("1") ? QStringLiteral("0") : QStringLiteral("1");
+            // A failure on the way (a store that cannot be read) counts as a
+            // player not made: the other version is tried all the same.
         }
+        if (made)
+            return true;
+        if (retryUsed) {
+            u.er.clearCurrent();
+            return false;
+        }
+        retryUsed = true;
+        versionText = versionText == QLatin1String("1") ? QStringLiteral("0") : QStringLiteral("1");
     }
 }
 

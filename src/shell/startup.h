@@ -85,7 +85,7 @@ public:
 
 private:
     bool reportStartupError();
-    void createPlayer(const QString &versionText, bool audioOff);
+    bool createPlayer(const QString &versionText, bool audioOff);
     bool guarded(const std::function<void()> &body);
     void readSettings(QString &versionText, bool &audioOff);
     bool choosePlayer(QString versionText, bool audioOff);
