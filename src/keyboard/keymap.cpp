@@ -72,8 +72,8 @@ std::vector<KeyBinding> KeyMap::makeTable()
         {"Ctrl+D", 'D', mask::Ctrl, C::DaisyBook, kStart, [this] { u.daisy.whereAmI(); }},
         {"Ctrl+G", 'G', mask::Ctrl, C::DaisyBook, kStart, [this] { u.daisy.goToPage(); }},
         {"Ctrl+T", 'T', mask::Ctrl, C::DaisyBook, kStart, [this] { u.daisy.goToTime(); }},
-        {"Ctrl+1", '1', mask::Ctrl, C::DaisyBook, kStart, [this] { u.daisy.skip(false); }},
-        {"Ctrl+2", '2', mask::Ctrl, C::DaisyBook, kStart, [this] { u.daisy.skip(true); }},
+        {"Ctrl+1", '1', mask::Ctrl, C::DaisyBook, kStart, [this] { return u.daisy.skip(false); }},
+        {"Ctrl+2", '2', mask::Ctrl, C::DaisyBook, kStart, [this] { return u.daisy.skip(true); }},
 
         {"Ctrl+I", 'I', mask::Ctrl, C::Always, kStart, [this] { navigation.tableOfContents(); }},
         {"Ctrl+9", '9', mask::Ctrl, C::Always, "Form KeyDown: Ctrl+9", [this] { reading.speedCycle(); }},

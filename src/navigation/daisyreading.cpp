@@ -173,20 +173,23 @@ void DaisyReading::playerState(qint32 mode)
     });
 }
 
-void DaisyReading::skip(bool forward)
+Result<Done> DaisyReading::skip(bool forward)
 {
     const daisy::Book *b = book();
     if (!b || phrase_ < 0)
-        return;
-    const double length = conv::toDouble(u.TextAvantiIndietro.text());
-    const double at = qBound(0.0, bookTime() + (forward ? length : -length), b->totalTime());
+        return Done{};
+    const Result<double> length = conv::tryDouble(u.TextAvantiIndietro.text());
+    if (!length)
+        return length.failure();
+    const double at = qBound(0.0, bookTime() + (forward ? *length : -*length), b->totalTime());
     const int phrase = b->phraseAt(at);
     if (phrase < 0) {
         u.feedback.OSD(forward ? kEnd : kStart, false);
-        return;
+        return Done{};
     }
     go(phrase, (forward ? QStringLiteral("AVANTI ") : QStringLiteral("INDIETRO ")) + clock(at),
        at - b->phrases[size_t(phrase)].start);
+    return Done{};
 }
 
 void DaisyReading::goToPage()

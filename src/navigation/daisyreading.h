@@ -7,6 +7,7 @@
 // book is the view's (daisytext.h), which follows the signals below: the
 // reading never calls it.
 #include "../platform/controls.h"
+#include "../platform/result.h"
 #include "../platform/signal.h"
 
 #include <QString>
@@ -58,7 +59,7 @@ public:
     void whereAmI();
     // Ctrl+1 / Ctrl+2: the skip length back or forward in the book's time,
     // across phrases and files as if the book were one recording.
-    void skip(bool forward);
+    Result<Done> skip(bool forward); // refused when the skip length is not a number
     // Ctrl+G: a print page, asked for, exactly at its marker.
     void goToPage();
     // Ctrl+T: a time of the whole book, asked for.

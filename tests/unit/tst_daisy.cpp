@@ -510,7 +510,7 @@ private slots:
                          &DaisyReading::previousPhrase, &DaisyReading::whereAmI, &DaisyReading::goToPage,
                          &DaisyReading::goToTime, &DaisyReading::contents, &DaisyReading::help, &DaisyReading::follow})
             (r.*key)();
-        r.skip(true);
+        QVERIFY(r.skip(true).ok());
         r.goToHeading(0);
         r.goToPhrase(0);
         r.recall("s.smil#a", 1);
