@@ -132,11 +132,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     DiskFiles files;
     RegistryExchange exchange(registry, files);
     bool applied = false;
-    try {
-        const ImportResult r = exchange.apply(parsed);
-        applied = r.applied;
-        (void)r.notice();
-    } catch (const QyrError &) {
+    if (const Result<ImportResult> r = exchange.apply(parsed)) {
+        applied = r->applied;
+        (void)r->notice();
     }
     // Keys of the same name under another root must not reach the program's tree.
     bool anyOwn = false;
