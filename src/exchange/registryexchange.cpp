@@ -1,5 +1,6 @@
 #include "registryexchange.h"
 
+#include "../bookmarks/bookmarkstore.h"
 #include "../platform/errorreport.h"
 
 #include <QRegularExpression>
@@ -36,6 +37,23 @@ Failure nothingChanged(const Failure &f, const QString &context = QString())
     return Failure{f.number, text + kCrLf + kUnchanged};
 }
 
+// A page and a DAISY book keep 100 bookmarks at most, and list only those:
+// a bookmark of a slot past them would be kept where the reader can never
+// reach it, so a file that holds one is refused, as it says.
+Result<Done> checkSlot(const QString &valueName, const QString &file, const QString &where)
+{
+    static const QRegularExpression slot(QStringLiteral("^0*([0-9]+)(NOME|NOMEAUDIO|FRASE)?$"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = slot.match(valueName); 
+    if (!m.hasMatch() || (m.captured(1).size() <= 3 && m.captured(1).toInt() <= BookmarkStore::kSlots))
+        return Done{};
+    return Failure{err::InvalidFileFormat,
+                   QStringLiteral("%1: il segnalibro numero %2 del file %3 è oltre i %4 che una pagina o un libro DAISY "
+                                  "tiene, e non si potrebbe ritrovare.")
+                       .arg(where, m.captured(1), file)
+                       .arg(BookmarkStore::kSlots)};
+}
+
 Result<Done> checkNames(const HiveKey &key, const QString &file, bool isRoot)
 {
     if (!isRoot && (key.name.isEmpty() || key.name.contains(QLatin1Char('\\'))))
@@ -45,6 +63,17 @@ Result<Done> checkNames(const HiveKey &key, const QString &file, bool isRoot)
     for (const HiveKey &sub : key.subKeys)
         if (const Result<Done> named = checkNames(sub, file, false); !named)
             return named;
+    return Done{};
+}
+
+Result<Done> checkSlots(const HiveKey &key, const QString &file)
+{
+    for (const RegValue &v : key.values)
+        if (const Result<Done> kept = checkSlot(v.name, file, QStringLiteral("Chiave %1").arg(key.name)); !kept)
+            return kept;
+    for (const HiveKey &sub : key.subKeys)
+        if (const Result<Done> kept = checkSlots(sub, file); !kept)
+            return kept;
     return Done{};
 }
 
@@ -171,6 +200,8 @@ Result<Done> checkLimits(const regfile::Parsed &parsed, const ImportLimits &limi
             if (keys.size() > limits.maxKeys)
                 return refuse(QStringLiteral("contiene più di %1 chiavi.").arg(limits.maxKeys));
         } else if (e.kind == Entry::SetValue) {
+            if (const Result<Done> kept = checkSlot(e.value.name, file, QStringLiteral("Riga %1").arg(e.line)); !kept)
+                return kept;
             if (++values > limits.maxValues)
                 return refuse(QStringLiteral("contiene più di %1 valori.").arg(limits.maxValues));
             const qint64 bytes = e.value.data.size();
@@ -358,6 +389,8 @@ Result<ImportPlan> RegistryExchange::planHive(const QString &keyPath, const QStr
         root != hkey::CurrentUser || !insideProgramTree(QStringLiteral("HKEY_CURRENT_USER"), plan.target);
     if (plan.outsideOwnTree)
         return plan;
+    if (const Result<Done> kept = checkSlots(plan.content.key, file); !kept)
+        return nothingChanged(kept.failure());
     // A whole profile without the program's key gives its own root, and
     // any other saved key would replace every setting and bookmark.
     if (plan.content.path.isEmpty() && !looksLikeOwnTree(plan.content.key))

@@ -261,6 +261,9 @@ private slots:
         QTest::newRow("utf-16 cut in a character") << QByteArray("\xff\xfe" + utf16(QString::fromLatin1(good)) + "\x41") << 5;
         QTest::newRow("nothing of the program's tree") << QByteArray("REGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\Altro]\r\n") << 0;
         QTest::newRow("value before any key") << QByteArray("REGEDIT4\r\n\"a\"=\"b\"\r\n") << 2;
+        // A book keeps 100 bookmarks: the 101st would be kept where no list reaches it.
+        QTest::newRow("bookmark past the last slot")
+            << QByteArray(good + QByteArray(key).replace("\\Player]", "\\LIBRO\\DAISY]") + "\"99NOME\"=\"x\"\r\n\"0101FRASE\"=\"s.smil#a\"\r\n") << 7;
         // One line past the keys and values allowed (20,000 and 100,000), a 600 KB file read no further.
         QTest::newRow("too many lines") << QByteArray(good + QByteArray("@=-\r\n").repeated(119999)) << 120003;
     }
