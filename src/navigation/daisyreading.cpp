@@ -376,6 +376,9 @@ double DaisyReading::bookTime()
     const daisy::Book *b = book();
     if (!b || phrase_ < 0)
         return 0;
+    // Read to the end: the whole book has been read.
+    if (ended_)
+        return b->totalTime();
     const daisy::Phrase &p = b->phrases[size_t(phrase_)];
     double into = 0;
     IgnoreFailure([&] {

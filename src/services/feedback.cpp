@@ -28,7 +28,13 @@ void Feedback::OSD(const QString &text, bool bKeepVisible)
 
 // Rounded to the whole second (halves to even) and said as any time is: no
 // position the player gives fails to be said.
-QString Feedback::positionText() { return spokenTime(conv::roundHalfEven(u.player.get().CurrentPosition())); }
+QString Feedback::positionText()
+{
+    if (bookTime)
+        if (const std::optional<double> at = bookTime())
+            return spokenTime(*at);
+    return spokenTime(conv::roundHalfEven(u.player.get().CurrentPosition()));
+}
 
 void Feedback::TimerOSD_Timer()
 {

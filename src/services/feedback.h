@@ -6,6 +6,8 @@
 #include <QVariant>
 
 #include "../platform/controls.h"
+#include <functional>
+#include <optional>
 #include <utility>
 
 namespace qyr {
@@ -36,6 +38,9 @@ public:
     // The player's position in whole seconds (halves to even) as spokenTime
     // says it; throws when there is no player.
     QString positionText();
+    // The time of the book being read when it has one of its own (a DAISY
+    // book's, not the position in one of its audio files); none otherwise.
+    std::function<std::optional<double>()> bookTime;
     // The answers of play, pause and stop, from a key or from a page's link.
     // The pause stays on screen, so the reader knows how to go on.
     void sayPlaying();

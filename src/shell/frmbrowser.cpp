@@ -29,6 +29,10 @@ frmBrowser::~frmBrowser() { players.oPlayer.reset(); }
 void frmBrowser::wireReactions()
 {
     IBrowser &wb = ports.browser;
+    // In a DAISY book every time said is the book's.
+    feedback.bookTime = [this]() -> std::optional<double> {
+        return daisyReading.active() ? std::optional<double>(daisyReading.bookTime()) : std::nullopt;
+    };
     // A link is looked at first for a player, key or video command (which
     // keeps the page where it is); then a page the reader asked for while
     // the about page shows ends the splash.

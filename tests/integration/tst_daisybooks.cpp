@@ -60,6 +60,10 @@ private slots:
         s.expect("osd", is("text", "Livello 1"), s.key('5', Ctrl));
         QCOMPARE(s.state().value("level").toInt(), 1);
         lands(s.key('8', Alt), "Capitolo secondo", 6); // the level 2 heading passed by
+        // Paused in the second audio file: the time said is the book's (past the first file's 9 s), not the file's.
+        const QString paused = s.expectText("osd", textStarts("PAUSA "), "text", s.key('3', Ctrl));
+        QVERIFY2(paused.mid(6, 5) >= "00:09", qPrintable(paused));
+        s.expect("osd", textStarts("PLAY 00:"), s.key('3', Ctrl));
         s.expect("osd", is("text", "Fine del libro"), s.key('8', Alt));
         s.expect("osd", is("text", "Livello 2"), s.key('5', Ctrl));
         s.expect("osd", is("text", "Tutti i livelli"), s.key('5', Ctrl));
