@@ -29,6 +29,9 @@ struct Phrase {
     // A further clip of the par before it (a <seq> of clips in one par, not
     // following straight on): played in turn, counted with it as one phrase.
     bool continues = false;
+    // Written without an end: the clip runs to the end of its file, whose
+    // length the reader of the book fills in.
+    bool toFileEnd = false;
     double length() const { return clipEnd - clipBegin; }
     // "file.smil#id": how a place in the book is saved.
     QString name() const { return smil + QLatin1Char('#') + id; }

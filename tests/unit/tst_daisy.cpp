@@ -355,6 +355,26 @@ private slots:
                  "Il libro non ha frasi da leggere: ncc.html non porta a nessun file SMIL che ne abbia.");
     }
 
+    // A clip written without clip-end plays to the end of its file, which is how long the file is (a WAV of 2.5 s).
+    void clipToTheEndOfItsFile()
+    {
+        QTemporaryDir dir;
+        DiskFiles files;
+        QByteArray wav = "RIFF____WAVEfmt " + QByteArray::fromHex("1000000001000100401f0000803e00000200100064617461");
+        const QByteArray samples(8000 * 2 * 5 / 2, '\0');
+        wav += QByteArray::fromRawData("\0\0\0\0", 4) + samples;
+        qToLittleEndian<quint32>(quint32(wav.size() - 8), wav.data() + 4);
+        qToLittleEndian<quint32>(quint32(samples.size()), wav.data() + 40);
+        put(files, dir.filePath("a.wav"), wav);
+        put(files, dir.filePath("ncc.html"), heading(1, "s.smil#a", "Uno"));
+        put(files, dir.filePath("s.smil"), smil("<par id='a'><audio src='a.wav' clip-begin='npt=1s'/></par>"
+                                                "<par id='b'><audio src='a.wav'/></par>"));
+        const std::optional<Book> book = openBook(files, dir.path());
+        QVERIFY(book && book->problems.isEmpty());
+        QCOMPARE(book->phrases[0].clipEnd, 2.5);
+        QCOMPARE(book->totalTime(), 4.0);
+    }
+
     // Two files whose names differ in letter case alone: the disk and the book's reader pick the same one, the name
     // written exactly when there is one, else the first by character codes (the reader once took the last listed).
     void letterCaseOneRule()

@@ -1,4 +1,5 @@
 #include "reader.h"
+#include "audioduration.h"
 #include "../errors.h"
 #include "../files/casenames.h"
 #include "navigation.h"
@@ -236,6 +237,8 @@ private:
                     audioDisk = nameOf(dir, p.audio, BookFileKind::Audio, "File audio mancante: %1");
                 }
                 p.audio = audioDisk;
+                if (p.toFileEnd)
+                    toFileEnd(p);
             }
             book_.phrases.push_back(std::move(p));
         }
@@ -269,6 +272,22 @@ private:
         return disk;
     }
 
+    // A clip without an end plays to the end of its file: as long as the file.
+    void toFileEnd(Phrase &p)
+    {
+        if (p.audio.isEmpty() || !folder_.admit(p.audio, BookFileKind::Audio))
+            return;
+        auto known = durations_.constFind(p.audio);
+        if (known == durations_.constEnd())
+            known = durations_.insert(p.audio, audioDuration(folder_.path(p.audio)));
+        if (*known)
+            p.clipEnd = std::max(p.clipBegin, **known);
+        else
+            refuse(QStringLiteral("Durata del file audio %1 non leggibile: le frasi che lo leggono fino alla fine "
+                                  "restano mute.")
+                       .arg(p.audio));
+    }
+
     void refuse(const QString &problem)
     {
         if (!refused_.contains(problem)) {
@@ -284,6 +303,7 @@ private:
     QHash<QString, QSet<QByteArray>> wanted_;
     const QSet<QByteArray> none_;
     QSet<QString> refused_;
+    QHash<QString, std::optional<double>> durations_; // of the files clips play to the end of
 };
 
 // The SMIL files read in reading order, the headings and pages placed on

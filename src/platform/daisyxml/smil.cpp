@@ -157,10 +157,12 @@ private:
             out.badTimes << begin.written;
         if (badEnd)
             out.badTimes << end.written;
-        // A time that cannot be read leaves a clip of no length, which playing passes over;
-        // without an end (the end of the file, not known here) likewise.
+        // A time that cannot be read leaves a clip of no length, which playing
+        // passes over; without an end the clip runs to the end of its file,
+        // not known here (the reader of the book fills it in).
         p.clipBegin = begin.seconds.value_or(0);
         p.clipEnd = end.seconds.value_or(p.clipBegin);
+        p.toFileEnd = end.written.isNull() && !badBegin;
         if (badBegin)
             p.clipBegin = p.clipEnd;
         if (p.clipEnd < p.clipBegin) {

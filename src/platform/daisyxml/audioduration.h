@@ -1,0 +1,13 @@
+#pragma once
+// How long an audio file plays, for a clip that runs to its file's end (a
+// SMIL <audio> without clip-end): read by libavformat from the file's
+// header (or its stream, for files without one), never by playing it.
+#include <QString>
+#include <optional>
+
+namespace qyr::daisy {
+
+// Seconds, or nothing when the file cannot be read as audio.
+std::optional<double> audioDuration(const QString &path);
+
+} // namespace qyr::daisy
