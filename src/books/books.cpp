@@ -124,6 +124,39 @@ QString notABook(IFiles &files, const QString &folderOrIndex, IDaisyReader *dais
 
 Books::Books(Uses uses) : OpenBook(uses.appFolder), u(std::move(uses)) {}
 
+namespace {
+
+// An identifier without the volume's number at its end ("db12345-1": "db12345").
+QString identifierStem(QString id)
+{
+    static const QRegularExpression tail(QStringLiteral("[\\s._-]*(?:v|vol)?[\\s._-]*\\d+$"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    return id.remove(tail).trimmed().toLower();
+}
+
+} // namespace
+
+QString Books::nextVolume() const
+{
+    const daisy::Book *b = daisyBook();
+    if (!b || !u.daisy || b->volume < 1 || b->volume >= b->volumes)
+        return QString();
+    const QString parent = folderOf(folder_);
+    const QString stem = identifierStem(b->identifier);
+    for (const QString &name : u.files.folders(parent)) {
+        const QString folder = joinPath(parent, name);
+        if (u.files.sameFile(folder, folder_))
+            continue;
+        const std::optional<daisy::Book> v = u.daisy->volumeOf(folder);
+        if (!v || v->volume != b->volume + 1 || v->volumes != b->volumes)
+            continue;
+        if ((!stem.isEmpty() && identifierStem(v->identifier) == stem) ||
+            (!b->title.isEmpty() && v->title.simplified() == b->title.simplified()))
+            return folder;
+    }
+    return QString();
+}
+
 void Books::openAtStart()
 {
     Guard(u.er, QStringLiteral("Apertura del libro"), [&] { enter(folder_); });

@@ -59,6 +59,9 @@ public:
     // reading: the place in the book being left is saved first. A folder
     // with no book in it is refused with a message; false then.
     bool open(const QString &folderOrIndex);
+    // The folder beside the open DAISY book that holds its next volume (the
+    // same title or identifier, the next number of the same set), or empty.
+    QString nextVolume() const;
 
 private:
     void enter(const QString &folder);

@@ -59,6 +59,10 @@ class Book {
 public:
     Format format = Format::Daisy2;
     QString title;
+    // A book in several volumes: this one's number and how many there are
+    // (ncc:setInfo "1 of 2"), 0 for a book in one; and its dc:identifier.
+    int volume = 0, volumes = 0;
+    QString identifier;
     std::vector<Heading> headings;
     std::vector<Page> pages;
     std::vector<Phrase> phrases;

@@ -85,7 +85,7 @@ void DaisyReading::play(const daisy::Book &b, int phrase, double into)
         ++phrase;
     if (phrase >= n) {
         ended_ = true;
-        u.feedback.OSD(kEnd, false);
+        reachedEnd(b);
         return;
     }
     phrase_ = phrase;
@@ -169,8 +169,28 @@ void DaisyReading::playerState(qint32 mode)
         ended_ = true;
         u.TimerDaisy.setEnabled(false);
         u.player.get().Stop_Player();
-        u.feedback.OSD(kEnd, false);
+        reachedEnd(*b);
     });
+}
+
+// The end of the book, or of one of its volumes: the next volume, when it is
+// beside it, is read on into; else the reader is told which one to open.
+void DaisyReading::reachedEnd(const daisy::Book &b)
+{
+    if (b.volume < 1 || b.volume >= b.volumes) {
+        u.feedback.OSD(kEnd, false);
+        return;
+    }
+    const int next = b.volume + 1;
+    const QString ended = QStringLiteral("Fine del volume %1 di %2").arg(b.volume).arg(b.volumes);
+    const QString folder = u.books.nextVolume();
+    if (folder.isEmpty()) {
+        u.feedback.OSD(ended + QStringLiteral(": per continuare, aprire il volume %1 con Ctrl+O").arg(next), true);
+        return;
+    }
+    // The book read so far is gone once the next volume is open.
+    if (u.books.open(folder) && active())
+        title_ = ended + QStringLiteral(". Volume %1: %2").arg(next).arg(u.books.title());
 }
 
 Result<Done> DaisyReading::skip(bool forward)

@@ -107,6 +107,7 @@ public:
     Signal<const QString &> PageAsked;
 
 private:
+    void reachedEnd(const daisy::Book &b);
     // The open DAISY book, none when the book open is another kind: each
     // command then does nothing.
     const daisy::Book *book() const;

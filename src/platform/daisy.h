@@ -21,6 +21,10 @@ public:
     // as the body of a plain HTML page: its element ids kept, nothing in it
     // that runs. Nothing when the file cannot be read.
     virtual std::optional<QString> textAsHtml(const QString &path) = 0;
+    // What the folder's navigation file says of the book it belongs to
+    // (title, identifier, volume n of m), without reading the book: nothing
+    // when the folder holds no DAISY 2.02 book.
+    virtual std::optional<daisy::Book> volumeOf(const QString &folder) = 0;
 };
 
 } // namespace qyr

@@ -268,6 +268,39 @@ private slots:
         s.stateWhen(shows("contents", "qyr-titolo-1"));
         QVERIFY(s.quitYes());
     }
+
+    // A book in two volumes: at the end of the first the reading goes on into the second, found beside it by its
+    // title and number; without it, the reader is told which volume to open.
+    void volumesReadOn()
+    {
+        QTemporaryDir books;
+        auto volume = [&](const QString &folder, int n) {
+            const QByteArray head = "<html><head><meta name='dc:title' content='Storia lunga'/><meta name='ncc:setInfo' "
+                                    "content='" + QByteArray::number(n) + " of 2'/></head><body>";
+            return writeBook(books.filePath(folder), {{"ncc.html", head + "<h1><a href='s.smil#a'>Parte " + QByteArray::number(n) +
+                                                                     "</a></h1></body></html>"},
+                                                      {"s.smil", "<smil><body><par id='a'><audio src='v.wav' clip-begin='0s' "
+                                                                 "clip-end='1s'/></par></body></smil>"},
+                                                      {"v.wav", silence(1)}});
+        };
+        QVERIFY(volume("vol1", 1) && volume("vol2", 2));
+        for (const bool secondThere : {true, false}) {
+            if (!secondThere)
+                QVERIFY(QDir(books.filePath("vol2")).removeRecursively());
+            Session s(storeValues(books.filePath("impostazioni.sqlite"), {{"TempoSp", "0"}}, books.filePath("vol1")), {},
+                      books.filePath("vol1"));
+            s.expect("player", action("playing", "vol1/v.wav"));
+            if (secondThere) {
+                s.expect("osd", is("text", "Fine del volume 1 di 2. Volume 2: Storia lunga"));
+                QCOMPARE(field(s.state(), "book"), books.filePath("vol2"));
+                s.expect("player", action("file", "vol2/v.wav"), 0);
+                s.expect("osd", is("text", "Fine del libro"));
+            } else {
+                s.expect("osd", is("text", "Fine del volume 1 di 2: per continuare, aprire il volume 2 con Ctrl+O"));
+            }
+            QVERIFY(s.quitYes());
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(TstDaisyBooks)

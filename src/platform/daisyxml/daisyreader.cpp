@@ -12,6 +12,11 @@ std::optional<daisy::Format> DaisyFolderReader::formatOf(const QString &folder)
 
 std::optional<daisy::Book> DaisyFolderReader::open(const QString &folder) { return daisy::openBook(files_, folder); }
 
+std::optional<daisy::Book> DaisyFolderReader::volumeOf(const QString &folder)
+{
+    return daisy::volumeOf(files_, folder);
+}
+
 std::optional<QString> DaisyFolderReader::textAsHtml(const QString &path)
 {
     constexpr qint64 kMaxText = 64 * 1024 * 1024;

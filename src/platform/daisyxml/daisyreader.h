@@ -11,6 +11,7 @@ public:
     std::optional<daisy::Format> formatOf(const QString &folder) override;
     std::optional<daisy::Book> open(const QString &folder) override;
     std::optional<QString> textAsHtml(const QString &path) override;
+    std::optional<daisy::Book> volumeOf(const QString &folder) override;
 
 private:
     IFiles &files_;

@@ -2,6 +2,7 @@
 #include "smil.h"
 #include "xml.h"
 
+#include <QRegularExpression>
 #include <algorithm>
 
 namespace qyr::daisy {
@@ -133,6 +134,19 @@ void navPoints(xmlNode *parent, int level, Navigation &nav, std::vector<int> &or
 
 } // namespace
 
+// "1 of 2" (as the standard writes it; "1 di 2" and "1/2" too): volume 1 of a set of 2.
+void setInfo(const QString &text, Navigation &nav)
+{
+    static const QRegularExpression re(QStringLiteral(R"(^\s*(\d{1,4})\s*(?:of|di|/)\s*(\d{1,4})\s*$)"),
+                                       QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = re.match(text);
+    const int n = m.captured(1).toInt(), of = m.captured(2).toInt();
+    if (m.hasMatch() && n >= 1 && n <= of) {
+        nav.volume = n;
+        nav.volumes = of;
+    }
+}
+
 Navigation readNcc(const QByteArray &bytes)
 {
     NccReader r;
@@ -141,9 +155,17 @@ Navigation readNcc(const QByteArray &bytes)
     if (!root)
         return {};
     if (xmlNode *head = xml::find(root, "head")) {
-        for (xmlNode *m = xml::firstElement(head->children); m; m = xml::nextElement(m))
-            if (xml::is(m, "meta") && xml::attr(m, "name").compare(QLatin1String("dc:title"), Qt::CaseInsensitive) == 0)
+        for (xmlNode *m = xml::firstElement(head->children); m; m = xml::nextElement(m)) {
+            if (!xml::is(m, "meta"))
+                continue;
+            const QString name = xml::attr(m, "name").toLower();
+            if (name == QLatin1String("dc:title"))
                 r.nav.title = xml::normalized(xml::attr(m, "content"));
+            else if (name == QLatin1String("dc:identifier"))
+                r.nav.identifier = xml::normalized(xml::attr(m, "content"));
+            else if (name == QLatin1String("ncc:setinfo"))
+                setInfo(xml::attr(m, "content"), r.nav);
+        }
         if (r.nav.title.isEmpty())
             r.nav.title = xml::normalized(xml::text(xml::find(head, "title")));
     }

@@ -14,6 +14,8 @@ struct Navigation {
     std::vector<Page> pages;
     QStringList smilOrder; // DAISY 2.02: the SMIL files in the order the ncc first names them
     int stoppedAt = 0;     // the line where a damaged file stopped being read, 0 when read whole
+    QString identifier;    // dc:identifier
+    int volume = 0, volumes = 0; // ncc:setInfo "n of m"; 0 when not given
 };
 
 Navigation readNcc(const QByteArray &bytes);

@@ -339,6 +339,9 @@ Book daisy2(IFiles &files, Folder &folder, const QString &ncc)
     Navigation nav = readNcc(*bytes);
     noteStop(book, ncc, nav.stoppedAt);
     book.title = nav.title;
+    book.identifier = nav.identifier;
+    book.volume = nav.volume;
+    book.volumes = nav.volumes;
     const QString base = Folder::dirOf(ncc);
     const QStringList order = nav.smilOrder;
     assemble(files, folder, book, std::move(nav), base, base, order, ncc);
@@ -379,6 +382,22 @@ std::optional<Format> formatOf(IFiles &files, const QString &folder)
     if (findPackage(f))
         return Format::Daisy3;
     return std::nullopt;
+}
+
+std::optional<Book> volumeOf(IFiles &files, const QString &folder)
+{
+    Folder f(files, folder);
+    const QString ncc = findNcc(f);
+    const Result<QByteArray> bytes = ncc.isEmpty() ? Result<QByteArray>(Failure{}) : f.read(ncc);
+    if (!bytes)
+        return std::nullopt;
+    const Navigation nav = readNcc(*bytes);
+    Book book;
+    book.title = nav.title;
+    book.identifier = nav.identifier;
+    book.volume = nav.volume;
+    book.volumes = nav.volumes;
+    return book;
 }
 
 std::optional<Book> openBook(IFiles &files, const QString &folder)

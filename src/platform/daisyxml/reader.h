@@ -14,5 +14,7 @@ namespace qyr::daisy {
 std::optional<Format> formatOf(IFiles &files, const QString &folder);
 // Nothing when the folder holds no DAISY book.
 std::optional<Book> openBook(IFiles &files, const QString &folder);
+// The book's title, identifier and volume as its NCC says, its phrases unread.
+std::optional<Book> volumeOf(IFiles &files, const QString &folder);
 
 } // namespace qyr::daisy
