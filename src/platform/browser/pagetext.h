@@ -22,9 +22,9 @@ struct PageTextRun {
 };
 struct PageTextBlock {
     enum Kind { Paragraph, Heading, ListItem, Preformatted } kind = Paragraph;
-    int level = 0;    // heading level, or list depth
-    int place = -1;   // the page element to scroll to
-    QString marker;   // "1. " or "• " before a list item
+    int level = 0;  // heading level, or list depth
+    int place = -1; // the page element to scroll to
+    QString marker; // "1. " or "• " before a list item
     QVector<PageTextRun> runs;
 };
 struct PageTextContent {
@@ -74,7 +74,6 @@ protected:
 
 private:
     void caretMoved();
-    void findLinks();
     void setHighlighted(int link);
     void activateLinkAtCaret();
 
