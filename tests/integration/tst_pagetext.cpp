@@ -106,6 +106,17 @@ private slots:
         view.show(content(), "about:blank", true);
         QCOMPARE(view.currentLine(), QString("Titolo"));
         QCOMPARE(doc->text(QAccessible::Name), QString("QYR Player"));
+
+        // A word far longer than a line keeps every letter (with places to break) and its link whole.
+        const QString word(2000, 'w');
+        PageTextContent longWord;
+        longWord.blocks = {{PageTextBlock::Paragraph, 0, 0, {}, {{"x ", -1}, {word, 0}, {" y", -1}}}};
+        view.show(longWord, "Pagina", true);
+        QCOMPARE(view.currentLine().remove(QChar(0x200B)), "x " + word + " y");
+        QCOMPARE(view.links().size(), 1);
+        QCOMPARE(view.links().first().text, word);
+        QCOMPARE(view.links().first().start, 2);
+        QCOMPARE(view.links().first().end, int(view.currentLine().size()) - 2);
     }
 
     // A link whose address cannot be decoded, a paragraph of 20,000 links, a page that changes every 100 ms.
