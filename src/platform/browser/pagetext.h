@@ -46,7 +46,10 @@ public:
     explicit PageTextView(QWidget *parent);
 
     // Replaces the text with a new page's; the caret goes to its start when
-    // fresh, else stays as near as it can to where it was.
+    // fresh, else stays as near as it can to where it was. A line of the page
+    // of more than 10,000 characters goes on in a further text block at a
+    // blank, and a word of more than 500 gets a zero-width space every 50
+    // letters, so that the text is laid out in time linear in the page.
     void show(const PageTextContent &content, const QString &title, bool fresh);
     // Puts the caret at the start of the line holding the anchor.
     bool goToAnchor(const QString &name);
