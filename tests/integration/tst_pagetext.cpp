@@ -1,10 +1,15 @@
 // The page's text view as a screen reader sees it through Qt's accessibility: lines and paragraphs with their breaks,
-// attribute ranges that cover the text, links as named children that Tab goes round, and the caret keys.
+// attribute ranges that cover the text, links as named children that Tab goes round, and the caret keys; and pages
+// read into it through the web engine.
 #include "platform/browser/pagetext.h"
+#include "platform/browser/webbrowser.h"
+#include "platform/files/diskfiles.h"
 
 #include <QAccessible>
 #include <QApplication>
 #include <QKeyEvent>
+#include <QTemporaryDir>
+#include <QVBoxLayout>
 #include <QtTest>
 
 using namespace qyr;
@@ -101,6 +106,62 @@ private slots:
         view.show(content(), "about:blank", true);
         QCOMPARE(view.currentLine(), QString("Titolo"));
         QCOMPARE(doc->text(QAccessible::Name), QString("QYR Player"));
+
+        // A word far longer than a line keeps every letter (with places to break) and its link whole.
+        const QString word(2000, 'w');
+        PageTextContent longWord;
+        longWord.blocks = {{PageTextBlock::Paragraph, 0, 0, {}, {{"x ", -1}, {word, 0}, {" y", -1}}}};
+        view.show(longWord, "Pagina", true);
+        QCOMPARE(view.currentLine().remove(QChar(0x200B)), "x " + word + " y");
+        QCOMPARE(view.links().size(), 1);
+        QCOMPARE(view.links().first().text, word);
+        QCOMPARE(view.links().first().start, 2);
+        QCOMPARE(view.links().first().end, int(view.currentLine().size()) - 2);
+    }
+
+    // A link whose address cannot be decoded, a paragraph of 20,000 links, a page that changes every 100 ms.
+    void pagesThroughTheEngine()
+    {
+        QTemporaryDir dir;
+        QString many;
+        for (int i = 0; i < 20000; ++i)
+            many += QString("<a href=\"p%1.htm\">voce %1</a> ").arg(i);
+        const QMap<QString, QString> pages{
+            {"bad.htm", "<p>Prima</p><p><a href=\"a%zz.htm\"></a></p><p>Ultima</p>"
+                        "<ol start=\"3\"><li>a</li><li hidden>b</li><li>c</li></ol>"},
+            {"many.htm", "<p>" + many + "</p>"},
+            {"ticking.htm", "<p id=\"n\">0</p><script>var i = 0; "
+                            "setInterval(function () { document.getElementById('n').textContent = ++i; }, 100);</script>"}};
+        for (auto it = pages.begin(); it != pages.end(); ++it) {
+            QFile f(dir.filePath(it.key()));
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(("<html><body>" + it.value() + "</body></html>").toUtf8()) > 0);
+        }
+        QWidget window;
+        (new QVBoxLayout(&window))->setContentsMargins(0, 0, 0, 0);
+        DiskFiles files;
+        WebBrowser browser(files, &window);
+        window.layout()->addWidget(browser.widget());
+        window.resize(600, 400);
+        window.show(); // a hidden page's timers are slowed down
+        browser.setBookFolder(dir.path());
+        auto *view = qobject_cast<PageTextView *>(browser.textView());
+        const auto text = [view] { return view->document()->toPlainText(); };
+
+        // The link is named by its address as written; the rest of the page stays (a hidden item keeps its number).
+        browser.navigate(dir.filePath("bad.htm"));
+        QTRY_COMPARE_WITH_TIMEOUT(text(), QString("Prima\na%zz.htm\nUltima\n3. a\n5. c"), 30000);
+
+        browser.navigate(dir.filePath("many.htm"));
+        QTRY_COMPARE_WITH_TIMEOUT(view->links().size(), 20000, 60000);
+        QCOMPARE(view->links().last().text, QString("voce 19999"));
+        QCOMPARE(view->links().last().link, 19999);
+        QVERIFY(text().endsWith("voce 19999"));
+
+        // The page never rests for 250 ms: its text is read anew all the same.
+        browser.navigate(dir.filePath("ticking.htm"));
+        QTRY_VERIFY_WITH_TIMEOUT(QRegularExpression("^\\d+$").match(text()).hasMatch(), 30000);
+        const QString first = text();
+        QTRY_VERIFY_WITH_TIMEOUT(text() != first, 30000);
     }
 };
 

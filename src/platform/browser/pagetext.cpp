@@ -2,16 +2,15 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
-#include <QPointer>
-#include <QTextFragment>
-#include <QWindow>
-#include <algorithm>
-#include <utility>
 #include <QKeyEvent>
+#include <QPointer>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextLayout>
+#include <QWindow>
+#include <algorithm>
+#include <utility>
 
 namespace qyr {
 
@@ -26,7 +25,7 @@ const char *kPageTextScript = R"JS(
   var SKIP = {SCRIPT:1, STYLE:1, NOSCRIPT:1, TEMPLATE:1, HEAD:1, TITLE:1, META:1, LINK:1, AUDIO:1,
               VIDEO:1, OBJECT:1, EMBED:1, IFRAME:1, SELECT:1, TEXTAREA:1, MAP:1};
   var BLOCK = /^(ADDRESS|ARTICLE|ASIDE|BLOCKQUOTE|BODY|CAPTION|CENTER|DD|DIV|DL|DT|FIELDSET|FIGCAPTION|FIGURE|FOOTER|FORM|H[1-6]|HEADER|HR|LEGEND|LI|MAIN|NAV|OL|P|PRE|SECTION|TABLE|TBODY|THEAD|TFOOT|TR|UL)$/;
-  var blocks = [], links = [], anchors = {}, places = [], linkWords = {};
+  var blocks = [], links = [], anchors = {}, places = [], linkWords = {}, counted = new Map();
   var ctx = [{ kind: 'p', level: 0, el: document.body, pre: false }];
   var cur = null, link = -1, marker = '';
   function top() { return ctx[ctx.length - 1]; }
@@ -43,7 +42,9 @@ const char *kPageTextScript = R"JS(
   function add(text) {
     if (!text) return;
     var b = open();
-    b.runs.push({ t: text, l: link });
+    // Text and link by turns: plain values are handed over much quicker than objects.
+    b.runs.push(text);
+    b.runs.push(link);
     if (link >= 0 && text.trim()) linkWords[link] = true;
   }
   function hidden(el) {
@@ -56,7 +57,10 @@ const char *kPageTextScript = R"JS(
     if (name) return name;
     var h = a.getAttribute('href') || '';
     h = h.split('#')[0].split('?')[0];
-    return decodeURIComponent(h.substring(h.lastIndexOf('/') + 1)) || 'collegamento';
+    h = h.substring(h.lastIndexOf('/') + 1);
+    // A bad escape ("%zz") names the link as written, rather than end the walk.
+    try { h = decodeURIComponent(h); } catch (e) {}
+    return h || 'collegamento';
   }
   function walk(node) {
     if (node.nodeType === 3) {
@@ -96,8 +100,12 @@ const char *kPageTextScript = R"JS(
         for (var p = el.parentElement; p; p = p.parentElement) if (p.tagName === 'UL' || p.tagName === 'OL') depth++;
         level = depth;
         if (list && list.tagName === 'OL') {
-          var n = list.hasAttribute('start') ? parseInt(list.getAttribute('start'), 10) || 1 : 1;
-          for (var s = el.previousElementSibling; s; s = s.previousElementSibling) if (s.tagName === 'LI') n++;
+          // Counted from the item numbered last in the same list, not from
+          // its start: a list of many items cost its length squared.
+          var seen = counted.get(list), n = 0, s = el.previousElementSibling;
+          for (; s && !(seen && s === seen.li); s = s.previousElementSibling) if (s.tagName === 'LI') n++;
+          n += s ? seen.n + 1 : list.hasAttribute('start') ? parseInt(list.getAttribute('start'), 10) || 1 : 1;
+          counted.set(list, { li: el, n: n });
           marker = n + '. ';
         } else {
           marker = '- ';
@@ -140,6 +148,124 @@ QString trimmedEnd(const QString &s)
     return s.left(i);
 }
 
+// Writes the page's lines into a new document, all in one edit: outside an
+// edit every insertion lays its paragraph out anew, which made a long
+// paragraph cost its length squared. Two more guards keep the layout in
+// time linear in the page:
+// - a word far longer than any line gets a place to break every few letters
+//   (a zero-width space): the layout looks for a line's end as far as the
+//   end of the word, so each line of a word of a megabyte cost a megabyte;
+// - a paragraph far longer than a page goes on in a new block of the same
+//   kind at a blank: the layout does a block at a time, so that one block of
+//   megabytes held the program until it was all laid out.
+class TextWriter {
+public:
+    using LinkSpan = PageTextView::LinkSpan;
+    TextWriter(QTextDocument *doc, const QFont &font, QVector<LinkSpan> &spans) : c_(doc), spans_(spans)
+    {
+        plain_.setFont(font);
+        c_.beginEditBlock();
+    }
+    void finish() { c_.endEditBlock(); }
+
+    // Writes a line of the page; the number of the text block it starts in.
+    int write(const PageTextBlock &b)
+    {
+        bf_ = QTextBlockFormat();
+        base_ = plain_;
+        if (b.kind == PageTextBlock::Heading) {
+            bf_.setHeadingLevel(b.level);
+            base_.setFontWeight(QFont::Bold);
+        }
+        if (b.kind == PageTextBlock::ListItem)
+            bf_.setIndent(std::max(1, b.level));
+        linkFormat_ = base_;
+        linkFormat_.setAnchor(true);
+        linkFormat_.setFontUnderline(true);
+        place_ = b.place;
+        if (blocks_ > 0) {
+            newBlock();
+        } else {
+            c_.setBlockFormat(bf_);
+            c_.block().setUserState(place_);
+            blocks_ = 1;
+        }
+        const int first = blocks_ - 1, firstSpan = int(spans_.size());
+        word_ = 0;
+        write(b.marker, base_);
+        for (const PageTextRun &r : b.runs) {
+            if (r.link < 0) {
+                write(r.text, base_);
+                continue;
+            }
+            const int start = write(r.text, linkFormat_);
+            // A link in several runs is one link, within its line.
+            LinkSpan *last = spans_.size() > firstSpan ? &spans_.last() : nullptr;
+            if (last && last->link == r.link && last->end == start) {
+                last->end = c_.position();
+                last->text += r.text;
+            } else {
+                spans_.append({start, c_.position(), r.text, r.link});
+            }
+        }
+        return first;
+    }
+
+private:
+    static constexpr int kLongWord = 500, kWordPiece = 50, kLongBlock = 10000;
+
+    void newBlock()
+    {
+        c_.insertBlock(bf_, base_);
+        c_.block().setUserState(place_);
+        ++blocks_;
+        length_ = 0;
+    }
+
+    // Writes text in format f; where its first character went.
+    int write(const QString &text, const QTextCharFormat &f)
+    {
+        if (text.isEmpty())
+            return c_.position();
+        QString piece;
+        int first = c_.position(), from = 0; // text from `from` on is not yet in piece
+        for (int i = 0; i < text.size(); ++i) {
+            const bool afterBlank = word_ == 0;
+            word_ = text.at(i).isSpace() ? 0 : word_ + 1;
+            const bool longWord = word_ > kLongWord && (word_ - kLongWord) % kWordPiece == 1;
+            const bool split = length_ >= kLongBlock && word_ > 0 && (afterBlank || longWord);
+            if (split || longWord) {
+                piece += QStringView(text).mid(from, i - from);
+                from = i;
+            }
+            if (split) {
+                c_.insertText(piece, f);
+                piece.clear();
+                newBlock();
+            } else if (longWord) {
+                piece += QChar(0x200B);
+                ++length_;
+            }
+            if (i == 0)
+                first = c_.position() + int(piece.size());
+            ++length_;
+        }
+        if (from == 0 && piece.isEmpty())
+            c_.insertText(text, f);
+        else
+            c_.insertText(piece.append(QStringView(text).mid(from)), f);
+        return first;
+    }
+
+    QTextCursor c_;
+    QVector<LinkSpan> &spans_;
+    QTextCharFormat plain_, base_, linkFormat_;
+    QTextBlockFormat bf_;
+    int place_ = -1, blocks_ = 0;
+    int word_ = 0;   // letters since the last blank, across the runs
+    int length_ = 0; // letters in the text block so far
+};
+
 } // namespace
 
 const char *pageTextScript() { return kPageTextScript; }
@@ -164,9 +290,9 @@ PageTextContent pageTextFromVariant(const QVariant &v)
         block.place = b.value(QStringLiteral("place")).toInt();
         block.marker = b.value(QStringLiteral("marker")).toString();
         bool words = false;
-        for (const QVariant &rv : b.value(QStringLiteral("runs")).toList()) {
-            const QVariantMap r = rv.toMap();
-            QString text = r.value(QStringLiteral("t")).toString();
+        const QVariantList runs = b.value(QStringLiteral("runs")).toList(); // text and link by turns
+        for (int k = 0; k + 1 < runs.size(); k += 2) {
+            QString text = runs.at(k).toString();
             // Blanks between runs collapse as the page shows them.
             if (block.kind != PageTextBlock::Preformatted &&
                 (block.runs.isEmpty() || block.runs.last().text.endsWith(QLatin1Char(' '))))
@@ -174,7 +300,7 @@ PageTextContent pageTextFromVariant(const QVariant &v)
             if (text.isEmpty())
                 continue;
             words = words || !text.trimmed().isEmpty();
-            block.runs.append({text, r.value(QStringLiteral("l"), -1).toInt()});
+            block.runs.append({text, runs.at(k + 1).toInt()});
         }
         if (!block.runs.isEmpty() && block.kind != PageTextBlock::Preformatted)
             block.runs.last().text = trimmedEnd(block.runs.last().text);
@@ -211,46 +337,31 @@ void PageTextView::show(const PageTextContent &content, const QString &title, bo
 {
     const int oldPosition = textCursor().position();
     // The splash has no title of its own: the program's name stands for it.
-    setAccessibleName(title.isEmpty() || title.startsWith(QLatin1String("about:")) ? QStringLiteral("QYR Player") : title);
+    setAccessibleName(title.isEmpty() || title.startsWith(QLatin1String("about:")) ? QStringLiteral("QYR Player")
+                                                                                   : title);
+    setHighlighted(-1);
+    spans_.clear();
     auto *doc = new QTextDocument(this);
     doc->setDocumentMargin(8);
-    QTextCursor c(doc);
-    QTextCharFormat plain;
-    plain.setFont(font());
-    for (int i = 0; i < content.blocks.size(); ++i) {
-        const PageTextBlock &b = content.blocks.at(i);
-        QTextBlockFormat bf;
-        QTextCharFormat base = plain;
-        if (b.kind == PageTextBlock::Heading) {
-            bf.setHeadingLevel(b.level);
-            base.setFontWeight(QFont::Bold);
-        }
-        if (b.kind == PageTextBlock::ListItem)
-            bf.setIndent(std::max(1, b.level));
-        if (i == 0)
-            c.setBlockFormat(bf);
-        else
-            c.insertBlock(bf, base);
-        c.block().setUserState(b.place);
-        if (!b.marker.isEmpty())
-            c.insertText(b.marker, base);
-        for (const PageTextRun &r : b.runs) {
-            QTextCharFormat f = base;
-            if (r.link >= 0) {
-                f.setAnchor(true);
-                f.setAnchorHref(QStringLiteral("qyr-link:%1").arg(r.link));
-                f.setFontUnderline(true);
-            }
-            c.insertText(r.text, f);
-        }
-    }
+    doc->setUndoRedoEnabled(false);
+    // No page size yet: the view lays the text out once, at its own width,
+    // instead of once for each setting it gives the document.
+    doc->setPageSize(QSizeF(0, 0));
+    TextWriter writer(doc, font(), spans_);
+    QVector<int> firstBlock; // each line's first text block
+    firstBlock.reserve(content.blocks.size());
+    for (const PageTextBlock &b : content.blocks)
+        firstBlock.append(writer.write(b));
+    writer.finish();
+    for (LinkSpan &l : spans_)
+        l.text = l.text.simplified();
     anchors_.clear();
     for (auto it = content.anchors.begin(); it != content.anchors.end(); ++it)
-        anchors_.insert(it.key(), it.value());
+        anchors_.insert(it.key(),
+                        it.value() >= 0 && it.value() < firstBlock.size() ? firstBlock.at(it.value()) : it.value());
     place_ = -1;
     // The old document is the view's child: the view deletes it.
     setDocument(doc);
-    findLinks();
     QTextCursor at(doc);
     if (!fresh)
         at.setPosition(std::min(oldPosition, doc->characterCount() - 1));
@@ -283,31 +394,6 @@ QString PageTextView::currentLine() const
 {
     const QTextCursor c = textCursor();
     return c.block().text();
-}
-
-void PageTextView::findLinks()
-{
-    spans_.clear();
-    setHighlighted(-1);
-    QString href;
-    for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) {
-        href.clear(); // a link never runs on past its line
-        for (auto it = b.begin(); !it.atEnd(); ++it) {
-            const QTextFragment frag = it.fragment();
-            const QTextCharFormat f = frag.charFormat();
-            const QString h = f.isAnchor() ? f.anchorHref() : QString();
-            if (!h.isEmpty() && h == href && !spans_.isEmpty()) {
-                spans_.last().end = frag.position() + frag.length();
-                spans_.last().text += frag.text();
-            } else if (!h.isEmpty()) {
-                spans_.append({frag.position(), frag.position() + frag.length(), frag.text(),
-                               QUrl(h).path().toInt()});
-            }
-            href = h;
-        }
-    }
-    for (LinkSpan &l : spans_)
-        l.text = l.text.simplified();
 }
 
 // The link reached takes the focus for the screen reader, which says its

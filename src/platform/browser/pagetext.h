@@ -22,9 +22,9 @@ struct PageTextRun {
 };
 struct PageTextBlock {
     enum Kind { Paragraph, Heading, ListItem, Preformatted } kind = Paragraph;
-    int level = 0;    // heading level, or list depth
-    int place = -1;   // the page element to scroll to
-    QString marker;   // "1. " or "• " before a list item
+    int level = 0;  // heading level, or list depth
+    int place = -1; // the page element to scroll to
+    QString marker; // "1. " or "• " before a list item
     QVector<PageTextRun> runs;
 };
 struct PageTextContent {
@@ -46,7 +46,10 @@ public:
     explicit PageTextView(QWidget *parent);
 
     // Replaces the text with a new page's; the caret goes to its start when
-    // fresh, else stays as near as it can to where it was.
+    // fresh, else stays as near as it can to where it was. A line of the page
+    // of more than 10,000 characters goes on in a further text block at a
+    // blank, and a word of more than 500 gets a zero-width space every 50
+    // letters, so that the text is laid out in time linear in the page.
     void show(const PageTextContent &content, const QString &title, bool fresh);
     // Puts the caret at the start of the line holding the anchor.
     bool goToAnchor(const QString &name);
@@ -74,7 +77,6 @@ protected:
 
 private:
     void caretMoved();
-    void findLinks();
     void setHighlighted(int link);
     void activateLinkAtCaret();
 

@@ -115,14 +115,19 @@ const char *kLinkScript = R"JS(
     if (bridge) bridge.hashSet(String(location.href), String(ev.oldURL), fields());
   }, false);
   document.addEventListener('qyr-window-close', function () { if (bridge) bridge.closeWindow(); }, false);
-  // A page that changes its own words once loaded has its text read anew.
-  var changed = null;
+  // A page that changes its own words once loaded has its text read anew:
+  // 250 ms after the last change, and at most a second after the first one
+  // not yet read, so that a page that never rests is read all the same.
+  var changed = null, firstChange = 0;
   new MutationObserver(function (records) {
     if (!window.__qyrLoaded || !bridge || !document.body) return;
     for (var i = 0; i < records.length; i++) {
       if (document.body.contains(records[i].target)) {
+        var now = Date.now();
+        if (changed === null) firstChange = now;
         clearTimeout(changed);
-        changed = setTimeout(function () { bridge.pageChanged(); }, 250);
+        changed = setTimeout(function () { changed = null; bridge.pageChanged(); },
+                             Math.max(0, Math.min(250, firstChange + 1000 - now)));
         return;
       }
     }
@@ -815,11 +820,23 @@ QWidget *WebBrowser::textView() const { return text_; }
 void WebBrowser::showText(const QVariant &walked, bool fresh)
 {
     PageTextContent content = pageTextFromVariant(walked);
-    QString signature = view_->title();
+    // Made in one piece: a page of megabytes made it slowly in many.
+    qsizetype size = view_->title().size();
     for (const PageTextBlock &b : content.blocks) {
-        signature += QLatin1Char('\n') + b.marker;
+        size += 1 + b.marker.size();
         for (const PageTextRun &r : b.runs)
-            signature += r.text + QLatin1Char(r.link >= 0 ? '*' : ' ');
+            size += r.text.size() + 1;
+    }
+    QString signature;
+    signature.reserve(size);
+    signature += view_->title();
+    for (const PageTextBlock &b : content.blocks) {
+        signature += QLatin1Char('\n');
+        signature += b.marker;
+        for (const PageTextRun &r : b.runs) {
+            signature += r.text;
+            signature += QLatin1Char(r.link >= 0 ? '*' : ' ');
+        }
     }
     // The same words again (a page that only moved things about): the
     // reader's caret is left alone.
