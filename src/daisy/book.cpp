@@ -52,11 +52,12 @@ void Book::placeClips()
 {
     const int n = int(phrases.size());
     double at = 0;
-    hasText_ = false;
+    hasText_ = hasAudio_ = false;
     for (Phrase &p : phrases) {
         p.start = at;
         at += std::max(0.0, p.length());
         hasText_ = hasText_ || !p.textFile.isEmpty();
+        hasAudio_ = hasAudio_ || !p.audio.isEmpty();
     }
     total_ = at;
 

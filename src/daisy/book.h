@@ -80,7 +80,8 @@ public:
 
     double totalTime() const { return total_; }
     int depth() const { return depth_; }      // the deepest heading level, 0 without headings
-    bool hasText() const { return hasText_; } // some phrase has text of its own
+    bool hasText() const { return hasText_; }   // some phrase has text of its own
+    bool hasAudio() const { return hasAudio_; } // some phrase has audio; none: a book of text alone
 
     int phraseAt(double seconds) const; // the phrase playing at that time of the book
     int headingOf(int phrase) const;    // the heading whose part holds the phrase
@@ -138,6 +139,7 @@ private:
     double total_ = 0;
     int depth_ = 0;
     bool hasText_ = false;
+    bool hasAudio_ = false;
     std::array<std::vector<Mark>, 7> byLevel_; // [0] all headings, [n] levels 1..n, by phrase
     std::vector<Mark> pageMarks_;
     std::vector<int> runEnd_;

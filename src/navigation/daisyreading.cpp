@@ -68,6 +68,9 @@ void DaisyReading::start(const QString &place, double at)
         // the first message shown took some 75 ms, which held the audio back.
         if (b->phrases.empty())
             u.feedback.OSD(QStringLiteral("Il libro non ha frasi da leggere"), false);
+        else if (!b->hasAudio())
+            title_ = u.books.title() + QStringLiteral(". Libro senza audio: il testo è mostrato, da leggere con il "
+                                                      "lettore di schermo; i tasti del libro spostano il segno");
         else
             title_ = u.books.title();
         // What is missing is said once, and the reading goes on without it.
@@ -81,6 +84,19 @@ void DaisyReading::start(const QString &place, double at)
 void DaisyReading::play(const daisy::Book &b, int phrase, double into)
 {
     const int n = int(b.phrases.size());
+    // A book of text alone: the reading stands on the phrase, whose text is
+    // shown and marked, and the keys move it (the beat says the title).
+    if (!b.hasAudio()) {
+        if (phrase >= n) {
+            ended_ = true;
+            reachedEnd(b);
+            return;
+        }
+        phrase_ = runEnd_ = phrase;
+        ended_ = false;
+        u.TimerDaisy.setEnabled(true);
+        return;
+    }
     while (phrase < n && b.phrases[size_t(phrase)].audio.isEmpty())
         ++phrase;
     if (phrase >= n) {
@@ -126,7 +142,7 @@ void DaisyReading::follow()
     if (!title_.isEmpty())
         u.feedback.OSD(std::exchange(title_, QString()), false);
     const daisy::Book *b = book();
-    if (!b || phrase_ < 0 || ended_ || !u.player.running())
+    if (!b || !b->hasAudio() || phrase_ < 0 || ended_ || !u.player.running())
         return;
     IgnoreFailure([&] {
         oEkoPlayer &p = u.player.get();
@@ -159,7 +175,7 @@ void DaisyReading::follow()
 void DaisyReading::playerState(qint32 mode)
 {
     const daisy::Book *b = book();
-    if (mode != 8 || !b || phrase_ < 0 || ended_)
+    if (mode != 8 || !b || !b->hasAudio() || phrase_ < 0 || ended_)
         return;
     Guard(u.er, QStringLiteral("Libro DAISY"), [&] {
         if (size_t(runEnd_ + 1) < b->phrases.size()) {
@@ -198,6 +214,11 @@ Result<Done> DaisyReading::skip(bool forward)
     const daisy::Book *b = book();
     if (!b || phrase_ < 0)
         return Done{};
+    // Without audio there is no time to skip: a phrase at a time.
+    if (!b->hasAudio()) {
+        forward ? nextPhrase() : previousPhrase();
+        return Done{};
+    }
     const Result<double> length = conv::tryDouble(u.TextAvantiIndietro.text());
     if (!length)
         return length.failure();
@@ -248,6 +269,10 @@ void DaisyReading::goToTime()
     const daisy::Book *b = book();
     if (!b)
         return;
+    if (!b->hasAudio()) {
+        u.feedback.OSD(QStringLiteral("Il libro non ha audio: non si può andare a un tempo"), false);
+        return;
+    }
     const std::optional<QString> typed = u.dialogs.input(
         QStringLiteral("Vai al tempo"), QStringLiteral("Tempo del libro (hh:mm:ss, mm:ss o minuti):"), QString());
     if (!typed || typed->trimmed().isEmpty())
@@ -420,7 +445,10 @@ void DaisyReading::whereAmI()
     const QString page = pageLabel();
     if (!page.isEmpty())
         parts << QStringLiteral("pagina ") + page;
-    parts << clock(bookTime()) + QStringLiteral(" di ") + clock(b->totalTime());
+    if (b->hasAudio())
+        parts << clock(bookTime()) + QStringLiteral(" di ") + clock(b->totalTime());
+    else
+        parts << QStringLiteral("frase %1 di %2").arg(b->sentenceOf(phrase_) + 1).arg(b->sentences());
     u.feedback.OSD(parts.join(QStringLiteral(", ")), false);
 }
 
@@ -455,8 +483,9 @@ void DaisyReading::help()
 int DaisyReading::placeOf(const daisy::Book &b, const QString &name, double at, double &into) const
 {
     int found = b.phraseNamed(name);
+    // A book of text alone has no time: its first phrase.
     if (found < 0)
-        found = b.phraseAt(qBound(0.0, at, b.totalTime()));
+        found = b.hasAudio() ? b.phraseAt(qBound(0.0, at, b.totalTime())) : (b.phrases.empty() ? -1 : 0);
     if (found >= 0) {
         const daisy::Phrase &p = b.phrases[size_t(found)];
         into = qBound(0.0, at - p.start, p.length());

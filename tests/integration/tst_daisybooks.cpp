@@ -301,6 +301,41 @@ private slots:
             QVERIFY(s.quitYes());
         }
     }
+
+    // A book of text alone, as production tools make them: its text shown with the phrase marked, every move landing
+    // on its phrase, where-am-I counting phrases, no time to go to, and a bookmark kept at the phrase.
+    void textOnlyBook()
+    {
+        QTemporaryDir dir;
+        const QString root = dir.filePath("testo");
+        QByteArray smil = "<smil><body><seq>", text = "<html><head><title>T</title></head><body>";
+        for (int i = 1; i <= 4; ++i) {
+            smil += "<par id='p" + QByteArray::number(i) + "'><text src='t.html#f" + QByteArray::number(i) + "'/></par>";
+            text += (i == 3 ? "<h1 id='f3'>Parte due</h1>" : "<p id='f" + QByteArray::number(i) + "'>Frase " + QByteArray::number(i) + "</p>");
+        }
+        QVERIFY(writeBook(root, {{"ncc.html", "<html><head><meta name='dc:title' content='Solo testo'/></head><body><h1><a "
+                                              "href='s.smil#p1'>Parte uno</a></h1><h1><a href='s.smil#p3'>Parte due</a></h1>"
+                                              "<span class='page-normal'><a href='s.smil#p4'>2</a></span></body></html>"},
+                                 {"s.smil", smil + "</seq></body></smil>"}, {"t.html", text + "</body></html>"}}));
+        Session s(storeValues(dir.filePath("impostazioni.sqlite"), {{"TempoSp", "0"}}, root), {}, root);
+        s.expect("osd", textStarts("Solo testo. Libro senza audio"));
+        auto at = [&](const char *phrase, const char *marked) {
+            const QJsonObject st = s.stateWhen([&](const QJsonObject &x) { return field(x, "marked") == marked; });
+            QCOMPARE(field(st, "phrase"), QString("s.smil#") + phrase);
+            QCOMPARE(field(st, "shown"), "t.html");
+        };
+        at("p1", "f1");
+        s.expect("osd", is("text", "Parte due"), s.key('8', Alt));
+        at("p3", "f3");
+        s.expect("osd", is("text", "Parte due, frase 3 di 4"), s.key('D', Ctrl));
+        s.expect("osd", is("text", "Pagina 2"), s.key('7', Ctrl));
+        at("p4", "f4");
+        s.expect("osd", is("text", "Frase 3"), s.key('1', Ctrl)); // no time to skip: a phrase at a time
+        s.expect("osd", is("text", "Il libro non ha audio: non si può andare a un tempo"), s.key('T', Ctrl));
+        QCOMPARE(s.count("dialog", 0), 0);
+        QCOMPARE(s.count("player", 0, action("file")), 0);
+        QVERIFY(s.quitYes());
+    }
 };
 
 QTEST_GUILESS_MAIN(TstDaisyBooks)
