@@ -60,6 +60,12 @@ void ReadingKeys::readingOnOff()
 
 Result<Done> ReadingKeys::nextStyleSheet()
 {
+    // The styles are the program's own books' (include/styleN.css): a DAISY
+    // book has none, and its reading must not be stopped for nothing.
+    if (u.book.daisyBook()) {
+        u.feedback.OSD(QStringLiteral("Il libro DAISY non ha stili: il testo resta com'è"), false);
+        return Done{};
+    }
     if (nStyleSheet == std::numeric_limits<qint16>::max())
         return Failure::of(err::Overflow);
     // Tested at every press: sheets added or removed meanwhile count.

@@ -64,6 +64,10 @@ private slots:
         const QString paused = s.expectText("osd", textStarts("PAUSA "), "text", s.key('3', Ctrl));
         QVERIFY2(paused.mid(6, 5) >= "00:09", qPrintable(paused));
         s.expect("osd", textStarts("PLAY 00:"), s.key('3', Ctrl));
+        // A style is a page's look: in a DAISY book there is none, and the reading goes on where it was.
+        const int style = s.key('9', Alt);
+        s.expect("osd", is("text", "Il libro DAISY non ha stili: il testo resta com'è"), style);
+        QCOMPARE(s.count("player", style, action("stop")), 0);
         s.expect("osd", is("text", "Fine del libro"), s.key('8', Alt));
         s.expect("osd", is("text", "Livello 2"), s.key('5', Ctrl));
         s.expect("osd", is("text", "Tutti i livelli"), s.key('5', Ctrl));
