@@ -97,6 +97,8 @@ QString BookmarkStore::section() { return u.daisy.active() ? daisySection() : u.
 
 bool BookmarkStore::wholeBookShown() { return !u.daisy.active() && u.urls.onIndexPage(); }
 
+QString BookmarkStore::daisyTitle() const { return u.daisy.active() ? u.book.title() : QString(); }
+
 QString BookmarkStore::placeText()
 {
     return u.daisy.active() ? spokenTime(u.daisy.bookTime()) : u.feedback.positionText();

@@ -120,6 +120,9 @@ public:
     // The contents page of a book of pages is on show: its list is the whole
     // book's. Never in a DAISY book, whose text may be named "index.html".
     bool wholeBookShown();
+    // The title of the DAISY book being read, whose list is the whole book's
+    // bookmarks; empty for any other book.
+    QString daisyTitle() const;
     // The place being read as the input box shows it.
     QString placeText();
 

@@ -104,7 +104,8 @@ void BookmarkKeys::deleteAll()
         keyhelp::tell(u.dialogs, QStringLiteral("Cancellazione Marcatori"), u.msg.strMsgMarkNone);
         return;
     }
-    if (u.marks.wholeBookShown()) {
+    // A DAISY book's list is the whole book's, as the table of contents' is.
+    if (u.marks.wholeBookShown() || !u.marks.daisyTitle().isEmpty()) {
         deleteWholeBook();
         return;
     }
@@ -139,13 +140,22 @@ void BookmarkKeys::deleteWholeBook()
                 copy.failure().description);
         return;
     }
-    u.marks.deleteListedPages();
+    const QString daisy = u.marks.daisyTitle();
+    if (daisy.isEmpty()) {
+        u.marks.deleteListedPages();
+    } else {
+        u.marks.Marcatori(BookmarkStore::MarkerMode::DeletePage, QString(), 0);
+        u.marks.ClearMarcatori();
+        u.marks.Marcatori(BookmarkStore::MarkerMode::List, QString(), 0);
+    }
     u.marks.ClearMarcatori();
-    keyhelp::tell(
-        u.dialogs, title,
-        QStringLiteral("Cancellati tutti i segnalibri del libro: %1.\r\nLa copia di sicurezza %2 li contiene ancora.")
-            .arg(count)
-            .arg(*copy));
+    const QString which = daisy.isEmpty() ? QString() : QStringLiteral(" \"%1\"").arg(daisy);
+    keyhelp::tell(u.dialogs, title,
+                  QStringLiteral("Cancellati tutti i segnalibri del libro%1: %2.\r\nLa copia di sicurezza %3 li contiene "
+                                 "ancora.")
+                      .arg(which)
+                      .arg(count)
+                      .arg(*copy));
 }
 
 void BookmarkKeys::showHideList()

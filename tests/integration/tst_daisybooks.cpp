@@ -173,8 +173,11 @@ private slots:
         panel(0, "daisy");
         const QByteArray out = readFile(home.filePath("daisy.REG"));
         QVERIFY2(out.startsWith("REGEDIT4") && out.contains("QYR MediaPlayer\\DAISY]") && out.contains("\"1FRASE\"=\"" + phrase.toLatin1() + "\""), out.constData());
-        s.expect("dialog", {}, s.key('4', Alt));
+        // The whole book's bookmarks go after a question with their count and a safety copy, which are named.
+        s.expect("dialog", is("text", "Segnalibri del libro da cancellare: 1.", true), s.key('4', Alt));
         s.answer("yes");
+        s.expect("dialog", is("text", "Cancellati tutti i segnalibri del libro \"Libro di prova\": 1.\r\nLa copia di sicurezza", true));
+        s.answer("ok");
         QVERIFY(s.list(0).isEmpty());
         panel(1, "daisy.REG");
         QCOMPARE(s.list(1).size(), 1);
