@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Enter presses the button that has the keyboard, with real key presses under
 # Xvfb: in the bookmark input box (Enter on "Annulla" saves nothing, Enter in
-# the text box and on "OK" save), and in the panels of the window ("Chiudi"
+# the text box and on "OK" save, Alt+6 and Alt+2 typed there add nothing), and in the panels of the window ("Chiudi"
 # of the bookmark list, "Annulla" of the import panel, the options panel's
 # button), and "No" is what Enter answers to a question that deletes or quits.
 # Usage: enter_keys.sh PROGRAM BOOK
@@ -67,6 +67,8 @@ step "Invio nella casella e su OK salvano"
 sr_key alt+3
 count_reaches '"kind":"input"' 2
 sr_type "dalla casella"
+# A key of the key map pressed while typing is no text.
+sr_key alt+6 alt+2
 sr_key Return
 sr_event '"value":"dalla casella"'
 sr_key alt+3

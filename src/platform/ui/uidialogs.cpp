@@ -183,7 +183,8 @@ protected:
 
 // Enter in the text box accepts a typed text and does nothing in an empty
 // box; the dialog never sees it, so no default button answers it either
-// (the button box makes OK the default when the dialog shows).
+// (the button box makes OK the default when the dialog shows). A command key
+// typed there adds nothing to the text.
 class EnterInBox : public QObject {
 public:
     EnterInBox(QLineEdit *edit, QDialog *d) : QObject(edit), edit_(edit), d_(d) { edit->installEventFilter(this); }
@@ -193,7 +194,15 @@ protected:
     {
         if (e->type() != QEvent::KeyPress)
             return false;
-        const int key = static_cast<QKeyEvent *>(e)->key();
+        const auto *ke = static_cast<QKeyEvent *>(e);
+        // A key held with Alt or Ctrl alone is a command (the key map's
+        // Alt+6), not text; Ctrl+Alt together is AltGr on Windows, which
+        // types @, # and [ on an Italian keyboard.
+        const auto held = ke->modifiers() & (Qt::AltModifier | Qt::ControlModifier);
+        if ((held == Qt::AltModifier || held == Qt::ControlModifier) && !ke->text().isEmpty() &&
+            ke->text().at(0).isPrint())
+            return true;
+        const int key = ke->key();
         if (key != Qt::Key_Return && key != Qt::Key_Enter)
             return false;
         if (!edit_->text().isEmpty())
