@@ -379,8 +379,12 @@ void MainWindow::focusFollows(Control &panel, QWidget *box, std::function<QWidge
 void MainWindow::giveFocusBack(QWidget *panel, QWidget *back)
 {
     QWidget *now = QApplication::focusWidget();
-    if (now && now->isVisible() && !panel->isAncestorOf(now) && now != panel)
-        return; // already somewhere the reader can be
+    // Already somewhere the reader can be: a named control outside the panel
+    // (another panel opened meanwhile). Qt itself passes the focus of a
+    // hidden panel on to the next widget, often one without a name, where
+    // the page's keys no longer reach: that is no place.
+    if (now && now->isVisible() && !panel->isAncestorOf(now) && now != panel && !now->accessibleName().isEmpty())
+        return;
     // Back on the page, the reader lands in its document, which has a name.
     if (back && back->isVisible() && back != browser_->view())
         back->setFocus(Qt::OtherFocusReason);

@@ -96,6 +96,20 @@ sr_key Return
 sleep 0.5
 visible fraMarcatori && sr_fail "Invio su Chiudi non ha chiuso l'elenco"
 
+step "ogni modo di chiudere un pannello rimette la tastiera nel testo della pagina"
+for way in Escape alt+6; do
+  sr_key alt+6
+  for _ in $(seq 50); do visible fraMarcatori && break; sleep 0.1; done
+  sr_key "$way"
+  for _ in $(seq 50); do visible fraMarcatori || break; sleep 0.1; done
+  [ "$(focus_name)" = objwbTesto ] || sr_fail "dopo $way sull'elenco la tastiera è su '$(focus_name)'"
+done
+sr_key ctrl+8
+for _ in $(seq 50); do visible frmconfigurazione && break; sleep 0.1; done
+sr_key ctrl+8
+for _ in $(seq 50); do visible frmconfigurazione || break; sleep 0.1; done
+[ "$(focus_name)" = objwbTesto ] || sr_fail "dopo Ctrl+8 sulle opzioni la tastiera è su '$(focus_name)'"
+
 step "Importa Marcatori, poi Annulla"
 sr_key alt+6
 tab_to 'cmdImpExp(1)'
