@@ -158,6 +158,15 @@ void BookmarkKeys::deleteWholeBook()
                       .arg(*copy));
 }
 
+void BookmarkKeys::pageLeaving()
+{
+    if (u.objwb.visible())
+        return;
+    bResumeAfterList = false;
+    u.objwb.setVisible(true);
+    u.bookmarks.fraMarcatori.setVisible(false);
+}
+
 void BookmarkKeys::showHideList()
 {
     if (!u.objwb.visible()) {

@@ -45,6 +45,10 @@ public:
     // Refused (an overflow) when the position is past 16 bits of seconds.
     Result<Done> add();
     void showHideList();
+    // Another page is on its way while the list is open (a key that changes
+    // the page, a link): the list closes first, and the reading it paused is
+    // not resumed over the new page, which has its own.
+    void pageLeaving();
     void next();
     void previous();
     // Escape while the list is showing.

@@ -40,6 +40,8 @@ void frmBrowser::wireReactions()
         links.objWB_BeforeNavigate2(url, cancel);
         daisyText.beforeNavigate(url, cancel);
         about.readerMoved(url, cancel);
+        if (!cancel)
+            keys.bookmarks.pageLeaving();
     });
     wb.NavigationRefused.connect([this](const QString &url) { links.refused(url); });
     // A page that really loaded ends a return to the contents before the

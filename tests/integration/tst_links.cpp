@@ -134,6 +134,29 @@ private slots:
         QVERIFY2(s.indexOf("dialog") < 0, qPrintable(field(s.event(s.indexOf("dialog")), "text")));
         QVERIFY(s.quitYes());
     }
+
+    // A key that changes the page while the bookmark list is open closes the list first: the keyboard goes to the
+    // new page, and the reading the list paused does not resume over it when Escape comes.
+    void pageKeysCloseTheBookmarkList()
+    {
+        Book b;
+        QVERIFY(b.make());
+        const QString uno = b.root + "/Libro/uno.wav";
+        Session s(b.dir, {}, {}, b.root);
+        s.follow("Libro/pagina.htm");
+        s.expect("player", playing(uno));
+        s.expect("dialog", is("kind", "message"), s.key('6', Alt)); // no bookmarks yet: said, and the list opens
+        s.answer("ok");
+        QVERIFY(s.until([&] { return s.visible("fraMarcatori"); }));
+        const int index = s.key('I', Ctrl);
+        s.expect("document", urlContains("Index.htm"), index);
+        QVERIFY(s.until([&] { return !s.visible("fraMarcatori"); }));
+        QVERIFY(s.until([&] { return field(s.state().value("focus").toObject(), "name") == "objwbTesto"; }));
+        s.key(27, 0);
+        s.state(); // answered once the key has been handled
+        QCOMPARE(s.count("player", index, is("action", "play")), 0);
+        QVERIFY(s.quitYes());
+    }
 };
 
 QTEST_GUILESS_MAIN(TstLinks)
