@@ -336,6 +336,8 @@ int main(int argc, char **argv)
 #endif
     Program program(ports);
     running = &program;
+    if (options.settingsNamed) // the safety copies beside the settings file in use
+        program.keepOwnFilesIn(QFileInfo(options.settingsFile).absolutePath());
     window.bind(program.logic());
     dialogs.say = [&program](const QString &text) { program.say(text); };
     if (automation)

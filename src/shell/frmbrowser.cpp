@@ -212,6 +212,7 @@ bool Program::closing() const { return f_->startup.closing(); }
 void Program::endWithoutQuestion() { f_->startup.EndWithoutQuestion(); }
 void Program::say(const QString &text) { f_->feedback.OSD(text, false); }
 QString Program::bookFolder() const { return f_->books.folder(); }
+void Program::keepOwnFilesIn(const QString &folder) { f_->impExp.setOwnFilesFolder(folder); }
 void Program::showError(const QString &title, const QString &text) { f_->er.ShowError(title, text); }
 
 } // namespace qyr

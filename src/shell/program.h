@@ -29,6 +29,9 @@ public:
     void showError(const QString &title, const QString &text);
     // The folder of the book open now: the only one whose files it reaches.
     QString bookFolder() const;
+    // The program's own files (the safety copies among them) go in this
+    // folder: the one of the settings file in use.
+    void keepOwnFilesIn(const QString &folder);
 
 private:
     std::unique_ptr<frmBrowser> f_;

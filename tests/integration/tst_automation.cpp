@@ -430,7 +430,7 @@ private slots:
     void bookmarksExportedAndImported()
     {
         QTemporaryDir dir;
-        const QString home = dir.filePath("casa"), copies = dir.filePath("config/qyrplayer/copie-di-sicurezza");
+        const QString home = dir.filePath("casa"), copies = dir.filePath("copie-di-sicurezza");
         const QString section = "LIBRO\\CAP1.HTM";
         // The old exporter escaped neither quotes nor backslashes.
         QVERIFY(writeBook(home, {{"vecchio.reg", "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\"

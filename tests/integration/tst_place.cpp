@@ -78,9 +78,9 @@ private slots:
         QVERIFY2(question.contains("Sei sicuro") && question.contains(": 3."), qPrintable(question));
         s.answer("yes");
         const QString told = s.expectText("dialog", {}, "text");
-        const QStringList copies = QDir(config + "/qyrplayer/copie-di-sicurezza").entryList({"*.reg"}, QDir::Files);
+        const QStringList copies = QDir(b.dir.filePath("copie-di-sicurezza")).entryList({"*.reg"}, QDir::Files);
         QVERIFY2(copies.size() == 1 && told.contains(copies.first()) && told.contains(": 3."), qPrintable(told));
-        QVERIFY(readFile(config + "/qyrplayer/copie-di-sicurezza/" + copies.first()).contains("A tre"));
+        QVERIFY(readFile(b.dir.filePath("copie-di-sicurezza/") + copies.first()).contains("A tre"));
         s.answer("ok");
         QVERIFY(s.list(0).isEmpty());
         s.follow("Libro/p1.htm");
