@@ -85,6 +85,17 @@ private slots:
         QCOMPARE(view.currentLine(), QString("Vai al primo o al secondo"));
         QCOMPARE(places, (QList<int>{0, 1, 2, 1}));
 
+        // Enter on a line the caret is on but not in a link: the line's first link after the caret; none on a line
+        // without one, or past the last link.
+        view.toStart();
+        press(&view, Qt::Key_Return);
+        press(&view, Qt::Key_Down);
+        press(&view, Qt::Key_Return);
+        press(&view, Qt::Key_End);
+        press(&view, Qt::Key_Return);
+        QCOMPARE(links, QList<int>{0});
+        links.clear();
+
         // Tab goes round the links and never leaves the text; Enter follows the one reached.
         view.setFocus();
         view.toStart();
@@ -94,6 +105,15 @@ private slots:
             QVERIFY(doc->child(expected)->state().focused || !view.hasFocus());
         }
         press(&view, Qt::Key_Backtab, Qt::ShiftModifier);
+        QCOMPARE(view.highlightedLink(), 1);
+        // The caret brought by the arrows onto a link's first letter: Tab reaches that link, not the one after.
+        QTextCursor onLink = view.textCursor();
+        onLink.setPosition(view.links().first().start);
+        view.setTextCursor(onLink);
+        QCOMPARE(view.highlightedLink(), -1);
+        press(&view, Qt::Key_Tab);
+        QCOMPARE(view.highlightedLink(), 0);
+        press(&view, Qt::Key_Tab);
         QCOMPARE(view.highlightedLink(), 1);
         press(&view, Qt::Key_Return);
         QCOMPARE(links, QList<int>{1});
@@ -106,6 +126,46 @@ private slots:
         view.show(content(), "about:blank", true);
         QCOMPARE(view.currentLine(), QString("Titolo"));
         QCOMPARE(doc->text(QAccessible::Name), QString("QYR Player"));
+
+        // A paragraph wrapped on screen is read line by line, and Enter keeps to the line as read: from the start of
+        // the first line it follows nothing on the next, from the start of the line holding the link, that link; a
+        // list item's number is before its link.
+        PageTextContent wrapped;
+        const QString words = QString("parola ").repeated(150);
+        wrapped.blocks = {{PageTextBlock::Paragraph, 0, 0, {}, {{words, -1}, {"capitolo", 0}}},
+                          {PageTextBlock::ListItem, 1, 1, QStringLiteral("1. "), {{"Capitolo primo", 1}}}};
+        view.show(wrapped, "Pagina", true);
+        links.clear();
+        press(&view, Qt::Key_Return);
+        QVERIFY(links.isEmpty());
+        const int linkStart = view.links().first().start;
+        const int lineStart = t->textAtOffset(linkStart, QAccessible::LineBoundary, &start, &end).isEmpty() ? -1 : start;
+        QVERIFY2(lineStart > 0 && end - start < int(words.size()), "the paragraph is laid out on several lines");
+        const QString firstLine = t->textAtOffset(0, QAccessible::LineBoundary, &start, &end);
+        QCOMPARE(firstLine, words.left(end));
+        press(&view, Qt::Key_Down);
+        press(&view, Qt::Key_Home);
+        while (view.textCursor().position() < lineStart)
+            press(&view, Qt::Key_Down);
+        QCOMPARE(view.textCursor().position(), lineStart);
+        press(&view, Qt::Key_Return);
+        press(&view, Qt::Key_Down, Qt::ControlModifier);
+        QCOMPARE(view.currentLine(), QString("1. Capitolo primo"));
+        press(&view, Qt::Key_Return);
+        QCOMPARE(links, (QList<int>{0, 1}));
+
+        // Another page on its way: Enter follows nothing of the page going, the caret keys wait for the new text.
+        links.clear();
+        view.awaitNewPage();
+        press(&view, Qt::Key_Return);
+        press(&view, Qt::Key_Down);
+        press(&view, Qt::Key_Tab);
+        QVERIFY(links.isEmpty());
+        QCOMPARE(view.currentLine(), QString("1. Capitolo primo"));
+        view.show(content(), "Pagina", true);
+        QVERIFY(!view.awaitingNewPage() && links.isEmpty());
+        QCOMPARE(view.currentLine(), QString("Vai al primo o al secondo"));
+        QCOMPARE(view.highlightedLink(), 0);
 
         // A word far longer than a line keeps every letter (with places to break) and its link whole.
         const QString word(2000, 'w');
@@ -144,17 +204,25 @@ private slots:
         window.resize(600, 400);
         window.show(); // a hidden page's timers are slowed down
         browser.setBookFolder(dir.path());
-        auto *view = qobject_cast<PageTextView *>(browser.textView());
-        const auto text = [view] { return view->document()->toPlainText(); };
+        // Each new page's text comes in the view not shown before.
+        const auto view = [&browser] { return qobject_cast<PageTextView *>(browser.textView()); };
+        const auto text = [view] { return view()->document()->toPlainText(); };
 
         // The link is named by its address as written; the rest of the page stays (a hidden item keeps its number).
         browser.navigate(dir.filePath("bad.htm"));
         QTRY_COMPARE_WITH_TIMEOUT(text(), QString("Prima\na%zz.htm\nUltima\n3. a\n5. c"), 30000);
 
+        // A screen reader's say-all still going on the page left reads that page to its end and places no caret in
+        // the new one.
+        PageTextView *left = view();
         browser.navigate(dir.filePath("many.htm"));
-        QTRY_COMPARE_WITH_TIMEOUT(view->links().size(), 20000, 60000);
-        QCOMPARE(view->links().last().text, QString("voce 19999"));
-        QCOMPARE(view->links().last().link, 19999);
+        QTRY_COMPARE_WITH_TIMEOUT(view()->links().size(), 20000, 60000);
+        QVERIFY(view() != left && left->links().isEmpty() && !left->isVisible());
+        QCOMPARE(left->document()->toPlainText(), QString("Prima\na%zz.htm\nUltima\n3. a\n5. c"));
+        QAccessible::queryAccessibleInterface(left)->textInterface()->setCursorPosition(25);
+        QCOMPARE(view()->textCursor().position(), 0);
+        QCOMPARE(view()->links().last().text, QString("voce 19999"));
+        QCOMPARE(view()->links().last().link, 19999);
         QVERIFY(text().endsWith("voce 19999"));
 
         // The page never rests for 250 ms: its text is read anew all the same.

@@ -2,7 +2,9 @@
 # Reads the words of the pages with the screen reader's own keys, as a blind
 # reader does: Orca under Xvfb, its speech written to a file. Down reads the
 # help page line by line, say-all reads it to its last line, and a link of
-# the contents page is followed with Enter from the text.
+# the contents page is followed with Enter from the text: reached with Tab,
+# and from the start of its line reached with Down, also right after a
+# say-all stopped by a key that changes the page.
 # Usage: listen_page.sh PROGRAM BOOK
 set -u
 PROGRAM=$1
@@ -39,5 +41,29 @@ sr_expect "brani per pagina collegamento"
 sr_key Return
 sr_expect "Capitolo 1 - Come"             # the link reached: the chapter from its second part
 sr_event '"playing"'
+
+step "il sommario letto con la freccia giù fino a un capitolo, e Invio sulla riga"
+sr_key ctrl+i
+sr_expect "Sommario - Il faro di Punta Lunga"
+sr_key_until Down "Capitolo primo"
+played=$(sr_events '"playing"')
+sr_key Return
+sr_expect "Capitolo 1 - Come"
+sr_event_after '"playing"' "$played"
+
+step "lo stesso dopo una lettura continua della guida fermata con Ctrl+I"
+sr_key F1
+sr_expect "Guida ai tasti di QYR Player"
+sr_key ctrl+Home
+sr_mark
+sr_key KP_Add
+sr_expect "QYR Player si usa tutto dalla tastiera" 20
+sr_key ctrl+i
+sr_expect "Sommario - Il faro di Punta Lunga"
+sr_key_until Down "Capitolo primo"
+played=$(sr_events '"playing"')
+sr_key Return
+sr_expect "Capitolo 1 - Come"
+sr_event_after '"playing"' "$played"
 
 sr_verdict

@@ -117,6 +117,17 @@ sr_program() {
 
 # One automation command (JSON), and waiting for an event of the program.
 sr_send() { printf '%s\n' "$1" >&7; }
+# How many events matching PATTERN the program has given so far, and waiting
+# for one more than COUNT.
+sr_events() { grep -c -- "$1" "$SR_DIR/program.out"; }
+sr_event_after() {
+  local pattern=$1 count=$2 limit=${3:-20} i
+  for i in $(seq $((limit * 10))); do
+    [ "$(sr_events "$pattern")" -gt "$count" ] && return 0
+    sleep 0.1
+  done
+  sr_fail "il programma non ha dato un nuovo evento $pattern entro $limit s"
+}
 sr_event() {
   local pattern=$1 limit=${2:-20} i
   for i in $(seq $((limit * 10))); do
@@ -150,6 +161,24 @@ sr_key() {
   sr_focus
   local k
   for k in "$@"; do xdotool key --clearmodifiers "$k"; sleep 0.15; done
+}
+
+# Presses KEY until TEXT is heard, at most TIMES times, as a reader going down
+# the lines to the one wanted: each press waits for its line to be spoken.
+sr_key_until() {
+  local key=$1 text=$2 times=${3:-12} n i plain
+  plain=$(printf '%s' "$text" | sr_plain)
+  for n in $(seq "$times"); do
+    sr_mark
+    sr_key "$key"
+    for i in $(seq 15); do
+      sr_heard | sr_plain | grep -qiF -- "$plain" && { sr_mark; return 0; }
+      sleep 0.1
+    done
+  done
+  echo "NON SENTITO: \"$text\" dopo $times volte $key" >&2
+  SR_FAILED=$((${SR_FAILED:-0} + 1))
+  return 1
 }
 
 # Spoken lines since the mark, without their time stamps.

@@ -367,6 +367,7 @@ void PageTextView::show(const PageTextContent &content, const QString &title, bo
         at.setPosition(std::min(oldPosition, doc->characterCount() - 1));
     setTextCursor(at);
     caretMoved();
+    stopAwaiting();
 }
 
 bool PageTextView::goToAnchor(const QString &name)
@@ -429,6 +430,11 @@ void PageTextView::caretMoved()
 // start of the link, unselected: a selection would be read out as such.
 bool PageTextView::focusNextPrevChild(bool next)
 {
+    if (awaiting_) {
+        heldKeys_.emplace_back(new QKeyEvent(QEvent::KeyPress, next ? Qt::Key_Tab : Qt::Key_Backtab,
+                                             next ? Qt::NoModifier : Qt::ShiftModifier));
+        return true;
+    }
     if (spans_.isEmpty())
         return true;
     const int at = textCursor().position();
@@ -455,19 +461,88 @@ bool PageTextView::focusNextPrevChild(bool next)
     return true;
 }
 
-// Enter follows the link reached with Tab, or the link the caret is in.
+// Enter follows the link reached with Tab or the link the caret is in; with
+// the caret before a line's first link (on its number, its blanks, the words
+// before it), that link: the reader has just heard the line and means it.
+int PageTextView::linkForEnter() const
+{
+    const QTextCursor c = textCursor();
+    const int at = c.position();
+    auto next = std::lower_bound(spans_.cbegin(), spans_.cend(), at,
+                                 [](const LinkSpan &l, int pos) { return l.end <= pos; });
+    if (next == spans_.cend())
+        return -1;
+    if (next->start <= at)
+        return next->link;
+    // The line as laid out on screen, as the screen reader reads it; before
+    // the text is laid out, its text block.
+    const QTextBlock block = c.block();
+    int lineEnd = block.position() + block.length() - 1;
+    if (const QTextLayout *layout = block.layout(); layout && layout->lineCount() > 0) {
+        const QTextLine line = layout->lineForTextPosition(at - block.position());
+        if (line.isValid())
+            lineEnd = block.position() + line.textStart() + line.textLength();
+    }
+    return next->start < lineEnd ? next->link : -1;
+}
+
 void PageTextView::activateLinkAtCaret()
 {
-    const int at = textCursor().position();
-    for (const LinkSpan &l : std::as_const(spans_))
-        if (at >= l.start && at < l.end && onLinkActivated) {
-            onLinkActivated(l.link);
-            return;
-        }
+    const int link = linkForEnter();
+    if (link >= 0 && onLinkActivated)
+        onLinkActivated(link);
+}
+
+void PageTextView::awaitNewPage()
+{
+    // The old page's links lead nowhere now, and its lines are not read again.
+    setHighlighted(-1);
+    spans_.clear();
+    awaiting_ = true;
+}
+
+void PageTextView::handOverTo(PageTextView &other)
+{
+    other.awaiting_ = std::exchange(awaiting_, false);
+    other.heldKeys_ = std::move(heldKeys_);
+    heldKeys_.clear();
+}
+
+void PageTextView::leavePage()
+{
+    // The words stay: a screen reader's say-all still going on them reads to
+    // their end and stops there. Emptied, they would keep it walking an empty
+    // text letter by letter up to the old length, deaf to the new page.
+    setHighlighted(-1);
+    spans_.clear();
+    anchors_.clear();
+    place_ = -1;
+}
+
+void PageTextView::stopAwaiting()
+{
+    if (!std::exchange(awaiting_, false))
+        return;
+    const std::vector<std::unique_ptr<QKeyEvent>> held = std::move(heldKeys_);
+    heldKeys_.clear();
+    for (const auto &e : held) {
+        if (e->key() == Qt::Key_Tab || e->key() == Qt::Key_Backtab)
+            focusNextPrevChild(e->key() == Qt::Key_Tab);
+        else
+            keyPressEvent(e.get());
+    }
 }
 
 void PageTextView::keyPressEvent(QKeyEvent *e)
 {
+    // Between pages: the keys wait for the new page's text, except Enter,
+    // which was meant for a link of the page that has gone.
+    if (awaiting_) {
+        if (e->key() != Qt::Key_Return && e->key() != Qt::Key_Enter)
+            heldKeys_.emplace_back(static_cast<QKeyEvent *>(e->clone()));
+        e->accept();
+        return;
+    }
     // The text is the page read aloud: its size never changes.
     if (e->matches(QKeySequence::ZoomIn) || e->matches(QKeySequence::ZoomOut)) {
         e->ignore();

@@ -10,7 +10,10 @@
 #include <QHash>
 #include <QTextBrowser>
 #include <QVariant>
+#include <QKeyEvent>
 #include <functional>
+#include <memory>
+#include <vector>
 
 namespace qyr {
 
@@ -55,6 +58,17 @@ public:
     bool goToAnchor(const QString &name);
     // The caret at the start of the page.
     void toStart();
+    // Another page is on its way: until its text is shown, the old page's
+    // links are not followed and the keys that move the caret wait for it.
+    void awaitNewPage();
+    // The wait is over without a new text (the load failed or stopped): the
+    // keys held go to the text shown.
+    void stopAwaiting();
+    bool awaitingNewPage() const { return awaiting_; }
+    // Another view takes over the wait and the keys held for it.
+    void handOverTo(PageTextView &other);
+    // A page left behind: no links, no anchors, no marking of the page.
+    void leavePage();
     // The line the caret is in, as the screen reader reads it.
     QString currentLine() const;
 
@@ -79,11 +93,14 @@ private:
     void caretMoved();
     void setHighlighted(int link);
     void activateLinkAtCaret();
+    int linkForEnter() const;
 
     QHash<QString, int> anchors_; // anchor name -> text block number
     int place_ = -1;
     QVector<LinkSpan> spans_;
     int highlighted_ = -1;
+    bool awaiting_ = false;
+    std::vector<std::unique_ptr<QKeyEvent>> heldKeys_;
 };
 
 // Gives the text view the accessible role and name of a document; once,

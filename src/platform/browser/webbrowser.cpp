@@ -378,19 +378,29 @@ WebBrowser::WebBrowser(IFiles &files, QWidget *parent) : QObject(parent), files_
     // The page's text for the screen reader, under the page the eye sees.
     static const bool accessible = (installPageTextAccessibility(), true);
     Q_UNUSED(accessible);
-    text_ = new PageTextView(holder_);
-    text_->lower();
+    // Two text views by turns: each new page's text goes into the one not
+    // shown, which takes the keyboard. A screen reader still reading the old
+    // page (its say-all, its caret placed where it stopped) reads and moves
+    // the one left behind, never the new page.
+    const auto makeTextView = [this] {
+        auto *view = new PageTextView(holder_);
+        view->lower();
+        view->onLinkActivated = [this](int link) {
+            // The page's own link is clicked: the same path as a click on it.
+            page_->runJavaScript(QStringLiteral("(function (n) { var a = (window.__qyrTextLinks || [])[n]; "
+                                                "if (a && a.isConnected) a.click(); })(%1);")
+                                     .arg(link),
+                                 kWorld);
+        };
+        view->onPlaceChanged = [this](int place) {
+            page_->runJavaScript(QString::fromUtf8(kMarkPlaceScript).arg(place), kWorld);
+        };
+        return view;
+    };
+    text_ = makeTextView();
+    spare_ = makeTextView();
+    spare_->hide();
     holder_->installEventFilter(this);
-    text_->onLinkActivated = [this](int link) {
-        // The page's own link is clicked: the same path as a click on it.
-        page_->runJavaScript(QStringLiteral("(function (n) { var a = (window.__qyrTextLinks || [])[n]; "
-                                            "if (a && a.isConnected) a.click(); })(%1);")
-                                 .arg(link),
-                             kWorld);
-    };
-    text_->onPlaceChanged = [this](int place) {
-        page_->runJavaScript(QString::fromUtf8(kMarkPlaceScript).arg(place), kWorld);
-    };
 
     interceptor_ = new BookFileInterceptor(files_, *this, this);
     page_->setUrlRequestInterceptor(interceptor_);
@@ -406,8 +416,10 @@ WebBrowser::WebBrowser(IFiles &files, QWidget *parent) : QObject(parent), files_
     });
     connect(page_, &QWebEnginePage::renderProcessTerminated, this, [this] {
         // The engine starts a new renderer for the next load.
-        if (retry_.isEmpty())
+        if (retry_.isEmpty()) {
+            text_->stopAwaiting();
             return;
+        }
         const QUrl target = std::exchange(retry_, QUrl());
         QTimer::singleShot(0, this, [this, target] { load(target); });
     });
@@ -567,6 +579,7 @@ void WebBrowser::load(const QUrl &target)
     ++loads_;
     programNavigation_ = true;
     programDocument_ = target.isLocalFile() ? realPath(target.toLocalFile()) : QString();
+    text_->awaitNewPage();
     view_->setUrl(target);
     watchLoad(target);
 }
@@ -618,7 +631,13 @@ bool WebBrowser::pageWantsNavigation(const QUrl &url, bool redirect)
     }
     bool cancel = false;
     BeforeNavigate2(url.toString(), cancel);
-    return !cancel && keptInside(url, url.toString());
+    if (cancel || !keptInside(url, url.toString()))
+        return false;
+    // From here the page shown is on its way out: Enter no longer follows
+    // its links, and the caret keys wait for the new page's text.
+    if (!sameDocument(location_, url))
+        text_->awaitNewPage();
+    return true;
 }
 
 // A frame's own navigation to another document: what its frame's page
@@ -748,6 +767,8 @@ void WebBrowser::loadingChanged(const QWebEngineLoadingInfo &info)
         ++loads_;
         failedLoad_ = false;
         highlighted_.clear();
+        if (!sameDocument(location_, info.url()))
+            text_->awaitNewPage();
         break;
     case QWebEngineLoadingInfo::LoadSucceededStatus:
         programNavigation_ = false;
@@ -762,13 +783,21 @@ void WebBrowser::loadingChanged(const QWebEngineLoadingInfo &info)
         failedLoad_ = true;
         location_ = info.url();
         readyState_ = 4;
+        text_->stopAwaiting();
         // The program returns to the table of contents on this title, and
         // says why itself: the engine's own words are English.
         TitleChange(QStringLiteral("Errore di caricamento: ") + QFileInfo(info.url().path()).fileName());
         break;
-    case QWebEngineLoadingInfo::LoadStoppedStatus:
-        // Replaced by another navigation, which reports for itself.
+    case QWebEngineLoadingInfo::LoadStoppedStatus: {
+        // Mostly replaced by another navigation, which reports for itself;
+        // if none follows, the keys held go to the page still shown.
+        const int loads = loads_;
+        QTimer::singleShot(2000, this, [this, loads, alive = alive_] {
+            if (*alive && loads_ == loads)
+                text_->stopAwaiting();
+        });
         break;
+    }
     }
 }
 
@@ -843,7 +872,20 @@ void WebBrowser::showText(const QVariant &walked, bool fresh)
     if (!fresh && signature == textSignature_)
         return;
     textSignature_ = signature;
-    text_->show(content, view_->title(), fresh);
+    if (fresh) {
+        // The new page in the other view; the keys held for it go along.
+        PageTextView *old = std::exchange(text_, std::exchange(spare_, text_));
+        old->handOverTo(*text_);
+        text_->setGeometry(holder_->rect());
+        text_->show(content, view_->title(), true);
+        text_->setVisible(true);
+        if (old->hasFocus())
+            text_->setFocus(Qt::OtherFocusReason);
+        old->leavePage();
+        old->hide();
+        return;
+    }
+    text_->show(content, view_->title(), false);
 }
 
 void WebBrowser::readText(bool fresh)
@@ -863,8 +905,10 @@ void WebBrowser::readText(bool fresh)
 
 bool WebBrowser::eventFilter(QObject *obj, QEvent *e)
 {
-    if (obj == holder_ && e->type() == QEvent::Resize)
+    if (obj == holder_ && e->type() == QEvent::Resize) {
         text_->setGeometry(holder_->rect());
+        spare_->setGeometry(holder_->rect());
+    }
     return QObject::eventFilter(obj, e);
 }
 

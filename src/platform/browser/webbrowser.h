@@ -130,7 +130,8 @@ private:
     QString bookFolder_;      // the open book's folder, as the disk names it
     QString programDocument_; // the file the program itself last opened, wherever it is
     QHash<QString, PageElement> snapshot_;
-    PageTextView *text_ = nullptr;
+    PageTextView *text_ = nullptr;  // the page's text, shown
+    PageTextView *spare_ = nullptr; // the one the next page's text goes into
     QString textSignature_;
     // A page's messages, shown one after another, never one inside another.
     QStringList pageMessages_;
