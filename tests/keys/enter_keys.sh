@@ -42,6 +42,11 @@ tab_to() {
   sr_fail "Tab non arriva a $1 (fuoco su $(focus_name))"
 }
 visible() { state | grep -q "\"$1\":true"; }
+# Waits for a panel to be hidden: false if it is still shown after 10 s.
+gone() {
+  for _ in $(seq 100); do visible "$1" || return 0; sleep 0.1; done
+  return 1
+}
 # Waits for the count of lines matching the pattern to reach n.
 count_reaches() {
   local pattern=$1 want=$2
@@ -84,7 +89,11 @@ sr_key Return
 sr_send '{"cmd":"quit"}'
 count_reaches '"buttons":"yesno"' 2
 sr_key Return
-sleep 1
+# The question's window gone: answered, one way or the other.
+for _ in $(seq 100); do
+  [ "$(xdotool search --onlyvisible --pid "$SR_PROGRAM" 2>/dev/null | wc -l)" -le 1 ] && break
+  sleep 0.1
+done
 kill -0 "$SR_PROGRAM" 2>/dev/null && state | grep -q '"url"' ||
   sr_fail "Invio alla domanda d'uscita ha chiuso il programma"
 
@@ -93,8 +102,23 @@ sr_key alt+6
 for _ in $(seq 50); do visible fraMarcatori && break; sleep 0.1; done
 tab_to 'cmdImpExp(4)'
 sr_key Return
-sleep 0.5
-visible fraMarcatori && sr_fail "Invio su Chiudi non ha chiuso l'elenco"
+gone fraMarcatori || sr_fail "Invio su Chiudi non ha chiuso l'elenco"
+
+step "Chiudi dell'elenco dopo un export, con il messaggio dell'export chiuso da Invio"
+sr_key alt+6
+for _ in $(seq 50); do visible fraMarcatori && break; sleep 0.1; done
+tab_to 'cmdImpExp(0)'
+sr_key Return
+for _ in $(seq 50); do visible frmImpExp && break; sleep 0.1; done
+tab_to TextFileName
+sr_type "esportati"
+sr_key Return
+count_reaches 'Export effettuato' 1
+sr_key Return
+for _ in $(seq 50); do visible frmImpExp || break; sleep 0.1; done
+tab_to 'cmdImpExp(4)'
+sr_key Return
+gone fraMarcatori || sr_fail "dopo un export, Invio su Chiudi non ha chiuso l'elenco"
 
 step "ogni modo di chiudere un pannello rimette la tastiera nel testo della pagina"
 for way in Escape alt+6; do
@@ -118,8 +142,7 @@ for _ in $(seq 50); do visible frmImpExp && break; sleep 0.1; done
 visible frmImpExp || sr_fail "Invio su Importa Marcatori non ha aperto il pannello"
 tab_to 'cmdImpExp(3)'
 sr_key Return
-sleep 0.5
-visible frmImpExp && sr_fail "Invio su Annulla non ha chiuso il pannello"
+gone frmImpExp || sr_fail "Invio su Annulla non ha chiuso il pannello"
 sr_key Escape
 
 step "pannello delle opzioni"
@@ -127,8 +150,7 @@ sr_key ctrl+8
 for _ in $(seq 50); do visible frmconfigurazione && break; sleep 0.1; done
 tab_to cmdSetupClose
 sr_key Return
-sleep 0.5
-visible frmconfigurazione && sr_fail "Invio sul pulsante non ha chiuso le opzioni"
+gone frmconfigurazione || sr_fail "Invio sul pulsante non ha chiuso le opzioni"
 [ "$(state | grep -o '"list":\[[^]]*\]' | grep -o ' - ' | wc -l)" -eq 2 ] ||
   sr_fail "i segnalibri non ci sono più: $(state | grep -o '"list":\[[^]]*\]')"
 echo "Invio preme il pulsante che ha la tastiera"
