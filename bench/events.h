@@ -24,9 +24,13 @@ inline QProcessEnvironment offscreen()
 
 // Starts the program (QYR_PLAYER, else the build's) on book with the settings
 // file, its automation channel open, without sound.
-inline void startProgram(QProcess &p, const QString &built, const QString &settings, const QString &book)
+inline void startProgram(QProcess &p, const QString &built, const QString &settings, const QString &book,
+                         const QProcessEnvironment &extra = QProcessEnvironment())
 {
-    p.setProcessEnvironment(offscreen());
+    QProcessEnvironment env = offscreen();
+    for (const QString &name : extra.keys())
+        env.insert(name, extra.value(name));
+    p.setProcessEnvironment(env);
     p.setStandardErrorFile(QProcess::nullDevice());
     p.start(qEnvironmentVariable("QYR_PLAYER", built),
             {QStringLiteral("--automation"), QStringLiteral("--settings"), settings, QStringLiteral("--book"), book,

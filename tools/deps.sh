@@ -3,7 +3,7 @@
 # root, prints the one apt-get line to run. Usage: tools/deps.sh [--tests]
 set -euo pipefail
 pkgs=(cmake g++ make pkg-config qt6-base-dev qt6-webengine-dev qt6-webchannel-dev libqt6webenginecore6-bin
-      libmpv-dev libsqlite3-dev libhivex-dev libxml2-dev libavformat-dev
+      libmpv-dev libsqlite3-dev libhivex-dev libxml2-dev libavformat-dev libzip-dev
       qt6-speech-dev qt6-speech-speechd-plugin speech-dispatcher qt6-translations-l10n
       # The player of other versions: Qt Multimedia, which plays through
       # GStreamer here; mp3 is in -good, the ASF container of wma and wmv in
@@ -30,7 +30,7 @@ Servono, per costruire il programma:
   - CMake 3.21 o più recente, un compilatore C++20 (g++ 10 o clang 10 e successivi), make, pkg-config
   - Qt 6 con i moduli Core, Gui, Widgets, WebEngineWidgets, WebChannel, Test,
     TextToSpeech e Multimedia (DBus facoltativo)
-  - le librerie trovate con pkg-config: mpv (libmpv), sqlite3, libxml-2.0 (libxml2),
+  - le librerie trovate con pkg-config: mpv (libmpv), sqlite3, libxml-2.0 (libxml2), libzip,
     libavformat e libavutil (FFmpeg)
   - hivex (pkg-config hivex) è facoltativa: senza, il programma non importa
     i file hive del registro; per escluderla apposta: -DQYR_WITH_HIVEX=OFF

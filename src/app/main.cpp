@@ -1,4 +1,5 @@
 // qyrplayer: wires the real components to the logic and starts the window.
+#include "../platform/files/bookarchives.h"
 #include "../platform/files/diskfiles.h"
 #ifdef QYR_WITH_HIVEX
 #include "../platform/hive/hivexreader.h"
@@ -69,17 +70,17 @@ QString absolute(const QString &path)
 
 // The book asked for on the command line, else the one read last, else the
 // sample book; notice says why the one asked for or read last is not opened.
-QString chooseBook(const QString &asked, IRegistry &store, IFiles &files, IDaisyReader &daisy, QString &notice)
+QString chooseBook(const QString &asked, IRegistry &store, BookArchives &files, IDaisyReader &daisy, QString &notice)
 {
     BookView view(store);
     const QString sample = absolute(defaultBook());
-    QString book = asked.isEmpty() ? QString() : bookFolderOf(files, asked, &daisy);
+    QString book = asked.isEmpty() ? QString() : bookFolderOf(files, absolute(asked), &daisy, &files);
     if (!asked.isEmpty() && book.isEmpty())
-        notice = notABook(files, asked, &daisy);
+        notice = notABook(files, absolute(asked), &daisy, &files);
     QString last;
     IgnoreFailure([&] { last = view.lastBook(); });
     if (book.isEmpty() && !last.isEmpty()) {
-        book = bookFolderOf(files, last, &daisy);
+        book = bookFolderOf(files, last, &daisy, &files);
         if (book.isEmpty() && notice.isEmpty())
             notice = QStringLiteral("Il libro letto l'ultima volta non si trova più: %1.").arg(last);
     }
@@ -113,6 +114,8 @@ void prepareWebEngine()
     if (geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1"); // the sandbox refuses to run as root
 #endif
+    // The address scheme of zipped books' pages, which the engine must know before it starts.
+    WebBrowser::registerPackedScheme();
 }
 
 // What the command line asks for.
@@ -179,7 +182,7 @@ std::unique_ptr<IRegistry> openStore(const Options &o, QString &notice)
 // The two players' parts: libmpv for version 1, Qt Multimedia for the
 // player of other versions ("Altre"), a second engine for readers whose
 // system plays through it better. The automation channel hears both.
-void addPlayers(Ports &ports, DiskFiles &files, Automation *automation, const QString &audioOut,
+void addPlayers(Ports &ports, IFiles &files, Automation *automation, const QString &audioOut,
                 const std::function<QString()> &bookFolder)
 {
     auto report = [automation](const QString &action, const QVariant &value) {
@@ -193,6 +196,7 @@ void addPlayers(Ports &ports, DiskFiles &files, Automation *automation, const QS
     auto admit = [&files, bookFolder](const QString &name) {
         return files.admit(bookFolder(), name, BookFileKind::Audio);
     };
+    IFiles *packed = &files; // a zipped book's sounds, read in place
     auto videoWindow = [report](QWidget *surface) {
         auto w = std::make_unique<VideoWindow>(surface);
         w->onShown = [report](bool shown) {
@@ -204,6 +208,7 @@ void addPlayers(Ports &ports, DiskFiles &files, Automation *automation, const QS
         auto w = videoWindow(nullptr);
         auto control = std::make_unique<MpvMediaControl>(w->surface(), audioOut);
         control->admitPath = admit;
+        control->setPackedFiles(packed);
         return MediaHostParts{std::make_unique<ObservedMedia>(std::move(control), report), std::move(w)};
     };
     ports.createOtherMedia = [=]() -> MediaHostParts {
@@ -310,7 +315,8 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    DiskFiles files;
+    DiskFiles disk;
+    BookArchives files(disk); // a zipped book's files read in place, all others from the disk
     DaisyFolderReader daisy(files);
     QString bookNotice;
     const QString book = chooseBook(options.book, *store, files, daisy, bookNotice);
@@ -323,9 +329,9 @@ int main(int argc, char **argv)
                 .pump = pump,
                 .timers = pump,
                 .browser = window.browser(),
-                .createMedia = nullptr,
                 .appFolder = book,
                 .daisy = &daisy,
+                .archives = &files,
                 .helpPage = absolute(defaultBook()) + QStringLiteral("/INCLUDE/help.htm")};
     Program *running = nullptr; // asked by the player, once it exists, which book is open
     addPlayers(ports, files, automation.get(), options.audioOut,

@@ -66,11 +66,17 @@ QString decodeReferences(QString text)
 }
 } // namespace
 
-QString bookFolderOf(IFiles &files, const QString &folderOrIndex, IDaisyReader *daisy)
+QString bookFolderOf(IFiles &files, const QString &folderOrIndex, IDaisyReader *daisy, IBookArchives *archives)
 {
-    const QString given = pathFromAddress(folderOrIndex);
+    QString given = pathFromAddress(folderOrIndex);
     if (given.isEmpty())
         return QString();
+    if (archives && archives->isArchive(given)) {
+        const Result<QString> folder = archives->openArchive(given);
+        if (!folder)
+            return QString();
+        given = *folder;
+    }
     if (files.folderExists(given)) {
         if (files.fileExists(joinPath(given, kIndex)))
             return given;
@@ -113,8 +119,18 @@ QString bookTitleOf(IFiles &files, const QString &folder)
     return name.section(QLatin1Char('/'), -1).section(QLatin1Char('\\'), -1);
 }
 
-QString notABook(IFiles &files, const QString &folderOrIndex, IDaisyReader *daisy)
+QString notABook(IFiles &files, const QString &folderOrIndex, IDaisyReader *daisy, IBookArchives *archives)
 {
+    if (archives && archives->isArchive(pathFromAddress(folderOrIndex))) {
+        const Result<QString> folder = archives->openArchive(pathFromAddress(folderOrIndex));
+        if (!folder)
+            return folder.failure().description;
+        if (!bookFolderOf(files, *folder, daisy).isEmpty())
+            return QString();
+        return QStringLiteral("L'archivio %1 non contiene un libro leggibile: vi si trova il file di un libro, ma non "
+                              "un libro DAISY completo né un sommario Index.htm.")
+            .arg(*folder);
+    }
     if (!bookFolderOf(files, folderOrIndex, daisy).isEmpty())
         return QString();
     return QStringLiteral("La cartella %1 non contiene un libro: non vi si trova né Index.htm, né ncc.html, né il "
@@ -179,7 +195,7 @@ void Books::enter(const QString &folder)
 void Books::chooseAndOpen()
 {
     Guard(u.er, QStringLiteral("Apri libro"), [&] {
-        const auto refuse = [this](const QString &folder) { return notABook(u.files, folder, u.daisy); };
+        const auto refuse = [this](const QString &folder) { return notABook(u.files, folder, u.daisy, u.archives); };
         const std::optional<QString> chosen = u.dialogs.chooseFolder(kChooserTitle, folderOf(folder_), refuse);
         if (!chosen || chosen->isEmpty()) {
             u.say(kNoneOpened);
@@ -191,10 +207,12 @@ void Books::chooseAndOpen()
 
 bool Books::open(const QString &folderOrIndex)
 {
-    const QString folder = bookFolderOf(u.files, folderOrIndex, u.daisy);
+    const QString folder = bookFolderOf(u.files, folderOrIndex, u.daisy, u.archives);
     if (folder.isEmpty()) {
-        // The folder went between the choice and now (a removed drive).
-        u.dialogs.message(kChooserTitle, notABook(u.files, folderOrIndex, u.daisy), Buttons::Ok, Icon::Warning);
+        // No book there (a zip refused, a folder gone with a removed drive):
+        // the book being read stays.
+        u.dialogs.message(kChooserTitle, notABook(u.files, folderOrIndex, u.daisy, u.archives), Buttons::Ok,
+                          Icon::Warning);
         u.say(kNoneOpened);
         return false;
     }

@@ -17,16 +17,20 @@ class IDialogs;
 class BookView;
 class IFiles;
 class IDaisyReader;
+class IBookArchives;
 
 // The folder of a book given as its folder or its "Index.htm" (any letter
 // case); empty when there is no "Index.htm" there. With a DAISY reader, a
-// DAISY book's folder (or its ncc.html or package) counts too.
-QString bookFolderOf(IFiles &files, const QString &folderOrIndex, IDaisyReader *daisy = nullptr);
+// DAISY book's folder (or its ncc.html or package) counts too; with archives,
+// a zip holding a book, opened for reading in place (its path is the folder).
+QString bookFolderOf(IFiles &files, const QString &folderOrIndex, IDaisyReader *daisy = nullptr,
+                     IBookArchives *archives = nullptr);
 // The book's own title: the first heading of its table of contents ("Il faro
 // di Punta Lunga"), else that page's title, else its folder's name.
 QString bookTitleOf(IFiles &files, const QString &folder);
 // Why a folder is not a book (the text the reader is shown), or empty when it is one.
-QString notABook(IFiles &files, const QString &folderOrIndex, IDaisyReader *daisy = nullptr);
+QString notABook(IFiles &files, const QString &folderOrIndex, IDaisyReader *daisy = nullptr,
+                 IBookArchives *archives = nullptr);
 
 class Books : public OpenBook {
 public:
@@ -43,6 +47,7 @@ public:
         std::function<void(const QString &)> say;
         // The new book is entered (after Leaving has been raised).
         std::function<void()> entered;
+        IBookArchives *archives = nullptr; // none: zipped books are not read
     };
 
     explicit Books(Uses uses);

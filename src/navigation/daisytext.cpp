@@ -10,6 +10,7 @@
 #include "../platform/files.h"
 #include "../services/feedback.h"
 
+#include <QDir>
 #include <QRegularExpression>
 #include <QUrl>
 #include <utility>
@@ -219,8 +220,8 @@ bool DaisyText::pageLoaded(const QString &url)
         return started_;
     }
     // The text shown here, loaded or jumped in by one of its own links.
-    const QUrl loaded(url);
-    if (!path_.isEmpty() && loaded.isLocalFile() && loaded.toLocalFile().compare(path_, Qt::CaseInsensitive) == 0) {
+    if (!path_.isEmpty() && isFileAddress(url) &&
+        QDir::fromNativeSeparators(pathFromAddress(url)).compare(QDir::fromNativeSeparators(path_), Qt::CaseInsensitive) == 0) {
         view_ = View::Text;
         // A new text is read from its start, as any page.
         if (std::exchange(loading_, false))

@@ -31,7 +31,11 @@ bool hasUrlScheme(const QString &text)
     return scheme.match(text).hasMatch() && !drive.match(text).hasMatch();
 }
 
-bool isFileAddress(const QString &text) { return text.startsWith(QLatin1String("file:"), Qt::CaseInsensitive); }
+bool isFileAddress(const QString &text)
+{
+    return text.startsWith(QLatin1String("file:"), Qt::CaseInsensitive) ||
+           text.startsWith(QLatin1String(kPackedScheme) + QLatin1Char(':'), Qt::CaseInsensitive);
+}
 
 QString pathFromAddress(const QString &text)
 {
@@ -43,7 +47,12 @@ QString pathFromAddress(const QString &text)
         const int tail = address.indexOf(QRegularExpression(QStringLiteral("[#?]")));
         address.replace(0, tail < 0 ? address.size() : tail,
                         address.left(tail < 0 ? address.size() : tail).replace(QLatin1Char('\\'), QLatin1Char('/')));
-        p = QUrl(address).toLocalFile();
+        QUrl url(address);
+        if (url.scheme().compare(QLatin1String(kPackedScheme), Qt::CaseInsensitive) == 0) {
+            url.setScheme(QStringLiteral("file"));
+            url.setHost(QString());
+        }
+        p = url.toLocalFile();
     } else if (hasUrlScheme(text)) {
         return QString();
     } else {

@@ -22,7 +22,12 @@ QString folderOf(const QString &path);
 QString pathBelow(const QString &folder, const QString &path);
 // True for texts that name a page by address rather than by file path.
 bool hasUrlScheme(const QString &text);
+// A file address: "file:", or the program's own scheme for the files of a
+// book packed in a zip ("qyrlibro://libro/…/libro.zip/ncc.html"), which the
+// program serves to the web engine itself.
 bool isFileAddress(const QString &text);
+inline constexpr char kPackedScheme[] = "qyrlibro";
+inline constexpr char kPackedHost[] = "libro";
 // A data: address holding bytes, typed by their content and the file's name.
 QString dataAddress(const QByteArray &bytes, const QString &fileName);
 

@@ -78,10 +78,14 @@ Result<QString> admitBookFile(const QString &root, const QString &path, BookFile
                                  .arg(path)};
     const auto size = std::filesystem::file_size(native, ec);
     if (!ec && qint64(size) > bookFileLimit(kind))
-        return Failure{err::InvalidFileFormat,
-                       QStringLiteral("Il file %1 è di %2, oltre il limite di %3 per %4.")
-                           .arg(path, sizeText(qint64(size)), sizeText(bookFileLimit(kind)), kindText(kind))};
+        return bookFileTooLarge(path, qint64(size), kind);
     return real;
+}
+
+Failure bookFileTooLarge(const QString &path, qint64 size, BookFileKind kind)
+{
+    return Failure{err::InvalidFileFormat, QStringLiteral("Il file %1 è di %2, oltre il limite di %3 per %4.")
+                                               .arg(path, sizeText(size), sizeText(bookFileLimit(kind)), kindText(kind))};
 }
 
 } // namespace qyr

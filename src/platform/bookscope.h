@@ -26,6 +26,9 @@ qint64 bookFileLimit(BookFileKind kind);
 // naming the file in Italian. An empty root takes nothing.
 Result<QString> admitBookFile(const QString &root, const QString &path, BookFileKind kind);
 
+// The refusal of a file larger than any real file of its kind, naming it.
+Failure bookFileTooLarge(const QString &path, qint64 size, BookFileKind kind);
+
 // True when real (a real path) lies below the real folder root.
 bool liesBelow(const QString &root, const QString &real);
 

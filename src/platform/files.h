@@ -9,7 +9,20 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 namespace qyr {
+
+// A file read piece by piece from where it lies (inside a zip): what a
+// player reads a sound with.
+class IReadStream {
+public:
+    virtual ~IReadStream() = default;
+    virtual qint64 size() const = 0;
+    // Bytes read (0 at the end), or -1.
+    virtual qint64 read(char *to, qint64 max) = 0;
+    virtual bool seek(qint64 position) = 0;
+};
 
 class IFiles {
 public:
@@ -43,6 +56,23 @@ public:
     virtual Result<QString> admit(const QString &root, const QString &path, BookFileKind kind) = 0;
     // Where the program keeps its own files (safety copies, test exports).
     virtual QString ownFolder() = 0;
+    // A file of a book packed in a zip (read in place, never from the disk by
+    // its path), and a stream of it; a file on disk is opened by its path.
+    virtual bool isPacked(const QString &) { return false; }
+    virtual std::unique_ptr<IReadStream> openStream(const QString &) { return nullptr; }
+};
+
+// Opening a packed book: the part of the program that opens books asks this,
+// and needs nothing else of the zip.
+class IBookArchives {
+public:
+    virtual ~IBookArchives() = default;
+    // True for a file a library hands books out in (a zip, whatever its name).
+    virtual bool isArchive(const QString &path) = 0;
+    // Opens the zip for reading in place; the folder of the book inside it
+    // (the zip itself, or the one folder holding everything), or why it is
+    // refused, in Italian.
+    virtual Result<QString> openArchive(const QString &path) = 0;
 };
 
 } // namespace qyr

@@ -203,7 +203,8 @@ public:
                  .daisy = ports.daisy,
                  .appFolder = ports.appFolder,
                  .say = [this](const QString &text) { feedback.OSD(text, false); },
-                 .entered = [this] { enteredBook(); }}};
+                 .entered = [this] { enteredBook(); },
+                 .archives = ports.archives}};
     UrlHelpers urls{
         {.er = er, .browser = ports.browser, .files = ports.files, .feedback = feedback, .book = books}};
     PageAudio audio{{.er = er,

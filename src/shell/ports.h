@@ -27,13 +27,14 @@ struct Ports {
     IBrowser &browser;
     // Creates the media control and video window of a new version 9 host;
     // throws QyrError when it cannot.
-    std::function<MediaHostParts()> createMedia;
+    std::function<MediaHostParts()> createMedia = nullptr; // set once the players are known
     QString appFolder;            // the book opened first
     IHiveReader *hives = nullptr; // reads hive files for an import; none: hives cannot be imported
     // Creates the media control and video window of the player of other
     // versions ("Altre"); none: that version has no player.
     std::function<MediaHostParts()> createOtherMedia = nullptr;
     IDaisyReader *daisy = nullptr; // reads DAISY books; none: only the program's own books open
+    IBookArchives *archives = nullptr; // opens books packed in a zip; none: a zip is not a book
     QString helpPage = QString();  // the program's own help page, shown in a book that has none
 };
 

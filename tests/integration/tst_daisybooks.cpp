@@ -1,6 +1,7 @@
 // DAISY books made from speech (tools/make_daisy.sh): opened, read from the first phrase, moved in by heading at a
 // level, print page and phrase, each move landing on its SMIL clip; the where-am-I answer; the old library book's
 // quirks read as the clean book.
+#include "doubles/zipmaker.h"
 #include "session.h"
 
 #include <QProcess>
@@ -30,6 +31,9 @@ private slots:
         QProcess make;
         make.start("bash", {QStringLiteral(QYR_SOURCE_DIR "/tools/make_daisy.sh"), dir.path()});
         made = make.waitForFinished(120000) && make.exitCode() == 0;
+        // As libraries hand them out: the book's folder zipped, names in capitals; a DAISY 3 book at a zip's top.
+        made = made && testzip::Maker(dir.filePath("libro202.zip")).addFolder(dir.filePath("daisy202"), "LIBRO/", true).close() &&
+               testzip::Maker(dir.filePath("libro3.daisy")).addFolder(dir.filePath("daisy3"), "").close();
     }
     void init()
     {
@@ -186,15 +190,18 @@ private slots:
         QVERIFY(s.quitYes());
     }
 
-    // The DAISY 3 book and the old library book (HTML 4, windows-1252, names in other letter case, clip times in
-    // every form) open, say their titles and read from their first phrase; their headings land where the clean
-    // book's do.
+    // The DAISY 3 book, the old library book (HTML 4, windows-1252, names in other letter case, clip times in
+    // every form) and both books zipped, read in place, open, say their titles and read from their first phrase;
+    // their headings land where the clean book's do, and their text is shown. A zip that climbs out of itself is
+    // refused when chosen, naming the entry, and the book being read stays.
     void everyKindOfBookReads()
     {
         const struct {
             const char *name, *format, *title, *second;
         } books[] = {{"daisy3", "daisy3", "Libro di prova tre", "Sezione uno"},
-                     {"quirks", "daisy2", "Caffè & libri", "Sezione uno, perchè sé"}};
+                     {"quirks", "daisy2", "Caffè & libri", "Sezione uno, perchè sé"},
+                     {"libro202.zip", "daisy2", "Libro di prova", "Sezione uno"},
+                     {"libro3.daisy", "daisy3", "Libro di prova tre", "Sezione uno"}};
         for (const auto &b : books) {
             Session s(storeValues(dir.filePath(QString("impostazioni-%1.sqlite").arg(b.name)), {{"TempoSp", "0"}}), {},
                       dir.filePath(b.name));
@@ -203,10 +210,23 @@ private slots:
             const QJsonObject st = s.stateWhen([](const QJsonObject &x) { return !field(x, "phrase").isEmpty(); });
             QCOMPARE(field(st, "format"), b.format);
             QCOMPARE(field(st, "heading"), "Capitolo primo");
+            QCOMPARE(field(st, "book"), dir.filePath(b.name));
             const int mark = s.key('8', Alt);
             s.expect("osd", is("text", b.second), mark);
             s.expect("player", seek(kClips[3].begin, 0.2), mark);
+            s.stateWhen([](const QJsonObject &x) { return x.value("text").toObject().value("all").toString().contains("Sezione uno"); });
             QVERIFY(s.count("dialog", 0) == 0);
+            if (QString(b.name).endsWith(".zip")) {
+                QVERIFY(testzip::Maker(dir.filePath("fuori.zip")).add("ncc.html", "<h1>x</h1>").add("../../fuori.mp3", "x").close());
+                s.expect("dialog", is("kind", "folder"), s.key('O', Ctrl));
+                const int refused = s.send("answer", {{"text", dir.filePath("fuori.zip")}});
+                s.expect("dialog", is("text", "L'archivio " + dir.filePath("fuori.zip") +
+                                                  " non viene aperto: il nome «../../fuori.mp3» porta fuori dall'archivio."),
+                         refused);
+                s.expect("dialog", is("kind", "folder"), s.send("answer", {{"button", "ok"}}));
+                s.send("answer", {{"button", "cancel"}});
+                QCOMPARE(field(s.state(), "book"), dir.filePath(b.name));
+            }
             QVERIFY(s.quitYes());
         }
     }

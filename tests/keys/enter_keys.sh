@@ -18,6 +18,9 @@ trap 'rc=$?; sr_stop; [ $rc -eq 0 ] && rm -rf "$D"' EXIT
 
 sr_xvfb
 
+# The program's home in the test's folder: the export below writes there.
+mkdir -p "$D/home"
+export HOME="$D/home"
 sr_open_book "$PROGRAM" "$BOOK"
 
 # The last state the program gave, asked afresh.
@@ -110,6 +113,7 @@ for _ in $(seq 50); do visible fraMarcatori && break; sleep 0.1; done
 tab_to 'cmdImpExp(0)'
 sr_key Return
 for _ in $(seq 50); do visible frmImpExp && break; sleep 0.1; done
+sr_send "{\"cmd\":\"control\",\"name\":\"Drive\",\"action\":\"select\",\"value\":\"$HOME\"}"
 tab_to TextFileName
 sr_type "esportati"
 sr_key Return

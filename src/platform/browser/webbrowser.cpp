@@ -4,12 +4,14 @@
 #include "../dialogs.h"
 #include "../files.h"
 
+#include <QBuffer>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QMimeDatabase>
 #include <QRegularExpression>
 #include <QEvent>
 #include <QTimer>
@@ -19,7 +21,11 @@
 #include <QWebEnginePage>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
+#include <QWebEngineProfile>
 #include <QWebEngineUrlRequestInterceptor>
+#include <QWebEngineUrlRequestJob>
+#include <QWebEngineUrlScheme>
+#include <QWebEngineUrlSchemeHandler>
 #include <QWebEngineView>
 #include <memory>
 #include <utility>
@@ -275,6 +281,40 @@ private:
     WebBrowser &owner_;
 };
 
+// The files of a book packed in a zip, served to the engine from the zip:
+// nothing is unpacked to disk. One for the program; each browser names the
+// files it reads through.
+class PackedBookHandler : public QWebEngineUrlSchemeHandler {
+public:
+    using QWebEngineUrlSchemeHandler::QWebEngineUrlSchemeHandler;
+    static PackedBookHandler &instance()
+    {
+        static auto *handler = [] {
+            auto *h = new PackedBookHandler(QWebEngineProfile::defaultProfile());
+            QWebEngineProfile::defaultProfile()->installUrlSchemeHandler(kPackedScheme, h);
+            return h;
+        }();
+        return *handler;
+    }
+    IFiles *files = nullptr;
+
+    void requestStarted(QWebEngineUrlRequestJob *job) override
+    {
+        const QString path = pathFromAddress(job->requestUrl().adjusted(QUrl::RemoveFragment | QUrl::RemoveQuery).toString());
+        // The request filter has let through only the open book's own files.
+        const Result<QByteArray> bytes =
+            files && files->isPacked(path) ? files->readFile(path, bookFileLimit(BookFileKind::Text)) : Result<QByteArray>(Failure{});
+        if (!bytes) {
+            job->fail(QWebEngineUrlRequestJob::UrlNotFound);
+            return;
+        }
+        auto *buffer = new QBuffer(job);
+        buffer->setData(*bytes);
+        buffer->open(QIODevice::ReadOnly);
+        job->reply(QMimeDatabase().mimeTypeForFile(path, QMimeDatabase::MatchExtension).name().toUtf8(), buffer);
+    }
+};
+
 // A page reads the book's files and nothing else on the disk (its scripts
 // could otherwise read any file and send it on). Books made on Windows name
 // their files in any letter case: a file:// request goes to the file that
@@ -289,6 +329,13 @@ public:
     void interceptRequest(QWebEngineUrlRequestInfo &info) override
     {
         const QUrl url = info.requestUrl();
+        const bool document = info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeMainFrame;
+        if (url.scheme() == QLatin1String(kPackedScheme)) {
+            // A file of a packed book: the same rule as on disk.
+            if (!owner_.mayRead(pathFromAddress(url.toString()), kindOf(info.resourceType()), document))
+                info.block(true);
+            return;
+        }
         if (!url.isLocalFile()) {
             // Nothing of a book reaches the network: only what the page holds
             // itself (data, blobs, a blank page) loads.
@@ -307,9 +354,9 @@ public:
         if (QFileInfo::exists(asked))
             return;
         const QString real = files_.resolve(asked);
-        if (real.isEmpty() || real == asked)
+        if (real.isEmpty() || (real == asked && !files_.isPacked(real)))
             return;
-        QUrl to = QUrl::fromLocalFile(real);
+        QUrl to = WebBrowser::fileUrl(files_, real);
         to.setQuery(url.query());
         to.setFragment(url.fragment());
         info.redirect(to);
@@ -360,8 +407,37 @@ void WebBrowser::installScripts()
     page_->scripts().insert(closer);
 }
 
+PageTextView *WebBrowser::newTextView()
+{
+    auto *view = new PageTextView(holder_);
+    view->lower();
+    view->onLinkActivated = [this](int link) {
+        // The page's own link is clicked: the same path as a click on it.
+        page_->runJavaScript(QStringLiteral("(function (n) { var a = (window.__qyrTextLinks || [])[n]; "
+                                            "if (a && a.isConnected) a.click(); })(%1);")
+                                 .arg(link),
+                             kWorld);
+    };
+    view->onPlaceChanged = [this](int place) {
+        page_->runJavaScript(QString::fromUtf8(kMarkPlaceScript).arg(place), kWorld);
+    };
+    return view;
+}
+
+void WebBrowser::registerPackedScheme()
+{
+    QWebEngineUrlScheme scheme(kPackedScheme);
+    // Addressed like files ("qyrlibro://libro/path"), so that a page's
+    // relative links resolve; local, as the files on disk are.
+    scheme.setSyntax(QWebEngineUrlScheme::Syntax::Host);
+    scheme.setFlags(QWebEngineUrlScheme::SecureScheme | QWebEngineUrlScheme::LocalScheme |
+                    QWebEngineUrlScheme::LocalAccessAllowed);
+    QWebEngineUrlScheme::registerScheme(scheme);
+}
+
 WebBrowser::WebBrowser(IFiles &files, QWidget *parent) : QObject(parent), files_(files)
 {
+    PackedBookHandler::instance().files = &files;
     // The engine hands keys the page did not use back to the view's parent:
     // a holder of its own keeps them from reaching the window a second time.
     holder_ = new QWidget(parent);
@@ -382,23 +458,8 @@ WebBrowser::WebBrowser(IFiles &files, QWidget *parent) : QObject(parent), files_
     // shown, which takes the keyboard. A screen reader still reading the old
     // page (its say-all, its caret placed where it stopped) reads and moves
     // the one left behind, never the new page.
-    const auto makeTextView = [this] {
-        auto *view = new PageTextView(holder_);
-        view->lower();
-        view->onLinkActivated = [this](int link) {
-            // The page's own link is clicked: the same path as a click on it.
-            page_->runJavaScript(QStringLiteral("(function (n) { var a = (window.__qyrTextLinks || [])[n]; "
-                                                "if (a && a.isConnected) a.click(); })(%1);")
-                                     .arg(link),
-                                 kWorld);
-        };
-        view->onPlaceChanged = [this](int place) {
-            page_->runJavaScript(QString::fromUtf8(kMarkPlaceScript).arg(place), kWorld);
-        };
-        return view;
-    };
-    text_ = makeTextView();
-    spare_ = makeTextView();
+    text_ = newTextView();
+    spare_ = newTextView();
     spare_->hide();
     holder_->installEventFilter(this);
 
@@ -436,6 +497,8 @@ WebBrowser::~WebBrowser()
     // The engine may still answer a script, or report a load, while the page
     // goes: nothing of it reaches this half-destroyed object.
     *alive_ = false;
+    if (PackedBookHandler::instance().files == &files_)
+        PackedBookHandler::instance().files = nullptr;
     if (page_)
         disconnect(page_, nullptr, this, nullptr);
     if (holder_)
@@ -471,7 +534,7 @@ QUrl WebBrowser::toLoadableUrl(const QString &url)
     QString real = files_.resolve(path);
     if (real.isEmpty())
         real = pathFromAddress(path);
-    QUrl out = QUrl::fromLocalFile(real);
+    QUrl out = fileUrl(files_, real);
     const int hash = tail.indexOf(QLatin1Char('#'));
     if (tail.startsWith(QLatin1Char('?')))
         out.setQuery(tail.mid(1, hash < 0 ? -1 : hash - 1));
@@ -480,12 +543,27 @@ QUrl WebBrowser::toLoadableUrl(const QString &url)
     return out;
 }
 
+QUrl WebBrowser::fileUrl(IFiles &files, const QString &path)
+{
+    QUrl url = QUrl::fromLocalFile(path);
+    if (files.isPacked(path)) {
+        url.setScheme(QLatin1String(kPackedScheme));
+        url.setHost(QLatin1String(kPackedHost));
+    }
+    return url;
+}
+
+bool WebBrowser::isBookFile(const QUrl &url)
+{
+    return url.isLocalFile() || url.scheme() == QLatin1String(kPackedScheme);
+}
+
 bool WebBrowser::samePage(const QUrl &a, const QUrl &b)
 {
     if (a.isEmpty() || b.isEmpty())
         return false;
     const auto bare = [](const QUrl &u) { return u.adjusted(QUrl::RemoveFragment).toString(); };
-    return bare(a).compare(bare(b), a.isLocalFile() ? Qt::CaseInsensitive : Qt::CaseSensitive) == 0;
+    return bare(a).compare(bare(b), isBookFile(a) ? Qt::CaseInsensitive : Qt::CaseSensitive) == 0;
 }
 
 bool WebBrowser::sameDocument(const QUrl &from, const QUrl &to)
@@ -494,7 +572,7 @@ bool WebBrowser::sameDocument(const QUrl &from, const QUrl &to)
         return false;
     const auto bare = [](const QUrl &u) { return u.adjusted(QUrl::RemoveFragment).toString(); };
     // File names compare without regard to case, as the files are found.
-    return bare(from).compare(bare(to), from.isLocalFile() ? Qt::CaseInsensitive : Qt::CaseSensitive) == 0;
+    return bare(from).compare(bare(to), isBookFile(from) ? Qt::CaseInsensitive : Qt::CaseSensitive) == 0;
 }
 
 void WebBrowser::navigate(const QString &url)
@@ -540,7 +618,7 @@ bool WebBrowser::keptInside(const QUrl &target, const QString &asked)
     if (scheme == QLatin1String("about") &&
         (target.path() == QLatin1String("blank") || target.path() == QLatin1String("srcdoc")))
         return true;
-    if (target.isLocalFile() && mayRead(target.toLocalFile(), BookFileKind::Text, true))
+    if (isBookFile(target) && mayRead(pathFromAddress(target.toString()), BookFileKind::Text, true))
         return true;
     NavigationRefused(asked);
     return false;
@@ -578,7 +656,7 @@ void WebBrowser::load(const QUrl &target)
     readyState_ = 1;
     ++loads_;
     programNavigation_ = true;
-    programDocument_ = target.isLocalFile() ? realPath(target.toLocalFile()) : QString();
+    programDocument_ = isBookFile(target) ? realPath(pathFromAddress(target.toString())) : QString();
     text_->awaitNewPage();
     view_->setUrl(target);
     watchLoad(target);
@@ -917,10 +995,9 @@ void WebBrowser::createStyleSheet(const QString &url, int index)
     // A document that is not a book file (the about page) may not read local
     // files: the sheet goes in as text instead of as a link.
     QVariant text;
-    if (!view_->url().isLocalFile() && isFileAddress(url)) {
-        QFile sheet(files_.resolve(url));
-        if (sheet.open(QIODevice::ReadOnly))
-            text = QString::fromUtf8(sheet.readAll());
+    if (!isBookFile(view_->url()) && isFileAddress(url)) {
+        if (const Result<QByteArray> sheet = files_.readFile(files_.resolve(url), bookFileLimit(BookFileKind::Text)))
+            text = QString::fromUtf8(*sheet);
     }
     // Inserted before the owner of the sheet now at index, or after the last
     // one, or at the top of the head when the page has none.

@@ -90,10 +90,19 @@ public:
     // document: the request is for the page itself.
     bool mayRead(const QString &path, BookFileKind kind, bool document);
 
+    // The address the engine loads a book's file by: file://, or the
+    // program's own scheme for a file inside a zip.
+    static QUrl fileUrl(IFiles &files, const QString &path);
+    static bool isBookFile(const QUrl &url);
+    // The program's scheme for packed books, known to the engine before the
+    // application starts.
+    static void registerPackedScheme();
+
 protected:
     bool eventFilter(QObject *obj, QEvent *e) override;
 
 private:
+    PageTextView *newTextView();
     void installScripts();
     void showText(const QVariant &walked, bool fresh);
     void loadingChanged(const QWebEngineLoadingInfo &info);

@@ -5,9 +5,15 @@
 #include <QString>
 #include <optional>
 
+namespace qyr {
+class IReadStream;
+}
+
 namespace qyr::daisy {
 
 // Seconds, or nothing when the file cannot be read as audio.
 std::optional<double> audioDuration(const QString &path);
+// The same for a file read from inside a zip.
+std::optional<double> audioDuration(IReadStream &stream);
 
 } // namespace qyr::daisy

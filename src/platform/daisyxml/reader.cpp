@@ -278,8 +278,11 @@ private:
         if (p.audio.isEmpty() || !folder_.admit(p.audio, BookFileKind::Audio))
             return;
         auto known = durations_.constFind(p.audio);
-        if (known == durations_.constEnd())
-            known = durations_.insert(p.audio, audioDuration(folder_.path(p.audio)));
+        if (known == durations_.constEnd()) {
+            // A packed book's file is read from the zip, never from the disk by its name.
+            const std::unique_ptr<IReadStream> stream = files_.openStream(folder_.path(p.audio));
+            known = durations_.insert(p.audio, stream ? audioDuration(*stream) : audioDuration(folder_.path(p.audio)));
+        }
         if (*known)
             p.clipEnd = std::max(p.clipBegin, **known);
         else

@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include <mpv/client.h>
+#include <mpv/stream_cb.h>
 
 #include <clocale>
 #include <cmath>
@@ -16,6 +17,8 @@ namespace qyr {
 
 namespace {
 constexpr std::uint64_t ObserveEof = 1;
+// The protocol of the sounds of a packed book: "qyrlibro://" and the path.
+constexpr char kPackedProtocol[] = "qyrlibro";
 constexpr std::uint64_t ObserveIdle = 2;
 
 // libmpv's failures in the reader's language; its own English words only
@@ -361,6 +364,38 @@ void MpvMediaControl::refuse(const QString &text)
     });
 }
 
+void MpvMediaControl::setPackedFiles(IFiles *files)
+{
+    packed_ = files;
+    if (files)
+        mpv_stream_cb_add_ro(mpv_, kPackedProtocol, this, &MpvMediaControl::openPacked);
+}
+
+// On mpv's own thread: the stream is the entry's alone, read from its own
+// handle on the zip.
+int MpvMediaControl::openPacked(void *self, char *uri, mpv_stream_cb_info *info)
+{
+    auto *control = static_cast<MpvMediaControl *>(self);
+    const QByteArray prefix = QByteArray(kPackedProtocol) + "://";
+    const QByteArray address(uri);
+    if (!control->packed_ || !address.startsWith(prefix))
+        return MPV_ERROR_LOADING_FAILED;
+    std::unique_ptr<IReadStream> stream =
+        control->packed_->openStream(QString::fromUtf8(QByteArray::fromPercentEncoding(address.mid(prefix.size()))));
+    if (!stream)
+        return MPV_ERROR_LOADING_FAILED;
+    info->cookie = stream.release();
+    info->read_fn = [](void *cookie, char *buf, uint64_t n) -> int64_t {
+        return static_cast<IReadStream *>(cookie)->read(buf, qint64(n));
+    };
+    info->seek_fn = [](void *cookie, int64_t offset) -> int64_t {
+        return static_cast<IReadStream *>(cookie)->seek(offset) ? offset : MPV_ERROR_GENERIC;
+    };
+    info->size_fn = [](void *cookie) -> int64_t { return static_cast<IReadStream *>(cookie)->size(); };
+    info->close_fn = [](void *cookie) { delete static_cast<IReadStream *>(cookie); };
+    return 0;
+}
+
 void MpvMediaControl::load()
 {
     // Book paths come the Windows way ("\", "file:///", any letter case).
@@ -373,7 +408,9 @@ void MpvMediaControl::load()
         }
         file = *admitted;
     }
-    const QByteArray path = QFile::encodeName(file);
+    const QByteArray path = packed_ && packed_->isPacked(file)
+                                ? QByteArray(kPackedProtocol) + "://" + file.toUtf8().toPercentEncoding("/")
+                                : QFile::encodeName(file);
     const char *args[] = {"loadfile", path.constData(), "replace", nullptr};
     mpv_node result;
     const int r = mpv_command_ret(mpv_, args, &result);

@@ -5,6 +5,7 @@
 // at 0, and a position asked for before the file has loaded is kept and
 // applied when it loads. Every state change reaches PlayStateChange on the UI
 // thread; mpv's events are drained there, never waited for.
+#include "../files.h"
 #include "../media.h"
 #include "../result.h"
 
@@ -16,6 +17,7 @@
 #include <cstdint>
 
 struct mpv_handle;
+struct mpv_stream_cb_info;
 class QWidget;
 
 namespace qyr {
@@ -55,6 +57,10 @@ public:
     // (a file the open book may not reach): the refusal is reported as an
     // Error and nothing is opened. Unset: the name as given.
     std::function<Result<QString>(const QString &)> admitPath;
+    // Where the files of a book packed in a zip are read from: such a file
+    // (as admitPath names it) is handed to mpv as a stream of the program's
+    // own, never unpacked to disk.
+    void setPackedFiles(IFiles *files);
 
     // What the host's uiMode and enabled last asked for (mpv needs neither).
     QString uiMode() const { return uiMode_; }
@@ -62,6 +68,8 @@ public:
 
 private:
     void refuse(const QString &text);
+    static int openPacked(void *self, char *uri, ::mpv_stream_cb_info *info);
+    IFiles *packed_ = nullptr;
     [[noreturn]] void fail(const QString &text);
     void option(const char *name, const QByteArray &value);
     void setQuietOptions();

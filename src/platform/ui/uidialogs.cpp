@@ -297,11 +297,14 @@ public:
         : QFileDialog(nullptr, title, start), owner_(owner), refuse_(refuse)
     {
         setOption(QFileDialog::DontUseNativeDialog, true);
-        setOption(QFileDialog::ShowDirsOnly, true);
+        // The folders, and the zips libraries hand books out in.
+        setOption(QFileDialog::ShowDirsOnly, false);
         setFileMode(QFileDialog::Directory);
+        setNameFilter(QStringLiteral("Cartelle e libri compressi (*.zip *.daisy)"));
         setAcceptMode(QFileDialog::AcceptOpen);
         setAccessibleName(title);
-        setAccessibleDescription(QStringLiteral("Scegliere la cartella del libro, quella che contiene il file Index.htm"));
+        setAccessibleDescription(QStringLiteral("Scegliere la cartella del libro, quella che contiene il file Index.htm, "
+                                                "ncc.html o il pacchetto .opf, oppure il file .zip o .daisy del libro"));
         setLabelText(QFileDialog::LookIn, QStringLiteral("Cerca in:"));
         setLabelText(QFileDialog::FileName, QStringLiteral("Cartella:"));
         setLabelText(QFileDialog::FileType, QStringLiteral("Tipo:"));
