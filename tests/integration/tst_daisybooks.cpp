@@ -214,7 +214,9 @@ private slots:
             const int mark = s.key('8', Alt);
             s.expect("osd", is("text", b.second), mark);
             s.expect("player", seek(kClips[3].begin, 0.2), mark);
-            s.stateWhen([](const QJsonObject &x) { return x.value("text").toObject().value("all").toString().contains("Sezione uno"); });
+            // The text as written, also when served from a zip (UTF-8 that does not say so).
+            const QString words = QString(b.name).startsWith("libro202") ? "Questo è il primo paragrafo" : "Sezione uno";
+            s.stateWhen([&](const QJsonObject &x) { return x.value("text").toObject().value("all").toString().contains(words); });
             QVERIFY(s.count("dialog", 0) == 0);
             if (QString(b.name).endsWith(".zip")) {
                 QVERIFY(testzip::Maker(dir.filePath("fuori.zip")).add("ncc.html", "<h1>x</h1>").add("../../fuori.mp3", "x").close());

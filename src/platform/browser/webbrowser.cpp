@@ -13,6 +13,7 @@
 #include <QJsonDocument>
 #include <QMimeDatabase>
 #include <QRegularExpression>
+#include <QStringDecoder>
 #include <QEvent>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -311,7 +312,17 @@ public:
         auto *buffer = new QBuffer(job);
         buffer->setData(*bytes);
         buffer->open(QIODevice::ReadOnly);
-        job->reply(QMimeDatabase().mimeTypeForFile(path, QMimeDatabase::MatchExtension).name().toUtf8(), buffer);
+        QByteArray type = QMimeDatabase().mimeTypeForFile(path, QMimeDatabase::MatchExtension).name().toUtf8();
+        // A file on disk has its encoding guessed by the engine, one served
+        // here does not: a text in UTF-8 that does not say so is said to be,
+        // any other is left to its own declaration or the engine's default.
+        if (type.startsWith("text/") || type.endsWith("xml")) {
+            QStringDecoder utf8(QStringDecoder::Utf8);
+            (void)utf8(*bytes);
+            if (!utf8.hasError())
+                type += "; charset=utf-8";
+        }
+        job->reply(type, buffer);
     }
 };
 
