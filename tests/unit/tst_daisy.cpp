@@ -20,6 +20,7 @@
 #include "doubles/doubles.h"
 #include "platform/files/casenames.h"
 #include "platform/files/diskfiles.h"
+#include "doubles/rig.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -176,15 +177,29 @@ private slots:
         QCOMPARE(DaisyReading::clock(3600 + 62), "01:01:02");
     }
 
-    // The encoding: byte-order mark, XML declaration, <meta> charset, ncc:charset, else windows-1252.
+    // The encoding: byte-order mark, XML declaration, <meta> charset, ncc:charset, else UTF-8 when the bytes are
+    // valid UTF-8, else windows-1252; an ncc.html read as HTML, an ncx as XML. The title and the heading read alike.
     void encodings_data()
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("title");
         const QString euro = QStringLiteral("Caff\u00e8 \u20ac");
         auto page = [](const QByteArray &head, const QByteArray &title) {
-            return "<html><head>" + head + "<title>" + title + "</title></head><body><h1>x</h1></body></html>";
+            return "<html><head>" + head + "<title>" + title + "</title></head><body>" + heading(1, "a.smil#x", title) +
+                   "</body></html>";
         };
+        auto ncx = [](const QByteArray &declaration, const QByteArray &title) {
+            return declaration + "<ncx><docTitle><text>" + title + "</text></docTitle><navMap><navPoint><navLabel><text>" +
+                   title + "</text></navLabel><content src='a.smil#x'/></navPoint></navMap></ncx>";
+        };
+        const QString words = QStringLiteral("Citt\u00e0, perch\u00e9 l\u2019isola");
+        const QByteArray cp1252 = "Citt\xE0, perch\xE9 l\x92isola", xhtml = "<?xml version=\"1.0\"?>\n";
+        QTest::newRow("ncx, windows-1252, nothing said") << ncx(xhtml, cp1252) << words;
+        QTest::newRow("ncx, windows-1252, no declaration") << ncx("", cp1252) << words;
+        QTest::newRow("ncx, valid utf-8, nothing said") << ncx(xhtml, words.toUtf8()) << words;
+        QTest::newRow("ncx, declared") << ncx("<?xml version='1.0' encoding='iso-8859-15'?>", "Caff\xE8 \xA4") << euro;
+        QTest::newRow("xhtml ncc, windows-1252, nothing said") << xhtml + page("", cp1252) << words;
+        QTest::newRow("xhtml ncc, valid utf-8, nothing said") << xhtml + page("", words.toUtf8()) << words;
         QTest::newRow("utf-8 mark") << "\xEF\xBB\xBF" + page("", euro.toUtf8()) << euro;
         QByteArray utf16 = "\xFF\xFE";
         const QString text = QString::fromUtf8(page("<meta charset=\"windows-1252\">", euro.toUtf8()));
@@ -213,7 +228,9 @@ private slots:
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, title);
-        QCOMPARE(readNcc(bytes).title, title);
+        const Navigation nav = QByteArray(QTest::currentDataTag()).startsWith("ncx") ? readNcx(bytes) : readNcc(bytes);
+        QCOMPARE(nav.title, title);
+        QCOMPARE(texts(nav.headings), QStringList("1 " + title));
     }
 
     // A file that is UTF-8 to its last byte, and one whose last character is cut short, which is not.
@@ -512,6 +529,43 @@ private slots:
         v.reading.help();
         QCOMPARE(v.lblOSD.caption(), "Guida non disponibile");
         QCOMPARE(v.text.shown(), "contents");
+        QCOMPARE(v.dialogs.shown.size(), 0);
+    }
+
+    // A saved place or a bookmark whose phrase and time disagree (the audio timed anew since): the reading goes to
+    // the phrase, the time counting only inside it; a phrase the book no longer has is found by the time.
+    void aPlaceGoesToItsPhrase()
+    {
+        Views v;
+        test::FakeMedia *media = nullptr;
+        v.players.setFactory([&] {
+            return std::make_unique<oEkoPlayer>(v.er, [&]() -> std::unique_ptr<IPlayer> {
+                auto m = std::make_unique<test::FakeMedia>();
+                media = m.get();
+                return std::make_unique<frmWMP9>(v.er, v.clock, v.clock,
+                                                 MediaHostParts{std::move(m), std::make_unique<test::FakeVideoWindow>()});
+            });
+        });
+        v.players.get().setVersione(1);
+        const struct {
+            const char *name, *phrase;
+            double at;
+            int read;
+            double position;
+        } cases[] = {{"time in the first, the second named", "s.smil#b", 0.25, 1, 1},
+                     {"time in the second, the first named", "s.smil#a", 1.5, 0, 0},
+                     {"time inside the phrase named", "s.smil#b", 1.25, 1, 1.25},
+                     {"a phrase no longer there", "s.smil#z", 1.5, 1, 1.5}};
+        for (const bool bookmark : {false, true}) {
+            const auto kind = test::naming(bookmark ? "bookmark" : "saved place");
+            for (const auto &c : cases) {
+                const auto named = test::naming(c.name);
+                bookmark ? v.reading.recall(c.phrase, c.at) : v.reading.start(c.phrase, c.at);
+                v.reading.follow(); // the timer's beat: the phrase follows what plays
+                QCOMPARE(media->position, c.position);
+                QCOMPARE(v.reading.phrase(), c.read);
+            }
+        }
         QCOMPARE(v.dialogs.shown.size(), 0);
     }
 
