@@ -89,6 +89,37 @@ private slots:
         QCOMPARE(get(due, kPlayer, "Brano"), QString());
     }
 
+    // The values kept per book (its place: the page or phrase, the time, the page's audio) are each book's own:
+    // another book opens without them, and the first finds its own again; the preferences stay shared.
+    void eachBookKeepsItsPlace()
+    {
+        Parts p("/libri/uno");
+        p.files.add("/libri/uno/Index.htm");
+        p.files.add("/libri/due/Index.htm");
+        const QStringList own{"Brano", "BranoPos", "BranoAudio"};
+        auto place = [&] {
+            QStringList v;
+            for (const QString &name : own)
+                v << p.prefs.stored(name);
+            return v;
+        };
+        auto put = [&](const QString &book) {
+            for (const QString &name : own)
+                p.prefs.save(name, book + " " + name);
+            return place();
+        };
+        const QStringList uno = put("uno");
+        p.prefs.save("Volume", "70");
+        QVERIFY(p.books.open("/libri/due"));
+        QCOMPARE(place(), QStringList(own.size(), QString()));
+        QCOMPARE(p.prefs.stored("Volume"), "70");
+        const QStringList due = put("due");
+        QVERIFY(p.books.open("/libri/uno"));
+        QCOMPARE(place(), uno);
+        QVERIFY(p.books.open("/libri/due"));
+        QCOMPARE(place(), due);
+    }
+
     // Settings from before books were kept apart go to the first book opened, once; preferences stay shared.
     void oldSettingsBecomeTheFirstBooks()
     {
