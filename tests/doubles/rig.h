@@ -134,9 +134,9 @@ struct Rig : Bench {
     std::unique_ptr<frmBrowser> f;
 
     // realFiles and hives, when given, stand in for the in-memory files and
-    // for no hive reader.
+    // for no hive reader; otherPlayer: version 0 has a player too.
     explicit Rig(const QString &appFolder = QStringLiteral("/libri/demo"), IFiles *realFiles = nullptr,
-                 IHiveReader *hives = nullptr)
+                 IHiveReader *hives = nullptr, bool otherPlayer = false)
     {
         Ports p{.registry = reg,
                 .files = realFiles ? *realFiles : files,
@@ -147,6 +147,8 @@ struct Rig : Bench {
                 .createMedia = [this] { return newMedia(); },
                 .appFolder = appFolder,
                 .hives = hives};
+        if (otherPlayer)
+            p.createOtherMedia = [this] { return newMedia(); };
         f = std::make_unique<frmBrowser>(p);
         reg.seenThrough = &f->view;
     }

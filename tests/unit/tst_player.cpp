@@ -1,5 +1,5 @@
 // The player facade over the version 9 host and a scripted media control.
-#include "doubles/doubles.h"
+#include "doubles/rig.h"
 #include "player/ekoplayer.h"
 #include "player/frmother.h"
 #include "player/frmwmp9.h"
@@ -58,6 +58,27 @@ private slots:
                      qPrintable(QString("%1 from %2 to %3: %4").arg(c.v).arg(c.from).arg(c.to).arg(volume::convert(c.v, c.from, c.to))));
         for (int v = 30; v <= 100; v += 10)
             QCOMPARE(volume::convert(volume::convert(v, 1, 0), 0, 1), v);
+    }
+
+    // When the reader changes player, the volume goes over to the new player's scale as loud as it was, shown, stored
+    // and heard; and back again.
+    void theVolumeFollowsTheSwitch()
+    {
+        const struct { const char *nine, *other, *back; } cases[] = {{"0", "-4000", "22"}, {"40", "-2388", "40"}, {"100", "0", "100"}};
+        for (const auto &c : cases) {
+            const auto named = naming(c.nine);
+            Rig r("/libri/demo", nullptr, nullptr, true);
+            r.start();
+            r.f->TextVolume.setText(c.nine);
+            for (const auto &[version, volume] : {std::pair{0, c.other}, {1, c.back}}) {
+                r.f->optPlayer.select(version);
+                QCOMPARE(int(r.f->oPlayer->Versione()), version);
+                QCOMPARE(r.f->TextVolume.text(), volume);
+                QCOMPARE(r.reg.get("Player", "Volume"), volume);
+                QCOMPARE(r.f->oPlayer->Volume().toString(), volume);
+            }
+            QCOMPARE(r.dialogs.shown.size(), 0);
+        }
     }
 
     void withoutAPlayerEveryMemberReportsOnce()
