@@ -19,10 +19,12 @@ struct Reader : Rig {
     explicit Reader(const QString &location = kCap1) : Rig("/libri/app")
     {
         startAt(location);
+        f->settings.Changed.connect([this](const QString &, const QString &, const QString &, bool) { ++saves; });
         files.add(kFile1);
         files.add(kFile2);
     }
     void key(int code, int mask) { f->keys.Form_KeyDown(qint16(code), qint16(mask)); }
+    int saves = 0; // settings stored: the volume, speed and style keys all store
     FakeMedia &m() { return *media(); }
     // Segment 0 or 1 of the page's audio plays at `at`.
     void play(int segment, double at = 30, double length = 60)
@@ -85,23 +87,75 @@ private slots:
         QCOMPARE(inTable, onHelp);
     }
 
+    // A row of the key table acts only when its condition holds: with it false the key does what the next row for
+    // it does, or nothing. Each condition false in turn: no DAISY book (a file playing, the next and previous page
+    // files named), the bookmark list closed with its resume still due, no file loaded (whose check says so).
+    void aRowWhoseConditionFailsIsPassedOver()
+    {
+        auto make = [](KeyCondition c) {
+            auto rd = std::make_unique<Reader>();
+            if (c != KeyCondition::FileLoaded)
+                rd->play(0);
+            rd->meta("QYRPLAYER_AUDIO_NEXTHTML_1", "cap2.htm");
+            rd->meta("QYRPLAYER_AUDIO_PREVHTML", "cap0.htm");
+            if (c == KeyCondition::BookmarkListShown) {
+                rd->key('6', Alt); // no bookmarks: the list opens all the same, the reading paused for it
+                rd->f->fraMarcatori.setVisible(false);
+                rd->f->objwb.setVisible(true);
+            }
+            rd->clear();
+            return rd;
+        };
+        auto trace = [](Reader &rd) {
+            QStringList t{rd.osd(), rd.mediaLog.join(' '), rd.browser.navigations.join(' '), QString::number(rd.saves)};
+            for (const auto &d : rd.dialogs.shown)
+                t << d.kind + ": " + d.text;
+            for (const Control *c : {&rd.f->objwb, &rd.f->fraMarcatori, &rd.f->frmconfigurazione, &rd.f->fraDebug})
+                t << c->name() + (c->visible() ? " shown" : "");
+            if (rd.media())
+                t << QString("%1 %2").arg(rd.m().position).arg(rd.m().state);
+            return t;
+        };
+        const Reader any;
+        const std::vector<KeyBinding> &table = any.f->keys.table();
+        for (size_t i = 0; i < table.size(); ++i) {
+            const KeyCondition c = table[i].condition;
+            if (c == KeyCondition::Always)
+                continue;
+            const auto named = naming(table[i].keys);
+            const qint16 code = table[i].code, mods = table[i].modifiers == mask::Any ? mask::None : table[i].modifiers;
+            const auto pressed = make(c), passedOver = make(c);
+            pressed->key(code, mods);
+            // Only the playback keys' condition holds among the others, and only with a file.
+            if (c == KeyCondition::FileLoaded)
+                QVERIFY(!passedOver->f->keys.transport.loaded());
+            for (size_t j = i + 1; j < table.size(); ++j) {
+                const KeyBinding &b = passedOver->f->keys.table()[j];
+                const bool holds = b.condition == KeyCondition::Always || (b.condition == KeyCondition::FileLoaded && c != b.condition);
+                if ((b.code == vk::AnyKey || b.code == code) && (b.modifiers == mask::Any || b.modifiers == mods) && holds) {
+                    QVERIFY(b.action(QString::fromUtf8(b.step)).ok());
+                    break;
+                }
+            }
+            QCOMPARE(trace(*pressed), trace(*passedOver));
+        }
+    }
+
     void keysThatDoNothing()
     {
         struct Key { const char *name; int code, mask; };
         const Key keys[] = {{"Ctrl+Alt+9", '9', Ctrl | Alt}, {"Ctrl+keypad plus", 107, Ctrl}, {"Alt+keypad plus", 107, Alt},
-                            {"Escape, list hidden", 27, 0}, {"Ctrl+6, no previous page", '6', Ctrl}};
+                            {"Ctrl+6, no previous page", '6', Ctrl}};
         for (const Key &k : keys) {
             const auto named = naming(k.name);
             Reader rd;
             rd.play(0);
-            int saves = 0;
-            rd.f->settings.Changed.connect([&](const QString &, const QString &, const QString &, bool) { ++saves; });
             rd.key(k.code, k.mask);
             QCOMPARE(rd.osd(), QString());
             QCOMPARE(rd.mediaLog, QStringList());
             QCOMPARE(rd.browser.navigations, QStringList());
             QCOMPARE(rd.dialogs.shown.size(), 0);
-            QCOMPARE(saves, 0); // the volume, speed and style keys all store
+            QCOMPARE(rd.saves, 0);
             QVERIFY(rd.f->objwb.visible() && !rd.f->fraMarcatori.visible() && !rd.f->frmconfigurazione.visible() &&
                     !rd.f->fraDebug.visible());
         }
