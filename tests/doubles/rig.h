@@ -1,6 +1,7 @@
 #pragma once
 // The main window's logic on doubles, whole or one part at a time.
 #include "doubles/doubles.h"
+#include "platform/daisy.h"
 #include "player/frmwmp9.h"
 #include "shell/frmbrowser.h"
 
@@ -105,11 +106,14 @@ struct Parts : Bench {
     Label lblOSD{QStringLiteral("lblOSD")};
     CheckBox chkAudioOff{QStringLiteral("chkAudioOff")};
     Feedback feedback{{er, players, prefs, TimerOSD, frmOSD, lblOSD, chkAudioOff}};
+    std::unique_ptr<IDaisyReader> daisyReader; // none: DAISY books cannot be read
     Books books;
     UrlHelpers urls{{er, browser, files, feedback, books}};
 
-    explicit Parts(const QString &appFolder = QStringLiteral("/libri/demo"))
-        : books({er, files, dialogs, view, [this] { players.stop(); }, nullptr, appFolder,
+    using DaisyReaderOn = std::function<std::unique_ptr<IDaisyReader>(IFiles &)>;
+    explicit Parts(const QString &appFolder = QStringLiteral("/libri/demo"), const DaisyReaderOn &daisy = {})
+        : daisyReader(daisy ? daisy(files) : nullptr),
+          books({er, files, dialogs, view, [this] { players.stop(); }, daisyReader.get(), appFolder,
                  [this](const QString &t) { feedback.OSD(t, false); }, [] {}})
     {
         reg.seenThrough = &view;
