@@ -157,11 +157,7 @@ private slots:
     {
         QTemporaryDir dir;
         DiskFiles files;
-        struct Case {
-            const char *name;
-            QByteArray index;
-            QString title;
-        };
+        struct Case { const char *name; QByteArray index; QString title; };
         const Case cases[] = {
             {"utf-8", "<html><head><meta charset=\"utf-8\">\n<TITLE lang=\"it\">Sommario -\n  Citt\xc3\xa0 del faro</TITLE>",
              "Sommario - Città del faro"},

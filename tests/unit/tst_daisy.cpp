@@ -86,10 +86,8 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<double>("seconds"); // -1: not a clock value
-        const struct {
-            const char *text;
-            double seconds;
-        } rows[] = {{"npt=12.345s", 12.345}, {"npt=0:00:12.345", 12.345}, {"12.345", 12.345}, {"12345ms", 12.345},
+        struct Row { const char *text; double seconds; };
+        const Row rows[] = {{"npt=12.345s", 12.345}, {"npt=0:00:12.345", 12.345}, {"12.345", 12.345}, {"12345ms", 12.345},
                     {"1.5min", 90}, {"1h", 3600}, {"0:01:02", 62}, {"01:02.5", 62.5}, {"npt=1:02:03.25", 3723.25},
                     {" npt=7s ", 7}, {".5s", 0.5}, {"npt=0ms", 0}, {"10:00:00", 36000}, {"smpte=00:00:01:15", 1.5},
                     {"smpte-25=00:00:02:05", 2.2},
@@ -487,12 +485,8 @@ private slots:
     {
         Views v;
         v.makePlayer();
-        const struct {
-            const char *name, *phrase;
-            double at;
-            int read;
-            double position;
-        } cases[] = {{"time in the first, the second named", "s.smil#b", 0.25, 1, 1},
+        struct Row { const char *name, *phrase; double at; int read; double position; };
+        const Row cases[] = {{"time in the first, the second named", "s.smil#b", 0.25, 1, 1},
                      {"time in the second, the first named", "s.smil#a", 1.5, 0, 0},
                      {"time inside the phrase named", "s.smil#b", 1.25, 1, 1.25},
                      {"a phrase no longer there", "s.smil#z", 1.5, 1, 1.5}};
@@ -585,16 +579,13 @@ private slots:
 
         QCOMPARE(book.totalTime(), 10.0);
         QCOMPARE(book.depth(), 3);
-        const struct {
-            double time;
-            int phrase;
-        } times[] = {{-1, 0}, {0, 0}, {0.999, 0}, {1, 1}, {9.5, 9}, {100, 9}};
+        struct Time { double time; int phrase; };
+        const Time times[] = {{-1, 0}, {0, 0}, {0.999, 0}, {1, 1}, {9.5, 9}, {100, 9}};
         for (const auto &t : times)
             QCOMPARE(book.phraseAt(t.time), t.phrase);
         // Phrase, level: the heading being read, next and previous ("Livello n": levels 1..n, 0 all).
-        const struct {
-            int phrase, level, of, next, previous;
-        } rows[] = {{0, 0, 0, 1, -1}, {1, 0, 0, 1, -1}, {5, 0, 2, 3, 1}, {4, 0, 2, 3, 1}, {5, 2, 2, 3, 0},
+        struct Row { int phrase, level, of, next, previous; };
+        const Row rows[] = {{0, 0, 0, 1, -1}, {1, 0, 0, 1, -1}, {5, 0, 2, 3, 1}, {4, 0, 2, 3, 1}, {5, 2, 2, 3, 0},
                     {5, 1, 2, 4, -1}, {9, 1, 4, -1, 0}, {9, 2, 4, -1, 3}, {7, 3, 3, 4, 2}, {3, 9, 1, 2, 0}};
         for (const auto &r : rows) {
             const QByteArray where = QByteArray::number(r.phrase) + "/" + QByteArray::number(r.level);

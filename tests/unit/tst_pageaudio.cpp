@@ -60,12 +60,8 @@ private slots:
     {
         const QString base = "/libri/altro/cap1";
         const QStringList all{base + ".wma", base + ".wmv", base + ".mp3", base + ".wav", base + ".m1v", base + ".avi"};
-        const struct {
-            QString named;
-            QStringList onDisk, askedFirst;
-            QString played;
-            bool video;
-        } cases[] = {{"cap1", {base + ".avi"}, all, base + ".avi", true}, // the last, after every other in order
+        struct Row { QString named; QStringList onDisk, askedFirst; QString played; bool video; };
+        const Row cases[] = {{"cap1", {base + ".avi"}, all, base + ".avi", true}, // the last, after every other in order
                      {"cap1", {base + ".mp3", base + ".wma"}, all.mid(0, 1), base + ".wma", false},
                      {"cap1.avi", {base + ".avi"}, {base + ".avi"}, base + ".avi", false}, // named so: no video
                      {"cap1", {base}, all, base, false}}; // a file really named without extension
@@ -117,11 +113,8 @@ private slots:
     void startPositions()
     {
         QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
-        const struct {
-            QString address, element;
-            double position;
-            QStringList errors;
-        } cases[] = {{kPage + "#QYRPLAYER_AUDIO_POS=30", "95", 30.0, {}},
+        struct Row { QString address, element; double position; QStringList errors; };
+        const Row cases[] = {{kPage + "#QYRPLAYER_AUDIO_POS=30", "95", 30.0, {}},
                      {kPage, "12,5", 12.5, {}},
                      {kPage, "adesso", 0.0, {"Playaudio - Controllo esistenza file2"}}};
         for (const auto &c : cases) {
@@ -171,11 +164,8 @@ private slots:
     // Back from the first audio there is nothing; audio 1 goes back to the first, at its own position element.
     void previousAudio()
     {
-        const struct {
-            int from, index;
-            QString played;
-            double position;
-        } cases[] = {{0, 0, "", 0.0}, {1, 0, "/libri/altro/cap1.mp3", 3.0}, {3, 2, "/libri/altro/cap1c.mp3", 9.0}};
+        struct Row { int from, index; QString played; double position; };
+        const Row cases[] = {{0, 0, "", 0.0}, {1, 0, "/libri/altro/cap1.mp3", 3.0}, {3, 2, "/libri/altro/cap1c.mp3", 9.0}};
         for (const auto &c : cases) {
             Book b;
             b.metas({{"QYRPLAYER_AUDIO", "/libri/altro/cap1.mp3"}, {"QYRPLAYER_AUDIO_POS", "3"}, {"QYRPLAYER_AUDIO_POS_0", "4"},
@@ -221,12 +211,8 @@ private slots:
     // The saved position beats the page's, once; a page reports one that is no number, a reload says nothing.
     void resumePositionOnce()
     {
-        const struct {
-            bool reload;
-            QString saved;
-            double position;
-            QStringList errors;
-        } cases[] = {{false, "42.5", 42.5, {}}, {true, "42.5", 42.5, {}},
+        struct Row { bool reload; QString saved; double position; QStringList errors; };
+        const Row cases[] = {{false, "42.5", 42.5, {}}, {true, "42.5", 42.5, {}},
                      {false, "x", 95.0, {"Playaudio - do events"}}, {true, "x", 0.0, {}}};
         for (const auto &c : cases) {
             Book b;

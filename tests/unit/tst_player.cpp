@@ -108,11 +108,8 @@ private slots:
         QVERIFY(p.hasCurrentPlayer() && p.Versione9Presente());
         QCOMPARE(r.medias.size(), size_t(1)); // the version 9 host is gone
         // Kept within -10000..0; -10000 is silence, not the gain the formula gives there.
-        const struct {
-            QVariant given;
-            int kept;
-            double gain;
-        } volumes[] = {{-2000.0, -2000, 0.1}, {"100", 0, 1.0}, {-10000, -10000, 0.0}, {"-15000", -10000, 0.0}};
+        struct Row { QVariant given; int kept; double gain; };
+        const Row volumes[] = {{-2000.0, -2000, 0.1}, {"100", 0, 1.0}, {-10000, -10000, 0.0}, {"-15000", -10000, 0.0}};
         for (const auto &v : volumes) {
             p.setVolume(v.given);
             QCOMPARE(p.Volume().toInt(), v.kept);

@@ -8,9 +8,7 @@
 using namespace qyr;
 using namespace qyr::test;
 
-struct Case {
-    QString folder, location, given, expected;
-};
+struct Case { QString folder, location, given, expected; };
 
 class TstUrlHelpers : public QObject {
     Q_OBJECT
