@@ -142,26 +142,17 @@ private slots:
     void boundaries()
     {
         using B = QAccessible::TextBoundaryType;
+        const B Line = QAccessible::LineBoundary, Word = QAccessible::WordBoundary, Char = QAccessible::CharBoundary;
         struct Case { int offset; B kind; int which; QString text; int start, end; };
         QLineEdit e(QStringLiteral("primo segno"));
         auto *t = textOf(&e);
         QVERIFY(t);
         const QList<Case> cases{
-            {11, QAccessible::LineBoundary, 0, "primo segno", 0, 11},
-            {10, QAccessible::LineBoundary, 0, "primo segno", 0, 11},
-            {3, QAccessible::LineBoundary, -1, "", -1, -1},
-            {3, QAccessible::LineBoundary, 1, "", -1, -1},
-            {2, QAccessible::WordBoundary, 0, "primo ", 0, 6},
-            {6, QAccessible::WordBoundary, 0, "segno", 6, 11},
-            {11, QAccessible::WordBoundary, 0, "segno", 6, 11},
-            {6, QAccessible::WordBoundary, -1, "primo ", 0, 6},
-            {2, QAccessible::WordBoundary, 1, "segno", 6, 11},
-            {11, QAccessible::WordBoundary, 1, "", -1, -1},
-            {1, QAccessible::CharBoundary, 0, "r", 1, 2},
-            {11, QAccessible::CharBoundary, 0, "", 11, 11},
-            {11, QAccessible::CharBoundary, -1, "o", 10, 11},
-            {0, QAccessible::CharBoundary, -1, "", -1, -1},
-            {12, QAccessible::CharBoundary, 0, "", -1, -1},
+            {11, Line, 0, "primo segno", 0, 11}, {10, Line, 0, "primo segno", 0, 11}, {3, Line, -1, "", -1, -1},
+            {3, Line, 1, "", -1, -1},            {2, Word, 0, "primo ", 0, 6},        {6, Word, 0, "segno", 6, 11},
+            {11, Word, 0, "segno", 6, 11},       {6, Word, -1, "primo ", 0, 6},       {2, Word, 1, "segno", 6, 11},
+            {11, Word, 1, "", -1, -1},           {1, Char, 0, "r", 1, 2},             {11, Char, 0, "", 11, 11},
+            {11, Char, -1, "o", 10, 11},         {0, Char, -1, "", -1, -1},           {12, Char, 0, "", -1, -1},
         };
         for (const Case &c : cases) {
             int start = -7, end = -7;
