@@ -138,25 +138,19 @@ private slots:
         QCOMPARE(get(second, kPlayer, "Volume"), "80");
     }
 
-    // The index is found whatever its letter case; a folder without one is no book.
-    void aBookIsAFolderWithItsIndex()
-    {
-        QTemporaryDir dir;
-        DiskFiles files;
-        const QString book = dir.filePath("libro");
-        QVERIFY(QDir(book).mkpath("Libro"));
-        writeFile(book + "/INDEX.HTM", "");
-        QCOMPARE(bookFolderOf(files, book), book);
-        QCOMPARE(bookFolderOf(files, book + "/Index.htm"), book);
-        QCOMPARE(bookFolderOf(files, book + "/Libro"), QString());
-    }
-
     // A book is named by its contents page's first heading, else by that page's title, in UTF-8 or in the Western code
-    // page of Windows, with its character references; a page with neither, or no page, leaves the folder's name.
+    // page of Windows, with its character references; a page with neither, or no page, leaves the folder's name. The
+    // index is found whatever its letter case; a folder without one is no book.
     void aBookIsNamedByItsContentsPage()
     {
         QTemporaryDir dir;
         DiskFiles files;
+        const QString libro = dir.filePath("libro");
+        QVERIFY(QDir(libro).mkpath("Libro"));
+        writeFile(libro + "/INDEX.HTM", "");
+        QCOMPARE(bookFolderOf(files, libro), libro);
+        QCOMPARE(bookFolderOf(files, libro + "/Index.htm"), libro);
+        QCOMPARE(bookFolderOf(files, libro + "/Libro"), QString());
         struct Case { const char *name; QByteArray index; QString title; };
         const Case cases[] = {
             {"utf-8", "<html><head><meta charset=\"utf-8\">\n<TITLE lang=\"it\">Sommario -\n  Citt\xc3\xa0 del faro</TITLE>",

@@ -313,29 +313,10 @@ private slots:
                  "Il libro non ha frasi da leggere: ncc.html non porta a nessun file SMIL che ne abbia.");
     }
 
-    // A clip written without clip-end plays to the end of its file, which is how long the file is (a WAV of 2.5 s).
-    void clipToTheEndOfItsFile()
-    {
-        QTemporaryDir dir;
-        DiskFiles files;
-        QByteArray wav = "RIFF____WAVEfmt " + QByteArray::fromHex("1000000001000100401f0000803e00000200100064617461");
-        const QByteArray samples(8000 * 2 * 5 / 2, '\0');
-        wav += QByteArray::fromRawData("\0\0\0\0", 4) + samples;
-        qToLittleEndian<quint32>(quint32(wav.size() - 8), wav.data() + 4);
-        qToLittleEndian<quint32>(quint32(samples.size()), wav.data() + 40);
-        put(files, dir.filePath("a.wav"), wav);
-        put(files, dir.filePath("ncc.html"), heading(1, "s.smil#a", "Uno"));
-        put(files, dir.filePath("s.smil"), smil("<par id='a'><audio src='a.wav' clip-begin='npt=1s'/></par>"
-                                                "<par id='b'><audio src='a.wav'/></par>"));
-        const std::optional<Book> book = openBook(files, dir.path());
-        QVERIFY(book && book->problems.isEmpty());
-        QCOMPARE(book->phrases[0].clipEnd, 2.5);
-        QCOMPARE(book->totalTime(), 4.0);
-    }
-
-    // Two files whose names differ in letter case alone: the disk and the book's reader pick the same one, the name
-    // written exactly when there is one, else the first by character codes (the reader once took the last listed).
-    void letterCaseOneRule()
+    // On disk. Two files whose names differ in letter case alone: the disk and the book's reader pick the same one,
+    // the name written exactly when there is one, else the first by character codes (the reader once took the last
+    // listed). A clip without clip-end plays to the end of its file, as long as the file is.
+    void onDisk()
     {
         const CaseNames names({"cap1.mp3", "Cap1.mp3", "CAP1.mp3", "altro.mp3"});
         QCOMPARE(names.find("cap1.mp3"), "cap1.mp3");
@@ -365,6 +346,21 @@ private slots:
         QCOMPARE(files.resolve(b + "/cap1.mp3"), b + "/cap1.mp3");
         QCOMPARE(book->phrases[2].textFile, "T.html");
         QCOMPARE(files.resolve(b + "/T.HTML"), b + "/T.html");
+        // A WAV of 2.5 s, in a book of its own.
+        QVERIFY(QDir(b).mkpath("clip"));
+        QByteArray wav = "RIFF____WAVEfmt " + QByteArray::fromHex("1000000001000100401f0000803e00000200100064617461");
+        const QByteArray samples(8000 * 2 * 5 / 2, '\0');
+        wav += QByteArray::fromRawData("\0\0\0\0", 4) + samples;
+        qToLittleEndian<quint32>(quint32(wav.size() - 8), wav.data() + 4);
+        qToLittleEndian<quint32>(quint32(samples.size()), wav.data() + 40);
+        put(files, b + "/clip/a.wav", wav);
+        put(files, b + "/clip/ncc.html", heading(1, "s.smil#a", "Uno"));
+        put(files, b + "/clip/s.smil", smil("<par id='a'><audio src='a.wav' clip-begin='npt=1s'/></par>"
+                                                "<par id='b'><audio src='a.wav'/></par>"));
+        const std::optional<Book> clip = openBook(files, b + "/clip");
+        QVERIFY(clip && clip->problems.isEmpty());
+        QCOMPARE(clip->phrases[0].clipEnd, 2.5);
+        QCOMPARE(clip->totalTime(), 4.0);
     }
 
     // The lookups built when the book is read agree with a walk of every phrase in reading order: by saved name, by
@@ -603,7 +599,7 @@ private slots:
             QCOMPARE(book.runEnd(i), runs[i]);
     }
 
-    // A DAISY 3 book: package, navigation file with nested points and a page list, SMIL 2.
+    // A DAISY 3 book: package, navigation file with nested points and a page list, SMIL 2, its text.
     void daisy3()
     {
         test::FakeFiles files;
@@ -650,6 +646,16 @@ private slots:
                                            "<navPoint playOrder='1'><navLabel><text>Uno</text></navLabel><navPoint playOrder='2'>"
                                            "<navLabel><text>Due</text></navLabel></navPoint></navPoint></navMap></ncx>");
         QCOMPARE(texts(ordered.headings), QStringList({"1 Uno", "2 Due", "1 Tre"}));
+        // Its text as HTML: ids kept, headings at the depth of their level, a page number on a line of its own;
+        // scripts, handlers, styles, links' addresses and pictures' sources left out.
+        QCOMPARE(dtbookHtml("<dtbook xmlns='http://www.daisy.org/z3986/2005/dtbook/'><head><title>T</title></head><book><bodymatter>"
+                            "<level1 id='l1'><h1 id='h'>Uno</h1><level><hd id='d'>Due</hd><p id='p' onclick='alert(1)' style='x'>A "
+                            "<sent id='s'>b &amp; c</sent><pagenum id='n'>3</pagenum></p><script>alert(2)</script><img src='x.png' "
+                            "alt='Figura'/><a href='javascript:alert(3)'>vai</a><list type='ol'><li id='i'>x</li></list></level>"
+                            "</level1></bodymatter></book></dtbook>"),
+                 "<div><div id=\"l1\"><h1 id=\"h\">Uno</h1><div><h2 id=\"d\">Due</h2><p id=\"p\">A <span id=\"s\">b &amp; c"
+                 "</span><span id=\"n\" class='pagenum' style='display:block'>3</span></p><span>Figura</span><span>vai</span><ol>"
+                 "<li id=\"i\">x</li></ol></div></div></div>");
     }
 
     // The books made from speech: the clean and quirks DAISY 2.02 books and the DAISY 3 book read alike,
@@ -701,20 +707,6 @@ private slots:
         QCOMPARE(quirks->phrases[1].id, "tx1");
         QCOMPARE(quirks->phrases[6].audio, "B.Mp3");
         QCOMPARE(quirks->phrases[6].textFile, "Content.HTML");
-    }
-
-    // A DAISY 3 text as HTML: ids kept, headings at the depth of their level, a page number on a line of its own;
-    // scripts, handlers, styles, links' addresses and pictures' sources left out.
-    void dtbookAsHtml()
-    {
-        QCOMPARE(dtbookHtml("<dtbook xmlns='http://www.daisy.org/z3986/2005/dtbook/'><head><title>T</title></head><book><bodymatter>"
-                            "<level1 id='l1'><h1 id='h'>Uno</h1><level><hd id='d'>Due</hd><p id='p' onclick='alert(1)' style='x'>A "
-                            "<sent id='s'>b &amp; c</sent><pagenum id='n'>3</pagenum></p><script>alert(2)</script><img src='x.png' "
-                            "alt='Figura'/><a href='javascript:alert(3)'>vai</a><list type='ol'><li id='i'>x</li></list></level>"
-                            "</level1></bodymatter></book></dtbook>"),
-                 "<div><div id=\"l1\"><h1 id=\"h\">Uno</h1><div><h2 id=\"d\">Due</h2><p id=\"p\">A <span id=\"s\">b &amp; c"
-                 "</span><span id=\"n\" class='pagenum' style='display:block'>3</span></p><span>Figura</span><span>vai</span><ol>"
-                 "<li id=\"i\">x</li></ol></div></div></div>");
     }
 };
 
