@@ -173,36 +173,25 @@ private slots:
     }
 
     // Until the first book page the window says the program and the book it opens, never the blank page's address;
-    // then the page's own title.
-    void theWindowSaysTheBookBeingOpened()
+    // then the page's own title. Each book's contents page words the messages for that book only; an empty wording
+    // keeps the default one.
+    void eachBookItsTitleAndMessages()
     {
         Rig r("/libri/uno");
         r.files.add("/libri/uno/Index.htm");
+        r.files.add("/libri/due/Index.htm");
         r.files.contents.insert(FakeFiles::norm("/libri/uno/Index.htm"), "<title>Sommario - Il primo</title><h1>Il primo</h1>");
         r.browser.autoComplete = true;
         r.browser.pages.insert("about:blank", {"about:blank", {}, {}});
-        r.browser.pages.insert("/libri/uno/Index.htm", {"Sommario - Il primo", {}, {}});
+        auto meta = [](const QString &name, const QString &content) { return std::pair{name.toLower(), FakeBrowser::meta(name, content)}; };
+        r.browser.pages.insert("/libri/uno/Index.htm", {"Sommario - Il primo", {meta("QYRPLAYER_MSG_MARKNONE", ""),
+                                                                                meta("QYRPLAYER_MSG_USCITA", "Lasciare il primo libro?")}, {}});
+        r.browser.pages.insert("/libri/due/Index.htm", {"Il secondo", {meta("QYRPLAYER_MSG_MARKNONE", "Il secondo libro non ha segni.")}, {}});
         r.start();
         QCOMPARE(r.f->caption(), "QYR Player: apertura del libro Il primo");
         r.clock.advance(5000);
         QCOMPARE(r.browser.navigations.last(), "/libri/uno/Index.htm");
         QCOMPARE(r.f->caption(), "Sommario - Il primo");
-    }
-
-    // Each book's contents page words the messages for that book only; an empty wording keeps the default one.
-    void eachBookWordsItsOwnMessages()
-    {
-        Rig r("/libri/uno");
-        r.files.add("/libri/uno/Index.htm");
-        r.files.add("/libri/due/Index.htm");
-        r.browser.autoComplete = true;
-        auto meta = [](const QString &name, const QString &content) { return std::pair{name.toLower(), FakeBrowser::meta(name, content)}; };
-        r.browser.pages.insert("/libri/uno/Index.htm", {"Il primo", {meta("QYRPLAYER_MSG_MARKNONE", ""),
-                                                                     meta("QYRPLAYER_MSG_USCITA", "Lasciare il primo libro?")}, {}});
-        r.browser.pages.insert("/libri/due/Index.htm", {"Il secondo", {meta("QYRPLAYER_MSG_MARKNONE", "Il secondo libro non ha segni.")}, {}});
-        r.start();
-        r.clock.advance(5000);
-        QCOMPARE(r.browser.location, "/libri/uno/Index.htm");
         auto previousMark = [&] {
             r.dialogs.shown.clear();
             r.f->keys.Form_KeyDown('1', 4); // Alt+1 with no bookmarks

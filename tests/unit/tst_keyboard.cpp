@@ -146,24 +146,6 @@ private slots:
         }
     }
 
-    void linkKeyAndStop()
-    {
-        Reader rd;
-        rd.play(0, 65.4);
-        rd.key('3', Ctrl);
-        // A page link replays the same key.
-        bool cancel = false;
-        rd.f->links.objWB_BeforeNavigate2(kCap1 + "#QYRP_KEYCMD##KEYCTRL#51", cancel);
-        QVERIFY(cancel && rd.playing());
-        QCOMPARE(rd.osd(), "PLAY 01:05");
-        // All three markers make Shift+Ctrl+Alt, which opens the debug panel.
-        rd.f->links.objWB_BeforeNavigate2(kCap1 + "#QYRP_KEYCMD##KEYSHIFT##KEYCTRL##KEYALT#68", cancel);
-        QVERIFY(rd.f->fraDebug.visible() && rd.dialogs.shown.isEmpty());
-        rd.key('4', Ctrl);
-        QCOMPARE(rd.osd(), "STOP 00:00");
-        QCOMPARE(rd.m().position, 0.0);
-    }
-
     void volumeStopsAtTheLimits()
     {
         struct Case { const char *name; int start; bool version9; int code, volume; };
@@ -318,8 +300,9 @@ private slots:
         QCOMPARE(rd.f->audio.audioIndex(), 1);
     }
 
-    // F1 and the debug panel's keys work with any modifiers; a key that can do nothing says why instead of staying silent.
-    void helpDebugPanelAndKeysThatCannotAct()
+    // F1 and the debug panel's keys work with any modifiers, a page's links replay keys; a key that can do nothing says
+    // why instead of staying silent.
+    void helpDebugPanelLinksAndKeysThatCannotAct()
     {
         Reader rd;
         rd.key(112, 7);
@@ -330,6 +313,18 @@ private slots:
         rd.key('A', 7);
         QVERIFY(!rd.f->fraDebug.visible());
         QCOMPARE(rd.osd(), QString());
+        // A page link replays a key; all three markers make Shift+Ctrl+Alt, which opens the debug panel.
+        rd.play(0, 65.4);
+        rd.key('3', Ctrl);
+        bool cancel = false;
+        rd.f->links.objWB_BeforeNavigate2(kCap1 + "#QYRP_KEYCMD##KEYCTRL#51", cancel);
+        QVERIFY(cancel && rd.playing());
+        QCOMPARE(rd.osd(), "PLAY 01:05");
+        rd.f->links.objWB_BeforeNavigate2(kCap1 + "#QYRP_KEYCMD##KEYSHIFT##KEYCTRL##KEYALT#68", cancel);
+        QVERIFY(rd.f->fraDebug.visible() && rd.dialogs.shown.isEmpty());
+        rd.key('4', Ctrl);
+        QCOMPARE(rd.osd(), "STOP 00:00");
+        QCOMPARE(rd.m().position, 0.0);
         rd.browser.navigations.clear();
         rd.meta("QYRPLAYER_AUDIO_NEXTHTML_1", "cap2.htm");
         rd.files.bookGone = true;
@@ -339,6 +334,18 @@ private slots:
             QCOMPARE(rd.osd(), "Libro non raggiungibile");
         }
         QVERIFY(rd.browser.navigations.isEmpty() && rd.dialogs.shown.isEmpty());
+        // Without bookmarks each bookmark key says so; only the list's panel opens all the same, for its import.
+        rd.files.bookGone = false;
+        rd.play(0);
+        for (const int code : {'1', '2', '4'})
+            rd.key(code, Alt);
+        QVERIFY(rd.playing() && rd.f->objwb.visible() && !rd.f->fraMarcatori.visible());
+        rd.key('6', Alt);
+        QCOMPARE(rd.dialogs.shown.size(), 4);
+        for (const auto &shown : rd.dialogs.shown)
+            QCOMPARE(shown.text, "Non ci sono marcatori presenti.");
+        QVERIFY(!rd.playing() && !rd.f->objwb.visible() && rd.f->fraMarcatori.visible());
+        QVERIFY(rd.f->keys.bookmarks.resumeAfterList());
     }
 
     // The walk repeats the first and the last bookmark rather than wrapping; No to deleting them all keeps them.
@@ -376,22 +383,6 @@ private slots:
         QVERIFY(rd.playing() && rd.f->objwb.visible() && !rd.f->fraMarcatori.visible());
         QCOMPARE(rd.m().position, 45.0);
         QCOMPARE(rd.m().rate_, 1.0f);
-    }
-
-    // Without bookmarks each key says so; only the list's panel opens all the same, for its import.
-    void bookmarkKeysWithoutBookmarks()
-    {
-        Reader rd;
-        rd.play(0);
-        for (const int code : {'1', '2', '4'})
-            rd.key(code, Alt);
-        QVERIFY(rd.playing() && rd.f->objwb.visible() && !rd.f->fraMarcatori.visible());
-        rd.key('6', Alt);
-        QCOMPARE(rd.dialogs.shown.size(), 4);
-        for (const auto &shown : rd.dialogs.shown)
-            QCOMPARE(shown.text, "Non ci sono marcatori presenti.");
-        QVERIFY(!rd.playing() && !rd.f->objwb.visible() && rd.f->fraMarcatori.visible());
-        QVERIFY(rd.f->keys.bookmarks.resumeAfterList());
     }
 
     void addBookmark()
