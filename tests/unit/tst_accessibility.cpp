@@ -116,7 +116,8 @@ private slots:
         QCOMPARE(box->child(1), copies); // the same object each time
     }
 
-    // Every line edit gets the interface, whatever its class; a spin box's own is left to Qt.
+    // Every line edit gets the interface, whatever its class; a spin box's own is left to Qt. A password is never given
+    // out; selection and editing go through to the box.
     void everyBoxIsReadWhole()
     {
         QLineEdit plain(QStringLiteral("100"));
@@ -135,6 +136,29 @@ private slots:
         }
         QLineEdit one(QStringLiteral("1"));
         QCOMPARE(readAsOrca(textOf(&one)), QStringLiteral("1"));
+        QLineEdit e(QStringLiteral("segreto"));
+        e.setEchoMode(QLineEdit::Password);
+        QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(&e);
+        QVERIFY(iface->state().passwordEdit);
+        QCOMPARE(iface->textInterface()->text(0, -1), QString());
+        QCOMPARE(iface->text(QAccessible::Value), QStringLiteral("*******"));
+        int start = 0, end = 0;
+        QCOMPARE(iface->textInterface()->textAtOffset(0, QAccessible::LineBoundary, &start, &end), QString());
+
+        QLineEdit box(QStringLiteral("Libro uno"));
+        QAccessibleInterface *b = QAccessible::queryAccessibleInterface(&box);
+        b->textInterface()->setSelection(0, 6, 9);
+        QCOMPARE(box.selectedText(), QStringLiteral("uno"));
+        b->textInterface()->selection(0, &start, &end);
+        QCOMPARE(start, 6);
+        QCOMPARE(end, 9);
+        QCOMPARE(b->textInterface()->selectionCount(), 1);
+        b->editableTextInterface()->replaceText(6, 9, QStringLiteral("due"));
+        b->editableTextInterface()->insertText(0, QStringLiteral("Il "));
+        b->editableTextInterface()->deleteText(3, 9);
+        QCOMPARE(box.text(), QStringLiteral("Il due"));
+        box.setReadOnly(true);
+        QVERIFY(b->state().readOnly && !b->state().editable);
     }
 
     // Boundaries at, before and after an offset, the end of the text included (Qt's own never answered a word
@@ -167,34 +191,6 @@ private slots:
         e.setCursorPosition(0);
         int start = 0, end = 0;
         QCOMPARE(t->textAtOffset(-2, QAccessible::WordBoundary, &start, &end), QStringLiteral("primo "));
-    }
-
-    // A password is never given out; selection and editing go through to the box.
-    void passwordSelectionAndEditing()
-    {
-        QLineEdit e(QStringLiteral("segreto"));
-        e.setEchoMode(QLineEdit::Password);
-        QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(&e);
-        QVERIFY(iface->state().passwordEdit);
-        QCOMPARE(iface->textInterface()->text(0, -1), QString());
-        QCOMPARE(iface->text(QAccessible::Value), QStringLiteral("*******"));
-        int start = 0, end = 0;
-        QCOMPARE(iface->textInterface()->textAtOffset(0, QAccessible::LineBoundary, &start, &end), QString());
-
-        QLineEdit box(QStringLiteral("Libro uno"));
-        QAccessibleInterface *b = QAccessible::queryAccessibleInterface(&box);
-        b->textInterface()->setSelection(0, 6, 9);
-        QCOMPARE(box.selectedText(), QStringLiteral("uno"));
-        b->textInterface()->selection(0, &start, &end);
-        QCOMPARE(start, 6);
-        QCOMPARE(end, 9);
-        QCOMPARE(b->textInterface()->selectionCount(), 1);
-        b->editableTextInterface()->replaceText(6, 9, QStringLiteral("due"));
-        b->editableTextInterface()->insertText(0, QStringLiteral("Il "));
-        b->editableTextInterface()->deleteText(3, 9);
-        QCOMPARE(box.text(), QStringLiteral("Il due"));
-        box.setReadOnly(true);
-        QVERIFY(b->state().readOnly && !b->state().editable);
     }
 };
 
