@@ -483,12 +483,15 @@ void DaisyReading::help()
 int DaisyReading::placeOf(const daisy::Book &b, const QString &name, double at, double &into) const
 {
     int found = b.phraseNamed(name);
+    const bool named = found >= 0;
     // A book of text alone has no time: its first phrase.
     if (found < 0)
         found = b.hasAudio() ? b.phraseAt(qBound(0.0, at, b.totalTime())) : (b.phrases.empty() ? -1 : 0);
     if (found >= 0) {
+        // A time past the phrase named (its audio timed anew since) is not
+        // kept: the end of its clip would already be the next phrase.
         const daisy::Phrase &p = b.phrases[size_t(found)];
-        into = qBound(0.0, at - p.start, p.length());
+        into = named && at > p.start + p.length() ? 0 : qBound(0.0, at - p.start, p.length());
     }
     return found;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The main window's logic on doubles, whole or one part at a time.
 #include "doubles/doubles.h"
+#include "platform/daisy.h"
 #include "player/frmwmp9.h"
 #include "shell/frmbrowser.h"
 
@@ -105,11 +106,14 @@ struct Parts : Bench {
     Label lblOSD{QStringLiteral("lblOSD")};
     CheckBox chkAudioOff{QStringLiteral("chkAudioOff")};
     Feedback feedback{{er, players, prefs, TimerOSD, frmOSD, lblOSD, chkAudioOff}};
+    std::unique_ptr<IDaisyReader> daisyReader; // none: DAISY books cannot be read
     Books books;
     UrlHelpers urls{{er, browser, files, feedback, books}};
 
-    explicit Parts(const QString &appFolder = QStringLiteral("/libri/demo"))
-        : books({er, files, dialogs, view, [this] { players.stop(); }, nullptr, appFolder,
+    using DaisyReaderOn = std::function<std::unique_ptr<IDaisyReader>(IFiles &)>;
+    explicit Parts(const QString &appFolder = QStringLiteral("/libri/demo"), const DaisyReaderOn &daisy = {})
+        : daisyReader(daisy ? daisy(files) : nullptr),
+          books({er, files, dialogs, view, [this] { players.stop(); }, daisyReader.get(), appFolder,
                  [this](const QString &t) { feedback.OSD(t, false); }, [] {}})
     {
         reg.seenThrough = &view;
@@ -134,9 +138,9 @@ struct Rig : Bench {
     std::unique_ptr<frmBrowser> f;
 
     // realFiles and hives, when given, stand in for the in-memory files and
-    // for no hive reader.
+    // for no hive reader; otherPlayer: version 0 has a player too.
     explicit Rig(const QString &appFolder = QStringLiteral("/libri/demo"), IFiles *realFiles = nullptr,
-                 IHiveReader *hives = nullptr)
+                 IHiveReader *hives = nullptr, bool otherPlayer = false)
     {
         Ports p{.registry = reg,
                 .files = realFiles ? *realFiles : files,
@@ -147,6 +151,8 @@ struct Rig : Bench {
                 .createMedia = [this] { return newMedia(); },
                 .appFolder = appFolder,
                 .hives = hives};
+        if (otherPlayer)
+            p.createOtherMedia = [this] { return newMedia(); };
         f = std::make_unique<frmBrowser>(p);
         reg.seenThrough = &f->view;
     }

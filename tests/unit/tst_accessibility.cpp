@@ -116,7 +116,8 @@ private slots:
         QCOMPARE(box->child(1), copies); // the same object each time
     }
 
-    // Every line edit gets the interface, whatever its class; a spin box's own is left to Qt.
+    // Every line edit gets the interface, whatever its class; a spin box's own is left to Qt. A password is never given
+    // out; selection and editing go through to the box.
     void everyBoxIsReadWhole()
     {
         QLineEdit plain(QStringLiteral("100"));
@@ -135,52 +136,6 @@ private slots:
         }
         QLineEdit one(QStringLiteral("1"));
         QCOMPARE(readAsOrca(textOf(&one)), QStringLiteral("1"));
-    }
-
-    // Boundaries at, before and after an offset, the end of the text included (Qt's own never answered a word
-    // asked at the end).
-    void boundaries()
-    {
-        using B = QAccessible::TextBoundaryType;
-        struct Case { int offset; B kind; int which; QString text; int start, end; };
-        QLineEdit e(QStringLiteral("primo segno"));
-        auto *t = textOf(&e);
-        QVERIFY(t);
-        const QList<Case> cases{
-            {11, QAccessible::LineBoundary, 0, "primo segno", 0, 11},
-            {10, QAccessible::LineBoundary, 0, "primo segno", 0, 11},
-            {3, QAccessible::LineBoundary, -1, "", -1, -1},
-            {3, QAccessible::LineBoundary, 1, "", -1, -1},
-            {2, QAccessible::WordBoundary, 0, "primo ", 0, 6},
-            {6, QAccessible::WordBoundary, 0, "segno", 6, 11},
-            {11, QAccessible::WordBoundary, 0, "segno", 6, 11},
-            {6, QAccessible::WordBoundary, -1, "primo ", 0, 6},
-            {2, QAccessible::WordBoundary, 1, "segno", 6, 11},
-            {11, QAccessible::WordBoundary, 1, "", -1, -1},
-            {1, QAccessible::CharBoundary, 0, "r", 1, 2},
-            {11, QAccessible::CharBoundary, 0, "", 11, 11},
-            {11, QAccessible::CharBoundary, -1, "o", 10, 11},
-            {0, QAccessible::CharBoundary, -1, "", -1, -1},
-            {12, QAccessible::CharBoundary, 0, "", -1, -1},
-        };
-        for (const Case &c : cases) {
-            int start = -7, end = -7;
-            const QString got = c.which < 0   ? t->textBeforeOffset(c.offset, c.kind, &start, &end)
-                                : c.which > 0 ? t->textAfterOffset(c.offset, c.kind, &start, &end)
-                                              : t->textAtOffset(c.offset, c.kind, &start, &end);
-            const QString where = QString("%1/%2/%3").arg(c.offset).arg(int(c.kind)).arg(c.which);
-            QVERIFY2(got == c.text && start == c.start && end == c.end,
-                     qPrintable(where + ": \"" + got + QString("\" %1-%2").arg(start).arg(end)));
-        }
-        // The caret's offset (-2) is the cursor position.
-        e.setCursorPosition(0);
-        int start = 0, end = 0;
-        QCOMPARE(t->textAtOffset(-2, QAccessible::WordBoundary, &start, &end), QStringLiteral("primo "));
-    }
-
-    // A password is never given out; selection and editing go through to the box.
-    void passwordSelectionAndEditing()
-    {
         QLineEdit e(QStringLiteral("segreto"));
         e.setEchoMode(QLineEdit::Password);
         QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(&e);
@@ -204,6 +159,38 @@ private slots:
         QCOMPARE(box.text(), QStringLiteral("Il due"));
         box.setReadOnly(true);
         QVERIFY(b->state().readOnly && !b->state().editable);
+    }
+
+    // Boundaries at, before and after an offset, the end of the text included (Qt's own never answered a word
+    // asked at the end).
+    void boundaries()
+    {
+        using B = QAccessible::TextBoundaryType;
+        const B Line = QAccessible::LineBoundary, Word = QAccessible::WordBoundary, Char = QAccessible::CharBoundary;
+        struct Case { int offset; B kind; int which; QString text; int start, end; };
+        QLineEdit e(QStringLiteral("primo segno"));
+        auto *t = textOf(&e);
+        QVERIFY(t);
+        const QList<Case> cases{
+            {11, Line, 0, "primo segno", 0, 11}, {10, Line, 0, "primo segno", 0, 11}, {3, Line, -1, "", -1, -1},
+            {3, Line, 1, "", -1, -1},            {2, Word, 0, "primo ", 0, 6},        {6, Word, 0, "segno", 6, 11},
+            {11, Word, 0, "segno", 6, 11},       {6, Word, -1, "primo ", 0, 6},       {2, Word, 1, "segno", 6, 11},
+            {11, Word, 1, "", -1, -1},           {1, Char, 0, "r", 1, 2},             {11, Char, 0, "", 11, 11},
+            {11, Char, -1, "o", 10, 11},         {0, Char, -1, "", -1, -1},           {12, Char, 0, "", -1, -1},
+        };
+        for (const Case &c : cases) {
+            int start = -7, end = -7;
+            const QString got = c.which < 0   ? t->textBeforeOffset(c.offset, c.kind, &start, &end)
+                                : c.which > 0 ? t->textAfterOffset(c.offset, c.kind, &start, &end)
+                                              : t->textAtOffset(c.offset, c.kind, &start, &end);
+            const QString where = QString("%1/%2/%3").arg(c.offset).arg(int(c.kind)).arg(c.which);
+            QVERIFY2(got == c.text && start == c.start && end == c.end,
+                     qPrintable(where + ": \"" + got + QString("\" %1-%2").arg(start).arg(end)));
+        }
+        // The caret's offset (-2) is the cursor position.
+        e.setCursorPosition(0);
+        int start = 0, end = 0;
+        QCOMPARE(t->textAtOffset(-2, QAccessible::WordBoundary, &start, &end), QStringLiteral("primo "));
     }
 };
 

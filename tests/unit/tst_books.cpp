@@ -89,6 +89,35 @@ private slots:
         QCOMPARE(get(due, kPlayer, "Brano"), QString());
     }
 
+    // The values kept per book (its place: the page or phrase, the time, the page's audio) are each book's own:
+    // another book opens without them, and the first finds its own again.
+    void eachBookKeepsItsPlace()
+    {
+        Parts p("/libri/uno");
+        p.files.add("/libri/uno/Index.htm");
+        p.files.add("/libri/due/Index.htm");
+        const QStringList own{"Brano", "BranoPos", "BranoAudio"};
+        auto place = [&] {
+            QStringList v;
+            for (const QString &name : own)
+                v << p.prefs.stored(name);
+            return v;
+        };
+        auto put = [&](const QString &book) {
+            for (const QString &name : own)
+                p.prefs.save(name, book + " " + name);
+            return place();
+        };
+        const QStringList uno = put("uno");
+        QVERIFY(p.books.open("/libri/due"));
+        QCOMPARE(place(), QStringList(own.size(), QString()));
+        const QStringList due = put("due");
+        QVERIFY(p.books.open("/libri/uno"));
+        QCOMPARE(place(), uno);
+        QVERIFY(p.books.open("/libri/due"));
+        QCOMPARE(place(), due);
+    }
+
     // Settings from before books were kept apart go to the first book opened, once; preferences stay shared.
     void oldSettingsBecomeTheFirstBooks()
     {
@@ -109,30 +138,20 @@ private slots:
         QCOMPARE(get(second, kPlayer, "Volume"), "80");
     }
 
-    // The index is found whatever its letter case; a folder without one is no book.
-    void aBookIsAFolderWithItsIndex()
-    {
-        QTemporaryDir dir;
-        DiskFiles files;
-        const QString book = dir.filePath("libro");
-        QVERIFY(QDir(book).mkpath("Libro"));
-        writeFile(book + "/INDEX.HTM", "");
-        QCOMPARE(bookFolderOf(files, book), book);
-        QCOMPARE(bookFolderOf(files, book + "/Index.htm"), book);
-        QCOMPARE(bookFolderOf(files, book + "/Libro"), QString());
-    }
-
     // A book is named by its contents page's first heading, else by that page's title, in UTF-8 or in the Western code
-    // page of Windows, with its character references; a page with neither, or no page, leaves the folder's name.
+    // page of Windows, with its character references; a page with neither, or no page, leaves the folder's name. The
+    // index is found whatever its letter case; a folder without one is no book.
     void aBookIsNamedByItsContentsPage()
     {
         QTemporaryDir dir;
         DiskFiles files;
-        struct Case {
-            const char *name;
-            QByteArray index;
-            QString title;
-        };
+        const QString libro = dir.filePath("libro");
+        QVERIFY(QDir(libro).mkpath("Libro"));
+        writeFile(libro + "/INDEX.HTM", "");
+        QCOMPARE(bookFolderOf(files, libro), libro);
+        QCOMPARE(bookFolderOf(files, libro + "/Index.htm"), libro);
+        QCOMPARE(bookFolderOf(files, libro + "/Libro"), QString());
+        struct Case { const char *name; QByteArray index; QString title; };
         const Case cases[] = {
             {"utf-8", "<html><head><meta charset=\"utf-8\">\n<TITLE lang=\"it\">Sommario -\n  Citt\xc3\xa0 del faro</TITLE>",
              "Sommario - Città del faro"},
@@ -154,36 +173,25 @@ private slots:
     }
 
     // Until the first book page the window says the program and the book it opens, never the blank page's address;
-    // then the page's own title.
-    void theWindowSaysTheBookBeingOpened()
+    // then the page's own title. Each book's contents page words the messages for that book only; an empty wording
+    // keeps the default one.
+    void eachBookItsTitleAndMessages()
     {
         Rig r("/libri/uno");
         r.files.add("/libri/uno/Index.htm");
+        r.files.add("/libri/due/Index.htm");
         r.files.contents.insert(FakeFiles::norm("/libri/uno/Index.htm"), "<title>Sommario - Il primo</title><h1>Il primo</h1>");
         r.browser.autoComplete = true;
         r.browser.pages.insert("about:blank", {"about:blank", {}, {}});
-        r.browser.pages.insert("/libri/uno/Index.htm", {"Sommario - Il primo", {}, {}});
+        auto meta = [](const QString &name, const QString &content) { return std::pair{name.toLower(), FakeBrowser::meta(name, content)}; };
+        r.browser.pages.insert("/libri/uno/Index.htm", {"Sommario - Il primo", {meta("QYRPLAYER_MSG_MARKNONE", ""),
+                                                                                meta("QYRPLAYER_MSG_USCITA", "Lasciare il primo libro?")}, {}});
+        r.browser.pages.insert("/libri/due/Index.htm", {"Il secondo", {meta("QYRPLAYER_MSG_MARKNONE", "Il secondo libro non ha segni.")}, {}});
         r.start();
         QCOMPARE(r.f->caption(), "QYR Player: apertura del libro Il primo");
         r.clock.advance(5000);
         QCOMPARE(r.browser.navigations.last(), "/libri/uno/Index.htm");
         QCOMPARE(r.f->caption(), "Sommario - Il primo");
-    }
-
-    // Each book's contents page words the messages for that book only; an empty wording keeps the default one.
-    void eachBookWordsItsOwnMessages()
-    {
-        Rig r("/libri/uno");
-        r.files.add("/libri/uno/Index.htm");
-        r.files.add("/libri/due/Index.htm");
-        r.browser.autoComplete = true;
-        auto meta = [](const QString &name, const QString &content) { return std::pair{name.toLower(), FakeBrowser::meta(name, content)}; };
-        r.browser.pages.insert("/libri/uno/Index.htm", {"Il primo", {meta("QYRPLAYER_MSG_MARKNONE", ""),
-                                                                     meta("QYRPLAYER_MSG_USCITA", "Lasciare il primo libro?")}, {}});
-        r.browser.pages.insert("/libri/due/Index.htm", {"Il secondo", {meta("QYRPLAYER_MSG_MARKNONE", "Il secondo libro non ha segni.")}, {}});
-        r.start();
-        r.clock.advance(5000);
-        QCOMPARE(r.browser.location, "/libri/uno/Index.htm");
         auto previousMark = [&] {
             r.dialogs.shown.clear();
             r.f->keys.Form_KeyDown('1', 4); // Alt+1 with no bookmarks
@@ -199,8 +207,9 @@ private slots:
     }
 
     // The audio of the book being left stops when another book is opened, once its place is kept; a folder without
-    // a book leaves it playing.
-    void openingAnotherBookStopsItsAudio()
+    // a book leaves it playing, and Ctrl+O closed without a choice keeps the book being read, and says so (a refusal
+    // is in the end-to-end tests).
+    void openingAnotherBookOrNone()
     {
         Rig r("/libri/uno");
         r.files.add("/libri/uno/Index.htm");
@@ -210,25 +219,16 @@ private slots:
         r.f->oPlayer->Play_Player();
         QVERIFY(r.media());
         r.clear();
+        r.f->books.chooseAndOpen();
+        QCOMPARE(r.osd(), "Nessun libro aperto: si continua con quello di prima.");
+        QCOMPARE(r.f->books.folder(), "/libri/uno");
+        QVERIFY(r.browser.navigations.isEmpty());
         QVERIFY(!r.f->books.open("/libri/nessuno"));
         QVERIFY(!r.mediaLog.contains("stop"));
         QVERIFY(r.f->books.open("/libri/due"));
         QCOMPARE(r.mediaLog.count("stop"), 1);
         QCOMPARE(r.f->books.folder(), "/libri/due");
         QCOMPARE(r.f->books.indexPage(), "/libri/due/Index.htm");
-    }
-
-    // Ctrl+O closed without a choice keeps the book being read, and says so (a refusal is in the end-to-end tests).
-    void theChooserClosedKeepsTheBook()
-    {
-        Rig r("/libri/uno");
-        r.files.add("/libri/uno/Index.htm");
-        r.start();
-        r.clear();
-        r.f->books.chooseAndOpen();
-        QCOMPARE(r.osd(), "Nessun libro aperto: si continua con quello di prima.");
-        QCOMPARE(r.f->books.folder(), "/libri/uno");
-        QVERIFY(r.browser.navigations.isEmpty());
     }
 };
 

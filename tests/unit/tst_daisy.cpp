@@ -1,23 +1,14 @@
 // DAISY books read into the model: clip times, encodings, broken HTML, file
 // names in another letter case, broken books, the lookups of the reading
 // keys, DAISY 3, and the books tools/make_daisy.sh makes from speech.
-#include "books/books.h"
-#include "books/bookview.h"
 #include "daisy/clock.h"
-#include "navigation/daisyreading.h"
-#include "navigation/daisytext.h"
+#include "doubles/rig.h"
 #include "platform/daisyxml/daisyreader.h"
-#include "platform/errorreport.h"
-#include "services/playerslot.h"
-#include "services/feedback.h"
-#include "services/playersettings.h"
-#include "services/settings.h"
 #include "platform/daisyxml/dtbook.h"
 #include "platform/daisyxml/navigation.h"
 #include "platform/daisyxml/reader.h"
 #include "platform/daisyxml/smil.h"
 #include "platform/daisyxml/xml.h"
-#include "doubles/doubles.h"
 #include "platform/files/casenames.h"
 #include "platform/files/diskfiles.h"
 
@@ -61,59 +52,16 @@ QStringList texts(const std::vector<Heading> &headings)
     return out;
 }
 
-// Phrases for the lookups to be checked against a walk of them all.
-Book walkedBook()
-{
-    Book book;
-    const struct {
-        const char *smil, *id, *audio;
-        double begin, end;
-    } rows[] = {{"a.smil", "p1", "x.mp3", 0, 2},        {"a.smil", "p1", "x.mp3", 2, 3},
-                {"a.smil", "", "X.MP3", 5, 6},          {"sub/A.SMIL", "p1", "y.mp3", 0, 4},
-                {"sub/A.SMIL", "p2", "x.mp3", 1, 2.5},  {"b.smil", "p9", "", 0, 0},
-                {"b.smil", "p2", "x.mp3", 2.5, 2.5},    {"c.smil", "p5", "y.mp3", 3, 8},
-                {"c.smil", "p6", "y.mp3", 3.5, 3.7}};
-    for (const auto &r : rows) {
-        Phrase p;
-        p.smil = r.smil;
-        p.id = r.id;
-        p.audio = r.audio;
-        p.clipBegin = r.begin;
-        p.clipEnd = r.end;
-        book.phrases.push_back(p);
-    }
-    book.addAnchor("b.smil", "seq", 6); // an element no phrase is named after
-    book.addAnchor("a.smil", "p1", 1);  // one that leads past the first phrase of its name
-    book.finish();
-    return book;
-}
-
 // A DAISY book of two headings opened, its reading and its view wired as the program wires them, on a browser
 // whose pages load only when the test says so.
-struct Views {
-    test::MemoryRegistry reg;
-    test::FakeFiles files;
-    test::ScriptedDialogs dialogs;
-    test::ManualClock clock;
-    test::FakeBrowser browser;
-    ErrorReporter er{dialogs};
-    BookView view{reg};
-    Settings settings{view};
-    PlayerSettings prefs{{er, settings}};
-    PlayerSlot players;
-    TimerModel TimerOSD{"TimerOSD", 1500, &clock}, TimerDaisy{"TimerDaisy", 100, &clock};
-    Panel frmOSD{"frmOSD"};
-    Label lblOSD{"lblOSD"};
-    CheckBox chkAudioOff{"chkAudioOff"};
+struct Views : test::Parts {
+    TimerModel TimerDaisy{"TimerDaisy", 100, &clock};
     TextBox TextAvantiIndietro{"TextAvantiIndietro"};
-    Feedback feedback{{er, players, prefs, TimerOSD, frmOSD, lblOSD, chkAudioOff}};
-    DaisyFolderReader reader{files};
-    Books books{{er, files, dialogs, view, [this] { players.stop(); }, &reader, "/libro", [](const QString &) {}, [] {}}};
     DaisyReading reading{{er, clock, dialogs, players, feedback, books, TimerDaisy, TextAvantiIndietro}};
     Control form{"frmBrowser"};
-    DaisyText text{{browser, &reader, books, reading, files, feedback, form, "/programma/guida.htm"}};
+    DaisyText text{{browser, daisyReader.get(), books, reading, files, feedback, form, "/programma/guida.htm"}};
 
-    Views()
+    Views() : Parts("/libro", [](IFiles &f) { return std::make_unique<DaisyFolderReader>(f); })
     {
         put(files, "/libro/ncc.html",
             "<title>Libro &amp; co</title>" + heading(1, "s.smil#a", "Uno") + heading(2, "s.smil#b", "Due <b>e</b> tre"));
@@ -138,16 +86,14 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<double>("seconds"); // -1: not a clock value
-        const struct {
-            const char *text;
-            double seconds;
-        } rows[] = {{"npt=12.345s", 12.345}, {"npt=0:00:12.345", 12.345}, {"12.345", 12.345}, {"12345ms", 12.345},
-                    {"1.5min", 90}, {"1h", 3600}, {"0:01:02", 62}, {"01:02.5", 62.5}, {"npt=1:02:03.25", 3723.25},
-                    {" npt=7s ", 7}, {".5s", 0.5}, {"npt=0ms", 0}, {"10:00:00", 36000}, {"smpte=00:00:01:15", 1.5},
-                    {"smpte-25=00:00:02:05", 2.2},
-                    {"", -1}, {"npt=", -1}, {"abc", -1}, {"12.3.4", -1}, {"-1s", -1}, {"1:60", -1}, {"0:60:00", -1},
-                    {"1:2:3:4", -1}, {"12sec", -1}, {"npt=1,5s", -1}, {"smpte=00:00:01:30", -1},
-                    {"10000h", 36000000}, {"10001h", -1}, {"1e306h", -1}, {"99999999:00:00", -1}};
+        struct Row { const char *text; double seconds; };
+        const Row rows[] = {{"npt=12.345s", 12.345}, {"npt=0:00:12.345", 12.345}, {"12.345", 12.345}, {"12345ms", 12.345},
+                            {"1.5min", 90}, {"1h", 3600}, {"0:01:02", 62}, {"01:02.5", 62.5}, {"npt=1:02:03.25", 3723.25},
+                            {" npt=7s ", 7}, {".5s", 0.5}, {"npt=0ms", 0}, {"10:00:00", 36000}, {"smpte=00:00:01:15", 1.5},
+                            {"smpte-25=00:00:02:05", 2.2},
+                            {"", -1}, {"npt=", -1}, {"abc", -1}, {"12.3.4", -1}, {"-1s", -1}, {"1:60", -1}, {"0:60:00", -1},
+                            {"1:2:3:4", -1}, {"12sec", -1}, {"npt=1,5s", -1}, {"smpte=00:00:01:30", -1},
+                            {"10000h", 36000000}, {"10001h", -1}, {"1e306h", -1}, {"99999999:00:00", -1}};
         for (const auto &r : rows)
             QTest::newRow(r.text) << QString::fromLatin1(r.text) << r.seconds;
     }
@@ -171,20 +117,34 @@ private slots:
                     {"1:60", -1}, {"1:60:00", -1}, {"12:3a", -1}, {"-2", -1}, {"1,2,3", -1}, {"", -1}};
         for (const auto &r : rows)
             QVERIFY2(qAbs(DaisyReading::typedTime(r.typed) - r.seconds) < 1e-9, r.typed);
-        QCOMPARE(DaisyReading::clock(59.9), "00:59");
-        QCOMPARE(DaisyReading::clock(3599), "59:59");
-        QCOMPARE(DaisyReading::clock(3600 + 62), "01:01:02");
+        // Every time the program says, the one clock.
+        for (const auto &[s, text] : {std::pair<double, QString>{59.9, "00:59"}, {60, "01:00"}, {3599, "59:59"}, {3725, "01:02:05"}})
+            QCOMPARE(DaisyReading::clock(s), text);
     }
 
-    // The encoding: byte-order mark, XML declaration, <meta> charset, ncc:charset, else windows-1252.
+    // The encoding: byte-order mark, XML declaration, <meta> charset, ncc:charset, else UTF-8 when the bytes are
+    // valid UTF-8, else windows-1252; an ncc.html read as HTML, an ncx as XML. The title and the heading read alike.
     void encodings_data()
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("title");
         const QString euro = QStringLiteral("Caff\u00e8 \u20ac");
         auto page = [](const QByteArray &head, const QByteArray &title) {
-            return "<html><head>" + head + "<title>" + title + "</title></head><body><h1>x</h1></body></html>";
+            return "<html><head>" + head + "<title>" + title + "</title></head><body>" + heading(1, "a.smil#x", title) +
+                   "</body></html>";
         };
+        auto ncx = [](const QByteArray &declaration, const QByteArray &title) {
+            return declaration + "<ncx><docTitle><text>" + title + "</text></docTitle><navMap><navPoint><navLabel><text>" +
+                   title + "</text></navLabel><content src='a.smil#x'/></navPoint></navMap></ncx>";
+        };
+        const QString words = QStringLiteral("Citt\u00e0, perch\u00e9 l\u2019isola");
+        const QByteArray cp1252 = "Citt\xE0, perch\xE9 l\x92isola", xhtml = "<?xml version=\"1.0\"?>\n";
+        QTest::newRow("ncx, windows-1252, nothing said") << ncx(xhtml, cp1252) << words;
+        QTest::newRow("ncx, windows-1252, no declaration") << ncx("", cp1252) << words;
+        QTest::newRow("ncx, valid utf-8, nothing said") << ncx(xhtml, words.toUtf8()) << words;
+        QTest::newRow("ncx, declared") << ncx("<?xml version='1.0' encoding='iso-8859-15'?>", "Caff\xE8 \xA4") << euro;
+        QTest::newRow("xhtml ncc, windows-1252, nothing said") << xhtml + page("", cp1252) << words;
+        QTest::newRow("xhtml ncc, valid utf-8, nothing said") << xhtml + page("", words.toUtf8()) << words;
         QTest::newRow("utf-8 mark") << "\xEF\xBB\xBF" + page("", euro.toUtf8()) << euro;
         QByteArray utf16 = "\xFF\xFE";
         const QString text = QString::fromUtf8(page("<meta charset=\"windows-1252\">", euro.toUtf8()));
@@ -213,7 +173,9 @@ private slots:
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, title);
-        QCOMPARE(readNcc(bytes).title, title);
+        const Navigation nav = QByteArray(QTest::currentDataTag()).startsWith("ncx") ? readNcx(bytes) : readNcc(bytes);
+        QCOMPARE(nav.title, title);
+        QCOMPARE(texts(nav.headings), QStringList("1 " + title));
     }
 
     // A file that is UTF-8 to its last byte, and one whose last character is cut short, which is not.
@@ -306,7 +268,7 @@ private slots:
         QCOMPARE(book.totalTime(), 4.0);
     }
 
-    // A missing SMIL or audio file, or a bad time, is named once; the rest of the book opens.
+    // A missing SMIL or audio file, a bad time, a name out of the book is named once; the rest of the book opens.
     void brokenBookNamesEachProblemOnce()
     {
         test::FakeFiles files;
@@ -328,56 +290,33 @@ private slots:
         QCOMPARE(book->headings[3].target.phrase, 2);
         QCOMPARE(book->headings[3].target.smil, "s2.smil");
         QCOMPARE(book->totalTime(), 2.0);
-    }
 
-    // Names that lead out of the book are refused and named once, never kept as written; a name the rule refuses
-    // (a link out of the book) goes the same way; a book left with nothing to read says which file led nowhere.
-    void namesOutsideTheBook()
-    {
-        test::FakeFiles files;
-        put(files, "/b/ncc.html", heading(1, "s1.smil#a", "Uno"));
-        put(files, "/b/s1.smil", smil("<par id='a'><text src='/etc/passwd#x'/><audio src='../fuori.mp3' clip-begin='0' clip-end='1'/></par>"
+        // Names that lead out of the book are refused and named once, never kept as written; a name the rule refuses
+        // (a link out of the book) goes the same way; a book left with nothing to read says which file led nowhere.
+        put(files, "/c/ncc.html", heading(1, "s1.smil#a", "Uno"));
+        put(files, "/c/s1.smil", smil("<par id='a'><text src='/etc/passwd#x'/><audio src='../fuori.mp3' clip-begin='0' clip-end='1'/></par>"
                                       "<par id='b'><text src='a/../../../etc/passwd#x'/><audio src='C:/x.mp3' clip-begin='0' clip-end='1'/></par>"
                                       "<par id='c'><text src='t.html#x'/><audio src='link.mp3' clip-begin='0' clip-end='1'/></par>"
                                       "<par id='d'><text src='/etc/passwd#y'/><audio src='link.mp3' clip-begin='1' clip-end='2'/></par>"));
-        for (const char *name : {"/fuori.mp3", "/b/t.html", "/b/link.mp3"})
+        for (const char *name : {"/fuori.mp3", "/c/t.html", "/c/link.mp3"})
             put(files, name, "");
-        files.refused.insert("/b/link.mp3");
-        const std::optional<Book> book = openBook(files, "/b");
-        QVERIFY(book);
-        QCOMPARE(book->problems, QStringList({"File fuori dal libro: /etc/passwd", "File fuori dal libro: ../fuori.mp3",
-                                              "File fuori dal libro: a/../../../etc/passwd", "File fuori dal libro: C:/x.mp3",
-                                              "Il file /b/link.mp3 è fuori dal libro: non viene aperto."}));
-        for (const Phrase &p : book->phrases)
+        files.refused.insert("/c/link.mp3");
+        const std::optional<Book> outside = openBook(files, "/c");
+        QVERIFY(outside);
+        QCOMPARE(outside->problems, QStringList({"File fuori dal libro: /etc/passwd", "File fuori dal libro: ../fuori.mp3",
+                                                 "File fuori dal libro: a/../../../etc/passwd", "File fuori dal libro: C:/x.mp3",
+                                                 "Il file /c/link.mp3 è fuori dal libro: non viene aperto."}));
+        for (const Phrase &p : outside->phrases)
             QVERIFY(p.audio.isEmpty() && (p.textFile.isEmpty() || p.textFile == "t.html"));
-        put(files, "/c/ncc.html", heading(1, "nessuno.smil#a", "Uno"));
-        QCOMPARE(openBook(files, "/c")->problems.last(),
+        put(files, "/d/ncc.html", heading(1, "nessuno.smil#a", "Uno"));
+        QCOMPARE(openBook(files, "/d")->problems.last(),
                  "Il libro non ha frasi da leggere: ncc.html non porta a nessun file SMIL che ne abbia.");
     }
 
-    // A clip written without clip-end plays to the end of its file, which is how long the file is (a WAV of 2.5 s).
-    void clipToTheEndOfItsFile()
-    {
-        QTemporaryDir dir;
-        DiskFiles files;
-        QByteArray wav = "RIFF____WAVEfmt " + QByteArray::fromHex("1000000001000100401f0000803e00000200100064617461");
-        const QByteArray samples(8000 * 2 * 5 / 2, '\0');
-        wav += QByteArray::fromRawData("\0\0\0\0", 4) + samples;
-        qToLittleEndian<quint32>(quint32(wav.size() - 8), wav.data() + 4);
-        qToLittleEndian<quint32>(quint32(samples.size()), wav.data() + 40);
-        put(files, dir.filePath("a.wav"), wav);
-        put(files, dir.filePath("ncc.html"), heading(1, "s.smil#a", "Uno"));
-        put(files, dir.filePath("s.smil"), smil("<par id='a'><audio src='a.wav' clip-begin='npt=1s'/></par>"
-                                                "<par id='b'><audio src='a.wav'/></par>"));
-        const std::optional<Book> book = openBook(files, dir.path());
-        QVERIFY(book && book->problems.isEmpty());
-        QCOMPARE(book->phrases[0].clipEnd, 2.5);
-        QCOMPARE(book->totalTime(), 4.0);
-    }
-
-    // Two files whose names differ in letter case alone: the disk and the book's reader pick the same one, the name
-    // written exactly when there is one, else the first by character codes (the reader once took the last listed).
-    void letterCaseOneRule()
+    // On disk. Two files whose names differ in letter case alone: the disk and the book's reader pick the same one,
+    // the name written exactly when there is one, else the first by character codes (the reader once took the last
+    // listed). A clip without clip-end plays to the end of its file, as long as the file is.
+    void onDisk()
     {
         const CaseNames names({"cap1.mp3", "Cap1.mp3", "CAP1.mp3", "altro.mp3"});
         QCOMPARE(names.find("cap1.mp3"), "cap1.mp3");
@@ -407,13 +346,37 @@ private slots:
         QCOMPARE(files.resolve(b + "/cap1.mp3"), b + "/cap1.mp3");
         QCOMPARE(book->phrases[2].textFile, "T.html");
         QCOMPARE(files.resolve(b + "/T.HTML"), b + "/T.html");
+        // A WAV of 2.5 s, in a book of its own.
+        QVERIFY(QDir(b).mkpath("clip"));
+        QByteArray wav = "RIFF____WAVEfmt " + QByteArray::fromHex("1000000001000100401f0000803e00000200100064617461");
+        const QByteArray samples(8000 * 2 * 5 / 2, '\0');
+        wav += QByteArray::fromRawData("\0\0\0\0", 4) + samples;
+        qToLittleEndian<quint32>(quint32(wav.size() - 8), wav.data() + 4);
+        qToLittleEndian<quint32>(quint32(samples.size()), wav.data() + 40);
+        put(files, b + "/clip/a.wav", wav);
+        put(files, b + "/clip/ncc.html", heading(1, "s.smil#a", "Uno"));
+        put(files, b + "/clip/s.smil", smil("<par id='a'><audio src='a.wav' clip-begin='npt=1s'/></par>"
+                                                "<par id='b'><audio src='a.wav'/></par>"));
+        const std::optional<Book> clip = openBook(files, b + "/clip");
+        QVERIFY(clip && clip->problems.isEmpty());
+        QCOMPARE(clip->phrases[0].clipEnd, 2.5);
+        QCOMPARE(clip->totalTime(), 4.0);
     }
 
-    // The lookups built when the book is read agree with a walk of every phrase in reading order: by saved name and
-    // by a link of the text into a SMIL file (one name in two folders, a name repeated, an anchor of no phrase).
-    void lookupsByName()
+    // The lookups built when the book is read agree with a walk of every phrase in reading order: by saved name, by
+    // a link of the text into a SMIL file (one name in two folders, a name repeated, an anchor of no phrase), and by an
+    // audio file's time (clips out of order, overlapping, repeated, of no length; names in another letter case).
+    void lookupsAgreeWithAWalk()
     {
-        const Book book = walkedBook();
+        Book book;
+        book.phrases = {{"a.smil", "p1", {}, {}, "x.mp3", 0, 2},        {"a.smil", "p1", {}, {}, "x.mp3", 2, 3},
+                        {"a.smil", "", {}, {}, "X.MP3", 5, 6},          {"sub/A.SMIL", "p1", {}, {}, "y.mp3", 0, 4},
+                        {"sub/A.SMIL", "p2", {}, {}, "x.mp3", 1, 2.5},  {"b.smil", "p9", {}, {}, "", 0, 0},
+                        {"b.smil", "p2", {}, {}, "x.mp3", 2.5, 2.5},    {"c.smil", "p5", {}, {}, "y.mp3", 3, 8},
+                        {"c.smil", "p6", {}, {}, "y.mp3", 3.5, 3.7}};
+        book.addAnchor("b.smil", "seq", 6); // an element no phrase is named after
+        book.addAnchor("a.smil", "p1", 1);  // one that leads past the first phrase of its name
+        book.finish();
         QCOMPARE(book.anchor("b.smil", "seq"), 6);
         QVERIFY(!book.hasText());
         auto walkNamed = [&](const QString &name) {
@@ -443,13 +406,6 @@ private slots:
         for (const char *file : {"a.smil", "A.Smil", "b.smil", "c.SMIL", "d.smil"})
             for (const char *id : {"p1", "p2", "p6", "", "nessuno"})
                 QVERIFY2(book.phraseOfLink(file, id) == walkLink(file, id), qPrintable(QString("%1#%2").arg(file, id)));
-    }
-
-    // The phrase an audio file's time falls in agrees with a walk of every phrase (clips out of order, overlapping,
-    // repeated, of no length; names in another letter case).
-    void lookupsByAudio()
-    {
-        const Book book = walkedBook();
         auto walkHolding = [&](const QString &audio, double at) {
             for (size_t i = 0; i < book.phrases.size(); ++i) {
                 const Phrase &p = book.phrases[i];
@@ -515,6 +471,30 @@ private slots:
         QCOMPARE(v.dialogs.shown.size(), 0);
     }
 
+    // A saved place or a bookmark whose phrase and time disagree (the audio timed anew since): the reading goes to
+    // the phrase, the time counting only inside it; a phrase the book no longer has is found by the time.
+    void aPlaceGoesToItsPhrase()
+    {
+        Views v;
+        v.makePlayer();
+        struct Row { const char *name, *phrase; double at; int read; double position; };
+        const Row cases[] = {{"time in the first, the second named", "s.smil#b", 0.25, 1, 1},
+                             {"time in the second, the first named", "s.smil#a", 1.5, 0, 0},
+                             {"time inside the phrase named", "s.smil#b", 1.25, 1, 1.25},
+                             {"a phrase no longer there", "s.smil#z", 1.5, 1, 1.5}};
+        for (const bool bookmark : {false, true}) {
+            const auto kind = test::naming(bookmark ? "bookmark" : "saved place");
+            for (const auto &c : cases) {
+                const auto named = test::naming(c.name);
+                bookmark ? v.reading.recall(c.phrase, c.at) : v.reading.start(c.phrase, c.at);
+                v.reading.follow(); // the timer's beat: the phrase follows what plays
+                QCOMPARE(v.media()->position, c.position);
+                QCOMPARE(v.reading.phrase(), c.read);
+            }
+        }
+        QCOMPARE(v.dialogs.shown.size(), 0);
+    }
+
     // With another kind of book open, every key of the DAISY reading does nothing: nothing thrown, said or asked.
     void keysWithoutADaisyBook()
     {
@@ -539,7 +519,7 @@ private slots:
         QCOMPARE(r.phraseName(), QString());
         QCOMPARE(r.bookTime(), 0.0);
         QCOMPARE(v.dialogs.shown.size(), 0);
-        QCOMPARE(v.lblOSD.caption(), QString());
+        QCOMPARE(v.lblOSD.caption(), "Libro aperto: /altro"); // and nothing said since
         QCOMPARE(v.browser.navigations, QStringList());
     }
 
@@ -591,17 +571,14 @@ private slots:
 
         QCOMPARE(book.totalTime(), 10.0);
         QCOMPARE(book.depth(), 3);
-        const struct {
-            double time;
-            int phrase;
-        } times[] = {{-1, 0}, {0, 0}, {0.999, 0}, {1, 1}, {9.5, 9}, {100, 9}};
+        struct Time { double time; int phrase; };
+        const Time times[] = {{-1, 0}, {0, 0}, {0.999, 0}, {1, 1}, {9.5, 9}, {100, 9}};
         for (const auto &t : times)
             QCOMPARE(book.phraseAt(t.time), t.phrase);
         // Phrase, level: the heading being read, next and previous ("Livello n": levels 1..n, 0 all).
-        const struct {
-            int phrase, level, of, next, previous;
-        } rows[] = {{0, 0, 0, 1, -1}, {1, 0, 0, 1, -1}, {5, 0, 2, 3, 1}, {4, 0, 2, 3, 1}, {5, 2, 2, 3, 0},
-                    {5, 1, 2, 4, -1}, {9, 1, 4, -1, 0}, {9, 2, 4, -1, 3}, {7, 3, 3, 4, 2}, {3, 9, 1, 2, 0}};
+        struct Row { int phrase, level, of, next, previous; };
+        const Row rows[] = {{0, 0, 0, 1, -1}, {1, 0, 0, 1, -1}, {5, 0, 2, 3, 1}, {4, 0, 2, 3, 1}, {5, 2, 2, 3, 0},
+                            {5, 1, 2, 4, -1}, {9, 1, 4, -1, 0}, {9, 2, 4, -1, 3}, {7, 3, 3, 4, 2}, {3, 9, 1, 2, 0}};
         for (const auto &r : rows) {
             const QByteArray where = QByteArray::number(r.phrase) + "/" + QByteArray::number(r.level);
             QVERIFY2(book.headingOf(r.phrase) == r.of, where);
@@ -622,7 +599,7 @@ private slots:
             QCOMPARE(book.runEnd(i), runs[i]);
     }
 
-    // A DAISY 3 book: package, navigation file with nested points and a page list, SMIL 2.
+    // A DAISY 3 book: package, navigation file with nested points and a page list, SMIL 2, its text.
     void daisy3()
     {
         test::FakeFiles files;
@@ -669,6 +646,16 @@ private slots:
                                            "<navPoint playOrder='1'><navLabel><text>Uno</text></navLabel><navPoint playOrder='2'>"
                                            "<navLabel><text>Due</text></navLabel></navPoint></navPoint></navMap></ncx>");
         QCOMPARE(texts(ordered.headings), QStringList({"1 Uno", "2 Due", "1 Tre"}));
+        // Its text as HTML: ids kept, headings at the depth of their level, a page number on a line of its own;
+        // scripts, handlers, styles, links' addresses and pictures' sources left out.
+        QCOMPARE(dtbookHtml("<dtbook xmlns='http://www.daisy.org/z3986/2005/dtbook/'><head><title>T</title></head><book><bodymatter>"
+                            "<level1 id='l1'><h1 id='h'>Uno</h1><level><hd id='d'>Due</hd><p id='p' onclick='alert(1)' style='x'>A "
+                            "<sent id='s'>b &amp; c</sent><pagenum id='n'>3</pagenum></p><script>alert(2)</script><img src='x.png' "
+                            "alt='Figura'/><a href='javascript:alert(3)'>vai</a><list type='ol'><li id='i'>x</li></list></level>"
+                            "</level1></bodymatter></book></dtbook>"),
+                 "<div><div id=\"l1\"><h1 id=\"h\">Uno</h1><div><h2 id=\"d\">Due</h2><p id=\"p\">A <span id=\"s\">b &amp; c"
+                 "</span><span id=\"n\" class='pagenum' style='display:block'>3</span></p><span>Figura</span><span>vai</span><ol>"
+                 "<li id=\"i\">x</li></ol></div></div></div>");
     }
 
     // The books made from speech: the clean and quirks DAISY 2.02 books and the DAISY 3 book read alike,
@@ -720,20 +707,6 @@ private slots:
         QCOMPARE(quirks->phrases[1].id, "tx1");
         QCOMPARE(quirks->phrases[6].audio, "B.Mp3");
         QCOMPARE(quirks->phrases[6].textFile, "Content.HTML");
-    }
-
-    // A DAISY 3 text as HTML: ids kept, headings at the depth of their level, a page number on a line of its own;
-    // scripts, handlers, styles, links' addresses and pictures' sources left out.
-    void dtbookAsHtml()
-    {
-        QCOMPARE(dtbookHtml("<dtbook xmlns='http://www.daisy.org/z3986/2005/dtbook/'><head><title>T</title></head><book><bodymatter>"
-                            "<level1 id='l1'><h1 id='h'>Uno</h1><level><hd id='d'>Due</hd><p id='p' onclick='alert(1)' style='x'>A "
-                            "<sent id='s'>b &amp; c</sent><pagenum id='n'>3</pagenum></p><script>alert(2)</script><img src='x.png' "
-                            "alt='Figura'/><a href='javascript:alert(3)'>vai</a><list type='ol'><li id='i'>x</li></list></level>"
-                            "</level1></bodymatter></book></dtbook>"),
-                 "<div><div id=\"l1\"><h1 id=\"h\">Uno</h1><div><h2 id=\"d\">Due</h2><p id=\"p\">A <span id=\"s\">b &amp; c"
-                 "</span><span id=\"n\" class='pagenum' style='display:block'>3</span></p><span>Figura</span><span>vai</span><ol>"
-                 "<li id=\"i\">x</li></ol></div></div></div>");
     }
 };
 

@@ -372,17 +372,14 @@ private slots:
         total.maxTotalBytes = 150;
         size.maxFileBytes = 8192;
         // A chain of keys `depth` deep, `width` keys below the root each with a binary value of `bytes`, and
-        // an empty "Player" that makes the tree the program's.
-        const struct {
-            int depth, width, bytes;
-            HivexReader::Limits limits;
-            QString refusal; // empty: read
-        } cases[] = {{100, 0, 0, usual, "più di 64 livelli"}, {64, 0, 0, usual, QString()},
-                     {0, 11, 0, keys, "più di 12 chiavi"}, {0, 10, 0, keys, QString()},
-                     {0, 4, 1, values, "più di 3 valori"}, {0, 3, 1, values, QString()},
-                     {0, 1, 101, value, "101 byte, oltre il limite di 100"}, {0, 1, 100, value, QString()},
-                     {0, 3, 60, total, "in tutto 150 byte"}, {0, 3, 50, total, QString()},
-                     {0, 1, 9000, size, "oltre il limite di 8192 byte"}, {0, 0, 0, size, QString()}};
+        // an empty "Player" that makes the tree the program's. An empty refusal: read.
+        struct Row { int depth, width, bytes; HivexReader::Limits limits; QString refusal; };
+        const Row cases[] = {{100, 0, 0, usual, "più di 64 livelli"}, {64, 0, 0, usual, QString()},
+                             {0, 11, 0, keys, "più di 12 chiavi"}, {0, 10, 0, keys, QString()},
+                             {0, 4, 1, values, "più di 3 valori"}, {0, 3, 1, values, QString()},
+                             {0, 1, 101, value, "101 byte, oltre il limite di 100"}, {0, 1, 100, value, QString()},
+                             {0, 3, 60, total, "in tutto 150 byte"}, {0, 3, 50, total, QString()},
+                             {0, 1, 9000, size, "oltre il limite di 8192 byte"}, {0, 0, 0, size, QString()}};
         QTemporaryDir dir;
         for (const auto &c : cases) {
             HiveKey root{"QYR MediaPlayer", {}, {}};

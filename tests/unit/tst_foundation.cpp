@@ -17,11 +17,8 @@ private slots:
     void numbersInTheUsersLocale()
     {
         constexpr int Refused = -99999; // not numeric, or beyond 16 bits
-        const struct {
-            const char *locale, *text;
-            bool numeric;
-            int int16;
-        } cases[] = {
+        struct Row { const char *locale, *text; bool numeric; int int16; };
+        const Row cases[] = {
             {"it_IT", "1,5", true, 2},          {"it_IT", "2,5", true, 2},  {"it_IT", "-3,5", true, -4},
             {"it_IT", "1.500", false, Refused}, {"C", "0.5", true, 0},      {"C", "  12 ", true, 12},
             {"C", "", false, Refused},          {"C", "32767", true, 32767}, {"C", "32768", true, Refused},

@@ -122,8 +122,9 @@ private slots:
     }
 
     // A key event of this system is read with its native codes: the same Ctrl+Shift+3 is key 51 under X11 (by
-    // its key code) and on Windows (by its virtual key).
-    void eventsAreReadWithTheirNativeCodes()
+    // its key code) and on Windows (by its virtual key). The automation channel builds a key from a code and a mask:
+    // read back, it is that code and that mask, on either system; a code with no key of its own is refused.
+    void eventsAndAutomationKeys()
     {
         const QKeyEvent shift3(QEvent::KeyPress, Qt::Key_NumberSign, Ctrl | Shift, 12, '3', 0, "#");
         QCOMPARE(fromQt(shift3), '3');
@@ -131,12 +132,7 @@ private slots:
         const QKeyEvent shiftKey(QEvent::KeyPress, Qt::Key_Shift, Ctrl, 50, 16, 0);
         QCOMPARE(fromQt(shiftKey), 16);
         QCOMPARE(maskFromQt(shiftKey), 3);
-    }
 
-    // The automation channel builds a key from a code and a mask: read back, it is that code and that mask, on
-    // either system; a code with no key of its own is refused.
-    void automationKeysReadBack()
-    {
         QList<int> codes{8, 9, 13, 27, 32, 33, 34, 35, 36, 37, 38, 39, 40, 45, 46, 187, 189};
         for (int c = '0'; c <= '9'; ++c)
             codes << c;

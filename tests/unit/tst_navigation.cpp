@@ -72,7 +72,7 @@ private slots:
         }
     }
 
-    void dictionaryVideoAndFailures()
+    void linkVideosAndFailures()
     {
         // The dictionary form names its file in a page element; without the element it is reported, and the browser
         // goes on (a jump in the page), as after a key command whose key is not a number. (The reload form is followed end
@@ -96,12 +96,9 @@ private slots:
             QCOMPARE(rd.mediaFile(), file);
         }
         QVERIFY(!rd.f->oPlayer->FullScreen()); // never full screen
-    }
 
-    // A reader who has gone to another page while a link's video played is not taken back by its end.
-    void linkVideoEndsOnAnotherPage()
-    {
-        Reader rd(kCap1);
+        // A reader who has gone to another page while a link's video played is not taken back by its end.
+        rd.clear();
         rd.files.add("/libri/app/Libro/cap1_1.mp3");
         rd.meta("QYRPLAYER_AUDIO", "cap1_1");
         QVERIFY(rd.f->audio.Playaudio(kCap1, AudioChoice::OfPage));

@@ -55,50 +55,27 @@ class TstPageAudio : public QObject {
 private slots:
     void init() { QLocale::setDefault(QLocale::c()); }
 
-    // A name without extension gets the first that exists of a fixed list; a video plays at normal speed.
-    void extensionSearch()
+    // A name without extension gets the first that exists of a fixed list (a video plays at normal speed). Any audio
+    // of a page is looked for beside it, in the book folder, in its Libro folder; a file in two places comes from the
+    // first of them (its extension completed at each place in turn); one found nowhere is said.
+    void whereTheAudioIsFound()
     {
         const QString base = "/libri/altro/cap1";
         const QStringList all{base + ".wma", base + ".wmv", base + ".mp3", base + ".wav", base + ".m1v", base + ".avi"};
-        const struct {
-            QString named;
-            QStringList onDisk, askedFirst;
-            QString played;
-            bool video;
-        } cases[] = {{"cap1", {base + ".avi"}, all, base + ".avi", true}, // the last, after every other in order
-                     {"cap1", {base + ".mp3", base + ".wma"}, all.mid(0, 1), base + ".wma", false},
-                     {"cap1.avi", {base + ".avi"}, {base + ".avi"}, base + ".avi", false}, // named so: no video
-                     {"cap1", {base}, all, base, false}}; // a file really named without extension
-        for (const auto &c : cases) {
-            Book b;
-            b.meta("QYRPLAYER_AUDIO", c.named);
-            for (const QString &p : c.onDisk)
-                b.files.add(p);
-            QVERIFY(b.audio.Playaudio(kPage, AudioChoice::OfPage));
-            QCOMPARE(b.files.asked.mid(0, c.askedFirst.size()), c.askedFirst);
-            QCOMPARE(b.played(), c.played);
-            QVERIFY(b.dialogs.shown.isEmpty());
-            QVERIFY(b.autoStartAtLoad);
-            QCOMPARE(b.rateAtLoad, c.video ? 1.0f : 1.5f);
-            QCOMPARE(b.media()->rate_, 1.5f);
-            QCOMPARE(b.media()->state, playstate::Playing);
-        }
-    }
-
-    // Any audio of a page is looked for beside it, in the book folder, in its Libro folder; a file in two places comes
-    // from the first of them (its extension completed at each place in turn); one found nowhere is said.
-    void searchPlaces()
-    {
-        const struct {
-            bool later; // QYRPLAYER_AUDIO_1 rather than the first
-            QString named;
-            QStringList onDisk; // the first is the one played
-        } cases[] = {{false, "audio\\cap1.mp3", {"/libri/altro/audio/cap1.mp3"}}, // named the Windows way
-                     {false, "audio/cap1.mp3", {"/libri/demo/Libro/audio/cap1.mp3"}},
-                     {true, "cap1_2.mp3", {"/libri/altro/cap1_2.mp3", "/libri/demo/cap1_2.mp3", "/libri/demo/Libro/cap1_2.mp3"}},
-                     {true, "cap1_2", {"/libri/demo/Libro/cap1_2.mp3"}},
-                     {false, "cap1", {"/libri/demo/cap1.wav", "/libri/demo/Libro/cap1.mp3"}},
-                     {false, "cap1.mp3", {"/altrove/cap1.mp3"}}};
+        // later: QYRPLAYER_AUDIO_1 rather than the first; the first file on disk is the one played (none from /altrove);
+        // askedFirst: the names looked for first, in order.
+        struct Row { bool later; QString named; QStringList onDisk, askedFirst; bool video; };
+        const Row cases[] = {
+            {false, "cap1", {base + ".avi"}, all, true}, // the last, after every other in order
+            {false, "cap1", {base + ".wma", base + ".mp3"}, all.mid(0, 1), false},
+            {false, "cap1.avi", {base + ".avi"}, {base + ".avi"}, false}, // named so: no video
+            {false, "cap1", {base}, all, false},                           // a file really named without extension
+            {false, "audio\\cap1.mp3", {"/libri/altro/audio/cap1.mp3"}, {}, false}, // named the Windows way
+            {false, "audio/cap1.mp3", {"/libri/demo/Libro/audio/cap1.mp3"}, {}, false},
+            {true, "cap1_2.mp3", {"/libri/altro/cap1_2.mp3", "/libri/demo/cap1_2.mp3", "/libri/demo/Libro/cap1_2.mp3"}, {}, false},
+            {true, "cap1_2", {"/libri/demo/Libro/cap1_2.mp3"}, {}, false},
+            {false, "cap1", {"/libri/demo/cap1.wav", "/libri/demo/Libro/cap1.mp3"}, {}, false},
+            {false, "cap1.mp3", {"/altrove/cap1.mp3"}, {}, false}};
         for (const auto &c : cases) {
             const QString played = c.onDisk[0].startsWith("/altrove") ? QString() : c.onDisk[0];
             Book b;
@@ -107,9 +84,16 @@ private slots:
                 b.files.add(p);
             const bool found = c.later ? b.audio.Playaudio(QString(), AudioChoice::Next) : b.audio.Playaudio(kPage, AudioChoice::OfPage);
             QVERIFY2(found == !played.isEmpty(), qPrintable(c.onDisk[0]));
+            QCOMPARE(b.files.asked.mid(0, c.askedFirst.size()), c.askedFirst);
             QCOMPARE(b.played(), played);
             QVERIFY(b.dialogs.shown.isEmpty());
             QCOMPARE(b.lblOSD.caption(), played.isEmpty() ? "Audio non trovato: " + c.named : QString());
+            if (found) {
+                QVERIFY(b.autoStartAtLoad);
+                QCOMPARE(b.rateAtLoad, c.video ? 1.0f : 1.5f);
+                QCOMPARE(b.media()->rate_, 1.5f);
+                QCOMPARE(b.media()->state, playstate::Playing);
+            }
         }
     }
 
@@ -117,13 +101,10 @@ private slots:
     void startPositions()
     {
         QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
-        const struct {
-            QString address, element;
-            double position;
-            QStringList errors;
-        } cases[] = {{kPage + "#QYRPLAYER_AUDIO_POS=30", "95", 30.0, {}},
-                     {kPage, "12,5", 12.5, {}},
-                     {kPage, "adesso", 0.0, {"Playaudio - Controllo esistenza file2"}}};
+        struct Row { QString address, element; double position; QStringList errors; };
+        const Row cases[] = {{kPage + "#QYRPLAYER_AUDIO_POS=30", "95", 30.0, {}},
+                             {kPage, "12,5", 12.5, {}},
+                             {kPage, "adesso", 0.0, {"Playaudio - Controllo esistenza file2"}}};
         for (const auto &c : cases) {
             Book b;
             b.metas({{"QYRPLAYER_AUDIO", "cap1"}, {"QYRPLAYER_AUDIO_POS", c.element}});
@@ -171,11 +152,8 @@ private slots:
     // Back from the first audio there is nothing; audio 1 goes back to the first, at its own position element.
     void previousAudio()
     {
-        const struct {
-            int from, index;
-            QString played;
-            double position;
-        } cases[] = {{0, 0, "", 0.0}, {1, 0, "/libri/altro/cap1.mp3", 3.0}, {3, 2, "/libri/altro/cap1c.mp3", 9.0}};
+        struct Row { int from, index; QString played; double position; };
+        const Row cases[] = {{0, 0, "", 0.0}, {1, 0, "/libri/altro/cap1.mp3", 3.0}, {3, 2, "/libri/altro/cap1c.mp3", 9.0}};
         for (const auto &c : cases) {
             Book b;
             b.metas({{"QYRPLAYER_AUDIO", "/libri/altro/cap1.mp3"}, {"QYRPLAYER_AUDIO_POS", "3"}, {"QYRPLAYER_AUDIO_POS_0", "4"},
@@ -221,13 +199,9 @@ private slots:
     // The saved position beats the page's, once; a page reports one that is no number, a reload says nothing.
     void resumePositionOnce()
     {
-        const struct {
-            bool reload;
-            QString saved;
-            double position;
-            QStringList errors;
-        } cases[] = {{false, "42.5", 42.5, {}}, {true, "42.5", 42.5, {}},
-                     {false, "x", 95.0, {"Playaudio - do events"}}, {true, "x", 0.0, {}}};
+        struct Row { bool reload; QString saved; double position; QStringList errors; };
+        const Row cases[] = {{false, "42.5", 42.5, {}}, {true, "42.5", 42.5, {}},
+                             {false, "x", 95.0, {"Playaudio - do events"}}, {true, "x", 0.0, {}}};
         for (const auto &c : cases) {
             Book b;
             b.metas({{"QYRPLAYER_AUDIO", "cap1.mp3"}, {"QYRPLAYER_AUDIO_POS", "95"}});

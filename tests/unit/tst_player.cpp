@@ -1,5 +1,5 @@
 // The player facade over the version 9 host and a scripted media control.
-#include "doubles/doubles.h"
+#include "doubles/rig.h"
 #include "player/ekoplayer.h"
 #include "player/frmother.h"
 #include "player/frmwmp9.h"
@@ -13,33 +13,15 @@ using namespace qyr;
 using namespace qyr::test;
 
 namespace {
-struct PlayerRig {
-    ScriptedDialogs dialogs;
+// The facade over version 9's host, and one with a player of other versions behind version 0, on the bench's controls.
+struct PlayerRig : Bench {
     ErrorReporter er{dialogs};
-    ManualClock clock;
-    FakeMedia *media = nullptr;
-    FakeVideoWindow *window = nullptr;
-    bool hostFails = false;
-    int hostsAlive = 0; // media controls not yet destroyed
-    MediaHostParts parts()
-    {
-        if (hostFails)
-            throw QyrError(err::MediaHost, "lettore non disponibile");
-        auto m = std::make_unique<FakeMedia>();
-        media = m.get();
-        ++hostsAlive;
-        m->onGone = [this](FakeMedia *) { --hostsAlive; };
-        auto w = std::make_unique<FakeVideoWindow>();
-        window = w.get();
-        return MediaHostParts{std::move(m), std::move(w)};
-    }
     oEkoPlayer::HostFactory host9 = [this]() -> std::unique_ptr<IPlayer> {
-        return std::make_unique<frmWMP9>(er, clock, clock, parts());
+        return std::make_unique<frmWMP9>(er, clock, clock, newMedia());
     };
     oEkoPlayer player{er, host9};
-    // The same, with a player of other versions behind version 0.
     oEkoPlayer withOther{er, host9,
-                         [this]() -> std::unique_ptr<IPlayer> { return std::make_unique<frmOther>(er, clock, clock, parts()); }};
+                         [this]() -> std::unique_ptr<IPlayer> { return std::make_unique<frmOther>(er, clock, clock, newMedia()); }};
 };
 } // namespace
 
@@ -58,6 +40,27 @@ private slots:
                      qPrintable(QString("%1 from %2 to %3: %4").arg(c.v).arg(c.from).arg(c.to).arg(volume::convert(c.v, c.from, c.to))));
         for (int v = 30; v <= 100; v += 10)
             QCOMPARE(volume::convert(volume::convert(v, 1, 0), 0, 1), v);
+    }
+
+    // When the reader changes player, the volume goes over to the new player's scale as loud as it was, shown, stored
+    // and heard; and back again.
+    void theVolumeFollowsTheSwitch()
+    {
+        const struct { const char *nine, *other, *back; } cases[] = {{"0", "-4000", "22"}, {"40", "-2388", "40"}, {"100", "0", "100"}};
+        for (const auto &c : cases) {
+            const auto named = naming(c.nine);
+            Rig r("/libri/demo", nullptr, nullptr, true);
+            r.start();
+            r.f->TextVolume.setText(c.nine);
+            for (const auto &[version, volume] : {std::pair{0, c.other}, {1, c.back}}) {
+                r.f->optPlayer.select(version);
+                QCOMPARE(int(r.f->oPlayer->Versione()), version);
+                QCOMPARE(r.f->TextVolume.text(), volume);
+                QCOMPARE(r.reg.get("Player", "Volume"), volume);
+                QCOMPARE(r.f->oPlayer->Volume().toString(), volume);
+            }
+            QCOMPARE(r.dialogs.shown.size(), 0);
+        }
     }
 
     void withoutAPlayerEveryMemberReportsOnce()
@@ -89,7 +92,7 @@ private slots:
         QCOMPARE(r.dialogs.errorNames().last(), "oPl - Stop_Player");
         // A host that cannot be made is reported under the version's name text.
         PlayerRig failing;
-        failing.hostFails = true;
+        failing.mediaAlwaysFails = true;
         failing.player.setVersione(1);
         QCOMPARE(failing.dialogs.errorNames(), QStringList({"oPl - EkoPlayer: Versione:"}));
         QVERIFY(failing.dialogs.shown.first().text.startsWith("lettore non disponibile"));
@@ -103,17 +106,14 @@ private slots:
         p.setVersione(1);
         p.setVersione(0);
         QVERIFY(p.hasCurrentPlayer() && p.Versione9Presente());
-        QCOMPARE(r.hostsAlive, 1); // the version 9 host is gone
+        QCOMPARE(r.medias.size(), size_t(1)); // the version 9 host is gone
         // Kept within -10000..0; -10000 is silence, not the gain the formula gives there.
-        const struct {
-            QVariant given;
-            int kept;
-            double gain;
-        } volumes[] = {{-2000.0, -2000, 0.1}, {"100", 0, 1.0}, {-10000, -10000, 0.0}, {"-15000", -10000, 0.0}};
+        struct Row { QVariant given; int kept; double gain; };
+        const Row volumes[] = {{-2000.0, -2000, 0.1}, {"100", 0, 1.0}, {-10000, -10000, 0.0}, {"-15000", -10000, 0.0}};
         for (const auto &v : volumes) {
             p.setVolume(v.given);
             QCOMPARE(p.Volume().toInt(), v.kept);
-            QVERIFY2(std::abs(r.media->gain - v.gain) < 1e-6, qPrintable(v.given.toString()));
+            QVERIFY2(std::abs(r.media()->gain - v.gain) < 1e-6, qPrintable(v.given.toString()));
         }
         p.setVolume("molto");
         QCOMPARE(r.dialogs.errorNames(), QStringList({"oOther - Let Volume"}));
@@ -124,7 +124,7 @@ private slots:
         p.setAutoStart(true);
         p.setFileName("/libro/cap1.mp3");
         QVERIFY(p.IsPlaying());
-        r.media->end();
+        r.media()->end();
         QVERIFY(ends.isEmpty());
         r.clock.advance(1);
         QCOMPARE(ends, QList<qint32>({8}));
@@ -140,14 +140,14 @@ private slots:
             r.player.setFileName(name);
         QCOMPARE(changes, QStringList({"/libro/cap1.mp3", "/libro/CAP1.mp3"}));
         // The name is handed to the control every time, even when unchanged.
-        QCOMPARE(r.media->log.filter("url:").size(), 3);
-        r.media->position = 12.5;
+        QCOMPARE(r.media()->log.filter("url:").size(), 3);
+        r.media()->position = 12.5;
         QCOMPARE(r.player.CurrentPosition(), 12.5);
         QCOMPARE(r.player.Duration().toDouble(), 60.0);
         r.player.setFileName("   ");
         QCOMPARE(r.player.Duration(), QVariant::fromValue<qint16>(0));
-        r.media->url_.clear();
-        r.media->position = 9;
+        r.media()->url_.clear();
+        r.media()->position = 9;
         QCOMPARE(r.player.CurrentPosition(), 0.0);
         QVERIFY(r.dialogs.shown.isEmpty());
         // The volume is passed on; each failure is reported once, by the host, and the facade carries on.
@@ -170,44 +170,44 @@ private slots:
         // The media end comes once, deferred; a stop cancels one still pending.
         QList<qint32> ends;
         r.player.PlayStateChange.connect([&](qint32 m) { ends << m; });
-        r.media->end();
+        r.media()->end();
         r.clock.advance(100);
         QCOMPARE(ends, QList<qint32>({8}));
-        r.media->set(playstate::Playing);
-        r.media->end();
+        r.media()->set(playstate::Playing);
+        r.media()->end();
         r.player.Stop_Player();
         r.clock.advance(10);
         QCOMPARE(ends.size(), 1);
 
         // A small video in the corner: 64x48 pixels at 15 twips a pixel.
-        r.media->imageWidth = 64;
-        r.media->imageHeight = 48;
+        r.media()->imageWidth = 64;
+        r.media()->imageHeight = 48;
         r.player.setFullScreen(false);
-        QCOMPARE(r.media->uiMode, "mini");
+        QCOMPARE(r.media()->uiMode, "mini");
         r.player.setFileName("/libro/film.wmv");
         QVERIFY(r.window->shown);
         QVERIFY(!r.window->maximized);
         QCOMPARE(r.window->width, 960.0f);
         QCOMPARE(r.window->height, 720.0f);
         // A video that merely ends keeps its window until the stop follows, and so does a key other than Escape.
-        r.media->end();
+        r.media()->end();
         r.window->KeyDown(65);
         QVERIFY(r.window->shown);
 
         r.player.setFullScreen(true);
         r.player.setFileName("/libro/FILM.M1V");
         QVERIFY(r.window->shown && r.window->maximized);
-        QCOMPARE(r.media->uiMode, "none");
+        QCOMPARE(r.media()->uiMode, "none");
         r.player.Stop_Player();
         QVERIFY(!r.window->shown && !r.window->maximized);
 
         // Reading off stops the audio and keeps any other from playing; a video still plays.
         r.player.setFileName("/libro/cap1.mp3");
         QVERIFY(r.player.IsPlaying());
-        const int stops = r.media->log.count("stop");
+        const int stops = r.media()->log.count("stop");
         r.player.setAudioOff(true);
         QVERIFY(!r.player.IsPlaying());
-        QCOMPARE(r.media->log.count("stop"), stops + 1); // the second stop finds nothing playing
+        QCOMPARE(r.media()->log.count("stop"), stops + 1); // the second stop finds nothing playing
         r.player.setFileName("/libro/cap2.wma");
         QVERIFY(!r.player.IsPlaying());
         r.player.Play_Player();

@@ -122,7 +122,7 @@ private slots:
         QCOMPARE(b.store->values(page).size(), 2);
     }
 
-    void sectionsNestAtEachBackslash()
+    void sectionsNestAndAFailedTransactionChangesNothing()
     {
         const auto store = fresh(dir_);
         IRegistry &r = *store;
@@ -142,12 +142,8 @@ private slots:
         QCOMPARE(r.values(app + "\\C:\\LIBRO\\CAP1.HTM").size(), 1);
         r.deleteValue(app + "\\Player", "VOLUME");
         QVERIFY(!r.value(app + "\\Player", "Volume"));
-    }
 
-    void aFailedTransactionChangesNothing()
-    {
-        const auto store = fresh(dir_);
-        IRegistry &r = *store;
+        // A failed transaction changes nothing.
         r.setValue(kPlayer, RegValue::fromText("a", "1"));
         QVERIFY_THROWS_EXCEPTION(QyrError, r.transaction([&] {
             r.setValue(kPlayer, RegValue::fromText("a", "2"));

@@ -8,16 +8,15 @@
 using namespace qyr;
 using namespace qyr::test;
 
-struct Case {
-    QString folder, location, given, expected;
-};
+struct Case { QString folder, location, given, expected; };
 
 class TstUrlHelpers : public QObject {
     Q_OBJECT
 private slots:
-    void pageKeys()
+    // A page's key in the settings (no link given), and the file a link names.
+    void pageKeysAndLinksToFiles()
     {
-        const QString book = "/home/anna/libro";
+        const QString book = "/home/anna/libro", page = "file:///home/anna/libro/Libro/cap1.htm", folder = book + "/Libro/";
         const Case cases[] = {
             {book, "file:///home/anna/libro/Libro/Cap1.html#LumoIndex_2", {}, "LIBRO\\CAP1.HTM"},
             {book, "file:///home/anna/LIBRO/Libro/cap1.htm", {}, "LIBRO\\CAP1.HTM"},
@@ -29,35 +28,22 @@ private slots:
             {book, "file:///media/usb/Altro/p.htm", {}, "MEDIA\\USB\\ALTRO\\P.HTM"},
             {"/", "file:///Libro/cap1.htm", {}, "LIBRO\\CAP1.HTM"},
             {"/libri/demo", "/libri/demo/Index.htm", {}, "INDEX.HTM"}, // the contents as navigated, a plain path
+            // A name after the page's address, percent-encoded, its "@" command marks dropped.
+            {book, page, page + "#il%20mio@film%20%C3%A8.wmv", folder + "il miofilm è.wmv"},
+            {book, page + "#LumoIndex_3", page + "#video.wmv", folder + "video.wmv"},
+            // What a personal video's link leaves after a jump inside the page: the page's address and the name.
+            {book, page + "#LumoIndex_3", page + "clip.avi", folder + "clip.avi"},
+            {book, page, page + "#sezione?film.wmv", folder + "film.wmv"},
+            // A direct link (href="clip.avi") arrives resolved by the browser; the folders keep their "@".
+            {book, "file:///libri/Libro%20%231/cap1.htm", "file:///libri/Libro%20%231@/Video/clip%C3%A8@.avi",
+             "/libri/Libro #1@/Video/clipè.avi"},
+            {book, page, "/home/anna/libro/Video/film.wmv", "/home/anna/libro/Video/film.wmv"},
         };
         for (const Case &c : cases) {
             Rig r(c.folder);
             r.browser.location = c.location;
-            const QString key = r.f->urls.Section();
-            QVERIFY2(key == c.expected && r.dialogs.shown.isEmpty(), qPrintable(c.location + " gave " + key));
-        }
-    }
-
-    void linksToFiles()
-    {
-        const QString page = "file:///home/anna/libro/Libro/cap1.htm", folder = "/home/anna/libro/Libro/";
-        const Case cases[] = {
-            // A name after the page's address, percent-encoded, its "@" command marks dropped.
-            {{}, page, page + "#il%20mio@film%20%C3%A8.wmv", folder + "il miofilm è.wmv"},
-            {{}, page + "#LumoIndex_3", page + "#video.wmv", folder + "video.wmv"},
-            // What a personal video's link leaves after a jump inside the page: the page's address and the name.
-            {{}, page + "#LumoIndex_3", page + "clip.avi", folder + "clip.avi"},
-            {{}, page, page + "#sezione?film.wmv", folder + "film.wmv"},
-            // A direct link (href="clip.avi") arrives resolved by the browser; the folders keep their "@".
-            {{}, "file:///libri/Libro%20%231/cap1.htm", "file:///libri/Libro%20%231@/Video/clip%C3%A8@.avi",
-             "/libri/Libro #1@/Video/clipè.avi"},
-            {{}, page, "/home/anna/libro/Video/film.wmv", "/home/anna/libro/Video/film.wmv"},
-        };
-        for (const Case &c : cases) {
-            Rig r("/home/anna/libro");
-            r.browser.location = c.location;
-            const QString file = r.f->urls.PulisciUrl(c.given);
-            QVERIFY2(file == c.expected && r.dialogs.shown.isEmpty(), qPrintable(c.given + " gave " + file));
+            const QString got = c.given.isEmpty() ? r.f->urls.Section() : r.f->urls.PulisciUrl(c.given);
+            QVERIFY2(got == c.expected && r.dialogs.shown.isEmpty(), qPrintable(c.location + " " + c.given + " gave " + got));
         }
     }
 
