@@ -2,6 +2,7 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QJsonDocument>
 #include <QKeyEvent>
 #include <QPointer>
 #include <QTextBlock>
@@ -128,7 +129,9 @@ const char *kPageTextScript = R"JS(
   if (document.body) walk(document.body);
   window.__qyrTextPlaces = places;
   window.__qyrTextLinks = links;
-  return { blocks: blocks, anchors: anchors };
+  // One string: a page of many lines handed over as objects took the engine
+  // seconds to convert.
+  return JSON.stringify({ blocks: blocks, anchors: anchors });
 })()
 )JS";
 
@@ -272,7 +275,9 @@ const char *pageTextScript() { return kPageTextScript; }
 
 PageTextContent pageTextFromVariant(const QVariant &v)
 {
-    const QVariantMap m = v.toMap();
+    // The walker hands its answer over as JSON text.
+    const QVariantMap m =
+        v.typeId() == QMetaType::QString ? QJsonDocument::fromJson(v.toString().toUtf8()).toVariant().toMap() : v.toMap();
     PageTextContent out;
     const QVariantList blocks = m.value(QStringLiteral("blocks")).toList();
     // Lines with no words are dropped; an anchor on one points at the next

@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QMimeDatabase>
 #include <QRegularExpression>
 #include <QStringDecoder>
@@ -177,7 +178,9 @@ const char *kSnapshotScript = R"JS(
                value: (e.value !== undefined && e.value !== null) ? String(e.value) : '' });
   }
   window.__qyrLoaded = true;
-  return { elements: out, sheets: document.styleSheets.length };
+  // One string: a page of many named elements handed over as objects took
+  // the engine seconds to convert.
+  return JSON.stringify({ elements: out, sheets: document.styleSheets.length });
 })()
 )JS";
 
@@ -292,7 +295,9 @@ public:
     {
         static auto *handler = [] {
             auto *h = new PackedBookHandler(QWebEngineProfile::defaultProfile());
-            QWebEngineProfile::defaultProfile()->installUrlSchemeHandler(kPackedScheme, h);
+            // Only where the scheme was made known before the application started.
+            if (QWebEngineUrlScheme::schemeByName(kPackedScheme).name() == kPackedScheme)
+                QWebEngineProfile::defaultProfile()->installUrlSchemeHandler(kPackedScheme, h);
             return h;
         }();
         return *handler;
@@ -897,10 +902,11 @@ void WebBrowser::takeSnapshot()
         // A newer load has begun meanwhile: its own snapshot will follow.
         if (!*alive || view_->url() != url)
             return;
-        const QVariantMap r = result.toMap();
+        const QJsonObject r = QJsonDocument::fromJson(result.toString().toUtf8()).object();
         snapshot_.clear();
-        for (const QVariant &v : r.value(QStringLiteral("elements")).toList()) {
-            const QVariantMap m = v.toMap();
+        const QJsonArray elements = r.value(QStringLiteral("elements")).toArray();
+        for (const QJsonValue &v : elements) {
+            const QJsonObject m = v.toObject();
             PageElement e{QString(), m.value(QStringLiteral("content")).toString(),
                           m.value(QStringLiteral("href")).toString(), m.value(QStringLiteral("value")).toString(), true,
                           m.value(QStringLiteral("hasContent")).toBool()};
