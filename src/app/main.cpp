@@ -216,6 +216,7 @@ void addPlayers(Ports &ports, IFiles &files, Automation *automation, const QStri
         auto w = videoWindow(video);
         auto control = std::make_unique<QtMediaControl>(video, audioOut);
         control->admitPath = admit;
+        control->setPackedFiles(packed);
         return MediaHostParts{std::make_unique<ObservedMedia>(std::move(control), report), std::move(w)};
     };
 }

@@ -115,6 +115,26 @@ void QtMediaControl::setState(int s)
     PlayStateChange(s);
 }
 
+namespace {
+
+// A packed book's file as the device Qt Multimedia reads.
+class PackedDevice : public QIODevice {
+public:
+    PackedDevice(std::unique_ptr<IReadStream> stream, QObject *parent) : QIODevice(parent), stream_(std::move(stream)) {}
+    bool isSequential() const override { return false; }
+    qint64 size() const override { return stream_->size(); }
+    bool seek(qint64 pos) override { return stream_->seek(pos) && QIODevice::seek(pos); }
+
+protected:
+    qint64 readData(char *data, qint64 max) override { return stream_->read(data, max); }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    std::unique_ptr<IReadStream> stream_;
+};
+
+} // namespace
+
 void QtMediaControl::load()
 {
     failed_ = false;
@@ -140,7 +160,19 @@ void QtMediaControl::load()
         }
         file = *admitted;
     }
-    player_->setSource(QUrl::fromLocalFile(file));
+    QIODevice *old = std::exchange(packedDevice_, nullptr);
+    std::unique_ptr<IReadStream> stream = packed_ && packed_->isPacked(file) ? packed_->openStream(file) : nullptr;
+    if (stream) {
+        packedDevice_ = new PackedDevice(std::move(stream), this);
+        packedDevice_->open(QIODevice::ReadOnly);
+        // The name tells the player what kind of file it is.
+        player_->setSourceDevice(packedDevice_, QUrl::fromLocalFile(file));
+    } else {
+        player_->setSource(QUrl::fromLocalFile(file));
+    }
+    // Once the player has let it go.
+    if (old)
+        old->deleteLater();
 }
 
 // Brings what was asked for into effect once the player is able to: the

@@ -5,10 +5,12 @@
 // stopped, "stop" leaves the file loaded at 0, a position asked for before the
 // file plays is kept and applied when it does, and playing is reported when
 // sound really flows, not when it is asked for.
+#include "../files.h"
 #include "../media.h"
 #include "../result.h"
 
 #include <QImage>
+#include <QIODevice>
 #include <QObject>
 #include <QString>
 #include <QWidget>
@@ -75,8 +77,13 @@ public:
     // (a file the open book may not reach): the refusal is reported as an
     // Error and nothing is opened. Unset: the name as given.
     std::function<Result<QString>(const QString &)> admitPath;
+    // Where the files of a book packed in a zip are read from: such a file
+    // is handed to the player as a device of the program's own.
+    void setPackedFiles(IFiles *files) { packed_ = files; }
 
 private:
+    IFiles *packed_ = nullptr;
+    QIODevice *packedDevice_ = nullptr; // the packed file playing: a child made after the player, so deleted after it
     void load();
     void sync();
     void onStatus(int status);
