@@ -389,7 +389,7 @@ int MpvMediaControl::openPacked(void *self, char *uri, mpv_stream_cb_info *info)
         return static_cast<IReadStream *>(cookie)->read(buf, qint64(n));
     };
     info->seek_fn = [](void *cookie, int64_t offset) -> int64_t {
-        return static_cast<IReadStream *>(cookie)->seek(offset) ? offset : MPV_ERROR_GENERIC;
+        return static_cast<IReadStream *>(cookie)->seek(offset) ? offset : int64_t(MPV_ERROR_GENERIC);
     };
     info->size_fn = [](void *cookie) -> int64_t { return static_cast<IReadStream *>(cookie)->size(); };
     info->close_fn = [](void *cookie) { delete static_cast<IReadStream *>(cookie); };
