@@ -42,14 +42,21 @@ sr_key Return
 sr_expect "Capitolo 1 - Come"             # the link reached: the chapter from its second part
 sr_event '"playing"'
 
+# Ctrl+I, then Down to the first chapter's line and Enter there: the chapter
+# heard and its audio playing.
+contents_down_to_chapter() {
+  sr_key ctrl+i
+  sr_expect "Sommario - Il faro di Punta Lunga"
+  sr_key_until Down "Capitolo primo"
+  local played
+  played=$(sr_events '"playing"')
+  sr_key Return
+  sr_expect "Capitolo 1 - Come"
+  sr_event_after '"playing"' "$played"
+}
+
 step "il sommario letto con la freccia giù fino a un capitolo, e Invio sulla riga"
-sr_key ctrl+i
-sr_expect "Sommario - Il faro di Punta Lunga"
-sr_key_until Down "Capitolo primo"
-played=$(sr_events '"playing"')
-sr_key Return
-sr_expect "Capitolo 1 - Come"
-sr_event_after '"playing"' "$played"
+contents_down_to_chapter
 
 step "lo stesso dopo una lettura continua della guida fermata con Ctrl+I"
 sr_key F1
@@ -58,12 +65,6 @@ sr_key ctrl+Home
 sr_mark
 sr_key KP_Add
 sr_expect "QYR Player si usa tutto dalla tastiera" 20
-sr_key ctrl+i
-sr_expect "Sommario - Il faro di Punta Lunga"
-sr_key_until Down "Capitolo primo"
-played=$(sr_events '"playing"')
-sr_key Return
-sr_expect "Capitolo 1 - Come"
-sr_event_after '"playing"' "$played"
+contents_down_to_chapter
 
 sr_verdict
