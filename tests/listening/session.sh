@@ -38,6 +38,10 @@ sr_xvfb() {
   local n=
   for _ in $(seq 50); do n=$(head -1 "$SR_DIR/display" 2>/dev/null); [ -n "$n" ] && break; sleep 0.1; done
   [ -n "$n" ] || sr_fail "Xvfb non parte: $(tail -3 "$SR_DIR/xvfb.log")"
+  # Its number given, the display must also answer before a program is
+  # started on it (on a busy machine the first program once found no one).
+  for _ in $(seq 100); do DISPLAY=:$n xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+  DISPLAY=:$n xdotool getdisplaygeometry >/dev/null 2>&1 || sr_fail "il display :$n di Xvfb non risponde: $(tail -3 "$SR_DIR/xvfb.log")"
   export DISPLAY=:$n LANG=C.UTF-8 LC_ALL=C.UTF-8 QTWEBENGINE_DISABLE_SANDBOX=1
   export QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox --disable-gpu"
   unset QT_QPA_PLATFORM
