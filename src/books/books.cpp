@@ -159,9 +159,16 @@ QString Books::nextVolume() const
         return QString();
     const QString parent = folderOf(folder_);
     const QString stem = identifierStem(b->identifier);
-    for (const QString &name : u.files.folders(parent)) {
-        const QString folder = joinPath(parent, name);
-        if (u.files.sameFile(folder, folder_))
+    // Beside it, a folder or a zip of the same set.
+    QStringList candidates;
+    for (const QString &name : u.files.folders(parent))
+        candidates << joinPath(parent, name);
+    if (u.archives)
+        for (const QString &name : u.files.files(parent, QStringLiteral("*.zip;*.daisy")))
+            if (const Result<QString> opened = u.archives->openArchive(joinPath(parent, name)))
+                candidates << *opened;
+    for (const QString &folder : std::as_const(candidates)) {
+        if (u.files.sameFile(folder, folder_) || folder == folder_)
             continue;
         const std::optional<daisy::Book> v = u.daisy->volumeOf(folder);
         if (!v || v->volume != b->volume + 1 || v->volumes != b->volumes)

@@ -313,16 +313,20 @@ private slots:
                                                       {"v.wav", silence(1)}});
         };
         QVERIFY(volume("vol1", 1) && volume("vol2", 2));
-        for (const bool secondThere : {true, false}) {
-            if (!secondThere)
-                QVERIFY(QDir(books.filePath("vol2")).removeRecursively());
+        // The second volume beside the first as a folder, then as a zip, then nowhere.
+        for (const QString second : {"vol2", "vol2.zip", ""}) {
+            if (second == "vol2.zip")
+                QVERIFY(testzip::Maker(books.filePath(second)).addFolder(books.filePath("vol2"), "").close() &&
+                        QDir(books.filePath("vol2")).removeRecursively());
+            if (second.isEmpty())
+                QVERIFY(QFile::remove(books.filePath("vol2.zip")));
             Session s(storeValues(books.filePath("impostazioni.sqlite"), {{"TempoSp", "0"}}, books.filePath("vol1")), {},
                       books.filePath("vol1"));
             s.expect("player", action("playing", "vol1/v.wav"));
-            if (secondThere) {
+            if (!second.isEmpty()) {
                 s.expect("osd", is("text", "Fine del volume 1 di 2. Volume 2: Storia lunga"));
-                QCOMPARE(field(s.state(), "book"), books.filePath("vol2"));
-                s.expect("player", action("file", "vol2/v.wav"), 0);
+                QCOMPARE(field(s.state(), "book"), books.filePath(second));
+                s.expect("player", action("file", second + "/v.wav"), 0);
                 s.expect("osd", is("text", "Fine del libro"));
             } else {
                 s.expect("osd", is("text", "Fine del volume 1 di 2: per continuare, aprire il volume 2 con Ctrl+O"));

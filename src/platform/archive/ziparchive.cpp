@@ -92,7 +92,8 @@ Result<std::shared_ptr<ZipArchive>> ZipArchive::open(const QString &path)
         const qint64 size = qint64(st.size), packed = qint64(st.comp_size);
         if (size > kZipEntryLimit)
             return refused(QStringLiteral("«%1» occuperebbe %2, oltre 4 GB.").arg(written, sizeText(size)));
-        if (size > kZipRatioLimit * std::max<qint64>(packed, 1))
+        // A small entry cannot swell to any harm: a second of silence packs a thousand times.
+        if (size > kZipSwellFloor && size > kZipRatioLimit * std::max<qint64>(packed, 1))
             return refused(QStringLiteral("«%1» si espanderebbe a %2, più di 100 volte la sua dimensione compressa.")
                                .arg(written, sizeText(size)));
         if (a->byName_.contains(folded(name)))

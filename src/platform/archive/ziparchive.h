@@ -53,8 +53,8 @@ public:
     };
 
     // Checks the whole zip: every name stays inside it (no "..", no absolute
-    // name), no entry is a link, none swells past 100 times its packed size
-    // or past 4 GiB. The failure says in Italian what is wrong, naming it.
+    // name), no entry is a link, none of more than 1 MB swells past 100 times
+    // its packed size, none past 4 GiB. The failure says in Italian what is wrong, naming it.
     static Result<std::shared_ptr<ZipArchive>> open(const QString &path);
     ~ZipArchive();
     ZipArchive(const ZipArchive &) = delete;
@@ -83,10 +83,11 @@ private:
     QHash<QString, QStringList> foldersIn_;    // folded folder -> folder names
 };
 
-// The largest an entry may grow when unpacked, and the most it may grow
-// against its packed size.
+// The largest an entry may grow when unpacked, and the most an entry of
+// more than a megabyte may grow against its packed size.
 constexpr qint64 kZipEntryLimit = qint64(4) * 1024 * 1024 * 1024;
 constexpr qint64 kZipRatioLimit = 100;
+constexpr qint64 kZipSwellFloor = 1024 * 1024; // below this, the ratio is not asked
 
 // True when the file starts as a zip does.
 bool looksLikeZip(const QString &path);
