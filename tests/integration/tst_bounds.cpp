@@ -131,6 +131,7 @@ private slots:
             s.expect("dialog", is("text", name, true));
             s.answer("ok");
         }
+        const int early = s.count();
         s.key('I', Ctrl);
         const QJsonObject shown = s.stateWhen([](const QJsonObject &st) {
             return st.value("text").toObject().value("all").toString().contains("Capitolo src=");
@@ -138,7 +139,18 @@ private slots:
         QVERIFY(!shown.value("text").toObject().value("all").toString().contains("cGFyb2xh")); // "parola" in base64
         QCOMPARE(s.count("player", 0, action("file", "fuori.wav")) + s.count("player", 0, action("file", "segreto")), 0);
         QVERIFY(!web.hasPendingConnections());
-        s.expect("dialog", is("kind", "folder"), s.key('O', Ctrl)); // the reader can leave it for another book
+        // The reader can leave it for another book. The sound that failed may be tried again as the reading goes on
+        // and said again, before Ctrl+O or after it: such a message is answered, and Ctrl+O pressed again.
+        int from = early;
+        s.key('O', Ctrl);
+        for (int tries = 0; tries < 4; ++tries) {
+            const int at = s.expect("dialog", [](const QJsonObject &e) { return field(e, "kind") == "folder" || field(e, "kind") == "error"; }, from);
+            if (at < 0 || field(s.event(at), "kind") == "folder")
+                break;
+            s.answer("ok");
+            from = s.key('O', Ctrl);
+        }
+        QVERIFY(s.indexOf("dialog", is("kind", "folder"), early) >= 0);
         s.signal(SIGTERM);
         QVERIFY(s.finished());
     }
