@@ -99,10 +99,14 @@ for _ in $(seq 100); do
 done
 kill -0 "$SR_PROGRAM" 2>/dev/null && state | grep -q '"url"' ||
   sr_fail "Invio alla domanda d'uscita ha chiuso il programma"
+# The keyboard back on the page before the next key: with no window manager a
+# key pressed as the question goes can reach no window.
+for _ in $(seq 100); do [ "$(focus_name)" = objwbTesto ] && break; sr_focus; sleep 0.1; done
 
 step "Chiudi dell'elenco dei segnalibri"
 sr_key alt+6
 for _ in $(seq 50); do visible fraMarcatori && break; sleep 0.1; done
+visible fraMarcatori || sr_fail "Alt+6 non ha aperto l'elenco dei segnalibri (fuoco su $(focus_name))"
 tab_to 'cmdImpExp(4)'
 sr_key Return
 gone fraMarcatori || sr_fail "Invio su Chiudi non ha chiuso l'elenco"

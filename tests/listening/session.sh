@@ -32,16 +32,25 @@ sr_need() {
 # its number, so two tests that start at the same moment cannot both take the
 # same one (a check of the sockets beforehand could not tell them apart).
 sr_xvfb() {
-  rm -f "$SR_DIR/display"
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$SR_DIR/display" >"$SR_DIR/xvfb.log" 2>&1 &
-  SR_PIDS+=($!); disown
-  local n=
-  for _ in $(seq 50); do n=$(head -1 "$SR_DIR/display" 2>/dev/null); [ -n "$n" ] && break; sleep 0.1; done
-  [ -n "$n" ] || sr_fail "Xvfb non parte: $(tail -3 "$SR_DIR/xvfb.log")"
+  local n= attempt pid
   # Its number given, the display must also answer before a program is
-  # started on it (on a busy machine the first program once found no one).
-  for _ in $(seq 100); do DISPLAY=:$n xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
-  DISPLAY=:$n xdotool getdisplaygeometry >/dev/null 2>&1 || sr_fail "il display :$n di Xvfb non risponde: $(tail -3 "$SR_DIR/xvfb.log")"
+  # started on it: a server on its way out can take the new one's socket
+  # with it, and the display then never answers. Another server is started.
+  for attempt in 1 2 3; do
+    rm -f "$SR_DIR/display"
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$SR_DIR/display" >"$SR_DIR/xvfb.log" 2>&1 &
+    pid=$!; SR_PIDS+=($pid); disown
+    n=
+    for _ in $(seq 50); do n=$(head -1 "$SR_DIR/display" 2>/dev/null); [ -n "$n" ] && break; sleep 0.1; done
+    [ -n "$n" ] || sr_fail "Xvfb non parte: $(tail -3 "$SR_DIR/xvfb.log")"
+    for _ in $(seq 50); do DISPLAY=:$n xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+    DISPLAY=:$n xdotool getdisplaygeometry >/dev/null 2>&1 && break
+    echo "il display :$n di Xvfb non risponde (tentativo $attempt)" >&2
+    kill "$pid" 2>/dev/null
+    for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    n=
+  done
+  [ -n "$n" ] || sr_fail "nessun display di Xvfb risponde: $(tail -3 "$SR_DIR/xvfb.log")"
   export DISPLAY=:$n LANG=C.UTF-8 LC_ALL=C.UTF-8 QTWEBENGINE_DISABLE_SANDBOX=1
   export QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox --disable-gpu"
   unset QT_QPA_PLATFORM
