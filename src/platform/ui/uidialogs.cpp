@@ -297,10 +297,11 @@ public:
         : QFileDialog(nullptr, title, start), owner_(owner), refuse_(refuse)
     {
         setOption(QFileDialog::DontUseNativeDialog, true);
-        // The folders, and the zips libraries hand books out in.
-        setOption(QFileDialog::ShowDirsOnly, false);
+        // Folders only: listing files as well made the folder box, once a
+        // folder was refused, now and then take a name of its own before the
+        // reader typed. A zipped book is opened by typing its name.
+        setOption(QFileDialog::ShowDirsOnly, true);
         setFileMode(QFileDialog::Directory);
-        setNameFilter(QStringLiteral("Cartelle e libri compressi (*.zip *.daisy)"));
         setAcceptMode(QFileDialog::AcceptOpen);
         setAccessibleName(title);
         setAccessibleDescription(QStringLiteral("Scegliere la cartella del libro, quella che contiene il file Index.htm, "
