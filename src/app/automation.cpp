@@ -83,6 +83,10 @@ void Automation::attach(frmBrowser &f, MainWindow &w)
                   {{QStringLiteral("url"), url}, {QStringLiteral("title"), f.ports.browser.title()}});
     });
     w.onSpoken = [this](const QString &text) { emitEvent(QStringLiteral("voice"), {{QStringLiteral("text"), text}}); };
+    // A book's phrase read by the voice: its words and the phrase's name.
+    f.daisyReading.Voiced.connect([this](const QString &text, const QString &phrase) {
+        emitEvent(QStringLiteral("voice"), {{QStringLiteral("text"), text}, {QStringLiteral("phrase"), phrase}});
+    });
     w.browser().onFollowMissed = [] { std::fprintf(stderr, "automazione: la pagina non ha quel collegamento\n"); };
     f.frmOSD.PropertyChanged.connect([this, &f](Prop prop) {
         if (prop == Prop::Visible && !f.frmOSD.visible())

@@ -7,6 +7,7 @@
 #include "../platform/bookpath.h"
 #include "../platform/media/mpvmedia.h"
 #include "../platform/media/qtmedia.h"
+#include "../platform/speech/qtspeech.h"
 #include "../platform/store/sqlite/sqliteregistry.h"
 #include "observedmedia.h"
 #include "qtvideowindow.h"
@@ -322,7 +323,8 @@ int main(int argc, char **argv)
     QString bookNotice;
     const QString book = chooseBook(options.book, *store, files, daisy, bookNotice);
     QtPump pump;
-    MainWindow window(files);
+    QtSpeech speech;
+    MainWindow window(files, speech);
     window.browser().setDialogs(&dialogs);
     Ports ports{.registry = *store,
                 .files = files,
@@ -333,6 +335,7 @@ int main(int argc, char **argv)
                 .appFolder = book,
                 .daisy = &daisy,
                 .archives = &files,
+                .speech = &speech,
                 .helpPage = absolute(defaultBook()) + QStringLiteral("/INCLUDE/help.htm")};
     Program *running = nullptr; // asked by the player, once it exists, which book is open
     addPlayers(ports, files, automation.get(), options.audioOut,

@@ -26,7 +26,7 @@
 
 namespace qyr {
 
-MainWindow::MainWindow(IFiles &files)
+MainWindow::MainWindow(IFiles &files, ISpeech &speech) : voice_(speech)
 {
     setObjectName(QStringLiteral("frmBrowser"));
     browser_ = new WebBrowser(files, this);

@@ -12,12 +12,13 @@ namespace qyr {
 class frmBrowser;
 class Control;
 class IFiles;
+class ISpeech;
 class WebBrowser;
 class MessageLabel;
 
 class MainWindow : public QWidget {
 public:
-    explicit MainWindow(IFiles &files);
+    MainWindow(IFiles &files, ISpeech &speech);
     ~MainWindow() override;
     WebBrowser &browser() { return *browser_; }
     void bind(frmBrowser &f);

@@ -1,9 +1,8 @@
 #include "programvoice.h"
+#include "../platform/speech.h"
 
 #include <QDir>
 #include <QFile>
-#include <QLocale>
-#include <QTextToSpeech>
 #ifdef Q_OS_WIN
 #include <windows.h>
 #elif defined(QT_DBUS_LIB)
@@ -14,9 +13,6 @@
 #endif
 
 namespace qyr {
-
-ProgramVoice::ProgramVoice() = default;
-ProgramVoice::~ProgramVoice() = default;
 
 bool ProgramVoice::screenReaderRunning()
 {
@@ -59,17 +55,9 @@ bool ProgramVoice::say(const QString &text, VoiceMode mode)
         if (readerRunning_)
             return false;
     }
-    // Made on first use: the speech engine connects to its server, which
-    // start-up need not wait for.
-    if (!tried_) {
-        tried_ = true;
-        speech_ = std::make_unique<QTextToSpeech>();
-        speech_->setLocale(QLocale(QLocale::Italian, QLocale::Italy));
-    }
-    if (!speech_ || speech_->state() == QTextToSpeech::Error)
+    if (!speech_.available())
         return false;
-    speech_->stop();
-    speech_->say(text);
+    speech_.message(text);
     return true;
 }
 

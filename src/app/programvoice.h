@@ -6,19 +6,16 @@
 // running (the screen reader already speaks the messages).
 #include <QElapsedTimer>
 #include <QString>
-#include <functional>
-#include <memory>
-
-class QTextToSpeech;
 
 namespace qyr {
+
+class ISpeech;
 
 enum class VoiceMode { Automatic = 0, Always = 1, Never = 2 };
 
 class ProgramVoice {
 public:
-    ProgramVoice();
-    ~ProgramVoice();
+    explicit ProgramVoice(ISpeech &speech) : speech_(speech) {}
     // Speaks text when mode asks for it; true when it was handed to speech.
     bool say(const QString &text, VoiceMode mode);
     // A screen reader is running (AT-SPI's ScreenReaderEnabled, or the
@@ -26,8 +23,7 @@ public:
     static bool screenReaderRunning();
 
 private:
-    std::unique_ptr<QTextToSpeech> speech_;
-    bool tried_ = false;
+    ISpeech &speech_;
     QElapsedTimer checked_;
     bool readerRunning_ = false;
 };

@@ -49,7 +49,8 @@ void BookmarkRecall::MarcatoriRichiama(qint16 n)
         const QString address = wb.locationURL();
         const bool index = u.marks.wholeBookShown();
         const QString loaded = u.player.oPlayer ? u.player.oPlayer->FileName() : QString();
-        if ((loaded.isEmpty() && !index) || u.controls.ListMarkers.listCount() < 1)
+        // A DAISY book's bookmark is a phrase, which a book without audio has too.
+        if ((loaded.isEmpty() && !index && !u.places.daisy.active()) || u.controls.ListMarkers.listCount() < 1)
             return;
 
         qint16 slot = n;

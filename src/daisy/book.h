@@ -63,6 +63,7 @@ public:
     // (ncc:setInfo "1 of 2"), 0 for a book in one; and its dc:identifier.
     int volume = 0, volumes = 0;
     QString identifier;
+    QString language; // dc:language as written, empty when not given
     std::vector<Heading> headings;
     std::vector<Page> pages;
     std::vector<Phrase> phrases;

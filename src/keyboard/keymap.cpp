@@ -51,7 +51,8 @@ KeyMap::KeyMap(Uses uses, TransportKeys::Uses transportUses, NavigationKeys::Use
 // because it acts whatever the modifiers; Shift+Ctrl+Alt with any key opens
 // the debug panel. In a DAISY book its own rows come before the same keys'
 // rows for the pages; elsewhere they do nothing. The playback keys act only
-// on a loaded file; Escape only closes the bookmark list.
+// on a loaded file, Ctrl+3 and Ctrl+4 first on the voice reading a DAISY
+// phrase without audio; Escape only closes the bookmark list.
 std::vector<KeyBinding> KeyMap::makeTable()
 {
     using C = KeyCondition;
@@ -78,7 +79,10 @@ std::vector<KeyBinding> KeyMap::makeTable()
         {"Ctrl+I", 'I', mask::Ctrl, C::Always, kStart, [this] { navigation.tableOfContents(); }},
         {"Ctrl+9", '9', mask::Ctrl, C::Always, "Form KeyDown: Ctrl+9", [this] { reading.speedCycle(); }},
         {"Ctrl+8", '8', mask::Ctrl, C::Always, "Form KeyDown: Ctrl+8", [this] { reading.optionsPanel(); }},
-        {"Ctrl+0", '0', mask::Ctrl, C::Always, "Form KeyDown: Ctrl+0", [this] { reading.readingOnOff(); }},
+        {"Ctrl+0", '0', mask::Ctrl, C::Always, "Form KeyDown: Ctrl+0", [this] {
+             reading.readingOnOff();
+             u.daisy.readingSwitched();
+         }},
         {"Ctrl+O", 'O', mask::Ctrl, C::Always, kStart, [this] { u.chooseBook(); }},
         {"Ctrl+7", '7', mask::Ctrl, C::Always, kStart, [this] { navigation.pageFile(true); }},
         {"Ctrl+6", '6', mask::Ctrl, C::Always, kStart, [this] { navigation.pageFile(false); }},
@@ -89,6 +93,8 @@ std::vector<KeyBinding> KeyMap::makeTable()
         {"Alt+-", vk::Minus, mask::Alt, C::Always, kStart, [this] { return reading.speedStep(false); }},
         {"Alt++", vk::Plus, mask::Alt, C::Always, kStart, [this] { return reading.speedStep(true); }},
 
+        {"Ctrl+4", '4', mask::Ctrl, C::DaisyVoice, kStart, [this] { u.daisy.stopVoice(); }},
+        {"Ctrl+3", '3', mask::Ctrl, C::DaisyVoice, kStart, [this] { u.daisy.pauseVoice(); }},
         {"Ctrl+1", '1', mask::Ctrl, C::FileLoaded, kStart, [this](const QString &s) { transport.skipBack(s); }},
         {"Ctrl+2", '2', mask::Ctrl, C::FileLoaded, kStart, [this](const QString &s) { transport.skipForward(s); }},
         {"Ctrl+4", '4', mask::Ctrl, C::FileLoaded, kStart, [this] { transport.stop(); }},
@@ -123,6 +129,7 @@ bool KeyMap::holds(KeyCondition c)
     case KeyCondition::BookmarkListShown: return u.fraMarcatori.visible();
     case KeyCondition::FileLoaded: return transport.loaded();
     case KeyCondition::DaisyBook: return u.daisy.active();
+    case KeyCondition::DaisyVoice: return u.daisy.voiceReading();
     case KeyCondition::Always: break;
     }
     return true;

@@ -50,6 +50,7 @@ enum class KeyCondition {
     BookmarkListShown,
     FileLoaded, // without a file the reader is told there is none
     DaisyBook,  // the open book is a DAISY book
+    DaisyVoice, // a DAISY book's phrase without audio is being read, by the voice
 };
 
 class KeyAction;

@@ -4,9 +4,11 @@
 #include "../daisy/book.h"
 #include "../platform/bookpath.h"
 #include "../platform/convert.h"
+#include "../platform/daisy.h"
 #include "../platform/dialogs.h"
 #include "../platform/errorreport.h"
 #include "../platform/pump.h"
+#include "../platform/speech.h"
 #include "../services/feedback.h"
 #include "../services/playerslot.h"
 #include "../services/spokentime.h"
@@ -30,7 +32,16 @@ constexpr double kRunEndMargin = 0.02;
 
 QString pageSaid(const daisy::Page &page) { return QStringLiteral("Pagina ") + page.label; }
 
+const QString kNoVoice = QStringLiteral("Nessuna voce disponibile per leggere il testo: il testo è mostrato, da leggere "
+                                        "con il lettore di schermo; i tasti del libro spostano il segno");
+
 } // namespace
+
+DaisyReading::DaisyReading(Uses uses) : u(std::move(uses))
+{
+    if (u.speech)
+        u.speech->Finished.connect([this] { voiceFinished(); });
+}
 
 bool DaisyReading::active() const { return u.books.daisyBook() != nullptr; }
 
@@ -51,6 +62,9 @@ QString DaisyReading::audioPath(const daisy::Book &b, int phrase) const
 
 void DaisyReading::start(const QString &place, double at)
 {
+    silence(); // the book read before, if the voice was reading it
+    textsPath_.clear();
+    texts_.clear();
     const daisy::Book *b = book();
     if (!b)
         return;
@@ -58,6 +72,8 @@ void DaisyReading::start(const QString &place, double at)
         phrase_ = -1;
         level_ = 0;
         ended_ = false;
+        // In a book of text alone the title says whether a voice reads it.
+        noVoiceSaid_ = !b->hasAudio() && !canSpeak();
         // The reading starts first; the text is shown while it plays.
         double into = 0;
         const int from = placeOf(*b, place, at, into);
@@ -69,8 +85,8 @@ void DaisyReading::start(const QString &place, double at)
         if (b->phrases.empty())
             u.feedback.OSD(QStringLiteral("Il libro non ha frasi da leggere"), false);
         else if (!b->hasAudio())
-            title_ = u.books.title() + QStringLiteral(". Libro senza audio: il testo è mostrato, da leggere con il "
-                                                      "lettore di schermo; i tasti del libro spostano il segno");
+            title_ = u.books.title() + (noVoiceSaid_ ? QStringLiteral(". Libro senza audio. ") + kNoVoice
+                                                     : QStringLiteral(". Libro senza audio: lo legge la voce del programma"));
         else
             title_ = u.books.title();
         // What is missing is said once, and the reading goes on without it.
@@ -81,29 +97,24 @@ void DaisyReading::start(const QString &place, double at)
 
 // Plays from the phrase's clip (and `into` it); a phrase without audio
 // passes to the next one that has some.
-void DaisyReading::play(const daisy::Book &b, int phrase, double into)
+void DaisyReading::play(const daisy::Book &b, int phrase, double into, bool voiceOn)
 {
     const int n = int(b.phrases.size());
-    // A book of text alone: the reading stands on the phrase, whose text is
-    // shown and marked, and the keys move it (the beat says the title).
-    if (!b.hasAudio()) {
-        if (phrase >= n) {
-            ended_ = true;
-            reachedEnd(b);
-            return;
-        }
-        phrase_ = runEnd_ = phrase;
-        ended_ = false;
-        u.TimerDaisy.setEnabled(true);
-        return;
-    }
-    while (phrase < n && b.phrases[size_t(phrase)].audio.isEmpty())
+    // A phrase of neither audio nor text has nothing to read.
+    while (phrase < n && b.phrases[size_t(phrase)].audio.isEmpty() && b.phrases[size_t(phrase)].textFile.isEmpty())
         ++phrase;
     if (phrase >= n) {
+        silence();
         ended_ = true;
         reachedEnd(b);
         return;
     }
+    // Text without audio: the voice's.
+    if (b.phrases[size_t(phrase)].audio.isEmpty()) {
+        speak(b, phrase, voiceOn);
+        return;
+    }
+    silence();
     phrase_ = phrase;
     runEnd_ = b.runEnd(phrase);
     ended_ = false;
@@ -142,7 +153,7 @@ void DaisyReading::follow()
     if (!title_.isEmpty())
         u.feedback.OSD(std::exchange(title_, QString()), false);
     const daisy::Book *b = book();
-    if (!b || !b->hasAudio() || phrase_ < 0 || ended_ || !u.player.running())
+    if (!b || !b->hasAudio() || phrase_ < 0 || ended_ || voiceReading() || !u.player.running())
         return;
     IgnoreFailure([&] {
         oEkoPlayer &p = u.player.get();
@@ -175,7 +186,7 @@ void DaisyReading::follow()
 void DaisyReading::playerState(qint32 mode)
 {
     const daisy::Book *b = book();
-    if (mode != 8 || !b || !b->hasAudio() || phrase_ < 0 || ended_)
+    if (mode != 8 || !b || !b->hasAudio() || phrase_ < 0 || ended_ || voiceReading())
         return;
     Guard(u.er, QStringLiteral("Libro DAISY"), [&] {
         if (size_t(runEnd_ + 1) < b->phrases.size()) {
@@ -450,6 +461,138 @@ void DaisyReading::whereAmI()
     else
         parts << QStringLiteral("frase %1 di %2").arg(b->sentenceOf(phrase_) + 1).arg(b->sentences());
     u.feedback.OSD(parts.join(QStringLiteral(", ")), false);
+}
+
+bool DaisyReading::canSpeak() const { return u.speech && u.speech->available(); }
+
+QString DaisyReading::phraseCount(const daisy::Book &b) const
+{
+    return QStringLiteral("frase %1 di %2").arg(b.sentenceOf(phrase_) + 1).arg(b.sentences());
+}
+
+bool DaisyReading::voiceReading() const
+{
+    const daisy::Book *b = book();
+    return b && phrase_ >= 0 && size_t(phrase_) < b->phrases.size() && b->phrases[size_t(phrase_)].audio.isEmpty();
+}
+
+// The words of the phrase's element, from its text file read once for all
+// its phrases.
+QString DaisyReading::phraseText(const daisy::Book &b, int phrase)
+{
+    const daisy::Phrase &p = b.phrases[size_t(phrase)];
+    if (!u.texts || p.textFile.isEmpty())
+        return QString();
+    const QString path = joinPath(u.books.folder(), p.textFile);
+    if (path != textsPath_) {
+        texts_ = u.texts->phraseTexts(path);
+        textsPath_ = path;
+    }
+    return texts_.value(p.textFragment);
+}
+
+void DaisyReading::silence()
+{
+    if (voice_ != Voice::Silent && u.speech)
+        u.speech->stop();
+    voice_ = Voice::Silent;
+}
+
+void DaisyReading::speak(const daisy::Book &b, int phrase, bool evenIfOff)
+{
+    // The audio of a phrase before (a book of both) stops for the voice.
+    IgnoreFailure([&] {
+        if (u.player.running() && u.player.get().IsPlaying())
+            u.player.get().Stop_Player();
+    });
+    silence();
+    phrase_ = runEnd_ = phrase;
+    ended_ = false;
+    u.TimerDaisy.setEnabled(true); // the view follows the mark
+    if (u.feedback.audioOff() && !evenIfOff)
+        return; // the reading is off: the mark stands
+    if (!canSpeak()) {
+        if (!std::exchange(noVoiceSaid_, true))
+            u.feedback.OSD(kNoVoice, false);
+        return;
+    }
+    // Phrases without words (an element not found, a picture without a
+    // description) are passed over, as a clip of no length would be.
+    const int n = int(b.phrases.size());
+    QString text = phraseText(b, phrase);
+    while (text.isEmpty() && phrase + 1 < n && b.phrases[size_t(phrase + 1)].audio.isEmpty())
+        text = phraseText(b, ++phrase);
+    phrase_ = runEnd_ = phrase;
+    if (text.isEmpty()) {
+        play(b, phrase + 1, 0, true);
+        return;
+    }
+    voice_ = Voice::Speaking;
+    Voiced(text, b.phrases[size_t(phrase)].name());
+    u.speech->phrase(text, b.language, u.feedback.PlayerRate());
+}
+
+// Said to its end: the next phrase follows, by the voice or the player.
+void DaisyReading::voiceFinished()
+{
+    const daisy::Book *b = book();
+    if (!b || voice_ != Voice::Speaking || ended_ || phrase_ < 0)
+        return;
+    Guard(u.er, QStringLiteral("Libro DAISY"), [&] {
+        voice_ = Voice::Silent;
+        play(*b, phrase_ + 1, 0, true);
+    });
+}
+
+void DaisyReading::pauseVoice()
+{
+    const daisy::Book *b = book();
+    if (!b || !voiceReading())
+        return;
+    if (!canSpeak()) {
+        u.feedback.OSD(kNoVoice, false);
+        return;
+    }
+    switch (voice_) {
+    case Voice::Speaking:
+        u.speech->pause();
+        voice_ = Voice::Paused;
+        u.feedback.OSD(QStringLiteral("PAUSA, ") + phraseCount(*b), true);
+        return;
+    case Voice::Paused:
+        voice_ = Voice::Speaking;
+        u.speech->resume();
+        break;
+    case Voice::Silent:
+        if (ended_) {
+            u.feedback.OSD(kEnd, false);
+            return;
+        }
+        // Played as Ctrl+3 plays the audio, also with the reading off.
+        speak(*b, phrase_, true);
+        break;
+    }
+    u.feedback.OSD(QStringLiteral("PLAY, ") + phraseCount(*b), false);
+}
+
+void DaisyReading::stopVoice()
+{
+    const daisy::Book *b = book();
+    if (!b || !voiceReading())
+        return;
+    silence();
+    u.feedback.OSD(QStringLiteral("STOP, ") + phraseCount(*b), false);
+}
+
+void DaisyReading::readingSwitched()
+{
+    const daisy::Book *b = book();
+    if (!b || !voiceReading() || ended_)
+        return;
+    if (u.feedback.audioOff())
+        silence();
+    else if (voice_ == Voice::Silent)
+        speak(*b, phrase_);
 }
 
 QString DaisyReading::clock(double seconds) { return spokenTime(seconds); }

@@ -10,6 +10,7 @@
 #include "../platform/result.h"
 #include "../platform/signal.h"
 
+#include <QHash>
 #include <QString>
 #include <utility>
 
@@ -21,6 +22,8 @@ class IDialogs;
 class PlayerSlot;
 class Feedback;
 class Books;
+class ISpeech;
+class IDaisyReader;
 namespace daisy {
 class Book;
 }
@@ -37,9 +40,13 @@ public:
         Books &books;
         TimerModel &TimerDaisy;      // follows the audio while it plays
         TextBox &TextAvantiIndietro; // the skip length, in seconds
+        // Reads aloud the phrases that have text and no audio; none: their
+        // text is shown and marked, and the keys move the mark.
+        ISpeech *speech = nullptr;
+        IDaisyReader *texts = nullptr; // the words of a text file's phrases, for the voice
     };
 
-    explicit DaisyReading(Uses uses) : u(std::move(uses)) {}
+    explicit DaisyReading(Uses uses);
 
     // The open book is a DAISY book.
     bool active() const;
@@ -77,6 +84,18 @@ public:
     // The audio file of the phrase being read, as on disk ("" before any).
     QString audioName() const;
 
+    // The phrase being read has no audio: it is the voice's, and the
+    // player's keys act on the voice.
+    bool voiceReading() const;
+    // Ctrl+3 on such a phrase: the voice paused, or resumed (from the
+    // phrase's start); standing still (the reading off), it reads on.
+    void pauseVoice();
+    // Ctrl+4 on such a phrase: the voice stops, the mark stays.
+    void stopVoice();
+    // The reading was switched off or on (Ctrl+0): the voice stops, or
+    // reads on from the phrase marked.
+    void readingSwitched();
+
     // The player's state changed (8: the media ended).
     void playerState(qint32 mode);
     // The timer's beat: the phrase being read follows the audio.
@@ -105,18 +124,35 @@ public:
     // the reader asks for "contents" or "help" (it stays until the next move).
     Signal<> Moved;
     Signal<const QString &> PageAsked;
+    // A phrase handed to the voice: its words and its name.
+    Signal<const QString &, const QString &> Voiced;
 
 private:
     void reachedEnd(const daisy::Book &b);
     // The open DAISY book, none when the book open is another kind: each
     // command then does nothing.
     const daisy::Book *book() const;
-    void play(const daisy::Book &b, int phrase, double into = 0);
+    // voiceOn: the voice reads a phrase without audio even with the reading off
+    // (it was already reading, or Ctrl+3 asked for it).
+    void play(const daisy::Book &b, int phrase, double into = 0, bool voiceOn = false);
     int placeOf(const daisy::Book &b, const QString &name, double at, double &into) const;
     void go(int phrase, const QString &said, double into = 0);
     void goToPageMark(int page, const QString &none);
     QString audioPath(const daisy::Book &b, int phrase) const;
+    // The voice reads the phrase (or stands on it: the reading off, no voice);
+    // phrases without words are passed over.
+    void speak(const daisy::Book &b, int phrase, bool evenIfOff = false);
+    void voiceFinished();
+    void silence();
+    QString phraseText(const daisy::Book &b, int phrase);
+    bool canSpeak() const;
+    QString phraseCount(const daisy::Book &b) const;
     Uses u;
+    enum class Voice { Silent, Speaking, Paused };
+    Voice voice_ = Voice::Silent;
+    bool noVoiceSaid_ = false;
+    QString textsPath_;              // the text file whose words are below
+    QHash<QString, QString> texts_;  // by element id
     int phrase_ = -1; // the phrase being read
     int runEnd_ = -1; // the last phrase of the run playing straight through
     int level_ = 0;   // 0: all levels

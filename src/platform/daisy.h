@@ -4,6 +4,7 @@
 // need an XML and HTML parser the logic does not link.
 #include "../daisy/book.h"
 
+#include <QHash>
 #include <QString>
 #include <optional>
 
@@ -25,6 +26,10 @@ public:
     // (title, identifier, volume n of m), without reading the book: nothing
     // when the folder holds no DAISY 2.02 book.
     virtual std::optional<daisy::Book> volumeOf(const QString &folder) = 0;
+    // The words of each element with an id in a text file (HTML, or a DAISY
+    // 3 book's DTBook), by id, as the program's voice reads a phrase without
+    // audio. Empty when the file cannot be read.
+    virtual QHash<QString, QString> phraseTexts(const QString &path) = 0;
 };
 
 } // namespace qyr

@@ -223,7 +223,9 @@ public:
                                .feedback = feedback,
                                .books = books,
                                .TimerDaisy = TimerDaisy,
-                               .TextAvantiIndietro = TextAvantiIndietro}};
+                               .TextAvantiIndietro = TextAvantiIndietro,
+                               .speech = ports.speech,
+                               .texts = ports.daisy}};
     DaisyText daisyText{{.browser = ports.browser,
                          .daisy = ports.daisy,
                          .books = books,

@@ -16,6 +16,7 @@
 namespace qyr {
 
 class IDaisyReader;
+class ISpeech;
 
 // The real or test components the logic runs on.
 struct Ports {
@@ -35,6 +36,7 @@ struct Ports {
     std::function<MediaHostParts()> createOtherMedia = nullptr;
     IDaisyReader *daisy = nullptr; // reads DAISY books; none: only the program's own books open
     IBookArchives *archives = nullptr; // opens books packed in a zip; none: a zip is not a book
+    ISpeech *speech = nullptr; // reads a book's text that has no audio; none: that text is shown, not read
     QString helpPage = QString();  // the program's own help page, shown in a book that has none
 };
 

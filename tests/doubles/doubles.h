@@ -8,11 +8,13 @@
 #include "platform/media.h"
 #include "platform/pump.h"
 #include "platform/registry.h"
+#include "platform/speech.h"
 #include "platform/store/sqlite/sqliteregistry.h"
 #include "platform/videowindow.h"
 
 #include <QHash>
 #include <QQueue>
+#include <QRegularExpression>
 #include <QSet>
 #include <QStringList>
 #include <algorithm>
@@ -354,6 +356,35 @@ public:
     double twipsPerPixelY() override { return 15; }
     bool shown = false, maximized = false;
     float width = -1, height = -1;
+};
+
+// A voice whose phrases end when the test says so: what it was given, in order.
+class FakeSpeech : public ISpeech {
+public:
+    bool voice = true; // false: no voice on the machine
+    QStringList said;  // "phrase|text|language|rate", "message|text", "pause", "resume", "stop"
+    bool speaking = false;
+    bool available() override { return voice; }
+    void message(const QString &text) override { said << "message|" + text; }
+    void phrase(const QString &text, const QString &language, double rate) override
+    {
+        said << QStringLiteral("phrase|%1|%2|%3").arg(text, language).arg(rate);
+        speaking = true;
+    }
+    void pause() override { said << "pause"; }
+    void resume() override { said << "resume"; }
+    void stop() override
+    {
+        said << "stop";
+        speaking = false;
+    }
+    // The phrase being said reaches its end.
+    void finish()
+    {
+        speaking = false;
+        Finished();
+    }
+    QStringList phrases() const { return said.filter(QRegularExpression("^phrase\\|")); }
 };
 
 } // namespace qyr::test

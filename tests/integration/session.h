@@ -6,6 +6,7 @@
 #include "books/bookview.h"
 #include "platform/store/sqlite/sqliteregistry.h"
 
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -95,6 +96,9 @@ public:
         // So that the test also runs directly, outside CTest.
         env.insert("QT_QPA_PLATFORM", env.value("QT_QPA_PLATFORM", "offscreen"));
         env.insert("QTWEBENGINE_CHROMIUM_FLAGS", env.value("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu"));
+        // No voice unless the test brings its own speech server (speechlog.h): the machine's would be started for
+        // the program and speak its every message.
+        env.insert("SPEECHD_ADDRESS", "unix_socket:" + QDir::tempPath() + "/qyr-nessuna-voce/speechd.sock");
         for (const auto &[name, value] : extraEnv)
             env.insert(name, value);
         proc_.setProcessEnvironment(env);

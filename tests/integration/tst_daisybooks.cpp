@@ -3,6 +3,7 @@
 // quirks read as the clean book.
 #include "doubles/zipmaker.h"
 #include "session.h"
+#include "speechlog.h"
 
 #include <QProcess>
 #include <csignal>
@@ -339,8 +340,10 @@ private slots:
         }
     }
 
-    // A book of text alone, as production tools make them: its text shown with the phrase marked, every move landing
-    // on its phrase, where-am-I counting phrases, no time to go to, and a bookmark kept at the phrase.
+    // A book of text alone is read aloud by the program's voice phrase after phrase, across SMIL and text files, to its
+    // end; each phrase is a "voice" event and reaches the speech server, under a C locale too, where the program's
+    // messages are spoken as well. With the reading off the keys move the mark in silence; Ctrl+3 reads on from it.
+    // Without a voice, one message says so and the keys still move the mark.
     void textOnlyBook()
     {
         QTemporaryDir dir;
@@ -350,27 +353,70 @@ private slots:
             smil += "<par id='p" + QByteArray::number(i) + "'><text src='t.html#f" + QByteArray::number(i) + "'/></par>";
             text += (i == 3 ? "<h1 id='f3'>Parte due</h1>" : "<p id='f" + QByteArray::number(i) + "'>Frase " + QByteArray::number(i) + "</p>");
         }
-        QVERIFY(writeBook(root, {{"ncc.html", "<html><head><meta name='dc:title' content='Solo testo'/></head><body><h1><a "
-                                              "href='s.smil#p1'>Parte uno</a></h1><h1><a href='s.smil#p3'>Parte due</a></h1>"
-                                              "<span class='page-normal'><a href='s.smil#p4'>2</a></span></body></html>"},
-                                 {"s.smil", smil + "</seq></body></smil>"}, {"t.html", text + "</body></html>"}}));
-        Session s(storeValues(dir.filePath("impostazioni.sqlite"), {{"TempoSp", "0"}}, root), {}, root);
-        s.expect("osd", textStarts("Solo testo. Libro senza audio"));
-        auto at = [&](const char *phrase, const char *marked) {
+        QVERIFY(writeBook(root, {{"ncc.html", "<html><head><meta name='dc:title' content='Solo testo'/><meta name='dc:language' "
+                                              "content='it'/></head><body><h1><a href='s.smil#p1'>Parte uno</a></h1><h1><a "
+                                              "href='s.smil#p3'>Parte due</a></h1><span class='page-normal'><a "
+                                              "href='s.smil#p4'>2</a></span><h1><a href='s2.smil#p5'>Parte tre</a></h1></body></html>"},
+                                 {"s.smil", smil + "</seq></body></smil>"}, {"t.html", text + "</body></html>"},
+                                 {"s2.smil", "<smil><body><par id='p5'><text src='t2.html#f5'/></par></body></smil>"},
+                                 {"t2.html", "<html><body><h1 id='f5'>Parte tre <b>e</b> ultima</h1></body></html>"}}));
+        const QString settings = storeValues(dir.filePath("impostazioni.sqlite"), {{"TempoSp", "0"}, {"VoceProgramma", "1"}}, root);
+        auto read = [](const char *phrase, const char *words) { return all(is("phrase", phrase), is("text", words)); };
+        auto phrases = [](Session &s, int from) { return s.count("voice", from, [](const QJsonObject &e) { return e.contains("phrase"); }); };
+        auto at = [](Session &s, const char *phrase, const char *marked, const char *shown = "t.html") {
             const QJsonObject st = s.stateWhen([&](const QJsonObject &x) { return field(x, "marked") == marked; });
-            QCOMPARE(field(st, "phrase"), QString("s.smil#") + phrase);
-            QCOMPARE(field(st, "shown"), "t.html");
+            QCOMPARE(field(st, "phrase"), phrase);
+            QCOMPARE(field(st, "shown"), shown);
         };
-        at("p1", "f1");
+        {
+            SpeechLog voice;
+            if (!voice.ready())
+                QSKIP("speech-dispatcher missing");
+            // A C locale, as a service or a bare terminal has: the voice speaks Italian all the same.
+            Session s(settings, voice.env() + Values{{"LANG", "C"}, {"LC_ALL", ""}, {"LC_MESSAGES", ""}, {"LANGUAGE", ""}}, root);
+            s.expect("osd", is("text", "Solo testo. Libro senza audio: lo legge la voce del programma"));
+            int from = s.expect("voice", read("s.smil#p1", "Frase 1"), 0); // this voice is quick: before the title
+            for (const auto &[phrase, words] : {std::pair{"s.smil#p2", "Frase 2"}, {"s.smil#p3", "Parte due"}, {"s.smil#p4", "Frase 4"},
+                                                {"s2.smil#p5", "Parte tre e ultima"}})
+                from = s.expect("voice", read(phrase, words), from);
+            s.expect("osd", is("text", "Fine del libro"), from);
+            at(s, "s2.smil#p5", "f5", "t2.html");
+            QVERIFY(voice.hears("Parte tre e ultima"));
+            QVERIFY(voice.hears("lo legge la voce del programma")); // a message, spoken under the C locale
+            s.expect("voice", all(is("text", "Fine del libro"), [](const QJsonObject &e) { return !e.contains("phrase"); }), from);
+
+            const int off = s.key('0', Ctrl);
+            s.expect("osd", is("text", "Lettura disattivata"), off);
+            s.expect("osd", is("text", "Parte due"), s.key('7', Alt));
+            at(s, "s.smil#p3", "f3");
+            s.expect("osd", is("text", "Parte due, frase 3 di 5"), s.key('D', Ctrl));
+            s.expect("osd", is("text", "Pagina 2"), s.key('7', Ctrl));
+            at(s, "s.smil#p4", "f4");
+            s.expect("osd", is("text", "Frase 3"), s.key('1', Ctrl)); // no time to skip: a phrase at a time
+            s.expect("osd", is("text", "Frase 4"), s.key('2', Ctrl | Shift));
+            s.expect("osd", is("text", "Il libro non ha audio: non si può andare a un tempo"), s.key('T', Ctrl));
+            s.expect("dialog", is("kind", "input"), s.key('3', Alt));
+            s.send("answer", {{"text", "Quattro"}});
+            s.expect("osd", is("text", "Parte uno"), s.key('7', Alt));
+            at(s, "s.smil#p1", "f1");
+            s.expect("osd", is("text", "Quattro"), s.key('1', Alt));
+            at(s, "s.smil#p4", "f4");
+            QCOMPARE(phrases(s, off), 0);
+            // Ctrl+3 reads with the reading off, and on to the end.
+            const int play = s.key('3', Ctrl);
+            s.expect("osd", is("text", "PLAY, frase 4 di 5"), play);
+            s.expect("osd", is("text", "Fine del libro"), s.expect("voice", read("s2.smil#p5", "Parte tre e ultima"), s.expect("voice", read("s.smil#p4", "Frase 4"), play)));
+            s.expect("osd", is("text", "Lettura attiva"), s.key('0', Ctrl));
+            QCOMPARE(s.count("player", 0, action("file")), 0);
+            QVERIFY(s.quitYes());
+        }
+        Session s(storeValues(dir.filePath("muto.sqlite"), {{"TempoSp", "0"}}, root), {}, root); // no speech server
+        s.expect("osd", textStarts("Solo testo. Libro senza audio. Nessuna voce disponibile"));
         s.expect("osd", is("text", "Parte due"), s.key('8', Alt));
-        at("p3", "f3");
-        s.expect("osd", is("text", "Parte due, frase 3 di 4"), s.key('D', Ctrl));
-        s.expect("osd", is("text", "Pagina 2"), s.key('7', Ctrl));
-        at("p4", "f4");
-        s.expect("osd", is("text", "Frase 3"), s.key('1', Ctrl)); // no time to skip: a phrase at a time
-        s.expect("osd", is("text", "Il libro non ha audio: non si può andare a un tempo"), s.key('T', Ctrl));
-        QCOMPARE(s.count("dialog", 0), 0);
-        QCOMPARE(s.count("player", 0, action("file")), 0);
+        at(s, "s.smil#p3", "f3");
+        s.expect("osd", textStarts("Nessuna voce disponibile"), s.key('3', Ctrl));
+        QCOMPARE(s.count("voice", 0), 0);
+        QCOMPARE(s.count("dialog", 0, is("kind", "message")), 0);
         QVERIFY(s.quitYes());
     }
 };

@@ -76,6 +76,33 @@ struct Views : test::Parts {
     }
 };
 
+// A book of both, in English: a clip, then text alone across SMIL and text files (one element without words), then a
+// clip; its reading and the voice wired as the program wires them.
+struct Voiced : test::Parts {
+    test::FakeSpeech speech;
+    TimerModel TimerDaisy{"TimerDaisy", 100, &clock};
+    TextBox TextAvantiIndietro{"TextAvantiIndietro"};
+    DaisyReading reading{{er, clock, dialogs, players, feedback, books, TimerDaisy, TextAvantiIndietro, &speech,
+                          daisyReader.get()}};
+    QStringList voiced; // "phrase: words", as the automation channel reports them
+
+    Voiced() : Parts("/misto", [](IFiles &f) { return std::make_unique<DaisyFolderReader>(f); })
+    {
+        put(files, "/misto/ncc.html", "<head><meta name='dc:language' content='en-GB'><title>Misto</title></head>" +
+                                          heading(1, "s.smil#a", "Uno") + heading(1, "s2.smil#c", "Due"));
+        put(files, "/misto/s.smil", smil(par("a", "a.mp3", "0", "1") + "<par id='b'><text src='c.html#bt'/></par>"
+                                                                          "<par id='z'><text src='c.html#zt'/></par>"));
+        put(files, "/misto/s2.smil", smil("<par id='c'><text src='D.HTML#ct'/></par>" + par("e", "a.mp3", "1", "2")));
+        put(files, "/misto/c.html", "<p id='at'>Audio</p><p id='bt'>Text <b>without</b><br>audio</p><p id='zt'> </p>");
+        put(files, "/misto/d.html", "<h1 id='ct'>Chapter <i>two</i></h1><p id='et'>End</p>");
+        put(files, "/misto/a.mp3", "");
+        books.openAtStart();
+        makePlayer();
+        reading.Voiced.connect([this](const QString &text, const QString &name) { voiced << name + ": " + text; });
+    }
+    QString last() const { return speech.said.isEmpty() ? QString() : speech.said.last(); }
+};
+
 } // namespace
 
 class TstDaisy : public QObject {
@@ -493,6 +520,87 @@ private slots:
             }
         }
         QCOMPARE(v.dialogs.shown.size(), 0);
+    }
+
+    // Text without audio is read by the voice, in the book's language and at the reading speed, and the reading goes on
+    // from it, by the voice or the player, only when the voice has said it to its end; a phrase without words is
+    // passed over. Pausing, resuming and stopping act on the voice; with the reading off the mark moves in silence and
+    // Ctrl+3 still reads; a voice's end that comes while paused or after a move is not taken for the phrase's.
+    void theVoiceReadsTextWithoutAudio()
+    {
+        Voiced v;
+        v.reading.start();
+        QCOMPARE(v.media()->url(), "/misto/a.mp3");
+        QVERIFY(!v.reading.voiceReading());
+        v.reading.playerState(8); // the clip has been played
+        QCOMPARE(v.speech.phrases(), QStringList{"phrase|Text without audio|en-GB|1"});
+        QVERIFY(v.reading.voiceReading());
+        QCOMPARE(v.media()->state, int(playstate::Stopped));
+        QCOMPARE(v.reading.phraseName(), "s.smil#b");
+        v.reading.playerState(8); // a late end of the audio moves nothing
+        QCOMPARE(v.reading.phraseName(), "s.smil#b");
+        v.feedback.setPlayerRate(1.5f); // the next phrase at the new speed
+        v.speech.finish();
+        QCOMPARE(v.last(), "phrase|Chapter two|en-GB|1.5");
+        QCOMPARE(v.voiced, (QStringList{"s.smil#b: Text without audio", "s2.smil#c: Chapter two"}));
+        v.speech.finish();
+        QCOMPARE(v.reading.phraseName(), "s2.smil#e");
+        QCOMPARE(v.media()->position, 1.0);
+        QVERIFY(!v.reading.voiceReading());
+
+        v.reading.previousPhrase();
+        QCOMPARE(v.osd(), "Frase 4");
+        QCOMPARE(v.last(), "phrase|Chapter two|en-GB|1.5");
+        const int said = v.speech.said.size();
+        v.reading.pauseVoice();
+        QCOMPARE(v.osd(), "PAUSA, frase 4 di 5");
+        v.speech.Finished(); // the voice cut by the pause
+        QCOMPARE(v.reading.phraseName(), "s2.smil#c");
+        v.reading.pauseVoice();
+        QCOMPARE(v.osd(), "PLAY, frase 4 di 5");
+        v.reading.stopVoice();
+        QCOMPARE(v.osd(), "STOP, frase 4 di 5");
+        v.speech.Finished();
+        QCOMPARE(v.reading.phraseName(), "s2.smil#c");
+        QCOMPARE(v.speech.said.mid(said), (QStringList{"pause", "resume", "stop"}));
+
+        v.feedback.SetAudioOff(true);
+        v.reading.readingSwitched();
+        v.reading.previousHeading();
+        QCOMPARE(v.reading.phraseName(), "s.smil#a");
+        v.reading.nextPhrase();
+        QCOMPARE(v.reading.phraseName(), "s.smil#b");
+        QCOMPARE(v.speech.said.size(), said + 3); // the mark moved in silence
+        v.reading.pauseVoice();                    // Ctrl+3 reads all the same, and on
+        QCOMPARE(v.last(), "phrase|Text without audio|en-GB|1.5");
+        v.speech.finish();
+        QCOMPARE(v.last(), "phrase|Chapter two|en-GB|1.5");
+        v.reading.previousPhrase(); // a move with the reading off: the voice stops, the mark moves
+        QCOMPARE(v.last(), "stop");
+        v.speech.finish(); // the end of the phrase cut is not the new one's
+        QCOMPARE(v.reading.phraseName(), "s.smil#z");
+        v.feedback.SetAudioOff(false);
+        v.reading.readingSwitched(); // on again: from the mark, the phrase without words passed over
+        QCOMPARE(v.last(), "phrase|Chapter two|en-GB|1.5");
+        v.speech.finish();
+        QCOMPARE(v.reading.phraseName(), "s2.smil#e");
+        QCOMPARE(v.dialogs.shown.size(), 0);
+    }
+
+    // Without a voice the text is shown and the mark moved by the keys: said once, and again only when asked.
+    void withoutAVoice()
+    {
+        Voiced v;
+        v.speech.voice = false;
+        v.reading.start("s.smil#b", 0);
+        QCOMPARE(v.reading.phraseName(), "s.smil#b");
+        QVERIFY(v.osd().startsWith("Nessuna voce disponibile"));
+        v.feedback.OSD("", false);
+        v.reading.nextPhrase();
+        QCOMPARE(v.osd(), "Frase 3");
+        v.reading.pauseVoice();
+        QVERIFY(v.osd().startsWith("Nessuna voce disponibile"));
+        QCOMPARE(v.speech.phrases(), QStringList());
     }
 
     // With another kind of book open, every key of the DAISY reading does nothing: nothing thrown, said or asked.

@@ -1,6 +1,7 @@
 #include "daisyreader.h"
 
 #include "dtbook.h"
+#include "phrasetexts.h"
 #include "reader.h"
 
 namespace qyr {
@@ -17,13 +18,22 @@ std::optional<daisy::Book> DaisyFolderReader::volumeOf(const QString &folder)
     return daisy::volumeOf(files_, folder);
 }
 
+namespace {
+constexpr qint64 kMaxText = 64 * 1024 * 1024;
+}
+
 std::optional<QString> DaisyFolderReader::textAsHtml(const QString &path)
 {
-    constexpr qint64 kMaxText = 64 * 1024 * 1024;
     const Result<QByteArray> bytes = files_.readFile(path, kMaxText);
     if (!bytes)
         return std::nullopt;
     return daisy::dtbookHtml(*bytes);
+}
+
+QHash<QString, QString> DaisyFolderReader::phraseTexts(const QString &path)
+{
+    const Result<QByteArray> bytes = files_.readFile(path, kMaxText);
+    return bytes ? daisy::phraseTexts(*bytes) : QHash<QString, QString>();
 }
 
 } // namespace qyr

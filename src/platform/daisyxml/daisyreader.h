@@ -12,6 +12,7 @@ public:
     std::optional<daisy::Book> open(const QString &folder) override;
     std::optional<QString> textAsHtml(const QString &path) override;
     std::optional<daisy::Book> volumeOf(const QString &folder) override;
+    QHash<QString, QString> phraseTexts(const QString &path) override;
 
 private:
     IFiles &files_;

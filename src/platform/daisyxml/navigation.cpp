@@ -163,6 +163,8 @@ Navigation readNcc(const QByteArray &bytes)
                 r.nav.title = xml::normalized(xml::attr(m, "content"));
             else if (name == QLatin1String("dc:identifier"))
                 r.nav.identifier = xml::normalized(xml::attr(m, "content"));
+            else if (name == QLatin1String("dc:language") && r.nav.language.isEmpty())
+                r.nav.language = xml::normalized(xml::attr(m, "content"));
             else if (name == QLatin1String("ncc:setinfo"))
                 setInfo(xml::attr(m, "content"), r.nav);
         }
@@ -221,6 +223,8 @@ Package readOpf(const QByteArray &bytes)
                     pkg.title = xml::normalized(xml::text(m));
                 else if (xml::is(m, "Format") && pkg.format.isEmpty())
                     pkg.format = xml::normalized(xml::text(m));
+                else if (xml::is(m, "Language") && pkg.language.isEmpty())
+                    pkg.language = xml::normalized(xml::text(m));
             }
         }
     }

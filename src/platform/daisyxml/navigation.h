@@ -15,6 +15,7 @@ struct Navigation {
     QStringList smilOrder; // DAISY 2.02: the SMIL files in the order the ncc first names them
     int stoppedAt = 0;     // the line where a damaged file stopped being read, 0 when read whole
     QString identifier;    // dc:identifier
+    QString language;      // dc:language, as written ("it", "en-GB")
     int volume = 0, volumes = 0; // ncc:setInfo "n of m"; 0 when not given
 };
 
@@ -24,6 +25,7 @@ Navigation readNcx(const QByteArray &bytes);
 struct Package {
     QString title;
     QString format;    // dc:Format, "ANSI/NISO Z39.86-2005" for a DAISY 3 book
+    QString language;  // dc:Language, as written
     QStringList spine; // the SMIL files in reading order, as written
     QString ncx;       // the navigation file, as written
 };

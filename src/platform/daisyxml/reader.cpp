@@ -343,6 +343,7 @@ Book daisy2(IFiles &files, Folder &folder, const QString &ncc)
     noteStop(book, ncc, nav.stoppedAt);
     book.title = nav.title;
     book.identifier = nav.identifier;
+    book.language = nav.language;
     book.volume = nav.volume;
     book.volumes = nav.volumes;
     const QString base = Folder::dirOf(ncc);
@@ -356,6 +357,7 @@ Book daisy3(IFiles &files, Folder &folder, const QString &opf, const Package &pk
     Book book;
     book.format = Format::Daisy3;
     book.title = pkg.title;
+    book.language = pkg.language;
     const QString base = Folder::dirOf(opf);
     Navigation nav;
     const QString ncx = folder.resolve(base, splitReference(pkg.ncx).first);
