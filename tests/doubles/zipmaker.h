@@ -35,6 +35,15 @@ public:
             zip_set_file_compression(zip_, zip_uint64_t(i), ZIP_CM_STORE, 0);
         return *this;
     }
+    // An entry read from a file when the zip is written, stored: a large audio file without a copy in memory.
+    Maker &addFile(const QString &name, const QString &path)
+    {
+        zip_source_t *src = zip_source_file(zip_, QFile::encodeName(path).constData(), 0, 0); // 0: to its end
+        const zip_int64_t i = zip_file_add(zip_, name.toUtf8().constData(), src, ZIP_FL_ENC_UTF_8 | ZIP_FL_OVERWRITE);
+        if (i >= 0)
+            zip_set_file_compression(zip_, zip_uint64_t(i), ZIP_CM_STORE, 0);
+        return *this;
+    }
     // A link to target, as packers on Unix store one.
     Maker &link(const QString &name, const QString &target)
     {

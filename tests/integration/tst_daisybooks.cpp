@@ -3,7 +3,7 @@
 // quirks read as the clean book.
 #include "doubles/zipmaker.h"
 #include "session.h"
-#include "speechlog.h"
+#include "doubles/speechlog.h"
 
 #include <QProcess>
 #include <csignal>
@@ -198,7 +198,8 @@ private slots:
     // The DAISY 3 book, the old library book (HTML 4, windows-1252, names in other letter case, clip times in
     // every form) and both books zipped, read in place, open, say their titles and read from their first phrase;
     // their headings land where the clean book's do, and their text is shown. A zip that climbs out of itself is
-    // refused when chosen, naming the entry, and the book being read stays.
+    // refused when chosen, naming the entry, and the book being read stays; a zipped book's bookmark is recalled
+    // after a new start.
     void everyKindOfBookReads()
     {
         const struct {
@@ -233,6 +234,17 @@ private slots:
                 s.expect("dialog", is("kind", "folder"), s.send("answer", {{"button", "ok"}}));
                 s.send("answer", {{"button", "cancel"}});
                 QCOMPARE(field(s.state(), "book"), dir.filePath(b.name));
+                // A bookmark in the zipped book, recalled after a new start.
+                s.expect("dialog", is("kind", "input"), s.key('3', Alt));
+                const int add = s.send("answer", {{"text", "Nello zip"}});
+                const QString phrase = s.expectText("setting", all(is("section", "DAISY"), is("key", "1FRASE")), "value", add);
+                QVERIFY(s.quitYes());
+                Session again(dir.filePath(QString("impostazioni-%1.sqlite").arg(b.name)), {}, dir.filePath(b.name));
+                again.expect("player", action("playing", ".mp3"));
+                again.expect("osd", is("text", "Nello zip"), again.key('1', Alt));
+                again.stateWhen([&](const QJsonObject &x) { return field(x, "phrase") == phrase; });
+                QVERIFY(again.quitYes());
+                continue;
             }
             QVERIFY(s.quitYes());
         }
@@ -417,6 +429,33 @@ private slots:
         s.expect("osd", textStarts("Nessuna voce disponibile"), s.key('3', Ctrl));
         QCOMPARE(s.count("voice", 0), 0);
         QCOMPARE(s.count("dialog", 0, is("kind", "message")), 0);
+        QVERIFY(s.quitYes());
+    }
+
+    // A book of both: the player reads a clip, stops for the voice on the phrase without audio, and reads the next clip
+    // once the voice has said it.
+    void mixedBook()
+    {
+        SpeechLog voice;
+        if (!voice.ready())
+            QSKIP("speech-dispatcher missing");
+        QTemporaryDir dir;
+        const QString root = dir.filePath("misto");
+        auto par = [](const char *id, const char *audio) {
+            return QByteArray("<par id='") + id + "'><text src='t.html#" + id + "'/>" +
+                   (*audio ? QByteArray("<audio src='") + audio + "' clip-begin='npt=0s' clip-end='npt=1s'/>" : "") + "</par>";
+        };
+        QVERIFY(writeBook(root, {{"ncc.html", "<html><head><meta name='dc:title' content='Misto'/></head><body><h1><a "
+                                              "href='s.smil#a'>Misto</a></h1></body></html>"},
+                                 {"s.smil", "<smil><body><seq>" + par("a", "a.wav") + par("b", "") + par("c", "c.wav") + "</seq></body></smil>"},
+                                 {"t.html", "<html><body><p id='a'>Uno</p><p id='b'>Parole senza audio</p><p id='c'>Tre</p></body></html>"},
+                                 {"a.wav", silence(1)}, {"c.wav", silence(1)}}));
+        Session s(storeValues(dir.filePath("impostazioni.sqlite"), {{"TempoSp", "0"}}, root), voice.env(), root);
+        const int b = s.expect("voice", all(is("phrase", "s.smil#b"), is("text", "Parole senza audio")),
+                               s.expect("player", action("playing", "a.wav")));
+        s.expect("osd", is("text", "Fine del libro"), s.expect("player", action("playing", "c.wav"), b));
+        QCOMPARE(s.indexOf("player", action("playing", "c.wav"), 0), s.indexOf("player", action("playing", "c.wav"), b));
+        QVERIFY(voice.hears("Parole senza audio"));
         QVERIFY(s.quitYes());
     }
 };

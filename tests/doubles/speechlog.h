@@ -2,11 +2,17 @@
 // A speech server of the test's own, whose voice writes each text it is given
 // to a file instead of speaking it: what the program said is read back from
 // there, and its end is reported at once, as a very fast voice would.
-#include "session.h"
-
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QList>
+#include <QProcess>
 #include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+#include <functional>
+#include <utility>
 
 class SpeechLog {
 public:
@@ -33,7 +39,7 @@ public:
         env.insert("XDG_RUNTIME_DIR", d.filePath("run"));
         server_.setProcessEnvironment(env);
         server_.start("speech-dispatcher", {"-C", d.filePath("speechd"), "-s", "-t", "0", "-S", socket()});
-        ready_ = server_.waitForStarted() && QTest::qWaitFor([this] { return QFile::exists(socket()); }, 20000);
+        ready_ = server_.waitForStarted() && waitFor([this] { return QFile::exists(socket()); });
     }
     ~SpeechLog()
     {
@@ -43,7 +49,7 @@ public:
     bool ready() const { return ready_; }
     QString socket() const { return dir_.filePath("run/speechd.sock"); }
     // For the program: this server, whatever the machine has.
-    Values env() const { return {{"SPEECHD_ADDRESS", "unix_socket:" + socket()}}; }
+    QList<std::pair<QString, QString>> env() const { return {{"SPEECHD_ADDRESS", "unix_socket:" + socket()}}; }
     QString heard() const
     {
         QFile f(log_);
@@ -52,7 +58,19 @@ public:
     // Waits for the words to reach the file (the server writes them a moment after the program hands them over).
     bool hears(const QString &words) const
     {
-        return QTest::qWaitFor([&] { return heard().contains(words); }, 20000);
+        return waitFor([&] { return heard().contains(words); });
+    }
+    // Until the condition holds, for 20 s at most, the caller's events handled meanwhile.
+    static bool waitFor(const std::function<bool()> &done)
+    {
+        const QDeadlineTimer deadline(20000);
+        while (!done()) {
+            if (deadline.hasExpired())
+                return false;
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+            QThread::msleep(5);
+        }
+        return true;
     }
 
 private:
