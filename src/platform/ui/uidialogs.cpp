@@ -1,6 +1,7 @@
 #include "uidialogs.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QDialog>
 #include <QComboBox>
@@ -297,11 +298,10 @@ public:
         : QFileDialog(nullptr, title, start), owner_(owner), refuse_(refuse)
     {
         setOption(QFileDialog::DontUseNativeDialog, true);
-        // Folders only: listing files as well made the folder box, once a
-        // folder was refused, now and then take a name of its own before the
-        // reader typed. A zipped book is opened by typing its name.
-        setOption(QFileDialog::ShowDirsOnly, true);
+        // The folders, and the zips libraries hand books out in.
+        setOption(QFileDialog::ShowDirsOnly, false);
         setFileMode(QFileDialog::Directory);
+        setNameFilter(QStringLiteral("Cartelle e libri compressi (*.zip *.daisy *.ZIP *.DAISY)"));
         setAcceptMode(QFileDialog::AcceptOpen);
         setAccessibleName(title);
         setAccessibleDescription(QStringLiteral("Scegliere la cartella del libro, quella che contiene il file Index.htm, "
@@ -376,8 +376,21 @@ private:
         prepared_ = true;
         setProxyModel(new ItalianFileColumns(this));
         nameBox_ = findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
-        if (nameBox_)
+        if (nameBox_) {
             nameBox_->installEventFilter(this);
+            // Qt writes in the box the entry selected in the list. A selection
+            // it makes of itself while the reader is elsewhere (a folder's
+            // listing arriving while a refusal is shown) would be taken for a
+            // name the reader typed: only the reader's own choice stays.
+            connect(nameBox_, &QLineEdit::textChanged, this, [this] {
+                if (nameBox_->text().isEmpty() || nameBox_->hasFocus())
+                    return;
+                for (QAbstractItemView *view : findChildren<QAbstractItemView *>())
+                    if (view->hasFocus())
+                        return;
+                nameBox_->clear();
+            });
+        }
         // The box of the folder shown is heard with its label and the folder.
         // Qt names it by the folder, which the label hides, and a screen
         // reader finds no value in it: the folder is its description.
