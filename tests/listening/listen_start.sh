@@ -12,9 +12,11 @@ D=$(mktemp -d /tmp/qyr-avvio.XXXXXX)
 trap 'rc=$?; sr_stop; [ $rc -eq 0 ] && rm -rf "$D"' EXIT
 sr_start "$D"
 
-# A shelf with the book and a folder that holds no book.
+# A shelf with the book, a folder that holds no book, and a zipped book as
+# libraries hand them out (only its name is listened for).
 SHELF=$D/libri
 mkdir -p "$SHELF/senza libro/dentro"
+: > "$SHELF/zeta.daisy"
 cp -r "$BOOK" "$SHELF/faro"
 TITLE="Sommario - Il faro di Punta Lunga"
 OPENING="QYR Player: apertura del libro Il faro di Punta Lunga"
@@ -107,6 +109,8 @@ sr_key Return
 sr_expect "Cartella senza libro"
 sr_key BackSpace
 sr_expect "Cartella libri"
+sr_type z                        # the zipped book, listed with the folders
+sr_expect "zeta.daisy"
 
 step "una cartella senza libro: rifiutata, e la scelta resta aperta lì"
 sr_key Tab
