@@ -6,6 +6,7 @@
 #include "platform/daisyxml/daisyreader.h"
 #include "platform/daisyxml/dtbook.h"
 #include "platform/daisyxml/navigation.h"
+#include "platform/daisyxml/phrasetexts.h"
 #include "platform/daisyxml/reader.h"
 #include "platform/daisyxml/smil.h"
 #include "platform/daisyxml/xml.h"
@@ -714,7 +715,7 @@ private slots:
         put(files, "/b/p.opf",
             "<?xml version=\"1.0\"?><package xmlns=\"http://openebook.org/namespaces/oeb-package/1.0/\"><metadata>"
             "<dc-metadata xmlns:dc=\"http://purl.org/dc/elements/1.1/\"><dc:Title>Tre</dc:Title>"
-            "<dc:Format>ANSI/NISO Z39.86-2005</dc:Format></dc-metadata></metadata><manifest>"
+            "<dc:Format>ANSI/NISO Z39.86-2005</dc:Format><dc:Language>en-US</dc:Language></dc-metadata></metadata><manifest>"
             "<item id=\"b\" href=\"b.smil\" media-type=\"application/smil\"/><item id=\"a\" href=\"a.smil\" "
             "media-type=\"application/smil\"/><item id=\"n\" href=\"nav.ncx\" media-type=\"application/x-dtbncx+xml\"/>"
             "</manifest><spine><itemref idref=\"a\"/><itemref idref=\"b\"/></spine></package>");
@@ -740,6 +741,7 @@ private slots:
         QVERIFY(book);
         QCOMPARE(book->format, Format::Daisy3);
         QCOMPARE(book->title, "Tre");
+        QCOMPARE(book->language, "en-US");
         QCOMPARE(book->problems, QStringList());
         QCOMPARE(texts(book->headings), QStringList({"1 Uno", "2 Uno.uno", "1 Due"}));
         QCOMPARE(book->headings[1].target.phrase, 2);
@@ -756,11 +758,17 @@ private slots:
         QCOMPARE(texts(ordered.headings), QStringList({"1 Uno", "2 Due", "1 Tre"}));
         // Its text as HTML: ids kept, headings at the depth of their level, a page number on a line of its own;
         // scripts, handlers, styles, links' addresses and pictures' sources left out.
-        QCOMPARE(dtbookHtml("<dtbook xmlns='http://www.daisy.org/z3986/2005/dtbook/'><head><title>T</title></head><book><bodymatter>"
+        const QByteArray dtbook = "<dtbook xmlns='http://www.daisy.org/z3986/2005/dtbook/'><head><title>T</title></head><book><bodymatter>"
                             "<level1 id='l1'><h1 id='h'>Uno</h1><level><hd id='d'>Due</hd><p id='p' onclick='alert(1)' style='x'>A "
                             "<sent id='s'>b &amp; c</sent><pagenum id='n'>3</pagenum></p><script>alert(2)</script><img src='x.png' "
                             "alt='Figura'/><a href='javascript:alert(3)'>vai</a><list type='ol'><li id='i'>x</li></list></level>"
-                            "</level1></bodymatter></book></dtbook>"),
+                            "</level1></bodymatter></book></dtbook>";
+        // The words the voice reads of each element: inline ones joined, blocks apart, no script, a picture's alt.
+        const QHash<QString, QString> words = phraseTexts(dtbook);
+        QCOMPARE(words.value("p"), "A b & c 3");
+        QCOMPARE(words.value("d"), "Due");
+        QCOMPARE(words.value("l1"), "Uno Due A b & c 3 Figura vai x");
+        QCOMPARE(dtbookHtml(dtbook),
                  "<div><div id=\"l1\"><h1 id=\"h\">Uno</h1><div><h2 id=\"d\">Due</h2><p id=\"p\">A <span id=\"s\">b &amp; c"
                  "</span><span id=\"n\" class='pagenum' style='display:block'>3</span></p><span>Figura</span><span>vai</span><ol>"
                  "<li id=\"i\">x</li></ol></div></div></div>");
