@@ -2,7 +2,10 @@
 # Hears a DAISY book as a blind reader does: Orca under Xvfb, its speech
 # written to a file. The book (made from speech by tools/make_daisy.sh) says
 # its title and reads; Alt+8 says the next heading, Ctrl+D where the reading is;
-# the book's text is read line by line with Orca's own keys.
+# the book's text is read line by line with Orca's own keys. A book of text
+# alone is read aloud by the program's voice beside Orca: its phrases heard,
+# in English (a voice taking its time), and after Alt+8 both the heading Orca
+# says and the phrase the voice reads.
 # Usage: listen_daisy.sh PROGRAM SOURCE_DIR
 set -u
 PROGRAM=$1
@@ -33,5 +36,28 @@ step "Giù: Orca legge con i suoi tasti la riga seguente del testo del libro, me
 sr_mark
 sr_key Down
 sr_expect "primo paragrafo del libro" 10
+
+step "un libro di solo testo: la voce del programma lo legge, Alt+8 fa sentire il titolo e la sua frase"
+T=$D/testo
+mkdir -p "$T"
+cat > "$T/ncc.html" <<'HTML'
+<html><head><meta name="dc:title" content="Solo testo"/><meta name="dc:language" content="en"/></head><body>
+<h1><a href="s.smil#p1">Parte prima</a></h1><h1><a href="s.smil#p3">Parte seconda</a></h1></body></html>
+HTML
+cat > "$T/s.smil" <<'SMIL'
+<smil><body><seq><par id="p1"><text src="t.html#a"/></par><par id="p2"><text src="t.html#b"/></par>
+<par id="p3"><text src="t.html#c"/></par></seq></body></smil>
+SMIL
+cat > "$T/t.html" <<'HTML'
+<html><head><title>Solo testo</title></head><body><p id="a">Questo libro non ha suoni.</p>
+<p id="b">La voce del programma lo legge tutto.</p><p id="c">Comincia la seconda parte del racconto.</p></body></html>
+HTML
+sr_mark
+sr_key ctrl+o
+sr_expect "Apri un libro" 10
+sr_type "$T/"; sr_key Return
+sr_heard_in_order "Questo libro non ha suoni" "lo legge tutto" 20
+sr_key alt+8
+sr_expect_nomark "Parte seconda" 15 && sr_expect "Comincia la seconda parte" 15
 
 sr_verdict

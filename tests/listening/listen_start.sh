@@ -41,18 +41,6 @@ sr_once() {
   sr_mark
 }
 
-# As sr_expect, leaving what was heard for the next check.
-sr_expect_nomark() {
-  local text=$1 limit=${2:-8} i
-  for i in $(seq $((limit * 10))); do
-    sr_heard | sr_plain | grep -qiF -- "$(printf '%s' "$text" | sr_plain)" && return 0
-    sleep 0.1
-  done
-  fail "NON SENTITO: \"$text\". Sentito invece:"
-  sr_heard | sed 's/^/    /' >&2
-  sr_mark
-  return 1
-}
 
 step "avvio: il programma e il libro, appena compare la finestra"
 start_program
