@@ -159,6 +159,7 @@ bool readOptions(QApplication &app, Options &o)
 }
 
 // The settings store; notice says what the reader must be told about it.
+// None (said on the error output) when not even one in memory opens.
 std::unique_ptr<IRegistry> openStore(const Options &o, QString &notice)
 {
 #ifdef Q_OS_WIN
@@ -177,6 +178,8 @@ std::unique_ptr<IRegistry> openStore(const Options &o, QString &notice)
                                 "e il programma riparte dalle impostazioni predefinite.")
                      .arg(opened.problem, opened.movedAside);
     }
+    if (!opened.store)
+        std::fprintf(stderr, "qyrplayer: impossibile aprire le impostazioni\n");
     return std::move(opened.store);
 }
 
@@ -312,10 +315,8 @@ int main(int argc, char **argv)
     const std::unique_ptr<Automation> automation = startAutomation(options.automation, dialogs, clock);
     QString storeNotice;
     std::unique_ptr<IRegistry> store = openStore(options, storeNotice);
-    if (!store) {
-        std::fprintf(stderr, "qyrplayer: impossibile aprire le impostazioni\n");
+    if (!store)
         return 1;
-    }
 
     DiskFiles disk;
     BookArchives files(disk); // a zipped book's files read in place, all others from the disk

@@ -197,8 +197,9 @@ private slots:
 
     // The DAISY 3 book, the old library book (HTML 4, windows-1252, names in other letter case, clip times in
     // every form) and both books zipped, read in place, open, say their titles and read from their first phrase;
-    // their headings land where the clean book's do, and their text is shown. A zip that climbs out of itself is
-    // refused when chosen, naming the entry, and the book being read stays; a zipped book's bookmark is recalled
+    // their headings land where the clean book's do, and their text is shown. A zip with a name that climbs out of
+    // it or is absolute, a link or an entry that would swell is refused when chosen, naming the entry, and the book
+    // being read stays; a zipped book's bookmark is recalled
     // after a new start.
     void everyKindOfBookReads()
     {
@@ -225,13 +226,26 @@ private slots:
             s.stateWhen([&](const QJsonObject &x) { return x.value("text").toObject().value("all").toString().contains(words); });
             QVERIFY(s.count("dialog", 0) == 0);
             if (QString(b.name).endsWith(".zip")) {
-                QVERIFY(testzip::Maker(dir.filePath("fuori.zip")).add("ncc.html", "<h1>x</h1>").add("../../fuori.mp3", "x").close());
+                const struct {
+                    const char *file, *entry;
+                    bool link;
+                    QByteArray bytes;
+                    const char *why;
+                } hostile[] = {{"fuori.zip", "../../fuori.mp3", false, "x", "porta fuori dall'archivio"},
+                               {"assoluto.zip", "/etc/passwd", false, "x", "porta fuori dall'archivio"},
+                               {"collegamento.zip", "a.mp3", true, "/etc/passwd", "è un collegamento"},
+                               {"bomba.zip", "s.smil", false, QByteArray(8 << 20, ' '), "più di 100 volte"}};
                 s.expect("dialog", is("kind", "folder"), s.key('O', Ctrl));
-                const int refused = s.send("answer", {{"text", dir.filePath("fuori.zip")}});
-                s.expect("dialog", is("text", "L'archivio " + dir.filePath("fuori.zip") +
-                                                  " non viene aperto: il nome «../../fuori.mp3» porta fuori dall'archivio."),
-                         refused);
-                s.expect("dialog", is("kind", "folder"), s.send("answer", {{"button", "ok"}}));
+                for (const auto &h : hostile) {
+                    testzip::Maker m(dir.filePath(h.file));
+                    m.add("ncc.html", "<h1>x</h1>");
+                    h.link ? m.link(h.entry, QString::fromUtf8(h.bytes)) : m.add(h.entry, h.bytes);
+                    QVERIFY(m.close());
+                    const QString said = s.expectText("dialog", textStarts("L'archivio " + dir.filePath(h.file) + " non viene aperto"),
+                                                      "text", s.send("answer", {{"text", dir.filePath(h.file)}}));
+                    QVERIFY2(said.contains(QString("«%1»").arg(h.entry)) && said.contains(h.why), qPrintable(said));
+                    s.expect("dialog", is("kind", "folder"), s.send("answer", {{"button", "ok"}}));
+                }
                 s.send("answer", {{"button", "cancel"}});
                 QCOMPARE(field(s.state(), "book"), dir.filePath(b.name));
                 // A bookmark in the zipped book, recalled after a new start.

@@ -4,7 +4,7 @@
 # its title and reads; Alt+8 says the next heading, Ctrl+D where the reading is;
 # the book's text is read line by line with Orca's own keys. A book of text
 # alone is read aloud by the program's voice beside Orca: its phrases heard,
-# in English (a voice taking its time), and after Alt+8 both the heading Orca
+# in Esperanto (a voice taking its time), and after Alt+8 both the heading Orca
 # says and the phrase the voice reads.
 # Usage: listen_daisy.sh PROGRAM SOURCE_DIR
 set -u
@@ -41,7 +41,7 @@ step "un libro di solo testo: la voce del programma lo legge, Alt+8 fa sentire i
 T=$D/testo
 mkdir -p "$T"
 cat > "$T/ncc.html" <<'HTML'
-<html><head><meta name="dc:title" content="Solo testo"/><meta name="dc:language" content="en"/></head><body>
+<html><head><meta name="dc:title" content="Solo testo"/><meta name="dc:language" content="eo"/></head><body>
 <h1><a href="s.smil#p1">Parte prima</a></h1><h1><a href="s.smil#p3">Parte seconda</a></h1></body></html>
 HTML
 cat > "$T/s.smil" <<'SMIL'

@@ -71,14 +71,15 @@ sr_start() {
   SR_PIDS+=("$DBUS_SESSION_BUS_PID")
   /usr/libexec/at-spi-bus-launcher --launch-immediately >"$SR_DIR/atspi.log" 2>&1 &
   SR_PIDS+=($!); disown
-  # English goes to a voice that takes a second for each text, as a real one
-  # takes its time: a book in English read by the program's voice leaves Orca
-  # the time to say what comes with it.
+  # Esperanto, which nothing else here speaks (Orca reads a web page in the
+  # page's language, English when it says none), goes to a voice that takes
+  # a second for each text, as a real one takes its time: a book in it read
+  # by the program's voice leaves Orca the time to say what comes with it.
   cat > "$SR_DIR/speechd/speechd.conf" <<CONF
 DefaultModule textlog
 AddModule "textlog" "sd_generic" "textlog.conf"
 AddModule "slowlog" "sd_generic" "slowlog.conf"
-LanguageDefaultModule "en" "slowlog"
+LanguageDefaultModule "eo" "slowlog"
 DefaultLanguage "it"
 AudioOutputMethod "alsa"
 AudioALSADevice "null"
@@ -92,8 +93,8 @@ CONF
   cat > "$SR_DIR/speechd/modules/slowlog.conf" <<CONF
 GenericExecuteSynth "printf '%s|%s\\\\n' \"\$(date +%T.%N | cut -c1-12)\" \\'\$DATA\\' >> $SPEECH; sleep 1"
 GenericCmdDependency "printf"
-GenericLanguage "en" "en" "utf-8"
-AddVoice "en" "MALE1" "en"
+GenericLanguage "eo" "eo" "utf-8"
+AddVoice "eo" "MALE1" "eo"
 CONF
   speech-dispatcher -C "$SR_DIR/speechd" -s -t 0 >"$SR_DIR/speechd.log" 2>&1 &
   SR_PIDS+=($!); disown
