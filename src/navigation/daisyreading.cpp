@@ -459,7 +459,7 @@ void DaisyReading::whereAmI()
     if (b->hasAudio())
         parts << clock(bookTime()) + QStringLiteral(" di ") + clock(b->totalTime());
     else
-        parts << QStringLiteral("frase %1 di %2").arg(b->sentenceOf(phrase_) + 1).arg(b->sentences());
+        parts << phraseCount(*b);
     u.feedback.OSD(parts.join(QStringLiteral(", ")), false);
 }
 

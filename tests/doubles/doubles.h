@@ -363,27 +363,16 @@ class FakeSpeech : public ISpeech {
 public:
     bool voice = true; // false: no voice on the machine
     QStringList said;  // "phrase|text|language|rate", "message|text", "pause", "resume", "stop"
-    bool speaking = false;
     bool available() override { return voice; }
     void message(const QString &text) override { said << "message|" + text; }
     void phrase(const QString &text, const QString &language, double rate) override
     {
         said << QStringLiteral("phrase|%1|%2|%3").arg(text, language).arg(rate);
-        speaking = true;
     }
     void pause() override { said << "pause"; }
     void resume() override { said << "resume"; }
-    void stop() override
-    {
-        said << "stop";
-        speaking = false;
-    }
-    // The phrase being said reaches its end.
-    void finish()
-    {
-        speaking = false;
-        Finished();
-    }
+    void stop() override { said << "stop"; }
+    void finish() { Finished(); } // the phrase being said reaches its end
     QStringList phrases() const { return said.filter(QRegularExpression("^phrase\\|")); }
 };
 

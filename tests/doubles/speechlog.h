@@ -50,15 +50,13 @@ public:
     QString socket() const { return dir_.filePath("run/speechd.sock"); }
     // For the program: this server, whatever the machine has.
     QList<std::pair<QString, QString>> env() const { return {{"SPEECHD_ADDRESS", "unix_socket:" + socket()}}; }
-    QString heard() const
-    {
-        QFile f(log_);
-        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-    }
     // Waits for the words to reach the file (the server writes them a moment after the program hands them over).
     bool hears(const QString &words) const
     {
-        return waitFor([&] { return heard().contains(words); });
+        return waitFor([&] {
+            QFile f(log_);
+            return f.open(QIODevice::ReadOnly) && QString::fromUtf8(f.readAll()).contains(words);
+        });
     }
     // Until the condition holds, for 20 s at most, the caller's events handled meanwhile.
     static bool waitFor(const std::function<bool()> &done)
