@@ -127,12 +127,16 @@ QString notABook(IFiles &files, const QString &folderOrIndex, IDaisyReader *dais
             return folder.failure().description;
         if (!bookFolderOf(files, *folder, daisy).isEmpty())
             return QString();
+        if (const QString refused = daisy ? daisy->refusal(*folder) : QString(); !refused.isEmpty())
+            return refused;
         return QStringLiteral("L'archivio %1 non contiene un libro leggibile: vi si trova il file di un libro, ma non "
-                              "un libro DAISY completo né un sommario Index.htm.")
+                              "un libro DAISY o EPUB completo né un sommario Index.htm.")
             .arg(*folder);
     }
     if (!bookFolderOf(files, folderOrIndex, daisy).isEmpty())
         return QString();
+    if (const QString refused = daisy ? daisy->refusal(pathFromAddress(folderOrIndex)) : QString(); !refused.isEmpty())
+        return refused;
     return QStringLiteral("La cartella %1 non contiene un libro: non vi si trova né Index.htm, né ncc.html, né il "
                           "pacchetto (.opf) di un libro DAISY.")
         .arg(pathFromAddress(folderOrIndex));

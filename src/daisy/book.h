@@ -12,7 +12,7 @@
 
 namespace qyr::daisy {
 
-enum class Format { Daisy2, Daisy3 };
+enum class Format { Daisy2, Daisy3, Epub3 };
 
 struct Phrase {
     QString smil;         // the SMIL file's name as on disk

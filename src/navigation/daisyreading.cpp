@@ -52,7 +52,12 @@ QString DaisyReading::formatName() const
     const daisy::Book *b = book();
     if (!b)
         return QString();
-    return b->format == daisy::Format::Daisy2 ? QStringLiteral("daisy2") : QStringLiteral("daisy3");
+    switch (b->format) {
+    case daisy::Format::Daisy2: return QStringLiteral("daisy2");
+    case daisy::Format::Daisy3: return QStringLiteral("daisy3");
+    case daisy::Format::Epub3: break;
+    }
+    return QStringLiteral("epub3");
 }
 
 QString DaisyReading::audioPath(const daisy::Book &b, int phrase) const

@@ -1,5 +1,5 @@
 #pragma once
-// Reading DAISY books (DAISY 2.02 and DAISY 3) into their model: the
+// Reading DAISY books (DAISY 2.02 and DAISY 3) and EPUB 3 books into their model: the
 // navigation, package and SMIL files are parsed by an adapter, since they
 // need an XML and HTML parser the logic does not link.
 #include "../daisy/book.h"
@@ -30,6 +30,9 @@ public:
     // 3 book's DTBook), by id, as the program's voice reads a phrase without
     // audio. Empty when the file cannot be read.
     virtual QHash<QString, QString> phraseTexts(const QString &path) = 0;
+    // Why a book in the folder cannot be read although it is there (an EPUB
+    // protected against copying), in Italian; empty otherwise.
+    virtual QString refusal(const QString &folder) = 0;
 };
 
 } // namespace qyr

@@ -1,6 +1,7 @@
 #include "daisyreader.h"
 
 #include "dtbook.h"
+#include "epub.h"
 #include "phrasetexts.h"
 #include "reader.h"
 
@@ -27,13 +28,18 @@ std::optional<QString> DaisyFolderReader::textAsHtml(const QString &path)
     const Result<QByteArray> bytes = files_.readFile(path, kMaxText);
     if (!bytes)
         return std::nullopt;
-    return daisy::dtbookHtml(*bytes);
+    return daisy::contentHtml(*bytes);
 }
 
 QHash<QString, QString> DaisyFolderReader::phraseTexts(const QString &path)
 {
     const Result<QByteArray> bytes = files_.readFile(path, kMaxText);
     return bytes ? daisy::phraseTexts(*bytes) : QHash<QString, QString>();
+}
+
+QString DaisyFolderReader::refusal(const QString &folder)
+{
+    return daisy::isEpub(files_, folder) ? daisy::epubRefusal(files_, folder) : QString();
 }
 
 } // namespace qyr

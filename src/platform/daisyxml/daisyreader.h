@@ -13,6 +13,7 @@ public:
     std::optional<QString> textAsHtml(const QString &path) override;
     std::optional<daisy::Book> volumeOf(const QString &folder) override;
     QHash<QString, QString> phraseTexts(const QString &path) override;
+    QString refusal(const QString &folder) override;
 
 private:
     IFiles &files_;

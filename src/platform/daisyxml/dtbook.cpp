@@ -1,4 +1,5 @@
 #include "dtbook.h"
+#include "contentdoc.h"
 #include "xml.h"
 
 namespace qyr::daisy {
@@ -9,7 +10,12 @@ namespace {
 const char *const kSame[] = {"p",       "em",      "strong", "sub",   "sup",   "br",         "q",      "cite", "abbr",
                              "acronym", "code",    "kbd",    "dfn",   "samp",  "blockquote", "dl",     "dt",   "dd",
                              "table",   "caption", "thead",  "tbody", "tfoot", "tr",         "td",     "th",   "h1",
-                             "h2",      "h3",      "h4",     "h5",    "h6",    "hr",         "address"};
+                             "h2",      "h3",      "h4",     "h5",    "h6",    "hr",         "address",
+                             // HTML of an EPUB's content documents, kept as it is.
+                             "ul",      "ol",      "pre",    "b",     "i",     "u",          "s",      "small",
+                             "mark",    "section", "article", "aside", "header", "footer",   "nav",    "main",
+                             "figure",  "figcaption", "var", "del",   "ins",   "ruby",       "rt",     "rp",
+                             "bdi",     "time",    "wbr"};
 // Blocks shown as a div: parts of the book and groups that hold others.
 const char *const kBlocks[] = {"frontmatter", "bodymatter", "rearmatter", "level",    "level1",   "level2",
                                "level3",      "level4",     "level5",     "level6",   "div",      "note",
@@ -19,7 +25,8 @@ const char *const kBlocks[] = {"frontmatter", "bodymatter", "rearmatter", "level
 // Dropped with all they hold: what runs, what is fetched, what is not text.
 const char *const kDropped[] = {"head",   "script", "style", "object", "embed",   "iframe", "frame",
                                 "applet", "math",   "svg",   "form",   "input",   "button", "textarea",
-                                "select", "link",   "meta",  "col",    "colgroup"};
+                                "select", "link",   "meta",  "col",    "colgroup", "template", "audio",  "video",
+                                "source", "track",  "canvas", "noscript", "title", "base"};
 
 bool among(const xmlNode *n, const char *const *names, size_t count)
 {
@@ -130,6 +137,18 @@ QString dtbookHtml(const QByteArray &bytes)
     xmlNode *book = xml::find(top, "book");
     Writer w;
     w.children(book ? book : top, 0);
+    return w.out;
+}
+
+QString contentHtml(const QByteArray &bytes)
+{
+    if (bytes.left(4096).contains("<dtbook"))
+        return dtbookHtml(bytes);
+    const ContentDoc doc = readContentDoc(bytes);
+    if (!doc.body)
+        return QString();
+    Writer w;
+    w.children(doc.body, 0);
     return w.out;
 }
 

@@ -1,4 +1,5 @@
 #include "phrasetexts.h"
+#include "contentdoc.h"
 #include "xml.h"
 
 #include <iterator>
@@ -52,10 +53,16 @@ QHash<QString, QString> phraseTexts(const QByteArray &bytes)
 {
     QHash<QString, QString> out;
     // A DTBook is XML, which the HTML parser would read with its own rules.
-    const bool dtbook = bytes.left(4096).contains("<dtbook");
-    const xml::Doc doc = dtbook ? xml::readXml(bytes) : xml::readHtml(bytes);
-    if (xmlNode *root = xml::root(doc))
-        collect(root, out);
+    if (bytes.left(4096).contains("<dtbook")) {
+        const xml::Doc doc = xml::readXml(bytes);
+        if (xmlNode *root = xml::root(doc))
+            collect(root, out);
+        return out;
+    }
+    // Read as the book's reader reads it, so that its sentences are the same.
+    const ContentDoc doc = readContentDoc(bytes);
+    if (doc.body)
+        collect(doc.body, out);
     return out;
 }
 

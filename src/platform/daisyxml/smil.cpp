@@ -51,8 +51,19 @@ public:
     }
 
 private:
-    // Page numbers, notes, sidebars and producer's notes, which a reader may choose to skip.
-    static bool optional(const xmlNode *n) { return xml::hasAttr(n, "system-required") || xml::hasAttr(n, "customTest"); }
+    // Page numbers, notes, sidebars and producer's notes, which a reader may
+    // choose to skip: named by a test in DAISY books, by their kind in EPUB ones.
+    static bool optional(const xmlNode *n)
+    {
+        if (xml::hasAttr(n, "system-required") || xml::hasAttr(n, "customTest"))
+            return true;
+        static const QStringList kinds{QStringLiteral("pagebreak"), QStringLiteral("note"),
+                                       QStringLiteral("footnote"),  QStringLiteral("endnote"),
+                                       QStringLiteral("rearnote"),  QStringLiteral("sidebar"),
+                                       QStringLiteral("annotation")};
+        const QStringList named = xml::attr(n, "type").split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        return std::any_of(named.begin(), named.end(), [](const QString &k) { return kinds.contains(k); });
+    }
 
     // Only the ids the navigation names are kept: a big book has tens of thousands.
     void anchor(const xmlNode *n, int phrase)

@@ -38,7 +38,7 @@ bool BookArchives::isArchive(const QString &path)
     if (p.isEmpty() || !QFileInfo(p).isFile())
         return false;
     const QString suffix = QFileInfo(p).suffix().toLower();
-    return suffix == QLatin1String("zip") || suffix == QLatin1String("daisy") || looksLikeZip(p);
+    return suffix == QLatin1String("zip") || suffix == QLatin1String("daisy") || suffix == QLatin1String("epub") || looksLikeZip(p);
 }
 
 Result<QString> BookArchives::openArchive(const QString &path)

@@ -301,11 +301,11 @@ public:
         // The folders, and the zips libraries hand books out in.
         setOption(QFileDialog::ShowDirsOnly, false);
         setFileMode(QFileDialog::Directory);
-        setNameFilter(QStringLiteral("Cartelle e libri compressi (*.zip *.daisy *.ZIP *.DAISY)"));
+        setNameFilter(QStringLiteral("Cartelle e libri compressi (*.zip *.daisy *.epub *.ZIP *.DAISY *.EPUB)"));
         setAcceptMode(QFileDialog::AcceptOpen);
         setAccessibleName(title);
         setAccessibleDescription(QStringLiteral("Scegliere la cartella del libro, quella che contiene il file Index.htm, "
-                                                "ncc.html o il pacchetto .opf, oppure il file .zip o .daisy del libro"));
+                                                "ncc.html o il pacchetto .opf, oppure il file .zip, .daisy o .epub del libro"));
         setLabelText(QFileDialog::LookIn, QStringLiteral("Cerca in:"));
         setLabelText(QFileDialog::FileName, QStringLiteral("Cartella:"));
         setLabelText(QFileDialog::FileType, QStringLiteral("Tipo:"));

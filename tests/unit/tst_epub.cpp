@@ -1,0 +1,165 @@
+// EPUB books read into the model: sentences cut for the voice, the text
+// shown without what runs, and the books tools/make_epub.sh makes from speech
+// (media overlays with a nested seq and a clip without end, a book of text
+// alone whose pages come from the text's marks, a protected book).
+#include "platform/daisyxml/contentdoc.h"
+#include "platform/daisyxml/daisyreader.h"
+#include "platform/daisyxml/dtbook.h"
+#include "platform/daisyxml/phrasetexts.h"
+#include "platform/daisyxml/reader.h"
+#include "platform/files/diskfiles.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace qyr;
+using namespace qyr::daisy;
+
+class TstEpub : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+    bool made_ = false;
+
+    // The books, made once for the cases that read them.
+    void make()
+    {
+        if (made_)
+            return;
+        QProcess make;
+        make.start("bash", {QFINDTESTDATA("../../tools/make_epub.sh"), dir_.path()});
+        QVERIFY(make.waitForFinished(120000));
+        if (make.exitCode() == 77)
+            QSKIP("espeak-ng, sox, ffmpeg or zip missing");
+        QVERIFY2(make.exitCode() == 0, make.readAllStandardError());
+        made_ = true;
+    }
+
+private slots:
+    void sentenceEnds_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QList<qsizetype>>("ends");
+        QTest::newRow("two") << "Uno. Due." << QList<qsizetype>{5};
+        QTest::newRow("marks and closers") << "Davvero?!» Sì… Poi" << QList<qsizetype>{11, 15};
+        QTest::newRow("lower case goes on") << "Il sig. rossi e il 3.14 restano." << QList<qsizetype>{};
+        QTest::newRow("the text's end before an element") << "Fine. " << QList<qsizetype>{6};
+        QTest::newRow("no space, no end") << "a.b.c" << QList<qsizetype>{};
+    }
+    void sentenceEnds()
+    {
+        QFETCH(QString, text);
+        QFETCH(QList<qsizetype>, ends);
+        const std::vector<qsizetype> got = daisy::sentenceEnds(text);
+        QCOMPARE(QList<qsizetype>(got.begin(), got.end()), ends);
+    }
+
+    // One reading of a content document for the book, the page shown and the voice: the same sentences in each.
+    void contentDocument()
+    {
+        const QByteArray xhtml =
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+            "<html xmlns=\"http://www.w3.org/1999/xhtml\" xmlns:epub=\"http://www.idpf.org/2007/ops\"><head><title>T</title>\n"
+            "<script>document.title='x'</script></head><body onload=\"alert(1)\">\n"
+            "<h1 id=\"c\">Capitolo uno.</h1><span epub:type=\"pagebreak\" title=\"7\"/>\n"
+            "<p id=\"p\">Prima frase. <em>Seconda</em> frase! <a href=\"http://example.com/\">ter</a>za <img src=\"a.png\" alt=\"foto\"/>.</p>\n"
+            "<p>  </p><div role=\"doc-pagebreak\">viii</div><script>alert(2)</script></body></html>";
+        const ContentDoc doc = readContentDoc(xhtml);
+        QCOMPARE(doc.sentences, QStringList({"qyr-frase-1", "qyr-frase-2", "qyr-frase-3", "qyr-frase-4", "qyr-frase-5"}));
+        QCOMPARE(doc.ids, std::vector<QString>({"c", "qyr-frase-1", "qyr-pagina-1", "p", "qyr-frase-2", "qyr-frase-3",
+                                                "qyr-frase-4", "qyr-pagina-2", "qyr-frase-5"}));
+        QCOMPARE(doc.pageMarks.size(), size_t(2));
+        QCOMPARE(doc.pageMarks[0].label, "7");
+        QCOMPARE(doc.pageMarks[1].label, "viii");
+        const QHash<QString, QString> words = phraseTexts(xhtml);
+        QCOMPARE(words.value("qyr-frase-2"), "Prima frase.");
+        QCOMPARE(words.value("qyr-frase-3"), "Seconda frase!"); // an element after the mark begins the next
+        QCOMPARE(words.value("qyr-frase-4"), "terza foto .");
+        QCOMPARE(words.value("qyr-frase-5"), "viii");
+        // Shown: the sentences marked by the same ids; nothing that runs, is fetched or leads away.
+        const QString html = contentHtml(xhtml);
+        QVERIFY(html.contains("<span id=\"qyr-frase-3\"><em>Seconda</em> frase! </span><span id=\"qyr-frase-4\"><span>ter</span>za "
+                              "<span>foto</span>.</span>"));
+        for (const char *gone : {"script", "alert", "onload", "href", "example.com", "a.png", "<title"})
+            QVERIFY2(!html.contains(gone), gone);
+    }
+
+    void madeBooks()
+    {
+        make();
+        QFile timesFile(dir_.filePath("epub-mo.times"));
+        QVERIFY(timesFile.open(QIODevice::ReadOnly));
+        const QList<QByteArray> times = timesFile.readAll().trimmed().split('\n');
+        QCOMPARE(times.size(), 9);
+        DiskFiles files;
+        const std::optional<Book> mo = openBook(files, dir_.filePath("epub-mo"));
+        QVERIFY(mo);
+        QVERIFY2(mo->problems.isEmpty(), qPrintable(mo->problems.join('\n')));
+        QCOMPARE(mo->format, Format::Epub3);
+        QCOMPARE(mo->title, "Libro EPUB di prova");
+        QCOMPARE(mo->language, "it");
+        QCOMPARE(mo->phrases.size(), size_t(9));
+        QCOMPARE(mo->sentences(), 9); // the nested seq is a structure, not a sentence
+        for (int i = 0; i < 9; ++i) {
+            const QList<QByteArray> t = times[i].split(' ');
+            const Phrase &p = mo->phrases[size_t(i)];
+            QCOMPARE(p.name(), QString("text/cap%1.xhtml#s%2").arg(i < 6 ? 1 : 2).arg(i + 1));
+            QCOMPARE(p.textFile, QString("OEBPS/text/cap%1.xhtml").arg(i < 6 ? 1 : 2));
+            QCOMPARE(p.audio, "OEBPS/audio/" + t[1]);
+            QVERIFY2(qAbs(p.clipBegin - t[2].toDouble()) < 1e-6, t[0]);
+            // The last clip has no end: it runs to the end of its file (the header's length counts the encoder's
+            // padding, some 80 ms beyond the decoded end).
+            QVERIFY2(qAbs(p.clipEnd - t[3].toDouble()) < (i == 8 ? 0.1 : 1e-6), qPrintable(QString::number(p.clipEnd)));
+        }
+        QCOMPARE(mo->runEnd(0), 5);
+        QVERIFY(mo->phrases[7].skippable && !mo->phrases[6].skippable);
+        const auto check = [](const Book &b) {
+            QCOMPARE(b.headings.size(), size_t(3));
+            const int levels[] = {1, 2, 1}, at[] = {0, 3, 6};
+            for (int i = 0; i < 3; ++i) {
+                QCOMPARE(b.headings[size_t(i)].level, levels[i]);
+                QCOMPARE(b.headings[size_t(i)].target.phrase, at[i]);
+            }
+            QCOMPARE(b.headings[1].text, "Sezione uno");
+            QCOMPARE(b.pages.size(), size_t(2));
+            QCOMPARE(b.pages[0].target.phrase, 1); // page 1 begins after the first heading
+            QCOMPARE(b.pages[1].target.phrase, 7);
+            QCOMPARE(b.pageByLabel("2"), 1);
+        };
+        check(*mo);
+
+        // Without overlays: the same text cut into the same nine sentences, its pages from the text's marks.
+        DaisyFolderReader reader(files);
+        const std::optional<Book> text = reader.open(dir_.filePath("epub-text"));
+        QVERIFY(text && text->problems.isEmpty());
+        QVERIFY(!text->hasAudio());
+        QCOMPARE(text->phrases.size(), size_t(9));
+        check(*text);
+        const Phrase &second = text->phrases[1];
+        QCOMPARE(second.name(), "text/cap1.xhtml#qyr-frase-2");
+        QCOMPARE(reader.phraseTexts(dir_.filePath("epub-text/" + second.textFile)).value(second.textFragment),
+                 "Questo è il primo paragrafo del libro.");
+
+        // Encrypted under a cipher that is not a font's: refused, saying why; a font's scrambling is read.
+        const QString drm = dir_.filePath("drm");
+        QVERIFY(QProcess::execute("cp", {"-r", dir_.filePath("epub-text"), drm}) == 0);
+        QFile enc(drm + "/META-INF/encryption.xml");
+        const QByteArray declaration =
+            "<encryption xmlns=\"urn:oasis:names:tc:opendocument:xmlns:container\""
+            " xmlns:enc=\"http://www.w3.org/2001/04/xmlenc#\"><enc:EncryptedData><enc:EncryptionMethod Algorithm=\"%1\"/>"
+            " <enc:CipherData><enc:CipherReference URI=\"OEBPS/text/cap1.xhtml\"/></enc:CipherData></enc:EncryptedData></encryption>";
+        for (const auto &[algorithm, refused] : {std::pair{"http://www.idpf.org/2008/embedding", false},
+                                                 {"http://www.w3.org/2001/04/xmlenc#aes128-cbc", true}}) {
+            QVERIFY(enc.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            enc.write(QByteArray(declaration).replace("%1", algorithm));
+            enc.close();
+            QCOMPARE(reader.formatOf(drm).has_value(), !refused);
+            QCOMPARE(reader.open(drm).has_value(), !refused);
+            QCOMPARE(reader.refusal(drm).contains("protetto (DRM): il file OEBPS/text/cap1.xhtml è cifrato"), refused);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TstEpub)
+#include "tst_epub.moc"
