@@ -61,7 +61,13 @@ Result<QString> BookArchives::openArchive(const QString &path)
     QString base;
     const auto holdsBook = [&zip](const QString &inner) {
         const QStringList names = zip->files(inner);
-        return std::any_of(names.cbegin(), names.cend(), opensABook);
+        if (std::any_of(names.cbegin(), names.cend(), opensABook))
+            return true;
+        // An EPUB names its package in META-INF/container.xml.
+        const QString meta = inner.isEmpty() ? QStringLiteral("META-INF") : inner + QStringLiteral("/META-INF");
+        const QStringList inMeta = zip->files(meta);
+        return std::any_of(inMeta.cbegin(), inMeta.cend(),
+                           [](const QString &n) { return n.compare(QLatin1String("container.xml"), Qt::CaseInsensitive) == 0; });
     };
     if (!holdsBook(QString())) {
         QStringList top = zip->folders(QString());
@@ -71,7 +77,8 @@ Result<QString> BookArchives::openArchive(const QString &path)
         else
             return Failure{err::InvalidFileFormat,
                            QStringLiteral("L'archivio %1 non contiene un libro: non vi si trova né ncc.html, né il "
-                                          "pacchetto .opf, né Index.htm, all'inizio o in un'unica cartella.")
+                                          "pacchetto .opf, né META-INF/container.xml, né Index.htm, all'inizio o in "
+                                          "un'unica cartella.")
                                .arg(p)};
     }
     const std::lock_guard<std::mutex> hold(lock_);
