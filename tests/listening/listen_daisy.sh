@@ -5,7 +5,8 @@
 # the book's text is read line by line with Orca's own keys. A book of text
 # alone is read aloud by the program's voice beside Orca: its phrases heard,
 # in Esperanto (a voice taking its time), and after Alt+8 both the heading Orca
-# says and the phrase the voice reads.
+# says and the phrase the voice reads. An EPUB talking book (tools/make_epub.sh)
+# chosen with Ctrl+O says its title, its text is read with Down, Alt+8 says a heading.
 # Usage: listen_daisy.sh PROGRAM SOURCE_DIR
 set -u
 PROGRAM=$1
@@ -36,6 +37,20 @@ step "Giù: Orca legge con i suoi tasti la riga seguente del testo del libro, me
 sr_mark
 sr_key Down
 sr_expect "primo paragrafo del libro" 10
+
+step "un libro EPUB zippato, scelto con Ctrl+O: il titolo, una riga del testo con Giù, Alt+8 il titolo seguente"
+bash "$SOURCE/tools/make_epub.sh" "$D/epub" >/dev/null 2>&1 || { echo "libri EPUB non fatti: mancano espeak-ng, sox, ffmpeg o zip"; exit 77; }
+sr_mark
+sr_key ctrl+o
+sr_expect "Apri un libro" 10
+sr_type "$D/epub/epub-mo.epub"; sr_key Return
+sr_expect "Libro EPUB di prova" 20
+sr_mark
+sr_key Down
+sr_expect "Una seconda frase del capitolo" 10
+sr_mark
+sr_key alt+8
+sr_expect "Sezione uno" 10
 
 step "un libro di solo testo: la voce del programma lo legge, Alt+8 fa sentire il titolo e la sua frase"
 T=$D/testo

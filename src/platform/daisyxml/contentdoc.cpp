@@ -222,7 +222,8 @@ ContentDoc readContentDoc(const QByteArray &bytes)
     const bool epub = head.contains("http://www.idpf.org/2007/ops") || head.contains("<!DOCTYPE html>") ||
                       head.contains("<!doctype html>");
     const bool older = head.contains("//DTD HTML") || head.contains("//DTD XHTML 1.0") || !head.contains("<?xml");
-    if (epub || !older)
+    const bool xhtml = epub || !older;
+    if (xhtml)
         out.doc = xml::readXml(bytes);
     if (!xml::root(out.doc))
         out.doc = xml::readHtml(bytes);
@@ -232,7 +233,9 @@ ContentDoc readContentDoc(const QByteArray &bytes)
     out.body = xml::is(root, "body") ? root : xml::find(root, "body");
     if (!out.body)
         out.body = root;
-    Splitter(out).split(out.body);
+    // Older books' text always comes with its phrases: nothing to cut.
+    if (xhtml)
+        Splitter(out).split(out.body);
     index(out.body, out);
     return out;
 }

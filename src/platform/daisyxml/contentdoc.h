@@ -3,7 +3,8 @@
 // reading aloud: each run of text in a block is cut into sentences, each
 // wrapped in a span of its own id ("qyr-frase-N", numbered in document
 // order), so that a book without recorded audio can be read and marked
-// sentence by sentence. The book's reader, the text shown and the voice's
+// sentence by sentence (an older book's HTML, which names its phrases
+// itself, is left as it is). The book's reader, the text shown and the voice's
 // words all start from this one reading, so their sentences are the same.
 #include "xml.h"
 
