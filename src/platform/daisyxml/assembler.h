@@ -2,7 +2,6 @@
 // What reading any book of SMIL files shares: the book's folder, listed once
 // and searched in any letter case, and the SMIL files read into the book's
 // phrases with every name they use resolved inside the book.
-#include "../../daisy/book.h"
 #include "../errors.h"
 #include "../files.h"
 #include "../files/casenames.h"

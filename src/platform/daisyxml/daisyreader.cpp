@@ -1,7 +1,6 @@
 #include "daisyreader.h"
 
 #include "dtbook.h"
-#include "epub.h"
 #include "phrasetexts.h"
 #include "reader.h"
 

@@ -1,4 +1,4 @@
-#include "epub.h"
+#include "reader.h"
 #include "assembler.h"
 #include "contentdoc.h"
 #include "navigation.h"

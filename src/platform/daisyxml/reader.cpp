@@ -1,6 +1,5 @@
 #include "reader.h"
 #include "assembler.h"
-#include "epub.h"
 #include "navigation.h"
 
 namespace qyr::daisy {
