@@ -13,7 +13,7 @@ build=${BUILD:-$root/build-fuzz}
 jobs=${JOBS:-1}
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DQYR_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j"$jobs" --target fuzz_regfile fuzz_hive fuzz_ncc fuzz_smil fuzz_names
+cmake --build "$build" -j"$jobs" --target fuzz_regfile fuzz_hive fuzz_ncc fuzz_smil fuzz_names fuzz_content
 
 out=$(mktemp -d /tmp/qyr-fuzz.XXXXXX)
 status=0
@@ -39,8 +39,11 @@ if [ "${PARALLEL:-0}" = 1 ]; then
     run fuzz_ncc ncc 16384 > "$out/ncc.summary" &
     run fuzz_smil smil 16384 > "$out/smil.summary" &
     wait
-    run fuzz_names smil 16384 > "$out/names.summary"
-    cat "$out/regfile.summary" "$out/hive.summary" "$out/ncc.summary" "$out/smil.summary" "$out/names.summary"
+    run fuzz_names smil 16384 > "$out/names.summary" &
+    run fuzz_content content 16384 > "$out/content.summary" &
+    wait
+    cat "$out/regfile.summary" "$out/hive.summary" "$out/ncc.summary" "$out/smil.summary" "$out/names.summary" \
+        "$out/content.summary"
     grep -q 'stopped on a finding' "$out"/*.summary && status=1
 else
     run fuzz_regfile regfile 4096
@@ -48,6 +51,7 @@ else
     run fuzz_ncc ncc 16384
     run fuzz_smil smil 16384
     run fuzz_names smil 16384
+    run fuzz_content content 16384
 fi
 echo "run folder: $out"
 exit $status
