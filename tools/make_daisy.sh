@@ -28,18 +28,8 @@ trap 'rm -rf "$work"' EXIT
 
 # The nine phrases: three per SMIL file; the first two files are read from
 # a.mp3, the third from b.mp3. Phrase 8 is the number of page 2.
-phrases=("Capitolo primo." "Questo è il primo paragrafo del libro." "Una seconda frase del capitolo."
-         "Sezione uno." "La sezione contiene poche parole." "Fine della sezione."
-         "Capitolo secondo." "Pagina 2." "Ultima frase del libro.")
-ms=()
-for i in "${!phrases[@]}"; do
-    espeak-ng -v it -s 200 -w "$work/raw$i.wav" "${phrases[$i]}"
-    sox "$work/raw$i.wav" -r 16000 "$work/r$i.wav"
-    n=$(soxi -s "$work/r$i.wav")
-    pad=$(( (16 - n % 16) % 16 ))
-    sox "$work/r$i.wav" "$work/p$i.wav" pad 0 "${pad}s"
-    ms+=($(( (n + pad) / 16 )))
-done
+source "$(dirname "$0")/speech.sh"
+speak_phrases "$work"
 sox "$work/p0.wav" "$work/p1.wav" "$work/p2.wav" "$work/p3.wav" "$work/p4.wav" "$work/p5.wav" "$work/a.wav"
 sox "$work/p6.wav" "$work/p7.wav" "$work/p8.wav" "$work/b.wav"
 for f in a b; do

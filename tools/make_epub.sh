@@ -29,18 +29,8 @@ trap 'rm -rf "$work"' EXIT
 
 # The nine sentences, as in the DAISY books: 1-6 in chapter one (cap1.mp3),
 # 7-9 in chapter two (cap2.mp3). Sentence 8 is the mark of page 2.
-phrases=("Capitolo primo." "Questo è il primo paragrafo del libro." "Una seconda frase del capitolo."
-         "Sezione uno." "La sezione contiene poche parole." "Fine della sezione."
-         "Capitolo secondo." "Pagina 2." "Ultima frase del libro.")
-ms=()
-for i in "${!phrases[@]}"; do
-    espeak-ng -v it -s 200 -w "$work/raw$i.wav" "${phrases[$i]}"
-    sox "$work/raw$i.wav" -r 16000 "$work/r$i.wav"
-    n=$(soxi -s "$work/r$i.wav")
-    pad=$(( (16 - n % 16) % 16 ))
-    sox "$work/r$i.wav" "$work/p$i.wav" pad 0 "${pad}s"
-    ms+=($(( (n + pad) / 16 )))
-done
+source "$(dirname "$0")/speech.sh"
+speak_phrases "$work"
 sox "$work"/p{0,1,2,3,4,5}.wav "$work/cap1.wav"
 sox "$work"/p{6,7,8}.wav "$work/cap2.wav"
 for f in cap1 cap2; do

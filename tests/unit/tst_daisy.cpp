@@ -1,6 +1,6 @@
 // DAISY books read into the model: clip times, encodings, broken HTML, file
 // names in another letter case, broken books, the lookups of the reading
-// keys, DAISY 3, and the books tools/make_daisy.sh makes from speech.
+// keys, DAISY 3. (The books tools/make_daisy.sh makes from speech: end to end, in daisybooks.)
 #include "daisy/clock.h"
 #include "doubles/rig.h"
 #include "platform/daisyxml/daisyreader.h"
@@ -13,7 +13,6 @@
 #include "platform/files/casenames.h"
 #include "platform/files/diskfiles.h"
 
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -756,47 +755,6 @@ private slots:
                  "<div><div id=\"l1\"><h1 id=\"h\">Uno</h1><div><h2 id=\"d\">Due</h2><p id=\"p\">A <span id=\"s\">b &amp; c"
                  "</span><span id=\"n\" class='pagenum' style='display:block'>3</span></p><span>Figura</span><span>vai</span><ol>"
                  "<li id=\"i\">x</li></ol></div></div></div>");
-    }
-
-    // The books made from speech: the clean and quirks DAISY 2.02 books and the DAISY 3 book read alike,
-    // with clip times the lengths of the spoken phrases (the big book's counts: bench_daisy prints them).
-    void madeBooks()
-    {
-        const QString script = QFINDTESTDATA("../../tools/make_daisy.sh");
-        QVERIFY(!script.isEmpty());
-        QTemporaryDir dir;
-        QProcess make;
-        make.start("bash", {script, dir.path()});
-        QVERIFY(make.waitForFinished(120000));
-        if (make.exitCode() == 77)
-            QSKIP("espeak-ng, sox or ffmpeg missing");
-        QVERIFY2(make.exitCode() == 0, make.readAllStandardError());
-        QFile lengths(dir.filePath("phrase_ms.txt"));
-        QVERIFY(lengths.open(QIODevice::ReadOnly));
-        const QList<QByteArray> ms = lengths.readAll().trimmed().split('\n');
-        QCOMPARE(ms.size(), 9);
-        DiskFiles files;
-        for (const char *name : {"daisy202", "quirks", "daisy3"}) {
-            const std::optional<Book> book = openBook(files, dir.filePath(name));
-            QVERIFY2(book && book->problems.isEmpty(), name);
-            QCOMPARE(book->format, name == QByteArray("daisy3") ? Format::Daisy3 : Format::Daisy2);
-            QCOMPARE(book->headings.size(), size_t(3));
-            QCOMPARE(book->headings[1].level, 2);
-            QCOMPARE(book->phrases.size(), size_t(9));
-            for (int i = 0; i < 9; ++i)
-                QVERIFY2(qAbs(book->phrases[size_t(i)].length() * 1000 - ms[i].toDouble()) < 1e-6, name);
-            QCOMPARE(book->headings[2].target.phrase, 6);
-            QCOMPARE(book->pages[1].target.phrase, 7);
-            QVERIFY(book->phrases[7].skippable && !book->phrases[6].skippable);
-            QCOMPARE(book->runEnd(0), 5);
-            QCOMPARE(book->runEnd(6), 8);
-            QCOMPARE(book->pageByLabel("2"), 1);
-        }
-        // The quirks book's names as on disk, whatever case its links use (its title and headings: end to end).
-        const std::optional<Book> quirks = openBook(files, dir.filePath("quirks"));
-        QCOMPARE(quirks->phrases[1].id, "tx1");
-        QCOMPARE(quirks->phrases[6].audio, "B.Mp3");
-        QCOMPARE(quirks->phrases[6].textFile, "Content.HTML");
     }
 };
 
