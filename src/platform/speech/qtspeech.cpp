@@ -107,6 +107,11 @@ void QtSpeech::phrase(const QString &text, const QString &language, double rate)
     rate_ = rate;
     phraseOwed_ = true;
     paused_ = false;
+    // A message being said is heard to its end, and the phrase follows it.
+    // Cutting it would also leave its start, still on its way from the
+    // server, to be taken for the phrase's, and its end for the phrase's end.
+    if (now_ == Now::Message)
+        return;
     sayNow(Now::Phrase, text);
 }
 
