@@ -103,7 +103,9 @@ chapters() {
         xhtml_head "Capitolo primo" ../style.css "$script"
         echo "<section id=\"c1\" epub:type=\"chapter\"><h1>$(s 1)</h1><span epub:type=\"pagebreak\" id=\"p1\" title=\"1\"/>"
         echo "<p>$(s 2) $(s 3)</p>"
-        echo "<section id=\"sec1\"><h2>$(s 4)</h2><p>$(s 5) $(s 6)</p></section></section>"
+        # In the book of text the last sentence is a link to chapter two, as books link their parts.
+        local six; six=$(s 6); [ "$mode" = mo ] || six="<a href=\"cap2.xhtml#c2\">$six</a>"
+        echo "<section id=\"sec1\"><h2>$(s 4)</h2><p>$(s 5) $six</p></section></section>"
         echo '</body></html>'
     } > "$1/text/cap1.xhtml"
     {

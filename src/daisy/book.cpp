@@ -36,6 +36,20 @@ int Book::anchor(const QString &smil, const QString &id) const
     return anchors_.value(smil + QLatin1Char('#') + id, -1);
 }
 
+void Book::addTextAnchor(const QString &textFile, const QString &id, int phrase)
+{
+    const QString key = textFile.toCaseFolded() + QLatin1Char('#') + id;
+    if (phrase >= 0 && !textAnchors_.contains(key))
+        textAnchors_.insert(key, phrase);
+}
+
+int Book::phraseOfText(const QString &textFile, const QString &id) const
+{
+    const QString file = textFile.toCaseFolded() + QLatin1Char('#');
+    const auto at = textAnchors_.constFind(file + id);
+    return at != textAnchors_.constEnd() ? *at : textAnchors_.value(file, -1);
+}
+
 void Book::finish()
 {
     placeClips();

@@ -74,6 +74,12 @@ public:
     // placed by these before finish().
     void addAnchor(const QString &smil, const QString &id, int phrase);
     int anchor(const QString &smil, const QString &id) const;
+    // An element of a text file (its name as on disk; an empty id: the file
+    // itself) and the first phrase at or after it, as the reader of an EPUB
+    // found them: where a link of the text leads. The first one given holds.
+    void addTextAnchor(const QString &textFile, const QString &id, int phrase);
+    // The file's name in any letter case; -1 when the reading never gets there.
+    int phraseOfText(const QString &textFile, const QString &id) const;
 
     // Works out the offsets, the total time and the indexes below; called once
     // the vectors are filled. Headings and pages without a phrase take the next one found.
@@ -147,6 +153,7 @@ private:
     std::vector<int> sentenceOf_, sentenceStart_;
     QHash<QString, int> pageLabels_;
     QHash<QString, int> anchors_; // "file.smil#id" to a phrase, as the reader found them
+    QHash<QString, int> textAnchors_; // "text file in folded case#id" to a phrase
     std::vector<int> byName_;     // the phrases by SMIL file, then id, then reading order
     // A SMIL file's name alone, in folded case, to each file of that name and its first phrase, in reading order.
     QHash<QString, std::vector<std::pair<QString, int>>> smilFiles_;

@@ -189,6 +189,21 @@ void DaisyText::beforeNavigate(const QString &url, bool &cancel)
 {
     const daisy::Book *b = u.books.daisyBook();
     const QUrl to(url);
+    if (!cancel && b && b->format == daisy::Format::Epub3 && isFileAddress(url)) {
+        // A link of an EPUB's text to one of its files moves the reading
+        // there; a file out of the book is left to the rule for the book's files.
+        const QString folder = QDir::fromNativeSeparators(u.books.folder()) + QLatin1Char('/');
+        const QString path = QDir::fromNativeSeparators(pathFromAddress(to.adjusted(QUrl::RemoveFragment).toString()));
+        if (!path.startsWith(folder, Qt::CaseInsensitive))
+            return;
+        cancel = true;
+        const int phrase = b->phraseOfText(path.mid(folder.size()), to.fragment());
+        if (phrase >= 0)
+            u.reading.goToPhrase(phrase);
+        else
+            u.feedback.OSD(QStringLiteral("Il collegamento porta a una parte del libro fuori dalla lettura"), false);
+        return;
+    }
     const QString file = to.path().section(QLatin1Char('/'), -1);
     if (cancel || !b || !file.endsWith(QLatin1String(".smil"), Qt::CaseInsensitive))
         return;

@@ -83,6 +83,14 @@ private slots:
                               "<span>foto</span>.</span>"));
         for (const char *gone : {"script", "alert", "onload", "href", "example.com", "a.png", "<title"})
             QVERIFY2(!html.contains(gone), gone);
+        // Given the document's path, its links to the book's files are kept as file addresses; others stay words.
+        const QByteArray links = "<html xmlns='http://www.w3.org/1999/xhtml'><body><p><a href='../t/Due%20b.xhtml#n1'>uno</a> "
+                                 "<a href='#x'>due</a> <a href='https://example.com/'>tre</a> <a href='javascript:f()'>q</a></p></body></html>";
+        const QString linked = contentHtml(links, "/libro.epub/OEBPS/x/uno.xhtml");
+        QVERIFY2(linked.contains("<a href=\"file:///libro.epub/OEBPS/t/Due%20b.xhtml#n1\">uno</a>") &&
+                     linked.contains("<a href=\"file:///libro.epub/OEBPS/x/uno.xhtml#x\">due</a>") &&
+                     linked.contains("<span>tre</span>") && linked.count("href") == 2,
+                 qPrintable(linked));
     }
 
     void madeBooks()
@@ -138,6 +146,11 @@ private slots:
         check(*text);
         const Phrase &second = text->phrases[1];
         QCOMPARE(second.name(), "text/cap1.xhtml#qyr-frase-2");
+        // Where the text's links lead: an element to the first sentence at or after it, a file to its first sentence.
+        QCOMPARE(text->phraseOfText("OEBPS/TEXT/Cap2.xhtml", "c2"), 6);
+        QCOMPARE(text->phraseOfText("OEBPS/text/cap1.xhtml", "sec1"), 3);
+        QCOMPARE(text->phraseOfText("OEBPS/text/cap2.xhtml", "nessuno"), 6);
+        QCOMPARE(text->phraseOfText("OEBPS/nav.xhtml", ""), -1); // not in the reading order
         QCOMPARE(reader.phraseTexts(dir_.filePath("epub-text/" + second.textFile)).value(second.textFragment),
                  "Questo è il primo paragrafo del libro.");
 

@@ -27,7 +27,7 @@ std::optional<QString> DaisyFolderReader::textAsHtml(const QString &path)
     const Result<QByteArray> bytes = files_.readFile(path, kMaxText);
     if (!bytes)
         return std::nullopt;
-    return daisy::contentHtml(*bytes);
+    return daisy::contentHtml(*bytes, path);
 }
 
 QHash<QString, QString> DaisyFolderReader::phraseTexts(const QString &path)

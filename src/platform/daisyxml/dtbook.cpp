@@ -1,6 +1,10 @@
 #include "dtbook.h"
 #include "contentdoc.h"
+#include "smil.h"
 #include "xml.h"
+
+#include <QDir>
+#include <QUrl>
 
 namespace qyr::daisy {
 
@@ -41,9 +45,28 @@ bool among(const xmlNode *n, const char *const (&names)[N])
     return among(n, names, N);
 }
 
+// Where a link of a content document leads, as a file address the reading
+// recognises; none for an address of another scheme (the web, a script).
+QString linkAddress(const QString &documentPath, const QString &href)
+{
+    const QString h = href.trimmed();
+    if (h.isEmpty() || documentPath.isEmpty())
+        return QString();
+    const qsizetype colon = h.indexOf(QLatin1Char(':')), slash = h.indexOf(QLatin1Char('/'));
+    if (colon >= 0 && (slash < 0 || colon < slash))
+        return QString();
+    const auto [file, fragment] = splitReference(h);
+    const QString dir = documentPath.left(documentPath.lastIndexOf(QLatin1Char('/')));
+    QUrl url = QUrl::fromLocalFile(file.isEmpty() ? documentPath : QDir::cleanPath(dir + QLatin1Char('/') + file));
+    if (!fragment.isEmpty())
+        url.setFragment(fragment);
+    return url.toString(QUrl::FullyEncoded);
+}
+
 class Writer {
 public:
     QString out;
+    QString document; // the content document's path, for its links; empty: links are words
 
     void element(xmlNode *n, int depth)
     {
@@ -59,7 +82,12 @@ public:
             out += QStringLiteral("</span>");
             return;
         }
-        if (xml::is(n, "doctitle")) {
+        if (xml::is(n, "a")) {
+            if (const QString to = linkAddress(document, xml::attr(n, "href")); !to.isEmpty()) {
+                tag = QStringLiteral("a");
+                extra = QStringLiteral(" href=\"") + to.toHtmlEscaped() + QLatin1Char('"');
+            }
+        } else if (xml::is(n, "doctitle")) {
             tag = QStringLiteral("h1");
         } else if (xml::is(n, "hd") || xml::is(n, "levelhd")) {
             tag = QStringLiteral("h%1").arg(qBound(1, depth, 6));
@@ -140,7 +168,7 @@ QString dtbookHtml(const QByteArray &bytes)
     return w.out;
 }
 
-QString contentHtml(const QByteArray &bytes)
+QString contentHtml(const QByteArray &bytes, const QString &path)
 {
     if (bytes.left(4096).contains("<dtbook"))
         return dtbookHtml(bytes);
@@ -148,6 +176,7 @@ QString contentHtml(const QByteArray &bytes)
     if (!doc.body)
         return QString();
     Writer w;
+    w.document = path;
     w.children(doc.body, 0);
     return w.out;
 }

@@ -157,6 +157,7 @@ public:
         place(nav.pages);
         book_.headings = std::move(nav.headings);
         book_.pages = std::move(nav.pages);
+        anchorTexts();
     }
 
 private:
@@ -283,6 +284,36 @@ private:
             t.phrase = disk.isEmpty() ? -1 : phraseAt(disk, t.id);
             if (!disk.isEmpty())
                 t.smil = hrefOf_.value(disk, disk);
+        }
+    }
+
+    // Where the text's links lead: each sentence, each file read from its
+    // first sentence, and each element of the documents read here to the
+    // first sentence at or after it.
+    void anchorTexts()
+    {
+        const int n = int(book_.phrases.size());
+        for (int i = 0; i < n; ++i)
+            book_.addTextAnchor(book_.phrases[size_t(i)].textFile, book_.phrases[size_t(i)].textFragment, i);
+        for (auto range = ranges_.constBegin(); range != ranges_.constEnd(); ++range)
+            book_.addTextAnchor(range.key(), QString(),
+                                range->first < range->second ? range->first : range->second < n ? range->second : -1);
+        for (const auto &[disk, doc] : docs_) {
+            if (!doc || !ranges_.contains(disk))
+                continue;
+            const QString prefix = disk + QLatin1Char('#');
+            std::vector<QString> pending;
+            for (const QString &id : doc->ids) {
+                pending.push_back(id);
+                if (const auto found = byText_.constFind(prefix + id); found != byText_.constEnd()) {
+                    for (const QString &p : pending)
+                        book_.addTextAnchor(disk, p, *found);
+                    pending.clear();
+                }
+            }
+            const int after = ranges_.value(disk).second;
+            for (const QString &p : pending)
+                book_.addTextAnchor(disk, p, after < n ? after : -1);
         }
     }
 
