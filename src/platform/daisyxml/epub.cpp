@@ -166,7 +166,7 @@ private:
         Assembler smil(files_, folder_, book_);
         for (const auto &[idref, linear] : pkg_.spine) {
             const auto item = pkg_.items.constFind(idref);
-            // Items out of the reading order are reached by links alone.
+            // Items out of the reading order (notes, a cover page) are not read.
             if (!linear || item == pkg_.items.constEnd())
                 continue;
             if (item->disk.isEmpty()) {
