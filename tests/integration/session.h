@@ -143,6 +143,14 @@ public:
         return mark;
     }
     int answer(const QString &button) { return send("answer", {{"button", button}}); }
+    // Ctrl+key, whose input box is answered with text; the key's mark.
+    int typed(int code, const QString &text)
+    {
+        const int mark = key(code, Ctrl);
+        expect("dialog", is("kind", "input"), mark);
+        send("answer", {{"text", text}});
+        return mark;
+    }
     int follow(const QString &href) { return send("follow", {{"href", href}}); }
     int followName(const QString &name) { return send("follow", {{"name", name}}); }
     // Follows a link to a page and waits for its audio to play.

@@ -370,13 +370,6 @@ private slots:
         }
         s.expect("osd", textStarts("Indice indietro - Indice 1"), s.key('7', Alt));
 
-        // A message that follows another gets its own full time on screen (1500 ms): the band does not hide 1500 ms
-        // after the first one, 800 ms before the second (the bound leaves room for a busy machine).
-        s.key(189, Ctrl);
-        s.wait(800);
-        const int second = s.expect("osd", textStarts("Volume - "), s.key(187, Ctrl));
-        const int hidden = s.expect("osd-hidden", {}, second);
-        QVERIFY(s.event(hidden).value("t").toDouble() - s.event(second).value("t").toDouble() >= 1000);
         // Alt+9: the next style sheet, stored, and the page reloaded.
         const int mark = s.key('9', Alt);
         s.expect("setting", setting("StyleSheet", "2"), mark);
@@ -406,12 +399,10 @@ private slots:
         int presses = 0;
         // 36 s and 23 s of audio, 10 s a press: the last audio's end comes within a dozen presses.
         while (presses < 14 && s.indexOf("document", urlContains("cap3.htm"), mark) < 0) {
-            s.key('2', Ctrl);
             ++presses;
-            s.wait(700);
+            s.expect("osd", textStarts("AVANTI"), s.key('2', Ctrl));
         }
         s.expect("document", urlContains("cap3.htm"), mark);
-        s.wait(300);
         QCOMPARE(s.count("osd", mark, textStarts("AVANTI")), presses);
         QVERIFY(s.quitYes());
     }

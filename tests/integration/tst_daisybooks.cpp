@@ -86,21 +86,15 @@ private slots:
         const QString where = s.expectText("osd", textStarts("Capitolo primo, pagina 1, 00:0"), "text", s.key('D', Ctrl));
         QVERIFY2(where.endsWith(" di 00:12"), qPrintable(where));
         // Go to a page and to a time, typed in a box; a page the book has not is said.
-        auto typed = [&](int key, const QString &text) {
-            const int mark = s.key(key, Ctrl);
-            s.expect("dialog", is("kind", "input"), mark);
-            s.send("answer", {{"text", text}});
-            return mark;
-        };
-        s.expect("osd", is("text", "Pagina non trovata: 9"), typed('G', "9"));
-        const int five = typed('T', "0:05");
+        s.expect("osd", is("text", "Pagina non trovata: 9"), s.typed('G', "9"));
+        const int five = s.typed('T', "0:05");
         s.expect("osd", is("text", "00:05"), five);
         s.expect("player", seek(5.0, 0.2), five);
         s.stateWhen([](const QJsonObject &x) { return field(x, "phrase") == kClips[3].phrase; });
-        const int nine = typed('T', "0,15"); // minutes
+        const int nine = s.typed('T', "0,15"); // minutes
         s.expect("osd", is("text", "00:09"), nine);
         s.expect("player", seek(9.0, 0.2), nine);
-        lands(typed('G', "2"), "Pagina 2", 7);
+        lands(s.typed('G', "2"), "Pagina 2", 7);
         // 3 s back from the second file's second phrase (10.29 s into the book, a little more by the pause) is in the
         // first file, at the same time of the book. Paused, the time stands still whatever the machine's load.
         s.expect("osd", textStarts("PAUSA "), s.key('3', Ctrl));

@@ -277,6 +277,14 @@ private slots:
         fb.OSD("Play", false);
         r.clock.advance(1500);
         QVERIFY(!r.f->frmOSD.visible());
+        // A message that follows another gets its own full time on screen.
+        fb.OSD("Volume - 90", false);
+        r.clock.advance(800);
+        fb.OSD("Volume - 80", false);
+        r.clock.advance(1000);
+        QVERIFY(r.f->frmOSD.visible());
+        r.clock.advance(500);
+        QVERIFY(!r.f->frmOSD.visible());
         int announced = 0;
         r.f->lblOSD.PropertyChanged.connect([&](Prop p) { announced += p == Prop::Caption; });
         fb.OSD("Play", false);
