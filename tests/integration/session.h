@@ -143,6 +143,15 @@ public:
         return mark;
     }
     int answer(const QString &button) { return send("answer", {{"button", button}}); }
+    // A move of a DAISY or EPUB book lands on a clip: said as `said`, the player sent to the clip's start (within
+    // 0.2 s), the state on its phrase and audio file.
+    void lands(int mark, const QString &said, double begin, const QString &phrase, const QString &audio)
+    {
+        expect("osd", is("text", said), mark);
+        expect("player", seek(begin, 0.2), mark);
+        const QJsonObject st = stateWhen([&](const QJsonObject &x) { return field(x, "phrase") == phrase; });
+        QVERIFY2(field(st, "file").endsWith(audio), qPrintable(field(st, "file")));
+    }
     // Ctrl+key, whose input box is answered with text; the key's mark.
     int typed(int code, const QString &text)
     {

@@ -44,8 +44,8 @@ Package readPackage(const QByteArray &bytes)
     Package pkg;
     const xml::Doc doc = xml::readXml(bytes);
     xmlNode *root = xml::root(doc);
-    for (xmlNode *m = xml::firstElement(child(root, "metadata") ? child(root, "metadata")->children : nullptr); m;
-         m = xml::nextElement(m)) {
+    xmlNode *metadata = child(root, "metadata"), *manifest = child(root, "manifest");
+    for (xmlNode *m = xml::firstElement(metadata ? metadata->children : nullptr); m; m = xml::nextElement(m)) {
         QString *field = xml::is(m, "title") ? &pkg.title
                          : xml::is(m, "language") ? &pkg.language
                          : xml::is(m, "identifier") ? &pkg.identifier
@@ -53,8 +53,7 @@ Package readPackage(const QByteArray &bytes)
         if (field && field->isEmpty())
             *field = xml::normalized(xml::text(m));
     }
-    for (xmlNode *i = xml::firstElement(child(root, "manifest") ? child(root, "manifest")->children : nullptr); i;
-         i = xml::nextElement(i)) {
+    for (xmlNode *i = xml::firstElement(manifest ? manifest->children : nullptr); i; i = xml::nextElement(i)) {
         if (xml::is(i, "item"))
             pkg.items.insert(xml::attr(i, "id"),
                              Item{xml::attr(i, "href"), QString(), xml::attr(i, "media-overlay"), tokens(xml::attr(i, "properties"))});
